@@ -1,0 +1,84 @@
+#pragma once
+// The product family's environment library: where the installation and the user's data lie,
+// which configuration and language are current, the product registry key, path macros, help
+// and resource switching. Every string is UTF-8.
+//
+// Sources, read afresh on every call:
+//  - installation folder: $QM_APP_PATH, else the sample installation built in;
+//  - configuration and language: HKCU\<registry key>\Kernel Services, values "Current Config"
+//    and "Language"; "Default" and "enu" when absent;
+//  - user data: $APPDATA/Brenvik/Quillmont/22.15/<configuration>, with $XDG_DATA_HOME (or
+//    ~/.local/share) standing in for a missing $APPDATA.
+#include <cstdint>
+#include <string>
+
+// Product registry key relative to a hive, no trailing separator.
+std::string QmEnGetRegistryKey();
+std::string QmEnGetAppPath();
+std::string QmEnGetUserDataPath();
+std::string QmEnGetCurrentConfig();
+std::string QmEnGetLanguageCode();
+std::string QmEnGetCurrentVersionNumber();
+
+inline constexpr int kQmEnBaseAppPath = 1;
+inline constexpr int kQmEnBaseUserData = 2;
+
+// Replaces every macro "<NAME>" of relative (unknown macros stay as written), turns '\' into
+// '/', and joins the result to the base folder (kQmEnBaseAppPath or kQmEnBaseUserData). An
+// absolute result of the expansion is returned as it is.
+std::string QmEnBuildFilename(const std::string& relative, int base, int reserved);
+
+// True when path names an existing file. installed is true for files of the installation and
+// false for files in the user's folders; both are answered from the file system.
+bool QmEnFileExist(const std::string& path, bool installed);
+
+// Opens a help topic: looks for "<app path>/Help/<helpName>.html" and hands it, with
+// "#<topic>", to $QM_HELP_VIEWER or xdg-open. False when there is no such file or no viewer.
+bool QmEnHelp(int topic, const std::string& helpName);
+
+// Registry access on one open key per object.
+using QmEnHKey = std::uint32_t;
+inline constexpr QmEnHKey kQmEnHKeyCurrentUser = 0x80000001u;
+inline constexpr QmEnHKey kQmEnHKeyLocalMachine = 0x80000002u;
+
+class QmEnWinRegistry {
+public:
+    QmEnWinRegistry();
+    ~QmEnWinRegistry();  // closes the key
+    QmEnWinRegistry(const QmEnWinRegistry&) = delete;
+    QmEnWinRegistry& operator=(const QmEnWinRegistry&) = delete;
+
+    // True when the key is open; create makes a missing key (and its parents). A second call
+    // replaces the key held before, also when it fails (the object then holds none).
+    bool OpenKey(QmEnHKey root, const std::string& subkey, bool create);
+    // True when the value exists with a matching type; out is untouched otherwise.
+    bool ReadString(const std::string& name, std::string& out);
+    // A DWORD read as a 32-bit signed number: 4294967295 reads as -1.
+    bool ReadLong(const std::string& name, std::int32_t& out);
+    bool WriteString(const std::string& name, const std::string& value);
+    bool WriteLong(const std::string& name, std::int32_t value);
+
+private:
+    QmEnHKey root_ = 0;
+    std::string key_;
+    bool open_ = false;
+};
+
+// Makes a module's language resources current while the object lives.
+class QmEnResourceLoader {
+public:
+    explicit QmEnResourceLoader(const char* moduleName);
+    ~QmEnResourceLoader();  // restores the resources that were current before Activate
+    QmEnResourceLoader(const QmEnResourceLoader&) = delete;
+    QmEnResourceLoader& operator=(const QmEnResourceLoader&) = delete;
+    bool Activate(void* reserved);
+
+private:
+    std::string module_;
+    std::string previous_;
+    bool active_ = false;
+};
+
+// The resource module and language made current by the innermost active QmEnResourceLoader
+// of this thread, or "" when none is active.
+std::string QmEnCurrentResourceModule();

@@ -1,0 +1,43 @@
+#pragma once
+// Host services that applications use for user interaction: message boxes and the wait
+// cursor. In the console host a message box prints "[CAPTION] TEXT" and answers with its
+// default button; in the GUI host it is a real dialog owned by the given window.
+#include <string>
+
+class AcFrameWindow;
+
+namespace cadhost {
+
+inline constexpr unsigned MB_OK = 0x0;
+inline constexpr unsigned MB_OKCANCEL = 0x1;
+inline constexpr unsigned MB_YESNOCANCEL = 0x3;
+inline constexpr unsigned MB_YESNO = 0x4;
+inline constexpr unsigned MB_ICONERROR = 0x10;
+inline constexpr unsigned MB_ICONQUESTION = 0x20;
+inline constexpr unsigned MB_ICONWARNING = 0x30;
+inline constexpr unsigned MB_ICONINFORMATION = 0x40;
+inline constexpr unsigned MB_DEFBUTTON2 = 0x100;
+
+inline constexpr int IDOK = 1;
+inline constexpr int IDCANCEL = 2;
+inline constexpr int IDYES = 6;
+inline constexpr int IDNO = 7;
+
+// Shows a message box; returns the button chosen (IDOK, ...). owner may be null.
+int messageBox(AcFrameWindow* owner, const std::string& text, const std::string& caption,
+               unsigned style);
+
+// Wait cursor; calls nest.
+void beginWaitCursor();
+void endWaitCursor();
+
+// The way a host front end (console or GUI) provides these services.
+class UiServices {
+public:
+    virtual ~UiServices() = default;
+    virtual int messageBox(AcFrameWindow* owner, const std::string& text,
+                           const std::string& caption, unsigned style) = 0;
+    virtual void setWaitCursor(bool on) = 0;
+};
+
+}  // namespace cadhost

@@ -1,0 +1,105 @@
+#pragma once
+// The registry store: two hives (current user, local machine), each one SQLite database.
+// Key paths use '\' as separator and are relative to a hive ("SOFTWARE\\Brenvik\\..."); key
+// and value names compare ASCII-case-insensitively and keep the case they were written with.
+//
+// Hive files live in $QM_REGISTRY_DIR when it is set (both hives), otherwise the current
+// user's hive in $XDG_CONFIG_HOME/quillmont/registry/hkcu.db (fallback ~/.config) and the
+// machine hive in /var/lib/quillmont/registry/hklm.db.
+//
+// Threads: a Hive object is one connection and belongs to one thread. Use Hive::forThread()
+// to get the calling thread's cached connection. Several processes and threads may use the
+// same files at once (WAL, busy time-out, BEGIN IMMEDIATE for every write).
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace qmreg {
+
+enum class HiveId : std::uint32_t { CurrentUser = 0x80000001u, LocalMachine = 0x80000002u };
+
+enum class ValueType : std::uint32_t { None = 0, Sz = 1, ExpandSz = 2, Binary = 3, Dword = 4 };
+
+struct Value {
+    std::string name;            // "" is the key's default value
+    ValueType type = ValueType::None;
+    std::vector<std::uint8_t> data;  // strings: UTF-8 bytes without terminator; DWORD: 4 bytes LE
+
+    static Value string(std::string name, const std::string& s, ValueType t = ValueType::Sz);
+    static Value dword(std::string name, std::uint32_t v);
+    bool isString() const { return type == ValueType::Sz || type == ValueType::ExpandSz; }
+    std::string asString() const;     // precondition: isString()
+    std::uint32_t asDword() const;    // precondition: type == Dword
+};
+
+// Thrown when a hive file exists but cannot be used (corrupt, unreadable, not a store). The
+// message names the file. A damaged file is never recreated over the user's data.
+class StoreError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Path of a hive's database file, following the relocation rules above.
+std::string hiveFile(HiveId hive);
+
+class Hive {
+public:
+    // Opens (creating if missing, with its folder) the database file. Throws StoreError when
+    // the file is unusable. readOnly opens an existing file without write access; a missing
+    // read-only hive behaves as empty.
+    explicit Hive(const std::string& file, bool readOnly = false);
+    ~Hive();
+    Hive(const Hive&) = delete;
+    Hive& operator=(const Hive&) = delete;
+
+    // The calling thread's connection to hive's current file (re-opened when the relocation
+    // variables now name another file). The machine hive falls back to read-only when the
+    // user may not write it. Throws StoreError.
+    static Hive& forThread(HiveId hive);
+
+    const std::string& file() const;
+    bool writable() const;
+
+    bool keyExists(const std::string& key);
+    // Creates key and its missing ancestors. False when the hive is read-only.
+    bool createKey(const std::string& key);
+    // Deletes key; recursive also deletes its subkeys, otherwise a key with subkeys stays and
+    // false is returned. False when the key does not exist.
+    bool deleteKey(const std::string& key, bool recursive);
+
+    std::optional<Value> getValue(const std::string& key, const std::string& name);
+    // Sets a value; the key must exist. False when it does not or the hive is read-only.
+    bool setValue(const std::string& key, const Value& value);
+    bool deleteValue(const std::string& key, const std::string& name);
+
+    // Names as written, sorted ASCII-case-insensitively.
+    std::vector<std::string> subkeys(const std::string& key);
+    std::vector<Value> values(const std::string& key);
+    // Key path with its stored capitalisation, or nullopt when missing.
+    std::optional<std::string> canonicalKey(const std::string& key);
+
+    // Groups writes in one IMMEDIATE transaction; nested scopes join the outermost one.
+    // Committed by commit() or rolled back when destroyed uncommitted.
+    class Transaction {
+    public:
+        explicit Transaction(Hive& hive);
+        ~Transaction();
+        Transaction(const Transaction&) = delete;
+        Transaction& operator=(const Transaction&) = delete;
+        void commit();
+
+    private:
+        Hive& hive_;
+        bool outermost_ = false;
+        bool done_ = false;
+    };
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace qmreg

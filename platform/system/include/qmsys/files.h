@@ -1,0 +1,56 @@
+#pragma once
+// File services with Windows semantics, over POSIX. Every path is an absolute or relative
+// native path; nothing here consults or changes the process working directory beyond what a
+// relative path itself implies.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "qmsys/winerror.h"
+
+namespace qmsys {
+
+struct FileAttributes {
+    bool exists = false;
+    bool directory = false;
+    bool readOnly = false;          // no owner-write permission bit
+    std::int64_t lastWriteNs = 0;   // modification time, nanoseconds since the epoch
+    std::uint64_t size = 0;
+};
+
+// Reads the attributes of path. Returns kErrorSuccess or the mapped error (2, 3, 5, ...).
+WinError getFileAttributes(const std::string& path, FileAttributes& out);
+
+// True when path names an existing file or folder.
+bool fileExists(const std::string& path);
+
+// Copies src to dst as CopyFileW does: the copy gets the source's modification time (full
+// nanosecond precision) and permission bits. With failIfExists an existing destination gives
+// kErrorFileExists (80). The data is written to a temporary name in the destination folder and
+// renamed into place, so a reader never sees a half-written copy under the final name.
+WinError copyFile(const std::string& src, const std::string& dst, bool failIfExists);
+
+// CreateDirectoryW: one level only; an existing folder gives kErrorAlreadyExists (183), a
+// missing parent kErrorPathNotFound (3).
+WinError createDirectory(const std::string& path);
+
+// Creates every missing folder along path. kErrorSuccess when the folder exists afterwards.
+WinError createDirectories(const std::string& path);
+
+// DeleteFileW: removes a file (never a folder).
+WinError deleteFile(const std::string& path);
+
+// Sets or clears the read-only attribute (the owner-write bit); other bits are kept.
+WinError setReadOnly(const std::string& path, bool readOnly);
+
+// FindFirstFileW/FindNextFileW over one folder: returns the names (not paths) of the entries
+// of folder whose names match pattern, '*' and '?' wildcards, ASCII letters compared without
+// regard to case. "." and ".." are never returned. Results come in NTFS order: sorted by
+// name with ASCII case folded, so that results are deterministic. A missing folder yields an
+// empty list.
+std::vector<std::string> findFiles(const std::string& folder, const std::string& pattern);
+
+// Wildcard match of name against pattern ('*', '?'), ASCII case-insensitive.
+bool wildcardMatch(const std::string& pattern, const std::string& name);
+
+}  // namespace qmsys

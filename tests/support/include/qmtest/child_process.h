@@ -1,0 +1,52 @@
+#pragma once
+#include <chrono>
+#include <string>
+#include <vector>
+
+namespace qmtest {
+
+struct ProcessResult {
+    int exitCode = -1;     // exit status, or 128 + signal when killed by a signal
+    bool timedOut = false;
+    std::string out;
+    std::string err;
+};
+
+struct ProcessOptions {
+    std::vector<std::string> extraEnv;  // "NAME=value", added to (and overriding) ours
+    std::string input;                  // written to the child's standard input, then closed
+    std::chrono::milliseconds timeout{30000};
+};
+
+// Runs argv[0] (a path) with argv, waits for it and collects its output. A child still
+// running at the time-out is killed.
+ProcessResult runProcess(const std::vector<std::string>& argv, const ProcessOptions& options = {});
+
+// A child left running in the background, killed (SIGKILL) and reaped on destruction.
+class BackgroundProcess {
+public:
+    BackgroundProcess(const std::vector<std::string>& argv, const ProcessOptions& options = {});
+    ~BackgroundProcess();
+    BackgroundProcess(const BackgroundProcess&) = delete;
+    BackgroundProcess& operator=(const BackgroundProcess&) = delete;
+    int pid() const { return pid_; }
+    // Waits until the child's standard output contains text, or the time-out passes.
+    bool waitForOutput(const std::string& text, std::chrono::milliseconds timeout);
+    void writeInput(const std::string& text);
+    void closeInput();
+    void kill(int signal = 9);
+    // Waits for exit; returns the exit code (128 + signal for a signal).
+    int wait();
+    const std::string& output() const { return out_; }
+
+private:
+    void drain(std::chrono::milliseconds wait);
+    int pid_ = -1;
+    int inFd_ = -1;
+    int outFd_ = -1;
+    bool reaped_ = false;
+    int status_ = -1;
+    std::string out_;
+};
+
+}  // namespace qmtest

@@ -1,0 +1,44 @@
+#pragma once
+// A private user for one test: HOME, the XDG folders, APPDATA and QM_REGISTRY_DIR all point
+// into one temporary folder, so nothing touches the real user's files, registry or locks.
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "qmtest/scoped_env.h"
+#include "qmtest/temp_dir.h"
+
+namespace qmtest {
+
+class RelocatedUser {
+public:
+    // appPath: value for QM_APP_PATH; nullopt leaves it unset (the built-in sample).
+    explicit RelocatedUser(std::optional<std::string> appPath = std::nullopt);
+    const std::string& root() const { return dir_.path(); }
+    std::string home() const { return dir_ / "home"; }
+    std::string appData() const { return dir_ / "appdata"; }
+    std::string registryDir() const { return dir_ / "registry"; }
+    std::string runtimeDir() const { return dir_ / "runtime"; }
+    std::string stateDir() const { return dir_ / "state"; }
+    // "NAME=value" entries for a child process that must see the same relocation.
+    std::vector<std::string> environment() const;
+
+private:
+    TempDir dir_;
+    std::vector<std::unique_ptr<ScopedEnv>> env_;
+};
+
+// Fixture base: every test gets its own relocated user.
+class RelocatedTest : public ::testing::Test {
+protected:
+    RelocatedUser user_;
+};
+
+// Build and source folders handed to tests by CTest (QM_BIN_DIR, QM_SOURCE_DIR).
+std::string binDir();
+std::string sourceDir();
+
+}  // namespace qmtest

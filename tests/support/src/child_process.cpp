@@ -1,0 +1,221 @@
+#include "qmtest/child_process.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <map>
+#include <stdexcept>
+
+extern char** environ;
+
+namespace qmtest {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+std::vector<std::string> mergedEnvironment(const std::vector<std::string>& extra) {
+    std::map<std::string, std::string> vars;
+    for (char** e = environ; *e; ++e) {
+        std::string s(*e);
+        auto eq = s.find('=');
+        vars[s.substr(0, eq)] = s;
+    }
+    for (const auto& s : extra) {
+        vars[s.substr(0, s.find('='))] = s;
+    }
+    std::vector<std::string> out;
+    for (auto& [k, v] : vars) {
+        out.push_back(v);
+    }
+    return out;
+}
+
+struct Spawned {
+    int pid;
+    int in;
+    int out;
+    int err;
+};
+
+// Starts argv with three pipes. The child gets its own process group so that a kill reaches
+// whatever it starts in turn.
+Spawned spawn(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnv) {
+    int in[2], out[2], err[2];
+    if (pipe2(in, O_CLOEXEC) || pipe2(out, O_CLOEXEC) || pipe2(err, O_CLOEXEC)) {
+        throw std::runtime_error("pipe failed");
+    }
+    std::vector<std::string> env = mergedEnvironment(extraEnv);
+    std::vector<char*> cargv, cenv;
+    for (auto& a : argv) cargv.push_back(const_cast<char*>(a.c_str()));
+    cargv.push_back(nullptr);
+    for (auto& e : env) cenv.push_back(const_cast<char*>(e.c_str()));
+    cenv.push_back(nullptr);
+
+    pid_t pid = fork();
+    if (pid < 0) {
+        throw std::runtime_error("fork failed");
+    }
+    if (pid == 0) {
+        setpgid(0, 0);
+        dup2(in[0], 0);
+        dup2(out[1], 1);
+        dup2(err[1], 2);
+        execve(cargv[0], cargv.data(), cenv.data());
+        dprintf(2, "exec %s: %s\n", cargv[0], strerror(errno));
+        _exit(127);
+    }
+    close(in[0]);
+    close(out[1]);
+    close(err[1]);
+    return {pid, in[1], out[0], err[0]};
+}
+
+int decodeStatus(int status) {
+    if (WIFEXITED(status)) return WEXITSTATUS(status);
+    if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
+    return -1;
+}
+
+}  // namespace
+
+ProcessResult runProcess(const std::vector<std::string>& argv, const ProcessOptions& options) {
+    signal(SIGPIPE, SIG_IGN);
+    Spawned s = spawn(argv, options.extraEnv);
+    ProcessResult result;
+    size_t written = 0;
+    if (options.input.empty()) {
+        close(s.in);
+        s.in = -1;
+    }
+    const auto deadline = Clock::now() + options.timeout;
+    int openOut = 2;
+    while (openOut > 0) {
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        if (left.count() <= 0) {
+            result.timedOut = true;
+            kill(-s.pid, SIGKILL);
+            kill(s.pid, SIGKILL);
+            break;
+        }
+        pollfd fds[3] = {{s.out, POLLIN, 0}, {s.err, POLLIN, 0}, {s.in, POLLOUT, 0}};
+        int n = poll(fds, s.in >= 0 ? 3 : 2, static_cast<int>(left.count()));
+        if (n < 0 && errno == EINTR) continue;
+        for (int i = 0; i < 2; ++i) {
+            if (fds[i].fd >= 0 && (fds[i].revents & (POLLIN | POLLHUP | POLLERR))) {
+                char buf[65536];
+                ssize_t r = read(fds[i].fd, buf, sizeof buf);
+                if (r > 0) {
+                    (i == 0 ? result.out : result.err).append(buf, static_cast<size_t>(r));
+                } else {
+                    close(fds[i].fd);
+                    (i == 0 ? s.out : s.err) = -1;
+                    --openOut;
+                }
+            }
+        }
+        if (s.in >= 0 && (fds[2].revents & (POLLOUT | POLLERR | POLLHUP))) {
+            ssize_t w = write(s.in, options.input.data() + written, options.input.size() - written);
+            if (w > 0) written += static_cast<size_t>(w);
+            if (w < 0 || written == options.input.size()) {
+                close(s.in);
+                s.in = -1;
+            }
+        }
+    }
+    for (int fd : {s.in, s.out, s.err}) {
+        if (fd >= 0) close(fd);
+    }
+    int status = 0;
+    while (waitpid(s.pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    result.exitCode = decodeStatus(status);
+    return result;
+}
+
+BackgroundProcess::BackgroundProcess(const std::vector<std::string>& argv,
+                                     const ProcessOptions& options) {
+    signal(SIGPIPE, SIG_IGN);
+    Spawned s = spawn(argv, options.extraEnv);
+    pid_ = s.pid;
+    inFd_ = s.in;
+    outFd_ = s.out;
+    close(s.err);
+    if (!options.input.empty()) writeInput(options.input);
+}
+
+BackgroundProcess::~BackgroundProcess() {
+    if (!reaped_) {
+        kill(SIGKILL);
+        wait();
+    }
+    if (inFd_ >= 0) close(inFd_);
+    if (outFd_ >= 0) close(outFd_);
+}
+
+void BackgroundProcess::drain(std::chrono::milliseconds waitFor) {
+    if (outFd_ < 0) return;
+    pollfd fd{outFd_, POLLIN, 0};
+    if (poll(&fd, 1, static_cast<int>(waitFor.count())) > 0) {
+        char buf[4096];
+        ssize_t r = read(outFd_, buf, sizeof buf);
+        if (r > 0) {
+            out_.append(buf, static_cast<size_t>(r));
+        } else {
+            close(outFd_);
+            outFd_ = -1;
+        }
+    }
+}
+
+bool BackgroundProcess::waitForOutput(const std::string& text, std::chrono::milliseconds timeout) {
+    const auto deadline = Clock::now() + timeout;
+    while (out_.find(text) == std::string::npos) {
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        if (left.count() <= 0 || outFd_ < 0) return out_.find(text) != std::string::npos;
+        drain(std::min(left, std::chrono::milliseconds(100)));
+    }
+    return true;
+}
+
+void BackgroundProcess::writeInput(const std::string& text) {
+    size_t done = 0;
+    while (inFd_ >= 0 && done < text.size()) {
+        ssize_t w = write(inFd_, text.data() + done, text.size() - done);
+        if (w <= 0) break;
+        done += static_cast<size_t>(w);
+    }
+}
+
+void BackgroundProcess::closeInput() {
+    if (inFd_ >= 0) {
+        close(inFd_);
+        inFd_ = -1;
+    }
+}
+
+void BackgroundProcess::kill(int sig) {
+    if (!reaped_) {
+        ::kill(-pid_, sig);
+        ::kill(pid_, sig);
+    }
+}
+
+int BackgroundProcess::wait() {
+    if (!reaped_) {
+        while (outFd_ >= 0) drain(std::chrono::milliseconds(100));
+        int status = 0;
+        while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+        }
+        status_ = decodeStatus(status);
+        reaped_ = true;
+    }
+    return status_;
+}
+
+}  // namespace qmtest

@@ -1,0 +1,51 @@
+#include "qmtest/relocated_user.h"
+
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+namespace qmtest {
+
+namespace {
+std::string envOr(const char* name, const char* fallback) {
+    const char* v = std::getenv(name);
+    return v && *v ? v : fallback;
+}
+}  // namespace
+
+RelocatedUser::RelocatedUser(std::optional<std::string> appPath) {
+    const std::pair<const char*, std::string> vars[] = {
+        {"HOME", home()},
+        {"XDG_CONFIG_HOME", dir_ / "home/.config"},
+        {"XDG_DATA_HOME", dir_ / "home/.local/share"},
+        {"XDG_STATE_HOME", stateDir()},
+        {"XDG_RUNTIME_DIR", runtimeDir()},
+        {"APPDATA", appData()},
+        {"QM_REGISTRY_DIR", registryDir()},
+    };
+    for (const auto& [name, value] : vars) {
+        std::filesystem::create_directories(value);
+        env_.push_back(std::make_unique<ScopedEnv>(name, value));
+    }
+    ::chmod(runtimeDir().c_str(), 0700);
+    env_.push_back(std::make_unique<ScopedEnv>("QM_APP_PATH", appPath));
+    env_.push_back(std::make_unique<ScopedEnv>("QM_LOG", std::nullopt));
+    env_.push_back(std::make_unique<ScopedEnv>("QM_SAFE_MODE", std::nullopt));
+}
+
+std::vector<std::string> RelocatedUser::environment() const {
+    std::vector<std::string> env;
+    for (const char* name : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_STATE_HOME",
+                             "XDG_RUNTIME_DIR", "APPDATA", "QM_REGISTRY_DIR", "QM_APP_PATH"}) {
+        if (const char* v = std::getenv(name)) {
+            env.push_back(std::string(name) + "=" + v);
+        }
+    }
+    return env;
+}
+
+std::string binDir() { return envOr("QM_BIN_DIR", "build/bin"); }
+std::string sourceDir() { return envOr("QM_SOURCE_DIR", "."); }
+
+}  // namespace qmtest
