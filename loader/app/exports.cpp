@@ -1,0 +1,43 @@
+// The functions the module loader exports to the host and to other programs of the product
+// family. This file is the only place that holds the process-wide application object: it is
+// constructed when the host opens the library and destroyed when the host closes it, which
+// also releases the single-instance marker.
+#include <cadhost/arx.h>
+
+#include "app/module_loader_app.h"
+#include "app/extra_menu.h"
+#include "app/startup_sequence.h"
+#ifdef QM_HAVE_UI
+#include "ui/module_loader_command.h"
+#endif
+
+#define QM_EXPORT __attribute__((visibility("default")))
+
+namespace {
+
+void moduleLoaderCommand();
+
+qm::CQmModuleLoaderApp theApp(&moduleLoaderCommand, &qm::RunStartupSequence);
+
+void moduleLoaderCommand() {
+#ifdef QM_HAVE_UI
+    qm::ui::RunModuleLoaderCommand(theApp.context());
+#endif
+}
+
+}  // namespace
+
+extern "C" {
+
+QM_EXPORT AcRx::AppRetCode acrxEntryPoint(AcRx::AppMsgCode msg, void* pkt) {
+    return theApp.dispatch(msg, pkt);
+}
+
+// Host API version the module loader is built for: release 24 in the upper half.
+QM_EXPORT int acrxGetApiVersion() { return 0x00180000; }
+
+QM_EXPORT bool loadQCOMenu() { return qm::LoadQcoMenu(theApp.context()); }
+
+QM_EXPORT bool unloadQCOMenu() { return qm::UnloadQcoMenu(theApp.context()); }
+
+}  // extern "C"

@@ -1,0 +1,7 @@
+#include "app/startup_sequence.h"
+
+namespace qm {
+
+void RunStartupSequence(LoaderContext&) {}
+
+}  // namespace qm

@@ -1,0 +1,44 @@
+#include "environment/diagnostic_log.h"
+
+#include <chrono>
+#include <cstdlib>
+#include <ctime>
+
+namespace qm {
+
+DiagnosticLog::DiagnosticLog(const std::string& file) : file_(std::fopen(file.c_str(), "ae")) {}
+
+DiagnosticLog::~DiagnosticLog() {
+    if (file_) {
+        std::fclose(file_);
+    }
+}
+
+std::unique_ptr<DiagnosticLog> DiagnosticLog::fromEnvironment() {
+    const char* file = std::getenv("QM_LOG");
+    if (file && *file) {
+        return std::make_unique<DiagnosticLog>(file);
+    }
+    return std::make_unique<DiagnosticLog>();
+}
+
+void DiagnosticLog::write(std::string_view category, std::string_view text) {
+    if (!file_) {
+        return;
+    }
+    const auto now = std::chrono::system_clock::now();
+    const std::time_t t = std::chrono::system_clock::to_time_t(now);
+    const auto ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
+    std::tm tm{};
+    localtime_r(&t, &tm);
+    char stamp[32];
+    std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S", &tm);
+    std::lock_guard lock(mutex_);
+    std::fprintf(file_, "%s.%03d %.*s: %.*s\n", stamp, static_cast<int>(ms),
+                 static_cast<int>(category.size()), category.data(), static_cast<int>(text.size()),
+                 text.data());
+    std::fflush(file_);
+}
+
+}  // namespace qm

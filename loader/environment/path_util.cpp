@@ -1,0 +1,52 @@
+#include "environment/path_util.h"
+
+namespace qm::path {
+
+std::string tidy(std::string_view path) {
+    if (path.size() <= 2) {
+        return std::string(path);
+    }
+    std::string out(path.substr(0, 2));
+    std::string_view rest = path.substr(2);
+    for (std::size_t i = 0; i < rest.size(); ++i) {
+        out += rest[i];
+        if (rest[i] == '/' && i + 1 < rest.size() && rest[i + 1] == '/') {
+            ++i;  // the second of the pair is dropped; the next character starts a new pair
+        }
+    }
+    return out;
+}
+
+std::string fileTitle(std::string_view path) {
+    std::size_t slash = path.find_last_of('/');
+    std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
+    std::size_t dot = name.find_last_of('.');
+    return std::string(dot == std::string_view::npos ? name : name.substr(0, dot));
+}
+
+std::string normalizeSeparators(std::string_view path) {
+    std::string out(path);
+    for (char& c : out) {
+        if (c == '\\') {
+            c = '/';
+        }
+    }
+    return out;
+}
+
+std::string append(std::string_view base, std::string_view more) {
+    std::string tail = normalizeSeparators(more);
+    if (!tail.empty() && tail.front() == '/') {
+        return tail;
+    }
+    std::string out(base);
+    if (tail.empty()) {
+        return out;
+    }
+    if (!out.empty() && out.back() != '/') {
+        out += '/';
+    }
+    return out + tail;
+}
+
+}  // namespace qm::path

@@ -1,0 +1,51 @@
+#pragma once
+// The menus of one module: menu file name, menus folder and, once known, the host menu group
+// it forms. Names are unique within a list without regard to ASCII case.
+#include <cstddef>
+#include <string>
+#include <vector>
+
+namespace qm {
+
+struct MenuEntry {
+    // A file name ending in ".cuix", or a base name without extension that denotes an .mnu
+    // source menu. Its language code is part of it (the three characters before ".cuix", or
+    // the last three characters of a base name).
+    std::string name;
+    // The module's menus folder as the definition gives it: relative to the installation or
+    // absolute, '\' or '/' separators. LoadMenuList may rewrite it.
+    std::string folder;
+    // Host menu group formed by this menu; empty until first found or loaded.
+    std::string groupName;
+    bool flag = true;
+};
+
+class MenuList {
+public:
+    // False, and no change, when the name is already present (case-insensitive).
+    bool AddMenu(const std::string& name, const std::string& folder);
+    // Index of the last entry whose name matches without regard to case, or Count().
+    std::size_t FindMenu(const std::string& name) const;
+    bool HasMenu(const std::string& name) const { return FindMenu(name) < Count(); }
+    std::size_t Count() const { return entries_.size(); }
+    bool empty() const { return entries_.empty(); }
+    // Name of entry index; an index at or past the end yields the last entry's name.
+    // Precondition: the list is not empty.
+    const std::string& MenuNameAt(std::size_t index) const;
+    // Replaces this list by source's entries (names, folders and known group names).
+    void CopyMenuList(const MenuList& source);
+
+    MenuEntry& operator[](std::size_t i) { return entries_[i]; }
+    const MenuEntry& operator[](std::size_t i) const { return entries_[i]; }
+    auto begin() { return entries_.begin(); }
+    auto end() { return entries_.end(); }
+    auto begin() const { return entries_.begin(); }
+    auto end() const { return entries_.end(); }
+    void Erase(std::size_t first, std::size_t last);
+    void Clear() { entries_.clear(); }
+
+private:
+    std::vector<MenuEntry> entries_;
+};
+
+}  // namespace qm

@@ -1,0 +1,40 @@
+#include "environment/path_util.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct TidyCase {
+    const char* in;
+    const char* out;
+};
+
+class TidyTest : public ::testing::TestWithParam<TidyCase> {};
+
+TEST_P(TidyTest, ReducesPairsAfterTheFirstTwoCharacters) {
+    EXPECT_EQ(qm::path::tidy(GetParam().in), GetParam().out);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Paths, TidyTest,
+    ::testing::Values(TidyCase{"/opt/app//Zadod/Modules", "/opt/app/Zadod/Modules"},
+                      TidyCase{"//server/share//Zadod", "//server/share/Zadod"},  // leading pair kept
+                      TidyCase{"a///b", "a//b"},    // pairs taken left to right, no overlap
+                      TidyCase{"a////b", "a//b"},
+                      TidyCase{"x", "x"}, TidyCase{"", ""}, TidyCase{"///", "///"}));
+
+TEST(FileTitleTest, CutsFolderAndLastExtension) {
+    EXPECT_EQ(qm::path::fileTitle("/home/u/Menus/KRQM_Roads_enu.cuix"), "KRQM_Roads_enu");
+    EXPECT_EQ(qm::path::fileTitle("archive.tar.gz"), "archive.tar");
+    EXPECT_EQ(qm::path::fileTitle("plain"), "plain");
+    EXPECT_EQ(qm::path::fileTitle("/dir.d/plain"), "plain");
+}
+
+TEST(AppendTest, JoinsWithOneSeparatorAndHonoursAbsoluteTails) {
+    EXPECT_EQ(qm::path::append("/opt/app", "Zadod\\Modules"), "/opt/app/Zadod/Modules");
+    EXPECT_EQ(qm::path::append("/opt/app/", "Base/Menus"), "/opt/app/Base/Menus");
+    EXPECT_EQ(qm::path::append("/opt/app", "/abs/menus"), "/abs/menus");
+    EXPECT_EQ(qm::path::append("/opt/app", ""), "/opt/app");
+}
+
+}  // namespace
