@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs the host with the module loader on the sample
+# installation, as a private demo user (its home, registry and menus live under build/demo).
+# The demo user is kept between runs, so a second run starts from the remembered state;
+# scripts/demo.sh --fresh starts over with a brand-new user.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+scripts/deps.sh
+scripts/build.sh default
+
+demo=$root/build/demo
+if [ "${1:-}" = "--fresh" ]; then
+    rm -rf "$demo"
+    shift
+fi
+mkdir -p "$demo"/{home,appdata,registry,runtime,state}
+chmod 700 "$demo/runtime"
+export HOME=$demo/home XDG_CONFIG_HOME=$demo/home/.config XDG_DATA_HOME=$demo/home/.local/share
+export XDG_STATE_HOME=$demo/state XDG_RUNTIME_DIR=$demo/runtime APPDATA=$demo/appdata
+export QM_REGISTRY_DIR=$demo/registry QM_APP_PATH=$root/examples/sample
+export QM_LOG=$demo/diagnostic.log
+
+if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && [ "${1:-}" != "--console" ]; then
+    exec build/bin/cadhost "$@"
+fi
+
+echo "== cadhost --console on $QM_APP_PATH (demo user in $demo)"
+build/bin/cadhost --console --profile <<'SCRIPT'
+ARX
+MENUGROUPS
+(krqm_CheckCommandlineSetting)
+(krqm_CheckInsUnitsDefSourceSetting)
+QUIT
+SCRIPT
