@@ -1,0 +1,376 @@
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <map>
+
+#include "key_path_p.h"
+#include "qmreg/registry.h"
+#include "sqlite_connection_p.h"
+
+namespace qmreg {
+
+namespace {
+
+using detail::SqliteConnection;
+
+// Marks a database as a registry store, so that a foreign SQLite file is refused rather than
+// written into. ASCII "QMRG".
+constexpr std::int64_t kApplicationId = 0x514D5247;
+constexpr std::int64_t kSchemaVersion = 1;
+
+// Keys form a tree through parent; path is the full key path as first written, looked up
+// case-insensitively. Deleting a key cascades to its subkeys and values. The root key (id 1,
+// empty path) always exists.
+constexpr const char* kSchema = R"sql(
+CREATE TABLE keys(
+    id INTEGER PRIMARY KEY,
+    parent INTEGER REFERENCES keys(id) ON DELETE CASCADE,
+    name TEXT NOT NULL,
+    path TEXT NOT NULL COLLATE NOCASE UNIQUE);
+CREATE UNIQUE INDEX keys_by_parent ON keys(parent, name COLLATE NOCASE);
+CREATE TABLE vals(
+    key INTEGER NOT NULL REFERENCES keys(id) ON DELETE CASCADE,
+    name TEXT NOT NULL COLLATE NOCASE,
+    type INTEGER NOT NULL,
+    data BLOB NOT NULL,
+    PRIMARY KEY(key, name)) WITHOUT ROWID;
+INSERT INTO keys(id, parent, name, path) VALUES(1, NULL, '', '');
+PRAGMA application_id = 1364021831;
+PRAGMA user_version = 1;
+)sql";
+static_assert(kApplicationId == 1364021831);
+
+constexpr const char* kCountObjects = "SELECT count(*) FROM sqlite_master";
+constexpr const char* kApplicationIdQuery = "PRAGMA application_id";
+constexpr const char* kUserVersionQuery = "PRAGMA user_version";
+constexpr const char* kJournalModeQuery = "PRAGMA journal_mode";
+constexpr const char* kFindKey = "SELECT id, path FROM keys WHERE path = ?1";
+constexpr const char* kInsertKey = "INSERT INTO keys(parent, name, path) VALUES(?1, ?2, ?3)";
+constexpr const char* kHasSubkeys = "SELECT 1 FROM keys WHERE parent = ?1 LIMIT 1";
+constexpr const char* kDeleteKey = "DELETE FROM keys WHERE id = ?1";
+constexpr const char* kSubkeys = "SELECT name FROM keys WHERE parent = ?1 ORDER BY name";
+constexpr const char* kGetValue =
+    "SELECT v.name, v.type, v.data FROM vals v JOIN keys k ON k.id = v.key "
+    "WHERE k.path = ?1 AND v.name = ?2";
+constexpr const char* kValues = "SELECT name, type, data FROM vals WHERE key = ?1 ORDER BY name";
+// An existing value keeps the capitalisation of its name; type and data are replaced.
+constexpr const char* kSetValue =
+    "INSERT INTO vals(key, name, type, data) VALUES(?1, ?2, ?3, ?4) "
+    "ON CONFLICT(key, name) DO UPDATE SET type = excluded.type, data = excluded.data";
+constexpr const char* kDeleteValue = "DELETE FROM vals WHERE key = ?1 AND name = ?2";
+
+struct KeyRow {
+    std::int64_t id;
+    std::string path;
+};
+
+std::string folderOf(const std::string& file) {
+    auto slash = file.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : file.substr(0, slash);
+}
+
+bool exists(const std::string& path) {
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0;
+}
+
+void createFolders(const std::string& folder, const std::string& file) {
+    std::string partial;
+    std::size_t pos = 0;
+    while (pos != std::string::npos) {
+        pos = folder.find('/', pos + 1);
+        partial = folder.substr(0, pos);
+        if (partial.empty() || ::mkdir(partial.c_str(), 0755) == 0 || errno == EEXIST)
+            continue;
+        throw StoreError("The registry store \"" + file + "\" cannot be created: folder \"" +
+                         partial + "\": " + std::strerror(errno));
+    }
+}
+
+// Whether this process may write file (and the WAL files beside it), or create it.
+bool mayWrite(const std::string& file) {
+    if (exists(file))
+        return ::access(file.c_str(), W_OK) == 0 && ::access(folderOf(file).c_str(), W_OK) == 0;
+    std::string folder = folderOf(file);
+    while (!exists(folder) && folder != "/" && folder != ".")
+        folder = folderOf(folder);
+    return ::access(folder.c_str(), W_OK) == 0;
+}
+
+}  // namespace
+
+struct Hive::Impl {
+    std::string file;
+    // Null for a read-only hive whose file does not exist (or holds no store yet): it reads
+    // as a hive with an empty root key.
+    std::unique_ptr<SqliteConnection> db;
+    bool writable = false;
+    int depth = 0;  // open Transaction scopes
+
+    std::int64_t scalar(const char* sql) {
+        auto st = db->statement(sql);
+        return st.step() ? st.integer(0) : 0;
+    }
+
+    std::string journalMode() {
+        auto st = db->statement(kJournalModeQuery);
+        return st.step() ? st.text(0) : std::string();
+    }
+
+    // Checks that the file is a registry store, or turns a new, empty file into one.
+    void prepare() {
+        bool empty = scalar(kCountObjects) == 0 && scalar(kApplicationIdQuery) == 0;
+        if (empty && !writable) {
+            db.reset();
+            return;
+        }
+        if (!empty) {
+            if (scalar(kApplicationIdQuery) != kApplicationId) {
+                throw StoreError("The registry store \"" + file +
+                                 "\" is a database of another program, not a registry store. "
+                                 "It has been left as it is.");
+            }
+            if (scalar(kUserVersionQuery) > kSchemaVersion) {
+                throw StoreError("The registry store \"" + file +
+                                 "\" was written by a newer version of this program.");
+            }
+        }
+        if (!writable)
+            return;
+        db->exec("PRAGMA synchronous = NORMAL; PRAGMA foreign_keys = ON");
+        if (journalMode() != "wal")
+            db->exec("PRAGMA journal_mode = WAL");
+        if (!empty)
+            return;
+        // Another process may be creating the store at the same moment; the second one in
+        // finds the schema in place.
+        db->exec("BEGIN IMMEDIATE");
+        try {
+            if (scalar(kCountObjects) == 0)
+                db->exec(kSchema);
+            db->exec("COMMIT");
+        } catch (...) {
+            rollbackQuietly();
+            throw;
+        }
+    }
+
+    void rollbackQuietly() noexcept {
+        try {
+            db->exec("ROLLBACK");
+        } catch (const StoreError&) {
+            // The transaction is gone already; nothing left to undo.
+        }
+    }
+
+    std::optional<KeyRow> findKey(const std::string& normalized) {
+        if (!db)
+            return normalized.empty() ? std::optional<KeyRow>(KeyRow{1, ""}) : std::nullopt;
+        auto st = db->statement(kFindKey);
+        st.bind(1, normalized);
+        if (!st.step())
+            return std::nullopt;
+        return KeyRow{st.integer(0), st.text(1)};
+    }
+
+    // Finds or creates the key with the given components; returns its row.
+    KeyRow ensureKey(const std::vector<std::string>& parts, std::size_t count) {
+        std::string path;
+        for (std::size_t i = 0; i < count; ++i)
+            path += (i ? "\\" : "") + parts[i];
+        if (auto row = findKey(path))
+            return *row;
+        KeyRow parent = ensureKey(parts, count - 1);
+        std::string canonical =
+            parent.path.empty() ? parts[count - 1] : parent.path + "\\" + parts[count - 1];
+        auto st = db->statement(kInsertKey);
+        st.bind(1, parent.id).bind(2, parts[count - 1]).bind(3, canonical).run();
+        return findKey(canonical).value();
+    }
+
+    // Runs a write as its own IMMEDIATE transaction, or inside the caller's open one.
+    template <class F>
+    bool write(Hive& hive, F&& body) {
+        if (!writable)
+            return false;
+        if (depth > 0)
+            return body();
+        Transaction transaction(hive);
+        bool result = body();
+        transaction.commit();
+        return result;
+    }
+};
+
+Hive::Hive(const std::string& file, bool readOnly) : impl_(std::make_unique<Impl>()) {
+    impl_->file = file;
+    if (readOnly) {
+        if (!exists(file))
+            return;
+        impl_->db = std::make_unique<SqliteConnection>(file, SqliteConnection::Mode::ReadOnly);
+    } else {
+        createFolders(folderOf(file), file);
+        impl_->db = std::make_unique<SqliteConnection>(file, SqliteConnection::Mode::ReadWrite);
+        impl_->writable = !impl_->db->readOnly();
+    }
+    impl_->prepare();
+}
+
+Hive::~Hive() = default;
+
+Hive& Hive::forThread(HiveId hive) {
+    thread_local std::map<HiveId, std::unique_ptr<Hive>> cache;
+    std::string file = hiveFile(hive);
+    auto& slot = cache[hive];
+    // A connection in the middle of a transaction is kept until that transaction ends.
+    if (slot && (slot->file() == file || slot->impl_->depth > 0))
+        return *slot;
+    slot.reset();
+    bool readOnly = hive == HiveId::LocalMachine && !mayWrite(file);
+    slot = std::make_unique<Hive>(file, readOnly);
+    return *slot;
+}
+
+const std::string& Hive::file() const {
+    return impl_->file;
+}
+
+bool Hive::writable() const {
+    return impl_->writable;
+}
+
+bool Hive::keyExists(const std::string& key) {
+    return impl_->findKey(detail::normalizeKeyPath(key)).has_value();
+}
+
+bool Hive::createKey(const std::string& key) {
+    auto parts = detail::splitKeyPath(key);
+    return impl_->write(*this, [&] {
+        impl_->ensureKey(parts, parts.size());
+        return true;
+    });
+}
+
+bool Hive::deleteKey(const std::string& key, bool recursive) {
+    std::string path = detail::normalizeKeyPath(key);
+    if (path.empty())
+        return false;  // the root key cannot be deleted
+    return impl_->write(*this, [&] {
+        auto row = impl_->findKey(path);
+        if (!row)
+            return false;
+        if (!recursive) {
+            auto st = impl_->db->statement(kHasSubkeys);
+            if (st.bind(1, row->id).step())
+                return false;
+        }
+        impl_->db->statement(kDeleteKey).bind(1, row->id).run();
+        return true;
+    });
+}
+
+std::optional<Value> Hive::getValue(const std::string& key, const std::string& name) {
+    if (!impl_->db)
+        return std::nullopt;
+    auto st = impl_->db->statement(kGetValue);
+    st.bind(1, detail::normalizeKeyPath(key)).bind(2, name);
+    if (!st.step())
+        return std::nullopt;
+    return Value{st.text(0), static_cast<ValueType>(st.integer(1)), st.blob(2)};
+}
+
+bool Hive::setValue(const std::string& key, const Value& value) {
+    std::string path = detail::normalizeKeyPath(key);
+    return impl_->write(*this, [&] {
+        auto row = impl_->findKey(path);
+        if (!row)
+            return false;
+        auto st = impl_->db->statement(kSetValue);
+        st.bind(1, row->id)
+            .bind(2, value.name)
+            .bind(3, static_cast<std::int64_t>(value.type))
+            .bindBlob(4, value.data)
+            .run();
+        return true;
+    });
+}
+
+bool Hive::deleteValue(const std::string& key, const std::string& name) {
+    std::string path = detail::normalizeKeyPath(key);
+    return impl_->write(*this, [&] {
+        auto row = impl_->findKey(path);
+        if (!row)
+            return false;
+        impl_->db->statement(kDeleteValue).bind(1, row->id).bind(2, name).run();
+        return impl_->db->changes() > 0;
+    });
+}
+
+std::vector<std::string> Hive::subkeys(const std::string& key) {
+    std::vector<std::string> names;
+    auto row = impl_->findKey(detail::normalizeKeyPath(key));
+    if (!row || !impl_->db)
+        return names;
+    auto st = impl_->db->statement(kSubkeys);
+    st.bind(1, row->id);
+    while (st.step())
+        names.push_back(st.text(0));
+    return names;
+}
+
+std::vector<Value> Hive::values(const std::string& key) {
+    std::vector<Value> result;
+    auto row = impl_->findKey(detail::normalizeKeyPath(key));
+    if (!row || !impl_->db)
+        return result;
+    auto st = impl_->db->statement(kValues);
+    st.bind(1, row->id);
+    while (st.step()) {
+        result.push_back(Value{st.text(0), static_cast<ValueType>(st.integer(1)), st.blob(2)});
+    }
+    return result;
+}
+
+std::optional<std::string> Hive::canonicalKey(const std::string& key) {
+    auto row = impl_->findKey(detail::normalizeKeyPath(key));
+    if (!row)
+        return std::nullopt;
+    return row->path;
+}
+
+Hive::Transaction::Transaction(Hive& hive) : hive_(hive) {
+    Impl& impl = *hive_.impl_;
+    if (!impl.writable) {
+        done_ = true;  // nothing can be written, so there is nothing to commit or undo
+        return;
+    }
+    outermost_ = impl.depth == 0;
+    impl.db->exec(outermost_ ? "BEGIN IMMEDIATE" : "SAVEPOINT nested");
+    ++impl.depth;
+}
+
+Hive::Transaction::~Transaction() {
+    if (done_)
+        return;
+    Impl& impl = *hive_.impl_;
+    try {
+        impl.db->exec(outermost_ ? "ROLLBACK" : "ROLLBACK TO nested; RELEASE nested");
+    } catch (const StoreError&) {
+        // A failed commit may already have ended the transaction.
+    }
+    --impl.depth;
+}
+
+void Hive::Transaction::commit() {
+    if (done_)
+        return;
+    hive_.impl_->db->exec(outermost_ ? "COMMIT" : "RELEASE nested");
+    done_ = true;
+    --hive_.impl_->depth;
+}
+
+}  // namespace qmreg

@@ -1,0 +1,131 @@
+#include "sqlite_connection_p.h"
+
+#include <sqlite3.h>
+
+#include <cstdio>
+
+#include "qmreg/registry.h"
+
+namespace qmreg::detail {
+
+namespace {
+
+// Waiting writers give up after this long; a healthy writer holds the lock for milliseconds.
+constexpr int kBusyTimeoutMs = 10000;
+
+// file: URI for path, so that query parameters can be added without the path being misread.
+std::string fileUri(const std::string& path, const char* parameters) {
+    std::string uri = "file:";
+    for (unsigned char c : path) {
+        if (c == '%' || c == '?' || c == '#' || c < 0x21 || c == 0x7f) {
+            char buf[4];
+            std::snprintf(buf, sizeof buf, "%%%02X", c);
+            uri += buf;
+        } else {
+            uri += static_cast<char>(c);
+        }
+    }
+    return uri + "?" + parameters;
+}
+
+bool isCantOpen(int rc) {
+    return (rc & 0xff) == SQLITE_CANTOPEN || (rc & 0xff) == SQLITE_READONLY;
+}
+
+}  // namespace
+
+SqliteConnection::SqliteConnection(std::string file, Mode mode) : file_(std::move(file)) {
+    open(mode, false);
+    if (mode != Mode::ReadOnly)
+        return;
+    // A reader of a WAL database needs the shared-memory index beside the file. When nobody
+    // has the database open and the folder is not writable, the index cannot be created;
+    // read the file as an immutable snapshot instead.
+    sqlite3_stmt* probe = nullptr;
+    int rc = sqlite3_prepare_v2(db_, "SELECT count(*) FROM sqlite_master", -1, &probe, nullptr);
+    if (rc == SQLITE_OK)
+        rc = sqlite3_step(probe);
+    sqlite3_finalize(probe);
+    if (rc == SQLITE_ROW)
+        return;
+    if (!isCantOpen(rc))
+        fail(rc, "reading");
+    close();
+    open(mode, true);
+}
+
+SqliteConnection::~SqliteConnection() {
+    close();
+}
+
+void SqliteConnection::open(Mode mode, bool immutable) {
+    int flags = SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_URI;
+    flags |= mode == Mode::ReadOnly ? SQLITE_OPEN_READONLY
+                                    : (SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+    const char* parameters = immutable                ? "immutable=1"
+                             : mode == Mode::ReadOnly ? "mode=ro"
+                                                      : "mode=rwc";
+    std::string uri = fileUri(file_, parameters);
+    int rc = sqlite3_open_v2(uri.c_str(), &db_, flags, nullptr);
+    if (rc != SQLITE_OK) {
+        std::string message = db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(rc);
+        close();
+        throw StoreError("The registry store \"" + file_ + "\" cannot be opened: " + message);
+    }
+    sqlite3_extended_result_codes(db_, 1);
+    sqlite3_busy_timeout(db_, kBusyTimeoutMs);
+}
+
+void SqliteConnection::close() {
+    for (auto& [sql, statement] : cache_)
+        sqlite3_finalize(statement);
+    cache_.clear();
+    if (db_)
+        sqlite3_close_v2(db_);
+    db_ = nullptr;
+}
+
+bool SqliteConnection::readOnly() const {
+    return sqlite3_db_readonly(db_, "main") == 1;
+}
+
+SqliteStatement SqliteConnection::statement(const char* sql) {
+    auto it = cache_.find(sql);
+    if (it == cache_.end()) {
+        sqlite3_stmt* statement = nullptr;
+        int rc = sqlite3_prepare_v3(db_, sql, -1, SQLITE_PREPARE_PERSISTENT, &statement, nullptr);
+        if (rc != SQLITE_OK)
+            fail(rc, sql);
+        it = cache_.emplace(sql, statement).first;
+    }
+    return SqliteStatement(*this, it->second);
+}
+
+void SqliteConnection::exec(const char* sql) {
+    int rc = sqlite3_exec(db_, sql, nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK)
+        fail(rc, sql);
+}
+
+int SqliteConnection::changes() const {
+    return sqlite3_changes(db_);
+}
+
+void SqliteConnection::fail(int rc, std::string_view action) const {
+    std::string detail = db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(rc);
+    int primary = rc & 0xff;
+    if (primary == SQLITE_NOTADB || primary == SQLITE_CORRUPT) {
+        throw StoreError("The registry store \"" + file_ +
+                         "\" is damaged or is not a registry database (" + detail +
+                         "). It has been left as it is; restore it from a backup or move it "
+                         "away to start with an empty store.");
+    }
+    if (primary == SQLITE_BUSY || primary == SQLITE_LOCKED) {
+        throw StoreError("The registry store \"" + file_ + "\" stayed locked by another program (" +
+                         detail + ")");
+    }
+    throw StoreError("The registry store \"" + file_ + "\" failed (" + detail +
+                     ") at: " + std::string(action));
+}
+
+}  // namespace qmreg::detail

@@ -1,0 +1,54 @@
+#pragma once
+// One SQLite connection to a hive file, owned by one thread. Prepared statements are cached
+// per connection, keyed by the address of their SQL text, so callers pass the same named
+// constant each time.
+#include <string>
+#include <string_view>
+#include <unordered_map>
+
+#include "sqlite_statement_p.h"
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace qmreg::detail {
+
+class SqliteConnection {
+public:
+    enum class Mode {
+        ReadWrite,  // creates the file when missing
+        ReadOnly,   // the file must exist; falls back to an immutable snapshot when the
+                    // shared-memory index cannot be created beside an unwritable file
+    };
+
+    // Throws StoreError naming file when the file cannot be opened.
+    SqliteConnection(std::string file, Mode mode);
+    ~SqliteConnection();
+    SqliteConnection(const SqliteConnection&) = delete;
+    SqliteConnection& operator=(const SqliteConnection&) = delete;
+
+    const std::string& file() const { return file_; }
+    // True when SQLite opened the file without write access (also in ReadWrite mode, when
+    // the file itself is write-protected).
+    bool readOnly() const;
+
+    // sql must be a string with static storage: its address keys the cache.
+    SqliteStatement statement(const char* sql);
+    // Runs one or more statements that return no rows.
+    void exec(const char* sql);
+    // Rows changed by the last INSERT, UPDATE or DELETE.
+    int changes() const;
+
+    // Throws the StoreError for result code rc, naming the file and the failed action.
+    [[noreturn]] void fail(int rc, std::string_view action) const;
+
+private:
+    void open(Mode mode, bool immutable);
+    void close();
+
+    std::string file_;
+    sqlite3* db_ = nullptr;
+    std::unordered_map<const char*, sqlite3_stmt*> cache_;
+};
+
+}  // namespace qmreg::detail

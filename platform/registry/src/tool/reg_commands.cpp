@@ -1,0 +1,266 @@
+#include "reg_commands.h"
+
+#include <sys/stat.h>
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <functional>
+#include <iostream>
+#include <map>
+#include <memory>
+#include <sstream>
+
+#include "reg_file_reader.h"
+#include "reg_file_writer.h"
+#include "value_text.h"
+
+namespace qmreg::tool {
+
+namespace {
+
+std::string childPath(const std::string& parent, const std::string& name) {
+    return parent.empty() ? name : parent + "\\" + name;
+}
+
+// Visits path and all keys below it, parents first, subkeys in the store's order.
+void walk(Hive& hive, const std::string& path, const std::function<void(const std::string&)>& f) {
+    f(path);
+    for (const auto& sub : hive.subkeys(path))
+        walk(hive, childPath(path, sub), f);
+}
+
+std::string displayName(const std::string& name) {
+    return name.empty() ? "(Default)" : name;
+}
+
+}  // namespace
+
+int RegCommands::run(const CommandLine& cmd) {
+    switch (cmd.operation) {
+        case Operation::Query:
+            return query(cmd);
+        case Operation::Add:
+            return add(cmd);
+        case Operation::Delete:
+            return remove(cmd);
+        case Operation::Export:
+            return exportKey(cmd);
+        case Operation::Import:
+            return importFile(cmd);
+        case Operation::Help:
+            break;
+    }
+    out_ << usageText();
+    return kExitSuccess;
+}
+
+int RegCommands::query(const CommandLine& cmd) {
+    Hive& hive = Hive::forThread(cmd.key.hive);
+    auto path = hive.canonicalKey(cmd.key.path);
+    if (!path)
+        return notFound();
+    HiveId id = cmd.key.hive;
+
+    if (cmd.valueName && !cmd.recursive) {
+        auto value = hive.getValue(*path, *cmd.valueName);
+        if (!value)
+            return notFound();
+        printKey(id, *path);
+        printValue(*value);
+        return kExitSuccess;
+    }
+    if (cmd.valueName) {
+        int matches = 0;
+        walk(hive, *path, [&](const std::string& key) {
+            if (auto value = hive.getValue(key, *cmd.valueName)) {
+                printKey(id, key);
+                printValue(*value);
+                ++matches;
+            }
+        });
+        out_ << "\nEnd of search: " << matches << " match(es) found.\n";
+        return matches ? kExitSuccess : kExitFailure;
+    }
+    if (cmd.recursive) {
+        walk(hive, *path, [&](const std::string& key) {
+            printKey(id, key);
+            for (const auto& value : hive.values(key))
+                printValue(value);
+        });
+        return kExitSuccess;
+    }
+    printKey(id, *path);
+    for (const auto& value : hive.values(*path))
+        printValue(value);
+    auto subkeys = hive.subkeys(*path);
+    if (!subkeys.empty())
+        out_ << "\n";
+    for (const auto& sub : subkeys)
+        out_ << fullKeyName(id, childPath(*path, sub)) << "\n";
+    return kExitSuccess;
+}
+
+int RegCommands::add(const CommandLine& cmd) {
+    Hive& hive = Hive::forThread(cmd.key.hive);
+    if (!hive.writable())
+        return readOnly(hive);
+    std::optional<Value> value;
+    if (cmd.valueName) {
+        value = parseValueData(*cmd.valueName, cmd.type, cmd.data.value_or(""));
+        if (!cmd.force && hive.getValue(cmd.key.path, *cmd.valueName) &&
+            !confirm("Value " + displayName(*cmd.valueName) + " exists, overwrite(Yes/No)? ")) {
+            return cancelled();
+        }
+    }
+    Hive::Transaction transaction(hive);
+    if (!hive.createKey(cmd.key.path))
+        return readOnly(hive);
+    if (value && !hive.setValue(cmd.key.path, *value))
+        return readOnly(hive);
+    transaction.commit();
+    return succeeded();
+}
+
+int RegCommands::remove(const CommandLine& cmd) {
+    Hive& hive = Hive::forThread(cmd.key.hive);
+    auto path = hive.canonicalKey(cmd.key.path);
+    if (!path)
+        return notFound();
+    std::string keyName = fullKeyName(cmd.key.hive, *path);
+    if (cmd.valueName) {
+        if (!hive.getValue(*path, *cmd.valueName))
+            return notFound();
+        if (!hive.writable())
+            return readOnly(hive);
+        if (!cmd.force &&
+            !confirm("Delete the registry value " + displayName(*cmd.valueName) + " (Yes/No)? ")) {
+            return cancelled();
+        }
+        hive.deleteValue(*path, *cmd.valueName);
+        return succeeded();
+    }
+    if (!hive.writable())
+        return readOnly(hive);
+    if (cmd.allValues) {
+        if (!cmd.force &&
+            !confirm("Delete all values under the registry key " + keyName + " (Yes/No)? ")) {
+            return cancelled();
+        }
+        Hive::Transaction transaction(hive);
+        for (const auto& value : hive.values(*path))
+            hive.deleteValue(*path, value.name);
+        transaction.commit();
+        return succeeded();
+    }
+    if (path->empty())
+        return error("ERROR: The root key of a hive cannot be deleted.");
+    if (!cmd.force && !confirm("Permanently delete the registry key " + keyName + " (Yes/No)? ")) {
+        return cancelled();
+    }
+    hive.deleteKey(*path, true);
+    return succeeded();
+}
+
+int RegCommands::exportKey(const CommandLine& cmd) {
+    Hive& hive = Hive::forThread(cmd.key.hive);
+    if (!hive.keyExists(cmd.key.path))
+        return notFound();
+    struct stat st;
+    if (!cmd.force && ::stat(cmd.file.c_str(), &st) == 0 &&
+        !confirm("File " + cmd.file + " already exists. Overwrite (Yes/No)? ")) {
+        return cancelled();
+    }
+    std::string text = exportRegFile(hive, cmd.key.hive, cmd.key.path);
+    std::ofstream file(cmd.file, std::ios::binary | std::ios::trunc);
+    if (file)
+        file << text;
+    if (file)
+        file.close();
+    if (!file)
+        return error("ERROR: Cannot write \"" + cmd.file + "\": " + std::strerror(errno));
+    return succeeded();
+}
+
+int RegCommands::importFile(const CommandLine& cmd) {
+    std::ifstream file(cmd.file, std::ios::binary);
+    if (!file)
+        return error("ERROR: Cannot open \"" + cmd.file + "\": " + std::strerror(errno));
+    std::stringstream content;
+    content << file.rdbuf();
+
+    std::vector<RegFileSection> sections;
+    try {
+        sections = parseRegFile(content.str());
+    } catch (const RegFileError& e) {
+        return error("ERROR: \"" + cmd.file + "\", " + e.what());
+    }
+    // One transaction per hive: a file that cannot be imported completely changes nothing in
+    // that hive.
+    std::map<HiveId, std::unique_ptr<Hive::Transaction>> transactions;
+    for (const auto& section : sections) {
+        Hive& hive = Hive::forThread(section.key.hive);
+        if (!hive.writable())
+            return readOnly(hive);
+        auto& transaction = transactions[section.key.hive];
+        if (!transaction)
+            transaction = std::make_unique<Hive::Transaction>(hive);
+        if (section.deleteKey) {
+            hive.deleteKey(section.key.path, true);
+            continue;
+        }
+        hive.createKey(section.key.path);
+        for (const auto& entry : section.entries) {
+            if (entry.value) {
+                hive.setValue(section.key.path, *entry.value);
+            } else {
+                hive.deleteValue(section.key.path, entry.name);
+            }
+        }
+    }
+    for (auto& [id, transaction] : transactions)
+        transaction->commit();
+    return succeeded();
+}
+
+void RegCommands::printKey(HiveId hive, const std::string& path) {
+    out_ << "\n" << fullKeyName(hive, path) << "\n";
+}
+
+void RegCommands::printValue(const Value& value) {
+    out_ << "    " << displayName(value.name) << "    " << typeName(value.type) << "    "
+         << displayData(value) << "\n";
+}
+
+bool RegCommands::confirm(const std::string& question) {
+    out_ << question << std::flush;
+    std::string answer;
+    if (!std::getline(in_, answer))
+        return false;
+    return !answer.empty() && (answer[0] == 'y' || answer[0] == 'Y');
+}
+
+int RegCommands::succeeded() {
+    out_ << "The operation completed successfully.\n";
+    return kExitSuccess;
+}
+
+int RegCommands::error(const std::string& message) {
+    err_ << message << "\n";
+    return kExitFailure;
+}
+
+int RegCommands::notFound() {
+    return error("ERROR: The system was unable to find the specified registry key or value.");
+}
+
+int RegCommands::readOnly(const Hive& hive) {
+    return error("ERROR: Access is denied. The registry store \"" + hive.file() +
+                 "\" is read-only for this user.");
+}
+
+int RegCommands::cancelled() {
+    out_ << "The operation was cancelled.\n";
+    return kExitFailure;
+}
+
+}  // namespace qmreg::tool

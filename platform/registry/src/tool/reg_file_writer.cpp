@@ -1,0 +1,105 @@
+#include "reg_file_writer.h"
+
+#include <cstdio>
+
+#include "key_name.h"
+#include "utf16.h"
+
+namespace qmreg::tool {
+
+namespace {
+
+// The registry editor breaks hex data after this many columns.
+constexpr std::size_t kHexLineWidth = 76;
+
+std::string quoted(const std::string& text) {
+    std::string out = "\"";
+    for (char c : text) {
+        if (c == '\\' || c == '"')
+            out += '\\';
+        out += c;
+    }
+    return out + "\"";
+}
+
+// Quoted string data cannot hold line breaks or NULs; such strings go out as hex(1).
+bool fitsQuoted(const std::string& text) {
+    for (char c : text) {
+        if (c == '\n' || c == '\r' || c == '\0')
+            return false;
+    }
+    return true;
+}
+
+std::string hexData(std::string prefix, const std::vector<std::uint8_t>& bytes) {
+    std::string out = std::move(prefix);
+    std::size_t column = out.size();
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        char buf[4];
+        std::snprintf(buf, sizeof buf, "%02x", bytes[i]);
+        out += buf;
+        column += 2;
+        if (i + 1 == bytes.size())
+            break;
+        out += ',';
+        ++column;
+        if (column >= kHexLineWidth) {
+            out += "\\\n  ";
+            column = 2;
+        }
+    }
+    return out;
+}
+
+std::vector<std::uint8_t> utf16WithTerminator(const std::string& text) {
+    auto bytes = utf8ToUtf16le(text);
+    bytes.push_back(0);
+    bytes.push_back(0);
+    return bytes;
+}
+
+void appendKey(std::string& out, Hive& hive, HiveId hiveId, const std::string& path) {
+    out += "[" + fullKeyName(hiveId, path) + "]\n";
+    for (const auto& value : hive.values(path))
+        out += regFileValueLine(value) + "\n";
+    out += "\n";
+    for (const auto& sub : hive.subkeys(path)) {
+        appendKey(out, hive, hiveId, path.empty() ? sub : path + "\\" + sub);
+    }
+}
+
+}  // namespace
+
+std::string regFileValueLine(const Value& value) {
+    std::string line = (value.name.empty() ? std::string("@") : quoted(value.name)) + "=";
+    switch (value.type) {
+        case ValueType::Sz:
+            if (fitsQuoted(value.asString()))
+                return line + quoted(value.asString());
+            return hexData(line + "hex(1):", utf16WithTerminator(value.asString()));
+        case ValueType::ExpandSz:
+            return hexData(line + "hex(2):", utf16WithTerminator(value.asString()));
+        case ValueType::Dword:
+            if (value.data.size() == 4) {
+                char buf[16];
+                std::snprintf(buf, sizeof buf, "dword:%08x", value.asDword());
+                return line + buf;
+            }
+            return hexData(line + "hex(4):", value.data);
+        case ValueType::Binary:
+            return hexData(line + "hex:", value.data);
+        default: {
+            char prefix[16];
+            std::snprintf(prefix, sizeof prefix, "hex(%x):", static_cast<unsigned>(value.type));
+            return hexData(line + prefix, value.data);
+        }
+    }
+}
+
+std::string exportRegFile(Hive& hive, HiveId hiveId, const std::string& key) {
+    std::string out = "Windows Registry Editor Version 5.00\n\n";
+    appendKey(out, hive, hiveId, hive.canonicalKey(key).value_or(key));
+    return out;
+}
+
+}  // namespace qmreg::tool
