@@ -50,7 +50,8 @@ constexpr const char* kFindKey = "SELECT id, path FROM keys WHERE path = ?1";
 constexpr const char* kInsertKey = "INSERT INTO keys(parent, name, path) VALUES(?1, ?2, ?3)";
 constexpr const char* kHasSubkeys = "SELECT 1 FROM keys WHERE parent = ?1 LIMIT 1";
 constexpr const char* kDeleteKey = "DELETE FROM keys WHERE id = ?1";
-constexpr const char* kSubkeys = "SELECT name FROM keys WHERE parent = ?1 ORDER BY name";
+constexpr const char* kSubkeys =
+    "SELECT name FROM keys WHERE parent = ?1 ORDER BY name COLLATE NOCASE";
 constexpr const char* kGetValue =
     "SELECT v.name, v.type, v.data FROM vals v JOIN keys k ON k.id = v.key "
     "WHERE k.path = ?1 AND v.name = ?2";

@@ -1,0 +1,220 @@
+// The store as the loader and the environment library use it: in-process, on a private
+// registry folder.
+#include <chrono>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "qmreg/registry.h"
+#include "qmtest/relocated_user.h"
+#include "qmtest/scoped_env.h"
+#include "qmtest/temp_dir.h"
+
+namespace {
+
+using qmreg::Hive;
+using qmreg::HiveId;
+using qmreg::Value;
+using qmreg::ValueType;
+
+class HiveTest : public qmtest::RelocatedTest {
+protected:
+    Hive& hkcu() { return Hive::forThread(HiveId::CurrentUser); }
+    std::vector<std::string> valueNames(const std::string& key) {
+        std::vector<std::string> names;
+        for (const auto& v : hkcu().values(key))
+            names.push_back(v.name);
+        return names;
+    }
+};
+
+TEST_F(HiveTest, NamesCompareWithoutCaseAndKeepTheCaseFirstWritten) {
+    ASSERT_TRUE(hkcu().createKey("SOFTWARE\\Brenvik"));
+    ASSERT_TRUE(hkcu().createKey("software\\BRENVIK\\Quillmont modules\\QM_BASE"));
+    EXPECT_EQ(hkcu().canonicalKey("Software\\brenvik\\QUILLMONT MODULES\\qm_base"),
+              "SOFTWARE\\Brenvik\\Quillmont modules\\QM_BASE");
+    EXPECT_EQ(hkcu().subkeys("SOFTWARE"), std::vector<std::string>{"Brenvik"});
+
+    const std::string key = "SOFTWARE\\Brenvik";
+    ASSERT_TRUE(hkcu().setValue(key, Value::string("Activated", "False")));
+    ASSERT_TRUE(hkcu().setValue("software\\brenvik", Value::string("ACTIVATED", "True")));
+    EXPECT_EQ(valueNames(key), std::vector<std::string>{"Activated"});
+    EXPECT_EQ(hkcu().getValue(key, "activated")->asString(), "True");
+}
+
+TEST_F(HiveTest, SubkeysAndValuesComeInCaseInsensitiveOrder) {
+    for (const char* name : {"b", "A", "c", "_x"}) {
+        ASSERT_TRUE(hkcu().createKey(std::string("K\\") + name));
+        ASSERT_TRUE(hkcu().setValue("K", Value::dword(name, 1)));
+    }
+    // Letters fold to lower case, as _wcsicmp does, so '_' (0x5F) sorts before them.
+    std::vector<std::string> expected{"_x", "A", "b", "c"};
+    EXPECT_EQ(hkcu().subkeys("K"), expected);
+    EXPECT_EQ(valueNames("K"), expected);
+}
+
+TEST_F(HiveTest, SeparatorsAtTheEndsAndDoubledAreTolerated) {
+    ASSERT_TRUE(hkcu().createKey("\\A\\\\B\\"));
+    EXPECT_EQ(hkcu().canonicalKey("A\\B"), "A\\B");
+    EXPECT_TRUE(hkcu().keyExists("a\\b\\"));
+    EXPECT_TRUE(hkcu().keyExists(""));
+}
+
+TEST_F(HiveTest, ValuesKeepTypeAndDataAcrossConnections) {
+    const std::vector<Value> values{
+        Value::string("", "default value"),
+        Value::string("Path", "C:\\Quillmont\\22.15", ValueType::Sz),
+        Value::string("Expand", "%APPDATA%\\x", ValueType::ExpandSz),
+        Value::string("Empty", ""),
+        Value::string("Unicode",
+                      "Gr\xC3\xB6\xC3\x9F"
+                      "e \xF0\x9F\x98\x80"),
+        Value::dword("Max", 4294967295u),
+        Value{"Bytes", ValueType::Binary, {0, 1, 0xfe, 0xff, 0}},
+        Value{"NoBytes", ValueType::Binary, {}},
+    };
+    ASSERT_TRUE(hkcu().createKey("Types"));
+    for (const auto& v : values)
+        ASSERT_TRUE(hkcu().setValue("Types", v));
+
+    Hive other(qmreg::hiveFile(HiveId::CurrentUser));
+    for (const auto& expected : values) {
+        auto got = other.getValue("TYPES", expected.name);
+        ASSERT_TRUE(got) << expected.name;
+        EXPECT_EQ(got->name, expected.name);
+        EXPECT_EQ(got->type, expected.type) << expected.name;
+        EXPECT_EQ(got->data, expected.data) << expected.name;
+    }
+}
+
+TEST_F(HiveTest, OperationsOnMissingKeysFail) {
+    EXPECT_FALSE(hkcu().setValue("Missing", Value::dword("x", 1)));
+    EXPECT_FALSE(hkcu().deleteValue("Missing", "x"));
+    EXPECT_FALSE(hkcu().deleteKey("Missing", true));
+    EXPECT_FALSE(hkcu().getValue("Missing", "x"));
+    EXPECT_FALSE(hkcu().canonicalKey("Missing"));
+    EXPECT_TRUE(hkcu().subkeys("Missing").empty());
+    ASSERT_TRUE(hkcu().createKey("Present"));
+    EXPECT_FALSE(hkcu().deleteValue("Present", "x"));
+    EXPECT_FALSE(hkcu().deleteKey("", true)) << "the root key stays";
+}
+
+TEST_F(HiveTest, DeletingAKeyWithSubkeysNeedsRecursion) {
+    ASSERT_TRUE(hkcu().createKey("Top\\Mid\\Leaf"));
+    ASSERT_TRUE(hkcu().setValue("Top\\Mid\\Leaf", Value::dword("v", 7)));
+    EXPECT_FALSE(hkcu().deleteKey("Top", false));
+    EXPECT_TRUE(hkcu().keyExists("Top\\Mid\\Leaf"));
+
+    EXPECT_TRUE(hkcu().deleteKey("top", true));
+    EXPECT_FALSE(hkcu().keyExists("Top"));
+    // A key created again under the same name starts empty.
+    ASSERT_TRUE(hkcu().createKey("Top\\Mid\\Leaf"));
+    EXPECT_TRUE(hkcu().values("Top\\Mid\\Leaf").empty());
+    EXPECT_TRUE(hkcu().deleteKey("Top\\Mid\\Leaf", false));
+}
+
+TEST_F(HiveTest, TransactionIsInvisibleToOthersUntilTheOutermostCommits) {
+    ASSERT_TRUE(hkcu().createKey("T"));
+    Hive observer(qmreg::hiveFile(HiveId::CurrentUser));
+    {
+        Hive::Transaction outer(hkcu());
+        ASSERT_TRUE(hkcu().setValue("T", Value::dword("outer", 1)));
+        {
+            Hive::Transaction inner(hkcu());
+            ASSERT_TRUE(hkcu().setValue("T", Value::dword("inner", 2)));
+            inner.commit();
+        }
+        EXPECT_FALSE(observer.getValue("T", "inner")) << "inner commit joins the outer one";
+        outer.commit();
+    }
+    EXPECT_TRUE(observer.getValue("T", "outer"));
+    EXPECT_TRUE(observer.getValue("T", "inner"));
+}
+
+TEST_F(HiveTest, UncommittedScopesRollBackOnlyTheirOwnWrites) {
+    ASSERT_TRUE(hkcu().createKey("T"));
+    {
+        Hive::Transaction outer(hkcu());
+        ASSERT_TRUE(hkcu().setValue("T", Value::dword("kept", 1)));
+        {
+            Hive::Transaction inner(hkcu());
+            ASSERT_TRUE(hkcu().createKey("T\\Dropped"));
+            ASSERT_TRUE(hkcu().setValue("T", Value::dword("dropped", 2)));
+        }
+        outer.commit();
+    }
+    EXPECT_TRUE(hkcu().getValue("T", "kept"));
+    EXPECT_FALSE(hkcu().getValue("T", "dropped"));
+    EXPECT_FALSE(hkcu().keyExists("T\\Dropped"));
+    {
+        Hive::Transaction abandoned(hkcu());
+        ASSERT_TRUE(hkcu().setValue("T", Value::dword("abandoned", 3)));
+    }
+    EXPECT_FALSE(hkcu().getValue("T", "abandoned"));
+}
+
+TEST_F(HiveTest, ForThreadFollowsTheRelocationVariables) {
+    EXPECT_EQ(hkcu().file(), user_.registryDir() + "/hkcu.db");
+    EXPECT_EQ(Hive::forThread(HiveId::LocalMachine).file(), user_.registryDir() + "/hklm.db");
+    ASSERT_TRUE(hkcu().createKey("First"));
+    {
+        qmtest::TempDir elsewhere;
+        qmtest::ScopedEnv registry("QM_REGISTRY_DIR", elsewhere.path());
+        EXPECT_EQ(hkcu().file(), elsewhere / "hkcu.db");
+        EXPECT_FALSE(hkcu().keyExists("First"));
+    }
+    {
+        qmtest::ScopedEnv registry("QM_REGISTRY_DIR", std::nullopt);
+        EXPECT_EQ(hkcu().file(), user_.home() + "/.config/quillmont/registry/hkcu.db");
+        EXPECT_EQ(qmreg::hiveFile(HiveId::LocalMachine), "/var/lib/quillmont/registry/hklm.db");
+    }
+    EXPECT_TRUE(hkcu().keyExists("First"));
+}
+
+TEST_F(HiveTest, ThreadsWritingAtOnceLoseNothing) {
+    constexpr int kThreads = 4;
+    constexpr int kValuesEach = 100;
+    ASSERT_TRUE(hkcu().createKey("Shared"));
+    std::vector<std::thread> threads;
+    std::vector<int> failures(kThreads, 0);
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([t, &failures] {
+            Hive& own = Hive::forThread(HiveId::CurrentUser);
+            for (int i = 0; i < kValuesEach; ++i) {
+                std::string name = "t" + std::to_string(t) + "_" + std::to_string(i);
+                if (!own.setValue("Shared", Value::dword(name, static_cast<std::uint32_t>(i)))) {
+                    ++failures[t];
+                }
+            }
+        });
+    }
+    for (auto& th : threads)
+        th.join();
+    EXPECT_EQ(failures, std::vector<int>(kThreads, 0));
+    EXPECT_EQ(hkcu().values("Shared").size(), std::size_t{kThreads * kValuesEach});
+}
+
+TEST_F(HiveTest, ThousandsOfModuleKeysSaveQuicklyInOneTransaction) {
+    constexpr int kModules = 3000;
+    const std::string base = "SOFTWARE\\Brenvik\\Quillmont\\22.15\\Quillmont modules\\";
+    auto start = std::chrono::steady_clock::now();
+    {
+        Hive::Transaction transaction(hkcu());
+        for (int i = 0; i < kModules; ++i) {
+            std::string key = base + "QM_MODULE_" + std::to_string(i);
+            ASSERT_TRUE(hkcu().createKey(key));
+            for (const char* name : {"Activated", "AutoStart", "DemandLoad"}) {
+                ASSERT_TRUE(hkcu().setValue(key, Value::string(name, "True")));
+            }
+        }
+        transaction.commit();
+    }
+    auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now() - start);
+    RecordProperty("save_ms", static_cast<int>(elapsed.count()));
+    EXPECT_LT(elapsed.count(), 10000);
+    EXPECT_EQ(hkcu().subkeys(base).size(), std::size_t{kModules});
+}
+
+}  // namespace

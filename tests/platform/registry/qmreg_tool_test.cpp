@@ -1,0 +1,266 @@
+// The qmreg program, run as a child process the way users and scripts run it.
+#include <memory>
+
+#include <gtest/gtest.h>
+
+#include "qmreg/registry.h"
+#include "qmtest/child_process.h"
+#include "qmtest/files.h"
+#include "qmtest/relocated_user.h"
+
+namespace {
+
+using qmreg::Hive;
+using qmreg::HiveId;
+using qmreg::Value;
+using qmreg::ValueType;
+
+class QmregTest : public qmtest::RelocatedTest {
+protected:
+    static qmtest::ProcessResult qmreg(std::vector<std::string> args, std::string input = "") {
+        args.insert(args.begin(), qmtest::binDir() + "/qmreg");
+        qmtest::ProcessOptions options;
+        options.input = std::move(input);
+        return qmtest::runProcess(args, options);
+    }
+    // A fresh connection sees what the child processes committed.
+    Hive store() { return Hive(qmreg::hiveFile(HiveId::CurrentUser)); }
+    std::string dataFile(const std::string& name) {
+        return qmtest::sourceDir() + "/tests/platform/registry/data/" + name;
+    }
+};
+
+TEST_F(QmregTest, QueryPrintsLikeRegExe) {
+    for (auto args : std::vector<std::vector<std::string>>{
+             {"add", "HKCU\\Software\\Brenvik", "/ve", "/d", "product"},
+             {"add", "hkcu\\SOFTWARE\\brenvik", "/v", "Count", "/t", "REG_DWORD", "/d", "26"},
+             {"add", "HKCU\\Software\\Brenvik", "/v", "Blob", "/t", "REG_BINARY", "/d", "00ff1A"},
+             {"add", "HKCU\\Software\\Brenvik\\Quillmont"},
+             {"add", "HKCU\\Software\\Brenvik\\Options", "/v", "Path", "/t", "REG_EXPAND_SZ", "/d",
+              "%APPDATA%\\Brenvik"},
+         }) {
+        ASSERT_EQ(qmreg(args).exitCode, 0) << args[1];
+    }
+    auto flat = qmreg({"query", "HKEY_CURRENT_USER\\software\\BRENVIK"});
+    EXPECT_EQ(flat.exitCode, 0);
+    EXPECT_EQ(flat.out,
+              "\n"
+              "HKEY_CURRENT_USER\\Software\\Brenvik\n"
+              "    (Default)    REG_SZ    product\n"
+              "    Blob    REG_BINARY    00FF1A\n"
+              "    Count    REG_DWORD    0x1a\n"
+              "\n"
+              "HKEY_CURRENT_USER\\Software\\Brenvik\\Options\n"
+              "HKEY_CURRENT_USER\\Software\\Brenvik\\Quillmont\n");
+
+    auto recursive = qmreg({"query", "HKCU\\Software\\Brenvik", "/s"});
+    EXPECT_EQ(recursive.exitCode, 0);
+    EXPECT_EQ(recursive.out,
+              "\n"
+              "HKEY_CURRENT_USER\\Software\\Brenvik\n"
+              "    (Default)    REG_SZ    product\n"
+              "    Blob    REG_BINARY    00FF1A\n"
+              "    Count    REG_DWORD    0x1a\n"
+              "\n"
+              "HKEY_CURRENT_USER\\Software\\Brenvik\\Options\n"
+              "    Path    REG_EXPAND_SZ    %APPDATA%\\Brenvik\n"
+              "\n"
+              "HKEY_CURRENT_USER\\Software\\Brenvik\\Quillmont\n");
+
+    auto one = qmreg({"query", "HKCU\\Software\\Brenvik", "/v", "COUNT"});
+    EXPECT_EQ(one.out, "\nHKEY_CURRENT_USER\\Software\\Brenvik\n    Count    REG_DWORD    0x1a\n");
+}
+
+struct ExitCase {
+    const char* label;
+    std::vector<std::string> args;
+    int exitCode;
+    const char* message;  // expected in stderr
+};
+
+class QmregExitTest : public QmregTest, public ::testing::WithParamInterface<ExitCase> {};
+
+TEST_P(QmregExitTest, ReportsFailuresWithTheirExitCode) {
+    ASSERT_EQ(qmreg({"add", "HKCU\\Software\\Present", "/v", "Here", "/d", "x"}).exitCode, 0);
+    const auto& c = GetParam();
+    auto result = qmreg(c.args);
+    EXPECT_EQ(result.exitCode, c.exitCode) << result.out << result.err;
+    EXPECT_NE(result.err.find(c.message), std::string::npos) << result.err;
+}
+
+const char* const kNotFound = "unable to find the specified registry key or value";
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, QmregExitTest,
+    ::testing::Values(
+        ExitCase{"MissingKey", {"query", "HKCU\\Software\\Absent"}, 1, kNotFound},
+        ExitCase{"MissingValue", {"query", "HKCU\\Software\\Present", "/v", "There"}, 1, kNotFound},
+        ExitCase{"DeleteMissingKey", {"delete", "HKCU\\Software\\Absent", "/f"}, 1, kNotFound},
+        ExitCase{"DeleteMissingValue",
+                 {"delete", "HKCU\\Software\\Present", "/v", "There", "/f"},
+                 1,
+                 kNotFound},
+        ExitCase{"DeleteHiveRoot", {"delete", "HKCU", "/f"}, 1, "root key"},
+        ExitCase{
+            "ExportMissingKey", {"export", "HKCU\\Software\\Absent", "/tmp/x.reg"}, 1, kNotFound},
+        ExitCase{"ImportMissingFile", {"import", "/nonexistent/file.reg"}, 1, "Cannot open"},
+        ExitCase{"NoArguments", {}, 2, "Invalid syntax"},
+        ExitCase{"UnknownOperation", {"copy", "HKCU\\A", "HKCU\\B"}, 2, "Invalid operation"},
+        ExitCase{"UnknownHive", {"query", "HKCR\\Software"}, 2, "Invalid key name"},
+        ExitCase{"MissingKeyArgument", {"query"}, 2, "Invalid syntax"},
+        ExitCase{"ExtraArgument", {"query", "HKCU\\Software", "more"}, 2, "Invalid syntax"},
+        ExitCase{
+            "UnknownType", {"add", "HKCU\\A", "/v", "x", "/t", "REG_QWORD"}, 2, "Invalid type"},
+        ExitCase{"DwordTooLarge",
+                 {"add", "HKCU\\A", "/v", "x", "/t", "REG_DWORD", "/d", "4294967296"},
+                 2,
+                 "Invalid data"},
+        ExitCase{"DwordNotANumber",
+                 {"add", "HKCU\\A", "/v", "x", "/t", "REG_DWORD", "/d", "ten"},
+                 2,
+                 "Invalid data"},
+        ExitCase{"OddBinary",
+                 {"add", "HKCU\\A", "/v", "x", "/t", "REG_BINARY", "/d", "abc"},
+                 2,
+                 "Invalid data"},
+        ExitCase{"SwitchWithoutArgument", {"add", "HKCU\\A", "/v"}, 2, "needs an argument"},
+        ExitCase{"TwoValueSwitches", {"delete", "HKCU\\A", "/v", "x", "/va"}, 2, "Only one"},
+        ExitCase{"SwitchOfAnotherOperation", {"import", "a.reg", "/s"}, 2, "Invalid switch"}),
+    [](const auto& info) { return std::string(info.param.label); });
+
+TEST_F(QmregTest, DwordDataIsDecimalOrHex) {
+    struct Case {
+        const char* data;
+        std::uint32_t expected;
+    };
+    for (const Case& c : {Case{"0", 0}, Case{"10", 10}, Case{"0x10", 16}, Case{"0XfF", 255},
+                          Case{"4294967295", 4294967295u}, Case{"0xffffffff", 4294967295u}}) {
+        ASSERT_EQ(qmreg({"add", "HKCU\\D", "/v", c.data, "/t", "reg_dword", "/d", c.data}).exitCode,
+                  0)
+            << c.data;
+        auto v = store().getValue("D", c.data);
+        ASSERT_TRUE(v && v->type == ValueType::Dword) << c.data;
+        EXPECT_EQ(v->asDword(), c.expected) << c.data;
+    }
+}
+
+TEST_F(QmregTest, OverwriteAndDeleteAskUnlessForced) {
+    ASSERT_EQ(qmreg({"add", "HKCU\\Ask", "/v", "v", "/d", "one"}).exitCode, 0);
+    EXPECT_EQ(qmreg({"add", "HKCU\\Ask", "/v", "v", "/d", "two"}, "no\n").exitCode, 1);
+    EXPECT_EQ(store().getValue("Ask", "v")->asString(), "one");
+    EXPECT_EQ(qmreg({"add", "HKCU\\Ask", "/v", "v", "/d", "two"}, "yes\n").exitCode, 0);
+    EXPECT_EQ(store().getValue("Ask", "v")->asString(), "two");
+
+    auto refused = qmreg({"delete", "HKCU\\Ask"}, "n\n");
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_NE(refused.out.find("Permanently delete the registry key HKEY_CURRENT_USER\\Ask"),
+              std::string::npos);
+    EXPECT_TRUE(store().keyExists("Ask"));
+    EXPECT_EQ(qmreg({"delete", "HKCU\\Ask"}, "y\n").exitCode, 0);
+    EXPECT_FALSE(store().keyExists("Ask"));
+}
+
+TEST_F(QmregTest, DeleteRemovesOneValueAllValuesOrTheWholeKey) {
+    Hive s = store();
+    ASSERT_TRUE(s.createKey("Del\\Sub"));
+    for (const char* name : {"", "a", "b"})
+        ASSERT_TRUE(s.setValue("Del", Value::dword(name, 1)));
+
+    ASSERT_EQ(qmreg({"delete", "HKCU\\Del", "/ve", "/f"}).exitCode, 0);
+    EXPECT_EQ(s.values("Del").size(), 2u);
+    ASSERT_EQ(qmreg({"delete", "HKCU\\Del", "/va", "/f"}).exitCode, 0);
+    EXPECT_TRUE(s.values("Del").empty());
+    EXPECT_TRUE(s.keyExists("Del\\Sub"));
+    ASSERT_EQ(qmreg({"delete", "HKCU\\del", "/f"}).exitCode, 0);
+    EXPECT_FALSE(s.keyExists("Del"));
+}
+
+TEST_F(QmregTest, ExportThenImportRestoresEveryValue) {
+    const std::vector<Value> values{
+        Value::string("", "default"),
+        Value::string("Quoted", "say \"hi\" to C:\\Temp\\"),
+        Value::string("Lines", "line one\r\nline two"),
+        Value::string("Unicode",
+                      "Gr\xC3\xBC\xC3\x9F"
+                      "e \xF0\x9F\x98\x80"),
+        Value::string("Expand", "%TEMP%\\quillmont", ValueType::ExpandSz),
+        Value::dword("Max", 4294967295u),
+        Value{"Blob", ValueType::Binary, std::vector<std::uint8_t>(100, 0xab)},
+        Value{"Empty", ValueType::Binary, {}},
+    };
+    {
+        Hive s = store();
+        ASSERT_TRUE(s.createKey("Software\\Round\\Trip\\Deep"));
+        ASSERT_TRUE(s.createKey("Software\\Round\\Empty"));
+        for (const auto& v : values)
+            ASSERT_TRUE(s.setValue("Software\\Round\\Trip", v));
+    }
+    const std::string file = user_.root() + "/round.reg";
+    ASSERT_EQ(qmreg({"export", "HKCU\\Software\\Round", file}).exitCode, 0);
+    const std::string exported = qmtest::readFile(file);
+    ASSERT_EQ(qmreg({"delete", "HKCU\\Software\\Round", "/f"}).exitCode, 0);
+
+    auto imported = qmreg({"import", file});
+    ASSERT_EQ(imported.exitCode, 0) << imported.err;
+    Hive s = store();
+    EXPECT_TRUE(s.keyExists("Software\\Round\\Empty"));
+    EXPECT_TRUE(s.keyExists("Software\\Round\\Trip\\Deep"));
+    for (const auto& expected : values) {
+        auto got = s.getValue("Software\\Round\\Trip", expected.name);
+        ASSERT_TRUE(got) << expected.name;
+        EXPECT_EQ(got->type, expected.type) << expected.name;
+        EXPECT_EQ(got->data, expected.data) << expected.name;
+    }
+    ASSERT_EQ(qmreg({"export", "HKCU\\Software\\Round", file, "/y"}).exitCode, 0);
+    EXPECT_EQ(qmtest::readFile(file), exported);
+}
+
+TEST_F(QmregTest, ImportsAFileSavedByTheRegistryEditor) {
+    Hive s = store();
+    ASSERT_TRUE(s.createKey("Software\\Editor\\Old"));
+    ASSERT_TRUE(s.setValue("Software\\Editor", Value::string("Stale", "x")));
+
+    auto result = qmreg({"import", dataFile("editor_utf16.reg")});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(s.getValue("Software\\Editor", "")->asString(),
+              "Gr\xC3\xBC\xC3\x9F"
+              "e");
+    EXPECT_EQ(s.getValue("Software\\Editor", "Path")->asString(), "C:\\Program Files\\Quillmont");
+    EXPECT_EQ(s.getValue("Software\\Editor", "Count")->asDword(), 42u);
+    auto expand = s.getValue("Software\\Editor", "Expand");
+    EXPECT_EQ(expand->type, ValueType::ExpandSz);
+    EXPECT_EQ(expand->asString(), "%TEMP%\\x");
+    EXPECT_FALSE(s.getValue("Software\\Editor", "Stale"));
+    EXPECT_FALSE(s.keyExists("Software\\Editor\\Old"));
+}
+
+TEST_F(QmregTest, MalformedImportNamesTheLineAndChangesNothing) {
+    auto result = qmreg({"import", dataFile("malformed.reg")});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_NE(result.err.find("line 5"), std::string::npos) << result.err;
+    EXPECT_FALSE(store().keyExists("Software\\Imported"));
+}
+
+TEST_F(QmregTest, ParallelImportsLoseNothing) {
+    constexpr int kFiles = 4;
+    constexpr int kValuesEach = 300;
+    std::vector<std::string> files;
+    for (int f = 0; f < kFiles; ++f) {
+        std::string text = "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Bulk]\n";
+        for (int i = 0; i < kValuesEach; ++i) {
+            text += "\"f" + std::to_string(f) + "_" + std::to_string(i) + "\"=dword:00000001\n";
+        }
+        files.push_back(user_.root() + "/bulk" + std::to_string(f) + ".reg");
+        qmtest::writeFile(files.back(), text);
+    }
+    std::vector<std::unique_ptr<qmtest::BackgroundProcess>> children;
+    for (const auto& file : files) {
+        children.push_back(std::make_unique<qmtest::BackgroundProcess>(
+            std::vector<std::string>{qmtest::binDir() + "/qmreg", "import", file}));
+    }
+    for (auto& child : children)
+        EXPECT_EQ(child->wait(), 0);
+    EXPECT_EQ(store().values("Bulk").size(), std::size_t{kFiles * kValuesEach});
+}
+
+}  // namespace

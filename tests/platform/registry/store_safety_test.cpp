@@ -1,0 +1,240 @@
+// What must never happen to a user's registry: losing a commit, keeping half a transaction,
+// or writing over a file that is not a healthy store.
+#include <signal.h>
+#include <sqlite3.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <memory>
+#include <regex>
+#include <set>
+
+#include <gtest/gtest.h>
+
+#include "forked_child.h"
+#include "qmreg/registry.h"
+#include "qmtest/child_process.h"
+#include "qmtest/files.h"
+#include "qmtest/relocated_user.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using qmreg::Hive;
+using qmreg::HiveId;
+using qmreg::Value;
+using regtest::ForkedChild;
+
+void report(int fd, const std::string& text) {
+    ssize_t ignored = ::write(fd, text.data(), text.size());
+    (void)ignored;
+}
+
+// PRAGMA integrity_check through a connection of our own, bypassing the store's code.
+std::string integrityCheck(const std::string& file) {
+    sqlite3* db = nullptr;
+    std::string result = "cannot open";
+    if (sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+        sqlite3_stmt* st = nullptr;
+        if (sqlite3_prepare_v2(db, "PRAGMA integrity_check", -1, &st, nullptr) == SQLITE_OK &&
+            sqlite3_step(st) == SQLITE_ROW) {
+            result = reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
+        }
+        sqlite3_finalize(st);
+    }
+    sqlite3_close(db);
+    return result;
+}
+
+class StoreSafetyTest : public qmtest::RelocatedTest {
+protected:
+    std::string hkcuFile() const { return user_.registryDir() + "/hkcu.db"; }
+    std::string hklmFile() const { return user_.registryDir() + "/hklm.db"; }
+
+    qmtest::ProcessResult qmreg(std::vector<std::string> args) {
+        args.insert(args.begin(), qmtest::binDir() + "/qmreg");
+        return qmtest::runProcess(args);
+    }
+};
+
+TEST_F(StoreSafetyTest, KillDuringABigTransactionKeepsTheStoreAsItWas) {
+    {
+        Hive hive(hkcuFile());
+        ASSERT_TRUE(hive.createKey("Before"));
+        ASSERT_TRUE(hive.setValue("Before", Value::string("kept", "yes")));
+    }
+    ForkedChild writer([&](int fd) {
+        Hive hive(hkcuFile());
+        Hive::Transaction transaction(hive);
+        for (int i = 0; i < 20000; ++i) {
+            hive.createKey("Big\\K" + std::to_string(i % 500));
+            hive.setValue("Big\\K" + std::to_string(i % 500), Value::dword(std::to_string(i), 1));
+            if (i == 15000)
+                report(fd, "midway\n");
+        }
+        report(fd, "uncommitted\n");
+        ::pause();
+        return 0;
+    });
+    ASSERT_TRUE(writer.waitFor("midway", 30s)) << writer.reports();
+    writer.kill();
+    EXPECT_EQ(writer.wait(), 128 + SIGKILL);
+
+    EXPECT_EQ(integrityCheck(hkcuFile()), "ok");
+    Hive hive(hkcuFile());
+    EXPECT_FALSE(hive.keyExists("Big"));
+    EXPECT_EQ(hive.getValue("Before", "kept")->asString(), "yes");
+}
+
+TEST_F(StoreSafetyTest, KillBetweenCommitsKeepsEveryCommitWhole) {
+    constexpr int kBatch = 50;
+    ForkedChild writer([&](int fd) -> int {
+        Hive hive(hkcuFile());
+        for (int n = 0;; ++n) {
+            Hive::Transaction transaction(hive);
+            std::string key = "Batch\\" + std::to_string(n);
+            hive.createKey(key);
+            for (int i = 0; i < kBatch; ++i)
+                hive.setValue(key, Value::dword(std::to_string(i), 1));
+            transaction.commit();
+            report(fd, "c" + std::to_string(n) + "\n");
+        }
+    });
+    ASSERT_TRUE(writer.waitFor("c20\n", 30s)) << writer.reports();
+    writer.kill();
+    writer.wait();
+
+    EXPECT_EQ(integrityCheck(hkcuFile()), "ok");
+    Hive hive(hkcuFile());
+    auto batches = hive.subkeys("Batch");
+    EXPECT_GE(batches.size(), 21u) << "a reported commit was lost";
+    for (const auto& b : batches) {
+        EXPECT_EQ(hive.values("Batch\\" + b).size(), std::size_t{kBatch}) << "batch " << b;
+    }
+}
+
+TEST_F(StoreSafetyTest, CorruptFileIsReportedByNameAndLeftUntouched) {
+    const std::string garbage =
+        qmtest::readFile(qmtest::sourceDir() + "/tests/platform/registry/data/garbage.db");
+    qmtest::writeFile(hkcuFile(), garbage);
+
+    try {
+        Hive hive(hkcuFile());
+        FAIL() << "a damaged store was opened";
+    } catch (const qmreg::StoreError& e) {
+        EXPECT_NE(std::string(e.what()).find(hkcuFile()), std::string::npos) << e.what();
+        EXPECT_NE(std::string(e.what()).find("damaged"), std::string::npos) << e.what();
+    }
+    auto result = qmreg({"add", "HKCU\\Software\\X", "/v", "a", "/d", "b", "/f"});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_NE(result.err.find(hkcuFile()), std::string::npos) << result.err;
+
+    EXPECT_EQ(qmtest::readFile(hkcuFile()), garbage);
+    EXPECT_FALSE(std::filesystem::exists(hkcuFile() + "-wal"));
+}
+
+TEST_F(StoreSafetyTest, DatabaseOfAnotherProgramIsRefused) {
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(hkcuFile().c_str(), &db), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(db, "CREATE TABLE notes(text); INSERT INTO notes VALUES('mine')",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(db);
+    const std::string before = qmtest::readFile(hkcuFile());
+
+    EXPECT_THROW(Hive hive(hkcuFile()), qmreg::StoreError);
+    EXPECT_EQ(qmtest::readFile(hkcuFile()), before);
+}
+
+// The machine hive, written by an administrator, then used by an ordinary user who may read
+// but not write it. Root ignores file permissions, so the user is a forked child that gives
+// up root first.
+class ReadOnlyMachineHiveTest : public StoreSafetyTest,
+                                public ::testing::WithParamInterface<bool> {};
+
+TEST_P(ReadOnlyMachineHiveTest, OrdinaryUserReadsButCannotWrite) {
+    const bool adminStillConnected = GetParam();
+    auto admin = std::make_unique<Hive>(hklmFile());
+    ASSERT_TRUE(admin->createKey("SOFTWARE\\Brenvik\\Quillmont\\22.15\\ModuleLoader"));
+    ASSERT_TRUE(admin->setValue("SOFTWARE\\Brenvik\\Quillmont\\22.15\\ModuleLoader",
+                                Value::dword("ModulesAutostartDisable", 1)));
+    // The last connection to close removes the WAL files; the reader must cope either way.
+    if (!adminStillConnected)
+        admin.reset();
+    ::chmod(user_.root().c_str(), 0755);
+    ::chmod(hklmFile().c_str(), 0444);
+    ::chmod(user_.registryDir().c_str(), 0555);
+
+    ForkedChild user([&](int fd) {
+        if (!regtest::dropRootPrivileges())
+            return 98;
+        Hive& hive = Hive::forThread(HiveId::LocalMachine);
+        auto v = hive.getValue("software\\brenvik\\quillmont\\22.15\\moduleloader",
+                               "ModulesAutostartDisable");
+        report(fd, std::string(hive.writable() ? "writable " : "read-only ") +
+                       (v && v->asDword() == 1 ? "read " : "unread ") +
+                       (hive.setValue("SOFTWARE", Value::dword("x", 1)) ? "wrote" : "refused"));
+        return 0;
+    });
+    EXPECT_EQ(user.wait(), 0);
+    EXPECT_EQ(user.reports(), "read-only read refused");
+
+    ForkedChild tool([&](int fd) {
+        if (!regtest::dropRootPrivileges())
+            return 98;
+        ::dup2(fd, 1);
+        ::dup2(fd, 2);
+        std::string qmreg = qmtest::binDir() + "/qmreg";
+        ::execl(qmreg.c_str(), qmreg.c_str(), "add", "HKLM\\SOFTWARE\\X", "/f", nullptr);
+        return 97;
+    });
+    EXPECT_EQ(tool.wait(), 1);
+    EXPECT_NE(tool.reports().find("Access is denied"), std::string::npos) << tool.reports();
+    EXPECT_NE(tool.reports().find(hklmFile()), std::string::npos) << tool.reports();
+    ::chmod(user_.registryDir().c_str(), 0755);
+}
+
+INSTANTIATE_TEST_SUITE_P(AdminConnection, ReadOnlyMachineHiveTest, ::testing::Bool(),
+                         [](const auto& info) {
+                             return info.param ? "AdminStillConnected" : "AdminGone";
+                         });
+
+TEST_F(StoreSafetyTest, MissingMachineHiveReadsAsEmptyForAnOrdinaryUser) {
+    ::chmod(user_.root().c_str(), 0755);
+    ::chmod(user_.registryDir().c_str(), 0555);
+    ForkedChild user([&](int fd) {
+        if (!regtest::dropRootPrivileges())
+            return 98;
+        Hive& hive = Hive::forThread(HiveId::LocalMachine);
+        report(fd, hive.keyExists("") && !hive.keyExists("SOFTWARE") && !hive.writable()
+                       ? "empty"
+                       : "unexpected");
+        return 0;
+    });
+    EXPECT_EQ(user.wait(), 0);
+    EXPECT_EQ(user.reports(), "empty");
+    EXPECT_FALSE(std::filesystem::exists(hklmFile()));
+    ::chmod(user_.registryDir().c_str(), 0755);
+}
+
+TEST_F(StoreSafetyTest, ParallelProcessesCreatingAndWritingTheStoreLoseNothing) {
+    // The store does not exist yet: the processes also race to create it.
+    constexpr int kProcesses = 12;
+    std::vector<std::unique_ptr<qmtest::BackgroundProcess>> children;
+    for (int i = 0; i < kProcesses; ++i) {
+        children.push_back(std::make_unique<qmtest::BackgroundProcess>(std::vector<std::string>{
+            qmtest::binDir() + "/qmreg", "add", "HKCU\\Software\\Race", "/v",
+            "v" + std::to_string(i), "/t", "REG_DWORD", "/d", std::to_string(i), "/f"}));
+    }
+    for (auto& child : children)
+        EXPECT_EQ(child->wait(), 0);
+
+    Hive hive(hkcuFile());
+    std::set<std::string> names;
+    for (const auto& v : hive.values("Software\\Race"))
+        names.insert(v.name);
+    EXPECT_EQ(names.size(), std::size_t{kProcesses});
+}
+
+}  // namespace
