@@ -1,0 +1,100 @@
+#include "catalogue/catalogue.h"
+
+#include <qmsys/files.h>
+#include <qmsys/text.h>
+
+#include <algorithm>
+#include <numeric>
+
+#include "catalogue/module_definition_reader.h"
+#include "catalogue/registry_batch.h"
+#include "environment/names.h"
+
+namespace qm {
+
+namespace {
+
+constexpr std::size_t kContextValueLimit = 499;
+
+// Cuts text to at most limit UTF-16 units without splitting a character.
+std::string limitUtf16(std::string text, std::size_t limit) {
+    std::size_t units = 0;
+    for (std::size_t i = 0; i < text.size();) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        const std::size_t bytes = lead < 0x80    ? 1
+                                  : lead >= 0xF0 ? 4
+                                  : lead >= 0xE0 ? 3
+                                  : lead >= 0xC0 ? 2
+                                                 : 1;
+        const std::size_t need = lead >= 0xF0 ? 2 : 1;
+        if (units + need > limit) {
+            text.resize(i);
+            break;
+        }
+        units += need;
+        i += bytes;
+    }
+    return text;
+}
+
+// Drops repeated neighbours and sorts, copying every kept record once: records are copied,
+// never moved, so sorting them in place would copy each many times.
+void RemoveRepeatsAndSort(ModuleList& list) {
+    std::vector<std::size_t> kept;
+    kept.reserve(list.size());
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        if (kept.empty() || list[kept.back()].GetKey() != list[i].GetKey()) {
+            kept.push_back(i);
+        }
+    }
+    std::sort(kept.begin(), kept.end(), [&list](std::size_t a, std::size_t b) {
+        return qmsys::compareUtf16(list[a].GetDisplayName(), list[b].GetDisplayName()) < 0;
+    });
+    ModuleList sorted;
+    sorted.reserve(kept.size());
+    for (const std::size_t i : kept) {
+        sorted.push_back(list[i]);
+    }
+    list.swap(sorted);
+}
+
+}  // namespace
+
+CatalogueContext MakeCatalogueContext(std::string_view config, std::string_view language,
+                                      DiagnosticLog* log) {
+    CatalogueContext context;
+    context.config = limitUtf16(qmsys::asciiLower(config), kContextValueLimit);
+    context.language = limitUtf16(qmsys::asciiLower(language), kContextValueLimit);
+    context.log = log;
+    return context;
+}
+
+bool LoadCatalogue(const CatalogueContext& context, const std::string& folder,
+                   const std::string& extension, ModuleList& list, std::string& errorText) {
+    const std::string pattern = "*." + context.config + "." + extension;
+    const std::vector<std::string> files = qmsys::findFiles(folder, pattern);
+    if (!files.empty()) {
+        ModuleDefinitionReader::Options options;
+        options.log = context.log;
+        const ModuleDefinitionReader reader(folder + "/" + std::string(names::kDefinitionSchema),
+                                            options);
+        // Reading creates one module key per definition: one commit for all of them.
+        RegistryBatch batch;
+        std::string scanError;
+        list.reserve(list.size() + files.size());
+        for (const std::string& file : files) {
+            ModuleRecord record;
+            if (reader.Read(folder + "/" + file, record, scanError)) {
+                list.push_back(record);
+            }
+            if (!scanError.empty() && errorText.empty()) {
+                errorText = scanError;
+            }
+        }
+        batch.Commit();
+    }
+    RemoveRepeatsAndSort(list);
+    return !list.empty();
+}
+
+}  // namespace qm

@@ -1,0 +1,34 @@
+#pragma once
+// The catalogue scan: every module definition of the current configuration becomes one
+// record of the module list, repeated neighbours dropped, sorted by display name.
+#include <string>
+#include <string_view>
+
+#include "runtime/module_list.h"
+
+namespace qm {
+
+class DiagnosticLog;
+
+struct CatalogueContext {
+    std::string config;            // current configuration, lower case, at most 499 characters
+    std::string language;          // current language code, lower case, at most 499 characters
+    DiagnosticLog* log = nullptr;  // receives rejected definitions; may be null
+};
+
+// Lower-cases (ASCII) configuration and language and cuts each to 499 UTF-16 units, the
+// room the scan keeps for them.
+CatalogueContext MakeCatalogueContext(std::string_view config, std::string_view language,
+                                      DiagnosticLog* log = nullptr);
+
+// Reads every file of folder named "*.<config>.<extension>" (letter case ignored, name order)
+// with the schema folder/QM_Module.xsd compiled once, and appends each accepted definition to
+// list. Then drops every record whose key equals its kept predecessor's (case-sensitive;
+// neighbours only) and sorts the whole list by display name in UTF-16 code-unit order (not
+// stable). The first COM error text of the scan reaches errorText, but only while errorText
+// is empty. Reading a definition creates its module key in the registry. True when list is
+// not empty afterwards. The working directory is never changed.
+bool LoadCatalogue(const CatalogueContext& context, const std::string& folder,
+                   const std::string& extension, ModuleList& list, std::string& errorText);
+
+}  // namespace qm

@@ -1,0 +1,45 @@
+#pragma once
+// The schema that module definitions are validated against, loaded and compiled once per
+// scan on the calling thread; validating afterwards is read-only on the compiled schema and
+// uses a fresh validation context per document.
+#include <libxml/tree.h>
+#include <libxml/xmlschemas.h>
+
+#include <string>
+
+#include "catalogue/safe_xml_loader.h"
+
+namespace qm {
+
+class DefinitionSchema {
+public:
+    enum class State {
+        Unloadable,  // missing, unreadable, not well-formed XML: definitions fail without text
+        NotASchema,  // well-formed XML that does not compile as a schema (or refers to other
+                     // schema documents, which are never fetched): definitions get a COM error
+        Ready,
+    };
+
+    explicit DefinitionSchema(const std::string& path);
+    ~DefinitionSchema();
+    DefinitionSchema(const DefinitionSchema&) = delete;
+    DefinitionSchema& operator=(const DefinitionSchema&) = delete;
+
+    State state() const { return state_; }
+    const std::string& path() const { return path_; }
+    // Why the schema is not Ready (first problem, with its line in the schema file).
+    const xml::Problem& problem() const { return problem_; }
+
+    // Validates doc; precondition: state() == Ready. True when valid; otherwise problem
+    // receives the first validation error.
+    bool Validate(xmlDoc* doc, xml::Problem& problem) const;
+
+private:
+    std::string path_;
+    State state_ = State::Unloadable;
+    xml::Problem problem_;
+    xml::DocPtr doc_;  // the compiled schema keeps pointers into its document
+    xmlSchema* schema_ = nullptr;
+};
+
+}  // namespace qm

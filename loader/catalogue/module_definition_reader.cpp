@@ -1,0 +1,251 @@
+#include "catalogue/module_definition_reader.h"
+
+#include <libxml/tree.h>
+#include <qmenv/environment.h>
+
+#include <cstdio>
+#include <new>
+
+#include "catalogue/com_error.h"
+#include "catalogue/module_key.h"
+#include "catalogue/xml_text.h"
+#include "environment/diagnostic_log.h"
+#include "environment/names.h"
+
+namespace qm {
+
+namespace {
+
+constexpr std::string_view kLogCategory = "catalogue";
+
+const xmlNode* requireChild(const xmlNode* parent, const char* name, const char* xpath,
+                            DefinitionDiagnostic& diagnostic) {
+    const xmlNode* child = xml::FirstChildElement(parent, name);
+    if (child == nullptr) {
+        diagnostic = {DefinitionFault::MissingElement, static_cast<int>(xmlGetLineNo(parent)),
+                      std::string("missing element ") + xpath};
+    }
+    return child;
+}
+
+// An attribute the definition must carry. Its absence ends the reading with a COM error, the
+// way converting a missing attribute value to text fails.
+std::string requireAttribute(const xmlNode* element, const char* name) {
+    std::optional<std::string> value = xml::AttributeText(element, name);
+    if (!value) {
+        throw ComError(kComErrorTypeMismatch,
+                       std::string(reinterpret_cast<const char*>(element->name)) +
+                           " element lacks attribute \"" + name + "\"",
+                       static_cast<int>(xmlGetLineNo(element)));
+    }
+    return *value;
+}
+
+std::string flattened(std::string text) {
+    for (char& c : text) {
+        if (c == '\n') {
+            c = ' ';
+        }
+    }
+    std::string out;
+    for (char c : text) {
+        if (c == ' ' && !out.empty() && out.back() == ' ') {
+            continue;
+        }
+        out += c;
+    }
+    return out;
+}
+
+DefinitionFault faultOf(xml::LoadFailure failure) {
+    switch (failure) {
+        case xml::LoadFailure::None:
+            return DefinitionFault::None;
+        case xml::LoadFailure::Unreadable:
+            return DefinitionFault::Unreadable;
+        case xml::LoadFailure::TooLarge:
+            return DefinitionFault::TooLarge;
+        case xml::LoadFailure::NotWellFormed:
+            return DefinitionFault::NotWellFormed;
+        case xml::LoadFailure::HasDoctype:
+            return DefinitionFault::Doctype;
+        case xml::LoadFailure::OutOfMemory:
+            return DefinitionFault::ComError;
+    }
+    return DefinitionFault::NotWellFormed;
+}
+
+}  // namespace
+
+const char* DefinitionFaultName(DefinitionFault fault) {
+    switch (fault) {
+        case DefinitionFault::None:
+            return "accepted";
+        case DefinitionFault::SchemaUnloadable:
+            return "schema not loadable";
+        case DefinitionFault::Unreadable:
+            return "unreadable";
+        case DefinitionFault::TooLarge:
+            return "too large";
+        case DefinitionFault::NotWellFormed:
+            return "not well-formed";
+        case DefinitionFault::Doctype:
+            return "document type declaration";
+        case DefinitionFault::Invalid:
+            return "invalid against the schema";
+        case DefinitionFault::MissingElement:
+            return "missing element";
+        case DefinitionFault::ComError:
+            return "COM error";
+    }
+    return "rejected";
+}
+
+ModuleDefinitionReader::ModuleDefinitionReader(const std::string& schemaPath, Options options)
+    : schema_(schemaPath), options_(options) {}
+
+bool ModuleDefinitionReader::Read(const std::string& definitionPath, ModuleRecord& record,
+                                  std::string& errorText, DefinitionDiagnostic* diagnostic) const {
+    DefinitionDiagnostic local;
+    DefinitionDiagnostic& d = diagnostic ? *diagnostic : local;
+    d = DefinitionDiagnostic{};
+
+    auto reject = [&]() {
+        if (options_.log) {
+            options_.log->write(kLogCategory, definitionPath + ":" + std::to_string(d.line) +
+                                                  ": rejected (" + DefinitionFaultName(d.fault) +
+                                                  "): " + d.reason);
+        }
+        return false;
+    };
+    auto comError = [&](std::uint32_t code, int line, const std::string& what) {
+        errorText = ComErrorText(code);
+        d = {DefinitionFault::ComError, line, what + " (" + flattened(errorText) + ")"};
+        return reject();
+    };
+
+    switch (schema_.state()) {
+        case DefinitionSchema::State::Unloadable:
+            d = {DefinitionFault::SchemaUnloadable, 0,
+                 "schema " + schema_.path() + " cannot be loaded: " + schema_.problem().message};
+            return reject();
+        case DefinitionSchema::State::NotASchema:
+            return comError(kComErrorFail, 0,
+                            "schema " + schema_.path() + ":" +
+                                std::to_string(schema_.problem().line) +
+                                " is not a usable schema: " + schema_.problem().message);
+        case DefinitionSchema::State::Ready:
+            break;
+    }
+
+    xml::LoadResult loaded = xml::LoadXmlFile(definitionPath);
+    if (loaded.failure == xml::LoadFailure::OutOfMemory) {
+        return comError(kComErrorPointer, 0, "the XML parser could not be created");
+    }
+    if (loaded.failure != xml::LoadFailure::None) {
+        d = {faultOf(loaded.failure), loaded.problem.line, loaded.problem.message};
+        return reject();
+    }
+    xml::Problem invalid;
+    if (!schema_.Validate(loaded.doc.get(), invalid)) {
+        d = {DefinitionFault::Invalid, invalid.line, invalid.message};
+        return reject();
+    }
+    try {
+        ModuleRecord candidate;
+        if (!ReadValidated(loaded.doc.get(), candidate, d)) {
+            return reject();
+        }
+        record = candidate;
+    } catch (const ComError& e) {
+        return comError(e.code(), e.line(), e.what());
+    } catch (const std::bad_alloc&) {
+        return comError(kComErrorPointer, 0, "out of memory");
+    }
+    if (options_.log && loaded.doc->encoding &&
+        !xmlStrEqual(loaded.doc->encoding, reinterpret_cast<const xmlChar*>("UTF-8"))) {
+        options_.log->write(kLogCategory, definitionPath + ": accepted, encoded as " +
+                                              reinterpret_cast<const char*>(loaded.doc->encoding));
+    }
+    return true;
+}
+
+bool ModuleDefinitionReader::ReadValidated(xmlDoc* doc, ModuleRecord& record,
+                                           DefinitionDiagnostic& d) const {
+    const xmlNode* root = xmlDocGetRootElement(doc);
+    if (root == nullptr || root->ns != nullptr ||
+        !xmlStrEqual(root->name, reinterpret_cast<const xmlChar*>("QM_Module"))) {
+        d = {DefinitionFault::MissingElement, root ? static_cast<int>(xmlGetLineNo(root)) : 0,
+             "missing element /QM_Module/Keyname (the root element is not QM_Module)"};
+        return false;
+    }
+    const xmlNode* keyname = requireChild(root, "Keyname", "/QM_Module/Keyname", d);
+    if (!keyname) {
+        return false;
+    }
+    const xmlNode* version = requireChild(root, "Version", "/QM_Module/Version/VersionMajor", d);
+    if (!version) {
+        return false;
+    }
+    const xmlNode* major =
+        requireChild(version, "VersionMajor", "/QM_Module/Version/VersionMajor", d);
+    const xmlNode* minor =
+        major ? requireChild(version, "VersionMinor", "/QM_Module/Version/VersionMinor", d)
+              : nullptr;
+    if (!major || !minor) {
+        return false;
+    }
+    std::int32_t versionMajor = xml::ParseLong(xml::ElementText(major));
+    std::int32_t versionMinor = xml::ParseLong(xml::ElementText(minor));
+
+    const xmlNode* name = requireChild(root, "Name", "/QM_Module/Name", d);
+    if (!name) {
+        return false;
+    }
+    const xmlNode* moduleName = requireChild(name, "ModuleName", "/QM_Module/Name/ModuleName", d);
+    if (!moduleName) {
+        return false;
+    }
+    for (const xmlNode* menu = xml::FirstChildElement(name, "MenuName"); menu;
+         menu = xml::NextSiblingElement(menu, "MenuName")) {
+        const std::string menuName = xml::ElementText(menu);
+        const std::string folder = requireAttribute(menu, "path");
+        record.AddMenu(menuName, folder);  // a repeated name (any case) keeps the first
+    }
+    const std::string key = xml::ElementText(keyname);
+    record.SetKey(key);
+    record.SetDisplayName(xml::ElementText(moduleName));
+
+    if (options_.applyVersionOverride) {
+        if (std::optional<std::string> keyPath = ModuleKeyPath(key)) {
+            QmEnWinRegistry registry;
+            if (registry.OpenKey(kQmEnHKeyCurrentUser, *keyPath, true)) {
+                registry.ReadLong(std::string(names::kValueOverrideMajor), versionMajor);
+                registry.ReadLong(std::string(names::kValueOverrideMinor), versionMinor);
+            }
+        } else if (options_.log) {
+            options_.log->write(kLogCategory, "module key too long, no version override: " + key);
+        }
+    }
+    record.SetVersion(versionMajor, versionMinor);
+
+    if (const xmlNode* applications = xml::FirstChildElement(root, "Applications")) {
+        for (const xmlNode* app = xml::FirstChildElement(applications, "Application"); app;
+             app = xml::NextSiblingElement(app, "Application")) {
+            const std::string path = requireAttribute(app, "path");
+            const std::string arguments = requireAttribute(app, "arguments");
+            const std::string type = requireAttribute(app, "type");
+            const std::string command = requireAttribute(app, "command");
+            const bool modal = requireAttribute(app, "modal") == names::kTrue;
+            record.AddApplication(QmApplication(path, arguments, type, command, modal));
+        }
+    }
+    return true;
+}
+
+bool ReadModuleDefinition(const std::string& definitionPath, const std::string& schemaPath,
+                          ModuleRecord& record, std::string& errorText) {
+    return ModuleDefinitionReader(schemaPath).Read(definitionPath, record, errorText);
+}
+
+}  // namespace qm

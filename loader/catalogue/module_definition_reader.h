@@ -1,0 +1,73 @@
+#pragma once
+// Reads one module definition file into a module record: validated against the schema, then
+// key, version, display name, menus and applications, and the user's version override from
+// the registry.
+#include <string>
+
+#include "catalogue/definition_schema.h"
+#include "runtime/module_record.h"
+
+namespace qm {
+
+class DiagnosticLog;
+
+// Why a definition was not accepted.
+enum class DefinitionFault {
+    None,
+    SchemaUnloadable,  // the schema could not be loaded; no error text
+    Unreadable,        // missing or not a file; no error text
+    TooLarge,          // above the size limit; no error text
+    NotWellFormed,     // no error text
+    Doctype,           // has a document type declaration; no error text
+    Invalid,           // not valid against the schema; no error text
+    MissingElement,    // a required element is missing; no error text
+    ComError,          // error text set (an absent attribute, an unusable schema, no memory)
+};
+
+// What a rejection was about, for logs and tools. line is the definition file's line, 0 when
+// the fault concerns the file as a whole.
+struct DefinitionDiagnostic {
+    DefinitionFault fault = DefinitionFault::None;
+    int line = 0;
+    std::string reason;
+};
+
+// A short English name of the fault ("not well-formed", ...).
+const char* DefinitionFaultName(DefinitionFault fault);
+
+class ModuleDefinitionReader {
+public:
+    struct Options {
+        // Apply the per-user version override, which opens (and thereby creates) the module's
+        // registry key. Off for tools that only check files.
+        bool applyVersionOverride = true;
+        // Receives one line per rejected file and per notable acceptance; may be null.
+        DiagnosticLog* log = nullptr;
+    };
+
+    // Loads and compiles the schema once for every Read of this reader.
+    ModuleDefinitionReader(const std::string& schemaPath, Options options);
+    explicit ModuleDefinitionReader(const std::string& schemaPath)
+        : ModuleDefinitionReader(schemaPath, Options{}) {}
+
+    // Reads definitionPath into record. True when accepted; on false record is unchanged. A
+    // COM error overwrites errorText with its text; every other rejection leaves errorText
+    // as it was. diagnostic, when given, receives the reason of a rejection.
+    bool Read(const std::string& definitionPath, ModuleRecord& record, std::string& errorText,
+              DefinitionDiagnostic* diagnostic = nullptr) const;
+
+    const DefinitionSchema& schema() const { return schema_; }
+
+private:
+    bool ReadValidated(xmlDoc* doc, ModuleRecord& record, DefinitionDiagnostic& diagnostic) const;
+
+    DefinitionSchema schema_;
+    Options options_;
+};
+
+// One definition with its own schema load: the same results as a reader made for
+// schemaPath reading definitionPath.
+bool ReadModuleDefinition(const std::string& definitionPath, const std::string& schemaPath,
+                          ModuleRecord& record, std::string& errorText);
+
+}  // namespace qm

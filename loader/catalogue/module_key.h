@@ -1,0 +1,19 @@
+#pragma once
+// The registry key that holds one module's settings and version override.
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace qm {
+
+// The module key of keyname (the modules key when keyname is empty), or nullopt when it does
+// not fit the 260-character path buffer the key is built in: such keys are refused wherever
+// a module key is opened, so a module with a very long key gets neither stored settings nor
+// a version override.
+std::optional<std::string> ModuleKeyPath(std::string_view keyname);
+
+// Length of a UTF-8 string in UTF-16 code units, the unit the path buffer counts in.
+std::size_t Utf16Length(std::string_view text);
+
+}  // namespace qm

@@ -1,0 +1,119 @@
+#include "catalogue/module_settings.h"
+
+#include <cadhost/arx.h>
+#include <cadhost/services.h>
+#include <qmenv/environment.h>
+
+#include <string>
+
+#include "catalogue/module_key.h"
+#include "catalogue/registry_batch.h"
+#include "environment/diagnostic_log.h"
+#include "environment/names.h"
+#include "environment/registry_layout.h"
+
+namespace qm {
+
+namespace {
+
+constexpr std::string_view kLogCategory = "settings";
+
+const std::string kActivated(names::kValueActivated);
+const std::string kAutoStart(names::kValueAutoStart);
+const std::string kDemandLoad(names::kValueDemandLoad);
+
+std::string boolText(bool on) {
+    return std::string(on ? names::kTrue : names::kFalse);
+}
+
+// True when name holds exactly word.
+bool holds(QmEnWinRegistry& registry, const std::string& name, std::string_view word) {
+    std::string value;
+    return registry.ReadString(name, value) && value == word;
+}
+
+std::optional<std::string> keyOrLog(const ModuleRecord& record, DiagnosticLog* log,
+                                    const char* action) {
+    std::optional<std::string> key = ModuleKeyPath(record.GetKey());
+    if (!key && log) {
+        log->write(kLogCategory, std::string("module key too long, settings not ") + action + ": " +
+                                     record.GetKey());
+    }
+    return key;
+}
+
+class WaitCursor {
+public:
+    WaitCursor() { cadhost::beginWaitCursor(); }
+    ~WaitCursor() { cadhost::endWaitCursor(); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+};
+
+}  // namespace
+
+bool ReadModuleSettings(ModuleList& list, DiagnosticLog* log) {
+    for (ModuleRecord& record : list) {
+        const std::optional<std::string> key = keyOrLog(record, log, "read");
+        QmEnWinRegistry registry;
+        if (!key || !registry.OpenKey(kQmEnHKeyCurrentUser, *key, false)) {
+            continue;
+        }
+        record.SetAutoStart(holds(registry, kAutoStart, names::kTrue));
+        record.SetDemandLoad(holds(registry, kDemandLoad, names::kTrue));
+        record.SetActivated(true);
+        if (holds(registry, kActivated, names::kFalse)) {
+            record.SetActivated(false);
+            record.SetAutoStart(false);
+            record.SetDemandLoad(false);
+        }
+    }
+    return true;
+}
+
+bool WriteModuleSettings(ModuleList& list, DiagnosticLog* log) {
+    WaitCursor wait;
+    RegistryBatch batch;
+    for (const ModuleRecord& record : list) {
+        const std::optional<std::string> key = keyOrLog(record, log, "written");
+        QmEnWinRegistry registry;
+        if (!key || !registry.OpenKey(kQmEnHKeyCurrentUser, *key, true)) {
+            continue;
+        }
+        registry.WriteString(kAutoStart, boolText(record.GetAutoStart()));
+        registry.WriteString(kDemandLoad, boolText(record.GetDemandLoad()));
+        registry.WriteString(kActivated, boolText(record.GetActivated()));
+    }
+    batch.Commit();
+    return true;
+}
+
+namespace {
+
+// The three forced values in one transaction; false when the key does not open.
+bool writeBaseValues() {
+    RegistryBatch batch;
+    QmEnWinRegistry registry;
+    if (!registry.OpenKey(kQmEnHKeyCurrentUser, registry_layout::moduleKey(names::kBaseModuleKey),
+                          true)) {
+        return false;
+    }
+    registry.WriteString(kActivated, boolText(true));
+    registry.WriteString(kDemandLoad, boolText(false));
+    registry.WriteString(kAutoStart, boolText(true));
+    batch.Commit();
+    return true;
+}
+
+}  // namespace
+
+void WriteBaseModuleSettings() {
+    // The message is shown only after the transaction has ended, so that no registry lock is
+    // held while the user reads it.
+    if (!writeBaseValues()) {
+        cadhost::messageBox(acedGetAcadFrame(), "Serious problems!!!!!",
+                            std::string(names::kMessageCaption), cadhost::MB_OK);
+    }
+}
+
+}  // namespace qm

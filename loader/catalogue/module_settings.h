@@ -1,0 +1,25 @@
+#pragma once
+// Each user's settings per module (Activated, AutoStart, DemandLoad), kept as the strings
+// "True" and "False" in the module's registry key under the current user.
+#include "runtime/module_list.h"
+
+namespace qm {
+
+class DiagnosticLog;
+
+// Reads every record's settings. A key that does not open (or does not fit the key buffer,
+// which is logged) leaves the record as it is. AutoStart and DemandLoad are on only for
+// exactly "True"; Activated is off only for exactly "False", which also turns the other two
+// off. Always true.
+bool ReadModuleSettings(ModuleList& list, DiagnosticLog* log = nullptr);
+
+// Writes AutoStart, DemandLoad and Activated of every record, creating missing keys, all in
+// one registry transaction, with the host's wait cursor shown meanwhile. Keys that do not open
+// or do not fit are skipped (the latter logged). Always true.
+bool WriteModuleSettings(ModuleList& list, DiagnosticLog* log = nullptr);
+
+// Forces the base module to activated, not demand-loaded, started with the host. When its key
+// cannot be opened the user is told "Serious problems!!!!!" and nothing else happens.
+void WriteBaseModuleSettings();
+
+}  // namespace qm

@@ -1,0 +1,38 @@
+#include "catalogue/registry_batch.h"
+
+#include <qmreg/registry.h>
+
+#include <optional>
+
+namespace qm {
+
+struct RegistryBatch::State {
+    std::optional<qmreg::Hive::Transaction> transaction;
+};
+
+RegistryBatch::RegistryBatch() : state_(std::make_unique<State>()) {
+    try {
+        state_->transaction.emplace(qmreg::Hive::forThread(qmreg::HiveId::CurrentUser));
+    } catch (const std::exception&) {
+        state_->transaction.reset();
+    }
+}
+
+RegistryBatch::~RegistryBatch() = default;
+
+void RegistryBatch::Commit() {
+    if (state_->transaction) {
+        try {
+            state_->transaction->commit();
+        } catch (const std::exception&) {
+            // A failed commit leaves the hive as it was before the batch.
+        }
+        state_->transaction.reset();
+    }
+}
+
+bool RegistryBatch::active() const {
+    return state_->transaction.has_value();
+}
+
+}  // namespace qm

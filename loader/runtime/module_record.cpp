@@ -1,0 +1,78 @@
+#include "runtime/module_record.h"
+
+#include <qmsys/text.h>
+
+#include "environment/names.h"
+
+namespace qm {
+
+const char* ModuleEventLabel(ModuleEvent event) {
+    switch (event) {
+        case kEventNone:
+            return "No event";
+        case kEventLoadModule:
+            return "Load module (menu and programs)";
+        case kEventUnloadModule:
+            return "Unload module";
+        case kEventLoadMenu:
+            return "Load menu";
+        case kEventUnloadMenu:
+            return "Unload menu";
+    }
+    return "";
+}
+
+ModuleRecord::ModuleRecord(const ModuleRecord& other) {
+    *this = other;
+}
+
+ModuleRecord& ModuleRecord::operator=(const ModuleRecord& other) {
+    if (this == &other) {
+        return *this;
+    }
+    key_ = other.key_;
+    versionMajor_ = other.versionMajor_;
+    versionMinor_ = other.versionMinor_;
+    displayName_ = other.displayName_;
+    menus_.CopyMenuList(other.menus_);
+    menusLoaded_ = other.menusLoaded_;
+    pendingEvent_ = other.pendingEvent_;
+    autoStart_ = other.autoStart_;
+    demandLoad_ = other.demandLoad_;
+    activated_ = other.activated_;
+    applications_ = other.applications_;
+    if (other.started_ == 1) {
+        StartModule();
+    }
+    return *this;
+}
+
+bool ModuleRecord::StartModule() {
+    started_ = 1;
+    return true;
+}
+
+void ModuleRecord::StopModule() {
+    if (qmsys::iequals(key_, names::kBaseModuleKey)) {
+        return;
+    }
+    if (started_ == 1) {
+        started_ = 0;
+    }
+}
+
+void ModuleRecord::SetEvent(ModuleEvent event) {
+    if (menusLoaded_ == 0 && event == kEventUnloadModule) {
+        pendingEvent_ = kEventNone;
+    } else if (menusLoaded_ == 1 && event == kEventLoadModule) {
+        pendingEvent_ = kEventNone;
+    } else {
+        pendingEvent_ = event;
+    }
+}
+
+bool ModuleRecord::CanLoad() const {
+    return menusLoaded_ != 1 || pendingEvent_ == kEventLoadModule;
+}
+
+}  // namespace qm

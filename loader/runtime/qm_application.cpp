@@ -1,0 +1,62 @@
+#include "runtime/qm_application.h"
+
+#include <cadhost/arx.h>
+#include <qmenv/environment.h>
+#include <qmsys/process.h>
+#include <qmsys/text.h>
+
+namespace qm {
+
+QmApplication::QmApplication(const std::string& path, const std::string& arguments,
+                             const std::string& type, const std::string& command, bool modal)
+    : path_(QmEnBuildFilename(path, kQmEnBaseAppPath, 0)),
+      arguments_(arguments),
+      type_(type),
+      command_(command),
+      modal_(modal) {}
+
+std::string QmApplication::CommandLine() const {
+    std::string line = path_;
+    if (!arguments_.empty()) {
+        line += ' ';
+        line += arguments_;
+    }
+    return line;
+}
+
+bool QmApplication::Load() const {
+    if (type_.empty() || type_ == "exe") {
+        if (path_.empty()) {
+            return false;
+        }
+        return qmsys::startProcess(CommandLine()) == qmsys::kErrorSuccess;
+    }
+    if (type_ == "arx") {
+        if (path_.empty()) {
+            return false;
+        }
+        if (acedArxLoad(path_.c_str()) == RTERROR) {
+            return false;
+        }
+        if (!command_.empty()) {
+            acedCommandS(RTSTR, command_.c_str(), RTNONE);
+        }
+        return true;
+    }
+    return false;
+}
+
+bool ApplicationPathLess::operator()(const QmApplication& a, const QmApplication& b) const {
+    return qmsys::compareUtf16(a.GetPath(), b.GetPath()) < 0;
+}
+
+bool LoadApplications(const ApplicationSet& applications) {
+    for (const QmApplication& application : applications) {
+        if (!application.Load()) {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace qm

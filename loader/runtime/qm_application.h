@@ -1,0 +1,58 @@
+#pragma once
+// One program or ARX application of a module, with an optional host command to run after an
+// ARX application has loaded. A module holds its applications as an ApplicationSet, ordered
+// by expanded path.
+#include <set>
+#include <string>
+
+namespace qm {
+
+class QmApplication {
+public:
+    // path is expanded with the environment library (macros replaced, relative names joined
+    // to the installation folder) and stored whatever the result. arguments, type and command
+    // are carried unchanged; modal is stored and read by nobody at load time.
+    QmApplication(const std::string& path, const std::string& arguments, const std::string& type,
+                  const std::string& command, bool modal);
+    virtual ~QmApplication() = default;
+    QmApplication(const QmApplication&) = default;
+    QmApplication& operator=(const QmApplication&) = default;
+
+    const std::string& GetPath() const { return path_; }
+    const std::string& GetArguments() const { return arguments_; }
+    const std::string& GetType() const { return type_; }
+    const std::string& GetCommand() const { return command_; }
+    bool GetModal() const { return modal_; }
+
+    // Type "" or "exe": starts the program named by the unquoted command line "path
+    // arguments" (split by the Windows rules, no shell) and does not wait for it. Type "arx":
+    // loads the ARX application into the host and, when a command is given, runs it; only a
+    // failed load counts, a rejected command does not. Any other type (also "EXE" or "Arx"),
+    // an empty path, a program that cannot be started: false, nothing reported.
+    virtual bool Load() const;
+
+    // The command line a program application is started with.
+    std::string CommandLine() const;
+
+private:
+    std::string path_;
+    std::string arguments_;
+    std::string type_;
+    std::string command_;
+    bool modal_ = false;
+};
+
+// Orders applications by path in UTF-16 code-unit order, case-sensitively.
+struct ApplicationPathLess {
+    bool operator()(const QmApplication& a, const QmApplication& b) const;
+};
+
+// A module's applications. Inserting an application whose path is already present keeps the
+// first one.
+using ApplicationSet = std::set<QmApplication, ApplicationPathLess>;
+
+// Loads every application in set order and stops at the first that fails. True when all
+// loaded, also for an empty set.
+bool LoadApplications(const ApplicationSet& applications);
+
+}  // namespace qm
