@@ -13,8 +13,8 @@ namespace qmsys {
 struct FileAttributes {
     bool exists = false;
     bool directory = false;
-    bool readOnly = false;          // no owner-write permission bit
-    std::int64_t lastWriteNs = 0;   // modification time, nanoseconds since the epoch
+    bool readOnly = false;         // no owner-write permission bit
+    std::int64_t lastWriteNs = 0;  // modification time, nanoseconds since the epoch
     std::uint64_t size = 0;
 };
 
@@ -28,6 +28,9 @@ bool fileExists(const std::string& path);
 // nanosecond precision) and permission bits. With failIfExists an existing destination gives
 // kErrorFileExists (80). The data is written to a temporary name in the destination folder and
 // renamed into place, so a reader never sees a half-written copy under the final name.
+// As on Windows, a read-only or folder destination is not replaced (kErrorAccessDenied), a
+// folder source gives kErrorAccessDenied, and a missing source gives 2 (3 when its folder is
+// missing too).
 WinError copyFile(const std::string& src, const std::string& dst, bool failIfExists);
 
 // CreateDirectoryW: one level only; an existing folder gives kErrorAlreadyExists (183), a
@@ -37,7 +40,8 @@ WinError createDirectory(const std::string& path);
 // Creates every missing folder along path. kErrorSuccess when the folder exists afterwards.
 WinError createDirectories(const std::string& path);
 
-// DeleteFileW: removes a file (never a folder).
+// DeleteFileW: removes a file. A folder or a read-only file gives kErrorAccessDenied, so
+// callers that mean to delete a read-only file clear the attribute first.
 WinError deleteFile(const std::string& path);
 
 // Sets or clears the read-only attribute (the owner-write bit); other bits are kept.
@@ -46,11 +50,14 @@ WinError setReadOnly(const std::string& path, bool readOnly);
 // FindFirstFileW/FindNextFileW over one folder: returns the names (not paths) of the entries
 // of folder whose names match pattern, '*' and '?' wildcards, ASCII letters compared without
 // regard to case. "." and ".." are never returned. Results come in NTFS order: sorted by
-// name with ASCII case folded, so that results are deterministic. A missing folder yields an
-// empty list.
+// name with ASCII letters upper-cased, in UTF-16 code-unit order, so that results are
+// deterministic. A missing folder yields an empty list. The folder is opened by its path; the
+// working directory is neither used (beyond a relative folder) nor changed.
 std::vector<std::string> findFiles(const std::string& folder, const std::string& pattern);
 
-// Wildcard match of name against pattern ('*', '?'), ASCII case-insensitive.
+// Wildcard match of name against pattern ('*', '?' for one character), ASCII
+// case-insensitive. A trailing ".*" also matches names without that dot, so "*.*" matches
+// every name, as on Windows.
 bool wildcardMatch(const std::string& pattern, const std::string& name);
 
 }  // namespace qmsys

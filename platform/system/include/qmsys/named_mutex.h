@@ -12,7 +12,9 @@ namespace qmsys {
 std::string sessionObjectFolder();
 
 // An existence marker, the way a named mutex created without ownership is used to detect a
-// second instance. The marker exists while an ExistenceMarker object holds it.
+// second instance. The marker exists while an ExistenceMarker object holds it; a second
+// marker of the same name, in this process or another, sees it. Markers and NamedMutex
+// objects of the same name are separate objects.
 class ExistenceMarker {
 public:
     // Creates the marker. alreadyExists reports that another holder had it (the

@@ -15,9 +15,17 @@ std::vector<std::string> splitCommandLine(const std::string& commandLine);
 
 // Starts the program that commandLine names, without a shell, inheriting environment and
 // working directory. Returns kErrorSuccess once the program has been executed, or the error
-// that kept it from starting (kErrorFileNotFound for a missing program, ...). The process is
-// not waited for, and no zombie is ever left behind. If pid is given, it receives the child's
-// process id (for callers that want to observe it).
+// that kept it from starting (kErrorFileNotFound for a missing program, kErrorPathNotFound
+// for a missing folder on its path, kErrorAccessDenied for a folder or a file without execute
+// permission, kErrorBadExeFormat for a file the kernel cannot execute). The process is not
+// waited for, and no zombie is ever left behind. If pid is given, it receives the child's
+// process id (for callers that want to observe it); it is left alone on failure.
+//
+// The program is read as CreateProcessW reads it: a quoted name ends at its closing quote;
+// an unquoted name containing blanks is tried at every blank, shortest first, and the first
+// that names a program wins ("/opt/My Apps/tool -x" runs "/opt/My Apps/tool" with "-x" when
+// "/opt/My" does not exist). A name without '/' is looked up on PATH. The program inherits
+// only standard input, output and error, no blocked signals and no ignored signals.
 WinError startProcess(const std::string& commandLine, int* pid = nullptr);
 
 }  // namespace qmsys

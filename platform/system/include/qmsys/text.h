@@ -7,7 +7,9 @@ namespace qmsys {
 
 // _wcsicmp: folds ASCII letters only. Returns <0, 0, >0.
 int icompare(std::string_view a, std::string_view b);
-inline bool iequals(std::string_view a, std::string_view b) { return icompare(a, b) == 0; }
+inline bool iequals(std::string_view a, std::string_view b) {
+    return icompare(a, b) == 0;
+}
 
 // Compares two UTF-8 strings in UTF-16 code-unit order: byte order, except that characters
 // above U+FFFF (surrogate pairs in UTF-16) sort before U+E000..U+FFFF.

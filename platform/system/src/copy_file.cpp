@@ -1,0 +1,201 @@
+// CopyFileW over POSIX: write a temporary file beside the destination, give it the source's
+// permission bits and modification time, then rename it into place.
+#include <fcntl.h>
+#include <stdio.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <vector>
+
+#include "path_errors_p.h"
+#include "qmsys/files.h"
+
+namespace qmsys {
+
+namespace {
+
+// Owns a descriptor and, until committed, the temporary file it was created as.
+class TemporaryFile {
+public:
+    TemporaryFile() = default;
+    ~TemporaryFile() {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+        if (!path_.empty()) {
+            ::unlink(path_.c_str());
+        }
+    }
+    TemporaryFile(const TemporaryFile&) = delete;
+    TemporaryFile& operator=(const TemporaryFile&) = delete;
+
+    // Creates a uniquely named file in folder; false with errno set on failure.
+    bool create(const std::string& folder, const std::string& finalName) {
+        std::string pattern = folder + "/." + finalName + ".qmtmp-XXXXXX";
+        fd_ = ::mkostemp(pattern.data(), O_CLOEXEC);
+        if (fd_ < 0) {
+            return false;
+        }
+        path_ = pattern;
+        return true;
+    }
+    int fd() const { return fd_; }
+    const std::string& path() const { return path_; }
+    // Closes the descriptor; false with errno set if the data may not have been written.
+    bool close() {
+        const int fd = fd_;
+        fd_ = -1;
+        return ::close(fd) == 0;
+    }
+    // The file now lives under another name; nothing to clean up.
+    void release() { path_.clear(); }
+
+private:
+    int fd_ = -1;
+    std::string path_;
+};
+
+class Descriptor {
+public:
+    explicit Descriptor(int fd) : fd_(fd) {}
+    ~Descriptor() {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    int get() const { return fd_; }
+
+private:
+    int fd_;
+};
+
+std::string baseName(const std::string& path) {
+    const auto slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+bool writeAll(int fd, const char* data, std::size_t size) {
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size);
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return false;
+        }
+        data += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+// Copies the whole content of in to out; false with errno set on failure.
+bool copyContent(int in, int out) {
+    // The kernel copies without a round trip through user space where it can (and may share
+    // extents on file systems that support it).
+    bool copiedAny = false;
+    for (;;) {
+        const ssize_t n = ::copy_file_range(in, nullptr, out, nullptr, 1 << 30, 0);
+        if (n == 0) {
+            return true;
+        }
+        if (n > 0) {
+            copiedAny = true;
+            continue;
+        }
+        if (errno == EINTR) {
+            continue;
+        }
+        const bool unsupported =
+            errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP;
+        if (copiedAny || !unsupported) {
+            return false;
+        }
+        break;  // this pair of files cannot be copied in the kernel: read and write instead
+    }
+    std::vector<char> buffer(1 << 16);
+    for (;;) {
+        const ssize_t n = ::read(in, buffer.data(), buffer.size());
+        if (n == 0) {
+            return true;
+        }
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return false;
+        }
+        if (!writeAll(out, buffer.data(), static_cast<std::size_t>(n))) {
+            return false;
+        }
+    }
+}
+
+// Moves from onto to. With noReplace an existing destination fails with EEXIST, atomically,
+// so two copies racing for the same name cannot both succeed.
+bool moveIntoPlace(const std::string& from, const std::string& to, bool noReplace) {
+    if (!noReplace) {
+        return ::rename(from.c_str(), to.c_str()) == 0;
+    }
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
+        return true;
+    }
+    if (errno != EINVAL && errno != ENOSYS) {
+        return false;
+    }
+    // File systems without RENAME_NOREPLACE: link() fails on an existing name as well.
+    if (::link(from.c_str(), to.c_str()) != 0) {
+        return false;
+    }
+    ::unlink(from.c_str());
+    return true;
+}
+
+}  // namespace
+
+WinError copyFile(const std::string& src, const std::string& dst, bool failIfExists) {
+    const Descriptor in(::open(src.c_str(), O_RDONLY | O_CLOEXEC));
+    if (in.get() < 0) {
+        return pathError(src, errno);
+    }
+    struct stat source {};
+    if (::fstat(in.get(), &source) != 0) {
+        return winErrorFromErrno(errno);
+    }
+    if (S_ISDIR(source.st_mode)) {
+        return kErrorAccessDenied;
+    }
+
+    struct stat existing {};
+    if (::stat(dst.c_str(), &existing) == 0) {
+        if (failIfExists) {
+            return kErrorFileExists;
+        }
+        // CopyFileW will not replace a folder or a read-only file.
+        if (S_ISDIR(existing.st_mode) || (existing.st_mode & S_IWUSR) == 0) {
+            return kErrorAccessDenied;
+        }
+    }
+
+    TemporaryFile temporary;
+    if (!temporary.create(parentFolder(dst), baseName(dst))) {
+        return pathError(dst, errno);
+    }
+    const timespec times[2] = {{0, UTIME_NOW}, source.st_mtim};
+    if (!copyContent(in.get(), temporary.fd()) ||
+        ::fchmod(temporary.fd(), source.st_mode & 07777) != 0 ||
+        ::futimens(temporary.fd(), times) != 0 || !temporary.close()) {
+        return winErrorFromErrno(errno);
+    }
+    if (!moveIntoPlace(temporary.path(), dst, failIfExists)) {
+        return errno == EEXIST ? kErrorFileExists : pathError(dst, errno);
+    }
+    temporary.release();
+    return kErrorSuccess;
+}
+
+}  // namespace qmsys

@@ -1,0 +1,119 @@
+#include "qmsys/files.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "path_errors_p.h"
+
+namespace qmsys {
+
+std::string parentFolder(const std::string& path) {
+    const auto slash = path.find_last_of('/');
+    if (slash == std::string::npos) {
+        return ".";
+    }
+    const auto end = path.find_last_not_of('/', slash);
+    return end == std::string::npos ? "/" : path.substr(0, end + 1);
+}
+
+WinError pathError(const std::string& path, int err) {
+    if (err == ENOENT) {
+        struct stat st {};
+        const std::string parent = parentFolder(path);
+        if (::stat(parent.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+            return kErrorPathNotFound;
+        }
+        return kErrorFileNotFound;
+    }
+    return winErrorFromErrno(err);
+}
+
+namespace {
+
+std::int64_t nanoseconds(const timespec& ts) {
+    return static_cast<std::int64_t>(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
+}
+
+bool isDirectory(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+}  // namespace
+
+WinError getFileAttributes(const std::string& path, FileAttributes& out) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
+        return pathError(path, errno);
+    }
+    FileAttributes attributes;
+    attributes.exists = true;
+    attributes.directory = S_ISDIR(st.st_mode);
+    attributes.readOnly = (st.st_mode & S_IWUSR) == 0;
+    attributes.lastWriteNs = nanoseconds(st.st_mtim);
+    attributes.size = static_cast<std::uint64_t>(st.st_size);
+    out = attributes;
+    return kErrorSuccess;
+}
+
+bool fileExists(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0;
+}
+
+WinError createDirectory(const std::string& path) {
+    if (::mkdir(path.c_str(), 0777) == 0) {
+        return kErrorSuccess;
+    }
+    // An existing file of that name blocks the folder just as an existing folder does.
+    return errno == EEXIST ? kErrorAlreadyExists : pathError(path, errno);
+}
+
+WinError createDirectories(const std::string& path) {
+    if (path.empty()) {
+        return kErrorPathNotFound;
+    }
+    // Walk the components left to right; folders that already exist are passed through.
+    std::size_t pos = path.find_first_not_of('/');
+    while (pos != std::string::npos) {
+        const std::size_t end = path.find('/', pos);
+        const std::string prefix = path.substr(0, end);
+        if (::mkdir(prefix.c_str(), 0777) != 0 && errno != EEXIST) {
+            return pathError(prefix, errno);
+        }
+        pos = end == std::string::npos ? end : path.find_first_not_of('/', end);
+    }
+    return isDirectory(path) ? kErrorSuccess : kErrorAlreadyExists;
+}
+
+WinError deleteFile(const std::string& path) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0) {
+        return pathError(path, errno);
+    }
+    // DeleteFileW refuses folders and read-only files; callers clear the attribute first.
+    if (S_ISDIR(st.st_mode) || (!S_ISLNK(st.st_mode) && (st.st_mode & S_IWUSR) == 0)) {
+        return kErrorAccessDenied;
+    }
+    if (::unlink(path.c_str()) != 0) {
+        return pathError(path, errno);
+    }
+    return kErrorSuccess;
+}
+
+WinError setReadOnly(const std::string& path, bool readOnly) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
+        return pathError(path, errno);
+    }
+    const mode_t permissions = st.st_mode & 07777;
+    const mode_t wanted = readOnly ? (permissions & ~S_IWUSR) : (permissions | S_IWUSR);
+    if (wanted != permissions && ::chmod(path.c_str(), wanted) != 0) {
+        return pathError(path, errno);
+    }
+    return kErrorSuccess;
+}
+
+}  // namespace qmsys

@@ -1,0 +1,98 @@
+// FindFirstFileW/FindNextFileW over one folder, with the wildcard rules and the entry order
+// that programs written for NTFS rely on.
+#include <dirent.h>
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+
+#include "qmsys/files.h"
+#include "text_order_p.h"
+
+namespace qmsys {
+
+namespace {
+
+char foldAscii(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + ('a' - 'A')) : c;
+}
+
+bool isContinuation(char c) {
+    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+}
+
+// '*' matches any run (also empty), '?' exactly one character; the rest compares with ASCII
+// letters folded. Backtracks to the most recent '*' only, which is enough for these patterns.
+bool plainMatch(std::string_view pattern, std::string_view name) {
+    std::size_t p = 0;
+    std::size_t n = 0;
+    std::size_t starP = std::string_view::npos;
+    std::size_t starN = 0;
+    while (n < name.size()) {
+        if (p < pattern.size() && pattern[p] == '*') {
+            starP = p++;
+            starN = n;
+        } else if (p < pattern.size() && pattern[p] == '?') {
+            ++p;
+            ++n;
+            while (n < name.size() && isContinuation(name[n])) {
+                ++n;  // one character, not one byte
+            }
+        } else if (p < pattern.size() && foldAscii(pattern[p]) == foldAscii(name[n])) {
+            ++p;
+            ++n;
+        } else if (starP != std::string_view::npos) {
+            p = starP + 1;
+            n = ++starN;
+        } else {
+            return false;
+        }
+    }
+    while (p < pattern.size() && pattern[p] == '*') {
+        ++p;
+    }
+    return p == pattern.size();
+}
+
+struct DirCloser {
+    void operator()(DIR* dir) const { ::closedir(dir); }
+};
+
+}  // namespace
+
+bool wildcardMatch(const std::string& pattern, const std::string& name) {
+    if (plainMatch(pattern, name)) {
+        return true;
+    }
+    // A trailing ".*" also matches names without that dot, so "*.*" matches every name and
+    // "readme.*" matches "readme", as on Windows.
+    const std::string_view view(pattern);
+    return view.size() >= 2 && view.substr(view.size() - 2) == ".*" &&
+           plainMatch(view.substr(0, view.size() - 2), name);
+}
+
+std::vector<std::string> findFiles(const std::string& folder, const std::string& pattern) {
+    std::vector<std::string> names;
+    const std::unique_ptr<DIR, DirCloser> dir(::opendir(folder.empty() ? "." : folder.c_str()));
+    if (!dir) {
+        return names;
+    }
+    while (const dirent* entry = ::readdir(dir.get())) {
+        const char* name = entry->d_name;
+        if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0) {
+            continue;
+        }
+        if (wildcardMatch(pattern, name)) {
+            names.emplace_back(name);
+        }
+    }
+    // NTFS keeps a folder's entries sorted by upper-cased UTF-16 name. Names that differ only
+    // in case (possible here, not on NTFS) are ordered by their exact text.
+    std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
+        const int folded = compareUtf16Folded(a, b, CaseFold::Upper);
+        return folded != 0 ? folded < 0 : compareUtf16Folded(a, b, CaseFold::None) < 0;
+    });
+    return names;
+}
+
+}  // namespace qmsys

@@ -1,0 +1,22 @@
+#pragma once
+// Lock files that stand for named kernel objects of the user's session.
+#include <string>
+
+namespace qmsys {
+
+// The two kinds of named object live in separate files: a marker is held for a whole
+// lifetime, a mutex only while locked, and one flock cannot serve both.
+enum class SessionObjectKind { Marker, Mutex };
+
+// Opens (creating if needed) the lock file that stands for the named object, O_CLOEXEC so
+// that started programs never inherit it. Returns the descriptor, or -1 with errno set. The
+// file is never removed: removing a lock file while another process waits on it would split
+// one name into two locks.
+int openSessionLockFile(const std::string& name, SessionObjectKind kind);
+
+// File name for an object name: bytes other than letters, digits, ' ', '-', '_' and '.' (and
+// a leading '.') become %XX, so any name is one safe path component; very long names are
+// shortened with a hash of the whole name appended.
+std::string sessionLockFileName(const std::string& name, SessionObjectKind kind);
+
+}  // namespace qmsys

@@ -1,0 +1,239 @@
+#include "qmsys/files.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <string>
+
+#include "qmtest/files.h"
+#include "qmtest/temp_dir.h"
+
+namespace {
+
+using qmtest::readFile;
+using qmtest::writeFile;
+
+// 2009-02-13 23:31:30.123456789 UTC: odd enough that a copy through whole seconds or
+// microseconds would lose part of it.
+constexpr std::int64_t kStampNs = 1234567890123456789;
+
+void setModificationTime(const std::string& path, std::int64_t ns) {
+    const timespec times[2] = {{0, UTIME_OMIT}, {ns / 1'000'000'000, ns % 1'000'000'000}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+}
+
+mode_t permissions(const std::string& path) {
+    struct stat st {};
+    EXPECT_EQ(::stat(path.c_str(), &st), 0) << path;
+    return st.st_mode & 07777;
+}
+
+std::vector<std::string> entries(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+class CopyFileTest : public ::testing::Test {
+protected:
+    qmtest::TempDir dir_;
+    const std::string src_ = dir_ / "src/menu.mnu";
+    const std::string dst_ = dir_ / "dst/menu.mnu";
+
+    void SetUp() override {
+        writeFile(src_, "installed menu");
+        std::filesystem::create_directories(dir_ / "dst");
+    }
+};
+
+TEST_F(CopyFileTest, CopyKeepsNanosecondTimeAndPermissionBits) {
+    ::chmod(src_.c_str(), 0640);
+    setModificationTime(src_, kStampNs);
+
+    ASSERT_EQ(qmsys::copyFile(src_, dst_, true), qmsys::kErrorSuccess);
+
+    qmsys::FileAttributes a;
+    ASSERT_EQ(qmsys::getFileAttributes(dst_, a), qmsys::kErrorSuccess);
+    EXPECT_EQ(a.lastWriteNs, kStampNs);
+    EXPECT_EQ(a.size, std::string("installed menu").size());
+    EXPECT_EQ(permissions(dst_), 0640u);
+    EXPECT_EQ(readFile(dst_), "installed menu");
+    EXPECT_EQ(entries(dir_ / "dst"), std::vector<std::string>{"menu.mnu"});
+}
+
+TEST_F(CopyFileTest, ReadOnlySourceGivesReadOnlyCopy) {
+    ::chmod(src_.c_str(), 0444);
+    ASSERT_EQ(qmsys::copyFile(src_, dst_, false), qmsys::kErrorSuccess);
+    qmsys::FileAttributes a;
+    ASSERT_EQ(qmsys::getFileAttributes(dst_, a), qmsys::kErrorSuccess);
+    EXPECT_TRUE(a.readOnly);
+}
+
+TEST_F(CopyFileTest, FailIfExistsLeavesTheDestinationAlone) {
+    writeFile(dst_, "user copy");
+    EXPECT_EQ(qmsys::copyFile(src_, dst_, true), qmsys::kErrorFileExists);
+    EXPECT_EQ(readFile(dst_), "user copy");
+    EXPECT_EQ(entries(dir_ / "dst"), std::vector<std::string>{"menu.mnu"});
+}
+
+TEST_F(CopyFileTest, OverwriteReplacesTheFileInsteadOfRewritingIt) {
+    writeFile(dst_, "old user copy, longer than the new content");
+    // A reader that opened the old copy keeps reading the whole old content: the new copy
+    // arrives under the final name in one step, never truncated and refilled in place.
+    const int reader = ::open(dst_.c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(reader, 0);
+
+    ASSERT_EQ(qmsys::copyFile(src_, dst_, false), qmsys::kErrorSuccess);
+
+    char buffer[128] = {};
+    const ssize_t n = ::pread(reader, buffer, sizeof buffer - 1, 0);
+    ::close(reader);
+    EXPECT_EQ(std::string(buffer, n > 0 ? static_cast<std::size_t>(n) : 0),
+              "old user copy, longer than the new content");
+    EXPECT_EQ(readFile(dst_), "installed menu");
+    EXPECT_EQ(entries(dir_ / "dst"), std::vector<std::string>{"menu.mnu"});
+}
+
+TEST_F(CopyFileTest, LargeFileArrivesWhole) {
+    std::string big(3 * 1024 * 1024 + 17, '\0');
+    for (std::size_t i = 0; i < big.size(); ++i) {
+        big[i] = static_cast<char>(i * 131 % 251);
+    }
+    writeFile(src_, big);
+    ASSERT_EQ(qmsys::copyFile(src_, dst_, false), qmsys::kErrorSuccess);
+    EXPECT_TRUE(readFile(dst_) == big);
+}
+
+struct CopyFailure {
+    const char* label;
+    std::string src;  // relative to the test folder
+    std::string dst;
+    bool failIfExists;
+    qmsys::WinError expected;
+};
+
+void PrintTo(const CopyFailure& c, std::ostream* os) {
+    *os << c.label;
+}
+
+class CopyFileFailureTest : public ::testing::TestWithParam<CopyFailure> {};
+
+TEST_P(CopyFileFailureTest, ReportsTheWindowsCode) {
+    qmtest::TempDir dir;
+    writeFile(dir / "file", "x");
+    writeFile(dir / "readonly", "keep");
+    ::chmod((dir / "readonly").c_str(), 0444);
+    std::filesystem::create_directories(dir / "folder");
+    const CopyFailure& c = GetParam();
+
+    EXPECT_EQ(qmsys::copyFile(dir / c.src, dir / c.dst, c.failIfExists), c.expected);
+    EXPECT_EQ(readFile(dir / "readonly"), "keep");
+    EXPECT_EQ(entries(dir.path()), (std::vector<std::string>{"file", "folder", "readonly"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, CopyFileFailureTest,
+    ::testing::Values(
+        CopyFailure{"missing source", "absent", "copy", false, qmsys::kErrorFileNotFound},
+        CopyFailure{"missing source folder", "nowhere/file", "copy", false,
+                    qmsys::kErrorPathNotFound},
+        CopyFailure{"missing destination folder", "file", "nowhere/copy", false,
+                    qmsys::kErrorPathNotFound},
+        CopyFailure{"source is a folder", "folder", "copy", false, qmsys::kErrorAccessDenied},
+        CopyFailure{"destination is a folder", "file", "folder", false, qmsys::kErrorAccessDenied},
+        CopyFailure{"read-only destination", "file", "readonly", false, qmsys::kErrorAccessDenied},
+        CopyFailure{"existing destination", "file", "readonly", true, qmsys::kErrorFileExists}),
+    [](const auto& info) { return "case" + std::to_string(info.index); });
+
+class DirectoryTest : public ::testing::Test {
+protected:
+    qmtest::TempDir dir_;
+};
+
+TEST_F(DirectoryTest, CreateDirectoryReportsExistingAndMissingParent) {
+    EXPECT_EQ(qmsys::createDirectory(dir_ / "Menus"), qmsys::kErrorSuccess);
+    EXPECT_EQ(qmsys::createDirectory(dir_ / "Menus"), qmsys::kErrorAlreadyExists);
+    writeFile(dir_ / "plain", "");
+    EXPECT_EQ(qmsys::createDirectory(dir_ / "plain"), qmsys::kErrorAlreadyExists);
+    EXPECT_EQ(qmsys::createDirectory(dir_ / "a/b"), qmsys::kErrorPathNotFound);
+    EXPECT_FALSE(qmsys::fileExists(dir_ / "a"));
+}
+
+TEST_F(DirectoryTest, CreateDirectoriesBuildsTheChain) {
+    EXPECT_EQ(qmsys::createDirectories(dir_ / "Brenvik/Quillmont/22.15/Civil"),
+              qmsys::kErrorSuccess);
+    EXPECT_EQ(qmsys::createDirectories(dir_ / "Brenvik/Quillmont/22.15/Civil/"),
+              qmsys::kErrorSuccess);
+    EXPECT_TRUE(std::filesystem::is_directory(dir_ / "Brenvik/Quillmont/22.15/Civil"));
+    writeFile(dir_ / "blocker", "");
+    EXPECT_NE(qmsys::createDirectories(dir_ / "blocker"), qmsys::kErrorSuccess);
+    EXPECT_EQ(qmsys::createDirectories(dir_ / "blocker/sub"), qmsys::kErrorPathNotFound);
+}
+
+TEST_F(DirectoryTest, DeleteFileRefusesFoldersAndReadOnlyFiles) {
+    const std::string file = dir_ / "menu.mns";
+    writeFile(file, "compiled");
+    ASSERT_EQ(qmsys::setReadOnly(file, true), qmsys::kErrorSuccess);
+    EXPECT_EQ(qmsys::deleteFile(file), qmsys::kErrorAccessDenied);
+    EXPECT_TRUE(qmsys::fileExists(file));
+
+    ASSERT_EQ(qmsys::setReadOnly(file, false), qmsys::kErrorSuccess);
+    EXPECT_EQ(qmsys::deleteFile(file), qmsys::kErrorSuccess);
+    EXPECT_FALSE(qmsys::fileExists(file));
+    EXPECT_EQ(qmsys::deleteFile(file), qmsys::kErrorFileNotFound);
+    EXPECT_EQ(qmsys::deleteFile(dir_ / "gone/menu.mns"), qmsys::kErrorPathNotFound);
+
+    std::filesystem::create_directories(dir_ / "folder");
+    EXPECT_EQ(qmsys::deleteFile(dir_ / "folder"), qmsys::kErrorAccessDenied);
+    EXPECT_TRUE(std::filesystem::is_directory(dir_ / "folder"));
+}
+
+TEST_F(DirectoryTest, ReadOnlyTogglesOnlyTheOwnerWriteBit) {
+    const std::string file = dir_ / "menu.mnu";
+    writeFile(file, "");
+    ::chmod(file.c_str(), 0754);
+
+    ASSERT_EQ(qmsys::setReadOnly(file, true), qmsys::kErrorSuccess);
+    EXPECT_EQ(permissions(file), 0554u);
+    qmsys::FileAttributes a;
+    ASSERT_EQ(qmsys::getFileAttributes(file, a), qmsys::kErrorSuccess);
+    EXPECT_TRUE(a.readOnly);
+
+    ASSERT_EQ(qmsys::setReadOnly(file, false), qmsys::kErrorSuccess);
+    EXPECT_EQ(permissions(file), 0754u);
+    EXPECT_EQ(qmsys::setReadOnly(dir_ / "absent", false), qmsys::kErrorFileNotFound);
+}
+
+TEST_F(DirectoryTest, AttributesOfAMissingFileLeaveTheOutputAlone) {
+    qmsys::FileAttributes a;
+    a.size = 42;
+    EXPECT_EQ(qmsys::getFileAttributes(dir_ / "absent", a), qmsys::kErrorFileNotFound);
+    EXPECT_EQ(qmsys::getFileAttributes(dir_ / "absent/x", a), qmsys::kErrorPathNotFound);
+    EXPECT_EQ(a.size, 42u);
+    EXPECT_FALSE(a.exists);
+
+    ASSERT_EQ(qmsys::getFileAttributes(dir_.path(), a), qmsys::kErrorSuccess);
+    EXPECT_TRUE(a.exists);
+    EXPECT_TRUE(a.directory);
+}
+
+TEST(WinErrorFromErrno, MapsToTheCodesMessagesShow) {
+    const std::pair<int, qmsys::WinError> table[] = {
+        {ENOENT, 2},    {ENOTDIR, 3}, {EMFILE, 4},     {EACCES, 5},         {EPERM, 5},
+        {EROFS, 19},    {EEXIST, 80}, {ENOSPC, 112},   {ENAMETOOLONG, 206}, {ENOTEMPTY, 145},
+        {ENOEXEC, 193}, {0, 31},      {EHWPOISON, 31},
+    };
+    for (const auto& [err, expected] : table) {
+        EXPECT_EQ(qmsys::winErrorFromErrno(err), expected) << "errno " << err;
+    }
+}
+
+}  // namespace

@@ -1,0 +1,246 @@
+#include "qmsys/named_mutex.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "qmtest/child_process.h"
+#include "qmtest/relocated_user.h"
+#include "qmtest/scoped_env.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+constexpr auto kOutputWait = 10s;  // generous: the machine is shared
+
+// A qm_lock_holder child; it sees the same relocated session as the test.
+std::unique_ptr<qmtest::BackgroundProcess> startHolder(const std::vector<std::string>& args) {
+    std::vector<std::string> argv = {qmtest::binDir() + "/qm_lock_holder"};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return std::make_unique<qmtest::BackgroundProcess>(argv);
+}
+
+bool createMarker(const std::string& name, std::unique_ptr<qmsys::ExistenceMarker>& out) {
+    bool alreadyExists = true;
+    out = qmsys::ExistenceMarker::create(name, alreadyExists);
+    EXPECT_NE(out, nullptr);
+    return !alreadyExists;
+}
+
+class ExistenceMarkerTest : public qmtest::RelocatedTest {};
+
+TEST_F(ExistenceMarkerTest, SessionFolderIsPrivateAndFollowsTheRuntimeDirectory) {
+    const std::string folder = qmsys::sessionObjectFolder();
+    EXPECT_EQ(folder, user_.runtimeDir() + "/quillmont");
+    struct stat st {};
+    ASSERT_EQ(::stat(folder.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISDIR(st.st_mode));
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+
+    qmtest::ScopedEnv unset("XDG_RUNTIME_DIR", std::nullopt);
+    EXPECT_EQ(qmsys::sessionObjectFolder(), "/tmp/quillmont-" + std::to_string(::geteuid()));
+}
+
+TEST_F(ExistenceMarkerTest, SecondCreationInTheSameProcessSeesTheFirst) {
+    std::unique_ptr<qmsys::ExistenceMarker> first, second;
+    ASSERT_TRUE(createMarker("ModuleLoader App Class 19.10", first));
+    EXPECT_FALSE(createMarker("ModuleLoader App Class 19.10", second));
+    second.reset();
+    EXPECT_FALSE(createMarker("ModuleLoader App Class 19.10", second));  // still held by first
+    first.reset();
+    EXPECT_TRUE(createMarker("ModuleLoader App Class 19.10", second));
+}
+
+TEST_F(ExistenceMarkerTest, NamesAreKeptApartAndStayInsideTheSessionFolder) {
+    const char* names[] = {"a/b", "a%2Fb", "a\\b", "..", "A/B", "x", "X"};
+    std::vector<std::unique_ptr<qmsys::ExistenceMarker>> held(std::size(names));
+    for (std::size_t i = 0; i < std::size(names); ++i) {
+        EXPECT_TRUE(createMarker(names[i], held[i])) << names[i];
+    }
+    const std::string longName(1000, 'n');
+    std::unique_ptr<qmsys::ExistenceMarker> longMarker, again;
+    EXPECT_TRUE(createMarker(longName, longMarker));
+    EXPECT_FALSE(createMarker(longName, again));
+
+    std::size_t files = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(qmsys::sessionObjectFolder())) {
+        EXPECT_TRUE(entry.is_regular_file()) << entry.path();
+        ++files;
+    }
+    EXPECT_EQ(files, std::size(names) + 1);
+}
+
+TEST_F(ExistenceMarkerTest, MarkerOfAnotherProcessExistsUntilThatProcessDies) {
+    auto holder = startHolder({"marker", "ModuleLoader App Class 19.10"});
+    ASSERT_TRUE(holder->waitForOutput("held", kOutputWait)) << holder->output();
+
+    std::unique_ptr<qmsys::ExistenceMarker> mine;
+    EXPECT_FALSE(createMarker("ModuleLoader App Class 19.10", mine));
+
+    holder->kill(SIGKILL);
+    holder->wait();
+    EXPECT_TRUE(createMarker("ModuleLoader App Class 19.10", mine));
+
+    auto second = startHolder({"marker", "ModuleLoader App Class 19.10"});
+    EXPECT_TRUE(second->waitForOutput("exists", kOutputWait)) << second->output();
+    EXPECT_EQ(second->wait(), 3);
+}
+
+TEST_F(ExistenceMarkerTest, ChildProcessesDoNotKeepTheMarkerAlive) {
+    std::unique_ptr<qmsys::ExistenceMarker> mine;
+    ASSERT_TRUE(createMarker("guard", mine));
+    // A child started while the marker is held must not inherit its lock.
+    auto child = startHolder({"marker", "unrelated"});
+    ASSERT_TRUE(child->waitForOutput("held", kOutputWait));
+    mine.reset();
+    EXPECT_TRUE(createMarker("guard", mine));
+}
+
+class NamedMutexTest : public qmtest::RelocatedTest {};
+
+TEST_F(NamedMutexTest, ReentrantInTheOwningThreadAndExclusiveForOthers) {
+    qmsys::NamedMutex mutex("MenuLoaderProtector");
+    ASSERT_TRUE(mutex.lock(100ms));
+    ASSERT_TRUE(mutex.lock(0ms));
+    // A second object of the same name is the same mutex, re-entrant for this thread too.
+    qmsys::NamedMutex sameName("MenuLoaderProtector");
+    ASSERT_TRUE(sameName.lock(0ms));
+    sameName.unlock();
+    mutex.unlock();
+
+    auto tryFromOtherThread = [](std::chrono::milliseconds timeout) {
+        bool acquired = false;
+        std::thread([&] {
+            qmsys::NamedMutex other("MenuLoaderProtector");
+            acquired = other.lock(timeout);
+            if (acquired) {
+                other.unlock();
+            }
+        }).join();
+        return acquired;
+    };
+    EXPECT_FALSE(tryFromOtherThread(30ms));  // still held once
+    mutex.unlock();
+    EXPECT_TRUE(tryFromOtherThread(0ms));
+}
+
+TEST_F(NamedMutexTest, UnlockByANonOwnerChangesNothing) {
+    qmsys::NamedMutex mutex("MenuLoaderProtector");
+    ASSERT_TRUE(mutex.lock(0ms));
+    std::thread([&] {
+        mutex.unlock();
+        EXPECT_FALSE(mutex.lock(20ms));
+    }).join();
+    mutex.unlock();
+}
+
+TEST_F(NamedMutexTest, WaitingThreadProceedsWhenTheOwnerReleases) {
+    qmsys::NamedMutex mutex("MenuLoaderProtector");
+    ASSERT_TRUE(mutex.lock(0ms));
+    std::atomic<bool> acquired{false};
+    std::thread waiter([&] {
+        qmsys::NamedMutex mine("MenuLoaderProtector");
+        if (mine.lock(5000ms)) {
+            acquired = true;
+            mine.unlock();
+        }
+    });
+    std::this_thread::sleep_for(50ms);
+    EXPECT_FALSE(acquired);
+    const auto released = Clock::now();
+    mutex.unlock();
+    waiter.join();
+    EXPECT_TRUE(acquired);
+    EXPECT_LT(Clock::now() - released, 1000ms);
+}
+
+TEST_F(NamedMutexTest, ThreadsNeverOverlapInsideTheLock) {
+    constexpr int kThreads = 4;
+    constexpr int kRounds = 200;
+    int counter = 0;  // deliberately unsynchronised except by the named mutex
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([&] {
+            qmsys::NamedMutex mutex("counter");
+            for (int i = 0; i < kRounds; ++i) {
+                ASSERT_TRUE(mutex.lock(5000ms));
+                const int seen = counter;
+                std::this_thread::yield();
+                counter = seen + 1;
+                mutex.unlock();
+            }
+        });
+    }
+    for (auto& t : threads) {
+        t.join();
+    }
+    EXPECT_EQ(counter, kThreads * kRounds);
+}
+
+TEST_F(NamedMutexTest, TimesOutWhileAnotherProcessHoldsIt) {
+    auto holder = startHolder({"mutex", "MenuLoaderProtector", "0"});
+    ASSERT_TRUE(holder->waitForOutput("held", kOutputWait)) << holder->output();
+
+    qmsys::NamedMutex mutex("MenuLoaderProtector");
+    const auto start = Clock::now();
+    EXPECT_FALSE(mutex.lock(250ms));
+    const auto waited = Clock::now() - start;
+    EXPECT_GE(waited, 250ms);
+    EXPECT_LT(waited, 1500ms);
+
+    holder->writeInput("\n");
+    ASSERT_TRUE(holder->waitForOutput("released", kOutputWait));
+    EXPECT_TRUE(mutex.lock(1000ms));
+    mutex.unlock();
+}
+
+TEST_F(NamedMutexTest, DeathOfTheHoldingProcessCountsAsRelease) {
+    auto holder = startHolder({"mutex", "MenuLoaderProtector", "0"});
+    ASSERT_TRUE(holder->waitForOutput("held", kOutputWait)) << holder->output();
+
+    qmsys::NamedMutex mutex("MenuLoaderProtector");
+    std::atomic<bool> acquired{false};
+    std::thread waiter([&] {
+        if (mutex.lock(5000ms)) {
+            acquired = true;
+            mutex.unlock();
+        }
+    });
+    std::this_thread::sleep_for(50ms);
+    EXPECT_FALSE(acquired);
+    holder->kill(SIGKILL);
+    holder->wait();
+    waiter.join();
+    EXPECT_TRUE(acquired);
+}
+
+TEST_F(NamedMutexTest, AnotherProcessWaitsForThisOne) {
+    qmsys::NamedMutex mutex("MenuLoaderProtector");
+    ASSERT_TRUE(mutex.lock(0ms));
+    auto waiter = startHolder({"mutex", "MenuLoaderProtector", "5000"});
+    EXPECT_FALSE(waiter->waitForOutput("held", 100ms));
+    mutex.unlock();
+    EXPECT_TRUE(waiter->waitForOutput("held", kOutputWait)) << waiter->output();
+    waiter->closeInput();
+    EXPECT_EQ(waiter->wait(), 0);
+}
+
+TEST_F(NamedMutexTest, MutexAndMarkerOfOneNameDoNotBlockEachOther) {
+    std::unique_ptr<qmsys::ExistenceMarker> marker;
+    ASSERT_TRUE(createMarker("shared name", marker));
+    qmsys::NamedMutex mutex("shared name");
+    EXPECT_TRUE(mutex.lock(0ms));
+    mutex.unlock();
+}
+
+}  // namespace

@@ -1,0 +1,212 @@
+#include "qmsys/process.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "qmtest/files.h"
+#include "qmtest/relocated_user.h"
+#include "qmtest/scoped_env.h"
+#include "qmtest/temp_dir.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+std::string writerPath() {
+    return qmtest::binDir() + "/qm_argv_writer";
+}
+
+// Process ids whose parent is this process, read from /proc.
+std::vector<int> childrenOfThisProcess() {
+    std::vector<int> children;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+        const std::string name = entry.path().filename();
+        if (name.find_first_not_of("0123456789") != std::string::npos) {
+            continue;
+        }
+        std::ifstream stat(entry.path() / "stat");
+        std::string line;
+        if (!std::getline(stat, line)) {
+            continue;  // gone meanwhile
+        }
+        // Fields after the parenthesised command: state, then the parent's id.
+        std::istringstream rest(line.substr(line.rfind(')') + 1));
+        char state = 0;
+        int parent = 0;
+        rest >> state >> parent;
+        if (parent == ::getpid()) {
+            children.push_back(std::stoi(name));
+        }
+    }
+    return children;
+}
+
+// Runs the argv-recording helper through startProcess and reads back what it recorded.
+class StartProcessTest : public qmtest::RelocatedTest {
+protected:
+    const std::string out_ = user_.root() + "/argv";
+    qmtest::ScopedEnv outEnv_{"QM_ARGV_OUT", out_};
+
+    // Waits for the helper's record; an empty result means it never arrived.
+    std::vector<std::string> recordedArgv() {
+        const auto deadline = std::chrono::steady_clock::now() + 10s;
+        while (!std::filesystem::exists(out_)) {
+            if (std::chrono::steady_clock::now() > deadline) {
+                return {};
+            }
+            std::this_thread::sleep_for(2ms);
+        }
+        const std::string raw = qmtest::readFile(out_);
+        std::vector<std::string> args;
+        std::size_t begin = 0;
+        for (std::size_t nul; (nul = raw.find('\0', begin)) != std::string::npos; begin = nul + 1) {
+            args.push_back(raw.substr(begin, nul - begin));
+        }
+        return args;
+    }
+    std::string recordedState() { return qmtest::readFile(out_ + ".state"); }
+};
+
+TEST_F(StartProcessTest, PassesArgumentsSplitByWindowsRules) {
+    // raw: <writer> "two words" a\"b "tail\\" "" plain
+    const std::string line = writerPath() + " \"two words\" a\\\"b \"tail\\\\\" \"\" plain";
+    ASSERT_EQ(qmsys::startProcess(line), qmsys::kErrorSuccess);
+    const std::vector<std::string> expected = {writerPath(), "two words", "a\"b",
+                                               "tail\\",     "",          "plain"};
+    EXPECT_EQ(recordedArgv(), expected);
+}
+
+TEST_F(StartProcessTest, UnquotedProgramPathMayContainBlanks) {
+    // As CreateProcessW does: "<root>/My" does not exist, so the name runs on to the next
+    // blank and "<root>/My Tools/qm_argv_writer" is the program.
+    const std::string folder = user_.root() + "/My Tools";
+    std::filesystem::create_directories(folder);
+    std::filesystem::copy_file(writerPath(), folder + "/qm_argv_writer");
+
+    ASSERT_EQ(qmsys::startProcess(folder + "/qm_argv_writer x  y"), qmsys::kErrorSuccess);
+    const std::vector<std::string> expected = {folder + "/qm_argv_writer", "x", "y"};
+    EXPECT_EQ(recordedArgv(), expected);
+}
+
+TEST_F(StartProcessTest, BareNameIsLookedUpOnPath) {
+    qmtest::ScopedEnv path("PATH", user_.root() + "/absent::" + qmtest::binDir());
+    ASSERT_EQ(qmsys::startProcess("qm_argv_writer hello"), qmsys::kErrorSuccess);
+    const std::vector<std::string> expected = {"qm_argv_writer", "hello"};
+    EXPECT_EQ(recordedArgv(), expected);
+}
+
+TEST_F(StartProcessTest, StartedProgramInheritsNoDescriptorsAndNoSignalState) {
+    const int leaked = ::open("/dev/null", O_RDONLY);  // deliberately without O_CLOEXEC
+    ASSERT_GE(leaked, 3);
+    sigset_t blocked, previousMask;
+    sigemptyset(&blocked);
+    sigaddset(&blocked, SIGUSR1);
+    ::pthread_sigmask(SIG_BLOCK, &blocked, &previousMask);
+    struct sigaction ignore {
+    }, previousAction{};
+    ignore.sa_handler = SIG_IGN;
+    ::sigaction(SIGUSR2, &ignore, &previousAction);
+
+    const qmsys::WinError result = qmsys::startProcess(writerPath());
+
+    ::sigaction(SIGUSR2, &previousAction, nullptr);
+    ::pthread_sigmask(SIG_SETMASK, &previousMask, nullptr);
+    ::close(leaked);
+    ASSERT_EQ(result, qmsys::kErrorSuccess);
+    ASSERT_FALSE(recordedArgv().empty());
+
+    std::istringstream state(recordedState());
+    std::string word;
+    state >> word;
+    ASSERT_EQ(word, "fds");
+    while (state >> word && word.back() != ':') {
+        EXPECT_LT(std::stoi(word), 3) << "descriptor " << word << " was inherited";
+    }
+    const std::string text = recordedState();
+    EXPECT_NE(text.find("SigBlk:\t0000000000000000"), std::string::npos) << text;
+    EXPECT_NE(text.find("SigIgn:\t0000000000000000"), std::string::npos) << text;
+}
+
+TEST_F(StartProcessTest, LeavesNoChildBehind) {
+    ASSERT_EQ(qmsys::startProcess(writerPath()), qmsys::kErrorSuccess);
+    // The intermediate child has been reaped and the program re-parented before the call
+    // returned, so nothing can ever become a zombie of this process.
+    EXPECT_EQ(childrenOfThisProcess(), std::vector<int>{});
+    EXPECT_FALSE(recordedArgv().empty());
+    EXPECT_EQ(childrenOfThisProcess(), std::vector<int>{});
+}
+
+TEST_F(StartProcessTest, ReportsTheProgramsProcessId) {
+    int pid = -1;
+    ASSERT_EQ(qmsys::startProcess("sleep 30", &pid), qmsys::kErrorSuccess);
+    ASSERT_GT(pid, 0);
+    std::string cmdline;
+    for (int i = 0; i < 500 && cmdline != std::string("sleep\0"
+                                                      "30\0",
+                                                      9);
+         ++i) {
+        std::this_thread::sleep_for(2ms);  // the child shows its old image until exec
+        cmdline = qmtest::readFile("/proc/" + std::to_string(pid) + "/cmdline");
+    }
+    EXPECT_EQ(cmdline, std::string("sleep\0"
+                                   "30\0",
+                                   9));
+    ::kill(pid, SIGKILL);
+}
+
+struct StartFailure {
+    const char* label;
+    std::string commandLine;  // "@" stands for the test's private folder
+    qmsys::WinError expected;
+};
+
+void PrintTo(const StartFailure& c, std::ostream* os) {
+    *os << c.label;
+}
+
+class StartProcessFailureTest : public ::testing::TestWithParam<StartFailure> {};
+
+TEST_P(StartProcessFailureTest, ReportsWhyTheProgramDidNotStart) {
+    qmtest::TempDir dir;
+    qmtest::ScopedEnv path("PATH", dir.path());
+    qmtest::writeFile(dir / "noexec", "#!/bin/sh\nexit 0\n");
+    qmtest::writeFile(dir / "script", "echo no interpreter line\n");
+    ::chmod((dir / "script").c_str(), 0755);
+    std::filesystem::create_directories(dir / "folder");
+
+    std::string line = GetParam().commandLine;
+    if (const auto at = line.find('@'); at != std::string::npos) {
+        line.replace(at, 1, dir.path());
+    }
+    int pid = -7;
+    EXPECT_EQ(qmsys::startProcess(line, &pid), GetParam().expected) << line;
+    EXPECT_EQ(pid, -7);
+    EXPECT_EQ(childrenOfThisProcess(), std::vector<int>{});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, StartProcessFailureTest,
+    ::testing::Values(StartFailure{"missing program", "@/absent -x", qmsys::kErrorFileNotFound},
+                      StartFailure{"missing folder", "@/nowhere/absent", qmsys::kErrorPathNotFound},
+                      StartFailure{"bare name not on PATH", "qm-no-such-program",
+                                   qmsys::kErrorFileNotFound},
+                      StartFailure{"folder", "@/folder", qmsys::kErrorAccessDenied},
+                      StartFailure{"no execute permission", "@/noexec", qmsys::kErrorAccessDenied},
+                      StartFailure{"script without interpreter line is not run by a shell",
+                                   "@/script", qmsys::kErrorBadExeFormat},
+                      StartFailure{"empty command line", "   ", qmsys::kErrorFileNotFound}),
+    [](const auto& info) { return "case" + std::to_string(info.index); });
+
+}  // namespace
