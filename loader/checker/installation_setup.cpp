@@ -1,0 +1,124 @@
+#include "checker/installation_setup.h"
+
+#include <qmreg/registry.h>
+#include <qmsys/files.h>
+
+#include "checker/checker_messages.h"
+#include "checker/start_up_checker_lib.h"
+#include "environment/names.h"
+
+namespace qm {
+namespace {
+
+namespace msg = checker_messages;
+
+const std::string kKernelServicesKey(names::kKernelServicesKey);
+constexpr std::size_t kValueBufferChars = 512;
+
+std::size_t utf16Length(const std::string& s) {
+    std::size_t units = 0;
+    for (unsigned char c : s) {
+        if ((c & 0xC0) != 0x80) {
+            units += c >= 0xF0 ? 2 : 1;
+        }
+    }
+    return units;
+}
+
+// The current user's hive, or null when its store cannot be used (treated as a missing key).
+qmreg::Hive* currentUserHive() {
+    try {
+        return &qmreg::Hive::forThread(qmreg::HiveId::CurrentUser);
+    } catch (const qmreg::StoreError&) {
+        return nullptr;
+    }
+}
+
+bool kernelServicesKeyExists(qmreg::Hive* hive) {
+    try {
+        return hive && hive->keyExists(kKernelServicesKey);
+    } catch (const qmreg::StoreError&) {
+        return false;
+    }
+}
+
+}  // namespace
+
+bool InstallationSetup::Run() {
+    qmreg::Hive* hive = currentUserHive();
+    if (!kernelServicesKeyExists(hive)) {
+        checker_.AppendReport("\n" + checker_.MessageText(msg::kRegKeyNotFound) + ": \"" +
+                              checker_.MessageText(msg::kHkeyCurrentUser) + "\\" +
+                              kKernelServicesKey + "\"");
+        return checker_.report().empty();
+    }
+
+    std::string root = checker_.rootDirectory();
+    if (root.size() > 1 && root.back() == '/') {
+        root.pop_back();
+    }
+    checker_.SetRootDirectory(root);
+    if (!qmsys::fileExists(root)) {
+        checker_.AppendReport("\n\n" + checker_.MessageText(msg::kCantSetRootDir));
+        return checker_.report().empty();
+    }
+
+    std::string language;
+    if (!ReadStringValue(*hive, std::string(names::kValueLanguage), language)) {
+        return checker_.report().empty();
+    }
+    checker_.SetLanguage(language);
+    std::string config;
+    if (!ReadStringValue(*hive, std::string(names::kValueCurrentConfig), config)) {
+        return checker_.report().empty();
+    }
+    checker_.SetCurrentConfig(config);
+    CheckConfigurationFile();
+    return checker_.report().empty();
+}
+
+bool InstallationSetup::ReadStringValue(qmreg::Hive& hive, const std::string& name,
+                                        std::string& out) {
+    std::optional<qmreg::Value> value;
+    try {
+        value = hive.getValue(kKernelServicesKey, name);
+    } catch (const qmreg::StoreError&) {
+        value.reset();
+    }
+    if (value && value->isString()) {
+        std::string text = value->asString();
+        if (utf16Length(text) < kValueBufferChars) {
+            out = std::move(text);
+            return true;
+        }
+    }
+    checker_.AppendReport("\n" + checker_.MessageText(msg::kRegStringValue) + " " +
+                          checker_.MessageText(msg::kNotFound) + ": \"" +
+                          checker_.MessageText(msg::kHkeyCurrentUser) + "\\" + kKernelServicesKey +
+                          "\\" + name + "\"");
+    return false;
+}
+
+bool InstallationSetup::CheckConfigurationFile() {
+    qmreg::Hive* hive = currentUserHive();
+    if (!kernelServicesKeyExists(hive)) {
+        checker_.AppendReport("\n" + checker_.MessageText(msg::kMissingRegistryKey) + ": " +
+                              checker_.MessageText(msg::kHkeyCurrentUser) + "\"" +
+                              kKernelServicesKey + "\"");
+        return false;
+    }
+    std::string config;
+    if (!ReadStringValue(*hive, std::string(names::kValueCurrentConfig), config)) {
+        return false;
+    }
+    const std::string file =
+        checker_.rootDirectory() + "/" + std::string(names::kCheckerConfigFile);
+    if (qmsys::fileExists(file)) {
+        return true;
+    }
+    checker_.AppendReport("\n" + checker_.MessageText(msg::kMissingConfigurationFile) + ": \"" +
+                          file + "\"");
+    return false;
+}
+
+}  // namespace qm

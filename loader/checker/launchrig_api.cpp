@@ -1,0 +1,47 @@
+#include "checker/launchrig_api.h"
+
+#include <new>
+
+#include "checker/menu_provisioner.h"
+#include "checker/start_up_checker_impl.h"
+
+namespace qm {
+namespace {
+const std::string kEmpty;
+}
+
+LaunchrigApi::LaunchrigApi() : impl_(new (std::nothrow) StartUpCheckerImpl(*this)) {}
+
+LaunchrigApi::LaunchrigApi(NoImplementation) {}
+
+LaunchrigApi::~LaunchrigApi() = default;
+
+void LaunchrigApi::SetRootDirectory(const std::string& root) {
+    if (impl_) {
+        impl_->SetRootDirectory(root);
+    }
+}
+
+void LaunchrigApi::SetMessageFile(const std::string& file) {
+    if (impl_) {
+        impl_->SetMessageFile(file);
+    }
+}
+
+bool LaunchrigApi::MenuCheck(const std::string& moduleFolder, const std::string& menuName) {
+    return impl_ && MenuProvisioner(*impl_).Provision(moduleFolder, menuName, false);
+}
+
+bool LaunchrigApi::MenuUpdate(const std::string& moduleFolder, const std::string& menuName) {
+    return impl_ && MenuProvisioner(*impl_).Provision(moduleFolder, menuName, true);
+}
+
+const std::string& LaunchrigApi::report() const {
+    return impl_ ? impl_->report() : kEmpty;
+}
+
+const std::string& LaunchrigApi::lastFailure() const {
+    return impl_ ? impl_->lastFailure() : kEmpty;
+}
+
+}  // namespace qm

@@ -1,0 +1,54 @@
+#pragma once
+// The installation checker's public API. An API object owns one implementation object that
+// holds the checker's state; a user sets the installation root and then asks for the user's
+// private menu copies to be checked or brought up to date. Failures collect in the report,
+// which the caller may read but which is never shown to the user.
+//
+// Subclasses receive the implementation's notifications. Not thread-safe: one thread uses an
+// object from creation to destruction.
+#include <memory>
+#include <string>
+
+namespace qm {
+
+class StartUpCheckerImpl;
+
+class LaunchrigApi {
+public:
+    // Creates the implementation object. If that fails, every operation reports false or does
+    // nothing.
+    LaunchrigApi();
+    virtual ~LaunchrigApi();
+    LaunchrigApi(const LaunchrigApi&) = delete;
+    LaunchrigApi& operator=(const LaunchrigApi&) = delete;
+
+    virtual void NotifyMessage(const std::string& text, int number) = 0;
+    virtual void NotifyProgress(const std::string& text, int number) = 0;
+    virtual void NotifyFinished(bool flag) = 0;
+
+    // The installation root; the set-up removes one trailing separator from it.
+    void SetRootDirectory(const std::string& root);
+    // A file whose section "Quillmont" overrides message texts.
+    void SetMessageFile(const std::string& file);
+
+    // Check mode: true when the user's copies of the menu (and its companions) in the
+    // module's menus folder are current, or do not exist yet. Copies nothing.
+    bool MenuCheck(const std::string& moduleFolder, const std::string& menuName);
+    // Update mode: replaces out-of-date copies and copies missing ones.
+    bool MenuUpdate(const std::string& moduleFolder, const std::string& menuName);
+
+    // Failure lines so far ("" without an implementation object).
+    const std::string& report() const;
+    // Detail of the last failure that left no report line; see StartUpCheckerLib.
+    const std::string& lastFailure() const;
+
+protected:
+    // For tests of the degraded state: an object whose implementation is missing.
+    struct NoImplementation {};
+    explicit LaunchrigApi(NoImplementation);
+
+private:
+    std::unique_ptr<StartUpCheckerImpl> impl_;
+};
+
+}  // namespace qm

@@ -1,0 +1,314 @@
+#include "checker/menu_provisioner.h"
+
+#include <cstdlib>
+#include <filesystem>
+
+#include <qmsys/files.h>
+#include <qmsys/text.h>
+
+#include "checker/checker_messages.h"
+#include "checker/installation_setup.h"
+#include "checker/start_up_checker_lib.h"
+#include "environment/names.h"
+#include "environment/path_util.h"
+
+namespace qm {
+namespace {
+
+namespace msg = checker_messages;
+
+constexpr std::string_view kCuixExtension = ".cuix";
+constexpr std::size_t kLanguageLength = 3;
+// "_" + language + ".cuix", and "_" + language.
+constexpr std::size_t kCuixTail = 1 + kLanguageLength + kCuixExtension.size();
+constexpr std::size_t kMnuTail = 1 + kLanguageLength;
+// Deeper folder nesting below a menus folder means a link loop, not a menu.
+constexpr int kMaxDepth = 32;
+
+// Compiled files the host derives from an .mnu copy; appended to the copy's path without
+// "mnu" (so after its dot).
+constexpr std::string_view kCompiledCompanions[] = {"mns",        "mnc", "mnr",
+                                                    "_light.mnr", "cui", "cuix"};
+
+bool endsWithIgnoringCase(std::string_view text, std::string_view tail) {
+    return text.size() >= tail.size() &&
+           qmsys::iequals(text.substr(text.size() - tail.size()), tail);
+}
+
+bool hasParentComponent(std::string_view path) {
+    std::size_t start = 0;
+    while (start <= path.size()) {
+        std::size_t end = path.find('/', start);
+        if (end == std::string_view::npos) {
+            end = path.size();
+        }
+        if (path.substr(start, end - start) == "..") {
+            return true;
+        }
+        start = end + 1;
+    }
+    return false;
+}
+
+// A single, plain folder or file name: no separators, not "." or "..".
+bool isPlainName(std::string_view name) {
+    return !name.empty() && name != "." && name != ".." &&
+           name.find_first_of("/\\") == std::string_view::npos;
+}
+
+// The destination's extension with its dot ("" when its last component has none).
+std::size_t extensionStart(const std::string& path) {
+    const std::size_t slash = path.find_last_of('/');
+    const std::size_t dot = path.find_last_of('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) {
+        return path.size();
+    }
+    return dot;
+}
+
+class CopyModeScope {
+public:
+    CopyModeScope(StartUpCheckerLib& checker, bool update) : checker_(checker) {
+        checker_.SetCopyMode(true);
+        checker_.SetOverwrite(update);
+    }
+    ~CopyModeScope() { checker_.SetCopyMode(false); }
+    CopyModeScope(const CopyModeScope&) = delete;
+    CopyModeScope& operator=(const CopyModeScope&) = delete;
+
+private:
+    StartUpCheckerLib& checker_;
+};
+
+}  // namespace
+
+std::string MenuProvisioner::applicationDataFolder() {
+    for (const char* name : {"APPDATA", "XDG_DATA_HOME"}) {
+        const char* value = std::getenv(name);
+        if (value && *value) {
+            return value;
+        }
+    }
+    const char* home = std::getenv("HOME");
+    if (home && *home) {
+        return std::string(home) + "/.local/share";
+    }
+    return {};
+}
+
+std::optional<MenuProvisioner::Patterns> MenuProvisioner::derivePatterns(
+    const std::string& menuName) {
+    if (!isPlainName(menuName)) {
+        return std::nullopt;
+    }
+    Patterns p;
+    if (endsWithIgnoringCase(menuName, kCuixExtension)) {
+        if (menuName.size() <= kCuixTail) {
+            return std::nullopt;
+        }
+        p.language = menuName.substr(menuName.size() - kCuixExtension.size() - kLanguageLength,
+                                     kLanguageLength);
+        p.menuPattern = menuName;
+        p.companionPattern = menuName.substr(0, menuName.size() - kCuixTail) + ".??l";
+    } else {
+        if (menuName.size() <= kMnuTail) {
+            return std::nullopt;
+        }
+        p.language = menuName.substr(menuName.size() - kLanguageLength);
+        p.menuPattern = menuName + ".mnu";
+        p.companionPattern = menuName.substr(0, menuName.size() - kMnuTail) + ".??l";
+    }
+    return p;
+}
+
+bool MenuProvisioner::Provision(const std::string& moduleFolder, const std::string& menuName,
+                                bool update) {
+    if (!InstallationSetup(checker_).Run()) {
+        return false;
+    }
+    const std::optional<Patterns> patterns = derivePatterns(menuName);
+    if (!patterns) {
+        return Fail("refused menu name \"" + menuName + "\"");
+    }
+    const std::string folder = path::normalizeSeparators(moduleFolder);
+    if (hasParentComponent(folder)) {
+        return Fail("refused module folder \"" + moduleFolder + "\"");
+    }
+    const std::string& config = checker_.currentConfig();
+    if (!isPlainName(config)) {
+        return Fail("refused configuration name \"" + config + "\"");
+    }
+
+    const std::string appData = applicationDataFolder();
+    if (appData.empty()) {
+        return Fail("no application-data folder (APPDATA, XDG_DATA_HOME and HOME are unset)");
+    }
+    const std::string destinationRoot = CreateFolderChain(
+        appData, {"Brenvik", "Quillmont", std::string(names::kProductVersion), config});
+    if (destinationRoot.empty()) {
+        return false;
+    }
+
+    std::string source = path::append(checker_.rootDirectory() + "/", folder);
+    if (!endsWithIgnoringCase(folder, names::kMenusFolder)) {
+        source = path::append(source, names::kMenusFolder);
+    }
+    const std::string destination =
+        CreateFolderChain(destinationRoot, {std::string(names::kMenusFolder)});
+    if (destination.empty()) {
+        return false;
+    }
+
+    CopyModeScope scope(checker_, update);
+    bool result = DirectoryCopy(source, destination, patterns->menuPattern, {}, 0);
+    if (result) {
+        result =
+            DirectoryCopy(source, destination, patterns->companionPattern, {patterns->language}, 0);
+    }
+    return result;
+}
+
+bool MenuProvisioner::DirectoryCopy(const std::string& source, const std::string& destinationBase,
+                                    const std::string& pattern,
+                                    const std::vector<std::string>& suffixes, int depth) {
+    std::error_code ec;
+    std::filesystem::directory_iterator probe(source, ec);
+    if (ec || depth > kMaxDepth) {
+        checker_.AppendReport("\n" + checker_.MessageText(msg::kCouldNotOpenDirectory) + ": \"" +
+                              source + "\"");
+        return false;
+    }
+
+    bool result = true;
+    for (const std::string& entry : qmsys::findFiles(source, pattern)) {
+        if (!result) {
+            break;
+        }
+        const std::string sourcePath = path::tidy(source + "/" + entry);
+        const std::string destinationPath = path::tidy(
+            relativeSubfolder_.empty() ? destinationBase + "/" + entry
+                                       : destinationBase + "/" + relativeSubfolder_ + "/" + entry);
+        qmsys::FileAttributes attributes;
+        const bool isFolder =
+            qmsys::getFileAttributes(sourcePath, attributes) == qmsys::kErrorSuccess &&
+            attributes.directory;
+        result = CopyWithSuffixes(sourcePath, destinationPath, isFolder, suffixes);
+        if (isFolder && result) {
+            const std::string saved = relativeSubfolder_;
+            relativeSubfolder_ = saved.empty() ? entry : saved + "/" + entry;
+            result =
+                DirectoryCopy(source + "/" + entry, destinationBase, pattern, suffixes, depth + 1);
+            relativeSubfolder_ = saved;
+        }
+    }
+    return result;
+}
+
+bool MenuProvisioner::CopyWithSuffixes(const std::string& source, const std::string& destination,
+                                       bool isFolder, const std::vector<std::string>& suffixes) {
+    if (suffixes.empty()) {
+        return CopyOne(source, destination, isFolder);
+    }
+    bool result = true;
+    const std::size_t dot = extensionStart(destination);
+    for (const std::string& suffix : suffixes) {
+        if (!result) {
+            break;
+        }
+        const std::string target =
+            destination.substr(0, dot) + "_" + suffix + destination.substr(dot);
+        result = CopyOne(source, target, isFolder);
+    }
+    return result;
+}
+
+bool MenuProvisioner::CopyOne(const std::string& source, const std::string& destination,
+                              bool isFolder) {
+    qmsys::FileAttributes from;
+    if (const qmsys::WinError err = qmsys::getFileAttributes(source, from);
+        err != qmsys::kErrorSuccess) {
+        return Fail("cannot read \"" + source + "\" (error " + std::to_string(err) + ")");
+    }
+    qmsys::FileAttributes to;
+    const bool differs =
+        qmsys::getFileAttributes(destination, to) == qmsys::kErrorSuccess &&
+        (to.lastWriteNs != from.lastWriteNs ||
+         static_cast<std::uint32_t>(to.size) != static_cast<std::uint32_t>(from.size));
+
+    if (!isFolder && checker_.copyMode()) {
+        if (differs) {
+            if (!checker_.overwrite()) {
+                return Fail("out of date: \"" + destination + "\"");
+            }
+            if (!DeleteCopy(destination)) {
+                return false;
+            }
+            if (endsWithIgnoringCase(destination, ".mnu")) {
+                const std::string stem = destination.substr(0, destination.size() - 3);
+                for (std::string_view companion : kCompiledCompanions) {
+                    const std::string compiled = stem + std::string(companion);
+                    if (qmsys::fileExists(compiled) && !DeleteCopy(compiled)) {
+                        return false;
+                    }
+                }
+            }
+        } else if (!checker_.overwrite()) {
+            return true;
+        }
+    }
+
+    if (isFolder) {
+        const qmsys::WinError err = qmsys::createDirectory(destination);
+        if (err != qmsys::kErrorSuccess && err != qmsys::kErrorAlreadyExists) {
+            checker_.AppendReport("\n" + checker_.MessageText(msg::kCouldNotCreateDirectory) +
+                                  ": " + destination);
+            return false;
+        }
+        return true;
+    }
+
+    const qmsys::WinError err = qmsys::copyFile(source, destination, true);
+    if (err != qmsys::kErrorSuccess && err != qmsys::kErrorFileExists &&
+        err != qmsys::kErrorAlreadyExists) {
+        checker_.AppendReport("\n" + checker_.MessageText(msg::kCouldNotCopyFileFrom) + " \"" +
+                              source + "\" " + checker_.MessageText(msg::kToFile) + " \"" +
+                              destination + "\"\n" + checker_.MessageText(msg::kErrorMessage) +
+                              ": " + std::to_string(err));
+        return false;
+    }
+    qmsys::setReadOnly(destination, false);
+    return true;
+}
+
+bool MenuProvisioner::DeleteCopy(const std::string& path) {
+    qmsys::setReadOnly(path, false);
+    if (const qmsys::WinError err = qmsys::deleteFile(path); err != qmsys::kErrorSuccess) {
+        return Fail("cannot delete \"" + path + "\" (error " + std::to_string(err) + ")");
+    }
+    return true;
+}
+
+std::string MenuProvisioner::CreateFolderChain(const std::string& base,
+                                               const std::vector<std::string>& parts) {
+    std::string path = base;
+    qmsys::WinError err = qmsys::createDirectories(path);
+    for (const std::string& part : parts) {
+        if (err != qmsys::kErrorSuccess && err != qmsys::kErrorAlreadyExists) {
+            break;
+        }
+        path += "/" + part;
+        err = qmsys::createDirectory(path);
+    }
+    if (err != qmsys::kErrorSuccess && err != qmsys::kErrorAlreadyExists) {
+        Fail("could not create directory \"" + path + "\" (error " + std::to_string(err) + ")");
+        return {};
+    }
+    return path;
+}
+
+bool MenuProvisioner::Fail(std::string detail) {
+    checker_.SetLastFailure(std::move(detail));
+    return false;
+}
+
+}  // namespace qm

@@ -1,0 +1,65 @@
+#pragma once
+// Keeps a user's private copies of one menu: the menu file and its AutoLISP companion
+// (".??l"), copied from the module's menus folder in the installation into
+// <application data>/Brenvik/Quillmont/22.15/<configuration>/Menus. Copies keep the source's
+// time stamp, so "same time stamp and size" means current.
+//
+// Check mode compares and copies nothing; update mode deletes out-of-date copies (with the
+// compiled files the host made from an .mnu copy) and copies again. Folders are enumerated by
+// absolute path; the working directory is never touched.
+//
+// Failures go into the checker's report where a report line exists for them, otherwise into
+// its last-failure detail; nothing is shown.
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace qm {
+
+class StartUpCheckerLib;
+
+class MenuProvisioner {
+public:
+    explicit MenuProvisioner(StartUpCheckerLib& checker) : checker_(checker) {}
+
+    // Runs the installation set-up, then checks (update false) or updates the copies of
+    // menuName from moduleFolder (relative to the installation root, or absolute; "Menus" is
+    // appended unless it already ends in it). menuName is a ".cuix" file name or the base
+    // name of an .mnu menu, ending in "_" and a three-letter language code. Refuses names
+    // and folders that would reach outside the user's menus folder or the module folder.
+    bool Provision(const std::string& moduleFolder, const std::string& menuName, bool update);
+
+    // The per-user application-data folder: $APPDATA, else the XDG data folder (the same
+    // fallback the environment library uses). Empty when none can be determined.
+    static std::string applicationDataFolder();
+
+    struct Patterns {
+        std::string language;          // the three-letter code inside the name
+        std::string menuPattern;       // the menu file itself
+        std::string companionPattern;  // "<base>.??l"
+    };
+    // Derives the patterns from a menu name, or nothing when the name is unusable (too short
+    // for its tail, containing a separator, "." or "..").
+    static std::optional<Patterns> derivePatterns(const std::string& menuName);
+
+private:
+    bool DirectoryCopy(const std::string& source, const std::string& destinationBase,
+                       const std::string& pattern, const std::vector<std::string>& suffixes,
+                       int depth);
+    bool CopyWithSuffixes(const std::string& source, const std::string& destination, bool isFolder,
+                          const std::vector<std::string>& suffixes);
+    bool CopyOne(const std::string& source, const std::string& destination, bool isFolder);
+    // Deletes an out-of-date copy, clearing its read-only attribute first.
+    bool DeleteCopy(const std::string& path);
+    // Creates base (with its parents) and then each part below it; the path, or empty when a
+    // folder cannot be created.
+    std::string CreateFolderChain(const std::string& base, const std::vector<std::string>& parts);
+    bool Fail(std::string detail);
+
+    StartUpCheckerLib& checker_;
+    // The subfolder of the destination that mirrors the source subfolder being walked; empty
+    // outside a recursion.
+    std::string relativeSubfolder_;
+};
+
+}  // namespace qm

@@ -1,0 +1,83 @@
+#include "checker/profile_file.h"
+
+#include <algorithm>
+#include <fstream>
+
+#include <qmsys/text.h>
+
+namespace qm {
+namespace {
+
+std::string_view trim(std::string_view s) {
+    const auto first = s.find_first_not_of(" \t\r\n");
+    if (first == std::string_view::npos) {
+        return {};
+    }
+    const auto last = s.find_last_not_of(" \t\r\n");
+    return s.substr(first, last - first + 1);
+}
+
+// Cuts text to at most maxUnits UTF-16 code units without splitting a character.
+std::string cutToUtf16Units(std::string_view text, std::size_t maxUnits) {
+    std::size_t units = 0;
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const unsigned char lead = static_cast<unsigned char>(text[i]);
+        const std::size_t len = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+        const std::size_t need = len == 4 ? 2 : 1;
+        if (units + need > maxUnits) {
+            break;
+        }
+        units += need;
+        i += len;
+    }
+    return std::string(text.substr(0, std::min(i, text.size())));
+}
+
+}  // namespace
+
+std::string readProfileString(const std::string& file, std::string_view section,
+                              std::string_view key, std::string_view fallback,
+                              std::size_t bufferChars) {
+    const std::size_t maxUnits = bufferChars == 0 ? 0 : bufferChars - 1;
+    std::ifstream in(file, std::ios::binary);
+    if (!in) {
+        return cutToUtf16Units(fallback, maxUnits);
+    }
+    std::string line;
+    bool inSection = false;
+    bool first = true;
+    while (std::getline(in, line)) {
+        std::string_view view(line);
+        if (first && view.substr(0, 3) == "\xEF\xBB\xBF") {
+            view.remove_prefix(3);
+        }
+        first = false;
+        view = trim(view);
+        if (view.empty() || view.front() == ';') {
+            continue;
+        }
+        if (view.front() == '[') {
+            const auto close = view.find(']');
+            inSection = close != std::string_view::npos &&
+                        qmsys::iequals(trim(view.substr(1, close - 1)), section);
+            continue;
+        }
+        if (!inSection) {
+            continue;
+        }
+        const auto eq = view.find('=');
+        if (eq == std::string_view::npos || !qmsys::iequals(trim(view.substr(0, eq)), key)) {
+            continue;
+        }
+        std::string_view value = trim(view.substr(eq + 1));
+        if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+            value.back() == value.front()) {
+            value = value.substr(1, value.size() - 2);
+        }
+        return cutToUtf16Units(value, maxUnits);
+    }
+    return cutToUtf16Units(fallback, maxUnits);
+}
+
+}  // namespace qm

@@ -1,0 +1,69 @@
+#pragma once
+// The state a checker object carries between its set-up checks and its menu provisioning, the
+// report in which failures collect, and the lookup of message texts. Notifications towards the
+// owning API object are abstract here; StartUpCheckerImpl forwards them.
+//
+// One thread uses a checker object from creation to destruction; there are no locks.
+#include <string>
+#include <string_view>
+
+namespace qm {
+
+// A message text: its key in a message file and the text used when no file supplies one.
+struct CheckerMessage {
+    std::string_view key;
+    std::string_view defaultText;
+};
+
+class StartUpCheckerLib {
+public:
+    virtual ~StartUpCheckerLib() = default;
+
+    // Notifications; this system never raises them, but a checker user may.
+    virtual void NotifyMessage(const std::string& text, int number) = 0;
+    virtual void NotifyProgress(const std::string& text, int number) = 0;
+    virtual void NotifyFinished(bool flag) = 0;
+
+    // The message's text from section "Quillmont" of the message file when one is set and it
+    // holds a non-empty entry, else the default text.
+    std::string MessageText(const CheckerMessage& message) const;
+
+    // Failure lines collected so far. The report only grows: once it holds a line, every later
+    // set-up on this object fails.
+    const std::string& report() const { return report_; }
+    void AppendReport(std::string_view line) { report_ += line; }
+
+    // Detail of the last failure that has no report line of its own (a refused menu name, a
+    // user folder that cannot be created, a missing source file). Diagnostic only: it never
+    // makes a later set-up fail.
+    const std::string& lastFailure() const { return lastFailure_; }
+    void SetLastFailure(std::string text) { lastFailure_ = std::move(text); }
+
+    const std::string& rootDirectory() const { return rootDirectory_; }
+    void SetRootDirectory(std::string root) { rootDirectory_ = std::move(root); }
+    const std::string& language() const { return language_; }
+    void SetLanguage(std::string language) { language_ = std::move(language); }
+    const std::string& currentConfig() const { return currentConfig_; }
+    void SetCurrentConfig(std::string config) { currentConfig_ = std::move(config); }
+    const std::string& messageFile() const { return messageFile_; }
+    void SetMessageFile(std::string file) { messageFile_ = std::move(file); }
+
+    // True only while a provisioning copies files.
+    bool copyMode() const { return copyMode_; }
+    void SetCopyMode(bool on) { copyMode_ = on; }
+    // Update mode (true) replaces out-of-date copies; check mode (false) only compares.
+    bool overwrite() const { return overwrite_; }
+    void SetOverwrite(bool on) { overwrite_ = on; }
+
+private:
+    std::string report_;
+    std::string lastFailure_;
+    std::string rootDirectory_;
+    std::string language_;
+    std::string currentConfig_;
+    std::string messageFile_;
+    bool copyMode_ = false;
+    bool overwrite_ = true;
+};
+
+}  // namespace qm

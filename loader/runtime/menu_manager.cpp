@@ -1,0 +1,181 @@
+#include "runtime/menu_manager.h"
+
+#include <cadhost/arx.h>
+#include <qmenv/environment.h>
+#include <qmsys/text.h>
+
+#include "checker/my_launchrig_api.h"
+#include "environment/diagnostic_log.h"
+#include "environment/names.h"
+#include "environment/path_util.h"
+#include "runtime/menu_group_automation.h"
+
+namespace qm {
+namespace {
+
+constexpr std::string_view kLogCategory = "menu";
+
+bool isCuixName(std::string_view name) {
+    constexpr std::string_view ext = ".cuix";
+    return name.size() >= ext.size() && qmsys::iequals(name.substr(name.size() - ext.size()), ext);
+}
+
+// The file the host is given: a ".cuix" name as it is, an .mnu menu's base name with the
+// extension its copy carries on disk.
+std::string loadableFile(const std::string& userMenuFile, const std::string& name) {
+    return isCuixName(name) ? userMenuFile : userMenuFile + ".mnu";
+}
+
+}  // namespace
+
+MenuManager::FolderSplit MenuManager::SplitMenuFolder(const std::string& folder) {
+    const std::string normalized = path::normalizeSeparators(folder);
+    std::string trimmed = normalized;
+    while (!trimmed.empty() && trimmed.back() == '/') {
+        trimmed.pop_back();
+    }
+    const std::size_t slash = trimmed.rfind('/');
+    if (slash == std::string::npos) {
+        return {trimmed, folder};
+    }
+    if (trimmed.find(names::kMenusFolder, slash) != std::string::npos) {
+        return {trimmed.substr(0, slash), folder};
+    }
+    std::string entryFolder = normalized;
+    if (entryFolder.back() != '/') {
+        entryFolder += '/';
+    }
+    return {trimmed, entryFolder + std::string(names::kMenusFolder)};
+}
+
+std::string MenuManager::UserMenuFile(const std::string& userDataPath, const std::string& name) {
+    return path::tidy(userDataPath + "/" + std::string(names::kMenusFolder) + "/" + name);
+}
+
+void MenuManager::Log(const std::string& text) {
+    log_.write(kLogCategory, text);
+}
+
+void MenuManager::LogCheckerFailure(const MyLaunchrigApi& checker, std::size_t reportSize,
+                                    const std::string& what) {
+    std::string text = what;
+    const std::string& report = checker.report();
+    if (report.size() > reportSize) {
+        text += "; checker report:" + report.substr(reportSize);
+    } else if (!report.empty()) {
+        text += "; checker failed earlier:" + report;
+    }
+    if (!checker.lastFailure().empty()) {
+        text += "; " + checker.lastFailure();
+    }
+    Log(text);
+}
+
+bool MenuManager::LoadMenuList(MenuList& list) {
+    if (list.empty()) {
+        return true;
+    }
+    MyLaunchrigApi checker;
+    checker.SetRootDirectory(QmEnGetAppPath());
+    const std::string userDataPath = QmEnGetUserDataPath();
+    bool result = false;
+    for (MenuEntry& entry : list) {
+        result = LoadEntry(checker, entry, userDataPath);
+    }
+    return result;
+}
+
+bool MenuManager::LoadEntry(MyLaunchrigApi& checker, MenuEntry& entry,
+                            const std::string& userDataPath) {
+    const FolderSplit split = SplitMenuFolder(entry.folder);
+    entry.folder = split.entryFolder;
+    const std::string userFile = UserMenuFile(userDataPath, entry.name);
+
+    std::string groupName;
+    if (automation_.FindMenuGroupByFile(userFile, groupName)) {
+        entry.groupName = groupName;
+        const std::size_t before = checker.report().size();
+        if (checker.MenuCheck(split.moduleFolder, entry.name)) {
+            return true;
+        }
+        LogCheckerFailure(checker, before,
+                          "menu \"" + entry.name + "\" loaded as \"" + groupName +
+                              "\" is not current; reloading");
+        automation_.UnloadMenuGroupByName(entry.groupName);
+    }
+
+    const std::size_t before = checker.report().size();
+    if (!checker.MenuUpdate(split.moduleFolder, entry.name)) {
+        LogCheckerFailure(checker, before,
+                          "menu \"" + entry.name + "\" from \"" + split.moduleFolder +
+                              "\" could not be provided");
+        return false;
+    }
+    if (!automation_.LoadMenuGroupFile(loadableFile(userFile, entry.name), groupName)) {
+        Log("menu \"" + entry.name + "\" could not be loaded from \"" + userFile + "\"");
+        return false;
+    }
+    entry.groupName = groupName;
+    return true;
+}
+
+bool MenuManager::UnloadMenuList(MenuList& list) {
+    bool result = true;
+    for (const MenuEntry& entry : list) {
+        if (!automation_.UnloadMenuGroupByName(entry.groupName)) {
+            Log("menu group \"" + entry.groupName + "\" of menu \"" + entry.name +
+                "\" could not be unloaded");
+            result = false;
+            continue;
+        }
+        if (qmsys::iequals(entry.groupName, names::kGroupBase)) {
+            LoadLoaderMenu();
+        }
+    }
+    return result;
+}
+
+void MenuManager::UnloadStaleModuleMenus(const ModuleList& modules) {
+    for (const ModuleRecord& module : modules) {
+        if (module.GetMenusLoaded() == 1) {
+            continue;
+        }
+        for (const MenuEntry& entry : module.GetMenus()) {
+            std::string groupName;
+            if (automation_.FindMenuGroupByFile(entry.name, groupName) &&
+                !automation_.UnloadMenuGroupByName(groupName)) {
+                Log("stale menu group \"" + groupName + "\" could not be unloaded");
+            }
+        }
+    }
+}
+
+void MenuManager::RemoveExtraMenu() {
+    const std::string group(names::kGroupQco);
+    if (acedIsMenuGroupLoaded(group.c_str()) && !automation_.UnloadMenuGroupByName(group)) {
+        Log("menu group \"" + group + "\" could not be unloaded at start-up");
+    }
+}
+
+void MenuManager::ProvideLoaderMenu(bool baseModuleBroughtUp) {
+    const std::string group(names::kGroupModuleLoader);
+    const bool loaded = acedIsMenuGroupLoaded(group.c_str());
+    if (baseModuleBroughtUp) {
+        if (loaded && !automation_.UnloadMenuGroupByName(group)) {
+            Log("menu group \"" + group + "\" could not be unloaded at start-up");
+        }
+    } else if (!loaded) {
+        LoadLoaderMenu();
+    }
+}
+
+void MenuManager::LoadLoaderMenu() {
+    MenuList base;
+    base.AddMenu(std::string(names::kBaseMenuPrefix) + QmEnGetLanguageCode(),
+                 std::string(names::kBaseMenuFolder));
+    if (!LoadMenuList(base)) {
+        Log("the loader's base menu could not be loaded");
+    }
+}
+
+}  // namespace qm

@@ -1,0 +1,204 @@
+// Loading and unloading modules' menus from the user's copies, the base-menu rules at start-up
+// and after unloading KRQM_BASE, and the stale-menu clean-up.
+#include <filesystem>
+
+#include <gtest/gtest.h>
+
+#include <qmsys/files.h>
+#include <qmtest/files.h>
+
+#include "menu_runtime_fixture.h"
+#include "runtime/menu_manager.h"
+
+namespace {
+
+using qm::MenuList;
+using qm::MenuManager;
+
+class MenuManagerTest : public qmtest::MenuRuntimeTest {
+protected:
+    MenuManagerTest() {
+        baseMenu_ = writeInstalledMenu("Base/Menus/KRQM_Base_Menu_enu.mnu", "KRQM_MODULELOADER");
+        roadMenu_ = writeInstalledMenu("Road/Menus/KRQM_Road_enu.mnu", "KRQM_ROAD");
+        writeInstalledMenu("Rail/Menus/KRQM_Rail_enu.mnu", "KRQM_RAIL");
+    }
+    static MenuList listOf(std::initializer_list<std::pair<const char*, const char*>> menus) {
+        MenuList list;
+        for (const auto& [name, folder] : menus) {
+            list.AddMenu(name, folder);
+        }
+        return list;
+    }
+
+    MenuManager manager_{automation_, log_};
+    std::string baseMenu_;
+    std::string roadMenu_;
+};
+
+TEST_F(MenuManagerTest, LoadsTheUsersCopyAndRecordsTheGroup) {
+    MenuList list = listOf({{"KRQM_Road_enu", "Road\\Menus\\"}});
+    ASSERT_TRUE(manager_.LoadMenuList(list)) << logText();
+    EXPECT_EQ(list[0].groupName, "KRQM_ROAD");
+    EXPECT_EQ(list[0].folder, "Road\\Menus\\") << "a folder ending in Menus stays as written";
+    EXPECT_EQ(groupFile("KRQM_ROAD"), userMenus() + "/KRQM_Road_enu.mnu");
+}
+
+TEST_F(MenuManagerTest, EmptyListsTouchNothing) {
+    MenuList empty;
+    EXPECT_TRUE(manager_.LoadMenuList(empty));
+    EXPECT_TRUE(manager_.UnloadMenuList(empty));
+    EXPECT_FALSE(qmsys::fileExists(userMenus()));
+}
+
+TEST_F(MenuManagerTest, CurrentLoadedMenuStaysAndAStaleOneIsReloadedFromANewCopy) {
+    MenuList list = listOf({{"KRQM_Road_enu", "Road"}});
+    ASSERT_TRUE(manager_.LoadMenuList(list));
+    const std::string copy = userMenus() + "/KRQM_Road_enu.mnu";
+
+    ASSERT_TRUE(manager_.LoadMenuList(list));
+    EXPECT_EQ(groupNames(), std::vector<std::string>{"KRQM_ROAD"});
+
+    writeInstalledMenu("Road/Menus/KRQM_Road_enu.mnu", "KRQM_ROAD", "// changed\n");
+    ASSERT_TRUE(manager_.LoadMenuList(list)) << logText();
+    EXPECT_NE(qmtest::readFile(copy).find("changed"), std::string::npos);
+    EXPECT_TRUE(isLoaded("KRQM_ROAD"));
+    EXPECT_NE(logText().find("not current"), std::string::npos);
+}
+
+TEST_F(MenuManagerTest, ListResultIsThatOfItsLastEntry) {
+    struct Case {
+        const char* label;
+        std::initializer_list<std::pair<const char*, const char*>> menus;
+        bool result;
+    };
+    // A menu that is missing from its folder is copied as nothing and then fails to load.
+    const Case cases[] = {
+        {"FailingThenLoading", {{"KRQM_Gone_enu", "Road"}, {"KRQM_Road_enu", "Road"}}, true},
+        {"LoadingThenFailing", {{"KRQM_Rail_enu", "Rail"}, {"KRQM_Gone_enu", "Road"}}, false},
+    };
+    for (const Case& c : cases) {
+        MenuList list = listOf(c.menus);
+        EXPECT_EQ(manager_.LoadMenuList(list), c.result) << c.label;
+    }
+    EXPECT_TRUE(isLoaded("KRQM_ROAD"));
+    EXPECT_TRUE(isLoaded("KRQM_RAIL"));
+}
+
+TEST_F(MenuManagerTest, OneCheckerPerListSoAnEarlyFailureFailsTheRest) {
+    MenuList list = listOf({{"KRQM_Bridge_enu", "Bridge"}, {"KRQM_Road_enu", "Road"}});
+    EXPECT_FALSE(manager_.LoadMenuList(list));
+    EXPECT_FALSE(isLoaded("KRQM_ROAD"));
+    EXPECT_NE(logText().find("Could not open directory: \"" + root() + "/Bridge/Menus\""),
+              std::string::npos)
+        << logText();
+
+    MenuList again = listOf({{"KRQM_Road_enu", "Road"}});
+    EXPECT_TRUE(manager_.LoadMenuList(again)) << "a new list gets a new checker";
+}
+
+TEST_F(MenuManagerTest, UnwritableUserFolderFailsWithThePathLogged) {
+    const std::string blocked = std::string(std::getenv("APPDATA")) + "/Brenvik";
+    qmtest::writeFile(blocked, "a file where the folder belongs");
+    MenuList list = listOf({{"KRQM_Road_enu", "Road"}});
+    EXPECT_FALSE(manager_.LoadMenuList(list));
+    EXPECT_NE(logText().find(blocked), std::string::npos) << logText();
+}
+
+TEST_F(MenuManagerTest, UnloadingKrqmBaseBringsTheLoaderMenuBackEvenWhenOthersFail) {
+    writeInstalledMenu("QmBase/Menus/KRQM_QmBase_enu.mnu", "KRQM_BASE");
+    MenuList list = listOf({{"KRQM_Gone_enu", "Road"}, {"KRQM_QmBase_enu", "QmBase"}});
+    manager_.LoadMenuList(list);
+    ASSERT_TRUE(isLoaded("KRQM_BASE"));
+    ASSERT_FALSE(isLoaded("KRQM_MODULELOADER"));
+
+    EXPECT_FALSE(manager_.UnloadMenuList(list)) << "the first entry has no group";
+    EXPECT_FALSE(isLoaded("KRQM_BASE"));
+    EXPECT_EQ(groupFile("KRQM_MODULELOADER"), userMenus() + "/KRQM_Base_Menu_enu.mnu");
+    EXPECT_EQ(list[1].groupName, "KRQM_BASE") << "group names stay after unloading";
+}
+
+TEST_F(MenuManagerTest, StaleMenusOfModulesNotLoadedThisSessionAreUnloaded) {
+    const std::string restoredRoad = user_.root() + "/old/KRQM_Road_enu.mnu";
+    const std::string restoredRail = user_.root() + "/old/KRQM_Rail_enu.mnu";
+    writeMenuFile(restoredRoad, "KRQM_ROAD");
+    writeMenuFile(restoredRail, "KRQM_RAIL");
+    preload(restoredRoad);
+    preload(restoredRail);
+
+    qm::ModuleList modules(2);
+    modules[0].AddMenu("KRQM_Road_enu", "Road");
+    modules[1].AddMenu("KRQM_Rail_enu", "Rail");
+    modules[1].SetMenusLoaded(true);
+    manager_.UnloadStaleModuleMenus(modules);
+    EXPECT_EQ(groupNames(), std::vector<std::string>{"KRQM_RAIL"});
+}
+
+TEST_F(MenuManagerTest, StartUpRemovesTheExtraMenu) {
+    const std::string qco = user_.root() + "/old/KRQM_QCO_Menu_enu.mnu";
+    writeMenuFile(qco, "KRQM_QCO");
+    preload(qco);
+    manager_.RemoveExtraMenu();
+    EXPECT_FALSE(isLoaded("KRQM_QCO"));
+}
+
+TEST_F(MenuManagerTest, LoaderMenuIsPresentExactlyWhenTheBaseModuleIsNotUp) {
+    struct Case {
+        bool baseModuleUp;
+        bool alreadyLoaded;
+        bool loadedAfter;
+        bool fromUsersCopy;
+    };
+    const Case cases[] = {
+        {true, true, false, false},
+        {true, false, false, false},
+        {false, false, true, true},
+        {false, true, true, false},  // left as it was, even though not from the user's copy
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message()
+                     << "base up " << c.baseModuleUp << ", loaded " << c.alreadyLoaded);
+        automation_.UnloadMenuGroupByName("KRQM_MODULELOADER");
+        if (c.alreadyLoaded) {
+            preload(baseMenu_);
+        }
+        manager_.ProvideLoaderMenu(c.baseModuleUp);
+        EXPECT_EQ(isLoaded("KRQM_MODULELOADER"), c.loadedAfter);
+        if (c.loadedAfter) {
+            EXPECT_EQ(groupFile("KRQM_MODULELOADER") == userMenus() + "/KRQM_Base_Menu_enu.mnu",
+                      c.fromUsersCopy);
+        }
+    }
+}
+
+TEST(MenuManagerPaths, FolderSplitsIntoModuleFolderAndEntryFolder) {
+    struct Case {
+        const char* folder;
+        const char* moduleFolder;
+        const char* entryFolder;
+    };
+    const Case cases[] = {
+        {"Road\\Menus\\", "Road", "Road\\Menus\\"},
+        {"/opt/q\\Road", "/opt/q/Road", "/opt/q/Road/Menus"},
+        {"/opt/q/Road", "/opt/q/Road", "/opt/q/Road/Menus"},
+        {"/opt/q/Road/", "/opt/q/Road", "/opt/q/Road/Menus"},
+        {"Road", "Road", "Road"},
+        {"Road\\", "Road", "Road\\"},
+        {"Road/MyMenus", "Road", "Road/MyMenus"},
+        {"Road/menus", "Road/menus", "Road/menus/Menus"},  // "Menus" is looked for with its case
+        {"A/B/Menus", "A/B", "A/B/Menus"},
+    };
+    for (const Case& c : cases) {
+        const auto split = MenuManager::SplitMenuFolder(c.folder);
+        EXPECT_EQ(split.moduleFolder, c.moduleFolder) << c.folder;
+        EXPECT_EQ(split.entryFolder, c.entryFolder) << c.folder;
+    }
+}
+
+TEST(MenuManagerPaths, UserMenuFileHasOneSeparatorBeforeMenusAndKeepsALeadingPair) {
+    EXPECT_EQ(MenuManager::UserMenuFile("/home/u/data/", "KRQM_Road_enu"),
+              "/home/u/data/Menus/KRQM_Road_enu");
+    EXPECT_EQ(MenuManager::UserMenuFile("//server/share", "KRQM_Road_enu"),
+              "//server/share/Menus/KRQM_Road_enu");
+}
+
+}  // namespace

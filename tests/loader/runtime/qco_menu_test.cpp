@@ -1,0 +1,126 @@
+// The extra menu's exports: keeping the user's copy current, loading it, and the one message
+// the module loader shows from this path (a copy that cannot be made).
+#include <filesystem>
+
+#include <gtest/gtest.h>
+
+#include <qmsys/files.h>
+#include <qmtest/files.h>
+
+#include "../checker/file_stamps.h"
+#include "menu_runtime_fixture.h"
+#include "runtime/qco_menu.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Message boxes are user interaction; this front end answers OK and remembers what it showed.
+class RecordingUi : public cadhost::UiServices {
+public:
+    struct Shown {
+        std::string text;
+        std::string caption;
+        unsigned style;
+    };
+    int messageBox(AcFrameWindow*, const std::string& text, const std::string& caption,
+                   unsigned style) override {
+        shown.push_back({text, caption, style});
+        return cadhost::IDOK;
+    }
+    void setWaitCursor(bool) override {}
+    std::vector<Shown> shown;
+};
+
+class QcoMenuTest : public qmtest::MenuRuntimeTest {
+protected:
+    QcoMenuTest() {
+        source_ = writeInstalledMenu("Base/Menus/KRQM_QCO_Menu_enu.mnu", "KRQM_QCO");
+        host_->setUiServices(ui_);
+    }
+    std::string copy() const { return userMenus() + "/KRQM_QCO_Menu_enu.mnu"; }
+    std::string compiled(const char* ext) const {
+        return userMenus() + "/KRQM_QCO_Menu_enu." + ext;
+    }
+
+    std::shared_ptr<RecordingUi> ui_ = std::make_shared<RecordingUi>();
+    qm::QcoMenu qco_{automation_, log_};
+    std::string source_;
+};
+
+TEST_F(QcoMenuTest, MissingInstalledMenuFailsSilently) {
+    qmsys::deleteFile(source_);
+    EXPECT_FALSE(qco_.LoadQcoMenu());
+    EXPECT_FALSE(qmsys::fileExists(copy()));
+    EXPECT_TRUE(ui_->shown.empty());
+}
+
+TEST_F(QcoMenuTest, FirstLoadCopiesWithTheSourcesStampAndLoadsTheCopy) {
+    ASSERT_TRUE(qco_.LoadQcoMenu());
+    EXPECT_EQ(qmtest::mtimeNs(copy()), qmtest::mtimeNs(source_));
+    EXPECT_EQ(groupFile("KRQM_QCO"), copy());
+}
+
+TEST_F(QcoMenuTest, LoadedGroupIsKeptAndNoFileTouchedEvenWhenTheInstallationChanged) {
+    ASSERT_TRUE(qco_.LoadQcoMenu());
+    const std::int64_t stamp = qmtest::mtimeNs(copy());
+    writeInstalledMenu("Base/Menus/KRQM_QCO_Menu_enu.mnu", "KRQM_QCO", "// newer\n");
+    EXPECT_TRUE(qco_.LoadQcoMenu());
+    EXPECT_EQ(qmtest::mtimeNs(copy()), stamp);
+}
+
+TEST_F(QcoMenuTest, CurrentCopyIsLoadedAsItIsAndMadeWritable) {
+    // Same size and stamp, other content: only a copy that was used as it is keeps it.
+    std::string content = qmtest::readFile(source_);
+    content.replace(content.find("Line"), 4, "LINE");
+    qmtest::writeFile(copy(), content);
+    fs::last_write_time(copy(), fs::last_write_time(source_));
+    qmtest::makeReadOnly(copy());
+
+    ASSERT_TRUE(qco_.LoadQcoMenu());
+    EXPECT_EQ(qmtest::readFile(copy()), content);
+    EXPECT_TRUE(qmtest::isWritable(copy()));
+    EXPECT_TRUE(isLoaded("KRQM_QCO"));
+}
+
+TEST_F(QcoMenuTest, CopyDifferingOnlyInItsStampIsReplacedAfterItsCompiledFiles) {
+    fs::create_directories(userMenus());
+    fs::copy_file(source_, copy());
+    qmtest::shiftMtime(copy(), std::chrono::seconds(-5));
+    for (const char* ext : {"mns", "mnc", "mnr", "cui", "cuix"}) {
+        qmtest::writeFile(compiled(ext), "compiled");
+    }
+    ASSERT_TRUE(qco_.LoadQcoMenu());
+    EXPECT_EQ(qmtest::mtimeNs(copy()), qmtest::mtimeNs(source_));
+    for (const char* ext : {"mns", "mnc", "mnr", "cui", "cuix"}) {
+        EXPECT_FALSE(qmsys::fileExists(compiled(ext))) << ext;
+    }
+    EXPECT_EQ(groupFile("KRQM_QCO"), copy());
+}
+
+TEST_F(QcoMenuTest, FailedCopyShowsTheCopyMessageAndFails) {
+    // A file where the user's menus folder belongs.
+    qmtest::writeFile(userMenus(), "not a folder");
+    EXPECT_FALSE(qco_.LoadQcoMenu());
+    ASSERT_EQ(ui_->shown.size(), 1u);
+    EXPECT_EQ(ui_->shown[0].caption, "Create QCO files");
+    EXPECT_EQ(ui_->shown[0].style, cadhost::MB_ICONERROR | cadhost::MB_OK);
+    EXPECT_EQ(ui_->shown[0].text, "Could not copy file from \n\"" + source_ + "\"\nto\n\"" +
+                                      copy() + "\"\n\nError msg: 3");
+    EXPECT_FALSE(isLoaded("KRQM_QCO"));
+}
+
+TEST_F(QcoMenuTest, FailedLoadStillCountsAsSuccess) {
+    qmtest::writeFile(source_, "no group line\n");
+    EXPECT_TRUE(qco_.LoadQcoMenu());
+    EXPECT_FALSE(isLoaded("KRQM_QCO"));
+}
+
+TEST_F(QcoMenuTest, UnloadIsTrueWhetherOrNotTheGroupWasLoaded) {
+    EXPECT_TRUE(qco_.UnloadQcoMenu());
+    ASSERT_TRUE(qco_.LoadQcoMenu());
+    EXPECT_TRUE(qco_.UnloadQcoMenu());
+    EXPECT_FALSE(isLoaded("KRQM_QCO"));
+}
+
+}  // namespace
