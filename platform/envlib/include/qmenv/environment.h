@@ -16,6 +16,10 @@
 std::string QmEnGetRegistryKey();
 std::string QmEnGetAppPath();
 std::string QmEnGetUserDataPath();
+// The per-user application-data folder below which the user-data path lies: $APPDATA, else
+// $XDG_DATA_HOME, else ~/.local/share. Callers that build the product's per-user folder
+// themselves use this so that both name the same place.
+std::string QmEnGetAppDataPath();
 std::string QmEnGetCurrentConfig();
 std::string QmEnGetLanguageCode();
 std::string QmEnGetCurrentVersionNumber();
@@ -24,16 +28,35 @@ inline constexpr int kQmEnBaseAppPath = 1;
 inline constexpr int kQmEnBaseUserData = 2;
 
 // Replaces every macro "<NAME>" of relative (unknown macros stay as written), turns '\' into
-// '/', and joins the result to the base folder (kQmEnBaseAppPath or kQmEnBaseUserData). An
-// absolute result of the expansion is returned as it is.
+// '/', and joins the result to the base folder (kQmEnBaseAppPath or kQmEnBaseUserData) with
+// one '/'. An absolute result of the expansion is returned as it is; with any other base the
+// expansion is returned unjoined. Macros are matched exactly (capitals) in one pass from left
+// to right, and replacement text is not expanded again:
+//   <LANGCODE>        QmEnGetLanguageCode()                 e.g. "enu"
+//   <LANGNAME>        the language's English name           "English" ("deu": "German"; an
+//                                                            unknown code stands for itself)
+//   <LANGCOUNTRY>     the language's locale tag             "en-US" ("deu": "de-DE"; same)
+//   <CURRENTCONFIG>   QmEnGetCurrentConfig()
+//   <DEFAULTCONFIG>   "Default"
+//   <APPATH>          QmEnGetAppPath()
+//   <BINARIES>        <APPATH>/Bin
+//   <RESOURCES>       <APPATH>/Resources
+//   <QUILLMONTSHARED> <APPATH>/Shared
+//   <TORNELOSHARED>   <APPATH>/Shared/Tornelo
+//   <USERDATA>        QmEnGetUserDataPath()
+//   <MYQUILLMONT>     $HOME/Documents/Quillmont
+//   <AUTOCAD>         the host program's folder: $QM_HOST_PATH, else the running executable's
+//   <TEMP>            $TMPDIR, else /tmp
 std::string QmEnBuildFilename(const std::string& relative, int base, int reserved);
 
 // True when path names an existing file. installed is true for files of the installation and
 // false for files in the user's folders; both are answered from the file system.
 bool QmEnFileExist(const std::string& path, bool installed);
 
-// Opens a help topic: looks for "<app path>/Help/<helpName>.html" and hands it, with
-// "#<topic>", to $QM_HELP_VIEWER or xdg-open. False when there is no such file or no viewer.
+// Opens a help topic: looks for "<app path>/Help/<helpName>.html" and hands its file: URL,
+// with "#<topic>", to $QM_HELP_VIEWER (a program path or a name in $PATH, run without a
+// shell) or xdg-open. Never waits for the viewer: it runs detached and is not a child of the
+// caller. False when there is no such file or the viewer cannot be started.
 bool QmEnHelp(int topic, const std::string& helpName);
 
 // Registry access on one open key per object.
@@ -49,7 +72,9 @@ public:
     QmEnWinRegistry& operator=(const QmEnWinRegistry&) = delete;
 
     // True when the key is open; create makes a missing key (and its parents). A second call
-    // replaces the key held before, also when it fails (the object then holds none).
+    // replaces the key held before, also when it fails (the object then holds none). Only the
+    // current-user and local-machine roots exist. A store that cannot be used makes every
+    // operation return false (the message is in LastError() and reported once on stderr).
     bool OpenKey(QmEnHKey root, const std::string& subkey, bool create);
     // True when the value exists with a matching type; out is untouched otherwise.
     bool ReadString(const std::string& name, std::string& out);
@@ -58,10 +83,18 @@ public:
     bool WriteString(const std::string& name, const std::string& value);
     bool WriteLong(const std::string& name, std::int32_t value);
 
+    // The message of the last store failure on this object, "" when there was none.
+    const std::string& LastError() const { return lastError_; }
+
 private:
+    // Runs body, turning a StoreError into a false result.
+    template <class F>
+    bool guarded(F&& body);
+
     QmEnHKey root_ = 0;
     std::string key_;
     bool open_ = false;
+    std::string lastError_;
 };
 
 // Makes a module's language resources current while the object lives.

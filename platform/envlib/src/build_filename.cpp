@@ -1,0 +1,142 @@
+#include <unistd.h>
+#include <array>
+
+#include <cstdlib>
+#include <functional>
+#include <string_view>
+
+#include "home_folder_p.h"
+#include "qmenv/environment.h"
+
+namespace {
+
+struct Language {
+    std::string_view code;
+    std::string_view name;
+    std::string_view country;
+};
+
+// Language codes the product ships, with their display names and locale tags.
+constexpr std::array<Language, 14> kLanguages{{
+    {"enu", "English", "en-US"},
+    {"eng", "English", "en-GB"},
+    {"deu", "German", "de-DE"},
+    {"fra", "French", "fr-FR"},
+    {"ita", "Italian", "it-IT"},
+    {"esp", "Spanish", "es-ES"},
+    {"nld", "Dutch", "nl-NL"},
+    {"nor", "Norwegian", "nb-NO"},
+    {"sve", "Swedish", "sv-SE"},
+    {"dan", "Danish", "da-DK"},
+    {"fin", "Finnish", "fi-FI"},
+    {"plk", "Polish", "pl-PL"},
+    {"csy", "Czech", "cs-CZ"},
+    {"ptb", "Portuguese", "pt-BR"},
+}};
+
+const Language* findLanguage(const std::string& code) {
+    for (const auto& language : kLanguages) {
+        if (language.code == code)
+            return &language;
+    }
+    return nullptr;
+}
+
+std::string languageName() {
+    std::string code = QmEnGetLanguageCode();
+    const Language* language = findLanguage(code);
+    return language ? std::string(language->name) : code;
+}
+
+std::string languageCountry() {
+    std::string code = QmEnGetLanguageCode();
+    const Language* language = findLanguage(code);
+    return language ? std::string(language->country) : code;
+}
+
+std::string tempPath() {
+    const char* tmp = std::getenv("TMPDIR");
+    return tmp && *tmp ? tmp : "/tmp";
+}
+
+// The host program's folder: the folder of the running executable.
+std::string hostPath() {
+    if (const char* host = std::getenv("QM_HOST_PATH"); host && *host)
+        return host;
+    char buf[4096];
+    ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
+    if (n <= 0)
+        return "/";
+    std::string exe(buf, static_cast<std::size_t>(n));
+    auto slash = exe.rfind('/');
+    return slash == 0 ? "/" : exe.substr(0, slash);
+}
+
+struct Macro {
+    std::string_view name;
+    std::function<std::string()> value;  // evaluated only when the macro occurs
+};
+
+const std::array<Macro, 14>& macros() {
+    static const std::array<Macro, 14> table{{
+        {"<LANGCODE>", QmEnGetLanguageCode},
+        {"<APPATH>", QmEnGetAppPath},
+        {"<BINARIES>", [] { return QmEnGetAppPath() + "/Bin"; }},
+        {"<RESOURCES>", [] { return QmEnGetAppPath() + "/Resources"; }},
+        {"<USERDATA>", QmEnGetUserDataPath},
+        {"<AUTOCAD>", hostPath},
+        {"<TEMP>", tempPath},
+        {"<TORNELOSHARED>", [] { return QmEnGetAppPath() + "/Shared/Tornelo"; }},
+        {"<QUILLMONTSHARED>", [] { return QmEnGetAppPath() + "/Shared"; }},
+        {"<LANGNAME>", languageName},
+        {"<LANGCOUNTRY>", languageCountry},
+        {"<CURRENTCONFIG>", QmEnGetCurrentConfig},
+        {"<DEFAULTCONFIG>", [] { return std::string("Default"); }},
+        {"<MYQUILLMONT>", [] { return qmenv::detail::homeFolder() + "/Documents/Quillmont"; }},
+    }};
+    return table;
+}
+
+// One pass from left to right; replacement text is not scanned again.
+std::string expandMacros(const std::string& text) {
+    std::string out;
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        if (text[pos] == '<') {
+            const Macro* match = nullptr;
+            for (const auto& macro : macros()) {
+                if (text.compare(pos, macro.name.size(), macro.name) == 0)
+                    match = &macro;
+            }
+            if (match) {
+                out += match->value();
+                pos += match->name.size();
+                continue;
+            }
+        }
+        out += text[pos++];
+    }
+    return out;
+}
+
+}  // namespace
+
+std::string QmEnBuildFilename(const std::string& relative, int base, int /*reserved*/) {
+    std::string expanded = expandMacros(relative);
+    for (char& c : expanded) {
+        if (c == '\\')
+            c = '/';
+    }
+    if (!expanded.empty() && expanded.front() == '/')
+        return expanded;
+    std::string folder = base == kQmEnBaseUserData  ? QmEnGetUserDataPath()
+                         : base == kQmEnBaseAppPath ? QmEnGetAppPath()
+                                                    : std::string();
+    if (folder.empty())
+        return expanded;
+    while (folder.size() > 1 && folder.back() == '/')
+        folder.pop_back();
+    if (expanded.empty())
+        return folder;
+    return folder == "/" ? folder + expanded : folder + "/" + expanded;
+}

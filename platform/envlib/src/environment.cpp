@@ -1,0 +1,84 @@
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+
+#include "home_folder_p.h"
+#include "qmenv/environment.h"
+
+namespace {
+
+constexpr const char* kRegistryKey = "SOFTWARE\\Brenvik\\Quillmont\\22.15";
+constexpr const char* kKernelServicesKey = "SOFTWARE\\Brenvik\\Quillmont\\22.15\\Kernel Services";
+constexpr const char* kProductFolder = "/Brenvik/Quillmont/22.15";
+constexpr const char* kVersionNumber = "22.15.0";
+
+std::string env(const char* name) {
+    const char* v = std::getenv(name);
+    return v ? v : "";
+}
+
+// A string from the kernel services key, or fallback when it is missing or empty. A damaged
+// store reads as missing: the product must still start with its defaults.
+std::string kernelSetting(const char* name, const char* fallback) {
+    QmEnWinRegistry registry;
+    std::string value;
+    if (registry.OpenKey(kQmEnHKeyCurrentUser, kKernelServicesKey, false)) {
+        registry.ReadString(name, value);
+    }
+    return value.empty() ? fallback : value;
+}
+
+}  // namespace
+
+namespace qmenv::detail {
+
+std::string homeFolder() {
+    std::string home = env("HOME");
+    if (!home.empty())
+        return home;
+    if (const passwd* pw = getpwuid(getuid()); pw && pw->pw_dir)
+        return pw->pw_dir;
+    return "/";
+}
+
+}  // namespace qmenv::detail
+
+std::string QmEnGetRegistryKey() {
+    return kRegistryKey;
+}
+
+std::string QmEnGetAppPath() {
+    std::string path = env("QM_APP_PATH");
+    return path.empty() ? QM_DEFAULT_APP_PATH : path;
+}
+
+std::string QmEnGetAppDataPath() {
+    std::string appData = env("APPDATA");
+    if (!appData.empty())
+        return appData;
+    std::string xdg = env("XDG_DATA_HOME");
+    return !xdg.empty() && xdg.front() == '/' ? xdg : qmenv::detail::homeFolder() + "/.local/share";
+}
+
+std::string QmEnGetUserDataPath() {
+    return QmEnGetAppDataPath() + kProductFolder + "/" + QmEnGetCurrentConfig();
+}
+
+std::string QmEnGetCurrentConfig() {
+    return kernelSetting("Current Config", "Default");
+}
+
+std::string QmEnGetLanguageCode() {
+    return kernelSetting("Language", "enu");
+}
+
+std::string QmEnGetCurrentVersionNumber() {
+    return kVersionNumber;
+}
+
+bool QmEnFileExist(const std::string& path, bool /*installed*/) {
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+}

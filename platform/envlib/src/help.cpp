@@ -1,0 +1,40 @@
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+
+#include "detached_process_p.h"
+#include "qmenv/environment.h"
+
+namespace {
+
+// file: URL of an absolute path; characters that would end or alter the path are escaped.
+std::string fileUrl(const std::string& path) {
+    std::string url = "file://";
+    for (unsigned char c : path) {
+        bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                     c == '/' || c == '-' || c == '_' || c == '.' || c == '~';
+        if (plain) {
+            url += static_cast<char>(c);
+        } else {
+            char buf[4];
+            std::snprintf(buf, sizeof buf, "%%%02X", c);
+            url += buf;
+        }
+    }
+    return url;
+}
+
+}  // namespace
+
+bool QmEnHelp(int topic, const std::string& helpName) {
+    std::string file = QmEnGetAppPath() + "/Help/" + helpName + ".html";
+    struct stat st;
+    if (::stat(file.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        return false;
+    const char* viewer = std::getenv("QM_HELP_VIEWER");
+    std::string program = viewer && *viewer ? viewer : "xdg-open";
+    std::string url = fileUrl(std::filesystem::absolute(file).string());
+    return qmenv::detail::startDetached(program, {url + "#" + std::to_string(topic)});
+}

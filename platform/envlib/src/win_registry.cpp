@@ -1,0 +1,101 @@
+#include <iostream>
+#include <mutex>
+#include <set>
+
+#include "qmenv/environment.h"
+#include "qmreg/registry.h"
+
+namespace {
+
+std::optional<qmreg::HiveId> hiveOf(QmEnHKey root) {
+    if (root == kQmEnHKeyCurrentUser)
+        return qmreg::HiveId::CurrentUser;
+    if (root == kQmEnHKeyLocalMachine)
+        return qmreg::HiveId::LocalMachine;
+    return std::nullopt;
+}
+
+// Each distinct store problem is reported once per process: a damaged store would otherwise
+// repeat the same message for every value the product reads.
+void reportOnce(const std::string& message) {
+    static std::mutex mutex;
+    static std::set<std::string> reported;
+    std::lock_guard lock(mutex);
+    if (reported.insert(message).second)
+        std::cerr << "registry: " << message << std::endl;
+}
+
+}  // namespace
+
+QmEnWinRegistry::QmEnWinRegistry() = default;
+
+QmEnWinRegistry::~QmEnWinRegistry() = default;
+
+template <class F>
+bool QmEnWinRegistry::guarded(F&& body) {
+    try {
+        return body();
+    } catch (const qmreg::StoreError& e) {
+        lastError_ = e.what();
+        reportOnce(lastError_);
+        return false;
+    }
+}
+
+bool QmEnWinRegistry::OpenKey(QmEnHKey root, const std::string& subkey, bool create) {
+    open_ = false;
+    auto hive = hiveOf(root);
+    if (!hive)
+        return false;
+    open_ = guarded([&] {
+        qmreg::Hive& store = qmreg::Hive::forThread(*hive);
+        return create ? store.createKey(subkey) : store.keyExists(subkey);
+    });
+    if (open_) {
+        root_ = root;
+        key_ = subkey;
+    }
+    return open_;
+}
+
+bool QmEnWinRegistry::ReadString(const std::string& name, std::string& out) {
+    if (!open_)
+        return false;
+    return guarded([&] {
+        auto value = qmreg::Hive::forThread(*hiveOf(root_)).getValue(key_, name);
+        if (!value || !value->isString())
+            return false;
+        out = value->asString();
+        return true;
+    });
+}
+
+bool QmEnWinRegistry::ReadLong(const std::string& name, std::int32_t& out) {
+    if (!open_)
+        return false;
+    return guarded([&] {
+        auto value = qmreg::Hive::forThread(*hiveOf(root_)).getValue(key_, name);
+        if (!value || value->type != qmreg::ValueType::Dword)
+            return false;
+        out = static_cast<std::int32_t>(value->asDword());
+        return true;
+    });
+}
+
+bool QmEnWinRegistry::WriteString(const std::string& name, const std::string& value) {
+    if (!open_)
+        return false;
+    return guarded([&] {
+        return qmreg::Hive::forThread(*hiveOf(root_))
+            .setValue(key_, qmreg::Value::string(name, value));
+    });
+}
+
+bool QmEnWinRegistry::WriteLong(const std::string& name, std::int32_t value) {
+    if (!open_)
+        return false;
+    return guarded([&] {
+        return qmreg::Hive::forThread(*hiveOf(root_))
+            .setValue(key_, qmreg::Value::dword(name, static_cast<std::uint32_t>(value)));
+    });
+}

@@ -1,0 +1,187 @@
+// Where the environment library says things are, as the loader and the checker see it.
+#include <sys/stat.h>
+
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "qmenv/environment.h"
+#include "qmreg/registry.h"
+#include "qmtest/child_process.h"
+#include "qmtest/files.h"
+#include "qmtest/relocated_user.h"
+#include "qmtest/scoped_env.h"
+
+namespace {
+
+const std::string kKernelServices = "SOFTWARE\\Brenvik\\Quillmont\\22.15\\Kernel Services";
+
+class EnvironmentTest : public qmtest::RelocatedTest {
+protected:
+    // Changes the kernel services the way a user would, from another process.
+    void setKernelValue(const std::string& name, const std::string& data,
+                        const std::string& type = "REG_SZ") {
+        auto result =
+            qmtest::runProcess({qmtest::binDir() + "/qmreg", "add", "HKCU\\" + kKernelServices,
+                                "/v", name, "/t", type, "/d", data, "/f"});
+        ASSERT_EQ(result.exitCode, 0) << result.err;
+    }
+};
+
+TEST_F(EnvironmentTest, FixedAnswers) {
+    EXPECT_EQ(QmEnGetRegistryKey(), "SOFTWARE\\Brenvik\\Quillmont\\22.15");
+    EXPECT_EQ(QmEnGetCurrentVersionNumber(), "22.15.0");
+}
+
+TEST_F(EnvironmentTest, BrandNewUserGetsTheDefaultConfigurationAndLanguage) {
+    EXPECT_EQ(QmEnGetCurrentConfig(), "Default");
+    EXPECT_EQ(QmEnGetLanguageCode(), "enu");
+    EXPECT_FALSE(qmreg::Hive::forThread(qmreg::HiveId::CurrentUser).keyExists(kKernelServices))
+        << "reading must not create the key";
+}
+
+TEST_F(EnvironmentTest, KernelServicesAreReadAfreshOnEveryCall) {
+    setKernelValue("Current Config", "Civil");
+    setKernelValue("Language", "deu");
+    EXPECT_EQ(QmEnGetCurrentConfig(), "Civil");
+    EXPECT_EQ(QmEnGetLanguageCode(), "deu");
+    setKernelValue("Current Config", "Road");
+    EXPECT_EQ(QmEnGetCurrentConfig(), "Road");
+}
+
+TEST_F(EnvironmentTest, UnusableKernelValuesFallBackToTheDefaults) {
+    setKernelValue("Current Config", "");
+    setKernelValue("Language", "7", "REG_DWORD");
+    EXPECT_EQ(QmEnGetCurrentConfig(), "Default");
+    EXPECT_EQ(QmEnGetLanguageCode(), "enu");
+}
+
+TEST_F(EnvironmentTest, AppPathComesFromTheEnvironmentOrTheSample) {
+    EXPECT_EQ(QmEnGetAppPath(), qmtest::sourceDir() + "/examples/sample");
+    qmtest::ScopedEnv appPath("QM_APP_PATH", "/opt/quillmont");
+    EXPECT_EQ(QmEnGetAppPath(), "/opt/quillmont");
+}
+
+TEST_F(EnvironmentTest, UserDataLiesBelowAppDataOrItsFallbacks) {
+    setKernelValue("Current Config", "Civil");
+    const std::string product = "/Brenvik/Quillmont/22.15/Civil";
+    EXPECT_EQ(QmEnGetUserDataPath(), user_.appData() + product);
+    // The installation checker builds its destination from the app-data folder itself.
+    EXPECT_EQ(QmEnGetUserDataPath(), QmEnGetAppDataPath() + "/Brenvik/Quillmont/22.15/Civil");
+
+    qmtest::ScopedEnv noAppData("APPDATA", std::nullopt);
+    EXPECT_EQ(QmEnGetUserDataPath(), user_.home() + "/.local/share" + product);
+    qmtest::ScopedEnv data("XDG_DATA_HOME", "/srv/data");
+    EXPECT_EQ(QmEnGetUserDataPath(), "/srv/data" + product);
+    qmtest::ScopedEnv relative("XDG_DATA_HOME", "not/absolute");
+    EXPECT_EQ(QmEnGetUserDataPath(), user_.home() + "/.local/share" + product);
+}
+
+TEST_F(EnvironmentTest, FileExistAnswersForFilesOnly) {
+    qmtest::writeFile(user_.root() + "/file.txt", "x");
+    for (bool installed : {true, false}) {
+        EXPECT_TRUE(QmEnFileExist(user_.root() + "/file.txt", installed));
+        EXPECT_FALSE(QmEnFileExist(user_.root(), installed));
+        EXPECT_FALSE(QmEnFileExist(user_.root() + "/missing.txt", installed));
+    }
+}
+
+// Every macro, with the installation, user data, language and configuration fixed.
+class BuildFilenameTest
+    : public EnvironmentTest,
+      public ::testing::WithParamInterface<std::tuple<const char*, int, const char*>> {
+protected:
+    void SetUp() override {
+        qmreg::Hive& hkcu = qmreg::Hive::forThread(qmreg::HiveId::CurrentUser);
+        ASSERT_TRUE(hkcu.createKey(kKernelServices));
+        ASSERT_TRUE(
+            hkcu.setValue(kKernelServices, qmreg::Value::string("Current Config", "Civil")));
+        ASSERT_TRUE(hkcu.setValue(kKernelServices, qmreg::Value::string("Language", "deu")));
+    }
+    qmtest::ScopedEnv app_{"QM_APP_PATH", "/opt/qm"};
+    qmtest::ScopedEnv temp_{"TMPDIR", "/var/tmp"};
+    qmtest::ScopedEnv host_{"QM_HOST_PATH", "/opt/host"};
+    qmtest::ScopedEnv appData_{"APPDATA", "/home/u/AppData"};
+    qmtest::ScopedEnv home_{"HOME", "/home/u"};
+};
+
+TEST_P(BuildFilenameTest, ExpandsAndJoins) {
+    const auto& [relative, base, expected] = GetParam();
+    EXPECT_EQ(QmEnBuildFilename(relative, base, 0), expected) << relative;
+}
+
+constexpr const char* kUserData = "/home/u/AppData/Brenvik/Quillmont/22.15/Civil";
+
+INSTANTIATE_TEST_SUITE_P(
+    Macros, BuildFilenameTest,
+    ::testing::Values(
+        std::make_tuple("Zadod\\Modules", 1, "/opt/qm/Zadod/Modules"),
+        std::make_tuple("Base\\Menus\\KRQM_QCO_Menu_<LANGCODE>.mnu", 1,
+                        "/opt/qm/Base/Menus/KRQM_QCO_Menu_deu.mnu"),
+        std::make_tuple(
+            "Menus\\KRQM_QCO_Menu_<LANGCODE>.mnu", 2,
+            "/home/u/AppData/Brenvik/Quillmont/22.15/Civil/Menus/KRQM_QCO_Menu_deu.mnu"),
+        std::make_tuple("<APPATH>\\Tools\\x.exe", 2, "/opt/qm/Tools/x.exe"),
+        std::make_tuple("<BINARIES>\\qmtool", 1, "/opt/qm/Bin/qmtool"),
+        std::make_tuple("<RESOURCES>\\<LANGCODE>", 2, "/opt/qm/Resources/deu"),
+        std::make_tuple("<QUILLMONTSHARED>", 1, "/opt/qm/Shared"),
+        std::make_tuple("<TORNELOSHARED>\\Fonts", 1, "/opt/qm/Shared/Tornelo/Fonts"),
+        std::make_tuple("<USERDATA>\\Menus", 1,
+                        "/home/u/AppData/Brenvik/Quillmont/22.15/Civil/Menus"),
+        std::make_tuple("<AUTOCAD>\\Support", 1, "/opt/host/Support"),
+        std::make_tuple("<TEMP>\\qm.log", 1, "/var/tmp/qm.log"),
+        std::make_tuple("<MYQUILLMONT>\\Projects", 1, "/home/u/Documents/Quillmont/Projects"),
+        std::make_tuple("Lang\\<LANGNAME>_<LANGCOUNTRY>.txt", 1, "/opt/qm/Lang/German_de-DE.txt"),
+        std::make_tuple("Config\\<CURRENTCONFIG>\\<DEFAULTCONFIG>", 1,
+                        "/opt/qm/Config/Civil/Default"),
+        std::make_tuple("<UNKNOWN>\\<langcode>\\<LANGCODE", 1,
+                        "/opt/qm/<UNKNOWN>/<langcode>/<LANGCODE"),
+        std::make_tuple("\\\\server\\share\\x.arx", 1, "//server/share/x.arx"),
+        std::make_tuple("", 1, "/opt/qm"), std::make_tuple("", 2, kUserData),
+        std::make_tuple("Zadod\\Modules", 0, "Zadod/Modules")));
+
+TEST_F(EnvironmentTest, BuildFilenameJoinsWithOneSeparator) {
+    qmtest::ScopedEnv appPath("QM_APP_PATH", "/opt/qm//");
+    EXPECT_EQ(QmEnBuildFilename("Zadod\\Modules", kQmEnBaseAppPath, 0), "/opt/qm/Zadod/Modules");
+    qmtest::ScopedEnv root("QM_APP_PATH", "/");
+    EXPECT_EQ(QmEnBuildFilename("Zadod", kQmEnBaseAppPath, 0), "/Zadod");
+}
+
+TEST_F(EnvironmentTest, UnknownLanguageStandsForItself) {
+    setKernelValue("Language", "xyz");
+    qmtest::ScopedEnv appPath("QM_APP_PATH", "/opt/qm");
+    EXPECT_EQ(QmEnBuildFilename("<LANGNAME>-<LANGCOUNTRY>", kQmEnBaseAppPath, 0),
+              "/opt/qm/xyz-xyz");
+}
+
+TEST(ResourceLoaderTest, InnermostActiveLoaderOfTheThreadIsCurrent) {
+    EXPECT_EQ(QmEnCurrentResourceModule(), "");
+    {
+        QmEnResourceLoader outer("QmModuleLoader");
+        EXPECT_EQ(QmEnCurrentResourceModule(), "") << "not active before Activate";
+        EXPECT_TRUE(outer.Activate(nullptr));
+        {
+            QmEnResourceLoader inner("OtherModule");
+            inner.Activate(nullptr);
+            EXPECT_EQ(QmEnCurrentResourceModule(), "OtherModule");
+            std::string seenByOtherThread = "unset";
+            std::thread([&] { seenByOtherThread = QmEnCurrentResourceModule(); }).join();
+            EXPECT_EQ(seenByOtherThread, "");
+        }
+        EXPECT_EQ(QmEnCurrentResourceModule(), "QmModuleLoader");
+    }
+    EXPECT_EQ(QmEnCurrentResourceModule(), "");
+}
+
+TEST(ResourceLoaderTest, LoaderEndingOutOfOrderRemovesOnlyItself) {
+    auto first = std::make_unique<QmEnResourceLoader>("First");
+    auto second = std::make_unique<QmEnResourceLoader>("Second");
+    first->Activate(nullptr);
+    second->Activate(nullptr);
+    first.reset();
+    EXPECT_EQ(QmEnCurrentResourceModule(), "Second");
+    second.reset();
+    EXPECT_EQ(QmEnCurrentResourceModule(), "");
+}
+
+}  // namespace

@@ -1,0 +1,152 @@
+// QmEnWinRegistry: one open key per object, typed reads that leave the caller's default alone.
+#include <gtest/gtest.h>
+
+#include "qmenv/environment.h"
+#include "qmreg/registry.h"
+#include "qmtest/files.h"
+#include "qmtest/relocated_user.h"
+
+namespace {
+
+using qmreg::Hive;
+using qmreg::HiveId;
+using qmreg::Value;
+using qmreg::ValueType;
+
+const std::string kKey = "SOFTWARE\\Brenvik\\Quillmont\\22.15\\Base";
+
+class WinRegistryTest : public qmtest::RelocatedTest {
+protected:
+    Hive& hkcu() { return Hive::forThread(HiveId::CurrentUser); }
+};
+
+TEST_F(WinRegistryTest, OpenKeyCreatesOnlyWhenAsked) {
+    QmEnWinRegistry reg;
+    EXPECT_FALSE(reg.OpenKey(kQmEnHKeyCurrentUser, kKey, false));
+    EXPECT_FALSE(hkcu().keyExists(kKey));
+    EXPECT_TRUE(reg.OpenKey(kQmEnHKeyCurrentUser, kKey, true));
+    EXPECT_TRUE(hkcu().keyExists(kKey));
+    EXPECT_TRUE(reg.OpenKey(kQmEnHKeyCurrentUser, "software\\BRENVIK", false));
+}
+
+TEST_F(WinRegistryTest, OnlyTheTwoHivesAreRoots) {
+    ASSERT_TRUE(Hive::forThread(HiveId::LocalMachine).createKey(kKey));
+    QmEnWinRegistry reg;
+    EXPECT_TRUE(reg.OpenKey(kQmEnHKeyLocalMachine, kKey, false));
+    for (QmEnHKey root : {0u, 0x80000000u, 0x80000003u, 1u}) {
+        EXPECT_FALSE(reg.OpenKey(root, kKey, true)) << std::hex << root;
+    }
+}
+
+TEST_F(WinRegistryTest, FailedSecondOpenLeavesNoKey) {
+    ASSERT_TRUE(hkcu().createKey(kKey));
+    ASSERT_TRUE(hkcu().setValue(kKey, Value::string("Name", "first")));
+    QmEnWinRegistry reg;
+    ASSERT_TRUE(reg.OpenKey(kQmEnHKeyCurrentUser, kKey, false));
+    EXPECT_FALSE(reg.OpenKey(kQmEnHKeyCurrentUser, kKey + "\\Missing", false));
+    std::string out = "preset";
+    EXPECT_FALSE(reg.ReadString("Name", out));
+    EXPECT_EQ(out, "preset");
+    EXPECT_FALSE(reg.WriteString("Name", "second"));
+    EXPECT_EQ(hkcu().getValue(kKey, "Name")->asString(), "first");
+}
+
+TEST_F(WinRegistryTest, SecondOpenReplacesTheFirstKey) {
+    ASSERT_TRUE(hkcu().createKey("A"));
+    ASSERT_TRUE(hkcu().createKey("B"));
+    QmEnWinRegistry reg;
+    ASSERT_TRUE(reg.OpenKey(kQmEnHKeyCurrentUser, "A", false));
+    ASSERT_TRUE(reg.OpenKey(kQmEnHKeyCurrentUser, "B", false));
+    reg.WriteLong("n", 5);
+    EXPECT_FALSE(hkcu().getValue("A", "n"));
+    EXPECT_TRUE(hkcu().getValue("B", "n"));
+}
+
+struct ReadCase {
+    const char* label;
+    Value stored;
+    bool stringReads;
+    bool longReads;
+};
+
+class TypedReadTest : public WinRegistryTest, public ::testing::WithParamInterface<ReadCase> {};
+
+TEST_P(TypedReadTest, ReadsSucceedOnlyForTheirTypeAndLeaveOutAloneOtherwise) {
+    const auto& c = GetParam();
+    ASSERT_TRUE(hkcu().createKey(kKey));
+    ASSERT_TRUE(hkcu().setValue(kKey, c.stored));
+    QmEnWinRegistry reg;
+    ASSERT_TRUE(reg.OpenKey(kQmEnHKeyCurrentUser, kKey, false));
+
+    std::string text = "preset";
+    std::int32_t number = 12345;
+    EXPECT_EQ(reg.ReadString("VALUE", text), c.stringReads);
+    EXPECT_EQ(reg.ReadLong("value", number), c.longReads);
+    EXPECT_EQ(text, c.stringReads ? c.stored.asString() : "preset");
+    EXPECT_EQ(number, c.longReads ? static_cast<std::int32_t>(c.stored.asDword()) : 12345);
+    EXPECT_FALSE(reg.ReadString("Absent", text));
+    EXPECT_FALSE(reg.ReadLong("Absent", number));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Types, TypedReadTest,
+    ::testing::Values(ReadCase{"String", Value::string("Value", "True"), true, false},
+                      ReadCase{"ExpandString",
+                               Value::string("Value", "%TEMP%", ValueType::ExpandSz), true, false},
+                      ReadCase{"Dword", Value::dword("Value", 1), false, true},
+                      ReadCase{"Binary", Value{"Value", ValueType::Binary, {1, 0, 0, 0}}, false,
+                               false}),
+    [](const auto& info) { return std::string(info.param.label); });
+
+TEST_F(WinRegistryTest, LongsAreSigned32BitDwords) {
+    QmEnWinRegistry reg;
+    ASSERT_TRUE(reg.OpenKey(kQmEnHKeyCurrentUser, kKey, true));
+    ASSERT_TRUE(hkcu().setValue(kKey, Value::dword("AllOnes", 4294967295u)));
+    std::int32_t out = 0;
+    ASSERT_TRUE(reg.ReadLong("AllOnes", out));
+    EXPECT_EQ(out, -1);
+
+    EXPECT_TRUE(reg.WriteLong("Negative", -2));
+    auto stored = hkcu().getValue(kKey, "Negative");
+    EXPECT_EQ(stored->type, ValueType::Dword);
+    EXPECT_EQ(stored->asDword(), 4294967294u);
+}
+
+TEST_F(WinRegistryTest, WritesReplaceValuesOfAnyTypeWithTheirOwnType) {
+    ASSERT_TRUE(hkcu().createKey(kKey));
+    ASSERT_TRUE(hkcu().setValue(kKey, Value{"Activated", ValueType::Binary, {1}}));
+    ASSERT_TRUE(hkcu().setValue(kKey, Value::string("Count", "x")));
+    QmEnWinRegistry reg;
+    ASSERT_TRUE(reg.OpenKey(kQmEnHKeyCurrentUser, kKey, false));
+    EXPECT_TRUE(reg.WriteString("activated", "True"));
+    EXPECT_TRUE(reg.WriteLong("COUNT", 3));
+
+    auto activated = hkcu().getValue(kKey, "Activated");
+    EXPECT_EQ(activated->name, "Activated");
+    EXPECT_EQ(activated->type, ValueType::Sz);
+    EXPECT_EQ(activated->asString(), "True");
+    EXPECT_EQ(hkcu().getValue(kKey, "Count")->type, ValueType::Dword);
+}
+
+TEST_F(WinRegistryTest, DamagedStoreGivesFalseResultsAndOneMessage) {
+    const std::string file = user_.registryDir() + "/hkcu.db";
+    qmtest::writeFile(file, "definitely not a database, just some text that is long enough");
+    const std::string before = qmtest::readFile(file);
+
+    testing::internal::CaptureStderr();
+    QmEnWinRegistry reg;
+    EXPECT_FALSE(reg.OpenKey(kQmEnHKeyCurrentUser, kKey, true));
+    EXPECT_NE(reg.LastError().find(file), std::string::npos) << reg.LastError();
+    EXPECT_FALSE(reg.OpenKey(kQmEnHKeyCurrentUser, kKey, false));
+    EXPECT_EQ(QmEnGetCurrentConfig(), "Default");
+    std::string err = testing::internal::GetCapturedStderr();
+
+    std::size_t mentions = 0;
+    for (auto pos = err.find(file); pos != std::string::npos; pos = err.find(file, pos + 1)) {
+        ++mentions;
+    }
+    EXPECT_EQ(mentions, 1u) << err;
+    EXPECT_EQ(qmtest::readFile(file), before);
+}
+
+}  // namespace
