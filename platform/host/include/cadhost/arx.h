@@ -33,7 +33,13 @@ enum AppRetCode : int { kRetOK = 0, kRetError = 3 };
 }  // namespace AcRx
 
 namespace Acad {
-enum ErrorStatus : int { eOk = 0, eInvalidInput = 3, eKeyNotFound = 17, eDuplicateKey = 48, eNotApplicable = 93 };
+enum ErrorStatus : int {
+    eOk = 0,
+    eInvalidInput = 3,
+    eKeyNotFound = 17,
+    eDuplicateKey = 48,
+    eNotApplicable = 93
+};
 }
 
 // Result codes of the aced functions.
@@ -110,7 +116,12 @@ int acedArxUnload(const char* appName);
 // and ran, RTERROR otherwise.
 int acedCommandS(int rtype, ...);
 
+// True when a menu group of that name (compared without regard to case) is loaded.
 bool acedIsMenuGroupLoaded(const char* groupName);
+
+// Prints printf-formatted text on the host's command line (its output). Returns the number of
+// bytes written, or -1 when no host runs.
+int acutPrintf(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
 // Drawings.
 class AcApDocument {

@@ -17,13 +17,17 @@ inline constexpr unsigned MB_ICONQUESTION = 0x20;
 inline constexpr unsigned MB_ICONWARNING = 0x30;
 inline constexpr unsigned MB_ICONINFORMATION = 0x40;
 inline constexpr unsigned MB_DEFBUTTON2 = 0x100;
+inline constexpr unsigned MB_DEFBUTTON3 = 0x200;
+inline constexpr unsigned MB_TYPEMASK = 0xF;
+inline constexpr unsigned MB_DEFMASK = 0xF00;
 
 inline constexpr int IDOK = 1;
 inline constexpr int IDCANCEL = 2;
 inline constexpr int IDYES = 6;
 inline constexpr int IDNO = 7;
 
-// Shows a message box; returns the button chosen (IDOK, ...). owner may be null.
+// Shows a message box; returns the button chosen (IDOK, ...), or 0 when no host runs. owner
+// may be null.
 int messageBox(AcFrameWindow* owner, const std::string& text, const std::string& caption,
                unsigned style);
 

@@ -1,0 +1,221 @@
+#include "application_manager.h"
+
+#include <dlfcn.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <system_error>
+
+#include "arx_application.h"
+#include "dispatch_stack.h"
+#include "document_manager.h"
+#include "text_util.h"
+
+namespace cadhost {
+
+namespace {
+ArxLoadResult failure(std::string why) {
+    return ArxLoadResult{RTERROR, std::move(why)};
+}
+
+std::string absolutePath(const std::string& path) {
+    std::error_code ec;
+    const auto absolute = std::filesystem::absolute(path, ec);
+    return ec ? path : absolute.lexically_normal().string();
+}
+}  // namespace
+
+ApplicationManager::ApplicationManager(DispatchStack& dispatch, CommandStack& commands,
+                                       DocumentManager& documents)
+    : dispatch_(dispatch), commands_(commands), documents_(documents) {}
+
+ApplicationManager::~ApplicationManager() {
+    // Normally empty: the host unloads everything when it quits. Whatever is left is closed
+    // without messages.
+    for (const auto& app : apps_) {
+        if (app->handle != nullptr) {
+            dlclose(app->handle);
+        }
+    }
+}
+
+template <typename Call>
+void ApplicationManager::callInto(const std::shared_ptr<ArxApplication>& app, int funCode,
+                                  LispValue* result, Call call) {
+    ++app->callDepth;
+    {
+        DispatchStack::Scope scope(dispatch_, DispatchStack::Frame{app, funCode, result});
+        call();
+    }
+    --app->callDepth;
+    closeIfIdle(*app);
+}
+
+AcRx::AppRetCode ApplicationManager::send(const std::shared_ptr<ArxApplication>& app,
+                                          AcRx::AppMsgCode msg, void* packet) {
+    AcRx::AppRetCode rc = AcRx::kRetOK;
+    if (app->discarded || app->entry == nullptr) {
+        return rc;
+    }
+    callInto(app, -1, nullptr, [&] { rc = app->entry(msg, packet); });
+    return rc;
+}
+
+ArxLoadResult ApplicationManager::load(const std::string& requested) {
+    if (requested.empty()) {
+        return failure("no file name given");
+    }
+    const std::string path = absolutePath(requested);
+    if (!std::filesystem::is_regular_file(path)) {
+        return failure("file not found");
+    }
+    if (find(path) || find(fileNameOf(path))) {
+        return ArxLoadResult{RTNORM, {}};
+    }
+
+    auto app = std::make_shared<ArxApplication>();
+    app->path = path;
+    app->fileName = fileNameOf(path);
+    // The library's static constructors may already register reactors or commands; they run
+    // inside dlopen and are attributed to the new application.
+    ++app->callDepth;
+    {
+        DispatchStack::Scope scope(dispatch_, DispatchStack::Frame{app, -1, nullptr});
+        app->handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    }
+    --app->callDepth;
+    if (app->handle == nullptr) {
+        const char* why = dlerror();
+        discard(app);
+        return failure(why != nullptr ? why : "cannot open the library");
+    }
+    if (findByHandle(app->handle)) {
+        // The same library under another name: dlopen only counted one more reference.
+        dlclose(app->handle);
+        app->handle = nullptr;
+        return ArxLoadResult{RTNORM, {}};
+    }
+    app->entry = reinterpret_cast<AcRxEntryPointFunc>(dlsym(app->handle, "acrxEntryPoint"));
+    if (app->entry == nullptr) {
+        discard(app);
+        return failure("no acrxEntryPoint exported");
+    }
+
+    apps_.push_back(app);
+    if (send(app, AcRx::kInitAppMsg, app->handle) == AcRx::kRetError) {
+        discard(app);
+        return failure("the application refused to initialise");
+    }
+    for (Document* document : documents_.documents()) {
+        if (app->discarded) {
+            break;
+        }
+        DocumentManager::TemporaryCurrent current(documents_, document);
+        send(app, AcRx::kLoadDwgMsg, nullptr);
+    }
+    if (app->discarded) {
+        return failure("the application was unloaded while loading");
+    }
+    return ArxLoadResult{RTNORM, {}};
+}
+
+int ApplicationManager::unload(std::string_view nameOrPath) {
+    const auto app = find(nameOrPath);
+    if (!app || app->locked) {
+        return RTERROR;
+    }
+    for (Document* document : documents_.documents()) {
+        DocumentManager::TemporaryCurrent current(documents_, document);
+        send(app, AcRx::kUnloadDwgMsg, nullptr);
+    }
+    send(app, AcRx::kUnloadAppMsg, app->handle);
+    discard(app);
+    return RTNORM;
+}
+
+void ApplicationManager::unloadAll() {
+    while (!apps_.empty()) {
+        const auto app = apps_.back();
+        send(app, AcRx::kUnloadAppMsg, app->handle);
+        discard(app);
+    }
+}
+
+std::shared_ptr<ArxApplication> ApplicationManager::find(std::string_view nameOrPath) const {
+    const bool byPath = nameOrPath.find('/') != std::string_view::npos;
+    const auto it = std::find_if(apps_.begin(), apps_.end(), [&](const auto& app) {
+        return byPath ? app->path == nameOrPath : iequals(app->fileName, nameOrPath);
+    });
+    return it == apps_.end() ? nullptr : *it;
+}
+
+std::shared_ptr<ArxApplication> ApplicationManager::findByHandle(const void* appId) const {
+    if (appId == nullptr) {
+        return nullptr;
+    }
+    const auto it = std::find_if(apps_.begin(), apps_.end(),
+                                 [&](const auto& app) { return app->handle == appId; });
+    return it == apps_.end() ? nullptr : *it;
+}
+
+void ApplicationManager::broadcast(AcRx::AppMsgCode msg, bool reverseOrder) {
+    auto snapshot = apps_;
+    if (reverseOrder) {
+        std::reverse(snapshot.begin(), snapshot.end());
+    }
+    for (const auto& app : snapshot) {
+        send(app, msg, nullptr);
+    }
+}
+
+LispCallResult ApplicationManager::invoke(const Document::LispFunction& function) {
+    const auto& app = function.app;
+    if (!app || app->discarded) {
+        return LispCallResult{};
+    }
+    LispCallResult out{LispCallResult::Outcome::Value, {}};
+    const auto registered = app->registeredFunctions.find(function.code);
+    if (registered != app->registeredFunctions.end()) {
+        int (*handler)() = registered->second;
+        int rc = RSRSLT;
+        callInto(app, function.code, &out.value, [&] { rc = handler(); });
+        if (rc == RSERR) {
+            out.outcome = LispCallResult::Outcome::Failed;
+        }
+    } else {
+        callInto(app, function.code, &out.value, [&] { app->entry(AcRx::kInvkSubrMsg, nullptr); });
+    }
+    return out;
+}
+
+void ApplicationManager::run(const CommandStack::Command& command) {
+    if (!command.owner) {
+        command.handler();
+        return;
+    }
+    if (!command.owner->discarded) {
+        callInto(command.owner, -1, nullptr, [&] { command.handler(); });
+    }
+}
+
+void ApplicationManager::discard(const std::shared_ptr<ArxApplication>& app) {
+    app->discarded = true;
+    std::erase(apps_, app);
+    commands_.removeOwnedBy(*app);
+    documents_.removeOwnedBy(*app);
+    app->registeredFunctions.clear();
+    closeIfIdle(*app);
+}
+
+void ApplicationManager::closeIfIdle(ArxApplication& app) {
+    if (app.discarded && app.callDepth == 0 && app.handle != nullptr) {
+        void* handle = app.handle;
+        app.handle = nullptr;
+        app.entry = nullptr;
+        // Static destructors run here and may still call the host (remove their reactor).
+        DispatchStack::Scope scope(dispatch_, DispatchStack::Frame{});
+        dlclose(handle);
+    }
+}
+
+}  // namespace cadhost

@@ -1,0 +1,96 @@
+// cadhost: the CAD host program. It brings up the module loader that sits beside it, the ARX
+// applications named on the command line and a first drawing, then reads commands.
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cadhost/console_session.h"
+#include "cadhost/host.h"
+
+namespace {
+
+constexpr const char* kModuleLoaderFile = "QmModuleLoader.arx";
+
+constexpr const char* kUsage =
+    "usage: cadhost [--console] [--script FILE] [--arx PATH]...\n"
+    "  --console      command-line session (the default for now)\n"
+    "  --script FILE  read commands from FILE instead of standard input\n"
+    "  --arx PATH     load an ARX application after the module loader (repeatable)\n";
+
+struct CommandLine {
+    bool console = false;
+    std::optional<std::string> script;
+    std::vector<std::string> arxApps;
+};
+
+// nullopt for a command line that cannot be understood.
+std::optional<CommandLine> parse(int argc, char** argv) {
+    CommandLine out;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        const bool hasValue = i + 1 < argc;
+        if (arg == "--console") {
+            out.console = true;
+        } else if (arg == "--script" && hasValue && !out.script) {
+            out.script = argv[++i];
+        } else if (arg == "--arx" && hasValue) {
+            out.arxApps.emplace_back(argv[++i]);
+        } else {
+            return std::nullopt;
+        }
+    }
+    return out;
+}
+
+std::filesystem::path programFolder() {
+    std::error_code ec;
+    const auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
+    return ec ? std::filesystem::path(".") : self.parent_path();
+}
+
+void loadApplication(cadhost::Host& host, const std::string& path) {
+    // The same as typing ARXLOAD: a failure prints one line and the session goes on.
+    host.runCommand({"ARXLOAD", path});
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const auto commandLine = parse(argc, argv);
+    if (!commandLine) {
+        std::cerr << kUsage;
+        return 2;
+    }
+    std::ifstream scriptFile;
+    if (commandLine->script) {
+        scriptFile.open(*commandLine->script);
+        if (!scriptFile) {
+            std::cerr << "cadhost: cannot read script \"" << *commandLine->script << "\"\n";
+            return 2;
+        }
+    }
+
+    cadhost::Host host;
+    host.restoreMenuGroups();
+    const std::filesystem::path moduleLoader = programFolder() / kModuleLoaderFile;
+    if (std::filesystem::exists(moduleLoader)) {
+        loadApplication(host, moduleLoader.string());
+    } else {
+        std::cerr << "cadhost: " << moduleLoader.string()
+                  << " not found; running without the module loader\n";
+    }
+    for (const std::string& path : commandLine->arxApps) {
+        loadApplication(host, path);
+    }
+    host.newDrawing();
+
+    // Without --console a graphical front end will take over here; until it exists the
+    // command line serves every run.
+    cadhost::ConsoleSession session(host);
+    session.run(commandLine->script ? static_cast<std::istream&>(scriptFile) : std::cin);
+    host.quit();
+    return 0;
+}

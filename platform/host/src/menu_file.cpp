@@ -1,0 +1,146 @@
+#include "cadhost/menu_file.h"
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "text_util.h"
+
+namespace cadhost {
+
+namespace {
+
+bool startsWithNoCase(std::string_view text, std::string_view prefix) {
+    return text.size() >= prefix.size() && iequals(text.substr(0, prefix.size()), prefix);
+}
+
+// "^C^C_LINE" → "_LINE": the cancel prefixes only matter to a real command line.
+std::string withoutCancelPrefix(std::string command) {
+    while (startsWithNoCase(command, "^C")) {
+        command.erase(0, 2);
+    }
+    return command;
+}
+
+// Reads "[Label]COMMAND" (an optional tag may precede the bracket). False when the line
+// holds no bracketed label.
+bool parseItemLine(const std::string& line, std::string& label, std::string& command) {
+    const auto open = line.find('[');
+    if (open == std::string::npos) {
+        return false;
+    }
+    const auto close = line.find(']', open + 1);
+    if (close == std::string::npos) {
+        return false;
+    }
+    label = line.substr(open + 1, close - open - 1);
+    command = withoutCancelPrefix(trim(std::string_view(line).substr(close + 1)));
+    return true;
+}
+
+class MenuTextParser {
+public:
+    void feed(const std::string& line) {
+        if (line.empty() || line.starts_with("//")) {
+            return;
+        }
+        if (line.starts_with("***")) {
+            section(std::string_view(line).substr(3));
+            return;
+        }
+        if (pop_ == nullptr) {
+            return;
+        }
+        if (line.starts_with("**")) {
+            if (expectAlias_) {
+                pop_->alias = trim(std::string_view(line).substr(2));
+            }
+            expectAlias_ = false;
+            return;
+        }
+        expectAlias_ = false;
+        item(line);
+    }
+
+    MenuDefinition& result() { return definition_; }
+
+private:
+    void section(std::string_view name) {
+        pop_ = nullptr;
+        if (startsWithNoCase(name, "MENUGROUP")) {
+            const auto equals = name.find('=');
+            if (equals != std::string_view::npos) {
+                definition_.groupName = trim(name.substr(equals + 1));
+            }
+        } else if (iequals(trim(name), "NOUNLOAD")) {
+            definition_.refusesUnload = true;
+        } else if (startsWithNoCase(name, "POP")) {
+            definition_.popMenus.emplace_back();
+            pop_ = &definition_.popMenus.back();
+            expectAlias_ = true;
+            haveTitle_ = false;
+        }
+    }
+
+    void item(const std::string& line) {
+        std::string label;
+        std::string command;
+        if (!parseItemLine(line, label, command)) {
+            return;
+        }
+        if (!haveTitle_) {
+            pop_->title = label;
+            haveTitle_ = true;
+        } else if (label == "--") {
+            pop_->items.push_back(MenuItem{{}, {}, true});
+        } else {
+            pop_->items.push_back(MenuItem{label, command, false});
+        }
+    }
+
+    MenuDefinition definition_;
+    PopMenu* pop_ = nullptr;
+    bool expectAlias_ = false;
+    bool haveTitle_ = false;
+};
+
+}  // namespace
+
+std::optional<MenuDefinition> parseMenuText(const std::string& text, bool compiled,
+                                            const std::string& fileTitle) {
+    MenuTextParser parser;
+    std::istringstream lines(text);
+    std::string line;
+    while (std::getline(lines, line)) {
+        parser.feed(trim(line));
+    }
+    MenuDefinition& definition = parser.result();
+    if (definition.groupName.empty() && compiled) {
+        definition.groupName = trim(fileTitle);
+    }
+    if (definition.groupName.empty()) {
+        return std::nullopt;
+    }
+    return std::move(definition);
+}
+
+std::optional<MenuDefinition> readMenuFile(const std::string& path) {
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec)) {
+        return std::nullopt;
+    }
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        return std::nullopt;
+    }
+    std::ostringstream content;
+    content << in.rdbuf();
+    if (in.bad()) {
+        return std::nullopt;
+    }
+    const std::string extension = extensionOf(path);
+    const bool compiled = iequals(extension, "cui") || iequals(extension, "cuix");
+    return parseMenuText(content.str(), compiled, fileTitleOf(path));
+}
+
+}  // namespace cadhost

@@ -1,0 +1,118 @@
+#include "menu_group_collection.h"
+
+#include <algorithm>
+#include <filesystem>
+
+#include "menu_group.h"
+#include "text_util.h"
+
+namespace cadhost {
+
+namespace {
+std::string absolutePath(const std::string& path) {
+    std::error_code ec;
+    const auto absolute = std::filesystem::absolute(path, ec);
+    return ec ? path : absolute.lexically_normal().string();
+}
+}  // namespace
+
+HRESULT MenuGroupCollection::get_Count(std::int32_t& count) {
+    std::lock_guard lock(mutex_);
+    count = static_cast<std::int32_t>(groups_.size());
+    return S_OK;
+}
+
+HRESULT MenuGroupCollection::Item(std::int32_t index, std::shared_ptr<IAcadMenuGroup>& group) {
+    std::lock_guard lock(mutex_);
+    if (index < 0 || static_cast<std::size_t>(index) >= groups_.size()) {
+        return E_INVALIDARG;
+    }
+    group = groups_[static_cast<std::size_t>(index)];
+    return S_OK;
+}
+
+HRESULT MenuGroupCollection::Load(const std::string& menuFile, bool baseMenu,
+                                  std::shared_ptr<IAcadMenuGroup>& group) {
+    if (menuFile.empty() || baseMenu) {
+        return E_INVALIDARG;
+    }
+    std::lock_guard lock(mutex_);
+    std::shared_ptr<MenuGroup> loaded;
+    const HRESULT hr = loadLocked(menuFile, loaded);
+    if (hr == S_OK) {
+        persistLocked();
+        group = loaded;
+    }
+    return hr;
+}
+
+HRESULT MenuGroupCollection::loadLocked(const std::string& menuFile,
+                                        std::shared_ptr<MenuGroup>& group) {
+    const std::string path = absolutePath(menuFile);
+    auto definition = readMenuFile(path);
+    if (!definition || findLocked(definition->groupName)) {
+        return E_FAIL;
+    }
+    group = std::make_shared<MenuGroup>(weak_from_this(), path, std::move(*definition));
+    groups_.push_back(group);
+    return S_OK;
+}
+
+HRESULT MenuGroupCollection::unload(MenuGroup& group) {
+    std::lock_guard lock(mutex_);
+    const auto it = std::find_if(groups_.begin(), groups_.end(),
+                                 [&](const auto& g) { return g.get() == &group; });
+    if (it == groups_.end()) {
+        return E_FAIL;
+    }
+    if (group.definition().refusesUnload) {
+        return E_ACCESSDENIED;
+    }
+    group.markUnloaded();
+    groups_.erase(it);
+    persistLocked();
+    return S_OK;
+}
+
+bool MenuGroupCollection::contains(std::string_view groupName) const {
+    return findByName(groupName) != nullptr;
+}
+
+std::shared_ptr<MenuGroup> MenuGroupCollection::findByName(std::string_view groupName) const {
+    std::lock_guard lock(mutex_);
+    return findLocked(groupName);
+}
+
+std::shared_ptr<MenuGroup> MenuGroupCollection::findLocked(std::string_view groupName) const {
+    const auto it = std::find_if(groups_.begin(), groups_.end(),
+                                 [&](const auto& g) { return iequals(g->name(), groupName); });
+    return it == groups_.end() ? nullptr : *it;
+}
+
+std::vector<MenuGroupInfo> MenuGroupCollection::groups() const {
+    std::lock_guard lock(mutex_);
+    std::vector<MenuGroupInfo> out;
+    for (const auto& g : groups_) {
+        out.push_back(MenuGroupInfo{g->name(), g->menuFile(), g->definition()});
+    }
+    return out;
+}
+
+void MenuGroupCollection::restore() {
+    std::lock_guard lock(mutex_);
+    for (const std::string& path : store_.read()) {
+        std::shared_ptr<MenuGroup> ignored;
+        loadLocked(path, ignored);
+    }
+    persistLocked();
+}
+
+void MenuGroupCollection::persistLocked() const {
+    std::vector<std::string> paths;
+    for (const auto& g : groups_) {
+        paths.push_back(g->menuFile());
+    }
+    store_.write(paths);
+}
+
+}  // namespace cadhost

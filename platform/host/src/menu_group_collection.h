@@ -1,0 +1,49 @@
+#pragma once
+// The host's menu groups, in load order, behind the automation interface. Safe to use from
+// several threads; every load and unload rewrites the user's remembered list.
+#include <memory>
+#include <mutex>
+#include <string_view>
+#include <vector>
+
+#include "cadhost/automation.h"
+#include "cadhost/host.h"
+#include "menu_group_store.h"
+
+namespace cadhost {
+
+class MenuGroup;
+
+class MenuGroupCollection final : public IAcadMenuGroups,
+                                  public std::enable_shared_from_this<MenuGroupCollection> {
+public:
+    explicit MenuGroupCollection(MenuGroupStore store) : store_(std::move(store)) {}
+
+    HRESULT get_Count(std::int32_t& count) override;
+    // E_INVALIDARG for an index outside 0..count-1.
+    HRESULT Item(std::int32_t index, std::shared_ptr<IAcadMenuGroup>& group) override;
+    // E_INVALIDARG for an empty name or baseMenu true (only partial menus are supported);
+    // E_FAIL when the file cannot be read, names no group, or its group (compared without
+    // regard to case) is already loaded; the collection is then unchanged.
+    HRESULT Load(const std::string& menuFile, bool baseMenu,
+                 std::shared_ptr<IAcadMenuGroup>& group) override;
+
+    HRESULT unload(MenuGroup& group);
+    bool contains(std::string_view groupName) const;
+    std::shared_ptr<MenuGroup> findByName(std::string_view groupName) const;
+    std::vector<MenuGroupInfo> groups() const;
+
+    // Loads every remembered file that still loads, then rewrites the list to what loaded.
+    void restore();
+
+private:
+    HRESULT loadLocked(const std::string& menuFile, std::shared_ptr<MenuGroup>& group);
+    std::shared_ptr<MenuGroup> findLocked(std::string_view groupName) const;
+    void persistLocked() const;
+
+    mutable std::mutex mutex_;
+    std::vector<std::shared_ptr<MenuGroup>> groups_;
+    MenuGroupStore store_;
+};
+
+}  // namespace cadhost

@@ -1,0 +1,20 @@
+#pragma once
+// Text helpers of the host. Names (commands, AutoLISP functions, menu groups, applications)
+// compare the way the host has always compared them: ASCII letters folded, nothing else.
+#include <string>
+#include <string_view>
+
+namespace cadhost {
+
+bool iequals(std::string_view a, std::string_view b);
+std::string toUpper(std::string_view text);
+// Removes white space (space, tab, CR, LF, FF, VT) at both ends.
+std::string trim(std::string_view text);
+// The text after the last '/'.
+std::string fileNameOf(std::string_view path);
+// The file name without its last extension.
+std::string fileTitleOf(std::string_view path);
+// The last extension without its dot; empty when there is none.
+std::string extensionOf(std::string_view path);
+
+}  // namespace cadhost

@@ -1,0 +1,152 @@
+// A test application that reports every message it gets ("probe: <message> <drawing>") and
+// exercises the host API: a command with a local name, AutoLISP functions answered through
+// kInvkSubrMsg and through acedRegFunc, nested commands, message boxes, locking, symbol
+// look-up in another application and unloading itself.
+#include <array>
+
+#include "cadhost/arx.h"
+#include "cadhost/services.h"
+
+namespace {
+
+constexpr const char* kGroup = "HOSTTEST_PROBE";
+constexpr std::array<const char*, 5> kFunctions{"probe-int", "probe-str", "probe-nil", "probe-reg",
+                                                "probe-fail"};
+constexpr int kRegisteredCode = 3;
+constexpr int kFailingCode = 4;
+
+void* appId = nullptr;
+
+const char* messageName(AcRx::AppMsgCode msg) {
+    switch (msg) {
+        case AcRx::kInitAppMsg:
+            return "kInitAppMsg";
+        case AcRx::kUnloadAppMsg:
+            return "kUnloadAppMsg";
+        case AcRx::kLoadDwgMsg:
+            return "kLoadDwgMsg";
+        case AcRx::kUnloadDwgMsg:
+            return "kUnloadDwgMsg";
+        case AcRx::kInvkSubrMsg:
+            return "kInvkSubrMsg";
+        case AcRx::kQuitMsg:
+            return "kQuitMsg";
+        default:
+            return "other";
+    }
+}
+
+const char* currentDrawing() {
+    AcApDocManager* manager = acDocManagerPtr();
+    AcApDocument* document = manager != nullptr ? manager->curDocument() : nullptr;
+    return document != nullptr ? document->fileName() : "-";
+}
+
+void hello() {
+    acutPrintf("probe: hello\n");
+}
+
+void runHello() {
+    const int rc = acedCommandS(RTSTR, "_hosttest_hello", RTNONE);
+    acutPrintf("probe: acedCommandS %s\n", rc == RTNORM ? "RTNORM" : "RTERROR");
+}
+
+void ask() {
+    const int answer = cadhost::messageBox(acedGetAcadFrame(), "Proceed?\nReally?", "Probe",
+                                           cadhost::MB_YESNO | cadhost::MB_DEFBUTTON2);
+    acutPrintf("probe: answer %d\n", answer);
+}
+
+void lockSelf() {
+    acrxDynamicLinker()->lockApplication(appId);
+}
+
+void callExporter() {
+    using Twice = int (*)(int);
+    const auto twice = reinterpret_cast<Twice>(
+        acrxDynamicLinker()->getSymbolAddress("hosttest_exporter.arx", "hosttestTwice"));
+    if (twice != nullptr) {
+        acutPrintf("probe: exporter says %d\n", twice(21));
+    } else {
+        acutPrintf("probe: exporter not found\n");
+    }
+}
+
+void unloadSelf() {
+    const int rc = acedArxUnload("hosttest_probe.arx");
+    acutPrintf("probe: self-unload %s\n", rc == RTNORM ? "RTNORM" : "RTERROR");
+}
+
+int registeredFunction() {
+    acedRetInt(acedGetFunCode() * 100);
+    return RSRSLT;
+}
+
+int failingFunction() {
+    return RSERR;
+}
+
+void addCommands() {
+    struct Command {
+        const char* global;
+        const char* local;
+        AcRxFunctionPtr handler;
+    };
+    const Command commands[] = {
+        {"hosttest_hello", "hosttest_hallo", hello},
+        {"hosttest_runhello", nullptr, runHello},
+        {"hosttest_ask", nullptr, ask},
+        {"hosttest_lock", nullptr, lockSelf},
+        {"hosttest_import", nullptr, callExporter},
+        {"hosttest_unloadself", nullptr, unloadSelf},
+    };
+    for (const Command& c : commands) {
+        acedRegCmds()->addCommand(kGroup, c.global, c.local, ACRX_CMD_MODAL, c.handler);
+    }
+}
+
+}  // namespace
+
+extern "C" __attribute__((visibility("default"))) AcRx::AppRetCode acrxEntryPoint(
+    AcRx::AppMsgCode msg, void* pkt) {
+    acutPrintf("probe: %s %s\n", messageName(msg), currentDrawing());
+    switch (msg) {
+        case AcRx::kInitAppMsg:
+            appId = pkt;
+            acrxDynamicLinker()->unlockApplication(pkt);
+            acrxDynamicLinker()->registerAppMDIAware(pkt);
+            addCommands();
+            break;
+        case AcRx::kUnloadAppMsg:
+            acedRegCmds()->removeGroup(kGroup);
+            break;
+        case AcRx::kLoadDwgMsg:
+            for (int code = 0; code < static_cast<int>(kFunctions.size()); ++code) {
+                acedDefun(kFunctions[code], code);
+            }
+            acedRegFunc(registeredFunction, kRegisteredCode);
+            acedRegFunc(failingFunction, kFailingCode);
+            break;
+        case AcRx::kUnloadDwgMsg:
+            for (int code = 0; code < static_cast<int>(kFunctions.size()); ++code) {
+                acedUndef(kFunctions[code], code);
+            }
+            break;
+        case AcRx::kInvkSubrMsg:
+            switch (acedGetFunCode()) {
+                case 0:
+                    acedRetInt(42);
+                    break;
+                case 1:
+                    acedRetStr("say \"hi\"");
+                    break;
+                default:
+                    acedRetNil();
+                    break;
+            }
+            break;
+        default:
+            break;
+    }
+    return AcRx::kRetOK;
+}

@@ -1,0 +1,137 @@
+// The cadhost program as users run it: real child processes reading command lines.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "host_fixture.h"
+#include "qmtest/child_process.h"
+#include "qmtest/files.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using hosttest::arx;
+using hosttest::splitLines;
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using ::testing::IsEmpty;
+
+// Runs a private copy of cadhost beside links to the built libraries, so that the module
+// loader it finds beside itself is the one a test puts there, or none.
+class CadhostTest : public qmtest::RelocatedTest {
+protected:
+    CadhostTest() {
+        const fs::path bin = fs::absolute(qmtest::binDir());
+        fs::copy_file(bin / "cadhost", fs::path(install_.path()) / "cadhost");
+        for (const auto& entry : fs::directory_iterator(bin)) {
+            const std::string name = entry.path().filename().string();
+            if (name.starts_with("lib") && name.find(".so") != std::string::npos) {
+                fs::create_symlink(entry.path(), fs::path(install_.path()) / name);
+            }
+        }
+    }
+
+    void installModuleLoader(const std::string& from) {
+        fs::copy_file(arx(from), install_ / "QmModuleLoader.arx");
+    }
+
+    qmtest::ProcessResult run(std::vector<std::string> args, const std::string& input = {}) {
+        args.insert(args.begin(), install_ / "cadhost");
+        qmtest::ProcessOptions options;
+        options.extraEnv = user_.environment();
+        options.input = input;
+        return qmtest::runProcess(args, options);
+    }
+
+    qmtest::TempDir install_;
+};
+
+const std::vector<std::string> kProbeQuits{
+    "probe: kQuitMsg Drawing1.dwg", "probe: kUnloadDwgMsg Drawing1.dwg", "probe: kUnloadAppMsg -"};
+
+std::vector<std::string> concat(std::vector<std::string> a, const std::vector<std::string>& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+TEST_F(CadhostTest, LoadsTheModuleLoaderFirstThenTheNamedApplicationsThenADrawing) {
+    installModuleLoader("hosttest_probe.arx");
+    const auto result =
+        run({"--console", "--arx", arx("hosttest_exporter.arx")}, "ARX\nhosttest_import\n");
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(result.err, "");
+    EXPECT_EQ(splitLines(result.out),
+              concat({"probe: kInitAppMsg -", "probe: kLoadDwgMsg Drawing1.dwg",
+                      "QmModuleLoader.arx", "hosttest_exporter.arx", "probe: exporter says 42"},
+                     kProbeQuits));
+}
+
+TEST_F(CadhostTest, RunsWithoutAModuleLoader) {
+    const auto result = run({}, "ARX\n");
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_THAT(result.err, HasSubstr("QmModuleLoader.arx not found"));
+    EXPECT_EQ(result.out, "");
+}
+
+TEST_F(CadhostTest, FailedLoadsPrintOneLineEachAndTheHostGoesOn) {
+    const std::string missing = arx("hosttest_missing.arx");
+    const std::string noEntry = arx("hosttest_no_entry.arx");
+    const std::string refuse = arx("hosttest_refuse.arx");
+    const auto result = run(
+        {"--arx", missing, "--arx", noEntry, "--arx", refuse, "--arx", arx("hosttest_probe.arx")},
+        "ARX\n");
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(
+        splitLines(result.out),
+        concat({"Unable to load ARX application \"" + missing + "\": file not found",
+                "Unable to load ARX application \"" + noEntry + "\": no acrxEntryPoint exported",
+                "Unable to load ARX application \"" + refuse +
+                    "\": the application refused to initialise",
+                "probe: kInitAppMsg -", "probe: kLoadDwgMsg Drawing1.dwg", "hosttest_probe.arx"},
+               kProbeQuits));
+}
+
+TEST_F(CadhostTest, ConsoleContract) {
+    const std::string script = user_.root() + "/script.txt";
+    qmtest::writeFile(script,
+                      "\n(probe-int 1 \"a\")\n  (PROBE-STR)\n(probe-nil)\n(probe-reg)\n"
+                      "(nothere 2)\nFOO\nhosttest_ask\n\nQUIT\nhosttest_hello\n");
+    const auto result = run({"--console", "--script", script, "--arx", arx("hosttest_probe.arx")});
+    EXPECT_EQ(result.exitCode, 0);
+    const std::string invoked = "probe: kInvkSubrMsg Drawing1.dwg";
+    EXPECT_EQ(splitLines(result.out),
+              concat({"probe: kInitAppMsg -", "probe: kLoadDwgMsg Drawing1.dwg", invoked, "42",
+                      invoked, R"("say \"hi\"")", invoked, "nil", "300",
+                      "; error: no function definition: NOTHERE",
+                      "Unknown command \"FOO\".  Press F1 for help.", "[Probe] Proceed?", "Really?",
+                      "probe: answer 7"},
+                     kProbeQuits));
+}
+
+TEST_F(CadhostTest, PartialMenusAreRememberedForTheNextRun) {
+    const std::string menu = fs::path(user_.root() + "/KRQM_Test.mnu").lexically_normal();
+    qmtest::writeFile(menu, "***MENUGROUP=KRQM_TEST\n");
+    const auto first = run({}, "MENULOAD " + menu + "\n");
+    EXPECT_EQ(first.exitCode, 0);
+    const auto second = run({}, "MENUGROUPS\n");
+    EXPECT_EQ(second.out, "KRQM_TEST\t" + menu + "\n");
+}
+
+TEST_F(CadhostTest, BadCommandLinesExitWithTwo) {
+    const std::vector<std::vector<std::string>> cases{
+        {"--bogus"},
+        {"--arx"},
+        {"--script", "/nonexistent/script.txt"},
+        {"--script", "a", "--script", "b"},
+    };
+    for (const auto& args : cases) {
+        SCOPED_TRACE(args[0]);
+        const auto result = run(args);
+        EXPECT_EQ(result.exitCode, 2);
+        EXPECT_THAT(result.err, ::testing::Not(IsEmpty()));
+        EXPECT_EQ(result.out, "");
+    }
+}
+
+}  // namespace

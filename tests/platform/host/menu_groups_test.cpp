@@ -1,0 +1,144 @@
+// The menu-groups automation of an in-process host, with real menu files and the user's real
+// (relocated) remembered list.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+
+#include "host_fixture.h"
+#include "qmtest/files.h"
+
+namespace {
+
+using namespace cadhost;
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+class MenuGroupsTest : public hosttest::HostTest {
+protected:
+    MenuGroupsTest() { acedGetAcadWinApp()->get_MenuGroups(groups_); }
+
+    std::string menu(const std::string& name, const std::string& content) {
+        const std::string path = folder() + "/" + name;
+        qmtest::writeFile(path, content);
+        return path;
+    }
+    // Normalised the way the host records menu file paths.
+    std::string folder() const {
+        return std::filesystem::path(user_.root() + "/menus").lexically_normal().string();
+    }
+    HRESULT load(const std::string& path) {
+        std::shared_ptr<IAcadMenuGroup> group;
+        return groups_->Load(path, false, group);
+    }
+    std::vector<std::string> names() const {
+        std::vector<std::string> out;
+        for (const auto& g : host_.menuGroups()) {
+            out.push_back(g.name);
+        }
+        return out;
+    }
+    std::string rememberedList() const {
+        return qmtest::readFile(user_.stateDir() + "/cadhost/menugroups.list");
+    }
+
+    std::shared_ptr<IAcadMenuGroups> groups_;
+};
+
+TEST_F(MenuGroupsTest, LoadedGroupsAreListedInLoadOrder) {
+    const std::string base = menu("KRQM_Base.mnu", "***MENUGROUP=KRQM_BASE\n");
+    const std::string qco = menu("qco.cuix", "zip bytes");
+    ASSERT_EQ(load(base), S_OK);
+    ASSERT_EQ(load(qco), S_OK);
+
+    std::int32_t count = 0;
+    ASSERT_EQ(groups_->get_Count(count), S_OK);
+    ASSERT_EQ(count, 2);
+    std::shared_ptr<IAcadMenuGroup> second;
+    ASSERT_EQ(groups_->Item(1, second), S_OK);
+    std::string name;
+    std::string file;
+    EXPECT_EQ(second->get_Name(name), S_OK);
+    EXPECT_EQ(second->get_MenuFileName(file), S_OK);
+    EXPECT_EQ(name, "qco");
+    EXPECT_EQ(file, qco);
+    EXPECT_EQ(groups_->Item(2, second), E_INVALIDARG);
+    EXPECT_EQ(groups_->Item(-1, second), E_INVALIDARG);
+    EXPECT_TRUE(acedIsMenuGroupLoaded("krqm_base"));
+    EXPECT_FALSE(acedIsMenuGroupLoaded("KRQM"));
+
+    type({"MENUGROUPS"});
+    EXPECT_THAT(takeLines(), ElementsAre("KRQM_BASE\t" + base, "qco\t" + qco));
+}
+
+TEST_F(MenuGroupsTest, LoadFailuresLeaveTheCollectionUnchanged) {
+    ASSERT_EQ(load(menu("first.mnu", "***MENUGROUP=KRQM_QCO\n")), S_OK);
+    struct Case {
+        const char* what;
+        std::string file;
+        bool baseMenu;
+        HRESULT expected;
+    };
+    const Case cases[] = {
+        {"group already loaded, other case", menu("second.mnu", "***MENUGROUP=krqm_qco\n"), false,
+         E_FAIL},
+        {"no group line", menu("nogroup.mnu", "***POP1\n[File]\n"), false, E_FAIL},
+        {"missing file", folder() + "/missing.mnu", false, E_FAIL},
+        {"base menu", menu("base.mnu", "***MENUGROUP=Base\n"), true, E_INVALIDARG},
+        {"empty name", "", false, E_INVALIDARG},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::shared_ptr<IAcadMenuGroup> group;
+        EXPECT_EQ(groups_->Load(c.file, c.baseMenu, group), c.expected);
+        EXPECT_EQ(group, nullptr);
+        EXPECT_THAT(names(), ElementsAre("KRQM_QCO"));
+    }
+    type({"MENULOAD " + folder() + "/nogroup.mnu"});
+    EXPECT_THAT(takeLines(), ElementsAre("Unable to load menu file \"" + user_.root() +
+                                         "/menus/nogroup.mnu\"."));
+}
+
+TEST_F(MenuGroupsTest, UnloadRemovesTheGroupAndItsObjectGoesStale) {
+    std::shared_ptr<IAcadMenuGroup> group;
+    ASSERT_EQ(groups_->Load(menu("a.mnu", "***MENUGROUP=A\n"), false, group), S_OK);
+    ASSERT_EQ(group->Unload(), S_OK);
+    EXPECT_THAT(names(), IsEmpty());
+    std::string name;
+    EXPECT_EQ(group->get_Name(name), E_FAIL);
+    EXPECT_EQ(group->get_MenuFileName(name), E_FAIL);
+    EXPECT_EQ(group->Unload(), E_FAIL);
+    // The group can be loaded again afterwards.
+    EXPECT_EQ(load(folder() + "/a.mnu"), S_OK);
+}
+
+TEST_F(MenuGroupsTest, AGroupMarkedNoUnloadRefusesToUnload) {
+    std::shared_ptr<IAcadMenuGroup> group;
+    ASSERT_EQ(groups_->Load(menu("stuck.mnu", "***MENUGROUP=STUCK\n***NOUNLOAD\n"), false, group),
+              S_OK);
+    EXPECT_EQ(group->Unload(), E_ACCESSDENIED);
+    type({"MENUUNLOAD stuck", "MENUUNLOAD other"});
+    EXPECT_THAT(takeLines(), ElementsAre("Unable to unload menu group \"stuck\".",
+                                         "Menu group \"other\" is not loaded."));
+    EXPECT_THAT(names(), ElementsAre("STUCK"));
+}
+
+TEST_F(MenuGroupsTest, TheUserRemembersLoadedMenusAndRestoresThoseThatStillLoad) {
+    const std::string a = menu("a.mnu", "***MENUGROUP=A\n");
+    const std::string b = menu("b.mnu", "***MENUGROUP=B\n");
+    const std::string c = menu("c.mnu", "***MENUGROUP=C\n");
+    type({"MENULOAD " + a, "MENULOAD " + b, "MENULOAD " + c, "MENUUNLOAD a"});
+    EXPECT_EQ(rememberedList(), b + "\n" + c + "\n");
+
+    // A later session: the list is read back; b's file has gone meanwhile.
+    type({"MENUUNLOAD b", "MENUUNLOAD c"});
+    qmtest::writeFile(user_.stateDir() + "/cadhost/menugroups.list",
+                      b + "\n" + c + "\n" + a + "\n");
+    std::remove(b.c_str());
+    host_.restoreMenuGroups();
+    EXPECT_THAT(names(), ElementsAre("C", "A"));
+    EXPECT_EQ(rememberedList(), c + "\n" + a + "\n");
+}
+
+}  // namespace
