@@ -45,6 +45,10 @@ ModuleGridModel::ModuleGridModel(QObject* parent) : QAbstractTableModel(parent) 
     eventLabels_[kEventUnloadMenu] = text(StringId::EventUnloadMenu);
     loadedText_ = text(StringId::Loaded);
     unloadedText_ = text(StringId::Unloaded);
+    for (StartupOption option :
+         {StartupOption::NoAction, StartupOption::LoadMenuOnly, StartupOption::LoadModule}) {
+        startupTips_[static_cast<int>(option)] = text(Describe(option).tooltip);
+    }
 }
 
 int ModuleGridModel::rowCount(const QModelIndex& parent) const {
@@ -147,9 +151,9 @@ void ModuleGridModel::fillRow(int row, const ModuleRecord& record) {
     name.style = loaded ? CellStyle::NameLoaded : CellStyle::NamePlain;
     name.tip = loaded ? loadedText_ : QString();
 
-    const StartupOptionInfo& option = Describe(StartupOptionOf(record));
-    cell(row, kColStartup) = {QString::number(option.bitmap), CellStyle::Startup,
-                              text(option.tooltip)};
+    const StartupOption option = StartupOptionOf(record);
+    cell(row, kColStartup) = {QString::number(Describe(option).bitmap), CellStyle::Startup,
+                              startupTips_[static_cast<int>(option)]};
 
     cell(row, kColMenu) = {loaded ? loadedText_ : unloadedText_,
                            loaded ? CellStyle::MenuLoaded : CellStyle::MenuUnloaded,

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "runtime/module_record.h"
+#include "ui/grid_sort_state.h"
 #include "ui/startup_option.h"
 
 namespace qm::ui {
@@ -88,6 +89,10 @@ public:
     // The labels of events 1 to 4 as the grid shows them; "" for other values.
     QString eventLabel(ModuleEvent event) const;
 
+    // The last header-click sort (column 1 ascending before any click).
+    GridSortState& sortState() { return sortState_; }
+    const GridSortState& sortState() const { return sortState_; }
+
 private:
     struct Cell {
         QString value;
@@ -107,6 +112,8 @@ private:
     std::array<QString, 5> eventLabels_;
     QString loadedText_;
     QString unloadedText_;
+    std::array<QString, 3> startupTips_;  // by StartupOption
+    GridSortState sortState_;
 };
 
 }  // namespace qm::ui

@@ -1,0 +1,50 @@
+#pragma once
+// A layout that keeps controls where a dialog template put them and, when the dialog is
+// resized, moves and stretches each by a percentage of the change in size (the way the host's
+// dialog base anchors controls). Controls without an anchor stay where they are.
+#include <QLayout>
+#include <QList>
+#include <QRect>
+
+namespace qm::ui {
+
+class AnchorLayout : public QLayout {
+    Q_OBJECT
+
+public:
+    // baseSize: the dialog's client size that the controls' rectangles refer to.
+    explicit AnchorLayout(QSize baseSize, QWidget* parent = nullptr);
+    ~AnchorLayout() override;
+
+    // Adds a widget at rect (client coordinates at the base size).
+    void addWidget(QWidget* widget, const QRect& rect);
+    // Percentages of the change in width and height by which the widget moves or grows.
+    void moveControlXY(QWidget* widget, int percentX, int percentY);
+    void stretchControlXY(QWidget* widget, int percentX, int percentY);
+    // Replaces a widget by another in the same place with the same anchors.
+    void replaceControl(QWidget* from, QWidget* to);
+    QRect baseRect(const QWidget* widget) const;
+    QSize baseSize() const { return baseSize_; }
+
+    void addItem(QLayoutItem* item) override;
+    QLayoutItem* itemAt(int index) const override;
+    QLayoutItem* takeAt(int index) override;
+    int count() const override { return static_cast<int>(items_.size()); }
+    QSize sizeHint() const override { return baseSize_; }
+    QSize minimumSize() const override { return baseSize_; }
+    void setGeometry(const QRect& rect) override;
+
+private:
+    struct Anchored {
+        QLayoutItem* item;
+        QRect base;
+        int moveX = 0, moveY = 0, stretchX = 0, stretchY = 0;
+    };
+    Anchored* find(const QWidget* widget);
+    const Anchored* find(const QWidget* widget) const;
+
+    QSize baseSize_;
+    QList<Anchored> items_;
+};
+
+}  // namespace qm::ui

@@ -1,0 +1,102 @@
+#include "ui/dialog_controls.h"
+
+#include <QDialog>
+#include <QGroupBox>
+#include <QLabel>
+
+#include "ui/anchor_layout.h"
+#include "ui/button_st.h"
+#include "ui/dialog_units.h"
+#include "ui/my_check_list_box.h"
+#include "ui/resource_strings.h"
+
+namespace qm::ui {
+namespace {
+
+QString textOf(const ControlTemplate& c) {
+    return c.text ? QString::fromStdString(ResourceString(*c.text)) : QString();
+}
+
+QWidget* createControl(const ControlTemplate& c, QDialog& dialog,
+                       const DialogControls::CustomFactory& custom) {
+    switch (c.kind) {
+        case ControlKind::PushButton:
+        case ControlKind::DefaultPushButton:
+        case ControlKind::ImageButton: {
+            auto* button = new CButtonST(&dialog);
+            button->setText(textOf(c));
+            button->setAutoDefault(false);
+            button->setDefault(c.kind == ControlKind::DefaultPushButton);
+            return button;
+        }
+        case ControlKind::StaticText: {
+            auto* label = new QLabel(textOf(c), &dialog);
+            label->setAlignment(Qt::AlignLeft |
+                                ((c.flags & kCentreVertically) ? Qt::AlignVCenter : Qt::AlignTop));
+            return label;
+        }
+        case ControlKind::GroupBox:
+            return new QGroupBox(textOf(c), &dialog);
+        case ControlKind::CheckListBox:
+            return new MyCheckListBox(&dialog);
+        case ControlKind::CustomControl: {
+            QWidget* widget = custom ? custom(c) : nullptr;
+            if (widget == nullptr) {
+                widget = new QWidget(&dialog);
+            }
+            widget->setParent(&dialog);
+            return widget;
+        }
+    }
+    return new QWidget(&dialog);
+}
+
+}  // namespace
+
+DialogControls::DialogControls(const DialogTemplate& t, QDialog& dialog,
+                               const CustomFactory& custom)
+    : template_(t) {
+    QFont font(QString::fromUtf8(t.fontFace.data(), static_cast<int>(t.fontFace.size())));
+    font.setPointSize(t.fontPoints);
+    dialog.setFont(font);
+    dialog.setWindowTitle(QString::fromStdString(ResourceString(t.caption)));
+    const DialogUnits units(dialog.font());
+    layout_ = new AnchorLayout(units.size(t.cx, t.cy), &dialog);
+    // Group boxes first, so that the controls inside them stay above them.
+    for (bool groups : {true, false}) {
+        for (const ControlTemplate& c : t.controls) {
+            if ((c.kind == ControlKind::GroupBox) != groups) {
+                continue;
+            }
+            QWidget* widget = createControl(c, dialog, custom);
+            widget->setObjectName(QStringLiteral("control%1").arg(c.id));
+            widget->setEnabled((c.flags & kDisabled) == 0);
+            layout_->addWidget(widget, units.rect(c.x, c.y, c.cx, c.cy));
+            if (c.id >= 0) {
+                controls_.insert(c.id, widget);
+            }
+        }
+    }
+    // Tab order follows the template's order.
+    QWidget* previous = nullptr;
+    for (const ControlTemplate& c : t.controls) {
+        QWidget* widget = control(c.id);
+        if (widget == nullptr || widget->focusPolicy() == Qt::NoFocus) {
+            continue;
+        }
+        if (previous != nullptr) {
+            QWidget::setTabOrder(previous, widget);
+        }
+        previous = widget;
+    }
+}
+
+CButtonST* DialogControls::button(int id) const {
+    return qobject_cast<CButtonST*>(control(id));
+}
+
+QLabel* DialogControls::label(int id) const {
+    return qobject_cast<QLabel*>(control(id));
+}
+
+}  // namespace qm::ui

@@ -1,0 +1,83 @@
+#include "ui/module_loader_command.h"
+
+#include <cadhost/arx.h>
+#include <cadhost/services.h>
+#include <qmenv/environment.h>
+
+#include <QApplication>
+#include <cstdlib>
+#include <memory>
+
+#include "app/loader_context.h"
+#include "catalogue/module_settings.h"
+#include "environment/names.h"
+#include "ui/accelerator_table.h"
+#include "ui/checking_modules_dlg.h"
+#include "ui/first_run.h"
+#include "ui/frame_window.h"
+#include "ui/module_loader_dlg.h"
+#include "ui/resource_strings.h"
+
+namespace qm::ui {
+namespace {
+
+constexpr const char* kWelcomeFallback =
+    "Please configure modules used in your Quillmont installation";
+
+bool displayAvailable() {
+    for (const char* variable : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}) {
+        const char* value = std::getenv(variable);
+        if (value != nullptr && *value != '\0') {
+            return true;
+        }
+    }
+    return false;
+}
+
+// A widget application for the length of one command, when the host runs none.
+std::unique_ptr<QApplication> makeApplication() {
+    static int argc = 1;
+    static char name[] = "cadhost";
+    static char* argv[] = {name, nullptr};
+    return std::make_unique<QApplication>(argc, argv);
+}
+
+void runDialogs(LoaderContext& context, const AcceleratorTable* accelerators) {
+    AcFrameWindow* frame = acedGetAcadFrame();
+    QWidget* parent = widgetOfFrame(frame);
+    QmModuleLoaderDlg dialog(parent, context, accelerators);
+
+    if (TestAndMarkFirstRun()) {
+        const std::string text = LoadResourceString(StringId::Welcome).value_or(kWelcomeFallback);
+        cadhost::messageBox(frame, text, std::string(names::kMessageCaption),
+                            cadhost::MB_OK | cadhost::MB_ICONINFORMATION);
+        CCheckingModulesDlg options(parent, context);
+        options.exec();
+    }
+
+    WriteBaseModuleSettings();
+    dialog.exec();
+}
+
+}  // namespace
+
+void RunModuleLoaderCommand(LoaderContext& context) {
+    QmEnResourceLoader resources(std::string(names::kResourceModule).c_str());
+    resources.Activate(nullptr);
+    const AcceleratorTable* accelerators = AcceleratorTable::load(kAcceleratorTable);
+
+    std::unique_ptr<QApplication> ownApplication;
+    if (QCoreApplication::instance() == nullptr) {
+        if (!displayAvailable()) {
+            acutPrintf("%s\n", ResourceString(StringId::NeedsGuiHost).c_str());
+            return;
+        }
+        ownApplication = makeApplication();
+    } else if (qobject_cast<QApplication*>(QCoreApplication::instance()) == nullptr) {
+        acutPrintf("%s\n", ResourceString(StringId::NeedsGuiHost).c_str());
+        return;
+    }
+    runDialogs(context, accelerators);
+}
+
+}  // namespace qm::ui
