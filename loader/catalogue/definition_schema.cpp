@@ -22,11 +22,7 @@ void collect(void* data, xmlErrorPtr error) {
     }
     collector->have = true;
     collector->first.line = error->line;
-    std::string text = error->message ? error->message : "";
-    while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) {
-        text.pop_back();
-    }
-    collector->first.message = std::move(text);
+    collector->first.message = xml::OneLineMessage(error->message);
 }
 
 // A schema element that would make the schema compiler load another document.

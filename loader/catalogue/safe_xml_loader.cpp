@@ -26,13 +26,22 @@ struct ParseState {
     int doctypeLine = 0;
 };
 
-std::string trimmedMessage(const char* message) {
+}  // namespace
+
+std::string OneLineMessage(const char* message) {
     std::string text = message ? message : "";
     while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) {
         text.pop_back();
     }
+    for (char& c : text) {
+        if (c == '\n') {
+            c = ' ';
+        }
+    }
     return text;
 }
+
+namespace {
 
 void onError(void* userData, xmlErrorPtr error) {
     auto* ctxt = static_cast<xmlParserCtxtPtr>(userData);
@@ -43,7 +52,7 @@ void onError(void* userData, xmlErrorPtr error) {
     }
     state->haveProblem = true;
     state->first.line = error->line;
-    state->first.message = trimmedMessage(error->message);
+    state->first.message = OneLineMessage(error->message);
 }
 
 // Called as soon as the name and external identifier of a DOCTYPE are read, before its

@@ -41,6 +41,9 @@ struct LoadResult {
     Problem problem;
 };
 
+// libxml2's message text on one line: the final line break dropped, inner ones made spaces.
+std::string OneLineMessage(const char* message);
+
 // Reads path and parses it. Thread-safe: every call uses its own parser context.
 LoadResult LoadXmlFile(const std::string& path);
 // Parses data; url names the document in messages only.

@@ -1,0 +1,178 @@
+// Times the catalogue scan (LoadCatalogue: schema compiled once, every definition parsed,
+// validated, read, its module key created in a private registry, then the list sorted) over
+// N generated definitions with two menus and two applications each, and times
+//     xmllint --noout --schema QM_Module.xsd <the same files>
+// in the same run. Everything lives in a temporary folder with a private user and registry,
+// removed at the end.
+//
+//   catalogue_bench [N...]        default: 100 1000 10000
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "catalogue/catalogue.h"
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+double msSince(Clock::time_point start) {
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+std::string definition(int i) {
+    char key[32];
+    std::snprintf(key, sizeof key, "QM_BENCH_%05d", i);
+    const std::string k(key);
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+           "<QM_Module>\n"
+           "  <Keyname>" +
+           k +
+           "</Keyname>\n"
+           "  <Version>\n    <VersionMajor>22</VersionMajor>\n"
+           "    <VersionMinor>" +
+           std::to_string(i % 100) +
+           "</VersionMinor>\n  </Version>\n"
+           "  <Name>\n"
+           "    <ModuleName>Bench module " +
+           std::to_string((i * 7919) % 100000) +
+           "</ModuleName>\n"
+           "    <MenuName path=\"Bench\\Menus\">KRQM_" +
+           k +
+           "_enu</MenuName>\n"
+           "    <MenuName path=\"Bench\\Extra\">KRQM_" +
+           k +
+           "_Extra_enu</MenuName>\n"
+           "  </Name>\n"
+           "  <Applications>\n"
+           "    <Application path=\"&lt;BINARIES&gt;/" +
+           k +
+           ".arx\" arguments=\"\" type=\"arx\" "
+           "command=\"" +
+           k +
+           "_INIT\" modal=\"False\"/>\n"
+           "    <Application path=\"Bench\\Bin\\" +
+           k +
+           "_tool\" arguments=\"--quiet --project "
+           "default\" type=\"exe\" command=\"\" modal=\"True\"/>\n"
+           "  </Applications>\n"
+           "</QM_Module>\n";
+}
+
+// Runs argv with its output discarded; returns the exit status or -1.
+int runQuietly(const std::vector<std::string>& args) {
+    std::vector<char*> argv;
+    for (const std::string& a : args)
+        argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    pid_t pid = -1;
+    const int rc = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (rc != 0)
+        return -1;
+    int status = 0;
+    if (waitpid(pid, &status, 0) != pid)
+        return -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+void relocate(const fs::path& root) {
+    for (const char* sub : {"home", "config", "data", "state", "runtime", "appdata"}) {
+        fs::create_directories(root / sub);
+    }
+    setenv("HOME", (root / "home").c_str(), 1);
+    setenv("XDG_CONFIG_HOME", (root / "config").c_str(), 1);
+    setenv("XDG_DATA_HOME", (root / "data").c_str(), 1);
+    setenv("XDG_STATE_HOME", (root / "state").c_str(), 1);
+    setenv("XDG_RUNTIME_DIR", (root / "runtime").c_str(), 1);
+    setenv("APPDATA", (root / "appdata").c_str(), 1);
+    setenv("QM_APP_PATH", root.c_str(), 1);
+    unsetenv("QM_LOG");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::vector<int> sizes;
+    for (int i = 1; i < argc; ++i)
+        sizes.push_back(std::atoi(argv[i]));
+    if (sizes.empty())
+        sizes = {100, 1000, 10000};
+
+    char pattern[] = "/tmp/qm_catalogue_bench_XXXXXX";
+    if (!mkdtemp(pattern)) {
+        std::perror("mkdtemp");
+        return 1;
+    }
+    const fs::path root(pattern);
+    relocate(root);
+
+    std::printf("%8s %12s %12s %12s %12s %8s\n", "N", "scan ms", "us/file", "rescan ms",
+                "xmllint ms", "ratio");
+    int status = 0;
+    for (const int n : sizes) {
+        const fs::path folder = root / ("n" + std::to_string(n)) / "Zadod/Modules";
+        fs::create_directories(folder);
+        fs::copy_file(QM_BENCH_SCHEMA, folder / "QM_Module.xsd");
+        std::vector<std::string> files;
+        for (int i = 0; i < n; ++i) {
+            char name[48];
+            std::snprintf(name, sizeof name, "bench_%05d.default.xml", i);
+            std::ofstream(folder / name) << definition(i);
+            files.push_back((folder / name).string());
+        }
+        // A fresh registry per size, so that the first scan creates every module key.
+        const fs::path registry = root / ("n" + std::to_string(n)) / "registry";
+        fs::create_directories(registry);
+        setenv("QM_REGISTRY_DIR", registry.c_str(), 1);
+
+        const qm::CatalogueContext context = qm::MakeCatalogueContext("Default", "enu");
+        qm::ModuleList list;
+        std::string errorText;
+        auto start = Clock::now();
+        qm::LoadCatalogue(context, folder.string(), "xml", list, errorText);
+        const double scanMs = msSince(start);
+        if (list.size() != static_cast<std::size_t>(n) || !errorText.empty()) {
+            std::fprintf(stderr, "scan of %d files read %zu modules: %s\n", n, list.size(),
+                         errorText.c_str());
+            status = 1;
+        }
+
+        qm::ModuleList again;
+        start = Clock::now();
+        qm::LoadCatalogue(context, folder.string(), "xml", again, errorText);
+        const double rescanMs = msSince(start);
+
+        std::vector<std::string> lint = {"xmllint", "--noout", "--schema",
+                                         (folder / "QM_Module.xsd").string()};
+        lint.insert(lint.end(), files.begin(), files.end());
+        start = Clock::now();
+        const int lintStatus = runQuietly(lint);
+        const double lintMs = msSince(start);
+        if (lintStatus != 0) {
+            std::fprintf(stderr, "xmllint failed (%d) on %d files\n", lintStatus, n);
+            status = 1;
+        }
+        std::printf("%8d %12.1f %12.1f %12.1f %12.1f %8.2f\n", n, scanMs, scanMs * 1000.0 / n,
+                    rescanMs, lintMs, scanMs / lintMs);
+        std::fflush(stdout);
+    }
+    std::error_code ignored;
+    fs::remove_all(root, ignored);
+    return status;
+}

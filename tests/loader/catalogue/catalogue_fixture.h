@@ -1,0 +1,31 @@
+#pragma once
+// A private user with a private installation folder holding the sample schema, for tests that
+// read module definitions.
+#include <gtest/gtest.h>
+#include <qmtest/relocated_user.h>
+#include <qmtest/temp_dir.h>
+
+#include <string>
+
+#include "definition_builder.h"
+
+namespace qmtest {
+
+class CatalogueFixture : public ::testing::Test {
+protected:
+    CatalogueFixture();
+
+    const std::string& installation() const { return installation_.path(); }
+    // The installation's definitions folder, holding the sample schema.
+    std::string modules() const { return installation_ / "Zadod/Modules"; }
+    std::string schema() const { return modules() + "/QM_Module.xsd"; }
+    // Writes a definition into the definitions folder and returns its path.
+    std::string writeDefinition(const std::string& fileName, const DefinitionSpec& spec) const;
+    std::string writeRaw(const std::string& fileName, const std::string& content) const;
+
+private:
+    TempDir installation_;
+    RelocatedUser user_{installation_.path()};
+};
+
+}  // namespace qmtest

@@ -1,0 +1,96 @@
+#include "definition_builder.h"
+
+#include <qmtest/relocated_user.h>
+
+namespace qmtest {
+
+namespace {
+
+std::string escapeAttribute(const std::string& value) {
+    std::string out;
+    for (char c : value) {
+        switch (c) {
+            case '&':
+                out += "&amp;";
+                break;
+            case '<':
+                out += "&lt;";
+                break;
+            case '"':
+                out += "&quot;";
+                break;
+            default:
+                out += c;
+        }
+    }
+    return out;
+}
+
+void attribute(std::string& out, const char* name, const std::optional<std::string>& value) {
+    if (value) {
+        out += std::string(" ") + name + "=\"" + escapeAttribute(*value) + "\"";
+    }
+}
+
+void element(std::string& out, const char* name, const std::optional<std::string>& raw) {
+    if (raw) {
+        out += std::string("<") + name + ">" + *raw + "</" + name + ">\n";
+    }
+}
+
+}  // namespace
+
+std::string DefinitionXml(const DefinitionSpec& spec) {
+    std::string out = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<" + spec.root + ">\n";
+    element(out, "Keyname", spec.keyname);
+    if (spec.version) {
+        out += "<Version>\n";
+        element(out, "VersionMajor", spec.major);
+        element(out, "VersionMinor", spec.minor);
+        out += "</Version>\n";
+    }
+    if (spec.name) {
+        out += "<Name>\n";
+        element(out, "ModuleName", spec.moduleName);
+        for (const MenuSpec& menu : spec.menus) {
+            out += "<MenuName";
+            attribute(out, "path", menu.path);
+            out += ">" + menu.name + "</MenuName>\n";
+        }
+        out += "</Name>\n";
+    }
+    if (spec.applications) {
+        out += "<Applications>\n";
+        for (const ApplicationSpec& app : *spec.applications) {
+            out += "<Application";
+            attribute(out, "path", app.path);
+            attribute(out, "arguments", app.arguments);
+            attribute(out, "type", app.type);
+            attribute(out, "command", app.command);
+            attribute(out, "modal", app.modal);
+            out += "/>\n";
+        }
+        out += "</Applications>\n";
+    }
+    out += "</" + spec.root + ">\n";
+    return out;
+}
+
+std::string PermissiveSchema() {
+    return R"(<?xml version="1.0"?>
+<xs:schema xmlns:xs="http://www.w3.org/2001/XMLSchema">
+  <xs:element name="QM_Module"><xs:complexType><xs:sequence>
+    <xs:any processContents="skip" minOccurs="0" maxOccurs="unbounded"/>
+  </xs:sequence></xs:complexType></xs:element>
+  <xs:element name="Other"><xs:complexType><xs:sequence>
+    <xs:any processContents="skip" minOccurs="0" maxOccurs="unbounded"/>
+  </xs:sequence></xs:complexType></xs:element>
+</xs:schema>
+)";
+}
+
+std::string SampleSchemaPath() {
+    return sourceDir() + "/examples/sample/Zadod/Modules/QM_Module.xsd";
+}
+
+}  // namespace qmtest

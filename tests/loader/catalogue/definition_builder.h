@@ -1,0 +1,46 @@
+#pragma once
+// Builds module definition documents for tests, with every element and attribute optional so
+// that each omission can be exercised.
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace qmtest {
+
+struct MenuSpec {
+    std::string name;
+    std::optional<std::string> path = "Menus";
+};
+
+struct ApplicationSpec {
+    std::optional<std::string> path;
+    std::optional<std::string> arguments = "";
+    std::optional<std::string> type = "exe";
+    std::optional<std::string> command = "";
+    std::optional<std::string> modal = "False";
+};
+
+// Element contents are inserted as raw XML, so tests can put CDATA, comments or entity
+// references into them; attribute values are escaped.
+struct DefinitionSpec {
+    std::string root = "QM_Module";
+    std::optional<std::string> keyname = "QM_TEST";
+    bool version = true;
+    std::optional<std::string> major = "1";
+    std::optional<std::string> minor = "0";
+    bool name = true;
+    std::optional<std::string> moduleName = "Test module";
+    std::vector<MenuSpec> menus;
+    std::optional<std::vector<ApplicationSpec>> applications;
+};
+
+std::string DefinitionXml(const DefinitionSpec& spec);
+
+// A schema that accepts any content below QM_Module and also declares another root element,
+// so that the reader's own checks (rather than validation) decide.
+std::string PermissiveSchema();
+
+// The installation's schema from the sample installation in the source tree.
+std::string SampleSchemaPath();
+
+}  // namespace qmtest

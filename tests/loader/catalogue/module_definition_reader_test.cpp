@@ -1,0 +1,425 @@
+// Reading single module definitions: values, their conversions, and every way a definition
+// is refused.
+#include "catalogue/module_definition_reader.h"
+
+#include <gtest/gtest.h>
+#include <qmreg/registry.h>
+#include <qmtest/files.h>
+
+#include <climits>
+#include <cstdint>
+
+#include "catalogue/com_error.h"
+#include "catalogue/xml_text.h"
+#include "catalogue_fixture.h"
+#include "environment/registry_layout.h"
+
+namespace {
+
+using qm::DefinitionDiagnostic;
+using qm::DefinitionFault;
+using qm::ModuleRecord;
+using qmtest::ApplicationSpec;
+using qmtest::DefinitionSpec;
+using qmtest::MenuSpec;
+
+class DefinitionReaderTest : public qmtest::CatalogueFixture {
+protected:
+    struct Outcome {
+        bool accepted = false;
+        ModuleRecord record;
+        std::string errorText;
+        DefinitionDiagnostic diagnostic;
+    };
+
+    Outcome read(const DefinitionSpec& spec) {
+        return readFile(writeDefinition("m.default.xml", spec));
+    }
+
+    Outcome readFile(const std::string& path) {
+        Outcome out;
+        qm::ModuleDefinitionReader reader(schema());
+        out.accepted = reader.Read(path, out.record, out.errorText, &out.diagnostic);
+        return out;
+    }
+
+    void usePermissiveSchema() { qmtest::writeFile(schema(), qmtest::PermissiveSchema()); }
+
+    static std::unique_ptr<qmreg::Hive> userHive() {
+        return std::make_unique<qmreg::Hive>(qmreg::hiveFile(qmreg::HiveId::CurrentUser));
+    }
+};
+
+TEST_F(DefinitionReaderTest, ReadsEveryPartOfAValidDefinition) {
+    DefinitionSpec spec;
+    spec.keyname = "QM_ROADS";
+    spec.major = "22";
+    spec.minor = "15";
+    spec.moduleName = "Road Design";
+    spec.menus = {{"KRQM_Roads_enu", "Roads\\Menus"}, {"KRQM_Extra_enu", "Extra"}};
+    spec.applications =
+        std::vector<ApplicationSpec>{{"Bin\\roads.arx", "", "arx", "KRQM_ROADS_INIT", "True"}};
+    const Outcome out = read(spec);
+    ASSERT_TRUE(out.accepted) << out.diagnostic.reason;
+    EXPECT_EQ(out.record.GetKey(), "QM_ROADS");
+    EXPECT_EQ(out.record.GetDisplayName(), "Road Design");
+    EXPECT_EQ(out.record.GetVersionMajor(), 22);
+    EXPECT_EQ(out.record.GetVersionMinor(), 15);
+    ASSERT_EQ(out.record.GetMenus().Count(), 2u);
+    EXPECT_EQ(out.record.GetMenus()[0].name, "KRQM_Roads_enu");
+    EXPECT_EQ(out.record.GetMenus()[0].folder, "Roads\\Menus");
+    EXPECT_EQ(out.record.GetMenus()[1].name, "KRQM_Extra_enu");
+    ASSERT_EQ(out.record.GetApplications().size(), 1u);
+    const qm::QmApplication& app = *out.record.GetApplications().begin();
+    EXPECT_EQ(app.GetPath(), installation() + "/Bin/roads.arx");
+    EXPECT_EQ(app.GetType(), "arx");
+    EXPECT_EQ(app.GetCommand(), "KRQM_ROADS_INIT");
+    EXPECT_TRUE(app.GetModal());
+    EXPECT_TRUE(out.errorText.empty());
+    // Settings are not the reader's business: a fresh record's defaults stay.
+    EXPECT_TRUE(out.record.GetActivated());
+    EXPECT_FALSE(out.record.GetAutoStart());
+}
+
+TEST_F(DefinitionReaderTest, ElementTextIsNormalisedLikeTheDom) {
+    const struct {
+        const char* raw;
+        const char* text;
+    } cases[] = {
+        {"  QM_A  ", "QM_A"},
+        {"QM \n\t  A", "QM A"},
+        {"\n  QM\r\n\r\nA\n", "QM A"},
+        {"<![CDATA[ a  b ]]>", " a  b "},
+        {"  x <![CDATA[ a ]]>  y ", "x  a  y"},
+        {"Q<!-- note -->M", "QM"},
+        {"Q <?tool hint?> M", "Q M"},
+        {"&amp;&lt;&#x41;&#66;", "&<AB"},
+        {"Stra\xC3\x9F"
+         "e",
+         "Stra\xC3\x9F"
+         "e"},
+        {"", ""},
+    };
+    for (const auto& c : cases) {
+        DefinitionSpec spec;
+        spec.keyname = c.raw;
+        spec.moduleName = c.raw;
+        spec.menus = {{c.raw, "Menus"}};
+        const Outcome out = read(spec);
+        ASSERT_TRUE(out.accepted) << c.raw << ": " << out.diagnostic.reason;
+        EXPECT_EQ(out.record.GetKey(), c.text) << c.raw;
+        EXPECT_EQ(out.record.GetDisplayName(), c.text) << c.raw;
+        EXPECT_EQ(out.record.GetMenus()[0].name, c.text) << c.raw;
+    }
+}
+
+TEST(ParseLong, FollowsTheWideStringConversion) {
+    const struct {
+        const char* text;
+        std::int32_t value;
+    } cases[] = {
+        {"7", 7},
+        {"3a", 3},
+        {"a3", 0},
+        {"", 0},
+        {"  -12", -12},
+        {"+4", 4},
+        {"- 4", 0},
+        {"0x1F", 0},
+        {"007", 7},
+        {"2147483647", INT32_MAX},
+        {"2147483648", INT32_MAX},
+        {"99999999999999999999", INT32_MAX},
+        {"-2147483648", INT32_MIN},
+        {"-2147483649", INT32_MIN},
+        {"-99999999999999999999", INT32_MIN},
+        {"\t\v\f 5", 5},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(qm::xml::ParseLong(c.text), c.value) << '"' << c.text << '"';
+    }
+}
+
+TEST_F(DefinitionReaderTest, VersionTextUsesItsLeadingNumber) {
+    DefinitionSpec spec;
+    spec.major = " 3a ";
+    spec.minor = "b2";
+    const Outcome out = read(spec);
+    ASSERT_TRUE(out.accepted);
+    EXPECT_EQ(out.record.GetVersionMajor(), 3);
+    EXPECT_EQ(out.record.GetVersionMinor(), 0);
+}
+
+TEST_F(DefinitionReaderTest, RepeatedMenuNameIgnoringCaseKeepsTheFirst) {
+    DefinitionSpec spec;
+    spec.menus = {{"KRQM_Roads_enu", "First"}, {"krqm_ROADS_ENU", "Second"}, {"Other", "Third"}};
+    const Outcome out = read(spec);
+    ASSERT_TRUE(out.accepted);
+    ASSERT_EQ(out.record.GetMenus().Count(), 2u);
+    EXPECT_EQ(out.record.GetMenus()[0].name, "KRQM_Roads_enu");
+    EXPECT_EQ(out.record.GetMenus()[0].folder, "First");
+    EXPECT_EQ(out.record.GetMenus()[1].name, "Other");
+}
+
+TEST_F(DefinitionReaderTest, ApplicationsAreOrderedByExpandedPathAndTheFirstDuplicateStays) {
+    DefinitionSpec spec;
+    spec.applications = std::vector<ApplicationSpec>{
+        {"zeta", "1"},      {"<APPATH>/alpha", "2"},
+        {"alpha", "3"},  // expands to the same path as the one before: dropped
+        {"Alpha", "4"},  // differs in case only: kept, and sorts before "alpha"
+        {"/abs/beta", "5"},
+    };
+    const Outcome out = read(spec);
+    ASSERT_TRUE(out.accepted);
+    std::vector<std::pair<std::string, std::string>> got;
+    for (const qm::QmApplication& app : out.record.GetApplications()) {
+        got.emplace_back(app.GetPath(), app.GetArguments());
+    }
+    const std::vector<std::pair<std::string, std::string>> expected = {
+        {"/abs/beta", "5"},
+        {installation() + "/Alpha", "4"},
+        {installation() + "/alpha", "2"},
+        {installation() + "/zeta", "1"},
+    };
+    EXPECT_EQ(got, expected);
+}
+
+TEST_F(DefinitionReaderTest, ModalIsTrueOnlyForExactlyTrue) {
+    const struct {
+        const char* modal;
+        bool expected;
+    } cases[] = {{"True", true}, {"true", false},  {"TRUE", false}, {"1", false},
+                 {"", false},    {" True", false}, {"False", false}};
+    for (const auto& c : cases) {
+        DefinitionSpec spec;
+        spec.applications = std::vector<ApplicationSpec>{{"app", "", "", "", c.modal}};
+        const Outcome out = read(spec);
+        ASSERT_TRUE(out.accepted) << c.modal;
+        EXPECT_EQ(out.record.GetApplications().begin()->GetModal(), c.expected) << c.modal;
+    }
+}
+
+TEST_F(DefinitionReaderTest, EmptyOrAbsentApplicationsGiveNone) {
+    DefinitionSpec none;
+    DefinitionSpec empty;
+    empty.applications = std::vector<ApplicationSpec>{};
+    for (const DefinitionSpec& spec : {none, empty}) {
+        const Outcome out = read(spec);
+        ASSERT_TRUE(out.accepted);
+        EXPECT_TRUE(out.record.GetApplications().empty());
+    }
+}
+
+TEST_F(DefinitionReaderTest, AbsentAttributeEndsInTheComErrorAndLeavesTheRecord) {
+    const std::string expected = qm::ComErrorText(qm::kComErrorTypeMismatch);
+    EXPECT_EQ(expected,
+              "Error parsing XML file.\nIs the MSXML reader installed?\n\nCOM Error\nCode = "
+              "80020005");
+    const char* attributes[] = {"path", "arguments", "type", "command", "modal", "menu path"};
+    for (const std::string attribute : attributes) {
+        DefinitionSpec spec;
+        ApplicationSpec app{"app"};
+        MenuSpec menu{"KRQM_Menu_enu"};
+        if (attribute == "path")
+            app.path.reset();
+        if (attribute == "arguments")
+            app.arguments.reset();
+        if (attribute == "type")
+            app.type.reset();
+        if (attribute == "command")
+            app.command.reset();
+        if (attribute == "modal")
+            app.modal.reset();
+        if (attribute == "menu path")
+            menu.path.reset();
+        spec.menus = {menu};
+        spec.applications = std::vector<ApplicationSpec>{{"first"}, app};
+
+        ModuleRecord record;
+        record.SetKey("untouched");
+        std::string errorText = "earlier text";
+        DefinitionDiagnostic diagnostic;
+        qm::ModuleDefinitionReader reader(schema());
+        EXPECT_FALSE(
+            reader.Read(writeDefinition("m.default.xml", spec), record, errorText, &diagnostic))
+            << attribute;
+        EXPECT_EQ(errorText, expected) << attribute;
+        EXPECT_EQ(diagnostic.fault, DefinitionFault::ComError) << attribute;
+        EXPECT_NE(diagnostic.reason.find(attribute == "menu path" ? "path" : attribute),
+                  std::string::npos)
+            << diagnostic.reason;
+        EXPECT_EQ(record.GetKey(), "untouched");
+        EXPECT_TRUE(record.GetApplications().empty());
+    }
+}
+
+TEST_F(DefinitionReaderTest, MissingElementRejectsWithoutText) {
+    usePermissiveSchema();
+    const struct {
+        const char* what;
+        void (*change)(DefinitionSpec&);
+    } cases[] = {
+        {"Keyname", [](DefinitionSpec& s) { s.keyname.reset(); }},
+        {"Version", [](DefinitionSpec& s) { s.version = false; }},
+        {"VersionMajor", [](DefinitionSpec& s) { s.major.reset(); }},
+        {"VersionMinor", [](DefinitionSpec& s) { s.minor.reset(); }},
+        {"Name", [](DefinitionSpec& s) { s.name = false; }},
+        {"ModuleName", [](DefinitionSpec& s) { s.moduleName.reset(); }},
+        // Valid against its schema, but not a module definition.
+        {"QM_Module root", [](DefinitionSpec& s) { s.root = "Other"; }},
+        // Elements are read before attributes: the missing element decides, silently.
+        {"Keyname before attributes",
+         [](DefinitionSpec& s) {
+             s.keyname.reset();
+             s.applications = std::vector<ApplicationSpec>{{"app", "", "", "", std::nullopt}};
+         }},
+    };
+    for (const auto& c : cases) {
+        DefinitionSpec spec;
+        c.change(spec);
+        const Outcome out = read(spec);
+        EXPECT_FALSE(out.accepted) << c.what;
+        EXPECT_TRUE(out.errorText.empty()) << c.what;
+        EXPECT_EQ(out.diagnostic.fault, DefinitionFault::MissingElement) << c.what;
+    }
+}
+
+TEST_F(DefinitionReaderTest, TheInstallationSchemaRefusesMissingElements) {
+    DefinitionSpec spec;
+    spec.moduleName.reset();
+    const Outcome out = read(spec);
+    EXPECT_FALSE(out.accepted);
+    EXPECT_TRUE(out.errorText.empty());
+    EXPECT_EQ(out.diagnostic.fault, DefinitionFault::Invalid);
+    EXPECT_GT(out.diagnostic.line, 0);
+}
+
+TEST_F(DefinitionReaderTest, TheSchemaDecidesBeforeTheDefinitionIsOpened) {
+    const struct {
+        const char* what;
+        std::optional<std::string> schema;  // nullopt: no schema file
+        bool comError;
+    } cases[] = {
+        {"missing", std::nullopt, false},
+        {"not well-formed", "<xs:schema", false},
+        {"document type", "<!DOCTYPE x [<!ENTITY e 'x'>]><x/>", false},
+        {"empty", "", false},
+        {"XML but no schema", "<notASchema/>", true},
+        {"broken schema",
+         "<xs:schema xmlns:xs='http://www.w3.org/2001/XMLSchema'><xs:element/></xs:schema>", true},
+        {"refers to another schema",
+         "<xs:schema xmlns:xs='http://www.w3.org/2001/XMLSchema'>"
+         "<xs:include schemaLocation='other.xsd'/></xs:schema>",
+         true},
+    };
+    const std::string good = writeDefinition("good.default.xml", DefinitionSpec{});
+    const std::string missing = modules() + "/missing.default.xml";
+    for (const auto& c : cases) {
+        std::remove(schema().c_str());
+        if (c.schema) {
+            qmtest::writeFile(schema(), *c.schema);
+        }
+        for (const std::string& definition : {good, missing}) {
+            const Outcome out = readFile(definition);
+            EXPECT_FALSE(out.accepted) << c.what;
+            if (c.comError) {
+                EXPECT_EQ(out.errorText, qm::ComErrorText(qm::kComErrorFail)) << c.what;
+            } else {
+                EXPECT_TRUE(out.errorText.empty()) << c.what;
+                EXPECT_EQ(out.diagnostic.fault, DefinitionFault::SchemaUnloadable) << c.what;
+            }
+        }
+    }
+}
+
+TEST_F(DefinitionReaderTest, PerUserVersionOverrideReplacesEachPartPresent) {
+    const struct {
+        std::optional<std::uint32_t> major;
+        std::optional<std::uint32_t> minor;
+        std::int32_t expectMajor;
+        std::int32_t expectMinor;
+    } cases[] = {
+        {std::nullopt, std::nullopt, 4, 2},
+        {9, std::nullopt, 9, 2},
+        {std::nullopt, 7, 4, 7},
+        {9, 0, 9, 0},
+        {0xFFFFFFFFu, std::nullopt, -1, 2},
+    };
+    int n = 0;
+    for (const auto& c : cases) {
+        const std::string key = "QM_OVERRIDE_" + std::to_string(n++);
+        {
+            auto hive = userHive();
+            const std::string keyPath = qm::registry_layout::moduleKey(key);
+            ASSERT_TRUE(hive->createKey(keyPath));
+            if (c.major)
+                hive->setValue(keyPath, qmreg::Value::dword("OverrideVersionMajor", *c.major));
+            if (c.minor)
+                hive->setValue(keyPath, qmreg::Value::dword("OverrideVersionMinor", *c.minor));
+        }
+        DefinitionSpec spec;
+        spec.keyname = key;
+        spec.major = "4";
+        spec.minor = "2";
+        const Outcome out = read(spec);
+        ASSERT_TRUE(out.accepted);
+        EXPECT_EQ(out.record.GetVersionMajor(), c.expectMajor) << key;
+        EXPECT_EQ(out.record.GetVersionMinor(), c.expectMinor) << key;
+    }
+}
+
+TEST_F(DefinitionReaderTest, OverrideStoredAsTextIsNotANumber) {
+    const std::string keyPath = qm::registry_layout::moduleKey("QM_TEXT");
+    {
+        auto hive = userHive();
+        ASSERT_TRUE(hive->createKey(keyPath));
+        hive->setValue(keyPath, qmreg::Value::string("OverrideVersionMajor", "9"));
+    }
+    DefinitionSpec spec;
+    spec.keyname = "QM_TEXT";
+    spec.major = "4";
+    EXPECT_EQ(read(spec).record.GetVersionMajor(), 4);
+}
+
+TEST_F(DefinitionReaderTest, ReadingCreatesTheModuleKeyButOnlyWhenItFits) {
+    const std::string longKey(300, 'K');
+    DefinitionSpec fits;
+    fits.keyname = "QM_NEW";
+    DefinitionSpec tooLong;
+    tooLong.keyname = longKey;
+    EXPECT_TRUE(read(fits).accepted);
+    const Outcome out = read(tooLong);
+    EXPECT_TRUE(out.accepted);
+    EXPECT_EQ(out.record.GetKey(), longKey);
+    auto hive = userHive();
+    EXPECT_TRUE(hive->keyExists(qm::registry_layout::moduleKey("QM_NEW")));
+    EXPECT_FALSE(hive->keyExists(qm::registry_layout::moduleKey(longKey)));
+}
+
+TEST_F(DefinitionReaderTest, ToolsCanReadWithoutTouchingTheRegistry) {
+    DefinitionSpec spec;
+    spec.keyname = "QM_QUIET";
+    qm::ModuleDefinitionReader::Options options;
+    options.applyVersionOverride = false;
+    qm::ModuleDefinitionReader reader(schema(), options);
+    ModuleRecord record;
+    std::string errorText;
+    ASSERT_TRUE(reader.Read(writeDefinition("q.default.xml", spec), record, errorText));
+    EXPECT_FALSE(userHive()->keyExists(qm::registry_layout::moduleKey("QM_QUIET")));
+}
+
+TEST_F(DefinitionReaderTest, SingleFileEntryPointMatchesTheReader) {
+    DefinitionSpec spec;
+    spec.applications = std::vector<ApplicationSpec>{{"app", "", "", "", std::nullopt}};
+    ModuleRecord record;
+    std::string errorText;
+    EXPECT_FALSE(qm::ReadModuleDefinition(writeDefinition("s.default.xml", spec), schema(), record,
+                                          errorText));
+    EXPECT_EQ(errorText, qm::ComErrorText(qm::kComErrorTypeMismatch));
+    errorText.clear();
+    EXPECT_TRUE(qm::ReadModuleDefinition(writeDefinition("s.default.xml", DefinitionSpec{}),
+                                         schema(), record, errorText));
+    EXPECT_EQ(record.GetKey(), "QM_TEST");
+}
+
+}  // namespace

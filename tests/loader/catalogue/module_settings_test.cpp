@@ -1,0 +1,279 @@
+// The per-user settings of each module in the registry: the exact "True"/"False" rules,
+// writing everything in one transaction, the forced base module and keys too long to use.
+#include "catalogue/module_settings.h"
+
+#include <cadhost/host.h>
+#include <gtest/gtest.h>
+#include <qmenv/environment.h>
+#include <qmreg/registry.h>
+#include <qmtest/files.h>
+#include <qmtest/relocated_user.h>
+
+#include <atomic>
+#include <chrono>
+#include <sstream>
+#include <thread>
+
+#include "environment/diagnostic_log.h"
+#include "environment/registry_layout.h"
+
+namespace {
+
+using qm::ModuleList;
+using qm::ModuleRecord;
+using qm::registry_layout::moduleKey;
+
+struct Stored {
+    std::optional<std::string> activated;
+    std::optional<std::string> autoStart;
+    std::optional<std::string> demandLoad;
+};
+
+struct Flags {
+    bool activated;
+    bool autoStart;
+    bool demandLoad;
+    bool operator==(const Flags&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& os, const Flags& f) {
+    return os << "{A=" << f.activated << " S=" << f.autoStart << " D=" << f.demandLoad << "}";
+}
+
+Flags flagsOf(const ModuleRecord& r) {
+    return {r.GetActivated(), r.GetAutoStart(), r.GetDemandLoad()};
+}
+
+ModuleRecord recordWithKey(const std::string& key) {
+    ModuleRecord r;
+    r.SetKey(key);
+    return r;
+}
+
+class ModuleSettingsTest : public qmtest::RelocatedTest {
+protected:
+    // A connection of its own, as another process would have.
+    static qmreg::Hive openHive() {
+        return qmreg::Hive(qmreg::hiveFile(qmreg::HiveId::CurrentUser));
+    }
+    static void store(const std::string& key, const Stored& values) {
+        qmreg::Hive hive(qmreg::hiveFile(qmreg::HiveId::CurrentUser));
+        ASSERT_TRUE(hive.createKey(moduleKey(key)));
+        const std::pair<const char*, const std::optional<std::string>*> all[] = {
+            {"Activated", &values.activated},
+            {"AutoStart", &values.autoStart},
+            {"DemandLoad", &values.demandLoad}};
+        for (const auto& [name, value] : all) {
+            if (*value) {
+                hive.setValue(moduleKey(key), qmreg::Value::string(name, **value));
+            }
+        }
+    }
+    static std::optional<std::string> stored(const std::string& key, const std::string& name) {
+        qmreg::Hive hive(qmreg::hiveFile(qmreg::HiveId::CurrentUser), true);
+        auto value = hive.getValue(moduleKey(key), name);
+        if (!value || !value->isString()) {
+            return std::nullopt;
+        }
+        return value->asString();
+    }
+};
+
+TEST_F(ModuleSettingsTest, ReadAppliesTheExactWordRules) {
+    const struct {
+        const char* what;
+        Stored stored;
+        Flags expected;
+    } cases[] = {
+        {"empty key", {}, {true, false, false}},
+        {"all on", {"True", "True", "True"}, {true, true, true}},
+        {"activated lower case", {"false", std::nullopt, std::nullopt}, {true, false, false}},
+        {"autostart in capitals", {std::nullopt, "TRUE", std::nullopt}, {true, false, false}},
+        {"trailing space", {std::nullopt, "True ", "True "}, {true, false, false}},
+        {"other words", {"no", "yes", "1"}, {true, false, false}},
+        {"switched off wins", {"False", "True", "True"}, {false, false, false}},
+        {"only demand-loaded", {"True", "False", "True"}, {true, false, true}},
+    };
+    ModuleList list;
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        const std::string key = "QM_CASE_" + std::to_string(i);
+        store(key, cases[i].stored);
+        list.push_back(recordWithKey(key));
+        // Start from the opposite of the defaults: reading must set every flag.
+        list.back().SetActivated(false);
+        list.back().SetAutoStart(true);
+        list.back().SetDemandLoad(true);
+    }
+    EXPECT_TRUE(qm::ReadModuleSettings(list));
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        EXPECT_EQ(flagsOf(list[i]), cases[i].expected) << cases[i].what;
+    }
+}
+
+TEST_F(ModuleSettingsTest, ValuesOfAnotherTypeCountAsAbsent) {
+    {
+        qmreg::Hive hive = openHive();
+        ASSERT_TRUE(hive.createKey(moduleKey("QM_DWORD")));
+        hive.setValue(moduleKey("QM_DWORD"), qmreg::Value::dword("AutoStart", 1));
+        hive.setValue(moduleKey("QM_DWORD"), qmreg::Value::dword("Activated", 0));
+    }
+    ModuleList list{recordWithKey("QM_DWORD")};
+    qm::ReadModuleSettings(list);
+    EXPECT_EQ(flagsOf(list[0]), (Flags{true, false, false}));
+}
+
+TEST_F(ModuleSettingsTest, MissingKeyLeavesTheRecordAndIsNotCreated) {
+    ModuleList list{recordWithKey("QM_ABSENT")};
+    list[0].SetActivated(false);
+    list[0].SetAutoStart(true);
+    qm::ReadModuleSettings(list);
+    EXPECT_EQ(flagsOf(list[0]), (Flags{false, true, false}));
+    EXPECT_FALSE(openHive().keyExists(moduleKey("QM_ABSENT")));
+}
+
+TEST_F(ModuleSettingsTest, SwitchedOffModuleReachesTheRegistryOnlyWithTheNextWrite) {
+    store("QM_OFF", {"False", "True", "True"});
+    ModuleList list{recordWithKey("QM_OFF")};
+    qm::ReadModuleSettings(list);
+    EXPECT_FALSE(list[0].GetAutoStart());
+    EXPECT_EQ(stored("QM_OFF", "AutoStart"), "True");
+    qm::WriteModuleSettings(list);
+    EXPECT_EQ(stored("QM_OFF", "AutoStart"), "False");
+    EXPECT_EQ(stored("QM_OFF", "DemandLoad"), "False");
+    EXPECT_EQ(stored("QM_OFF", "Activated"), "False");
+}
+
+TEST_F(ModuleSettingsTest, WriteStoresAllThreeForEveryModuleAndReadsBack) {
+    const Flags flags[] = {{true, true, false}, {false, false, false}, {true, false, true}};
+    ModuleList list{recordWithKey("QM_BASE"), recordWithKey("QM_OFF"), recordWithKey("QM_DEMAND")};
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        list[i].SetActivated(flags[i].activated);
+        list[i].SetAutoStart(flags[i].autoStart);
+        list[i].SetDemandLoad(flags[i].demandLoad);
+    }
+    EXPECT_TRUE(qm::WriteModuleSettings(list));
+    for (const ModuleRecord& r : list) {
+        EXPECT_EQ(stored(r.GetKey(), "Activated"), r.GetActivated() ? "True" : "False");
+        EXPECT_EQ(stored(r.GetKey(), "AutoStart"), r.GetAutoStart() ? "True" : "False");
+        EXPECT_EQ(stored(r.GetKey(), "DemandLoad"), r.GetDemandLoad() ? "True" : "False");
+    }
+    ModuleList again{recordWithKey("QM_BASE"), recordWithKey("QM_OFF"), recordWithKey("QM_DEMAND")};
+    qm::ReadModuleSettings(again);
+    for (std::size_t i = 0; i < again.size(); ++i) {
+        EXPECT_EQ(flagsOf(again[i]), flags[i]) << again[i].GetKey();
+    }
+}
+
+TEST_F(ModuleSettingsTest, WriteIsOneTransactionThatOthersSeeWhole) {
+    constexpr int kModules = 3000;
+    ModuleList list;
+    for (int i = 0; i < kModules; ++i) {
+        list.push_back(recordWithKey("QM_MOD_" + std::to_string(i)));
+    }
+    const std::string first = moduleKey(list.front().GetKey());
+    const std::string last = moduleKey(list.back().GetKey());
+    std::atomic<bool> done{false};
+    std::atomic<int> torn{0};
+    std::atomic<int> polls{0};
+    std::thread observer([&] {
+        // Reads the first module's value and then the last one's: once the first is
+        // visible, the last must be too.
+        qmreg::Hive hive(qmreg::hiveFile(qmreg::HiveId::CurrentUser), true);
+        while (!done) {
+            const bool firstSeen = hive.getValue(first, "Activated").has_value();
+            const bool lastSeen = hive.getValue(last, "Activated").has_value();
+            if (firstSeen && !lastSeen) {
+                ++torn;
+            }
+            ++polls;
+        }
+    });
+    const auto start = std::chrono::steady_clock::now();
+    qm::WriteModuleSettings(list);
+    const auto elapsed = std::chrono::steady_clock::now() - start;
+    done = true;
+    observer.join();
+    EXPECT_EQ(torn, 0) << "after " << polls << " observations";
+    EXPECT_EQ(stored(list.back().GetKey(), "Activated"), "True");
+    EXPECT_LT(elapsed, std::chrono::seconds(2))
+        << std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count() << " ms";
+}
+
+class RecordingUi : public cadhost::UiServices {
+public:
+    int messageBox(AcFrameWindow*, const std::string& text, const std::string& caption,
+                   unsigned style) override {
+        messages.push_back(caption + "|" + text + "|" + std::to_string(style));
+        return cadhost::IDOK;
+    }
+    void setWaitCursor(bool on) override { cursor.push_back(on); }
+    std::vector<std::string> messages;
+    std::vector<bool> cursor;
+};
+
+TEST_F(ModuleSettingsTest, WriteShowsTheWaitCursorMeanwhile) {
+    std::ostringstream output;
+    cadhost::Host host(cadhost::HostOptions{&output, {}});
+    auto ui = std::make_shared<RecordingUi>();
+    host.setUiServices(ui);
+    ModuleList list{recordWithKey("QM_A")};
+    qm::WriteModuleSettings(list);
+    ASSERT_FALSE(ui->cursor.empty());
+    EXPECT_TRUE(ui->cursor.front());
+    EXPECT_FALSE(ui->cursor.back());
+}
+
+TEST_F(ModuleSettingsTest, BaseModuleIsForcedOnAndReadsBackSo) {
+    store("QM_BASE", {"False", "False", "True"});
+    qm::WriteBaseModuleSettings();
+    EXPECT_EQ(stored("QM_BASE", "Activated"), "True");
+    EXPECT_EQ(stored("QM_BASE", "AutoStart"), "True");
+    EXPECT_EQ(stored("QM_BASE", "DemandLoad"), "False");
+    ModuleList list{recordWithKey("QM_BASE")};
+    qm::ReadModuleSettings(list);
+    EXPECT_EQ(flagsOf(list[0]), (Flags{true, true, false}));
+}
+
+TEST_F(ModuleSettingsTest, BaseModuleKeyThatCannotOpenIsReported) {
+    // A damaged hive file is never replaced, so no key opens.
+    qmtest::writeFile(qmreg::hiveFile(qmreg::HiveId::CurrentUser), std::string(4096, 'x'));
+    std::ostringstream output;
+    cadhost::Host host(cadhost::HostOptions{&output, {}});
+    auto ui = std::make_shared<RecordingUi>();
+    host.setUiServices(ui);
+    qm::WriteBaseModuleSettings();
+    EXPECT_EQ(ui->messages, (std::vector<std::string>{"Quillmont|Serious problems!!!!!|" +
+                                                      std::to_string(cadhost::MB_OK)}));
+}
+
+TEST_F(ModuleSettingsTest, KeysThatDoNotFitTheKeyBufferAreRefusedAndLogged) {
+    // The module key is the modules key, a separator and the module's key; 259 fits.
+    const std::size_t room =
+        qm::registry_layout::kMaxKeyPath - qm::registry_layout::modulesKey().size() - 1;
+    const struct {
+        std::size_t length;
+        bool fits;
+    } cases[] = {{room, true}, {room + 1, false}, {300, false}};
+    const std::string logFile = user_.root() + "/settings.log";
+    qm::DiagnosticLog log(logFile);
+    for (const auto& c : cases) {
+        const std::string key(c.length, 'K');
+        ModuleList list{recordWithKey(key), recordWithKey("QM_NEIGHBOUR")};
+        list[0].SetAutoStart(true);
+        qm::WriteModuleSettings(list, &log);
+        EXPECT_EQ(stored(key, "AutoStart").has_value(), c.fits) << c.length;
+        EXPECT_EQ(stored("QM_NEIGHBOUR", "AutoStart"), "False") << c.length;
+
+        list[0].SetAutoStart(false);
+        qm::ReadModuleSettings(list, &log);
+        EXPECT_EQ(list[0].GetAutoStart(), c.fits) << c.length;
+    }
+    const std::string text = qmtest::readFile(logFile);
+    EXPECT_NE(text.find("module key too long, settings not written: " + std::string(300, 'K')),
+              std::string::npos);
+    EXPECT_NE(text.find("module key too long, settings not read: " + std::string(300, 'K')),
+              std::string::npos);
+    EXPECT_EQ(text.find("not written: " + std::string(room, 'K') + "\n"), std::string::npos);
+}
+
+}  // namespace

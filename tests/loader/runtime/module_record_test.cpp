@@ -1,0 +1,171 @@
+// Module records: defaults, event marking, the base module's stop rule and the copy rule for
+// the started state.
+#include "runtime/module_record.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using qm::ModuleEvent;
+using qm::ModuleRecord;
+
+ModuleRecord loaded(bool menusLoaded) {
+    ModuleRecord r;
+    r.SetMenusLoaded(menusLoaded);
+    return r;
+}
+
+TEST(ModuleRecord, NewRecordIsActivatedAndIdle) {
+    const ModuleRecord r;
+    EXPECT_TRUE(r.GetKey().empty());
+    EXPECT_TRUE(r.GetDisplayName().empty());
+    EXPECT_EQ(r.GetMenus().Count(), 0u);
+    EXPECT_TRUE(r.GetApplications().empty());
+    EXPECT_EQ(r.GetMenusLoaded(), 0);
+    EXPECT_EQ(r.GetStarted(), 0);
+    EXPECT_EQ(r.GetPendingEvent(), qm::kEventNone);
+    EXPECT_TRUE(r.GetActivated());
+    EXPECT_FALSE(r.GetAutoStart());
+    EXPECT_FALSE(r.GetDemandLoad());
+}
+
+TEST(ModuleRecord, NullTextsClearKeyAndName) {
+    ModuleRecord r;
+    r.SetKey("QM_X");
+    r.SetDisplayName("X");
+    r.SetKey(static_cast<const char*>(nullptr));
+    r.SetDisplayName(static_cast<const char*>(nullptr));
+    EXPECT_TRUE(r.GetKey().empty());
+    EXPECT_TRUE(r.GetDisplayName().empty());
+}
+
+TEST(ModuleRecord, SetEventRefusesOnlyPointlessModuleEvents) {
+    const struct {
+        bool menusLoaded;
+        int event;
+        int stored;
+    } cases[] = {
+        {false, 0, 0}, {false, 1, 1}, {false, 2, 0}, {false, 3, 3}, {false, 4, 4}, {false, 7, 7},
+        {true, 0, 0},  {true, 1, 0},  {true, 2, 2},  {true, 3, 3},  {true, 4, 4},  {true, -1, -1},
+    };
+    for (const auto& c : cases) {
+        ModuleRecord r = loaded(c.menusLoaded);
+        r.SetEvent(qm::kEventUnloadMenu);  // an earlier mark is always replaced
+        r.SetEvent(static_cast<ModuleEvent>(c.event));
+        EXPECT_EQ(r.GetPendingEvent(), c.stored) << c.menusLoaded << "/" << c.event;
+    }
+}
+
+TEST(ModuleRecord, CanLoadWhenMenusAreNotLoadedOrLoadIsMarked) {
+    const struct {
+        bool menusLoaded;
+        ModuleEvent pending;
+        bool canLoad;
+    } cases[] = {
+        {false, qm::kEventNone, true},     {false, qm::kEventUnloadMenu, true},
+        {true, qm::kEventNone, false},     {true, qm::kEventUnloadModule, false},
+        {true, qm::kEventLoadMenu, false},
+    };
+    for (const auto& c : cases) {
+        ModuleRecord r = loaded(c.menusLoaded);
+        r.SetEvent(c.pending);
+        EXPECT_EQ(r.CanLoad(), c.canLoad) << c.menusLoaded << "/" << c.pending;
+    }
+    // Load marked while the menus were not loaded, then the menus got loaded elsewhere.
+    ModuleRecord r;
+    r.SetEvent(qm::kEventLoadModule);
+    r.SetMenusLoaded(true);
+    EXPECT_TRUE(r.CanLoad());
+}
+
+TEST(ModuleRecord, StopModuleSparesTheBaseModuleInAnyLetterCase) {
+    const struct {
+        const char* key;
+        int startedAfterStop;
+    } cases[] = {{"QM_BASE", 1},  {"qm_base", 1},  {"Qm_BaSe", 1},
+                 {"QM_BASE2", 0}, {"QM_ROADS", 0}, {"", 0}};
+    for (const auto& c : cases) {
+        ModuleRecord r;
+        r.SetKey(c.key);
+        EXPECT_TRUE(r.StartModule());
+        r.StopModule();
+        EXPECT_EQ(r.GetStarted(), c.startedAfterStop) << c.key;
+    }
+    ModuleRecord idle;
+    idle.StopModule();
+    EXPECT_EQ(idle.GetStarted(), 0);
+}
+
+TEST(ModuleRecord, StartedStateIsCarriedByStartingNotCopied) {
+    const struct {
+        bool sourceStarted;
+        std::optional<bool> targetStarted;  // nullopt: copy construction
+        int expected;
+    } cases[] = {
+        {true, std::nullopt, 1}, {false, std::nullopt, 0}, {false, true, 1},
+        {true, false, 1},        {false, false, 0},
+    };
+    for (const auto& c : cases) {
+        ModuleRecord source;
+        if (c.sourceStarted)
+            source.StartModule();
+        if (!c.targetStarted) {
+            ModuleRecord copy(source);
+            EXPECT_EQ(copy.GetStarted(), c.expected) << "copy of " << c.sourceStarted;
+            continue;
+        }
+        ModuleRecord target;
+        if (*c.targetStarted)
+            target.StartModule();
+        target = source;
+        EXPECT_EQ(target.GetStarted(), c.expected)
+            << c.sourceStarted << " onto " << *c.targetStarted;
+    }
+}
+
+TEST(ModuleRecord, CopyCarriesDefinitionSettingsStateAndMenuGroups) {
+    ModuleRecord source;
+    source.SetKey("QM_ROADS");
+    source.SetDisplayName("Road Design");
+    source.SetVersion(22, 15);
+    source.AddMenu("KRQM_Roads_enu", "Roads/Menus");
+    source.AddMenu("KRQM_Extra_enu", "Extra");
+    source.GetMenus()[1].groupName = "KRQM_EXTRA";
+    source.AddApplication(qm::QmApplication("/opt/b", "x", "exe", "", false));
+    source.AddApplication(qm::QmApplication("/opt/a", "", "arx", "CMD", true));
+    source.SetMenusLoaded(true);
+    source.SetEvent(qm::kEventUnloadMenu);
+    source.SetActivated(false);
+    source.SetAutoStart(true);
+    source.SetDemandLoad(true);
+
+    ModuleRecord target;
+    target.AddMenu("Stale", "Old");
+    target = source;
+    EXPECT_EQ(target.GetKey(), "QM_ROADS");
+    EXPECT_EQ(target.GetDisplayName(), "Road Design");
+    EXPECT_EQ(target.GetVersionMajor(), 22);
+    EXPECT_EQ(target.GetVersionMinor(), 15);
+    ASSERT_EQ(target.GetMenus().Count(), 2u);
+    EXPECT_EQ(target.GetMenus()[0].groupName, "");
+    EXPECT_EQ(target.GetMenus()[1].groupName, "KRQM_EXTRA");
+    ASSERT_EQ(target.GetApplications().size(), 2u);
+    EXPECT_EQ(target.GetApplications().begin()->GetPath(), "/opt/a");
+    EXPECT_EQ(target.GetMenusLoaded(), 1);
+    EXPECT_EQ(target.GetPendingEvent(), qm::kEventUnloadMenu);
+    EXPECT_FALSE(target.GetActivated());
+    EXPECT_TRUE(target.GetAutoStart());
+    EXPECT_TRUE(target.GetDemandLoad());
+}
+
+TEST(ModuleRecord, ApplicationSetKeepsTheFirstOfEqualPaths) {
+    ModuleRecord r;
+    EXPECT_TRUE(r.AddApplication(qm::QmApplication("/opt/tool", "first", "exe", "", false)));
+    EXPECT_FALSE(r.AddApplication(qm::QmApplication("/opt/tool", "second", "arx", "", true)));
+    EXPECT_TRUE(r.AddApplication(qm::QmApplication("/opt/Tool", "upper", "exe", "", false)));
+    ASSERT_EQ(r.GetApplications().size(), 2u);
+    EXPECT_EQ(r.GetApplications().begin()->GetArguments(), "upper");
+    EXPECT_EQ(std::next(r.GetApplications().begin())->GetArguments(), "first");
+}
+
+}  // namespace

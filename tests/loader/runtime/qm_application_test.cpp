@@ -1,0 +1,203 @@
+// Loading applications for real: programs started as child processes, ARX applications
+// loaded into an in-process host with their command run.
+#include "runtime/qm_application.h"
+
+#include <cadhost/host.h>
+#include <gtest/gtest.h>
+#include <qmtest/files.h>
+#include <qmtest/relocated_user.h>
+#include <qmtest/scoped_env.h>
+#include <qmtest/temp_dir.h>
+
+#include <chrono>
+#include <filesystem>
+#include <sstream>
+#include <thread>
+
+namespace {
+
+namespace fs = std::filesystem;
+using qm::QmApplication;
+
+std::string recorder() {
+    return qmtest::binDir() + "/qmtest_argv_recorder";
+}
+std::string testArx() {
+    return qmtest::binDir() + "/qmtest_runtime_arx.arx";
+}
+
+// Waits for a file a child process writes; nullopt when it does not appear in time.
+std::optional<std::string> waitForFile(
+    const std::string& path, std::chrono::milliseconds timeout = std::chrono::seconds(10)) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (fs::exists(path)) {
+            return qmtest::readFile(path);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return std::nullopt;
+}
+
+class ApplicationTest : public qmtest::RelocatedTest {
+protected:
+    // A copy of the recorder under name in the test's folder.
+    std::string program(const std::string& name) const {
+        const std::string path = dir_ / name;
+        fs::create_directories(fs::path(path).parent_path());
+        fs::copy_file(recorder(), path, fs::copy_options::overwrite_existing);
+        return path;
+    }
+    std::string arxLog() const { return dir_ / "arx.log"; }
+
+    qmtest::TempDir dir_;
+};
+
+TEST_F(ApplicationTest, ConstructionExpandsThePathAndKeepsTheRest) {
+    qmtest::ScopedEnv app("QM_APP_PATH", "/opt/quillmont");
+    const QmApplication relative("Bin\\tool", "-a", "exe", "CMD", true);
+    EXPECT_EQ(relative.GetPath(), "/opt/quillmont/Bin/tool");
+    EXPECT_EQ(relative.GetArguments(), "-a");
+    EXPECT_EQ(relative.GetType(), "exe");
+    EXPECT_EQ(relative.GetCommand(), "CMD");
+    EXPECT_TRUE(relative.GetModal());
+    EXPECT_EQ(QmApplication("<APPATH>/x", "", "", "", false).GetPath(), "/opt/quillmont/x");
+    EXPECT_EQ(QmApplication("/usr/bin/x", "", "", "", false).GetPath(), "/usr/bin/x");
+}
+
+TEST_F(ApplicationTest, OnlyEmptyOrExactExeTypesRunAProgram) {
+    const struct {
+        const char* type;
+        bool runs;
+    } cases[] = {{"", true},     {"exe", true},   {"EXE", false},
+                 {"Exe", false}, {"exe ", false}, {"program", false}};
+    int n = 0;
+    for (const auto& c : cases) {
+        const std::string path = program("type" + std::to_string(n++));
+        const QmApplication app(path, "ran", c.type, "", false);
+        EXPECT_EQ(app.Load(), c.runs) << '"' << c.type << '"';
+        if (c.runs) {
+            EXPECT_EQ(waitForFile(path + ".argv"), "ran\n") << c.type;
+        }
+    }
+    // Give a wrongly started program time to show up before declaring it absent.
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    for (int i = 2; i < n; ++i) {
+        EXPECT_FALSE(fs::exists(dir_ / ("type" + std::to_string(i) + ".argv"))) << i;
+    }
+}
+
+TEST_F(ApplicationTest, CommandLineIsPathSpaceArgumentsSplitTheWindowsWay) {
+    const struct {
+        const char* arguments;
+        const char* argv;
+    } cases[] = {
+        {"", ""},
+        {"one two", "one\ntwo\n"},
+        {"  one   two  ", "one\ntwo\n"},
+        {"\"three four\" five", "three four\nfive\n"},
+        {"a\\\"b c\\\\d", "a\"b\nc\\\\d\n"},
+    };
+    int n = 0;
+    for (const auto& c : cases) {
+        const std::string path = program("args" + std::to_string(n++));
+        const QmApplication app(path, c.arguments, "", "", false);
+        EXPECT_EQ(app.CommandLine(), c.arguments[0] ? path + " " + c.arguments : path);
+        ASSERT_TRUE(app.Load()) << c.arguments;
+        EXPECT_EQ(waitForFile(path + ".argv"), c.argv) << c.arguments;
+    }
+}
+
+TEST_F(ApplicationTest, UnquotedPathWithSpacesIsReadTheWindowsWay) {
+    // The path is not quoted, so the shortest reading that names a program wins: with a
+    // program at "<dir>/with" that one runs, with the rest of the path as its first argument.
+    const std::string path = program("with space/recorder");
+    ASSERT_TRUE(QmApplication(path, "x", "exe", "", false).Load());
+    EXPECT_EQ(waitForFile(path + ".argv"), "x\n");
+
+    fs::remove(path + ".argv");
+    const std::string shorter = program("with");
+    ASSERT_TRUE(QmApplication(path, "x", "exe", "", false).Load());
+    EXPECT_EQ(waitForFile(shorter + ".argv"), "space/recorder\nx\n");
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_FALSE(fs::exists(path + ".argv"));
+}
+
+TEST_F(ApplicationTest, MissingProgramFails) {
+    EXPECT_FALSE(QmApplication(dir_ / "missing", "", "exe", "", false).Load());
+    EXPECT_FALSE(QmApplication(dir_ / "missing", "", "", "", false).Load());
+}
+
+class ArxApplicationTest : public ApplicationTest {
+protected:
+    ArxApplicationTest()
+        : log_("QMTEST_ARX_LOG", arxLog()), host_(cadhost::HostOptions{&out_, {}}) {}
+    std::string logText() const {
+        return fs::exists(arxLog()) ? qmtest::readFile(arxLog()) : std::string();
+    }
+    std::ostringstream out_;
+    qmtest::ScopedEnv log_;
+    cadhost::Host host_;
+};
+
+TEST_F(ArxApplicationTest, LoadsAndRunsItsCommand) {
+    const struct {
+        const char* what;
+        const char* command;
+        bool loaded;
+        const char* log;
+    } cases[] = {
+        {"with command", "QMTEST_ARX_HELLO", true, "init\ncommand\n"},
+        // Already loaded: the host reports success and the command runs again.
+        {"again", "QMTEST_ARX_HELLO", true, "init\ncommand\ncommand\n"},
+        {"unknown command", "NO_SUCH_COMMAND", true, "init\ncommand\ncommand\n"},
+        {"no command", "", true, "init\ncommand\ncommand\n"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(QmApplication(testArx(), "", "arx", c.command, false).Load(), c.loaded) << c.what;
+        EXPECT_EQ(logText(), c.log) << c.what;
+    }
+}
+
+TEST_F(ArxApplicationTest, OnlyExactArxTypeAndLoadableFilesCount) {
+    EXPECT_FALSE(QmApplication(testArx(), "", "Arx", "QMTEST_ARX_HELLO", false).Load());
+    EXPECT_FALSE(QmApplication(testArx(), "", "ARX", "", false).Load());
+    EXPECT_EQ(logText(), "");
+    EXPECT_FALSE(QmApplication(dir_ / "missing.arx", "", "arx", "", false).Load());
+    EXPECT_FALSE(QmApplication(recorder(), "", "arx", "", false).Load());  // no entry point
+    {
+        qmtest::ScopedEnv fail("QMTEST_ARX_FAIL_INIT", "1");
+        EXPECT_FALSE(QmApplication(testArx(), "", "arx", "QMTEST_ARX_HELLO", false).Load());
+    }
+    EXPECT_EQ(logText(), "");
+}
+
+TEST_F(ArxApplicationTest, SetOrderDecidesAndTheFirstFailureStops) {
+    // Paths sort as a < b < c: a failing ARX at b stops everything after it.
+    const struct {
+        const char* program;
+        bool programRuns;
+    } cases[] = {{"a_prog", true}, {"c_prog", false}};
+    for (const auto& c : cases) {
+        qm::ApplicationSet set;
+        const std::string prog = program(c.program);
+        set.insert(QmApplication(dir_ / "b_missing.arx", "", "arx", "", false));
+        set.insert(QmApplication(prog, "", "", "", false));
+        EXPECT_FALSE(qm::LoadApplications(set)) << c.program;
+        if (c.programRuns) {
+            EXPECT_TRUE(waitForFile(prog + ".argv").has_value()) << c.program;
+        } else {
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            EXPECT_FALSE(fs::exists(prog + ".argv")) << c.program;
+        }
+    }
+    qm::ApplicationSet both;
+    both.insert(QmApplication(testArx(), "", "arx", "QMTEST_ARX_HELLO", false));
+    both.insert(QmApplication(program("0_first"), "", "exe", "", false));
+    EXPECT_TRUE(qm::LoadApplications(both));
+    EXPECT_EQ(logText(), "init\ncommand\n");
+    EXPECT_TRUE(waitForFile(dir_ / "0_first.argv").has_value());
+    EXPECT_TRUE(qm::LoadApplications(qm::ApplicationSet{}));
+}
+
+}  // namespace

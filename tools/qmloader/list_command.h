@@ -1,0 +1,26 @@
+#pragma once
+// qmloader list: the catalogue as the loader builds it at start-up, with each module's
+// settings for the current user.
+#include <ostream>
+#include <string>
+
+namespace qm {
+class DiagnosticLog;
+}
+
+namespace qmloader {
+
+struct ListOptions {
+    std::string config;  // as the loader's catalogue context holds it
+    std::string language;
+    std::string definitionsFolder;
+    bool json = false;
+    qm::DiagnosticLog* log = nullptr;
+};
+
+// Writes the modules on out (text, or one JSON array) and the catalogue's error text, if
+// any, on err. Writes nothing to the registry beyond the module keys that reading the
+// definitions creates. Returns 0 when the catalogue holds a module, else 1.
+int RunList(const ListOptions& options, std::ostream& out, std::ostream& err);
+
+}  // namespace qmloader
