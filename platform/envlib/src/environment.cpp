@@ -19,13 +19,20 @@ std::string env(const char* name) {
     return v ? v : "";
 }
 
-// A string from the kernel services key, or fallback when it is missing or empty. A damaged
-// store reads as missing: the product must still start with its defaults.
+// A string from the kernel services key, or fallback when it is missing or empty. A brand-new
+// user has no such values: they are written with their defaults on first use, as a per-user
+// installation step would, so that components reading the key directly (the installation
+// checker) find a complete set-up. A damaged store reads as missing and is not written: the
+// product must still start with its defaults.
 std::string kernelSetting(const char* name, const char* fallback) {
     QmEnWinRegistry registry;
     std::string value;
+    bool present = false;
     if (registry.OpenKey(kQmEnHKeyCurrentUser, kKernelServicesKey, false)) {
-        registry.ReadString(name, value);
+        present = registry.ReadString(name, value);
+    }
+    if (!present && registry.OpenKey(kQmEnHKeyCurrentUser, kKernelServicesKey, true)) {
+        registry.WriteString(name, fallback);
     }
     return value.empty() ? fallback : value;
 }

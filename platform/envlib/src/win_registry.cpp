@@ -49,7 +49,8 @@ bool QmEnWinRegistry::OpenKey(QmEnHKey root, const std::string& subkey, bool cre
         return false;
     open_ = guarded([&] {
         qmreg::Hive& store = qmreg::Hive::forThread(*hive);
-        return create ? store.createKey(subkey) : store.keyExists(subkey);
+        // A hive this user may only read still opens its existing keys; writes then fail.
+        return create && store.writable() ? store.createKey(subkey) : store.keyExists(subkey);
     });
     if (open_) {
         root_ = root;

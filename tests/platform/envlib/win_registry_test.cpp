@@ -69,6 +69,10 @@ struct ReadCase {
     bool longReads;
 };
 
+void PrintTo(const ReadCase& c, std::ostream* os) {
+    *os << c.label;
+}
+
 class TypedReadTest : public WinRegistryTest, public ::testing::WithParamInterface<ReadCase> {};
 
 TEST_P(TypedReadTest, ReadsSucceedOnlyForTheirTypeAndLeaveOutAloneOtherwise) {

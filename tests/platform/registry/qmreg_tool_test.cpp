@@ -78,6 +78,10 @@ struct ExitCase {
     const char* message;  // expected in stderr
 };
 
+void PrintTo(const ExitCase& c, std::ostream* os) {
+    *os << c.label;
+}
+
 class QmregExitTest : public QmregTest, public ::testing::WithParamInterface<ExitCase> {};
 
 TEST_P(QmregExitTest, ReportsFailuresWithTheirExitCode) {

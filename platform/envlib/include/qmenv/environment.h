@@ -6,7 +6,8 @@
 // Sources, read afresh on every call:
 //  - installation folder: $QM_APP_PATH, else the sample installation built in;
 //  - configuration and language: HKCU\<registry key>\Kernel Services, values "Current Config"
-//    and "Language"; "Default" and "enu" when absent;
+//    and "Language"; "Default" and "enu" when absent, and then written with those defaults
+//    so that a brand-new user gets a complete set-up;
 //  - user data: $APPDATA/Brenvik/Quillmont/22.15/<configuration>, with $XDG_DATA_HOME (or
 //    ~/.local/share) standing in for a missing $APPDATA.
 #include <cstdint>
