@@ -78,7 +78,9 @@ bool MenuGroupStore::write(const std::vector<std::string>& paths) const {
     if (fd < 0) {
         return false;
     }
-    const bool written = writeAll(fd, content) && ::fsync(fd) == 0;
+    // No fsync: the rename already keeps other processes from seeing half a list, and losing
+    // the newest list to a power failure only forgets which menus to restore.
+    const bool written = writeAll(fd, content);
     const bool closed = ::close(fd) == 0;
     if (!written || !closed || std::rename(temp.c_str(), file_.c_str()) != 0) {
         std::remove(temp.c_str());

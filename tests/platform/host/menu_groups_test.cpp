@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <thread>
 
 #include "host_fixture.h"
 #include "qmtest/files.h"
@@ -139,6 +140,39 @@ TEST_F(MenuGroupsTest, TheUserRemembersLoadedMenusAndRestoresThoseThatStillLoad)
     host_.restoreMenuGroups();
     EXPECT_THAT(names(), ElementsAre("C", "A"));
     EXPECT_EQ(rememberedList(), c + "\n" + a + "\n");
+}
+
+// Programs of the product family switch menus from their own threads.
+TEST_F(MenuGroupsTest, ThreadsMayLoadAndUnloadConcurrently) {
+    constexpr int kThreads = 4;
+    constexpr int kRounds = 20;
+    std::vector<std::string> files;
+    for (int t = 0; t < kThreads; ++t) {
+        const std::string name = "T" + std::to_string(t);
+        files.push_back(menu(name + ".mnu", "***MENUGROUP=" + name + "\n"));
+    }
+    std::vector<std::thread> threads;
+    std::atomic<int> failures{0};
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([&, t] {
+            std::shared_ptr<IAcadMenuGroups> groups;
+            acedGetAcadWinApp()->get_MenuGroups(groups);
+            for (int round = 0; round < kRounds; ++round) {
+                std::shared_ptr<IAcadMenuGroup> group;
+                std::int32_t count = 0;
+                if (groups->Load(files[t], false, group) != S_OK || group->Unload() != S_OK ||
+                    groups->get_Count(count) != S_OK || count > kThreads) {
+                    ++failures;
+                }
+            }
+        });
+    }
+    for (auto& thread : threads) {
+        thread.join();
+    }
+    EXPECT_EQ(failures, 0);
+    EXPECT_THAT(names(), IsEmpty());
+    EXPECT_EQ(rememberedList(), "");
 }
 
 }  // namespace
