@@ -12,8 +12,6 @@ const std::string kEmpty;
 
 LaunchrigApi::LaunchrigApi() : impl_(new (std::nothrow) StartUpCheckerImpl(*this)) {}
 
-LaunchrigApi::LaunchrigApi(NoImplementation) {}
-
 LaunchrigApi::~LaunchrigApi() = default;
 
 void LaunchrigApi::SetRootDirectory(const std::string& root) {

@@ -42,11 +42,6 @@ public:
     // Detail of the last failure that left no report line; see StartUpCheckerLib.
     const std::string& lastFailure() const;
 
-protected:
-    // For tests of the degraded state: an object whose implementation is missing.
-    struct NoImplementation {};
-    explicit LaunchrigApi(NoImplementation);
-
 private:
     std::unique_ptr<StartUpCheckerImpl> impl_;
 };

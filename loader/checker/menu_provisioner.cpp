@@ -80,9 +80,10 @@ private:
     StartUpCheckerLib& checker_;
 };
 
-}  // namespace
-
-std::string MenuProvisioner::applicationDataFolder() {
+// The per-user application-data folder: $APPDATA, else the XDG data folder, the same fallback
+// the environment library uses, so that the copies land where the loader looks for them.
+// Empty when none can be determined.
+std::string applicationDataFolder() {
     for (const char* name : {"APPDATA", "XDG_DATA_HOME"}) {
         const char* value = std::getenv(name);
         if (value && *value) {
@@ -95,6 +96,8 @@ std::string MenuProvisioner::applicationDataFolder() {
     }
     return {};
 }
+
+}  // namespace
 
 std::optional<MenuProvisioner::Patterns> MenuProvisioner::derivePatterns(
     const std::string& menuName) {

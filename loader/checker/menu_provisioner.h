@@ -29,10 +29,7 @@ public:
     // and folders that would reach outside the user's menus folder or the module folder.
     bool Provision(const std::string& moduleFolder, const std::string& menuName, bool update);
 
-    // The per-user application-data folder: $APPDATA, else the XDG data folder (the same
-    // fallback the environment library uses). Empty when none can be determined.
-    static std::string applicationDataFolder();
-
+private:
     struct Patterns {
         std::string language;          // the three-letter code inside the name
         std::string menuPattern;       // the menu file itself
@@ -42,7 +39,6 @@ public:
     // for its tail, containing a separator, "." or "..").
     static std::optional<Patterns> derivePatterns(const std::string& menuName);
 
-private:
     bool DirectoryCopy(const std::string& source, const std::string& destinationBase,
                        const std::string& pattern, const std::vector<std::string>& suffixes,
                        int depth);

@@ -13,9 +13,6 @@ public:
     void NotifyMessage(const std::string&, int) override {}
     void NotifyProgress(const std::string&, int) override {}
     void NotifyFinished(bool) override {}
-
-protected:
-    explicit MyLaunchrigApi(NoImplementation tag) : LaunchrigApi(tag) {}
 };
 
 }  // namespace qm

@@ -105,14 +105,4 @@ TEST_F(InstallationSetupTest, MessageFileOverridesTextsOfItsSection) {
     EXPECT_EQ(checker_.report(), "\nSchluessel fehlt: \"" + kKeyText + "\"");
 }
 
-TEST(LaunchrigApiTest, WithoutImplementationEveryOperationFails) {
-    struct Degraded : qm::MyLaunchrigApi {
-        Degraded() : MyLaunchrigApi(NoImplementation{}) {}
-    } api;
-    api.SetRootDirectory("/");
-    EXPECT_FALSE(api.MenuCheck("Mod", "KRQM_Mod_enu"));
-    EXPECT_FALSE(api.MenuUpdate("Mod", "KRQM_Mod_enu"));
-    EXPECT_EQ(api.report(), "");
-}
-
 }  // namespace
