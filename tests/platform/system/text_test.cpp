@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -65,16 +64,6 @@ INSTANTIATE_TEST_SUITE_P(
         OrderCase{"difference after shared lead byte", "\xEF\xBF\xBD", "\xEF\xBC\x81", 1},
         OrderCase{"prefix before longer", "ab", "ab\xF0\x9F\x98\x80", -1}),
     [](const auto& info) { return "case" + std::to_string(info.index); });
-
-TEST(CompareUtf16, SortsAMixedListAsUtf16Would) {
-    std::vector<std::string> names = {"\xEF\xBC\xA1", "Zeta",         "\xF0\x9F\x93\x81",
-                                      "alpha",        "\xE4\xB8\xAD", "\xC3\x84"};
-    std::sort(names.begin(), names.end(),
-              [](const auto& a, const auto& b) { return qmsys::compareUtf16(a, b) < 0; });
-    const std::vector<std::string> expected = {
-        "Zeta", "alpha", "\xC3\x84", "\xE4\xB8\xAD", "\xF0\x9F\x93\x81", "\xEF\xBC\xA1"};
-    EXPECT_EQ(names, expected);
-}
 
 TEST(CompareUtf16, MalformedTextStillOrdersConsistently) {
     const std::string broken = "a\xF0\x9F";  // truncated four-byte sequence
