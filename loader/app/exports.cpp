@@ -5,9 +5,9 @@
 #include <cadhost/arx.h>
 
 #include "app/module_loader_app.h"
-#include "app/extra_menu.h"
 #include "app/startup_sequence.h"
-#ifdef QM_HAVE_UI
+#if defined(QM_HAVE_UI) && __has_include("ui/module_loader_command.h")
+#define QM_UI_COMMAND 1
 #include "ui/module_loader_command.h"
 #endif
 
@@ -20,7 +20,7 @@ void moduleLoaderCommand();
 qm::CQmModuleLoaderApp theApp(&moduleLoaderCommand, &qm::RunStartupSequence);
 
 void moduleLoaderCommand() {
-#ifdef QM_HAVE_UI
+#ifdef QM_UI_COMMAND
     qm::ui::RunModuleLoaderCommand(theApp.context());
 #endif
 }
@@ -34,10 +34,22 @@ QM_EXPORT AcRx::AppRetCode acrxEntryPoint(AcRx::AppMsgCode msg, void* pkt) {
 }
 
 // Host API version the module loader is built for: release 24 in the upper half.
-QM_EXPORT int acrxGetApiVersion() { return 0x00180000; }
+QM_EXPORT int acrxGetApiVersion() {
+    return 0x00180000;
+}
 
-QM_EXPORT bool loadQCOMenu() { return qm::LoadQcoMenu(theApp.context()); }
+QM_EXPORT bool loadQCOMenu() {
+    return theApp.context().qcoMenu().LoadQcoMenu();
+}
 
-QM_EXPORT bool unloadQCOMenu() { return qm::UnloadQcoMenu(theApp.context()); }
+QM_EXPORT bool unloadQCOMenu() {
+    return theApp.context().qcoMenu().UnloadQcoMenu();
+}
+
+// The start-up report (one line per module brought up, then a total), for hosts that offer
+// to print it. Valid until the next start-up.
+QM_EXPORT const char* qmStartupProfile() {
+    return theApp.context().startupProfile().c_str();
+}
 
 }  // extern "C"

@@ -25,7 +25,11 @@ int answer(std::string_view valueName) {
 
 }  // namespace
 
-int CheckCommandlineSetting() { return answer(names::kValueCheckCommandLine); }
-int CheckInsUnitsDefSourceSetting() { return answer(names::kValueCheckInsUnits); }
+int CheckCommandlineSetting() {
+    return answer(names::kValueCheckCommandLine);
+}
+int CheckInsUnitsDefSourceSetting() {
+    return answer(names::kValueCheckInsUnits);
+}
 
 }  // namespace qm

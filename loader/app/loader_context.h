@@ -1,10 +1,17 @@
 #pragma once
 // The module loader's process-wide state, in one object. The application object owns exactly
 // one; tests build their own. Nothing else in the loader keeps state between calls.
+//
+// Members are created in dependency order (log first) and destroyed in reverse, so the menu
+// objects never outlive the log or the lock they use.
 #include <memory>
 #include <string>
 
 #include "environment/diagnostic_log.h"
+#include "runtime/menu_group_automation.h"
+#include "runtime/menu_manager.h"
+#include "runtime/module_list.h"
+#include "runtime/qco_menu.h"
 
 namespace qmsys {
 class ExistenceMarker;
@@ -22,6 +29,14 @@ public:
     LoaderContext& operator=(const LoaderContext&) = delete;
 
     DiagnosticLog& log() { return *log_; }
+    MenuGroupAutomation& menuGroups() { return menuGroups_; }
+    MenuManager& menus() { return menus_; }
+    QcoMenu& qcoMenu() { return qco_; }
+
+    // The installation's modules in catalogue order; filled once by the start-up sequence.
+    ModuleList& modules() { return modules_; }
+    // Drops every module record; nothing is unloaded from the host.
+    void clearModules() { modules_.clear(); }
 
     // Key of the base module; set at initialisation, before the start-up sequence.
     const std::string& baseModuleKey() const { return baseModuleKey_; }
@@ -32,8 +47,10 @@ public:
     bool autostartOverride() const { return autostartOverride_; }
     void setAutostartOverride(bool on) { autostartOverride_ = on; }
 
-    // Drops every module record; nothing is unloaded from the host.
-    void clearModules();
+    // What the last start-up sequence did, one line per module brought up and a total; empty
+    // before it ran. Hosts may print it on request.
+    const std::string& startupProfile() const { return startupProfile_; }
+    void setStartupProfile(std::string text) { startupProfile_ = std::move(text); }
 
     // The single-instance marker; held from initialisation until the context dies.
     void holdInstanceMarker(std::unique_ptr<qmsys::ExistenceMarker> marker);
@@ -41,8 +58,13 @@ public:
 
 private:
     std::unique_ptr<DiagnosticLog> log_;
+    MenuGroupAutomation menuGroups_;
+    MenuManager menus_;
+    QcoMenu qco_;
+    ModuleList modules_;
     std::unique_ptr<qmsys::ExistenceMarker> marker_;
     std::string baseModuleKey_;
+    std::string startupProfile_;
     bool autostartOverride_ = false;
 };
 

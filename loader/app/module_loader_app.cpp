@@ -20,8 +20,13 @@ constexpr LispEntry kLispTable[] = {
 
 CQmModuleLoaderApp::CQmModuleLoaderApp(AcRxFunctionPtr command,
                                        std::function<void(LoaderContext&)> startup)
-    : command_{names::kCommandGroup.data(), names::kCommandName.data(), names::kCommandName.data(),
-               ACRX_CMD_MODAL, command, nullptr, -1},
+    : command_{names::kCommandGroup.data(),
+               names::kCommandName.data(),
+               names::kCommandName.data(),
+               ACRX_CMD_MODAL,
+               command,
+               nullptr,
+               -1},
       startup_(std::move(startup)) {}
 
 CQmModuleLoaderApp::~CQmModuleLoaderApp() = default;
@@ -30,7 +35,9 @@ std::span<const cadhost::ArxCommandEntry> CQmModuleLoaderApp::commandTable() con
     return {&command_, 1};
 }
 
-std::span<const LispEntry> CQmModuleLoaderApp::lispTable() { return kLispTable; }
+std::span<const LispEntry> CQmModuleLoaderApp::lispTable() {
+    return kLispTable;
+}
 
 AcRx::AppRetCode CQmModuleLoaderApp::On_kInitAppMsg(void* pkt) {
     AcRxArxApp::On_kInitAppMsg(pkt);

@@ -1,7 +1,175 @@
 #include "app/startup_sequence.h"
 
+#include <cadhost/arx.h>
+#include <cadhost/services.h>
+#include <qmenv/environment.h>
+
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "catalogue/catalogue.h"
+#include "catalogue/module_settings.h"
+#include "environment/names.h"
+#include "environment/registry_layout.h"
+#include "runtime/module_events.h"
+#include "ui/resource_strings.h"
+
 namespace qm {
 
-void RunStartupSequence(LoaderContext&) {}
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double msSince(Clock::time_point start) {
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+// Notes a configuration change since the last start. Product menu groups belong to the
+// configuration they were loaded for, so after a change (or on a user's first start) they
+// all go. The comparison is exact: a change of letter case counts.
+void handleConfigurationChange(LoaderContext& context, const std::string& current) {
+    const std::string key = registry_layout::recentConfigKey();
+    const std::string value(names::kValueCurrentConfig);
+    std::string recorded;
+    {
+        QmEnWinRegistry reg;
+        if (reg.OpenKey(kQmEnHKeyCurrentUser, key, false)) {
+            reg.ReadString(value, recorded);
+        }
+    }
+    if (recorded != current) {
+        context.log().write("startup", "configuration changed from \"" + recorded + "\" to \"" +
+                                           current + "\": unloading product menu groups");
+        context.menuGroups().UnloadProductMenuGroups();
+    }
+    QmEnWinRegistry reg;
+    if (reg.OpenKey(kQmEnHKeyCurrentUser, key, true)) {
+        reg.WriteString(value, current);
+    }
+}
+
+// The machine-wide override: when set, modules that start with the host get their menus and
+// applications but are not started. Read from the machine hive only.
+bool readAutostartOverride() {
+    QmEnWinRegistry reg;
+    std::int32_t value = 0;
+    if (reg.OpenKey(kQmEnHKeyLocalMachine, registry_layout::moduleLoaderKey(), false) &&
+        reg.ReadLong(std::string(names::kValueAutostartDisable), value)) {
+        return value != 0;
+    }
+    return false;
+}
+
+bool safeModeRequested() {
+    const char* v = std::getenv("QM_SAFE_MODE");
+    return v && std::string(v) == "1";
+}
+
+std::string formatProfileLine(const ModuleRecord& record, double menusMs, double appsMs,
+                              const char* outcome) {
+    char buf[160];
+    std::snprintf(buf, sizeof buf, "  menus %8.1f ms  applications %8.1f ms  %s", menusMs, appsMs,
+                  outcome);
+    return record.GetDisplayName() + " (" + record.GetKey() + ")" + buf + "\n";
+}
+
+// Brings up every module that starts with the host. Returns whether the base module was among
+// them (its key compared exactly). Each module's timing and failures go to the profile and,
+// when enabled, the diagnostic log; nothing is reported to the user.
+bool bringUpModules(LoaderContext& context, std::string& profile) {
+    bool baseBroughtUp = false;
+    const auto total = Clock::now();
+    int count = 0;
+    for (ModuleRecord& record : context.modules()) {
+        if (!record.GetAutoStart()) {
+            continue;  // also every module that is not activated
+        }
+        if (!record.GetDemandLoad() && !context.autostartOverride()) {
+            record.StartModule();
+        }
+        auto start = Clock::now();
+        const bool menusOk = LoadModuleMenus(record, context.menus());
+        const double menusMs = msSince(start);
+        start = Clock::now();
+        const bool appsOk = LoadApplications(record.GetApplications());
+        const double appsMs = msSince(start);
+        if (record.GetKey() == names::kBaseModuleKey) {
+            baseBroughtUp = true;
+        }
+        const char* outcome = menusOk && appsOk     ? "ok"
+                              : !menusOk && !appsOk ? "menus and applications failed"
+                              : !menusOk            ? "menus failed"
+                                                    : "applications failed";
+        const std::string line = formatProfileLine(record, menusMs, appsMs, outcome);
+        profile += line;
+        context.log().write("startup", line.substr(0, line.size() - 1));
+        ++count;
+    }
+    char buf[96];
+    std::snprintf(buf, sizeof buf, "Total: %d module(s) brought up in %.1f ms\n", count,
+                  msSince(total));
+    profile += buf;
+    return baseBroughtUp;
+}
+
+// No module definition could be read: the one message of the sequence.
+void reportEmptyCatalogue(const std::string& errorText) {
+    QmEnResourceLoader resources(names::kResourceModule.data());
+    resources.Activate(nullptr);
+    std::string text = ui::NoModulesMessage(QmEnGetAppPath());
+    if (!errorText.empty()) {
+        text += "\n\n" + errorText;
+    }
+    cadhost::messageBox(acedGetAcadFrame(), text, std::string(names::kMessageCaption),
+                        cadhost::MB_ICONERROR | cadhost::MB_OK);
+}
+
+}  // namespace
+
+void RunStartupSequence(LoaderContext& context) {
+    const auto started = Clock::now();
+    const std::string config = QmEnGetCurrentConfig();
+
+    handleConfigurationChange(context, config);
+    WriteBaseModuleSettings();
+
+    const CatalogueContext catalogue =
+        MakeCatalogueContext(config, QmEnGetLanguageCode(), &context.log());
+    const std::string folder = QmEnBuildFilename("Zadod\\Modules", kQmEnBaseAppPath, 0);
+    std::string errorText;
+    bool baseBroughtUp = false;
+    std::string profile;
+
+    if (LoadCatalogue(catalogue, folder, std::string(names::kDefinitionExtension),
+                      context.modules(), errorText)) {
+        ReadModuleSettings(context.modules(), &context.log());
+        context.setAutostartOverride(readAutostartOverride());
+        if (safeModeRequested()) {
+            cadhost::messageBox(acedGetAcadFrame(),
+                                "Safe mode: no module is brought up in this session. Unset "
+                                "QM_SAFE_MODE to start modules with the host again.",
+                                std::string(names::kMessageCaption),
+                                cadhost::MB_ICONINFORMATION | cadhost::MB_OK);
+            context.log().write("startup", "safe mode: modules not brought up");
+        } else {
+            baseBroughtUp = bringUpModules(context, profile);
+            context.menus().UnloadStaleModuleMenus(context.modules());
+        }
+    } else {
+        context.log().write("startup", "no module definition found in " + folder +
+                                           (errorText.empty() ? "" : ": " + errorText));
+        reportEmptyCatalogue(errorText);
+    }
+
+    context.menus().RemoveExtraMenu();
+    context.menus().ProvideLoaderMenu(baseBroughtUp);
+
+    char total[96];
+    std::snprintf(total, sizeof total, "Start-up sequence: %.1f ms\n", msSince(started));
+    context.setStartupProfile(profile + total);
+}
 
 }  // namespace qm

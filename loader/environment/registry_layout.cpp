@@ -4,10 +4,18 @@
 
 namespace qm::registry_layout {
 
-std::string recentConfigKey() { return QmEnGetRegistryKey() + "\\ModuleLoader\\Startup\\Recent"; }
-std::string moduleLoaderKey() { return QmEnGetRegistryKey() + "\\ModuleLoader"; }
-std::string baseSettingsKey() { return QmEnGetRegistryKey() + "\\Base"; }
-std::string modulesKey() { return QmEnGetRegistryKey() + "\\Quillmont modules"; }
+std::string recentConfigKey() {
+    return QmEnGetRegistryKey() + "\\ModuleLoader\\Startup\\Recent";
+}
+std::string moduleLoaderKey() {
+    return QmEnGetRegistryKey() + "\\ModuleLoader";
+}
+std::string baseSettingsKey() {
+    return QmEnGetRegistryKey() + "\\Base";
+}
+std::string modulesKey() {
+    return QmEnGetRegistryKey() + "\\Quillmont modules";
+}
 
 std::string moduleKey(std::string_view keyname) {
     std::string key = modulesKey();

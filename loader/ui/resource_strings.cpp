@@ -60,7 +60,13 @@ std::string NoModulesMessage(const std::string& appPath) {
     if (!format) {
         return {};
     }
-    return path::tidy(FormatText(*format, {appPath}));
+    // The folder is tidied on its own, with its trailing separators dropped, so that the
+    // text shows one separator before "Zadod" while a leading "//" of the path survives.
+    std::string folder = path::tidy(appPath);
+    while (folder.size() > 1 && folder.back() == '/') {
+        folder.pop_back();
+    }
+    return FormatText(*format, {folder});
 }
 
 }  // namespace qm::ui

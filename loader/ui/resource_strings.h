@@ -27,8 +27,9 @@ std::string ResourceString(StringId id);
 std::string FormatText(std::string_view format, std::initializer_list<std::string_view> args);
 
 // The message for an installation without readable module definitions: string 6041 formatted
-// with the installation folder, then tidied (doubled separators collapsed except within the
-// first two characters, so a leading "//" survives). Empty when the string cannot be loaded.
+// with the installation folder, tidied (doubled separators collapsed except within its first
+// two characters, so a leading "//" survives) and without trailing separators. Empty when the
+// string cannot be loaded.
 std::string NoModulesMessage(const std::string& appPath);
 
 }  // namespace qm::ui

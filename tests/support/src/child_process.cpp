@@ -52,9 +52,11 @@ Spawned spawn(const std::vector<std::string>& argv, const std::vector<std::strin
     }
     std::vector<std::string> env = mergedEnvironment(extraEnv);
     std::vector<char*> cargv, cenv;
-    for (auto& a : argv) cargv.push_back(const_cast<char*>(a.c_str()));
+    for (auto& a : argv)
+        cargv.push_back(const_cast<char*>(a.c_str()));
     cargv.push_back(nullptr);
-    for (auto& e : env) cenv.push_back(const_cast<char*>(e.c_str()));
+    for (auto& e : env)
+        cenv.push_back(const_cast<char*>(e.c_str()));
     cenv.push_back(nullptr);
 
     pid_t pid = fork();
@@ -77,8 +79,10 @@ Spawned spawn(const std::vector<std::string>& argv, const std::vector<std::strin
 }
 
 int decodeStatus(int status) {
-    if (WIFEXITED(status)) return WEXITSTATUS(status);
-    if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
+    if (WIFEXITED(status))
+        return WEXITSTATUS(status);
+    if (WIFSIGNALED(status))
+        return 128 + WTERMSIG(status);
     return -1;
 }
 
@@ -105,7 +109,8 @@ ProcessResult runProcess(const std::vector<std::string>& argv, const ProcessOpti
         }
         pollfd fds[3] = {{s.out, POLLIN, 0}, {s.err, POLLIN, 0}, {s.in, POLLOUT, 0}};
         int n = poll(fds, s.in >= 0 ? 3 : 2, static_cast<int>(left.count()));
-        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && errno == EINTR)
+            continue;
         for (int i = 0; i < 2; ++i) {
             if (fds[i].fd >= 0 && (fds[i].revents & (POLLIN | POLLHUP | POLLERR))) {
                 char buf[65536];
@@ -121,7 +126,8 @@ ProcessResult runProcess(const std::vector<std::string>& argv, const ProcessOpti
         }
         if (s.in >= 0 && (fds[2].revents & (POLLOUT | POLLERR | POLLHUP))) {
             ssize_t w = write(s.in, options.input.data() + written, options.input.size() - written);
-            if (w > 0) written += static_cast<size_t>(w);
+            if (w > 0)
+                written += static_cast<size_t>(w);
             if (w < 0 || written == options.input.size()) {
                 close(s.in);
                 s.in = -1;
@@ -129,7 +135,8 @@ ProcessResult runProcess(const std::vector<std::string>& argv, const ProcessOpti
         }
     }
     for (int fd : {s.in, s.out, s.err}) {
-        if (fd >= 0) close(fd);
+        if (fd >= 0)
+            close(fd);
     }
     int status = 0;
     while (waitpid(s.pid, &status, 0) < 0 && errno == EINTR) {
@@ -146,7 +153,8 @@ BackgroundProcess::BackgroundProcess(const std::vector<std::string>& argv,
     inFd_ = s.in;
     outFd_ = s.out;
     close(s.err);
-    if (!options.input.empty()) writeInput(options.input);
+    if (!options.input.empty())
+        writeInput(options.input);
 }
 
 BackgroundProcess::~BackgroundProcess() {
@@ -154,12 +162,15 @@ BackgroundProcess::~BackgroundProcess() {
         kill(SIGKILL);
         wait();
     }
-    if (inFd_ >= 0) close(inFd_);
-    if (outFd_ >= 0) close(outFd_);
+    if (inFd_ >= 0)
+        close(inFd_);
+    if (outFd_ >= 0)
+        close(outFd_);
 }
 
 void BackgroundProcess::drain(std::chrono::milliseconds waitFor) {
-    if (outFd_ < 0) return;
+    if (outFd_ < 0)
+        return;
     pollfd fd{outFd_, POLLIN, 0};
     if (poll(&fd, 1, static_cast<int>(waitFor.count())) > 0) {
         char buf[4096];
@@ -177,7 +188,8 @@ bool BackgroundProcess::waitForOutput(const std::string& text, std::chrono::mill
     const auto deadline = Clock::now() + timeout;
     while (out_.find(text) == std::string::npos) {
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-        if (left.count() <= 0 || outFd_ < 0) return out_.find(text) != std::string::npos;
+        if (left.count() <= 0 || outFd_ < 0)
+            return out_.find(text) != std::string::npos;
         drain(std::min(left, std::chrono::milliseconds(100)));
     }
     return true;
@@ -187,7 +199,8 @@ void BackgroundProcess::writeInput(const std::string& text) {
     size_t done = 0;
     while (inFd_ >= 0 && done < text.size()) {
         ssize_t w = write(inFd_, text.data() + done, text.size() - done);
-        if (w <= 0) break;
+        if (w <= 0)
+            break;
         done += static_cast<size_t>(w);
     }
 }
@@ -208,7 +221,8 @@ void BackgroundProcess::kill(int sig) {
 
 int BackgroundProcess::wait() {
     if (!reaped_) {
-        while (outFd_ >= 0) drain(std::chrono::milliseconds(100));
+        while (outFd_ >= 0)
+            drain(std::chrono::milliseconds(100));
         int status = 0;
         while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
         }

@@ -45,7 +45,11 @@ std::vector<std::string> RelocatedUser::environment() const {
     return env;
 }
 
-std::string binDir() { return envOr("QM_BIN_DIR", "build/bin"); }
-std::string sourceDir() { return envOr("QM_SOURCE_DIR", "."); }
+std::string binDir() {
+    return envOr("QM_BIN_DIR", "build/bin");
+}
+std::string sourceDir() {
+    return envOr("QM_SOURCE_DIR", ".");
+}
 
 }  // namespace qmtest

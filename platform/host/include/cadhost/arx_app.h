@@ -43,22 +43,38 @@ public:
     // Routes a message to its handler. Codes above kEndDialogMsg are ignored (kRetOK).
     AcRx::AppRetCode dispatch(AcRx::AppMsgCode msg, void* pkt) {
         switch (msg) {
-            case AcRx::kNullMsg: return On_kNullMsg(pkt);
-            case AcRx::kInitAppMsg: return On_kInitAppMsg(pkt);
-            case AcRx::kUnloadAppMsg: return On_kUnloadAppMsg(pkt);
-            case AcRx::kLoadDwgMsg: return On_kLoadDwgMsg(pkt);
-            case AcRx::kUnloadDwgMsg: return On_kUnloadDwgMsg(pkt);
-            case AcRx::kInvkSubrMsg: return On_kInvkSubrMsg(pkt);
-            case AcRx::kCfgMsg: return On_kCfgMsg(pkt);
-            case AcRx::kEndMsg: return On_kEndMsg(pkt);
-            case AcRx::kQuitMsg: return On_kQuitMsg(pkt);
-            case AcRx::kSaveMsg: return On_kSaveMsg(pkt);
-            case AcRx::kDependencyMsg: return On_kDependencyMsg(pkt);
-            case AcRx::kNoDependencyMsg: return On_kNoDependencyMsg(pkt);
-            case AcRx::kOleUnloadAppMsg: return On_kOleUnloadAppMsg(pkt);
-            case AcRx::kPreQuitMsg: return On_kPreQuitMsg(pkt);
-            case AcRx::kInitDialogMsg: return On_kInitDialogMsg(pkt);
-            case AcRx::kEndDialogMsg: return On_kEndDialogMsg(pkt);
+            case AcRx::kNullMsg:
+                return On_kNullMsg(pkt);
+            case AcRx::kInitAppMsg:
+                return On_kInitAppMsg(pkt);
+            case AcRx::kUnloadAppMsg:
+                return On_kUnloadAppMsg(pkt);
+            case AcRx::kLoadDwgMsg:
+                return On_kLoadDwgMsg(pkt);
+            case AcRx::kUnloadDwgMsg:
+                return On_kUnloadDwgMsg(pkt);
+            case AcRx::kInvkSubrMsg:
+                return On_kInvkSubrMsg(pkt);
+            case AcRx::kCfgMsg:
+                return On_kCfgMsg(pkt);
+            case AcRx::kEndMsg:
+                return On_kEndMsg(pkt);
+            case AcRx::kQuitMsg:
+                return On_kQuitMsg(pkt);
+            case AcRx::kSaveMsg:
+                return On_kSaveMsg(pkt);
+            case AcRx::kDependencyMsg:
+                return On_kDependencyMsg(pkt);
+            case AcRx::kNoDependencyMsg:
+                return On_kNoDependencyMsg(pkt);
+            case AcRx::kOleUnloadAppMsg:
+                return On_kOleUnloadAppMsg(pkt);
+            case AcRx::kPreQuitMsg:
+                return On_kPreQuitMsg(pkt);
+            case AcRx::kInitDialogMsg:
+                return On_kInitDialogMsg(pkt);
+            case AcRx::kEndDialogMsg:
+                return On_kEndDialogMsg(pkt);
         }
         return AcRx::kRetOK;
     }
@@ -75,10 +91,9 @@ public:
         if (AcEdCommandStack* stack = acedRegCmds()) {
             for (const cadhost::ArxCommandEntry& e : commandTable()) {
                 const std::string local = e.localName ? e.localName : localNameFor(e.resourceId);
-                stack->addCommand(e.groupName, e.globalName, local.c_str(), e.flags, e.handler,
-                                  e.uiContext, -1,
-                                  (e.flags & cadhost::kArxCmdNoResourceScope) ? nullptr
-                                                                              : moduleHandle_);
+                stack->addCommand(
+                    e.groupName, e.globalName, local.c_str(), e.flags, e.handler, e.uiContext, -1,
+                    (e.flags & cadhost::kArxCmdNoResourceScope) ? nullptr : moduleHandle_);
             }
         }
         return AcRx::kRetOK;

@@ -6,7 +6,7 @@
 namespace qmtest {
 
 struct ProcessResult {
-    int exitCode = -1;     // exit status, or 128 + signal when killed by a signal
+    int exitCode = -1;  // exit status, or 128 + signal when killed by a signal
     bool timedOut = false;
     std::string out;
     std::string err;

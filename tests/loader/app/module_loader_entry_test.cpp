@@ -1,0 +1,162 @@
+// The module loader as the host sees it: the real QmModuleLoader.arx loaded by a real host,
+// in this process and in child cadhost processes.
+#include <cadhost/host.h>
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+#include <qmenv/environment.h>
+
+#include <cstdint>
+#include <sstream>
+
+#include "qmtest/child_process.h"
+#include "qmtest/relocated_user.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+std::string loaderPath() {
+    return qmtest::binDir() + "/QmModuleLoader.arx";
+}
+
+void setBaseDword(const std::string& name, std::uint32_t value) {
+    QmEnWinRegistry reg;
+    ASSERT_TRUE(reg.OpenKey(kQmEnHKeyCurrentUser, QmEnGetRegistryKey() + "\\Base", true));
+    reg.WriteLong(name, static_cast<std::int32_t>(value));
+}
+
+class InProcessLoaderTest : public qmtest::RelocatedTest {
+protected:
+    void SetUp() override {
+        host_ = std::make_unique<cadhost::Host>(cadhost::HostOptions{&out_, {}});
+        ASSERT_EQ(host_->loadApplication(loaderPath()).status, RTNORM) << out_.str();
+        host_->newDrawing();
+    }
+    int lispInt(const std::string& name) {
+        const auto r = host_->callLisp(name);
+        EXPECT_EQ(r.outcome, cadhost::LispCallResult::Outcome::Value) << name;
+        return std::holds_alternative<int>(r.value) ? std::get<int>(r.value) : -12345;
+    }
+    bool defined(const std::string& name) {
+        return host_->callLisp(name).outcome != cadhost::LispCallResult::Outcome::Undefined;
+    }
+
+    std::ostringstream out_;
+    std::unique_ptr<cadhost::Host> host_;
+};
+
+struct QueryCase {
+    const char* function;
+    const char* value;
+    std::uint32_t stored;
+    int expected;
+};
+
+class LispQueryTest : public InProcessLoaderTest,
+                      public ::testing::WithParamInterface<QueryCase> {};
+
+TEST_P(LispQueryTest, AnswersTheStoredValueReadAfresh) {
+    const QueryCase& c = GetParam();
+    EXPECT_EQ(lispInt(c.function), 1) << "default without a key";
+    setBaseDword(c.value, c.stored);
+    EXPECT_EQ(lispInt(c.function), c.expected) << "no restart needed";
+}
+
+INSTANTIATE_TEST_SUITE_P(Values, LispQueryTest,
+                         ::testing::Values(QueryCase{"krqm_CheckCommandlineSetting",
+                                                     "CheckCommandlineSetting", 0, 0},
+                                           QueryCase{"krqm_CheckCommandlineSetting",
+                                                     "CheckCommandlineSetting", 4294967295u, -1},
+                                           QueryCase{"krqm_CheckInsUnitsDefSourceSetting",
+                                                     "CheckInsUnitsDefSourceSetting", 7, 7}));
+
+TEST_F(InProcessLoaderTest, QueriesAreIndependent) {
+    setBaseDword("CheckCommandlineSetting", 0);
+    EXPECT_EQ(lispInt("krqm_CheckInsUnitsDefSourceSetting"), 1);
+}
+
+TEST_F(InProcessLoaderTest, FunctionsFollowTheDrawings) {
+    const std::string first = host_->currentDrawing();
+    host_->newDrawing();
+    EXPECT_TRUE(defined("krqm_CheckCommandlineSetting"));
+    ASSERT_TRUE(host_->closeDrawing());
+    ASSERT_EQ(host_->currentDrawing(), first);
+    EXPECT_TRUE(defined("krqm_CheckCommandlineSetting"));
+    EXPECT_TRUE(defined("krqm_CheckInsUnitsDefSourceSetting"));
+}
+
+TEST_F(InProcessLoaderTest, EntryPointIgnoresUnknownMessagesAndLocksItself) {
+    void* handle = dlopen(loaderPath().c_str(), RTLD_NOW | RTLD_NOLOAD);
+    ASSERT_NE(handle, nullptr);
+    auto entry = reinterpret_cast<AcRxEntryPointFunc>(dlsym(handle, "acrxEntryPoint"));
+    auto version = reinterpret_cast<int (*)()>(dlsym(handle, "acrxGetApiVersion"));
+    ASSERT_NE(entry, nullptr);
+    ASSERT_NE(version, nullptr);
+    EXPECT_EQ(version(), 0x00180000);
+    EXPECT_EQ(entry(static_cast<AcRx::AppMsgCode>(16), nullptr), AcRx::kRetOK);
+    EXPECT_EQ(entry(static_cast<AcRx::AppMsgCode>(1000), nullptr), AcRx::kRetOK);
+    dlclose(handle);
+    EXPECT_EQ(host_->unloadApplication("QmModuleLoader.arx"), RTERROR) << "locked";
+    bool listed = false;
+    for (const auto& app : host_->applications()) {
+        listed |= app.fileName == "QmModuleLoader.arx" && app.locked;
+    }
+    EXPECT_TRUE(listed);
+}
+
+// The single-instance guard across real host processes of one user session.
+class HostProcessTest : public qmtest::RelocatedTest {
+protected:
+    std::vector<std::string> cadhost() const {
+        return {qmtest::binDir() + "/cadhost", "--console"};
+    }
+    qmtest::ProcessOptions options(std::string input = {}) const {
+        qmtest::ProcessOptions o;
+        o.extraEnv = user_.environment();
+        o.input = std::move(input);
+        return o;
+    }
+    static bool hasLine(const std::string& out, const std::string& line) {
+        return ("\n" + out).find("\n" + line + "\n") != std::string::npos;
+    }
+    // The ARX listing has the loader's file name on a line of its own.
+    static bool listsLoader(const std::string& out) { return hasLine(out, "QmModuleLoader.arx"); }
+};
+
+TEST_F(HostProcessTest, SecondHostRunsWithoutTheLoaderUntilTheFirstIsGone) {
+    {
+        qmtest::BackgroundProcess first(cadhost(), options());
+        first.writeInput("ARX\n");
+        ASSERT_TRUE(first.waitForOutput("QmModuleLoader.arx\n", 20s)) << first.output();
+
+        const auto second =
+            qmtest::runProcess(cadhost(), options("ARX\n(krqm_CheckCommandlineSetting)\n"));
+        EXPECT_EQ(second.exitCode, 0) << second.err;
+        EXPECT_FALSE(listsLoader(second.out)) << second.out;
+        EXPECT_NE(second.out.find("; error: no function definition:"), std::string::npos);
+
+        first.kill(9);  // a crash releases the marker too
+        first.wait();
+    }
+    const auto third = qmtest::runProcess(cadhost(), options("ARX\n"));
+    EXPECT_TRUE(listsLoader(third.out)) << third.out << third.err;
+}
+
+TEST_F(HostProcessTest, RegistryToolChangesTheAnswerWithoutRestart) {
+    qmtest::BackgroundProcess host(cadhost(), options());
+    host.writeInput("(krqm_CheckCommandlineSetting)\nARX\n");
+    ASSERT_TRUE(host.waitForOutput("QmModuleLoader.arx\n", 20s)) << host.output();
+    EXPECT_TRUE(hasLine(host.output(), "1")) << host.output();
+
+    const auto add = qmtest::runProcess(
+        {qmtest::binDir() + "/qmreg", "add", "HKCU\\SOFTWARE\\Brenvik\\Quillmont\\22.15\\Base",
+         "/v", "CheckCommandlineSetting", "/t", "REG_DWORD", "/d", "0", "/f"},
+        options());
+    ASSERT_EQ(add.exitCode, 0) << add.err;
+    host.writeInput("(krqm_CheckCommandlineSetting)\nQUIT\n");
+    host.closeInput();
+    EXPECT_EQ(host.wait(), 0);
+    EXPECT_TRUE(hasLine(host.output(), "0")) << host.output();
+}
+
+}  // namespace

@@ -1,0 +1,262 @@
+#include "app/startup_sequence.h"
+
+#include <cadhost/host.h>
+#include <gtest/gtest.h>
+#include <qmenv/environment.h>
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <iostream>
+#include <sstream>
+#include <thread>
+
+#include "app/loader_context.h"
+#include "environment/registry_layout.h"
+#include "qmtest/files.h"
+#include "qmtest/relocated_user.h"
+#include "test_installation.h"
+
+namespace {
+
+using qmtest::TestModule;
+
+const TestModule kBase{"QM_BASE", "Base", "KRQM_BASE", {}};
+const TestModule kRoads{"QM_ROADS", "Roads", "KRQM_ROADS", {}};
+const TestModule kTerrain{"QM_TERRAIN", "Terrain", "KRQM_TERRAIN", {}};
+
+class StartupSequenceTest : public ::testing::Test {
+protected:
+    StartupSequenceTest() : user_(installDir_.path()), install_(installDir_.path()) {}
+
+    void SetUp() override { startHost(); }
+
+    // A fresh host process, as at the next start of the host: remembered menus come back.
+    void startHost() {
+        context_.reset();
+        host_.reset();
+        out_.str("");
+        host_ = std::make_unique<cadhost::Host>(cadhost::HostOptions{&out_, {}});
+        host_->restoreMenuGroups();
+    }
+
+    void TearDown() override {
+        if (HasFailure() && std::filesystem::exists(logFile())) {
+            std::cerr << "diagnostic log:\n" << qmtest::readFile(logFile());
+        }
+    }
+    std::string logFile() const { return user_.root() + "/diagnostic.log"; }
+
+    void runStartup() {
+        context_ =
+            std::make_unique<qm::LoaderContext>(std::make_unique<qm::DiagnosticLog>(logFile()));
+        qm::RunStartupSequence(*context_);
+    }
+
+    void restart() {
+        startHost();
+        runStartup();
+    }
+
+    std::vector<std::string> groups() const {
+        std::vector<std::string> names;
+        for (const auto& g : host_->menuGroups()) {
+            names.push_back(g.name);
+        }
+        return names;
+    }
+    bool hasGroup(const std::string& name) const {
+        const auto g = groups();
+        return std::find(g.begin(), g.end(), name) != g.end();
+    }
+
+    static void setUserString(const std::string& key, const std::string& name,
+                              const std::string& value) {
+        QmEnWinRegistry reg;
+        ASSERT_TRUE(reg.OpenKey(kQmEnHKeyCurrentUser, key, true));
+        reg.WriteString(name, value);
+    }
+    static void setSettings(const TestModule& m, const char* activated, const char* autoStart,
+                            const char* demandLoad) {
+        const std::string key = qm::registry_layout::moduleKey(m.key);
+        setUserString(key, "Activated", activated);
+        setUserString(key, "AutoStart", autoStart);
+        setUserString(key, "DemandLoad", demandLoad);
+    }
+    // Loads a module's menu into the host the way an earlier session would have left it.
+    void leaveGroupFromEarlierSession(const TestModule& m) {
+        const std::string copy =
+            QmEnGetUserDataPath() + "/Menus/" + qmtest::TestInstallation::menuName(m) + ".mnu";
+        qmtest::writeFile(copy, "***MENUGROUP=" + m.group + "\n");
+        ASSERT_TRUE(host_->runCommand({"MENULOAD", copy}));
+    }
+    const qm::ModuleRecord& record(const std::string& key) const {
+        for (const auto& r : context_->modules()) {
+            if (r.GetKey() == key)
+                return r;
+        }
+        throw std::runtime_error("no record " + key);
+    }
+
+    qmtest::TempDir installDir_;
+    qmtest::RelocatedUser user_;
+    qmtest::TestInstallation install_;
+    std::ostringstream out_;
+    std::unique_ptr<cadhost::Host> host_;
+    std::unique_ptr<qm::LoaderContext> context_;
+};
+
+TEST_F(StartupSequenceTest, FirstStartSweepsProductGroupsAndASecondStartKeepsThem) {
+    install_.addModule(kRoads);
+    leaveGroupFromEarlierSession(kTerrain);  // a product group no module of this start owns
+    ASSERT_TRUE(
+        host_->runCommand({"MENULOAD", installDir_.path() + "/Base/Menus/KRQM_Base_Menu_enu.mnu"}));
+    runStartup();
+    EXPECT_FALSE(hasGroup("KRQM_TERRAIN"));
+    EXPECT_TRUE(hasGroup("KRQM_MODULELOADER"));  // swept, then provided again
+
+    // Same configuration: the loader's own menu, restored by the host, is left alone.
+    restart();
+    EXPECT_TRUE(hasGroup("KRQM_MODULELOADER"));
+    const auto loaded = groups();
+    EXPECT_EQ(std::count(loaded.begin(), loaded.end(), std::string("KRQM_MODULELOADER")), 1);
+}
+
+TEST_F(StartupSequenceTest, ConfigurationDifferingOnlyInCaseCountsAsAChange) {
+    install_.addModule(kRoads);
+    runStartup();
+    leaveGroupFromEarlierSession(kTerrain);
+    setUserString(qm::registry_layout::recentConfigKey(), "Current Config", "DEFAULT");
+    restart();
+    EXPECT_FALSE(hasGroup("KRQM_TERRAIN"));
+}
+
+TEST_F(StartupSequenceTest, AutoStartModulesComeUpAndStaleGroupsGo) {
+    install_.addModule(kBase);
+    install_.addModule(kRoads);
+    install_.addModule(kTerrain);
+    runStartup();  // records the configuration, so the next start does not sweep
+    setSettings(kRoads, "True", "True", "False");
+    leaveGroupFromEarlierSession(kTerrain);
+    restart();
+
+    EXPECT_TRUE(hasGroup("KRQM_ROADS"));
+    EXPECT_TRUE(hasGroup("KRQM_BASE"));
+    EXPECT_FALSE(hasGroup("KRQM_TERRAIN")) << "stale group of a module not brought up";
+    EXPECT_EQ(record("QM_ROADS").GetStarted(), 1);
+    EXPECT_EQ(record("QM_ROADS").GetMenusLoaded(), 1);
+    EXPECT_EQ(record("QM_TERRAIN").GetMenusLoaded(), 0);
+    // The base module's menu carries the loader's entries.
+    EXPECT_FALSE(hasGroup("KRQM_MODULELOADER"));
+}
+
+TEST_F(StartupSequenceTest, MachineOverrideLoadsWithoutStarting) {
+    install_.addModule(kBase);
+    install_.addModule(kRoads);
+    setSettings(kRoads, "True", "True", "False");
+    {
+        QmEnWinRegistry reg;
+        ASSERT_TRUE(
+            reg.OpenKey(kQmEnHKeyLocalMachine, qm::registry_layout::moduleLoaderKey(), true));
+        reg.WriteLong("ModulesAutostartDisable", 1);
+    }
+    // The same value under the current user has no effect on the outcome above.
+    runStartup();
+    EXPECT_TRUE(context_->autostartOverride());
+    EXPECT_EQ(record("QM_ROADS").GetMenusLoaded(), 1);
+    EXPECT_EQ(record("QM_ROADS").GetStarted(), 0);
+    EXPECT_EQ(record("QM_BASE").GetStarted(), 0);
+}
+
+TEST_F(StartupSequenceTest, DemandLoadAndInactiveModules) {
+    install_.addModule(kRoads);
+    install_.addModule(kTerrain);
+    setSettings(kRoads, "True", "True", "True");      // demand-loaded: menus, not started
+    setSettings(kTerrain, "False", "True", "False");  // not activated: untouched
+    runStartup();
+    EXPECT_EQ(record("QM_ROADS").GetMenusLoaded(), 1);
+    EXPECT_EQ(record("QM_ROADS").GetStarted(), 0);
+    EXPECT_EQ(record("QM_TERRAIN").GetMenusLoaded(), 0);
+    EXPECT_FALSE(record("QM_TERRAIN").GetAutoStart());
+    EXPECT_FALSE(hasGroup("KRQM_TERRAIN"));
+}
+
+TEST_F(StartupSequenceTest, BaseKeyInOtherCaseIsNotTheBaseModule) {
+    TestModule lowerBase = kBase;
+    lowerBase.key = "qm_base";
+    install_.addModule(lowerBase);
+    setSettings(lowerBase, "True", "True", "False");
+    runStartup();
+    EXPECT_TRUE(hasGroup("KRQM_BASE"));
+    EXPECT_TRUE(hasGroup("KRQM_MODULELOADER"));
+}
+
+TEST_F(StartupSequenceTest, FailingMenusStillRunTheApplications) {
+    const std::string marker = installDir_.path() + "/ran";
+    TestModule broken{"QM_BROKEN",
+                      "Broken",
+                      "KRQM_BROKEN",
+                      {"<Application path=\"/usr/bin/touch\" arguments=\"" + marker +
+                       "\" type=\"\" command=\"\" modal=\"False\"/>"}};
+    broken.brokenMenu = true;
+    install_.addModule(broken);
+    setSettings(broken, "True", "True", "False");
+    runStartup();
+    EXPECT_EQ(record("QM_BROKEN").GetMenusLoaded(), 0);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!std::filesystem::exists(marker) && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_TRUE(std::filesystem::exists(marker));
+    EXPECT_EQ(out_.str().find("[Quillmont]"), std::string::npos) << "nothing is reported";
+}
+
+TEST_F(StartupSequenceTest, SafeModeSkipsModulesButKeepsTheLoaderMenu) {
+    install_.addModule(kRoads);
+    setSettings(kRoads, "True", "True", "False");
+    qmtest::ScopedEnv safe("QM_SAFE_MODE", "1");
+    runStartup();
+    EXPECT_FALSE(hasGroup("KRQM_ROADS"));
+    EXPECT_TRUE(hasGroup("KRQM_MODULELOADER"));
+    EXPECT_NE(out_.str().find("[Quillmont] Safe mode"), std::string::npos);
+}
+
+TEST_F(StartupSequenceTest, ProfileHasOneLinePerModuleBroughtUp) {
+    install_.addModule(kRoads);
+    install_.addModule(kTerrain);
+    setSettings(kRoads, "True", "True", "False");
+    runStartup();
+    const std::string profile = context_->startupProfile();
+    EXPECT_NE(profile.find("Roads (QM_ROADS)"), std::string::npos) << profile;
+    EXPECT_EQ(profile.find("QM_TERRAIN"), std::string::npos) << profile;
+    EXPECT_NE(profile.find("Total: 1 module(s)"), std::string::npos) << profile;
+}
+
+// The empty-catalogue message: one separator before "Zadod" even when the installation path
+// ends in one, and a leading pair of separators kept.
+class EmptyCatalogueTest : public ::testing::TestWithParam<bool> {};
+
+TEST_P(EmptyCatalogueTest, OneMessageThenTheLoaderMenu) {
+    qmtest::TempDir dir;
+    const std::string appPath = GetParam() ? "/" + dir.path() + "/" : dir.path() + "/";
+    qmtest::RelocatedUser user(appPath);
+    qmtest::TestInstallation install(dir.path());
+    std::ostringstream out;
+    cadhost::Host host(cadhost::HostOptions{&out, {}});
+    qm::LoaderContext context(std::make_unique<qm::DiagnosticLog>());
+    qm::RunStartupSequence(context);
+
+    const std::string shown = (GetParam() ? "//" : "/") + dir.path().substr(1) + "/Zadod/Modules";
+    const std::string text = out.str();
+    EXPECT_NE(text.find("[Quillmont] Unable to read module loader configuration files from \"" +
+                        shown + "\"."),
+              std::string::npos)
+        << text;
+    EXPECT_EQ(text.find("[Quillmont]"), text.rfind("[Quillmont]")) << "exactly one message";
+    EXPECT_TRUE(context.modules().empty());
+    EXPECT_TRUE(acedIsMenuGroupLoaded("KRQM_MODULELOADER"));
+}
+
+INSTANTIATE_TEST_SUITE_P(LeadingPair, EmptyCatalogueTest, ::testing::Bool());
+
+}  // namespace
