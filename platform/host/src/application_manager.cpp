@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <system_error>
 
 #include "arx_application.h"
 #include "dispatch_stack.h"
@@ -16,12 +15,6 @@ namespace cadhost {
 namespace {
 ArxLoadResult failure(std::string why) {
     return ArxLoadResult{RTERROR, std::move(why)};
-}
-
-std::string absolutePath(const std::string& path) {
-    std::error_code ec;
-    const auto absolute = std::filesystem::absolute(path, ec);
-    return ec ? path : absolute.lexically_normal().string();
 }
 }  // namespace
 
@@ -143,8 +136,9 @@ void ApplicationManager::unloadAll() {
 
 std::shared_ptr<ArxApplication> ApplicationManager::find(std::string_view nameOrPath) const {
     const bool byPath = nameOrPath.find('/') != std::string_view::npos;
+    const std::string path = byPath ? absolutePath(std::string(nameOrPath)) : std::string();
     const auto it = std::find_if(apps_.begin(), apps_.end(), [&](const auto& app) {
-        return byPath ? app->path == nameOrPath : iequals(app->fileName, nameOrPath);
+        return byPath ? app->path == path : iequals(app->fileName, nameOrPath);
     });
     return it == apps_.end() ? nullptr : *it;
 }

@@ -39,7 +39,7 @@ public:
     // Every application in reverse load order: kUnloadAppMsg, then dropped; locks ignored.
     void unloadAll();
 
-    // By file name (without regard to case) or by absolute path.
+    // By file name (without regard to case) or, when it holds a '/', by path.
     std::shared_ptr<ArxApplication> find(std::string_view nameOrPath) const;
     std::shared_ptr<ArxApplication> findByHandle(const void* appId) const;
     // The applications in load order.

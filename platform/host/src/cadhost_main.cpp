@@ -10,13 +10,22 @@
 #include "cadhost/console_session.h"
 #include "cadhost/host.h"
 
+#ifdef QM_HAVE_GUI_HOST
+#include <unistd.h>
+
+#include <cstdlib>
+
+#include "gui_front_end.h"
+#endif
+
 namespace {
 
 constexpr const char* kModuleLoaderFile = "QmModuleLoader.arx";
 
 constexpr const char* kUsage =
     "usage: cadhost [--console] [--script FILE] [--arx PATH]...\n"
-    "  --console      command-line session (the default for now)\n"
+    "  --console      command-line session (the default without a display, or when standard\n"
+    "                 input is not a terminal)\n"
     "  --script FILE  read commands from FILE instead of standard input\n"
     "  --arx PATH     load an ARX application after the module loader (repeatable)\n";
 
@@ -73,22 +82,33 @@ int main(int argc, char** argv) {
         }
     }
 
-    cadhost::Host host;
-    host.restoreMenuGroups();
-    const std::filesystem::path moduleLoader = programFolder() / kModuleLoaderFile;
-    if (std::filesystem::exists(moduleLoader)) {
-        loadApplication(host, moduleLoader.string());
-    } else {
-        std::cerr << "cadhost: " << moduleLoader.string()
-                  << " not found; running without the module loader\n";
-    }
-    for (const std::string& path : commandLine->arxApps) {
-        loadApplication(host, path);
-    }
-    host.newDrawing();
+    auto bringUp = [&](cadhost::Host& host) {
+        host.restoreMenuGroups();
+        const std::filesystem::path moduleLoader = programFolder() / kModuleLoaderFile;
+        if (std::filesystem::exists(moduleLoader)) {
+            loadApplication(host, moduleLoader.string());
+        } else {
+            std::cerr << "cadhost: " << moduleLoader.string()
+                      << " not found; running without the module loader\n";
+        }
+        for (const std::string& path : commandLine->arxApps) {
+            loadApplication(host, path);
+        }
+        host.newDrawing();
+    };
 
-    // Without --console a graphical front end will take over here; until it exists the
-    // command line serves every run.
+#ifdef QM_HAVE_GUI_HOST
+    // The main window when someone can see it; scripts and pipes keep the command line.
+    const bool haveDisplay = std::getenv("DISPLAY") != nullptr ||
+                             std::getenv("WAYLAND_DISPLAY") != nullptr;
+    if (!commandLine->console && !commandLine->script && haveDisplay && ::isatty(0) != 0) {
+        return cadhost::gui::runGuiSession(argc, argv, bringUp);
+    }
+#endif
+
+    cadhost::Host host;
+    bringUp(host);
+
     cadhost::ConsoleSession session(host);
     session.run(commandLine->script ? static_cast<std::istream&>(scriptFile) : std::cin);
     host.quit();

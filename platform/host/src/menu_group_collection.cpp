@@ -8,14 +8,6 @@
 
 namespace cadhost {
 
-namespace {
-std::string absolutePath(const std::string& path) {
-    std::error_code ec;
-    const auto absolute = std::filesystem::absolute(path, ec);
-    return ec ? path : absolute.lexically_normal().string();
-}
-}  // namespace
-
 HRESULT MenuGroupCollection::get_Count(std::int32_t& count) {
     std::lock_guard lock(mutex_);
     count = static_cast<std::int32_t>(groups_.size());

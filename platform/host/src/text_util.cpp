@@ -1,5 +1,8 @@
 #include "text_util.h"
 
+#include <filesystem>
+#include <system_error>
+
 namespace cadhost {
 
 namespace {
@@ -58,6 +61,12 @@ std::string extensionOf(std::string_view path) {
     std::string name = fileNameOf(path);
     const auto dot = name.rfind('.');
     return dot == std::string::npos ? std::string() : name.substr(dot + 1);
+}
+
+std::string absolutePath(const std::string& path) {
+    std::error_code ec;
+    const auto absolute = std::filesystem::absolute(path, ec);
+    return ec ? path : absolute.lexically_normal().string();
 }
 
 }  // namespace cadhost

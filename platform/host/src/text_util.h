@@ -16,5 +16,8 @@ std::string fileNameOf(std::string_view path);
 std::string fileTitleOf(std::string_view path);
 // The last extension without its dot; empty when there is none.
 std::string extensionOf(std::string_view path);
+// path made absolute against the working directory and with "." and ".." resolved
+// lexically (links are not followed).
+std::string absolutePath(const std::string& path);
 
 }  // namespace cadhost

@@ -153,6 +153,8 @@ TEST_F(HostTest, LoadingAnApplicationTwiceKeepsOneInstance) {
     EXPECT_THAT(appNames(host_), ElementsAre("hosttest_probe.arx"));
     EXPECT_THAT(takeLines("probe: kInitAppMsg"), ::testing::SizeIs(1));
     EXPECT_TRUE(host_.applications()[0].mdiAware);
+    EXPECT_EQ(host_.unloadApplication(qmtest::binDir() + "/./hosttest_probe.arx"), RTNORM);
+    EXPECT_THAT(host_.applications(), IsEmpty());
 }
 
 TEST_F(HostTest, ApplicationsFindEachOthersExports) {
