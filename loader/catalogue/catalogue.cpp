@@ -4,7 +4,6 @@
 #include <qmsys/text.h>
 
 #include <algorithm>
-#include <numeric>
 
 #include "catalogue/module_definition_reader.h"
 #include "catalogue/registry_batch.h"
@@ -37,8 +36,10 @@ std::string limitUtf16(std::string text, std::size_t limit) {
     return text;
 }
 
-// Drops repeated neighbours and sorts, copying every kept record once: records are copied,
-// never moved, so sorting them in place would copy each many times.
+// Drops every record whose key equals its kept predecessor's, then sorts by display name.
+// The records are arranged through an index and moved once into place: assigning records
+// onto each other, as an in-place sort does, would leave a started state behind wherever a
+// started record had been (assignment never clears it).
 void RemoveRepeatsAndSort(ModuleList& list) {
     std::vector<std::size_t> kept;
     kept.reserve(list.size());
@@ -50,12 +51,12 @@ void RemoveRepeatsAndSort(ModuleList& list) {
     std::sort(kept.begin(), kept.end(), [&list](std::size_t a, std::size_t b) {
         return qmsys::compareUtf16(list[a].GetDisplayName(), list[b].GetDisplayName()) < 0;
     });
-    ModuleList sorted;
-    sorted.reserve(kept.size());
+    ModuleList arranged;
+    arranged.reserve(kept.size());
     for (const std::size_t i : kept) {
-        sorted.push_back(list[i]);
+        arranged.push_back(std::move(list[i]));
     }
-    list.swap(sorted);
+    list.swap(arranged);
 }
 
 }  // namespace
@@ -85,7 +86,7 @@ bool LoadCatalogue(const CatalogueContext& context, const std::string& folder,
         for (const std::string& file : files) {
             ModuleRecord record;
             if (reader.Read(folder + "/" + file, record, scanError)) {
-                list.push_back(record);
+                list.push_back(std::move(record));
             }
             if (!scanError.empty() && errorText.empty()) {
                 errorText = scanError;

@@ -104,11 +104,53 @@ const char* DefinitionFaultName(DefinitionFault fault) {
 ModuleDefinitionReader::ModuleDefinitionReader(const std::string& schemaPath, Options options)
     : schema_(schemaPath), options_(options) {}
 
-bool ModuleDefinitionReader::Read(const std::string& definitionPath, ModuleRecord& record,
-                                  std::string& errorText, DefinitionDiagnostic* diagnostic) const {
-    DefinitionDiagnostic local;
-    DefinitionDiagnostic& d = diagnostic ? *diagnostic : local;
-    d = DefinitionDiagnostic{};
+ModuleDefinitionReader::Prepared ModuleDefinitionReader::Prepare(
+    const std::string& definitionPath) const {
+    Prepared prepared;
+    DefinitionDiagnostic& d = prepared.diagnostic;
+    switch (schema_.state()) {
+        case DefinitionSchema::State::Unloadable:
+            d = {DefinitionFault::SchemaUnloadable, 0,
+                 "schema " + schema_.path() + " cannot be loaded: " + schema_.problem().message};
+            return prepared;
+        case DefinitionSchema::State::NotASchema:
+            prepared.comError = kComErrorFail;
+            d = {DefinitionFault::ComError, 0,
+                 "schema " + schema_.path() + ":" + std::to_string(schema_.problem().line) +
+                     " is not a usable schema: " + schema_.problem().message};
+            return prepared;
+        case DefinitionSchema::State::Ready:
+            break;
+    }
+    try {
+        xml::LoadResult loaded = xml::LoadXmlFile(definitionPath);
+        if (loaded.failure == xml::LoadFailure::OutOfMemory) {
+            prepared.comError = kComErrorPointer;
+            d = {DefinitionFault::ComError, 0, "the XML parser could not be created"};
+            return prepared;
+        }
+        if (loaded.failure != xml::LoadFailure::None) {
+            d = {faultOf(loaded.failure), loaded.problem.line, loaded.problem.message};
+            return prepared;
+        }
+        xml::Problem invalid;
+        if (!schema_.Validate(loaded.doc.get(), invalid)) {
+            d = {DefinitionFault::Invalid, invalid.line, invalid.message};
+            return prepared;
+        }
+        prepared.doc = std::move(loaded.doc);
+    } catch (const std::bad_alloc&) {
+        prepared.doc.reset();
+        prepared.comError = kComErrorPointer;
+        d = {DefinitionFault::ComError, 0, "out of memory"};
+    }
+    return prepared;
+}
+
+bool ModuleDefinitionReader::Complete(const std::string& definitionPath, Prepared& prepared,
+                                      ModuleRecord& record, std::string& errorText,
+                                      DefinitionDiagnostic& d) const {
+    d = prepared.diagnostic;
 
     auto reject = [&]() {
         if (options_.log) {
@@ -124,50 +166,37 @@ bool ModuleDefinitionReader::Read(const std::string& definitionPath, ModuleRecor
         return reject();
     };
 
-    switch (schema_.state()) {
-        case DefinitionSchema::State::Unloadable:
-            d = {DefinitionFault::SchemaUnloadable, 0,
-                 "schema " + schema_.path() + " cannot be loaded: " + schema_.problem().message};
-            return reject();
-        case DefinitionSchema::State::NotASchema:
-            return comError(kComErrorFail, 0,
-                            "schema " + schema_.path() + ":" +
-                                std::to_string(schema_.problem().line) +
-                                " is not a usable schema: " + schema_.problem().message);
-        case DefinitionSchema::State::Ready:
-            break;
+    if (prepared.comError != 0) {
+        return comError(prepared.comError, d.line, d.reason);
     }
-
-    xml::LoadResult loaded = xml::LoadXmlFile(definitionPath);
-    if (loaded.failure == xml::LoadFailure::OutOfMemory) {
-        return comError(kComErrorPointer, 0, "the XML parser could not be created");
-    }
-    if (loaded.failure != xml::LoadFailure::None) {
-        d = {faultOf(loaded.failure), loaded.problem.line, loaded.problem.message};
-        return reject();
-    }
-    xml::Problem invalid;
-    if (!schema_.Validate(loaded.doc.get(), invalid)) {
-        d = {DefinitionFault::Invalid, invalid.line, invalid.message};
+    if (!prepared.doc) {
         return reject();
     }
     try {
         ModuleRecord candidate;
-        if (!ReadValidated(loaded.doc.get(), candidate, d)) {
+        if (!ReadValidated(prepared.doc.get(), candidate, d)) {
             return reject();
         }
-        record = candidate;
+        record = std::move(candidate);
     } catch (const ComError& e) {
         return comError(e.code(), e.line(), e.what());
     } catch (const std::bad_alloc&) {
         return comError(kComErrorPointer, 0, "out of memory");
     }
-    if (options_.log && loaded.doc->encoding &&
-        !xmlStrEqual(loaded.doc->encoding, reinterpret_cast<const xmlChar*>("UTF-8"))) {
+    const xmlChar* encoding = prepared.doc->encoding;
+    if (options_.log && encoding &&
+        !xmlStrEqual(encoding, reinterpret_cast<const xmlChar*>("UTF-8"))) {
         options_.log->write(kLogCategory, definitionPath + ": accepted, encoded as " +
-                                              reinterpret_cast<const char*>(loaded.doc->encoding));
+                                              reinterpret_cast<const char*>(encoding));
     }
     return true;
+}
+
+bool ModuleDefinitionReader::Read(const std::string& definitionPath, ModuleRecord& record,
+                                  std::string& errorText, DefinitionDiagnostic* diagnostic) const {
+    DefinitionDiagnostic local;
+    Prepared prepared = Prepare(definitionPath);
+    return Complete(definitionPath, prepared, record, errorText, diagnostic ? *diagnostic : local);
 }
 
 bool ModuleDefinitionReader::ReadValidated(xmlDoc* doc, ModuleRecord& record,

@@ -2,6 +2,7 @@
 // Reads one module definition file into a module record: validated against the schema, then
 // key, version, display name, menus and applications, and the user's version override from
 // the registry.
+#include <cstdint>
 #include <string>
 
 #include "catalogue/definition_schema.h"
@@ -35,6 +36,8 @@ struct DefinitionDiagnostic {
 // A short English name of the fault ("not well-formed", ...).
 const char* DefinitionFaultName(DefinitionFault fault);
 
+// Each file is parsed and validated with contexts of its own; the compiled schema is shared
+// and only read.
 class ModuleDefinitionReader {
 public:
     struct Options {
@@ -59,6 +62,17 @@ public:
     const DefinitionSchema& schema() const { return schema_; }
 
 private:
+    // A definition loaded and validated but not yet read, or why it was refused.
+    struct Prepared {
+        xml::DocPtr doc;             // set when the document loaded and is valid
+        std::uint32_t comError = 0;  // not 0: reading ends with this COM error
+        DefinitionDiagnostic diagnostic;
+    };
+    // The file and schema part of reading; needs neither the registry nor the environment.
+    Prepared Prepare(const std::string& definitionPath) const;
+    // Reads the values, applies the version override, sets the error text and logs.
+    bool Complete(const std::string& definitionPath, Prepared& prepared, ModuleRecord& record,
+                  std::string& errorText, DefinitionDiagnostic& diagnostic) const;
     bool ReadValidated(xmlDoc* doc, ModuleRecord& record, DefinitionDiagnostic& diagnostic) const;
 
     DefinitionSchema schema_;

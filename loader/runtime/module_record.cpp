@@ -47,6 +47,34 @@ ModuleRecord& ModuleRecord::operator=(const ModuleRecord& other) {
     return *this;
 }
 
+ModuleRecord::ModuleRecord(ModuleRecord&& other) noexcept {
+    *this = std::move(other);
+}
+
+ModuleRecord& ModuleRecord::operator=(ModuleRecord&& other) noexcept {
+    if (this == &other) {
+        return *this;
+    }
+    key_ = std::move(other.key_);
+    versionMajor_ = other.versionMajor_;
+    versionMinor_ = other.versionMinor_;
+    displayName_ = std::move(other.displayName_);
+    menus_ = std::move(other.menus_);
+    for (MenuEntry& entry : menus_) {
+        entry.flag = true;  // as a copy re-adds every entry
+    }
+    menusLoaded_ = other.menusLoaded_;
+    pendingEvent_ = other.pendingEvent_;
+    autoStart_ = other.autoStart_;
+    demandLoad_ = other.demandLoad_;
+    activated_ = other.activated_;
+    applications_ = std::move(other.applications_);
+    if (other.started_ == 1) {
+        StartModule();
+    }
+    return *this;
+}
+
 bool ModuleRecord::StartModule() {
     started_ = 1;
     return true;

@@ -33,10 +33,12 @@ public:
     // Copies everything except the started state, which is not a value: a started source
     // starts the target (StartModule); otherwise the target keeps its own started state, so a
     // new copy of a record that is not started is not started either, while assigning such a
-    // record to a started one leaves the target started. There are deliberately no move
-    // operations: moving follows the same rule.
+    // record to a started one leaves the target started. Moving follows the same rule and
+    // only saves the copying of strings, menus and applications; the source is left empty.
     ModuleRecord(const ModuleRecord& other);
     ModuleRecord& operator=(const ModuleRecord& other);
+    ModuleRecord(ModuleRecord&& other) noexcept;
+    ModuleRecord& operator=(ModuleRecord&& other) noexcept;
 
     const std::string& GetKey() const { return key_; }
     const std::string& GetDisplayName() const { return displayName_; }

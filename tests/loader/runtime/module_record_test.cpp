@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+#include <utility>
+
 namespace {
 
 using qm::ModuleEvent;
@@ -97,29 +100,45 @@ TEST(ModuleRecord, StopModuleSparesTheBaseModuleInAnyLetterCase) {
 }
 
 TEST(ModuleRecord, StartedStateIsCarriedByStartingNotCopied) {
+    // Moving follows the copy rule; it only saves copying.
     const struct {
+        bool move;
         bool sourceStarted;
-        std::optional<bool> targetStarted;  // nullopt: copy construction
+        std::optional<bool> targetStarted;  // nullopt: construction
         int expected;
     } cases[] = {
-        {true, std::nullopt, 1}, {false, std::nullopt, 0}, {false, true, 1},
-        {true, false, 1},        {false, false, 0},
+        {false, true, std::nullopt, 1}, {false, false, std::nullopt, 0},
+        {false, false, true, 1},        {false, true, false, 1},
+        {false, false, false, 0},       {true, true, std::nullopt, 1},
+        {true, false, std::nullopt, 0}, {true, false, true, 1},
+        {true, true, false, 1},         {true, false, false, 0},
     };
     for (const auto& c : cases) {
         ModuleRecord source;
+        source.SetKey("QM_SOURCE");
         if (c.sourceStarted)
             source.StartModule();
+        const std::string what = std::string(c.move ? "move " : "copy ") +
+                                 (c.sourceStarted ? "started" : "idle") + " onto " +
+                                 (!c.targetStarted   ? "new"
+                                  : *c.targetStarted ? "started"
+                                                     : "idle");
         if (!c.targetStarted) {
-            ModuleRecord copy(source);
-            EXPECT_EQ(copy.GetStarted(), c.expected) << "copy of " << c.sourceStarted;
+            ModuleRecord made = c.move ? ModuleRecord(std::move(source)) : ModuleRecord(source);
+            EXPECT_EQ(made.GetStarted(), c.expected) << what;
+            EXPECT_EQ(made.GetKey(), "QM_SOURCE") << what;
             continue;
         }
         ModuleRecord target;
         if (*c.targetStarted)
             target.StartModule();
-        target = source;
-        EXPECT_EQ(target.GetStarted(), c.expected)
-            << c.sourceStarted << " onto " << *c.targetStarted;
+        if (c.move) {
+            target = std::move(source);
+        } else {
+            target = source;
+        }
+        EXPECT_EQ(target.GetStarted(), c.expected) << what;
+        EXPECT_EQ(target.GetKey(), "QM_SOURCE") << what;
     }
 }
 
