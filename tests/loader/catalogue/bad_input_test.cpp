@@ -124,7 +124,7 @@ TEST_F(BadInputTest, ScanGoesOnPastEveryBadFileAndLogsEachOne) {
     writeHuge();
     writeDeep();
     writeRaw("utf16.default.xml", qmtest::readFile(dataDir() + "/utf16_bom.xml"));
-    writeDefinition("zz_good.default.xml", qmtest::DefinitionSpec{});
+    writeDefinition("zz_good.default.xml", qmtest::DefinitionDoc{});
 
     const std::string logFile = installation() + "/diagnostic.log";
     qm::ModuleList list;

@@ -9,8 +9,8 @@ CatalogueFixture::CatalogueFixture() {
 }
 
 std::string CatalogueFixture::writeDefinition(const std::string& fileName,
-                                              const DefinitionSpec& spec) const {
-    return writeRaw(fileName, DefinitionXml(spec));
+                                              const DefinitionDoc& doc) const {
+    return writeRaw(fileName, DefinitionXml(doc));
 }
 
 std::string CatalogueFixture::writeRaw(const std::string& fileName,

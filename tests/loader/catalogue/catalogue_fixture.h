@@ -20,7 +20,7 @@ protected:
     std::string modules() const { return installation_ / "Zadod/Modules"; }
     std::string schema() const { return modules() + "/QM_Module.xsd"; }
     // Writes a definition into the definitions folder and returns its path.
-    std::string writeDefinition(const std::string& fileName, const DefinitionSpec& spec) const;
+    std::string writeDefinition(const std::string& fileName, const DefinitionDoc& doc) const;
     std::string writeRaw(const std::string& fileName, const std::string& content) const;
 
 private:

@@ -16,21 +16,21 @@
 namespace {
 
 using qm::ModuleList;
-using qmtest::ApplicationSpec;
-using qmtest::DefinitionSpec;
+using qmtest::ApplicationElement;
+using qmtest::DefinitionDoc;
 
-DefinitionSpec module(const std::string& key, const std::string& name, int minor = 0) {
-    DefinitionSpec spec;
-    spec.keyname = key;
-    spec.moduleName = name;
-    spec.minor = std::to_string(minor);
-    return spec;
+DefinitionDoc module(const std::string& key, const std::string& name, int minor = 0) {
+    DefinitionDoc doc;
+    doc.keyname = key;
+    doc.moduleName = name;
+    doc.minor = std::to_string(minor);
+    return doc;
 }
 
-DefinitionSpec withComError(const std::string& key) {
-    DefinitionSpec spec = module(key, key);
-    spec.applications = std::vector<ApplicationSpec>{{"app", "", "", "", std::nullopt}};
-    return spec;
+DefinitionDoc withComError(const std::string& key) {
+    DefinitionDoc doc = module(key, key);
+    doc.applications = std::vector<ApplicationElement>{{"app", "", "", "", std::nullopt}};
+    return doc;
 }
 
 std::vector<std::string> keysOf(const ModuleList& list) {

@@ -40,28 +40,28 @@ void element(std::string& out, const char* name, const std::optional<std::string
 
 }  // namespace
 
-std::string DefinitionXml(const DefinitionSpec& spec) {
-    std::string out = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<" + spec.root + ">\n";
-    element(out, "Keyname", spec.keyname);
-    if (spec.version) {
+std::string DefinitionXml(const DefinitionDoc& doc) {
+    std::string out = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<" + doc.root + ">\n";
+    element(out, "Keyname", doc.keyname);
+    if (doc.version) {
         out += "<Version>\n";
-        element(out, "VersionMajor", spec.major);
-        element(out, "VersionMinor", spec.minor);
+        element(out, "VersionMajor", doc.major);
+        element(out, "VersionMinor", doc.minor);
         out += "</Version>\n";
     }
-    if (spec.name) {
+    if (doc.name) {
         out += "<Name>\n";
-        element(out, "ModuleName", spec.moduleName);
-        for (const MenuSpec& menu : spec.menus) {
+        element(out, "ModuleName", doc.moduleName);
+        for (const MenuElement& menu : doc.menus) {
             out += "<MenuName";
             attribute(out, "path", menu.path);
             out += ">" + menu.name + "</MenuName>\n";
         }
         out += "</Name>\n";
     }
-    if (spec.applications) {
+    if (doc.applications) {
         out += "<Applications>\n";
-        for (const ApplicationSpec& app : *spec.applications) {
+        for (const ApplicationElement& app : *doc.applications) {
             out += "<Application";
             attribute(out, "path", app.path);
             attribute(out, "arguments", app.arguments);
@@ -72,7 +72,7 @@ std::string DefinitionXml(const DefinitionSpec& spec) {
         }
         out += "</Applications>\n";
     }
-    out += "</" + spec.root + ">\n";
+    out += "</" + doc.root + ">\n";
     return out;
 }
 

@@ -7,12 +7,12 @@
 
 namespace qmtest {
 
-struct MenuSpec {
+struct MenuElement {
     std::string name;
     std::optional<std::string> path = "Menus";
 };
 
-struct ApplicationSpec {
+struct ApplicationElement {
     std::optional<std::string> path;
     std::optional<std::string> arguments = "";
     std::optional<std::string> type = "exe";
@@ -22,7 +22,7 @@ struct ApplicationSpec {
 
 // Element contents are inserted as raw XML, so tests can put CDATA, comments or entity
 // references into them; attribute values are escaped.
-struct DefinitionSpec {
+struct DefinitionDoc {
     std::string root = "QM_Module";
     std::optional<std::string> keyname = "QM_TEST";
     bool version = true;
@@ -30,11 +30,11 @@ struct DefinitionSpec {
     std::optional<std::string> minor = "0";
     bool name = true;
     std::optional<std::string> moduleName = "Test module";
-    std::vector<MenuSpec> menus;
-    std::optional<std::vector<ApplicationSpec>> applications;
+    std::vector<MenuElement> menus;
+    std::optional<std::vector<ApplicationElement>> applications;
 };
 
-std::string DefinitionXml(const DefinitionSpec& spec);
+std::string DefinitionXml(const DefinitionDoc& doc);
 
 // A schema that accepts any content below QM_Module and also declares another root element,
 // so that the reader's own checks (rather than validation) decide.

@@ -19,9 +19,9 @@ namespace {
 using qm::DefinitionDiagnostic;
 using qm::DefinitionFault;
 using qm::ModuleRecord;
-using qmtest::ApplicationSpec;
-using qmtest::DefinitionSpec;
-using qmtest::MenuSpec;
+using qmtest::ApplicationElement;
+using qmtest::DefinitionDoc;
+using qmtest::MenuElement;
 
 class DefinitionReaderTest : public qmtest::CatalogueFixture {
 protected:
@@ -32,8 +32,8 @@ protected:
         DefinitionDiagnostic diagnostic;
     };
 
-    Outcome read(const DefinitionSpec& spec) {
-        return readFile(writeDefinition("m.default.xml", spec));
+    Outcome read(const DefinitionDoc& doc) {
+        return readFile(writeDefinition("m.default.xml", doc));
     }
 
     Outcome readFile(const std::string& path) {
@@ -51,15 +51,15 @@ protected:
 };
 
 TEST_F(DefinitionReaderTest, ReadsEveryPartOfAValidDefinition) {
-    DefinitionSpec spec;
-    spec.keyname = "QM_ROADS";
-    spec.major = "22";
-    spec.minor = "15";
-    spec.moduleName = "Road Design";
-    spec.menus = {{"KRQM_Roads_enu", "Roads\\Menus"}, {"KRQM_Extra_enu", "Extra"}};
-    spec.applications =
-        std::vector<ApplicationSpec>{{"Bin\\roads.arx", "", "arx", "KRQM_ROADS_INIT", "True"}};
-    const Outcome out = read(spec);
+    DefinitionDoc doc;
+    doc.keyname = "QM_ROADS";
+    doc.major = "22";
+    doc.minor = "15";
+    doc.moduleName = "Road Design";
+    doc.menus = {{"KRQM_Roads_enu", "Roads\\Menus"}, {"KRQM_Extra_enu", "Extra"}};
+    doc.applications =
+        std::vector<ApplicationElement>{{"Bin\\roads.arx", "", "arx", "KRQM_ROADS_INIT", "True"}};
+    const Outcome out = read(doc);
     ASSERT_TRUE(out.accepted) << out.diagnostic.reason;
     EXPECT_EQ(out.record.GetKey(), "QM_ROADS");
     EXPECT_EQ(out.record.GetDisplayName(), "Road Design");
@@ -101,11 +101,11 @@ TEST_F(DefinitionReaderTest, ElementTextIsNormalisedLikeTheDom) {
         {"", ""},
     };
     for (const auto& c : cases) {
-        DefinitionSpec spec;
-        spec.keyname = c.raw;
-        spec.moduleName = c.raw;
-        spec.menus = {{c.raw, "Menus"}};
-        const Outcome out = read(spec);
+        DefinitionDoc doc;
+        doc.keyname = c.raw;
+        doc.moduleName = c.raw;
+        doc.menus = {{c.raw, "Menus"}};
+        const Outcome out = read(doc);
         ASSERT_TRUE(out.accepted) << c.raw << ": " << out.diagnostic.reason;
         EXPECT_EQ(out.record.GetKey(), c.text) << c.raw;
         EXPECT_EQ(out.record.GetDisplayName(), c.text) << c.raw;
@@ -141,19 +141,19 @@ TEST(ParseLong, FollowsTheWideStringConversion) {
 }
 
 TEST_F(DefinitionReaderTest, VersionTextUsesItsLeadingNumber) {
-    DefinitionSpec spec;
-    spec.major = " 3a ";
-    spec.minor = "b2";
-    const Outcome out = read(spec);
+    DefinitionDoc doc;
+    doc.major = " 3a ";
+    doc.minor = "b2";
+    const Outcome out = read(doc);
     ASSERT_TRUE(out.accepted);
     EXPECT_EQ(out.record.GetVersionMajor(), 3);
     EXPECT_EQ(out.record.GetVersionMinor(), 0);
 }
 
 TEST_F(DefinitionReaderTest, RepeatedMenuNameIgnoringCaseKeepsTheFirst) {
-    DefinitionSpec spec;
-    spec.menus = {{"KRQM_Roads_enu", "First"}, {"krqm_ROADS_ENU", "Second"}, {"Other", "Third"}};
-    const Outcome out = read(spec);
+    DefinitionDoc doc;
+    doc.menus = {{"KRQM_Roads_enu", "First"}, {"krqm_ROADS_ENU", "Second"}, {"Other", "Third"}};
+    const Outcome out = read(doc);
     ASSERT_TRUE(out.accepted);
     ASSERT_EQ(out.record.GetMenus().Count(), 2u);
     EXPECT_EQ(out.record.GetMenus()[0].name, "KRQM_Roads_enu");
@@ -162,14 +162,14 @@ TEST_F(DefinitionReaderTest, RepeatedMenuNameIgnoringCaseKeepsTheFirst) {
 }
 
 TEST_F(DefinitionReaderTest, ApplicationsAreOrderedByExpandedPathAndTheFirstDuplicateStays) {
-    DefinitionSpec spec;
-    spec.applications = std::vector<ApplicationSpec>{
+    DefinitionDoc doc;
+    doc.applications = std::vector<ApplicationElement>{
         {"zeta", "1"},      {"<APPATH>/alpha", "2"},
         {"alpha", "3"},  // expands to the same path as the one before: dropped
         {"Alpha", "4"},  // differs in case only: kept, and sorts before "alpha"
         {"/abs/beta", "5"},
     };
-    const Outcome out = read(spec);
+    const Outcome out = read(doc);
     ASSERT_TRUE(out.accepted);
     std::vector<std::pair<std::string, std::string>> got;
     for (const qm::QmApplication& app : out.record.GetApplications()) {
@@ -191,20 +191,20 @@ TEST_F(DefinitionReaderTest, ModalIsTrueOnlyForExactlyTrue) {
     } cases[] = {{"True", true}, {"true", false},  {"TRUE", false}, {"1", false},
                  {"", false},    {" True", false}, {"False", false}};
     for (const auto& c : cases) {
-        DefinitionSpec spec;
-        spec.applications = std::vector<ApplicationSpec>{{"app", "", "", "", c.modal}};
-        const Outcome out = read(spec);
+        DefinitionDoc doc;
+        doc.applications = std::vector<ApplicationElement>{{"app", "", "", "", c.modal}};
+        const Outcome out = read(doc);
         ASSERT_TRUE(out.accepted) << c.modal;
         EXPECT_EQ(out.record.GetApplications().begin()->GetModal(), c.expected) << c.modal;
     }
 }
 
 TEST_F(DefinitionReaderTest, EmptyOrAbsentApplicationsGiveNone) {
-    DefinitionSpec none;
-    DefinitionSpec empty;
-    empty.applications = std::vector<ApplicationSpec>{};
-    for (const DefinitionSpec& spec : {none, empty}) {
-        const Outcome out = read(spec);
+    DefinitionDoc none;
+    DefinitionDoc empty;
+    empty.applications = std::vector<ApplicationElement>{};
+    for (const DefinitionDoc& doc : {none, empty}) {
+        const Outcome out = read(doc);
         ASSERT_TRUE(out.accepted);
         EXPECT_TRUE(out.record.GetApplications().empty());
     }
@@ -217,9 +217,9 @@ TEST_F(DefinitionReaderTest, AbsentAttributeEndsInTheComErrorAndLeavesTheRecord)
               "80020005");
     const char* attributes[] = {"path", "arguments", "type", "command", "modal", "menu path"};
     for (const std::string attribute : attributes) {
-        DefinitionSpec spec;
-        ApplicationSpec app{"app"};
-        MenuSpec menu{"KRQM_Menu_enu"};
+        DefinitionDoc doc;
+        ApplicationElement app{"app"};
+        MenuElement menu{"KRQM_Menu_enu"};
         if (attribute == "path")
             app.path.reset();
         if (attribute == "arguments")
@@ -232,8 +232,8 @@ TEST_F(DefinitionReaderTest, AbsentAttributeEndsInTheComErrorAndLeavesTheRecord)
             app.modal.reset();
         if (attribute == "menu path")
             menu.path.reset();
-        spec.menus = {menu};
-        spec.applications = std::vector<ApplicationSpec>{{"first"}, app};
+        doc.menus = {menu};
+        doc.applications = std::vector<ApplicationElement>{{"first"}, app};
 
         ModuleRecord record;
         record.SetKey("untouched");
@@ -241,7 +241,7 @@ TEST_F(DefinitionReaderTest, AbsentAttributeEndsInTheComErrorAndLeavesTheRecord)
         DefinitionDiagnostic diagnostic;
         qm::ModuleDefinitionReader reader(schema());
         EXPECT_FALSE(
-            reader.Read(writeDefinition("m.default.xml", spec), record, errorText, &diagnostic))
+            reader.Read(writeDefinition("m.default.xml", doc), record, errorText, &diagnostic))
             << attribute;
         EXPECT_EQ(errorText, expected) << attribute;
         EXPECT_EQ(diagnostic.fault, DefinitionFault::ComError) << attribute;
@@ -257,27 +257,27 @@ TEST_F(DefinitionReaderTest, MissingElementRejectsWithoutText) {
     usePermissiveSchema();
     const struct {
         const char* what;
-        void (*change)(DefinitionSpec&);
+        void (*change)(DefinitionDoc&);
     } cases[] = {
-        {"Keyname", [](DefinitionSpec& s) { s.keyname.reset(); }},
-        {"Version", [](DefinitionSpec& s) { s.version = false; }},
-        {"VersionMajor", [](DefinitionSpec& s) { s.major.reset(); }},
-        {"VersionMinor", [](DefinitionSpec& s) { s.minor.reset(); }},
-        {"Name", [](DefinitionSpec& s) { s.name = false; }},
-        {"ModuleName", [](DefinitionSpec& s) { s.moduleName.reset(); }},
+        {"Keyname", [](DefinitionDoc& s) { s.keyname.reset(); }},
+        {"Version", [](DefinitionDoc& s) { s.version = false; }},
+        {"VersionMajor", [](DefinitionDoc& s) { s.major.reset(); }},
+        {"VersionMinor", [](DefinitionDoc& s) { s.minor.reset(); }},
+        {"Name", [](DefinitionDoc& s) { s.name = false; }},
+        {"ModuleName", [](DefinitionDoc& s) { s.moduleName.reset(); }},
         // Valid against its schema, but not a module definition.
-        {"QM_Module root", [](DefinitionSpec& s) { s.root = "Other"; }},
+        {"QM_Module root", [](DefinitionDoc& s) { s.root = "Other"; }},
         // Elements are read before attributes: the missing element decides, silently.
         {"Keyname before attributes",
-         [](DefinitionSpec& s) {
+         [](DefinitionDoc& s) {
              s.keyname.reset();
-             s.applications = std::vector<ApplicationSpec>{{"app", "", "", "", std::nullopt}};
+             s.applications = std::vector<ApplicationElement>{{"app", "", "", "", std::nullopt}};
          }},
     };
     for (const auto& c : cases) {
-        DefinitionSpec spec;
-        c.change(spec);
-        const Outcome out = read(spec);
+        DefinitionDoc doc;
+        c.change(doc);
+        const Outcome out = read(doc);
         EXPECT_FALSE(out.accepted) << c.what;
         EXPECT_TRUE(out.errorText.empty()) << c.what;
         EXPECT_EQ(out.diagnostic.fault, DefinitionFault::MissingElement) << c.what;
@@ -285,9 +285,9 @@ TEST_F(DefinitionReaderTest, MissingElementRejectsWithoutText) {
 }
 
 TEST_F(DefinitionReaderTest, TheInstallationSchemaRefusesMissingElements) {
-    DefinitionSpec spec;
-    spec.moduleName.reset();
-    const Outcome out = read(spec);
+    DefinitionDoc doc;
+    doc.moduleName.reset();
+    const Outcome out = read(doc);
     EXPECT_FALSE(out.accepted);
     EXPECT_TRUE(out.errorText.empty());
     EXPECT_EQ(out.diagnostic.fault, DefinitionFault::Invalid);
@@ -312,7 +312,7 @@ TEST_F(DefinitionReaderTest, TheSchemaDecidesBeforeTheDefinitionIsOpened) {
          "<xs:include schemaLocation='other.xsd'/></xs:schema>",
          true},
     };
-    const std::string good = writeDefinition("good.default.xml", DefinitionSpec{});
+    const std::string good = writeDefinition("good.default.xml", DefinitionDoc{});
     const std::string missing = modules() + "/missing.default.xml";
     for (const auto& c : cases) {
         std::remove(schema().c_str());
@@ -357,11 +357,11 @@ TEST_F(DefinitionReaderTest, PerUserVersionOverrideReplacesEachPartPresent) {
             if (c.minor)
                 hive->setValue(keyPath, qmreg::Value::dword("OverrideVersionMinor", *c.minor));
         }
-        DefinitionSpec spec;
-        spec.keyname = key;
-        spec.major = "4";
-        spec.minor = "2";
-        const Outcome out = read(spec);
+        DefinitionDoc doc;
+        doc.keyname = key;
+        doc.major = "4";
+        doc.minor = "2";
+        const Outcome out = read(doc);
         ASSERT_TRUE(out.accepted);
         EXPECT_EQ(out.record.GetVersionMajor(), c.expectMajor) << key;
         EXPECT_EQ(out.record.GetVersionMinor(), c.expectMinor) << key;
@@ -375,17 +375,17 @@ TEST_F(DefinitionReaderTest, OverrideStoredAsTextIsNotANumber) {
         ASSERT_TRUE(hive->createKey(keyPath));
         hive->setValue(keyPath, qmreg::Value::string("OverrideVersionMajor", "9"));
     }
-    DefinitionSpec spec;
-    spec.keyname = "QM_TEXT";
-    spec.major = "4";
-    EXPECT_EQ(read(spec).record.GetVersionMajor(), 4);
+    DefinitionDoc doc;
+    doc.keyname = "QM_TEXT";
+    doc.major = "4";
+    EXPECT_EQ(read(doc).record.GetVersionMajor(), 4);
 }
 
 TEST_F(DefinitionReaderTest, ReadingCreatesTheModuleKeyButOnlyWhenItFits) {
     const std::string longKey(300, 'K');
-    DefinitionSpec fits;
+    DefinitionDoc fits;
     fits.keyname = "QM_NEW";
-    DefinitionSpec tooLong;
+    DefinitionDoc tooLong;
     tooLong.keyname = longKey;
     EXPECT_TRUE(read(fits).accepted);
     const Outcome out = read(tooLong);
@@ -397,27 +397,27 @@ TEST_F(DefinitionReaderTest, ReadingCreatesTheModuleKeyButOnlyWhenItFits) {
 }
 
 TEST_F(DefinitionReaderTest, ToolsCanReadWithoutTouchingTheRegistry) {
-    DefinitionSpec spec;
-    spec.keyname = "QM_QUIET";
+    DefinitionDoc doc;
+    doc.keyname = "QM_QUIET";
     qm::ModuleDefinitionReader::Options options;
     options.applyVersionOverride = false;
     qm::ModuleDefinitionReader reader(schema(), options);
     ModuleRecord record;
     std::string errorText;
-    ASSERT_TRUE(reader.Read(writeDefinition("q.default.xml", spec), record, errorText));
+    ASSERT_TRUE(reader.Read(writeDefinition("q.default.xml", doc), record, errorText));
     EXPECT_FALSE(userHive()->keyExists(qm::registry_layout::moduleKey("QM_QUIET")));
 }
 
 TEST_F(DefinitionReaderTest, SingleFileEntryPointMatchesTheReader) {
-    DefinitionSpec spec;
-    spec.applications = std::vector<ApplicationSpec>{{"app", "", "", "", std::nullopt}};
+    DefinitionDoc doc;
+    doc.applications = std::vector<ApplicationElement>{{"app", "", "", "", std::nullopt}};
     ModuleRecord record;
     std::string errorText;
-    EXPECT_FALSE(qm::ReadModuleDefinition(writeDefinition("s.default.xml", spec), schema(), record,
+    EXPECT_FALSE(qm::ReadModuleDefinition(writeDefinition("s.default.xml", doc), schema(), record,
                                           errorText));
     EXPECT_EQ(errorText, qm::ComErrorText(qm::kComErrorTypeMismatch));
     errorText.clear();
-    EXPECT_TRUE(qm::ReadModuleDefinition(writeDefinition("s.default.xml", DefinitionSpec{}),
+    EXPECT_TRUE(qm::ReadModuleDefinition(writeDefinition("s.default.xml", DefinitionDoc{}),
                                          schema(), record, errorText));
     EXPECT_EQ(record.GetKey(), "QM_TEST");
 }
