@@ -368,19 +368,6 @@ TEST_F(DefinitionReaderTest, PerUserVersionOverrideReplacesEachPartPresent) {
     }
 }
 
-TEST_F(DefinitionReaderTest, OverrideStoredAsTextIsNotANumber) {
-    const std::string keyPath = qm::registry_layout::moduleKey("QM_TEXT");
-    {
-        auto hive = userHive();
-        ASSERT_TRUE(hive->createKey(keyPath));
-        hive->setValue(keyPath, qmreg::Value::string("OverrideVersionMajor", "9"));
-    }
-    DefinitionDoc doc;
-    doc.keyname = "QM_TEXT";
-    doc.major = "4";
-    EXPECT_EQ(read(doc).record.GetVersionMajor(), 4);
-}
-
 TEST_F(DefinitionReaderTest, ReadingCreatesTheModuleKeyButOnlyWhenItFits) {
     const std::string longKey(300, 'K');
     DefinitionDoc fits;
@@ -406,20 +393,6 @@ TEST_F(DefinitionReaderTest, ToolsCanReadWithoutTouchingTheRegistry) {
     std::string errorText;
     ASSERT_TRUE(reader.Read(writeDefinition("q.default.xml", doc), record, errorText));
     EXPECT_FALSE(userHive()->keyExists(qm::registry_layout::moduleKey("QM_QUIET")));
-}
-
-TEST_F(DefinitionReaderTest, SingleFileEntryPointMatchesTheReader) {
-    DefinitionDoc doc;
-    doc.applications = std::vector<ApplicationElement>{{"app", "", "", "", std::nullopt}};
-    ModuleRecord record;
-    std::string errorText;
-    EXPECT_FALSE(qm::ReadModuleDefinition(writeDefinition("s.default.xml", doc), schema(), record,
-                                          errorText));
-    EXPECT_EQ(errorText, qm::ComErrorText(qm::kComErrorTypeMismatch));
-    errorText.clear();
-    EXPECT_TRUE(qm::ReadModuleDefinition(writeDefinition("s.default.xml", DefinitionDoc{}),
-                                         schema(), record, errorText));
-    EXPECT_EQ(record.GetKey(), "QM_TEST");
 }
 
 }  // namespace

@@ -110,18 +110,6 @@ TEST_F(ModuleSettingsTest, ReadAppliesTheExactWordRules) {
     }
 }
 
-TEST_F(ModuleSettingsTest, ValuesOfAnotherTypeCountAsAbsent) {
-    {
-        qmreg::Hive hive = openHive();
-        ASSERT_TRUE(hive.createKey(moduleKey("QM_DWORD")));
-        hive.setValue(moduleKey("QM_DWORD"), qmreg::Value::dword("AutoStart", 1));
-        hive.setValue(moduleKey("QM_DWORD"), qmreg::Value::dword("Activated", 0));
-    }
-    ModuleList list{recordWithKey("QM_DWORD")};
-    qm::ReadModuleSettings(list);
-    EXPECT_EQ(flagsOf(list[0]), (Flags{true, false, false}));
-}
-
 TEST_F(ModuleSettingsTest, MissingKeyLeavesTheRecordAndIsNotCreated) {
     ModuleList list{recordWithKey("QM_ABSENT")};
     list[0].SetActivated(false);

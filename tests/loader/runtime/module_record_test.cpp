@@ -18,30 +18,6 @@ ModuleRecord loaded(bool menusLoaded) {
     return r;
 }
 
-TEST(ModuleRecord, NewRecordIsActivatedAndIdle) {
-    const ModuleRecord r;
-    EXPECT_TRUE(r.GetKey().empty());
-    EXPECT_TRUE(r.GetDisplayName().empty());
-    EXPECT_EQ(r.GetMenus().Count(), 0u);
-    EXPECT_TRUE(r.GetApplications().empty());
-    EXPECT_EQ(r.GetMenusLoaded(), 0);
-    EXPECT_EQ(r.GetStarted(), 0);
-    EXPECT_EQ(r.GetPendingEvent(), qm::kEventNone);
-    EXPECT_TRUE(r.GetActivated());
-    EXPECT_FALSE(r.GetAutoStart());
-    EXPECT_FALSE(r.GetDemandLoad());
-}
-
-TEST(ModuleRecord, NullTextsClearKeyAndName) {
-    ModuleRecord r;
-    r.SetKey("QM_X");
-    r.SetDisplayName("X");
-    r.SetKey(static_cast<const char*>(nullptr));
-    r.SetDisplayName(static_cast<const char*>(nullptr));
-    EXPECT_TRUE(r.GetKey().empty());
-    EXPECT_TRUE(r.GetDisplayName().empty());
-}
-
 TEST(ModuleRecord, SetEventRefusesOnlyPointlessModuleEvents) {
     const struct {
         bool menusLoaded;
@@ -175,16 +151,6 @@ TEST(ModuleRecord, CopyCarriesDefinitionSettingsStateAndMenuGroups) {
     EXPECT_FALSE(target.GetActivated());
     EXPECT_TRUE(target.GetAutoStart());
     EXPECT_TRUE(target.GetDemandLoad());
-}
-
-TEST(ModuleRecord, ApplicationSetKeepsTheFirstOfEqualPaths) {
-    ModuleRecord r;
-    EXPECT_TRUE(r.AddApplication(qm::QmApplication("/opt/tool", "first", "exe", "", false)));
-    EXPECT_FALSE(r.AddApplication(qm::QmApplication("/opt/tool", "second", "arx", "", true)));
-    EXPECT_TRUE(r.AddApplication(qm::QmApplication("/opt/Tool", "upper", "exe", "", false)));
-    ASSERT_EQ(r.GetApplications().size(), 2u);
-    EXPECT_EQ(r.GetApplications().begin()->GetArguments(), "upper");
-    EXPECT_EQ(std::next(r.GetApplications().begin())->GetArguments(), "first");
 }
 
 }  // namespace

@@ -53,18 +53,6 @@ protected:
     qmtest::TempDir dir_;
 };
 
-TEST_F(ApplicationTest, ConstructionExpandsThePathAndKeepsTheRest) {
-    qmtest::ScopedEnv app("QM_APP_PATH", "/opt/quillmont");
-    const QmApplication relative("Bin\\tool", "-a", "exe", "CMD", true);
-    EXPECT_EQ(relative.GetPath(), "/opt/quillmont/Bin/tool");
-    EXPECT_EQ(relative.GetArguments(), "-a");
-    EXPECT_EQ(relative.GetType(), "exe");
-    EXPECT_EQ(relative.GetCommand(), "CMD");
-    EXPECT_TRUE(relative.GetModal());
-    EXPECT_EQ(QmApplication("<APPATH>/x", "", "", "", false).GetPath(), "/opt/quillmont/x");
-    EXPECT_EQ(QmApplication("/usr/bin/x", "", "", "", false).GetPath(), "/usr/bin/x");
-}
-
 TEST_F(ApplicationTest, OnlyEmptyOrExactExeTypesRunAProgram) {
     const struct {
         const char* type;
