@@ -21,6 +21,15 @@ export XDG_STATE_HOME=$demo/state XDG_RUNTIME_DIR=$demo/runtime APPDATA=$demo/ap
 export QM_REGISTRY_DIR=$demo/registry QM_APP_PATH=$root/examples/sample
 export QM_LOG=$demo/diagnostic.log
 
+# A brand-new demo user starts Road Design and Survey Data with the host, as if chosen in the
+# module loader dialog; everything else is left as a new user gets it.
+if [ ! -e "$demo/registry/hkcu.db" ]; then
+    for key in QM_ROADS QM_SURVEY; do
+        build/bin/qmreg add "HKCU\\SOFTWARE\\Brenvik\\Quillmont\\22.15\\Quillmont modules\\$key" \
+            /v AutoStart /d True /f >/dev/null
+    done
+fi
+
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && [ "${1:-}" != "--console" ]; then
     exec build/bin/cadhost "$@"
 fi

@@ -142,10 +142,23 @@ void RunStartupSequence(LoaderContext& context) {
     std::string errorText;
     bool baseBroughtUp = false;
     std::string profile;
+    std::string phases;
 
+    // Nothing but this sequence changes the host's menu groups until it ends: no other
+    // application of the session is loaded yet.
+    const MenuGroupAutomation::Batch batch(context.menuGroups());
+    auto phase = Clock::now();
+    auto notePhase = [&](const char* what) {
+        char line[96];
+        std::snprintf(line, sizeof line, "%s: %.1f ms\n", what, msSince(phase));
+        phases += line;
+        phase = Clock::now();
+    };
     if (LoadCatalogue(catalogue, folder, std::string(names::kDefinitionExtension),
                       context.modules(), errorText)) {
+        notePhase("Catalogue");
         ReadModuleSettings(context.modules(), &context.log());
+        notePhase("Settings");
         context.setAutostartOverride(readAutostartOverride());
         if (safeModeRequested()) {
             cadhost::messageBox(acedGetAcadFrame(),
@@ -156,7 +169,9 @@ void RunStartupSequence(LoaderContext& context) {
             context.log().write("startup", "safe mode: modules not brought up");
         } else {
             baseBroughtUp = bringUpModules(context, profile);
+            notePhase("Modules brought up");
             context.menus().UnloadStaleModuleMenus(context.modules());
+            notePhase("Stale menus removed");
         }
     } else {
         context.log().write("startup", "no module definition found in " + folder +
@@ -167,9 +182,10 @@ void RunStartupSequence(LoaderContext& context) {
     context.menus().RemoveExtraMenu();
     context.menus().ProvideLoaderMenu(baseBroughtUp);
 
+    notePhase("Menu steps");
     char total[96];
     std::snprintf(total, sizeof total, "Start-up sequence: %.1f ms\n", msSince(started));
-    context.setStartupProfile(profile + total);
+    context.setStartupProfile(profile + phases + total);
 }
 
 }  // namespace qm

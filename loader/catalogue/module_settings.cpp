@@ -53,6 +53,9 @@ public:
 }  // namespace
 
 bool ReadModuleSettings(ModuleList& list, DiagnosticLog* log) {
+    // One transaction for all reads: a consistent view, and one lock round trip instead of
+    // one per value.
+    RegistryBatch batch;
     for (ModuleRecord& record : list) {
         const std::optional<std::string> key = keyOrLog(record, log, "read");
         QmEnWinRegistry registry;
@@ -68,6 +71,7 @@ bool ReadModuleSettings(ModuleList& list, DiagnosticLog* log) {
             record.SetDemandLoad(false);
         }
     }
+    batch.Commit();
     return true;
 }
 

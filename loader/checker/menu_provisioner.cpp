@@ -293,6 +293,14 @@ bool MenuProvisioner::DeleteCopy(const std::string& path) {
 
 std::string MenuProvisioner::CreateFolderChain(const std::string& base,
                                                const std::vector<std::string>& parts) {
+    std::string full = base;
+    for (const std::string& part : parts) {
+        full += "/" + part;
+    }
+    qmsys::FileAttributes existing;
+    if (qmsys::getFileAttributes(full, existing) == qmsys::kErrorSuccess && existing.directory) {
+        return full;  // provided before: no folder to create
+    }
     std::string path = base;
     qmsys::WinError err = qmsys::createDirectories(path);
     for (const std::string& part : parts) {

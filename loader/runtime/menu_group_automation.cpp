@@ -2,6 +2,8 @@
 
 #include <cstdio>
 #include <exception>
+#include <unordered_map>
+#include <vector>
 
 #include <qmsys/text.h>
 
@@ -51,8 +53,91 @@ private:
     bool held_;
 };
 
+// The loaded groups in collection order, with hash lookups by group name and by menu file
+// title (both with ASCII case folded). Unloaded groups stay as dead items so that positions,
+// and with them "first in collection order", keep their meaning.
+struct MenuGroupAutomation::Index {
+    struct Item {
+        std::shared_ptr<cadhost::IAcadMenuGroup> group;
+        std::string name;
+        bool alive = true;
+    };
+    std::vector<Item> items;
+    std::unordered_map<std::string, std::vector<std::size_t>> byName;
+    std::unordered_map<std::string, std::vector<std::size_t>> byTitle;
+    std::unordered_map<const cadhost::IAcadMenuGroup*, std::size_t> byGroup;
+
+    void add(std::shared_ptr<cadhost::IAcadMenuGroup> group, std::string name,
+             const std::string& menuFile) {
+        const std::size_t at = items.size();
+        byName[qmsys::asciiLower(name)].push_back(at);
+        byTitle[qmsys::asciiLower(path::fileTitle(menuFile))].push_back(at);
+        byGroup[group.get()] = at;
+        items.push_back(Item{std::move(group), std::move(name), true});
+    }
+    // The first live item under key, or null.
+    Item* first(const std::unordered_map<std::string, std::vector<std::size_t>>& map,
+                const std::string& key) {
+        const auto it = map.find(qmsys::asciiLower(key));
+        if (it == map.end()) {
+            return nullptr;
+        }
+        for (std::size_t i : it->second) {
+            if (items[i].alive) {
+                return &items[i];
+            }
+        }
+        return nullptr;
+    }
+    void markUnloaded(const cadhost::IAcadMenuGroup* group) {
+        if (const auto it = byGroup.find(group); it != byGroup.end()) {
+            items[it->second].alive = false;
+        }
+    }
+};
+
 MenuGroupAutomation::MenuGroupAutomation(DiagnosticLog& log, std::chrono::milliseconds timeout)
     : log_(log), timeout_(timeout), protector_(std::string(names::kMenuProtectorMutex)) {}
+
+MenuGroupAutomation::~MenuGroupAutomation() = default;
+
+MenuGroupAutomation::Batch::Batch(MenuGroupAutomation& owner) : owner_(owner) {
+    const Hold hold(owner_, "Batch");
+    const std::shared_ptr<cadhost::IAcadMenuGroups> groups =
+        hold ? owner_.Collection("Batch") : nullptr;
+    std::int32_t count = 0;
+    if (!groups || groups->get_Count(count) != cadhost::S_OK) {
+        return;  // no index: every lookup walks the collection as usual
+    }
+    auto index = std::make_unique<Index>();
+    for (std::int32_t i = 0; i < count; ++i) {
+        std::shared_ptr<cadhost::IAcadMenuGroup> group;
+        std::string name;
+        std::string menuFile;
+        if (groups->Item(i, group) != cadhost::S_OK || !group ||
+            group->get_Name(name) != cadhost::S_OK) {
+            continue;
+        }
+        group->get_MenuFileName(menuFile);
+        index->add(std::move(group), std::move(name), menuFile);
+    }
+    owner_.index_ = std::move(index);
+}
+
+MenuGroupAutomation::Batch::~Batch() {
+    owner_.index_.reset();
+}
+
+std::optional<MenuGroupAutomation::FoundGroup> MenuGroupAutomation::FindIndexed(
+    const std::string& name, FindMode mode) {
+    Index::Item* item = mode == FindMode::ByName
+                            ? index_->first(index_->byName, name)
+                            : index_->first(index_->byTitle, path::fileTitle(name));
+    if (!item) {
+        return std::nullopt;
+    }
+    return FoundGroup{item->group, item->name};
+}
 
 void MenuGroupAutomation::Log(const std::string& text) {
     log_.write(kLogCategory, text);
@@ -77,6 +162,9 @@ std::optional<MenuGroupAutomation::FoundGroup> MenuGroupAutomation::FindMenuGrou
     const std::string& name, FindMode mode) {
     if (name.empty()) {
         return std::nullopt;
+    }
+    if (index_ && mode != FindMode::ProductGroups) {
+        return FindIndexed(name, mode);
     }
     const std::shared_ptr<cadhost::IAcadMenuGroups> groups = Collection("FindMenuGroup");
     if (!groups) {
@@ -149,6 +237,11 @@ bool MenuGroupAutomation::LoadMenuGroupFile(const std::string& menuFile, std::st
     }
     std::string name;
     group->get_Name(name);
+    if (index_) {
+        std::string loadedFrom;
+        group->get_MenuFileName(loadedFrom);
+        index_->add(group, name, loadedFrom);
+    }
     groupName = name;
     return true;
 }
@@ -163,6 +256,9 @@ bool MenuGroupAutomation::UnloadMenuGroupByName(const std::string& groupName) {
         return false;
     }
     const cadhost::HRESULT hr = found->group->Unload();
+    if (hr == cadhost::S_OK && index_) {
+        index_->markUnloaded(found->group.get());
+    }
     if (hr != cadhost::S_OK) {
         Log("UnloadMenuGroupByName: host refused to unload \"" + groupName + "\" (" +
             hresultText(hr) + ")");

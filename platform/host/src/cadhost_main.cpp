@@ -27,12 +27,15 @@ constexpr const char* kUsage =
     "  --console      command-line session (the default without a display, or when standard\n"
     "                 input is not a terminal)\n"
     "  --script FILE  read commands from FILE instead of standard input\n"
-    "  --arx PATH     load an ARX application after the module loader (repeatable)\n";
+    "  --arx PATH     load an ARX application after the module loader (repeatable)\n"
+    "  --profile      after start-up, print the module loader's start-up report: one line\n"
+    "                 per module brought up with its menu and application times, then a total\n";
 
 struct CommandLine {
     bool console = false;
     std::optional<std::string> script;
     std::vector<std::string> arxApps;
+    bool profile = false;
 };
 
 // nullopt for a command line that cannot be understood.
@@ -45,6 +48,8 @@ std::optional<CommandLine> parse(int argc, char** argv) {
             out.console = true;
         } else if (arg == "--script" && hasValue && !out.script) {
             out.script = argv[++i];
+        } else if (arg == "--profile") {
+            out.profile = true;
         } else if (arg == "--arx" && hasValue) {
             out.arxApps.emplace_back(argv[++i]);
         } else {
@@ -58,6 +63,19 @@ std::filesystem::path programFolder() {
     std::error_code ec;
     const auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
     return ec ? std::filesystem::path(".") : self.parent_path();
+}
+
+// The module loader offers its start-up report through an export; other hosts of the family
+// may not have one, so a missing symbol just prints nothing.
+void printStartupProfile(cadhost::Host& host) {
+    using ProfileFn = const char* (*)();
+    AcRxDynamicLinker* linker = acrxDynamicLinker();
+    auto fn = linker ? reinterpret_cast<ProfileFn>(
+                           linker->getSymbolAddress(kModuleLoaderFile, "qmStartupProfile"))
+                     : nullptr;
+    if (fn) {
+        host.print(fn());
+    }
 }
 
 void loadApplication(cadhost::Host& host, const std::string& path) {
@@ -95,6 +113,9 @@ int main(int argc, char** argv) {
             loadApplication(host, path);
         }
         host.newDrawing();
+        if (commandLine->profile) {
+            printStartupProfile(host);
+        }
     };
 
 #ifdef QM_HAVE_GUI_HOST

@@ -75,6 +75,10 @@ WinError createDirectories(const std::string& path) {
     if (path.empty()) {
         return kErrorPathNotFound;
     }
+    // The common case is a folder that exists already: one stat instead of a mkdir per level.
+    if (isDirectory(path)) {
+        return kErrorSuccess;
+    }
     // Walk the components left to right; folders that already exist are passed through.
     std::size_t pos = path.find_first_not_of('/');
     while (pos != std::string::npos) {
