@@ -12,6 +12,7 @@
 
 #include "catalogue/catalogue.h"
 #include "catalogue/module_settings.h"
+#include "catalogue/registry_batch.h"
 #include "environment/names.h"
 #include "environment/registry_layout.h"
 #include "runtime/module_events.h"
@@ -91,7 +92,14 @@ bool bringUpModules(LoaderContext& context, std::string& profile) {
             record.StartModule();
         }
         auto start = Clock::now();
-        const bool menusOk = LoadModuleMenus(record, context.menus());
+        bool menusOk = false;
+        {
+            // The checker reads its registry set-up once per menu: one transaction turns those
+            // reads into one lock round trip. No application code runs inside it.
+            RegistryBatch registryReads;
+            menusOk = LoadModuleMenus(record, context.menus());
+            registryReads.Commit();
+        }
         const double menusMs = msSince(start);
         start = Clock::now();
         const bool appsOk = LoadApplications(record.GetApplications());
