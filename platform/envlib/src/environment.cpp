@@ -3,6 +3,10 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <string>
+#include <utility>
+
+#include <qmreg/registry.h>
 
 #include "home_folder_p.h"
 #include "qmenv/environment.h"
@@ -19,11 +23,35 @@ std::string env(const char* name) {
     return v ? v : "";
 }
 
-// A string from the kernel services key, or fallback when it is missing or empty. A brand-new
-// user has no such values: they are written with their defaults on first use, as a per-user
-// installation step would, so that components reading the key directly (the installation
-// checker) find a complete set-up. A damaged store reads as missing and is not written: the
-// product must still start with its defaults.
+constexpr const char* kConfigValue = "Current Config";
+constexpr const char* kLanguageValue = "Language";
+constexpr const char* kDefaultConfig = "Default";
+constexpr const char* kDefaultLanguage = "enu";
+
+// A brand-new user has no kernel-services values. Both are written with their defaults the
+// first time either is found missing, as a per-user installation step would, so that
+// components reading the key directly (the installation checker) find a complete set-up.
+void writeMissingKernelDefaults() {
+    try {
+        qmreg::Hive& hive = qmreg::Hive::forThread(qmreg::HiveId::CurrentUser);
+        qmreg::Hive::Transaction transaction(hive);
+        if (!hive.createKey(kKernelServicesKey)) {
+            return;
+        }
+        for (const auto& [name, fallback] : {std::pair{kConfigValue, kDefaultConfig},
+                                             std::pair{kLanguageValue, kDefaultLanguage}}) {
+            // Only absent values: a value of the wrong type is the user's, not ours to replace.
+            if (!hive.getValue(kKernelServicesKey, name)) {
+                hive.setValue(kKernelServicesKey, qmreg::Value::string(name, fallback));
+            }
+        }
+        transaction.commit();
+    } catch (const qmreg::StoreError&) {
+        // A damaged store is never written; the defaults still apply.
+    }
+}
+
+// A string from the kernel services key, or fallback when it is missing or empty.
 std::string kernelSetting(const char* name, const char* fallback) {
     QmEnWinRegistry registry;
     std::string value;
@@ -31,8 +59,8 @@ std::string kernelSetting(const char* name, const char* fallback) {
     if (registry.OpenKey(kQmEnHKeyCurrentUser, kKernelServicesKey, false)) {
         present = registry.ReadString(name, value);
     }
-    if (!present && registry.OpenKey(kQmEnHKeyCurrentUser, kKernelServicesKey, true)) {
-        registry.WriteString(name, fallback);
+    if (!present) {
+        writeMissingKernelDefaults();
     }
     return value.empty() ? fallback : value;
 }
@@ -74,11 +102,11 @@ std::string QmEnGetUserDataPath() {
 }
 
 std::string QmEnGetCurrentConfig() {
-    return kernelSetting("Current Config", "Default");
+    return kernelSetting(kConfigValue, kDefaultConfig);
 }
 
 std::string QmEnGetLanguageCode() {
-    return kernelSetting("Language", "enu");
+    return kernelSetting(kLanguageValue, kDefaultLanguage);
 }
 
 std::string QmEnGetCurrentVersionNumber() {

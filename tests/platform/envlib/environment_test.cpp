@@ -35,9 +35,12 @@ TEST_F(EnvironmentTest, FixedAnswers) {
 
 TEST_F(EnvironmentTest, BrandNewUserGetsTheDefaultConfigurationAndLanguage) {
     EXPECT_EQ(QmEnGetCurrentConfig(), "Default");
+    // Both defaults are now stored, so that readers of the key itself see a complete set-up.
+    qmreg::Hive& hive = qmreg::Hive::forThread(qmreg::HiveId::CurrentUser);
+    ASSERT_TRUE(hive.getValue(kKernelServices, "Language"));
+    EXPECT_EQ(hive.getValue(kKernelServices, "Language")->asString(), "enu");
+    EXPECT_EQ(hive.getValue(kKernelServices, "Current Config")->asString(), "Default");
     EXPECT_EQ(QmEnGetLanguageCode(), "enu");
-    EXPECT_FALSE(qmreg::Hive::forThread(qmreg::HiveId::CurrentUser).keyExists(kKernelServices))
-        << "reading must not create the key";
 }
 
 TEST_F(EnvironmentTest, KernelServicesAreReadAfreshOnEveryCall) {
@@ -54,10 +57,15 @@ TEST_F(EnvironmentTest, UnusableKernelValuesFallBackToTheDefaults) {
     setKernelValue("Language", "7", "REG_DWORD");
     EXPECT_EQ(QmEnGetCurrentConfig(), "Default");
     EXPECT_EQ(QmEnGetLanguageCode(), "enu");
+    EXPECT_EQ(qmreg::Hive::forThread(qmreg::HiveId::CurrentUser)
+                  .getValue(kKernelServices, "Language")
+                  ->type,
+              qmreg::ValueType::Dword)
+        << "a value of the wrong type is left alone";
 }
 
 TEST_F(EnvironmentTest, AppPathComesFromTheEnvironmentOrTheSample) {
-    EXPECT_EQ(QmEnGetAppPath(), qmtest::sourceDir() + "/examples/sample");
+    EXPECT_EQ(QmEnGetAppPath(), qmtest::sourceDir() + "/examples/sample/");
     qmtest::ScopedEnv appPath("QM_APP_PATH", "/opt/quillmont");
     EXPECT_EQ(QmEnGetAppPath(), "/opt/quillmont");
 }
