@@ -72,8 +72,8 @@ bool safeModeRequested() {
 std::string formatProfileLine(const ModuleRecord& record, double menusMs, double appsMs,
                               const char* outcome) {
     char buf[160];
-    std::snprintf(buf, sizeof buf, "  menus %8.1f ms  applications %8.1f ms  %s", menusMs, appsMs,
-                  outcome);
+    std::snprintf(buf, sizeof buf, "  menus %8.1f ms  applications %8.1f ms  %s, %s", menusMs,
+                  appsMs, record.GetStarted() ? "started" : "not started", outcome);
     return record.GetDisplayName() + " (" + record.GetKey() + ")" + buf + "\n";
 }
 
