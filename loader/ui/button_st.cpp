@@ -25,9 +25,7 @@ QPixmap withMask(const QPixmap& source, QColor transparent) {
     }
     QPixmap out = source;
     if (transparent.isValid()) {
-        const QImage image = source.toImage().convertToFormat(QImage::Format_RGB32);
-        QBitmap mask =
-            QBitmap::fromImage(image.createMaskFromColor(transparent.rgb(), Qt::MaskOutColor));
+        const QBitmap mask = source.createMaskFromColor(transparent, Qt::MaskInColor);
         if (mask.isNull()) {
             return {};
         }

@@ -1,0 +1,180 @@
+// The CAD host's graphical front end in this process, offscreen: the menu bar follows the
+// loaded menu groups, menu items and the command line run commands, drawings get tabs, message
+// boxes are real dialogs (also when asked from another thread), and the module loader's command
+// opens its dialog over the main window. Also renders the main window to a PNG file.
+#include <cadhost/host.h>
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QTest>
+#include <thread>
+
+#include "command_line.h"
+#include "drawing_tabs.h"
+#include "gui_ui_services.h"
+#include "main_window.h"
+#include "output_stream.h"
+#include "qmtest/files.h"
+#include "ui/module_loader_dlg.h"
+#include "ui_fixture.h"
+
+namespace {
+
+using cadhost::gui::MainWindow;
+
+class GuiHostTest : public uitest::UiTest {
+protected:
+    void SetUp() override {
+        host_.reset();  // the fixture's console host gives way to the GUI's
+        QObject::connect(&output_, &cadhost::gui::OutputStream::text, &window_,
+                         &MainWindow::appendOutput);
+        host_ = std::make_unique<cadhost::Host>(cadhost::HostOptions{&output_, {}});
+        services_ = std::make_shared<cadhost::gui::GuiUiServices>(&window_);
+        host_->setUiServices(services_);
+        host_->setFrame(reinterpret_cast<AcFrameWindow*>(static_cast<QWidget*>(&window_)));
+        window_.attach(*host_);
+        window_.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&window_));
+    }
+    void TearDown() override {
+        host_->quit();
+        window_.detach();
+        host_.reset();
+    }
+    void type(const QString& line) {
+        window_.commandLine().setText(line);
+        QTest::keyClick(&window_.commandLine(), Qt::Key_Return);
+    }
+    QString output() const { return window_.output().toPlainText(); }
+    QAction* menuItem(const QString& menuTitle, const QString& label) {
+        for (QAction* top : window_.menuBar()->actions()) {
+            if (top->menu() != nullptr && top->text() == menuTitle) {
+                for (QAction* item : top->menu()->actions()) {
+                    if (item->text() == label) {
+                        return item;
+                    }
+                }
+            }
+        }
+        return nullptr;
+    }
+
+    MainWindow window_;
+    cadhost::gui::OutputStream output_;
+    std::shared_ptr<cadhost::gui::GuiUiServices> services_;
+};
+
+TEST_F(GuiHostTest, MenuBarFollowsTheLoadedMenuGroups) {
+    const std::string menu = appPath() + "/Survey.mnu";
+    qmtest::writeFile(menu,
+                      "***MENUGROUP=KRQM_SURVEY\n***POP1\n**SURVEY\n[Survey]\n[Groups]MENUGROUPS\n"
+                      "[--]\n[Points]^C^CSURVEY_POINTS\n***POP2\n[Stations]\n[New]NEW\n");
+    EXPECT_EQ(window_.menuTitles(), QStringList{"&Host"});
+    type(QString::fromStdString("MENULOAD " + menu));
+    EXPECT_EQ(window_.menuTitles(), (QStringList{"&Host", "Survey", "Stations"}));
+
+    QAction* groups = menuItem("Survey", "Groups");
+    ASSERT_NE(groups, nullptr);
+    groups->trigger();
+    EXPECT_TRUE(output().contains("Command: MENUGROUPS"));
+    EXPECT_TRUE(output().contains(QString::fromStdString("KRQM_SURVEY\t" + menu)));
+
+    type("MENUUNLOAD KRQM_SURVEY");
+    EXPECT_EQ(window_.menuTitles(), QStringList{"&Host"});
+
+    // Groups loaded behind the front end's back show up at the next poll.
+    std::shared_ptr<cadhost::IAcadMenuGroups> collection;
+    ASSERT_EQ(host_->automation().get_MenuGroups(collection), cadhost::S_OK);
+    std::shared_ptr<cadhost::IAcadMenuGroup> group;
+    ASSERT_EQ(collection->Load(menu, false, group), cadhost::S_OK);
+    EXPECT_TRUE(uitest::waitFor([&] { return window_.menuTitles().size() == 3; }));
+}
+
+TEST_F(GuiHostTest, DrawingsGetTabsAndTheCommandLineKeepsAHistory) {
+    type("NEW");
+    type("NEW");
+    EXPECT_EQ(window_.drawings().titles(), (QStringList{"Drawing1.dwg", "Drawing2.dwg"}));
+    EXPECT_EQ(window_.drawings().currentIndex(), 1);
+    type("CLOSE");
+    EXPECT_EQ(window_.drawings().titles(), QStringList{"Drawing1.dwg"});
+    type("NOSUCHCOMMAND");
+    EXPECT_TRUE(output().contains("Unknown command \"NOSUCHCOMMAND\""));
+
+    cadhost::gui::CommandLine& line = window_.commandLine();
+    line.setText("draft");
+    QTest::keyClick(&line, Qt::Key_Up);
+    EXPECT_EQ(line.text(), "NOSUCHCOMMAND");
+    QTest::keyClick(&line, Qt::Key_Up);
+    EXPECT_EQ(line.text(), "CLOSE");
+    QTest::keyClick(&line, Qt::Key_Down);
+    QTest::keyClick(&line, Qt::Key_Down);
+    EXPECT_EQ(line.text(), "draft");
+}
+
+TEST_F(GuiHostTest, MessageBoxesAreDialogsOwnedByTheMainWindowFromAnyThread) {
+    QWidget* owner = nullptr;
+    QString text;
+    uitest::ModalDriver driver([&](QWidget* modal) {
+        auto* box = qobject_cast<QMessageBox*>(modal);
+        ASSERT_NE(box, nullptr);
+        owner = box->parentWidget();
+        text = box->text();
+        box->button(QMessageBox::No)->click();
+    });
+    int answer = 0;
+    std::thread worker([&] {
+        answer = cadhost::messageBox(nullptr, "Replace it?", "Quillmont",
+                                     cadhost::MB_YESNO | cadhost::MB_ICONQUESTION);
+    });
+    EXPECT_TRUE(uitest::waitFor([&] { return answer != 0; }));
+    worker.join();
+    EXPECT_EQ(answer, cadhost::IDNO);
+    EXPECT_EQ(owner, &window_);
+    EXPECT_EQ(text, "Replace it?");
+}
+
+TEST_F(GuiHostTest, ModuleLoaderCommandOpensItsDialogOverTheMainWindow) {
+    install().addModule({"QM_BASE", "Base", "KRQM_BASE", {}});
+    install().addModule({"QM_ROADS", "Roads", "KRQM_ROADS", {}});
+    qmtest::writeFile(appPath() + "/Base/Menus/KRQM_Base_Menu_enu.mnu",
+                      "***MENUGROUP=KRQM_MODULELOADER\n***POP1\n**LOADER\n[Quillmont]\n"
+                      "[Module Loader]^C^CKRQM_ModuleLoader_Arx\n");
+    type(QString::fromStdString("ARXLOAD " + qmtest::binDir() + "/QmModuleLoader.arx"));
+    type("NEW");
+    // The loader's own base menu came up at its start: its item starts the command.
+    QAction* loader = menuItem("Quillmont", "Module Loader");
+    if (loader == nullptr) {
+        ADD_FAILURE() << "menus: " << window_.menuTitles().join(", ").toStdString() << "\n"
+                      << output().toStdString();
+        return;
+    }
+    std::vector<std::string> seen;
+    const QString folder = QString::fromStdString(qmtest::binDir()) + "/../screenshots";
+    QDir().mkpath(folder);
+    uitest::ModalDriver driver([&](QWidget* modal) {
+        seen.push_back(modal->metaObject()->className());
+        if (seen.size() == 3) {
+            modal->grab().save(folder + "/gui_host_with_loader.png");
+            window_.grab().save(folder + "/gui_host.png");
+        }
+        if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+            box->accept();
+        } else {
+            uitest::waitFor([] { return false; }, 300);  // let the Options list fill
+            static_cast<QDialog*>(modal)->reject();
+        }
+    });
+    loader->trigger();
+    // First run: the welcome message, the Options dialog, then the module loader dialog.
+    ASSERT_EQ(seen.size(), 3u);
+    EXPECT_EQ(seen[0], "QMessageBox");
+    EXPECT_EQ(seen[1], "qm::ui::CCheckingModulesDlg");
+    EXPECT_EQ(seen[2], "qm::ui::QmModuleLoaderDlg");
+}
+
+}  // namespace

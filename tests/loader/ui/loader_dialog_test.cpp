@@ -1,0 +1,276 @@
+// The module loader dialog and the Options dialog as a user meets them: Apply with failing
+// events, Cancel, the stored column widths, the product information, the Options dialog's
+// locking, storing and row rebuild, and the command's first-run path.
+#include <cadhost/host.h>
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QLabel>
+#include <QTest>
+
+#include "qmtest/files.h"
+#include "ui/button_st.h"
+#include "ui/checking_modules_dlg.h"
+#include "ui/module_grid_model.h"
+#include "ui/module_loader_command.h"
+#include "ui/module_loader_dlg.h"
+#include "ui/modules_grid.h"
+#include "ui/my_check_list_box.h"
+#include "ui/persistent_dialog.h"
+#include "ui/resource_ids.h"
+#include "ui_fixture.h"
+
+namespace {
+
+using namespace qm::ui;
+using qmtest::TestModule;
+using Names = std::vector<std::string>;
+
+const TestModule kBase{"QM_BASE", "Base", "KRQM_BASE", {}};
+const TestModule kRoads{"QM_ROADS", "Roads", "KRQM_ROADS", {}};
+const TestModule kRail{"QM_RAIL", "Rail", "KRQM_RAIL", {}};
+const TestModule kTerrain{"QM_TERRAIN", "Terrain", "KRQM_TERRAIN", {}};
+
+std::size_t count(const std::string& text, const std::string& what) {
+    std::size_t n = 0;
+    for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) {
+        ++n;
+    }
+    return n;
+}
+
+class LoaderDialogTest : public uitest::UiTest {
+protected:
+    int rowOf(const std::string& name) {
+        const Names names = gridNames();
+        auto it = std::find(names.begin(), names.end(), name);
+        return it == names.end() ? 0 : static_cast<int>(it - names.begin()) + 1;
+    }
+    // Runs the Options dialog from the loader dialog; act works on it once its fill is done.
+    void options(const std::function<void(CCheckingModulesDlg&)>& act) {
+        QObject::connect(
+            &dialog(), &QmModuleLoaderDlg::optionsDialogOpening, &dialog(),
+            [&](QDialog* d) {
+                auto* options = static_cast<CCheckingModulesDlg*>(d);
+                QObject::connect(
+                    options, &CCheckingModulesDlg::fillFinished, options,
+                    [options, act] { act(*options); }, Qt::SingleShotConnection);
+            },
+            Qt::SingleShotConnection);
+        clickButton(kIdOptions);
+    }
+    static int itemOf(MyCheckListBox& list, const std::string& name) {
+        for (int i = 0; i < list.count(); ++i) {
+            if (list.itemText(i).toStdString() == name) {
+                return i;
+            }
+        }
+        return -1;
+    }
+};
+
+TEST_F(LoaderDialogTest, ApplyReportsFortyFailuresAndCarriesOutTheRest) {
+    std::vector<TestModule> modules{kBase, kRoads};
+    for (int i = 0; i < 41; ++i) {
+        const std::string n = std::to_string(100 + i);
+        modules.push_back({"QM_BROKEN" + n, "Broken " + n, "KRQM_BROKEN" + n, {}, "default", true});
+    }
+    addModules(modules);
+    runStartup();
+    openDialog();
+    grid().setFocus();
+    QTest::keyClick(&grid(), Qt::Key_A, Qt::ControlModifier);  // select every row
+    clickButton(kIdLoad);
+    ASSERT_EQ(record("QM_ROADS").GetPendingEvent(), qm::kEventLoadModule);
+    clickButton(kIdApply);
+
+    const std::string out = takeOutput();
+    EXPECT_EQ(count(out, "[Quillmont] "), 1u) << "one message for every failure";
+    EXPECT_EQ(count(out, "failed!\nProcess: Load module (menu and programs)\n"), 40u);
+    EXPECT_EQ(count(out, "\nTo many errors. All errors will not be displayed!"), 1u);
+    EXPECT_NE(out.find("Module <Broken 100> using key QM_BROKEN100 failed!"), std::string::npos);
+    EXPECT_EQ(out.find("Broken 140"), std::string::npos) << "the 41st is not detailed";
+
+    // The good module was loaded anyway, and every mark is gone.
+    EXPECT_EQ(record("QM_ROADS").GetMenusLoaded(), 1);
+    EXPECT_EQ(cell(rowOf("Roads"), kColName), "Roads");
+    EXPECT_EQ(dialog().model().cellStyle(rowOf("Roads"), kColName), CellStyle::NameLoaded);
+    for (int row = 1; row <= dialog().model().gridRowCount(); ++row) {
+        EXPECT_EQ(cell(row, kColEvent), "") << row;
+    }
+    EXPECT_TRUE(dialog().button(kIdApply)->isEnabled());
+    EXPECT_EQ(dialog().waitCursorDepth(), 0);
+}
+
+TEST_F(LoaderDialogTest, CancelDiscardsStartupOptionsButApplyKeepsThem) {
+    addModules({kBase, kRoads, kRail});
+    runStartup();
+    openDialog();
+    clickRow(rowOf("Roads"));
+    clickButton(kIdStartLoadModule);
+    EXPECT_EQ(cell(rowOf("Roads"), kColStartup), "6037");
+    clickButton(kIdLoad);
+    clickButton(kIdCancelButton);
+    EXPECT_FALSE(record("QM_ROADS").GetAutoStart()) << "re-read from the registry";
+    EXPECT_EQ(record("QM_ROADS").GetPendingEvent(), qm::kEventNone);
+    EXPECT_EQ(record("QM_ROADS").GetMenusLoaded(), 0) << "the mark never ran";
+    EXPECT_NE(storedSetting("QM_ROADS", "AutoStart"), "True") << "nothing was saved";
+
+    openDialog();
+    EXPECT_EQ(cell(rowOf("Roads"), kColStartup), "6051");
+    clickRow(rowOf("Rail"));
+    clickButton(kIdStartLoadMenuOnly);
+    clickButton(kIdApply);
+    clickButton(kIdCancelButton);
+    openDialog();
+    EXPECT_EQ(cell(rowOf("Rail"), kColStartup), "6036");
+    EXPECT_EQ(storedSetting("QM_RAIL", "AutoStart"), "True");
+    EXPECT_EQ(storedSetting("QM_RAIL", "DemandLoad"), "True");
+}
+
+TEST_F(LoaderDialogTest, StoredColumnFractionsAndPlacementComeBack) {
+    addModules({kBase, kRoads});
+    runStartup();
+    {
+        PersistentDialog store;
+        store.setRootKey(QmEnGetRegistryKey());
+        store.setDialogName("KRQM_MODULELOADER");
+        store.setPersistency(true);
+        store.setDialogData("Size of column 1", 500);
+    }
+    openDialog();
+    EXPECT_EQ(grid().columnWidth(kColName), grid().clientWidth() / 2);
+    EXPECT_EQ(grid().columnWidth(kColEvent), static_cast<int>(grid().clientWidth() * 0.36));
+
+    grid().widthFraction(kColStartup) = 0.2;
+    dialog().resize(dialog().minimumSize() + QSize(150, 80));
+    clickButton(kIdApply);
+    const QSize size = dialog().size();
+    clickButton(kIdCancelButton);
+
+    openDialog();
+    EXPECT_EQ(dialog().size(), size);
+    EXPECT_DOUBLE_EQ(grid().widthFraction(kColStartup), 0.2);
+    EXPECT_DOUBLE_EQ(grid().widthFraction(kColName), 0.5);
+    int stored = 0;
+    EXPECT_TRUE(dialog().getDialogData("Size of column 3", stored));
+    EXPECT_EQ(stored, 200);
+}
+
+TEST_F(LoaderDialogTest, ProductInformationShowsProductsJoinedByHyphens) {
+    addModules({kBase, kRoads});
+    qmtest::writeFile(
+        appPath().substr(0, appPath().size() - 7) + "Configuration/Default/Meshra.Version.txt",
+        "Quillmont Civil 2025\nCAD 2024 and CAD 2025\n");
+    runStartup();
+    openDialog();
+    EXPECT_EQ(dialog().productNameText(), "Quillmont Civil 2025");
+    EXPECT_EQ(dialog().productsText(), "CAD 2024 - CAD 2025");
+    EXPECT_EQ(dialog().versionCaption().toStdString(), "Version: " + QmEnGetCurrentVersionNumber());
+}
+
+TEST_F(LoaderDialogTest, MissingProductInformationLeavesBothTextsEmpty) {
+    addModules({kBase, kRoads});
+    runStartup();
+    openDialog();
+    EXPECT_EQ(dialog().productNameText(), "");
+    EXPECT_EQ(dialog().productsText(), "");
+}
+
+TEST_F(LoaderDialogTest, OptionsLockModulesInUseAndOkRebuildsTheRows) {
+    addModules({kBase, kRoads, kRail, kTerrain});
+    storeSetting("QM_TERRAIN", "AutoStart", "True");
+    runStartup();
+    openDialog();
+    options([&](CCheckingModulesDlg& d) {
+        MyCheckListBox& list = d.list();
+        EXPECT_EQ(list.count(), 3) << "the base module is never listed";
+        EXPECT_EQ(d.versionText(), dialog().versionCaption());
+        const int terrain = itemOf(list, "Terrain");
+        EXPECT_TRUE(list.check(terrain));
+        EXPECT_FALSE(list.isItemEnabled(terrain)) << "in use: cannot be switched off";
+        list.setCheck(itemOf(list, "Rail"), false);
+        QTest::mouseClick(d.button(kIdOk), Qt::LeftButton);
+    });
+    EXPECT_EQ(gridNames(), (Names{"Roads", "Terrain"}));
+    EXPECT_EQ(storedSetting("QM_RAIL", "Activated"), "False");
+    EXPECT_EQ(storedSetting("QM_RAIL", "AutoStart"), "False");
+    EXPECT_EQ(grid().selectedRows(), std::vector<int>{1});
+
+    // Switched on again, Rail goes back in name order (the grid counts as sorted by name).
+    options([&](CCheckingModulesDlg& d) {
+        d.list().setCheck(itemOf(d.list(), "Rail"), true);
+        QTest::mouseClick(d.button(kIdOk), Qt::LeftButton);
+    });
+    EXPECT_EQ(gridNames(), (Names{"Rail", "Roads", "Terrain"}));
+}
+
+TEST_F(LoaderDialogTest, RefreshStoresAtOnceAndCancelDoesNotUndoIt) {
+    addModules({kBase, kRoads, kRail});
+    runStartup();
+    openDialog();
+    int fills = 0;
+    options([&](CCheckingModulesDlg& d) {
+        QObject::connect(&d, &CCheckingModulesDlg::fillFinished, &d, [&] {
+            ++fills;
+            EXPECT_FALSE(d.list().check(itemOf(d.list(), "Roads")));
+            QTest::keyClick(&d, Qt::Key_Escape);
+        });
+        d.list().setCheck(itemOf(d.list(), "Roads"), false);
+        QTest::mouseClick(d.button(kIdRefresh), Qt::LeftButton);
+        EXPECT_TRUE(d.filling());
+        EXPECT_FALSE(d.button(kIdOk)->isEnabled());
+        EXPECT_FALSE(d.button(kIdCancel)->isEnabled());
+        EXPECT_TRUE(d.pleaseWait()->isVisible());
+        QTest::keyClick(&d, Qt::Key_Escape);  // ignored while the fill runs
+        EXPECT_TRUE(d.isVisible());
+    });
+    EXPECT_EQ(fills, 1);
+    EXPECT_EQ(storedSetting("QM_ROADS", "Activated"), "False");
+    EXPECT_FALSE(record("QM_ROADS").GetActivated());
+    EXPECT_EQ(gridNames(), (Names{"Rail", "Roads"})) << "Cancel: the rows stay as they were";
+}
+
+TEST_F(LoaderDialogTest, OpeningOptionsSavesUnappliedStartupOptions) {
+    addModules({kBase, kRoads});
+    runStartup();
+    openDialog();
+    clickRow(1);
+    clickButton(kIdStartLoadMenuOnly);
+    ASSERT_NE(storedSetting("QM_ROADS", "DemandLoad"), "True");
+    options([](CCheckingModulesDlg& d) { d.reject(); });
+    EXPECT_EQ(storedSetting("QM_ROADS", "AutoStart"), "True");
+    EXPECT_EQ(storedSetting("QM_ROADS", "DemandLoad"), "True");
+}
+
+TEST_F(LoaderDialogTest, CommandWelcomesAFirstTimeUserOnceEvenWhenOptionsIsCancelled) {
+    addModules({kBase, kRoads});
+    runStartup();
+    storeSetting("QM_BASE", "Activated", "False");
+    std::vector<std::string> seen;
+    uitest::ModalDriver driver([&](QWidget* modal) {
+        if (auto* options = qobject_cast<CCheckingModulesDlg*>(modal)) {
+            seen.push_back("options");
+            uitest::waitFor([options] { return !options->filling(); });
+            options->reject();
+        } else if (auto* loader = qobject_cast<QmModuleLoaderDlg*>(modal)) {
+            seen.push_back("loader:" + std::to_string(loader->model().gridRowCount()));
+            EXPECT_EQ(storedSetting("QM_BASE", "Activated"), "True") << "forced before";
+            loader->reject();
+        }
+    });
+    qm::ui::RunModuleLoaderCommand(context());
+    std::string out = takeOutput();
+    EXPECT_EQ(count(out,
+                    "[Quillmont] Please configure modules used in your Quillmont "
+                    "installation\n\nYou can safely uncheck"),
+              1u);
+    EXPECT_EQ(seen, (Names{"options", "loader:1"}));
+
+    seen.clear();
+    qm::ui::RunModuleLoaderCommand(context());
+    EXPECT_EQ(takeOutput(), "");
+    EXPECT_EQ(seen, (Names{"loader:1"}));
+}
+
+}  // namespace

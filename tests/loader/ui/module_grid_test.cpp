@@ -1,0 +1,282 @@
+// The module grid inside the module loader dialog, driven with mouse and keys: listing,
+// marking, sorting, the context menu, accelerators, focus, column widths and the explanatory
+// row. Records come from a real installation through the real start-up sequence.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QHeaderView>
+#include <QMenu>
+#include <QTest>
+#include <QTimer>
+
+#include "ui/accelerator_table.h"
+#include "ui/button_st.h"
+#include "ui/module_grid_model.h"
+#include "ui/module_loader_dlg.h"
+#include "ui/modules_grid.h"
+#include "ui/resource_ids.h"
+#include "ui_fixture.h"
+
+namespace {
+
+using namespace qm::ui;
+using qmtest::TestModule;
+using Names = std::vector<std::string>;
+
+const TestModule kBase{"QM_BASE", "Base", "KRQM_BASE", {}};
+const TestModule kRoads{"QM_ROADS", "Roads", "KRQM_ROADS", {}};
+const TestModule kRail{"QM_RAIL", "Rail", "KRQM_RAIL", {}};
+const TestModule kSurvey{"QM_SURVEY", "survey", "KRQM_SURVEY", {}};
+const TestModule kTerrain{"QM_TERRAIN", "Terrain", "KRQM_TERRAIN", {}};
+
+class ModuleGridTest : public uitest::UiTest {
+protected:
+    void SetUp() override {
+        addModules({kBase, kRoads, kRail, kSurvey, kTerrain});
+        // Terrain starts with the host (its menus load); Rail only brings its menu.
+        storeSetting("QM_TERRAIN", "AutoStart", "True");
+        storeSetting("QM_RAIL", "AutoStart", "True");
+        storeSetting("QM_RAIL", "DemandLoad", "True");
+        runStartup();
+        openDialog();
+    }
+
+    int rowOf(const std::string& name) {
+        const Names names = gridNames();
+        auto it = std::find(names.begin(), names.end(), name);
+        return it == names.end() ? 0 : static_cast<int>(it - names.begin()) + 1;
+    }
+    std::string event(const std::string& name) { return cell(rowOf(name), kColEvent); }
+
+    void clickHeader(int column) {
+        QHeaderView* header = grid().horizontalHeader();
+        const int x = header->sectionViewportPosition(column) + header->sectionSize(column) / 2;
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, QPoint(x, 5));
+    }
+    void key(int k, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        grid().setFocus();
+        QTest::keyClick(&grid(), static_cast<Qt::Key>(k), modifiers);
+    }
+    // Right-clicks row and lets inspect look at the menu before command is chosen (0: none).
+    void contextMenu(int row, int command, const std::function<void(QMenu*)>& inspect = {}) {
+        bool shown = false;
+        QTimer::singleShot(0, [&] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            ASSERT_NE(menu, nullptr);
+            shown = true;
+            if (inspect) {
+                inspect(menu);
+            }
+            QAction* chosen = nullptr;
+            for (QAction* action : menu->actions()) {
+                if (action->data().toInt() == command && command != 0) {
+                    chosen = action;
+                }
+            }
+            if (chosen != nullptr) {
+                QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(chosen).center());
+            } else {
+                menu->close();
+            }
+        });
+        const QPoint at = cellCentre(row, kColName);
+        QTest::mousePress(grid().viewport(), Qt::RightButton, {}, at);
+        QTest::mouseRelease(grid().viewport(), Qt::RightButton, {}, at);
+        EXPECT_TRUE(shown);
+    }
+};
+
+TEST_F(ModuleGridTest, ListsActivatedModulesInCatalogueOrderButNeverTheBaseModule) {
+    EXPECT_EQ(gridNames(), (Names{"Rail", "Roads", "Terrain", "survey"}));
+    EXPECT_EQ(grid().selectedRows(), std::vector<int>{1});
+    // Terrain's menus are loaded: bold name with its tooltip, "LOADED" in the menu column.
+    const int terrain = rowOf("Terrain");
+    EXPECT_EQ(dialog().model().cellStyle(terrain, kColName), CellStyle::NameLoaded);
+    EXPECT_EQ(dialog().model().index(terrain - 1, kColName).data(Qt::ToolTipRole).toString(),
+              "LOADED");
+    EXPECT_EQ(cell(terrain, kColMenu), "LOADED");
+    EXPECT_EQ(cell(rowOf("Roads"), kColMenu), "UNLOADED");
+    EXPECT_EQ(cell(rowOf("Rail"), kColStartup), "6036");
+    EXPECT_EQ(cell(terrain, kColStartup), "6037");
+    EXPECT_EQ(cell(rowOf("Roads"), kColStartup), "6051");
+    for (int column = 0; column < kGridColumnCount; ++column) {
+        EXPECT_EQ(grid().isColumnHidden(column), !QmModulesGrid::isShownColumn(column)) << column;
+    }
+    EXPECT_EQ(grid().rowHeight(0), QmModulesGrid::rowHeightPixels());
+}
+
+TEST_F(ModuleGridTest, LoadAndUnloadMarkOnlyWhereTheyCanAct) {
+    clickRow(rowOf("Terrain"));
+    clickButton(kIdLoad);
+    EXPECT_EQ(event("Terrain"), "") << "Load on a loaded module leaves no mark";
+    clickButton(kIdUnload);
+    EXPECT_EQ(event("Terrain"), "Unload");
+    clickRow(rowOf("Roads"));
+    clickButton(kIdUnload);
+    EXPECT_EQ(event("Roads"), "") << "Unload on a module that is not loaded";
+    clickButton(kIdLoad);
+    EXPECT_EQ(event("Roads"), "Load");
+    EXPECT_EQ(dialog().model().cellStyle(rowOf("Roads"), kColEvent), CellStyle::Event);
+}
+
+TEST_F(ModuleGridTest, SpaceAndDoubleClickToggleEachSelectedRowOnItsOwn) {
+    clickRow(rowOf("Roads"));
+    clickButton(kIdLoad);
+    key(Qt::Key_Space);
+    EXPECT_EQ(event("Roads"), "") << "Space clears a mark";
+    key(Qt::Key_Space);
+    EXPECT_EQ(event("Roads"), "Load");
+
+    clickRow(rowOf("Roads"));
+    clickRow(rowOf("Terrain"), Qt::ControlModifier);
+    key(Qt::Key_Space);
+    EXPECT_EQ(event("Roads"), "");
+    EXPECT_EQ(event("Terrain"), "Unload");
+
+    QTest::mouseDClick(grid().viewport(), Qt::LeftButton, {}, cellCentre(rowOf("Rail"), 1));
+    EXPECT_EQ(event("Rail"), "Unload") << "Rail's menus were loaded at start-up";
+}
+
+TEST_F(ModuleGridTest, HeaderClicksSortByTwoKeys) {
+    clickHeader(kColName);
+    EXPECT_EQ(gridNames(), (Names{"Terrain", "survey", "Roads", "Rail"})) << "first: Z to A";
+    EXPECT_EQ(grid().selectedRows(), std::vector<int>{1});
+    clickHeader(kColName);
+    EXPECT_EQ(gridNames(), (Names{"Rail", "Roads", "survey", "Terrain"}));
+    clickHeader(kColStartup);
+    // Load menu only (6036), Load module (6037), then No action (6051) by name.
+    EXPECT_EQ(gridNames(), (Names{"Rail", "Terrain", "Roads", "survey"}));
+    clickHeader(kColStartup);
+    EXPECT_EQ(gridNames(), (Names{"Roads", "survey", "Terrain", "Rail"}));
+}
+
+TEST_F(ModuleGridTest, RightClickSelectsOutsideTheSelectionAndKeepsItInside) {
+    clickRow(1);
+    clickRow(3, Qt::ShiftModifier);
+    contextMenu(4, 0);
+    EXPECT_EQ(grid().selectedRows(), std::vector<int>{4});
+
+    clickRow(1);
+    clickRow(3, Qt::ShiftModifier);
+    contextMenu(2, kCmdLoadMenuOnly, [](QMenu* menu) {
+        QStringList texts;
+        for (QAction* action : menu->actions()) {
+            texts << (action->isSeparator() ? "-" : action->text());
+        }
+        EXPECT_EQ(texts, (QStringList{"Load\tCtrl+L", "Unload\tCtrl+U", "-", "No action\tCtrl+N",
+                                      "Load menu only\tCtrl+M", "Load module\tCtrl+I"}));
+        EXPECT_FALSE(menu->actions()[5]->icon().isNull());
+    });
+    EXPECT_EQ(grid().selectedRows(), (std::vector<int>{1, 2, 3}));
+    for (int row : {1, 2, 3}) {
+        EXPECT_EQ(cell(row, kColStartup), "6036") << row;
+    }
+    EXPECT_TRUE(record("QM_ROADS").GetAutoStart());
+    EXPECT_TRUE(record("QM_ROADS").GetDemandLoad());
+    EXPECT_EQ(cell(4, kColStartup), "6051");
+}
+
+TEST_F(ModuleGridTest, AcceleratorKeysMarkAndSetStartupOptions) {
+    // The command's accelerator table, as RunModuleLoaderCommand hands it over.
+    grid().setAccelerators(qm::ui::AcceleratorTable::load(kAcceleratorTable));
+    clickRow(rowOf("Roads"));
+    key(Qt::Key_L, Qt::ControlModifier);
+    EXPECT_EQ(event("Roads"), "Load");
+    key(Qt::Key_I, Qt::ControlModifier);
+    EXPECT_EQ(cell(rowOf("Roads"), kColStartup), "6037");
+    key(Qt::Key_M, Qt::ControlModifier);
+    EXPECT_EQ(cell(rowOf("Roads"), kColStartup), "6036");
+    key(Qt::Key_N, Qt::ControlModifier);
+    EXPECT_EQ(cell(rowOf("Roads"), kColStartup), "6051");
+    clickRow(rowOf("Terrain"));
+    key(Qt::Key_U, Qt::ControlModifier);
+    EXPECT_EQ(event("Terrain"), "Unload");
+    key(Qt::Key_L);
+    EXPECT_EQ(event("Terrain"), "Unload") << "L alone is no accelerator";
+}
+
+TEST_F(ModuleGridTest, TabMovesTheFocusToLoadOrElseUnload) {
+    key(Qt::Key_Tab);
+    EXPECT_TRUE(dialog().button(kIdLoad)->hasFocus());
+    dialog().button(kIdLoad)->setEnabled(false);
+    key(Qt::Key_Tab);
+    EXPECT_TRUE(dialog().button(kIdUnload)->hasFocus());
+    dialog().button(kIdUnload)->setEnabled(false);
+    key(Qt::Key_Tab);
+    EXPECT_TRUE(grid().hasFocus());
+}
+
+TEST_F(ModuleGridTest, DraggedColumnKeepsItsFractionAndTheOthersKeepTheirs) {
+    const int client = grid().clientWidth();
+    const int startup = grid().columnWidth(kColStartup);
+    const int event = grid().columnWidth(kColEvent);
+    EXPECT_EQ(grid().columnWidth(kColName), static_cast<int>(client * 0.34));
+
+    QHeaderView* header = grid().horizontalHeader();
+    const int edge = header->sectionViewportPosition(kColName) + header->sectionSize(kColName) - 1;
+    QTest::mousePress(header->viewport(), Qt::LeftButton, {}, QPoint(edge, 5));
+    QTest::mouseMove(header->viewport(), QPoint(edge + 60, 5));
+    QTest::mouseRelease(header->viewport(), Qt::LeftButton, {}, QPoint(edge + 60, 5));
+    const int widened = grid().columnWidth(kColName);
+    EXPECT_GT(widened, static_cast<int>(client * 0.34) + 40);
+    EXPECT_EQ(grid().columnWidth(kColStartup), startup);
+    EXPECT_EQ(grid().columnWidth(kColEvent), event);
+
+    const double fraction = grid().widthFraction(kColName);
+    dialog().resize(dialog().width() + 200, dialog().height());
+    QApplication::processEvents();
+    EXPECT_GT(grid().clientWidth(), client + 150);
+    EXPECT_EQ(grid().columnWidth(kColName), static_cast<int>(grid().clientWidth() * fraction));
+    EXPECT_EQ(grid().columnWidth(kColEvent), static_cast<int>(grid().clientWidth() * 0.36));
+}
+
+class AutostartOverrideTest : public ModuleGridTest {
+protected:
+    void SetUp() override {
+        addModules({kBase, kRoads, kRail});
+        runStartup();
+        context().setAutostartOverride(true);
+        openDialog();
+        grid().setAccelerators(qm::ui::AcceleratorTable::load(kAcceleratorTable));
+    }
+};
+
+TEST_F(AutostartOverrideTest, HidesTheButtonAndDisablesTheEntryButCtrlIStillWorks) {
+    CButtonST* loadModule = dialog().button(kIdStartLoadModule);
+    EXPECT_FALSE(loadModule->isVisible());
+    EXPECT_FALSE(loadModule->isEnabled());
+    EXPECT_TRUE(dialog().button(kIdStartLoadMenuOnly)->isEnabled());
+    contextMenu(1, 0, [](QMenu* menu) {
+        for (QAction* action : menu->actions()) {
+            EXPECT_EQ(action->isEnabled(), action->data().toInt() != kCmdLoadModule)
+                << action->text().toStdString();
+        }
+    });
+    clickRow(1);
+    key(Qt::Key_I, Qt::ControlModifier);
+    EXPECT_EQ(cell(1, kColStartup), "6037");
+    EXPECT_TRUE(record("QM_RAIL").GetAutoStart());
+    EXPECT_FALSE(record("QM_RAIL").GetDemandLoad());
+}
+
+class EmptyInstallationTest : public uitest::UiTest {};
+
+TEST_F(EmptyInstallationTest, ShowsOneGreyRowAcrossTheGridAndOneMessage) {
+    runStartup();
+    ASSERT_TRUE(context().modules().empty());
+    openDialog();
+    const std::string expected = "Unable to read module loader configuration files from \"" +
+                                 appPath() + "/Zadod/Modules\".";
+    EXPECT_EQ(takeOutput(), "[Quillmont] " + expected + "\n");
+    ASSERT_EQ(dialog().model().gridRowCount(), 1);
+    EXPECT_EQ(cell(1, kColName), expected);
+    EXPECT_EQ(grid().columnSpan(0, kColName), kGridColumnCount - kColName);
+    EXPECT_EQ(dialog().model().index(0, kColName).data(Qt::BackgroundRole).value<QColor>(),
+              QColor(192, 192, 192));
+    EXPECT_EQ(dialog().model().index(0, kColName).data(Qt::ToolTipRole).toString().toStdString(),
+              expected);
+    EXPECT_TRUE(dialog().button(kIdOptions)->isEnabled());
+}
+
+}  // namespace

@@ -1,0 +1,80 @@
+// Renders the module loader dialog and the Options dialog offscreen into PNG files under
+// <build>/screenshots, so that a person can look at them. Checks only that they were written.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QImage>
+#include <QTest>
+
+#include "ui/checking_modules_dlg.h"
+#include "ui/module_grid_model.h"
+#include "ui/module_loader_dlg.h"
+#include "ui/modules_grid.h"
+#include "ui/resource_ids.h"
+#include "ui_fixture.h"
+
+namespace {
+
+using namespace qm::ui;
+using qmtest::TestModule;
+
+QString screenshotFolder() {
+    const QString folder = QString::fromStdString(qmtest::binDir()) + "/../screenshots";
+    QDir().mkpath(folder);
+    return QDir(folder).absolutePath();
+}
+
+void save(QWidget& widget, const QString& name) {
+    const QString file = screenshotFolder() + "/" + name;
+    const QImage image = widget.grab().toImage();
+    ASSERT_TRUE(image.save(file)) << file.toStdString();
+    const QImage back(file);
+    EXPECT_EQ(back.size(), widget.size());
+}
+
+class ScreenshotTest : public uitest::UiTest {
+protected:
+    void SetUp() override {
+        addModules({{"QM_BASE", "Base", "KRQM_BASE", {}},
+                    {"QM_ROADS", "Roads", "KRQM_ROADS", {}},
+                    {"QM_RAIL", "Rail design", "KRQM_RAIL", {}},
+                    {"QM_SURVEY", "Survey", "KRQM_SURVEY", {}},
+                    {"QM_TERRAIN", "Terrain models", "KRQM_TERRAIN", {}},
+                    {"QM_DRAINAGE", "Drainage", "KRQM_DRAINAGE", {}}});
+        storeSetting("QM_TERRAIN", "AutoStart", "True");
+        storeSetting("QM_RAIL", "AutoStart", "True");
+        storeSetting("QM_RAIL", "DemandLoad", "True");
+        storeSetting("QM_DRAINAGE", "Activated", "False");
+        runStartup();
+    }
+};
+
+TEST_F(ScreenshotTest, ModuleLoaderDialog) {
+    openDialog();
+    clickRow(3);
+    clickButton(kIdLoad);
+    clickRow(2);
+    save(dialog(), "module_loader_dialog.png");
+}
+
+TEST_F(ScreenshotTest, OptionsDialog) {
+    CCheckingModulesDlg options(nullptr, context());
+    options.setVersionText("Version: " + QString::fromStdString(QmEnGetCurrentVersionNumber()));
+    options.show();
+    ASSERT_TRUE(uitest::waitFor([&] { return !options.filling(); }));
+    save(options, "options_dialog.png");
+}
+
+TEST_F(ScreenshotTest, ModuleLoaderDialogInGerman) {
+    QmEnWinRegistry registry;
+    ASSERT_TRUE(registry.OpenKey(kQmEnHKeyCurrentUser,
+                                 "SOFTWARE\\Brenvik\\Quillmont\\22.15\\Kernel Services", true));
+    registry.WriteString("Language", "deu");
+    openDialog();
+    EXPECT_EQ(dialog().model().headerData(kColName, Qt::Horizontal, Qt::DisplayRole).toString(),
+              "Modulname");
+    save(dialog(), "module_loader_dialog_deu.png");
+}
+
+}  // namespace

@@ -1,0 +1,275 @@
+// The owner-drawn controls and the layout helpers, on real widgets rendered offscreen.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDialog>
+#include <QImage>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QSignalSpy>
+#include <QTest>
+
+#include "ui/anchor_layout.h"
+#include "ui/button_st.h"
+#include "ui/dpi_scale.h"
+#include "ui/image_scaled.h"
+#include "ui/my_check_list_box.h"
+#include "ui/resource_ids.h"
+#include "ui/resource_images.h"
+#include "ui_fixture.h"
+
+namespace {
+
+using namespace qm::ui;
+
+QPixmap testImage() {
+    // A red square with a white (transparent) border: 16 x 16.
+    QPixmap pixmap(16, 16);
+    pixmap.fill(Qt::white);
+    QPainter painter(&pixmap);
+    painter.fillRect(4, 4, 8, 8, Qt::red);
+    return pixmap;
+}
+
+QImage render(QWidget& widget) {
+    return widget.grab().toImage();
+}
+
+bool hasColour(const QImage& image, const QRect& area, QColor colour) {
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        for (int x = area.left(); x <= area.right(); ++x) {
+            if (image.pixelColor(x, y) == colour) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+TEST(DpiScale, PercentFromDpiAndScaledLengths) {
+    struct Case {
+        int dpi;
+        int percent;
+        int scaled16;
+        int scaled22;
+    };
+    const Case cases[] = {{96, 100, 16, 22}, {144, 150, 24, 33}, {120, 125, 20, 28},
+                          {0, 100, 16, 22},  {-5, 100, 16, 22},  {192, 200, 32, 44}};
+    for (const Case& c : cases) {
+        const DpiScale scale = DpiScale::fromDpi(c.dpi);
+        EXPECT_EQ(scale.percent(), c.percent) << c.dpi;
+        EXPECT_EQ(scale.scale(16), c.scaled16) << c.dpi;
+        EXPECT_EQ(scale.scale(22), c.scaled22) << c.dpi;
+    }
+    EXPECT_EQ(DpiScale::fromDpi(144).scale(16, 20), 20) << "the cap wins";
+    EXPECT_EQ(DpiScale::fromDpi(144).scaled(LoadResourceBitmap(kBitmapLoadModule)).size(),
+              QSize(24, 24));
+    EXPECT_EQ(mulDiv(3, 1, 2), 2) << "halves round away from zero";
+    EXPECT_EQ(mulDiv(-3, 1, 2), -2);
+}
+
+TEST(ResourceImages, EveryBitmapIsSixteenSquareOnWhite) {
+    for (int id : {kBitmapNoAction, kBitmapLoadMenuOnly, kBitmapLoadModule}) {
+        const QImage image = LoadResourceBitmap(id).toImage();
+        ASSERT_EQ(image.size(), QSize(16, 16)) << id;
+        EXPECT_EQ(image.pixelColor(0, 0), QColor(Qt::white)) << id;
+    }
+    EXPECT_TRUE(LoadResourceBitmap(4711).isNull());
+    EXPECT_FALSE(LoadResourceIcon(kIconLarge).isNull());
+    EXPECT_FALSE(LoadResourceIcon(kIconSmall).isNull());
+}
+
+class ButtonTest : public ::testing::Test {
+protected:
+    ButtonTest() {
+        button_.setParent(&window_);
+        button_.setGeometry(10, 10, 80, 30);
+        button_.setFlatLook(false);
+        window_.resize(200, 100);
+        window_.show();
+        window_.activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(&window_));
+    }
+    QDialog window_;
+    CButtonST button_;
+};
+
+TEST_F(ButtonTest, PressedContentMovesOnePixelRightAndDown) {
+    button_.setText("Load");
+    ASSERT_TRUE(button_.setBitmaps(testImage(), Qt::white));
+    button_.setAlignment(CButtonST::Alignment::ImageLeft);
+    const QRect image = button_.imageRect(false);
+    const QRect caption = button_.captionRect(false);
+    EXPECT_EQ(button_.imageRect(true), image.translated(1, 1));
+    EXPECT_EQ(button_.captionRect(true), caption.translated(1, 1));
+    EXPECT_LT(image.right(), caption.left()) << "the caption starts after the image";
+
+    // And the pixels agree: the red square moves while the button is held down.
+    const QImage up = render(button_);
+    button_.setDown(true);
+    const QImage down = render(button_);
+    const QRect square = QRect(image.topLeft() + QPoint(4, 4), QSize(8, 8));
+    EXPECT_EQ(up.pixelColor(square.topLeft()), QColor(Qt::red));
+    EXPECT_NE(down.pixelColor(square.topLeft()), QColor(Qt::red));
+    EXPECT_EQ(down.pixelColor(square.topLeft() + QPoint(1, 1)), QColor(Qt::red));
+    // The white around the square is see-through: the face colour shows there.
+    EXPECT_EQ(up.pixelColor(image.topLeft()), button_.colour(CButtonST::BackOut));
+}
+
+TEST_F(ButtonTest, ImageAloneIsCentredAndAlignmentsPlaceItBesideTheCaption) {
+    ASSERT_TRUE(button_.setBitmaps(testImage(), Qt::white));
+    const QRect centred = button_.imageRect(false);
+    EXPECT_EQ(centred.center(), QRect(0, 0, 80, 30).center());
+    button_.setText("Text");
+    button_.setAlignment(CButtonST::Alignment::ImageRight);
+    EXPECT_EQ(button_.imageRect(false).right(), 80 - 1 - 3);
+    EXPECT_LT(button_.captionRect(false).right(), button_.imageRect(false).left());
+    button_.setAlignment(CButtonST::Alignment::ImageAbove);
+    button_.resize(80, 60);
+    EXPECT_EQ(button_.imageRect(false).top(), 3);
+    EXPECT_GT(button_.captionRect(false).top(), button_.imageRect(false).bottom());
+}
+
+TEST_F(ButtonTest, DisabledImageIsEmbossedAndClicksAreIgnored) {
+    ASSERT_TRUE(button_.setBitmaps(testImage(), Qt::white));
+    QSignalSpy clicks(&button_, &QPushButton::clicked);
+    button_.setEnabled(false);
+    const QImage image = render(button_);
+    const QRect area = button_.imageRect(false).adjusted(0, 0, 1, 1);
+    EXPECT_FALSE(hasColour(image, area, Qt::red)) << "no colour of the image itself";
+    EXPECT_TRUE(hasColour(image, area, button_.palette().color(QPalette::Dark)));
+    EXPECT_TRUE(hasColour(image, area, button_.palette().color(QPalette::Light)));
+    QTest::mouseClick(&button_, Qt::LeftButton);
+    EXPECT_EQ(clicks.count(), 0);
+}
+
+TEST_F(ButtonTest, TwoQuickClicksCountAsTwo) {
+    QSignalSpy clicks(&button_, &QPushButton::clicked);
+    // The order a double click arrives in: down, up, double click, up.
+    const QPointF at(5, 5);
+    for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease,
+                              QEvent::MouseButtonDblClick, QEvent::MouseButtonRelease}) {
+        const bool down = type != QEvent::MouseButtonRelease;
+        QMouseEvent event(type, at, button_.mapToGlobal(at), Qt::LeftButton,
+                          down ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(&button_, &event);
+    }
+    EXPECT_EQ(clicks.count(), 2);
+    EXPECT_TRUE(button_.hasFocus()) << "a click focuses the button";
+}
+
+TEST_F(ButtonTest, FlatButtonRaisesOnlyUnderTheMouse) {
+    button_.setFlatLook(true);
+    EXPECT_FALSE(button_.mouseOver());
+    QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
+    QApplication::sendEvent(&button_, &enter);
+    EXPECT_TRUE(button_.mouseOver());
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(&button_, &leave);
+    EXPECT_FALSE(button_.mouseOver());
+    button_.setFlatLook(false);
+    QApplication::sendEvent(&button_, &enter);
+    EXPECT_FALSE(button_.mouseOver()) << "only flat buttons track the mouse";
+}
+
+TEST_F(ButtonTest, CheckBoxDrawsPressedWhileChecked) {
+    CButtonST check(&window_, CButtonST::Kind::CheckBox);
+    check.setGeometry(10, 50, 80, 30);
+    check.setText("Check");
+    QTest::mouseClick(&check, Qt::LeftButton);
+    EXPECT_TRUE(check.isChecked());
+    // A check box's content does not move with the pressed offset.
+    EXPECT_EQ(check.captionRect(true), check.captionRect(false));
+}
+
+TEST_F(ButtonTest, TooltipKeepsItsTextWhenGivenAnEmptyOne) {
+    button_.setTooltipText(QStringLiteral("Load module"));
+    EXPECT_EQ(button_.tooltipText(), "Load module");
+    EXPECT_TRUE(button_.tooltipActive());
+    button_.setTooltipText(QString());
+    EXPECT_EQ(button_.tooltipText(), "Load module");
+    button_.setTooltipText(static_cast<StringId>(59999));  // no such string
+    EXPECT_EQ(button_.tooltipText(), "Load module");
+}
+
+TEST_F(ButtonTest, NoImageWhenTheBitmapIsMissing) {
+    ASSERT_TRUE(button_.setBitmaps(testImage(), Qt::white));
+    EXPECT_FALSE(button_.setBitmaps(4711, Qt::white));
+    EXPECT_FALSE(button_.hasImage()) << "earlier images are freed";
+}
+
+TEST_F(ButtonTest, DerivedOutImageIsDarkerOrGrey) {
+    ASSERT_TRUE(button_.setBitmaps(testImage(), Qt::white));
+    const QPoint inside = button_.imageRect(false).topLeft() + QPoint(6, 6);
+    button_.deriveOutImage(CButtonST::OutImage::Darker);
+    EXPECT_EQ(render(button_).pixelColor(inside), QColor(191, 0, 0));
+    button_.deriveOutImage(CButtonST::OutImage::Grey);
+    EXPECT_EQ(render(button_).pixelColor(inside), QColor(76, 76, 76));
+}
+
+TEST(ImageScaled, PlacesImagesByAlignment) {
+    const QRect cell(10, 20, 41, 23);
+    const QSize image(16, 16);
+    struct Case {
+        Qt::Alignment alignment;
+        QPoint topLeft;
+    };
+    const Case cases[] = {
+        {Qt::AlignCenter, {10 + 12, 20 + 3}},
+        {Qt::AlignLeft | Qt::AlignTop, {12, 22}},
+        {Qt::AlignRight | Qt::AlignBottom, {10 + 41 - 2 - 16, 20 + 23 - 2 - 16}},
+        {Qt::AlignLeft | Qt::AlignVCenter, {12, 23}},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(CImageScaled::placeImage(cell, image, c.alignment).topLeft(), c.topLeft)
+            << int(c.alignment);
+    }
+}
+
+TEST(AnchorLayout, MovesAndStretchesByPercentOfTheSizeChange) {
+    QWidget window;
+    auto* layout = new AnchorLayout(QSize(200, 100), &window);
+    QWidget fixed, moved, stretched, half;
+    layout->addWidget(&fixed, QRect(10, 10, 20, 20));
+    layout->addWidget(&moved, QRect(150, 10, 40, 20));
+    layout->addWidget(&stretched, QRect(10, 40, 100, 50));
+    layout->addWidget(&half, QRect(120, 40, 20, 20));
+    layout->moveControlXY(&moved, 100, 0);
+    layout->stretchControlXY(&stretched, 100, 100);
+    layout->moveControlXY(&half, 50, 100);
+    layout->setGeometry(QRect(0, 0, 300, 160));
+    EXPECT_EQ(fixed.geometry(), QRect(10, 10, 20, 20));
+    EXPECT_EQ(moved.geometry(), QRect(250, 10, 40, 20));
+    EXPECT_EQ(stretched.geometry(), QRect(10, 40, 200, 110));
+    EXPECT_EQ(half.geometry(), QRect(170, 100, 20, 20));
+    EXPECT_EQ(layout->minimumSize(), QSize(200, 100));
+}
+
+TEST(MyCheckListBox, SortedItemsKeepTheirKeysAndDisabledItemsStayChecked) {
+    MyCheckListBox list;
+    list.resize(200, 200);
+    list.show();
+    for (const char* name : {"Terrain", "Drainage", "Roads"}) {
+        const int index = list.addString(name);
+        list.setItemKey(index, std::string("QM_") + name);
+    }
+    ASSERT_EQ(list.count(), 3);
+    EXPECT_EQ(list.itemText(0), "Drainage");
+    EXPECT_EQ(list.itemKey(0), "QM_Drainage");
+    EXPECT_EQ(list.itemKey(2), "QM_Terrain");
+    list.setCheck(1, true);
+    list.enableItem(1, false);
+    // A click on the disabled item's check box does not toggle it; on an enabled one it does.
+    const QRect first = list.visualItemRect(list.item(0));
+    const QRect second = list.visualItemRect(list.item(1));
+    QTest::mouseClick(list.viewport(), Qt::LeftButton, {},
+                      QPoint(second.left() + 8, second.center().y()));
+    QTest::mouseClick(list.viewport(), Qt::LeftButton, {},
+                      QPoint(first.left() + 8, first.center().y()));
+    EXPECT_TRUE(list.check(1));
+    EXPECT_TRUE(list.check(0));
+    list.resetContent();
+    EXPECT_EQ(list.count(), 0);
+}
+
+}  // namespace

@@ -1,0 +1,182 @@
+#include "ui_fixture.h"
+
+#include <cadhost/host.h>
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTest>
+#include <QTimer>
+#include <cstdlib>
+#include <filesystem>
+
+#include "app/startup_sequence.h"
+#include "environment/registry_layout.h"
+#include "ui/button_st.h"
+#include "ui/module_grid_model.h"
+#include "ui/module_loader_dlg.h"
+#include "ui/modules_grid.h"
+
+namespace uitest {
+namespace {
+
+// The program's one QApplication, offscreen, made before the first test runs.
+class QtEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override {
+        ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        static int argc = 1;
+        static char name[] = "qm_ui_test";
+        static char* argv[] = {name, nullptr};
+        app_ = std::make_unique<QApplication>(argc, argv);
+    }
+    void TearDown() override { app_.reset(); }
+
+private:
+    std::unique_ptr<QApplication> app_;
+};
+
+[[maybe_unused]] ::testing::Environment* const kQt =
+    ::testing::AddGlobalTestEnvironment(new QtEnvironment);
+
+}  // namespace
+
+UiTest::UiTest() : appPath_(root_ / "Quillmont/Program"), user_(appPath_), install_(appPath_) {
+    resources_.Activate(nullptr);
+    startHost();
+}
+
+UiTest::~UiTest() {
+    dialog_.reset();
+    context_.reset();
+    host_.reset();
+}
+
+void UiTest::addModules(const std::vector<qmtest::TestModule>& modules) {
+    for (const qmtest::TestModule& m : modules) {
+        install_.addModule(m);
+    }
+}
+
+void UiTest::startHost() {
+    dialog_.reset();
+    context_.reset();
+    host_.reset();
+    host_ = std::make_unique<cadhost::Host>(cadhost::HostOptions{&out_, {}});
+}
+
+qm::LoaderContext& UiTest::runStartup() {
+    dialog_.reset();
+    context_ = std::make_unique<qm::LoaderContext>(std::make_unique<qm::DiagnosticLog>());
+    context_->setBaseModuleKey("QM_BASE");  // as the application's initialisation does
+    qm::RunStartupSequence(*context_);
+    takeOutput();
+    return *context_;
+}
+
+std::string UiTest::takeOutput() {
+    std::string text = out_.str();
+    out_.str("");
+    return text;
+}
+
+qm::ui::QmModuleLoaderDlg& UiTest::openDialog() {
+    dialog_ = std::make_unique<qm::ui::QmModuleLoaderDlg>(nullptr, *context_);
+    dialog_->show();
+    dialog_->activateWindow();
+    EXPECT_TRUE(QTest::qWaitForWindowActive(dialog_.get()));
+    return *dialog_;
+}
+
+void UiTest::closeDialog() {
+    dialog_.reset();
+}
+
+qm::ui::QmModulesGrid& UiTest::grid() {
+    return dialog_->grid();
+}
+
+std::vector<std::string> UiTest::gridNames() {
+    std::vector<std::string> names;
+    for (int row = 1; row <= dialog_->model().gridRowCount(); ++row) {
+        names.push_back(cell(row, qm::ui::kColName));
+    }
+    return names;
+}
+
+std::string UiTest::cell(int row, int column) {
+    return dialog_->model().cellValue(row, column).toStdString();
+}
+
+QPoint UiTest::cellCentre(int row, int column) {
+    return grid().visualRect(dialog_->model().index(row - 1, column)).center();
+}
+
+void UiTest::clickRow(int row, Qt::KeyboardModifiers modifiers) {
+    QTest::mouseClick(grid().viewport(), Qt::LeftButton, modifiers,
+                      cellCentre(row, qm::ui::kColName));
+}
+
+void UiTest::clickButton(int id) {
+    qm::ui::CButtonST* b = dialog_->button(id);
+    ASSERT_NE(b, nullptr);
+    QTest::mouseClick(b, Qt::LeftButton);
+}
+
+qm::ModuleRecord& UiTest::record(const std::string& key) {
+    for (qm::ModuleRecord& r : context_->modules()) {
+        if (r.GetKey() == key) {
+            return r;
+        }
+    }
+    throw std::runtime_error("no module " + key);
+}
+
+std::string UiTest::storedSetting(const std::string& key, const std::string& value) {
+    QmEnWinRegistry registry;
+    std::string text;
+    if (registry.OpenKey(kQmEnHKeyCurrentUser, qm::registry_layout::moduleKey(key), false)) {
+        registry.ReadString(value, text);
+    }
+    return text;
+}
+
+void UiTest::storeSetting(const std::string& key, const std::string& value,
+                          const std::string& text) {
+    QmEnWinRegistry registry;
+    ASSERT_TRUE(registry.OpenKey(kQmEnHKeyCurrentUser, qm::registry_layout::moduleKey(key), true));
+    registry.WriteString(value, text);
+}
+
+ModalDriver::ModalDriver(std::function<void(QWidget*)> handler)
+    : handler_(std::move(handler)), timer_(std::make_unique<QTimer>()) {
+    timer_->setInterval(10);
+    QObject::connect(timer_.get(), &QTimer::timeout, [this] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (modal != nullptr && modal != last_.data() && modal->isVisible()) {
+            last_ = modal;
+            ++handled_;
+            handler_(modal);
+        } else if (modal == nullptr) {
+            last_ = nullptr;
+        }
+    });
+    timer_->start();
+}
+
+ModalDriver::~ModalDriver() = default;
+
+bool waitFor(const std::function<bool()>& condition, int timeoutMs) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!condition()) {
+        if (timer.elapsed() > timeoutMs) {
+            return false;
+        }
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+        QTest::qWait(5);
+    }
+    return true;
+}
+
+}  // namespace uitest

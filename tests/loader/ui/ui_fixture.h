@@ -1,0 +1,106 @@
+#pragma once
+// Fixtures for the module loader's user-interface tests: one offscreen QApplication for the
+// whole program, a private user with a small installation on disk, the real host library in
+// the process (message boxes print "[CAPTION] TEXT" into out_), the real registry store, the
+// real start-up sequence to build the module records, and the module loader's resources made
+// current as the command makes them.
+#include <qmenv/environment.h>
+
+#include <QPoint>
+#include <QPointer>
+#include <QString>
+#include <functional>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/loader_context.h"
+#include "qmtest/relocated_user.h"
+#include "qmtest/temp_dir.h"
+#include "test_installation.h"
+
+class QDialog;
+class QTimer;
+class QWidget;
+
+namespace cadhost {
+class Host;
+}
+namespace qm::ui {
+class QmModuleLoaderDlg;
+class QmModulesGrid;
+}  // namespace qm::ui
+
+namespace uitest {
+
+// The installation folder ends in a 7-character program folder, as the product information
+// file's location expects: <root>/Quillmont/Program.
+class UiTest : public ::testing::Test {
+protected:
+    UiTest();
+    ~UiTest() override;
+
+    const std::string& appPath() const { return appPath_; }
+    qmtest::TestInstallation& install() { return install_; }
+    void addModules(const std::vector<qmtest::TestModule>& modules);
+
+    // A host as at a fresh start of the host program.
+    void startHost();
+    // The start-up sequence on a new context (the module records of the installation).
+    qm::LoaderContext& runStartup();
+    qm::LoaderContext& context() { return *context_; }
+    // Text the host printed since the last call (message boxes included).
+    std::string takeOutput();
+
+    // The module loader dialog on the current context, shown (not modal).
+    qm::ui::QmModuleLoaderDlg& openDialog();
+    qm::ui::QmModuleLoaderDlg& dialog() { return *dialog_; }
+    void closeDialog();
+
+    // Grid helpers on the open dialog.
+    qm::ui::QmModulesGrid& grid();
+    std::vector<std::string> gridNames();
+    std::string cell(int row, int column);
+    QPoint cellCentre(int row, int column);
+    void clickRow(int row, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
+    void clickButton(int id);
+    qm::ModuleRecord& record(const std::string& key);
+
+    // Stored settings of a module ("True"/"False", "" when missing).
+    std::string storedSetting(const std::string& key, const std::string& value);
+    void storeSetting(const std::string& key, const std::string& value, const std::string& text);
+
+private:
+    qmtest::TempDir root_;
+    std::string appPath_;
+    qmtest::RelocatedUser user_;
+    qmtest::TestInstallation install_;
+
+protected:
+    std::ostringstream out_;
+    std::unique_ptr<cadhost::Host> host_;
+    std::unique_ptr<qm::LoaderContext> context_;
+    QmEnResourceLoader resources_{"QmModuleLoader"};
+    std::unique_ptr<qm::ui::QmModuleLoaderDlg> dialog_;
+};
+
+// Runs handler on each modal dialog that becomes active (polling), until stopped or
+// destroyed. The handler decides what to do with it (accept, reject, click, ...).
+class ModalDriver {
+public:
+    explicit ModalDriver(std::function<void(QWidget*)> handler);
+    ~ModalDriver();
+    int handled() const { return handled_; }
+
+private:
+    std::function<void(QWidget*)> handler_;
+    QPointer<QWidget> last_;  // null again once that dialog is gone
+    int handled_ = 0;
+    std::unique_ptr<QTimer> timer_;
+};
+
+// Spins the event loop until condition holds or timeoutMs pass; true when it held.
+bool waitFor(const std::function<bool()>& condition, int timeoutMs = 10000);
+
+}  // namespace uitest

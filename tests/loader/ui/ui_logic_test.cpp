@@ -1,0 +1,297 @@
+// The module loader's user-interface rules that need no widget: resources and their language,
+// message texts, accelerators, the first-run marker, event marking, Apply's error text, the
+// product information file and the Options dialog's fill procedure.
+#include <gtest/gtest.h>
+#include <qmenv/environment.h>
+
+#include <set>
+#include <string>
+
+#include "environment/registry_layout.h"
+#include "qmtest/files.h"
+#include "qmtest/relocated_user.h"
+#include "runtime/module_list.h"
+#include "ui/accelerator_table.h"
+#include "ui/apply_report.h"
+#include "ui/event_marking.h"
+#include "ui/first_run.h"
+#include "ui/options_fill.h"
+#include "ui/product_info.h"
+#include "ui/resource_strings.h"
+#include "ui/string_table.h"
+
+namespace {
+
+using namespace qm;
+using namespace qm::ui;
+
+void setLanguage(const std::string& code) {
+    QmEnWinRegistry registry;
+    ASSERT_TRUE(registry.OpenKey(kQmEnHKeyCurrentUser,
+                                 "SOFTWARE\\Brenvik\\Quillmont\\22.15\\Kernel Services", true));
+    registry.WriteString("Language", code);
+}
+
+class ResourcesTest : public qmtest::RelocatedTest {};
+
+TEST(StringTables, GermanTranslatesEveryEnglishEntry) {
+    const StringTable& english = StringTable::english();
+    const StringTable* german = StringTable::forLanguage("DEU");
+    ASSERT_NE(german, nullptr);
+    std::set<int> ids;
+    for (const StringTable::Entry& entry : english.entries()) {
+        EXPECT_TRUE(ids.insert(static_cast<int>(entry.id)).second) << "duplicate id";
+        const auto translated = german->text(entry.id);
+        ASSERT_TRUE(translated) << "German lacks string " << static_cast<int>(entry.id);
+        // Format strings must keep their arguments in both languages.
+        auto count = [](std::string_view s) {
+            std::size_t n = 0;
+            for (std::size_t at = s.find("%s"); at != s.npos; at = s.find("%s", at + 2)) {
+                ++n;
+            }
+            return n;
+        };
+        EXPECT_EQ(count(entry.text), count(*translated)) << entry.text;
+    }
+    EXPECT_EQ(german->entries().size(), english.entries().size());
+}
+
+TEST_F(ResourcesTest, StringsFollowTheLanguageOnlyWhileTheLoaderIsActive) {
+    EXPECT_FALSE(LoadResourceString(StringId::ModuleNameHeader)) << "no loader active";
+    QmEnResourceLoader loader("QmModuleLoader");
+    loader.Activate(nullptr);
+    EXPECT_EQ(ResourceString(StringId::ModuleNameHeader), "Module name");
+    setLanguage("deu");
+    EXPECT_EQ(ResourceString(StringId::ModuleNameHeader), "Modulname");
+    setLanguage("fra");  // not shipped: English
+    EXPECT_EQ(ResourceString(StringId::ModuleNameHeader), "Module name");
+    {
+        QmEnResourceLoader other("SomeOtherModule");
+        other.Activate(nullptr);
+        EXPECT_FALSE(LoadResourceString(StringId::ModuleNameHeader));
+        EXPECT_EQ(AcceleratorTable::load(kAcceleratorTable), nullptr);
+    }
+    EXPECT_NE(AcceleratorTable::load(kAcceleratorTable), nullptr);
+}
+
+TEST(FormatText, ReplacesArgumentsInOrder) {
+    struct Case {
+        const char* format;
+        std::initializer_list<std::string_view> args;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {"<%s> %s: %s", {"a", "b", "c"}, "<a> b: c"},
+        {"100%% of %s", {"x"}, "100% of x"},
+        {"%s and %s", {"one"}, "one and %s"},
+        {"%d stays", {"x"}, "%d stays"},
+        {"trailing %", {}, "trailing %"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(FormatText(c.format, c.args), c.expected) << c.format;
+    }
+}
+
+TEST_F(ResourcesTest, NoModulesMessageCollapsesDoubledSeparatorsButKeepsALeadingPair) {
+    QmEnResourceLoader loader("QmModuleLoader");
+    loader.Activate(nullptr);
+    const std::pair<std::string, std::string> cases[] = {
+        {"/opt/q", "\"/opt/q/Zadod/Modules\""},
+        {"/opt/q/", "\"/opt/q/Zadod/Modules\""},
+        {"//server/share/", "\"//server/share/Zadod/Modules\""},
+    };
+    for (const auto& [path, quoted] : cases) {
+        EXPECT_EQ(NoModulesMessage(path),
+                  "Unable to read module loader configuration files from " + quoted + ".")
+            << path;
+    }
+}
+
+TEST_F(ResourcesTest, AcceleratorTableFiresOnlyForExactModifiers) {
+    QmEnResourceLoader loader("QmModuleLoader");
+    loader.Activate(nullptr);
+    const AcceleratorTable* table = AcceleratorTable::load(kAcceleratorTable);
+    ASSERT_NE(table, nullptr);
+    struct Case {
+        int key;
+        bool ctrl, shift, alt;
+        std::optional<int> command;
+    };
+    const Case cases[] = {
+        {'L', true, false, false, kCmdLoad},       {'U', true, false, false, kCmdUnload},
+        {'N', true, false, false, kCmdNoAction},   {'M', true, false, false, kCmdLoadMenuOnly},
+        {'I', true, false, false, kCmdLoadModule}, {kVkF5, false, false, false, kCmdNothing},
+        {'L', false, false, false, std::nullopt},  {'L', true, true, false, std::nullopt},
+        {'I', true, false, true, std::nullopt},    {kVkF5, true, false, false, std::nullopt},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(table->translate(c.key, c.ctrl, c.shift, c.alt), c.command)
+            << c.key << " ctrl=" << c.ctrl << " shift=" << c.shift << " alt=" << c.alt;
+    }
+}
+
+TEST_F(ResourcesTest, FirstRunIsReportedOnceAndAnyStoredValueCounts) {
+    EXPECT_TRUE(TestAndMarkFirstRun());
+    EXPECT_FALSE(TestAndMarkFirstRun());
+
+    QmEnWinRegistry registry;
+    ASSERT_TRUE(registry.OpenKey(kQmEnHKeyCurrentUser, registry_layout::modulesKey(), true));
+    registry.WriteLong("StartupMessageDone", 0);
+    EXPECT_FALSE(TestAndMarkFirstRun()) << "a stored 0 means the message was shown";
+    std::int32_t value = -1;
+    ASSERT_TRUE(registry.ReadLong("StartupMessageDone", value));
+    EXPECT_EQ(value, 1);
+}
+
+ModuleRecord makeRecord(const std::string& key, bool menusLoaded, ModuleEvent pending) {
+    ModuleRecord record;
+    record.SetKey(key);
+    record.SetDisplayName(key);
+    record.SetMenusLoaded(menusLoaded);
+    if (pending != kEventNone) {
+        // SetEvent refuses loading loaded menus and unloading unloaded ones; reach those
+        // states through the menus-loaded flag around it.
+        record.SetMenusLoaded(pending == kEventUnloadModule);
+        record.SetEvent(pending);
+        record.SetMenusLoaded(menusLoaded);
+    }
+    return record;
+}
+
+TEST(EventMarking, EveryModeOnEveryState) {
+    struct Case {
+        MarkMode mode;
+        bool loaded;
+        ModuleEvent pending;
+        bool base;
+        ModuleEvent expected;
+    };
+    const Case cases[] = {
+        {MarkMode::Load, false, kEventNone, false, kEventLoadModule},
+        {MarkMode::Load, true, kEventNone, false, kEventNone},
+        {MarkMode::Load, true, kEventUnloadModule, false, kEventNone},
+        {MarkMode::Unload, true, kEventNone, false, kEventUnloadModule},
+        {MarkMode::Unload, false, kEventNone, false, kEventNone},
+        {MarkMode::Unload, false, kEventLoadModule, false, kEventNone},
+        {MarkMode::Unload, true, kEventNone, true, kEventNone},
+        {MarkMode::Unload, true, kEventLoadMenu, true, kEventLoadMenu},
+        {MarkMode::Toggle, false, kEventNone, false, kEventLoadModule},
+        {MarkMode::Toggle, true, kEventNone, false, kEventUnloadModule},
+        {MarkMode::Toggle, true, kEventNone, true, kEventNone},
+        {MarkMode::Toggle, false, kEventLoadModule, false, kEventNone},
+        {MarkMode::Toggle, true, kEventUnloadModule, false, kEventNone},
+    };
+    for (const Case& c : cases) {
+        ModuleRecord record = makeRecord(c.base ? "QM_BASE" : "QM_X", c.loaded, c.pending);
+        ASSERT_EQ(record.GetPendingEvent(), c.pending);
+        MarkEvent(record, c.mode, "QM_BASE");
+        EXPECT_EQ(record.GetPendingEvent(), c.expected)
+            << "mode " << static_cast<int>(c.mode) << " loaded " << c.loaded << " pending "
+            << c.pending << " base " << c.base;
+    }
+}
+
+TEST_F(ResourcesTest, ApplyReportDetailsFortyFailuresThenOneLine) {
+    QmEnResourceLoader loader("QmModuleLoader");
+    loader.Activate(nullptr);
+    for (int failures : {1, 40, 41, 45}) {
+        ApplyReport report;
+        for (int i = 0; i < failures; ++i) {
+            report.addFailure("Roads " + std::to_string(i), "QM_R" + std::to_string(i),
+                              i % 2 ? kEventUnloadMenu : kEventLoadModule);
+        }
+        const std::string& text = report.text();
+        std::size_t paragraphs = 0;
+        for (std::size_t at = text.find("Module <"); at != text.npos;
+             at = text.find("Module <", at + 1)) {
+            ++paragraphs;
+        }
+        EXPECT_EQ(report.failures(), failures);
+        EXPECT_EQ(paragraphs, static_cast<std::size_t>(std::min(failures, 40)));
+        const std::string line = "\nTo many errors. All errors will not be displayed!";
+        const std::size_t first = text.find(line);
+        EXPECT_EQ(first != text.npos, failures > 40);
+        if (first != text.npos) {
+            EXPECT_EQ(text.find(line, first + 1), text.npos) << "the line appears once";
+            EXPECT_EQ(first + line.size(), text.size()) << "and it comes last";
+        }
+    }
+    ApplyReport one;
+    one.addFailure("Roads", "QM_ROADS", kEventLoadModule);
+    EXPECT_EQ(one.text(),
+              "Module <Roads> using key QM_ROADS failed!\nProcess: Load module (menu and "
+              "programs)\n");
+}
+
+TEST(ProductInfo, FileBesideTheProgramFolderWithProductsJoinedByHyphens) {
+    EXPECT_EQ(ProductInfoFile("/opt/Quillmont/Program"),
+              "/opt/Quillmont/Configuration/Default/Meshra.Version.txt");
+
+    qmtest::TempDir dir;
+    struct Case {
+        std::string content;
+        std::string name;
+        std::string products;
+    };
+    const Case cases[] = {
+        {"Quillmont 2025\nCAD 2024 and CAD 2025 and Map\n", "Quillmont 2025",
+         "CAD 2024 - CAD 2025 - Map"},
+        {"Quillmont\r\nband and brand\r\n", "Quillmont", "band - brand"},
+        {"Name only", "Name only", ""},
+        // A first line longer than 259 characters continues as the second read.
+        {std::string(300, 'x') + "\nnext\n", std::string(259, 'x'), std::string(41, 'x')},
+        {"Caf\xe9\n", "Caf\xc3\xa9", ""},
+    };
+    for (const Case& c : cases) {
+        qmtest::writeFile(dir / "info.txt", c.content);
+        const auto info = ReadProductInfo(dir / "info.txt");
+        ASSERT_TRUE(info);
+        EXPECT_EQ(info->productName, c.name);
+        EXPECT_EQ(info->products, c.products);
+    }
+    EXPECT_FALSE(ReadProductInfo(dir / "missing.txt"));
+}
+
+TEST_F(ResourcesTest, OptionsFillLocksModulesInUseAndStoresUnchecks) {
+    ModuleList modules(5);
+    const char* keys[] = {"QM_BASE", "QM_ROADS", "QM_RAIL", "QM_SURVEY", "QM_TERRAIN"};
+    for (std::size_t i = 0; i < modules.size(); ++i) {
+        modules[i].SetKey(keys[i]);
+        modules[i].SetDisplayName(std::string(keys[i]).substr(3));
+    }
+    modules[1].SetMenusLoaded(true);  // in use: menus loaded
+    modules[2].StartModule();         // in use: started
+    modules[3].SetActivated(false);
+    modules[4].SetAutoStart(true);
+    modules[4].SetDemandLoad(true);
+    modules[4].SetEvent(kEventLoadModule);
+
+    modules[2].SetActivated(false);  // a started module is switched back on by the list
+    std::vector<OptionsItem> items = ListOptionItems(modules, "QM_BASE");
+    ASSERT_EQ(items.size(), 4u);
+    EXPECT_EQ(items[0].key, "QM_ROADS");
+    EXPECT_TRUE(items[0].checked && !items[0].enabled);
+    EXPECT_TRUE(items[1].checked && !items[1].enabled);
+    EXPECT_TRUE(modules[2].GetActivated());
+    EXPECT_TRUE(!items[2].checked && items[2].enabled);
+    EXPECT_TRUE(items[3].checked && items[3].enabled);
+
+    StoreOptionChecks(modules, {{"QM_TERRAIN", false}, {"QM_SURVEY", true}, {"QM_NONE", false}},
+                      nullptr);
+    EXPECT_FALSE(modules[4].GetActivated());
+    EXPECT_FALSE(modules[4].GetAutoStart());
+    EXPECT_FALSE(modules[4].GetDemandLoad());
+    EXPECT_EQ(modules[4].GetPendingEvent(), kEventNone);
+    EXPECT_TRUE(modules[3].GetActivated());
+
+    QmEnWinRegistry registry;
+    std::string activated, autoStart;
+    ASSERT_TRUE(
+        registry.OpenKey(kQmEnHKeyCurrentUser, registry_layout::moduleKey("QM_TERRAIN"), false));
+    registry.ReadString("Activated", activated);
+    registry.ReadString("AutoStart", autoStart);
+    EXPECT_EQ(activated, "False");
+    EXPECT_EQ(autoStart, "False");
+}
+
+}  // namespace
