@@ -52,6 +52,11 @@ struct QueryCase {
     int expected;
 };
 
+// Test names must not depend on addresses, which differ from run to run.
+void PrintTo(const QueryCase& c, std::ostream* os) {
+    *os << c.function << '=' << c.stored;
+}
+
 class LispQueryTest : public InProcessLoaderTest,
                       public ::testing::WithParamInterface<QueryCase> {};
 

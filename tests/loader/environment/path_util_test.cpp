@@ -9,6 +9,11 @@ struct TidyCase {
     const char* out;
 };
 
+// Test names must not depend on addresses, which differ from run to run.
+void PrintTo(const TidyCase& c, std::ostream* os) {
+    *os << '"' << c.in << '"';
+}
+
 class TidyTest : public ::testing::TestWithParam<TidyCase> {};
 
 TEST_P(TidyTest, ReducesPairsAfterTheFirstTwoCharacters) {
@@ -18,9 +23,10 @@ TEST_P(TidyTest, ReducesPairsAfterTheFirstTwoCharacters) {
 INSTANTIATE_TEST_SUITE_P(
     Paths, TidyTest,
     ::testing::Values(TidyCase{"/opt/app//Zadod/Modules", "/opt/app/Zadod/Modules"},
-                      TidyCase{"//server/share//Zadod", "//server/share/Zadod"},  // leading pair kept
-                      TidyCase{"a///b", "a//b"},    // pairs taken left to right, no overlap
-                      TidyCase{"a////b", "a//b"},
+                      TidyCase{"//server/share//Zadod",
+                               "//server/share/Zadod"},  // leading pair kept
+                      TidyCase{"a///b", "a//b"},         // pairs taken left to right, no overlap
+                      TidyCase{"a////b", "a///b"},       // the first two characters hold one
                       TidyCase{"x", "x"}, TidyCase{"", ""}, TidyCase{"///", "///"}));
 
 TEST(FileTitleTest, CutsFolderAndLastExtension) {
