@@ -5,6 +5,7 @@
 #include <cadhost/host.h>
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
 #include <QMenu>
@@ -33,7 +34,7 @@ protected:
         host_.reset();  // the fixture's console host gives way to the GUI's
         QObject::connect(&output_, &cadhost::gui::OutputStream::text, &window_,
                          &MainWindow::appendOutput);
-        host_ = std::make_unique<cadhost::Host>(cadhost::HostOptions{&output_, {}});
+        host_ = std::make_unique<cadhost::Host>(cadhost::HostOptions{&output_.stream(), {}});
         services_ = std::make_shared<cadhost::gui::GuiUiServices>(&window_);
         host_->setUiServices(services_);
         host_->setFrame(reinterpret_cast<AcFrameWindow*>(static_cast<QWidget*>(&window_)));
@@ -139,14 +140,13 @@ TEST_F(GuiHostTest, MessageBoxesAreDialogsOwnedByTheMainWindowFromAnyThread) {
 }
 
 TEST_F(GuiHostTest, ModuleLoaderCommandOpensItsDialogOverTheMainWindow) {
-    install().addModule({"QM_BASE", "Base", "KRQM_BASE", {}});
+    // Without a base module the loader brings its own base menu, which starts the command.
     install().addModule({"QM_ROADS", "Roads", "KRQM_ROADS", {}});
     qmtest::writeFile(appPath() + "/Base/Menus/KRQM_Base_Menu_enu.mnu",
                       "***MENUGROUP=KRQM_MODULELOADER\n***POP1\n**LOADER\n[Quillmont]\n"
                       "[Module Loader]^C^CKRQM_ModuleLoader_Arx\n");
     type(QString::fromStdString("ARXLOAD " + qmtest::binDir() + "/QmModuleLoader.arx"));
     type("NEW");
-    // The loader's own base menu came up at its start: its item starts the command.
     QAction* loader = menuItem("Quillmont", "Module Loader");
     if (loader == nullptr) {
         ADD_FAILURE() << "menus: " << window_.menuTitles().join(", ").toStdString() << "\n"

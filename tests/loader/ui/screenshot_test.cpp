@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QImage>
+#include <QSizeGrip>
 #include <QTest>
 
 #include "ui/checking_modules_dlg.h"
@@ -55,6 +56,10 @@ TEST_F(ScreenshotTest, ModuleLoaderDialog) {
     clickRow(3);
     clickButton(kIdLoad);
     clickRow(2);
+    auto* grip = dialog().findChild<QSizeGrip*>();
+    ASSERT_NE(grip, nullptr);
+    EXPECT_TRUE(grip->isVisible());
+    EXPECT_EQ(grip->geometry().bottomRight(), dialog().rect().bottomRight());
     save(dialog(), "module_loader_dialog.png");
 }
 
