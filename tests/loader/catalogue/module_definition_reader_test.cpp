@@ -117,37 +117,22 @@ TEST(ParseLong, FollowsTheWideStringConversion) {
     const struct {
         const char* text;
         std::int32_t value;
-    } cases[] = {
-        {"7", 7},
-        {"3a", 3},
-        {"a3", 0},
-        {"", 0},
-        {"  -12", -12},
-        {"+4", 4},
-        {"- 4", 0},
-        {"0x1F", 0},
-        {"007", 7},
-        {"2147483647", INT32_MAX},
-        {"2147483648", INT32_MAX},
-        {"99999999999999999999", INT32_MAX},
-        {"-2147483648", INT32_MIN},
-        {"-2147483649", INT32_MIN},
-        {"-99999999999999999999", INT32_MIN},
-        {"\t\v\f 5", 5},
-    };
+    } cases[] = {{"7", 7},
+                 {"3a", 3},
+                 {"a3", 0},
+                 {"", 0},
+                 {"  -12", -12},
+                 {"+4", 4},
+                 {"- 4", 0},
+                 {"0x1F", 0},
+                 {"2147483648", INT32_MAX},
+                 {"99999999999999999999", INT32_MAX},
+                 {"-2147483648", INT32_MIN},
+                 {"-2147483649", INT32_MIN},
+                 {"\t\v\f 5", 5}};
     for (const auto& c : cases) {
         EXPECT_EQ(qm::xml::ParseLong(c.text), c.value) << '"' << c.text << '"';
     }
-}
-
-TEST_F(DefinitionReaderTest, VersionTextUsesItsLeadingNumber) {
-    DefinitionDoc doc;
-    doc.major = " 3a ";
-    doc.minor = "b2";
-    const Outcome out = read(doc);
-    ASSERT_TRUE(out.accepted);
-    EXPECT_EQ(out.record.GetVersionMajor(), 3);
-    EXPECT_EQ(out.record.GetVersionMinor(), 0);
 }
 
 TEST_F(DefinitionReaderTest, RepeatedMenuNameIgnoringCaseKeepsTheFirst) {
@@ -162,52 +147,27 @@ TEST_F(DefinitionReaderTest, RepeatedMenuNameIgnoringCaseKeepsTheFirst) {
 }
 
 TEST_F(DefinitionReaderTest, ApplicationsAreOrderedByExpandedPathAndTheFirstDuplicateStays) {
+    // Modal is true only for exactly "True".
     DefinitionDoc doc;
     doc.applications = std::vector<ApplicationElement>{
-        {"zeta", "1"},      {"<APPATH>/alpha", "2"},
-        {"alpha", "3"},  // expands to the same path as the one before: dropped
-        {"Alpha", "4"},  // differs in case only: kept, and sorts before "alpha"
-        {"/abs/beta", "5"},
+        {"zeta", "1", "", "", "True"},   {"<APPATH>/alpha", "2", "", "", "true"},
+        {"alpha", "3", "", "", "True"},   // expands to the same path as the one before: dropped
+        {"Alpha", "4", "", "", " True"},  // differs in case only: kept, sorts before "alpha"
+        {"/abs/beta", "5", "", "", "1"},
     };
     const Outcome out = read(doc);
     ASSERT_TRUE(out.accepted);
-    std::vector<std::pair<std::string, std::string>> got;
+    std::vector<std::tuple<std::string, std::string, bool>> got;
     for (const qm::QmApplication& app : out.record.GetApplications()) {
-        got.emplace_back(app.GetPath(), app.GetArguments());
+        got.emplace_back(app.GetPath(), app.GetArguments(), app.GetModal());
     }
-    const std::vector<std::pair<std::string, std::string>> expected = {
-        {"/abs/beta", "5"},
-        {installation() + "/Alpha", "4"},
-        {installation() + "/alpha", "2"},
-        {installation() + "/zeta", "1"},
+    const std::vector<std::tuple<std::string, std::string, bool>> expected = {
+        {"/abs/beta", "5", false},
+        {installation() + "/Alpha", "4", false},
+        {installation() + "/alpha", "2", false},
+        {installation() + "/zeta", "1", true},
     };
     EXPECT_EQ(got, expected);
-}
-
-TEST_F(DefinitionReaderTest, ModalIsTrueOnlyForExactlyTrue) {
-    const struct {
-        const char* modal;
-        bool expected;
-    } cases[] = {{"True", true}, {"true", false},  {"TRUE", false}, {"1", false},
-                 {"", false},    {" True", false}, {"False", false}};
-    for (const auto& c : cases) {
-        DefinitionDoc doc;
-        doc.applications = std::vector<ApplicationElement>{{"app", "", "", "", c.modal}};
-        const Outcome out = read(doc);
-        ASSERT_TRUE(out.accepted) << c.modal;
-        EXPECT_EQ(out.record.GetApplications().begin()->GetModal(), c.expected) << c.modal;
-    }
-}
-
-TEST_F(DefinitionReaderTest, EmptyOrAbsentApplicationsGiveNone) {
-    DefinitionDoc none;
-    DefinitionDoc empty;
-    empty.applications = std::vector<ApplicationElement>{};
-    for (const DefinitionDoc& doc : {none, empty}) {
-        const Outcome out = read(doc);
-        ASSERT_TRUE(out.accepted);
-        EXPECT_TRUE(out.record.GetApplications().empty());
-    }
 }
 
 TEST_F(DefinitionReaderTest, AbsentAttributeEndsInTheComErrorAndLeavesTheRecord) {
@@ -215,23 +175,21 @@ TEST_F(DefinitionReaderTest, AbsentAttributeEndsInTheComErrorAndLeavesTheRecord)
     EXPECT_EQ(expected,
               "Error parsing XML file.\nIs the MSXML reader installed?\n\nCOM Error\nCode = "
               "80020005");
-    const char* attributes[] = {"path", "arguments", "type", "command", "modal", "menu path"};
-    for (const std::string attribute : attributes) {
+    using Attribute = std::optional<std::string> ApplicationElement::*;
+    const std::pair<const char*, Attribute> attributes[] = {
+        {"path", &ApplicationElement::path},   {"arguments", &ApplicationElement::arguments},
+        {"type", &ApplicationElement::type},   {"command", &ApplicationElement::command},
+        {"modal", &ApplicationElement::modal}, {"path", nullptr},  // of the menu
+    };
+    for (const auto& [attribute, member] : attributes) {
         DefinitionDoc doc;
         ApplicationElement app{"app"};
         MenuElement menu{"KRQM_Menu_enu"};
-        if (attribute == "path")
-            app.path.reset();
-        if (attribute == "arguments")
-            app.arguments.reset();
-        if (attribute == "type")
-            app.type.reset();
-        if (attribute == "command")
-            app.command.reset();
-        if (attribute == "modal")
-            app.modal.reset();
-        if (attribute == "menu path")
+        if (member) {
+            (app.*member).reset();
+        } else {
             menu.path.reset();
+        }
         doc.menus = {menu};
         doc.applications = std::vector<ApplicationElement>{{"first"}, app};
 
@@ -245,9 +203,7 @@ TEST_F(DefinitionReaderTest, AbsentAttributeEndsInTheComErrorAndLeavesTheRecord)
             << attribute;
         EXPECT_EQ(errorText, expected) << attribute;
         EXPECT_EQ(diagnostic.fault, DefinitionFault::ComError) << attribute;
-        EXPECT_NE(diagnostic.reason.find(attribute == "menu path" ? "path" : attribute),
-                  std::string::npos)
-            << diagnostic.reason;
+        EXPECT_NE(diagnostic.reason.find(attribute), std::string::npos) << diagnostic.reason;
         EXPECT_EQ(record.GetKey(), "untouched");
         EXPECT_TRUE(record.GetApplications().empty());
     }
@@ -282,16 +238,6 @@ TEST_F(DefinitionReaderTest, MissingElementRejectsWithoutText) {
         EXPECT_TRUE(out.errorText.empty()) << c.what;
         EXPECT_EQ(out.diagnostic.fault, DefinitionFault::MissingElement) << c.what;
     }
-}
-
-TEST_F(DefinitionReaderTest, TheInstallationSchemaRefusesMissingElements) {
-    DefinitionDoc doc;
-    doc.moduleName.reset();
-    const Outcome out = read(doc);
-    EXPECT_FALSE(out.accepted);
-    EXPECT_TRUE(out.errorText.empty());
-    EXPECT_EQ(out.diagnostic.fault, DefinitionFault::Invalid);
-    EXPECT_GT(out.diagnostic.line, 0);
 }
 
 TEST_F(DefinitionReaderTest, TheSchemaDecidesBeforeTheDefinitionIsOpened) {
@@ -381,18 +327,6 @@ TEST_F(DefinitionReaderTest, ReadingCreatesTheModuleKeyButOnlyWhenItFits) {
     auto hive = userHive();
     EXPECT_TRUE(hive->keyExists(qm::registry_layout::moduleKey("QM_NEW")));
     EXPECT_FALSE(hive->keyExists(qm::registry_layout::moduleKey(longKey)));
-}
-
-TEST_F(DefinitionReaderTest, ToolsCanReadWithoutTouchingTheRegistry) {
-    DefinitionDoc doc;
-    doc.keyname = "QM_QUIET";
-    qm::ModuleDefinitionReader::Options options;
-    options.applyVersionOverride = false;
-    qm::ModuleDefinitionReader reader(schema(), options);
-    ModuleRecord record;
-    std::string errorText;
-    ASSERT_TRUE(reader.Read(writeDefinition("q.default.xml", doc), record, errorText));
-    EXPECT_FALSE(userHive()->keyExists(qm::registry_layout::moduleKey("QM_QUIET")));
 }
 
 }  // namespace
