@@ -1,39 +1,21 @@
-// Helper process for the cross-process tests of the menu lock.
-//   menu_lock_child hold
-//       takes "MenuLoaderProtector", prints "held" and sleeps until killed (a hung holder).
-//   menu_lock_child hammer <menu list file> <menu file> <group> <iterations>
+// Helper process for the cross-process tests of the menu lock (a hung holder of the lock is
+// qm_lock_holder).
+//   menu_lock_child <menu list file> <menu file> <group> <iterations>
 //       runs a host of its own sharing the remembered-menus file, and loads and unloads its
 //       group through the guarded operations; prints "failures <n>" and exits with 0 only
 //       when every operation succeeded.
-#include <unistd.h>
-
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <sstream>
 #include <string>
-#include <thread>
 
 #include <cadhost/host.h>
-#include <qmsys/named_mutex.h>
 
 #include "environment/diagnostic_log.h"
-#include "environment/names.h"
 #include "runtime/menu_group_automation.h"
 
 namespace {
-
-int hold() {
-    qmsys::NamedMutex mutex{std::string(qm::names::kMenuProtectorMutex)};
-    if (!mutex.lock(std::chrono::seconds(10))) {
-        std::puts("not acquired");
-        return 1;
-    }
-    std::puts("held");
-    std::fflush(stdout);
-    std::this_thread::sleep_for(std::chrono::minutes(5));
-    return 0;
-}
 
 int hammer(const std::string& listFile, const std::string& menuFile, const std::string& group,
            int iterations) {
@@ -62,13 +44,9 @@ int hammer(const std::string& listFile, const std::string& menuFile, const std::
 }  // namespace
 
 int main(int argc, char** argv) {
-    const std::string mode = argc > 1 ? argv[1] : "";
-    if (mode == "hold") {
-        return hold();
+    if (argc == 5) {
+        return hammer(argv[1], argv[2], argv[3], std::atoi(argv[4]));
     }
-    if (mode == "hammer" && argc == 6) {
-        return hammer(argv[2], argv[3], argv[4], std::atoi(argv[5]));
-    }
-    std::fprintf(stderr, "usage: menu_lock_child hold | hammer LIST MENU GROUP N\n");
+    std::fprintf(stderr, "usage: menu_lock_child LIST MENU GROUP N\n");
     return 2;
 }

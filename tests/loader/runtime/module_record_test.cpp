@@ -1,10 +1,11 @@
-// Module records: defaults, event marking, the base module's stop rule and the copy rule for
-// the started state.
+// Module records: event marking, the base module's stop rule and the copy rule for the
+// started state.
 #include "runtime/module_record.h"
 
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <sstream>
 #include <utility>
 
 namespace {
@@ -75,50 +76,24 @@ TEST(ModuleRecord, StopModuleSparesTheBaseModuleInAnyLetterCase) {
     EXPECT_EQ(idle.GetStarted(), 0);
 }
 
-TEST(ModuleRecord, StartedStateIsCarriedByStartingNotCopied) {
-    // Moving follows the copy rule; it only saves copying.
-    const struct {
-        bool move;
-        bool sourceStarted;
-        std::optional<bool> targetStarted;  // nullopt: construction
-        int expected;
-    } cases[] = {
-        {false, true, std::nullopt, 1}, {false, false, std::nullopt, 0},
-        {false, false, true, 1},        {false, true, false, 1},
-        {false, false, false, 0},       {true, true, std::nullopt, 1},
-        {true, false, std::nullopt, 0}, {true, false, true, 1},
-        {true, true, false, 1},         {true, false, false, 0},
-    };
-    for (const auto& c : cases) {
-        ModuleRecord source;
-        source.SetKey("QM_SOURCE");
-        if (c.sourceStarted)
-            source.StartModule();
-        const std::string what = std::string(c.move ? "move " : "copy ") +
-                                 (c.sourceStarted ? "started" : "idle") + " onto " +
-                                 (!c.targetStarted   ? "new"
-                                  : *c.targetStarted ? "started"
-                                                     : "idle");
-        if (!c.targetStarted) {
-            ModuleRecord made = c.move ? ModuleRecord(std::move(source)) : ModuleRecord(source);
-            EXPECT_EQ(made.GetStarted(), c.expected) << what;
-            EXPECT_EQ(made.GetKey(), "QM_SOURCE") << what;
-            continue;
-        }
-        ModuleRecord target;
-        if (*c.targetStarted)
-            target.StartModule();
-        if (c.move) {
-            target = std::move(source);
-        } else {
-            target = source;
-        }
-        EXPECT_EQ(target.GetStarted(), c.expected) << what;
-        EXPECT_EQ(target.GetKey(), "QM_SOURCE") << what;
+// Everything a record carries except the started state.
+std::string describe(const ModuleRecord& r) {
+    std::ostringstream s;
+    s << r.GetKey() << '|' << r.GetDisplayName() << '|' << r.GetVersionMajor() << '.'
+      << r.GetVersionMinor() << '|' << r.GetMenusLoaded() << r.GetPendingEvent() << r.GetActivated()
+      << r.GetAutoStart() << r.GetDemandLoad();
+    for (std::size_t i = 0; i < r.GetMenus().Count(); ++i) {
+        s << '|' << r.GetMenus()[i].name << ':' << r.GetMenus()[i].folder << ':'
+          << r.GetMenus()[i].groupName;
     }
+    for (const qm::QmApplication& app : r.GetApplications()) {
+        s << '|' << app.CommandLine() << ':' << app.GetType() << ':' << app.GetCommand()
+          << app.GetModal();
+    }
+    return s.str();
 }
 
-TEST(ModuleRecord, CopyCarriesDefinitionSettingsStateAndMenuGroups) {
+TEST(ModuleRecord, CopyAndMoveCarryEverythingButTheStartedStateIsOnlyEverAdded) {
     ModuleRecord source;
     source.SetKey("QM_ROADS");
     source.SetDisplayName("Road Design");
@@ -133,24 +108,50 @@ TEST(ModuleRecord, CopyCarriesDefinitionSettingsStateAndMenuGroups) {
     source.SetActivated(false);
     source.SetAutoStart(true);
     source.SetDemandLoad(true);
+    const std::string expected = describe(source);
+    ASSERT_NE(expected, describe(ModuleRecord{}));
 
-    ModuleRecord target;
-    target.AddMenu("Stale", "Old");
-    target = source;
-    EXPECT_EQ(target.GetKey(), "QM_ROADS");
-    EXPECT_EQ(target.GetDisplayName(), "Road Design");
-    EXPECT_EQ(target.GetVersionMajor(), 22);
-    EXPECT_EQ(target.GetVersionMinor(), 15);
-    ASSERT_EQ(target.GetMenus().Count(), 2u);
-    EXPECT_EQ(target.GetMenus()[0].groupName, "");
-    EXPECT_EQ(target.GetMenus()[1].groupName, "KRQM_EXTRA");
-    ASSERT_EQ(target.GetApplications().size(), 2u);
-    EXPECT_EQ(target.GetApplications().begin()->GetPath(), "/opt/a");
-    EXPECT_EQ(target.GetMenusLoaded(), 1);
-    EXPECT_EQ(target.GetPendingEvent(), qm::kEventUnloadMenu);
-    EXPECT_FALSE(target.GetActivated());
-    EXPECT_TRUE(target.GetAutoStart());
-    EXPECT_TRUE(target.GetDemandLoad());
+    // A target is started afterwards when it was before or the source was: starting is
+    // carried, stopping never is. Moving follows the same rule; it only saves copying.
+    const struct {
+        bool sourceStarted;
+        std::optional<bool> targetStarted;  // nullopt: construction
+        int expected;
+    } cases[] = {{true, std::nullopt, 1},
+                 {false, std::nullopt, 0},
+                 {false, true, 1},
+                 {true, false, 1},
+                 {false, false, 0}};
+    for (const bool move : {false, true}) {
+        for (const auto& c : cases) {
+            ModuleRecord from = source;
+            if (c.sourceStarted) {
+                from.StartModule();
+            }
+            const std::string what = std::string(move ? "move " : "copy ") +
+                                     (c.sourceStarted ? "started" : "idle") + " onto " +
+                                     (!c.targetStarted   ? "new"
+                                      : *c.targetStarted ? "started"
+                                                         : "idle");
+            std::optional<ModuleRecord> target;
+            if (!c.targetStarted) {
+                target.emplace(move ? ModuleRecord(std::move(from)) : ModuleRecord(from));
+            } else {
+                target.emplace();
+                target->AddMenu("Stale", "Old");
+                if (*c.targetStarted) {
+                    target->StartModule();
+                }
+                if (move) {
+                    *target = std::move(from);
+                } else {
+                    *target = from;
+                }
+            }
+            EXPECT_EQ(target->GetStarted(), c.expected) << what;
+            EXPECT_EQ(describe(*target), expected) << what;
+        }
+    }
 }
 
 }  // namespace

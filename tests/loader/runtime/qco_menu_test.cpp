@@ -55,12 +55,6 @@ TEST_F(QcoMenuTest, MissingInstalledMenuFailsSilently) {
     EXPECT_TRUE(ui_->shown.empty());
 }
 
-TEST_F(QcoMenuTest, FirstLoadCopiesWithTheSourcesStampAndLoadsTheCopy) {
-    ASSERT_TRUE(qco_.LoadQcoMenu());
-    EXPECT_EQ(qmtest::mtimeNs(copy()), qmtest::mtimeNs(source_));
-    EXPECT_EQ(groupFile("KRQM_QCO"), copy());
-}
-
 TEST_F(QcoMenuTest, LoadedGroupIsKeptAndNoFileTouchedEvenWhenTheInstallationChanged) {
     ASSERT_TRUE(qco_.LoadQcoMenu());
     const std::int64_t stamp = qmtest::mtimeNs(copy());
