@@ -80,7 +80,7 @@ TEST_F(CadhostTest, FailedLoadsPrintOneLineEachAndTheHostGoesOn) {
     const std::string refuse = arx("hosttest_refuse.arx");
     const auto result = run(
         {"--arx", missing, "--arx", noEntry, "--arx", refuse, "--arx", arx("hosttest_probe.arx")},
-        "ARX\n");
+        "ARX\nhosttest_refused\n");
     EXPECT_EQ(result.exitCode, 0);
     EXPECT_EQ(
         splitLines(result.out),
@@ -88,25 +88,32 @@ TEST_F(CadhostTest, FailedLoadsPrintOneLineEachAndTheHostGoesOn) {
                 "Unable to load ARX application \"" + noEntry + "\": no acrxEntryPoint exported",
                 "Unable to load ARX application \"" + refuse +
                     "\": the application refused to initialise",
-                "probe: kInitAppMsg -", "probe: kLoadDwgMsg Drawing1.dwg", "hosttest_probe.arx"},
+                "probe: kInitAppMsg -", "probe: kLoadDwgMsg Drawing1.dwg", "hosttest_probe.arx",
+                // The refused application's command went away with its code.
+                "Unknown command \"HOSTTEST_REFUSED\".  Press F1 for help."},
                kProbeQuits));
 }
 
+// AutoLISP calls answered through kInvkSubrMsg and through acedRegFunc, errors, commands,
+// message boxes, and QUIT: every application is told and unloaded, locked or not, and nothing
+// after QUIT is read.
 TEST_F(CadhostTest, ConsoleContract) {
     const std::string script = user_.root() + "/script.txt";
-    qmtest::writeFile(script,
-                      "\n(probe-int 1 \"a\")\n  (PROBE-STR)\n(probe-nil)\n(probe-reg)\n"
-                      "(nothere 2)\nFOO\nhosttest_ask\n\nQUIT\nhosttest_hello\n");
+    qmtest::writeFile(
+        script,
+        "\n(probe-int 1 \"a\")\n  (PROBE-STR)\n(probe-nil)\n(probe-reg)\n(probe-fail)\n"
+        "(nothere 2)\nFOO\nhosttest_ask\nhosttest_lock\n\nQUIT\nhosttest_hello\n");
     const auto result = run({"--console", "--script", script, "--arx", arx("hosttest_probe.arx")});
     EXPECT_EQ(result.exitCode, 0);
     const std::string invoked = "probe: kInvkSubrMsg Drawing1.dwg";
-    EXPECT_EQ(splitLines(result.out),
-              concat({"probe: kInitAppMsg -", "probe: kLoadDwgMsg Drawing1.dwg", invoked, "42",
-                      invoked, R"("say \"hi\"")", invoked, "nil", "300",
-                      "; error: no function definition: NOTHERE",
-                      "Unknown command \"FOO\".  Press F1 for help.", "[Probe] Proceed?", "Really?",
-                      "probe: answer 7"},
-                     kProbeQuits));
+    EXPECT_EQ(
+        splitLines(result.out),
+        concat({"probe: kInitAppMsg -", "probe: kLoadDwgMsg Drawing1.dwg", invoked, "42", invoked,
+                R"("say \"hi\"")", invoked, "nil", "300", "; error: function failed: PROBE-FAIL",
+                "; error: no function definition: NOTHERE",
+                "Unknown command \"FOO\".  Press F1 for help.", "[Probe] Proceed?", "Really?",
+                "probe: answer 7"},
+               kProbeQuits));
 }
 
 TEST_F(CadhostTest, PartialMenusAreRememberedForTheNextRun) {

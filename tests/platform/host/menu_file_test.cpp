@@ -19,6 +19,7 @@ struct GroupNameCase {
 };
 
 TEST(MenuFile, GroupNameComesFromTheGroupLineOrForCompiledMenusTheTitle) {
+    // ***NOUNLOAD marks a group that refuses to be unloaded.
     const GroupNameCase cases[] = {
         {"trimmed, case kept", "// menu\n***MENUGROUP=  KRQM_Base \n", false, "KRQM_Base"},
         {"spaces around =", "***MENUGROUP = Spaced\n", false, "Spaced"},
@@ -28,6 +29,7 @@ TEST(MenuFile, GroupNameComesFromTheGroupLineOrForCompiledMenusTheTitle) {
         {"empty group value", "***MENUGROUP=\n", false, std::nullopt},
         {"compiled, no group line", std::string("PK\x03\x04\x01", 5), true, "Title"},
         {"compiled, group line wins", "***MENUGROUP=Inner\n", true, "Inner"},
+        {"refuses unloading", "***MENUGROUP=Stuck\n***NOUNLOAD\n", false, "Stuck"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -35,6 +37,7 @@ TEST(MenuFile, GroupNameComesFromTheGroupLineOrForCompiledMenusTheTitle) {
         ASSERT_EQ(definition.has_value(), c.group.has_value());
         if (definition) {
             EXPECT_EQ(definition->groupName, *c.group);
+            EXPECT_EQ(definition->refusesUnload, c.text.find("***NOUNLOAD") != std::string::npos);
         }
     }
 }
@@ -56,29 +59,17 @@ TEST(MenuFile, PullDownMenusKeepTitleAliasItemsAndSeparators) {
         "[Label only]\n";
     const auto definition = parseMenuText(text, false, "x");
     ASSERT_TRUE(definition);
-    EXPECT_FALSE(definition->refusesUnload);
-    ASSERT_EQ(definition->popMenus.size(), 2u);
-
-    const auto& first = definition->popMenus[0];
-    EXPECT_EQ(first.alias, "KRQM_FILE");
-    EXPECT_EQ(first.title, "&Quillmont");
-    ASSERT_EQ(first.items.size(), 3u);
-    EXPECT_EQ(first.items[0].label, "Open module loader");
-    EXPECT_EQ(first.items[0].command, "KRQM_ModuleLoader_Arx");
-    EXPECT_TRUE(first.items[1].separator);
-    EXPECT_EQ(first.items[2].command, "_ABOUT");
-
-    const auto& second = definition->popMenus[1];
-    EXPECT_EQ(second.alias, "");
-    EXPECT_EQ(second.title, "Second");
-    ASSERT_EQ(second.items.size(), 1u);
-    EXPECT_EQ(second.items[0].command, "");
-}
-
-TEST(MenuFile, NoUnloadLineMarksTheGroup) {
-    const auto definition = parseMenuText("***MENUGROUP=Stuck\n***NOUNLOAD\n", false, "x");
-    ASSERT_TRUE(definition);
-    EXPECT_TRUE(definition->refusesUnload);
+    // Each menu as "alias|title" and its items as "label>command", "--" for a separator.
+    std::vector<std::string> got;
+    for (const auto& pop : definition->popMenus) {
+        got.push_back(pop.alias + "|" + pop.title);
+        for (const auto& item : pop.items) {
+            got.push_back(item.separator ? "--" : item.label + ">" + item.command);
+        }
+    }
+    EXPECT_THAT(got, ::testing::ElementsAre("KRQM_FILE|&Quillmont",
+                                            "Open module loader>KRQM_ModuleLoader_Arx", "--",
+                                            "About>_ABOUT", "|Second", "Label only>"));
 }
 
 TEST(MenuFile, ReadingChoosesTheRuleByExtensionWithoutRegardToCase) {

@@ -18,22 +18,10 @@ constexpr int kFailingCode = 4;
 void* appId = nullptr;
 
 const char* messageName(AcRx::AppMsgCode msg) {
-    switch (msg) {
-        case AcRx::kInitAppMsg:
-            return "kInitAppMsg";
-        case AcRx::kUnloadAppMsg:
-            return "kUnloadAppMsg";
-        case AcRx::kLoadDwgMsg:
-            return "kLoadDwgMsg";
-        case AcRx::kUnloadDwgMsg:
-            return "kUnloadDwgMsg";
-        case AcRx::kInvkSubrMsg:
-            return "kInvkSubrMsg";
-        case AcRx::kQuitMsg:
-            return "kQuitMsg";
-        default:
-            return "other";
-    }
+    static const char* const names[] = {"other",       "kInitAppMsg",   "kUnloadAppMsg",
+                                        "kLoadDwgMsg", "kUnloadDwgMsg", "kInvkSubrMsg",
+                                        "other",       "other",         "kQuitMsg"};
+    return msg >= 0 && msg < static_cast<int>(std::size(names)) ? names[msg] : "other";
 }
 
 const char* currentDrawing() {
