@@ -6,8 +6,7 @@
 
 #include "app/module_loader_app.h"
 #include "app/startup_sequence.h"
-#if defined(QM_HAVE_UI) && __has_include("ui/module_loader_command.h")
-#define QM_UI_COMMAND 1
+#ifdef QM_HAVE_UI
 #include "ui/module_loader_command.h"
 #endif
 
@@ -20,8 +19,10 @@ void moduleLoaderCommand();
 qm::CQmModuleLoaderApp theApp(&moduleLoaderCommand, &qm::RunStartupSequence);
 
 void moduleLoaderCommand() {
-#ifdef QM_UI_COMMAND
+#ifdef QM_HAVE_UI
     qm::ui::RunModuleLoaderCommand(theApp.context());
+#else
+    acutPrintf("The Module Loader dialog is not part of this build (built without Qt).\n");
 #endif
 }
 
