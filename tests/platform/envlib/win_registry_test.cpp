@@ -20,46 +20,33 @@ protected:
     Hive& hkcu() { return Hive::forThread(HiveId::CurrentUser); }
 };
 
-TEST_F(WinRegistryTest, OpenKeyCreatesOnlyWhenAsked) {
+TEST_F(WinRegistryTest, OpenKeyCreatesOnlyWhenAskedAndASecondOpenReplacesTheFirst) {
     QmEnWinRegistry reg;
     EXPECT_FALSE(reg.OpenKey(kQmEnHKeyCurrentUser, kKey, false));
     EXPECT_FALSE(hkcu().keyExists(kKey));
-    EXPECT_TRUE(reg.OpenKey(kQmEnHKeyCurrentUser, kKey, true));
+    ASSERT_TRUE(reg.OpenKey(kQmEnHKeyCurrentUser, kKey, true));
     EXPECT_TRUE(hkcu().keyExists(kKey));
-    EXPECT_TRUE(reg.OpenKey(kQmEnHKeyCurrentUser, "software\\BRENVIK", false));
-}
+    ASSERT_TRUE(hkcu().createKey("B"));
+    ASSERT_TRUE(reg.OpenKey(kQmEnHKeyCurrentUser, "b", false));
+    EXPECT_TRUE(reg.WriteLong("n", 5));
+    EXPECT_FALSE(hkcu().getValue(kKey, "n"));
+    EXPECT_TRUE(hkcu().getValue("B", "n"));
 
-TEST_F(WinRegistryTest, OnlyTheTwoHivesAreRoots) {
-    ASSERT_TRUE(Hive::forThread(HiveId::LocalMachine).createKey(kKey));
-    QmEnWinRegistry reg;
-    EXPECT_TRUE(reg.OpenKey(kQmEnHKeyLocalMachine, kKey, false));
-    for (QmEnHKey root : {0u, 0x80000000u, 0x80000003u, 1u}) {
-        EXPECT_FALSE(reg.OpenKey(root, kKey, true)) << std::hex << root;
-    }
-}
-
-TEST_F(WinRegistryTest, FailedSecondOpenLeavesNoKey) {
-    ASSERT_TRUE(hkcu().createKey(kKey));
-    ASSERT_TRUE(hkcu().setValue(kKey, Value::string("Name", "first")));
-    QmEnWinRegistry reg;
-    ASSERT_TRUE(reg.OpenKey(kQmEnHKeyCurrentUser, kKey, false));
-    EXPECT_FALSE(reg.OpenKey(kQmEnHKeyCurrentUser, kKey + "\\Missing", false));
+    // A failed second open leaves no key open.
+    ASSERT_TRUE(hkcu().setValue("B", Value::string("Name", "first")));
+    EXPECT_FALSE(reg.OpenKey(kQmEnHKeyCurrentUser, "B\\Missing", false));
     std::string out = "preset";
     EXPECT_FALSE(reg.ReadString("Name", out));
     EXPECT_EQ(out, "preset");
     EXPECT_FALSE(reg.WriteString("Name", "second"));
-    EXPECT_EQ(hkcu().getValue(kKey, "Name")->asString(), "first");
-}
+    EXPECT_EQ(hkcu().getValue("B", "Name")->asString(), "first");
 
-TEST_F(WinRegistryTest, SecondOpenReplacesTheFirstKey) {
-    ASSERT_TRUE(hkcu().createKey("A"));
-    ASSERT_TRUE(hkcu().createKey("B"));
-    QmEnWinRegistry reg;
-    ASSERT_TRUE(reg.OpenKey(kQmEnHKeyCurrentUser, "A", false));
-    ASSERT_TRUE(reg.OpenKey(kQmEnHKeyCurrentUser, "B", false));
-    reg.WriteLong("n", 5);
-    EXPECT_FALSE(hkcu().getValue("A", "n"));
-    EXPECT_TRUE(hkcu().getValue("B", "n"));
+    // Only the two hives are roots.
+    ASSERT_TRUE(Hive::forThread(HiveId::LocalMachine).createKey(kKey));
+    EXPECT_TRUE(reg.OpenKey(kQmEnHKeyLocalMachine, kKey, false));
+    for (QmEnHKey root : {0u, 0x80000000u, 0x80000003u, 1u}) {
+        EXPECT_FALSE(reg.OpenKey(root, kKey, true)) << std::hex << root;
+    }
 }
 
 struct ReadCase {
