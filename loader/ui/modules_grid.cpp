@@ -251,10 +251,6 @@ bool QmModulesGrid::event(QEvent* event) {
     return QTableView::event(event);
 }
 
-void QmModulesGrid::keyPressEvent(QKeyEvent* event) {
-    QTableView::keyPressEvent(event);
-}
-
 void QmModulesGrid::mousePressEvent(QMouseEvent* event) {
     if (event->button() != Qt::RightButton) {
         QTableView::mousePressEvent(event);

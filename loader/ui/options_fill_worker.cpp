@@ -1,7 +1,5 @@
 #include "ui/options_fill_worker.h"
 
-#include <QThread>
-
 #include "app/loader_context.h"
 
 namespace qm::ui {
@@ -14,8 +12,8 @@ OptionsFillWorker::~OptionsFillWorker() {
 }
 
 void OptionsFillWorker::waitForThread() {
-    if (thread_) {
-        thread_->wait();
+    if (thread_.joinable()) {
+        thread_.join();
     }
 }
 
@@ -26,7 +24,7 @@ bool OptionsFillWorker::start(std::vector<OptionsCheck> checks) {
     waitForThread();  // the previous worker has delivered; let its thread end
     running_ = true;
     LoaderContext* context = &context_;
-    thread_.reset(QThread::create([this, context, checks = std::move(checks)]() {
+    thread_ = std::thread([this, context, checks = std::move(checks)]() {
         std::vector<OptionsItem> items;
         bool failed = false;
         try {
@@ -36,17 +34,30 @@ bool OptionsFillWorker::start(std::vector<OptionsCheck> checks) {
             items.clear();
             failed = true;
         }
+        {
+            std::lock_guard lock(resultMutex_);
+            result_ = Result{std::move(items), failed};
+        }
         // Queued to this object's thread; dropped if the object is gone by then.
         QMetaObject::invokeMethod(
-            this,
-            [this, items = std::move(items), failed]() {
-                running_ = false;
-                emit finished(items, failed);
-            },
-            Qt::QueuedConnection);
-    }));
-    thread_->start();
+            this, [this] { deliver(); }, Qt::QueuedConnection);
+    });
     return true;
+}
+
+void OptionsFillWorker::deliver() {
+    Result result;
+    {
+        std::lock_guard lock(resultMutex_);
+        if (!result_) {
+            return;
+        }
+        result = std::move(*result_);
+        result_.reset();
+    }
+    waitForThread();  // it ends right after handing over
+    running_ = false;
+    emit finished(result.items, result.failed);
 }
 
 }  // namespace qm::ui

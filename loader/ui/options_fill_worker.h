@@ -4,12 +4,12 @@
 // fill at a time; the object waits for a running worker when it is destroyed, so a worker
 // never outlives the records' user interface.
 #include <QObject>
-#include <memory>
+#include <mutex>
+#include <optional>
+#include <thread>
 #include <vector>
 
 #include "ui/options_fill.h"
-
-class QThread;
 
 namespace qm {
 class LoaderContext;
@@ -36,9 +36,19 @@ signals:
     void finished(const std::vector<qm::ui::OptionsItem>& items, bool failed);
 
 private:
+    struct Result {
+        std::vector<OptionsItem> items;
+        bool failed = false;
+    };
+    void deliver();
+
     LoaderContext& context_;
-    std::unique_ptr<QThread> thread_;
+    std::thread thread_;
     bool running_ = false;
+    // The worker's result, handed over under a lock of its own: the lock also orders the
+    // worker's changes to the records before everything the GUI thread does after delivery.
+    std::mutex resultMutex_;
+    std::optional<Result> result_;
 };
 
 }  // namespace qm::ui

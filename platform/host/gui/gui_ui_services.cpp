@@ -3,6 +3,10 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QThread>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <optional>
 
 namespace cadhost::gui {
 namespace {
@@ -81,11 +85,27 @@ int GuiUiServices::messageBox(AcFrameWindow* owner, const std::string& text,
     if (onGuiThread()) {
         return showBox(parent, qtext, qcaption, style);
     }
-    int answer = IDOK;
+    // The box runs on the GUI thread; this thread waits for the answer. The hand-over uses
+    // standard primitives so that every tool that checks threads can see it.
+    struct Answer {
+        std::mutex mutex;
+        std::condition_variable ready;
+        std::optional<int> code;
+    };
+    auto answer = std::make_shared<Answer>();
+    QPointer<QWidget> ownerWidget(parent);
     QMetaObject::invokeMethod(
-        this, [&] { answer = showBox(parent, qtext, qcaption, style); },
-        Qt::BlockingQueuedConnection);
-    return answer;
+        this,
+        [answer, ownerWidget, qtext, qcaption, style] {
+            const int code = showBox(ownerWidget.data(), qtext, qcaption, style);
+            std::lock_guard lock(answer->mutex);
+            answer->code = code;
+            answer->ready.notify_all();
+        },
+        Qt::QueuedConnection);
+    std::unique_lock lock(answer->mutex);
+    answer->ready.wait(lock, [&] { return answer->code.has_value(); });
+    return *answer->code;
 }
 
 void GuiUiServices::setWaitCursor(bool on) {

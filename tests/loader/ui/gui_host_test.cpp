@@ -13,6 +13,7 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QTest>
+#include <atomic>
 #include <thread>
 
 #include "command_line.h"
@@ -127,7 +128,7 @@ TEST_F(GuiHostTest, MessageBoxesAreDialogsOwnedByTheMainWindowFromAnyThread) {
         text = box->text();
         box->button(QMessageBox::No)->click();
     });
-    int answer = 0;
+    std::atomic<int> answer{0};
     std::thread worker([&] {
         answer = cadhost::messageBox(nullptr, "Replace it?", "Quillmont",
                                      cadhost::MB_YESNO | cadhost::MB_ICONQUESTION);

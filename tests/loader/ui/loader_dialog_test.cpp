@@ -7,8 +7,11 @@
 #include <QApplication>
 #include <QLabel>
 #include <QTest>
+#include <filesystem>
 
+#include "qmtest/child_process.h"
 #include "qmtest/files.h"
+#include "qmtest/scoped_env.h"
 #include "ui/button_st.h"
 #include "ui/checking_modules_dlg.h"
 #include "ui/module_grid_model.h"
@@ -271,6 +274,42 @@ TEST_F(LoaderDialogTest, CommandWelcomesAFirstTimeUserOnceEvenWhenOptionsIsCance
     qm::ui::RunModuleLoaderCommand(context());
     EXPECT_EQ(takeOutput(), "");
     EXPECT_EQ(seen, (Names{"loader:1"}));
+}
+
+TEST_F(LoaderDialogTest, HelpButtonAndF1OpenTheHelpTopic) {
+    addModules({kBase, kRoads});
+    runStartup();
+    qmtest::writeFile(appPath() + "/Help/Quillmont_Base_Help.html", "<html></html>");
+    const std::string log = appPath() + "/viewer.log";
+    const std::string viewer = appPath() + "/viewer.sh";
+    qmtest::writeFile(viewer, "#!/bin/sh\necho \"$1\" >> '" + log + "'\n");
+    std::filesystem::permissions(viewer, std::filesystem::perms::owner_all);
+    qmtest::ScopedEnv helpViewer("QM_HELP_VIEWER", viewer);
+    openDialog();
+    clickButton(kIdHelp);
+    QTest::keyClick(&dialog(), Qt::Key_F1);
+    ASSERT_TRUE(uitest::waitFor(
+        [&] { return std::filesystem::exists(log) && count(qmtest::readFile(log), "\n") == 2; }));
+    EXPECT_EQ(count(qmtest::readFile(log), "Help/Quillmont_Base_Help.html#10100\n"), 2u);
+}
+
+// The console host has no widgets; the command says so in one line and opens nothing.
+TEST_F(LoaderDialogTest, ConsoleHostWithoutADisplayPrintsOneLine) {
+    addModules({kBase, kRoads});
+    qmtest::ProcessOptions options;
+    options.extraEnv = userEnvironment();
+    options.extraEnv.insert(options.extraEnv.end(),
+                            {"QT_QPA_PLATFORM=", "DISPLAY=", "WAYLAND_DISPLAY="});
+    options.input = "KRQM_ModuleLoader_Arx\nQUIT\n";
+    const qmtest::ProcessResult result =
+        qmtest::runProcess({qmtest::binDir() + "/cadhost", "--console"}, options);
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(count(result.out,
+                    "The Module Loader dialog needs the GUI host (start cadhost "
+                    "without --console).\n"),
+              1u)
+        << result.out;
+    EXPECT_EQ(count(result.out, "[Quillmont]"), 0u) << "no welcome either";
 }
 
 }  // namespace

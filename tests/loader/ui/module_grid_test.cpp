@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QHeaderView>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QTest>
 #include <QTimer>
 
@@ -148,6 +149,18 @@ TEST_F(ModuleGridTest, HeaderClicksSortByTwoKeys) {
     // Load menu only (6036), Load module (6037), then No action (6051) by name.
     EXPECT_EQ(gridNames(), (Names{"Rail", "Terrain", "Roads", "survey"}));
     clickHeader(kColStartup);
+    EXPECT_EQ(gridNames(), (Names{"Roads", "survey", "Terrain", "Rail"}));
+
+    // A double click is a click and a double click: two sorts, back where it was.
+    QHeaderView* header = grid().horizontalHeader();
+    const QPointF at(header->sectionViewportPosition(kColStartup) + 10, 5);
+    for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease,
+                              QEvent::MouseButtonDblClick, QEvent::MouseButtonRelease}) {
+        const bool down = type != QEvent::MouseButtonRelease;
+        QMouseEvent event(type, at, header->viewport()->mapToGlobal(at), Qt::LeftButton,
+                          down ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(header->viewport(), &event);
+    }
     EXPECT_EQ(gridNames(), (Names{"Roads", "survey", "Terrain", "Rail"}));
 }
 

@@ -7,6 +7,7 @@
 #include <QImage>
 #include <QSizeGrip>
 #include <QTest>
+#include <QTimer>
 
 #include "ui/checking_modules_dlg.h"
 #include "ui/module_grid_model.h"
@@ -61,6 +62,20 @@ TEST_F(ScreenshotTest, ModuleLoaderDialog) {
     EXPECT_TRUE(grip->isVisible());
     EXPECT_EQ(grip->geometry().bottomRight(), dialog().rect().bottomRight());
     save(dialog(), "module_loader_dialog.png");
+
+    // The context menu of a row, with its images.
+    bool saved = false;
+    QTimer::singleShot(0, [&] {
+        QWidget* menu = QApplication::activePopupWidget();
+        ASSERT_NE(menu, nullptr);
+        save(*menu, "grid_context_menu.png");
+        saved = true;
+        menu->close();
+    });
+    const QPoint at = cellCentre(2, kColName);
+    QTest::mousePress(grid().viewport(), Qt::RightButton, {}, at);
+    QTest::mouseRelease(grid().viewport(), Qt::RightButton, {}, at);
+    EXPECT_TRUE(saved);
 }
 
 TEST_F(ScreenshotTest, OptionsDialog) {

@@ -42,6 +42,8 @@ protected:
     ~UiTest() override;
 
     const std::string& appPath() const { return appPath_; }
+    // The relocation, for child processes ("NAME=value").
+    std::vector<std::string> userEnvironment() const { return user_.environment(); }
     qmtest::TestInstallation& install() { return install_; }
     void addModules(const std::vector<qmtest::TestModule>& modules);
 
