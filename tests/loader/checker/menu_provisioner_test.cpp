@@ -163,13 +163,6 @@ INSTANTIATE_TEST_SUITE_P(Names, RefusedNameTest,
                                            RefusedCase{"ParentInFolder", "Road/../..", kMnuMenu}),
                          [](const auto& info) { return std::string(info.param.label); });
 
-TEST_F(MenuProvisionerTest, MissingModuleFolderLeavesItsReportLineAndPoisonsTheChecker) {
-    EXPECT_FALSE(api_.MenuCheck("Bridge", "KRQM_Bridge_enu"));
-    EXPECT_EQ(api_.report(),
-              "\nCould not open directory: \"" + install_.root() + "/Bridge/Menus\"");
-    EXPECT_FALSE(api_.MenuUpdate("Road", kMnuMenu));
-}
-
 TEST_F(MenuProvisionerTest, FailedFolderCreationLeavesItsReportLine) {
     // The source holds matching nested folders, but the user's side has a file where the
     // outer folder belongs, so nothing can be created below it.
