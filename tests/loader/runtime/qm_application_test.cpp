@@ -81,11 +81,9 @@ TEST_F(ApplicationTest, CommandLineIsPathSpaceArgumentsSplitTheWindowsWay) {
         const char* arguments;
         const char* argv;
     } cases[] = {
+        // (The splitting rules themselves are checked with the command line splitter.)
         {"", ""},
-        {"one two", "one\ntwo\n"},
-        {"  one   two  ", "one\ntwo\n"},
-        {"\"three four\" five", "three four\nfive\n"},
-        {"a\\\"b c\\\\d", "a\"b\nc\\\\d\n"},
+        {"  \"three four\"   five  ", "three four\nfive\n"},
     };
     int n = 0;
     for (const auto& c : cases) {

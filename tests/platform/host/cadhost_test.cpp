@@ -116,13 +116,24 @@ TEST_F(CadhostTest, ConsoleContract) {
                kProbeQuits));
 }
 
-TEST_F(CadhostTest, PartialMenusAreRememberedForTheNextRun) {
-    const std::string menu = fs::path(user_.root() + "/KRQM_Test.mnu").lexically_normal();
-    qmtest::writeFile(menu, "***MENUGROUP=KRQM_TEST\n");
-    const auto first = run({}, "MENULOAD " + menu + "\n");
-    EXPECT_EQ(first.exitCode, 0);
-    const auto second = run({}, "MENUGROUPS\n");
-    EXPECT_EQ(second.out, "KRQM_TEST\t" + menu + "\n");
+TEST_F(CadhostTest, MenusAreRememberedForTheNextRunWhileTheirFilesLoad) {
+    const auto menu = [&](const std::string& group) {
+        const std::string path = fs::path(user_.root() + "/" + group + ".mnu").lexically_normal();
+        qmtest::writeFile(path, "***MENUGROUP=" + group + "\n");
+        return path;
+    };
+    const std::string a = menu("KRQM_A"), b = menu("KRQM_B"), c = menu("KRQM_C"),
+                      d = menu("KRQM_D");
+    EXPECT_EQ(run({}, "MENULOAD " + a + "\nMENULOAD " + b + "\nMENULOAD " + c + "\nMENULOAD " + d +
+                          "\nMENUUNLOAD krqm_b\n")
+                  .exitCode,
+              0);
+    // C's file is gone for the next run: C is not restored and no longer remembered.
+    fs::rename(c, c + ".away");
+    const std::string expected = "KRQM_A\t" + a + "\nKRQM_D\t" + d + "\n";
+    EXPECT_EQ(run({}, "MENUGROUPS\n").out, expected);
+    fs::rename(c + ".away", c);
+    EXPECT_EQ(run({}, "MENUGROUPS\n").out, expected);
 }
 
 TEST_F(CadhostTest, BadCommandLinesExitWithTwo) {

@@ -125,23 +125,6 @@ TEST_F(MenuGroupsTest, AGroupMarkedNoUnloadRefusesToUnload) {
     EXPECT_THAT(names(), ElementsAre("STUCK"));
 }
 
-TEST_F(MenuGroupsTest, TheUserRemembersLoadedMenusAndRestoresThoseThatStillLoad) {
-    const std::string a = menu("a.mnu", "***MENUGROUP=A\n");
-    const std::string b = menu("b.mnu", "***MENUGROUP=B\n");
-    const std::string c = menu("c.mnu", "***MENUGROUP=C\n");
-    type({"MENULOAD " + a, "MENULOAD " + b, "MENULOAD " + c, "MENUUNLOAD a"});
-    EXPECT_EQ(rememberedList(), b + "\n" + c + "\n");
-
-    // A later session: the list is read back; b's file has gone meanwhile.
-    type({"MENUUNLOAD b", "MENUUNLOAD c"});
-    qmtest::writeFile(user_.stateDir() + "/cadhost/menugroups.list",
-                      b + "\n" + c + "\n" + a + "\n");
-    std::remove(b.c_str());
-    host_.restoreMenuGroups();
-    EXPECT_THAT(names(), ElementsAre("C", "A"));
-    EXPECT_EQ(rememberedList(), c + "\n" + a + "\n");
-}
-
 // Programs of the product family switch menus from their own threads.
 TEST_F(MenuGroupsTest, ThreadsMayLoadAndUnloadConcurrently) {
     constexpr int kThreads = 4;
