@@ -92,7 +92,7 @@ int main(int argc, char** argv) {
         for (int column : {kColName, kColName, kColStartup, kColEvent}) {
             clickHeader(dialog.grid(), column);
             QApplication::processEvents();
-            watch.report(column == kColName    ? "sort by name"
+            watch.report(column == kColName      ? "sort by name"
                          : column == kColStartup ? "sort by start-up option"
                                                  : "sort by event");
         }
