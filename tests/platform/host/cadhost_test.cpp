@@ -95,14 +95,14 @@ TEST_F(CadhostTest, FailedLoadsPrintOneLineEachAndTheHostGoesOn) {
 }
 
 // AutoLISP calls answered through kInvkSubrMsg and through acedRegFunc, errors, commands,
-// message boxes, and QUIT: every application is told and unloaded, locked or not, and nothing
+// message boxes, and QUIT: every application is told and unloaded, and nothing
 // after QUIT is read.
 TEST_F(CadhostTest, ConsoleContract) {
     const std::string script = user_.root() + "/script.txt";
     qmtest::writeFile(
         script,
         "\n(probe-int 1 \"a\")\n  (PROBE-STR)\n(probe-nil)\n(probe-reg)\n(probe-fail)\n"
-        "(nothere 2)\nFOO\nhosttest_ask\nhosttest_lock\n\nQUIT\nhosttest_hello\n");
+        "(nothere 2)\nFOO\nhosttest_ask\n\nQUIT\nhosttest_hello\n");
     const auto result = run({"--console", "--script", script, "--arx", arx("hosttest_probe.arx")});
     EXPECT_EQ(result.exitCode, 0);
     const std::string invoked = "probe: kInvkSubrMsg Drawing1.dwg";

@@ -1,7 +1,7 @@
 // A test application that reports every message it gets ("probe: <message> <drawing>") and
 // exercises the host API: a command with a local name, AutoLISP functions answered through
-// kInvkSubrMsg and through acedRegFunc, nested commands, message boxes, locking, symbol
-// look-up in another application and unloading itself.
+// kInvkSubrMsg and through acedRegFunc, nested commands, message boxes and symbol look-up
+// in another application.
 #include <array>
 
 #include "cadhost/arx.h"
@@ -14,8 +14,6 @@ constexpr std::array<const char*, 5> kFunctions{"probe-int", "probe-str", "probe
                                                 "probe-fail"};
 constexpr int kRegisteredCode = 3;
 constexpr int kFailingCode = 4;
-
-void* appId = nullptr;
 
 const char* messageName(AcRx::AppMsgCode msg) {
     static const char* const names[] = {"other",       "kInitAppMsg",   "kUnloadAppMsg",
@@ -45,10 +43,6 @@ void ask() {
     acutPrintf("probe: answer %d\n", answer);
 }
 
-void lockSelf() {
-    acrxDynamicLinker()->lockApplication(appId);
-}
-
 void callExporter() {
     using Twice = int (*)(int);
     const auto twice = reinterpret_cast<Twice>(
@@ -58,11 +52,6 @@ void callExporter() {
     } else {
         acutPrintf("probe: exporter not found\n");
     }
-}
-
-void unloadSelf() {
-    const int rc = acedArxUnload("hosttest_probe.arx");
-    acutPrintf("probe: self-unload %s\n", rc == RTNORM ? "RTNORM" : "RTERROR");
 }
 
 int registeredFunction() {
@@ -84,9 +73,7 @@ void addCommands() {
         {"hosttest_hello", "hosttest_hallo", hello},
         {"hosttest_runhello", nullptr, runHello},
         {"hosttest_ask", nullptr, ask},
-        {"hosttest_lock", nullptr, lockSelf},
         {"hosttest_import", nullptr, callExporter},
-        {"hosttest_unloadself", nullptr, unloadSelf},
     };
     for (const Command& c : commands) {
         acedRegCmds()->addCommand(kGroup, c.global, c.local, ACRX_CMD_MODAL, c.handler);
@@ -100,7 +87,6 @@ extern "C" __attribute__((visibility("default"))) AcRx::AppRetCode acrxEntryPoin
     acutPrintf("probe: %s %s\n", messageName(msg), currentDrawing());
     switch (msg) {
         case AcRx::kInitAppMsg:
-            appId = pkt;
             acrxDynamicLinker()->unlockApplication(pkt);
             acrxDynamicLinker()->registerAppMDIAware(pkt);
             addCommands();
