@@ -16,7 +16,6 @@ namespace {
 using qmreg::Hive;
 using qmreg::HiveId;
 using qmreg::Value;
-using qmreg::ValueType;
 
 class HiveTest : public qmtest::RelocatedTest {
 protected:

@@ -190,19 +190,6 @@ TEST_F(StoreSafetyTest, CorruptFileIsReportedByNameAndLeftUntouched) {
     EXPECT_FALSE(std::filesystem::exists(hkcuFile() + "-wal"));
 }
 
-TEST_F(StoreSafetyTest, DatabaseOfAnotherProgramIsRefused) {
-    sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open(hkcuFile().c_str(), &db), SQLITE_OK);
-    ASSERT_EQ(sqlite3_exec(db, "CREATE TABLE notes(text); INSERT INTO notes VALUES('mine')",
-                           nullptr, nullptr, nullptr),
-              SQLITE_OK);
-    sqlite3_close(db);
-    const std::string before = qmtest::readFile(hkcuFile());
-
-    EXPECT_THROW(Hive hive(hkcuFile()), qmreg::StoreError);
-    EXPECT_EQ(qmtest::readFile(hkcuFile()), before);
-}
-
 // The machine hive, written by an administrator, then used by an ordinary user who may read
 // but not write it. Root ignores file permissions, so the user is a forked child that gives
 // up root first.
@@ -255,24 +242,6 @@ INSTANTIATE_TEST_SUITE_P(AdminConnection, ReadOnlyMachineHiveTest, ::testing::Bo
                          [](const auto& info) {
                              return info.param ? "AdminStillConnected" : "AdminGone";
                          });
-
-TEST_F(StoreSafetyTest, MissingMachineHiveReadsAsEmptyForAnOrdinaryUser) {
-    ::chmod(user_.root().c_str(), 0755);
-    ::chmod(user_.registryDir().c_str(), 0555);
-    ForkedChild user([&](int fd) {
-        if (!dropRootPrivileges())
-            return 98;
-        Hive& hive = Hive::forThread(HiveId::LocalMachine);
-        report(fd, hive.keyExists("") && !hive.keyExists("SOFTWARE") && !hive.writable()
-                       ? "empty"
-                       : "unexpected");
-        return 0;
-    });
-    EXPECT_EQ(user.wait(), 0);
-    EXPECT_EQ(user.reports(), "empty");
-    EXPECT_FALSE(std::filesystem::exists(hklmFile()));
-    ::chmod(user_.registryDir().c_str(), 0755);
-}
 
 TEST_F(StoreSafetyTest, ParallelProcessesCreatingAndWritingTheStoreLoseNothing) {
     // The store does not exist yet: the processes also race to create it.
