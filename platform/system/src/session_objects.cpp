@@ -43,11 +43,16 @@ bool isPrivateFolder(const std::string& folder) {
 }  // namespace
 
 std::string sessionObjectFolder() {
+    // A runtime folder that is named but missing (a session without one set up, a stale
+    // variable) must not leave the user without locks: the /tmp fallback serves instead.
     const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    std::string folder = runtime && runtime[0] == '/'
-                             ? std::string(runtime) + "/quillmont"
-                             : "/tmp/quillmont-" + std::to_string(::geteuid());
-    ::mkdir(folder.c_str(), 0700);  // EEXIST is the common case
+    if (runtime && runtime[0] == '/' && isPrivateFolder(runtime)) {
+        std::string folder = std::string(runtime) + "/quillmont";
+        ::mkdir(folder.c_str(), 0700);  // EEXIST is the common case
+        return folder;
+    }
+    std::string folder = "/tmp/quillmont-" + std::to_string(::geteuid());
+    ::mkdir(folder.c_str(), 0700);
     return folder;
 }
 

@@ -8,7 +8,8 @@
 namespace qmsys {
 
 // Folder holding the lock files of the session's named objects:
-// $XDG_RUNTIME_DIR/quillmont, else /tmp/quillmont-<uid>. Created on demand (mode 0700).
+// $XDG_RUNTIME_DIR/quillmont when that runtime folder exists and belongs to the user, else
+// /tmp/quillmont-<uid>. Created on demand (mode 0700).
 std::string sessionObjectFolder();
 
 // An existence marker, the way a named mutex created without ownership is used to detect a
