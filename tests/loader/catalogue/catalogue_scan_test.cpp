@@ -176,14 +176,4 @@ TEST_F(CatalogueScanTest, AppendsToTheCallersListAndSortsTheWhole) {
     EXPECT_EQ(list[0].GetStarted(), 0);
 }
 
-TEST(CatalogueContext, ValuesAreLowerCasedAndLimited) {
-    const qm::CatalogueContext context = qm::MakeCatalogueContext("Default", "ENU");
-    EXPECT_EQ(context.config, "default");
-    EXPECT_EQ(context.language, "enu");
-    EXPECT_EQ(qm::MakeCatalogueContext(std::string(600, 'R'), "").config, std::string(499, 'r'));
-    // 498 ASCII characters and one character that needs two UTF-16 units do not fit in 499.
-    const std::string edge = std::string(498, 'a') + "\xF0\x9D\x94\xB8";
-    EXPECT_EQ(qm::MakeCatalogueContext(edge, "").config, std::string(498, 'a'));
-}
-
 }  // namespace

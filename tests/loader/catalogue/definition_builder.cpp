@@ -41,24 +41,19 @@ void element(std::string& out, const char* name, const std::optional<std::string
 }  // namespace
 
 std::string DefinitionXml(const DefinitionDoc& doc) {
-    std::string out = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<" + doc.root + ">\n";
+    std::string out = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<QM_Module>\n";
     element(out, "Keyname", doc.keyname);
-    if (doc.version) {
-        out += "<Version>\n";
-        element(out, "VersionMajor", doc.major);
-        element(out, "VersionMinor", doc.minor);
-        out += "</Version>\n";
+    out += "<Version>\n";
+    element(out, "VersionMajor", doc.major);
+    element(out, "VersionMinor", doc.minor);
+    out += "</Version>\n<Name>\n";
+    element(out, "ModuleName", doc.moduleName);
+    for (const MenuElement& menu : doc.menus) {
+        out += "<MenuName";
+        attribute(out, "path", menu.path);
+        out += ">" + menu.name + "</MenuName>\n";
     }
-    if (doc.name) {
-        out += "<Name>\n";
-        element(out, "ModuleName", doc.moduleName);
-        for (const MenuElement& menu : doc.menus) {
-            out += "<MenuName";
-            attribute(out, "path", menu.path);
-            out += ">" + menu.name + "</MenuName>\n";
-        }
-        out += "</Name>\n";
-    }
+    out += "</Name>\n";
     if (doc.applications) {
         out += "<Applications>\n";
         for (const ApplicationElement& app : *doc.applications) {
@@ -72,21 +67,8 @@ std::string DefinitionXml(const DefinitionDoc& doc) {
         }
         out += "</Applications>\n";
     }
-    out += "</" + doc.root + ">\n";
+    out += "</QM_Module>\n";
     return out;
-}
-
-std::string PermissiveSchema() {
-    return R"(<?xml version="1.0"?>
-<xs:schema xmlns:xs="http://www.w3.org/2001/XMLSchema">
-  <xs:element name="QM_Module"><xs:complexType><xs:sequence>
-    <xs:any processContents="skip" minOccurs="0" maxOccurs="unbounded"/>
-  </xs:sequence></xs:complexType></xs:element>
-  <xs:element name="Other"><xs:complexType><xs:sequence>
-    <xs:any processContents="skip" minOccurs="0" maxOccurs="unbounded"/>
-  </xs:sequence></xs:complexType></xs:element>
-</xs:schema>
-)";
 }
 
 std::string SampleSchemaPath() {

@@ -1,25 +1,19 @@
 // The sample installation shipped with the project (its definitions are read by qmloader's
-// tests): its menus load as the groups the loader expects, and its applications (a
-// program run through its #! line and an ARX application built by the project) really run.
+// tests): its applications (a program run through its #! line and an ARX application built by
+// the project) really run.
 #include <cadhost/host.h>
-#include <cadhost/menu_file.h>
 #include <gtest/gtest.h>
-#include <qmenv/environment.h>
 #include <qmtest/files.h>
 #include <qmtest/relocated_user.h>
-#include <qmtest/scoped_env.h>
 #include <qmtest/temp_dir.h>
 
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
-#include <map>
-#include <optional>
 #include <sstream>
 #include <thread>
 
 #include "catalogue/catalogue.h"
-#include "environment/names.h"
 
 namespace {
 
@@ -51,59 +45,9 @@ protected:
         return list;
     }
 
-    // Where the menu loader looks for a menu of folder: the folder itself when its last
-    // component names a menus folder, else its Menus subfolder.
-    std::string menuFolder(std::string folder) const {
-        for (char& c : folder) {
-            if (c == '\\')
-                c = '/';
-        }
-        const std::string last = folder.substr(folder.find_last_of('/') + 1);
-        return root_ / (last.find("Menus") != std::string::npos ? folder : folder + "/Menus");
-    }
-
     qmtest::TempDir root_;
     qmtest::RelocatedUser user_{root_.path()};
 };
-
-TEST_F(SampleInstallationTest, MenusLoadAsTheirGroupsWithCompanions) {
-    std::map<std::string, std::string> groups;  // menu name -> group
-    for (const char* config : {"Default", "Rail"}) {
-        for (const qm::ModuleRecord& r : catalogue(config)) {
-            for (const qm::MenuEntry& menu : r.GetMenus()) {
-                const std::string folder = menuFolder(menu.folder);
-                const std::optional<cadhost::MenuDefinition> parsed =
-                    cadhost::readMenuFile(folder + "/" + menu.name + ".mnu");
-                ASSERT_TRUE(parsed) << menu.name;
-                groups[menu.name] = parsed->groupName;
-                EXPECT_EQ(menu.name.substr(menu.name.size() - 3), "enu") << menu.name;
-                EXPECT_TRUE(
-                    fs::exists(folder + "/" + menu.name.substr(0, menu.name.size() - 4) + ".mnl"))
-                    << menu.name;
-                ASSERT_FALSE(parsed->popMenus.empty()) << menu.name;
-                for (const cadhost::MenuItem& item : parsed->popMenus[0].items) {
-                    EXPECT_TRUE(item.separator || !item.command.empty()) << item.label;
-                }
-            }
-        }
-    }
-    EXPECT_EQ(groups["KRQM_Base_enu"], "KRQM_BASE");
-    EXPECT_EQ(groups["KRQM_Roads_enu"], "KRQM_ROADS");
-    EXPECT_EQ(groups.size(), 6u);
-
-    const struct {
-        const char* file;
-        const char* group;
-    } base[] = {{"KRQM_Base_Menu_enu.mnu", "KRQM_MODULELOADER"},
-                {"KRQM_QCO_Menu_enu.mnu", "KRQM_QCO"}};
-    for (const auto& b : base) {
-        const auto parsed = cadhost::readMenuFile(root_ / ("Base/Menus/" + std::string(b.file)));
-        ASSERT_TRUE(parsed) << b.file;
-        EXPECT_EQ(parsed->groupName, b.group);
-    }
-    EXPECT_TRUE(fs::exists(QmEnBuildFilename(std::string(qm::names::kQcoSourceMenu), 1, 0)));
-    EXPECT_TRUE(fs::exists(root_ / std::string(qm::names::kCheckerConfigFile)));
-}
 
 TEST_F(SampleInstallationTest, ApplicationsRunForReal) {
     std::ostringstream output;
