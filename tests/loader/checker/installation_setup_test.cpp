@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <qmsys/files.h>
-#include <qmtest/files.h>
 
 #include "checker/installation_setup.h"
 #include "checker/my_launchrig_api.h"
@@ -90,19 +89,6 @@ TEST_F(InstallationSetupTest, OneReportLineFailsEveryLaterSetUp) {
     install_.writeKernelServices("enu", "Default");
     EXPECT_FALSE(runSetup(install_.root())) << "the report is never cleared";
     EXPECT_FALSE(api_.MenuUpdate("Mod", "KRQM_Mod_enu"));
-}
-
-TEST_F(InstallationSetupTest, MessageFileOverridesTextsOfItsSection) {
-    const std::string file = user_.root() + "/messages.ini";
-    qmtest::writeFile(file,
-                      "[Other]\nID_STR_REG_KEY_NOT_FOUND=wrong section\n"
-                      "[quillmont]\n id_str_reg_key_not_found = \"Schluessel fehlt\" \n"
-                      "ID_STR_HKEY_CURRENT_USER=\n");
-    checker_.SetMessageFile(file);
-    install_.removeKernelKey();
-    EXPECT_FALSE(runSetup(install_.root()));
-    // An empty entry keeps the default text.
-    EXPECT_EQ(checker_.report(), "\nSchluessel fehlt: \"" + kKeyText + "\"");
 }
 
 }  // namespace
