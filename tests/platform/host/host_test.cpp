@@ -3,8 +3,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <stdexcept>
-
 #include "host_fixture.h"
 
 namespace {
@@ -13,12 +11,6 @@ using cadhost::LispCallResult;
 using hosttest::arx;
 using hosttest::HostTest;
 using ::testing::ElementsAre;
-
-TEST_F(HostTest, IsTheCurrentHostAndRefusesASecond) {
-    EXPECT_EQ(cadhost::Host::current(), &host_);
-    EXPECT_THROW(cadhost::Host{}, std::logic_error);
-    EXPECT_EQ(cadhost::Host::current(), &host_);
-}
 
 TEST_F(HostTest, InitComesBeforeTheFirstDrawingAndEveryDrawingGetsLoadDwg) {
     ASSERT_EQ(host_.loadApplication(arx("hosttest_probe.arx")).status, RTNORM);

@@ -1,11 +1,8 @@
-// The menu-groups automation of an in-process host, with real menu files and the user's real
-// (relocated) remembered list.
+// The menu-groups automation of an in-process host, with real menu files.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <filesystem>
-#include <thread>
 
 #include "host_fixture.h"
 #include "qmtest/files.h"
@@ -14,7 +11,6 @@ namespace {
 
 using namespace cadhost;
 using ::testing::ElementsAre;
-using ::testing::IsEmpty;
 
 class MenuGroupsTest : public hosttest::HostTest {
 protected:
@@ -39,9 +35,6 @@ protected:
             out.push_back(g.name);
         }
         return out;
-    }
-    std::string rememberedList() const {
-        return qmtest::readFile(user_.stateDir() + "/cadhost/menugroups.list");
     }
 
     std::shared_ptr<IAcadMenuGroups> groups_;
@@ -92,19 +85,6 @@ TEST_F(MenuGroupsTest, LoadFailuresLeaveTheCollectionUnchanged) {
                                          "/menus/nogroup.mnu\"."));
 }
 
-TEST_F(MenuGroupsTest, UnloadRemovesTheGroupAndItsObjectGoesStale) {
-    std::shared_ptr<IAcadMenuGroup> group;
-    ASSERT_EQ(groups_->Load(menu("a.mnu", "***MENUGROUP=A\n"), false, group), S_OK);
-    ASSERT_EQ(group->Unload(), S_OK);
-    EXPECT_THAT(names(), IsEmpty());
-    std::string name;
-    EXPECT_EQ(group->get_Name(name), E_FAIL);
-    EXPECT_EQ(group->get_MenuFileName(name), E_FAIL);
-    EXPECT_EQ(group->Unload(), E_FAIL);
-    // The group can be loaded again afterwards.
-    EXPECT_EQ(load(folder() + "/a.mnu"), S_OK);
-}
-
 TEST_F(MenuGroupsTest, AGroupMarkedNoUnloadRefusesToUnload) {
     std::shared_ptr<IAcadMenuGroup> group;
     ASSERT_EQ(groups_->Load(menu("stuck.mnu", "***MENUGROUP=STUCK\n***NOUNLOAD\n"), false, group),
@@ -114,39 +94,6 @@ TEST_F(MenuGroupsTest, AGroupMarkedNoUnloadRefusesToUnload) {
     EXPECT_THAT(takeLines(), ElementsAre("Unable to unload menu group \"stuck\".",
                                          "Menu group \"other\" is not loaded."));
     EXPECT_THAT(names(), ElementsAre("STUCK"));
-}
-
-// Programs of the product family switch menus from their own threads.
-TEST_F(MenuGroupsTest, ThreadsMayLoadAndUnloadConcurrently) {
-    constexpr int kThreads = 4;
-    constexpr int kRounds = 20;
-    std::vector<std::string> files;
-    for (int t = 0; t < kThreads; ++t) {
-        const std::string name = "T" + std::to_string(t);
-        files.push_back(menu(name + ".mnu", "***MENUGROUP=" + name + "\n"));
-    }
-    std::vector<std::thread> threads;
-    std::atomic<int> failures{0};
-    for (int t = 0; t < kThreads; ++t) {
-        threads.emplace_back([&, t] {
-            std::shared_ptr<IAcadMenuGroups> groups;
-            acedGetAcadWinApp()->get_MenuGroups(groups);
-            for (int round = 0; round < kRounds; ++round) {
-                std::shared_ptr<IAcadMenuGroup> group;
-                std::int32_t count = 0;
-                if (groups->Load(files[t], false, group) != S_OK || group->Unload() != S_OK ||
-                    groups->get_Count(count) != S_OK || count > kThreads) {
-                    ++failures;
-                }
-            }
-        });
-    }
-    for (auto& thread : threads) {
-        thread.join();
-    }
-    EXPECT_EQ(failures, 0);
-    EXPECT_THAT(names(), IsEmpty());
-    EXPECT_EQ(rememberedList(), "");
 }
 
 }  // namespace
