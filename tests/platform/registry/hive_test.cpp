@@ -1,15 +1,12 @@
 // The store as the loader and the environment library use it: in-process, on a private
 // registry folder. (Every type of value surviving a round trip through other connections is
 // checked with qmreg's export and import.)
-#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "qmreg/registry.h"
 #include "qmtest/relocated_user.h"
-#include "qmtest/scoped_env.h"
-#include "qmtest/temp_dir.h"
 
 namespace {
 
@@ -114,42 +111,6 @@ TEST_F(HiveTest, NestedTransactionsCommitWithTheOutermostAndRollBackOnlyTheirOwn
         ASSERT_TRUE(hkcu().setValue("T", Value::dword("abandoned", 4)));
     }
     EXPECT_FALSE(hkcu().getValue("T", "abandoned"));
-}
-
-TEST_F(HiveTest, ForThreadFollowsTheRelocationVariables) {
-    EXPECT_EQ(hkcu().file(), user_.registryDir() + "/hkcu.db");
-    EXPECT_EQ(Hive::forThread(HiveId::LocalMachine).file(), user_.registryDir() + "/hklm.db");
-    ASSERT_TRUE(hkcu().createKey("First"));
-    {
-        qmtest::TempDir elsewhere;
-        qmtest::ScopedEnv registry("QM_REGISTRY_DIR", elsewhere.path());
-        EXPECT_EQ(hkcu().file(), elsewhere / "hkcu.db");
-        EXPECT_FALSE(hkcu().keyExists("First"));
-    }
-    EXPECT_TRUE(hkcu().keyExists("First"));
-}
-
-TEST_F(HiveTest, ThreadsWritingAtOnceLoseNothing) {
-    constexpr int kThreads = 4;
-    constexpr int kValuesEach = 100;
-    ASSERT_TRUE(hkcu().createKey("Shared"));
-    std::vector<std::thread> threads;
-    std::vector<int> failures(kThreads, 0);
-    for (int t = 0; t < kThreads; ++t) {
-        threads.emplace_back([t, &failures] {
-            Hive& own = Hive::forThread(HiveId::CurrentUser);
-            for (int i = 0; i < kValuesEach; ++i) {
-                std::string name = "t" + std::to_string(t) + "_" + std::to_string(i);
-                if (!own.setValue("Shared", Value::dword(name, static_cast<std::uint32_t>(i)))) {
-                    ++failures[t];
-                }
-            }
-        });
-    }
-    for (auto& th : threads)
-        th.join();
-    EXPECT_EQ(failures, std::vector<int>(kThreads, 0));
-    EXPECT_EQ(hkcu().values("Shared").size(), std::size_t{kThreads * kValuesEach});
 }
 
 }  // namespace

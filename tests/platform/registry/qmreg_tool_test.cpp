@@ -95,25 +95,18 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         ExitCase{"MissingKey", {"query", "HKCU\\Software\\Absent"}, 1, kNotFound},
         ExitCase{"MissingValue", {"query", "HKCU\\Software\\Present", "/v", "There"}, 1, kNotFound},
-        ExitCase{"DeleteMissingKey", {"delete", "HKCU\\Software\\Absent", "/f"}, 1, kNotFound},
         ExitCase{"DeleteHiveRoot", {"delete", "HKCU", "/f"}, 1, "root key"},
         ExitCase{"ImportMissingFile", {"import", "/nonexistent/file.reg"}, 1, "Cannot open"},
         ExitCase{"NoArguments", {}, 2, "Invalid syntax"},
         ExitCase{"UnknownOperation", {"copy", "HKCU\\A", "HKCU\\B"}, 2, "Invalid operation"},
         ExitCase{"UnknownHive", {"query", "HKCR\\Software"}, 2, "Invalid key name"},
-        ExitCase{"ExtraArgument", {"query", "HKCU\\Software", "more"}, 2, "Invalid syntax"},
         ExitCase{
             "UnknownType", {"add", "HKCU\\A", "/v", "x", "/t", "REG_QWORD"}, 2, "Invalid type"},
         ExitCase{"DwordTooLarge",
                  {"add", "HKCU\\A", "/v", "x", "/t", "REG_DWORD", "/d", "4294967296"},
                  2,
                  "Invalid data"},
-        ExitCase{"OddBinary",
-                 {"add", "HKCU\\A", "/v", "x", "/t", "REG_BINARY", "/d", "abc"},
-                 2,
-                 "Invalid data"},
-        ExitCase{"SwitchWithoutArgument", {"add", "HKCU\\A", "/v"}, 2, "needs an argument"},
-        ExitCase{"SwitchOfAnotherOperation", {"import", "a.reg", "/s"}, 2, "Invalid switch"}),
+        ExitCase{"SwitchWithoutArgument", {"add", "HKCU\\A", "/v"}, 2, "needs an argument"}),
     [](const auto& info) { return std::string(info.param.label); });
 
 TEST_F(QmregTest, ExportThenImportRestoresEveryValue) {
