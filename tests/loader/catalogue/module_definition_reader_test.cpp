@@ -171,7 +171,6 @@ TEST_F(DefinitionReaderTest, PerUserVersionOverrideReplacesEachPartPresent) {
     } cases[] = {
         {std::nullopt, std::nullopt, 4, 2},
         {9, std::nullopt, 9, 2},
-        {std::nullopt, 7, 4, 7},
         {9, 0, 9, 0},
         {0xFFFFFFFFu, std::nullopt, -1, 2},
     };

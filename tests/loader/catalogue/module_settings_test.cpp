@@ -175,22 +175,9 @@ public:
         messages.push_back(caption + "|" + text + "|" + std::to_string(style));
         return cadhost::IDOK;
     }
-    void setWaitCursor(bool on) override { cursor.push_back(on); }
+    void setWaitCursor(bool) override {}
     std::vector<std::string> messages;
-    std::vector<bool> cursor;
 };
-
-TEST_F(ModuleSettingsTest, WriteShowsTheWaitCursorMeanwhile) {
-    std::ostringstream output;
-    cadhost::Host host(cadhost::HostOptions{&output, {}});
-    auto ui = std::make_shared<RecordingUi>();
-    host.setUiServices(ui);
-    ModuleList list{recordWithKey("QM_A")};
-    qm::WriteModuleSettings(list);
-    ASSERT_FALSE(ui->cursor.empty());
-    EXPECT_TRUE(ui->cursor.front());
-    EXPECT_FALSE(ui->cursor.back());
-}
 
 TEST_F(ModuleSettingsTest, BaseModuleIsForcedOnAndReadsBackSo) {
     store("QM_BASE", {"False", "False", "True"});
