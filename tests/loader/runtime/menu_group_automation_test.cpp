@@ -1,6 +1,5 @@
 // The guarded menu-group operations against a real in-process host: the three lookups, loads
-// and unloads, the product sweep (also when the host refuses an unload), and behaviour
-// without a host.
+// and unloads, and the product sweep (also when the host refuses an unload).
 #include <gtest/gtest.h>
 
 #include <qmtest/files.h>
@@ -104,16 +103,6 @@ TEST_F(MenuGroupAutomationTest, SweepUnloadsProductGroupsLastFirstAndEndsAtARefu
     automation_.UnloadProductMenuGroups();  // must return although KRQM_STUCK stays
     EXPECT_EQ(groupNames(), (std::vector<std::string>{"KRQM_STUCK", "OTHER"}));
     EXPECT_NE(logText().find("KRQM_STUCK"), std::string::npos);
-}
-
-TEST_F(MenuGroupAutomationTest, WithoutAHostEveryOperationFails) {
-    host_.reset();
-    std::string group;
-    EXPECT_FALSE(automation_.FindMenuGroupByFile("KRQM_Road_enu", group));
-    EXPECT_FALSE(automation_.LoadMenuGroupFile(user_.root() + "/x.mnu", group));
-    EXPECT_FALSE(automation_.UnloadMenuGroupByName("KRQM_ROAD"));
-    automation_.UnloadProductMenuGroups();
-    EXPECT_NE(logText().find("no host"), std::string::npos);
 }
 
 }  // namespace
