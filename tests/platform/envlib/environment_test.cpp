@@ -74,10 +74,6 @@ TEST_F(EnvironmentTest, UserDataLiesBelowAppDataOrItsFallbacks) {
 
     qmtest::ScopedEnv noAppData("APPDATA", std::nullopt);
     EXPECT_EQ(QmEnGetUserDataPath(), user_.home() + "/.local/share" + product);
-    qmtest::ScopedEnv data("XDG_DATA_HOME", "/srv/data");
-    EXPECT_EQ(QmEnGetUserDataPath(), "/srv/data" + product);
-    qmtest::ScopedEnv relative("XDG_DATA_HOME", "not/absolute");
-    EXPECT_EQ(QmEnGetUserDataPath(), user_.home() + "/.local/share" + product);
 }
 
 // Every macro, with the installation, user data, language and configuration fixed.
@@ -139,13 +135,6 @@ TEST_F(EnvironmentTest, BuildFilenameJoinsWithOneSeparator) {
     EXPECT_EQ(QmEnBuildFilename("Zadod\\Modules", kQmEnBaseAppPath, 0), "/opt/qm/Zadod/Modules");
     qmtest::ScopedEnv root("QM_APP_PATH", "/");
     EXPECT_EQ(QmEnBuildFilename("Zadod", kQmEnBaseAppPath, 0), "/Zadod");
-}
-
-TEST_F(EnvironmentTest, UnknownLanguageStandsForItself) {
-    setKernelValue("Language", "xyz");
-    qmtest::ScopedEnv appPath("QM_APP_PATH", "/opt/qm");
-    EXPECT_EQ(QmEnBuildFilename("<LANGNAME>-<LANGCOUNTRY>", kQmEnBaseAppPath, 0),
-              "/opt/qm/xyz-xyz");
 }
 
 TEST(ResourceLoaderTest, InnermostActiveLoaderOfTheThreadIsCurrent) {
