@@ -1,6 +1,5 @@
 #include "cadhost/menu_file.h"
 
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "qmtest/files.h"
@@ -8,7 +7,6 @@
 
 namespace {
 
-using cadhost::MenuDefinition;
 using cadhost::parseMenuText;
 
 struct GroupNameCase {
@@ -40,36 +38,6 @@ TEST(MenuFile, GroupNameComesFromTheGroupLineOrForCompiledMenusTheTitle) {
             EXPECT_EQ(definition->refusesUnload, c.text.find("***NOUNLOAD") != std::string::npos);
         }
     }
-}
-
-TEST(MenuFile, PullDownMenusKeepTitleAliasItemsAndSeparators) {
-    const std::string text =
-        "***MENUGROUP=KRQM_TEST\n"
-        "***POP1\n"
-        "**KRQM_FILE\n"
-        "ID_Title [&Quillmont]\n"
-        "ID_Open  [Open module loader]^C^CKRQM_ModuleLoader_Arx\n"
-        "[--]\n"
-        "// not an item\n"
-        "[About]_ABOUT\n"
-        "***TOOLBARS\n"
-        "[Ignored]IGNORED\n"
-        "***POP2\n"
-        "[Second]\n"
-        "[Label only]\n";
-    const auto definition = parseMenuText(text, false, "x");
-    ASSERT_TRUE(definition);
-    // Each menu as "alias|title" and its items as "label>command", "--" for a separator.
-    std::vector<std::string> got;
-    for (const auto& pop : definition->popMenus) {
-        got.push_back(pop.alias + "|" + pop.title);
-        for (const auto& item : pop.items) {
-            got.push_back(item.separator ? "--" : item.label + ">" + item.command);
-        }
-    }
-    EXPECT_THAT(got, ::testing::ElementsAre("KRQM_FILE|&Quillmont",
-                                            "Open module loader>KRQM_ModuleLoader_Arx", "--",
-                                            "About>_ABOUT", "|Second", "Label only>"));
 }
 
 TEST(MenuFile, ReadingChoosesTheRuleByExtensionWithoutRegardToCase) {
