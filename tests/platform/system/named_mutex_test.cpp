@@ -59,16 +59,6 @@ TEST_F(ExistenceMarkerTest, MarkerOfAnotherProcessExistsUntilThatProcessDies) {
     EXPECT_EQ(second->wait(), 3);
 }
 
-TEST_F(ExistenceMarkerTest, ChildProcessesDoNotKeepTheMarkerAlive) {
-    std::unique_ptr<qmsys::ExistenceMarker> mine;
-    ASSERT_TRUE(createMarker("guard", mine));
-    // A child started while the marker is held must not inherit its lock.
-    auto child = startHolder({"marker", "unrelated"});
-    ASSERT_TRUE(child->waitForOutput("held", kOutputWait));
-    mine.reset();
-    EXPECT_TRUE(createMarker("guard", mine));
-}
-
 class NamedMutexTest : public qmtest::RelocatedTest {};
 
 TEST_F(NamedMutexTest, ReentrantInTheOwningThreadAndExclusiveForOthers) {
