@@ -50,13 +50,6 @@ TEST_F(HiveTest, SubkeysAndValuesComeInCaseInsensitiveOrder) {
     EXPECT_EQ(valueNames("K"), expected);
 }
 
-TEST_F(HiveTest, SeparatorsAtTheEndsAndDoubledAreTolerated) {
-    ASSERT_TRUE(hkcu().createKey("\\A\\\\B\\"));
-    EXPECT_EQ(hkcu().canonicalKey("A\\B"), "A\\B");
-    EXPECT_TRUE(hkcu().keyExists("a\\b\\"));
-    EXPECT_TRUE(hkcu().keyExists(""));
-}
-
 TEST_F(HiveTest, OperationsOnMissingKeysFail) {
     EXPECT_FALSE(hkcu().setValue("Missing", Value::dword("x", 1)));
     EXPECT_FALSE(hkcu().deleteValue("Missing", "x"));
