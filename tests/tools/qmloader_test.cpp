@@ -105,7 +105,6 @@ TEST_F(QmloaderTest, ExitCodes) {
         {{"--config", "Nothing", "validate"}, 1},  // no definitions at all
         {{}, 2},
         {{"frobnicate"}, 2},
-        {{"validate", "--verbose"}, 2},
         {{"list", "--xml"}, 2},
     };
     for (const auto& c : cases) {
