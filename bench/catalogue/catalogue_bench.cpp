@@ -10,10 +10,7 @@
 // Columns: wall time of the first scan (which creates every module key), per file, its CPU
 // time over all threads, wall time of a second scan (keys present), xmllint's wall and CPU
 // time, and the scan-to-xmllint ratios of wall and CPU time.
-#include <fcntl.h>
-#include <spawn.h>
 #include <sys/resource.h>
-#include <sys/wait.h>
 
 #include <chrono>
 #include <cstdio>
@@ -23,9 +20,8 @@
 #include <string>
 #include <vector>
 
+#include "bench_support.h"
 #include "catalogue/catalogue.h"
-
-extern char** environ;
 
 namespace {
 
@@ -85,41 +81,6 @@ std::string definition(int i) {
            "</QM_Module>\n";
 }
 
-// Runs argv with its output discarded; returns the exit status or -1.
-int runQuietly(const std::vector<std::string>& args) {
-    std::vector<char*> argv;
-    for (const std::string& a : args)
-        argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    pid_t pid = -1;
-    const int rc = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0)
-        return -1;
-    int status = 0;
-    if (waitpid(pid, &status, 0) != pid)
-        return -1;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-void relocate(const fs::path& root) {
-    for (const char* sub : {"home", "config", "data", "state", "runtime", "appdata"}) {
-        fs::create_directories(root / sub);
-    }
-    setenv("HOME", (root / "home").c_str(), 1);
-    setenv("XDG_CONFIG_HOME", (root / "config").c_str(), 1);
-    setenv("XDG_DATA_HOME", (root / "data").c_str(), 1);
-    setenv("XDG_STATE_HOME", (root / "state").c_str(), 1);
-    setenv("XDG_RUNTIME_DIR", (root / "runtime").c_str(), 1);
-    setenv("APPDATA", (root / "appdata").c_str(), 1);
-    setenv("QM_APP_PATH", root.c_str(), 1);
-    unsetenv("QM_LOG");
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -135,7 +96,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     const fs::path root(pattern);
-    relocate(root);
+    qmbench::relocateUser(root, root);
 
     std::printf("%7s | %9s %9s %9s %9s | %9s %9s | %7s %7s\n", "N", "scan ms", "us/file", "cpu ms",
                 "rescan ms", "lint ms", "lint cpu", "ratio", "cpu rt");
@@ -180,7 +141,7 @@ int main(int argc, char** argv) {
         lint.insert(lint.end(), files.begin(), files.end());
         cpuStart = cpuMs(RUSAGE_CHILDREN);
         start = Clock::now();
-        const int lintStatus = runQuietly(lint);
+        const int lintStatus = qmbench::runQuietly(lint).status;
         const double lintMs = msSince(start);
         const double lintCpu = cpuMs(RUSAGE_CHILDREN) - cpuStart;
         if (lintStatus != 0) {

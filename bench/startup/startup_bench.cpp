@@ -11,10 +11,6 @@
 // Each module has two menus and two ARX applications (one shared ARX, so that the numbers
 // measure the loader and not program start-up); 10 % of the modules start with the host.
 // Everything lives in a temporary folder with a private user, removed at the end.
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -25,46 +21,11 @@
 #include <string>
 #include <vector>
 
-extern char** environ;
+#include "bench_support.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
-
-struct RunResult {
-    int status = -1;
-    double wallMs = 0;
-    long maxRssKb = 0;
-};
-
-// Runs argv with input on standard input and its output discarded; waits with wait4 so that
-// the child's own peak memory is known.
-RunResult run(const std::vector<std::string>& args, const std::string& inputFile) {
-    std::vector<char*> argv;
-    for (const auto& a : args)
-        argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(
-        &actions, 0, inputFile.empty() ? "/dev/null" : inputFile.c_str(), O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    RunResult r;
-    const auto start = Clock::now();
-    pid_t pid = -1;
-    if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
-        int status = 0;
-        rusage usage{};
-        wait4(pid, &status, 0, &usage);
-        r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        r.maxRssKb = usage.ru_maxrss;
-    }
-    r.wallMs = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-    posix_spawn_file_actions_destroy(&actions);
-    return r;
-}
 
 void write(const fs::path& path, const std::string& text) {
     fs::create_directories(path.parent_path());
@@ -116,24 +77,6 @@ std::vector<std::string> makeInstallation(const fs::path& root, int n, const std
     return files;
 }
 
-// A private user: every relocatable location below root.
-void relocateUser(const fs::path& root, const fs::path& installation) {
-    for (const char* dir : {"home", "appdata", "registry", "runtime", "state", "data", "config"}) {
-        fs::create_directories(root / dir);
-    }
-    fs::permissions(root / "runtime", fs::perms::owner_all);
-    setenv("HOME", (root / "home").c_str(), 1);
-    setenv("XDG_CONFIG_HOME", (root / "config").c_str(), 1);
-    setenv("XDG_DATA_HOME", (root / "data").c_str(), 1);
-    setenv("XDG_STATE_HOME", (root / "state").c_str(), 1);
-    setenv("XDG_RUNTIME_DIR", (root / "runtime").c_str(), 1);
-    setenv("APPDATA", (root / "appdata").c_str(), 1);
-    setenv("QM_REGISTRY_DIR", (root / "registry").c_str(), 1);
-    setenv("QM_APP_PATH", installation.c_str(), 1);
-    unsetenv("QM_LOG");
-    unsetenv("QM_SAFE_MODE");
-}
-
 // Marks every tenth module to start with the host, through the registry tool as a user's
 // administrator would.
 void chooseAutoStart(const fs::path& bin, int n) {
@@ -144,7 +87,7 @@ void chooseAutoStart(const fs::path& bin, int n) {
     }
     const fs::path file = fs::path(getenv("HOME")) / "autostart.reg";
     write(file, reg);
-    run({(bin / "qmreg").string(), "import", file.string()}, "");
+    qmbench::runQuietly({(bin / "qmreg").string(), "import", file.string()}, "");
 }
 
 fs::path binFolder(const char* argv0) {
@@ -168,25 +111,25 @@ int main(int argc, char** argv) {
     write(quit, "QUIT\n");
 
     // The floor for memory: the same host on an installation without modules.
-    relocateUser(tmp / "empty-user", tmp / "empty-install");
+    qmbench::relocateUser(tmp / "empty-user", tmp / "empty-install");
     makeInstallation(tmp / "empty-install", 0, {});
     const std::vector<std::string> host = {(bin / "cadhost").string(), "--console"};
-    run(host, quit.string());
-    const RunResult empty = run(host, quit.string());
+    qmbench::runQuietly(host, quit.string());
+    const qmbench::RunResult empty = qmbench::runQuietly(host, quit.string());
 
     std::printf("%8s %12s %12s %8s %12s %12s %10s\n", "modules", "start1 ms", "start2 ms", "ms/mod",
                 "xmllint ms", "start2/lint", "RSS +MB");
     for (int n : sizes) {
         const fs::path root = tmp / ("n" + std::to_string(n));
         const auto files = makeInstallation(root / "install", n, bin.string());
-        relocateUser(root / "user", root / "install");
+        qmbench::relocateUser(root / "user", root / "install");
         chooseAutoStart(bin, n);
-        const RunResult first = run(host, quit.string());
-        const RunResult second = run(host, quit.string());
+        const qmbench::RunResult first = qmbench::runQuietly(host, quit.string());
+        const qmbench::RunResult second = qmbench::runQuietly(host, quit.string());
         std::vector<std::string> lint = {"xmllint", "--noout", "--schema",
                                          (root / "install/Zadod/Modules/QM_Module.xsd").string()};
         lint.insert(lint.end(), files.begin(), files.end());
-        const RunResult xmllint = run(lint, "");
+        const qmbench::RunResult xmllint = qmbench::runQuietly(lint, "");
         if (first.status != 0 || second.status != 0 || xmllint.status != 0) {
             std::fprintf(stderr, "a run failed: host %d/%d, xmllint %d\n", first.status,
                          second.status, xmllint.status);

@@ -1,0 +1,64 @@
+#include "bench_support.h"
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+
+#include <chrono>
+#include <cstdlib>
+
+extern char** environ;
+
+namespace qmbench {
+
+RunResult runQuietly(const std::vector<std::string>& args, const std::string& inputFile) {
+    std::vector<char*> argv;
+    for (const auto& a : args) {
+        argv.push_back(const_cast<char*>(a.c_str()));
+    }
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(
+        &actions, 0, inputFile.empty() ? "/dev/null" : inputFile.c_str(), O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    RunResult r;
+    const auto start = std::chrono::steady_clock::now();
+    pid_t pid = -1;
+    if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
+        int status = 0;
+        rusage usage{};
+        if (wait4(pid, &status, 0, &usage) == pid) {
+            r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+            r.maxRssKb = usage.ru_maxrss;
+        }
+    }
+    r.wallMs =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    posix_spawn_file_actions_destroy(&actions);
+    return r;
+}
+
+void relocateUser(const std::filesystem::path& root, const std::filesystem::path& installation) {
+    const std::pair<const char*, const char*> vars[] = {
+        {"HOME", "home"},
+        {"XDG_CONFIG_HOME", "config"},
+        {"XDG_DATA_HOME", "data"},
+        {"XDG_STATE_HOME", "state"},
+        {"XDG_RUNTIME_DIR", "runtime"},
+        {"APPDATA", "appdata"},
+        {"QM_REGISTRY_DIR", "registry"},
+    };
+    for (const auto& [name, folder] : vars) {
+        std::filesystem::create_directories(root / folder);
+        setenv(name, (root / folder).c_str(), 1);
+    }
+    std::filesystem::permissions(root / "runtime", std::filesystem::perms::owner_all);
+    setenv("QM_APP_PATH", installation.c_str(), 1);
+    unsetenv("QM_LOG");
+    unsetenv("QM_SAFE_MODE");
+}
+
+}  // namespace qmbench
