@@ -120,8 +120,8 @@ int main(int argc, char** argv) {
 
 #ifdef QM_HAVE_GUI_HOST
     // The main window when someone can see it; scripts and pipes keep the command line.
-    const bool haveDisplay = std::getenv("DISPLAY") != nullptr ||
-                             std::getenv("WAYLAND_DISPLAY") != nullptr;
+    const bool haveDisplay =
+        std::getenv("DISPLAY") != nullptr || std::getenv("WAYLAND_DISPLAY") != nullptr;
     if (!commandLine->console && !commandLine->script && haveDisplay && ::isatty(0) != 0) {
         return cadhost::gui::runGuiSession(argc, argv, bringUp);
     }

@@ -24,15 +24,15 @@ enum class HiveId : std::uint32_t { CurrentUser = 0x80000001u, LocalMachine = 0x
 enum class ValueType : std::uint32_t { None = 0, Sz = 1, ExpandSz = 2, Binary = 3, Dword = 4 };
 
 struct Value {
-    std::string name;            // "" is the key's default value
+    std::string name;  // "" is the key's default value
     ValueType type = ValueType::None;
     std::vector<std::uint8_t> data;  // strings: UTF-8 bytes without terminator; DWORD: 4 bytes LE
 
     static Value string(std::string name, const std::string& s, ValueType t = ValueType::Sz);
     static Value dword(std::string name, std::uint32_t v);
     bool isString() const { return type == ValueType::Sz || type == ValueType::ExpandSz; }
-    std::string asString() const;     // precondition: isString()
-    std::uint32_t asDword() const;    // precondition: type == Dword
+    std::string asString() const;   // precondition: isString()
+    std::uint32_t asDword() const;  // precondition: type == Dword
 };
 
 // Thrown when a hive file exists but cannot be used (corrupt, unreadable, not a store). The
