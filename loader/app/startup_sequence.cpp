@@ -146,7 +146,8 @@ void RunStartupSequence(LoaderContext& context) {
 
     const CatalogueContext catalogue =
         MakeCatalogueContext(config, QmEnGetLanguageCode(), &context.log());
-    const std::string folder = QmEnBuildFilename("Zadod\\Modules", kQmEnBaseAppPath, 0);
+    const std::string folder =
+        QmEnBuildFilename(std::string(names::kDefinitionsFolder), kQmEnBaseAppPath, 0);
     std::string errorText;
     bool baseBroughtUp = false;
     std::string profile;
