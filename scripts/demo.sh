@@ -35,6 +35,8 @@ if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && [ "${1:-}" != "--console" ]; the
 fi
 
 echo "== cadhost --console on $QM_APP_PATH (demo user in $demo)"
+echo "== what follows: the start-up report, then the host's answers to ARX, MENUGROUPS,"
+echo "== (krqm_CheckCommandlineSetting) and (krqm_CheckInsUnitsDefSourceSetting)"
 build/bin/cadhost --console --profile <<'SCRIPT'
 ARX
 MENUGROUPS
