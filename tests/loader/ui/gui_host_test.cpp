@@ -7,7 +7,6 @@
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QDir>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -142,26 +141,21 @@ TEST_F(GuiHostTest, MessageBoxesAreDialogsOwnedByTheMainWindowFromAnyThread) {
 
 TEST_F(GuiHostTest, ModuleLoaderCommandOpensItsDialogOverTheMainWindow) {
     // Without a base module the loader brings its own base menu, which starts the command.
-    install().addModule({"QM_ROADS", "Roads", "KRQM_ROADS", {}});
+    addModules({{"QM_ROADS", "Roads", "KRQM_ROADS", {}}});
     qmtest::writeFile(appPath() + "/Base/Menus/KRQM_Base_Menu_enu.mnu",
                       "***MENUGROUP=KRQM_MODULELOADER\n***POP1\n**LOADER\n[Quillmont]\n"
                       "[Module Loader]^C^CKRQM_ModuleLoader_Arx\n");
     type(QString::fromStdString("ARXLOAD " + qmtest::binDir() + "/QmModuleLoader.arx"));
     type("NEW");
     QAction* loader = menuItem("Quillmont", "Module Loader");
-    if (loader == nullptr) {
-        ADD_FAILURE() << "menus: " << window_.menuTitles().join(", ").toStdString() << "\n"
-                      << output().toStdString();
-        return;
-    }
+    ASSERT_NE(loader, nullptr) << window_.menuTitles().join(", ").toStdString() << "\n"
+                               << output().toStdString();
     std::vector<std::string> seen;
-    const QString folder = QString::fromStdString(qmtest::binDir()) + "/../screenshots";
-    QDir().mkpath(folder);
     uitest::ModalDriver driver([&](QWidget* modal) {
         seen.push_back(modal->metaObject()->className());
         if (seen.size() == 3) {
-            modal->grab().save(folder + "/gui_host_with_loader.png");
-            window_.grab().save(folder + "/gui_host.png");
+            modal->grab().save(uitest::screenshotPath("gui_host_with_loader.png"));
+            window_.grab().save(uitest::screenshotPath("gui_host.png"));
         }
         if (auto* box = qobject_cast<QMessageBox*>(modal)) {
             box->accept();
@@ -172,10 +166,8 @@ TEST_F(GuiHostTest, ModuleLoaderCommandOpensItsDialogOverTheMainWindow) {
     });
     loader->trigger();
     // First run: the welcome message, the Options dialog, then the module loader dialog.
-    ASSERT_EQ(seen.size(), 3u);
-    EXPECT_EQ(seen[0], "QMessageBox");
-    EXPECT_EQ(seen[1], "qm::ui::CCheckingModulesDlg");
-    EXPECT_EQ(seen[2], "qm::ui::QmModuleLoaderDlg");
+    EXPECT_EQ(seen, (std::vector<std::string>{"QMessageBox", "qm::ui::CCheckingModulesDlg",
+                                              "qm::ui::QmModuleLoaderDlg"}));
 }
 
 }  // namespace

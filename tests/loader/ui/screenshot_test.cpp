@@ -2,12 +2,9 @@
 // <build>/screenshots, so that a person can look at them. Checks only that they were written.
 #include <gtest/gtest.h>
 
-#include <QApplication>
-#include <QDir>
 #include <QImage>
+#include <QMenu>
 #include <QSizeGrip>
-#include <QTest>
-#include <QTimer>
 
 #include "ui/checking_modules_dlg.h"
 #include "ui/module_grid_model.h"
@@ -19,16 +16,9 @@
 namespace {
 
 using namespace qm::ui;
-using qmtest::TestModule;
-
-QString screenshotFolder() {
-    const QString folder = QString::fromStdString(qmtest::binDir()) + "/../screenshots";
-    QDir().mkpath(folder);
-    return QDir(folder).absolutePath();
-}
 
 void save(QWidget& widget, const QString& name) {
-    const QString file = screenshotFolder() + "/" + name;
+    const QString file = uitest::screenshotPath(name);
     const QImage image = widget.grab().toImage();
     ASSERT_TRUE(image.save(file)) << file.toStdString();
     const QImage back(file);
@@ -38,15 +28,14 @@ void save(QWidget& widget, const QString& name) {
 class ScreenshotTest : public uitest::UiTest {
 protected:
     void SetUp() override {
-        addModules({{"QM_BASE", "Base", "KRQM_BASE", {}},
-                    {"QM_ROADS", "Roads", "KRQM_ROADS", {}},
-                    {"QM_RAIL", "Rail design", "KRQM_RAIL", {}},
-                    {"QM_SURVEY", "Survey", "KRQM_SURVEY", {}},
-                    {"QM_TERRAIN", "Terrain models", "KRQM_TERRAIN", {}},
+        using namespace uitest;
+        addModules({kBase,
+                    kRoads,
+                    kRail,
+                    kSurvey,
+                    kTerrain,
                     {"QM_DRAINAGE", "Drainage", "KRQM_DRAINAGE", {}}});
-        storeSetting("QM_TERRAIN", "AutoStart", "True");
-        storeSetting("QM_RAIL", "AutoStart", "True");
-        storeSetting("QM_RAIL", "DemandLoad", "True");
+        storeStartupOptions();
         storeSetting("QM_DRAINAGE", "Activated", "False");
         runStartup();
     }
@@ -64,18 +53,7 @@ TEST_F(ScreenshotTest, ModuleLoaderDialog) {
     save(dialog(), "module_loader_dialog.png");
 
     // The context menu of a row, with its images.
-    bool saved = false;
-    QTimer::singleShot(0, [&] {
-        QWidget* menu = QApplication::activePopupWidget();
-        ASSERT_NE(menu, nullptr);
-        save(*menu, "grid_context_menu.png");
-        saved = true;
-        menu->close();
-    });
-    const QPoint at = cellCentre(2, kColName);
-    QTest::mousePress(grid().viewport(), Qt::RightButton, {}, at);
-    QTest::mouseRelease(grid().viewport(), Qt::RightButton, {}, at);
-    EXPECT_TRUE(saved);
+    contextMenu(2, [](QMenu* menu) { save(*menu, "grid_context_menu.png"); });
 }
 
 TEST_F(ScreenshotTest, OptionsDialog) {

@@ -4,7 +4,6 @@
 #include <QApplication>
 #include <QDialog>
 #include <QImage>
-#include <QMouseEvent>
 #include <QPainter>
 #include <QSignalSpy>
 #include <QTest>
@@ -47,19 +46,12 @@ bool hasColour(const QImage& image, const QRect& area, QColor colour) {
 }
 
 TEST(DpiScale, PercentFromDpiAndScaledLengths) {
-    struct Case {
-        int dpi;
-        int percent;
-        int scaled16;
-        int scaled22;
-    };
-    const Case cases[] = {{96, 100, 16, 22}, {144, 150, 24, 33}, {120, 125, 20, 28},
-                          {0, 100, 16, 22},  {-5, 100, 16, 22},  {192, 200, 32, 44}};
-    for (const Case& c : cases) {
-        const DpiScale scale = DpiScale::fromDpi(c.dpi);
-        EXPECT_EQ(scale.percent(), c.percent) << c.dpi;
-        EXPECT_EQ(scale.scale(16), c.scaled16) << c.dpi;
-        EXPECT_EQ(scale.scale(22), c.scaled22) << c.dpi;
+    // {dpi, percent, 22 scaled}: 125 % of 22 is 27.5, rounded up.
+    const int cases[][3] = {
+        {96, 100, 22}, {144, 150, 33}, {120, 125, 28}, {0, 100, 22}, {-5, 100, 22}};
+    for (const auto& [dpi, percent, scaled] : cases) {
+        EXPECT_EQ(DpiScale::fromDpi(dpi).percent(), percent) << dpi;
+        EXPECT_EQ(DpiScale::fromDpi(dpi).scale(22), scaled) << dpi;
     }
     EXPECT_EQ(DpiScale::fromDpi(144).scale(16, 20), 20) << "the cap wins";
     EXPECT_EQ(DpiScale::fromDpi(144).scaled(LoadResourceBitmap(kBitmapLoadModule)).size(),
@@ -68,23 +60,13 @@ TEST(DpiScale, PercentFromDpiAndScaledLengths) {
     EXPECT_EQ(mulDiv(-3, 1, 2), -2);
 }
 
-TEST(ResourceImages, EveryBitmapIsSixteenSquareOnWhite) {
-    for (int id : {kBitmapNoAction, kBitmapLoadMenuOnly, kBitmapLoadModule}) {
-        const QImage image = LoadResourceBitmap(id).toImage();
-        ASSERT_EQ(image.size(), QSize(16, 16)) << id;
-        EXPECT_EQ(image.pixelColor(0, 0), QColor(Qt::white)) << id;
-    }
-    EXPECT_TRUE(LoadResourceBitmap(4711).isNull());
-    EXPECT_FALSE(LoadResourceIcon(kIconLarge).isNull());
-    EXPECT_FALSE(LoadResourceIcon(kIconSmall).isNull());
-}
-
 class ButtonTest : public ::testing::Test {
 protected:
     ButtonTest() {
         button_.setParent(&window_);
         button_.setGeometry(10, 10, 80, 30);
         button_.setFlatLook(false);
+        EXPECT_TRUE(button_.setBitmaps(testImage(), Qt::white));
         window_.resize(200, 100);
         window_.show();
         window_.activateWindow();
@@ -96,7 +78,6 @@ protected:
 
 TEST_F(ButtonTest, PressedContentMovesOnePixelRightAndDown) {
     button_.setText("Load");
-    ASSERT_TRUE(button_.setBitmaps(testImage(), Qt::white));
     button_.setAlignment(CButtonST::Alignment::ImageLeft);
     const QRect image = button_.imageRect(false);
     const QRect caption = button_.captionRect(false);
@@ -117,7 +98,6 @@ TEST_F(ButtonTest, PressedContentMovesOnePixelRightAndDown) {
 }
 
 TEST_F(ButtonTest, ImageAloneIsCentredAndAlignmentsPlaceItBesideTheCaption) {
-    ASSERT_TRUE(button_.setBitmaps(testImage(), Qt::white));
     const QRect centred = button_.imageRect(false);
     EXPECT_EQ(centred.center(), QRect(0, 0, 80, 30).center());
     button_.setText("Text");
@@ -131,7 +111,6 @@ TEST_F(ButtonTest, ImageAloneIsCentredAndAlignmentsPlaceItBesideTheCaption) {
 }
 
 TEST_F(ButtonTest, DisabledImageIsEmbossedAndClicksAreIgnored) {
-    ASSERT_TRUE(button_.setBitmaps(testImage(), Qt::white));
     QSignalSpy clicks(&button_, &QPushButton::clicked);
     button_.setEnabled(false);
     const QImage image = render(button_);
@@ -145,20 +124,20 @@ TEST_F(ButtonTest, DisabledImageIsEmbossedAndClicksAreIgnored) {
 
 TEST_F(ButtonTest, TwoQuickClicksCountAsTwo) {
     QSignalSpy clicks(&button_, &QPushButton::clicked);
-    // The order a double click arrives in: down, up, double click, up.
-    const QPointF at(5, 5);
-    for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease,
-                              QEvent::MouseButtonDblClick, QEvent::MouseButtonRelease}) {
-        const bool down = type != QEvent::MouseButtonRelease;
-        QMouseEvent event(type, at, button_.mapToGlobal(at), Qt::LeftButton,
-                          down ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
-        QApplication::sendEvent(&button_, &event);
-    }
+    uitest::doubleClick(&button_, {5, 5});
     EXPECT_EQ(clicks.count(), 2);
     EXPECT_TRUE(button_.hasFocus()) << "a click focuses the button";
+
+    CButtonST check(&window_, CButtonST::Kind::CheckBox);
+    check.setGeometry(10, 50, 80, 30);
+    check.setText("Check");
+    QTest::mouseClick(&check, Qt::LeftButton);
+    EXPECT_TRUE(check.isChecked());
+    // A check box's content does not move with the pressed offset.
+    EXPECT_EQ(check.captionRect(true), check.captionRect(false));
 }
 
-TEST_F(ButtonTest, FlatButtonRaisesOnlyUnderTheMouse) {
+TEST_F(ButtonTest, FlatButtonRaisesOnlyUnderTheMouseAndTheTooltipStays) {
     button_.setFlatLook(true);
     EXPECT_FALSE(button_.mouseOver());
     QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
@@ -170,41 +149,22 @@ TEST_F(ButtonTest, FlatButtonRaisesOnlyUnderTheMouse) {
     button_.setFlatLook(false);
     QApplication::sendEvent(&button_, &enter);
     EXPECT_FALSE(button_.mouseOver()) << "only flat buttons track the mouse";
-}
 
-TEST_F(ButtonTest, CheckBoxDrawsPressedWhileChecked) {
-    CButtonST check(&window_, CButtonST::Kind::CheckBox);
-    check.setGeometry(10, 50, 80, 30);
-    check.setText("Check");
-    QTest::mouseClick(&check, Qt::LeftButton);
-    EXPECT_TRUE(check.isChecked());
-    // A check box's content does not move with the pressed offset.
-    EXPECT_EQ(check.captionRect(true), check.captionRect(false));
-}
-
-TEST_F(ButtonTest, TooltipKeepsItsTextWhenGivenAnEmptyOne) {
     button_.setTooltipText(QStringLiteral("Load module"));
-    EXPECT_EQ(button_.tooltipText(), "Load module");
     EXPECT_TRUE(button_.tooltipActive());
     button_.setTooltipText(QString());
-    EXPECT_EQ(button_.tooltipText(), "Load module");
     button_.setTooltipText(static_cast<StringId>(59999));  // no such string
-    EXPECT_EQ(button_.tooltipText(), "Load module");
+    EXPECT_EQ(button_.tooltipText(), "Load module") << "empty texts leave it as it was";
 }
 
-TEST_F(ButtonTest, NoImageWhenTheBitmapIsMissing) {
-    ASSERT_TRUE(button_.setBitmaps(testImage(), Qt::white));
-    EXPECT_FALSE(button_.setBitmaps(4711, Qt::white));
-    EXPECT_FALSE(button_.hasImage()) << "earlier images are freed";
-}
-
-TEST_F(ButtonTest, DerivedOutImageIsDarkerOrGrey) {
-    ASSERT_TRUE(button_.setBitmaps(testImage(), Qt::white));
+TEST_F(ButtonTest, DerivedOutImageIsDarkerOrGreyAndAMissingBitmapFreesTheImage) {
     const QPoint inside = button_.imageRect(false).topLeft() + QPoint(6, 6);
     button_.deriveOutImage(CButtonST::OutImage::Darker);
     EXPECT_EQ(render(button_).pixelColor(inside), QColor(191, 0, 0));
     button_.deriveOutImage(CButtonST::OutImage::Grey);
     EXPECT_EQ(render(button_).pixelColor(inside), QColor(76, 76, 76));
+    EXPECT_FALSE(button_.setBitmaps(4711, Qt::white));
+    EXPECT_FALSE(button_.hasImage());
 }
 
 TEST(ImageScaled, PlacesImagesByAlignment) {

@@ -4,9 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QMenu>
+#include <QMouseEvent>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 
@@ -55,7 +59,7 @@ private:
 
 UiTest::UiTest() : appPath_(root_ / "Quillmont/Program"), user_(appPath_), install_(appPath_) {
     resources_.Activate(nullptr);
-    startHost();
+    host_ = std::make_unique<cadhost::Host>(cadhost::HostOptions{&out_, {}});
 }
 
 UiTest::~UiTest() {
@@ -68,13 +72,6 @@ void UiTest::addModules(const std::vector<qmtest::TestModule>& modules) {
     for (const qmtest::TestModule& m : modules) {
         install_.addModule(m);
     }
-}
-
-void UiTest::startHost() {
-    dialog_.reset();
-    context_.reset();
-    host_.reset();
-    host_ = std::make_unique<cadhost::Host>(cadhost::HostOptions{&out_, {}});
 }
 
 qm::LoaderContext& UiTest::runStartup() {
@@ -100,8 +97,10 @@ qm::ui::QmModuleLoaderDlg& UiTest::openDialog() {
     return *dialog_;
 }
 
-void UiTest::closeDialog() {
-    dialog_.reset();
+void UiTest::openWith(const std::vector<qmtest::TestModule>& modules) {
+    addModules(modules);
+    runStartup();
+    openDialog();
 }
 
 qm::ui::QmModulesGrid& UiTest::grid() {
@@ -120,6 +119,12 @@ std::string UiTest::cell(int row, int column) {
     return dialog_->model().cellValue(row, column).toStdString();
 }
 
+int UiTest::rowOf(const std::string& name) {
+    const std::vector<std::string> names = gridNames();
+    auto it = std::find(names.begin(), names.end(), name);
+    return it == names.end() ? 0 : static_cast<int>(it - names.begin()) + 1;
+}
+
 QPoint UiTest::cellCentre(int row, int column) {
     return grid().visualRect(dialog_->model().index(row - 1, column)).center();
 }
@@ -133,6 +138,23 @@ void UiTest::clickButton(int id) {
     qm::ui::CButtonST* b = dialog_->button(id);
     ASSERT_NE(b, nullptr);
     QTest::mouseClick(b, Qt::LeftButton);
+}
+
+void UiTest::contextMenu(int row, const std::function<void(QMenu*)>& inspect) {
+    bool shown = false;
+    QTimer::singleShot(0, [&] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        ASSERT_NE(menu, nullptr);
+        shown = true;
+        inspect(menu);
+        if (menu->isVisible()) {
+            menu->close();
+        }
+    });
+    const QPoint at = cellCentre(row, qm::ui::kColName);
+    QTest::mousePress(grid().viewport(), Qt::RightButton, {}, at);
+    QTest::mouseRelease(grid().viewport(), Qt::RightButton, {}, at);
+    EXPECT_TRUE(shown);
 }
 
 qm::ModuleRecord& UiTest::record(const std::string& key) {
@@ -160,6 +182,12 @@ void UiTest::storeSetting(const std::string& key, const std::string& value,
     registry.WriteString(value, text);
 }
 
+void UiTest::storeStartupOptions() {
+    storeSetting("QM_TERRAIN", "AutoStart", "True");
+    storeSetting("QM_RAIL", "AutoStart", "True");
+    storeSetting("QM_RAIL", "DemandLoad", "True");
+}
+
 ModalDriver::ModalDriver(std::function<void(QWidget*)> handler)
     : handler_(std::move(handler)), timer_(std::make_unique<QTimer>()) {
     timer_->setInterval(10);
@@ -167,7 +195,6 @@ ModalDriver::ModalDriver(std::function<void(QWidget*)> handler)
         QWidget* modal = QApplication::activeModalWidget();
         if (modal != nullptr && modal != last_.data() && modal->isVisible()) {
             last_ = modal;
-            ++handled_;
             handler_(modal);
         } else if (modal == nullptr) {
             last_ = nullptr;
@@ -189,6 +216,22 @@ bool waitFor(const std::function<bool()>& condition, int timeoutMs) {
         QTest::qWait(5);
     }
     return true;
+}
+
+QString screenshotPath(const QString& name) {
+    const QString folder = QString::fromStdString(qmtest::binDir()) + "/../screenshots";
+    QDir().mkpath(folder);
+    return QDir(folder).absoluteFilePath(name);
+}
+
+void doubleClick(QWidget* widget, QPointF at) {
+    for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease,
+                              QEvent::MouseButtonDblClick, QEvent::MouseButtonRelease}) {
+        const bool down = type != QEvent::MouseButtonRelease;
+        QMouseEvent event(type, at, widget->mapToGlobal(at), Qt::LeftButton,
+                          down ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(widget, &event);
+    }
 }
 
 }  // namespace uitest

@@ -7,6 +7,7 @@
 #include <qmenv/environment.h>
 
 #include <QPoint>
+#include <QPointF>
 #include <QPointer>
 #include <QString>
 #include <functional>
@@ -21,6 +22,7 @@
 #include "test_installation.h"
 
 class QDialog;
+class QMenu;
 class QTimer;
 class QWidget;
 
@@ -34,6 +36,12 @@ class QmModulesGrid;
 
 namespace uitest {
 
+inline const qmtest::TestModule kBase{"QM_BASE", "Base", "KRQM_BASE", {}};
+inline const qmtest::TestModule kRoads{"QM_ROADS", "Roads", "KRQM_ROADS", {}};
+inline const qmtest::TestModule kRail{"QM_RAIL", "Rail", "KRQM_RAIL", {}};
+inline const qmtest::TestModule kSurvey{"QM_SURVEY", "survey", "KRQM_SURVEY", {}};
+inline const qmtest::TestModule kTerrain{"QM_TERRAIN", "Terrain", "KRQM_TERRAIN", {}};
+
 // The installation folder ends in a 7-character program folder, as the product information
 // file's location expects: <root>/Quillmont/Program.
 class UiTest : public ::testing::Test {
@@ -44,11 +52,8 @@ protected:
     const std::string& appPath() const { return appPath_; }
     // The relocation, for child processes ("NAME=value").
     std::vector<std::string> userEnvironment() const { return user_.environment(); }
-    qmtest::TestInstallation& install() { return install_; }
     void addModules(const std::vector<qmtest::TestModule>& modules);
 
-    // A host as at a fresh start of the host program.
-    void startHost();
     // The start-up sequence on a new context (the module records of the installation).
     qm::LoaderContext& runStartup();
     qm::LoaderContext& context() { return *context_; }
@@ -58,20 +63,26 @@ protected:
     // The module loader dialog on the current context, shown (not modal).
     qm::ui::QmModuleLoaderDlg& openDialog();
     qm::ui::QmModuleLoaderDlg& dialog() { return *dialog_; }
-    void closeDialog();
+    // addModules, runStartup and openDialog.
+    void openWith(const std::vector<qmtest::TestModule>& modules);
 
     // Grid helpers on the open dialog.
     qm::ui::QmModulesGrid& grid();
     std::vector<std::string> gridNames();
     std::string cell(int row, int column);
+    int rowOf(const std::string& name);  // 1-based; 0 when not listed
     QPoint cellCentre(int row, int column);
     void clickRow(int row, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
     void clickButton(int id);
+    // Right-clicks row; inspect sees the context menu, which is then closed.
+    void contextMenu(int row, const std::function<void(QMenu*)>& inspect);
     qm::ModuleRecord& record(const std::string& key);
 
     // Stored settings of a module ("True"/"False", "" when missing).
     std::string storedSetting(const std::string& key, const std::string& value);
     void storeSetting(const std::string& key, const std::string& value, const std::string& text);
+    // Terrain starts with the host (its menus load); Rail only brings its menu.
+    void storeStartupOptions();
 
 private:
     qmtest::TempDir root_;
@@ -93,16 +104,20 @@ class ModalDriver {
 public:
     explicit ModalDriver(std::function<void(QWidget*)> handler);
     ~ModalDriver();
-    int handled() const { return handled_; }
 
 private:
     std::function<void(QWidget*)> handler_;
     QPointer<QWidget> last_;  // null again once that dialog is gone
-    int handled_ = 0;
     std::unique_ptr<QTimer> timer_;
 };
 
 // Spins the event loop until condition holds or timeoutMs pass; true when it held.
 bool waitFor(const std::function<bool()>& condition, int timeoutMs = 10000);
+
+// <build>/screenshots/name, the folder made.
+QString screenshotPath(const QString& name);
+
+// Sends a left double click at the widget's point as it arrives: down, up, double click, up.
+void doubleClick(QWidget* widget, QPointF at);
 
 }  // namespace uitest
