@@ -53,9 +53,6 @@ TEST_F(ModuleGridTest, ListsActivatedModulesInCatalogueOrderButNeverTheBaseModul
               "LOADED");
     EXPECT_EQ(cell(terrain, kColMenu), "LOADED");
     EXPECT_EQ(cell(rowOf("Roads"), kColMenu), "UNLOADED");
-    EXPECT_EQ(cell(rowOf("Rail"), kColStartup), "6036");
-    EXPECT_EQ(cell(terrain, kColStartup), "6037");
-    EXPECT_EQ(cell(rowOf("Roads"), kColStartup), "6051");
 }
 
 TEST_F(ModuleGridTest, LoadAndUnloadMarkOnlyWhereTheyCanAct) {
