@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include <qmenv/environment.h>
 #include <qmsys/files.h>
 #include <qmsys/text.h>
 
@@ -80,23 +81,6 @@ private:
     StartUpCheckerLib& checker_;
 };
 
-// The per-user application-data folder: $APPDATA, else the XDG data folder, the same fallback
-// the environment library uses, so that the copies land where the loader looks for them.
-// Empty when none can be determined.
-std::string applicationDataFolder() {
-    for (const char* name : {"APPDATA", "XDG_DATA_HOME"}) {
-        const char* value = std::getenv(name);
-        if (value && *value) {
-            return value;
-        }
-    }
-    const char* home = std::getenv("HOME");
-    if (home && *home) {
-        return std::string(home) + "/.local/share";
-    }
-    return {};
-}
-
 }  // namespace
 
 std::optional<MenuProvisioner::Patterns> MenuProvisioner::derivePatterns(
@@ -142,10 +126,9 @@ bool MenuProvisioner::Provision(const std::string& moduleFolder, const std::stri
         return Fail("refused configuration name \"" + config + "\"");
     }
 
-    const std::string appData = applicationDataFolder();
-    if (appData.empty()) {
-        return Fail("no application-data folder (APPDATA, XDG_DATA_HOME and HOME are unset)");
-    }
+    // The environment library's application-data folder, so that the copies land where the
+    // loader looks for them.
+    const std::string appData = QmEnGetAppDataPath();
     const std::string destinationRoot = CreateFolderChain(
         appData, {"Brenvik", "Quillmont", std::string(names::kProductVersion), config});
     if (destinationRoot.empty()) {

@@ -5,7 +5,7 @@
 #include <functional>
 #include <string_view>
 
-#include "home_folder_p.h"
+#include <qmsys/user_folders.h>
 #include "qmenv/environment.h"
 
 namespace {
@@ -92,7 +92,7 @@ const std::array<Macro, 14>& macros() {
         {"<LANGCOUNTRY>", languageCountry},
         {"<CURRENTCONFIG>", QmEnGetCurrentConfig},
         {"<DEFAULTCONFIG>", [] { return std::string("Default"); }},
-        {"<MYQUILLMONT>", [] { return qmenv::detail::homeFolder() + "/Documents/Quillmont"; }},
+        {"<MYQUILLMONT>", [] { return qmsys::homeFolder() + "/Documents/Quillmont"; }},
     }};
     return table;
 }

@@ -1,14 +1,12 @@
-#include <pwd.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <string>
 #include <utility>
 
 #include <qmreg/registry.h>
+#include <qmsys/user_folders.h>
 
-#include "home_folder_p.h"
 #include "qmenv/environment.h"
 
 namespace {
@@ -67,19 +65,6 @@ std::string kernelSetting(const char* name, const char* fallback) {
 
 }  // namespace
 
-namespace qmenv::detail {
-
-std::string homeFolder() {
-    std::string home = env("HOME");
-    if (!home.empty())
-        return home;
-    if (const passwd* pw = getpwuid(getuid()); pw && pw->pw_dir)
-        return pw->pw_dir;
-    return "/";
-}
-
-}  // namespace qmenv::detail
-
 std::string QmEnGetRegistryKey() {
     return kRegistryKey;
 }
@@ -93,8 +78,7 @@ std::string QmEnGetAppDataPath() {
     std::string appData = env("APPDATA");
     if (!appData.empty())
         return appData;
-    std::string xdg = env("XDG_DATA_HOME");
-    return !xdg.empty() && xdg.front() == '/' ? xdg : qmenv::detail::homeFolder() + "/.local/share";
+    return qmsys::xdgFolder(qmsys::XdgFolder::Data);
 }
 
 std::string QmEnGetUserDataPath() {

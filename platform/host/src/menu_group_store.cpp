@@ -1,5 +1,7 @@
 #include "menu_group_store.h"
 
+#include <qmsys/user_folders.h>
+
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -12,11 +14,6 @@
 namespace cadhost {
 
 namespace {
-std::string envValue(const char* name) {
-    const char* value = std::getenv(name);
-    return value != nullptr ? value : "";
-}
-
 bool writeAll(int fd, const std::string& data) {
     std::size_t done = 0;
     while (done < data.size()) {
@@ -31,15 +28,7 @@ bool writeAll(int fd, const std::string& data) {
 }  // namespace
 
 std::string MenuGroupStore::defaultFile() {
-    std::string state = envValue("XDG_STATE_HOME");
-    if (state.empty()) {
-        const std::string home = envValue("HOME");
-        if (home.empty()) {
-            return {};
-        }
-        state = home + "/.local/state";
-    }
-    return state + "/cadhost/menugroups.list";
+    return qmsys::xdgFolder(qmsys::XdgFolder::State) + "/cadhost/menugroups.list";
 }
 
 std::vector<std::string> MenuGroupStore::read() const {

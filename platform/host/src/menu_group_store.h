@@ -12,8 +12,7 @@ public:
     // file empty: nothing is remembered.
     explicit MenuGroupStore(std::string file) : file_(std::move(file)) {}
 
-    // $XDG_STATE_HOME/cadhost/menugroups.list, else $HOME/.local/state/cadhost/...; empty
-    // when neither variable is set.
+    // <XDG state folder>/cadhost/menugroups.list (see qmsys::xdgFolder).
     static std::string defaultFile();
 
     const std::string& file() const { return file_; }

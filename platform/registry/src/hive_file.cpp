@@ -1,5 +1,4 @@
-#include <pwd.h>
-#include <unistd.h>
+#include <qmsys/user_folders.h>
 
 #include <cstdlib>
 
@@ -14,21 +13,6 @@ std::string env(const char* name) {
     return v ? v : "";
 }
 
-std::string homeFolder() {
-    std::string home = env("HOME");
-    if (!home.empty())
-        return home;
-    if (const passwd* pw = getpwuid(getuid()); pw && pw->pw_dir)
-        return pw->pw_dir;
-    return "/";
-}
-
-// XDG requires an absolute path; anything else is ignored in favour of the fallback.
-std::string configHome() {
-    std::string xdg = env("XDG_CONFIG_HOME");
-    return !xdg.empty() && xdg.front() == '/' ? xdg : homeFolder() + "/.config";
-}
-
 }  // namespace
 
 std::string hiveFile(HiveId hive) {
@@ -36,7 +20,7 @@ std::string hiveFile(HiveId hive) {
     if (std::string dir = env("QM_REGISTRY_DIR"); !dir.empty())
         return dir + "/" + name;
     if (hive == HiveId::CurrentUser)
-        return configHome() + "/quillmont/registry/" + name;
+        return qmsys::xdgFolder(qmsys::XdgFolder::Config) + "/quillmont/registry/" + name;
     return std::string("/var/lib/quillmont/registry/") + name;
 }
 
