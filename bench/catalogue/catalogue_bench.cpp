@@ -84,11 +84,7 @@ std::string definition(int i) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::vector<int> sizes;
-    for (int i = 1; i < argc; ++i)
-        sizes.push_back(std::atoi(argv[i]));
-    if (sizes.empty())
-        sizes = {100, 1000, 10000};
+    const std::vector<int> sizes = qmbench::sizesFromArgs(argc, argv, {100, 1000, 10000});
 
     char pattern[] = "/tmp/qm_catalogue_bench_XXXXXX";
     if (!mkdtemp(pattern)) {

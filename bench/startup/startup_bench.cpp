@@ -99,11 +99,7 @@ fs::path binFolder(const char* argv0) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::vector<int> sizes;
-    for (int i = 1; i < argc; ++i)
-        sizes.push_back(std::atoi(argv[i]));
-    if (sizes.empty())
-        sizes = {1000, 10000};
+    const std::vector<int> sizes = qmbench::sizesFromArgs(argc, argv, {1000, 10000});
     const fs::path bin = binFolder(argv[0]);
     const fs::path tmp =
         fs::temp_directory_path() / ("qm-startup-bench-" + std::to_string(getpid()));

@@ -41,6 +41,14 @@ RunResult runQuietly(const std::vector<std::string>& args, const std::string& in
     return r;
 }
 
+std::vector<int> sizesFromArgs(int argc, char** argv, std::vector<int> defaults) {
+    std::vector<int> sizes;
+    for (int i = 1; i < argc; ++i) {
+        sizes.push_back(std::atoi(argv[i]));
+    }
+    return sizes.empty() ? defaults : sizes;
+}
+
 void relocateUser(const std::filesystem::path& root, const std::filesystem::path& installation) {
     const std::pair<const char*, const char*> vars[] = {
         {"HOME", "home"},

@@ -16,6 +16,9 @@ struct RunResult {
 // /dev/null) and its output discarded, and waits for it.
 RunResult runQuietly(const std::vector<std::string>& argv, const std::string& inputFile = {});
 
+// The module counts given on the command line, or defaults when there are none.
+std::vector<int> sizesFromArgs(int argc, char** argv, std::vector<int> defaults);
+
 // Points every per-user location (HOME, XDG folders, APPDATA, QM_REGISTRY_DIR) below root,
 // creating the folders, and sets QM_APP_PATH to installation. QM_LOG and QM_SAFE_MODE are
 // cleared so that they cannot skew the figures.
