@@ -144,7 +144,7 @@ struct Hive::Impl {
             return;
         db->exec("PRAGMA synchronous = NORMAL; PRAGMA foreign_keys = ON");
         if (journalMode() != "wal")
-            db->exec("PRAGMA journal_mode = WAL");
+            db->enableWal();
         if (!empty)
             return;
         // Another process may be creating the store at the same moment; the second one in

@@ -2,7 +2,10 @@
 
 #include <sqlite3.h>
 
+#include <chrono>
 #include <cstdio>
+#include <random>
+#include <thread>
 
 #include "qmreg/registry.h"
 
@@ -105,6 +108,23 @@ void SqliteConnection::exec(const char* sql) {
     int rc = sqlite3_exec(db_, sql, nullptr, nullptr, nullptr);
     if (rc != SQLITE_OK)
         fail(rc, sql);
+}
+
+void SqliteConnection::enableWal() {
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(kBusyTimeoutMs);
+    // Jittered back-off, so that processes that collided once do not collide again in step.
+    std::minstd_rand jitter(static_cast<unsigned>(Clock::now().time_since_epoch().count()));
+    auto pause = std::chrono::milliseconds(1);
+    for (;;) {
+        int rc = sqlite3_exec(db_, "PRAGMA journal_mode = WAL", nullptr, nullptr, nullptr);
+        if (rc == SQLITE_OK)
+            return;
+        if ((rc & 0xff) != SQLITE_BUSY || Clock::now() + pause > deadline)
+            fail(rc, "PRAGMA journal_mode = WAL");
+        std::this_thread::sleep_for(pause + std::chrono::milliseconds(jitter() % 4));
+        pause = std::min(pause * 2, std::chrono::milliseconds(50));
+    }
 }
 
 int SqliteConnection::changes() const {

@@ -36,6 +36,10 @@ public:
     SqliteStatement statement(const char* sql);
     // Runs one or more statements that return no rows.
     void exec(const char* sql);
+    // Puts the database in WAL mode. SQLite answers a journal-mode change that meets another
+    // connection's lock with SQLITE_BUSY at once, without its busy handler (two processes
+    // creating a new store at the same moment), so this retries until the busy time-out.
+    void enableWal();
     // Rows changed by the last INSERT, UPDATE or DELETE.
     int changes() const;
 
