@@ -100,6 +100,9 @@ bool DefinitionSchema::Validate(xmlDoc* doc, xml::Problem& problem) const {
     }
     Collector collector;
     xmlSchemaSetValidStructuredErrors(valid.get(), collect, &collector);
+    // Attributes the schema gives a default or fixed value are put into the document, so that
+    // a definition leaving them out reads as if it carried them.
+    xmlSchemaSetValidOptions(valid.get(), XML_SCHEMA_VAL_VC_I_CREATE);
     const int rc = xmlSchemaValidateDoc(valid.get(), doc);
     if (rc == 0) {
         return true;

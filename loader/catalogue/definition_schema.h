@@ -31,7 +31,8 @@ public:
     const xml::Problem& problem() const { return problem_; }
 
     // Validates doc; precondition: state() == Ready. True when valid; otherwise problem
-    // receives the first validation error.
+    // receives the first validation error. Attributes that the schema gives a default or
+    // fixed value and that doc leaves out are added to doc.
     bool Validate(xmlDoc* doc, xml::Problem& problem) const;
 
 private:

@@ -7,10 +7,10 @@
 #include <new>
 
 #include "catalogue/com_error.h"
-#include "catalogue/module_key.h"
 #include "catalogue/xml_text.h"
 #include "environment/diagnostic_log.h"
 #include "environment/names.h"
+#include "environment/registry_layout.h"
 
 namespace qm {
 
@@ -26,6 +26,22 @@ const xmlNode* requireChild(const xmlNode* parent, const char* name, const char*
                       std::string("missing element ") + xpath};
     }
     return child;
+}
+
+// The first element named name below any child element named parentName of root, in document
+// order, as the path root/parentName/name selects it: a looser schema may repeat parentName,
+// and a later one may hold what the first lacks.
+const xmlNode* firstGrandchild(const xmlNode* root, const char* parentName, const char* name,
+                               const char* xpath, DefinitionDiagnostic& diagnostic) {
+    for (const xmlNode* parent = xml::FirstChildElement(root, parentName); parent;
+         parent = xml::NextSiblingElement(parent, parentName)) {
+        if (const xmlNode* child = xml::FirstChildElement(parent, name)) {
+            return child;
+        }
+    }
+    diagnostic = {DefinitionFault::MissingElement, static_cast<int>(xmlGetLineNo(root)),
+                  std::string("missing element ") + xpath};
+    return nullptr;
 }
 
 // An attribute the definition must carry. Its absence ends the reading with a COM error, the
@@ -212,15 +228,11 @@ bool ModuleDefinitionReader::ReadValidated(xmlDoc* doc, ModuleRecord& record,
     if (!keyname) {
         return false;
     }
-    const xmlNode* version = requireChild(root, "Version", "/QM_Module/Version/VersionMajor", d);
-    if (!version) {
-        return false;
-    }
     const xmlNode* major =
-        requireChild(version, "VersionMajor", "/QM_Module/Version/VersionMajor", d);
-    const xmlNode* minor =
-        major ? requireChild(version, "VersionMinor", "/QM_Module/Version/VersionMinor", d)
-              : nullptr;
+        firstGrandchild(root, "Version", "VersionMajor", "/QM_Module/Version/VersionMajor", d);
+    const xmlNode* minor = major ? firstGrandchild(root, "Version", "VersionMinor",
+                                                   "/QM_Module/Version/VersionMinor", d)
+                                 : nullptr;
     if (!major || !minor) {
         return false;
     }
@@ -246,14 +258,11 @@ bool ModuleDefinitionReader::ReadValidated(xmlDoc* doc, ModuleRecord& record,
     record.SetDisplayName(xml::ElementText(moduleName));
 
     if (options_.applyVersionOverride) {
-        if (std::optional<std::string> keyPath = ModuleKeyPath(key)) {
-            QmEnWinRegistry registry;
-            if (registry.OpenKey(kQmEnHKeyCurrentUser, *keyPath, true)) {
-                registry.ReadLong(std::string(names::kValueOverrideMajor), versionMajor);
-                registry.ReadLong(std::string(names::kValueOverrideMinor), versionMinor);
-            }
-        } else if (options_.log) {
-            options_.log->write(kLogCategory, "module key too long, no version override: " + key);
+        // Built at any length: only the settings store works in a bounded buffer.
+        QmEnWinRegistry registry;
+        if (registry.OpenKey(kQmEnHKeyCurrentUser, registry_layout::moduleKey(key), true)) {
+            registry.ReadLong(std::string(names::kValueOverrideMajor), versionMajor);
+            registry.ReadLong(std::string(names::kValueOverrideMinor), versionMinor);
         }
     }
     record.SetVersion(versionMajor, versionMinor);

@@ -8,9 +8,8 @@
 namespace qm {
 
 // The module key of keyname (the modules key when keyname is empty), or nullopt when it does
-// not fit the 260-character path buffer the key is built in: such keys are refused wherever
-// a module key is opened, so a module with a very long key gets neither stored settings nor
-// a version override.
+// not fit the 260-character path buffer the settings store builds it in: a module with a very
+// long key gets no stored settings. (The version override opens its key at any length.)
 std::optional<std::string> ModuleKeyPath(std::string_view keyname);
 
 // Length of a UTF-8 string in UTF-16 code units, the unit the path buffer counts in.

@@ -8,6 +8,9 @@
 #include <qmtest/files.h>
 
 #include <cstdint>
+#include <iterator>
+#include <utility>
+#include <vector>
 
 #include "catalogue/com_error.h"
 #include "catalogue/xml_text.h"
@@ -41,6 +44,17 @@ protected:
         qm::ModuleDefinitionReader reader(schema());
         out.accepted = reader.Read(path, out.record, out.errorText, &out.diagnostic);
         return out;
+    }
+
+    // Replaces the installation's schema by the sample schema with each (from, to) replaced.
+    void editSchema(const std::vector<std::pair<std::string, std::string>>& edits) {
+        std::string text = qmtest::readFile(qmtest::SampleSchemaPath());
+        for (const auto& [from, to] : edits) {
+            const std::size_t at = text.find(from);
+            ASSERT_NE(at, std::string::npos) << from;
+            text.replace(at, from.size(), to);
+        }
+        qmtest::writeFile(schema(), text);
     }
 
     static std::unique_ptr<qmreg::Hive> userHive() {
@@ -197,19 +211,89 @@ TEST_F(DefinitionReaderTest, PerUserVersionOverrideReplacesEachPartPresent) {
     }
 }
 
-TEST_F(DefinitionReaderTest, ReadingCreatesTheModuleKeyButOnlyWhenItFits) {
-    const std::string longKey(300, 'K');
+TEST_F(DefinitionReaderTest, ReadingCreatesTheModuleKeyAndAppliesTheOverrideAtAnyLength) {
+    // A key path beyond 259 characters, though no single name is longer than 255.
+    const std::string longKey(240, 'K');
+    ASSERT_GT(qm::registry_layout::moduleKey(longKey).size(), qm::registry_layout::kMaxKeyPath);
+    {
+        auto hive = userHive();
+        const std::string keyPath = qm::registry_layout::moduleKey(longKey);
+        ASSERT_TRUE(hive->createKey(keyPath));
+        ASSERT_TRUE(hive->setValue(keyPath, qmreg::Value::dword("OverrideVersionMajor", 7)));
+    }
     DefinitionDoc fits;
     fits.keyname = "QM_NEW";
-    DefinitionDoc tooLong;
-    tooLong.keyname = longKey;
+    DefinitionDoc longer;
+    longer.keyname = longKey;
     EXPECT_TRUE(read(fits).accepted);
-    const Outcome out = read(tooLong);
-    EXPECT_TRUE(out.accepted);
+    const Outcome out = read(longer);
+    ASSERT_TRUE(out.accepted);
     EXPECT_EQ(out.record.GetKey(), longKey);
-    auto hive = userHive();
-    EXPECT_TRUE(hive->keyExists(qm::registry_layout::moduleKey("QM_NEW")));
-    EXPECT_FALSE(hive->keyExists(qm::registry_layout::moduleKey(longKey)));
+    EXPECT_EQ(out.record.GetVersionMajor(), 7);
+    EXPECT_EQ(out.record.GetVersionMinor(), 0);
+    EXPECT_TRUE(userHive()->keyExists(qm::registry_layout::moduleKey("QM_NEW")));
+}
+
+TEST_F(DefinitionReaderTest, SchemaDefaultsFillTheAttributesADefinitionLeavesOut) {
+    editSchema({{R"(<xs:attribute name="path" type="xs:string"/>
+        <xs:anyAttribute)",
+                 R"(<xs:attribute name="path" type="xs:string" default="Shared\Menus"/>
+        <xs:anyAttribute)"},
+                {R"(<xs:attribute name="modal" type="xs:string"/>)",
+                 R"(<xs:attribute name="modal" type="xs:string" default="True"/>)"}});
+    DefinitionDoc doc;
+    doc.menus = {{"KRQM_Defaulted_enu", std::nullopt}, {"KRQM_Given_enu", "Given"}};
+    ApplicationElement defaulted{"defaulted"};
+    defaulted.modal.reset();
+    ApplicationElement given{"given"};
+    given.modal = "False";
+    doc.applications = std::vector<ApplicationElement>{defaulted, given};
+    const Outcome out = read(doc);
+    ASSERT_TRUE(out.accepted) << out.diagnostic.reason;
+    EXPECT_EQ(out.errorText, "");
+    ASSERT_EQ(out.record.GetMenus().Count(), 2u);
+    EXPECT_EQ(out.record.GetMenus()[0].folder, "Shared\\Menus");
+    EXPECT_EQ(out.record.GetMenus()[1].folder, "Given");
+    ASSERT_EQ(out.record.GetApplications().size(), 2u);
+    EXPECT_TRUE(out.record.GetApplications().begin()->GetModal()) << "defaulted";
+    EXPECT_FALSE(std::next(out.record.GetApplications().begin())->GetModal()) << "given";
+}
+
+TEST_F(DefinitionReaderTest, RepeatedVersionElementsGiveTheFirstOfEachNumberInDocumentOrder) {
+    editSchema({{R"(<xs:element name="Version" type="VersionType"/>)",
+                 R"(<xs:element name="Version" type="VersionType" maxOccurs="unbounded"/>)"},
+                {R"(<xs:element name="VersionMajor" type="xs:string"/>)",
+                 R"(<xs:element name="VersionMajor" type="xs:string" minOccurs="0"/>)"},
+                {R"(<xs:element name="VersionMinor" type="xs:string"/>)",
+                 R"(<xs:element name="VersionMinor" type="xs:string" minOccurs="0"/>)"}});
+    const auto definition = [](const std::string& versions) {
+        return "<QM_Module><Keyname>QM_V</Keyname>" + versions +
+               "<Name><ModuleName>V</ModuleName></Name></QM_Module>";
+    };
+    const struct {
+        const char* versions;
+        bool accepted;
+        int major;
+        int minor;
+    } cases[] = {
+        {"<Version/><Version><VersionMajor>3</VersionMajor><VersionMinor>4</VersionMinor>"
+         "</Version>",
+         true, 3, 4},
+        {"<Version><VersionMajor>5</VersionMajor></Version>"
+         "<Version><VersionMajor>6</VersionMajor><VersionMinor>7</VersionMinor></Version>",
+         true, 5, 7},
+        {"<Version><VersionMinor>1</VersionMinor></Version><Version/>", false, 0, 0},
+    };
+    for (const auto& c : cases) {
+        const Outcome out = readFile(writeRaw("v.default.xml", definition(c.versions)));
+        EXPECT_EQ(out.accepted, c.accepted) << c.versions << ": " << out.diagnostic.reason;
+        if (c.accepted) {
+            EXPECT_EQ(out.record.GetVersionMajor(), c.major) << c.versions;
+            EXPECT_EQ(out.record.GetVersionMinor(), c.minor) << c.versions;
+        } else {
+            EXPECT_EQ(out.diagnostic.fault, DefinitionFault::MissingElement);
+        }
+    }
 }
 
 }  // namespace
