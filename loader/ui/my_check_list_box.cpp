@@ -3,17 +3,29 @@
 namespace qm::ui {
 namespace {
 constexpr int kKeyRole = Qt::UserRole + 1;
-}
+
+// A sorted list box orders its items alphabetically without regard to case ("survey" before
+// "Terrain"); texts equal but for case keep a fixed order among themselves.
+class SortedItem : public QListWidgetItem {
+public:
+    using QListWidgetItem::QListWidgetItem;
+    bool operator<(const QListWidgetItem& other) const override {
+        const int order = text().compare(other.text(), Qt::CaseInsensitive);
+        return order != 0 ? order < 0 : text() < other.text();
+    }
+};
+}  // namespace
 
 MyCheckListBox::MyCheckListBox(QWidget* parent) : QListWidget(parent) {
     setSelectionMode(QAbstractItemView::ExtendedSelection);
     setUniformItemSizes(true);
     setSortingEnabled(true);
-    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    // The scroll bar appears only when the items do not fit.
+    setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
 }
 
 int MyCheckListBox::addString(const QString& text) {
-    auto* entry = new QListWidgetItem(text);
+    auto* entry = new SortedItem(text);
     entry->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsUserCheckable);
     entry->setCheckState(Qt::Unchecked);
     addItem(entry);  // sorting places it

@@ -1,5 +1,6 @@
 #pragma once
-// MyCheckListBox: the Options dialog's check list. Items are sorted by their text, carry a
+// MyCheckListBox: the Options dialog's check list. Items are sorted by their text without
+// regard to case, carry a
 // module key as their data (owned by the item) and a two-state check box; a disabled item
 // shows its check but cannot be toggled. Selection and check changes stay inside the list:
 // the dialog reads the checks when it needs them.

@@ -5,6 +5,7 @@
 #include <QDialog>
 #include <QImage>
 #include <QPainter>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -205,15 +206,20 @@ TEST(AnchorLayout, MovesAndStretchesByPercentOfTheSizeChange) {
     EXPECT_EQ(layout->minimumSize(), QSize(200, 100));
 }
 
-TEST(MyCheckListBox, SortedItemsKeepTheirKeysAndDisabledItemsStayChecked) {
+TEST(MyCheckListBox, SortsWithoutRegardToCaseAndScrollsOnlyWhenNeeded) {
     MyCheckListBox list;
     list.resize(200, 200);
     list.show();
-    for (const char* name : {"Terrain", "Drainage", "Roads"}) {
+    for (const char* name : {"Terrain", "survey", "Drainage", "roads"}) {
         const int index = list.addString(name);
         list.setItemKey(index, std::string("QM_") + name);
     }
-    EXPECT_EQ(list.itemKey(0), "QM_Drainage") << "sorted, each with its key";
+    // Alphabetical without regard to case, each item with its key.
+    const char* const sorted[] = {"Drainage", "roads", "survey", "Terrain"};
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(list.itemText(i), sorted[i]);
+        EXPECT_EQ(list.itemKey(i), std::string("QM_") + sorted[i]);
+    }
     list.setCheck(1, true);
     list.enableItem(1, false);
     // A click on the disabled item's check box does not toggle it; on an enabled one it does.
@@ -225,6 +231,15 @@ TEST(MyCheckListBox, SortedItemsKeepTheirKeysAndDisabledItemsStayChecked) {
                       QPoint(first.left() + 8, first.center().y()));
     EXPECT_TRUE(list.check(1));
     EXPECT_TRUE(list.check(0));
+
+    // The scroll bar shows only while the items do not fit.
+    QApplication::processEvents();
+    EXPECT_FALSE(list.verticalScrollBar()->isVisible()) << "four items fit";
+    for (int i = 0; i < 40; ++i) {
+        list.addString(QStringLiteral("Module %1").arg(i));
+    }
+    QApplication::processEvents();
+    EXPECT_TRUE(list.verticalScrollBar()->isVisible()) << "forty-four do not";
 }
 
 }  // namespace
