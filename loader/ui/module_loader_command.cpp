@@ -5,8 +5,6 @@
 #include <qmenv/environment.h>
 
 #include <QApplication>
-#include <cstdlib>
-#include <memory>
 
 #include "app/loader_context.h"
 #include "catalogue/module_settings.h"
@@ -23,24 +21,6 @@ namespace {
 
 constexpr const char* kWelcomeFallback =
     "Please configure modules used in your Quillmont installation";
-
-bool displayAvailable() {
-    for (const char* variable : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}) {
-        const char* value = std::getenv(variable);
-        if (value != nullptr && *value != '\0') {
-            return true;
-        }
-    }
-    return false;
-}
-
-// A widget application for the length of one command, when the host runs none.
-std::unique_ptr<QApplication> makeApplication() {
-    static int argc = 1;
-    static char name[] = "cadhost";
-    static char* argv[] = {name, nullptr};
-    return std::make_unique<QApplication>(argc, argv);
-}
 
 void runDialogs(LoaderContext& context, const AcceleratorTable* accelerators) {
     AcFrameWindow* frame = acedGetAcadFrame();
@@ -66,14 +46,10 @@ void RunModuleLoaderCommand(LoaderContext& context) {
     resources.Activate(nullptr);
     const AcceleratorTable* accelerators = AcceleratorTable::load(kAcceleratorTable);
 
-    std::unique_ptr<QApplication> ownApplication;
-    if (QCoreApplication::instance() == nullptr) {
-        if (!displayAvailable()) {
-            acutPrintf("%s\n", ResourceString(StringId::NeedsGuiHost).c_str());
-            return;
-        }
-        ownApplication = makeApplication();
-    } else if (qobject_cast<QApplication*>(QCoreApplication::instance()) == nullptr) {
+    // Whether anybody can see a dialog is the host's to say; a widget application of the
+    // host's own must be there as well.
+    if (!cadhost::hasGui() ||
+        qobject_cast<QApplication*>(QCoreApplication::instance()) == nullptr) {
         acutPrintf("%s\n", ResourceString(StringId::NeedsGuiHost).c_str());
         return;
     }

@@ -3,9 +3,9 @@
 // welcomes a first-time user (message, then the Options dialog), forces the base module's
 // settings and runs the module loader dialog modally.
 //
-// The dialogs need a Qt application with widgets. Without one, the handler makes its own for
-// the duration of the command when a display is available (DISPLAY, WAYLAND_DISPLAY or
-// QT_QPA_PLATFORM set), and otherwise prints one line saying that the dialog needs the GUI host.
+// The dialogs need the GUI host (cadhost::hasGui()) and its widget application. In any other
+// host the handler prints one line saying that the dialog needs the GUI host and opens
+// nothing, whatever display the environment names.
 namespace qm {
 class LoaderContext;
 }

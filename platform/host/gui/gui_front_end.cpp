@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <cstdlib>
 #include <memory>
+#include <string_view>
 
 #include "cadhost/host.h"
 #include "gui_ui_services.h"
@@ -11,14 +12,19 @@
 
 namespace cadhost::gui {
 
+namespace {
+std::string_view variable(const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr ? value : "";
+}
+}  // namespace
+
 bool displayAvailable() {
-    for (const char* variable : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}) {
-        const char* value = std::getenv(variable);
-        if (value != nullptr && *value != '\0') {
-            return true;
-        }
+    const std::string_view platform = variable("QT_QPA_PLATFORM");
+    if (platform.starts_with("offscreen") || platform.starts_with("minimal")) {
+        return false;
     }
-    return false;
+    return !variable("DISPLAY").empty() || !variable("WAYLAND_DISPLAY").empty();
 }
 
 int runGuiSession(int& argc, char** argv, const std::function<void(Host&)>& bringUp) {

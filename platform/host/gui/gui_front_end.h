@@ -11,8 +11,10 @@ class Host;
 
 namespace gui {
 
-// True when a graphical session can start: DISPLAY or WAYLAND_DISPLAY is set, or
-// QT_QPA_PLATFORM names a platform (offscreen included).
+// True when a graphical session can be seen: DISPLAY or WAYLAND_DISPLAY is set and
+// QT_QPA_PLATFORM does not name a platform that shows nothing ("offscreen", "minimal"). The
+// host program starts the GUI front end only then; once it runs, applications learn that the
+// host has a GUI from cadhost::hasGui().
 bool displayAvailable();
 
 // Creates the application and the main window, then the host with the window's output,

@@ -21,6 +21,7 @@ public:
     int messageBox(AcFrameWindow* owner, const std::string& text, const std::string& caption,
                    unsigned style) override;
     void setWaitCursor(bool on) override;
+    bool hasGui() const override { return true; }
 
     // The QMessageBox answer for a style's buttons and default, as message box codes.
     static int showBox(QWidget* owner, const QString& text, const QString& caption, unsigned style);

@@ -229,6 +229,11 @@ int messageBox(AcFrameWindow* owner, const std::string& text, const std::string&
     return impl->uiServices()->messageBox(owner, text, caption, style);
 }
 
+bool hasGui() {
+    Host::Impl* impl = hostImpl();
+    return impl != nullptr && impl->uiServices()->hasGui();
+}
+
 void beginWaitCursor() {
     changeWaitCursor(+1);
 }

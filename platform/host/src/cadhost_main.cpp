@@ -13,8 +13,6 @@
 #ifdef QM_HAVE_GUI_HOST
 #include <unistd.h>
 
-#include <cstdlib>
-
 #include "gui_front_end.h"
 #endif
 
@@ -120,9 +118,8 @@ int main(int argc, char** argv) {
 
 #ifdef QM_HAVE_GUI_HOST
     // The main window when someone can see it; scripts and pipes keep the command line.
-    const bool haveDisplay =
-        std::getenv("DISPLAY") != nullptr || std::getenv("WAYLAND_DISPLAY") != nullptr;
-    if (!commandLine->console && !commandLine->script && haveDisplay && ::isatty(0) != 0) {
+    if (!commandLine->console && !commandLine->script && cadhost::gui::displayAvailable() &&
+        ::isatty(0) != 0) {
         return cadhost::gui::runGuiSession(argc, argv, bringUp);
     }
 #endif

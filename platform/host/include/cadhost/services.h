@@ -31,6 +31,12 @@ inline constexpr int IDNO = 7;
 int messageBox(AcFrameWindow* owner, const std::string& text, const std::string& caption,
                unsigned style);
 
+// True when the running host shows its user interface in windows (the GUI host), so that an
+// application may open its own dialogs; false in the console host and when no host runs.
+// Applications ask this rather than looking at the environment: a console host with a
+// display at hand still has nobody looking at a dialog.
+bool hasGui();
+
 // Wait cursor; calls nest.
 void beginWaitCursor();
 void endWaitCursor();
@@ -42,6 +48,8 @@ public:
     virtual int messageBox(AcFrameWindow* owner, const std::string& text,
                            const std::string& caption, unsigned style) = 0;
     virtual void setWaitCursor(bool on) = 0;
+    // Whether these services belong to a graphical front end; see hasGui().
+    virtual bool hasGui() const { return false; }
 };
 
 }  // namespace cadhost
