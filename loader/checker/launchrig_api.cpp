@@ -30,6 +30,10 @@ bool LaunchrigApi::MenuCheck(const std::string& moduleFolder, const std::string&
     return impl_ && MenuProvisioner(*impl_).Provision(moduleFolder, menuName, false);
 }
 
+bool LaunchrigApi::AcceptsMenuName(const std::string& menuName) {
+    return MenuProvisioner::AcceptsMenuName(menuName);
+}
+
 bool LaunchrigApi::MenuUpdate(const std::string& moduleFolder, const std::string& menuName) {
     return impl_ && MenuProvisioner(*impl_).Provision(moduleFolder, menuName, true);
 }

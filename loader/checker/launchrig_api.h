@@ -36,6 +36,10 @@ public:
     bool MenuCheck(const std::string& moduleFolder, const std::string& menuName);
     // Update mode: replaces out-of-date copies and copies missing ones.
     bool MenuUpdate(const std::string& moduleFolder, const std::string& menuName);
+    // False for a menu name that both modes refuse, without any set-up: one whose copy would
+    // leave the user's menus folder (separators, "..", an absolute name) or that is too short
+    // for its language code.
+    static bool AcceptsMenuName(const std::string& menuName);
 
     // Failure lines so far ("" without an implementation object).
     const std::string& report() const;

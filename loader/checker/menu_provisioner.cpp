@@ -36,21 +36,6 @@ bool endsWithIgnoringCase(std::string_view text, std::string_view tail) {
            qmsys::iequals(text.substr(text.size() - tail.size()), tail);
 }
 
-bool hasParentComponent(std::string_view path) {
-    std::size_t start = 0;
-    while (start <= path.size()) {
-        std::size_t end = path.find('/', start);
-        if (end == std::string_view::npos) {
-            end = path.size();
-        }
-        if (path.substr(start, end - start) == "..") {
-            return true;
-        }
-        start = end + 1;
-    }
-    return false;
-}
-
 // A single, plain folder or file name: no separators, not "." or "..".
 bool isPlainName(std::string_view name) {
     return !name.empty() && name != "." && name != ".." &&
@@ -83,6 +68,10 @@ private:
 
 }  // namespace
 
+bool MenuProvisioner::AcceptsMenuName(const std::string& menuName) {
+    return derivePatterns(menuName).has_value();
+}
+
 std::optional<MenuProvisioner::Patterns> MenuProvisioner::derivePatterns(
     const std::string& menuName) {
     if (!isPlainName(menuName)) {
@@ -113,24 +102,30 @@ bool MenuProvisioner::Provision(const std::string& moduleFolder, const std::stri
     if (!InstallationSetup(checker_).Run()) {
         return false;
     }
+    // The installation side is only read, so the module folder is taken as the definition
+    // gives it; the names that become folders and files on the user's side must stay inside
+    // the user's menus folder.
     const std::optional<Patterns> patterns = derivePatterns(menuName);
     if (!patterns) {
         return Fail("refused menu name \"" + menuName + "\"");
     }
     const std::string folder = path::normalizeSeparators(moduleFolder);
-    if (hasParentComponent(folder)) {
-        return Fail("refused module folder \"" + moduleFolder + "\"");
-    }
+    // An empty configuration names no folder of its own: the copies go to the product folder's
+    // Menus, where the environment library's user-data path then points as well.
     const std::string& config = checker_.currentConfig();
-    if (!isPlainName(config)) {
+    if (!config.empty() && !isPlainName(config)) {
         return Fail("refused configuration name \"" + config + "\"");
     }
 
     // The environment library's application-data folder, so that the copies land where the
     // loader looks for them.
     const std::string appData = QmEnGetAppDataPath();
-    const std::string destinationRoot = CreateFolderChain(
-        appData, {"Brenvik", "Quillmont", std::string(names::kProductVersion), config});
+    std::vector<std::string> userFolders{"Brenvik", "Quillmont",
+                                         std::string(names::kProductVersion)};
+    if (!config.empty()) {
+        userFolders.push_back(config);
+    }
+    const std::string destinationRoot = CreateFolderChain(appData, userFolders);
     if (destinationRoot.empty()) {
         return false;
     }

@@ -25,9 +25,15 @@ public:
     // Runs the installation set-up, then checks (update false) or updates the copies of
     // menuName from moduleFolder (relative to the installation root, or absolute; "Menus" is
     // appended unless it already ends in it). menuName is a ".cuix" file name or the base
-    // name of an .mnu menu, ending in "_" and a three-letter language code. Refuses names
-    // and folders that would reach outside the user's menus folder or the module folder.
+    // name of an .mnu menu, ending in "_" and a three-letter language code. Refuses menu
+    // names that would reach outside the user's menus folder (see AcceptsMenuName); the
+    // module folder, which is only read, is taken as given.
     bool Provision(const std::string& moduleFolder, const std::string& menuName, bool update);
+
+    // True when menuName is a single plain file name (no separator, not "." or "..", not
+    // absolute) long enough for its language tail: the only names whose copies stay inside
+    // the user's menus folder.
+    static bool AcceptsMenuName(const std::string& menuName);
 
 private:
     struct Patterns {

@@ -89,6 +89,12 @@ bool MenuManager::LoadEntry(MyLaunchrigApi& checker, MenuEntry& entry,
                             const std::string& userDataPath) {
     const FolderSplit split = SplitMenuFolder(entry.folder);
     entry.folder = split.entryFolder;
+    // A name the checker refuses never reaches the host: its file title could match a group
+    // that another module loaded, which the failing check would then unload.
+    if (!LaunchrigApi::AcceptsMenuName(entry.name)) {
+        Log("menu \"" + entry.name + "\" refused: not a plain menu file name");
+        return false;
+    }
     const std::string userFile = UserMenuFile(userDataPath, entry.name);
 
     std::string groupName;
@@ -142,7 +148,9 @@ void MenuManager::UnloadStaleModuleMenus(const ModuleList& modules) {
         }
         for (const MenuEntry& entry : module.GetMenus()) {
             std::string groupName;
-            if (automation_.FindMenuGroupByFile(entry.name, groupName) &&
+            // A refused name was never loaded; its file title may be another module's.
+            if (LaunchrigApi::AcceptsMenuName(entry.name) &&
+                automation_.FindMenuGroupByFile(entry.name, groupName) &&
                 !automation_.UnloadMenuGroupByName(groupName)) {
                 Log("stale menu group \"" + groupName + "\" could not be unloaded");
             }

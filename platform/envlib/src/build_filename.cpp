@@ -72,6 +72,19 @@ std::string hostPath() {
     return slash == 0 ? "/" : exe.substr(0, slash);
 }
 
+// A folder as a macro's value, without trailing separators: the text after the macro brings
+// its own separator ("<BINARIES>\\x.arx"), so a folder given as "/opt/qm/" must not double it.
+// The root folder becomes empty for the same reason.
+std::string folderValue(std::string folder) {
+    while (!folder.empty() && folder.back() == '/')
+        folder.pop_back();
+    return folder;
+}
+
+std::string appFolder() {
+    return folderValue(QmEnGetAppPath());
+}
+
 struct Macro {
     std::string_view name;
     std::function<std::string()> value;  // evaluated only when the macro occurs
@@ -80,19 +93,19 @@ struct Macro {
 const std::array<Macro, 14>& macros() {
     static const std::array<Macro, 14> table{{
         {"<LANGCODE>", QmEnGetLanguageCode},
-        {"<APPATH>", QmEnGetAppPath},
-        {"<BINARIES>", [] { return QmEnGetAppPath() + "/Bin"; }},
-        {"<RESOURCES>", [] { return QmEnGetAppPath() + "/Resources"; }},
-        {"<USERDATA>", QmEnGetUserDataPath},
-        {"<AUTOCAD>", hostPath},
-        {"<TEMP>", tempPath},
-        {"<TORNELOSHARED>", [] { return QmEnGetAppPath() + "/Shared/Tornelo"; }},
-        {"<QUILLMONTSHARED>", [] { return QmEnGetAppPath() + "/Shared"; }},
+        {"<APPATH>", appFolder},
+        {"<BINARIES>", [] { return appFolder() + "/Bin"; }},
+        {"<RESOURCES>", [] { return appFolder() + "/Resources"; }},
+        {"<USERDATA>", [] { return folderValue(QmEnGetUserDataPath()); }},
+        {"<AUTOCAD>", [] { return folderValue(hostPath()); }},
+        {"<TEMP>", [] { return folderValue(tempPath()); }},
+        {"<TORNELOSHARED>", [] { return appFolder() + "/Shared/Tornelo"; }},
+        {"<QUILLMONTSHARED>", [] { return appFolder() + "/Shared"; }},
         {"<LANGNAME>", languageName},
         {"<LANGCOUNTRY>", languageCountry},
         {"<CURRENTCONFIG>", QmEnGetCurrentConfig},
         {"<DEFAULTCONFIG>", [] { return std::string("Default"); }},
-        {"<MYQUILLMONT>", [] { return qmsys::homeFolder() + "/Documents/Quillmont"; }},
+        {"<MYQUILLMONT>", [] { return folderValue(qmsys::homeFolder()) + "/Documents/Quillmont"; }},
     }};
     return table;
 }

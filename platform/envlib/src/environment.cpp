@@ -49,8 +49,11 @@ void writeMissingKernelDefaults() {
     }
 }
 
-// A string from the kernel services key, or fallback when it is missing or empty.
-std::string kernelSetting(const char* name, const char* fallback) {
+enum class EmptyValue { Fallback, Kept };
+
+// A string from the kernel services key, or fallback when it is missing (or, with
+// EmptyValue::Fallback, empty).
+std::string kernelSetting(const char* name, const char* fallback, EmptyValue empty) {
     QmEnWinRegistry registry;
     std::string value;
     bool present = false;
@@ -59,8 +62,9 @@ std::string kernelSetting(const char* name, const char* fallback) {
     }
     if (!present) {
         writeMissingKernelDefaults();
+        return fallback;
     }
-    return value.empty() ? fallback : value;
+    return value.empty() && empty == EmptyValue::Fallback ? fallback : value;
 }
 
 }  // namespace
@@ -76,21 +80,30 @@ std::string QmEnGetAppPath() {
 
 std::string QmEnGetAppDataPath() {
     std::string appData = env("APPDATA");
-    if (!appData.empty())
-        return appData;
-    return qmsys::xdgFolder(qmsys::XdgFolder::Data);
+    if (appData.empty())
+        appData = qmsys::xdgFolder(qmsys::XdgFolder::Data);
+    // Callers append "/Brenvik/...": a folder given as "/home/u/AppData/" must not double it.
+    while (appData.size() > 1 && appData.back() == '/')
+        appData.pop_back();
+    return appData;
 }
 
 std::string QmEnGetUserDataPath() {
-    return QmEnGetAppDataPath() + kProductFolder + "/" + QmEnGetCurrentConfig();
+    std::string appData = QmEnGetAppDataPath();
+    if (appData == "/")
+        appData.clear();
+    const std::string config = QmEnGetCurrentConfig();
+    return appData + kProductFolder + (config.empty() ? "" : "/" + config);
 }
 
+// The configuration names the user's folder, which the installation checker builds from the
+// stored value itself: an empty name is kept, so that both name the product folder.
 std::string QmEnGetCurrentConfig() {
-    return kernelSetting(kConfigValue, kDefaultConfig);
+    return kernelSetting(kConfigValue, kDefaultConfig, EmptyValue::Kept);
 }
 
 std::string QmEnGetLanguageCode() {
-    return kernelSetting(kLanguageValue, kDefaultLanguage);
+    return kernelSetting(kLanguageValue, kDefaultLanguage, EmptyValue::Fallback);
 }
 
 std::string QmEnGetCurrentVersionNumber() {

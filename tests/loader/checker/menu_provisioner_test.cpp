@@ -62,6 +62,16 @@ TEST_F(MenuProvisionerTest, WithoutAppDataBothFallBackToTheSameFolder) {
     EXPECT_TRUE(qmsys::fileExists(QmEnGetUserDataPath() + "/Menus/KRQM_Road_Menu_enu.mnu"));
 }
 
+TEST_F(MenuProvisionerTest, EmptyConfigurationCopiesToTheFolderTheLoaderLoadsFrom) {
+    install_.writeKernelServices("enu", "");
+    ASSERT_TRUE(api_.MenuUpdate("Road", kMnuMenu)) << api_.report() << api_.lastFailure();
+    const std::string copy = QmEnGetUserDataPath() + "/Menus/KRQM_Road_Menu_enu.mnu";
+    EXPECT_EQ(copy, std::string(std::getenv("APPDATA")) +
+                        "/Brenvik/Quillmont/22.15/Menus/KRQM_Road_Menu_enu.mnu");
+    EXPECT_TRUE(qmsys::fileExists(copy));
+    EXPECT_TRUE(api_.MenuCheck("Road", kMnuMenu));
+}
+
 TEST_F(MenuProvisionerTest, SameStampAndSizeCopyIsLeftUntouched) {
     ASSERT_TRUE(api_.MenuUpdate("Road", kMnuMenu));
     const std::string copy = copyOf("KRQM_Road_Menu_enu.mnu");
@@ -119,11 +129,16 @@ TEST_F(MenuProvisionerTest, ReadOnlySourceGivesWritableCopies) {
     EXPECT_TRUE(qmtest::isWritable(copyOf("KRQM_Road_Menu_enu.mnl")));
 }
 
-TEST_F(MenuProvisionerTest, ModuleFolderAlreadyEndingInMenusAndAbsoluteFoldersWork) {
-    EXPECT_TRUE(api_.MenuUpdate("Road/Menus", kMnuMenu)) << api_.report();
-    fs::remove_all(install_.userMenus());
-    EXPECT_TRUE(api_.MenuUpdate(install_.root() + "/Road", kMnuMenu)) << api_.report();
-    EXPECT_TRUE(qmsys::fileExists(copyOf("KRQM_Road_Menu_enu.mnu")));
+TEST_F(MenuProvisionerTest, ModuleFoldersAreReadAsTheDefinitionGivesThem) {
+    // Ending in Menus already, absolute, or climbing out and back: only read, never refused.
+    fs::create_directories(install_.root() + "/Rail");
+    for (const std::string& folder :
+         {std::string("Road/Menus"), install_.root() + "/Road", std::string("Rail/../Road"),
+          std::string("Rail\\..\\Road\\Menus")}) {
+        fs::remove_all(install_.userMenus());
+        EXPECT_TRUE(api_.MenuUpdate(folder, kMnuMenu)) << folder << api_.lastFailure();
+        EXPECT_TRUE(qmsys::fileExists(copyOf("KRQM_Road_Menu_enu.mnu"))) << folder;
+    }
 }
 
 TEST_F(MenuProvisionerTest, MatchingSubfoldersAreMirroredBelowTheUserMenus) {
@@ -160,7 +175,8 @@ INSTANTIATE_TEST_SUITE_P(Names, RefusedNameTest,
                                            RefusedCase{"NothingBeforeCuixTail", "Road",
                                                        "_enu.cuix"},
                                            RefusedCase{"EmptyName", "Road", ""},
-                                           RefusedCase{"ParentInFolder", "Road/../..", kMnuMenu}),
+                                           RefusedCase{"BackslashInName", "Road", "..\\x_enu"},
+                                           RefusedCase{"ParentAlone", "Road", ".."}),
                          [](const auto& info) { return std::string(info.param.label); });
 
 TEST_F(MenuProvisionerTest, FailedFolderCreationLeavesItsReportLine) {

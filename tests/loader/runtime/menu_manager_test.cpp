@@ -5,11 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include <qmreg/registry.h>
 #include <qmsys/files.h>
 #include <qmtest/files.h>
 
 #include "menu_runtime_fixture.h"
 #include "runtime/menu_manager.h"
+#include "runtime/module_list.h"
 
 namespace {
 
@@ -42,6 +44,38 @@ TEST_F(MenuManagerTest, LoadsTheUsersCopyAndRecordsTheGroup) {
     EXPECT_EQ(list[0].groupName, "KRQM_ROAD");
     EXPECT_EQ(list[0].folder, "Road\\Menus\\") << "a folder ending in Menus stays as written";
     EXPECT_EQ(groupFile("KRQM_ROAD"), userMenus() + "/KRQM_Road_enu.mnu");
+}
+
+TEST_F(MenuManagerTest, EmptyConfigurationLoadsFromTheProductFolder) {
+    qmreg::Hive::forThread(qmreg::HiveId::CurrentUser)
+        .setValue("SOFTWARE\\Brenvik\\Quillmont\\22.15\\Kernel Services",
+                  qmreg::Value::string("Current Config", ""));
+    MenuList list = listOf({{"KRQM_Road_enu", "Road"}});
+    ASSERT_TRUE(manager_.LoadMenuList(list)) << logText();
+    EXPECT_EQ(groupFile("KRQM_ROAD"),
+              user_.appData() + "/Brenvik/Quillmont/22.15/Menus/KRQM_Road_enu.mnu");
+    manager_.ProvideLoaderMenu(false);
+    EXPECT_TRUE(isLoaded("KRQM_MODULELOADER")) << logText();
+}
+
+TEST_F(MenuManagerTest, RefusedMenuNameNeverTouchesAnotherModulesGroup) {
+    MenuList road = listOf({{"KRQM_Road_enu", "Road"}});
+    ASSERT_TRUE(manager_.LoadMenuList(road));
+    // Names whose file title is that of the road menu, but which would leave the user's
+    // menus folder.
+    for (const char* name : {"../KRQM_Road_enu", "Rail/KRQM_Road_enu", "/tmp/KRQM_Road_enu"}) {
+        MenuList refused = listOf({{name, "Rail"}});
+        EXPECT_FALSE(manager_.LoadMenuList(refused)) << name;
+        EXPECT_EQ(refused[0].groupName, "") << name;
+        EXPECT_TRUE(isLoaded("KRQM_ROAD")) << name;
+
+        qm::ModuleList modules(1);
+        modules[0].SetKey("QM_BROKEN");
+        modules[0].AddMenu(name, "Rail");
+        manager_.UnloadStaleModuleMenus(modules);
+        EXPECT_TRUE(isLoaded("KRQM_ROAD")) << name << ": not stale, another module's";
+    }
+    EXPECT_NE(logText().find("refused"), std::string::npos);
 }
 
 TEST_F(MenuManagerTest, EmptyListsTouchNothing) {

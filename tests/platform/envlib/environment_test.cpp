@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 
 #include <thread>
+#include <utility>
 
 #include <gtest/gtest.h>
 
@@ -48,9 +49,16 @@ TEST_F(EnvironmentTest, KernelServicesAreReadAfreshOnEveryCall) {
 }
 
 TEST_F(EnvironmentTest, UnusableKernelValuesFallBackToTheDefaults) {
-    setKernelValue("Current Config", "");
-    setKernelValue("Language", "7", "REG_DWORD");
+    setKernelValue("Current Config", "7", "REG_DWORD");
+    setKernelValue("Language", "");
     EXPECT_EQ(QmEnGetCurrentConfig(), "Default");
+    EXPECT_EQ(QmEnGetLanguageCode(), "enu");
+    // An empty configuration is a name, the one the installation checker reads: it leaves
+    // the configuration's part out of the user's folder.
+    setKernelValue("Current Config", "");
+    EXPECT_EQ(QmEnGetCurrentConfig(), "");
+    EXPECT_EQ(QmEnGetUserDataPath(), user_.appData() + "/Brenvik/Quillmont/22.15");
+    setKernelValue("Language", "7", "REG_DWORD");
     EXPECT_EQ(QmEnGetLanguageCode(), "enu");
     EXPECT_EQ(qmreg::Hive::forThread(qmreg::HiveId::CurrentUser)
                   .getValue(kKernelServices, "Language")
@@ -131,10 +139,32 @@ INSTANTIATE_TEST_SUITE_P(
         std::make_tuple("Zadod\\Modules", 0, "Zadod/Modules")));
 
 TEST_F(EnvironmentTest, BuildFilenameJoinsWithOneSeparator) {
+    setKernelValue("Current Config", "Civil");
+    // Folders given with trailing separators, as users write them.
     qmtest::ScopedEnv appPath("QM_APP_PATH", "/opt/qm//");
-    EXPECT_EQ(QmEnBuildFilename("Zadod\\Modules", kQmEnBaseAppPath, 0), "/opt/qm/Zadod/Modules");
+    qmtest::ScopedEnv appData("APPDATA", "/home/u/AppData/");
+    qmtest::ScopedEnv temp("TMPDIR", "/var/tmp/");
+    qmtest::ScopedEnv host("QM_HOST_PATH", "/opt/host/");
+    const std::pair<const char*, const char*> cases[] = {
+        {"Zadod\\Modules", "/opt/qm/Zadod/Modules"},
+        {"<BINARIES>\\x.arx", "/opt/qm/Bin/x.arx"},
+        {"<APPATH>\\Bin\\x.arx", "/opt/qm/Bin/x.arx"},
+        {"<APPATH>/Bin/x.arx", "/opt/qm/Bin/x.arx"},
+        {"<QUILLMONTSHARED>\\x", "/opt/qm/Shared/x"},
+        {"<USERDATA>\\Menus", "/home/u/AppData/Brenvik/Quillmont/22.15/Civil/Menus"},
+        {"<TEMP>\\qm.log", "/var/tmp/qm.log"},
+        {"<AUTOCAD>\\Support", "/opt/host/Support"},
+    };
+    for (const auto& [relative, expected] : cases) {
+        EXPECT_EQ(QmEnBuildFilename(relative, kQmEnBaseAppPath, 0), expected) << relative;
+    }
+    EXPECT_EQ(QmEnGetUserDataPath(), "/home/u/AppData/Brenvik/Quillmont/22.15/Civil");
+
     qmtest::ScopedEnv root("QM_APP_PATH", "/");
+    qmtest::ScopedEnv rootData("APPDATA", "/");
     EXPECT_EQ(QmEnBuildFilename("Zadod", kQmEnBaseAppPath, 0), "/Zadod");
+    EXPECT_EQ(QmEnBuildFilename("<BINARIES>\\x.arx", kQmEnBaseAppPath, 0), "/Bin/x.arx");
+    EXPECT_EQ(QmEnGetUserDataPath(), "/Brenvik/Quillmont/22.15/Civil");
 }
 
 TEST(ResourceLoaderTest, InnermostActiveLoaderOfTheThreadIsCurrent) {

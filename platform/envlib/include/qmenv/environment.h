@@ -7,9 +7,11 @@
 //  - installation folder: $QM_APP_PATH, else the sample installation built in;
 //  - configuration and language: HKCU\<registry key>\Kernel Services, values "Current Config"
 //    and "Language"; "Default" and "enu" when absent, and then written with those defaults
-//    so that a brand-new user gets a complete set-up;
-//  - user data: $APPDATA/Brenvik/Quillmont/22.15/<configuration>, with $XDG_DATA_HOME (or
-//    ~/.local/share) standing in for a missing $APPDATA.
+//    so that a brand-new user gets a complete set-up. An empty language gives "enu"; an
+//    empty configuration is kept, as the installation checker reads it;
+//  - user data: $APPDATA/Brenvik/Quillmont/22.15/<configuration> (without the last part for
+//    an empty configuration), with $XDG_DATA_HOME (or ~/.local/share) standing in for a
+//    missing $APPDATA; the folder the installation checker copies menus below.
 #include <cstdint>
 #include <string>
 
