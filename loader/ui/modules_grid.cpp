@@ -305,9 +305,12 @@ QMenu* QmModulesGrid::createContextMenu() {
             const QPixmap image =
                 LoadResourceBitmap(Describe(*option).bitmap)
                     .scaled(checkSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+            // ... and a disabled entry keeps it unchanged (see below).
             QIcon icon;
-            icon.addPixmap(image, QIcon::Normal, QIcon::On);
-            icon.addPixmap(image, QIcon::Normal, QIcon::Off);
+            for (QIcon::Mode mode : {QIcon::Normal, QIcon::Disabled}) {
+                icon.addPixmap(image, mode, QIcon::On);
+                icon.addPixmap(image, mode, QIcon::Off);
+            }
             action->setIcon(icon);
             action->setIconVisibleInMenu(true);
             if (*option == StartupOption::LoadModule && autostartOverride_) {
@@ -315,6 +318,15 @@ QMenu* QmModulesGrid::createContextMenu() {
             }
         }
     }
+    // Under the autostart override "Load module" cannot be chosen but is not greyed either:
+    // disabled entries are drawn in the colours of enabled ones. Nothing else in this menu is
+    // ever disabled.
+    QPalette palette = menu->palette();
+    for (QPalette::ColorRole role :
+         {QPalette::Text, QPalette::WindowText, QPalette::ButtonText, QPalette::Light}) {
+        palette.setColor(QPalette::Disabled, role, palette.color(QPalette::Active, role));
+    }
+    menu->setPalette(palette);
     return menu;
 }
 

@@ -6,8 +6,10 @@
 #include <QAction>
 #include <QApplication>
 #include <QHeaderView>
+#include <QImage>
 #include <QMenu>
 #include <QTest>
+#include <algorithm>
 
 #include "ui/accelerator_table.h"
 #include "ui/button_st.h"
@@ -180,10 +182,41 @@ TEST_F(AutostartOverrideTest, HidesTheButtonAndDisablesTheEntryButCtrlIStillWork
     EXPECT_FALSE(loadModule->isEnabled());
     EXPECT_TRUE(dialog().button(kIdStartLoadMenuOnly)->isEnabled());
     contextMenu(1, [](QMenu* menu) {
+        QAction* loadMenuOnly = nullptr;
+        QAction* loadModule = nullptr;
         for (QAction* action : menu->actions()) {
             EXPECT_EQ(action->isEnabled(), action->data().toInt() != kCmdLoadModule)
                 << action->text().toStdString();
+            if (action->data().toInt() == kCmdLoadModule) {
+                loadModule = action;
+            } else if (action->data().toInt() == kCmdLoadMenuOnly) {
+                loadMenuOnly = action;
+            }
         }
+        ASSERT_NE(loadModule, nullptr);
+        ASSERT_NE(loadMenuOnly, nullptr);
+        // Disabled, not greyed: its caption is as dark as an enabled one's and its image
+        // keeps its colour.
+        const QImage image = menu->grab().toImage();
+        const auto darkest = [&](QAction* action) {
+            const QRect row = menu->actionGeometry(action);
+            int value = 255;
+            for (int y = row.top(); y <= row.bottom(); ++y) {
+                for (int x = row.left() + row.width() / 3; x <= row.right(); ++x) {
+                    value = std::min(value, image.pixelColor(x, y).value());
+                }
+            }
+            return value;
+        };
+        EXPECT_EQ(darkest(loadModule), darkest(loadMenuOnly));
+        const QRect row = menu->actionGeometry(loadModule);
+        bool green = false;
+        for (int y = row.top(); y <= row.bottom(); ++y) {
+            for (int x = row.left(); x < row.left() + row.width() / 3; ++x) {
+                green = green || image.pixelColor(x, y).hsvSaturation() > 150;
+            }
+        }
+        EXPECT_TRUE(green) << "the image is drawn in its own colours";
     });
     clickRow(1);
     key(Qt::Key_I, Qt::ControlModifier);
