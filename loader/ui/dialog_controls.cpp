@@ -71,6 +71,11 @@ DialogControls::DialogControls(const DialogTemplate& t, QDialog& dialog,
             QWidget* widget = createControl(c, dialog, custom);
             widget->setObjectName(QStringLiteral("control%1").arg(c.id));
             widget->setEnabled((c.flags & kDisabled) == 0);
+            // The template's rectangle is the widget's own: neither its size hint (a captioned
+            // button's is lower than an image button's) nor the style's layout rectangle
+            // changes it.
+            widget->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
+            widget->setAttribute(Qt::WA_LayoutUsesWidgetRect);
             layout_->addWidget(widget, units.rect(c.x, c.y, c.cx, c.cy));
             if (c.id >= 0) {
                 controls_.insert(c.id, widget);

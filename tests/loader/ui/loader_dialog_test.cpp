@@ -17,6 +17,7 @@
 #include "qmtest/scoped_env.h"
 #include "ui/button_st.h"
 #include "ui/checking_modules_dlg.h"
+#include "ui/dialog_units.h"
 #include "ui/module_grid_model.h"
 #include "ui/module_loader_command.h"
 #include "ui/module_loader_dlg.h"
@@ -201,6 +202,41 @@ TEST_F(LoaderDialogTest, RefreshStoresAtOnceAndCancelDoesNotUndoIt) {
     EXPECT_EQ(storedSetting("QM_ROADS", "Activated"), "False");
     EXPECT_FALSE(record("QM_ROADS").GetActivated());
     EXPECT_EQ(gridNames(), (Names{"Rail", "Roads"})) << "Cancel: the rows stay as they were";
+}
+
+// Every button takes the size of its template rectangle (edges converted from dialog units,
+// as the dialog manager does), with or without a caption or an image.
+TEST_F(LoaderDialogTest, ButtonsTakeTheSizeOfTheirTemplateRectangles) {
+    struct Button {
+        int id;
+        int x, y, cx, cy;
+    };
+    const auto check = [](QDialog& d, const auto& lookup, std::initializer_list<Button> buttons) {
+        const DialogUnits units(d.font());
+        for (const Button& b : buttons) {
+            EXPECT_EQ(lookup(b.id)->size(), units.rect(b.x, b.y, b.cx, b.cy).size()) << b.id;
+        }
+    };
+    openWith({kBase, kRoads});
+    check(dialog(), [&](int id) { return dialog().button(id); },
+          {{kIdLoad, 355, 6, 50, 14},
+           {kIdUnload, 355, 23, 50, 14},
+           {kIdStartNoAction, 355, 48, 50, 14},
+           {kIdStartLoadMenuOnly, 355, 64, 50, 14},
+           {kIdStartLoadModule, 355, 80, 50, 14},
+           {kIdOptions, 12, 204, 50, 14},
+           {kIdOk, 193, 204, 50, 14},
+           {kIdApply, 247, 204, 50, 14},
+           {kIdCancelButton, 301, 204, 50, 14},
+           {kIdHelp, 356, 204, 50, 14}});
+    options([&](CCheckingModulesDlg& d) {
+        check(d, [&](int id) { return d.button(id); },
+              {{kIdRefresh, 15, 169, 50, 14},
+               {kIdOk, 30, 252, 50, 13},
+               {kIdCancel, 85, 252, 50, 13},
+               {kIdHelp, 140, 252, 50, 13}});
+        d.reject();
+    });
 }
 
 TEST_F(LoaderDialogTest, OpeningOptionsSavesUnappliedStartupOptions) {
