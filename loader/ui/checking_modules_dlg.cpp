@@ -122,7 +122,8 @@ void CCheckingModulesDlg::onFillFinished(const std::vector<OptionsItem>& items, 
     if (failed) {
         list_->addItem(QString::fromStdString(ResourceString(StringId::OptionsInternalError)));
     } else {
-        // Sorted once at the end rather than on every insertion.
+        // Sorted once at the end rather than on every insertion (enabling sorting again does
+        // not sort the items already there).
         list_->setUpdatesEnabled(false);
         list_->setSortingEnabled(false);
         for (const OptionsItem& item : items) {
@@ -131,6 +132,7 @@ void CCheckingModulesDlg::onFillFinished(const std::vector<OptionsItem>& items, 
             list_->setCheck(index, item.checked);
             list_->enableItem(index, item.enabled);
         }
+        list_->sortItems(Qt::AscendingOrder);
         list_->setSortingEnabled(true);
         list_->setUpdatesEnabled(true);
     }

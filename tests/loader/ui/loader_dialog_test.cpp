@@ -156,10 +156,15 @@ TEST_F(LoaderDialogTest, ProductInformationShowsProductsJoinedByHyphens) {
 
 TEST_F(LoaderDialogTest, OptionsLockModulesInUseAndOkRebuildsTheRows) {
     storeSetting("QM_TERRAIN", "AutoStart", "True");
-    openWith({kBase, kRoads, kRail, kTerrain});
+    openWith({kBase, kRoads, kRail, kTerrain, kSurvey});
     options([&](CCheckingModulesDlg& d) {
         MyCheckListBox& list = d.list();
-        EXPECT_EQ(list.count(), 3) << "the base module is never listed";
+        // The base module is never listed; the others come alphabetically, ignoring case.
+        ASSERT_EQ(list.count(), 4);
+        const char* const sorted[] = {"Rail", "Roads", "survey", "Terrain"};
+        for (int i = 0; i < 4; ++i) {
+            EXPECT_EQ(list.itemText(i).toStdString(), sorted[i]);
+        }
         EXPECT_EQ(d.versionText(), dialog().versionCaption());
         const int terrain = itemOf(list, "Terrain");
         EXPECT_TRUE(list.check(terrain));
@@ -167,7 +172,7 @@ TEST_F(LoaderDialogTest, OptionsLockModulesInUseAndOkRebuildsTheRows) {
         list.setCheck(itemOf(list, "Rail"), false);
         QTest::mouseClick(d.button(kIdOk), Qt::LeftButton);
     });
-    EXPECT_EQ(gridNames(), (Names{"Roads", "Terrain"}));
+    EXPECT_EQ(gridNames(), (Names{"Roads", "Terrain", "survey"}));
     EXPECT_EQ(storedSetting("QM_RAIL", "Activated"), "False");
     EXPECT_EQ(storedSetting("QM_RAIL", "AutoStart"), "False");
     EXPECT_EQ(grid().selectedRows(), std::vector<int>{1});
@@ -177,7 +182,7 @@ TEST_F(LoaderDialogTest, OptionsLockModulesInUseAndOkRebuildsTheRows) {
         d.list().setCheck(itemOf(d.list(), "Rail"), true);
         QTest::mouseClick(d.button(kIdOk), Qt::LeftButton);
     });
-    EXPECT_EQ(gridNames(), (Names{"Rail", "Roads", "Terrain"}));
+    EXPECT_EQ(gridNames(), (Names{"Rail", "Roads", "Terrain", "survey"}));
 }
 
 TEST_F(LoaderDialogTest, RefreshStoresAtOnceAndCancelDoesNotUndoIt) {
