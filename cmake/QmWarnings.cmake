@@ -12,16 +12,12 @@ function(qm_add_test)
     qm_strict_warnings(${T_NAME})
     target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} qm_testsupport GTest::gtest GTest::gtest_main)
     gtest_discover_tests(${T_NAME} DISCOVERY_TIMEOUT 60 TEST_LIST ${T_NAME}_TESTS)
-    # gtest_discover_tests splits list-valued PROPERTIES (and drops empty ones), so the
-    # environment and labels are set by a CTest script that runs after the discovered tests
-    # have been added.
-    set(_env "QM_BIN_DIR=${CMAKE_BINARY_DIR}/bin;QM_SOURCE_DIR=${CMAKE_SOURCE_DIR}")
-    set(_props "ENVIRONMENT [==[${_env}]==]")
+    # gtest_discover_tests splits list-valued PROPERTIES (and drops empty ones), so labels are
+    # set by a CTest script that runs after the discovered tests have been added.
     if(T_LABELS)
-        string(APPEND _props " LABELS [==[${T_LABELS}]==]")
+        set(_script "${CMAKE_CURRENT_BINARY_DIR}/${T_NAME}_properties.cmake")
+        file(WRITE "${_script}"
+             "if(${T_NAME}_TESTS)\n  set_tests_properties(\${${T_NAME}_TESTS} PROPERTIES LABELS [==[${T_LABELS}]==])\nendif()\n")
+        set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES "${_script}")
     endif()
-    set(_script "${CMAKE_CURRENT_BINARY_DIR}/${T_NAME}_properties.cmake")
-    file(WRITE "${_script}"
-         "if(${T_NAME}_TESTS)\n  set_tests_properties(\${${T_NAME}_TESTS} PROPERTIES ${_props})\nendif()\n")
-    set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES "${_script}")
 endfunction()

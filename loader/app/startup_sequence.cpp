@@ -153,8 +153,8 @@ void RunStartupSequence(LoaderContext& context) {
     std::string profile;
     std::string phases;
 
-    // Nothing but this sequence changes the host's menu groups until it ends: no other
-    // application of the session is loaded yet.
+    // Lookups of the sequence's menu steps go through one index of the host's menu groups;
+    // applications the sequence starts may change the groups, which the index notices.
     const MenuGroupAutomation::Batch batch(context.menuGroups());
     auto phase = Clock::now();
     auto notePhase = [&](const char* what) {

@@ -66,6 +66,30 @@ struct MenuGroupAutomation::Index {
     std::unordered_map<std::string, std::vector<std::size_t>> byName;
     std::unordered_map<std::string, std::vector<std::size_t>> byTitle;
     std::unordered_map<const cadhost::IAcadMenuGroup*, std::size_t> byGroup;
+    std::int32_t alive = 0;  // items not marked unloaded: the host's count while nobody else acts
+
+    // An index of the collection as it is now, or null when it cannot be read.
+    static std::unique_ptr<Index> Build(cadhost::IAcadMenuGroups& groups) {
+        std::int32_t count = 0;
+        if (groups.get_Count(count) != cadhost::S_OK) {
+            return nullptr;
+        }
+        auto index = std::make_unique<Index>();
+        for (std::int32_t i = 0; i < count; ++i) {
+            std::shared_ptr<cadhost::IAcadMenuGroup> group;
+            std::string name;
+            std::string menuFile;
+            if (groups.Item(i, group) != cadhost::S_OK || !group ||
+                group->get_Name(name) != cadhost::S_OK) {
+                continue;
+            }
+            group->get_MenuFileName(menuFile);
+            index->add(std::move(group), std::move(name), menuFile);
+        }
+        // Items skipped above still count, so that only a change of the collection differs.
+        index->alive = count;
+        return index;
+    }
 
     void add(std::shared_ptr<cadhost::IAcadMenuGroup> group, std::string name,
              const std::string& menuFile) {
@@ -74,6 +98,7 @@ struct MenuGroupAutomation::Index {
         byTitle[qmsys::asciiLower(path::fileTitle(menuFile))].push_back(at);
         byGroup[group.get()] = at;
         items.push_back(Item{std::move(group), std::move(name), true});
+        ++alive;
     }
     // The first live item under key, or null.
     Item* first(const std::unordered_map<std::string, std::vector<std::size_t>>& map,
@@ -90,8 +115,9 @@ struct MenuGroupAutomation::Index {
         return nullptr;
     }
     void markUnloaded(const cadhost::IAcadMenuGroup* group) {
-        if (const auto it = byGroup.find(group); it != byGroup.end()) {
+        if (const auto it = byGroup.find(group); it != byGroup.end() && items[it->second].alive) {
             items[it->second].alive = false;
+            --alive;
         }
     }
 };
@@ -105,23 +131,10 @@ MenuGroupAutomation::Batch::Batch(MenuGroupAutomation& owner) : owner_(owner) {
     const Hold hold(owner_, "Batch");
     const std::shared_ptr<cadhost::IAcadMenuGroups> groups =
         hold ? owner_.Collection("Batch") : nullptr;
-    std::int32_t count = 0;
-    if (!groups || groups->get_Count(count) != cadhost::S_OK) {
-        return;  // no index: every lookup walks the collection as usual
+    if (groups) {
+        // Without an index every lookup walks the collection as usual.
+        owner_.index_ = Index::Build(*groups);
     }
-    auto index = std::make_unique<Index>();
-    for (std::int32_t i = 0; i < count; ++i) {
-        std::shared_ptr<cadhost::IAcadMenuGroup> group;
-        std::string name;
-        std::string menuFile;
-        if (groups->Item(i, group) != cadhost::S_OK || !group ||
-            group->get_Name(name) != cadhost::S_OK) {
-            continue;
-        }
-        group->get_MenuFileName(menuFile);
-        index->add(std::move(group), std::move(name), menuFile);
-    }
-    owner_.index_ = std::move(index);
 }
 
 MenuGroupAutomation::Batch::~Batch() {
@@ -130,6 +143,23 @@ MenuGroupAutomation::Batch::~Batch() {
 
 std::optional<MenuGroupAutomation::FoundGroup> MenuGroupAutomation::FindIndexed(
     const std::string& name, FindMode mode) {
+    // Code outside this object (an application started meanwhile) may have loaded or unloaded
+    // groups. A count that differs from the index's shows it, and the index is built anew;
+    // counting is one call, so lookups stay cheap while nothing else acts.
+    const std::shared_ptr<cadhost::IAcadMenuGroups> groups = Collection("FindMenuGroup");
+    std::int32_t count = 0;
+    if (!groups || groups->get_Count(count) != cadhost::S_OK) {
+        return std::nullopt;
+    }
+    if (count != index_->alive) {
+        Log("menu groups changed by others during a batch (" + std::to_string(index_->alive) +
+            " known, " + std::to_string(count) + " loaded): index rebuilt");
+        std::unique_ptr<Index> rebuilt = Index::Build(*groups);
+        if (!rebuilt) {
+            return std::nullopt;
+        }
+        index_ = std::move(rebuilt);
+    }
     Index::Item* item = mode == FindMode::ByName
                             ? index_->first(index_->byName, name)
                             : index_->first(index_->byTitle, path::fileTitle(name));

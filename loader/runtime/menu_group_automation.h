@@ -57,9 +57,11 @@ public:
     // While a Batch is open, lookups by name and by file are answered from an index of the
     // collection, built by one walk when the batch opens and kept current by this object's
     // own loads and unloads. It turns the per-menu walks over every loaded group into hash
-    // lookups, so a start-up with thousands of modules stays linear. Only for stretches in
-    // which nothing else changes the host's groups (the start-up sequence runs before any
-    // other application of the session is loaded). Batches do not nest.
+    // lookups, so a start-up with thousands of modules stays linear. Groups that others load
+    // or unload meanwhile (an application the start-up runs) change the host's count of
+    // groups, which every indexed lookup compares, and the index is then built anew; a load
+    // and an unload by others that leave the count as it was go unnoticed. Batches do not
+    // nest.
     class Batch {
     public:
         explicit Batch(MenuGroupAutomation& owner);

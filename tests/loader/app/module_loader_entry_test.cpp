@@ -98,8 +98,12 @@ TEST_F(InProcessLoaderTest, EntryPointIgnoresUnknownMessagesAndLocksItself) {
     ASSERT_NE(entry, nullptr);
     ASSERT_NE(version, nullptr);
     EXPECT_EQ(version(), 0x00180000);
-    EXPECT_EQ(entry(static_cast<AcRx::AppMsgCode>(16), nullptr), AcRx::kRetOK);
-    EXPECT_EQ(entry(static_cast<AcRx::AppMsgCode>(1000), nullptr), AcRx::kRetOK);
+    for (int code : {16, 1000}) {
+        EXPECT_EQ(entry(static_cast<AcRx::AppMsgCode>(code), nullptr), AcRx::kRetOK);
+        // Neither taken for the drawing's unload nor for the application's.
+        EXPECT_TRUE(defined("krqm_CheckCommandlineSetting")) << code;
+        EXPECT_TRUE(defined("krqm_CheckInsUnitsDefSourceSetting")) << code;
+    }
     dlclose(handle);
     EXPECT_EQ(host_->unloadApplication("QmModuleLoader.arx"), RTERROR) << "locked";
     bool listed = false;

@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "app/loader_context.h"
+#include "catalogue/com_error.h"
 #include "environment/registry_layout.h"
 #include "qmtest/files.h"
 #include "qmtest/relocated_user.h"
@@ -160,12 +161,88 @@ TEST_F(StartupSequenceTest, MachineOverrideLoadsWithoutStarting) {
             reg.OpenKey(kQmEnHKeyLocalMachine, qm::registry_layout::moduleLoaderKey(), true));
         reg.WriteLong("ModulesAutostartDisable", 1);
     }
-    // The same value under the current user has no effect on the outcome above.
     runStartup();
     EXPECT_TRUE(context_->autostartOverride());
     EXPECT_EQ(record("QM_ROADS").GetMenusLoaded(), 1);
     EXPECT_EQ(record("QM_ROADS").GetStarted(), 0);
     EXPECT_EQ(record("QM_BASE").GetStarted(), 0);
+}
+
+// Only a non-zero value in the machine hive holds the modules back; the same value under the
+// current user is not looked at.
+TEST_F(StartupSequenceTest, OverrideComesFromTheMachineHiveOnly) {
+    install_.addModule(kRoads);
+    setSettings(kRoads, "True", "True", "False");
+    const struct {
+        std::int32_t machine;
+        std::int32_t user;
+        bool overridden;
+    } cases[] = {{0, 1, false}, {0, 0, false}, {1, 0, true}, {-1, 0, true}};
+    for (const auto& c : cases) {
+        for (const auto& [hive, value] : {std::pair{kQmEnHKeyLocalMachine, c.machine},
+                                          std::pair{kQmEnHKeyCurrentUser, c.user}}) {
+            QmEnWinRegistry reg;
+            ASSERT_TRUE(reg.OpenKey(hive, qm::registry_layout::moduleLoaderKey(), true));
+            reg.WriteLong("ModulesAutostartDisable", value);
+        }
+        restart();
+        SCOPED_TRACE(testing::Message() << "machine " << c.machine << ", user " << c.user);
+        EXPECT_EQ(context_->autostartOverride(), c.overridden);
+        EXPECT_EQ(record("QM_ROADS").GetStarted(), c.overridden ? 0 : 1);
+        EXPECT_EQ(record("QM_ROADS").GetMenusLoaded(), 1);
+    }
+}
+
+// The extra menu goes at every start, with or without modules, while other groups of an
+// earlier session that no module of this installation owns stay (no configuration change).
+TEST_F(StartupSequenceTest, ExtraMenuLeftFromAnEarlierSessionGoesAtEveryStart) {
+    const TestModule qco{"QM_QCO", "Extra", "KRQM_QCO", {}};
+    runStartup();  // records the configuration, so the next starts do not sweep
+    for (bool withModules : {false, true}) {
+        SCOPED_TRACE(withModules ? "with modules" : "empty catalogue");
+        if (withModules) {
+            install_.addModule(kRoads);
+        }
+        startHost();
+        leaveGroupFromEarlierSession(qco);
+        leaveGroupFromEarlierSession(kTerrain);
+        runStartup();
+        EXPECT_FALSE(hasGroup("KRQM_QCO"));
+        EXPECT_TRUE(hasGroup("KRQM_TERRAIN"));
+    }
+}
+
+// An application started with the host may change the host's menu groups while the sequence
+// runs; later steps see those changes. Here Roads' application loads the menu of Terrain, a
+// module that is not brought up, and the loader's own menu, which the base module replaces.
+TEST_F(StartupSequenceTest, MenuGroupsChangedByAnApplicationDuringStartUpAreSeen) {
+    const std::string terrainMenu = installDir_.path() + "/Modules/QM_TERRAIN/Menus/" +
+                                    qmtest::TestInstallation::menuName(kTerrain) + ".mnu";
+    const std::string arxLog = installDir_.path() + "/arx.log";
+    install_.addModule(kBase);
+    install_.addModule(kTerrain);
+    install_.addModule({"QM_ROADS",
+                        "Roads",
+                        "KRQM_ROADS",
+                        {"<Application path=\"" + qmtest::binDir() +
+                         "/qmtest_runtime_arx.arx\" arguments=\"\" type=\"arx\" command=\"\" "
+                         "modal=\"False\"/>"}});
+    setSettings(kRoads, "True", "True", "False");
+    runStartup();  // records the configuration, so the next start does not sweep
+    for (const std::string& menu :
+         {terrainMenu, installDir_.path() + "/Base/Menus/KRQM_Base_Menu_enu.mnu"}) {
+        SCOPED_TRACE(menu);
+        qmtest::ScopedEnv log("QMTEST_ARX_LOG", arxLog);
+        qmtest::ScopedEnv load("QMTEST_ARX_MENULOAD", menu);
+        restart();
+        ASSERT_NE(qmtest::readFile(arxLog).find("init"), std::string::npos);
+        EXPECT_EQ(qmtest::readFile(arxLog).find("failed"), std::string::npos);
+        EXPECT_TRUE(hasGroup("KRQM_ROADS"));
+        EXPECT_TRUE(hasGroup("KRQM_BASE"));
+        EXPECT_FALSE(hasGroup("KRQM_TERRAIN")) << "stale: its module was not brought up";
+        EXPECT_FALSE(hasGroup("KRQM_MODULELOADER")) << "the base module's menu replaces it";
+        std::filesystem::remove(arxLog);
+    }
 }
 
 TEST_F(StartupSequenceTest, DemandLoadAndInactiveModules) {
@@ -258,5 +335,25 @@ TEST_P(EmptyCatalogueTest, OneMessageThenTheLoaderMenu) {
 }
 
 INSTANTIATE_TEST_SUITE_P(LeadingPair, EmptyCatalogueTest, ::testing::Bool());
+
+// A definition rejected with a COM error leaves the catalogue empty; the error's text follows
+// the message after an empty line.
+TEST(EmptyCatalogueMessageTest, EndsWithTheFirstComError) {
+    qmtest::TempDir dir;
+    qmtest::RelocatedUser user(dir.path());
+    qmtest::TestInstallation install(dir.path());
+    // An application without its "modal" attribute: read as a type mismatch.
+    qmtest::writeFile(dir.path() + "/Zadod/Modules/QM_BAD.default.xml",
+                      qmtest::readFile(qmtest::sourceDir() +
+                                       "/tests/loader/catalogue/data/bad/missing_attribute.xml"));
+    std::ostringstream out;
+    cadhost::Host host(cadhost::HostOptions{&out, {}});
+    qm::LoaderContext context(std::make_unique<qm::DiagnosticLog>());
+    qm::RunStartupSequence(context);
+    EXPECT_NE(out.str().find("/Zadod/Modules\".\n\n" + qm::ComErrorText(qm::kComErrorTypeMismatch)),
+              std::string::npos)
+        << out.str();
+    EXPECT_TRUE(context.modules().empty());
+}
 
 }  // namespace

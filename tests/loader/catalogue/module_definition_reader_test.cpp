@@ -296,4 +296,80 @@ TEST_F(DefinitionReaderTest, RepeatedVersionElementsGiveTheFirstOfEachNumberInDo
     }
 }
 
+// The schema decides before the definition is looked at: a missing schema rejects every
+// definition without error text, a file that is not a schema with the generic COM error.
+TEST_F(DefinitionReaderTest, UnusableSchemaRejectsEveryDefinition) {
+    const std::string data = qmtest::sourceDir() + "/tests/loader/catalogue/data/schemas/";
+    const std::string definition = writeDefinition("m.default.xml", DefinitionDoc{});
+    const struct {
+        std::string schema;
+        DefinitionFault fault;
+        std::string errorText;
+    } cases[] = {
+        {installation() + "/absent.xsd", DefinitionFault::SchemaUnloadable, "earlier text"},
+        {data + "not_a_schema.xsd", DefinitionFault::ComError, qm::ComErrorText(qm::kComErrorFail)},
+        {schema(), DefinitionFault::None, "earlier text"},  // the control: accepted
+    };
+    for (const auto& c : cases) {
+        ModuleRecord record;
+        record.SetKey("untouched");
+        std::string errorText = "earlier text";
+        DefinitionDiagnostic diagnostic;
+        const bool accepted =
+            qm::ModuleDefinitionReader(c.schema).Read(definition, record, errorText, &diagnostic);
+        EXPECT_EQ(accepted, c.fault == DefinitionFault::None) << c.schema;
+        EXPECT_EQ(diagnostic.fault, c.fault) << c.schema << ": " << diagnostic.reason;
+        EXPECT_EQ(errorText, c.errorText) << c.schema;
+        EXPECT_EQ(record.GetKey(), accepted ? "QM_TEST" : "untouched") << c.schema;
+    }
+    const std::string failText = qm::ComErrorText(qm::kComErrorFail);
+    EXPECT_EQ(failText.substr(failText.size() - 15), "Code = 80004005");
+}
+
+// Under a schema that lets anything through, the reader itself refuses a definition that
+// lacks a required element, names the element, and sets no error text.
+TEST_F(DefinitionReaderTest, MissingRequiredElementIsRefusedUnderAPermissiveSchema) {
+    const std::string permissive =
+        qmtest::sourceDir() + "/tests/loader/catalogue/data/schemas/permissive.xsd";
+    const std::string version =
+        "<Version><VersionMajor>1</VersionMajor>"
+        "<VersionMinor>0</VersionMinor></Version>";
+    const std::string name = "<Name><ModuleName>M</ModuleName></Name>";
+    const struct {
+        std::string body;
+        const char* missing;
+    } cases[] = {
+        {version + name, "/QM_Module/Keyname"},
+        {"<Keyname>K</Keyname>" + name, "/QM_Module/Version/VersionMajor"},
+        {"<Keyname>K</Keyname><Version><VersionMinor>0</VersionMinor></Version>" + name,
+         "/QM_Module/Version/VersionMajor"},
+        {"<Keyname>K</Keyname><Version><VersionMajor>1</VersionMajor></Version>" + name,
+         "/QM_Module/Version/VersionMinor"},
+        {"<Keyname>K</Keyname>" + version, "/QM_Module/Name"},
+        {"<Keyname>K</Keyname>" + version + "<Name><MenuName path=\"M\">m</MenuName></Name>",
+         "/QM_Module/Name/ModuleName"},
+        {"<Keyname>K</Keyname>" + version + name, nullptr},  // the control: accepted
+    };
+    for (const auto& c : cases) {
+        const std::string file = writeRaw(
+            "m.default.xml", "<?xml version=\"1.0\"?>\n<QM_Module>" + c.body + "</QM_Module>\n");
+        ModuleRecord record;
+        record.SetKey("untouched");
+        std::string errorText = "earlier text";
+        DefinitionDiagnostic diagnostic;
+        const bool accepted =
+            qm::ModuleDefinitionReader(permissive).Read(file, record, errorText, &diagnostic);
+        EXPECT_EQ(errorText, "earlier text") << c.body;
+        if (!c.missing) {
+            EXPECT_TRUE(accepted) << diagnostic.reason;
+            EXPECT_EQ(record.GetKey(), "K");
+            continue;
+        }
+        EXPECT_FALSE(accepted) << c.body;
+        EXPECT_EQ(diagnostic.fault, DefinitionFault::MissingElement) << c.body;
+        EXPECT_EQ(diagnostic.reason, std::string("missing element ") + c.missing) << c.body;
+        EXPECT_EQ(record.GetKey(), "untouched") << c.body;
+    }
+}
+
 }  // namespace

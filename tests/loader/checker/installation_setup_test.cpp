@@ -1,10 +1,12 @@
 // The checker's set-up checks: which facts it establishes, the report line each failure
 // leaves, and that a checker that failed once keeps failing.
 #include <functional>
+#include <vector>
 
 #include <gtest/gtest.h>
 
 #include <qmsys/files.h>
+#include <qmtest/files.h>
 
 #include "checker/installation_setup.h"
 #include "checker/my_launchrig_api.h"
@@ -89,6 +91,62 @@ TEST_F(InstallationSetupTest, OneReportLineFailsEveryLaterSetUp) {
     install_.writeKernelServices("enu", "Default");
     EXPECT_FALSE(runSetup(install_.root())) << "the report is never cleared";
     EXPECT_FALSE(api_.MenuUpdate("Mod", "KRQM_Mod_enu"));
+}
+
+// A message file replaces the texts it holds a non-empty entry for, found with the lookup
+// rules of initialisation files; everything else keeps its default text.
+TEST_F(InstallationSetupTest, MessageFileTextsReplaceTheDefaults) {
+    const std::string messages = install_.root() + "/messages.ini";
+    qmtest::writeFile(messages,
+                      "[Other]\nID_STR_NOT_FOUND=from another section\n"
+                      "[quillmont]\n id_str_reg_string_value = \"Zeichenkette\" \n"
+                      "ID_STR_NOT_FOUND=\nID_STR_HKEY_CURRENT_USER=HKCU\n"
+                      "ID_STR_HKEY_CURRENT_USER=second entry\n");
+    install_.writeKernelServices("enu", "Default");
+    install_.removeKernelValue("Language");
+    const std::string tail = "\\SOFTWARE\\Brenvik\\Quillmont\\22.15\\Kernel Services\\Language\"";
+    const std::string defaults = "\nRegistry String Value not found: \"HKEY_CURRENT_USER" + tail;
+    const struct {
+        std::string file;
+        std::string expected;
+    } cases[] = {
+        {messages, "\nZeichenkette not found: \"HKCU" + tail},
+        {install_.root() + "/absent.ini", defaults},
+        {"", defaults},
+    };
+    for (const auto& c : cases) {
+        // Through the API object, as a checker user sets it.
+        qm::MyLaunchrigApi api;
+        api.SetMessageFile(c.file);
+        api.SetRootDirectory(install_.root());
+        EXPECT_FALSE(api.MenuUpdate("Road", "KRQM_Road_enu")) << c.file;
+        EXPECT_EQ(api.report(), c.expected) << c.file;
+    }
+}
+
+// The implementation object hands every notification to the API object that owns it.
+TEST(CheckerNotificationTest, ReachTheOwnerUnchanged) {
+    class Recorder : public qm::LaunchrigApi {
+    public:
+        void NotifyMessage(const std::string& text, int number) override {
+            seen.push_back("message " + text + " " + std::to_string(number));
+        }
+        void NotifyProgress(const std::string& text, int number) override {
+            seen.push_back("progress " + text + " " + std::to_string(number));
+        }
+        void NotifyFinished(bool flag) override {
+            seen.push_back(std::string("finished ") + (flag ? "true" : "false"));
+        }
+        std::vector<std::string> seen;
+    } owner;
+    qm::StartUpCheckerImpl impl(owner);
+    qm::StartUpCheckerLib& lib = impl;
+    lib.NotifyMessage("disk full", 7);
+    lib.NotifyProgress("copying", -3);
+    lib.NotifyFinished(true);
+    lib.NotifyFinished(false);
+    EXPECT_EQ(owner.seen, (std::vector<std::string>{"message disk full 7", "progress copying -3",
+                                                    "finished true", "finished false"}));
 }
 
 }  // namespace

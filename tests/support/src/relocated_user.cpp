@@ -7,13 +7,6 @@
 
 namespace qmtest {
 
-namespace {
-std::string envOr(const char* name, const char* fallback) {
-    const char* v = std::getenv(name);
-    return v && *v ? v : fallback;
-}
-}  // namespace
-
 RelocatedUser::RelocatedUser(std::optional<std::string> appPath) {
     const std::pair<const char*, std::string> vars[] = {
         {"HOME", home()},
@@ -46,10 +39,10 @@ std::vector<std::string> RelocatedUser::environment() const {
 }
 
 std::string binDir() {
-    return envOr("QM_BIN_DIR", "build/bin");
+    return QM_TEST_BIN_DIR;
 }
 std::string sourceDir() {
-    return envOr("QM_SOURCE_DIR", ".");
+    return QM_TEST_SOURCE_DIR;
 }
 
 }  // namespace qmtest

@@ -1,10 +1,14 @@
 // A tiny ARX application for the application-loading tests. It appends "init" to the file
 // named by $QMTEST_ARX_LOG when loaded and registers QMTEST_ARX_HELLO, which appends
-// "command". With $QMTEST_ARX_FAIL_INIT set its initialisation fails.
+// "command". With $QMTEST_ARX_FAIL_INIT set its initialisation fails. With
+// $QMTEST_ARX_MENULOAD naming a menu file it loads that menu into the host while it
+// initialises, as an application that brings its own menu does.
 #include <cadhost/arx.h>
+#include <cadhost/automation.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 
 namespace {
 
@@ -31,6 +35,14 @@ extern "C" __attribute__((visibility("default"))) AcRx::AppRetCode acrxEntryPoin
                 return AcRx::kRetError;
             }
             note("init");
+            if (const char* menu = std::getenv("QMTEST_ARX_MENULOAD")) {
+                std::shared_ptr<cadhost::IAcadMenuGroups> groups;
+                std::shared_ptr<cadhost::IAcadMenuGroup> group;
+                if (acedGetAcadWinApp()->get_MenuGroups(groups) != cadhost::S_OK ||
+                    groups->Load(menu, false, group) != cadhost::S_OK) {
+                    note("menuload failed");
+                }
+            }
             acedRegCmds()->addCommand("QMTEST_ARX", "QMTEST_ARX_HELLO", "QMTEST_ARX_HELLO",
                                       ACRX_CMD_MODAL, hello);
             break;

@@ -37,7 +37,8 @@ protected:
     RelocatedUser user_;
 };
 
-// Build and source folders handed to tests by CTest (QM_BIN_DIR, QM_SOURCE_DIR).
+// The build's program folder and the source tree, as absolute paths fixed when the tests
+// were configured: independent of the working directory.
 std::string binDir();
 std::string sourceDir();
 
