@@ -3,11 +3,13 @@
 #include <QDialog>
 #include <QGroupBox>
 #include <QLabel>
+#include <algorithm>
 
 #include "ui/anchor_layout.h"
 #include "ui/button_st.h"
 #include "ui/dialog_units.h"
 #include "ui/my_check_list_box.h"
+#include "ui/resource_ids.h"
 #include "ui/resource_strings.h"
 
 namespace qm::ui {
@@ -23,9 +25,11 @@ QWidget* createControl(const ControlTemplate& c, QDialog& dialog,
         case ControlKind::PushButton:
         case ControlKind::DefaultPushButton:
         case ControlKind::ImageButton: {
+            // As the dialog manager does: Enter presses the push button that has the focus
+            // (it is the default while focused), otherwise the default button.
             auto* button = new CButtonST(&dialog);
             button->setText(textOf(c));
-            button->setAutoDefault(false);
+            button->setAutoDefault(true);
             button->setDefault(c.kind == ControlKind::DefaultPushButton);
             return button;
         }
@@ -81,6 +85,13 @@ DialogControls::DialogControls(const DialogTemplate& t, QDialog& dialog,
                 controls_.insert(c.id, widget);
             }
         }
+    }
+    // Without a default push button in the template, OK (id 1) is the dialog's default.
+    const bool namesDefault = std::any_of(
+        t.controls.begin(), t.controls.end(),
+        [](const ControlTemplate& c) { return c.kind == ControlKind::DefaultPushButton; });
+    if (CButtonST* ok = button(kIdOk); ok != nullptr && !namesDefault) {
+        ok->setDefault(true);
     }
     // Tab order follows the template's order.
     QWidget* previous = nullptr;

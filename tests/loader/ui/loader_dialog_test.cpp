@@ -244,6 +244,45 @@ TEST_F(LoaderDialogTest, ButtonsTakeTheSizeOfTheirTemplateRectangles) {
     });
 }
 
+// Enter presses the push button that has the focus, and otherwise the default button: OK.
+TEST_F(LoaderDialogTest, EnterPressesTheFocusedButtonOtherwiseOk) {
+    openWith({kBase, kRoads, kRail});
+    clickRow(rowOf("Roads"));
+    clickButton(kIdLoad);
+    CButtonST* apply = dialog().button(kIdApply);
+    apply->setFocus();
+    QTest::keyClick(apply, Qt::Key_Return);
+    EXPECT_EQ(record("QM_ROADS").GetMenusLoaded(), 1) << "Apply ran";
+    EXPECT_TRUE(dialog().isVisible());
+
+    // In the Options dialog: Cancel focused discards the uncheck, the list focused keeps it.
+    const auto uncheckRailThenEnter = [&](int focusedButton) {
+        options([&](CCheckingModulesDlg& d) {
+            d.list().setCheck(itemOf(d.list(), "Rail"), false);
+            QWidget* target = &d.list();
+            if (focusedButton != 0) {
+                target = d.button(focusedButton);
+            }
+            target->setFocus();
+            QTest::keyClick(target, Qt::Key_Enter);
+            EXPECT_FALSE(d.isVisible());
+        });
+    };
+    uncheckRailThenEnter(kIdCancel);
+    EXPECT_EQ(storedSetting("QM_RAIL", "Activated"), "True");
+    uncheckRailThenEnter(0);
+    EXPECT_EQ(storedSetting("QM_RAIL", "Activated"), "False");
+
+    grid().setFocus();
+    clickRow(rowOf("Roads"));
+    clickButton(kIdUnload);
+    grid().setFocus();
+    QTest::keyClick(&grid(), Qt::Key_Return);
+    EXPECT_FALSE(dialog().isVisible()) << "OK closed the dialog";
+    EXPECT_EQ(dialog().result(), QDialog::Accepted);
+    EXPECT_EQ(record("QM_ROADS").GetMenusLoaded(), 0) << "after applying the marks";
+}
+
 TEST_F(LoaderDialogTest, OpeningOptionsSavesUnappliedStartupOptions) {
     openWith({kBase, kRoads});
     clickRow(1);
