@@ -1,6 +1,9 @@
 #include "sqlite_connection_p.h"
 
+#include <fcntl.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
@@ -31,30 +34,72 @@ std::string fileUri(const std::string& path, const char* parameters) {
     return uri + "?" + parameters;
 }
 
-bool isCantOpen(int rc) {
-    return (rc & 0xff) == SQLITE_CANTOPEN || (rc & 0xff) == SQLITE_READONLY;
+// Codes of a first read that failed only because the shared-memory index beside a WAL
+// database could not be made or mapped: no write access to the folder or the index, or no
+// room on the disk for it.
+bool isIndexUnavailable(int rc) {
+    const int primary = rc & 0xff;
+    return primary == SQLITE_CANTOPEN || primary == SQLITE_READONLY || primary == SQLITE_IOERR ||
+           primary == SQLITE_FULL;
+}
+
+// A session that could only read the store (its file was write-protected at the time) leaves
+// the -wal and -shm files it made with the modes the file had then. Once the file may be
+// written again they would keep every writer out, so they get the file's modes back. Only this
+// user's regular files are touched, never through a link.
+void repairLeftoverModes(const std::string& file) {
+    struct stat db;
+    if (::stat(file.c_str(), &db) != 0 || ::access(file.c_str(), W_OK) != 0)
+        return;
+    for (const char* suffix : {"-wal", "-shm"}) {
+        const std::string side = file + suffix;
+        const int fd = ::open(side.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0)
+            continue;
+        struct stat st;
+        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid() &&
+            (st.st_mode & S_IWUSR) == 0) {
+            (void)::fchmod(fd, db.st_mode & 0777);  // left as it was when not allowed
+        }
+        ::close(fd);
+    }
 }
 
 }  // namespace
 
 SqliteConnection::SqliteConnection(std::string file, Mode mode) : file_(std::move(file)) {
+    if (mode == Mode::ReadWrite)
+        repairLeftoverModes(file_);
     open(mode, false);
-    if (mode != Mode::ReadOnly)
+    int rc = firstRead();
+    if (rc == SQLITE_ROW)
         return;
-    // A reader of a WAL database needs the shared-memory index beside the file. When nobody
-    // has the database open and the folder is not writable, the index cannot be created;
-    // read the file as an immutable snapshot instead.
+    if (!isIndexUnavailable(rc))
+        fail(rc, "reading");
+    // A reader of a WAL database needs the shared-memory index beside the file. When it cannot
+    // be made (the folder is not writable, the disk is full), the store is still read: as a
+    // reader only, which can use an index that exists but may not be written, and failing
+    // that as an immutable snapshot of the file.
+    close();
+    if (mode == Mode::ReadWrite) {
+        open(Mode::ReadOnly, false);
+        rc = firstRead();
+        if (rc == SQLITE_ROW)
+            return;
+        if (!isIndexUnavailable(rc))
+            fail(rc, "reading");
+        close();
+    }
+    open(Mode::ReadOnly, true);
+}
+
+int SqliteConnection::firstRead() {
     sqlite3_stmt* probe = nullptr;
     int rc = sqlite3_prepare_v2(db_, "SELECT count(*) FROM sqlite_master", -1, &probe, nullptr);
     if (rc == SQLITE_OK)
         rc = sqlite3_step(probe);
     sqlite3_finalize(probe);
-    if (rc == SQLITE_ROW)
-        return;
-    if (!isCantOpen(rc))
-        fail(rc, "reading");
-    close();
-    open(mode, true);
+    return rc;
 }
 
 SqliteConnection::~SqliteConnection() {

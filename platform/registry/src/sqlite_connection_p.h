@@ -16,9 +16,10 @@ namespace qmreg::detail {
 class SqliteConnection {
 public:
     enum class Mode {
-        ReadWrite,  // creates the file when missing
+        ReadWrite,  // creates the file when missing; falls back to reading only when the
+                    // shared-memory index cannot be made (see ReadOnly)
         ReadOnly,   // the file must exist; falls back to an immutable snapshot when the
-                    // shared-memory index cannot be created beside an unwritable file
+                    // shared-memory index cannot be made: folder not writable, disk full
     };
 
     // Throws StoreError naming file when the file cannot be opened.
@@ -48,6 +49,8 @@ public:
 
 private:
     void open(Mode mode, bool immutable);
+    // Result code of the first read, SQLITE_ROW when it worked.
+    int firstRead();
     void close();
 
     std::string file_;

@@ -4,6 +4,7 @@
 #include <grp.h>
 #include <signal.h>
 #include <sqlite3.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -94,8 +95,9 @@ private:
 
 // Makes the (child) process an ordinary user when it runs as root, so that file permissions
 // apply to it.
+constexpr uid_t kNobody = 65534;
+
 bool dropRootPrivileges() {
-    constexpr uid_t kNobody = 65534;
     return ::geteuid() != 0 ||
            (::setgroups(0, nullptr) == 0 && ::setresgid(kNobody, kNobody, kNobody) == 0 &&
             ::setresuid(kNobody, kNobody, kNobody) == 0);
@@ -130,6 +132,27 @@ protected:
     qmtest::ProcessResult qmreg(std::vector<std::string> args) {
         args.insert(args.begin(), qmtest::binDir() + "/qmreg");
         return qmtest::runProcess(args);
+    }
+
+    // Runs body in a forked child as an ordinary user who owns the registry folder, so that
+    // file modes apply; body's reports come back as the result, ending with the message of an
+    // exception that left body.
+    std::string asOrdinaryUser(const std::function<void(int reportFd)>& body) {
+        ::chmod(user_.root().c_str(), 0755);
+        if (::geteuid() == 0 && ::chown(user_.registryDir().c_str(), kNobody, kNobody) != 0)
+            ADD_FAILURE() << "cannot hand the registry folder to an ordinary user";
+        ForkedChild child([&](int fd) {
+            if (!dropRootPrivileges())
+                return 98;
+            try {
+                body(fd);
+            } catch (const std::exception& e) {
+                report(fd, std::string("error: ") + e.what());
+            }
+            return 0;
+        });
+        EXPECT_EQ(child.wait(), 0) << child.reports();
+        return child.reports();
     }
 };
 
@@ -242,6 +265,64 @@ INSTANTIATE_TEST_SUITE_P(AdminConnection, ReadOnlyMachineHiveTest, ::testing::Bo
                          [](const auto& info) {
                              return info.param ? "AdminStillConnected" : "AdminGone";
                          });
+
+// The user's store when SQLite cannot make the shared-memory index beside it: the folder has
+// become read-only, or the disk is full (a file-size limit stands in for a full disk: the
+// index is the only file that grows). What is stored still reads; writes are refused.
+enum class NoIndex { FolderReadOnly, DiskFull };
+
+class StoreWithoutIndexTest : public StoreSafetyTest,
+                              public ::testing::WithParamInterface<NoIndex> {};
+
+TEST_P(StoreWithoutIndexTest, StoredSettingsStillReadAndWritesAreRefused) {
+    const std::string reports = asOrdinaryUser([&](int fd) {
+        {
+            Hive hive(hkcuFile());
+            hive.createKey("Software\\Kept");
+            hive.setValue("Software\\Kept", Value::string("Activated", "False"));
+        }
+        if (GetParam() == NoIndex::FolderReadOnly) {
+            ::chmod(user_.registryDir().c_str(), 0555);
+        } else {
+            ::signal(SIGXFSZ, SIG_IGN);
+            const rlimit limit{8192, 8192};
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+        }
+        Hive hive(hkcuFile());
+        auto v = hive.getValue("software\\kept", "activated");
+        report(fd,
+               std::string(hive.writable() ? "writable " : "read-only ") +
+                   (v && v->asString() == "False" ? "read " : "unread ") +
+                   (hive.setValue("Software\\Kept", Value::dword("x", 1)) ? "wrote" : "refused"));
+    });
+    EXPECT_EQ(reports, "read-only read refused");
+}
+
+INSTANTIATE_TEST_SUITE_P(Causes, StoreWithoutIndexTest,
+                         ::testing::Values(NoIndex::FolderReadOnly, NoIndex::DiskFull),
+                         [](const auto& info) {
+                             return info.param == NoIndex::FolderReadOnly ? "FolderReadOnly"
+                                                                          : "DiskFull";
+                         });
+
+TEST_F(StoreSafetyTest, AReadOnlySpellLeavesTheStoreWritableAfterwards) {
+    const std::string reports = asOrdinaryUser([&](int fd) {
+        {
+            Hive hive(hkcuFile());
+            hive.createKey("Software\\Spell");
+        }
+        ::chmod(hkcuFile().c_str(), 0444);
+        {
+            Hive hive(hkcuFile());
+            report(fd, std::string(hive.writable() ? "writable " : "read-only ") +
+                           (hive.keyExists("Software\\Spell") ? "read " : "unread "));
+        }
+        ::chmod(hkcuFile().c_str(), 0644);
+        Hive hive(hkcuFile());
+        report(fd, hive.setValue("Software\\Spell", Value::dword("x", 1)) ? "wrote" : "refused");
+    });
+    EXPECT_EQ(reports, "read-only read wrote");
+}
 
 TEST_F(StoreSafetyTest, ParallelProcessesCreatingAndWritingTheStoreLoseNothing) {
     // The store does not exist yet: the processes also race to create it.
