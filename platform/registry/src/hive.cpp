@@ -6,65 +6,50 @@
 #include <map>
 
 #include "key_path_p.h"
+#include "name_folding_p.h"
 #include "qmreg/registry.h"
 #include "sqlite_connection_p.h"
+#include "store_schema_p.h"
 
 namespace qmreg {
 
 namespace {
 
+using detail::foldName;
+using detail::kApplicationId;
+using detail::kSchemaVersion;
 using detail::SqliteConnection;
-
-// Marks a database as a registry store, so that a foreign SQLite file is refused rather than
-// written into. ASCII "QMRG".
-constexpr std::int64_t kApplicationId = 0x514D5247;
-constexpr std::int64_t kSchemaVersion = 1;
-
-// Keys form a tree through parent; path is the full key path as first written, looked up
-// case-insensitively. Deleting a key cascades to its subkeys and values. The root key (id 1,
-// empty path) always exists.
-constexpr const char* kSchema = R"sql(
-CREATE TABLE keys(
-    id INTEGER PRIMARY KEY,
-    parent INTEGER REFERENCES keys(id) ON DELETE CASCADE,
-    name TEXT NOT NULL,
-    path TEXT NOT NULL COLLATE NOCASE UNIQUE);
-CREATE UNIQUE INDEX keys_by_parent ON keys(parent, name COLLATE NOCASE);
-CREATE TABLE vals(
-    key INTEGER NOT NULL REFERENCES keys(id) ON DELETE CASCADE,
-    name TEXT NOT NULL COLLATE NOCASE,
-    type INTEGER NOT NULL,
-    data BLOB NOT NULL,
-    PRIMARY KEY(key, name)) WITHOUT ROWID;
-INSERT INTO keys(id, parent, name, path) VALUES(1, NULL, '', '');
-PRAGMA application_id = 1364021831;
-PRAGMA user_version = 1;
-)sql";
-static_assert(kApplicationId == 1364021831);
 
 constexpr const char* kCountObjects = "SELECT count(*) FROM sqlite_master";
 constexpr const char* kApplicationIdQuery = "PRAGMA application_id";
 constexpr const char* kUserVersionQuery = "PRAGMA user_version";
 constexpr const char* kJournalModeQuery = "PRAGMA journal_mode";
-constexpr const char* kFindKey = "SELECT id, path FROM keys WHERE path = ?1";
-constexpr const char* kInsertKey = "INSERT INTO keys(parent, name, path) VALUES(?1, ?2, ?3)";
+constexpr const char* kFindKey = "SELECT id, path, folded FROM keys WHERE folded = ?1";
+constexpr const char* kInsertKey =
+    "INSERT INTO keys(parent, name, path, folded) VALUES(?1, ?2, ?3, ?4)";
 constexpr const char* kHasSubkeys = "SELECT 1 FROM keys WHERE parent = ?1 LIMIT 1";
+// A key's subkeys at every depth: the folded paths that begin with its own and a backslash.
+// They sort from that prefix up to the prefix with ']', the character after the backslash. No
+// deletion cascades from key to key, so depth costs nothing; each key takes its values along.
+constexpr const char* kDeleteSubtree = "DELETE FROM keys WHERE folded >= ?1 AND folded < ?2";
 constexpr const char* kDeleteKey = "DELETE FROM keys WHERE id = ?1";
 constexpr const char* kSubkeys =
     "SELECT name FROM keys WHERE parent = ?1 ORDER BY name COLLATE NOCASE";
 constexpr const char* kGetValue =
     "SELECT v.name, v.type, v.data FROM vals v JOIN keys k ON k.id = v.key "
-    "WHERE k.path = ?1 AND v.name = ?2";
-constexpr const char* kValues = "SELECT name, type, data FROM vals WHERE key = ?1 ORDER BY name";
+    "WHERE k.folded = ?1 AND v.folded = ?2";
+constexpr const char* kValues =
+    "SELECT name, type, data FROM vals WHERE key = ?1 ORDER BY name COLLATE NOCASE";
 // An existing value keeps the capitalisation of its name; type and data are replaced.
 constexpr const char* kSetValue =
-    "INSERT INTO vals(key, name, type, data) VALUES(?1, ?2, ?3, ?4) "
-    "ON CONFLICT(key, name) DO UPDATE SET type = excluded.type, data = excluded.data";
-constexpr const char* kDeleteValue = "DELETE FROM vals WHERE key = ?1 AND name = ?2";
+    "INSERT INTO vals(key, folded, name, type, data) VALUES(?1, ?2, ?3, ?4, ?5) "
+    "ON CONFLICT(key, folded) DO UPDATE SET type = excluded.type, data = excluded.data";
+constexpr const char* kDeleteValue = "DELETE FROM vals WHERE key = ?1 AND folded = ?2";
 
 struct KeyRow {
     std::int64_t id;
     std::string path;
+    std::string folded;  // as stored: what lookups compare, and the prefix of every subkey's
 };
 
 std::string folderOf(const std::string& file) {
@@ -122,42 +107,52 @@ struct Hive::Impl {
         return st.step() ? st.text(0) : std::string();
     }
 
-    // Checks that the file is a registry store, or turns a new, empty file into one.
+    // Checks that the file is a registry store, turns a new, empty file into one, and brings
+    // a store of an older layout to the current one. A store this process may only read is
+    // upgraded in a private copy in memory, and read from there.
     void prepare() {
         bool empty = scalar(kCountObjects) == 0 && scalar(kApplicationIdQuery) == 0;
         if (empty && !writable) {
             db.reset();
             return;
         }
+        std::int64_t version = kSchemaVersion;
         if (!empty) {
             if (scalar(kApplicationIdQuery) != kApplicationId) {
                 throw StoreError("The registry store \"" + file +
                                  "\" is a database of another program, not a registry store. "
                                  "It has been left as it is.");
             }
-            if (scalar(kUserVersionQuery) > kSchemaVersion) {
+            version = scalar(kUserVersionQuery);
+            if (version > kSchemaVersion) {
                 throw StoreError("The registry store \"" + file +
                                  "\" was written by a newer version of this program.");
             }
         }
-        if (!writable)
-            return;
-        db->exec("PRAGMA synchronous = NORMAL; PRAGMA foreign_keys = ON");
-        if (journalMode() != "wal")
-            db->enableWal();
-        if (!empty)
-            return;
-        // Another process may be creating the store at the same moment; the second one in
-        // finds the schema in place.
-        db->exec("BEGIN IMMEDIATE");
-        try {
-            if (scalar(kCountObjects) == 0)
-                db->exec(kSchema);
-            db->exec("COMMIT");
-        } catch (...) {
-            rollbackQuietly();
-            throw;
+        if (writable) {
+            db->exec("PRAGMA synchronous = NORMAL");
+            if (journalMode() != "wal")
+                db->enableWal();
+        } else if (version < kSchemaVersion) {
+            db->copyToMemory();
         }
+        if (empty || version < kSchemaVersion) {
+            // Another process may be creating or upgrading the store at the same moment; the
+            // second one in finds the work done. Foreign keys are still off: dropping the old
+            // tables must not cascade.
+            db->exec("BEGIN IMMEDIATE");
+            try {
+                if (scalar(kCountObjects) == 0)
+                    detail::createSchema(*db);
+                else if (scalar(kUserVersionQuery) < kSchemaVersion)
+                    detail::upgradeSchema(*db);
+                db->exec("COMMIT");
+            } catch (...) {
+                rollbackQuietly();
+                throw;
+            }
+        }
+        db->exec("PRAGMA foreign_keys = ON");
     }
 
     void rollbackQuietly() noexcept {
@@ -170,12 +165,12 @@ struct Hive::Impl {
 
     std::optional<KeyRow> findKey(const std::string& normalized) {
         if (!db)
-            return normalized.empty() ? std::optional<KeyRow>(KeyRow{1, ""}) : std::nullopt;
+            return normalized.empty() ? std::optional<KeyRow>(KeyRow{1, "", ""}) : std::nullopt;
         auto st = db->statement(kFindKey);
-        st.bind(1, normalized);
+        st.bind(1, foldName(normalized));
         if (!st.step())
             return std::nullopt;
-        return KeyRow{st.integer(0), st.text(1)};
+        return KeyRow{st.integer(0), st.text(1), st.text(2)};
     }
 
     // Finds or creates the key with the given components; returns its row.
@@ -186,11 +181,13 @@ struct Hive::Impl {
         if (auto row = findKey(path))
             return *row;
         KeyRow parent = ensureKey(parts, count - 1);
-        std::string canonical =
-            parent.path.empty() ? parts[count - 1] : parent.path + "\\" + parts[count - 1];
+        const std::string& name = parts[count - 1];
+        KeyRow row{0, parent.path.empty() ? name : parent.path + "\\" + name,
+                   parent.folded.empty() ? foldName(name) : parent.folded + "\\" + foldName(name)};
         auto st = db->statement(kInsertKey);
-        st.bind(1, parent.id).bind(2, parts[count - 1]).bind(3, canonical).run();
-        return findKey(canonical).value();
+        st.bind(1, parent.id).bind(2, name).bind(3, row.path).bind(4, row.folded).run();
+        row.id = db->lastInsertRowid();
+        return row;
     }
 
     // Runs a write as its own IMMEDIATE transaction, or inside the caller's open one.
@@ -250,6 +247,8 @@ bool Hive::keyExists(const std::string& key) {
 
 bool Hive::createKey(const std::string& key) {
     auto parts = detail::splitKeyPath(key);
+    if (parts.size() > kMaxKeyDepth)
+        return false;
     return impl_->write(*this, [&] {
         impl_->ensureKey(parts, parts.size());
         return true;
@@ -269,6 +268,10 @@ bool Hive::deleteKey(const std::string& key, bool recursive) {
             if (st.bind(1, row->id).step())
                 return false;
         }
+        impl_->db->statement(kDeleteSubtree)
+            .bind(1, row->folded + "\\")
+            .bind(2, row->folded + "]")
+            .run();
         impl_->db->statement(kDeleteKey).bind(1, row->id).run();
         return true;
     });
@@ -278,7 +281,7 @@ std::optional<Value> Hive::getValue(const std::string& key, const std::string& n
     if (!impl_->db)
         return std::nullopt;
     auto st = impl_->db->statement(kGetValue);
-    st.bind(1, detail::normalizeKeyPath(key)).bind(2, name);
+    st.bind(1, foldName(detail::normalizeKeyPath(key))).bind(2, foldName(name));
     if (!st.step())
         return std::nullopt;
     return Value{st.text(0), static_cast<ValueType>(st.integer(1)), st.blob(2)};
@@ -292,9 +295,10 @@ bool Hive::setValue(const std::string& key, const Value& value) {
             return false;
         auto st = impl_->db->statement(kSetValue);
         st.bind(1, row->id)
-            .bind(2, value.name)
-            .bind(3, static_cast<std::int64_t>(value.type))
-            .bindBlob(4, value.data)
+            .bind(2, foldName(value.name))
+            .bind(3, value.name)
+            .bind(4, static_cast<std::int64_t>(value.type))
+            .bindBlob(5, value.data)
             .run();
         return true;
     });
@@ -306,7 +310,7 @@ bool Hive::deleteValue(const std::string& key, const std::string& name) {
         auto row = impl_->findKey(path);
         if (!row)
             return false;
-        impl_->db->statement(kDeleteValue).bind(1, row->id).bind(2, name).run();
+        impl_->db->statement(kDeleteValue).bind(1, row->id).bind(2, foldName(name)).run();
         return impl_->db->changes() > 0;
     });
 }
@@ -341,6 +345,19 @@ std::optional<std::string> Hive::canonicalKey(const std::string& key) {
     if (!row)
         return std::nullopt;
     return row->path;
+}
+
+std::vector<NameCollision> Hive::takeNameCollisions() {
+    if (!impl_->db)
+        return {};
+    std::vector<NameCollision> list = detail::listedNameCollisions(*impl_->db);
+    if (!list.empty()) {
+        impl_->write(*this, [&] {
+            detail::forgetNameCollisions(*impl_->db);
+            return true;
+        });
+    }
+    return list;
 }
 
 Hive::Transaction::Transaction(Hive& hive) : hive_(hive) {

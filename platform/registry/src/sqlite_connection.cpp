@@ -172,6 +172,31 @@ void SqliteConnection::enableWal() {
     }
 }
 
+std::int64_t SqliteConnection::lastInsertRowid() const {
+    return sqlite3_last_insert_rowid(db_);
+}
+
+void SqliteConnection::copyToMemory() {
+    sqlite3* memory = nullptr;
+    int rc =
+        sqlite3_open_v2(":memory:", &memory, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
+    sqlite3_backup* backup =
+        rc == SQLITE_OK ? sqlite3_backup_init(memory, "main", db_, "main") : nullptr;
+    if (backup) {
+        sqlite3_backup_step(backup, -1);
+        rc = sqlite3_backup_finish(backup);
+    } else if (rc == SQLITE_OK) {
+        rc = sqlite3_errcode(memory);
+    }
+    if (rc != SQLITE_OK) {
+        sqlite3_close_v2(memory);
+        fail(rc, "copying the store into memory");
+    }
+    close();
+    db_ = memory;
+    sqlite3_extended_result_codes(db_, 1);
+}
+
 int SqliteConnection::changes() const {
     return sqlite3_changes(db_);
 }

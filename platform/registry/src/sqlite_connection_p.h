@@ -2,6 +2,7 @@
 // One SQLite connection to a hive file, owned by one thread. Prepared statements are cached
 // per connection, keyed by the address of their SQL text, so callers pass the same named
 // constant each time.
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -43,6 +44,11 @@ public:
     void enableWal();
     // Rows changed by the last INSERT, UPDATE or DELETE.
     int changes() const;
+    // Row id of the last INSERT.
+    std::int64_t lastInsertRowid() const;
+    // Goes on with a private copy of the database in memory, which may be written; the file
+    // is left alone. For a store that this process may only read but must change to read it.
+    void copyToMemory();
 
     // Throws the StoreError for result code rc, naming the file and the failed action.
     [[noreturn]] void fail(int rc, std::string_view action) const;

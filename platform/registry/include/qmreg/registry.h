@@ -1,7 +1,9 @@
 #pragma once
 // The registry store: two hives (current user, local machine), each one SQLite database.
-// Key paths use '\' as separator and are relative to a hive ("SOFTWARE\\Brenvik\\..."); key
-// and value names compare ASCII-case-insensitively and keep the case they were written with.
+// Key paths use '\' as separator and are relative to a hive ("SOFTWARE\\Brenvik\\..."). Key
+// and value names compare as Windows compares them, each UTF-16 code unit upper-cased with the
+// simple Unicode mapping ("Ä" and "ä" are one name, "ß" and "SS" two), and keep the case they
+// were first written with. Keys nest at most kMaxKeyDepth levels below the hive's root.
 //
 // Hive files live in $QM_REGISTRY_DIR when it is set (both hives), otherwise the current
 // user's hive in $XDG_CONFIG_HOME/quillmont/registry/hkcu.db (fallback ~/.config) and the
@@ -10,6 +12,7 @@
 // Threads: a Hive object is one connection and belongs to one thread. Use Hive::forThread()
 // to get the calling thread's cached connection. Several processes and threads may use the
 // same files at once (WAL, busy time-out, BEGIN IMMEDIATE for every write).
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -42,6 +45,18 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// Deepest key a hive holds: a key path of at most this many names.
+inline constexpr std::size_t kMaxKeyDepth = 512;
+
+// Two names that an older store held apart and that now compare equal (see
+// Hive::takeNameCollisions).
+struct NameCollision {
+    std::string key;     // the key path: of both values, or of the parent of both keys
+    std::string kept;    // the name that lookups find
+    std::string other;   // kept in the store and listed with its key, but no lookup finds it
+    bool value = false;  // names of values, otherwise of subkeys
+};
+
 // Path of a hive's database file, following the relocation rules above.
 std::string hiveFile(HiveId hive);
 
@@ -64,10 +79,11 @@ public:
     bool writable() const;
 
     bool keyExists(const std::string& key);
-    // Creates key and its missing ancestors. False when the hive is read-only.
+    // Creates key and its missing ancestors. False when the hive is read-only or key is more
+    // than kMaxKeyDepth levels deep.
     bool createKey(const std::string& key);
-    // Deletes key; recursive also deletes its subkeys, otherwise a key with subkeys stays and
-    // false is returned. False when the key does not exist.
+    // Deletes key; recursive also deletes its subkeys, at any depth, otherwise a key with
+    // subkeys stays and false is returned. False when the key does not exist.
     bool deleteKey(const std::string& key, bool recursive);
 
     std::optional<Value> getValue(const std::string& key, const std::string& name);
@@ -75,11 +91,16 @@ public:
     bool setValue(const std::string& key, const Value& value);
     bool deleteValue(const std::string& key, const std::string& name);
 
-    // Names as written, sorted ASCII-case-insensitively.
+    // Names as written, sorted ASCII-case-insensitively (as _wcsicmp sorts).
     std::vector<std::string> subkeys(const std::string& key);
     std::vector<Value> values(const std::string& key);
     // Key path with its stored capitalisation, or nullopt when missing.
     std::optional<std::string> canonicalKey(const std::string& key);
+
+    // Names that this store held apart before names compared as they do now, and that now
+    // compare equal: both were kept. Listed once: the list is forgotten when it is taken from
+    // a writable hive.
+    std::vector<NameCollision> takeNameCollisions();
 
     // Groups writes in one IMMEDIATE transaction; nested scopes join the outermost one.
     // Committed by commit() or rolled back when destroyed uncommitted.

@@ -1,0 +1,43 @@
+#pragma once
+// The tables of a registry store, their creation in a new file and the upgrade of files
+// written with an older layout.
+//
+// Layout 2: keys form a tree through parent. path is a key's full path as first written;
+// folded is that path with every name folded (name_folding_p.h), and is what lookups compare.
+// A key's subkeys are exactly the keys whose folded path begins with its own and a '\', so a
+// tree is deleted with one range over folded, however deep it is. Values belong to a key and
+// go with it; a value's folded name is what lookups compare. The root key (id 1, empty path)
+// always exists.
+//
+// Layout 1 compared names with SQLite's ASCII-only NOCASE. Names it held apart that fold to one
+// name (such as "Äb" and "äb") are all kept by the upgrade: the first keeps the folded name and
+// is found by lookups, the others get a folded name no lookup produces, and each such pair is
+// listed in the name_collisions table until someone takes the list (Hive::takeNameCollisions).
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "qmreg/registry.h"
+
+namespace qmreg::detail {
+
+class SqliteConnection;
+
+// Marks a database as a registry store, so that a foreign SQLite file is refused rather than
+// written into. ASCII "QMRG".
+inline constexpr std::int64_t kApplicationId = 0x514D5247;
+inline constexpr std::int64_t kSchemaVersion = 2;
+
+// Inside the caller's write transaction, on a database without tables.
+void createSchema(SqliteConnection& db);
+
+// Inside the caller's write transaction, with foreign keys off (dropping the old tables must
+// not cascade): brings a layout-1 store to the current layout.
+void upgradeSchema(SqliteConnection& db);
+
+// The collisions the upgrade listed; empty when there are none.
+std::vector<NameCollision> listedNameCollisions(SqliteConnection& db);
+// Inside the caller's write transaction: forgets the list.
+void forgetNameCollisions(SqliteConnection& db);
+
+}  // namespace qmreg::detail
