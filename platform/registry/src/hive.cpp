@@ -273,6 +273,7 @@ bool Hive::deleteKey(const std::string& key, bool recursive) {
             .bind(2, row->folded + "]")
             .run();
         impl_->db->statement(kDeleteKey).bind(1, row->id).run();
+        detail::promoteDuplicateKey(*impl_->db, row->folded);
         return true;
     });
 }
@@ -310,8 +311,12 @@ bool Hive::deleteValue(const std::string& key, const std::string& name) {
         auto row = impl_->findKey(path);
         if (!row)
             return false;
-        impl_->db->statement(kDeleteValue).bind(1, row->id).bind(2, foldName(name)).run();
-        return impl_->db->changes() > 0;
+        const std::string folded = foldName(name);
+        impl_->db->statement(kDeleteValue).bind(1, row->id).bind(2, folded).run();
+        if (impl_->db->changes() == 0)
+            return false;
+        detail::promoteDuplicateValue(*impl_->db, row->id, folded);
+        return true;
     });
 }
 

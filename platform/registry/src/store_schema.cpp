@@ -1,5 +1,6 @@
 #include "store_schema_p.h"
 
+#include <string_view>
 #include <unordered_map>
 
 #include "name_folding_p.h"
@@ -51,6 +52,25 @@ constexpr const char* kHasCollisions =
 constexpr const char* kCollisions =
     "SELECT key, kept, other, value FROM name_collisions ORDER BY rowid";
 
+// A duplicate's folded name is the first one's, then kMark, a number and ')'. Folded names hold
+// no lower-case ASCII letter, so no lookup produces it; and the duplicates of one name sort
+// together, from that name and kMark up to that name and kMarkEnd.
+constexpr std::string_view kMark = " (duplicate ";
+constexpr std::string_view kMarkEnd = " (duplicate!";  // '!' follows ' '
+
+// The first duplicate of a key: a marked path with no further backslash after the mark, so not a
+// subkey of a duplicate.
+constexpr const char* kFindDuplicateKey =
+    "SELECT folded FROM keys WHERE folded >= ?1 AND folded < ?2 "
+    "AND instr(substr(folded, length(?1) + 1), '\\') = 0 ORDER BY id LIMIT 1";
+constexpr const char* kRenameDuplicateKeys =
+    "UPDATE keys SET folded = ?1 || substr(folded, length(?2) + 1) "
+    "WHERE folded = ?2 OR (folded >= ?2 || '\\' AND folded < ?2 || ']')";
+constexpr const char* kFindDuplicateValue =
+    "SELECT folded FROM vals WHERE key = ?1 AND folded >= ?2 AND folded < ?3 LIMIT 1";
+constexpr const char* kRenameDuplicateValue =
+    "UPDATE vals SET folded = ?3 WHERE key = ?1 AND folded = ?2";
+
 // Copies the rows of the layout-1 tables, folding names, and lists the collisions.
 class Upgrade {
 public:
@@ -87,7 +107,7 @@ private:
 
     // A folded name no lookup produces: folded names hold no lower-case ASCII letter.
     std::string unreachable(const std::string& folded) {
-        return folded + " (duplicate " + std::to_string(++duplicates_) + ")";
+        return folded + std::string(kMark) + std::to_string(++duplicates_) + ")";
     }
 
     void copyKeys() {
@@ -176,6 +196,32 @@ void createSchema(SqliteConnection& db) {
 
 void upgradeSchema(SqliteConnection& db) {
     Upgrade(db).run();
+}
+
+void promoteDuplicateKey(SqliteConnection& db, const std::string& folded) {
+    std::string duplicate;
+    {
+        auto st = db.statement(kFindDuplicateKey);
+        st.bind(1, folded + std::string(kMark)).bind(2, folded + std::string(kMarkEnd));
+        if (!st.step())
+            return;
+        duplicate = st.text(0);
+    }
+    db.statement(kRenameDuplicateKeys).bind(1, folded).bind(2, duplicate).run();
+}
+
+void promoteDuplicateValue(SqliteConnection& db, std::int64_t key, const std::string& folded) {
+    std::string duplicate;
+    {
+        auto st = db.statement(kFindDuplicateValue);
+        st.bind(1, key)
+            .bind(2, folded + std::string(kMark))
+            .bind(3, folded + std::string(kMarkEnd));
+        if (!st.step())
+            return;
+        duplicate = st.text(0);
+    }
+    db.statement(kRenameDuplicateValue).bind(1, key).bind(2, duplicate).bind(3, folded).run();
 }
 
 std::vector<NameCollision> listedNameCollisions(SqliteConnection& db) {

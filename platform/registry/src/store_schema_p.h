@@ -11,8 +11,9 @@
 //
 // Layout 1 compared names with SQLite's ASCII-only NOCASE. Names it held apart that fold to one
 // name (such as "Äb" and "äb") are all kept by the upgrade: the first keeps the folded name and
-// is found by lookups, the others get a folded name no lookup produces, and each such pair is
-// listed in the name_collisions table until someone takes the list (Hive::takeNameCollisions).
+// is found by lookups, the others get a folded name no lookup produces (the first one's and a
+// mark), and each such pair is listed in the name_collisions table until someone takes the
+// list (Hive::takeNameCollisions). When the first one is deleted, the next one is found.
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -34,6 +35,12 @@ void createSchema(SqliteConnection& db);
 // Inside the caller's write transaction, with foreign keys off (dropping the old tables must
 // not cascade): brings a layout-1 store to the current layout.
 void upgradeSchema(SqliteConnection& db);
+
+// After the key with this folded path (and its subkeys) or this value of key was deleted: a
+// name kept apart by the upgrade under a mark, if any, takes the folded name over, with its
+// subkeys, so that it is found from now on.
+void promoteDuplicateKey(SqliteConnection& db, const std::string& folded);
+void promoteDuplicateValue(SqliteConnection& db, std::int64_t key, const std::string& folded);
 
 // The collisions the upgrade listed; empty when there are none.
 std::vector<NameCollision> listedNameCollisions(SqliteConnection& db);

@@ -1,6 +1,8 @@
 // The store as the loader and the environment library use it: in-process, on a private
 // registry folder. (Every type of value surviving a round trip through other connections is
 // checked with qmreg's export and import.)
+#include <ostream>
+#include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -48,6 +50,83 @@ TEST_F(HiveTest, SubkeysAndValuesComeInCaseInsensitiveOrder) {
     std::vector<std::string> expected{"_x", "A", "b", "c"};
     EXPECT_EQ(hkcu().subkeys("K"), expected);
     EXPECT_EQ(valueNames("K"), expected);
+}
+
+// Two spellings of a name and whether Windows takes them for one name: it upper-cases each
+// UTF-16 code unit with the simple Unicode mapping.
+struct NamePair {
+    const char* label;
+    const char* written;
+    const char* asked;
+    bool same;
+};
+
+void PrintTo(const NamePair& p, std::ostream* os) {
+    *os << p.label;
+}
+
+// Source text is UTF-8, as registry names are in the store.
+const NamePair kNamePairs[] = {
+    {"AsciiLetters", "Quillmont", "qUILLMONT", true},
+    {"LatinUmlaut", "TestÄb", "testäb", true},
+    {"LatinAcute", "Café", "CAFÉ", true},
+    {"Greek", "Ωmega", "ωMEGA", true},
+    {"Cyrillic", "Журнал", "жУРНАЛ", true},
+    {"DotlessIUpperCasesToI", "ıd", "ID", true},
+    {"LongSUpperCasesToS", "ſet", "SET", true},
+    {"TitlecaseDigraph", "ǅx", "ǆX", true},
+    {"GreekWithIotaBySimpleMapping", "ᾳ", "ᾼ", true},
+    {"FullwidthLatin", "ａ", "Ａ", true},
+    {"SharpSIsNotDoubleS", "Straße", "STRASSE", false},
+    {"SharpSIsNotSingleS", "Straße", "Strase", false},
+    {"DottedCapitalIIsNotI", "İd", "id", false},
+    {"KelvinSignIsNotK", "\u212A", "k", false},
+    {"AccentsStayApart", "Cafe", "Café", false},
+    {"OutsideThePlaneComparesAsIs", "𐐨", "𐐀", false},
+};
+
+class NameFoldingTest : public HiveTest, public ::testing::WithParamInterface<NamePair> {};
+
+TEST_P(NameFoldingTest, KeysAndValuesMatchExactlyWhenWindowsWouldMatchThem) {
+    const auto& p = GetParam();
+    const std::string written = std::string("Software\\") + p.written;
+    const std::string asked = std::string("SOFTWARE\\") + p.asked;
+    ASSERT_TRUE(hkcu().createKey(written));
+    ASSERT_TRUE(hkcu().setValue(written, Value::dword(p.written, 1)));
+
+    EXPECT_EQ(hkcu().keyExists(asked), p.same);
+    EXPECT_EQ(hkcu().getValue(written, p.asked).has_value(), p.same);
+    // Creating the other spelling opens the same key, which keeps its first spelling.
+    ASSERT_TRUE(hkcu().createKey(asked));
+    ASSERT_TRUE(hkcu().setValue(asked, Value::dword(p.asked, 2)));
+    EXPECT_EQ(hkcu().subkeys("Software").size(), p.same ? 1u : 2u);
+    EXPECT_EQ(hkcu().canonicalKey(asked), p.same ? written : "Software\\" + std::string(p.asked));
+    EXPECT_EQ(valueNames(written).front(), p.written);
+    EXPECT_EQ(hkcu().getValue(written, p.written)->asDword(), p.same ? 2u : 1u);
+
+    EXPECT_TRUE(hkcu().deleteValue(asked, p.asked));
+    EXPECT_EQ(hkcu().getValue(written, p.written).has_value(), !p.same);
+    EXPECT_TRUE(hkcu().deleteKey(asked, true));
+    EXPECT_EQ(hkcu().keyExists(written), !p.same);
+}
+
+INSTANTIATE_TEST_SUITE_P(Pairs, NameFoldingTest, ::testing::ValuesIn(kNamePairs),
+                         [](const auto& info) { return std::string(info.param.label); });
+
+TEST_F(HiveTest, KeysNestAtMost512LevelsAndDeepTreesDelete) {
+    std::string path = "Deep";
+    for (std::size_t level = 2; level <= qmreg::kMaxKeyDepth; ++level)
+        path += "\\L" + std::to_string(level);
+    ASSERT_TRUE(hkcu().createKey(path));
+    ASSERT_TRUE(hkcu().setValue(path, Value::dword("bottom", 1)));
+    EXPECT_FALSE(hkcu().createKey(path + "\\TooDeep"));
+    EXPECT_FALSE(hkcu().keyExists(path + "\\TooDeep"));
+    ASSERT_TRUE(hkcu().createKey("Deeper"));
+
+    EXPECT_TRUE(hkcu().deleteKey("deep", true));
+    EXPECT_FALSE(hkcu().keyExists("Deep\\L2"));
+    EXPECT_FALSE(hkcu().getValue(path, "bottom"));
+    EXPECT_TRUE(hkcu().keyExists("Deeper")) << "a key that only begins like the tree stays";
 }
 
 TEST_F(HiveTest, OperationsOnMissingKeysFail) {

@@ -156,4 +156,77 @@ TEST_F(QmregTest, MalformedImportNamesTheLineAndChangesNothing) {
     EXPECT_FALSE(store().keyExists("Software\\Imported"));
 }
 
+// Names written in one case and used in another, as an administrator's .reg file meets what a
+// module definition wrote. Source text is UTF-8, as qmreg's arguments are.
+struct Spelling {
+    const char* label;
+    const char* key;
+    const char* value;
+    const char* otherKey;
+    const char* otherValue;
+    bool same;
+};
+
+void PrintTo(const Spelling& s, std::ostream* os) {
+    *os << s.label;
+}
+
+class QmregNameFoldingTest : public QmregTest, public ::testing::WithParamInterface<Spelling> {};
+
+TEST_P(QmregNameFoldingTest, QueryDeleteAndImportFindTheNameInAnotherCase) {
+    const auto& s = GetParam();
+    const std::string key = std::string("HKCU\\Software\\") + s.key;
+    const std::string other = std::string("HKCU\\SOFTWARE\\") + s.otherKey;
+    ASSERT_EQ(qmreg({"add", key, "/v", s.value, "/d", "written"}).exitCode, 0);
+
+    auto query = qmreg({"query", other, "/v", s.otherValue});
+    EXPECT_EQ(query.exitCode, s.same ? 0 : 1) << query.err;
+    if (s.same) {
+        EXPECT_EQ(query.out, "\nHKEY_CURRENT_USER\\Software\\" + std::string(s.key) + "\n    " +
+                                 s.value + "    REG_SZ    written\n");
+    }
+
+    const std::string reg = user_.root() + "/other.reg";
+    qmtest::writeFile(reg,
+                      "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\software\\" +
+                          std::string(s.otherKey) + "]\n\"" + s.otherValue + "\"=\"imported\"\n");
+    ASSERT_EQ(qmreg({"import", reg}).exitCode, 0);
+    EXPECT_EQ(store().subkeys("Software").size(), s.same ? 1u : 2u);
+    EXPECT_EQ(store().getValue(std::string("Software\\") + s.key, s.value)->asString(),
+              s.same ? "imported" : "written");
+
+    EXPECT_EQ(qmreg({"delete", other, "/v", s.otherValue, "/f"}).exitCode, 0);
+    EXPECT_EQ(store().getValue(std::string("Software\\") + s.key, s.value).has_value(), !s.same);
+    EXPECT_EQ(qmreg({"delete", other, "/f"}).exitCode, 0);
+    EXPECT_EQ(store().keyExists(std::string("Software\\") + s.key), !s.same);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Spellings, QmregNameFoldingTest,
+    ::testing::Values(Spelling{"Umlauts", "TestÄb", "Välue", "testäb", "vÄlue", true},
+                      Spelling{"GreekAndCyrillic", "Ωmega", "Журнал", "ωMEGA", "жУРНАЛ", true},
+                      Spelling{"SharpS", "Straße", "Maß", "STRASSE", "MASS", false}),
+    [](const auto& info) { return std::string(info.param.label); });
+
+TEST_F(QmregTest, KeysDeeperThan512LevelsAreRefusedAndImportChangesNothing) {
+    std::string path = "Software\\Deep";
+    for (std::size_t level = 3; level <= qmreg::kMaxKeyDepth + 1; ++level)
+        path += "\\L" + std::to_string(level);
+    auto add = qmreg({"add", "HKCU\\" + path});
+    EXPECT_EQ(add.exitCode, 1);
+    EXPECT_NE(add.err.find("512 levels"), std::string::npos) << add.err;
+
+    const std::string reg = user_.root() + "/deep.reg";
+    qmtest::writeFile(
+        reg,
+        "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software\\Shallow]\n"
+        "\"a\"=\"b\"\n\n[HKEY_CURRENT_USER\\" +
+            path + "]\n");
+    auto import = qmreg({"import", reg});
+    EXPECT_EQ(import.exitCode, 1);
+    EXPECT_NE(import.err.find("512 levels"), std::string::npos) << import.err;
+    EXPECT_FALSE(store().keyExists("Software\\Shallow"));
+    EXPECT_FALSE(store().keyExists("Software\\Deep"));
+}
+
 }  // namespace

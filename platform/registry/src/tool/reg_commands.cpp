@@ -55,7 +55,7 @@ int RegCommands::run(const CommandLine& cmd) {
 }
 
 int RegCommands::query(const CommandLine& cmd) {
-    Hive& hive = Hive::forThread(cmd.key.hive);
+    Hive& hive = open(cmd.key.hive);
     auto path = hive.canonicalKey(cmd.key.path);
     if (!path)
         return notFound();
@@ -101,7 +101,7 @@ int RegCommands::query(const CommandLine& cmd) {
 }
 
 int RegCommands::add(const CommandLine& cmd) {
-    Hive& hive = Hive::forThread(cmd.key.hive);
+    Hive& hive = open(cmd.key.hive);
     if (!hive.writable())
         return readOnly(hive);
     std::optional<Value> value;
@@ -114,7 +114,7 @@ int RegCommands::add(const CommandLine& cmd) {
     }
     Hive::Transaction transaction(hive);
     if (!hive.createKey(cmd.key.path))
-        return readOnly(hive);
+        return tooDeep(cmd.key.hive, cmd.key.path);
     if (value && !hive.setValue(cmd.key.path, *value))
         return readOnly(hive);
     transaction.commit();
@@ -122,7 +122,7 @@ int RegCommands::add(const CommandLine& cmd) {
 }
 
 int RegCommands::remove(const CommandLine& cmd) {
-    Hive& hive = Hive::forThread(cmd.key.hive);
+    Hive& hive = open(cmd.key.hive);
     auto path = hive.canonicalKey(cmd.key.path);
     if (!path)
         return notFound();
@@ -162,7 +162,7 @@ int RegCommands::remove(const CommandLine& cmd) {
 }
 
 int RegCommands::exportKey(const CommandLine& cmd) {
-    Hive& hive = Hive::forThread(cmd.key.hive);
+    Hive& hive = open(cmd.key.hive);
     if (!hive.keyExists(cmd.key.path))
         return notFound();
     struct stat st;
@@ -198,7 +198,7 @@ int RegCommands::importFile(const CommandLine& cmd) {
     // that hive.
     std::map<HiveId, std::unique_ptr<Hive::Transaction>> transactions;
     for (const auto& section : sections) {
-        Hive& hive = Hive::forThread(section.key.hive);
+        Hive& hive = open(section.key.hive);
         if (!hive.writable())
             return readOnly(hive);
         auto& transaction = transactions[section.key.hive];
@@ -208,7 +208,8 @@ int RegCommands::importFile(const CommandLine& cmd) {
             hive.deleteKey(section.key.path, true);
             continue;
         }
-        hive.createKey(section.key.path);
+        if (!hive.createKey(section.key.path))
+            return tooDeep(section.key.hive, section.key.path);
         for (const auto& entry : section.entries) {
             if (entry.value) {
                 hive.setValue(section.key.path, *entry.value);
@@ -220,6 +221,22 @@ int RegCommands::importFile(const CommandLine& cmd) {
     for (auto& [id, transaction] : transactions)
         transaction->commit();
     return succeeded();
+}
+
+Hive& RegCommands::open(HiveId id) {
+    Hive& hive = Hive::forThread(id);
+    if (!opened_.insert(id).second)
+        return hive;
+    for (const auto& c : hive.takeNameCollisions()) {
+        const std::string key = fullKeyName(id, c.key);
+        err_ << "WARNING: The " << (c.value ? "values \"" : "keys \"") << displayName(c.kept)
+             << "\" and \"" << displayName(c.other) << "\" " << (c.value ? "of" : "under") << " \""
+             << key
+             << "\" were two names and are now one, as registry names now compare without "
+                "regard to case in every language. Both were kept; the name finds \""
+             << displayName(c.kept) << "\". Rename or delete one of them.\n";
+    }
+    return hive;
 }
 
 void RegCommands::printKey(HiveId hive, const std::string& path) {
@@ -256,6 +273,12 @@ int RegCommands::notFound() {
 int RegCommands::readOnly(const Hive& hive) {
     return error("ERROR: Access is denied. The registry store \"" + hive.file() +
                  "\" is read-only for this user.");
+}
+
+int RegCommands::tooDeep(HiveId hive, const std::string& path) {
+    return error("ERROR: The key \"" + fullKeyName(hive, path) +
+                 "\" cannot be created: keys nest at most " + std::to_string(kMaxKeyDepth) +
+                 " levels deep.");
 }
 
 int RegCommands::cancelled() {

@@ -3,6 +3,7 @@
 // Messages for the user go to out, errors to err; questions (overwrite? delete?) are asked on
 // out and answered from in unless the command line forces the operation.
 #include <iosfwd>
+#include <set>
 #include <string>
 
 #include "command_line.h"
@@ -29,6 +30,9 @@ private:
     int exportKey(const CommandLine& cmd);
     int importFile(const CommandLine& cmd);
 
+    // The calling thread's connection to hive; the first time in this run, also warns about
+    // names that an upgrade of the store found colliding.
+    Hive& open(HiveId hive);
     void printKey(HiveId hive, const std::string& path);
     void printValue(const Value& value);
     bool confirm(const std::string& question);
@@ -36,11 +40,13 @@ private:
     int error(const std::string& message);
     int notFound();
     int readOnly(const Hive& hive);
+    int tooDeep(HiveId hive, const std::string& path);
     int cancelled();
 
     std::istream& in_;
     std::ostream& out_;
     std::ostream& err_;
+    std::set<HiveId> opened_;
 };
 
 }  // namespace qmreg::tool
