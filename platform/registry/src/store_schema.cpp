@@ -37,7 +37,8 @@ constexpr const char* kInsertRoot =
     "INSERT INTO keys(id, parent, name, path, folded) VALUES(1, NULL, '', '', '')";
 
 constexpr const char* kOldKeys = "SELECT id, parent, name, path FROM keys_v1 ORDER BY id";
-constexpr const char* kOldValues = "SELECT key, name, type, data FROM vals_v1 ORDER BY key, name";
+constexpr const char* kOldValues =
+    "SELECT key, name, type, data FROM vals_v1 ORDER BY key, name COLLATE BINARY";
 constexpr const char* kCopyKey =
     "INSERT INTO keys(id, parent, name, path, folded) VALUES(?1, ?2, ?3, ?4, ?5)";
 constexpr const char* kCopyValue =

@@ -10,10 +10,11 @@
 // always exists.
 //
 // Layout 1 compared names with SQLite's ASCII-only NOCASE. Names it held apart that fold to one
-// name (such as "Äb" and "äb") are all kept by the upgrade: the first keeps the folded name and
-// is found by lookups, the others get a folded name no lookup produces (the first one's and a
-// mark), and each such pair is listed in the name_collisions table until someone takes the
-// list (Hive::takeNameCollisions). When the first one is deleted, the next one is found.
+// name (such as "Äb" and "äb") are all kept by the upgrade. The first (the key written first,
+// the value name first in byte order) keeps the folded name and is found by lookups; the others
+// get a folded name no lookup produces (the first one's and a mark). Each such pair is listed
+// in the name_collisions table until someone takes the list (Hive::takeNameCollisions). When
+// the first one is deleted, the next one is found.
 #include <cstdint>
 #include <string>
 #include <vector>
