@@ -28,6 +28,24 @@ double msSince(Clock::time_point start) {
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
 }
 
+// A store that can only be read still gives this start its settings, but nothing the user
+// changes in this session can be kept. Said once per start-up, in the log and to the user.
+void reportReadOnlyStore(LoaderContext& context) {
+    std::string file;
+    if (!RegistryBatch::StoreIsReadOnly(&file)) {
+        return;
+    }
+    context.log().write("settings", "the registry store " + file +
+                                        " can only be read: settings cannot be saved in this "
+                                        "session");
+    cadhost::messageBox(acedGetAcadFrame(),
+                        "Module settings cannot be saved: the registry store \"" + file +
+                            "\" can only be read (its folder is write-protected or the disk is "
+                            "full). The modules start with the settings read from it.",
+                        std::string(names::kMessageCaption),
+                        cadhost::MB_ICONWARNING | cadhost::MB_OK);
+}
+
 // Notes a configuration change since the last start. Product menu groups belong to the
 // configuration they were loaded for, so after a change (or on a user's first start) they
 // all go. The comparison is exact: a change of letter case counts.
@@ -141,6 +159,7 @@ void RunStartupSequence(LoaderContext& context) {
     const auto started = Clock::now();
     const std::string config = QmEnGetCurrentConfig();
 
+    reportReadOnlyStore(context);
     handleConfigurationChange(context, config);
     WriteBaseModuleSettings();
 

@@ -35,4 +35,15 @@ bool RegistryBatch::active() const {
     return state_->transaction.has_value();
 }
 
+bool RegistryBatch::StoreIsReadOnly(std::string* file) {
+    try {
+        qmreg::Hive& hive = qmreg::Hive::forThread(qmreg::HiveId::CurrentUser);
+        if (file)
+            *file = hive.file();
+        return !hive.writable();
+    } catch (const std::exception&) {
+        return false;  // reported by the first read or write that meets it
+    }
+}
+
 }  // namespace qm

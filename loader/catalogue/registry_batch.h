@@ -3,6 +3,7 @@
 // that thousands of values are written in one commit and a crash leaves either all or none of
 // them. Registry calls made on this thread while the batch lives join it.
 #include <memory>
+#include <string>
 
 namespace qmreg {
 class Hive;
@@ -22,6 +23,11 @@ public:
 
     void Commit();
     bool active() const;
+
+    // True when the current user's store opened but may only be read (its folder is
+    // write-protected, the disk is full): settings come from it, but none can be saved. file,
+    // when given, receives the store's path. False also when the store cannot be opened.
+    static bool StoreIsReadOnly(std::string* file = nullptr);
 
 private:
     struct State;

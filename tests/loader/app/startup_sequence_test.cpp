@@ -3,6 +3,9 @@
 #include <cadhost/host.h>
 #include <gtest/gtest.h>
 #include <qmenv/environment.h>
+#include <sys/resource.h>
+
+#include <csignal>
 
 #include <algorithm>
 #include <chrono>
@@ -14,6 +17,7 @@
 #include "app/loader_context.h"
 #include "catalogue/com_error.h"
 #include "environment/registry_layout.h"
+#include "qmtest/child_process.h"
 #include "qmtest/files.h"
 #include "qmtest/relocated_user.h"
 #include "test_installation.h"
@@ -25,6 +29,37 @@ using qmtest::TestModule;
 const TestModule kBase{"QM_BASE", "Base", "KRQM_BASE", {}};
 const TestModule kRoads{"QM_ROADS", "Roads", "KRQM_ROADS", {}};
 const TestModule kTerrain{"QM_TERRAIN", "Terrain", "KRQM_TERRAIN", {}};
+
+// Limits the size files of this process may grow to, and makes a write past it fail rather than
+// end the process. The shared-memory index SQLite keeps beside a store grows to 32 KB at once,
+// so a smaller limit stands in for a full disk, for root too.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        previousHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+        ::getrlimit(RLIMIT_FSIZE, &previous_);
+        const rlimit limit{bytes, previous_.rlim_max};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit() {
+        ::setrlimit(RLIMIT_FSIZE, &previous_);
+        std::signal(SIGXFSZ, previousHandler_);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    rlimit previous_{};
+    void (*previousHandler_)(int) = nullptr;
+};
+
+std::size_t count(const std::string& text, const std::string& part) {
+    std::size_t n = 0;
+    for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
+        ++n;
+    }
+    return n;
+}
 
 class StartupSequenceTest : public ::testing::Test {
 protected:
@@ -286,6 +321,31 @@ TEST_F(StartupSequenceTest, FailingMenusStillRunTheApplications) {
     }
     EXPECT_TRUE(std::filesystem::exists(marker));
     EXPECT_EQ(out_.str().find("[Quillmont]"), std::string::npos) << "nothing is reported";
+}
+
+TEST_F(StartupSequenceTest, StoreThatCanOnlyBeReadBringsModulesUpAndSaysOnceThatNothingIsSaved) {
+    install_.addModule(kBase);
+    install_.addModule(kRoads);
+    runStartup();  // the user's store as earlier sessions leave it
+    setSettings(kRoads, "True", "True", "False");
+    // The same store in a place no connection of this process has open: moved there by the
+    // registry tool.
+    const std::string qmreg = qmtest::binDir() + "/qmreg";
+    const std::string saved = user_.root() + "/saved.reg";
+    ASSERT_EQ(qmtest::runProcess({qmreg, "export", "HKCU\\SOFTWARE", saved}).exitCode, 0);
+    qmtest::ScopedEnv registry("QM_REGISTRY_DIR", user_.root() + "/registry-on-full-disk");
+    ASSERT_EQ(qmtest::runProcess({qmreg, "import", saved}).exitCode, 0);
+    ASSERT_EQ(qmtest::runProcess({qmreg, "add", "HKLM\\SOFTWARE"}).exitCode, 0);
+    startHost();
+    {
+        const FileSizeLimit fullDisk(16 * 1024);
+        runStartup();
+    }
+    EXPECT_TRUE(hasGroup("KRQM_ROADS")) << out_.str();
+    EXPECT_EQ(record("QM_ROADS").GetStarted(), 1);
+    EXPECT_EQ(count(out_.str(), "Module settings cannot be saved"), 1u) << out_.str();
+    EXPECT_EQ(count(out_.str(), "Serious problems"), 0u) << out_.str();
+    EXPECT_EQ(count(qmtest::readFile(logFile()), "settings cannot be saved"), 1u);
 }
 
 TEST_F(StartupSequenceTest, SafeModeSkipsModulesButKeepsTheLoaderMenu) {
