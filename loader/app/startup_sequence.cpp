@@ -172,9 +172,6 @@ void RunStartupSequence(LoaderContext& context) {
     std::string profile;
     std::string phases;
 
-    // Lookups of the sequence's menu steps go through one index of the host's menu groups;
-    // applications the sequence starts may change the groups, which the index notices.
-    const MenuGroupAutomation::Batch batch(context.menuGroups());
     auto phase = Clock::now();
     auto notePhase = [&](const char* what) {
         char line[96];

@@ -29,34 +29,25 @@ std::string hresultText(cadhost::HRESULT hr) {
 
 }  // namespace
 
-// Holds the protector for one operation; released on every path out, exceptions included.
-class MenuGroupAutomation::Hold {
-public:
-    Hold(MenuGroupAutomation& owner, const char* operation)
-        : owner_(owner), held_(owner.protector_.lock(owner.timeout_)) {
-        if (!held_) {
-            owner_.Log(std::string(operation) + ": \"" + std::string(names::kMenuProtectorMutex) +
-                       "\" not acquired within " + std::to_string(owner_.timeout_.count()) + " ms");
-        }
+MenuGroupAutomation::Hold::Hold(MenuGroupAutomation& owner, const char* operation)
+    : owner_(owner), held_(owner.protector_.lock(owner.timeout_)) {
+    if (!held_) {
+        owner_.Log(std::string(operation) + ": \"" + std::string(names::kMenuProtectorMutex) +
+                   "\" not acquired within " + std::to_string(owner_.timeout_.count()) + " ms");
     }
-    ~Hold() {
-        if (held_) {
-            owner_.protector_.unlock();
-        }
-    }
-    Hold(const Hold&) = delete;
-    Hold& operator=(const Hold&) = delete;
-    explicit operator bool() const { return held_; }
+}
 
-private:
-    MenuGroupAutomation& owner_;
-    bool held_;
-};
+MenuGroupAutomation::Hold::~Hold() {
+    if (held_) {
+        owner_.protector_.unlock();
+    }
+}
 
 // The loaded groups in collection order, with hash lookups by group name and by menu file
 // title (both with ASCII case folded). Unloaded groups stay as dead items so that positions,
 // and with them "first in collection order", keep their meaning.
 struct MenuGroupAutomation::Index {
+    std::uint64_t changeCount = 0;  // the host's count this index describes
     struct Item {
         std::shared_ptr<cadhost::IAcadMenuGroup> group;
         std::string name;
@@ -66,39 +57,17 @@ struct MenuGroupAutomation::Index {
     std::unordered_map<std::string, std::vector<std::size_t>> byName;
     std::unordered_map<std::string, std::vector<std::size_t>> byTitle;
     std::unordered_map<const cadhost::IAcadMenuGroup*, std::size_t> byGroup;
-    std::int32_t alive = 0;  // items not marked unloaded: the host's count while nobody else acts
 
-    // An index of the collection as it is now, or null when it cannot be read.
-    static std::unique_ptr<Index> Build(cadhost::IAcadMenuGroups& groups) {
-        std::int32_t count = 0;
-        if (groups.get_Count(count) != cadhost::S_OK) {
-            return nullptr;
-        }
-        auto index = std::make_unique<Index>();
-        for (std::int32_t i = 0; i < count; ++i) {
-            std::shared_ptr<cadhost::IAcadMenuGroup> group;
-            std::string name;
-            std::string menuFile;
-            if (groups.Item(i, group) != cadhost::S_OK || !group ||
-                group->get_Name(name) != cadhost::S_OK) {
-                continue;
-            }
-            group->get_MenuFileName(menuFile);
-            index->add(std::move(group), std::move(name), menuFile);
-        }
-        // Items skipped above still count, so that only a change of the collection differs.
-        index->alive = count;
-        return index;
-    }
-
+    // menuFile null: the host could not tell the group's file; it is then found by name only.
     void add(std::shared_ptr<cadhost::IAcadMenuGroup> group, std::string name,
-             const std::string& menuFile) {
+             const std::string* menuFile) {
         const std::size_t at = items.size();
         byName[qmsys::asciiLower(name)].push_back(at);
-        byTitle[qmsys::asciiLower(path::fileTitle(menuFile))].push_back(at);
+        if (menuFile) {
+            byTitle[qmsys::asciiLower(path::fileTitle(*menuFile))].push_back(at);
+        }
         byGroup[group.get()] = at;
         items.push_back(Item{std::move(group), std::move(name), true});
-        ++alive;
     }
     // The first live item under key, or null.
     Item* first(const std::unordered_map<std::string, std::vector<std::size_t>>& map,
@@ -115,9 +84,8 @@ struct MenuGroupAutomation::Index {
         return nullptr;
     }
     void markUnloaded(const cadhost::IAcadMenuGroup* group) {
-        if (const auto it = byGroup.find(group); it != byGroup.end() && items[it->second].alive) {
+        if (const auto it = byGroup.find(group); it != byGroup.end()) {
             items[it->second].alive = false;
-            --alive;
         }
     }
 };
@@ -127,46 +95,49 @@ MenuGroupAutomation::MenuGroupAutomation(DiagnosticLog& log, std::chrono::millis
 
 MenuGroupAutomation::~MenuGroupAutomation() = default;
 
-MenuGroupAutomation::Batch::Batch(MenuGroupAutomation& owner) : owner_(owner) {
-    const Hold hold(owner_, "Batch");
-    const std::shared_ptr<cadhost::IAcadMenuGroups> groups =
-        hold ? owner_.Collection("Batch") : nullptr;
-    if (groups) {
-        // Without an index every lookup walks the collection as usual.
-        owner_.index_ = Index::Build(*groups);
+MenuGroupAutomation::Index* MenuGroupAutomation::CurrentIndex(cadhost::IAcadMenuGroups& groups) {
+    std::uint64_t changes = 0;
+    if (groups.get_ChangeCount(changes) != cadhost::S_OK) {
+        index_.reset();
+        return nullptr;  // no way to tell whether an index is current: walk instead
     }
-}
-
-MenuGroupAutomation::Batch::~Batch() {
-    owner_.index_.reset();
-}
-
-std::optional<MenuGroupAutomation::FoundGroup> MenuGroupAutomation::FindIndexed(
-    const std::string& name, FindMode mode) {
-    // Code outside this object (an application started meanwhile) may have loaded or unloaded
-    // groups. A count that differs from the index's shows it, and the index is built anew;
-    // counting is one call, so lookups stay cheap while nothing else acts.
-    const std::shared_ptr<cadhost::IAcadMenuGroups> groups = Collection("FindMenuGroup");
+    if (index_ && index_->changeCount == changes) {
+        return index_.get();
+    }
+    index_.reset();
     std::int32_t count = 0;
-    if (!groups || groups->get_Count(count) != cadhost::S_OK) {
-        return std::nullopt;
+    if (groups.get_Count(count) != cadhost::S_OK) {
+        return nullptr;
     }
-    if (count != index_->alive) {
-        Log("menu groups changed by others during a batch (" + std::to_string(index_->alive) +
-            " known, " + std::to_string(count) + " loaded): index rebuilt");
-        std::unique_ptr<Index> rebuilt = Index::Build(*groups);
-        if (!rebuilt) {
-            return std::nullopt;
+    auto index = std::make_unique<Index>();
+    index->changeCount = changes;
+    for (std::int32_t i = 0; i < count; ++i) {
+        std::shared_ptr<cadhost::IAcadMenuGroup> group;
+        std::string name;
+        std::string menuFile;
+        if (groups.Item(i, group) != cadhost::S_OK || !group ||
+            group->get_Name(name) != cadhost::S_OK) {
+            continue;
         }
-        index_ = std::move(rebuilt);
+        const bool hasFile = group->get_MenuFileName(menuFile) == cadhost::S_OK;
+        index->add(std::move(group), std::move(name), hasFile ? &menuFile : nullptr);
     }
-    Index::Item* item = mode == FindMode::ByName
-                            ? index_->first(index_->byName, name)
-                            : index_->first(index_->byTitle, path::fileTitle(name));
-    if (!item) {
-        return std::nullopt;
+    // Should the walk have raced with a change by another thread of the host, the count has
+    // moved past changes and the next lookup builds the index again.
+    index_ = std::move(index);
+    return index_.get();
+}
+
+void MenuGroupAutomation::NoteOwnChange(cadhost::IAcadMenuGroups& groups, std::uint64_t before,
+                                        const std::function<void(Index&)>& update) {
+    std::uint64_t after = 0;
+    if (index_ && index_->changeCount == before && groups.get_ChangeCount(after) == cadhost::S_OK &&
+        after == before + 1) {
+        update(*index_);
+        index_->changeCount = after;
+    } else {
+        index_.reset();
     }
-    return FoundGroup{item->group, item->name};
 }
 
 void MenuGroupAutomation::Log(const std::string& text) {
@@ -193,12 +164,20 @@ std::optional<MenuGroupAutomation::FoundGroup> MenuGroupAutomation::FindMenuGrou
     if (name.empty()) {
         return std::nullopt;
     }
-    if (index_ && mode != FindMode::ProductGroups) {
-        return FindIndexed(name, mode);
-    }
     const std::shared_ptr<cadhost::IAcadMenuGroups> groups = Collection("FindMenuGroup");
     if (!groups) {
         return std::nullopt;
+    }
+    if (mode != FindMode::ProductGroups) {
+        if (Index* index = CurrentIndex(*groups)) {
+            Index::Item* item = mode == FindMode::ByName
+                                    ? index->first(index->byName, name)
+                                    : index->first(index->byTitle, path::fileTitle(name));
+            if (!item) {
+                return std::nullopt;
+            }
+            return FoundGroup{item->group, item->name};
+        }
     }
     const std::string wanted = mode == FindMode::ByFile ? path::fileTitle(name) : name;
     std::int32_t count = 0;
@@ -259,6 +238,8 @@ bool MenuGroupAutomation::LoadMenuGroupFile(const std::string& menuFile, std::st
     if (!groups) {
         return false;
     }
+    std::uint64_t before = 0;
+    groups->get_ChangeCount(before);
     std::shared_ptr<cadhost::IAcadMenuGroup> group;
     const cadhost::HRESULT hr = groups->Load(menuFile, false, group);
     if (hr != cadhost::S_OK || !group) {
@@ -267,11 +248,11 @@ bool MenuGroupAutomation::LoadMenuGroupFile(const std::string& menuFile, std::st
     }
     std::string name;
     group->get_Name(name);
-    if (index_) {
+    NoteOwnChange(*groups, before, [&](Index& index) {
         std::string loadedFrom;
-        group->get_MenuFileName(loadedFrom);
-        index_->add(group, name, loadedFrom);
-    }
+        const bool hasFile = group->get_MenuFileName(loadedFrom) == cadhost::S_OK;
+        index.add(group, name, hasFile ? &loadedFrom : nullptr);
+    });
     groupName = name;
     return true;
 }
@@ -285,9 +266,17 @@ bool MenuGroupAutomation::UnloadMenuGroupByName(const std::string& groupName) {
     if (!found) {
         return false;
     }
+    // The lookup has just brought the index up to the host's count.
+    const std::uint64_t before = index_ ? index_->changeCount : 0;
     const cadhost::HRESULT hr = found->group->Unload();
-    if (hr == cadhost::S_OK && index_) {
-        index_->markUnloaded(found->group.get());
+    if (hr == cadhost::S_OK) {
+        if (const std::shared_ptr<cadhost::IAcadMenuGroups> groups =
+                Collection("UnloadMenuGroupByName")) {
+            NoteOwnChange(*groups, before,
+                          [&](Index& index) { index.markUnloaded(found->group.get()); });
+        } else {
+            index_.reset();
+        }
     }
     if (hr != cadhost::S_OK) {
         Log("UnloadMenuGroupByName: host refused to unload \"" + groupName + "\" (" +

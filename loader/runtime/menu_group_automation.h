@@ -7,6 +7,8 @@
 // Every failure (lock not taken in time, no host, an automation call that fails) is reported
 // as a false result and written to the diagnostic log; nothing is shown.
 #include <chrono>
+#include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -54,36 +56,42 @@ public:
     // the sweep spin.
     void UnloadProductMenuGroups();
 
-    // While a Batch is open, lookups by name and by file are answered from an index of the
-    // collection, built by one walk when the batch opens and kept current by this object's
-    // own loads and unloads. It turns the per-menu walks over every loaded group into hash
-    // lookups, so a start-up with thousands of modules stays linear. Groups that others load
-    // or unload meanwhile (an application the start-up runs) change the host's count of
-    // groups, which every indexed lookup compares, and the index is then built anew; a load
-    // and an unload by others that leave the count as it was go unnoticed. Batches do not
-    // nest.
-    class Batch {
+    // Holds the protector for a stretch of operations (one menu list), so that the operations
+    // inside re-enter it instead of taking it each time. When it cannot be taken in time, the
+    // operations inside still try on their own and fail as they would without it.
+    class Hold {
     public:
-        explicit Batch(MenuGroupAutomation& owner);
-        ~Batch();
-        Batch(const Batch&) = delete;
-        Batch& operator=(const Batch&) = delete;
+        // operation names the holder in the diagnostic log when the wait times out.
+        Hold(MenuGroupAutomation& owner, const char* operation);
+        ~Hold();
+        Hold(const Hold&) = delete;
+        Hold& operator=(const Hold&) = delete;
+        explicit operator bool() const { return held_; }
 
     private:
         MenuGroupAutomation& owner_;
+        bool held_;
     };
 
 private:
-    class Hold;
     struct Index;
-    std::optional<FoundGroup> FindIndexed(const std::string& name, FindMode mode);
+    // The index of the host's current groups: rebuilt by one walk when the collection's change
+    // count has moved since it was built, else reused. Callers hold the protector.
+    Index* CurrentIndex(cadhost::IAcadMenuGroups& groups);
+    // After this object's own load or unload: keeps the index when the count moved by exactly
+    // that one change, else drops it.
+    void NoteOwnChange(cadhost::IAcadMenuGroups& groups, std::uint64_t before,
+                       const std::function<void(Index&)>& update);
     std::shared_ptr<cadhost::IAcadMenuGroups> Collection(const char* operation);
     void Log(const std::string& text);
 
     DiagnosticLog& log_;
     std::chrono::milliseconds timeout_;
     qmsys::NamedMutex protector_;
-    std::unique_ptr<Index> index_;  // set while a Batch is open
+    // Lookups by name and by file answer from this index of the loaded groups in O(1), so a
+    // start-up with thousands of menus stays linear; the host's change count tells when it no
+    // longer describes the collection (an application may load or unload groups at any time).
+    std::unique_ptr<Index> index_;
 };
 
 }  // namespace qm

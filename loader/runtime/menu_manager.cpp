@@ -75,6 +75,8 @@ bool MenuManager::LoadMenuList(MenuList& list) {
     if (list.empty()) {
         return true;
     }
+    // One wait for the protector per list; the lookups, unloads and loads inside re-enter it.
+    const MenuGroupAutomation::Hold hold(automation_, "LoadMenuList");
     MyLaunchrigApi checker;
     checker.SetRootDirectory(QmEnGetAppPath());
     const std::string userDataPath = QmEnGetUserDataPath();
@@ -126,6 +128,10 @@ bool MenuManager::LoadEntry(MyLaunchrigApi& checker, MenuEntry& entry,
 }
 
 bool MenuManager::UnloadMenuList(MenuList& list) {
+    if (list.empty()) {
+        return true;
+    }
+    const MenuGroupAutomation::Hold hold(automation_, "UnloadMenuList");
     bool result = true;
     for (const MenuEntry& entry : list) {
         if (!automation_.UnloadMenuGroupByName(entry.groupName)) {
@@ -142,6 +148,7 @@ bool MenuManager::UnloadMenuList(MenuList& list) {
 }
 
 void MenuManager::UnloadStaleModuleMenus(const ModuleList& modules) {
+    const MenuGroupAutomation::Hold hold(automation_, "UnloadStaleModuleMenus");
     for (const ModuleRecord& module : modules) {
         if (module.GetMenusLoaded() == 1) {
             continue;

@@ -23,6 +23,12 @@ HRESULT MenuGroupCollection::Item(std::int32_t index, std::shared_ptr<IAcadMenuG
     return S_OK;
 }
 
+HRESULT MenuGroupCollection::get_ChangeCount(std::uint64_t& count) {
+    std::lock_guard lock(mutex_);
+    count = changes_;
+    return S_OK;
+}
+
 HRESULT MenuGroupCollection::Load(const std::string& menuFile, bool baseMenu,
                                   std::shared_ptr<IAcadMenuGroup>& group) {
     if (menuFile.empty() || baseMenu) {
@@ -47,6 +53,7 @@ HRESULT MenuGroupCollection::loadLocked(const std::string& menuFile,
     }
     group = std::make_shared<MenuGroup>(weak_from_this(), path, std::move(*definition));
     groups_.push_back(group);
+    ++changes_;
     return S_OK;
 }
 
@@ -62,6 +69,7 @@ HRESULT MenuGroupCollection::unload(MenuGroup& group) {
     }
     group.markUnloaded();
     groups_.erase(it);
+    ++changes_;
     persistLocked();
     return S_OK;
 }

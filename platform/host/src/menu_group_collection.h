@@ -27,6 +27,7 @@ public:
     // regard to case) is already loaded; the collection is then unchanged.
     HRESULT Load(const std::string& menuFile, bool baseMenu,
                  std::shared_ptr<IAcadMenuGroup>& group) override;
+    HRESULT get_ChangeCount(std::uint64_t& count) override;
 
     HRESULT unload(MenuGroup& group);
     bool contains(std::string_view groupName) const;
@@ -43,6 +44,7 @@ private:
 
     mutable std::mutex mutex_;
     std::vector<std::shared_ptr<MenuGroup>> groups_;
+    std::uint64_t changes_ = 0;  // bumped by every load and unload; guarded by mutex_
     MenuGroupStore store_;
 };
 

@@ -369,6 +369,35 @@ TEST_F(StartupSequenceTest, ProfileHasOneLinePerModuleBroughtUp) {
     EXPECT_NE(profile.find("Total: 1 module(s)"), std::string::npos) << profile;
 }
 
+// A module's application that unloads another module's group while the modules come up: the
+// loader must see the host's groups as they are now, not as they were when it first looked.
+TEST_F(StartupSequenceTest, GroupUnloadedByAnApplicationDuringStartUpIsLoadedAgain) {
+    const std::string arxLog = installDir_.path() + "/arx.log";
+    qmtest::ScopedEnv log("QMTEST_ARX_LOG", arxLog);
+    qmtest::ScopedEnv unload("QMTEST_ARX_UNLOAD_GROUP", "KRQM_SURVEY");
+    const TestModule roads{"QM_ROADS",
+                           "Roads",
+                           "KRQM_ROADS",
+                           {"<Application path=\"" + qmtest::binDir() +
+                            "/qmtest_runtime_arx.arx\" arguments=\"\" type=\"arx\" command=\"\" "
+                            "modal=\"False\"/>"}};
+    const TestModule survey{"QM_SURVEY", "Survey", "KRQM_SURVEY", {}};
+    install_.addModule(roads);
+    install_.addModule(survey);
+    setSettings(roads, "True", "True", "False");
+    setSettings(survey, "True", "True", "False");
+    runStartup();
+    ASSERT_TRUE(hasGroup("KRQM_SURVEY"));
+
+    // The host restores both groups; Roads comes up first (name order) and takes Survey's away.
+    restart();
+    EXPECT_NE(qmtest::readFile(arxLog).find("unloaded"), std::string::npos)
+        << "the application did not unload the group";
+    EXPECT_TRUE(hasGroup("KRQM_SURVEY"));
+    EXPECT_TRUE(hasGroup("KRQM_ROADS"));
+    EXPECT_EQ(record("QM_SURVEY").GetMenusLoaded(), 1);
+}
+
 // The empty-catalogue message: one separator before "Zadod" even when the installation path
 // ends in one, and a leading pair of separators kept.
 class EmptyCatalogueTest : public ::testing::TestWithParam<bool> {};

@@ -86,6 +86,33 @@ TEST_F(MenuGroupAutomationTest, LoadGivesTheGroupNameAndUnloadRemovesIt) {
     EXPECT_FALSE(automation_.UnloadMenuGroupByName(""));
 }
 
+// Other applications and commands change the groups between the loader's lookups; every
+// lookup answers from the host's groups as they are now.
+TEST_F(MenuGroupAutomationTest, LookupsFollowChangesMadeBehindTheLoadersBack) {
+    preloadGroups({"KRQM_A", "KRQM_B"});
+    std::string group;
+    ASSERT_TRUE(automation_.FindMenuGroupByFile("KRQM_A", group));
+    ASSERT_TRUE(
+        automation_.LoadMenuGroupFile(writeInstalledMenu("own/KRQM_C.mnu", "KRQM_C"), group));
+
+    ASSERT_TRUE(host_->runCommand({"MENUUNLOAD", "KRQM_A"}));
+    ASSERT_TRUE(host_->runCommand({"MENUUNLOAD", "KRQM_C"}));
+    preloadGroups({"KRQM_D"});
+    EXPECT_FALSE(automation_.FindMenuGroupByFile("KRQM_A", group));
+    EXPECT_FALSE(automation_.FindMenuGroup("KRQM_C", Mode::ByName));
+    EXPECT_FALSE(automation_.UnloadMenuGroupByName("KRQM_C"));
+    EXPECT_TRUE(automation_.FindMenuGroupByFile("KRQM_D", group));
+    EXPECT_EQ(group, "KRQM_D");
+
+    // Loaded again from a file of another title: found under the new title only.
+    const std::string renamed = user_.root() + "/other/Renamed.mnu";
+    writeMenuFile(renamed, "KRQM_A");
+    preload(renamed);
+    EXPECT_FALSE(automation_.FindMenuGroupByFile("KRQM_A", group));
+    EXPECT_TRUE(automation_.FindMenuGroupByFile("renamed", group));
+    EXPECT_EQ(group, "KRQM_A");
+}
+
 TEST_F(MenuGroupAutomationTest, UnparseableMenuFailsAndLeavesTheGroupsAlone) {
     preloadGroups({"OTHER"});
     const std::string bad = user_.root() + "/menus/bad.mnu";

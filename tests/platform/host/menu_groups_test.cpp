@@ -29,6 +29,11 @@ protected:
         std::shared_ptr<IAcadMenuGroup> group;
         return groups_->Load(path, false, group);
     }
+    std::uint64_t changes() const {
+        std::uint64_t count = 0;
+        EXPECT_EQ(groups_->get_ChangeCount(count), S_OK);
+        return count;
+    }
     std::vector<std::string> names() const {
         std::vector<std::string> out;
         for (const auto& g : host_.menuGroups()) {
@@ -43,8 +48,10 @@ protected:
 TEST_F(MenuGroupsTest, LoadedGroupsAreListedInLoadOrder) {
     const std::string base = menu("KRQM_Base.mnu", "***MENUGROUP=KRQM_BASE\n");
     const std::string qco = menu("qco.cuix", "zip bytes");
+    const std::uint64_t before = changes();
     ASSERT_EQ(load(base), S_OK);
     ASSERT_EQ(load(qco), S_OK);
+    EXPECT_EQ(changes(), before + 2) << "every load moves the change count";
 
     // (Items' names and files and the count are exercised by the loader's menu look-up tests.)
     EXPECT_TRUE(acedIsMenuGroupLoaded("krqm_base"));
@@ -56,6 +63,7 @@ TEST_F(MenuGroupsTest, LoadedGroupsAreListedInLoadOrder) {
 
 TEST_F(MenuGroupsTest, LoadFailuresLeaveTheCollectionUnchanged) {
     ASSERT_EQ(load(menu("first.mnu", "***MENUGROUP=KRQM_QCO\n")), S_OK);
+    const std::uint64_t loaded = changes();
     struct Case {
         const char* what;
         std::string file;
@@ -76,6 +84,7 @@ TEST_F(MenuGroupsTest, LoadFailuresLeaveTheCollectionUnchanged) {
         EXPECT_EQ(groups_->Load(c.file, c.baseMenu, group), c.expected);
         EXPECT_EQ(group, nullptr);
         EXPECT_THAT(names(), ElementsAre("KRQM_QCO"));
+        EXPECT_EQ(changes(), loaded);
     }
     type({"MENULOAD " + folder() + "/nogroup.mnu"});
     EXPECT_THAT(takeLines(), ElementsAre("Unable to load menu file \"" + user_.root() +
@@ -86,11 +95,17 @@ TEST_F(MenuGroupsTest, AGroupMarkedNoUnloadRefusesToUnload) {
     std::shared_ptr<IAcadMenuGroup> group;
     ASSERT_EQ(groups_->Load(menu("stuck.mnu", "***MENUGROUP=STUCK\n***NOUNLOAD\n"), false, group),
               S_OK);
+    const std::uint64_t loaded = changes();
     EXPECT_EQ(group->Unload(), E_ACCESSDENIED);
     type({"MENUUNLOAD stuck", "MENUUNLOAD other"});
     EXPECT_THAT(takeLines(), ElementsAre("Unable to unload menu group \"stuck\".",
                                          "Menu group \"other\" is not loaded."));
     EXPECT_THAT(names(), ElementsAre("STUCK"));
+    EXPECT_EQ(changes(), loaded) << "refused unloads change nothing";
+
+    ASSERT_EQ(load(menu("free.mnu", "***MENUGROUP=FREE\n")), S_OK);
+    type({"MENUUNLOAD free"});
+    EXPECT_EQ(changes(), loaded + 2) << "an unload by command moves the count as well";
 }
 
 }  // namespace

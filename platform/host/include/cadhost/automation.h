@@ -35,6 +35,10 @@ public:
     // Fails when the file cannot be read or parsed, or its group is already loaded.
     virtual HRESULT Load(const std::string& menuFile, bool baseMenu,
                          std::shared_ptr<IAcadMenuGroup>& group) = 0;
+    // A number that changes with every load and unload of a group, whoever makes it (the
+    // loader, another application, a command). Equal numbers mean the same groups in the same
+    // order, so a caller may keep what it read from the collection while the number stays.
+    virtual HRESULT get_ChangeCount(std::uint64_t& count) = 0;
 };
 
 class IAcadApplication {

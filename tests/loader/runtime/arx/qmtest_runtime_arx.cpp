@@ -2,13 +2,15 @@
 // named by $QMTEST_ARX_LOG when loaded and registers QMTEST_ARX_HELLO, which appends
 // "command". With $QMTEST_ARX_FAIL_INIT set its initialisation fails. With
 // $QMTEST_ARX_MENULOAD naming a menu file it loads that menu into the host while it
-// initialises, as an application that brings its own menu does.
+// initialises, as an application that brings its own menu does. With $QMTEST_ARX_UNLOAD_GROUP
+// set it unloads that menu group the same way and appends "unloaded".
 #include <cadhost/arx.h>
 #include <cadhost/automation.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <string>
 
 namespace {
 
@@ -23,6 +25,26 @@ void note(const char* line) {
 
 void hello() {
     note("command");
+}
+
+void unloadGroup(const std::string& name) {
+    cadhost::IAcadApplication* app = acedGetAcadWinApp();
+    std::shared_ptr<cadhost::IAcadMenuGroups> groups;
+    std::int32_t count = 0;
+    if (!app || app->get_MenuGroups(groups) != cadhost::S_OK ||
+        groups->get_Count(count) != cadhost::S_OK) {
+        return;
+    }
+    for (std::int32_t i = 0; i < count; ++i) {
+        std::shared_ptr<cadhost::IAcadMenuGroup> group;
+        std::string groupName;
+        if (groups->Item(i, group) == cadhost::S_OK &&
+            group->get_Name(groupName) == cadhost::S_OK && groupName == name &&
+            group->Unload() == cadhost::S_OK) {
+            note("unloaded");
+            return;
+        }
+    }
 }
 
 }  // namespace
@@ -42,6 +64,9 @@ extern "C" __attribute__((visibility("default"))) AcRx::AppRetCode acrxEntryPoin
                     groups->Load(menu, false, group) != cadhost::S_OK) {
                     note("menuload failed");
                 }
+            }
+            if (const char* group = std::getenv("QMTEST_ARX_UNLOAD_GROUP")) {
+                unloadGroup(group);
             }
             acedRegCmds()->addCommand("QMTEST_ARX", "QMTEST_ARX_HELLO", "QMTEST_ARX_HELLO",
                                       ACRX_CMD_MODAL, hello);
