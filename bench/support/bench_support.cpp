@@ -5,6 +5,7 @@
 #include <sys/resource.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 
@@ -33,6 +34,8 @@ RunResult runQuietly(const std::vector<std::string>& args, const std::string& in
         if (wait4(pid, &status, 0, &usage) == pid) {
             r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
             r.maxRssKb = usage.ru_maxrss;
+            auto ms = [](const timeval& t) { return t.tv_sec * 1000.0 + t.tv_usec / 1000.0; };
+            r.cpuMs = ms(usage.ru_utime) + ms(usage.ru_stime);
         }
     }
     r.wallMs =
@@ -44,9 +47,32 @@ RunResult runQuietly(const std::vector<std::string>& args, const std::string& in
 std::vector<int> sizesFromArgs(int argc, char** argv, std::vector<int> defaults) {
     std::vector<int> sizes;
     for (int i = 1; i < argc; ++i) {
+        if (std::string(argv[i]).rfind("--", 0) == 0) {
+            ++i;  // an option and its value
+            continue;
+        }
         sizes.push_back(std::atoi(argv[i]));
     }
     return sizes.empty() ? defaults : sizes;
+}
+
+std::string optionValue(int argc, char** argv, const std::string& name,
+                        const std::string& fallback) {
+    for (int i = 1; i + 1 < argc; ++i) {
+        if (argv[i] == "--" + name) {
+            return argv[i + 1];
+        }
+    }
+    return fallback;
+}
+
+double median(std::vector<double> values) {
+    if (values.empty()) {
+        return 0;
+    }
+    std::sort(values.begin(), values.end());
+    const std::size_t mid = values.size() / 2;
+    return values.size() % 2 ? values[mid] : (values[mid - 1] + values[mid]) / 2;
 }
 
 void relocateUser(const std::filesystem::path& root, const std::filesystem::path& installation) {

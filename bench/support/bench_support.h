@@ -10,14 +10,23 @@ struct RunResult {
     int status = -1;  // exit status, -1 when it could not run or did not exit
     double wallMs = 0;
     long maxRssKb = 0;  // the child's own peak resident memory
+    double cpuMs = 0;   // the child's user and system time; less sensitive to load than wall
 };
 
 // Runs argv (argv[0] searched on PATH) with standard input from inputFile ("" for
 // /dev/null) and its output discarded, and waits for it.
 RunResult runQuietly(const std::vector<std::string>& argv, const std::string& inputFile = {});
 
-// The module counts given on the command line, or defaults when there are none.
+// The module counts given on the command line, or defaults when there are none. Options
+// ("--name value") are skipped; read them with optionValue.
 std::vector<int> sizesFromArgs(int argc, char** argv, std::vector<int> defaults);
+
+// The value following "--name" on the command line, or fallback when it is not given.
+std::string optionValue(int argc, char** argv, const std::string& name,
+                        const std::string& fallback);
+
+// The median of values (the mean of the middle two for an even count); 0 for none.
+double median(std::vector<double> values);
 
 // Points every per-user location (HOME, XDG folders, APPDATA, QM_REGISTRY_DIR) below root,
 // creating the folders, and sets QM_APP_PATH to installation. QM_LOG and QM_SAFE_MODE are
