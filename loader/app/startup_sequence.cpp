@@ -193,7 +193,10 @@ void RunStartupSequence(LoaderContext& context) {
                                 cadhost::MB_ICONINFORMATION | cadhost::MB_OK);
             context.log().write("startup", "safe mode: modules not brought up");
         } else {
-            baseBroughtUp = bringUpModules(context, profile);
+            {
+                const MenuManager::Pass pass(context.menus());
+                baseBroughtUp = bringUpModules(context, profile);
+            }
             notePhase("Modules brought up");
             context.menus().UnloadStaleModuleMenus(context.modules());
             notePhase("Stale menus removed");

@@ -2,6 +2,7 @@
 
 #include <qmreg/registry.h>
 #include <qmsys/files.h>
+#include <qmsys/folder_index.h>
 
 #include "checker/checker_messages.h"
 #include "checker/start_up_checker_lib.h"
@@ -34,6 +35,12 @@ qmreg::Hive* currentUserHive() {
     }
 }
 
+// The root and the configuration file do not change during a pass: asked once per pass.
+bool pathExists(const StartUpCheckerLib& checker, const std::string& path) {
+    qmsys::FolderIndex* index = checker.folderIndex();
+    return index ? index->exists(path) : qmsys::fileExists(path);
+}
+
 bool kernelServicesKeyExists(qmreg::Hive* hive) {
     try {
         return hive && hive->keyExists(kKernelServicesKey);
@@ -58,7 +65,7 @@ bool InstallationSetup::Run() {
         root.pop_back();
     }
     checker_.SetRootDirectory(root);
-    if (!qmsys::fileExists(root)) {
+    if (!pathExists(checker_, root)) {
         checker_.AppendReport("\n\n" + checker_.MessageText(msg::kCantSetRootDir));
         return checker_.report().empty();
     }
@@ -113,7 +120,7 @@ bool InstallationSetup::CheckConfigurationFile() {
     }
     const std::string file =
         checker_.rootDirectory() + "/" + std::string(names::kCheckerConfigFile);
-    if (qmsys::fileExists(file)) {
+    if (pathExists(checker_, file)) {
         return true;
     }
     checker_.AppendReport("\n" + checker_.MessageText(msg::kMissingConfigurationFile) + ": \"" +

@@ -20,6 +20,12 @@ void LaunchrigApi::SetRootDirectory(const std::string& root) {
     }
 }
 
+void LaunchrigApi::SetFolderIndex(qmsys::FolderIndex* index) {
+    if (impl_) {
+        impl_->SetFolderIndex(index);
+    }
+}
+
 void LaunchrigApi::SetMessageFile(const std::string& file) {
     if (impl_) {
         impl_->SetMessageFile(file);

@@ -9,6 +9,10 @@
 #include <memory>
 #include <string>
 
+namespace qmsys {
+class FolderIndex;
+}
+
 namespace qm {
 
 class StartUpCheckerImpl;
@@ -30,6 +34,9 @@ public:
     void SetRootDirectory(const std::string& root);
     // A file whose section "Quillmont" overrides message texts.
     void SetMessageFile(const std::string& file);
+    // The folder index of the provisioning pass this object serves; it outlives the object.
+    // Without one, every lookup reads its folder afresh.
+    void SetFolderIndex(qmsys::FolderIndex* index);
 
     // Check mode: true when the user's copies of the menu (and its companions) in the
     // module's menus folder are current, or do not exist yet. Copies nothing.

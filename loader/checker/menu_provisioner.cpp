@@ -1,10 +1,10 @@
 #include "checker/menu_provisioner.h"
 
 #include <cstdlib>
-#include <filesystem>
 
 #include <qmenv/environment.h>
 #include <qmsys/files.h>
+#include <qmsys/folder_index.h>
 #include <qmsys/text.h>
 
 #include "checker/checker_messages.h"
@@ -140,39 +140,40 @@ bool MenuProvisioner::Provision(const std::string& moduleFolder, const std::stri
         return false;
     }
 
+    // Without a pass, this call is one: its two lookups in the source share one listing.
+    qmsys::FolderIndex ownIndex;
+    index_ = checker_.folderIndex() ? checker_.folderIndex() : &ownIndex;
     CopyModeScope scope(checker_, update);
     bool result = DirectoryCopy(source, destination, patterns->menuPattern, {}, 0);
     if (result) {
         result =
             DirectoryCopy(source, destination, patterns->companionPattern, {patterns->language}, 0);
     }
+    index_ = nullptr;
     return result;
 }
 
 bool MenuProvisioner::DirectoryCopy(const std::string& source, const std::string& destinationBase,
                                     const std::string& pattern,
                                     const std::vector<std::string>& suffixes, int depth) {
-    std::error_code ec;
-    std::filesystem::directory_iterator probe(source, ec);
-    if (ec || depth > kMaxDepth) {
+    std::vector<qmsys::FolderIndex::Match> matches;
+    if (depth > kMaxDepth || !index_->find(source, pattern, matches)) {
         checker_.AppendReport("\n" + checker_.MessageText(msg::kCouldNotOpenDirectory) + ": \"" +
                               source + "\"");
         return false;
     }
 
     bool result = true;
-    for (const std::string& entry : qmsys::findFiles(source, pattern)) {
+    for (const qmsys::FolderIndex::Match& match : matches) {
         if (!result) {
             break;
         }
+        const std::string& entry = match.name;
         const std::string sourcePath = path::tidy(source + "/" + entry);
         const std::string destinationPath = path::tidy(
             relativeSubfolder_.empty() ? destinationBase + "/" + entry
                                        : destinationBase + "/" + relativeSubfolder_ + "/" + entry);
-        qmsys::FileAttributes attributes;
-        const bool isFolder =
-            qmsys::getFileAttributes(sourcePath, attributes) == qmsys::kErrorSuccess &&
-            attributes.directory;
+        const bool isFolder = match.folder;
         result = CopyWithSuffixes(sourcePath, destinationPath, isFolder, suffixes);
         if (isFolder && result) {
             const std::string saved = relativeSubfolder_;
@@ -275,9 +276,14 @@ std::string MenuProvisioner::CreateFolderChain(const std::string& base,
     for (const std::string& part : parts) {
         full += "/" + part;
     }
-    qmsys::FileAttributes existing;
-    if (qmsys::getFileAttributes(full, existing) == qmsys::kErrorSuccess && existing.directory) {
+    // A file in the folder's place makes the creation below fail with "already exists", which
+    // counts as success, so existence alone decides that nothing needs creating.
+    qmsys::FolderIndex* index = checker_.folderIndex();
+    if (index ? index->exists(full) : qmsys::fileExists(full)) {
         return full;  // provided before: no folder to create
+    }
+    if (index) {
+        index->forget(full);  // about to be created
     }
     std::string path = base;
     qmsys::WinError err = qmsys::createDirectories(path);

@@ -14,6 +14,10 @@
 #include <string>
 #include <vector>
 
+namespace qmsys {
+class FolderIndex;
+}
+
 namespace qm {
 
 class StartUpCheckerLib;
@@ -62,6 +66,8 @@ private:
     // The subfolder of the destination that mirrors the source subfolder being walked; empty
     // outside a recursion.
     std::string relativeSubfolder_;
+    // The listings of the running Provision: the pass's, or the call's own.
+    qmsys::FolderIndex* index_ = nullptr;
 };
 
 }  // namespace qm

@@ -7,6 +7,10 @@
 #include <string>
 #include <string_view>
 
+namespace qmsys {
+class FolderIndex;
+}
+
 namespace qm {
 
 // A message text: its key in a message file and the text used when no file supplies one.
@@ -55,6 +59,11 @@ public:
     bool overwrite() const { return overwrite_; }
     void SetOverwrite(bool on) { overwrite_ = on; }
 
+    // The folder index of the pass this object serves (not owned; it outlives the object), or
+    // null: folder lookups and existence checks then go to the file system each time.
+    qmsys::FolderIndex* folderIndex() const { return folderIndex_; }
+    void SetFolderIndex(qmsys::FolderIndex* index) { folderIndex_ = index; }
+
 private:
     std::string report_;
     std::string lastFailure_;
@@ -64,6 +73,7 @@ private:
     std::string messageFile_;
     bool copyMode_ = false;
     bool overwrite_ = true;
+    qmsys::FolderIndex* folderIndex_ = nullptr;
 };
 
 }  // namespace qm

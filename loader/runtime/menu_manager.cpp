@@ -52,6 +52,14 @@ std::string MenuManager::UserMenuFile(const std::string& userDataPath, const std
     return path::tidy(userDataPath + "/" + std::string(names::kMenusFolder) + "/" + name);
 }
 
+MenuManager::Pass::Pass(MenuManager& owner) : owner_(owner) {
+    owner_.pass_ = &index_;
+}
+
+MenuManager::Pass::~Pass() {
+    owner_.pass_ = nullptr;
+}
+
 void MenuManager::Log(const std::string& text) {
     log_.write(kLogCategory, text);
 }
@@ -77,7 +85,9 @@ bool MenuManager::LoadMenuList(MenuList& list) {
     }
     // One wait for the protector per list; the lookups, unloads and loads inside re-enter it.
     const MenuGroupAutomation::Hold hold(automation_, "LoadMenuList");
+    qmsys::FolderIndex listIndex;
     MyLaunchrigApi checker;
+    checker.SetFolderIndex(pass_ ? pass_ : &listIndex);
     checker.SetRootDirectory(QmEnGetAppPath());
     const std::string userDataPath = QmEnGetUserDataPath();
     bool result = false;

@@ -8,7 +8,10 @@
 // operation reports false, and the reason (with the checker's report) goes to the diagnostic
 // log. No lock is held across steps: another process may act between the lookup, the
 // provisioning and the load of one menu.
+#include <memory>
 #include <string>
+
+#include <qmsys/folder_index.h>
 
 #include "runtime/menu_list.h"
 #include "runtime/module_list.h"
@@ -43,6 +46,22 @@ public:
     // group is already there.
     void ProvideLoaderMenu(bool baseModuleBroughtUp);
 
+    // One provisioning pass over many menu lists (the start-up): while it is open, every list
+    // shares one index of the installation's menu folders, so that each folder is read once
+    // and each menu costs the same few system calls however many files its folder holds.
+    // Without a pass, each list is a pass of its own. Passes do not nest.
+    class Pass {
+    public:
+        explicit Pass(MenuManager& owner);
+        ~Pass();
+        Pass(const Pass&) = delete;
+        Pass& operator=(const Pass&) = delete;
+
+    private:
+        MenuManager& owner_;
+        qmsys::FolderIndex index_;
+    };
+
     // How a definition's menus folder splits into the module folder the checker wants and
     // the folder the entry keeps.
     struct FolderSplit {
@@ -67,6 +86,7 @@ private:
 
     MenuGroupAutomation& automation_;
     DiagnosticLog& log_;
+    qmsys::FolderIndex* pass_ = nullptr;  // the open Pass's index
 };
 
 }  // namespace qm

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <memory>
 
+#include "find_files_p.h"
 #include "qmsys/files.h"
 #include "text_order_p.h"
 
@@ -71,27 +72,42 @@ bool wildcardMatch(const std::string& pattern, const std::string& name) {
            plainMatch(view.substr(0, view.size() - 2), name);
 }
 
-std::vector<std::string> findFiles(const std::string& folder, const std::string& pattern) {
-    std::vector<std::string> names;
+bool ntfsLess(const std::string& a, const std::string& b) {
+    const int folded = compareUtf16Folded(a, b, CaseFold::Upper);
+    return folded != 0 ? folded < 0 : compareUtf16Folded(a, b, CaseFold::None) < 0;
+}
+
+bool readFolder(const std::string& folder, std::vector<FolderEntry>& entries,
+                const std::string* pattern) {
+    entries.clear();
     const std::unique_ptr<DIR, DirCloser> dir(::opendir(folder.empty() ? "." : folder.c_str()));
     if (!dir) {
-        return names;
+        return false;
     }
     while (const dirent* entry = ::readdir(dir.get())) {
         const char* name = entry->d_name;
-        if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0) {
+        if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0 ||
+            (pattern && !wildcardMatch(*pattern, name))) {
             continue;
         }
-        if (wildcardMatch(pattern, name)) {
-            names.emplace_back(name);
-        }
+        const EntryKind kind = entry->d_type == DT_REG   ? EntryKind::File
+                               : entry->d_type == DT_DIR ? EntryKind::Folder
+                                                         : EntryKind::Unknown;
+        entries.push_back(FolderEntry{name, kind});
     }
-    // NTFS keeps a folder's entries sorted by upper-cased UTF-16 name. Names that differ only
-    // in case (possible here, not on NTFS) are ordered by their exact text.
-    std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
-        const int folded = compareUtf16Folded(a, b, CaseFold::Upper);
-        return folded != 0 ? folded < 0 : compareUtf16Folded(a, b, CaseFold::None) < 0;
-    });
+    std::sort(entries.begin(), entries.end(),
+              [](const FolderEntry& a, const FolderEntry& b) { return ntfsLess(a.name, b.name); });
+    return true;
+}
+
+std::vector<std::string> findFiles(const std::string& folder, const std::string& pattern) {
+    std::vector<FolderEntry> entries;
+    readFolder(folder, entries, &pattern);
+    std::vector<std::string> names;
+    names.reserve(entries.size());
+    for (FolderEntry& entry : entries) {
+        names.push_back(std::move(entry.name));
+    }
     return names;
 }
 

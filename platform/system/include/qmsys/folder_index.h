@@ -1,0 +1,61 @@
+#pragma once
+// FindFirstFileW pattern lookups at indexed cost, for one pass over many lookups in the same
+// folders (a start-up, one menu list's provisioning). The first lookup in a folder reads it
+// once; later ones answer by binary search over its folded names, O(log n + matches), with
+// exactly the results of findFiles: same names, same order, same case and ".*" rules.
+//
+// A folder's listing is revalidated by one stat before every lookup: a different device,
+// inode, change or modification time (nanoseconds) reads it again. A listing made within the
+// clock tick of the folder's last change is used once and read again next time, because a
+// change later in that same tick would not move the folder's times (the racy-timestamp rule).
+// So a listing is never stale, also after this process's own writes; forget() saves the stat
+// that would find out.
+//
+// Besides listings it remembers, for the pass, whether paths that the pass itself does not
+// change exist (the installation root, a configuration file, the user's menus folders):
+// exists() stats a path once per pass.
+//
+// Not thread-safe: one thread uses an index from creation to destruction.
+#include <cstdint>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace qmsys {
+
+class FolderIndex {
+public:
+    FolderIndex();
+    ~FolderIndex();
+    FolderIndex(const FolderIndex&) = delete;
+    FolderIndex& operator=(const FolderIndex&) = delete;
+
+    struct Match {
+        std::string name;
+        bool folder = false;  // from the listing, or from stat where the listing cannot tell
+    };
+
+    // The entries of folder whose names match pattern, as findFiles returns them, each with
+    // whether it is a folder. False (and no matches) when folder cannot be read.
+    bool find(const std::string& folder, const std::string& pattern, std::vector<Match>& out);
+
+    // Whether path exists, stat'ed once per pass. For paths the pass does not create or
+    // remove; forget(path) when it does.
+    bool exists(const std::string& path);
+
+    // Drops what is known of path: its listing if it is a folder, its existence otherwise.
+    void forget(const std::string& path);
+
+    // Folders read so far (each full read counts), for tests and benchmarks.
+    std::uint64_t folderReads() const { return folderReads_; }
+
+private:
+    struct Listing;
+    Listing* current(const std::string& folder);
+
+    std::unordered_map<std::string, Listing> listings_;
+    std::unordered_map<std::string, bool> existence_;
+    std::uint64_t folderReads_ = 0;
+};
+
+}  // namespace qmsys

@@ -1,0 +1,160 @@
+#include "qmsys/folder_index.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <ctime>
+
+#include "find_files_p.h"
+#include "qmsys/files.h"
+
+namespace qmsys {
+
+namespace {
+
+std::int64_t nanoseconds(const timespec& ts) {
+    return static_cast<std::int64_t>(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
+}
+
+// The clock the kernel stamps file times with: a change made now gets a time at or after this.
+std::int64_t fileClockNow() {
+    timespec ts{};
+    ::clock_gettime(CLOCK_REALTIME_COARSE, &ts);
+    return nanoseconds(ts);
+}
+
+// The key a pattern's literal prefix and the names are compared by: ASCII letters folded the
+// way wildcardMatch folds them, bytes in order. Names sharing a folded prefix are neighbours.
+std::string fold(std::string_view text) {
+    std::string out(text);
+    for (char& c : out) {
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c + ('a' - 'A'));
+        }
+    }
+    return out;
+}
+
+// The text before the first wildcard. A trailing ".*" also matches names without the dot, so
+// the prefix of the pattern without it counts when that is shorter.
+std::string_view literalPrefix(std::string_view pattern) {
+    auto prefixOf = [](std::string_view p) { return p.substr(0, p.find_first_of("*?")); };
+    std::string_view prefix = prefixOf(pattern);
+    if (pattern.size() >= 2 && pattern.substr(pattern.size() - 2) == ".*") {
+        const std::string_view shorter = prefixOf(pattern.substr(0, pattern.size() - 2));
+        if (shorter.size() < prefix.size()) {
+            prefix = shorter;
+        }
+    }
+    return prefix;
+}
+
+struct Identity {
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    std::int64_t changeNs = 0;
+    std::int64_t modifyNs = 0;
+    bool operator==(const Identity&) const = default;
+};
+
+bool identityOf(const std::string& folder, Identity& out) {
+    struct stat st {};
+    if (::stat(folder.empty() ? "." : folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+        return false;
+    }
+    out = Identity{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino),
+                   nanoseconds(st.st_ctim), nanoseconds(st.st_mtim)};
+    return true;
+}
+
+}  // namespace
+
+struct FolderIndex::Listing {
+    Identity identity;
+    bool trusted = false;              // false: read again at the next lookup
+    std::vector<FolderEntry> entries;  // NTFS order
+    // (folded name, position in entries), sorted by folded name.
+    std::vector<std::pair<std::string, std::size_t>> byFolded;
+};
+
+FolderIndex::FolderIndex() = default;
+FolderIndex::~FolderIndex() = default;
+
+FolderIndex::Listing* FolderIndex::current(const std::string& folder) {
+    const std::int64_t now = fileClockNow();
+    Identity identity;
+    if (!identityOf(folder, identity)) {
+        listings_.erase(folder);
+        return nullptr;
+    }
+    const auto found = listings_.find(folder);
+    if (found != listings_.end() && found->second.trusted && found->second.identity == identity) {
+        return &found->second;
+    }
+    Listing listing;
+    if (!readFolder(folder, listing.entries)) {
+        listings_.erase(folder);
+        return nullptr;
+    }
+    ++folderReads_;
+    listing.identity = identity;
+    // Stamped before the clock read above: any later change gets a later time. Stamped within
+    // this tick: a later change may share the time, so this listing serves this lookup only.
+    listing.trusted = identity.changeNs < now && identity.modifyNs < now;
+    listing.byFolded.reserve(listing.entries.size());
+    for (std::size_t i = 0; i < listing.entries.size(); ++i) {
+        listing.byFolded.emplace_back(fold(listing.entries[i].name), i);
+    }
+    std::sort(listing.byFolded.begin(), listing.byFolded.end());
+    return &(listings_[folder] = std::move(listing));
+}
+
+bool FolderIndex::find(const std::string& folder, const std::string& pattern,
+                       std::vector<Match>& out) {
+    out.clear();
+    Listing* listing = current(folder);
+    if (!listing) {
+        return false;
+    }
+    const std::string prefix = fold(literalPrefix(pattern));
+    auto it = std::lower_bound(listing->byFolded.begin(), listing->byFolded.end(), prefix,
+                               [](const std::pair<std::string, std::size_t>& item,
+                                  const std::string& key) { return item.first < key; });
+    std::vector<std::size_t> positions;
+    for (; it != listing->byFolded.end() && it->first.compare(0, prefix.size(), prefix) == 0;
+         ++it) {
+        if (wildcardMatch(pattern, listing->entries[it->second].name)) {
+            positions.push_back(it->second);
+        }
+    }
+    std::sort(positions.begin(), positions.end());
+    out.reserve(positions.size());
+    for (const std::size_t i : positions) {
+        const FolderEntry& entry = listing->entries[i];
+        bool isFolder = entry.kind == EntryKind::Folder;
+        if (entry.kind == EntryKind::Unknown) {
+            FileAttributes attributes;
+            isFolder = getFileAttributes(folder + "/" + entry.name, attributes) == kErrorSuccess &&
+                       attributes.directory;
+        }
+        out.push_back(Match{entry.name, isFolder});
+    }
+    return true;
+}
+
+bool FolderIndex::exists(const std::string& path) {
+    const auto found = existence_.find(path);
+    if (found != existence_.end()) {
+        return found->second;
+    }
+    const bool present = fileExists(path);
+    existence_.emplace(path, present);
+    return present;
+}
+
+void FolderIndex::forget(const std::string& path) {
+    listings_.erase(path);
+    existence_.erase(path);
+}
+
+}  // namespace qmsys

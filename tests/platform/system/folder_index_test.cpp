@@ -1,0 +1,110 @@
+// The folder index must answer exactly as a fresh folder search does, before and after the
+// folder changes, while reading a folder once for any number of lookups.
+#include <sys/stat.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <ctime>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "qmsys/files.h"
+#include "qmsys/folder_index.h"
+#include "qmtest/files.h"
+#include "qmtest/temp_dir.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class FolderIndexTest : public ::testing::Test {
+protected:
+    FolderIndexTest() {
+        for (const char* name :
+             {"b.mnu", "_z.mnu", "C.MNU", "ab.mnu", "a_b.mnu", "A.mnu", "notes.txt", "b.mnu.bak",
+              "KRQM_Road_enu.mnu", "KRQM_Road.mnl", "krqm_road.MNL", "KRQM_Road.lsp", "readme",
+              "readme.txt", ".hidden", "\xC3\xA9t\xC3\xA9.mnu", "[x].mnu"}) {
+            touch(name);
+        }
+        fs::create_directories(dir_ / "Sub.mnu");
+        fs::create_directory_symlink(dir_ / "Sub.mnu", dir_ / "link.mnu");
+    }
+    void touch(const std::string& name) { qmtest::writeFile(dir_ / name, ""); }
+
+    // Every pattern against both: names, order and whether each is a folder.
+    void expectSameAsFindFiles() {
+        for (const char* pattern :
+             {"*", "*.*", ".*", "*.MNU", "readme.*", "readme", "krqm_road.??l", "KRQM_Road_enu.mnu",
+              "?.mnu", "a*", "*b*", "[x]*", "_*", "\xC3\x89*", "\xC3\xA9*", "missing", "*.mnu.*"}) {
+            SCOPED_TRACE(pattern);
+            std::vector<qmsys::FolderIndex::Match> matches;
+            ASSERT_TRUE(index_.find(dir_.path(), pattern, matches));
+            std::vector<std::string> names;
+            for (const auto& m : matches) {
+                names.push_back(m.name);
+                EXPECT_EQ(m.folder, fs::is_directory(dir_ / m.name)) << m.name;
+            }
+            EXPECT_EQ(names, qmsys::findFiles(dir_.path(), pattern));
+        }
+    }
+
+    // Waits (bounded) until the file clock has left the tick of the folder's last change, so
+    // that a listing made now may be kept.
+    void waitPastLastChange() {
+        struct stat st {};
+        ASSERT_EQ(::stat(dir_.path().c_str(), &st), 0);
+        const auto changed =
+            std::chrono::seconds(st.st_ctim.tv_sec) + std::chrono::nanoseconds(st.st_ctim.tv_nsec);
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        for (;;) {
+            timespec now{};
+            ::clock_gettime(CLOCK_REALTIME_COARSE, &now);
+            if (std::chrono::seconds(now.tv_sec) + std::chrono::nanoseconds(now.tv_nsec) >
+                changed) {
+                return;
+            }
+            ASSERT_LT(std::chrono::steady_clock::now(), deadline) << "file clock stands still";
+        }
+    }
+
+    qmtest::TempDir dir_;
+    qmsys::FolderIndex index_;
+};
+
+TEST_F(FolderIndexTest, AnswersAsAFreshSearchAfterEveryKindOfChange) {
+    expectSameAsFindFiles();
+    // Each change is looked at at once, within the clock tick that made it.
+    touch("new.mnu");
+    expectSameAsFindFiles();
+    fs::remove(dir_ / "b.mnu");
+    expectSameAsFindFiles();
+    fs::rename(dir_ / "A.mnu", dir_ / "a.MNU");  // letter case only
+    expectSameAsFindFiles();
+    fs::remove(dir_ / "link.mnu");
+    fs::rename(dir_ / "Sub.mnu", dir_ / "Sub2.mnu");
+    expectSameAsFindFiles();
+}
+
+TEST_F(FolderIndexTest, ReadsAnUnchangedFolderOnceForAnyNumberOfLookups) {
+    for (int i = 0; i < 500; ++i) {
+        touch("KRQM_" + std::to_string(i) + "_enu.mnu");
+    }
+    waitPastLastChange();
+    std::vector<qmsys::FolderIndex::Match> matches;
+    for (int i = 0; i < 500; ++i) {
+        ASSERT_TRUE(index_.find(dir_.path(), "krqm_" + std::to_string(i) + "_ENU.mnu", matches));
+        ASSERT_EQ(matches.size(), 1u);
+        ASSERT_TRUE(index_.find(dir_.path(), "KRQM_" + std::to_string(i) + ".??l", matches));
+        ASSERT_TRUE(matches.empty());
+    }
+    EXPECT_EQ(index_.folderReads(), 1u);
+
+    // A folder that cannot be read answers nothing, and is no listing to keep.
+    EXPECT_FALSE(index_.find(dir_ / "absent", "*", matches));
+    EXPECT_FALSE(index_.find(dir_ / "readme", "*", matches));
+    EXPECT_TRUE(matches.empty());
+}
+
+}  // namespace
