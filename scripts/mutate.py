@@ -1,0 +1,142 @@
+#!/usr/bin/env python3
+"""A repeatable mutation pass: applies the one-line mutations of a list, one at a time, in a
+scratch worktree under build/, rebuilds incrementally, runs the whole test suite and reports
+which mutations the tests caught and which survived.
+
+The list (scripts/mutations.txt) holds blocks like:
+    @ path/in/repository | what the mutation breaks
+    - text as it stands in the file (must occur exactly once)
+    + text it is replaced by
+Mostly one line each; consecutive '-' (and '+') lines join into one text of several lines.
+Lines starting with '#' and blank lines are ignored.
+
+Usage: scripts/mutate.sh [--list FILE] [--only N[,N...]] [--keep-going]
+"""
+import argparse
+import os
+import subprocess
+import sys
+import time
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+
+
+def parse(path):
+    mutations = []
+    current = None
+    with open(path, encoding="utf-8") as f:
+        for number, raw in enumerate(f, 1):
+            line = raw.rstrip("\n")
+            if not line.strip() or line.startswith("#"):
+                continue
+            tag, text = line[:2], line[2:]
+            if tag == "@ ":
+                file, _, note = text.partition(" | ")
+                current = {"file": file.strip(), "note": note.strip(), "line": number}
+                mutations.append(current)
+            elif line in ("-", "- ") and current is not None and "to" not in current:
+                current["from"] = current.get("from", "") + ("\n" if "from" in current else "")
+            elif tag == "- " and current is not None and "to" not in current:
+                current["from"] = current["from"] + "\n" + text if "from" in current else text
+            elif line in ("+", "+ ") and current is not None and "from" in current:
+                current["to"] = current.get("to", "") + ("\n" if "to" in current else "")
+            elif tag == "+ " and current is not None and "from" in current:
+                current["to"] = current["to"] + "\n" + text if "to" in current else text
+            else:
+                sys.exit(f"{path}:{number}: unexpected line: {line}")
+    for m in mutations:
+        if "from" not in m or "to" not in m:
+            sys.exit(f"{path}:{m['line']}: incomplete mutation")
+    return mutations
+
+
+def run(cmd, cwd, log, env=None, timeout=None):
+    with open(log, "a") as out:
+        out.write(f"$ {' '.join(cmd)}\n")
+        out.flush()
+        try:
+            return subprocess.run(cmd, cwd=cwd, stdout=out, stderr=subprocess.STDOUT, env=env,
+                                  timeout=timeout).returncode
+        except subprocess.TimeoutExpired:
+            out.write("timed out\n")
+            return 124
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--list", default=os.path.join(ROOT, "scripts", "mutations.txt"))
+    parser.add_argument("--only", default="")
+    args = parser.parse_args()
+
+    mutations = parse(args.list)
+    chosen = {int(n) for n in args.only.split(",") if n}
+    work = os.path.join(ROOT, "build", "mutate")
+    scratch = os.path.join(work, "src")
+    log = os.path.join(work, "mutate.log")
+    os.makedirs(work, exist_ok=True)
+
+    # The scratch worktree follows the committed state of the current branch.
+    head = subprocess.check_output(["git", "rev-parse", "HEAD"], cwd=ROOT, text=True).strip()
+    if not os.path.isdir(os.path.join(scratch, ".git")) and not os.path.isfile(
+            os.path.join(scratch, ".git")):
+        subprocess.check_call(["git", "worktree", "add", "--force", "--detach", scratch, head],
+                              cwd=ROOT, stdout=subprocess.DEVNULL)
+    subprocess.check_call(["git", "checkout", "--quiet", "--force", "--detach", head],
+                          cwd=scratch)
+
+    env = dict(os.environ, QT_QPA_PLATFORM="offscreen")
+    env.setdefault("CMAKE_CXX_COMPILER_LAUNCHER", "ccache")
+    env.setdefault("CMAKE_C_COMPILER_LAUNCHER", "ccache")
+    # Paths relative to the repository, so that the scratch tree shares the compiler cache.
+    env.setdefault("CCACHE_BASEDIR", ROOT)
+    build = ["cmake", "--build", "--preset", "default"]
+    test = ["ctest", "--preset", "default", "-j2", "--stop-on-failure", "--timeout", "120"]
+    if run(["cmake", "--preset", "default"], scratch, log, env) != 0 or \
+            run(build, scratch, log, env) != 0 or run(test, scratch, log, env) != 0:
+        sys.exit(f"the unmutated tree does not build or pass its tests; see {log}")
+
+    results = {"caught": [], "survived": [], "invalid": []}
+    for index, m in enumerate(mutations, 1):
+        if chosen and index not in chosen:
+            continue
+        path = os.path.join(scratch, m["file"])
+        with open(path, encoding="utf-8") as f:
+            original = f.read()
+        count = original.count(m["from"])
+        label = f"#{index} {m['file']}: {m['note']}"
+        if count != 1:
+            results["invalid"].append(f"{label} (text found {count} times)")
+            print(f"invalid  {label} (text found {count} times)", flush=True)
+            continue
+        with open(path, "w", encoding="utf-8") as f:
+            f.write(original.replace(m["from"], m["to"]))
+        started = time.monotonic()
+        try:
+            if run(build, scratch, log, env) != 0:
+                outcome = "invalid"
+                label += " (does not build)"
+            elif run(test, scratch, log, env, timeout=1800) != 0:
+                outcome = "caught"
+            else:
+                outcome = "survived"
+        finally:
+            with open(path, "w", encoding="utf-8") as f:
+                f.write(original)
+        results[outcome].append(label)
+        print(f"{outcome:8} {label} [{time.monotonic() - started:.0f} s]", flush=True)
+
+    # Leave the scratch build matching the unmutated sources.
+    run(build, scratch, log, env)
+    valid = len(results["caught"]) + len(results["survived"])
+    print(f"\n{len(results['caught'])} of {valid} mutations caught"
+          + (f" ({100.0 * len(results['caught']) / valid:.1f} %)" if valid else "")
+          + f", {len(results['survived'])} survived, {len(results['invalid'])} invalid")
+    for label in results["survived"]:
+        print(f"  survived: {label}")
+    for label in results["invalid"]:
+        print(f"  invalid:  {label}")
+    return 0 if not results["survived"] and not results["invalid"] else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main())
