@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build, the demo and the tests need, when any is missing.
+# Installs the Debian packages the build, the demo and the tests need, when any is missing;
+# packages given as arguments are needed too (scripts/deps.sh clang).
 set -euo pipefail
 packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libsqlite3-dev sqlite3
           libxml2-dev libxml2-utils qt6-base-dev qt6-base-dev-tools libgl-dev xvfb xauth
-          clang-format)
+          clang-format "$@")
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
