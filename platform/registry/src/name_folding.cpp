@@ -3,6 +3,7 @@
 
 #include "name_folding_p.h"
 #include "upcase_table_p.h"
+#include "utf8_p.h"
 
 namespace qmreg::detail {
 
@@ -18,19 +19,6 @@ char32_t upcase(char32_t c) {
     if (c > run->last || (c - run->first) % run->stride != 0)
         return c;
     return static_cast<char32_t>(static_cast<std::int32_t>(c) + run->delta);
-}
-
-void appendUtf8(std::string& out, char32_t c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
 }
 
 bool continuation(unsigned char b) {

@@ -1,8 +1,12 @@
 #include "utf16.h"
 
+#include "utf8_p.h"
+
 namespace qmreg::tool {
 
 namespace {
+
+using detail::appendUtf8;
 
 constexpr char32_t kReplacement = 0xFFFD;
 
@@ -26,24 +30,6 @@ char32_t decodeUtf8(std::string_view s, std::size_t& i) {
         return kReplacement;
     }
     return cp;
-}
-
-void appendUtf8(std::string& out, char32_t cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
 }
 
 void appendUnit(std::vector<std::uint8_t>& out, char32_t unit) {
