@@ -4,6 +4,9 @@
 // also releases the single-instance marker.
 #include <cadhost/arx.h>
 
+#include <exception>
+#include <string>
+
 #include "app/module_loader_app.h"
 #include "app/startup_sequence.h"
 #ifdef QM_HAVE_UI
@@ -26,12 +29,28 @@ void moduleLoaderCommand() {
 #endif
 }
 
+// Runs body; an exception never crosses into the caller, whose code knows nothing of ours.
+// It is logged and fallback is returned instead.
+template <typename Result, typename Body>
+Result guarded(const char* what, Result fallback, Body body) noexcept {
+    try {
+        return body();
+    } catch (const std::exception& e) {
+        theApp.context().log().write("entry", std::string(what) + " failed: " + e.what());
+    } catch (...) {
+        theApp.context().log().write("entry", std::string(what) + " failed: unknown exception");
+    }
+    return fallback;
+}
+
 }  // namespace
 
 extern "C" {
 
 QM_EXPORT AcRx::AppRetCode acrxEntryPoint(AcRx::AppMsgCode msg, void* pkt) {
-    return theApp.dispatch(msg, pkt);
+    // A failed initialisation refuses the application; any other message just ends.
+    const AcRx::AppRetCode fallback = msg == AcRx::kInitAppMsg ? AcRx::kRetError : AcRx::kRetOK;
+    return guarded("application message", fallback, [&] { return theApp.dispatch(msg, pkt); });
 }
 
 // Host API version the module loader is built for: release 24 in the upper half.
@@ -40,11 +59,12 @@ QM_EXPORT int acrxGetApiVersion() {
 }
 
 QM_EXPORT bool loadQCOMenu() {
-    return theApp.context().qcoMenu().LoadQcoMenu();
+    return guarded("loadQCOMenu", false, [] { return theApp.context().qcoMenu().LoadQcoMenu(); });
 }
 
 QM_EXPORT bool unloadQCOMenu() {
-    return theApp.context().qcoMenu().UnloadQcoMenu();
+    return guarded("unloadQCOMenu", false,
+                   [] { return theApp.context().qcoMenu().UnloadQcoMenu(); });
 }
 
 // The start-up report (one line per module brought up, then a total), for hosts that offer

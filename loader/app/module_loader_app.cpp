@@ -1,7 +1,9 @@
 #include "app/module_loader_app.h"
 
+#include <cadhost/services.h>
 #include <qmsys/named_mutex.h>
 
+#include <exception>
 #include <string>
 
 #include "app/lisp_queries.h"
@@ -45,9 +47,23 @@ AcRx::AppRetCode CQmModuleLoaderApp::On_kInitAppMsg(void* pkt) {
     // A second module loader in the same session (another host process) refuses to start.
     // The command registered above stays; the host discards this application anyway.
     bool alreadyExists = false;
-    auto marker =
-        qmsys::ExistenceMarker::create(std::string(names::kSingleInstanceMutex), alreadyExists);
+    std::string why;
+    auto marker = qmsys::ExistenceMarker::create(std::string(names::kSingleInstanceMutex),
+                                                 alreadyExists, &why);
     if (alreadyExists) {
+        return AcRx::kRetError;
+    }
+    if (!marker) {
+        // Without the marker there is no telling whether another module loader runs in this
+        // session; two of them would fight over the same menus and settings. Refuse, and say
+        // why, since the user can fix it.
+        const std::string text =
+            "The module loader was not started: it cannot tell whether another one runs in "
+            "this session, because " +
+            why + ".";
+        context_.log().write("startup", text);
+        cadhost::messageBox(acedGetAcadFrame(), text, std::string(names::kMessageCaption),
+                            cadhost::MB_ICONERROR | cadhost::MB_OK);
         return AcRx::kRetError;
     }
     context_.holdInstanceMarker(std::move(marker));
@@ -56,8 +72,14 @@ AcRx::AppRetCode CQmModuleLoaderApp::On_kInitAppMsg(void* pkt) {
         linker->lockApplication(pkt);
     }
     context_.setBaseModuleKey(std::string(names::kBaseModuleKey));
+    // Nothing the start-up meets may fail the initialisation: the loader stays, with its
+    // command, so that the user can still reach the dialog.
     if (startup_) {
-        startup_(context_);
+        try {
+            startup_(context_);
+        } catch (const std::exception& e) {
+            context_.log().write("startup", std::string("start-up ended early: ") + e.what());
+        }
     }
     return AcRx::kRetOK;
 }

@@ -8,11 +8,13 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <string>
 
+#include "app/crash_guard.h"
 #include "catalogue/catalogue.h"
 #include "catalogue/module_settings.h"
-#include "catalogue/registry_batch.h"
+#include "catalogue/store_writes.h"
 #include "environment/names.h"
 #include "environment/registry_layout.h"
 #include "runtime/module_events.h"
@@ -49,7 +51,8 @@ void reportReadOnlyStore(LoaderContext& context) {
 // Notes a configuration change since the last start. Product menu groups belong to the
 // configuration they were loaded for, so after a change (or on a user's first start) they
 // all go. The comparison is exact: a change of letter case counts.
-void handleConfigurationChange(LoaderContext& context, const std::string& current) {
+void handleConfigurationChange(LoaderContext& context, const std::string& current,
+                               StoreWrites& writes) {
     const std::string key = registry_layout::recentConfigKey();
     const std::string value(names::kValueCurrentConfig);
     std::string recorded;
@@ -64,9 +67,12 @@ void handleConfigurationChange(LoaderContext& context, const std::string& curren
                                            current + "\": unloading product menu groups");
         context.menuGroups().UnloadProductMenuGroups();
     }
-    QmEnWinRegistry reg;
-    if (reg.OpenKey(kQmEnHKeyCurrentUser, key, true)) {
-        reg.WriteString(value, current);
+    if (const auto batch = writes.Begin("recording the configuration")) {
+        QmEnWinRegistry reg;
+        if (reg.OpenKey(kQmEnHKeyCurrentUser, key, true)) {
+            reg.WriteString(value, current);
+        }
+        batch->Commit();
     }
 }
 
@@ -95,6 +101,21 @@ std::string formatProfileLine(const ModuleRecord& record, double menusMs, double
     return record.GetDisplayName() + " (" + record.GetKey() + ")" + buf + "\n";
 }
 
+// The module whose bring-up the host did not survive last time is left out of this start; the
+// user hears why, once.
+void reportInterrupted(LoaderContext& context, const CrashGuard::Module& module) {
+    const std::string name = module.displayName.empty() ? module.key : module.displayName;
+    context.log().write("startup", "module " + module.key +
+                                       " not brought up: the host ended while bringing it up "
+                                       "at the last start");
+    cadhost::messageBox(
+        acedGetAcadFrame(),
+        "The module \"" + name +
+            "\" was not started: the host ended while starting it last time. It will be "
+            "started again at the next start, or load it now in the Module Loader dialog.",
+        std::string(names::kMessageCaption), cadhost::MB_ICONWARNING | cadhost::MB_OK);
+}
+
 // Brings up every module that starts with the host. Returns whether the base module was among
 // them (its key compared exactly). Each module's timing and failures go to the profile and,
 // when enabled, the diagnostic log; nothing is reported to the user.
@@ -102,26 +123,31 @@ bool bringUpModules(LoaderContext& context, std::string& profile) {
     bool baseBroughtUp = false;
     const auto total = Clock::now();
     int count = 0;
+    CrashGuard guard(CrashGuard::defaultFolder());
+    const std::optional<CrashGuard::Module> interrupted = guard.TakeInterrupted();
+    if (interrupted) {
+        reportInterrupted(context, *interrupted);
+    }
     for (ModuleRecord& record : context.modules()) {
         if (!record.GetAutoStart()) {
             continue;  // also every module that is not activated
         }
+        if (interrupted && record.GetKey() == interrupted->key) {
+            continue;  // it took the host down last time; back at the next start
+        }
+        guard.Begin({record.GetKey(), record.GetDisplayName()});
         if (!record.GetDemandLoad() && !context.autostartOverride()) {
             record.StartModule();
         }
         auto start = Clock::now();
-        bool menusOk = false;
-        {
-            // The checker reads its registry set-up once per menu: one transaction turns those
-            // reads into one lock round trip. No application code runs inside it.
-            RegistryBatch registryReads;
-            menusOk = LoadModuleMenus(record, context.menus());
-            registryReads.Commit();
-        }
+        // No registry transaction spans this: menu provisioning copies files and waits for the
+        // menu protector.
+        const bool menusOk = LoadModuleMenus(record, context.menus());
         const double menusMs = msSince(start);
         start = Clock::now();
         const bool appsOk = LoadApplications(record.GetApplications());
         const double appsMs = msSince(start);
+        guard.End();
         if (record.GetKey() == names::kBaseModuleKey) {
             baseBroughtUp = true;
         }
@@ -158,13 +184,15 @@ void reportEmptyCatalogue(const std::string& errorText) {
 void RunStartupSequence(LoaderContext& context) {
     const auto started = Clock::now();
     const std::string config = QmEnGetCurrentConfig();
+    StoreWrites writes(&context.log());
 
     reportReadOnlyStore(context);
-    handleConfigurationChange(context, config);
-    WriteBaseModuleSettings();
+    handleConfigurationChange(context, config, writes);
+    WriteBaseModuleSettings(&writes);
 
-    const CatalogueContext catalogue =
+    CatalogueContext catalogue =
         MakeCatalogueContext(config, QmEnGetLanguageCode(), &context.log());
+    catalogue.writes = &writes;
     const std::string folder =
         QmEnBuildFilename(std::string(names::kDefinitionsFolder), kQmEnBaseAppPath, 0);
     std::string errorText;
@@ -192,6 +220,10 @@ void RunStartupSequence(LoaderContext& context) {
                                 std::string(names::kMessageCaption),
                                 cadhost::MB_ICONINFORMATION | cadhost::MB_OK);
             context.log().write("startup", "safe mode: modules not brought up");
+            // The host restored the menus of the last session; a menu can bring a module's code
+            // with it, so they go too, for this session only. Settings stay as they are, and
+            // the next normal start brings the menus back with their modules.
+            context.menus().UnloadStaleModuleMenus(context.modules());
         } else {
             {
                 const MenuManager::Pass pass(context.menus());

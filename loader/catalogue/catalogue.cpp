@@ -1,12 +1,15 @@
 #include "catalogue/catalogue.h"
 
+#include <qmenv/environment.h>
 #include <qmsys/files.h>
 #include <qmsys/text.h>
 
 #include <algorithm>
+#include <memory>
 
 #include "catalogue/module_definition_reader.h"
 #include "catalogue/registry_batch.h"
+#include "catalogue/store_writes.h"
 #include "environment/names.h"
 
 namespace qm {
@@ -59,6 +62,22 @@ void RemoveRepeatsAndSort(ModuleList& list) {
     list.swap(arranged);
 }
 
+void createModuleKeys(const std::vector<std::string>& keys, StoreWrites* writes) {
+    if (keys.empty()) {
+        return;
+    }
+    const std::unique_ptr<RegistryBatch> batch =
+        writes ? writes->Begin("creating module keys") : std::make_unique<RegistryBatch>();
+    if (!batch) {
+        return;
+    }
+    for (const std::string& key : keys) {
+        QmEnWinRegistry registry;
+        registry.OpenKey(kQmEnHKeyCurrentUser, key, true);
+    }
+    batch->Commit();
+}
+
 }  // namespace
 
 CatalogueContext MakeCatalogueContext(std::string_view config, std::string_view language,
@@ -75,12 +94,14 @@ bool LoadCatalogue(const CatalogueContext& context, const std::string& folder,
     const std::string pattern = "*." + context.config + "." + extension;
     const std::vector<std::string> files = qmsys::findFiles(folder, pattern);
     if (!files.empty()) {
+        // The module keys that reading would create are created after the scan, in one short
+        // transaction, so that no write lock is held while files are read.
+        std::vector<std::string> missingKeys;
         ModuleDefinitionReader::Options options;
         options.log = context.log;
+        options.missingKeys = &missingKeys;
         const ModuleDefinitionReader reader(folder + "/" + std::string(names::kDefinitionSchema),
                                             options);
-        // Reading creates one module key per definition: one commit for all of them.
-        RegistryBatch batch;
         std::string scanError;
         list.reserve(list.size() + files.size());
         for (const std::string& file : files) {
@@ -92,7 +113,7 @@ bool LoadCatalogue(const CatalogueContext& context, const std::string& folder,
                 errorText = scanError;
             }
         }
-        batch.Commit();
+        createModuleKeys(missingKeys, context.writes);
     }
     RemoveRepeatsAndSort(list);
     return !list.empty();

@@ -9,11 +9,14 @@
 namespace qm {
 
 class DiagnosticLog;
+class StoreWrites;
 
 struct CatalogueContext {
     std::string config;            // current configuration, lower case, at most 499 characters
     std::string language;          // current language code, lower case, at most 499 characters
     DiagnosticLog* log = nullptr;  // receives rejected definitions; may be null
+    // The start-up's write gate; null writes regardless (tools).
+    StoreWrites* writes = nullptr;
 };
 
 // Lower-cases (ASCII) configuration and language and cuts each to 499 UTF-16 units, the
@@ -26,7 +29,8 @@ CatalogueContext MakeCatalogueContext(std::string_view config, std::string_view 
 // list. Then drops every record whose key equals its kept predecessor's (case-sensitive;
 // neighbours only) and sorts the whole list by display name in UTF-16 code-unit order (not
 // stable). The first COM error text of the scan reaches errorText, but only while errorText
-// is empty. Reading a definition creates its module key in the registry. True when list is
+// is empty. The module keys of the definitions read are created in the registry when missing,
+// after the scan, in one transaction (unless writes has been suspended). True when list is
 // not empty afterwards. The working directory is never changed.
 bool LoadCatalogue(const CatalogueContext& context, const std::string& folder,
                    const std::string& extension, ModuleList& list, std::string& errorText);

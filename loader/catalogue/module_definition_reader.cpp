@@ -259,10 +259,14 @@ bool ModuleDefinitionReader::ReadValidated(xmlDoc* doc, ModuleRecord& record,
 
     if (options_.applyVersionOverride) {
         // Built at any length: only the settings store works in a bounded buffer.
+        const std::string keyPath = registry_layout::moduleKey(key);
         QmEnWinRegistry registry;
-        if (registry.OpenKey(kQmEnHKeyCurrentUser, registry_layout::moduleKey(key), true)) {
+        const bool create = options_.missingKeys == nullptr;
+        if (registry.OpenKey(kQmEnHKeyCurrentUser, keyPath, create)) {
             registry.ReadLong(std::string(names::kValueOverrideMajor), versionMajor);
             registry.ReadLong(std::string(names::kValueOverrideMinor), versionMinor);
+        } else if (!create) {
+            options_.missingKeys->push_back(keyPath);
         }
     }
     record.SetVersion(versionMajor, versionMinor);

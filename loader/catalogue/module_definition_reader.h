@@ -4,6 +4,7 @@
 // the registry.
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "catalogue/definition_schema.h"
 #include "runtime/module_record.h"
@@ -46,6 +47,10 @@ public:
         bool applyVersionOverride = true;
         // Receives one line per rejected file and per notable acceptance; may be null.
         DiagnosticLog* log = nullptr;
+        // When set, the module key is only opened, never created, and the path of a key that
+        // does not exist yet is appended here for the caller to create later (a missing key
+        // holds no override, so the result is the same).
+        std::vector<std::string>* missingKeys = nullptr;
     };
 
     // Loads and compiles the schema once for every Read of this reader.

@@ -4,10 +4,12 @@
 #include <cadhost/services.h>
 #include <qmenv/environment.h>
 
+#include <memory>
 #include <string>
 
 #include "catalogue/module_key.h"
 #include "catalogue/registry_batch.h"
+#include "catalogue/store_writes.h"
 #include "environment/diagnostic_log.h"
 #include "environment/names.h"
 #include "environment/registry_layout.h"
@@ -54,8 +56,8 @@ public:
 
 bool ReadModuleSettings(ModuleList& list, DiagnosticLog* log) {
     // One transaction for all reads: a consistent view, and one lock round trip instead of
-    // one per value.
-    RegistryBatch batch;
+    // one per value. It takes no write lock, so a writer elsewhere never holds it up.
+    RegistryBatch batch(RegistryBatch::Kind::Reads);
     for (ModuleRecord& record : list) {
         const std::optional<std::string> key = keyOrLog(record, log, "read");
         QmEnWinRegistry registry;
@@ -95,8 +97,7 @@ bool WriteModuleSettings(ModuleList& list, DiagnosticLog* log) {
 namespace {
 
 // The three forced values in one transaction; false when the key does not open.
-bool writeBaseValues() {
-    RegistryBatch batch;
+bool writeBaseValues(RegistryBatch& batch) {
     QmEnWinRegistry registry;
     if (!registry.OpenKey(kQmEnHKeyCurrentUser, registry_layout::moduleKey(names::kBaseModuleKey),
                           true)) {
@@ -111,10 +112,20 @@ bool writeBaseValues() {
 
 }  // namespace
 
-void WriteBaseModuleSettings() {
+void WriteBaseModuleSettings(StoreWrites* writes) {
+    bool written = false;
+    {
+        const std::unique_ptr<RegistryBatch> batch =
+            writes ? writes->Begin("forcing the base module's settings")
+                   : std::make_unique<RegistryBatch>();
+        if (!batch) {
+            return;  // the store is busy: this start-up goes on with the settings it has
+        }
+        written = writeBaseValues(*batch);
+    }
     // The message is shown only after the transaction has ended, so that no registry lock is
     // held while the user reads it.
-    if (!writeBaseValues()) {
+    if (!written) {
         cadhost::messageBox(acedGetAcadFrame(), "Serious problems!!!!!",
                             std::string(names::kMessageCaption), cadhost::MB_OK);
     }

@@ -6,6 +6,7 @@
 namespace qm {
 
 class DiagnosticLog;
+class StoreWrites;
 
 // Reads every record's settings. A key that does not open (or does not fit the key buffer,
 // which is logged) leaves the record as it is. AutoStart and DemandLoad are on only for
@@ -19,7 +20,9 @@ bool ReadModuleSettings(ModuleList& list, DiagnosticLog* log = nullptr);
 bool WriteModuleSettings(ModuleList& list, DiagnosticLog* log = nullptr);
 
 // Forces the base module to activated, not demand-loaded, started with the host. When its key
-// cannot be opened the user is told "Serious problems!!!!!" and nothing else happens.
-void WriteBaseModuleSettings();
+// cannot be opened the user is told "Serious problems!!!!!" and nothing else happens. With a
+// write gate whose writes are suspended, or a store that stays busy, nothing is written and
+// nothing is shown (the gate logs it).
+void WriteBaseModuleSettings(StoreWrites* writes = nullptr);
 
 }  // namespace qm

@@ -8,11 +8,17 @@ namespace qm {
 
 struct RegistryBatch::State {
     std::optional<qmreg::Hive::Transaction> transaction;
+    bool busy = false;
 };
 
-RegistryBatch::RegistryBatch() : state_(std::make_unique<State>()) {
+RegistryBatch::RegistryBatch(Kind kind) : state_(std::make_unique<State>()) {
     try {
-        state_->transaction.emplace(qmreg::Hive::forThread(qmreg::HiveId::CurrentUser));
+        state_->transaction.emplace(qmreg::Hive::forThread(qmreg::HiveId::CurrentUser),
+                                    kind == Kind::Reads ? qmreg::Hive::Transaction::Kind::Reads
+                                                        : qmreg::Hive::Transaction::Kind::Writes);
+    } catch (const qmreg::StoreBusy&) {
+        state_->transaction.reset();
+        state_->busy = true;
     } catch (const std::exception&) {
         state_->transaction.reset();
     }
@@ -44,6 +50,10 @@ bool RegistryBatch::StoreIsReadOnly(std::string* file) {
     } catch (const std::exception&) {
         return false;  // reported by the first read or write that meets it
     }
+}
+
+bool RegistryBatch::busy() const {
+    return state_->busy;
 }
 
 }  // namespace qm

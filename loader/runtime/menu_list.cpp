@@ -5,21 +5,16 @@
 namespace qm {
 
 bool MenuList::AddMenu(const std::string& name, const std::string& folder) {
-    if (HasMenu(name)) {
-        return false;
+    if (!index_.try_emplace(qmsys::asciiLower(name), entries_.size()).second) {
+        return false;  // the first menu of a name wins
     }
     entries_.push_back(MenuEntry{name, folder, {}, true});
     return true;
 }
 
 std::size_t MenuList::FindMenu(const std::string& name) const {
-    std::size_t found = entries_.size();
-    for (std::size_t i = 0; i < entries_.size(); ++i) {
-        if (qmsys::iequals(entries_[i].name, name)) {
-            found = i;
-        }
-    }
-    return found;
+    const auto it = index_.find(qmsys::asciiLower(name));
+    return it == index_.end() ? entries_.size() : it->second;
 }
 
 const std::string& MenuList::MenuNameAt(std::size_t index) const {
@@ -27,7 +22,7 @@ const std::string& MenuList::MenuNameAt(std::size_t index) const {
 }
 
 void MenuList::CopyMenuList(const MenuList& source) {
-    entries_.clear();
+    Clear();
     entries_.reserve(source.entries_.size());
     for (const MenuEntry& e : source.entries_) {
         AddMenu(e.name, e.folder);
@@ -40,6 +35,15 @@ void MenuList::CopyMenuList(const MenuList& source) {
 void MenuList::Erase(std::size_t first, std::size_t last) {
     entries_.erase(entries_.begin() + static_cast<std::ptrdiff_t>(first),
                    entries_.begin() + static_cast<std::ptrdiff_t>(last));
+    index_.clear();
+    for (std::size_t i = 0; i < entries_.size(); ++i) {
+        index_.emplace(qmsys::asciiLower(entries_[i].name), i);
+    }
+}
+
+void MenuList::Clear() {
+    entries_.clear();
+    index_.clear();
 }
 
 }  // namespace qm

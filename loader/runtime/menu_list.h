@@ -3,6 +3,7 @@
 // it forms. Names are unique within a list without regard to ASCII case.
 #include <cstddef>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace qm {
@@ -22,9 +23,11 @@ struct MenuEntry {
 
 class MenuList {
 public:
-    // False, and no change, when the name is already present (case-insensitive).
+    // False, and no change, when the name is already present (case-insensitive). Amortised
+    // constant time, so a definition with many menus costs linear time to read.
     bool AddMenu(const std::string& name, const std::string& folder);
-    // Index of the last entry whose name matches without regard to case, or Count().
+    // Index of the entry whose name matches without regard to case, or Count(). (Names are
+    // unique, so the first match is also the last.)
     std::size_t FindMenu(const std::string& name) const;
     bool HasMenu(const std::string& name) const { return FindMenu(name) < Count(); }
     std::size_t Count() const { return entries_.size(); }
@@ -35,6 +38,7 @@ public:
     // Replaces this list by source's entries (names, folders and known group names).
     void CopyMenuList(const MenuList& source);
 
+    // Entries may be changed in place except for their names, which the index keys on.
     MenuEntry& operator[](std::size_t i) { return entries_[i]; }
     const MenuEntry& operator[](std::size_t i) const { return entries_[i]; }
     auto begin() { return entries_.begin(); }
@@ -42,10 +46,12 @@ public:
     auto begin() const { return entries_.begin(); }
     auto end() const { return entries_.end(); }
     void Erase(std::size_t first, std::size_t last);
-    void Clear() { entries_.clear(); }
+    void Clear();
 
 private:
     std::vector<MenuEntry> entries_;
+    // ASCII-folded name -> index in entries_, kept beside the list for constant-time lookups.
+    std::unordered_map<std::string, std::size_t> index_;
 };
 
 }  // namespace qm

@@ -3,6 +3,7 @@
 #include <dlfcn.h>
 
 #include <algorithm>
+#include <exception>
 #include <filesystem>
 
 #include "arx_application.h"
@@ -15,6 +16,27 @@ namespace cadhost {
 namespace {
 ArxLoadResult failure(std::string why) {
     return ArxLoadResult{RTERROR, std::move(why)};
+}
+
+void reportEscaped(const std::string& who, const char* what) {
+    if (Host* host = Host::current()) {
+        host->print(who + " raised an exception: " + what + "\n");
+    }
+}
+
+// Runs call. An exception must not unwind through the host: it would end the whole session.
+// It is reported on the host's output and the call counts as failed.
+template <typename Call>
+bool guarded(const std::string& who, Call&& call) {
+    try {
+        call();
+        return true;
+    } catch (const std::exception& e) {
+        reportEscaped(who, e.what());
+    } catch (...) {
+        reportEscaped(who, "unknown exception");
+    }
+    return false;
 }
 }  // namespace
 
@@ -33,15 +55,17 @@ ApplicationManager::~ApplicationManager() {
 }
 
 template <typename Call>
-void ApplicationManager::callInto(const std::shared_ptr<ArxApplication>& app, int funCode,
+bool ApplicationManager::callInto(const std::shared_ptr<ArxApplication>& app, int funCode,
                                   LispValue* result, Call call) {
     ++app->callDepth;
+    bool completed = true;
     {
         DispatchStack::Scope scope(dispatch_, DispatchStack::Frame{app, funCode, result});
-        call();
+        completed = guarded("Application \"" + app->fileName + "\"", call);
     }
     --app->callDepth;
     closeIfIdle(*app);
+    return completed;
 }
 
 AcRx::AppRetCode ApplicationManager::send(const std::shared_ptr<ArxApplication>& app,
@@ -50,7 +74,9 @@ AcRx::AppRetCode ApplicationManager::send(const std::shared_ptr<ArxApplication>&
     if (app->discarded || app->entry == nullptr) {
         return rc;
     }
-    callInto(app, -1, nullptr, [&] { rc = app->entry(msg, packet); });
+    if (!callInto(app, -1, nullptr, [&] { rc = app->entry(msg, packet); })) {
+        return AcRx::kRetError;
+    }
     return rc;
 }
 
@@ -59,8 +85,12 @@ ArxLoadResult ApplicationManager::load(const std::string& requested) {
         return failure("no file name given");
     }
     const std::string path = absolutePath(requested);
-    if (!std::filesystem::is_regular_file(path)) {
-        return failure("file not found");
+    // A path that cannot be examined (a symbolic-link loop, a folder the user may not enter, a
+    // name too long for the system) is that load's failure, never the host's.
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec)) {
+        const bool missing = !ec || ec == std::errc::no_such_file_or_directory;
+        return failure(missing ? "file not found" : ec.message());
     }
     if (find(path) || find(fileNameOf(path))) {
         return ArxLoadResult{RTNORM, {}};
@@ -172,19 +202,24 @@ LispCallResult ApplicationManager::invoke(const Document::LispFunction& function
     if (registered != app->registeredFunctions.end()) {
         int (*handler)() = registered->second;
         int rc = RSRSLT;
-        callInto(app, function.code, &out.value, [&] { rc = handler(); });
+        if (!callInto(app, function.code, &out.value, [&] { rc = handler(); })) {
+            rc = RSERR;
+        }
         if (rc == RSERR) {
             out.outcome = LispCallResult::Outcome::Failed;
         }
     } else {
-        callInto(app, function.code, &out.value, [&] { app->entry(AcRx::kInvkSubrMsg, nullptr); });
+        if (!callInto(app, function.code, &out.value,
+                      [&] { app->entry(AcRx::kInvkSubrMsg, nullptr); })) {
+            out.outcome = LispCallResult::Outcome::Failed;
+        }
     }
     return out;
 }
 
 void ApplicationManager::run(const CommandStack::Command& command) {
     if (!command.owner) {
-        command.handler();
+        guarded("the host", [&] { command.handler(); });
         return;
     }
     if (!command.owner->discarded) {

@@ -55,8 +55,10 @@ public:
     void run(const CommandStack::Command& command);
 
 private:
+    // Runs call in app's dispatch frame. False when an exception left the application; it is
+    // reported on the host's output and goes no further.
     template <typename Call>
-    void callInto(const std::shared_ptr<ArxApplication>& app, int funCode, LispValue* result,
+    bool callInto(const std::shared_ptr<ArxApplication>& app, int funCode, LispValue* result,
                   Call call);
     AcRx::AppRetCode send(const std::shared_ptr<ArxApplication>& app, AcRx::AppMsgCode msg,
                           void* packet);

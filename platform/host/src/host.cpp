@@ -127,7 +127,14 @@ bool Host::runCommand(const std::vector<std::string>& words) {
     if (command[0].empty()) {
         return false;
     }
-    if (runBuiltinCommand(*this, command)) {
+    // A built-in command that meets something it cannot handle fails alone; the session goes
+    // on. (Calls into applications are guarded where the host makes them.)
+    try {
+        if (runBuiltinCommand(*this, command)) {
+            return true;
+        }
+    } catch (const std::exception& e) {
+        print("Command " + toUpper(command[0]) + " failed: " + e.what() + "\n");
         return true;
     }
     if (const auto registered = impl_->commands.find(command[0])) {

@@ -365,14 +365,16 @@ std::vector<NameCollision> Hive::takeNameCollisions() {
     return list;
 }
 
-Hive::Transaction::Transaction(Hive& hive) : hive_(hive) {
+Hive::Transaction::Transaction(Hive& hive, Kind kind) : hive_(hive) {
     Impl& impl = *hive_.impl_;
     if (!impl.writable) {
         done_ = true;  // nothing can be written, so there is nothing to commit or undo
         return;
     }
     outermost_ = impl.depth == 0;
-    impl.db->exec(outermost_ ? "BEGIN IMMEDIATE" : "SAVEPOINT nested");
+    impl.db->exec(!outermost_           ? "SAVEPOINT nested"
+                  : kind == Kind::Reads ? "BEGIN DEFERRED"
+                                        : "BEGIN IMMEDIATE");
     ++impl.depth;
 }
 

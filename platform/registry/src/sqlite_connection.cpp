@@ -211,8 +211,8 @@ void SqliteConnection::fail(int rc, std::string_view action) const {
                          "away to start with an empty store.");
     }
     if (primary == SQLITE_BUSY || primary == SQLITE_LOCKED) {
-        throw StoreError("The registry store \"" + file_ + "\" stayed locked by another program (" +
-                         detail + ")");
+        throw StoreBusy("The registry store \"" + file_ + "\" stayed locked by another program (" +
+                        detail + ")");
     }
     throw StoreError("The registry store \"" + file_ + "\" failed (" + detail +
                      ") at: " + std::string(action));

@@ -5,7 +5,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <vector>
 
@@ -93,18 +95,23 @@ bool writeAll(int fd, const char* data, std::size_t size) {
     return true;
 }
 
-// Copies the whole content of in to out; false with errno set on failure.
-bool copyContent(int in, int out) {
+// Copies the first size bytes of in to out, or fewer if in is shorter by now; false with
+// errno set on failure. The bound keeps a file that grows during the copy (or a device that
+// slipped past the type check) from keeping the copy going.
+bool copyContent(int in, int out, std::uint64_t size) {
     // The kernel copies without a round trip through user space where it can (and may share
     // extents on file systems that support it).
+    std::uint64_t left = size;
     bool copiedAny = false;
-    for (;;) {
-        const ssize_t n = ::copy_file_range(in, nullptr, out, nullptr, 1 << 30, 0);
+    while (left > 0) {
+        const std::size_t chunk = static_cast<std::size_t>(std::min<std::uint64_t>(left, 1 << 30));
+        const ssize_t n = ::copy_file_range(in, nullptr, out, nullptr, chunk, 0);
         if (n == 0) {
             return true;
         }
         if (n > 0) {
             copiedAny = true;
+            left -= static_cast<std::uint64_t>(n);
             continue;
         }
         if (errno == EINTR) {
@@ -118,8 +125,10 @@ bool copyContent(int in, int out) {
         break;  // this pair of files cannot be copied in the kernel: read and write instead
     }
     std::vector<char> buffer(1 << 16);
-    for (;;) {
-        const ssize_t n = ::read(in, buffer.data(), buffer.size());
+    while (left > 0) {
+        const std::size_t chunk =
+            static_cast<std::size_t>(std::min<std::uint64_t>(left, buffer.size()));
+        const ssize_t n = ::read(in, buffer.data(), chunk);
         if (n == 0) {
             return true;
         }
@@ -132,7 +141,9 @@ bool copyContent(int in, int out) {
         if (!writeAll(out, buffer.data(), static_cast<std::size_t>(n))) {
             return false;
         }
+        left -= static_cast<std::uint64_t>(n);
     }
+    return true;
 }
 
 // Moves from onto to. With noReplace an existing destination fails with EEXIST, atomically,
@@ -158,16 +169,14 @@ bool moveIntoPlace(const std::string& from, const std::string& to, bool noReplac
 }  // namespace
 
 WinError copyFile(const std::string& src, const std::string& dst, bool failIfExists) {
-    const Descriptor in(::open(src.c_str(), O_RDONLY | O_CLOEXEC));
+    WinError openError = kErrorSuccess;
+    const Descriptor in(openRegularFile(src, openError));
     if (in.get() < 0) {
-        return pathError(src, errno);
+        return openError;
     }
     struct stat source {};
     if (::fstat(in.get(), &source) != 0) {
         return winErrorFromErrno(errno);
-    }
-    if (S_ISDIR(source.st_mode)) {
-        return kErrorAccessDenied;
     }
 
     struct stat existing {};
@@ -186,7 +195,7 @@ WinError copyFile(const std::string& src, const std::string& dst, bool failIfExi
         return pathError(dst, errno);
     }
     const timespec times[2] = {{0, UTIME_NOW}, source.st_mtim};
-    if (!copyContent(in.get(), temporary.fd()) ||
+    if (!copyContent(in.get(), temporary.fd(), static_cast<std::uint64_t>(source.st_size)) ||
         ::fchmod(temporary.fd(), source.st_mode & 07777) != 0 ||
         ::futimens(temporary.fd(), times) != 0 || !temporary.close()) {
         return winErrorFromErrno(errno);

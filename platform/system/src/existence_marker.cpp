@@ -2,6 +2,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
+#include <string>
 
 #include "qmsys/named_mutex.h"
 #include "session_objects_p.h"
@@ -9,9 +11,9 @@
 namespace qmsys {
 
 std::unique_ptr<ExistenceMarker> ExistenceMarker::create(const std::string& name,
-                                                         bool& alreadyExists) {
+                                                         bool& alreadyExists, std::string* why) {
     alreadyExists = false;
-    const int fd = openSessionLockFile(name, SessionObjectKind::Marker);
+    const int fd = openSessionLockFile(name, SessionObjectKind::Marker, why);
     if (fd < 0) {
         return nullptr;
     }
@@ -23,8 +25,12 @@ std::unique_ptr<ExistenceMarker> ExistenceMarker::create(const std::string& name
     } while (rc != 0 && errno == EINTR);
     if (rc != 0) {
         const bool held = errno == EWOULDBLOCK;
+        const int lockErrno = errno;
         ::close(fd);
         if (!held) {
+            if (why) {
+                *why = std::string("the marker cannot be locked: ") + std::strerror(lockErrno);
+            }
             return nullptr;
         }
         alreadyExists = true;

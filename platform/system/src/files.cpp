@@ -1,5 +1,6 @@
 #include "qmsys/files.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -61,6 +62,70 @@ WinError getFileAttributes(const std::string& path, FileAttributes& out) {
 bool fileExists(const std::string& path) {
     struct stat st {};
     return ::stat(path.c_str(), &st) == 0;
+}
+
+int openRegularFile(const std::string& path, WinError& error, std::uint64_t* size) {
+    int fd;
+    do {
+        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) {
+        error = pathError(path, errno);
+        return -1;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        error = winErrorFromErrno(errno);
+        ::close(fd);
+        return -1;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        error = kErrorAccessDenied;  // a folder, FIFO, device or socket
+        ::close(fd);
+        return -1;
+    }
+    // Regular files never block; the flag only mattered for the open itself.
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    if (size) {
+        *size = static_cast<std::uint64_t>(st.st_size);
+    }
+    error = kErrorSuccess;
+    return fd;
+}
+
+WinError readRegularFile(const std::string& path, std::size_t limit, std::string& out) {
+    out.clear();
+    WinError error = kErrorSuccess;
+    std::uint64_t size = 0;
+    const int fd = openRegularFile(path, error, &size);
+    if (fd < 0) {
+        return error;
+    }
+    if (size > limit) {
+        ::close(fd);
+        return kErrorFileTooLarge;
+    }
+    out.resize(static_cast<std::size_t>(size));
+    std::size_t done = 0;
+    while (done < out.size()) {
+        const ssize_t n = ::read(fd, out.data() + done, out.size() - done);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0) {
+            error = winErrorFromErrno(errno);
+            ::close(fd);
+            out.clear();
+            return error;
+        }
+        if (n == 0) {
+            break;  // the file shrank while being read
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    ::close(fd);
+    out.resize(done);
+    return kErrorSuccess;
 }
 
 WinError createDirectory(const std::string& path) {

@@ -35,8 +35,12 @@ struct NamedMutex::Shared {
     std::condition_variable released;
     std::thread::id owner;  // default id: no thread of this process holds the lock
     int depth = 0;
-    // Only the owning thread touches fd; ownership passes through guard, which orders it.
+    // Only the owning thread touches fd and fileUnusable; ownership passes through guard,
+    // which orders them.
     int fd = -1;
+    // The lock file cannot be had (no private session folder): the lock then orders only the
+    // threads of this process, so that the process keeps working.
+    bool fileUnusable = false;
 };
 
 namespace {
@@ -100,10 +104,11 @@ bool NamedMutex::lock(std::chrono::milliseconds timeout) {
         // Claim the name within the process; other threads now wait on the condition.
         s.owner = self;
     }
-    if (s.fd < 0) {
+    if (s.fd < 0 && !s.fileUnusable) {
         s.fd = openSessionLockFile(s.name, SessionObjectKind::Mutex);
+        s.fileUnusable = s.fd < 0;
     }
-    const bool acquired = s.fd >= 0 && lockFileUntil(s.fd, deadline);
+    const bool acquired = s.fileUnusable || lockFileUntil(s.fd, deadline);
     std::lock_guard lock(s.guard);
     if (acquired) {
         s.depth = 1;
@@ -123,7 +128,9 @@ void NamedMutex::unlock() {
     if (--s.depth > 0) {
         return;
     }
-    ::flock(s.fd, LOCK_UN);
+    if (s.fd >= 0) {
+        ::flock(s.fd, LOCK_UN);
+    }
     s.owner = std::thread::id();
     s.released.notify_one();
 }

@@ -6,8 +6,13 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <vector>
 
+#include "path_errors_p.h"
+#include "qmsys/files.h"
 #include "qmsys/named_mutex.h"
+#include "qmsys/user_folders.h"
 #include "session_objects_p.h"
 
 namespace qmsys {
@@ -33,27 +38,95 @@ bool keepsAsIs(unsigned char c, bool first) {
            c == '-' || c == '_';
 }
 
-// The session folder must be a real folder of this user; anything else (a symbolic link, a
-// folder another user planted in /tmp) could redirect or expose the locks.
-bool isPrivateFolder(const std::string& folder) {
-    struct stat st {};
-    return ::lstat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid();
+// A folder fit for the session's lock files: a real folder (not a symbolic link) owned by
+// this user with mode 0700, so that nobody else can plant, remove or redirect its files. The
+// checks are made with lstat on the name and again with fstat on the opened folder, which
+// must be the same one. A folder this call created gets mode 0700 whatever the umask.
+// Returns the open folder, or -1 with why set.
+int openPrivateFolder(const std::string& folder, std::string& why) {
+    bool created = false;
+    struct stat named {};
+    if (::lstat(folder.c_str(), &named) != 0) {
+        if (errno == ENOENT) {
+            createDirectories(parentFolder(folder));  // the state folder may not exist yet
+        }
+        if (errno != ENOENT || ::mkdir(folder.c_str(), 0700) != 0 ||
+            ::lstat(folder.c_str(), &named) != 0) {
+            why = folder + ": " + std::strerror(errno);
+            return -1;
+        }
+        created = true;
+    }
+    if (!S_ISDIR(named.st_mode)) {
+        why = folder + ": not a folder";
+        return -1;
+    }
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    struct stat opened {};
+    if (fd < 0 || ::fstat(fd, &opened) != 0) {
+        why = folder + ": " + std::strerror(errno);
+        if (fd >= 0) {
+            ::close(fd);
+        }
+        return -1;
+    }
+    if (opened.st_dev != named.st_dev || opened.st_ino != named.st_ino) {
+        why = folder + ": replaced while being checked";
+    } else if (opened.st_uid != ::geteuid()) {
+        why = folder + ": belongs to another user";
+    } else if (created && (opened.st_mode & 07777) != 0700 && ::fchmod(fd, 0700) != 0) {
+        why = folder + ": " + std::strerror(errno);
+    } else if (!created && (opened.st_mode & 07777) != 0700) {
+        why = folder + ": open to other users (mode " + std::to_string((opened.st_mode >> 6) & 7) +
+              std::to_string((opened.st_mode >> 3) & 7) + std::to_string(opened.st_mode & 7) + ")";
+    } else {
+        return fd;
+    }
+    ::close(fd);
+    return -1;
+}
+
+// Where the session's lock folder may be, best first. Every process of the user walks the
+// same list in the same order, so they agree on the first one that qualifies.
+std::vector<std::string> candidateFolders() {
+    std::vector<std::string> folders;
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    if (runtime && runtime[0] == '/') {
+        folders.push_back(std::string(runtime) + "/quillmont");
+    }
+    const char* tmp = std::getenv("TMPDIR");
+    folders.push_back(std::string(tmp && tmp[0] == '/' ? tmp : "/tmp") + "/quillmont-" +
+                      std::to_string(::geteuid()));
+    // Beyond the reach of other users (unless they can write the user's home anyway).
+    folders.push_back(xdgFolder(XdgFolder::State) + "/quillmont-session");
+    return folders;
+}
+
+// The first candidate that qualifies, opened; -1 with why naming every refusal otherwise.
+int openSessionFolder(std::string& path, std::string& why) {
+    for (const std::string& folder : candidateFolders()) {
+        std::string refused;
+        const int fd = openPrivateFolder(folder, refused);
+        if (fd >= 0) {
+            path = folder;
+            return fd;
+        }
+        why += (why.empty() ? "" : "; ") + refused;
+    }
+    return -1;
 }
 
 }  // namespace
 
 std::string sessionObjectFolder() {
-    // A runtime folder that is named but missing (a session without one set up, a stale
-    // variable) must not leave the user without locks: the /tmp fallback serves instead.
-    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    if (runtime && runtime[0] == '/' && isPrivateFolder(runtime)) {
-        std::string folder = std::string(runtime) + "/quillmont";
-        ::mkdir(folder.c_str(), 0700);  // EEXIST is the common case
-        return folder;
+    std::string path;
+    std::string why;
+    const int fd = openSessionFolder(path, why);
+    if (fd < 0) {
+        return {};
     }
-    std::string folder = "/tmp/quillmont-" + std::to_string(::geteuid());
-    ::mkdir(folder.c_str(), 0700);
-    return folder;
+    ::close(fd);
+    return path;
 }
 
 std::string sessionLockFileName(const std::string& name, SessionObjectKind kind) {
@@ -77,17 +150,40 @@ std::string sessionLockFileName(const std::string& name, SessionObjectKind kind)
     return escaped + (kind == SessionObjectKind::Marker ? ".marker" : ".mutex");
 }
 
-int openSessionLockFile(const std::string& name, SessionObjectKind kind) {
-    const std::string folder = sessionObjectFolder();
-    if (!isPrivateFolder(folder)) {
+int openSessionLockFile(const std::string& name, SessionObjectKind kind, std::string* why) {
+    std::string folder;
+    std::string refused;
+    const int dir = openSessionFolder(folder, refused);
+    if (dir < 0) {
+        if (why) {
+            *why = "no private folder for the session's locks (" + refused + ")";
+        }
         errno = EACCES;
         return -1;
     }
-    const std::string path = folder + "/" + sessionLockFileName(name, kind);
+    const std::string file = sessionLockFileName(name, kind);
     int fd;
     do {
-        fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+        fd = ::openat(dir, file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
     } while (fd < 0 && errno == EINTR);
+    const int openErrno = errno;
+    ::close(dir);
+    if (fd < 0) {
+        if (why) {
+            *why = folder + "/" + file + ": " + std::strerror(openErrno);
+        }
+        errno = openErrno;
+        return -1;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid()) {
+        ::close(fd);
+        if (why) {
+            *why = folder + "/" + file + ": not a lock file of this user";
+        }
+        errno = EACCES;
+        return -1;
+    }
     return fd;
 }
 

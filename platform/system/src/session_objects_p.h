@@ -9,10 +9,12 @@ namespace qmsys {
 enum class SessionObjectKind { Marker, Mutex };
 
 // Opens (creating if needed) the lock file that stands for the named object, O_CLOEXEC so
-// that started programs never inherit it. Returns the descriptor, or -1 with errno set. The
-// file is never removed: removing a lock file while another process waits on it would split
-// one name into two locks.
-int openSessionLockFile(const std::string& name, SessionObjectKind kind);
+// that started programs never inherit it, in the session's private folder (see
+// sessionObjectFolder). Returns the descriptor, or -1 with errno set and, when why is given,
+// a reason a user can act on. The file is never removed: removing a lock file while another
+// process waits on it would split one name into two locks.
+int openSessionLockFile(const std::string& name, SessionObjectKind kind,
+                        std::string* why = nullptr);
 
 // File name for an object name: bytes other than letters, digits, ' ', '-', '_' and '.' (and
 // a leading '.') become %XX, so any name is one safe path component; very long names are

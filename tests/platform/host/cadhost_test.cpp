@@ -136,6 +136,35 @@ TEST_F(CadhostTest, MenusAreRememberedForTheNextRunWhileTheirFilesLoad) {
     EXPECT_EQ(run({}, "MENUGROUPS\n").out, expected);
 }
 
+// Paths the system cannot even examine fail that one load; the host goes on.
+TEST_F(CadhostTest, ArxPathsThatCannotBeExaminedFailOnlyTheirLoad) {
+    const fs::path root(user_.root());
+    fs::create_symlink(root / "loop-b.arx", root / "loop-a.arx");
+    fs::create_symlink(root / "loop-a.arx", root / "loop-b.arx");
+    fs::create_directory(root / "closed");
+    qmtest::writeFile((root / "closed" / "app.arx").string(), "");
+    fs::permissions(root / "closed", fs::perms::none);
+    const std::vector<std::string> paths{
+        (root / "loop-a.arx").string(),
+        (root / "closed" / "app.arx").string(),
+        (root / (std::string(300, 'n') + ".arx")).string(),
+        "/" + std::string(5000, 'p') + ".arx",
+    };
+    std::string input;
+    for (const std::string& path : paths) {
+        input += "ARXLOAD " + path + "\n";
+    }
+    const auto result = run({"--console"}, input + "ARX\n");
+    fs::permissions(root / "closed", fs::perms::owner_all);
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    const auto lines = splitLines(result.out);
+    ASSERT_EQ(lines.size(), paths.size());
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        EXPECT_THAT(lines[i],
+                    ::testing::StartsWith("Unable to load ARX application \"" + paths[i]));
+    }
+}
+
 TEST_F(CadhostTest, BadCommandLinesExitWithTwo) {
     const std::vector<std::vector<std::string>> cases{
         {"--bogus"},

@@ -128,6 +128,40 @@ INSTANTIATE_TEST_SUITE_P(
         CopyFailure{"existing destination", "file", "readonly", true, qmsys::kErrorFileExists}),
     [](const auto& info) { return "case" + std::to_string(info.index); });
 
+// Something other than a regular file where an installation file is expected: refused at
+// once, without waiting on it or copying without end, and with no temporary file left.
+TEST(CopyFileSpecialSource, IsRefusedWithoutWaitingAndLeavesNothing) {
+    qmtest::TempDir dir;
+    qmtest::makeFifo(dir / "src/fifo.mnu");
+    std::filesystem::create_symlink("/dev/zero", dir / "src/zero.mnu");
+    std::filesystem::create_directories(dir / "dst");
+    for (const char* name : {"fifo.mnu", "zero.mnu"}) {
+        SCOPED_TRACE(name);
+        qmsys::WinError copied = qmsys::kErrorSuccess;
+        std::string read;
+        qmsys::WinError readError = qmsys::kErrorSuccess;
+        EXPECT_TRUE(qmtest::returnsWithoutWaitingOnFifos(
+            [&] {
+                copied = qmsys::copyFile(dir / "src" + "/" + name, dir / "dst" + "/" + name, false);
+                readError = qmsys::readRegularFile(dir / "src" + "/" + name, 1 << 20, read);
+            },
+            {dir / "src/fifo.mnu"}));
+        EXPECT_EQ(copied, qmsys::kErrorAccessDenied);
+        EXPECT_EQ(readError, qmsys::kErrorAccessDenied);
+        EXPECT_EQ(entries(dir / "dst"), std::vector<std::string>{});
+    }
+}
+
+TEST(ReadRegularFile, ReadsAtMostTheLimit) {
+    qmtest::TempDir dir;
+    writeFile(dir / "file", "12345");
+    std::string out = "old";
+    EXPECT_EQ(qmsys::readRegularFile(dir / "file", 4, out), qmsys::kErrorFileTooLarge);
+    EXPECT_EQ(out, "");
+    EXPECT_EQ(qmsys::readRegularFile(dir / "file", 5, out), qmsys::kErrorSuccess);
+    EXPECT_EQ(out, "12345");
+}
+
 TEST(CreateDirectory, ReportsExistingAndMissingParent) {
     qmtest::TempDir dir;
     EXPECT_EQ(qmsys::createDirectory(dir / "Menus"), qmsys::kErrorSuccess);

@@ -7,6 +7,11 @@
 #include <thread>
 #include <vector>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+
 #include "qmtest/child_process.h"
 #include "qmtest/relocated_user.h"
 
@@ -137,5 +142,88 @@ TEST_F(NamedMutexTest, DeathOfTheHoldingProcessCountsAsRelease) {
     EXPECT_TRUE(mutex.lock(1000ms));
     mutex.unlock();
 }
+
+// Another local user may create the shared lock folders first, or leave them open. Such a
+// folder is passed over; when none qualifies, the single-instance marker cannot be had (its
+// caller refuses to run), while the named mutex still orders the threads of the process.
+enum class Plant { OtherOwner, OpenToAll, Symlink };
+
+class PlantedSessionFolderTest : public qmtest::RelocatedTest,
+                                 public ::testing::WithParamInterface<Plant> {
+protected:
+    void SetUp() override {
+        std::filesystem::create_directories(tmp_);
+        if (GetParam() == Plant::OtherOwner && ::geteuid() != 0) {
+            GTEST_SKIP() << "only root can give a folder to another user";
+        }
+    }
+    // The folders every process of the user tries, in order.
+    std::vector<std::string> candidates() const {
+        return {user_.runtimeDir() + "/quillmont",
+                tmp_ + "/quillmont-" + std::to_string(::geteuid()),
+                user_.stateDir() + "/quillmont-session"};
+    }
+    void plant(const std::string& folder) {
+        namespace fs = std::filesystem;
+        fs::create_directories(fs::path(folder).parent_path());
+        switch (GetParam()) {
+            case Plant::OtherOwner:
+                ASSERT_EQ(::mkdir(folder.c_str(), 0700), 0);
+                ASSERT_EQ(::chown(folder.c_str(), 4242, 4242), 0);
+                break;
+            case Plant::OpenToAll:
+                ASSERT_EQ(::mkdir(folder.c_str(), 0700), 0);
+                ASSERT_EQ(::chmod(folder.c_str(), 0777), 0);
+                break;
+            case Plant::Symlink: {
+                const std::string elsewhere = folder + ".real";
+                ASSERT_EQ(::mkdir(elsewhere.c_str(), 0700), 0);
+                fs::create_symlink(elsewhere, folder);
+                break;
+            }
+        }
+    }
+
+    const std::string tmp_ = user_.root() + "/tmp";
+    qmtest::ScopedEnv tmpdir_{"TMPDIR", tmp_};
+};
+
+TEST_P(PlantedSessionFolderTest, IsPassedOverAndWithNoneLeftTheMarkerFailsClosed) {
+    const auto folders = candidates();
+    plant(folders[0]);
+    EXPECT_EQ(qmsys::sessionObjectFolder(), folders[1]);
+    plant(folders[2]);
+    // The /tmp candidate is in use already (ours, mode 0700), so it stays the choice.
+    EXPECT_EQ(qmsys::sessionObjectFolder(), folders[1]);
+    std::filesystem::remove_all(folders[1]);
+    plant(folders[1]);
+    EXPECT_EQ(qmsys::sessionObjectFolder(), "");
+
+    bool alreadyExists = true;
+    std::string why;
+    EXPECT_EQ(qmsys::ExistenceMarker::create("ModuleLoader App Class 19.10", alreadyExists, &why),
+              nullptr);
+    EXPECT_FALSE(alreadyExists);
+    EXPECT_NE(why.find(folders[0]), std::string::npos) << why;
+
+    qmsys::NamedMutex mutex("MenuLoaderProtector");
+    ASSERT_TRUE(mutex.lock(100ms));
+    bool otherThreadGotIt = true;
+    std::thread([&] {
+        qmsys::NamedMutex other("MenuLoaderProtector");
+        otherThreadGotIt = other.lock(30ms);
+    }).join();
+    EXPECT_FALSE(otherThreadGotIt);
+    mutex.unlock();
+}
+
+std::string plantName(const ::testing::TestParamInfo<Plant>& info) {
+    constexpr const char* kNames[] = {"OtherOwner", "OpenToAll", "Symlink"};
+    return kNames[info.index];
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, PlantedSessionFolderTest,
+                         ::testing::Values(Plant::OtherOwner, Plant::OpenToAll, Plant::Symlink),
+                         plantName);
 
 }  // namespace

@@ -1,9 +1,15 @@
 #include "qmtest/files.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <sstream>
 #include <stdexcept>
+#include <thread>
 
 namespace qmtest {
 
@@ -27,6 +33,36 @@ std::string readFile(const std::string& path) {
     std::ostringstream s;
     s << f.rdbuf();
     return s.str();
+}
+
+void makeFifo(const std::string& path) {
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+    if (::mkfifo(path.c_str(), 0644) != 0) {
+        throw std::runtime_error("cannot make FIFO " + path);
+    }
+}
+
+bool returnsWithoutWaitingOnFifos(const std::function<void()>& work,
+                                  const std::vector<std::string>& fifos,
+                                  std::chrono::milliseconds bound) {
+    std::promise<void> done;
+    std::future<void> finished = done.get_future();
+    std::thread worker([&] {
+        work();
+        done.set_value();
+    });
+    const bool inTime = finished.wait_for(bound) == std::future_status::ready;
+    while (finished.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready) {
+        // A reader blocked in open() lets a non-blocking writer in; closing gives it EOF.
+        for (const std::string& fifo : fifos) {
+            const int fd = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+            if (fd >= 0) {
+                ::close(fd);
+            }
+        }
+    }
+    worker.join();
+    return inTime;
 }
 
 }  // namespace qmtest

@@ -57,6 +57,13 @@ struct NameCollision {
     bool value = false;  // names of values, otherwise of subkeys
 };
 
+// Thrown when another program kept the store locked for the whole busy time-out: the store is
+// fine, but this operation did not get to it in time.
+class StoreBusy : public StoreError {
+public:
+    using StoreError::StoreError;
+};
+
 // Path of a hive's database file, following the relocation rules above.
 std::string hiveFile(HiveId hive);
 
@@ -103,10 +110,13 @@ public:
     std::vector<NameCollision> takeNameCollisions();
 
     // Groups writes in one IMMEDIATE transaction; nested scopes join the outermost one.
-    // Committed by commit() or rolled back when destroyed uncommitted.
+    // Committed by commit() or rolled back when destroyed uncommitted. A Reads transaction
+    // only gives a consistent view of many reads: it takes no write lock, so it never waits
+    // for a writer, and nothing may be written inside it.
     class Transaction {
     public:
-        explicit Transaction(Hive& hive);
+        enum class Kind { Writes, Reads };
+        explicit Transaction(Hive& hive, Kind kind = Kind::Writes);
         ~Transaction();
         Transaction(const Transaction&) = delete;
         Transaction& operator=(const Transaction&) = delete;

@@ -24,13 +24,28 @@ WinError getFileAttributes(const std::string& path, FileAttributes& out);
 // True when path names an existing file or folder.
 bool fileExists(const std::string& path);
 
+// Opens path for reading as a regular file. The open never blocks (a FIFO or a device in
+// place of a file is refused, not waited on) and the type is checked on the open descriptor,
+// so a file swapped in between cannot slip through. Returns the descriptor (O_CLOEXEC,
+// blocking reads) and its size at opening, or -1 with error set: kErrorAccessDenied for
+// anything but a regular file, else the mapped errno.
+int openRegularFile(const std::string& path, WinError& error, std::uint64_t* size = nullptr);
+
+// Reads the regular file path into out (see openRegularFile); a file larger than limit gives
+// kErrorFileTooLarge and leaves out empty.
+// Reads no more than the size the file had when it was opened, so a file that grows while
+// being read cannot keep the reader busy.
+WinError readRegularFile(const std::string& path, std::size_t limit, std::string& out);
+
 // Copies src to dst as CopyFileW does: the copy gets the source's modification time (full
 // nanosecond precision) and permission bits. With failIfExists an existing destination gives
 // kErrorFileExists (80). The data is written to a temporary name in the destination folder and
 // renamed into place, so a reader never sees a half-written copy under the final name.
 // As on Windows, a read-only or folder destination is not replaced (kErrorAccessDenied), a
 // folder source gives kErrorAccessDenied, and a missing source gives 2 (3 when its folder is
-// missing too).
+// missing too). Only a regular file is copied (anything else gives kErrorAccessDenied, without
+// waiting on it), and no more than the size it had when the copy began. A copy that fails
+// leaves no temporary file behind.
 WinError copyFile(const std::string& src, const std::string& dst, bool failIfExists);
 
 // CreateDirectoryW: one level only; an existing folder gives kErrorAlreadyExists (183), a

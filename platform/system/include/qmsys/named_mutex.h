@@ -7,9 +7,11 @@
 
 namespace qmsys {
 
-// Folder holding the lock files of the session's named objects:
-// $XDG_RUNTIME_DIR/quillmont when that runtime folder exists and belongs to the user, else
-// /tmp/quillmont-<uid>. Created on demand (mode 0700).
+// Folder holding the lock files of the session's named objects: the first of
+// $XDG_RUNTIME_DIR/quillmont, ${TMPDIR:-/tmp}/quillmont-<uid> and
+// $XDG_STATE_HOME/quillmont-session that is a real folder (not a link) of this user with mode
+// 0700, created on demand. Empty when none qualifies: another local user may have planted
+// the shared ones.
 std::string sessionObjectFolder();
 
 // An existence marker, the way a named mutex created without ownership is used to detect a
@@ -20,8 +22,11 @@ class ExistenceMarker {
 public:
     // Creates the marker. alreadyExists reports that another holder had it (the
     // ERROR_ALREADY_EXISTS case); the returned object then holds nothing and may be dropped.
-    // Returns null only when the lock file cannot be created at all.
-    static std::unique_ptr<ExistenceMarker> create(const std::string& name, bool& alreadyExists);
+    // Returns null when the lock file cannot be had at all (no private session folder, for
+    // one); why, when given, then says what stood in the way. Callers that guard a single
+    // instance must treat that as "another may exist".
+    static std::unique_ptr<ExistenceMarker> create(const std::string& name, bool& alreadyExists,
+                                                   std::string* why = nullptr);
     ~ExistenceMarker();
     ExistenceMarker(const ExistenceMarker&) = delete;
     ExistenceMarker& operator=(const ExistenceMarker&) = delete;
@@ -42,7 +47,9 @@ public:
     NamedMutex& operator=(const NamedMutex&) = delete;
 
     // Waits at most timeout. Re-entrant: the owning thread may lock again and must unlock as
-    // often. Returns false on time-out or when the lock file cannot be used.
+    // often. Returns false on time-out. When the lock file cannot be had (no private session
+    // folder), the lock still orders the threads of this process, so the process keeps
+    // working; other processes are then not excluded.
     bool lock(std::chrono::milliseconds timeout);
     void unlock();
 

@@ -27,6 +27,7 @@ inline constexpr WinError kErrorDirNotEmpty = 145;
 inline constexpr WinError kErrorAlreadyExists = 183;
 inline constexpr WinError kErrorBadExeFormat = 193;
 inline constexpr WinError kErrorFilenameExcedRange = 206;
+inline constexpr WinError kErrorFileTooLarge = 223;
 inline constexpr WinError kErrorIoDevice = 1117;
 inline constexpr WinError kErrorTimeout = 1460;
 inline constexpr WinError kErrorCantResolveFilename = 1921;

@@ -1,12 +1,14 @@
 // A tiny ARX application for the application-loading tests. It appends "init" to the file
 // named by $QMTEST_ARX_LOG when loaded and registers QMTEST_ARX_HELLO, which appends
-// "command". With $QMTEST_ARX_FAIL_INIT set its initialisation fails. With
+// "command". With $QMTEST_ARX_FAIL_INIT set its initialisation fails; with
+// $QMTEST_ARX_KILL_INIT set it takes the whole host down (SIGKILL) while initialising. With
 // $QMTEST_ARX_MENULOAD naming a menu file it loads that menu into the host while it
 // initialises, as an application that brings its own menu does. With $QMTEST_ARX_UNLOAD_GROUP
 // set it unloads that menu group the same way and appends "unloaded".
 #include <cadhost/arx.h>
 #include <cadhost/automation.h>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -53,6 +55,9 @@ extern "C" __attribute__((visibility("default"))) AcRx::AppRetCode acrxEntryPoin
     AcRx::AppMsgCode msg, void*) {
     switch (msg) {
         case AcRx::kInitAppMsg:
+            if (std::getenv("QMTEST_ARX_KILL_INIT")) {
+                std::raise(SIGKILL);
+            }
             if (std::getenv("QMTEST_ARX_FAIL_INIT")) {
                 return AcRx::kRetError;
             }

@@ -1,10 +1,24 @@
 #pragma once
+#include <chrono>
+#include <functional>
 #include <string>
+#include <vector>
 
 namespace qmtest {
 
 // Writes content to path, creating missing folders.
 void writeFile(const std::string& path, const std::string& content);
 std::string readFile(const std::string& path);
+
+// Creates a FIFO at path (creating missing folders).
+void makeFifo(const std::string& path);
+
+// Runs work on a thread of its own and waits at most bound for it. If it has not returned by
+// then (it hangs in an open or read of one of the FIFOs), each FIFO is opened for writing and
+// closed, which gives a waiting reader its end of file, and work is waited for again.
+// Returns whether work had returned within bound; never hangs on a FIFO.
+bool returnsWithoutWaitingOnFifos(const std::function<void()>& work,
+                                  const std::vector<std::string>& fifos,
+                                  std::chrono::milliseconds bound = std::chrono::seconds(10));
 
 }  // namespace qmtest
