@@ -1,11 +1,10 @@
 #include "catalogue/safe_xml_loader.h"
 
-#include <fcntl.h>
 #include <libxml/SAX2.h>
 #include <libxml/parser.h>
 #include <libxml/xmlerror.h>
-#include <sys/stat.h>
-#include <unistd.h>
+
+#include <qmsys/files.h>
 
 #include <cerrno>
 #include <cstring>
@@ -26,7 +25,117 @@ struct ParseState {
     int doctypeLine = 0;
 };
 
+// Reads the document as a sequence of code units of one width (1 for UTF-8 and other
+// single-byte encodings, 2 for UTF-16 of either byte order) so that markup is found whatever
+// the encoding; only ASCII markup characters matter here.
+class UnitReader {
+public:
+    explicit UnitReader(std::string_view data) : data_(data) {
+        const auto byte = [&](std::size_t i) {
+            return i < data.size() ? static_cast<unsigned char>(data[i]) : 0x100u;
+        };
+        if ((byte(0) == 0xFF && byte(1) == 0xFE) || (byte(0) == '<' && byte(1) == 0)) {
+            width_ = 2;
+            low_ = 0;
+        } else if ((byte(0) == 0xFE && byte(1) == 0xFF) || (byte(0) == 0 && byte(1) == '<')) {
+            width_ = 2;
+            low_ = 1;
+        }
+    }
+    std::size_t size() const { return data_.size() / width_; }
+    // The unit at i as a character when it is ASCII, else 0x80 (never markup).
+    unsigned at(std::size_t i) const {
+        if (width_ == 1) {
+            return static_cast<unsigned char>(data_[i]);
+        }
+        const auto lo = static_cast<unsigned char>(data_[i * 2 + low_]);
+        const auto hi = static_cast<unsigned char>(data_[i * 2 + 1 - low_]);
+        return hi == 0 && lo < 0x80 ? lo : 0x80;
+    }
+    bool startsWith(std::size_t i, std::string_view text) const {
+        if (i + text.size() > size()) {
+            return false;
+        }
+        for (std::size_t k = 0; k < text.size(); ++k) {
+            if (at(i + k) != static_cast<unsigned char>(text[k])) {
+                return false;
+            }
+        }
+        return true;
+    }
+    // Index just past the next occurrence of text at or after i, or size().
+    std::size_t skipPast(std::size_t i, std::string_view text) const {
+        for (; i < size(); ++i) {
+            if (startsWith(i, text)) {
+                return i + text.size();
+            }
+        }
+        return size();
+    }
+
+private:
+    std::string_view data_;
+    std::size_t width_ = 1;
+    std::size_t low_ = 0;
+};
+
 }  // namespace
+
+int FirstCrowdedElementLine(std::string_view data, int maxAttributes) {
+    const UnitReader units(data);
+    int line = 1;
+    const std::size_t n = units.size();
+    std::size_t i = 0;
+    // One pass: text, comments, CDATA and processing instructions are skipped; in a start tag
+    // every '=' outside a quoted value is one attribute.
+    while (i < n) {
+        const unsigned c = units.at(i);
+        if (c == '\n') {
+            ++line;
+        }
+        if (c != '<') {
+            ++i;
+            continue;
+        }
+        std::size_t end = i + 1;
+        if (units.startsWith(i, "<!--")) {
+            end = units.skipPast(i + 4, "-->");
+        } else if (units.startsWith(i, "<![CDATA[")) {
+            end = units.skipPast(i + 9, "]]>");
+        } else if (units.startsWith(i, "<?")) {
+            end = units.skipPast(i + 2, "?>");
+        } else if (units.startsWith(i, "<!")) {
+            return 0;  // a DOCTYPE, which the parser refuses before it reads any attribute
+        } else {
+            int attributes = 0;
+            unsigned quote = 0;
+            const int tagLine = line;
+            for (end = i + 1; end < n; ++end) {
+                const unsigned t = units.at(end);
+                if (quote != 0) {
+                    quote = t == quote ? 0 : quote;
+                } else if (t == '"' || t == '\'') {
+                    quote = t;
+                } else if (t == '=') {
+                    if (++attributes > maxAttributes) {
+                        return tagLine;
+                    }
+                } else if (t == '>') {
+                    ++end;
+                    break;
+                }
+            }
+        }
+        // Line breaks inside the construct still count.
+        for (std::size_t k = i + 1; k < end && k < n; ++k) {
+            if (units.at(k) == '\n') {
+                ++line;
+            }
+        }
+        i = end;
+    }
+    return 0;
+}
 
 std::string OneLineMessage(const char* message) {
     std::string text = message ? message : "";
@@ -83,6 +192,13 @@ LoadResult ParseXml(std::string_view data, const std::string& url) {
     if (data.size() > kMaxXmlFileBytes) {
         return failure(LoadFailure::TooLarge, 0, "file larger than the limit of 16 MiB");
     }
+    // libxml2 checks each attribute of an element against all the others before anything
+    // else sees them, which is quadratic in their number; such an element is refused first.
+    if (const int line = FirstCrowdedElementLine(data, kMaxAttributesPerElement)) {
+        return failure(
+            LoadFailure::NotWellFormed, line,
+            "more than " + std::to_string(kMaxAttributesPerElement) + " attributes on one element");
+    }
     std::unique_ptr<xmlParserCtxt, CtxtFree> ctxt(xmlNewParserCtxt());
     if (!ctxt || !ctxt->sax) {
         return failure(LoadFailure::OutOfMemory, 0, "out of memory");
@@ -110,41 +226,20 @@ LoadResult ParseXml(std::string_view data, const std::string& url) {
 }
 
 LoadResult LoadXmlFile(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        return failure(LoadFailure::Unreadable, 0, std::strerror(errno));
-    }
-    struct FdCloser {
-        int fd;
-        ~FdCloser() { ::close(fd); }
-    } closer{fd};
-    struct stat st {};
-    if (::fstat(fd, &st) != 0) {
-        return failure(LoadFailure::Unreadable, 0, std::strerror(errno));
-    }
-    if (!S_ISREG(st.st_mode)) {
-        return failure(LoadFailure::Unreadable, 0, "not a regular file");
-    }
-    if (static_cast<std::size_t>(st.st_size) > kMaxXmlFileBytes) {
+    // Opened without blocking and read only when it is a regular file: a FIFO or a device in
+    // the installation must not hang the host's start.
+    std::string data;
+    const qmsys::WinError error = qmsys::readRegularFile(path, kMaxXmlFileBytes, data);
+    if (error == qmsys::kErrorFileTooLarge) {
         return failure(LoadFailure::TooLarge, 0, "file larger than the limit of 16 MiB");
     }
-    std::string data;
-    data.resize(static_cast<std::size_t>(st.st_size));
-    std::size_t done = 0;
-    while (done < data.size()) {
-        const ssize_t n = ::read(fd, data.data() + done, data.size() - done);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n < 0) {
-            return failure(LoadFailure::Unreadable, 0, std::strerror(errno));
-        }
-        if (n == 0) {
-            break;  // the file shrank while being read
-        }
-        done += static_cast<std::size_t>(n);
+    if (error == qmsys::kErrorAccessDenied && qmsys::fileExists(path)) {
+        return failure(LoadFailure::Unreadable, 0, "not a regular file");
     }
-    data.resize(done);
+    if (error != qmsys::kErrorSuccess) {
+        return failure(LoadFailure::Unreadable, 0,
+                       "cannot be read (error " + std::to_string(error) + ")");
+    }
     return ParseXml(data, path);
 }
 

@@ -21,11 +21,16 @@ using DocPtr = std::unique_ptr<xmlDoc, DocFree>;
 // refused before the parser sees it.
 inline constexpr std::size_t kMaxXmlFileBytes = 16u * 1024u * 1024u;
 
+// No definition has more than a handful of attributes on an element; a document with more than
+// this many on one element is refused before it is parsed.
+inline constexpr int kMaxAttributesPerElement = 256;
+
 enum class LoadFailure {
     None,
     Unreadable,     // missing, a folder, or a read error
     TooLarge,       // above kMaxXmlFileBytes
-    NotWellFormed,  // includes empty files, bad encodings, NUL bytes, excessive nesting
+    NotWellFormed,  // includes empty files, bad encodings, NUL bytes, excessive nesting, more
+                    // than kMaxAttributesPerElement attributes on one element
     HasDoctype,     // a document type declaration; parsing stops where it begins
     OutOfMemory,    // the parser could not be created
 };
@@ -44,7 +49,13 @@ struct LoadResult {
 // libxml2's message text on one line: the final line break dropped, inner ones made spaces.
 std::string OneLineMessage(const char* message);
 
-// Reads path and parses it. Thread-safe: every call uses its own parser context.
+// The line of the first start tag with more than maxAttributes attributes, or 0. Linear in
+// the size of data; it reads markup only as far as needed to count attributes, and leaves
+// every other judgement to the parser.
+int FirstCrowdedElementLine(std::string_view data, int maxAttributes);
+
+// Reads path and parses it. Only a regular file is read, and opening it never waits (a FIFO
+// is refused). Thread-safe: every call uses its own parser context.
 LoadResult LoadXmlFile(const std::string& path);
 // Parses data; url names the document in messages only.
 LoadResult ParseXml(std::string_view data, const std::string& url);

@@ -8,8 +8,14 @@
 #include <cstdint>
 #include <sstream>
 
+#include <unistd.h>
+
+#include <filesystem>
+
 #include "qmtest/child_process.h"
+#include "qmtest/files.h"
 #include "qmtest/relocated_user.h"
+#include "test_installation.h"
 
 namespace {
 
@@ -166,6 +172,87 @@ TEST_F(HostProcessTest, RegistryToolChangesTheAnswerWithoutRestart) {
     host.closeInput();
     EXPECT_EQ(host.wait(), 0);
     EXPECT_TRUE(hasLine(host.output(), "0")) << host.output();
+}
+
+// When no private folder for the session's locks can be had (another local user planted the
+// shared ones), the loader cannot know whether another one runs: it refuses, saying why.
+TEST(SingleInstanceGuard, FailsClosedWithoutAPrivateLockFolder) {
+    qmtest::RelocatedUser user;
+    const std::string tmp = user.root() + "/tmp";
+    qmtest::ScopedEnv tmpdir("TMPDIR", tmp);
+    for (const std::string& planted :
+         {user.runtimeDir() + "/quillmont", tmp + "/quillmont-" + std::to_string(::geteuid()),
+          user.stateDir() + "/quillmont-session"}) {
+        std::filesystem::create_directories(planted);
+        std::filesystem::permissions(planted, std::filesystem::perms::all);  // open to all
+    }
+    std::ostringstream out;
+    cadhost::Host host(cadhost::HostOptions{&out, {}});
+    EXPECT_EQ(host.loadApplication(loaderPath()).status, RTERROR);
+    EXPECT_NE(out.str().find("[Quillmont] The module loader was not started: it cannot tell "
+                             "whether another one runs in this session, because no private "
+                             "folder for the session's locks"),
+              std::string::npos)
+        << out.str();
+}
+
+// A module whose application kills the host while it starts: the next start skips it with
+// one message, and the start after that brings it up again. Real host processes throughout.
+class CrashGuardTest : public ::testing::Test {
+protected:
+    CrashGuardTest() : user_(installDir_.path()), install_(installDir_.path()) {}
+
+    qmtest::ProcessResult start(bool killInInit) const {
+        qmtest::ProcessOptions o;
+        o.extraEnv = user_.environment();
+        o.extraEnv.push_back("QM_LOG=" + logFile());
+        if (killInInit) {
+            o.extraEnv.push_back("QMTEST_ARX_KILL_INIT=1");
+        }
+        o.input = "ARX\n";
+        return qmtest::runProcess({qmtest::binDir() + "/cadhost", "--console"}, o);
+    }
+    std::string logFile() const { return user_.root() + "/diagnostic.log"; }
+
+    qmtest::TempDir installDir_;
+    qmtest::RelocatedUser user_;
+    qmtest::TestInstallation install_;
+};
+
+TEST_F(CrashGuardTest, ModuleThatKillsTheHostIsSkippedOnceWithOneMessage) {
+    const qmtest::TestModule crashy{
+        "QM_CRASHY",
+        "Crashy",
+        "KRQM_CRASHY",
+        {"<Application path=\"" + qmtest::binDir() +
+         "/qmtest_runtime_arx.arx\" arguments=\"\" type=\"arx\" command=\"\" modal=\"False\"/>"}};
+    install_.addModule(crashy);
+    {
+        QmEnWinRegistry reg;
+        ASSERT_TRUE(reg.OpenKey(kQmEnHKeyCurrentUser,
+                                QmEnGetRegistryKey() + "\\Quillmont modules\\QM_CRASHY", true));
+        reg.WriteString("Activated", "True");
+        reg.WriteString("AutoStart", "True");
+        reg.WriteString("DemandLoad", "False");
+    }
+    const auto first = start(true);
+    ASSERT_EQ(first.exitCode, 128 + 9) << first.out << first.err;
+
+    // Still armed: were the module brought up again, the host would die again.
+    const auto second = start(true);
+    EXPECT_EQ(second.exitCode, 0) << second.out << second.err;
+    const std::string message = "[Quillmont] The module \"Crashy\" was not started";
+    EXPECT_NE(second.out.find(message), std::string::npos) << second.out;
+    EXPECT_EQ(second.out.find(message), second.out.rfind("[Quillmont]")) << second.out;
+    EXPECT_NE(second.out.find("QmModuleLoader.arx\n"), std::string::npos) << second.out;
+    EXPECT_EQ(second.out.find("qmtest_runtime_arx.arx"), std::string::npos) << second.out;
+    EXPECT_NE(qmtest::readFile(logFile()).find("module QM_CRASHY not brought up"),
+              std::string::npos);
+
+    const auto third = start(false);
+    EXPECT_EQ(third.exitCode, 0) << third.err;
+    EXPECT_NE(third.out.find("qmtest_runtime_arx.arx\n"), std::string::npos) << third.out;
+    EXPECT_EQ(third.out.find("[Quillmont]"), std::string::npos) << third.out;
 }
 
 }  // namespace

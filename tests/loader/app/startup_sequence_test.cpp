@@ -348,14 +348,94 @@ TEST_F(StartupSequenceTest, StoreThatCanOnlyBeReadBringsModulesUpAndSaysOnceThat
     EXPECT_EQ(count(qmtest::readFile(logFile()), "settings cannot be saved"), 1u);
 }
 
-TEST_F(StartupSequenceTest, SafeModeSkipsModulesButKeepsTheLoaderMenu) {
+// Safe mode: no module comes up, and neither do the module menus the host restored from the
+// last session (a menu can bring a module's code); the loader's own menu stays. Settings are
+// left alone, so the next normal start brings everything back.
+TEST_F(StartupSequenceTest, SafeModeDropsRestoredModuleMenusForThisSessionOnly) {
+    install_.addModule(kBase);
     install_.addModule(kRoads);
     setSettings(kRoads, "True", "True", "False");
-    qmtest::ScopedEnv safe("QM_SAFE_MODE", "1");
+    runStartup();
+    ASSERT_TRUE(hasGroup("KRQM_ROADS"));
+    ASSERT_TRUE(hasGroup("KRQM_BASE"));
+    {
+        qmtest::ScopedEnv safe("QM_SAFE_MODE", "1");
+        restart();
+        EXPECT_FALSE(hasGroup("KRQM_ROADS"));
+        EXPECT_FALSE(hasGroup("KRQM_BASE"));
+        EXPECT_TRUE(hasGroup("KRQM_MODULELOADER"));
+        EXPECT_EQ(record("QM_ROADS").GetStarted(), 0);
+        EXPECT_NE(out_.str().find("[Quillmont] Safe mode"), std::string::npos);
+    }
+    QmEnWinRegistry reg;
+    std::string autoStart;
+    ASSERT_TRUE(
+        reg.OpenKey(kQmEnHKeyCurrentUser, qm::registry_layout::moduleKey(kRoads.key), false));
+    EXPECT_TRUE(reg.ReadString("AutoStart", autoStart));
+    EXPECT_EQ(autoStart, "True");
+
+    restart();
+    EXPECT_TRUE(hasGroup("KRQM_ROADS"));
+    EXPECT_TRUE(hasGroup("KRQM_BASE"));
+    EXPECT_FALSE(hasGroup("KRQM_MODULELOADER"));
+}
+
+// Another program holds the store's write lock for the whole start: the first write waits
+// out the busy time-out, and the rest of the start writes nothing more but still brings the
+// modules up from what it reads.
+TEST_F(StartupSequenceTest, StoreHeldByAnotherProgramCostsOneTimeOutAndNoMoreWrites) {
+    install_.addModule(kBase);
+    install_.addModule(kRoads);
+    setSettings(kRoads, "True", "True", "False");
+    runStartup();
+    install_.addModule(kTerrain);  // a new module, whose key a start would create
+
+    qmtest::BackgroundProcess locker({"/usr/bin/sqlite3", user_.registryDir() + "/hkcu.db"});
+    locker.writeInput("BEGIN IMMEDIATE;\nSELECT 'held';\n");
+    ASSERT_TRUE(locker.waitForOutput("held", std::chrono::seconds(10))) << locker.output();
+    restart();
+    locker.closeInput();
+    locker.wait();
+
+    const std::string log = qmtest::readFile(logFile());
+    std::size_t timeOuts = 0;
+    for (auto at = log.find("stayed locked"); at != std::string::npos;
+         at = log.find("stayed locked", at + 1)) {
+        ++timeOuts;
+    }
+    EXPECT_EQ(timeOuts, 1u) << log;
+    EXPECT_NE(log.find("writes no more settings"), std::string::npos) << log;
+    EXPECT_TRUE(hasGroup("KRQM_ROADS"));
+    EXPECT_EQ(record("QM_ROADS").GetStarted(), 1);
+    QmEnWinRegistry reg;
+    EXPECT_FALSE(
+        reg.OpenKey(kQmEnHKeyCurrentUser, qm::registry_layout::moduleKey(kTerrain.key), false))
+        << "nothing written after the time-out";
+}
+
+// A marker left by a start that died while bringing a module up: that module sits this start
+// out, with one message naming it, and is back at the start after.
+TEST_F(StartupSequenceTest, ModuleThatTookTheHostDownSitsOneStartOut) {
+    install_.addModule(kRoads);
+    install_.addModule(kTerrain);
+    setSettings(kRoads, "True", "True", "False");
+    setSettings(kTerrain, "True", "True", "False");
+    qmtest::writeFile(user_.stateDir() + "/quillmont/bringing-up", "QM_ROADS\nRoads\n");
     runStartup();
     EXPECT_FALSE(hasGroup("KRQM_ROADS"));
-    EXPECT_TRUE(hasGroup("KRQM_MODULELOADER"));
-    EXPECT_NE(out_.str().find("[Quillmont] Safe mode"), std::string::npos);
+    EXPECT_TRUE(hasGroup("KRQM_TERRAIN"));
+    const std::string shown = out_.str();
+    const std::string message = "[Quillmont] The module \"Roads\" was not started";
+    EXPECT_NE(shown.find(message), std::string::npos) << shown;
+    EXPECT_EQ(shown.find(message), shown.rfind("[Quillmont]")) << "one message";
+    EXPECT_NE(qmtest::readFile(logFile()).find("module QM_ROADS not brought up"),
+              std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(user_.stateDir() + "/quillmont/bringing-up"))
+        << "a clean start leaves no marker";
+
+    restart();
+    EXPECT_TRUE(hasGroup("KRQM_ROADS"));
+    EXPECT_EQ(out_.str().find("[Quillmont]"), std::string::npos) << out_.str();
 }
 
 TEST_F(StartupSequenceTest, ProfileHasOneLinePerModuleBroughtUp) {

@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 #include <qmtest/files.h>
 
+#include <filesystem>
 #include <fstream>
+#include <vector>
 
 #include "catalogue/catalogue.h"
 #include "catalogue/com_error.h"
@@ -44,6 +46,26 @@ protected:
             text += "</a>";
         writeRaw("deep.default.xml", text);
     }
+    // 200,000 namespaced attributes on the root: 2.7 MB that would cost libxml2 a minute.
+    void writeCrowded() const {
+        std::string text = "<?xml version=\"1.0\"?>\n<QM_Module xmlns:p=\"urn:p\"";
+        for (int i = 0; i < 200000; ++i) {
+            text += " p:a" + std::to_string(i) + "=\"\"";
+        }
+        writeRaw("crowded.default.xml", text + "><Keyname>QM_CROWDED</Keyname></QM_Module>\n");
+    }
+    // Loads the catalogue, never waiting on a FIFO among the files.
+    bool loadWithoutWaiting(qm::DiagnosticLog& log, qm::ModuleList& list, std::string& errorText,
+                            const std::vector<std::string>& fifos) const {
+        bool found = false;
+        EXPECT_TRUE(qmtest::returnsWithoutWaitingOnFifos(
+            [&] {
+                found = qm::LoadCatalogue(qm::MakeCatalogueContext("Default", "enu", &log),
+                                          modules(), "xml", list, errorText);
+            },
+            fifos));
+        return found;
+    }
 };
 
 TEST_F(BadInputTest, ScanGoesOnPastEveryBadFileAndLogsEachOne) {
@@ -53,6 +75,9 @@ TEST_F(BadInputTest, ScanGoesOnPastEveryBadFileAndLogsEachOne) {
     }
     writeHuge();
     writeDeep();
+    writeCrowded();
+    const std::string fifo = modules() + "/fifo.default.xml";
+    qmtest::makeFifo(fifo);
     writeRaw("utf16.default.xml", qmtest::readFile(dataDir() + "/utf16_bom.xml"));
     writeDefinition("zz_good.default.xml", qmtest::DefinitionDoc{});
 
@@ -61,8 +86,7 @@ TEST_F(BadInputTest, ScanGoesOnPastEveryBadFileAndLogsEachOne) {
     std::string errorText;
     {
         qm::DiagnosticLog log(logFile);
-        ASSERT_TRUE(qm::LoadCatalogue(qm::MakeCatalogueContext("Default", "enu", &log), modules(),
-                                      "xml", list, errorText));
+        ASSERT_TRUE(loadWithoutWaiting(log, list, errorText, {fifo}));
     }
     ASSERT_EQ(list.size(), 2u);
     EXPECT_EQ(list[0].GetKey(), "QM_TEST");
@@ -79,10 +103,28 @@ TEST_F(BadInputTest, ScanGoesOnPastEveryBadFileAndLogsEachOne) {
     for (const char* line :
          {"bad_not_well_formed.xml.default.xml:5: rejected (not well-formed)", "Code = 80020005",
           "huge.default.xml:0: rejected (too large)",
+          "crowded.default.xml:2: rejected (not well-formed): more than 256 attributes on one "
+          "element",
+          "fifo.default.xml:0: rejected (unreadable): not a regular file",
           "deep.default.xml:", "utf16.default.xml: accepted, encoded as UTF-16"}) {
         EXPECT_NE(log.find(line), std::string::npos) << line << "\n" << log;
     }
     EXPECT_EQ(log.find("zz_good"), std::string::npos) << log;
+}
+
+// A schema that is a FIFO is refused at once: every definition is skipped, nothing waits.
+TEST_F(BadInputTest, SchemaThatIsAFifoIsRefusedWithoutWaiting) {
+    std::filesystem::remove(schema());
+    qmtest::makeFifo(schema());
+    writeDefinition("good.default.xml", qmtest::DefinitionDoc{});
+    const std::string logFile = installation() + "/diagnostic.log";
+    qm::ModuleList list;
+    std::string errorText;
+    {
+        qm::DiagnosticLog log(logFile);
+        EXPECT_FALSE(loadWithoutWaiting(log, list, errorText, {schema()}));
+    }
+    EXPECT_NE(qmtest::readFile(logFile).find("not a regular file"), std::string::npos);
 }
 
 }  // namespace
