@@ -35,6 +35,8 @@ bool QmEnHelp(int topic, const std::string& helpName) {
         return false;
     const char* viewer = std::getenv("QM_HELP_VIEWER");
     std::string program = viewer && *viewer ? viewer : "xdg-open";
-    std::string url = fileUrl(std::filesystem::absolute(file).string());
+    std::error_code ec;
+    const std::filesystem::path absolute = std::filesystem::absolute(file, ec);
+    std::string url = fileUrl(ec ? file : absolute.string());
     return qmenv::detail::startDetached(program, {url + "#" + std::to_string(topic)});
 }

@@ -101,7 +101,8 @@ int main(int argc, char** argv) {
     auto bringUp = [&](cadhost::Host& host) {
         host.restoreMenuGroups();
         const std::filesystem::path moduleLoader = programFolder() / kModuleLoaderFile;
-        if (std::filesystem::exists(moduleLoader)) {
+        std::error_code ec;
+        if (std::filesystem::exists(moduleLoader, ec)) {
             loadApplication(host, moduleLoader.string());
         } else {
             std::cerr << "cadhost: " << moduleLoader.string()

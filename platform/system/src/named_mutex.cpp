@@ -48,9 +48,11 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 // Polls flock until it is granted or the deadline passes. Polling keeps the wait bounded
-// without signals; the back-off stays short so that a release is noticed within a few ms.
+// without signals. The back-off stays under a millisecond: a holder that releases and takes
+// the lock again at once leaves only a short gap, and waiters that look less often than that
+// can starve past their time-out when many processes contend.
 bool lockFileUntil(int fd, Clock::time_point deadline) {
-    auto pause = std::chrono::milliseconds(1);
+    Clock::duration pause = std::chrono::microseconds(100);
     for (;;) {
         if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
             return true;
@@ -63,7 +65,7 @@ bool lockFileUntil(int fd, Clock::time_point deadline) {
             return false;
         }
         std::this_thread::sleep_for(std::min<Clock::duration>(pause, deadline - now));
-        pause = std::min(pause * 2, std::chrono::milliseconds(5));
+        pause = std::min<Clock::duration>(pause * 2, std::chrono::microseconds(500));
     }
 }
 
