@@ -1,6 +1,7 @@
 // The user's private menu copies: what check mode and update mode do with missing, current and
 // out-of-date copies, companions, read-only files, the refused names, and the report lines.
 #include <filesystem>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -205,6 +206,36 @@ TEST_F(MenuProvisionerTest, UnusableUserFolderFailsWithThePathInTheDetail) {
     writeFile(blocked, "not a folder");
     EXPECT_FALSE(api_.MenuUpdate("Road", kMnuMenu));
     EXPECT_NE(api_.lastFailure().find(blocked), std::string::npos) << api_.lastFailure();
+}
+
+// A FIFO in the installation where a menu or its companion belongs: the copy is refused at
+// once (access denied), nothing waits, and no copy or temporary file is left behind.
+TEST_F(MenuProvisionerTest, FifoAsMenuOrCompanionIsRefusedWithoutWaiting) {
+    const std::string menuFifo = fs::path(menuSource_).parent_path() / "KRQM_Pipe_enu.mnu";
+    qmtest::makeFifo(menuFifo);
+    fs::remove(lispSource_);
+    qmtest::makeFifo(lispSource_);
+    const std::vector<std::string> fifos{menuFifo, lispSource_};
+    bool pipeMenu = true;
+    bool roadMenu = true;
+    std::string pipeReport;
+    EXPECT_TRUE(qmtest::returnsWithoutWaitingOnFifos(
+        [&] {
+            pipeMenu = api_.MenuUpdate("Road", "KRQM_Pipe_enu");
+            pipeReport = api_.report();
+            qm::MyLaunchrigApi fresh;
+            fresh.SetRootDirectory(install_.root());
+            roadMenu = fresh.MenuUpdate("Road", kMnuMenu);
+        },
+        fifos));
+    EXPECT_FALSE(pipeMenu);
+    EXPECT_NE(pipeReport.find("\nError message: 5"), std::string::npos) << pipeReport;
+    EXPECT_FALSE(roadMenu) << "its companion is a FIFO";
+    std::vector<std::string> left;
+    for (const auto& entry : fs::directory_iterator(install_.userMenus())) {
+        left.push_back(entry.path().filename().string());
+    }
+    EXPECT_EQ(left, std::vector<std::string>{"KRQM_Road_Menu_enu.mnu"}) << "the menu itself copied";
 }
 
 }  // namespace
