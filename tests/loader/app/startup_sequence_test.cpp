@@ -20,6 +20,7 @@
 #include "qmtest/child_process.h"
 #include "qmtest/files.h"
 #include "qmtest/relocated_user.h"
+#include "runtime/module_events.h"
 #include "test_installation.h"
 
 namespace {
@@ -126,8 +127,8 @@ protected:
         qmtest::writeFile(copy, "***MENUGROUP=" + m.group + "\n");
         ASSERT_TRUE(host_->runCommand({"MENULOAD", copy}));
     }
-    const qm::ModuleRecord& record(const std::string& key) const {
-        for (const auto& r : context_->modules()) {
+    qm::ModuleRecord& record(const std::string& key) const {
+        for (auto& r : context_->modules()) {
             if (r.GetKey() == key)
                 return r;
         }
@@ -432,9 +433,15 @@ TEST_F(StartupSequenceTest, ModuleThatTookTheHostDownSitsOneStartOut) {
               std::string::npos);
     EXPECT_FALSE(std::filesystem::exists(user_.stateDir() + "/quillmont/bringing-up"))
         << "a clean start leaves no marker";
+    // Loading it in the dialog brings it up at once.
+    qm::ModuleRecord& roads = record("QM_ROADS");
+    roads.SetEvent(qm::kEventLoadModule);
+    EXPECT_TRUE(qm::ExecuteEvent(roads, context_->menus()));
+    EXPECT_TRUE(hasGroup("KRQM_ROADS"));
 
     restart();
     EXPECT_TRUE(hasGroup("KRQM_ROADS"));
+    EXPECT_EQ(record("QM_ROADS").GetStarted(), 1);
     EXPECT_EQ(out_.str().find("[Quillmont]"), std::string::npos) << out_.str();
 }
 
