@@ -18,7 +18,7 @@ mkdir -p "$demo"/{home,appdata,registry,runtime,state}
 chmod 700 "$demo/runtime"
 export HOME=$demo/home XDG_CONFIG_HOME=$demo/home/.config XDG_DATA_HOME=$demo/home/.local/share
 export XDG_STATE_HOME=$demo/state XDG_RUNTIME_DIR=$demo/runtime APPDATA=$demo/appdata
-export QM_REGISTRY_DIR=$demo/registry QM_APP_PATH=$root/examples/sample/
+export QM_REGISTRY_DIR=$demo/registry QM_APP_PATH=$root/build/examples/sample/
 export QM_LOG=$demo/diagnostic.log
 
 # A brand-new demo user starts Road Design and Survey Data with the host, as if chosen in the

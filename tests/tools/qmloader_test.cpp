@@ -16,7 +16,7 @@ namespace {
 using qm::registry_layout::moduleKey;
 
 std::string sample() {
-    return qmtest::sourceDir() + "/examples/sample";
+    return qmtest::sampleDir();
 }
 std::string sampleSchema() {
     return sample() + "/Zadod/Modules/QM_Module.xsd";
@@ -49,9 +49,11 @@ std::vector<std::string> jsonModules(const std::string& json) {
     return out;
 }
 
+// The installation folder as the demo names it, with a trailing separator: paths built from
+// it still have one separator at each join.
 class QmloaderTest : public ::testing::Test {
 protected:
-    qmtest::RelocatedUser user_{sample()};
+    qmtest::RelocatedUser user_{sample() + "/"};
 };
 
 TEST_F(QmloaderTest, ValidateReportsEveryRefusedFileWithLineAndReason) {

@@ -1,10 +1,14 @@
-// The sample installation shipped with the project (its definitions are read by qmloader's
-// tests): its applications (a program run through its #! line and an ARX application built by
-// the project) really run.
+// The sample installation shipped with the project, as the build copies it: complete in
+// itself, so that a copy anywhere is an installation. Its applications (a program run through
+// its #! line and an ARX application built by the project) really run, the host brings its
+// modules up, and its help page opens at the dialogs' topic.
 #include <cadhost/host.h>
 #include <gtest/gtest.h>
+#include <qmenv/environment.h>
+#include <qmtest/child_process.h>
 #include <qmtest/files.h>
 #include <qmtest/relocated_user.h>
+#include <qmtest/scoped_env.h>
 #include <qmtest/temp_dir.h>
 
 #include <chrono>
@@ -18,21 +22,21 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string sourceSample() {
-    return qmtest::sourceDir() + "/examples/sample";
+bool waitForFile(const std::string& path) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!fs::exists(path) && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return fs::exists(path);
 }
 
-// A copy of the sample whose Bin folder is this build's bin folder.
+// A copy of the build's sample installation in a folder of its own, with nothing pointing
+// back at the build.
 class SampleInstallationTest : public ::testing::Test {
 protected:
     SampleInstallationTest() {
-        for (const fs::directory_entry& e : fs::directory_iterator(sourceSample())) {
-            if (e.path().filename() != "Bin") {
-                fs::copy(e.path(), root_ / e.path().filename().string(),
-                         fs::copy_options::recursive);
-            }
-        }
-        fs::create_directory_symlink(fs::absolute(qmtest::binDir()), root_ / "Bin");
+        fs::copy(qmtest::sampleDir(), root_.path(),
+                 fs::copy_options::recursive | fs::copy_options::copy_symlinks);
     }
 
     qm::ModuleList catalogue(const std::string& config) {
@@ -45,8 +49,16 @@ protected:
     }
 
     qmtest::TempDir root_;
-    qmtest::RelocatedUser user_{root_.path()};
+    qmtest::RelocatedUser user_{root_.path() + "/"};
 };
+
+TEST_F(SampleInstallationTest, HoldsItsOwnFilesOnly) {
+    for (const fs::directory_entry& e : fs::recursive_directory_iterator(root_.path())) {
+        EXPECT_FALSE(e.is_symlink()) << e.path();
+    }
+    EXPECT_TRUE(fs::is_regular_file(root_ / "Bin/krqm_roads.arx"));
+    EXPECT_TRUE(fs::is_regular_file(root_ / "Help/Quillmont_Base_Help.html"));
+}
 
 TEST_F(SampleInstallationTest, ApplicationsRunForReal) {
     std::ostringstream output;
@@ -64,12 +76,51 @@ TEST_F(SampleInstallationTest, ApplicationsRunForReal) {
     EXPECT_TRUE(host.runCommand({"KRQM_ROADS_PROFILE"}));
 
     const std::string log = user_.stateDir() + "/quillmont/survey_sync.log";
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!fs::exists(log) && std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    ASSERT_TRUE(fs::exists(log));
+    ASSERT_TRUE(waitForFile(log));
     EXPECT_NE(qmtest::readFile(log).find("--configuration default"), std::string::npos);
+}
+
+// The host program on the copy, as a user starts it with the road design module switched on.
+TEST_F(SampleInstallationTest, HostBringsUpTheCopysModules) {
+    qmtest::ProcessOptions options;
+    options.extraEnv = user_.environment();
+    ASSERT_EQ(qmtest::runProcess({qmtest::binDir() + "/qmreg", "add",
+                                  "HKCU\\SOFTWARE\\Brenvik\\Quillmont\\22.15\\Quillmont "
+                                  "modules\\QM_ROADS",
+                                  "/v", "AutoStart", "/d", "True", "/f"},
+                                 options)
+                  .exitCode,
+              0);
+    options.input = "ARX\nMENUGROUPS\nQUIT\n";
+    const qmtest::ProcessResult result =
+        qmtest::runProcess({qmtest::binDir() + "/cadhost", "--console"}, options);
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    // The road design application can only have come from the copy's Bin folder.
+    EXPECT_NE(result.out.find("Quillmont Road Design 22.15 ready.\n"), std::string::npos)
+        << result.out;
+    EXPECT_NE(result.out.find("\nkrqm_roads.arx\n"), std::string::npos) << result.out;
+    const std::string menus = user_.appData() + "/Brenvik/Quillmont/22.15/Default/Menus/";
+    EXPECT_NE(result.out.find("KRQM_ROADS\t" + menus + "KRQM_Roads_enu.mnu"), std::string::npos)
+        << result.out;
+    EXPECT_NE(result.out.find("KRQM_BASE\t" + menus + "KRQM_Base_enu.mnu"), std::string::npos)
+        << result.out;
+    EXPECT_EQ(result.out.find("Unable to read"), std::string::npos) << result.out;
+}
+
+TEST_F(SampleInstallationTest, HelpOpensTheDialogsTopic) {
+    const std::string page = qmtest::readFile(root_ / "Help/Quillmont_Base_Help.html");
+    EXPECT_NE(page.find("id=\"10100\""), std::string::npos);
+
+    const std::string log = user_.root() + "/viewer.log";
+    const std::string viewer = user_.root() + "/viewer.sh";
+    qmtest::writeFile(viewer, "#!/bin/sh\necho \"$1\" > '" + log + ".tmp' && mv '" + log +
+                                  ".tmp' '" + log + "'\n");
+    fs::permissions(viewer, fs::perms::owner_all);
+    qmtest::ScopedEnv helpViewer("QM_HELP_VIEWER", viewer);
+    ASSERT_TRUE(QmEnHelp(10100, "Quillmont_Base_Help"));
+    ASSERT_TRUE(waitForFile(log));
+    EXPECT_EQ(qmtest::readFile(log),
+              "file://" + root_.path() + "/Help/Quillmont_Base_Help.html#10100\n");
 }
 
 }  // namespace

@@ -144,6 +144,7 @@ TEST_F(GuiHostTest, MessageBoxesAreDialogsOwnedByTheMainWindowFromAnyThread) {
 TEST_F(GuiHostTest, ModuleLoaderCommandOpensItsDialogOverTheMainWindow) {
     // Without a base module the loader brings its own base menu, which starts the command.
     addModules({{"QM_ROADS", "Roads", "KRQM_ROADS", {}}});
+    writeProductInformation();
     qmtest::writeFile(appPath() + "/Base/Menus/KRQM_Base_Menu_enu.mnu",
                       "***MENUGROUP=KRQM_MODULELOADER\n***POP1\n**LOADER\n[Quillmont]\n"
                       "[Module Loader]^C^CKRQM_ModuleLoader_Arx\n");

@@ -1,5 +1,6 @@
 // Renders the module loader dialog and the Options dialog offscreen into PNG files under
-// <build>/screenshots, so that a person can look at them. Checks only that they were written.
+// <build>/screenshots, so that a person can look at them, with the product information a real
+// installation has. Checks only that they were written.
 #include <gtest/gtest.h>
 
 #include <QImage>
@@ -37,12 +38,14 @@ protected:
                     {"QM_DRAINAGE", "Drainage", "KRQM_DRAINAGE", {}}});
         storeStartupOptions();
         storeSetting("QM_DRAINAGE", "Activated", "False");
+        writeProductInformation();
         runStartup();
     }
 };
 
 TEST_F(ScreenshotTest, ModuleLoaderDialog) {
     openDialog();
+    EXPECT_EQ(dialog().productNameText(), "Quillmont 22.15 Civil Design Suite");
     clickRow(3);
     clickButton(kIdLoad);
     clickRow(2);

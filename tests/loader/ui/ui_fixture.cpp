@@ -16,6 +16,7 @@
 
 #include "app/startup_sequence.h"
 #include "environment/registry_layout.h"
+#include "qmtest/files.h"
 #include "ui/button_st.h"
 #include "ui/module_grid_model.h"
 #include "ui/module_loader_dlg.h"
@@ -180,6 +181,12 @@ void UiTest::storeSetting(const std::string& key, const std::string& value,
     QmEnWinRegistry registry;
     ASSERT_TRUE(registry.OpenKey(kQmEnHKeyCurrentUser, qm::registry_layout::moduleKey(key), true));
     registry.WriteString(value, text);
+}
+
+void UiTest::writeProductInformation() {
+    qmtest::writeFile(
+        appPath_.substr(0, appPath_.size() - 7) + "Configuration/Default/Meshra.Version.txt",
+        qmtest::readFile(qmtest::sampleDir() + "/../Configuration/Default/Meshra.Version.txt"));
 }
 
 void UiTest::storeStartupOptions() {

@@ -83,6 +83,9 @@ protected:
     void storeSetting(const std::string& key, const std::string& value, const std::string& text);
     // Terrain starts with the host (its menus load); Rail only brings its menu.
     void storeStartupOptions();
+    // Puts the sample's product information file where the dialog looks for it, as a real
+    // installation has it.
+    void writeProductInformation();
 
 private:
     qmtest::TempDir root_;

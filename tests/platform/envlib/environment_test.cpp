@@ -68,7 +68,7 @@ TEST_F(EnvironmentTest, UnusableKernelValuesFallBackToTheDefaults) {
 }
 
 TEST_F(EnvironmentTest, AppPathComesFromTheEnvironmentOrTheSample) {
-    EXPECT_EQ(QmEnGetAppPath(), qmtest::sourceDir() + "/examples/sample/");
+    EXPECT_EQ(QmEnGetAppPath(), qmtest::sampleDir() + "/");
     qmtest::ScopedEnv appPath("QM_APP_PATH", "/opt/quillmont");
     EXPECT_EQ(QmEnGetAppPath(), "/opt/quillmont");
 }

@@ -44,5 +44,8 @@ std::string binDir() {
 std::string sourceDir() {
     return QM_TEST_SOURCE_DIR;
 }
+std::string sampleDir() {
+    return QM_TEST_SAMPLE_DIR;
+}
 
 }  // namespace qmtest

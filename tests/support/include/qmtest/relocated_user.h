@@ -41,5 +41,7 @@ protected:
 // were configured: independent of the working directory.
 std::string binDir();
 std::string sourceDir();
+// The build's copy of the sample installation, with its ARX applications in Bin.
+std::string sampleDir();
 
 }  // namespace qmtest
