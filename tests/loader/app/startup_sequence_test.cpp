@@ -445,6 +445,17 @@ TEST_F(StartupSequenceTest, ModuleThatTookTheHostDownSitsOneStartOut) {
     EXPECT_EQ(out_.str().find("[Quillmont]"), std::string::npos) << out_.str();
 }
 
+TEST_F(StartupSequenceTest, OnlyTheValueOneAsksForSafeMode) {
+    install_.addModule(kRoads);
+    setSettings(kRoads, "True", "True", "False");
+    for (const char* value : {"0", "", "yes", "11"}) {
+        qmtest::ScopedEnv safe("QM_SAFE_MODE", value);
+        restart();
+        EXPECT_TRUE(hasGroup("KRQM_ROADS")) << value;
+        EXPECT_EQ(out_.str().find("Safe mode"), std::string::npos) << value;
+    }
+}
+
 TEST_F(StartupSequenceTest, ProfileHasOneLinePerModuleBroughtUp) {
     install_.addModule(kRoads);
     install_.addModule(kTerrain);

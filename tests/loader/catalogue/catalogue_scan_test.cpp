@@ -176,4 +176,26 @@ TEST_F(CatalogueScanTest, AppendsToTheCallersListAndSortsTheWhole) {
     EXPECT_EQ(list[0].GetStarted(), 0);
 }
 
+// Configuration and language are lower-cased and cut to 499 UTF-16 units, never inside a
+// character: a character outside the BMP takes two units.
+TEST(CatalogueContextTest, ValuesAreLowerCasedAndCutTo499Units) {
+    const std::string smiley = "\xF0\x9F\x98\x80";  // U+1F600, two UTF-16 units
+    const struct {
+        std::string given;
+        std::string expected;
+    } cases[] = {
+        {"DEFAULT", "default"},
+        {std::string(499, 'A'), std::string(499, 'a')},
+        {std::string(500, 'A'), std::string(499, 'a')},
+        {std::string(497, 'x') + smiley + "y", std::string(497, 'x') + smiley},
+        {std::string(498, 'x') + smiley, std::string(498, 'x')},
+        {std::string(498, 'x') + "\xC3\x84z", std::string(498, 'x') + "\xC3\x84"},
+    };
+    for (const auto& c : cases) {
+        const qm::CatalogueContext context = qm::MakeCatalogueContext(c.given, c.given);
+        EXPECT_EQ(context.config, c.expected) << c.given.size();
+        EXPECT_EQ(context.language, c.expected) << c.given.size();
+    }
+}
+
 }  // namespace

@@ -69,4 +69,19 @@ TEST(CompareUtf16, MalformedTextStillOrdersConsistently) {
     EXPECT_NE(qmsys::compareUtf16(broken, valid), 0);
 }
 
+// Folding touches exactly the 26 ASCII capitals: the neighbours '@', '[', '`' and '{' and
+// every non-ASCII byte stay.
+TEST(AsciiFolding, CoversExactlyAToZ) {
+    EXPECT_EQ(qmsys::asciiLower("@AZ[`az{\xC3\x84"), "@az[`az{\xC3\x84");
+    for (char c = 'A'; c <= 'Z'; ++c) {
+        const std::string upper(1, c);
+        const std::string lower(1, static_cast<char>(c + ('a' - 'A')));
+        EXPECT_EQ(qmsys::asciiLower(upper), lower);
+        EXPECT_EQ(qmsys::icompare(upper, lower), 0) << upper;
+    }
+    // Folded to lower case, '[' (0x5B) sorts before 'Z'; '@' stays before 'a'.
+    EXPECT_LT(qmsys::icompare("[", "Z"), 0);
+    EXPECT_LT(qmsys::icompare("@", "a"), 0);
+}
+
 }  // namespace
