@@ -10,7 +10,7 @@ The list (scripts/mutations.txt) holds blocks like:
 Mostly one line each; consecutive '-' (and '+') lines join into one text of several lines.
 Lines starting with '#' and blank lines are ignored.
 
-Usage: scripts/mutate.sh [--list FILE] [--only N[,N...]] [--keep-going]
+Usage: scripts/mutate.sh [--list FILE] [--only N,M-K,...] [--work DIR]
 """
 import argparse
 import os
@@ -65,12 +65,17 @@ def run(cmd, cwd, log, env=None, timeout=None):
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--list", default=os.path.join(ROOT, "scripts", "mutations.txt"))
-    parser.add_argument("--only", default="")
+    parser.add_argument("--only", default="", help="numbers or ranges: 3,7,10-20")
+    parser.add_argument("--work", default=os.path.join(ROOT, "build", "mutate"),
+                        help="scratch folder (separate ones let two passes run at once)")
     args = parser.parse_args()
 
     mutations = parse(args.list)
-    chosen = {int(n) for n in args.only.split(",") if n}
-    work = os.path.join(ROOT, "build", "mutate")
+    chosen = set()
+    for part in filter(None, args.only.split(",")):
+        first, _, last = part.partition("-")
+        chosen.update(range(int(first), int(last or first) + 1))
+    work = os.path.abspath(args.work)
     scratch = os.path.join(work, "src")
     log = os.path.join(work, "mutate.log")
     os.makedirs(work, exist_ok=True)
