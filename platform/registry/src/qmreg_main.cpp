@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "qm/version.h"
 #include "qmreg/registry.h"
 #include "tool/command_line.h"
 #include "tool/reg_commands.h"
@@ -12,6 +13,10 @@
 int main(int argc, char** argv) {
     using namespace qmreg::tool;
     std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.size() == 1 && args[0] == "--version") {
+        std::cout << "qmreg " << QM_VERSION << "\n";
+        return kExitSuccess;
+    }
     CommandLine cmd;
     try {
         cmd = parseCommandLine(args);

@@ -100,8 +100,21 @@ INSTANTIATE_TEST_SUITE_P(
         ExitCase{"NoArguments", {}, 2, "Invalid syntax"},
         ExitCase{"UnknownOperation", {"copy", "HKCU\\A", "HKCU\\B"}, 2, "Invalid operation"},
         ExitCase{"UnknownHive", {"query", "HKCR\\Software"}, 2, "Invalid key name"},
+        ExitCase{"UnknownType", {"add", "HKCU\\A", "/v", "x", "/t", "REG_WORD"}, 2, "Invalid type"},
         ExitCase{
-            "UnknownType", {"add", "HKCU\\A", "/v", "x", "/t", "REG_QWORD"}, 2, "Invalid type"},
+            "ReadOnlyType", {"add", "HKCU\\A", "/v", "x", "/t", "REG_LINK"}, 2, "Invalid type"},
+        ExitCase{"QwordTooLarge",
+                 {"add", "HKCU\\A", "/v", "x", "/t", "REG_QWORD", "/d", "18446744073709551616"},
+                 2,
+                 "Invalid data"},
+        ExitCase{"MultiSzEmptyString",
+                 {"add", "HKCU\\A", "/v", "x", "/t", "REG_MULTI_SZ", "/d", "a\\0\\0b"},
+                 2,
+                 "Invalid data"},
+        ExitCase{"NoneOddDigits",
+                 {"add", "HKCU\\A", "/v", "x", "/t", "REG_NONE", "/d", "abc"},
+                 2,
+                 "Invalid data"},
         ExitCase{"DwordTooLarge",
                  {"add", "HKCU\\A", "/v", "x", "/t", "REG_DWORD", "/d", "4294967296"},
                  2,
@@ -148,6 +161,110 @@ TEST_F(QmregTest, ExportThenImportRestoresEveryValue) {
     ASSERT_EQ(qmreg({"export", "HKCU\\Software\\Round", file, "/y"}).exitCode, 0);
     EXPECT_EQ(qmtest::readFile(file), exported);
 }
+
+// A file as the registry editor exports it: UTF-16LE with BOM, CRLF, every value type, names
+// with quotes, backslashes and non-ASCII characters, hex data wrapped over several lines.
+TEST_F(QmregTest, RegeditExportImportsAndExportsByteForByte) {
+    const std::string original = qmtest::readFile(dataFile("regedit_export.reg"));
+    auto imported = qmreg({"import", dataFile("regedit_export.reg")});
+    ASSERT_EQ(imported.exitCode, 0) << imported.err;
+
+    // What the import stored, so that a reader and writer wrong in the same way cannot pass.
+    Hive s = store();
+    const std::string key = "Software\\Brenvik\\Export Test";
+    EXPECT_EQ(s.getValue(key, "")->asString(), "Default with \"quotes\" and C:\\Path\\");
+    EXPECT_EQ(s.getValue(key, "Quote\"d\\name")->asString(), "back\\slash \"and\" quote");
+    EXPECT_EQ(s.getValue(key, "Gr\u00f6\u00dfe")->asString(),
+              "\u00dcn\u00efc\u00f6d\u00e9 \u2013 \u201equoted\u201c \u2713");
+    auto expand = s.getValue(key, "expand");
+    EXPECT_EQ(expand->type, ValueType::ExpandSz);
+    EXPECT_EQ(expand->asString(),
+              "%APPDATA%\\Brenvik\\Quillmont\\22.15\\Men\u00fcs und Werkzeugk\u00e4sten");
+    auto multi = s.getValue(key, "Multi");
+    EXPECT_EQ(multi->type, ValueType::MultiSz);
+    EXPECT_EQ(multi->asStrings(), (std::vector<std::string>{"eins", "zwei", "drei mit \u00c4"}));
+    EXPECT_TRUE(s.getValue(key, "Empty multi")->asStrings().empty());
+    EXPECT_EQ(s.getValue(key, "Qword")->asQword(), 0x0123456789abcdefULL);
+    EXPECT_EQ(s.getValue(key, "Dword max")->asDword(), 0xffffffffu);
+    EXPECT_EQ(s.getValue(key, "Binary")->data.size(), 60u);
+    auto none = s.getValue(key, "None");
+    EXPECT_EQ(none->type, ValueType::None);
+    EXPECT_EQ(none->data, (std::vector<std::uint8_t>{0xde, 0xad, 0xbe, 0xef}));
+    EXPECT_EQ(static_cast<int>(s.getValue(key, "Resource list")->type), 8);
+    EXPECT_TRUE(s.keyExists(key + "\\Sub key"));
+    EXPECT_EQ(s.getValue(key + "\\\u03a9mega \u041a\u043b\u044e\u0447", "Zahl")->asDword(), 7u);
+
+    const std::string file = user_.root() + "/again.reg";
+    ASSERT_EQ(qmreg({"export", "HKCU\\Software\\Brenvik\\Export Test", file}).exitCode, 0);
+    const std::string exported = qmtest::readFile(file);
+    EXPECT_EQ(exported.size(), original.size());
+    EXPECT_TRUE(exported == original) << "the export differs from the regedit file";
+}
+
+// The older format: ANSI (Windows-1252) text, string data in hex(2) and hex(7) as ANSI bytes,
+// and the deletions both formats know.
+TEST_F(QmregTest, Regedit4AnsiImportWithDeletions) {
+    {
+        Hive s = store();
+        ASSERT_TRUE(s.createKey("Software\\Old\\Gone\\Deeper"));
+        ASSERT_TRUE(s.createKey("Software\\Old\\Kept"));
+        ASSERT_TRUE(s.setValue("Software\\Old\\Kept", Value::string("Stale", "x")));
+        ASSERT_TRUE(s.setValue("Software\\Old\\Kept", Value::string("", "default")));
+        ASSERT_TRUE(s.setValue("Software\\Old\\Kept", Value::string("Stays", "y")));
+    }
+    const std::string reg = user_.root() + "/old.reg";
+    qmtest::writeFile(reg,
+                      "REGEDIT4\r\n\r\n"
+                      "[-HKEY_CURRENT_USER\\Software\\Old\\Gone]\r\n\r\n"
+                      "[HKEY_CURRENT_USER\\Software\\Old\\Kept]\r\n"
+                      "\"Stale\"=-\r\n"
+                      "@=-\r\n"
+                      "\"Gr\xF6\xDF"
+                      "e \x80\"=\"M\xE4rz \x93zitiert\x94\"\r\n"
+                      "\"Pfad\"=hex(2):25,54,45,4d,50,25,5c,e4,00\r\n"
+                      "\"Liste\"=hex(7):61,00,e9,00,00\r\n");
+    auto imported = qmreg({"import", reg});
+    ASSERT_EQ(imported.exitCode, 0) << imported.err;
+    Hive s = store();
+    EXPECT_FALSE(s.keyExists("Software\\Old\\Gone"));
+    EXPECT_FALSE(s.getValue("Software\\Old\\Kept", "Stale"));
+    EXPECT_FALSE(s.getValue("Software\\Old\\Kept", ""));
+    EXPECT_EQ(s.getValue("Software\\Old\\Kept", "Stays")->asString(), "y");
+    EXPECT_EQ(s.getValue("Software\\Old\\Kept", "Gr\u00f6\u00dfe \u20ac")->asString(),
+              "M\u00e4rz \u201czitiert\u201d");
+    auto path = s.getValue("Software\\Old\\Kept", "Pfad");
+    EXPECT_EQ(path->type, ValueType::ExpandSz);
+    EXPECT_EQ(path->asString(), "%TEMP%\\\u00e4");
+    EXPECT_EQ(s.getValue("Software\\Old\\Kept", "Liste")->asStrings(),
+              (std::vector<std::string>{"a", "\u00e9"}));
+}
+
+struct TypedAdd {
+    const char* type;
+    const char* data;
+    const char* shown;
+};
+
+class QmregTypeTest : public QmregTest, public ::testing::WithParamInterface<TypedAdd> {};
+
+TEST_P(QmregTypeTest, AddStoresAndQueryShowsEveryWritableType) {
+    const auto& c = GetParam();
+    auto add = qmreg({"add", "HKCU\\Software\\Types", "/v", "V", "/t", c.type, "/d", c.data});
+    ASSERT_EQ(add.exitCode, 0) << add.err;
+    auto query = qmreg({"query", "HKCU\\Software\\Types", "/v", "v"});
+    EXPECT_EQ(query.out, std::string("\nHKEY_CURRENT_USER\\Software\\Types\n    V    ") + c.type +
+                             "    " + c.shown + "\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Types, QmregTypeTest,
+    ::testing::Values(TypedAdd{"REG_SZ", "text", "text"},
+                      TypedAdd{"REG_EXPAND_SZ", "%TEMP%\\x", "%TEMP%\\x"},
+                      TypedAdd{"REG_MULTI_SZ", "one\\0two\\0three", "one\\0two\\0three"},
+                      TypedAdd{"REG_DWORD", "0x7fffffff", "0x7fffffff"},
+                      TypedAdd{"REG_QWORD", "18446744073709551615", "0xffffffffffffffff"},
+                      TypedAdd{"REG_BINARY", "00ff", "00FF"}, TypedAdd{"REG_NONE", "abCD", "ABCD"}),
+    [](const auto& info) { return std::string(info.param.type); });
 
 TEST_F(QmregTest, MalformedImportNamesTheLineAndChangesNothing) {
     auto result = qmreg({"import", dataFile("malformed.reg")});

@@ -24,18 +24,35 @@ namespace qmreg {
 
 enum class HiveId : std::uint32_t { CurrentUser = 0x80000001u, LocalMachine = 0x80000002u };
 
-enum class ValueType : std::uint32_t { None = 0, Sz = 1, ExpandSz = 2, Binary = 3, Dword = 4 };
+// The types a value may have; any other number is kept as it is, with its data as raw bytes.
+enum class ValueType : std::uint32_t {
+    None = 0,
+    Sz = 1,
+    ExpandSz = 2,
+    Binary = 3,
+    Dword = 4,
+    MultiSz = 7,
+    Qword = 11,
+};
 
 struct Value {
     std::string name;  // "" is the key's default value
     ValueType type = ValueType::None;
-    std::vector<std::uint8_t> data;  // strings: UTF-8 bytes without terminator; DWORD: 4 bytes LE
+    // Sz, ExpandSz: UTF-8 bytes without terminator; MultiSz: each string in UTF-8 followed by
+    // a NUL, then one more NUL (as the native form, in UTF-8); DWORD: 4 bytes LE; QWORD: 8
+    // bytes LE; any other type: the bytes as given.
+    std::vector<std::uint8_t> data;
 
     static Value string(std::string name, const std::string& s, ValueType t = ValueType::Sz);
     static Value dword(std::string name, std::uint32_t v);
+    static Value qword(std::string name, std::uint64_t v);
+    static Value multiString(std::string name, const std::vector<std::string>& strings);
     bool isString() const { return type == ValueType::Sz || type == ValueType::ExpandSz; }
     std::string asString() const;   // precondition: isString()
     std::uint32_t asDword() const;  // precondition: type == Dword
+    std::uint64_t asQword() const;  // precondition: type == Qword
+    // The strings of a MultiSz value; a missing final terminator is tolerated.
+    std::vector<std::string> asStrings() const;
 };
 
 // Thrown when a hive file exists but cannot be used (corrupt, unreadable, not a store). The

@@ -69,7 +69,9 @@ std::string usageText() {
         text += "  " + std::string(info.usage) + "\n";
     text +=
         "\nKEY is HKCU\\path or HKLM\\path (or HKEY_CURRENT_USER\\..., HKEY_LOCAL_MACHINE\\...).\n"
-        "TYPE is REG_SZ (the default), REG_EXPAND_SZ, REG_DWORD or REG_BINARY.\n"
+        "TYPE is REG_SZ (the default), REG_EXPAND_SZ, REG_MULTI_SZ (strings separated by \\0),\n"
+        "REG_DWORD, REG_QWORD, REG_BINARY or REG_NONE (hex digits).\n"
+        "qmreg --version prints the version.\n"
         "Exit status: 0 success, 1 key or value missing or the operation failed, 2 bad "
         "command line.\n";
     return text;
@@ -165,9 +167,7 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
     if (cmd.operation == Operation::Add && cmd.valueName &&
         !parseValueData(*cmd.valueName, cmd.type, cmd.data.value_or(""))) {
         throw fail("Invalid data \"" + cmd.data.value_or("") + "\" for " + typeName(cmd.type) +
-                   (cmd.type == ValueType::Dword
-                        ? " (a number from 0 to 4294967295, decimal or 0x hex)."
-                        : " (an even number of hex digits)."));
+                   " (" + expectedData(cmd.type) + ").");
     }
     return cmd;
 }

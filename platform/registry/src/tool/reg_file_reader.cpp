@@ -9,15 +9,24 @@ namespace qmreg::tool {
 namespace {
 
 constexpr std::string_view kHeader = "Windows Registry Editor Version 5.00";
+// The older format: text and string data in the ANSI code page.
+constexpr std::string_view kAnsiHeader = "REGEDIT4";
 
-std::string decodeText(std::string_view content) {
+struct DecodedText {
+    std::string text;  // UTF-8
+    bool ansi = false;
+};
+
+DecodedText decodeText(std::string_view content) {
     if (content.size() >= 2 && content[0] == '\xFF' && content[1] == '\xFE') {
-        return utf16leToUtf8(reinterpret_cast<const std::uint8_t*>(content.data()) + 2,
-                             content.size() - 2);
+        return {utf16leToUtf8(reinterpret_cast<const std::uint8_t*>(content.data()) + 2,
+                              content.size() - 2)};
     }
     if (content.substr(0, 3) == "\xEF\xBB\xBF")
-        content.remove_prefix(3);
-    return std::string(content);
+        return {std::string(content.substr(3))};
+    if (content.substr(0, kAnsiHeader.size()) == kAnsiHeader)
+        return {ansiToUtf8(content), true};
+    return {std::string(content)};
 }
 
 std::string_view trim(std::string_view s) {
@@ -42,7 +51,9 @@ int hexDigit(char c) {
 // Parses one .reg line at a time, remembering the line number for messages.
 class LineParser {
 public:
-    LineParser(std::string_view line, int number) : rest_(line), number_(number) {}
+    // ansi: string data in hex(1), hex(2) and hex(7) is in the ANSI code page, not UTF-16LE.
+    LineParser(std::string_view line, int number, bool ansi)
+        : rest_(line), number_(number), ansi_(ansi) {}
 
     [[noreturn]] void fail(const std::string& what) const {
         throw RegFileError("line " + std::to_string(number_) + ": " + what);
@@ -172,27 +183,35 @@ private:
         if (!consume(":"))
             fail("expected ':'");
         auto bytes = hexBytes();
-        switch (type) {
-            case 0:
-                return Value{name, ValueType::None, bytes};
-            case 1:
-            case 2: {
-                std::string text = utf16leToUtf8(bytes.data(), bytes.size());
+        const auto valueType = static_cast<ValueType>(type);
+        switch (valueType) {
+            case ValueType::Sz:
+            case ValueType::ExpandSz: {
+                std::string text = stringData(bytes);
                 while (!text.empty() && text.back() == '\0')
                     text.pop_back();
-                return Value::string(name, text, type == 1 ? ValueType::Sz : ValueType::ExpandSz);
+                return Value::string(name, text, valueType);
             }
-            case 3:
-                return Value{name, ValueType::Binary, bytes};
-            case 4:
-                return Value{name, ValueType::Dword, bytes};
+            case ValueType::MultiSz: {
+                // Kept with its terminators, so that the value exports as it came.
+                std::string text = stringData(bytes);
+                return Value{name, valueType, {text.begin(), text.end()}};
+            }
             default:
-                fail("value type hex(" + std::to_string(type) + ") is not supported");
+                return Value{name, valueType, bytes};
         }
+    }
+
+    std::string stringData(const std::vector<std::uint8_t>& bytes) const {
+        if (ansi_)
+            return ansiToUtf8(
+                std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+        return utf16leToUtf8(bytes.data(), bytes.size());
     }
 
     std::string_view rest_;
     int number_;
+    bool ansi_;
 };
 
 // Splits text into logical lines: a hex line ending in '\' continues on the next line.
@@ -233,12 +252,13 @@ std::vector<LogicalLine> logicalLines(const std::string& text) {
 std::vector<RegFileSection> parseRegFile(std::string_view content) {
     std::vector<RegFileSection> sections;
     bool sawHeader = false;
-    for (const auto& [text, number] : logicalLines(decodeText(content))) {
+    const DecodedText decoded = decodeText(content);
+    for (const auto& [text, number] : logicalLines(decoded.text)) {
         if (text.empty() || text.front() == ';')
             continue;
-        LineParser parser(text, number);
+        LineParser parser(text, number, decoded.ansi);
         if (!sawHeader) {
-            if (text != kHeader)
+            if (text != kHeader && text != kAnsiHeader)
                 parser.fail("not a registry file (expected \"" + std::string(kHeader) + "\")");
             sawHeader = true;
             continue;

@@ -1,6 +1,8 @@
 #pragma once
 // Reads .reg text ("Windows Registry Editor Version 5.00") into the changes it describes.
-// Accepts UTF-8 (with or without BOM) and UTF-16LE with BOM, LF or CRLF line ends, comments
+// Accepts UTF-8 (with or without BOM) and UTF-16LE with BOM; files of the older "REGEDIT4"
+// format in the ANSI code page (Windows-1252), whose string data in hex(1), hex(2) and hex(7)
+// is ANSI too; values of every type, hex(N) for any N; LF or CRLF line ends, comments
 // (';'), hex data continued over lines with a trailing '\', "[-KEY]" to delete a key and
 // "name"=- to delete a value.
 #include <optional>

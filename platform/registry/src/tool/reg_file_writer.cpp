@@ -9,8 +9,10 @@ namespace qmreg::tool {
 
 namespace {
 
-// The registry editor breaks hex data after this many columns.
-constexpr std::size_t kHexLineWidth = 76;
+// A hex line is broken once it holds this many columns (UTF-16 code units), so that with
+// the trailing '\' it stays within 80.
+constexpr std::size_t kHexLineWidth = 77;
+constexpr const char* kLineEnd = "\r\n";
 
 std::string quoted(const std::string& text) {
     std::string out = "\"";
@@ -33,18 +35,17 @@ bool fitsQuoted(const std::string& text) {
 
 std::string hexData(std::string prefix, const std::vector<std::uint8_t>& bytes) {
     std::string out = std::move(prefix);
-    std::size_t column = out.size();
+    std::size_t column = utf16Length(out);
     for (std::size_t i = 0; i < bytes.size(); ++i) {
         char buf[4];
         std::snprintf(buf, sizeof buf, "%02x", bytes[i]);
         out += buf;
-        column += 2;
         if (i + 1 == bytes.size())
             break;
         out += ',';
-        ++column;
+        column += 3;
         if (column >= kHexLineWidth) {
-            out += "\\\n  ";
+            out += "\\\r\n  ";
             column = 2;
         }
     }
@@ -59,10 +60,10 @@ std::vector<std::uint8_t> utf16WithTerminator(const std::string& text) {
 }
 
 void appendKey(std::string& out, Hive& hive, HiveId hiveId, const std::string& path) {
-    out += "[" + fullKeyName(hiveId, path) + "]\n";
+    out += "[" + fullKeyName(hiveId, path) + "]" + kLineEnd;
     for (const auto& value : hive.values(path))
-        out += regFileValueLine(value) + "\n";
-    out += "\n";
+        out += regFileValueLine(value) + kLineEnd;
+    out += kLineEnd;
     for (const auto& sub : hive.subkeys(path)) {
         appendKey(out, hive, hiveId, path.empty() ? sub : path + "\\" + sub);
     }
@@ -79,6 +80,9 @@ std::string regFileValueLine(const Value& value) {
             return hexData(line + "hex(1):", utf16WithTerminator(value.asString()));
         case ValueType::ExpandSz:
             return hexData(line + "hex(2):", utf16WithTerminator(value.asString()));
+        case ValueType::MultiSz:
+            // The stored form already holds every terminator.
+            return hexData(line + "hex(7):", utf8ToUtf16le(value.asString()));
         case ValueType::Dword:
             if (value.data.size() == 4) {
                 char buf[16];
@@ -96,9 +100,16 @@ std::string regFileValueLine(const Value& value) {
     }
 }
 
-std::string exportRegFile(Hive& hive, HiveId hiveId, const std::string& key) {
-    std::string out = "Windows Registry Editor Version 5.00\n\n";
+std::string exportRegText(Hive& hive, HiveId hiveId, const std::string& key) {
+    std::string out = std::string("Windows Registry Editor Version 5.00") + kLineEnd + kLineEnd;
     appendKey(out, hive, hiveId, hive.canonicalKey(key).value_or(key));
+    return out;
+}
+
+std::string exportRegFile(Hive& hive, HiveId hiveId, const std::string& key) {
+    auto units = utf8ToUtf16le(exportRegText(hive, hiveId, key));
+    std::string out = "\xFF\xFE";
+    out.append(units.begin(), units.end());
     return out;
 }
 

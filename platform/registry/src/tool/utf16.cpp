@@ -73,4 +73,33 @@ std::string utf16leToUtf8(const std::uint8_t* data, std::size_t size) {
     return out;
 }
 
+std::string ansiToUtf8(std::string_view ansi) {
+    // 0x80..0x9F of Windows-1252; 0 marks the unassigned bytes.
+    static constexpr char16_t kHigh[32] = {
+        0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+        0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+        0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+    std::string out;
+    for (char c : ansi) {
+        auto byte = static_cast<unsigned char>(c);
+        char32_t cp = byte;
+        if (byte >= 0x80 && byte <= 0x9F && kHigh[byte - 0x80] != 0)
+            cp = kHigh[byte - 0x80];
+        appendUtf8(out, cp);
+    }
+    return out;
+}
+
+std::size_t utf16Length(std::string_view utf8) {
+    std::size_t units = 0;
+    for (char c : utf8) {
+        auto byte = static_cast<unsigned char>(c);
+        if ((byte & 0xC0) != 0x80)
+            ++units;
+        if (byte >= 0xF0)
+            ++units;  // a surrogate pair
+    }
+    return units;
+}
+
 }  // namespace qmreg::tool

@@ -11,4 +11,11 @@ namespace qmreg::tool {
 std::vector<std::uint8_t> utf8ToUtf16le(std::string_view utf8);
 std::string utf16leToUtf8(const std::uint8_t* data, std::size_t size);
 
+// Text in the Western European ANSI code page (Windows-1252), the encoding of REGEDIT4 files;
+// the five bytes that code page leaves unassigned decode to the C1 controls of the same number.
+std::string ansiToUtf8(std::string_view ansi);
+
+// Length of utf8 in UTF-16 code units: the columns the registry editor counts.
+std::size_t utf16Length(std::string_view utf8);
+
 }  // namespace qmreg::tool

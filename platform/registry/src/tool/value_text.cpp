@@ -11,14 +11,26 @@ namespace {
 struct TypeEntry {
     ValueType type;
     const char* name;
+    bool writable;  // /t accepts it
 };
 
-constexpr std::array<TypeEntry, 4> kWritableTypes{{
-    {ValueType::Sz, "REG_SZ"},
-    {ValueType::ExpandSz, "REG_EXPAND_SZ"},
-    {ValueType::Binary, "REG_BINARY"},
-    {ValueType::Dword, "REG_DWORD"},
+constexpr std::array<TypeEntry, 12> kTypes{{
+    {ValueType::Sz, "REG_SZ", true},
+    {ValueType::ExpandSz, "REG_EXPAND_SZ", true},
+    {ValueType::MultiSz, "REG_MULTI_SZ", true},
+    {ValueType::Binary, "REG_BINARY", true},
+    {ValueType::Dword, "REG_DWORD", true},
+    {ValueType::Qword, "REG_QWORD", true},
+    {ValueType::None, "REG_NONE", true},
+    {ValueType{5}, "REG_DWORD_BIG_ENDIAN", false},
+    {ValueType{6}, "REG_LINK", false},
+    {ValueType{8}, "REG_RESOURCE_LIST", false},
+    {ValueType{9}, "REG_FULL_RESOURCE_DESCRIPTOR", false},
+    {ValueType{10}, "REG_RESOURCE_REQUIREMENTS_LIST", false},
 }};
+
+// The separator of REG_MULTI_SZ strings on the command line.
+constexpr std::string_view kMultiSeparator = "\\0";
 
 char upper(char c) {
     return c >= 'a' && c <= 'z' ? char(c - 'a' + 'A') : c;
@@ -31,33 +43,49 @@ int hexDigit(char c) {
     return c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
 }
 
-std::optional<std::uint32_t> parseDword(std::string_view text) {
+template <typename Int>
+std::optional<Int> parseNumber(std::string_view text) {
     int base = 10;
     if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
         text.remove_prefix(2);
         base = 16;
     }
-    std::uint32_t v = 0;
+    Int v = 0;
     auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v, base);
     if (text.empty() || ec != std::errc() || end != text.data() + text.size())
         return std::nullopt;
     return v;
 }
 
+std::optional<std::vector<std::uint8_t>> parseHexDigits(std::string_view data) {
+    if (data.size() % 2 != 0)
+        return std::nullopt;
+    std::vector<std::uint8_t> bytes;
+    for (std::size_t i = 0; i < data.size(); i += 2) {
+        int hi = hexDigit(data[i]), lo = hexDigit(data[i + 1]);
+        if (hi < 0 || lo < 0)
+            return std::nullopt;
+        bytes.push_back(static_cast<std::uint8_t>(hi * 16 + lo));
+    }
+    return bytes;
+}
+
 }  // namespace
 
-const char* typeName(ValueType type) {
-    for (const auto& entry : kWritableTypes) {
+std::string typeName(ValueType type) {
+    for (const auto& entry : kTypes) {
         if (entry.type == type)
             return entry.name;
     }
-    return "REG_NONE";
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "0x%x", static_cast<unsigned>(type));
+    return buf;
 }
 
 std::optional<ValueType> parseTypeName(std::string_view name) {
-    for (const auto& entry : kWritableTypes) {
+    for (const auto& entry : kTypes) {
         std::string_view candidate = entry.name;
-        if (candidate.size() != name.size())
+        if (!entry.writable || candidate.size() != name.size())
             continue;
         bool same = true;
         for (std::size_t i = 0; i < name.size() && same; ++i)
@@ -71,14 +99,23 @@ std::optional<ValueType> parseTypeName(std::string_view name) {
 std::string displayData(const Value& value) {
     if (value.isString())
         return value.asString();
+    char buf[24];
     if (value.type == ValueType::Dword && value.data.size() == 4) {
-        char buf[16];
         std::snprintf(buf, sizeof buf, "0x%x", value.asDword());
         return buf;
     }
+    if (value.type == ValueType::Qword && value.data.size() == 8) {
+        std::snprintf(buf, sizeof buf, "0x%llx", static_cast<unsigned long long>(value.asQword()));
+        return buf;
+    }
+    if (value.type == ValueType::MultiSz) {
+        std::string joined;
+        for (const auto& s : value.asStrings())
+            joined += (joined.empty() ? "" : std::string(kMultiSeparator)) + s;
+        return joined;
+    }
     std::string hex;
     for (std::uint8_t b : value.data) {
-        char buf[3];
         std::snprintf(buf, sizeof buf, "%02X", b);
         hex += buf;
     }
@@ -88,27 +125,58 @@ std::string displayData(const Value& value) {
 std::optional<Value> parseValueData(std::string name, ValueType type, std::string_view data) {
     switch (type) {
         case ValueType::Dword: {
-            if (data.empty())
-                return Value::dword(std::move(name), 0);
-            auto v = parseDword(data);
+            auto v =
+                data.empty() ? std::optional<std::uint32_t>(0) : parseNumber<std::uint32_t>(data);
             if (!v)
                 return std::nullopt;
             return Value::dword(std::move(name), *v);
         }
-        case ValueType::Binary: {
-            if (data.size() % 2 != 0)
+        case ValueType::Qword: {
+            auto v =
+                data.empty() ? std::optional<std::uint64_t>(0) : parseNumber<std::uint64_t>(data);
+            if (!v)
                 return std::nullopt;
-            Value value{std::move(name), ValueType::Binary, {}};
-            for (std::size_t i = 0; i < data.size(); i += 2) {
-                int hi = hexDigit(data[i]), lo = hexDigit(data[i + 1]);
-                if (hi < 0 || lo < 0)
+            return Value::qword(std::move(name), *v);
+        }
+        case ValueType::MultiSz: {
+            std::vector<std::string> strings;
+            while (!data.empty()) {
+                std::size_t sep = data.find(kMultiSeparator);
+                std::string_view item = data.substr(0, sep);
+                // Empty strings cannot be stored: an empty string ends the list.
+                if (item.empty())
                     return std::nullopt;
-                value.data.push_back(static_cast<std::uint8_t>(hi * 16 + lo));
+                strings.emplace_back(item);
+                if (sep == std::string_view::npos)
+                    break;
+                data.remove_prefix(sep + kMultiSeparator.size());
+                if (data.empty())
+                    return std::nullopt;
             }
-            return value;
+            return Value::multiString(std::move(name), strings);
+        }
+        case ValueType::Binary:
+        case ValueType::None: {
+            auto bytes = parseHexDigits(data);
+            if (!bytes)
+                return std::nullopt;
+            return Value{std::move(name), type, std::move(*bytes)};
         }
         default:
             return Value::string(std::move(name), std::string(data), type);
+    }
+}
+
+std::string expectedData(ValueType type) {
+    switch (type) {
+        case ValueType::Dword:
+            return "a number from 0 to 4294967295, decimal or 0x hex";
+        case ValueType::Qword:
+            return "a number from 0 to 18446744073709551615, decimal or 0x hex";
+        case ValueType::MultiSz:
+            return "non-empty strings separated by \\0";
+        default:
+            return "an even number of hex digits";
     }
 }
 
