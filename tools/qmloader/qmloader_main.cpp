@@ -5,6 +5,9 @@
 #include <qmenv/environment.h>
 #include <qmsys/text.h>
 
+#include <qmcli/option_parser.h>
+
+#include <algorithm>
 #include <iostream>
 #include <memory>
 #include <string>
@@ -17,58 +20,67 @@
 
 namespace {
 
-constexpr int kUsageError = 2;
+qmcli::OptionParser makeParser() {
+    qmcli::OptionParser parser(
+        "qmloader",
+        "qmloader [--config NAME] validate [--schema FILE] [FILE...]\n"
+        "       qmloader [--config NAME] list [--json]",
+        "Commands:\n"
+        "  validate  check module definitions (the installed ones without FILE): FILE:LINE:\n"
+        "            reason for each one refused\n"
+        "  list      the catalogue as the module loader builds it, with the user's settings\n"
+        "\n"
+        "Exit status: 0 success, 1 a definition refused or no module found, 2 bad command "
+        "line.\n");
+    parser.addValue("config", "NAME", "the configuration (default: the current one)");
+    parser.addValue("schema", "FILE", "validate: the schema to check against");
+    parser.addFlag("json", "list: one JSON array instead of text");
+    return parser;
+}
 
-int usage(const std::string& problem) {
-    if (!problem.empty()) {
-        std::cerr << "qmloader: " << problem << "\n";
+// The options given that command does not take, as an error; 0 when there are none.
+int refuseForeignOptions(const qmcli::OptionParser& parser, const std::string& command,
+                         const std::vector<std::string>& allowed) {
+    for (const std::string& name : parser.given()) {
+        if (name != "config" && std::find(allowed.begin(), allowed.end(), name) == allowed.end())
+            return parser.usageError(std::cerr,
+                                     "option '--" + name + "' does not apply to " + command);
     }
-    std::cerr << "usage: qmloader [--config NAME] validate [--schema FILE] [FILE...]\n"
-                 "       qmloader [--config NAME] list [--json]\n";
-    return kUsageError;
+    return 0;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::vector<std::string> args(argv + 1, argv + argc);
-    std::string config = QmEnGetCurrentConfig();
-    std::size_t i = 0;
-    if (i + 1 < args.size() && args[i] == "--config") {
-        config = args[i + 1];
-        i += 2;
-    }
-    if (i >= args.size()) {
-        return usage("");
-    }
-    const std::string command = args[i++];
+    qmcli::OptionParser parser = makeParser();
+    if (auto exitCode = parser.parse({argv + 1, argv + argc}, std::cout, std::cerr))
+        return *exitCode;
+    std::vector<std::string> args = parser.positionals();
+    if (args.empty())
+        return parser.usageError(std::cerr, "no command given");
+    const std::string command = args.front();
+    args.erase(args.begin());
+    const std::string config = parser.value("config").value_or(QmEnGetCurrentConfig());
     const std::string folder =
         QmEnBuildFilename(std::string(qm::names::kDefinitionsFolder), kQmEnBaseAppPath, 0);
 
     if (command == "validate") {
+        if (int bad = refuseForeignOptions(parser, command, {"schema"}))
+            return bad;
         qmloader::ValidateOptions options;
         options.config = qmsys::asciiLower(config);
         options.definitionsFolder = folder;
-        for (; i < args.size(); ++i) {
-            if (args[i] == "--schema" && i + 1 < args.size()) {
-                options.schema = args[++i];
-            } else if (args[i].rfind("--", 0) == 0) {
-                return usage("unknown option " + args[i]);
-            } else {
-                options.files.push_back(args[i]);
-            }
-        }
+        options.schema = parser.value("schema").value_or("");
+        options.files = args;
         return qmloader::RunValidate(options, std::cout, std::cerr);
     }
     if (command == "list") {
+        if (int bad = refuseForeignOptions(parser, command, {"json"}))
+            return bad;
+        if (!args.empty())
+            return parser.usageError(std::cerr, "unexpected argument '" + args.front() + "'");
         qmloader::ListOptions options;
-        for (; i < args.size(); ++i) {
-            if (args[i] == "--json") {
-                options.json = true;
-            } else {
-                return usage("unknown argument " + args[i]);
-            }
-        }
+        options.json = parser.has("json");
         const std::unique_ptr<qm::DiagnosticLog> log = qm::DiagnosticLog::fromEnvironment();
         options.config = config;
         options.language = QmEnGetLanguageCode();
@@ -76,5 +88,5 @@ int main(int argc, char** argv) {
         options.log = log.get();
         return qmloader::RunList(options, std::cout, std::cerr);
     }
-    return usage("unknown command " + command);
+    return parser.usageError(std::cerr, "unknown command '" + command + "'");
 }

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include <qmcli/option_parser.h>
+
 #include "cadhost/console_session.h"
 #include "cadhost/host.h"
 
@@ -20,15 +22,6 @@ namespace {
 
 constexpr const char* kModuleLoaderFile = "QmModuleLoader.arx";
 
-constexpr const char* kUsage =
-    "usage: cadhost [--console] [--script FILE] [--arx PATH]...\n"
-    "  --console      command-line session (the default without a display, or when standard\n"
-    "                 input is not a terminal)\n"
-    "  --script FILE  read commands from FILE instead of standard input\n"
-    "  --arx PATH     load an ARX application after the module loader (repeatable)\n"
-    "  --profile      after start-up, print the module loader's start-up report: one line\n"
-    "                 per module brought up with its menu and application times, then a total\n";
-
 struct CommandLine {
     bool console = false;
     std::optional<std::string> script;
@@ -36,25 +29,22 @@ struct CommandLine {
     bool profile = false;
 };
 
-// nullopt for a command line that cannot be understood.
-std::optional<CommandLine> parse(int argc, char** argv) {
-    CommandLine out;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        const bool hasValue = i + 1 < argc;
-        if (arg == "--console") {
-            out.console = true;
-        } else if (arg == "--script" && hasValue && !out.script) {
-            out.script = argv[++i];
-        } else if (arg == "--profile") {
-            out.profile = true;
-        } else if (arg == "--arx" && hasValue) {
-            out.arxApps.emplace_back(argv[++i]);
-        } else {
-            return std::nullopt;
-        }
-    }
-    return out;
+qmcli::OptionParser makeParser() {
+    qmcli::OptionParser parser(
+        "cadhost", "cadhost [--console] [--script FILE] [--arx PATH]... [--profile]",
+        "Exit status: 0 after QUIT or the end of the commands, 2 for a bad command line or an\n"
+        "unreadable script.\n");
+    parser.addFlag("console",
+                   "command-line session (the default without a display, or when standard\n"
+                   "input is not a terminal)");
+    parser.addValue("script", "FILE", "read commands from FILE instead of standard input");
+    parser.addValue("arx", "PATH", "load an ARX application after the module loader (repeatable)",
+                    true);
+    parser.addFlag("profile",
+                   "after start-up, print the module loader's start-up report: one line\n"
+                   "per module brought up with its menu and application times, "
+                   "then a total");
+    return parser;
 }
 
 std::filesystem::path programFolder() {
@@ -84,11 +74,15 @@ void loadApplication(cadhost::Host& host, const std::string& path) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const auto commandLine = parse(argc, argv);
-    if (!commandLine) {
-        std::cerr << kUsage;
-        return 2;
-    }
+    qmcli::OptionParser parser = makeParser();
+    if (auto exitCode = parser.parse({argv + 1, argv + argc}, std::cout, std::cerr))
+        return *exitCode;
+    if (!parser.positionals().empty())
+        return parser.usageError(std::cerr,
+                                 "unexpected argument '" + parser.positionals()[0] + "'");
+    const CommandLine cl{parser.has("console"), parser.value("script"), parser.values("arx"),
+                         parser.has("profile")};
+    const CommandLine* commandLine = &cl;
     std::ifstream scriptFile;
     if (commandLine->script) {
         scriptFile.open(*commandLine->script);
