@@ -195,4 +195,148 @@ TEST_F(QmloaderTest, ListShowsTheCatalogueErrorTextOnStandardError) {
     EXPECT_EQ(empty.out, "[]\n");
 }
 
+// qmloader set and show through the real program and the real store. Before each case
+// QM_ROADS is activated and started with the host, QM_SURVEY switched off.
+struct SetCase {
+    const char* label;
+    std::vector<std::string> args;
+    int exitCode;
+    const char* err;    // expected in the error output
+    const char* roads;  // QM_ROADS afterwards as "Activated AutoStart DemandLoad", or nullptr:
+                        // the store is left exactly as it was
+};
+
+void PrintTo(const SetCase& c, std::ostream* os) {
+    *os << c.label;
+}
+
+class QmloaderSetTest : public QmloaderTest, public ::testing::WithParamInterface<SetCase> {
+protected:
+    static void write(const char* key, const char* name, const char* value) {
+        qmreg::Hive hive(qmreg::hiveFile(qmreg::HiveId::CurrentUser));
+        ASSERT_TRUE(hive.createKey(moduleKey(key)));
+        ASSERT_TRUE(hive.setValue(moduleKey(key), qmreg::Value::string(name, value)));
+    }
+    static std::string settings(const char* key) {
+        qmreg::Hive hive(qmreg::hiveFile(qmreg::HiveId::CurrentUser), true);
+        std::string out;
+        for (const char* name : {"Activated", "AutoStart", "DemandLoad"}) {
+            auto value = hive.getValue(moduleKey(key), name);
+            out += (out.empty() ? "" : " ") + (value ? value->asString() : std::string("-"));
+        }
+        return out;
+    }
+    // Every module's settings, to see that a refused command wrote nothing.
+    static std::string everything() {
+        std::string out;
+        for (const char* key : {"QM_BASE", "QM_DRAINAGE", "QM_ROADS", "QM_SURVEY", "QM_TERRAIN"})
+            out += std::string(key) + ": " + settings(key) + "\n";
+        return out;
+    }
+};
+
+TEST_P(QmloaderSetTest, ChangesOneModuleOrRefusesAndWritesNothing) {
+    const auto& c = GetParam();
+    write("QM_ROADS", "Activated", "True");
+    write("QM_ROADS", "AutoStart", "True");
+    write("QM_ROADS", "DemandLoad", "False");
+    write("QM_SURVEY", "Activated", "False");
+    const std::string before = everything();
+
+    const qmtest::ProcessResult result = qmloader(c.args);
+    EXPECT_EQ(result.exitCode, c.exitCode) << result.err;
+    EXPECT_NE(result.err.find(c.err), std::string::npos) << result.err;
+    if (c.roads) {
+        EXPECT_EQ(settings("QM_ROADS"), c.roads);
+        // The other modules keep their settings.
+        EXPECT_EQ(settings("QM_SURVEY"), "False False False");
+    } else {
+        EXPECT_EQ(everything(), before);
+        EXPECT_EQ(result.out, "");
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, QmloaderSetTest,
+    ::testing::Values(
+        SetCase{"DemandLoadOn", {"set", "QM_ROADS", "--demandload", "on"}, 0, "", "True True True"},
+        SetCase{
+            "KeyInAnotherCase", {"set", "qm_roads", "--autostart=off"}, 0, "", "True False False"},
+        SetCase{"SwitchedOffStopsStartingAndDemandLoad",
+                {"set", "QM_ROADS", "--activated", "off"},
+                0,
+                "",
+                "False False False"},
+        SetCase{
+            "AllThree",
+            {"set", "QM_ROADS", "--activated", "on", "--autostart", "off", "--demandload", "on"},
+            0,
+            "",
+            "True False True"},
+        SetCase{"BaseModuleSwitchedOff",
+                {"set", "QM_BASE", "--activated", "off"},
+                1,
+                "the base module QM_BASE is always activated",
+                nullptr},
+        SetCase{"BaseModuleDemandLoaded",
+                {"set", "qm_base", "--demandload", "on"},
+                1,
+                "cannot be changed",
+                nullptr},
+        SetCase{"BaseModuleNotStarted",
+                {"set", "QM_BASE", "--autostart", "off"},
+                1,
+                "cannot be changed",
+                nullptr},
+        SetCase{"UnknownKey",
+                {"set", "QM_NOPE", "--activated", "on"},
+                1,
+                "no module with key \"QM_NOPE\"",
+                nullptr},
+        SetCase{"OffButStarted",
+                {"set", "QM_ROADS", "--activated", "off", "--autostart", "on"},
+                1,
+                "need --activated on",
+                nullptr},
+        SetCase{"NotOnOrOff",
+                {"set", "QM_ROADS", "--activated", "yes"},
+                2,
+                "takes on or off, not 'yes'",
+                nullptr},
+        SetCase{"NothingToSet", {"set", "QM_ROADS"}, 2, "set needs", nullptr},
+        SetCase{"NoKey", {"set", "--activated", "on"}, 2, "one module key", nullptr},
+        SetCase{"TwoKeys",
+                {"set", "QM_ROADS", "QM_SURVEY", "--activated", "on"},
+                2,
+                "one module key",
+                nullptr},
+        SetCase{"GivenTwice",
+                {"set", "QM_ROADS", "--activated=on", "--activated", "off"},
+                2,
+                "given twice",
+                nullptr},
+        SetCase{"OptionOfAnotherCommand",
+                {"set", "QM_ROADS", "--json"},
+                2,
+                "'--json' does not apply to set",
+                nullptr},
+        SetCase{"ShowTakesNoSettings",
+                {"show", "QM_ROADS", "--activated", "on"},
+                2,
+                "does not apply to show",
+                nullptr},
+        SetCase{"ShowUnknownKey", {"show", "QM_NOPE"}, 1, "no module with key", nullptr}),
+    [](const auto& info) { return std::string(info.param.label); });
+
+TEST_F(QmloaderSetTest, ShowPrintsWhatSetWroteAndTheLoaderReads) {
+    ASSERT_EQ(qmloader({"set", "QM_SURVEY", "--activated", "on", "--demandload", "on"}).exitCode,
+              0);
+    const qmtest::ProcessResult show = qmloader({"show", "qm_survey"});
+    EXPECT_EQ(show.exitCode, 0) << show.err;
+    EXPECT_EQ(show.out,
+              "key: QM_SURVEY\nname: Survey Data\nactivated: on\nautostart: off\ndemandload: on\n");
+    const qmtest::ProcessResult list = qmloader({"list", "--json"});
+    EXPECT_NE(list.out.find("\"demandload\": true"), std::string::npos);
+}
+
 }  // namespace

@@ -87,8 +87,7 @@ void writeJson(const qm::ModuleList& list, std::ostream& out) {
 
 }  // namespace
 
-int RunList(const ListOptions& options, std::ostream& out, std::ostream& err) {
-    qm::ModuleList list;
+bool LoadModules(const ListOptions& options, qm::ModuleList& list, std::ostream& err) {
     std::string errorText;
     const bool found = qm::LoadCatalogue(
         qm::MakeCatalogueContext(options.config, options.language, options.log),
@@ -97,6 +96,12 @@ int RunList(const ListOptions& options, std::ostream& out, std::ostream& err) {
     if (!errorText.empty()) {
         err << errorText << "\n";
     }
+    return found;
+}
+
+int RunList(const ListOptions& options, std::ostream& out, std::ostream& err) {
+    qm::ModuleList list;
+    const bool found = LoadModules(options, list, err);
     if (options.json) {
         writeJson(list, out);
     } else {

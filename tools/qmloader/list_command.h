@@ -4,6 +4,8 @@
 #include <ostream>
 #include <string>
 
+#include "runtime/module_list.h"
+
 namespace qm {
 class DiagnosticLog;
 }
@@ -17,6 +19,11 @@ struct ListOptions {
     bool json = false;
     qm::DiagnosticLog* log = nullptr;
 };
+
+// Builds the catalogue as the loader does at start-up and reads each module's settings into
+// list; writes the catalogue's error text, if any, on err. False when no definition could be
+// read.
+bool LoadModules(const ListOptions& options, qm::ModuleList& list, std::ostream& err);
 
 // Writes the modules on out (text, or one JSON array) and the catalogue's error text, if
 // any, on err. Writes nothing to the registry beyond the module keys that reading the
