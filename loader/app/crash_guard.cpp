@@ -82,10 +82,12 @@ void CrashGuard::Begin(const Module& module) {
     }
     // Names cannot hold line breaks that matter here; the key decides, the name is shown.
     const std::string text = module.key + "\n" + module.displayName + "\n";
-    if (::ftruncate(fd_, 0) == 0 && writeAll(fd_, text)) {
-        // The marker must be on disk before the module's code runs: that code may take the
-        // whole machine down, not only the host.
-        ::fdatasync(fd_);
+    // No sync per module: what was written survives the death of the host process, which is
+    // what the guard is for, and a sync per module would cost milliseconds each at start-up
+    // with hundreds of started modules. Only a crash of the whole machine during bring-up can
+    // lose the marker, and then the module is merely tried once more.
+    if (::ftruncate(fd_, 0) == 0) {
+        (void)writeAll(fd_, text);
     }
 }
 

@@ -1,11 +1,12 @@
 #pragma once
 // Keeps one module that brought the host down at start-up from doing it again at once.
 //
-// Before each module is brought up, a marker naming it is written (and synced) in the user's
-// state folder; once the module is up, the marker is emptied. A marker that still names a
-// module at the next start means the host died while bringing that module up: that start
-// skips the module and tells the user once. Reading the marker consumes it, so the start
-// after that brings the module up again, and the user can load it in the dialog at any time.
+// Before each module is brought up, a marker naming it is written in the user's state folder
+// (the file's creation is synced once, its content is not: see Begin); once the module is up,
+// the marker is emptied. A marker that still names a module at the next start means the host died
+// while bringing that module up: that start skips the module and tells the user once. Reading the
+// marker consumes it, so the start after that brings the module up again, and the user can load it
+// in the dialog at any time.
 //
 // Failures to write the marker are silent: the guard is a convenience and never keeps a
 // module from starting.
@@ -33,7 +34,7 @@ public:
     // removed, so this answers once.
     std::optional<Module> TakeInterrupted();
 
-    // Names module in the marker, synced to disk, before it is brought up.
+    // Names module in the marker before it is brought up.
     void Begin(const Module& module);
     // The module is up: the marker names nobody.
     void End();
