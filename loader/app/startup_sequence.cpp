@@ -13,6 +13,7 @@
 
 #include "app/crash_guard.h"
 #include "catalogue/catalogue.h"
+#include "catalogue/catalogue_snapshot.h"
 #include "catalogue/module_settings.h"
 #include "catalogue/store_writes.h"
 #include "environment/names.h"
@@ -193,6 +194,7 @@ void RunStartupSequence(LoaderContext& context) {
     CatalogueContext catalogue =
         MakeCatalogueContext(config, QmEnGetLanguageCode(), &context.log());
     catalogue.writes = &writes;
+    catalogue.useSnapshot = !CatalogueSnapshot::DisabledByEnvironment();
     const std::string folder =
         QmEnBuildFilename(std::string(names::kDefinitionsFolder), kQmEnBaseAppPath, 0);
     std::string errorText;

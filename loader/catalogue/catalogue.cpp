@@ -7,9 +7,11 @@
 #include <algorithm>
 #include <memory>
 
+#include "catalogue/catalogue_snapshot.h"
 #include "catalogue/module_definition_reader.h"
 #include "catalogue/registry_batch.h"
 #include "catalogue/store_writes.h"
+#include "environment/diagnostic_log.h"
 #include "environment/names.h"
 
 namespace qm {
@@ -78,6 +80,98 @@ void createModuleKeys(const std::vector<std::string>& keys, StoreWrites* writes)
     batch->Commit();
 }
 
+// What reading a definition does to the list, the registry, the error text and the log,
+// from its recorded outcome: the same as reading the file itself.
+void replay(const CatalogueSnapshot::Outcome& outcome, const std::string& path, DiagnosticLog* log,
+            ModuleList& list, std::string& scanError, std::vector<std::string>& missingKeys) {
+    if (outcome.accepted) {
+        ModuleRecord record = CatalogueSnapshot::ToRecord(outcome);
+        std::int32_t major = outcome.versionMajor;
+        std::int32_t minor = outcome.versionMinor;
+        ModuleDefinitionReader::ApplyVersionOverride(outcome.key, major, minor, &missingKeys);
+        record.SetVersion(major, minor);
+        list.push_back(std::move(record));
+        return;
+    }
+    if (!outcome.diagnostic.keyReached.empty()) {
+        std::int32_t major = 0;
+        std::int32_t minor = 0;
+        ModuleDefinitionReader::ApplyVersionOverride(outcome.diagnostic.keyReached, major, minor,
+                                                     &missingKeys);
+    }
+    if (!outcome.errorText.empty()) {
+        scanError = outcome.errorText;
+    }
+    if (log) {
+        log->write("catalogue", ModuleDefinitionReader::RejectionLine(path, outcome.diagnostic));
+    }
+}
+
+// The scan with a snapshot: files whose identity the snapshot knows are not read again. False
+// when no snapshot can be kept (the schema or the loader's binary cannot be stat'ed); nothing
+// has been done then.
+bool scanWithSnapshot(const CatalogueContext& context, const std::string& folder,
+                      const std::string& pattern, const std::vector<std::string>& files,
+                      ModuleList& list, std::string& errorText) {
+    CatalogueSnapshot::Scope scope;
+    if (!CatalogueSnapshot::CurrentScope(context.config, context.language, folder, pattern,
+                                         scope)) {
+        return false;
+    }
+    CatalogueSnapshot next(scope);
+    next.StartScan();
+    const CatalogueSnapshot previous = CatalogueSnapshot::Load(scope, context.log);
+    // Compiled only when some file has to be read. Outcomes are kept before the user's
+    // override and without logging, which replay adds for every file alike.
+    std::unique_ptr<ModuleDefinitionReader> reader;
+    bool changed = previous.size() != files.size();
+    // As without the snapshot: missing module keys are created after the scan, in one short
+    // transaction.
+    std::vector<std::string> missingKeys;
+    std::string scanError;
+    list.reserve(list.size() + files.size());
+    for (const std::string& file : files) {
+        const std::string path = folder + "/" + file;
+        CatalogueSnapshot::Identity identity;
+        const bool identified = CatalogueSnapshot::Identify(path, identity);
+        const CatalogueSnapshot::Outcome* known =
+            identified ? previous.Find(file, identity) : nullptr;
+        CatalogueSnapshot::Outcome outcome;
+        if (known) {
+            outcome = *known;
+        } else {
+            changed = true;
+            if (!reader) {
+                ModuleDefinitionReader::Options options;
+                options.applyVersionOverride = false;
+                reader = std::make_unique<ModuleDefinitionReader>(
+                    folder + "/" + std::string(names::kDefinitionSchema), options);
+            }
+            ModuleRecord record;
+            std::string readError;
+            DefinitionDiagnostic diagnostic;
+            if (reader->Read(path, record, readError, &diagnostic)) {
+                outcome = CatalogueSnapshot::FromRecord(record);
+            } else {
+                outcome.errorText = readError;
+                outcome.diagnostic = std::move(diagnostic);
+            }
+        }
+        replay(outcome, path, context.log, list, scanError, missingKeys);
+        if (!scanError.empty() && errorText.empty()) {
+            errorText = scanError;
+        }
+        if (identified) {
+            next.Put(file, identity, std::move(outcome));
+        }
+    }
+    createModuleKeys(missingKeys, context.writes);
+    if (changed) {
+        next.Save(context.log);
+    }
+    return true;
+}
+
 }  // namespace
 
 CatalogueContext MakeCatalogueContext(std::string_view config, std::string_view language,
@@ -93,7 +187,8 @@ bool LoadCatalogue(const CatalogueContext& context, const std::string& folder,
                    const std::string& extension, ModuleList& list, std::string& errorText) {
     const std::string pattern = "*." + context.config + "." + extension;
     const std::vector<std::string> files = qmsys::findFiles(folder, pattern);
-    if (!files.empty()) {
+    if (!files.empty() && !(context.useSnapshot &&
+                            scanWithSnapshot(context, folder, pattern, files, list, errorText))) {
         // The module keys that reading would create are created after the scan, in one short
         // transaction, so that no write lock is held while files are read.
         std::vector<std::string> missingKeys;

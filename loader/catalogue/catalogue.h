@@ -17,6 +17,9 @@ struct CatalogueContext {
     DiagnosticLog* log = nullptr;  // receives rejected definitions; may be null
     // The start-up's write gate; null writes regardless (tools).
     StoreWrites* writes = nullptr;
+    // Use and keep the snapshot of what the previous scan read (catalogue_snapshot.h), so
+    // that only changed definitions are parsed; the results are the same either way.
+    bool useSnapshot = false;
 };
 
 // Lower-cases (ASCII) configuration and language and cuts each to 499 UTF-16 units, the
@@ -31,7 +34,8 @@ CatalogueContext MakeCatalogueContext(std::string_view config, std::string_view 
 // stable). The first COM error text of the scan reaches errorText, but only while errorText
 // is empty. The module keys of the definitions read are created in the registry when missing,
 // after the scan, in one transaction (unless writes has been suspended). True when list is
-// not empty afterwards. The working directory is never changed.
+// not empty afterwards. The working directory is never changed. With the snapshot the results,
+// module keys included, are the same; only definitions whose files changed are parsed.
 bool LoadCatalogue(const CatalogueContext& context, const std::string& folder,
                    const std::string& extension, ModuleList& list, std::string& errorText);
 

@@ -170,15 +170,15 @@ bool ModuleDefinitionReader::Complete(const std::string& definitionPath, Prepare
 
     auto reject = [&]() {
         if (options_.log) {
-            options_.log->write(kLogCategory, definitionPath + ":" + std::to_string(d.line) +
-                                                  ": rejected (" + DefinitionFaultName(d.fault) +
-                                                  "): " + d.reason);
+            options_.log->write(kLogCategory, RejectionLine(definitionPath, d));
         }
         return false;
     };
     auto comError = [&](std::uint32_t code, int line, const std::string& what) {
         errorText = ComErrorText(code);
-        d = {DefinitionFault::ComError, line, what + " (" + flattened(errorText) + ")"};
+        d.fault = DefinitionFault::ComError;
+        d.line = line;
+        d.reason = what + " (" + flattened(errorText) + ")";
         return reject();
     };
 
@@ -257,17 +257,9 @@ bool ModuleDefinitionReader::ReadValidated(xmlDoc* doc, ModuleRecord& record,
     record.SetKey(key);
     record.SetDisplayName(xml::ElementText(moduleName));
 
+    d.keyReached = key;
     if (options_.applyVersionOverride) {
-        // Built at any length: only the settings store works in a bounded buffer.
-        const std::string keyPath = registry_layout::moduleKey(key);
-        QmEnWinRegistry registry;
-        const bool create = options_.missingKeys == nullptr;
-        if (registry.OpenKey(kQmEnHKeyCurrentUser, keyPath, create)) {
-            registry.ReadLong(std::string(names::kValueOverrideMajor), versionMajor);
-            registry.ReadLong(std::string(names::kValueOverrideMinor), versionMinor);
-        } else if (!create) {
-            options_.missingKeys->push_back(keyPath);
-        }
+        ApplyVersionOverride(key, versionMajor, versionMinor, options_.missingKeys);
     }
     record.SetVersion(versionMajor, versionMinor);
 
@@ -283,6 +275,27 @@ bool ModuleDefinitionReader::ReadValidated(xmlDoc* doc, ModuleRecord& record,
         }
     }
     return true;
+}
+
+void ModuleDefinitionReader::ApplyVersionOverride(const std::string& key, std::int32_t& major,
+                                                  std::int32_t& minor,
+                                                  std::vector<std::string>* missingKeys) {
+    // Built at any length: only the settings store works in a bounded buffer.
+    const std::string keyPath = registry_layout::moduleKey(key);
+    QmEnWinRegistry registry;
+    const bool create = missingKeys == nullptr;
+    if (registry.OpenKey(kQmEnHKeyCurrentUser, keyPath, create)) {
+        registry.ReadLong(std::string(names::kValueOverrideMajor), major);
+        registry.ReadLong(std::string(names::kValueOverrideMinor), minor);
+    } else if (!create) {
+        missingKeys->push_back(keyPath);
+    }
+}
+
+std::string ModuleDefinitionReader::RejectionLine(const std::string& definitionPath,
+                                                  const DefinitionDiagnostic& d) {
+    return definitionPath + ":" + std::to_string(d.line) + ": rejected (" +
+           DefinitionFaultName(d.fault) + "): " + d.reason;
 }
 
 bool ReadModuleDefinition(const std::string& definitionPath, const std::string& schemaPath,

@@ -29,9 +29,16 @@ enum class DefinitionFault {
 // What a rejection was about, for logs and tools. line is the definition file's line, 0 when
 // the fault concerns the file as a whole.
 struct DefinitionDiagnostic {
+    DefinitionDiagnostic() = default;
+    DefinitionDiagnostic(DefinitionFault f, int l, std::string r)
+        : fault(f), line(l), reason(std::move(r)) {}
+
     DefinitionFault fault = DefinitionFault::None;
     int line = 0;
     std::string reason;
+    // The module key once the reading got as far as the version override, which opens (and
+    // creates) that key in the registry; empty when it ended before.
+    std::string keyReached;
 };
 
 // A short English name of the fault ("not well-formed", ...).
@@ -65,6 +72,16 @@ public:
               DefinitionDiagnostic* diagnostic = nullptr) const;
 
     const DefinitionSchema& schema() const { return schema_; }
+
+    // The per-user version override of the module key: opens the module's registry key and
+    // lets its override values replace major and minor. The key is created when missing, or,
+    // with missingKeys, its path is appended there for the caller to create (Options).
+    static void ApplyVersionOverride(const std::string& key, std::int32_t& major,
+                                     std::int32_t& minor,
+                                     std::vector<std::string>* missingKeys = nullptr);
+    // The diagnostic log's line for a rejected definition.
+    static std::string RejectionLine(const std::string& definitionPath,
+                                     const DefinitionDiagnostic& diagnostic);
 
 private:
     // A definition loaded and validated but not yet read, or why it was refused.

@@ -15,6 +15,16 @@ QmApplication::QmApplication(const std::string& path, const std::string& argumen
       command_(command),
       modal_(modal) {}
 
+QmApplication QmApplication::Restored(std::string expandedPath, std::string arguments,
+                                      std::string type, std::string command, bool modal) {
+    QmApplication application({}, {}, {}, {}, modal);
+    application.path_ = std::move(expandedPath);
+    application.arguments_ = std::move(arguments);
+    application.type_ = std::move(type);
+    application.command_ = std::move(command);
+    return application;
+}
+
 std::string QmApplication::CommandLine() const {
     std::string line = path_;
     if (!arguments_.empty()) {

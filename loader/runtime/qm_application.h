@@ -18,6 +18,11 @@ public:
     QmApplication(const QmApplication&) = default;
     QmApplication& operator=(const QmApplication&) = default;
 
+    // An application as an earlier reading made it: path is already expanded and is kept as
+    // it is.
+    static QmApplication Restored(std::string expandedPath, std::string arguments, std::string type,
+                                  std::string command, bool modal);
+
     const std::string& GetPath() const { return path_; }
     const std::string& GetArguments() const { return arguments_; }
     const std::string& GetType() const { return type_; }

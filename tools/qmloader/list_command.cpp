@@ -1,6 +1,7 @@
 #include "list_command.h"
 
 #include "catalogue/catalogue.h"
+#include "catalogue/catalogue_snapshot.h"
 #include "catalogue/module_settings.h"
 #include "environment/names.h"
 #include "json_writer.h"
@@ -89,9 +90,12 @@ void writeJson(const qm::ModuleList& list, std::ostream& out) {
 
 bool LoadModules(const ListOptions& options, qm::ModuleList& list, std::ostream& err) {
     std::string errorText;
-    const bool found = qm::LoadCatalogue(
-        qm::MakeCatalogueContext(options.config, options.language, options.log),
-        options.definitionsFolder, std::string(qm::names::kDefinitionExtension), list, errorText);
+    qm::CatalogueContext context =
+        qm::MakeCatalogueContext(options.config, options.language, options.log);
+    context.useSnapshot = options.snapshot && !qm::CatalogueSnapshot::DisabledByEnvironment();
+    const bool found =
+        qm::LoadCatalogue(context, options.definitionsFolder,
+                          std::string(qm::names::kDefinitionExtension), list, errorText);
     qm::ReadModuleSettings(list, options.log);
     if (!errorText.empty()) {
         err << errorText << "\n";

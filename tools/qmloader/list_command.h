@@ -17,6 +17,8 @@ struct ListOptions {
     std::string language;
     std::string definitionsFolder;
     bool json = false;
+    // Use and keep the catalogue snapshot, as the start-up does (unless QM_NO_SNAPSHOT=1).
+    bool snapshot = true;
     qm::DiagnosticLog* log = nullptr;
 };
 

@@ -1,6 +1,6 @@
 // qmloader: the module catalogue without a host.
 //   qmloader [--config NAME] validate [--schema FILE] [FILE...]
-//   qmloader [--config NAME] list [--json]
+//   qmloader [--config NAME] list [--json] [--no-snapshot]
 //   qmloader [--config NAME] show KEY
 //   qmloader [--config NAME] set KEY [--activated on|off] [--autostart on|off]
 //                                    [--demandload on|off]
@@ -28,7 +28,7 @@ qmcli::OptionParser makeParser() {
     qmcli::OptionParser parser(
         "qmloader",
         "qmloader [--config NAME] validate [--schema FILE] [FILE...]\n"
-        "       qmloader [--config NAME] list [--json]\n"
+        "       qmloader [--config NAME] list [--json] [--no-snapshot]\n"
         "       qmloader [--config NAME] show KEY\n"
         "       qmloader [--config NAME] set KEY [--activated on|off] [--autostart on|off]\n"
         "                                        [--demandload on|off]",
@@ -44,6 +44,9 @@ qmcli::OptionParser makeParser() {
     parser.addValue("config", "NAME", "the configuration (default: the current one)");
     parser.addValue("schema", "FILE", "validate: the schema to check against");
     parser.addFlag("json", "list: one JSON array instead of text");
+    parser.addFlag("no-snapshot",
+                   "list: read every definition, neither using nor keeping the catalogue "
+                   "snapshot");
     parser.addValue("activated", "on|off", "set: switch the module on or off");
     parser.addValue("autostart", "on|off", "set: start the module with the host");
     parser.addValue("demandload", "on|off", "set: load the module on demand");
@@ -99,12 +102,13 @@ int main(int argc, char** argv) {
         return qmloader::RunValidate(options, std::cout, std::cerr);
     }
     if (command == "list") {
-        if (int bad = refuseForeignOptions(parser, command, {"json"}))
+        if (int bad = refuseForeignOptions(parser, command, {"json", "no-snapshot"}))
             return bad;
         if (!args.empty())
             return parser.usageError(std::cerr, "unexpected argument '" + args.front() + "'");
         qmloader::ListOptions options = catalogueOptions();
         options.json = parser.has("json");
+        options.snapshot = !parser.has("no-snapshot");
         return qmloader::RunList(options, std::cout, std::cerr);
     }
     if (command == "show" || command == "set") {

@@ -1,0 +1,116 @@
+#pragma once
+// What one catalogue scan read, kept for the next scan of the same user, configuration and
+// language: for each definition file its identity (size, modification and change times in
+// ns, inode, device) and its outcome, the definition as read (before the user's version
+// override) or the rejection with its COM error text and line. The next scan stats each file
+// and parses only those whose identity changed.
+//
+// The whole snapshot is dropped when the schema file, the loader's build, the installation
+// folder, the configuration or the language differ, and on any doubt: a file that is corrupt,
+// foreign, unreadable or from another format is ignored and rebuilt, never an error. A file
+// whose times fall within the clock tick in which the scan that recorded it started is read
+// again (a change later in that tick would leave its times as they were).
+//
+// It lives in the user's local state folder and is replaced atomically (temporary file, then
+// rename); when it cannot be written the next scan simply reads every file.
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "catalogue/module_definition_reader.h"
+#include "runtime/module_record.h"
+
+namespace qm {
+
+class DiagnosticLog;
+
+class CatalogueSnapshot {
+public:
+    struct Identity {
+        std::uint64_t size = 0;
+        std::int64_t modifiedNs = 0;
+        std::int64_t changedNs = 0;
+        std::uint64_t inode = 0;
+        std::uint64_t device = 0;
+        bool operator==(const Identity&) const = default;
+    };
+    // The identity of path; false when it cannot be stat'ed.
+    static bool Identify(const std::string& path, Identity& out);
+
+    // What the snapshot is valid for. Two snapshots with different scopes never mix.
+    struct Scope {
+        std::string config;
+        std::string language;
+        std::string folder;   // the definitions folder as the scan names it
+        std::string pattern;  // the search pattern of the scan
+        std::string appPath;  // the installation folder application paths were expanded with
+        Identity loader;      // the loader build that wrote it
+        Identity schema;      // the schema file
+        bool operator==(const Scope&) const = default;
+    };
+    // The scope of a scan now: stats the schema and the loader's own binary. False when
+    // either cannot be stat'ed; the scan then keeps no snapshot.
+    static bool CurrentScope(const std::string& config, const std::string& language,
+                             const std::string& folder, const std::string& pattern, Scope& out);
+
+    // One file's outcome.
+    struct Outcome {
+        bool accepted = false;
+        // accepted: the record as read, with the file's own version numbers.
+        std::string key;
+        std::string displayName;
+        std::int32_t versionMajor = 0;
+        std::int32_t versionMinor = 0;
+        std::vector<std::pair<std::string, std::string>> menus;  // name, folder
+        struct Application {
+            std::string path;  // expanded
+            std::string arguments;
+            std::string type;
+            std::string command;
+            bool modal = false;
+        };
+        std::vector<Application> applications;
+        // rejected: the COM error text the read set ("" for none) and why.
+        std::string errorText;
+        DefinitionDiagnostic diagnostic;
+    };
+    static Outcome FromRecord(const ModuleRecord& record);
+    // The record as read: key, name, version from the file, menus and applications.
+    static ModuleRecord ToRecord(const Outcome& outcome);
+
+    // An empty snapshot for scope, to be filled while scanning.
+    explicit CatalogueSnapshot(Scope scope);
+
+    // The snapshot stored for scope, or an empty one when there is none or any doubt.
+    static CatalogueSnapshot Load(const Scope& scope, DiagnosticLog* log);
+
+    // The outcome recorded for fileName when the file's identity is still the one recorded
+    // and was not racy; null otherwise.
+    const Outcome* Find(const std::string& fileName, const Identity& now) const;
+    void Put(const std::string& fileName, const Identity& identity, Outcome outcome);
+
+    // Marks the start of the scan that fills this snapshot; call before the first Identify.
+    void StartScan();
+
+    // Writes the snapshot atomically. Failures only go to the log.
+    void Save(DiagnosticLog* log) const;
+
+    // QM_NO_SNAPSHOT=1: scans neither use nor write a snapshot.
+    static bool DisabledByEnvironment();
+    // The file the snapshot of scope lives in.
+    static std::string FileOf(const Scope& scope);
+
+    std::size_t size() const { return entries_.size(); }
+
+private:
+    struct Entry {
+        Identity identity;
+        Outcome outcome;
+    };
+    Scope scope_;
+    std::int64_t scanStartNs_ = 0;  // the file clock when the recording scan started
+    std::map<std::string, Entry> entries_;
+};
+
+}  // namespace qm
