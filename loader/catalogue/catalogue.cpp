@@ -128,6 +128,7 @@ bool scanWithSnapshot(const CatalogueContext& context, const std::string& folder
     // As without the snapshot: missing module keys are created after the scan, in one short
     // transaction.
     std::vector<std::string> missingKeys;
+    std::size_t read = 0;
     std::string scanError;
     list.reserve(list.size() + files.size());
     for (const std::string& file : files) {
@@ -141,6 +142,7 @@ bool scanWithSnapshot(const CatalogueContext& context, const std::string& folder
             outcome = *known;
         } else {
             changed = true;
+            ++read;
             if (!reader) {
                 ModuleDefinitionReader::Options options;
                 options.applyVersionOverride = false;
@@ -168,6 +170,10 @@ bool scanWithSnapshot(const CatalogueContext& context, const std::string& folder
     createModuleKeys(missingKeys, context.writes);
     if (changed) {
         next.Save(context.log);
+    }
+    if (context.log) {
+        context.log->write("catalogue", "snapshot: " + std::to_string(read) + " of " +
+                                            std::to_string(files.size()) + " definitions read");
     }
     return true;
 }

@@ -1,0 +1,236 @@
+// The catalogue snapshot changes how fast the catalogue is built, never what it holds:
+// qmloader list --json with and without the snapshot must agree after any change to the
+// definitions, the schema, the configuration or the snapshot itself.
+//
+// QM_SNAPSHOT_STEPS sets the number of random steps (a short run by default; the long run is
+// QM_SNAPSHOT_STEPS=1000), QM_SNAPSHOT_SEED the seed.
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <gtest/gtest.h>
+#include <qmtest/child_process.h>
+#include <qmtest/files.h>
+#include <qmtest/relocated_user.h>
+#include <qmtest/temp_dir.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+int envNumber(const char* name, int fallback) {
+    const char* v = std::getenv(name);
+    return v && *v ? std::atoi(v) : fallback;
+}
+
+class SnapshotEqualityTest : public ::testing::Test {
+protected:
+    SnapshotEqualityTest() : user_(install_.path()) {
+        fs::create_directories(modules());
+        fs::copy_file(qmtest::sourceDir() + "/examples/sample/Zadod/Modules/QM_Module.xsd",
+                      modules() + "/QM_Module.xsd");
+    }
+    std::string modules() const { return install_.path() + "/Zadod/Modules"; }
+
+    // One definition: valid ones in several shapes, and the kinds of rejection.
+    std::string definition(std::mt19937& rng) {
+        const int key = static_cast<int>(rng() % 12);  // repeated keys on purpose
+        const int variant = static_cast<int>(rng() % 10);
+        const std::string k = "QM_K" + std::to_string(key);
+        const std::string name = "Module " + std::to_string(rng() % 50);
+        const std::string app = "<Application path=\"Bin\\\\tool" + std::to_string(rng() % 3) +
+                                ".exe\" arguments=\"-x\" type=\"exe\" command=\"\"" +
+                                (variant == 7 ? std::string() : " modal=\"True\"") +
+                                "/>";  // 7: COM error
+        if (variant == 8) {
+            return "<QM_Module><Keyname>" + k + "</Keyname>";  // not well-formed
+        }
+        if (variant == 9) {
+            return "<QM_Module><Colour/></QM_Module>";  // invalid
+        }
+        return "<?xml version=\"1.0\"?>\n<QM_Module>\n  <Keyname>" + k +
+               "</Keyname>\n  <Version><VersionMajor>" + std::to_string(rng() % 9) +
+               "</VersionMajor><VersionMinor>" + std::to_string(rng() % 90) +
+               "</VersionMinor></Version>\n  <Name>\n    <ModuleName>" + name +
+               "</ModuleName>\n    <MenuName path=\"Modules\\\\" + k + "\">KRQM_" + k +
+               "_enu</MenuName>\n  </Name>\n" +
+               (variant == 6 ? std::string() : "  <Applications>" + app + "</Applications>\n") +
+               "</QM_Module>\n";
+    }
+
+    std::vector<fs::path> definitionFiles() const {
+        std::vector<fs::path> files;
+        for (const auto& e : fs::directory_iterator(modules())) {
+            if (e.path().extension() != ".xsd") {
+                files.push_back(e.path());
+            }
+        }
+        std::sort(files.begin(), files.end());
+        return files;
+    }
+
+    qmtest::ProcessResult list(const std::string& config, bool snapshot) {
+        std::vector<std::string> args = {qmtest::binDir() + "/qmloader", "--config", config, "list",
+                                         "--json"};
+        if (!snapshot) {
+            args.push_back("--no-snapshot");
+        }
+        return qmtest::runProcess(args);
+    }
+
+    qmtest::TempDir install_;
+    qmtest::RelocatedUser user_;
+};
+
+TEST_F(SnapshotEqualityTest, ListIsTheSameWithAndWithoutTheSnapshotAfterRandomChanges) {
+    const int steps = envNumber("QM_SNAPSHOT_STEPS", 40);
+    const auto seed = static_cast<unsigned>(envNumber("QM_SNAPSHOT_SEED", 20261206));
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    std::mt19937 rng(seed);
+    const char* configs[] = {"default", "other"};
+    std::string config = "default";
+    auto newName = [&] {
+        return "def" + std::to_string(rng() % 1000) + "." + configs[rng() % 2] + ".xml";
+    };
+    for (int i = 0; i < 8; ++i) {
+        qmtest::writeFile(modules() + "/" + newName(), definition(rng));
+    }
+
+    for (int step = 0; step < steps; ++step) {
+        const std::vector<fs::path> files = definitionFiles();
+        const fs::path some = files.empty() ? fs::path() : files[rng() % files.size()];
+        const int kind = static_cast<int>(rng() % 11);
+        std::string what;
+        if (files.empty() || kind == 0) {
+            what = "addition";
+            qmtest::writeFile(modules() + "/" + newName(), definition(rng));
+        } else if (kind == 1) {
+            what = "edit with a size change";
+            qmtest::writeFile(some, qmtest::readFile(some) + "<!-- more -->\n");
+        } else if (kind == 2 || kind == 3) {
+            // Same size, and (kind 3) the old modification time put back: only the change
+            // time tells.
+            what = kind == 2 ? "edit of the same size" : "edit within the same second";
+            struct stat before {};
+            ::stat(some.c_str(), &before);
+            std::string text = qmtest::readFile(some);
+            const std::size_t digit = text.find_first_of("0123456789");
+            if (digit != std::string::npos) {
+                text[digit] = static_cast<char>('0' + (text[digit] - '0' + 1) % 10);
+            }
+            qmtest::writeFile(some, text);
+            if (kind == 3) {
+                const timespec times[2] = {before.st_atim, before.st_mtim};
+                ::utimensat(AT_FDCWD, some.c_str(), times, 0);
+            }
+        } else if (kind == 4) {
+            what = "touch";
+            ::utimensat(AT_FDCWD, some.c_str(), nullptr, 0);
+        } else if (kind == 5) {
+            what = "rename";
+            fs::rename(some, modules() + "/" + newName());
+        } else if (kind == 6) {
+            what = "deletion";
+            fs::remove(some);
+        } else if (kind == 7) {
+            what = "rename of letter case only";
+            std::string name = some.filename().string();
+            for (char& c : name) {
+                c = static_cast<char>(std::isupper(static_cast<unsigned char>(c))
+                                          ? std::tolower(static_cast<unsigned char>(c))
+                                          : std::toupper(static_cast<unsigned char>(c)));
+            }
+            fs::rename(some, some.parent_path() / name);
+        } else if (kind == 8) {
+            what = "schema change";
+            const std::string schema = modules() + "/QM_Module.xsd";
+            std::string text = qmtest::readFile(schema);
+            // Applications required or optional: definitions without them change sides.
+            const std::string element = "name=\"Applications\" type=\"ApplicationsType\" ";
+            const std::size_t at = text.find(element + "minOccurs=\"");
+            if (at != std::string::npos) {
+                char& flag = text[at + element.size() + std::string("minOccurs=\"").size()];
+                flag = flag == '0' ? '1' : '0';
+            }
+            qmtest::writeFile(schema, text);
+        } else if (kind == 9) {
+            what = "configuration switch";
+            config = config == "default" ? "other" : "default";
+        } else {
+            what = "snapshot damaged";
+            const fs::path folder = user_.stateDir() + "/Brenvik/Quillmont/22.15/catalogue";
+            if (fs::exists(folder)) {
+                for (const auto& e : fs::directory_iterator(folder)) {
+                    std::string bytes = qmtest::readFile(e.path());
+                    bytes.resize(bytes.size() / (1 + rng() % 3));
+                    if (!bytes.empty()) {
+                        bytes[rng() % bytes.size()] ^= 0x5A;
+                    }
+                    qmtest::writeFile(e.path(), bytes);
+                }
+            }
+        }
+        SCOPED_TRACE("step " + std::to_string(step) + ": " + what);
+        // Either order: the snapshot run may come before or after the plain one.
+        const bool snapshotFirst = rng() % 2 == 0;
+        const qmtest::ProcessResult a = list(config, snapshotFirst);
+        const qmtest::ProcessResult b = list(config, !snapshotFirst);
+        ASSERT_EQ(a.exitCode, b.exitCode);
+        ASSERT_EQ(a.out, b.out);
+        ASSERT_EQ(a.err, b.err);
+    }
+}
+
+// Once a scan has recorded the definitions, the next one reads none of them; a changed one is
+// read again on its own, and a damaged or unwritable snapshot only costs a full read.
+TEST_F(SnapshotEqualityTest, UnchangedDefinitionsAreNotReadAgain) {
+    std::mt19937 rng(7);
+    for (int i = 0; i < 5; ++i) {
+        qmtest::writeFile(modules() + "/m" + std::to_string(i) + ".default.xml", definition(rng));
+    }
+    // Stamped within the recording scan's first clock tick, a file would be read once more.
+    auto ns = [](const timespec& t) { return t.tv_sec * 1'000'000'000LL + t.tv_nsec; };
+    long long latest = 0;
+    for (const fs::path& file : definitionFiles()) {
+        struct stat st {};
+        ASSERT_EQ(::stat(file.c_str(), &st), 0);
+        latest = std::max({latest, ns(st.st_mtim), ns(st.st_ctim)});
+    }
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    for (timespec now{}; ::clock_gettime(CLOCK_REALTIME_COARSE, &now) == 0 && ns(now) <= latest;) {
+        ASSERT_LT(std::chrono::steady_clock::now(), deadline) << "file clock stands still";
+    }
+    const std::string log = user_.root() + "/qm.log";
+    qmtest::ScopedEnv logEnv("QM_LOG", log);
+    auto readCount = [&] {
+        const std::string text = qmtest::readFile(log);
+        const std::size_t at = text.rfind("snapshot: ");
+        return at == std::string::npos ? std::string("no snapshot")
+                                       : text.substr(at + 10, text.find('\n', at) - at - 10);
+    };
+    ASSERT_EQ(list("default", true).exitCode, 0);
+    EXPECT_EQ(readCount(), "5 of 5 definitions read");
+    ASSERT_EQ(list("default", true).exitCode, 0);
+    EXPECT_EQ(readCount(), "0 of 5 definitions read");
+
+    qmtest::writeFile(modules() + "/m2.default.xml", definition(rng) + "\n");
+    ASSERT_EQ(list("default", true).exitCode, 0);
+    EXPECT_EQ(readCount(), "1 of 5 definitions read");
+
+    const fs::path folder = user_.stateDir() + "/Brenvik/Quillmont/22.15/catalogue";
+    for (const auto& e : fs::directory_iterator(folder)) {
+        qmtest::writeFile(e.path(), "not a snapshot");
+    }
+    ASSERT_EQ(list("default", true).exitCode, 0);
+    EXPECT_EQ(readCount(), "5 of 5 definitions read");
+}
+
+}  // namespace
