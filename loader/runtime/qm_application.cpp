@@ -17,12 +17,8 @@ QmApplication::QmApplication(const std::string& path, const std::string& argumen
 
 QmApplication QmApplication::Restored(std::string expandedPath, std::string arguments,
                                       std::string type, std::string command, bool modal) {
-    QmApplication application({}, {}, {}, {}, modal);
-    application.path_ = std::move(expandedPath);
-    application.arguments_ = std::move(arguments);
-    application.type_ = std::move(type);
-    application.command_ = std::move(command);
-    return application;
+    return QmApplication(AsRead{}, std::move(expandedPath), std::move(arguments), std::move(type),
+                         std::move(command), modal);
 }
 
 std::string QmApplication::CommandLine() const {

@@ -40,6 +40,15 @@ public:
     std::string CommandLine() const;
 
 private:
+    struct AsRead {};
+    QmApplication(AsRead, std::string path, std::string arguments, std::string type,
+                  std::string command, bool modal)
+        : path_(std::move(path)),
+          arguments_(std::move(arguments)),
+          type_(std::move(type)),
+          command_(std::move(command)),
+          modal_(modal) {}
+
     std::string path_;
     std::string arguments_;
     std::string type_;
