@@ -122,6 +122,16 @@ TEST_F(MenuProvisionerTest, CuixMenuGetsItsCompanionWithLanguageCodeInserted) {
     EXPECT_TRUE(qmsys::fileExists(copyOf("KRQM_Rail_enu.mns")));
 }
 
+TEST_F(MenuProvisionerTest, OutOfDateReadOnlyCopyIsReplaced) {
+    ASSERT_TRUE(api_.MenuUpdate("Road", kMnuMenu)) << api_.lastFailure();
+    const std::string copy = copyOf("KRQM_Road_Menu_enu.mnu");
+    writeFile(menuSource_, "***MENUGROUP=ROAD_NEW\n");
+    qmtest::makeReadOnly(copy);
+    EXPECT_TRUE(api_.MenuUpdate("Road", kMnuMenu)) << api_.lastFailure();
+    EXPECT_EQ(readFile(copy), "***MENUGROUP=ROAD_NEW\n");
+    EXPECT_EQ(api_.report(), "");
+}
+
 TEST_F(MenuProvisionerTest, ReadOnlySourceGivesWritableCopies) {
     qmtest::makeReadOnly(menuSource_);
     qmtest::makeReadOnly(lispSource_);
