@@ -7,7 +7,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 scripts/deps.sh
-scripts/build.sh default
+# Only what the demo runs; the tests build the rest.
+scripts/build.sh default cadhost qmreg QmModuleLoader sample_installation
 
 demo=$root/build/demo
 if [ "${1:-}" = "--fresh" ]; then

@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the demo and the tests need, when any is missing;
-# packages given as arguments are needed too (scripts/deps.sh clang).
+# packages given as arguments are needed too (scripts/deps.sh clang). Widget tests render off
+# screen, so no X server is needed; libxml2-utils gives the benchmarks their xmllint.
 set -euo pipefail
-packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libsqlite3-dev sqlite3
-          libxml2-dev libxml2-utils qt6-base-dev qt6-base-dev-tools libgl-dev xvfb xauth
-          clang-format "$@")
+packages=(cmake ninja-build g++ libgtest-dev libgmock-dev libsqlite3-dev libxml2-dev
+          libxml2-utils qt6-base-dev qt6-base-dev-tools libgl-dev "$@")
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

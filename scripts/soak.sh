@@ -11,6 +11,7 @@
 # Usage: scripts/soak.sh [BUILD_DIR]   (default: build; ROUNDS=100 overrides the round count)
 set -uo pipefail
 cd "$(dirname "$0")/.."
+scripts/deps.sh sqlite3  # the integrity checks use its command-line shell
 bin=$(cd "${1:-build}/bin" && pwd)
 rounds=${ROUNDS:-100}
 work=$(mktemp -d)
