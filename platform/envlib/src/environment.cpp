@@ -1,6 +1,8 @@
+#include <dlfcn.h>
 #include <sys/stat.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <utility>
 
@@ -73,8 +75,32 @@ std::string QmEnGetRegistryKey() {
     return kRegistryKey;
 }
 
+namespace {
+
+// The sample installed with the product: <prefix>/share/quillmont/sample/ beside the
+// <prefix>/lib that holds this library. "" in the build tree, where no such folder exists.
+std::string installedSample() {
+    Dl_info info{};
+    if (::dladdr(reinterpret_cast<void*>(&installedSample), &info) == 0 || !info.dli_fname)
+        return {};
+    // The loader names the library as it found it, "<prefix>/bin/../lib/..." through RUNPATH.
+    const std::string lib = std::filesystem::path(info.dli_fname).lexically_normal().string();
+    const std::size_t file = lib.rfind('/');
+    const std::size_t libFolder = file == std::string::npos ? file : lib.rfind('/', file - 1);
+    if (libFolder == std::string::npos)
+        return {};
+    const std::string sample = lib.substr(0, libFolder) + "/share/quillmont/sample/";
+    struct stat st {};
+    return ::stat(sample.c_str(), &st) == 0 && S_ISDIR(st.st_mode) ? sample : std::string();
+}
+
+}  // namespace
+
 std::string QmEnGetAppPath() {
     std::string path = env("QM_APP_PATH");
+    if (!path.empty())
+        return path;
+    path = installedSample();
     return path.empty() ? QM_DEFAULT_APP_PATH : path;
 }
 

@@ -94,8 +94,14 @@ int main(int argc, char** argv) {
 
     auto bringUp = [&](cadhost::Host& host) {
         host.restoreMenuGroups();
-        const std::filesystem::path moduleLoader = programFolder() / kModuleLoaderFile;
+        // Beside the program in the build, in lib/ beside bin/ when installed.
+        std::filesystem::path moduleLoader = programFolder() / kModuleLoaderFile;
         std::error_code ec;
+        if (!std::filesystem::exists(moduleLoader, ec)) {
+            const auto installed = programFolder().parent_path() / "lib" / kModuleLoaderFile;
+            if (std::filesystem::exists(installed, ec))
+                moduleLoader = installed;
+        }
         if (std::filesystem::exists(moduleLoader, ec)) {
             loadApplication(host, moduleLoader.string());
         } else {

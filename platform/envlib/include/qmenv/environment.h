@@ -4,7 +4,9 @@
 // and resource switching. Every string is UTF-8.
 //
 // Sources, read afresh on every call:
-//  - installation folder: $QM_APP_PATH, else the sample installation built in;
+//  - installation folder: $QM_APP_PATH; else, in an installed tree, the sample installed with
+//    it (<prefix>/share/quillmont/sample/ beside the <prefix>/lib holding this library); else
+//    the sample installation of the build;
 //  - configuration and language: HKCU\<registry key>\Kernel Services, values "Current Config"
 //    and "Language"; "Default" and "enu" when absent, and then written with those defaults
 //    so that a brand-new user gets a complete set-up. An empty language gives "enu"; an

@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Builds the Debian package from the default build, unpacks it with dpkg -x into a scratch
+# root and runs the installed programs from there as a brand-new user with an empty
+# environment: the host on the installed sample (no QM_APP_PATH), then --help and --version
+# of qmreg and qmloader. Fails on the first thing that does not work.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/deps.sh dpkg-dev file
+scripts/build.sh default cadhost qmreg qmloader QmModuleLoader sample_installation
+rm -f build/quillmont-module-loader_*.deb
+(cd build && cpack -G DEB >/dev/null)
+deb=$(ls build/quillmont-module-loader_*.deb)
+echo "== $deb"
+dpkg-deb --field "$deb" Depends
+
+root=$(mktemp -d)
+trap 'rm -rf "$root"' EXIT
+dpkg -x "$deb" "$root/fs"
+prefix=$root/fs/opt/quillmont
+mkdir -p "$root/home" "$root/runtime"
+chmod 700 "$root/runtime"
+run() { env -i PATH=/usr/bin:/bin HOME="$root/home" XDG_RUNTIME_DIR="$root/runtime" "$@"; }
+
+for program in qmreg qmloader; do
+    run "$prefix/bin/$program" --help >/dev/null
+    run "$prefix/bin/$program" --version
+done
+
+echo "== cadhost --console --profile on the installed sample"
+out=$(printf 'ARX\nMENUGROUPS\nQUIT\n' | run "$prefix/bin/cadhost" --console --profile 2>&1)
+echo "$out"
+grep -qx "QmModuleLoader.arx" <<<"$out" || { echo "package: the module loader did not load" >&2; exit 1; }
+grep -q "^KRQM_BASE" <<<"$out" || { echo "package: the base module's menu is missing" >&2; exit 1; }
+# The installation folder is the installed sample, not the build's.
+run "$prefix/bin/qmloader" list --json | grep -q "$prefix/share/quillmont/sample/" ||
+    { echo "package: qmloader does not list the installed sample" >&2; exit 1; }
+echo "== package smoke test passed"
