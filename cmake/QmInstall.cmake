@@ -6,6 +6,8 @@
 #                             installation folder of an installed build
 #   P/share/quillmont/Configuration  the product information beside it
 #   P/share/man/man1          the manual pages
+#   P/include/cadhost, P/lib/cmake/CadHost  the SDK for ARX applications: the host API
+#                             headers and find_package(CadHost) with cadhost_add_arx()
 # Tests, test ARX files and benchmarks are not installed.
 set(QM_PLATFORM_LIBRARIES qm_system qm_registry qm_env qm_host)
 set_target_properties(${QM_PLATFORM_LIBRARIES} PROPERTIES VERSION ${PROJECT_VERSION}
@@ -17,6 +19,25 @@ install(DIRECTORY ${QM_SAMPLE_INSTALLATION}/ DESTINATION share/quillmont/sample
         USE_SOURCE_PERMISSIONS)
 install(DIRECTORY ${CMAKE_BINARY_DIR}/examples/Configuration/
         DESTINATION share/quillmont/Configuration)
+# The SDK: the headers an ARX application includes (not the host program's own), the host
+# library's link name and the CMake package.
+install(FILES
+        platform/host/include/cadhost/arx.h
+        platform/host/include/cadhost/arx_app.h
+        platform/host/include/cadhost/automation.h
+        platform/host/include/cadhost/data_manager.h
+        platform/host/include/cadhost/menu_file.h
+        platform/host/include/cadhost/services.h
+        DESTINATION include/cadhost)
+install(TARGETS qm_host LIBRARY DESTINATION lib NAMELINK_ONLY)
+include(CMakePackageConfigHelpers)
+configure_file(cmake/sdk/CadHostConfig.cmake.in
+               ${CMAKE_BINARY_DIR}/sdk/CadHostConfig.cmake @ONLY)
+write_basic_package_version_file(${CMAKE_BINARY_DIR}/sdk/CadHostConfigVersion.cmake
+                                 VERSION ${PROJECT_VERSION} COMPATIBILITY SameMajorVersion)
+install(FILES ${CMAKE_BINARY_DIR}/sdk/CadHostConfig.cmake
+              ${CMAKE_BINARY_DIR}/sdk/CadHostConfigVersion.cmake
+        DESTINATION lib/cmake/CadHost)
 install(FILES docs/man/cadhost.1 docs/man/qmreg.1 docs/man/qmloader.1 DESTINATION share/man/man1)
 
 # cpack -G DEB: one package under /opt/quillmont, its dependencies found by dpkg-shlibdeps.

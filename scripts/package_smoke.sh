@@ -2,7 +2,8 @@
 # Builds the Debian package from the default build, unpacks it with dpkg -x into a scratch
 # root and runs the installed programs from there as a brand-new user with an empty
 # environment: the host on the installed sample (no QM_APP_PATH), then --help and --version
-# of qmreg and qmloader. Fails on the first thing that does not work.
+# of qmreg and qmloader; then builds the example ARX applications against the unpacked SDK and
+# runs one in the installed host. Fails on the first thing that does not work.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh dpkg-dev file
@@ -34,4 +35,11 @@ grep -q "^KRQM_BASE" <<<"$out" || { echo "package: the base module's menu is mis
 # The installation folder is the installed sample, not the build's.
 run "$prefix/bin/qmloader" list --json | grep -q "$prefix/share/quillmont/sample/" ||
     { echo "package: qmloader does not list the installed sample" >&2; exit 1; }
+echo "== examples/arx built against the installed SDK"
+cmake -S examples/arx/sdk -B "$root/arx" -G Ninja -DCMAKE_PREFIX_PATH="$prefix" >/dev/null
+cmake --build "$root/arx" >/dev/null
+out=$(printf 'KRQM_ROADS_INIT\nQUIT\n' |
+      run "$prefix/bin/cadhost" --console --arx "$root/arx/krqm_roads.arx" 2>&1)
+grep -q "Road Design .* ready" <<<"$out" ||
+    { echo "$out"; echo "package: the ARX built with the SDK did not run" >&2; exit 1; }
 echo "== package smoke test passed"
