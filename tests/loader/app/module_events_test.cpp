@@ -132,6 +132,11 @@ TEST_F(ModuleEventsTest, UnloadModuleKeepsArxApplicationsAndTheBaseModuleStarted
 }
 
 TEST_F(ModuleEventsTest, MenuOnlyEventsLeaveTheStartedStateAlone) {
+    auto stopped = makeRecord("QM_RAIL", "KRQM_RAIL");
+    ASSERT_TRUE(execute(stopped, qm::kEventLoadMenu));
+    EXPECT_EQ(stopped.GetMenusLoaded(), 1);
+    EXPECT_EQ(stopped.GetStarted(), 0) << "loading the menu does not start the module";
+
     auto r = makeRecord("QM_ROADS", "KRQM_ROADS");
     ASSERT_TRUE(execute(r, qm::kEventLoadModule));
     EXPECT_TRUE(execute(r, qm::kEventUnloadMenu));
