@@ -46,6 +46,15 @@ TEST_F(MenuManagerTest, LoadsTheUsersCopyAndRecordsTheGroup) {
     EXPECT_EQ(groupFile("KRQM_ROAD"), userMenus() + "/KRQM_Road_enu.mnu");
 }
 
+// A compiled menu goes to the host under its own file name; only .mnu copies get ".mnu".
+TEST_F(MenuManagerTest, CompiledMenuLoadsUnderItsOwnName) {
+    writeInstalledMenu("Tram/Menus/KRQM_Tram_enu.cuix", "KRQM_TRAM");
+    MenuList list = listOf({{"KRQM_Tram_enu.cuix", "Tram\\Menus"}});
+    ASSERT_TRUE(manager_.LoadMenuList(list)) << logText();
+    EXPECT_EQ(list[0].groupName, "KRQM_TRAM");
+    EXPECT_EQ(groupFile("KRQM_TRAM"), userMenus() + "/KRQM_Tram_enu.cuix");
+}
+
 TEST_F(MenuManagerTest, EmptyConfigurationLoadsFromTheProductFolder) {
     qmreg::Hive::forThread(qmreg::HiveId::CurrentUser)
         .setValue("SOFTWARE\\Brenvik\\Quillmont\\22.15\\Kernel Services",
