@@ -7,6 +7,7 @@
 
 #include "find_files_p.h"
 #include "qmsys/files.h"
+#include "qmsys/text.h"
 
 namespace qmsys {
 
@@ -26,13 +27,7 @@ std::int64_t fileClockNow() {
 // The key a pattern's literal prefix and the names are compared by: ASCII letters folded the
 // way wildcardMatch folds them, bytes in order. Names sharing a folded prefix are neighbours.
 std::string fold(std::string_view text) {
-    std::string out(text);
-    for (char& c : out) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c + ('a' - 'A'));
-        }
-    }
-    return out;
+    return asciiLower(text);
 }
 
 // The text before the first wildcard. A trailing ".*" also matches names without the dot, so
