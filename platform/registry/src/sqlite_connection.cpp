@@ -68,6 +68,17 @@ void repairLeftoverModes(const std::string& file) {
 }  // namespace
 
 SqliteConnection::SqliteConnection(std::string file, Mode mode) : file_(std::move(file)) {
+    // A constructor that throws runs no destructor: the handle is closed here, or every
+    // damaged or unreadable store would leak one connection.
+    try {
+        openReadable(mode);
+    } catch (...) {
+        close();
+        throw;
+    }
+}
+
+void SqliteConnection::openReadable(Mode mode) {
     if (mode == Mode::ReadWrite)
         repairLeftoverModes(file_);
     open(mode, false);

@@ -54,6 +54,10 @@ public:
     [[noreturn]] void fail(int rc, std::string_view action) const;
 
 private:
+    // Opens the store so that it can at least be read: as asked, else as a reader only, else
+    // as an immutable snapshot when the shared-memory index cannot be made. Throws StoreError
+    // and may leave db_ open; the constructor closes it.
+    void openReadable(Mode mode);
     void open(Mode mode, bool immutable);
     // Result code of the first read, SQLITE_ROW when it worked.
     int firstRead();
