@@ -11,6 +11,7 @@ Mostly one line each; consecutive '-' (and '+') lines join into one text of seve
 Lines starting with '#' and blank lines are ignored.
 
 Usage: scripts/mutate.sh [--list FILE] [--only N,M-K,...] [--work DIR]
+       scripts/mutate.sh --check [--list FILE]   (each text occurs once in the working tree; no build)
 """
 import argparse
 import os
@@ -62,15 +63,39 @@ def run(cmd, cwd, log, env=None, timeout=None):
             return 124
 
 
+def check(mutations):
+    """Every mutation's text must occur exactly once in the file it names, so that moving or
+    editing code cannot silently shrink the pass."""
+    bad = 0
+    for index, m in enumerate(mutations, 1):
+        path = os.path.join(ROOT, m["file"])
+        try:
+            with open(path, encoding="utf-8") as f:
+                count = f.read().count(m["from"])
+        except OSError as error:
+            print(f"#{index} {m['file']}: {error.strerror}")
+            bad += 1
+            continue
+        if count != 1:
+            print(f"#{index} {m['file']}: text found {count} times: {m['note']}")
+            bad += 1
+    print(f"{len(mutations) - bad} of {len(mutations)} mutations apply")
+    return 1 if bad else 0
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--list", default=os.path.join(ROOT, "scripts", "mutations.txt"))
     parser.add_argument("--only", default="", help="numbers or ranges: 3,7,10-20")
     parser.add_argument("--work", default=os.path.join(ROOT, "build", "mutate"),
                         help="scratch folder (separate ones let two passes run at once)")
+    parser.add_argument("--check", action="store_true",
+                        help="only check that every mutation applies to the working tree")
     args = parser.parse_args()
 
     mutations = parse(args.list)
+    if args.check:
+        return check(mutations)
     chosen = set()
     for part in filter(None, args.only.split(",")):
         first, _, last = part.partition("-")
