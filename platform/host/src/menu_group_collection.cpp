@@ -2,11 +2,18 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <unordered_set>
 
 #include "menu_group.h"
 #include "text_util.h"
 
 namespace cadhost {
+
+MenuGroupCollection::~MenuGroupCollection() {
+    if (store_.appended() > 0) {
+        store_.compact();
+    }
+}
 
 HRESULT MenuGroupCollection::get_Count(std::int32_t& count) {
     std::lock_guard lock(mutex_);
@@ -38,7 +45,8 @@ HRESULT MenuGroupCollection::Load(const std::string& menuFile, bool baseMenu,
     std::shared_ptr<MenuGroup> loaded;
     const HRESULT hr = loadLocked(menuFile, loaded);
     if (hr == S_OK) {
-        persistLocked();
+        store_.remember(loaded->menuFile());
+        compactWhenLongLocked();
         group = loaded;
     }
     return hr;
@@ -53,6 +61,7 @@ HRESULT MenuGroupCollection::loadLocked(const std::string& menuFile,
     }
     group = std::make_shared<MenuGroup>(weak_from_this(), path, std::move(*definition));
     groups_.push_back(group);
+    byName_.emplace(toUpper(group->name()), group);
     ++changes_;
     return S_OK;
 }
@@ -68,9 +77,11 @@ HRESULT MenuGroupCollection::unload(MenuGroup& group) {
         return E_ACCESSDENIED;
     }
     group.markUnloaded();
+    byName_.erase(toUpper(group.name()));
     groups_.erase(it);
     ++changes_;
-    persistLocked();
+    store_.forget(group.menuFile());
+    compactWhenLongLocked();
     return S_OK;
 }
 
@@ -84,9 +95,8 @@ std::shared_ptr<MenuGroup> MenuGroupCollection::findByName(std::string_view grou
 }
 
 std::shared_ptr<MenuGroup> MenuGroupCollection::findLocked(std::string_view groupName) const {
-    const auto it = std::find_if(groups_.begin(), groups_.end(),
-                                 [&](const auto& g) { return iequals(g->name(), groupName); });
-    return it == groups_.end() ? nullptr : *it;
+    const auto it = byName_.find(toUpper(groupName));
+    return it == byName_.end() ? nullptr : it->second;
 }
 
 std::vector<MenuGroupInfo> MenuGroupCollection::groups() const {
@@ -100,19 +110,24 @@ std::vector<MenuGroupInfo> MenuGroupCollection::groups() const {
 
 void MenuGroupCollection::restore() {
     std::lock_guard lock(mutex_);
+    std::unordered_set<std::string> loaded;  // files loaded already stay remembered
+    for (const auto& g : groups_) {
+        loaded.insert(g->menuFile());
+    }
+    std::vector<std::string> failed;
     for (const std::string& path : store_.read()) {
         std::shared_ptr<MenuGroup> ignored;
-        loadLocked(path, ignored);
+        if (!loaded.contains(absolutePath(path)) && loadLocked(path, ignored) != S_OK) {
+            failed.push_back(path);
+        }
     }
-    persistLocked();
+    store_.compact(failed);
 }
 
-void MenuGroupCollection::persistLocked() const {
-    std::vector<std::string> paths;
-    for (const auto& g : groups_) {
-        paths.push_back(g->menuFile());
+void MenuGroupCollection::compactWhenLongLocked() {
+    if (store_.appended() > 2 * groups_.size() + 64) {
+        store_.compact();
     }
-    store_.write(paths);
 }
 
 }  // namespace cadhost

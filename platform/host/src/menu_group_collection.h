@@ -1,9 +1,12 @@
 #pragma once
 // The host's menu groups, in load order, behind the automation interface. Safe to use from
-// several threads; every load and unload rewrites the user's remembered list.
+// several threads; every load and unload is recorded in the user's remembered list before it
+// returns.
 #include <memory>
 #include <mutex>
+#include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "cadhost/automation.h"
@@ -18,6 +21,8 @@ class MenuGroupCollection final : public IAcadMenuGroups,
                                   public std::enable_shared_from_this<MenuGroupCollection> {
 public:
     explicit MenuGroupCollection(MenuGroupStore store) : store_(std::move(store)) {}
+    // Leaves the remembered list compacted.
+    ~MenuGroupCollection() override;
 
     HRESULT get_Count(std::int32_t& count) override;
     // E_INVALIDARG for an index outside 0..count-1.
@@ -34,18 +39,23 @@ public:
     std::shared_ptr<MenuGroup> findByName(std::string_view groupName) const;
     std::vector<MenuGroupInfo> groups() const;
 
-    // Loads every remembered file that still loads, then rewrites the list to what loaded.
+    // Loads every remembered file that still loads, then rewrites the list without those that
+    // did not.
     void restore();
 
 private:
     HRESULT loadLocked(const std::string& menuFile, std::shared_ptr<MenuGroup>& group);
     std::shared_ptr<MenuGroup> findLocked(std::string_view groupName) const;
-    void persistLocked() const;
+    // Compacts the remembered list once its appended changes outnumber the groups, so that the
+    // file stays proportional to what is loaded at an amortised constant cost per change.
+    void compactWhenLongLocked();
 
     mutable std::mutex mutex_;
     std::vector<std::shared_ptr<MenuGroup>> groups_;
+    // groups_ by upper-cased name (names compare with ASCII letters folded).
+    std::unordered_map<std::string, std::shared_ptr<MenuGroup>> byName_;
     std::uint64_t changes_ = 0;  // bumped by every load and unload; guarded by mutex_
-    MenuGroupStore store_;
+    MenuGroupStore store_;       // guarded by mutex_
 };
 
 }  // namespace cadhost

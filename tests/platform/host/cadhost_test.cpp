@@ -136,6 +136,28 @@ TEST_F(CadhostTest, MenusAreRememberedForTheNextRunWhileTheirFilesLoad) {
     EXPECT_EQ(run({}, "MENUGROUPS\n").out, expected);
 }
 
+// Every load and unload is on disk before the host goes on: a host killed without a chance to
+// clean up leaves the next run the menus it had. A host that ends normally leaves the plain list.
+TEST_F(CadhostTest, MenusAreRememberedThroughAKill) {
+    std::vector<std::string> paths;
+    for (const char* group : {"KRQM_A", "KRQM_B", "KRQM_C"}) {
+        paths.push_back(fs::path(user_.root() + "/" + group + ".mnu").lexically_normal());
+        qmtest::writeFile(paths.back(), std::string("***MENUGROUP=") + group + "\n");
+    }
+    qmtest::ProcessOptions options;
+    options.extraEnv = user_.environment();
+    qmtest::BackgroundProcess host({install_ / "cadhost", "--console"}, options);
+    host.writeInput("MENULOAD " + paths[0] + "\nMENULOAD " + paths[1] + "\nMENULOAD " + paths[2] +
+                    "\nMENUUNLOAD krqm_b\nMENUGROUPS\n");
+    ASSERT_TRUE(host.waitForOutput("KRQM_C\t", std::chrono::seconds(20))) << host.output();
+    host.kill(9);
+    host.wait();
+    const std::string expected = "KRQM_A\t" + paths[0] + "\nKRQM_C\t" + paths[2] + "\n";
+    EXPECT_EQ(run({}, "MENUGROUPS\n").out, expected);
+    EXPECT_EQ(qmtest::readFile(user_.stateDir() + "/cadhost/menugroups.list"),
+              paths[0] + "\n" + paths[2] + "\n");
+}
+
 // Paths the system cannot even examine fail that one load; the host goes on.
 TEST_F(CadhostTest, ArxPathsThatCannotBeExaminedFailOnlyTheirLoad) {
     const fs::path root(user_.root());

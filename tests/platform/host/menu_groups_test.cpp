@@ -2,7 +2,10 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <filesystem>
+#include <numeric>
 
 #include "host_fixture.h"
 #include "qmtest/files.h"
@@ -34,6 +37,14 @@ protected:
         EXPECT_EQ(groups_->get_ChangeCount(count), S_OK);
         return count;
     }
+    std::vector<std::string> menuFiles() const {
+        std::vector<std::string> out;
+        for (const auto& g : host_.menuGroups()) {
+            out.push_back(g.menuFile);
+        }
+        return out;
+    }
+    std::string listFile() const { return user_.stateDir() + "/cadhost/menugroups.list"; }
     std::vector<std::string> names() const {
         std::vector<std::string> out;
         for (const auto& g : host_.menuGroups()) {
@@ -106,6 +117,78 @@ TEST_F(MenuGroupsTest, AGroupMarkedNoUnloadRefusesToUnload) {
     ASSERT_EQ(load(menu("free.mnu", "***MENUGROUP=FREE\n")), S_OK);
     type({"MENUUNLOAD free"});
     EXPECT_EQ(changes(), loaded + 2) << "an unload by command moves the count as well";
+}
+
+// The remembered list is a journal of changes: the host restores what its lines replay to, in
+// order, and leaves the file as that plain list.
+TEST_F(MenuGroupsTest, RestoreReplaysTheRememberedChanges) {
+    const std::string a = menu("a.mnu", "***MENUGROUP=KRQM_A\n");
+    const std::string b = menu("b.mnu", "***MENUGROUP=KRQM_B\n");
+    const std::string c = menu("c.mnu", "***MENUGROUP=KRQM_C\n");
+    const std::string gone = folder() + "/gone.mnu";
+    const std::string twin = menu("twin.mnu", "***MENUGROUP=krqm_a\n");
+    struct Case {
+        const char* what;
+        std::string file;
+        std::vector<std::string> restored;
+    };
+    const Case cases[] = {
+        {"a plain list, as older hosts wrote it", a + "\n" + b + "\n", {a, b}},
+        {"forgotten paths are left out", a + "\n" + b + "\n-" + a + "\n" + c + "\n", {b, c}},
+        {"a path remembered again moves to the end",
+         a + "\n" + b + "\n-" + a + "\n" + a + "\n",
+         {b, a}},
+        {"repeats, forgetting the unknown, blank lines",
+         a + "\n\n" + a + "\n-" + c + "\n" + b + "\n",
+         {a, b}},
+        {"a last line cut short by a crash", a + "\n" + b, {a}},
+        {"files that no longer load or whose group is taken",
+         gone + "\n" + a + "\n" + twin + "\n",
+         {a}},
+        {"an empty list", "", {}},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.what);
+        qmtest::writeFile(listFile(), k.file);
+        host_.restoreMenuGroups();
+        EXPECT_EQ(menuFiles(), k.restored);
+        EXPECT_EQ(qmtest::readFile(listFile()),
+                  std::accumulate(k.restored.begin(), k.restored.end(), std::string(),
+                                  [](std::string all, const std::string& path) {
+                                      return std::move(all) + path + "\n";
+                                  }));
+        for (const std::string& name : names()) {
+            type({"MENUUNLOAD " + name});
+        }
+        ASSERT_THAT(names(), ::testing::IsEmpty());
+    }
+}
+
+// A load or unload adds one line to the list and rewrites nothing, so that bringing up n menus
+// writes O(n), not O(n^2). Load and unload cycles still leave a file of bounded length.
+TEST_F(MenuGroupsTest, ChangesAreAppendedToTheRememberedList) {
+    const auto inode = [&] {
+        struct stat st {};
+        EXPECT_EQ(::stat(listFile().c_str(), &st), 0);
+        return st.st_ino;
+    };
+    const std::string a = menu("a.mnu", "***MENUGROUP=KRQM_A\n");
+    const std::string b = menu("b.mnu", "***MENUGROUP=KRQM_B\n");
+    ASSERT_EQ(load(a), S_OK);
+    const auto file = inode();
+    ASSERT_EQ(load(b), S_OK);
+    type({"MENUUNLOAD krqm_a"});
+    EXPECT_EQ(qmtest::readFile(listFile()), a + "\n" + b + "\n-" + a + "\n");
+    EXPECT_EQ(inode(), file);
+
+    for (int i = 0; i < 1000; ++i) {
+        ASSERT_EQ(load(a), S_OK);
+        type({"MENUUNLOAD krqm_a"});
+    }
+    EXPECT_LT(qmtest::readFile(listFile()).size(), 200 * (a.size() + 2));
+    host_.restoreMenuGroups();  // compacts; b is loaded already and stays once
+    EXPECT_EQ(qmtest::readFile(listFile()), b + "\n");
+    EXPECT_THAT(names(), ElementsAre("KRQM_B"));
 }
 
 }  // namespace
