@@ -14,6 +14,7 @@
 #include "catalogue/store_writes.h"
 #include "environment/diagnostic_log.h"
 #include "environment/names.h"
+#include "environment/registry_layout.h"
 
 namespace qm {
 
@@ -135,6 +136,7 @@ bool scanWithSnapshot(const CatalogueContext& context, const std::string& folder
     // The overrides of all modules are read in one read transaction: one lock round trip
     // instead of several per module, and no write lock.
     std::optional<RegistryBatch> reads(std::in_place, RegistryBatch::Kind::Reads);
+    reads->Prefetch(registry_layout::modulesKey());
     for (const std::string& file : files) {
         const std::string path = folder + "/" + file;
         CatalogueSnapshot::Identity identity;
@@ -212,6 +214,7 @@ bool LoadCatalogue(const CatalogueContext& context, const std::string& folder,
         std::string scanError;
         list.reserve(list.size() + files.size());
         std::optional<RegistryBatch> reads(std::in_place, RegistryBatch::Kind::Reads);
+        reads->Prefetch(registry_layout::modulesKey());
         for (const std::string& file : files) {
             ModuleRecord record;
             if (reader.Read(folder + "/" + file, record, scanError)) {

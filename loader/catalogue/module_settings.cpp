@@ -58,6 +58,7 @@ bool ReadModuleSettings(ModuleList& list, DiagnosticLog* log) {
     // One transaction for all reads: a consistent view, and one lock round trip instead of
     // one per value. It takes no write lock, so a writer elsewhere never holds it up.
     RegistryBatch batch(RegistryBatch::Kind::Reads);
+    batch.Prefetch(registry_layout::modulesKey());
     for (ModuleRecord& record : list) {
         const std::optional<std::string> key = keyOrLog(record, log, "read");
         QmEnWinRegistry registry;

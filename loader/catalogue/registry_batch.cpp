@@ -37,6 +37,16 @@ void RegistryBatch::Commit() {
     }
 }
 
+void RegistryBatch::Prefetch(const std::string& key) {
+    if (state_->transaction) {
+        try {
+            qmreg::Hive::forThread(qmreg::HiveId::CurrentUser).prefetch(key);
+        } catch (const std::exception&) {
+            // The reads then go to the store one by one and meet the failure there.
+        }
+    }
+}
+
 bool RegistryBatch::active() const {
     return state_->transaction.has_value();
 }

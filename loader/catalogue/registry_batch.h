@@ -30,6 +30,10 @@ public:
     RegistryBatch& operator=(const RegistryBatch&) = delete;
 
     void Commit();
+    // Reads the current user's key and everything below it at once: until the batch ends (or
+    // writes), the batch's reads inside that key are answered from this copy. For a batch
+    // that reads many values of one subtree, such as every module's settings.
+    void Prefetch(const std::string& key);
     bool active() const;
     // The batch could not begin because another program kept the store's write lock for the
     // whole busy time-out.

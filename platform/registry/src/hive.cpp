@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstring>
 #include <map>
+#include <unordered_map>
 
 #include "key_path_p.h"
 #include "name_folding_p.h"
@@ -38,6 +39,10 @@ constexpr const char* kSubkeys =
 constexpr const char* kGetValue =
     "SELECT v.name, v.type, v.data FROM vals v JOIN keys k ON k.id = v.key "
     "WHERE k.folded = ?1 AND v.folded = ?2";
+// A key and every key below it (see kDeleteSubtree for the range), with their values.
+constexpr const char* kSubtree =
+    "SELECT k.folded, v.folded, v.name, v.type, v.data FROM keys k "
+    "LEFT JOIN vals v ON v.key = k.id WHERE k.folded = ?1 OR (k.folded >= ?2 AND k.folded < ?3)";
 constexpr const char* kValues =
     "SELECT name, type, data FROM vals WHERE key = ?1 ORDER BY name COLLATE NOCASE";
 // An existing value keeps the capitalisation of its name; type and data are replaced.
@@ -90,12 +95,26 @@ bool mayWrite(const std::string& file) {
 }  // namespace
 
 struct Hive::Impl {
+    // A subtree read in one query, answering reads inside it for the rest of the outermost
+    // transaction (see Hive::prefetch).
+    struct Prefetched {
+        std::string root;  // folded path of the subtree's key
+        // Folded key path -> its values by folded name.
+        std::unordered_map<std::string, std::unordered_map<std::string, Value>> keys;
+
+        bool covers(const std::string& folded) const {
+            return folded.size() >= root.size() && folded.compare(0, root.size(), root) == 0 &&
+                   (folded.size() == root.size() || root.empty() || folded[root.size()] == '\\');
+        }
+    };
+
     std::string file;
     // Null for a read-only hive whose file does not exist (or holds no store yet): it reads
     // as a hive with an empty root key.
     std::unique_ptr<SqliteConnection> db;
     bool writable = false;
-    int depth = 0;  // open Transaction scopes
+    int depth = 0;                         // open Transaction scopes
+    std::optional<Prefetched> prefetched;  // only while depth > 0 and nothing was written
 
     std::int64_t scalar(const char* sql) {
         auto st = db->statement(sql);
@@ -195,6 +214,7 @@ struct Hive::Impl {
     bool write(Hive& hive, F&& body) {
         if (!writable)
             return false;
+        prefetched.reset();
         if (depth > 0)
             return body();
         Transaction transaction(hive);
@@ -242,7 +262,29 @@ bool Hive::writable() const {
 }
 
 bool Hive::keyExists(const std::string& key) {
-    return impl_->findKey(detail::normalizeKeyPath(key)).has_value();
+    const std::string normalized = detail::normalizeKeyPath(key);
+    if (impl_->prefetched) {
+        const std::string folded = foldName(normalized);
+        if (impl_->prefetched->covers(folded))
+            return impl_->prefetched->keys.contains(folded);
+    }
+    return impl_->findKey(normalized).has_value();
+}
+
+void Hive::prefetch(const std::string& key) {
+    if (impl_->depth == 0 || !impl_->db)
+        return;
+    Impl::Prefetched prefetched;
+    prefetched.root = foldName(detail::normalizeKeyPath(key));
+    auto st = impl_->db->statement(kSubtree);
+    st.bind(1, prefetched.root).bind(2, prefetched.root + "\\").bind(3, prefetched.root + "]");
+    while (st.step()) {
+        auto& values = prefetched.keys[st.text(0)];
+        if (!st.isNull(1))
+            values.emplace(st.text(1),
+                           Value{st.text(2), static_cast<ValueType>(st.integer(3)), st.blob(4)});
+    }
+    impl_->prefetched = std::move(prefetched);
 }
 
 bool Hive::createKey(const std::string& key) {
@@ -281,8 +323,18 @@ bool Hive::deleteKey(const std::string& key, bool recursive) {
 std::optional<Value> Hive::getValue(const std::string& key, const std::string& name) {
     if (!impl_->db)
         return std::nullopt;
+    const std::string folded = foldName(detail::normalizeKeyPath(key));
+    if (impl_->prefetched && impl_->prefetched->covers(folded)) {
+        const auto values = impl_->prefetched->keys.find(folded);
+        if (values == impl_->prefetched->keys.end())
+            return std::nullopt;
+        const auto value = values->second.find(foldName(name));
+        if (value == values->second.end())
+            return std::nullopt;
+        return value->second;
+    }
     auto st = impl_->db->statement(kGetValue);
-    st.bind(1, foldName(detail::normalizeKeyPath(key))).bind(2, foldName(name));
+    st.bind(1, folded).bind(2, foldName(name));
     if (!st.step())
         return std::nullopt;
     return Value{st.text(0), static_cast<ValueType>(st.integer(1)), st.blob(2)};
@@ -388,6 +440,7 @@ Hive::Transaction::~Transaction() {
         // A failed commit may already have ended the transaction.
     }
     --impl.depth;
+    impl.prefetched.reset();
 }
 
 void Hive::Transaction::commit() {
@@ -396,6 +449,7 @@ void Hive::Transaction::commit() {
     hive_.impl_->db->exec(outermost_ ? "COMMIT" : "RELEASE nested");
     done_ = true;
     --hive_.impl_->depth;
+    hive_.impl_->prefetched.reset();
 }
 
 }  // namespace qmreg

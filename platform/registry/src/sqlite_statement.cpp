@@ -52,6 +52,10 @@ void SqliteStatement::run() {
     }
 }
 
+bool SqliteStatement::isNull(int column) const {
+    return sqlite3_column_type(statement_, column) == SQLITE_NULL;
+}
+
 std::int64_t SqliteStatement::integer(int column) const {
     return sqlite3_column_int64(statement_, column);
 }

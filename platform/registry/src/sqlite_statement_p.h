@@ -31,6 +31,7 @@ public:
     void run();
 
     // Columns are numbered from 0.
+    bool isNull(int column) const;
     std::int64_t integer(int column) const;
     std::string text(int column) const;
     std::vector<std::uint8_t> blob(int column) const;

@@ -1,6 +1,7 @@
 // The store as the loader and the environment library use it: in-process, on a private
 // registry folder. (Every type of value surviving a round trip through other connections is
 // checked with qmreg's export and import.)
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -183,6 +184,72 @@ TEST_F(HiveTest, NestedTransactionsCommitWithTheOutermostAndRollBackOnlyTheirOwn
         ASSERT_TRUE(hkcu().setValue("T", Value::dword("abandoned", 4)));
     }
     EXPECT_FALSE(hkcu().getValue("T", "abandoned"));
+}
+
+// A prefetched subtree answers every read exactly as the store would, inside and outside the
+// subtree, and is dropped once the transaction ends or writes, so no read sees a stale copy.
+TEST_F(HiveTest, PrefetchedReadsAnswerAsTheStoreDoes) {
+    ASSERT_TRUE(hkcu().createKey("Mods\\QM_A\\Sub"));
+    ASSERT_TRUE(hkcu().createKey("Mods\\qm_b"));
+    ASSERT_TRUE(hkcu().createKey("Mods\\\u00c4rger"));
+    ASSERT_TRUE(hkcu().createKey("ModsX\\QM_A"));
+    ASSERT_TRUE(hkcu().setValue("Mods\\QM_A", Value::string("AutoStart", "True")));
+    ASSERT_TRUE(hkcu().setValue("Mods\\QM_A", Value::dword("Major", 3)));
+    ASSERT_TRUE(hkcu().setValue("Mods\\QM_A\\Sub", Value::string("", "default")));
+    ASSERT_TRUE(hkcu().setValue("Mods\\\u00c4rger", Value::string("\u03a9", "omega")));
+    ASSERT_TRUE(hkcu().setValue("Mods", Value::string("Own", "root")));
+    ASSERT_TRUE(hkcu().setValue("ModsX\\QM_A", Value::string("AutoStart", "False")));
+    const std::vector<std::pair<std::string, std::string>> probes{
+        {"Mods", "own"},
+        {"mods\\qm_a", "AUTOSTART"},
+        {"Mods\\QM_A", "major"},
+        {"Mods\\QM_A", "minor"},
+        {"Mods\\QM_A\\sub", ""},
+        {"MODS\\QM_B", "AutoStart"},
+        {"Mods\\qm_c", "x"},
+        {"Mods\\\u00e4RGER", "\u03c9"},
+        {"ModsX\\qm_a", "AutoStart"},
+        {"Mods\\QM_A\\", "major"},
+        {"Other", "x"},
+    };
+    struct Answer {
+        bool exists;
+        std::optional<Value> value;
+        bool operator==(const Answer& o) const {
+            return exists == o.exists && value.has_value() == o.value.has_value() &&
+                   (!value || (value->name == o.value->name && value->type == o.value->type &&
+                               value->data == o.value->data));
+        }
+    };
+    const auto answers = [&] {
+        std::vector<Answer> out;
+        for (const auto& [key, name] : probes)
+            out.push_back({hkcu().keyExists(key), hkcu().getValue(key, name)});
+        return out;
+    };
+    const std::vector<Answer> plain = answers();
+    ASSERT_TRUE(plain[1].value && plain[7].value && !plain[6].exists && plain[8].value);
+    Hive other(qmreg::hiveFile(HiveId::CurrentUser));
+    {
+        Hive::Transaction reads(hkcu(), Hive::Transaction::Kind::Reads);
+        hkcu().prefetch("mods");
+        EXPECT_TRUE(answers() == plain);
+        reads.commit();
+    }
+    ASSERT_TRUE(other.setValue("Mods\\QM_A", Value::dword("Major", 4)));
+    EXPECT_EQ(hkcu().getValue("Mods\\QM_A", "Major")->asDword(), 4u) << "dropped at the end";
+    {
+        Hive::Transaction writes(hkcu());
+        hkcu().prefetch("Mods");
+        ASSERT_TRUE(hkcu().setValue("Mods\\QM_A", Value::dword("Major", 5)));
+        ASSERT_TRUE(hkcu().createKey("Mods\\QM_New"));
+        EXPECT_EQ(hkcu().getValue("Mods\\QM_A", "Major")->asDword(), 5u) << "dropped by a write";
+        EXPECT_TRUE(hkcu().keyExists("Mods\\QM_New"));
+        writes.commit();
+    }
+    hkcu().prefetch("Mods");  // outside a transaction: nothing is kept
+    ASSERT_TRUE(other.setValue("Mods\\QM_A", Value::dword("Major", 6)));
+    EXPECT_EQ(hkcu().getValue("Mods\\QM_A", "Major")->asDword(), 6u);
 }
 
 }  // namespace

@@ -111,6 +111,13 @@ public:
     bool deleteKey(const std::string& key, bool recursive);
 
     std::optional<Value> getValue(const std::string& key, const std::string& name);
+    // Reads key and every key below it, with their values, in one query. Until the outermost
+    // transaction ends or anything is written, keyExists and getValue answer for paths inside
+    // that subtree from this copy, with the same results as the store would give (the
+    // transaction keeps the view consistent): many small reads of one subtree cost one round
+    // trip. Does nothing outside a transaction or on a hive that cannot be written (whose
+    // transactions do nothing). A later prefetch replaces the earlier one.
+    void prefetch(const std::string& key);
     // Sets a value; the key must exist. False when it does not or the hive is read-only.
     bool setValue(const std::string& key, const Value& value);
     bool deleteValue(const std::string& key, const std::string& name);
