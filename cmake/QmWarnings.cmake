@@ -1,7 +1,11 @@
 # Our own targets build with strict warnings; third-party code (GoogleTest, Qt's generated
-# sources) is not held to them.
+# sources) is not held to them. Beyond -Wall -Wextra: shadowed names, implicit narrowing and
+# sign changes (an intended one is a static_cast with its reason), C-style casts, and
+# polymorphic classes whose destructor is not virtual.
 function(qm_strict_warnings target)
-    target_compile_options(${target} PRIVATE -Wall -Wextra -Werror)
+    target_compile_options(${target} PRIVATE -Wall -Wextra -Wshadow -Wconversion
+                                             -Wsign-conversion -Wold-style-cast
+                                             -Wnon-virtual-dtor -Werror)
 endfunction()
 
 # Adds a GoogleTest executable registered with CTest.

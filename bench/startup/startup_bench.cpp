@@ -304,8 +304,9 @@ int main(int argc, char** argv) {
                 "%6.1f %5.1f %5.1f %4d\n",
                 shared ? "shared" : "per-module", n, cell[0], cell[1], cell[2], cell[3],
                 firstMs / xmllint.wall, plain.wall / xmllint.wall, warm.wall / xmllint.wall,
-                plain.wall / n, plain.cpu * 1000.0 / n, (plain.rssKb - empty.rssKb) / 1024.0,
-                trace.callsPerMenu, trace.statsPerMenu, trace.locksPerMenu, trace.folderOpens);
+                plain.wall / n, plain.cpu * 1000.0 / n,
+                static_cast<double>(plain.rssKb - empty.rssKb) / 1024.0, trace.callsPerMenu,
+                trace.statsPerMenu, trace.locksPerMenu, trace.folderOpens);
             std::fflush(stdout);
             if (!std::getenv("QM_BENCH_KEEP")) {
                 fs::remove_all(root);
@@ -318,7 +319,8 @@ int main(int argc, char** argv) {
         "(strace, no snapshot)%s\n"
         "dirs: most opens of one menus folder for listing during that start\n"
         "empty installation: %.0f ms, peak RSS %.1f MB\n",
-        strace ? "" : " [strace not installed]", empty.wall, empty.rssKb / 1024.0);
+        strace ? "" : " [strace not installed]", empty.wall,
+        static_cast<double>(empty.rssKb) / 1024.0);
     if (std::getenv("QM_BENCH_KEEP")) {
         std::printf("kept %s\n", tmp.c_str());
     } else {

@@ -34,7 +34,10 @@ RunResult runQuietly(const std::vector<std::string>& args, const std::string& in
         if (wait4(pid, &status, 0, &usage) == pid) {
             r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
             r.maxRssKb = usage.ru_maxrss;
-            auto ms = [](const timeval& t) { return t.tv_sec * 1000.0 + t.tv_usec / 1000.0; };
+            auto ms = [](const timeval& t) {
+                return static_cast<double>(t.tv_sec) * 1000.0 +
+                       static_cast<double>(t.tv_usec) / 1000.0;
+            };
             r.cpuMs = ms(usage.ru_utime) + ms(usage.ru_stime);
         }
     }

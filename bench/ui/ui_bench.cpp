@@ -50,7 +50,7 @@ class Stopwatch {
 public:
     Stopwatch() { timer_.start(); }
     void report(const char* what) {
-        std::printf("%-44s %8.1f ms\n", what, timer_.nsecsElapsed() / 1e6);
+        std::printf("%-44s %8.1f ms\n", what, static_cast<double>(timer_.nsecsElapsed()) / 1e6);
         std::fflush(stdout);
         timer_.restart();
     }

@@ -22,27 +22,6 @@ namespace {
 
 constexpr std::size_t kContextValueLimit = 499;
 
-// Cuts text to at most limit UTF-16 units without splitting a character.
-std::string limitUtf16(std::string text, std::size_t limit) {
-    std::size_t units = 0;
-    for (std::size_t i = 0; i < text.size();) {
-        const auto lead = static_cast<unsigned char>(text[i]);
-        const std::size_t bytes = lead < 0x80    ? 1
-                                  : lead >= 0xF0 ? 4
-                                  : lead >= 0xE0 ? 3
-                                  : lead >= 0xC0 ? 2
-                                                 : 1;
-        const std::size_t need = lead >= 0xF0 ? 2 : 1;
-        if (units + need > limit) {
-            text.resize(i);
-            break;
-        }
-        units += need;
-        i += bytes;
-    }
-    return text;
-}
-
 // Drops every record whose key equals its kept predecessor's, then sorts by display name.
 // The records are arranged through an index and moved once into place: assigning records
 // onto each other, as an in-place sort does, would leave a started state behind wherever a
@@ -191,8 +170,10 @@ bool scanWithSnapshot(const CatalogueContext& context, const std::string& folder
 CatalogueContext MakeCatalogueContext(std::string_view config, std::string_view language,
                                       DiagnosticLog* log) {
     CatalogueContext context;
-    context.config = limitUtf16(qmsys::asciiLower(config), kContextValueLimit);
-    context.language = limitUtf16(qmsys::asciiLower(language), kContextValueLimit);
+    context.config =
+        std::string(qmsys::cutToUtf16Units(qmsys::asciiLower(config), kContextValueLimit));
+    context.language =
+        std::string(qmsys::cutToUtf16Units(qmsys::asciiLower(language), kContextValueLimit));
     context.log = log;
     return context;
 }

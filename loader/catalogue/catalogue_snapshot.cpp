@@ -33,8 +33,8 @@ std::int64_t nanoseconds(const timespec& ts) {
 }
 
 std::uint64_t fnv1a(std::string_view data, std::uint64_t hash = 1469598103934665603ULL) {
-    for (const unsigned char c : data) {
-        hash = (hash ^ c) * 1099511628211ULL;
+    for (const char c : data) {
+        hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ULL;
     }
     return hash;
 }
@@ -76,7 +76,7 @@ public:
             return 0;
         }
         std::uint64_t v = 0;
-        for (int i = 0; i < 8; ++i) {
+        for (std::size_t i = 0; i < 8; ++i) {
             v |= static_cast<std::uint64_t>(static_cast<unsigned char>(in_[at_ + i])) << (8 * i);
         }
         at_ += 8;

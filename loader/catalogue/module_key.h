@@ -12,7 +12,4 @@ namespace qm {
 // long key gets no stored settings. (The version override opens its key at any length.)
 std::optional<std::string> ModuleKeyPath(std::string_view keyname);
 
-// Length of a UTF-8 string in UTF-16 code units, the unit the path buffer counts in.
-std::size_t Utf16Length(std::string_view text);
-
 }  // namespace qm

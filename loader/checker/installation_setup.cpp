@@ -5,6 +5,7 @@
 #include <qmreg/registry.h>
 #include <qmsys/files.h>
 #include <qmsys/folder_index.h>
+#include <qmsys/text.h>
 
 #include "checker/checker_messages.h"
 #include "checker/start_up_checker_lib.h"
@@ -17,16 +18,6 @@ namespace msg = checker_messages;
 
 const std::string kKernelServicesKey(names::kKernelServicesKey);
 constexpr std::size_t kValueBufferChars = 512;
-
-std::size_t utf16Length(const std::string& s) {
-    std::size_t units = 0;
-    for (unsigned char c : s) {
-        if ((c & 0xC0) != 0x80) {
-            units += c >= 0xF0 ? 2 : 1;
-        }
-    }
-    return units;
-}
 
 // The current user's hive, or null when its store cannot be used (treated as a missing key).
 qmreg::Hive* currentUserHive() {
@@ -106,7 +97,7 @@ bool InstallationSetup::ReadStringValue(qmreg::Hive& hive, const std::string& na
     }
     if (value && value->isString()) {
         std::string text = value->asString();
-        if (utf16Length(text) < kValueBufferChars) {
+        if (qmsys::utf16Length(text) < kValueBufferChars) {
             out = std::move(text);
             return true;
         }

@@ -17,23 +17,6 @@ std::string_view trim(std::string_view s) {
     return s.substr(first, last - first + 1);
 }
 
-// Cuts text to at most maxUnits UTF-16 code units without splitting a character.
-std::string cutToUtf16Units(std::string_view text, std::size_t maxUnits) {
-    std::size_t units = 0;
-    std::size_t i = 0;
-    while (i < text.size()) {
-        const unsigned char lead = static_cast<unsigned char>(text[i]);
-        const std::size_t len = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
-        const std::size_t need = len == 4 ? 2 : 1;
-        if (units + need > maxUnits) {
-            break;
-        }
-        units += need;
-        i += len;
-    }
-    return std::string(text.substr(0, std::min(i, text.size())));
-}
-
 }  // namespace
 
 std::string readProfileString(const std::string& file, std::string_view section,
@@ -42,7 +25,7 @@ std::string readProfileString(const std::string& file, std::string_view section,
     const std::size_t maxUnits = bufferChars == 0 ? 0 : bufferChars - 1;
     std::ifstream in(file, std::ios::binary);
     if (!in) {
-        return cutToUtf16Units(fallback, maxUnits);
+        return std::string(qmsys::cutToUtf16Units(fallback, maxUnits));
     }
     std::string line;
     bool inSection = false;
@@ -75,9 +58,9 @@ std::string readProfileString(const std::string& file, std::string_view section,
             value.back() == value.front()) {
             value = value.substr(1, value.size() - 2);
         }
-        return cutToUtf16Units(value, maxUnits);
+        return std::string(qmsys::cutToUtf16Units(value, maxUnits));
     }
-    return cutToUtf16Units(fallback, maxUnits);
+    return std::string(qmsys::cutToUtf16Units(fallback, maxUnits));
 }
 
 }  // namespace qm

@@ -4,14 +4,16 @@
 // file-system names use '/'.
 #include <string_view>
 
+#include "qm/version.h"
+
 namespace qm::names {
 
-inline constexpr std::string_view kProductVersion = "22.15";
+inline constexpr std::string_view kProductVersion = QM_PRODUCT_VERSION;
 // Joined under the user's application-data folder: the product's per-user folder, holding one
 // folder per configuration.
-inline constexpr std::string_view kProductFolderSuffix = "/Brenvik/Quillmont/22.15";
+inline constexpr std::string_view kProductFolderSuffix = "/Brenvik/Quillmont/" QM_PRODUCT_VERSION;
 inline constexpr std::string_view kKernelServicesKey =
-    "SOFTWARE\\Brenvik\\Quillmont\\22.15\\Kernel Services";
+    "SOFTWARE\\Brenvik\\Quillmont\\" QM_PRODUCT_VERSION "\\Kernel Services";
 inline constexpr std::string_view kCheckerConfigFile = "Base/Config/Launchrig.ini";
 inline constexpr std::string_view kMenusFolder = "Menus";
 inline constexpr std::string_view kDefinitionExtension = "xml";

@@ -47,7 +47,7 @@ ModuleGridModel::ModuleGridModel(QObject* parent) : QAbstractTableModel(parent) 
     unloadedText_ = text(StringId::Unloaded);
     for (StartupOption option :
          {StartupOption::NoAction, StartupOption::LoadMenuOnly, StartupOption::LoadModule}) {
-        startupTips_[static_cast<int>(option)] = text(Describe(option).tooltip);
+        startupTips_[static_cast<std::size_t>(option)] = text(Describe(option).tooltip);
     }
 }
 
@@ -63,7 +63,7 @@ QVariant ModuleGridModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= gridRowCount() || index.column() >= kGridColumnCount) {
         return {};
     }
-    const Cell& c = rows_[index.row()].cells[index.column()];
+    const Cell& c = cell(index.row() + 1, index.column());
     switch (role) {
         case Qt::DisplayRole:
             return c.value;
@@ -95,9 +95,10 @@ QVariant ModuleGridModel::headerData(int section, Qt::Orientation orientation, i
     }
     switch (role) {
         case Qt::DisplayRole:
-            return headers_[section];
+            return headers_[slot(section)];
         case Qt::ToolTipRole:
-            return headerTips_[section].isEmpty() ? QVariant() : QVariant(headerTips_[section]);
+            return headerTips_[slot(section)].isEmpty() ? QVariant()
+                                                        : QVariant(headerTips_[slot(section)]);
         case Qt::TextAlignmentRole:
             return section == kColStartup ? int(Qt::AlignCenter)
                                           : int(Qt::AlignLeft | Qt::AlignVCenter);
@@ -153,7 +154,7 @@ void ModuleGridModel::fillRow(int row, const ModuleRecord& record) {
 
     const StartupOption option = StartupOptionOf(record);
     cell(row, kColStartup) = {QString::number(Describe(option).bitmap), CellStyle::Startup,
-                              startupTips_[static_cast<int>(option)]};
+                              startupTips_[static_cast<std::size_t>(option)]};
 
     cell(row, kColMenu) = {loaded ? loadedText_ : unloadedText_,
                            loaded ? CellStyle::MenuLoaded : CellStyle::MenuUnloaded,
@@ -165,7 +166,7 @@ void ModuleGridModel::fillRow(int row, const ModuleRecord& record) {
     } else {
         cell(row, kColEvent).value.clear();
     }
-    rows_[row - 1].explanatory = false;
+    gridRow(row).explanatory = false;
     emitRowChanged(row);
 }
 
@@ -182,14 +183,14 @@ QString ModuleGridModel::cellValue(int row, int column) const {
     if (row < 1 || row > gridRowCount() || column < 0 || column >= kGridColumnCount) {
         return {};
     }
-    return rows_[row - 1].cells[column].value;
+    return cell(row, column).value;
 }
 
 CellStyle ModuleGridModel::cellStyle(int row, int column) const {
     if (row < 1 || row > gridRowCount() || column < 0 || column >= kGridColumnCount) {
         return CellStyle::Standard;
     }
-    return rows_[row - 1].cells[column].style;
+    return cell(row, column).style;
 }
 
 void ModuleGridModel::showExplanatoryRow(const QString& message) {
@@ -197,32 +198,33 @@ void ModuleGridModel::showExplanatoryRow(const QString& message) {
     flat.remove(QLatin1Char('\n'));
     const int row = gridRowCount() + 1;
     insertGridRows(row, 1);
-    Row& r = rows_[row - 1];
+    Row& r = gridRow(row);
     r.explanatory = true;
     for (int c = kColName; c < kGridColumnCount; ++c) {
-        r.cells[c] = {c == kColName ? flat : QString(), CellStyle::Explanatory, flat};
+        r.cells[slot(c)] = {c == kColName ? flat : QString(), CellStyle::Explanatory, flat};
     }
     emitRowChanged(row);
 }
 
 bool ModuleGridModel::isExplanatoryRow(int row) const {
-    return row >= 1 && row <= gridRowCount() && rows_[row - 1].explanatory;
+    return row >= 1 && row <= gridRowCount() && gridRow(row).explanatory;
 }
 
 void ModuleGridModel::sortRows(int column, bool descending) {
     if (column < 1 || column >= kGridColumnCount || rows_.empty()) {
         return;
     }
-    const int second = column == kColName ? kColEvent : kColName;
-    std::vector<int> order(rows_.size());
+    const std::size_t first = slot(column);
+    const std::size_t second = slot(column == kColName ? kColEvent : kColName);
+    std::vector<std::size_t> order(rows_.size());
     for (std::size_t i = 0; i < order.size(); ++i) {
-        order[i] = static_cast<int>(i);
+        order[i] = i;
     }
-    std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
-        const int first = QString::compare(rows_[a].cells[column].value,
-                                           rows_[b].cells[column].value, Qt::CaseInsensitive);
-        if (first != 0) {
-            return descending ? first > 0 : first < 0;
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+        const int byFirst = QString::compare(rows_[a].cells[first].value,
+                                             rows_[b].cells[first].value, Qt::CaseInsensitive);
+        if (byFirst != 0) {
+            return descending ? byFirst > 0 : byFirst < 0;
         }
         return QString::compare(rows_[a].cells[second].value, rows_[b].cells[second].value,
                                 Qt::CaseInsensitive) < 0;
@@ -230,6 +232,7 @@ void ModuleGridModel::sortRows(int column, bool descending) {
 
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
     const QModelIndexList before = persistentIndexList();
+    // The grid never holds more rows than an int counts (gridRowCount()).
     std::vector<int> newPosition(order.size());
     std::vector<Row> sorted;
     sorted.reserve(rows_.size());
@@ -241,7 +244,7 @@ void ModuleGridModel::sortRows(int column, bool descending) {
     QModelIndexList after;
     after.reserve(before.size());
     for (const QModelIndex& old : before) {
-        after.append(index(newPosition[old.row()], old.column()));
+        after.append(index(newPosition[slot(old.row())], old.column()));
     }
     changePersistentIndexList(before, after);
     emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
@@ -260,7 +263,7 @@ int ModuleGridModel::insertionRow(const QString& name, bool sortedByName) const 
 
 int ModuleGridModel::findRowByName(const QString& name) const {
     for (int row = 1; row <= gridRowCount(); ++row) {
-        if (!rows_[row - 1].explanatory && cellValue(row, kColName) == name) {
+        if (!gridRow(row).explanatory && cellValue(row, kColName) == name) {
             return row;
         }
     }

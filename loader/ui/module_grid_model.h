@@ -104,7 +104,13 @@ private:
         bool explanatory = false;
     };
     void emitRowChanged(int row);
-    Cell& cell(int row, int column) { return rows_[row - 1].cells[column]; }
+    // Qt counts rows and columns in int, the containers count in size_t: these convert in
+    // one place. Callers have checked the bounds, so the numbers are never negative.
+    static std::size_t slot(int i) { return static_cast<std::size_t>(i); }
+    Row& gridRow(int row) { return rows_[slot(row - 1)]; }
+    const Row& gridRow(int row) const { return rows_[slot(row - 1)]; }
+    Cell& cell(int row, int column) { return gridRow(row).cells[slot(column)]; }
+    const Cell& cell(int row, int column) const { return gridRow(row).cells[slot(column)]; }
 
     std::vector<Row> rows_;
     std::array<QString, kGridColumnCount> headers_;

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <memory>
 
+#include <qmsys/text.h>
+
 namespace qm::ui {
 namespace {
 
@@ -11,13 +13,9 @@ constexpr std::size_t kFirstLineMax = 259;
 std::string latin1ToUtf8(const std::string& bytes) {
     std::string out;
     out.reserve(bytes.size());
-    for (unsigned char c : bytes) {
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
+    for (const char c : bytes) {
+        qmsys::appendUtf8(out, static_cast<unsigned char>(
+                                   c));  // each Latin-1 byte is the code point of the same number
     }
     return out;
 }

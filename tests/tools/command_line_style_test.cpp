@@ -52,7 +52,7 @@ INSTANTIATE_TEST_SUITE_P(Programs, CommandLineStyleTest,
                          ::testing::Values(Program{"cadhost", "usage: cadhost"},
                                            Program{"qmloader", "usage: qmloader"},
                                            Program{"qmreg", "Usage:"}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& testCase) { return std::string(testCase.param.name); });
 
 // The parser itself, on the forms the programs rely on.
 struct ParseCase {
@@ -102,6 +102,6 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{"MissingValue", {"--script"}, 2, "needs a value (FILE)", "", 0, 0},
         ParseCase{"GivenTwice", {"--script", "a", "--script", "b"}, 2, "given twice", "", 0, 0},
         ParseCase{"FlagWithValue", {"--profile=yes"}, 2, "takes no value", "", 0, 0}),
-    [](const auto& info) { return std::string(info.param.label); });
+    [](const auto& testCase) { return std::string(testCase.param.label); });
 
 }  // namespace

@@ -326,7 +326,7 @@ INSTANTIATE_TEST_SUITE_P(
                 "does not apply to show",
                 nullptr},
         SetCase{"ShowUnknownKey", {"show", "QM_NOPE"}, 1, "no module with key", nullptr}),
-    [](const auto& info) { return std::string(info.param.label); });
+    [](const auto& testCase) { return std::string(testCase.param.label); });
 
 TEST_F(QmloaderSetTest, ShowPrintsWhatSetWroteAndTheLoaderReads) {
     ASSERT_EQ(qmloader({"set", "QM_SURVEY", "--activated", "on", "--demandload", "on"}).exitCode,

@@ -9,14 +9,16 @@
 #include <qmreg/registry.h>
 #include <qmsys/user_folders.h>
 
+#include "qm/version.h"
 #include "qmenv/environment.h"
 
 namespace {
 
-constexpr const char* kRegistryKey = "SOFTWARE\\Brenvik\\Quillmont\\22.15";
-constexpr const char* kKernelServicesKey = "SOFTWARE\\Brenvik\\Quillmont\\22.15\\Kernel Services";
-constexpr const char* kProductFolder = "/Brenvik/Quillmont/22.15";
-constexpr const char* kVersionNumber = "22.15.0";
+constexpr const char* kRegistryKey = "SOFTWARE\\Brenvik\\Quillmont\\" QM_PRODUCT_VERSION;
+constexpr const char* kKernelServicesKey =
+    "SOFTWARE\\Brenvik\\Quillmont\\" QM_PRODUCT_VERSION "\\Kernel Services";
+constexpr const char* kProductFolder = "/Brenvik/Quillmont/" QM_PRODUCT_VERSION;
+constexpr const char* kVersionNumber = QM_VERSION_NUMBER;
 
 std::string env(const char* name) {
     const char* v = std::getenv(name);

@@ -4,7 +4,8 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "detached_process_p.h"
+#include <qmsys/process.h>
+
 #include "qmenv/environment.h"
 
 namespace {
@@ -12,7 +13,8 @@ namespace {
 // file: URL of an absolute path; characters that would end or alter the path are escaped.
 std::string fileUrl(const std::string& path) {
     std::string url = "file://";
-    for (unsigned char c : path) {
+    for (const char byte : path) {
+        const auto c = static_cast<unsigned char>(byte);
         bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
                      c == '/' || c == '-' || c == '_' || c == '.' || c == '~';
         if (plain) {
@@ -41,5 +43,6 @@ bool QmEnHelp(int topic, const std::string& helpName) {
     std::error_code ec;
     const std::filesystem::path absolute = std::filesystem::absolute(file, ec);
     std::string url = fileUrl(ec ? file : absolute.string());
-    return qmenv::detail::startDetached(program, {url + "#" + std::to_string(topic)});
+    return qmsys::startDetached(program, {url + "#" + std::to_string(topic)}) ==
+           qmsys::kErrorSuccess;
 }

@@ -113,10 +113,10 @@ void ConsoleSession::callLisp(const std::string& expression) {
     const LispCallResult result = host_.callLisp(name);
     switch (result.outcome) {
         case LispCallResult::Outcome::Undefined:
-            host_.print("; error: no function definition: " + toUpper(name) + "\n");
+            host_.print("; error: no function definition: " + asciiUpper(name) + "\n");
             break;
         case LispCallResult::Outcome::Failed:
-            host_.print("; error: function failed: " + toUpper(name) + "\n");
+            host_.print("; error: function failed: " + asciiUpper(name) + "\n");
             break;
         case LispCallResult::Outcome::Value:
             host_.print(printed(result.value) + "\n");

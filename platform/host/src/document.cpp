@@ -5,11 +5,11 @@
 namespace cadhost {
 
 void Document::define(const std::string& name, LispFunction function) {
-    functions_[toUpper(name)] = std::move(function);
+    functions_[asciiUpper(name)] = std::move(function);
 }
 
 bool Document::undefine(const std::string& name, const ArxApplication& app, int code) {
-    const auto it = functions_.find(toUpper(name));
+    const auto it = functions_.find(asciiUpper(name));
     if (it == functions_.end() || it->second.app.get() != &app || it->second.code != code) {
         return false;
     }
@@ -18,7 +18,7 @@ bool Document::undefine(const std::string& name, const ArxApplication& app, int 
 }
 
 std::optional<Document::LispFunction> Document::find(const std::string& name) const {
-    const auto it = functions_.find(toUpper(name));
+    const auto it = functions_.find(asciiUpper(name));
     if (it == functions_.end()) {
         return std::nullopt;
     }

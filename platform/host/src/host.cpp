@@ -134,14 +134,14 @@ bool Host::runCommand(const std::vector<std::string>& words) {
             return true;
         }
     } catch (const std::exception& e) {
-        print("Command " + toUpper(command[0]) + " failed: " + e.what() + "\n");
+        print("Command " + asciiUpper(command[0]) + " failed: " + e.what() + "\n");
         return true;
     }
     if (const auto registered = impl_->commands.find(command[0])) {
         impl_->apps.run(*registered);
         return true;
     }
-    print("Unknown command \"" + toUpper(command[0]) + "\".  Press F1 for help.\n");
+    print("Unknown command \"" + asciiUpper(command[0]) + "\".  Press F1 for help.\n");
     return false;
 }
 

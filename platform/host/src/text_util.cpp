@@ -6,33 +6,10 @@
 namespace cadhost {
 
 namespace {
-char upperAscii(char c) {
-    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-}
 bool isSpace(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v';
 }
 }  // namespace
-
-bool iequals(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (upperAscii(a[i]) != upperAscii(b[i])) {
-            return false;
-        }
-    }
-    return true;
-}
-
-std::string toUpper(std::string_view text) {
-    std::string out(text);
-    for (char& c : out) {
-        c = upperAscii(c);
-    }
-    return out;
-}
 
 std::string trim(std::string_view text) {
     std::size_t begin = 0;

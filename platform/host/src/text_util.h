@@ -1,13 +1,16 @@
 #pragma once
 // Text helpers of the host. Names (commands, AutoLISP functions, menu groups, applications)
-// compare the way the host has always compared them: ASCII letters folded, nothing else.
+// compare the way the host has always compared them: ASCII letters folded, nothing else;
+// that folding is the support layer's.
+#include <qmsys/text.h>
+
 #include <string>
 #include <string_view>
 
 namespace cadhost {
 
-bool iequals(std::string_view a, std::string_view b);
-std::string toUpper(std::string_view text);
+using qmsys::asciiUpper;
+using qmsys::iequals;
 // Removes white space (space, tab, CR, LF, FF, VT) at both ends.
 std::string trim(std::string_view text);
 // The text after the last '/'.

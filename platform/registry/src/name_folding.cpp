@@ -1,9 +1,10 @@
 #include <algorithm>
 #include <cstdint>
 
+#include <qmsys/text.h>
+
 #include "name_folding_p.h"
 #include "upcase_table_p.h"
-#include "utf8_p.h"
 
 namespace qmreg::detail {
 
@@ -32,10 +33,11 @@ std::string foldName(std::string_view utf8) {
     out.reserve(utf8.size());
     std::size_t i = 0;
     const std::size_t n = utf8.size();
+    const auto byte = [utf8](std::size_t k) { return static_cast<unsigned char>(utf8[k]); };
     while (i < n) {
-        const auto b = static_cast<unsigned char>(utf8[i]);
+        const unsigned char b = byte(i);
         if (b < 0x80) {
-            out += static_cast<char>(b >= 'a' && b <= 'z' ? b - ('a' - 'A') : b);
+            out += qmsys::asciiUpper(static_cast<char>(b));
             ++i;
             continue;
         }
@@ -43,12 +45,12 @@ std::string foldName(std::string_view utf8) {
         // bytes, not a surrogate; anything else is copied byte by byte.
         char32_t c = 0;
         std::size_t length = 0;
-        if (b >= 0xC2 && b <= 0xDF && i + 1 < n && continuation(utf8[i + 1])) {
-            c = ((b & 0x1Fu) << 6) | (utf8[i + 1] & 0x3Fu);
+        if (b >= 0xC2 && b <= 0xDF && i + 1 < n && continuation(byte(i + 1))) {
+            c = ((b & 0x1Fu) << 6) | (byte(i + 1) & 0x3Fu);
             length = 2;
-        } else if ((b & 0xF0) == 0xE0 && i + 2 < n && continuation(utf8[i + 1]) &&
-                   continuation(utf8[i + 2])) {
-            c = ((b & 0x0Fu) << 12) | ((utf8[i + 1] & 0x3Fu) << 6) | (utf8[i + 2] & 0x3Fu);
+        } else if ((b & 0xF0) == 0xE0 && i + 2 < n && continuation(byte(i + 1)) &&
+                   continuation(byte(i + 2))) {
+            c = ((b & 0x0Fu) << 12) | ((byte(i + 1) & 0x3Fu) << 6) | (byte(i + 2) & 0x3Fu);
             if (c >= 0x800 && (c < 0xD800 || c > 0xDFFF))
                 length = 3;
         }
@@ -57,7 +59,7 @@ std::string foldName(std::string_view utf8) {
             ++i;
             continue;
         }
-        appendUtf8(out, upcase(c));
+        qmsys::appendUtf8(out, upcase(c));
         i += length;
     }
     return out;

@@ -22,7 +22,8 @@ constexpr int kBusyTimeoutMs = 10000;
 // file: URI for path, so that query parameters can be added without the path being misread.
 std::string fileUri(const std::string& path, const char* parameters) {
     std::string uri = "file:";
-    for (unsigned char c : path) {
+    for (const char byte : path) {
+        const auto c = static_cast<unsigned char>(byte);
         if (c == '%' || c == '?' || c == '#' || c < 0x21 || c == 0x7f) {
             char buf[4];
             std::snprintf(buf, sizeof buf, "%%%02X", c);

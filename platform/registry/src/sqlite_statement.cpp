@@ -31,7 +31,8 @@ SqliteStatement& SqliteStatement::bind(int index, std::int64_t number) {
 
 SqliteStatement& SqliteStatement::bindBlob(int index, const std::vector<std::uint8_t>& data) {
     // A zero-length blob must still be a blob, not NULL: the column is NOT NULL.
-    int rc = sqlite3_bind_blob(statement_, index, data.empty() ? "" : (const void*)data.data(),
+    int rc = sqlite3_bind_blob(statement_, index,
+                               data.empty() ? "" : static_cast<const void*>(data.data()),
                                static_cast<int>(data.size()), SQLITE_TRANSIENT);
     if (rc != SQLITE_OK)
         connection_.fail(rc, "bind");

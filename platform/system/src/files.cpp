@@ -178,7 +178,8 @@ WinError setReadOnly(const std::string& path, bool readOnly) {
         return pathError(path, errno);
     }
     const mode_t permissions = st.st_mode & 07777;
-    const mode_t wanted = readOnly ? (permissions & ~S_IWUSR) : (permissions | S_IWUSR);
+    const mode_t wanted =
+        readOnly ? (permissions & ~static_cast<mode_t>(S_IWUSR)) : (permissions | S_IWUSR);
     if (wanted != permissions && ::chmod(path.c_str(), wanted) != 0) {
         return pathError(path, errno);
     }

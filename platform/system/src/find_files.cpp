@@ -8,15 +8,12 @@
 
 #include "find_files_p.h"
 #include "qmsys/files.h"
+#include "qmsys/text.h"
 #include "text_order_p.h"
 
 namespace qmsys {
 
 namespace {
-
-char foldAscii(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + ('a' - 'A')) : c;
-}
 
 bool isContinuation(char c) {
     return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
@@ -39,7 +36,7 @@ bool plainMatch(std::string_view pattern, std::string_view name) {
             while (n < name.size() && isContinuation(name[n])) {
                 ++n;  // one character, not one byte
             }
-        } else if (p < pattern.size() && foldAscii(pattern[p]) == foldAscii(name[n])) {
+        } else if (p < pattern.size() && asciiLower(pattern[p]) == asciiLower(name[n])) {
             ++p;
             ++n;
         } else if (starP != std::string_view::npos) {

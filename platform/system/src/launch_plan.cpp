@@ -8,6 +8,16 @@ namespace qmsys {
 
 LaunchPlan::LaunchPlan(std::string_view commandLine, const char* pathVariable)
     : readings_(programReadings(commandLine)) {
+    prepare(pathVariable);
+}
+
+LaunchPlan::LaunchPlan(const std::string& program, const std::vector<std::string>& arguments,
+                       const char* pathVariable)
+    : readings_{ProgramReading{program, arguments}} {
+    prepare(pathVariable);
+}
+
+void LaunchPlan::prepare(const char* pathVariable) {
     // readings_ is complete and never changes again, so pointers into it stay valid.
     argvs_.reserve(readings_.size());
     for (auto& reading : readings_) {

@@ -14,6 +14,9 @@ public:
     // pathVariable: the PATH value used for program names without '/', or null for the
     // system default.
     LaunchPlan(std::string_view commandLine, const char* pathVariable);
+    // One reading only: program (a path, or a name looked up on the path) with arguments.
+    LaunchPlan(const std::string& program, const std::vector<std::string>& arguments,
+               const char* pathVariable);
     LaunchPlan(const LaunchPlan&) = delete;
     LaunchPlan& operator=(const LaunchPlan&) = delete;
 
@@ -29,6 +32,8 @@ public:
     int execute(char* const envp[]) const noexcept;
 
 private:
+    void prepare(const char* pathVariable);
+
     struct Attempt {
         std::string path;       // file to execute
         std::size_t argvIndex;  // which argument vector it gets

@@ -64,8 +64,18 @@ int highestDescriptorBound() {
     return static_cast<int>(limit.rlim_cur);
 }
 
+// What the program's process does before it is executed. Async-signal-safe.
+void detachFromCaller() noexcept {
+    ::setsid();
+    const int devNull = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+    if (devNull >= 0) {
+        ::dup2(devNull, 0);  // dup2 clears close-on-exec on the copy
+    }
+}
+
 // Runs in the first child: starts the program in a grandchild, reports its pid and leaves.
-[[noreturn]] void runIntermediate(const LaunchPlan& plan, int reportFd, int maxFd) noexcept {
+[[noreturn]] void runIntermediate(const LaunchPlan& plan, bool detach, int reportFd,
+                                  int maxFd) noexcept {
     // _Fork runs no atfork handlers, so it is safe in a child of a multi-threaded process.
     const pid_t program = ::_Fork();
     if (program < 0) {
@@ -74,6 +84,9 @@ int highestDescriptorBound() {
     }
     if (program == 0) {
         resetInheritedState(maxFd);
+        if (detach) {
+            detachFromCaller();
+        }
         send(reportFd, Report::ExecError, plan.execute(environ));
         ::_exit(127);
     }
@@ -121,10 +134,8 @@ void reap(pid_t child) {
     }
 }
 
-}  // namespace
-
-WinError startProcess(const std::string& commandLine, int* pid) {
-    const LaunchPlan plan(commandLine, std::getenv("PATH"));
+// Both launchers: a double fork with a report pipe (see the top of this file).
+WinError launch(const LaunchPlan& plan, bool detach, int* pid) {
     if (plan.empty()) {
         return kErrorFileNotFound;
     }
@@ -142,7 +153,7 @@ WinError startProcess(const std::string& commandLine, int* pid) {
     }
     if (intermediate == 0) {
         ::close(pipeFds[0]);
-        runIntermediate(plan, pipeFds[1], maxFd);
+        runIntermediate(plan, detach, pipeFds[1], maxFd);
     }
     ::close(pipeFds[1]);
     pid_t programPid = -1;
@@ -171,6 +182,17 @@ WinError startProcess(const std::string& commandLine, int* pid) {
         *pid = programPid;
     }
     return kErrorSuccess;
+}
+
+}  // namespace
+
+WinError startProcess(const std::string& commandLine, int* pid) {
+    return launch(LaunchPlan(commandLine, std::getenv("PATH")), false, pid);
+}
+
+WinError startDetached(const std::string& program, const std::vector<std::string>& arguments,
+                       int* pid) {
+    return launch(LaunchPlan(program, arguments, std::getenv("PATH")), true, pid);
 }
 
 }  // namespace qmsys

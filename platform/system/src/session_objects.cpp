@@ -24,8 +24,8 @@ constexpr std::size_t kMaxEscapedLength = 200;
 
 std::uint64_t fnv1a(const std::string& text) {
     std::uint64_t hash = 0xcbf29ce484222325ULL;
-    for (unsigned char c : text) {
-        hash = (hash ^ c) * 0x100000001b3ULL;
+    for (const char c : text) {
+        hash = (hash ^ static_cast<unsigned char>(c)) * 0x100000001b3ULL;
     }
     return hash;
 }

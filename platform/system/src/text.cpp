@@ -11,6 +11,8 @@ namespace qmsys {
 
 namespace {
 
+constexpr char16_t kReplacement = 0xFFFD;
+
 bool isContinuation(unsigned char c) {
     return (c & 0xC0) == 0x80;
 }
@@ -113,8 +115,93 @@ int compareUtf16(std::string_view a, std::string_view b) {
 std::string asciiLower(std::string_view s) {
     std::string out(s);
     for (char& c : out) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c + ('a' - 'A'));
+        c = asciiLower(c);
+    }
+    return out;
+}
+
+std::string asciiUpper(std::string_view s) {
+    std::string out(s);
+    for (char& c : out) {
+        c = asciiUpper(c);
+    }
+    return out;
+}
+
+std::size_t utf16Length(std::string_view utf8) {
+    std::size_t units = 0;
+    for (const char c : utf8) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (!isContinuation(byte)) {
+            units += byte >= 0xF0 ? 2 : 1;  // four-byte sequences need a surrogate pair
+        }
+    }
+    return units;
+}
+
+std::string_view cutToUtf16Units(std::string_view utf8, std::size_t maxUnits) {
+    std::size_t units = 0;
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(utf8[i]);
+        if (isContinuation(byte)) {
+            continue;  // belongs to the character before it
+        }
+        const std::size_t need = byte >= 0xF0 ? 2 : 1;
+        if (units + need > maxUnits) {
+            return utf8.substr(0, i);
+        }
+        units += need;
+    }
+    return utf8;
+}
+
+std::u16string utf8ToUtf16(std::string_view utf8) {
+    std::u16string out;
+    out.reserve(utf8.size());
+    std::size_t i = 0;
+    while (i < utf8.size()) {
+        const std::optional<char32_t> cp = decodeAt(utf8, i);
+        if (!cp) {
+            out += kReplacement;
+            // One replacement for the lead byte and the continuation bytes it announces.
+            const auto lead = static_cast<unsigned char>(utf8[i]);
+            const std::size_t announced = lead >= 0xF0   ? 3
+                                          : lead >= 0xE0 ? 2
+                                          : lead >= 0xC0 ? 1
+                                                         : 0;
+            ++i;
+            for (std::size_t k = 0; k < announced && i < utf8.size() &&
+                                    isContinuation(static_cast<unsigned char>(utf8[i]));
+                 ++k) {
+                ++i;
+            }
+            continue;
+        }
+        i += *cp < 0x80 ? 1u : *cp < 0x800 ? 2u : *cp < 0x10000 ? 3u : 4u;
+        if (*cp >= 0x10000) {
+            const char32_t offset = *cp - 0x10000;
+            out += static_cast<char16_t>(0xD800 + (offset >> 10));
+            out += static_cast<char16_t>(0xDC00 + (offset & 0x3FF));
+        } else {
+            out += static_cast<char16_t>(*cp);
+        }
+    }
+    return out;
+}
+
+std::string utf16ToUtf8(std::u16string_view utf16) {
+    std::string out;
+    out.reserve(utf16.size());
+    for (std::size_t k = 0; k < utf16.size(); ++k) {
+        const char32_t unit = utf16[k];
+        const bool lead = unit >= 0xD800 && unit <= 0xDBFF;
+        if (lead && k + 1 < utf16.size() && utf16[k + 1] >= 0xDC00 && utf16[k + 1] <= 0xDFFF) {
+            appendUtf8(out, 0x10000 + ((unit - 0xD800) << 10) + (utf16[k + 1] - 0xDC00u));
+            ++k;
+        } else if (unit >= 0xD800 && unit <= 0xDFFF) {
+            appendUtf8(out, kReplacement);
+        } else {
+            appendUtf8(out, unit);
         }
     }
     return out;

@@ -83,7 +83,7 @@ INSTANTIATE_TEST_SUITE_P(
                          qmsys::deleteFile(root + "/Base/Config/Launchrig.ini");
                      },
                      "\nMissing configuration file: \"<root>/Base/Config/Launchrig.ini\""}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& testCase) { return std::string(testCase.param.name); });
 
 TEST_F(InstallationSetupTest, OneReportLineFailsEveryLaterSetUp) {
     install_.removeKernelValue("Language");

@@ -189,7 +189,7 @@ INSTANTIATE_TEST_SUITE_P(Names, RefusedNameTest,
                                            RefusedCase{"EmptyName", "Road", ""},
                                            RefusedCase{"BackslashInName", "Road", "..\\x_enu"},
                                            RefusedCase{"ParentAlone", "Road", ".."}),
-                         [](const auto& info) { return std::string(info.param.label); });
+                         [](const auto& testCase) { return std::string(testCase.param.label); });
 
 TEST_F(MenuProvisionerTest, FailedFolderCreationLeavesItsReportLine) {
     // The source holds matching nested folders, but the user's side has a file where the

@@ -56,7 +56,7 @@ INSTANTIATE_TEST_SUITE_P(
         FileLookup{"OtherTitle", "a/KRQM_Road_enu.mnu", "/x/KRQM_Road_deu.mnu", false},
         FileLookup{"TitleIsNotAPrefix", "a/KRQM_Road_enu.mnu", "KRQM_Road", false},
         FileLookup{"Empty", "a/KRQM_Road_enu.mnu", "", false}),
-    [](const auto& info) { return std::string(info.param.label); });
+    [](const auto& testCase) { return std::string(testCase.param.label); });
 
 TEST_F(MenuGroupAutomationTest, ByNameTakesTheFirstAndProductLookupTheLastMatch) {
     preloadGroups({"KRQM_A", "OTHER", "QCO", "KRQ", "QC", "krqm_lower", "XKRQM"});

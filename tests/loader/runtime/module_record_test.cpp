@@ -173,7 +173,8 @@ TEST(MenuList, AddingStaysConstantTimeAsTheListGrows) {
             }
             EXPECT_FALSE(list.AddMenu("MENU_0_ENU", "Elsewhere")) << "the first one wins";
             ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &b);
-            best = std::min(best, (b.tv_sec - a.tv_sec) + (b.tv_nsec - a.tv_nsec) * 1e-9);
+            best = std::min(best, static_cast<double>(b.tv_sec - a.tv_sec) +
+                                      static_cast<double>(b.tv_nsec - a.tv_nsec) * 1e-9);
             EXPECT_EQ(list.Count(), static_cast<std::size_t>(n));
             EXPECT_EQ(list[list.FindMenu("menu_0_ENU")].folder, "Menus");
         }

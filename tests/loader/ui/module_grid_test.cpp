@@ -183,17 +183,17 @@ TEST_F(AutostartOverrideTest, HidesTheButtonAndDisablesTheEntryButCtrlIStillWork
     EXPECT_TRUE(dialog().button(kIdStartLoadMenuOnly)->isEnabled());
     contextMenu(1, [](QMenu* menu) {
         QAction* loadMenuOnly = nullptr;
-        QAction* loadModule = nullptr;
+        QAction* loadModuleAction = nullptr;
         for (QAction* action : menu->actions()) {
             EXPECT_EQ(action->isEnabled(), action->data().toInt() != kCmdLoadModule)
                 << action->text().toStdString();
             if (action->data().toInt() == kCmdLoadModule) {
-                loadModule = action;
+                loadModuleAction = action;
             } else if (action->data().toInt() == kCmdLoadMenuOnly) {
                 loadMenuOnly = action;
             }
         }
-        ASSERT_NE(loadModule, nullptr);
+        ASSERT_NE(loadModuleAction, nullptr);
         ASSERT_NE(loadMenuOnly, nullptr);
         // Disabled, not greyed: its caption is as dark as an enabled one's and its image
         // keeps its colour.
@@ -208,8 +208,8 @@ TEST_F(AutostartOverrideTest, HidesTheButtonAndDisablesTheEntryButCtrlIStillWork
             }
             return value;
         };
-        EXPECT_EQ(darkest(loadModule), darkest(loadMenuOnly));
-        const QRect row = menu->actionGeometry(loadModule);
+        EXPECT_EQ(darkest(loadModuleAction), darkest(loadMenuOnly));
+        const QRect row = menu->actionGeometry(loadModuleAction);
         bool green = false;
         for (int y = row.top(); y <= row.bottom(); ++y) {
             for (int x = row.left(); x < row.left() + row.width() / 3; ++x) {

@@ -80,7 +80,7 @@ INSTANTIATE_TEST_SUITE_P(
                       ReadCase{"Dword", Value::dword("Value", 1), false, true},
                       ReadCase{"Binary", Value{"Value", ValueType::Binary, {1, 0, 0, 0}}, false,
                                false}),
-    [](const auto& info) { return std::string(info.param.label); });
+    [](const auto& testCase) { return std::string(testCase.param.label); });
 
 TEST_F(WinRegistryTest, LongsAreSigned32BitDwords) {
     QmEnWinRegistry reg;

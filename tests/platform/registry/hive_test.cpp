@@ -112,7 +112,7 @@ TEST_P(NameFoldingTest, KeysAndValuesMatchExactlyWhenWindowsWouldMatchThem) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Pairs, NameFoldingTest, ::testing::ValuesIn(kNamePairs),
-                         [](const auto& info) { return std::string(info.param.label); });
+                         [](const auto& testCase) { return std::string(testCase.param.label); });
 
 TEST_F(HiveTest, KeysNestAtMost512LevelsAndDeepTreesDelete) {
     std::string path = "Deep";

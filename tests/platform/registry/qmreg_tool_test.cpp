@@ -120,7 +120,7 @@ INSTANTIATE_TEST_SUITE_P(
                  2,
                  "Invalid data"},
         ExitCase{"SwitchWithoutArgument", {"add", "HKCU\\A", "/v"}, 2, "needs an argument"}),
-    [](const auto& info) { return std::string(info.param.label); });
+    [](const auto& testCase) { return std::string(testCase.param.label); });
 
 TEST_F(QmregTest, ExportThenImportRestoresEveryValue) {
     const std::vector<Value> values{
@@ -264,7 +264,7 @@ INSTANTIATE_TEST_SUITE_P(
                       TypedAdd{"REG_DWORD", "0x7fffffff", "0x7fffffff"},
                       TypedAdd{"REG_QWORD", "18446744073709551615", "0xffffffffffffffff"},
                       TypedAdd{"REG_BINARY", "00ff", "00FF"}, TypedAdd{"REG_NONE", "abCD", "ABCD"}),
-    [](const auto& info) { return std::string(info.param.type); });
+    [](const auto& testCase) { return std::string(testCase.param.type); });
 
 TEST_F(QmregTest, MalformedImportNamesTheLineAndChangesNothing) {
     auto result = qmreg({"import", dataFile("malformed.reg")});
@@ -323,7 +323,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(Spelling{"Umlauts", "TestÄb", "Välue", "testäb", "vÄlue", true},
                       Spelling{"GreekAndCyrillic", "Ωmega", "Журнал", "ωMEGA", "жУРНАЛ", true},
                       Spelling{"SharpS", "Straße", "Maß", "STRASSE", "MASS", false}),
-    [](const auto& info) { return std::string(info.param.label); });
+    [](const auto& testCase) { return std::string(testCase.param.label); });
 
 TEST_F(QmregTest, KeysDeeperThan512LevelsAreRefusedAndImportChangesNothing) {
     std::string path = "Software\\Deep";

@@ -262,8 +262,8 @@ TEST_P(ReadOnlyMachineHiveTest, OrdinaryUserReadsButCannotWrite) {
 }
 
 INSTANTIATE_TEST_SUITE_P(AdminConnection, ReadOnlyMachineHiveTest, ::testing::Bool(),
-                         [](const auto& info) {
-                             return info.param ? "AdminStillConnected" : "AdminGone";
+                         [](const auto& testCase) {
+                             return testCase.param ? "AdminStillConnected" : "AdminGone";
                          });
 
 // The user's store when SQLite cannot make the shared-memory index beside it: the folder has
@@ -300,9 +300,9 @@ TEST_P(StoreWithoutIndexTest, StoredSettingsStillReadAndWritesAreRefused) {
 
 INSTANTIATE_TEST_SUITE_P(Causes, StoreWithoutIndexTest,
                          ::testing::Values(NoIndex::FolderReadOnly, NoIndex::DiskFull),
-                         [](const auto& info) {
-                             return info.param == NoIndex::FolderReadOnly ? "FolderReadOnly"
-                                                                          : "DiskFull";
+                         [](const auto& testCase) {
+                             return testCase.param == NoIndex::FolderReadOnly ? "FolderReadOnly"
+                                                                              : "DiskFull";
                          });
 
 TEST_F(StoreSafetyTest, AReadOnlySpellLeavesTheStoreWritableAfterwards) {

@@ -60,6 +60,6 @@ INSTANTIATE_TEST_SUITE_P(
                   "\"/opt/my app\"tail x",
                   {"/opt/my app", "tail", "x"}},
         SplitCase{"empty command line", "", {}}),
-    [](const auto& info) { return "case" + std::to_string(info.index); });
+    [](const auto& testCase) { return "case" + std::to_string(testCase.index); });
 
 }  // namespace

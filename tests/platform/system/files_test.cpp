@@ -126,7 +126,7 @@ INSTANTIATE_TEST_SUITE_P(
         CopyFailure{"read-only destination", "file", "readonly", false, qmsys::kErrorAccessDenied},
         // Fail-if-exists leaves the destination alone.
         CopyFailure{"existing destination", "file", "readonly", true, qmsys::kErrorFileExists}),
-    [](const auto& info) { return "case" + std::to_string(info.index); });
+    [](const auto& testCase) { return "case" + std::to_string(testCase.index); });
 
 // Something other than a regular file where an installation file is expected: refused at
 // once, without waiting on it or copying without end, and with no temporary file left.

@@ -37,7 +37,7 @@ INSTANTIATE_TEST_SUITE_P(
                       MatchCase{"*.*", "README", true},  // Windows: "*.*" is every name
                       MatchCase{"readme.*", "readmetxt", false},
                       MatchCase{"\xC3\xA9*", "\xC3\x89t\xC3\xA9", false}),  // é vs É: not folded
-    [](const auto& info) { return "case" + std::to_string(info.index); });
+    [](const auto& testCase) { return "case" + std::to_string(testCase.index); });
 
 class FindFilesTest : public ::testing::Test {
 protected:

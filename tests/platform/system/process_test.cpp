@@ -108,6 +108,40 @@ TEST_F(StartProcessTest, BareNameIsLookedUpOnPath) {
     EXPECT_EQ(recordedArgv(), expected);
 }
 
+// The detached launcher takes the arguments as they are (no splitting, no quoting), and the
+// program runs in a session of its own with nothing to read on standard input.
+TEST_F(StartProcessTest, DetachedProgramKeepsItsArgumentsAndRunsInASessionOfItsOwn) {
+    const std::vector<std::string> arguments = {"two words", "a\"b", "", "tail\\"};
+    int pid = 0;
+    ASSERT_EQ(qmsys::startDetached(writerPath(), arguments, &pid), qmsys::kErrorSuccess);
+    EXPECT_GT(pid, 0);
+    std::vector<std::string> expected = {writerPath()};
+    expected.insert(expected.end(), arguments.begin(), arguments.end());
+    EXPECT_EQ(recordedArgv(), expected);
+    EXPECT_EQ(childrenOfThisProcess(), std::vector<int>{});
+
+    // A script reports its session (field 6 of its stat line), its own id and its input.
+    const std::string script = user_.root() + "/session.sh";
+    qmtest::writeFile(script,
+                      "#!/bin/sh\n{ cut -d' ' -f6 /proc/$$/stat; echo $$; readlink "
+                      "/proc/$$/fd/0; } > \"$QM_ARGV_OUT.tmp\"\nprintf '\\0' >> "
+                      "\"$QM_ARGV_OUT.tmp\"\nmv \"$QM_ARGV_OUT.tmp\" \"$QM_ARGV_OUT\"\n");
+    ::chmod(script.c_str(), 0755);
+    std::filesystem::remove(out_);
+    ASSERT_EQ(qmsys::startDetached(script, {}), qmsys::kErrorSuccess);
+    const std::vector<std::string> record = recordedArgv();
+    ASSERT_EQ(record.size(), 1u);
+    std::istringstream lines(record[0]);
+    std::string session, self, input;
+    std::getline(lines, session);
+    std::getline(lines, self);
+    std::getline(lines, input);
+    EXPECT_EQ(session, self) << "the program leads a session of its own";
+    EXPECT_NE(session, std::to_string(::getsid(0)));
+    EXPECT_EQ(input, "/dev/null");
+    EXPECT_EQ(qmsys::startDetached(user_.root() + "/absent", {"x"}), qmsys::kErrorFileNotFound);
+}
+
 struct StartFailure {
     const char* label;
     std::string commandLine;  // "@" stands for the test's private folder
@@ -147,6 +181,6 @@ INSTANTIATE_TEST_SUITE_P(
                       StartFailure{"script without interpreter line is not run by a shell",
                                    "@/script", qmsys::kErrorBadExeFormat},
                       StartFailure{"empty command line", "   ", qmsys::kErrorFileNotFound}),
-    [](const auto& info) { return "case" + std::to_string(info.index); });
+    [](const auto& testCase) { return "case" + std::to_string(testCase.index); });
 
 }  // namespace

@@ -40,7 +40,7 @@ INSTANTIATE_TEST_SUITE_P(
                       OrderCase{"astral before private use", "\xF0\x9F\x98\x80", "\xEE\x80\x80",
                                 -1},
                       OrderCase{"empty strings", "", "", 0}),
-    [](const auto& info) { return "case" + std::to_string(info.index); });
+    [](const auto& testCase) { return "case" + std::to_string(testCase.index); });
 
 class CompareUtf16Test : public ::testing::TestWithParam<OrderCase> {};
 
@@ -60,7 +60,7 @@ INSTANTIATE_TEST_SUITE_P(
                       OrderCase{"difference after shared lead byte", "\xEF\xBF\xBD", "\xEF\xBC\x81",
                                 1},
                       OrderCase{"prefix before longer", "ab", "ab\xF0\x9F\x98\x80", -1}),
-    [](const auto& info) { return "case" + std::to_string(info.index); });
+    [](const auto& testCase) { return "case" + std::to_string(testCase.index); });
 
 TEST(CompareUtf16, MalformedTextStillOrdersConsistently) {
     const std::string broken = "a\xF0\x9F";  // truncated four-byte sequence
@@ -82,6 +82,66 @@ TEST(AsciiFolding, CoversExactlyAToZ) {
     // Folded to lower case, '[' (0x5B) sorts before 'Z'; '@' stays before 'a'.
     EXPECT_LT(qmsys::icompare("[", "Z"), 0);
     EXPECT_LT(qmsys::icompare("@", "a"), 0);
+    EXPECT_EQ(qmsys::asciiUpper("@az[`AZ{\xC3\xA4"), "@AZ[`AZ{\xC3\xA4");
+}
+
+// Lengths and cuts count UTF-16 code units: one per character up to U+FFFF, two above; a cut
+// never splits a character, and text that fits is returned whole.
+struct Utf16Case {
+    const char* label;
+    std::string text;
+    std::size_t units;
+    std::size_t limit;
+    std::string cut;  // the longest prefix within limit units
+};
+
+void PrintTo(const Utf16Case& c, std::ostream* os) {
+    *os << c.label;
+}
+
+class Utf16UnitsTest : public ::testing::TestWithParam<Utf16Case> {};
+
+TEST_P(Utf16UnitsTest, CountsAndCutsWholeCharacters) {
+    const Utf16Case& c = GetParam();
+    EXPECT_EQ(qmsys::utf16Length(c.text), c.units);
+    EXPECT_EQ(qmsys::cutToUtf16Units(c.text, c.limit), c.cut);
+    EXPECT_EQ(qmsys::cutToUtf16Units(c.text, c.units), c.text);
+    EXPECT_EQ(qmsys::utf8ToUtf16(c.text).size(), c.units);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, Utf16UnitsTest,
+    ::testing::Values(Utf16Case{"ascii", "abcdef", 6, 4, "abcd"},
+                      Utf16Case{"two-byte characters", "\xC3\xA4\xC3\xB6x", 3, 2,
+                                "\xC3\xA4\xC3\xB6"},
+                      Utf16Case{"three-byte character", "a\xE2\x82\xAC", 2, 1, "a"},
+                      // U+1F600 needs a surrogate pair: one unit left is not enough for it.
+                      Utf16Case{"surrogate pair not split", "ab\xF0\x9F\x98\x80", 4, 3, "ab"},
+                      Utf16Case{"surrogate pair fits",
+                                "a\xF0\x9F\x98\x80"
+                                "b",
+                                4, 3, "a\xF0\x9F\x98\x80"},
+                      Utf16Case{"nothing fits", "\xF0\x9F\x98\x80", 2, 1, ""},
+                      Utf16Case{"empty", "", 0, 0, ""}));
+
+// UTF-8 and UTF-16 convert into each other without loss; what has no form in the other
+// encoding becomes U+FFFD, one for each broken character.
+TEST(Utf16Conversion, RoundTripsAndReplacesWhatIsBroken) {
+    const std::string text = "A\xC3\xA4\xE2\x82\xAC\xF0\x9F\x98\x80";  // A ä € U+1F600
+    const std::u16string units = qmsys::utf8ToUtf16(text);
+    EXPECT_EQ(units, (std::u16string{u'A', 0x00E4, 0x20AC, 0xD83D, 0xDE00}));
+    EXPECT_EQ(qmsys::utf16ToUtf8(units), text);
+
+    const std::string replacement = "\xEF\xBF\xBD";
+    // A lead byte without its continuation, a stray continuation byte, an overlong '/', and
+    // an encoded surrogate.
+    EXPECT_EQ(qmsys::utf8ToUtf16("a\xC3z"), (std::u16string{u'a', 0xFFFD, u'z'}));
+    EXPECT_EQ(qmsys::utf8ToUtf16("\x80z"), (std::u16string{0xFFFD, u'z'}));
+    EXPECT_EQ(qmsys::utf8ToUtf16("\xC0\xAFz"), (std::u16string{0xFFFD, u'z'}));
+    EXPECT_EQ(qmsys::utf8ToUtf16("\xED\xA0\x80z"), (std::u16string{0xFFFD, u'z'}));
+    // Unpaired surrogates, lead and trail, and a pair in the wrong order.
+    EXPECT_EQ(qmsys::utf16ToUtf8(std::u16string{0xD83D, u'x'}), replacement + "x");
+    EXPECT_EQ(qmsys::utf16ToUtf8(std::u16string{0xDE00, 0xD83D}), replacement + replacement);
 }
 
 }  // namespace

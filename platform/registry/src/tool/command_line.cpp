@@ -3,6 +3,8 @@
 #include <array>
 #include <string_view>
 
+#include <qmsys/text.h>
+
 #include "value_text.h"
 
 namespace qmreg::tool {
@@ -26,15 +28,6 @@ constexpr std::array<OperationInfo, 5> kOperations{{
     {"import", Operation::Import, "qmreg import FILE", 1, ""},
 }};
 
-std::string lower(std::string_view s) {
-    std::string out(s);
-    for (char& c : out) {
-        if (c >= 'A' && c <= 'Z')
-            c = char(c - 'A' + 'a');
-    }
-    return out;
-}
-
 // Only the known switch names count as switches, so that absolute file names ("/tmp/a.reg")
 // and data starting with '-' stay arguments.
 bool isSwitch(const std::string& arg) {
@@ -42,7 +35,7 @@ bool isSwitch(const std::string& arg) {
                                                                "d", "f",  "y",  "?"};
     if (arg.size() < 2 || (arg[0] != '/' && arg[0] != '-'))
         return false;
-    std::string name = lower(std::string_view(arg).substr(1));
+    std::string name = qmsys::asciiLower(std::string_view(arg).substr(1));
     for (auto known : kSwitches) {
         if (known == name)
             return true;
@@ -81,7 +74,7 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
     CommandLine cmd;
     if (args.empty())
         throw UsageError("ERROR: Invalid syntax.", usageText());
-    std::string op = lower(args[0]);
+    std::string op = qmsys::asciiLower(args[0]);
     if (op == "/?" || op == "-?" || op == "/h" || op == "-h" || op == "--help")
         return cmd;
     const OperationInfo* info = nullptr;
@@ -106,7 +99,7 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
             positionals.push_back(arg);
             continue;
         }
-        std::string name = lower(arg.substr(1));
+        std::string name = qmsys::asciiLower(arg.substr(1));
         if (name == "?")
             return CommandLine{};
         if (!accepts(*info, name))

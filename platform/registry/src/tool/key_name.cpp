@@ -2,22 +2,9 @@
 
 #include <array>
 
+#include <qmsys/text.h>
+
 namespace qmreg::tool {
-
-namespace {
-
-bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
-        if (lower(a[i]) != lower(b[i]))
-            return false;
-    }
-    return true;
-}
-
-}  // namespace
 
 std::optional<KeyName> parseKeyName(std::string_view text) {
     struct Alias {
@@ -33,7 +20,7 @@ std::optional<KeyName> parseKeyName(std::string_view text) {
     std::size_t slash = text.find('\\');
     std::string_view hive = text.substr(0, slash);
     for (const auto& alias : kAliases) {
-        if (!equalsIgnoringCase(hive, alias.name))
+        if (!qmsys::iequals(hive, alias.name))
             continue;
         KeyName key{alias.hive, ""};
         if (slash != std::string_view::npos)

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include <qmsys/text.h>
+
 #include "key_name.h"
 #include "utf16.h"
 
@@ -35,7 +37,7 @@ bool fitsQuoted(const std::string& text) {
 
 std::string hexData(std::string prefix, const std::vector<std::uint8_t>& bytes) {
     std::string out = std::move(prefix);
-    std::size_t column = utf16Length(out);
+    std::size_t column = qmsys::utf16Length(out);
     for (std::size_t i = 0; i < bytes.size(); ++i) {
         char buf[4];
         std::snprintf(buf, sizeof buf, "%02x", bytes[i]);

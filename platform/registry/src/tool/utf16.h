@@ -1,6 +1,7 @@
 #pragma once
 // UTF-16LE, the encoding of strings inside .reg hex data and of .reg files saved by the
-// Windows registry editor. Invalid input decodes to U+FFFD rather than failing.
+// Windows registry editor. Invalid input decodes to U+FFFD rather than failing. The
+// conversions themselves are qmsys's; these add the byte order of the files.
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -14,8 +15,5 @@ std::string utf16leToUtf8(const std::uint8_t* data, std::size_t size);
 // Text in the Western European ANSI code page (Windows-1252), the encoding of REGEDIT4 files;
 // the five bytes that code page leaves unassigned decode to the C1 controls of the same number.
 std::string ansiToUtf8(std::string_view ansi);
-
-// Length of utf8 in UTF-16 code units: the columns the registry editor counts.
-std::size_t utf16Length(std::string_view utf8);
 
 }  // namespace qmreg::tool

@@ -4,6 +4,8 @@
 #include <charconv>
 #include <cstdio>
 
+#include <qmsys/text.h>
+
 namespace qmreg::tool {
 
 namespace {
@@ -32,14 +34,10 @@ constexpr std::array<TypeEntry, 12> kTypes{{
 // The separator of REG_MULTI_SZ strings on the command line.
 constexpr std::string_view kMultiSeparator = "\\0";
 
-char upper(char c) {
-    return c >= 'a' && c <= 'z' ? char(c - 'a' + 'A') : c;
-}
-
 int hexDigit(char c) {
     if (c >= '0' && c <= '9')
         return c - '0';
-    c = upper(c);
+    c = qmsys::asciiUpper(c);
     return c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
 }
 
@@ -89,7 +87,7 @@ std::optional<ValueType> parseTypeName(std::string_view name) {
             continue;
         bool same = true;
         for (std::size_t i = 0; i < name.size() && same; ++i)
-            same = upper(name[i]) == candidate[i];
+            same = qmsys::asciiUpper(name[i]) == candidate[i];
         if (same)
             return entry.type;
     }

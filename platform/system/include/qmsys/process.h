@@ -28,4 +28,12 @@ std::vector<std::string> splitCommandLine(const std::string& commandLine);
 // only standard input, output and error, no blocked signals and no ignored signals.
 WinError startProcess(const std::string& commandLine, int* pid = nullptr);
 
+// Starts program with the given arguments (no command-line splitting), without a shell and
+// fully detached from the caller: in a session of its own, with standard input from
+// /dev/null, so that a viewer or helper outlives the host and never reads its console.
+// program is a path, or a name looked up on PATH. Errors, pid and the absence of zombies as
+// for startProcess.
+WinError startDetached(const std::string& program, const std::vector<std::string>& arguments,
+                       int* pid = nullptr);
+
 }  // namespace qmsys

@@ -1,5 +1,8 @@
 #pragma once
-// String comparisons with the Windows semantics the module loader depends on. Text is UTF-8.
+// The one home of the text helpers: comparisons with the Windows semantics the module loader
+// depends on, ASCII case, and the UTF-16 view of UTF-8 text (Windows counts lengths and
+// buffer sizes in UTF-16 code units). Text is UTF-8.
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -15,7 +18,52 @@ inline bool iequals(std::string_view a, std::string_view b) {
 // above U+FFFF (surrogate pairs in UTF-16) sort before U+E000..U+FFFF.
 int compareUtf16(std::string_view a, std::string_view b);
 
-// ASCII lower-casing, as the module loader's own lower-casing of configuration names.
+// ASCII case of one byte: only 'A'..'Z' / 'a'..'z' change, so the bytes of multi-byte UTF-8
+// characters never do.
+constexpr char asciiLower(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c;
+}
+constexpr char asciiUpper(char c) {
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - ('a' - 'A')) : c;
+}
+
+// ASCII lower- and upper-casing of a whole string, as the module loader's own lower-casing of
+// configuration names and the host's upper-cased command names.
 std::string asciiLower(std::string_view s);
+std::string asciiUpper(std::string_view s);
+
+// Length of UTF-8 text in UTF-16 code units: one per character, two for a character above
+// U+FFFF. A byte that continues no character adds nothing.
+std::size_t utf16Length(std::string_view utf8);
+
+// The longest prefix of utf8 that fits maxUnits UTF-16 code units without splitting a
+// character (a buffer of maxUnits + 1 wide characters with its terminator).
+std::string_view cutToUtf16Units(std::string_view utf8, std::size_t maxUnits);
+
+// Conversions between UTF-8 and UTF-16. Malformed UTF-8 and unpaired surrogates become
+// U+FFFD, as Windows' converters make them.
+std::u16string utf8ToUtf16(std::string_view utf8);
+std::string utf16ToUtf8(std::u16string_view utf16);
+
+// Appends cp in UTF-8; cp must be a Unicode scalar value (at most 0x10FFFF, not a surrogate).
+// Inline: the registry folds every key and value name through it.
+inline void appendUtf8(std::string& out, char32_t cp) {
+    const auto byte = [&out](char32_t bits) { out += static_cast<char>(bits); };
+    if (cp < 0x80) {
+        byte(cp);
+    } else if (cp < 0x800) {
+        byte(0xC0 | (cp >> 6));
+        byte(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        byte(0xE0 | (cp >> 12));
+        byte(0x80 | ((cp >> 6) & 0x3F));
+        byte(0x80 | (cp & 0x3F));
+    } else {
+        byte(0xF0 | (cp >> 18));
+        byte(0x80 | ((cp >> 12) & 0x3F));
+        byte(0x80 | ((cp >> 6) & 0x3F));
+        byte(0x80 | (cp & 0x3F));
+    }
+}
 
 }  // namespace qmsys

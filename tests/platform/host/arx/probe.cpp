@@ -96,14 +96,14 @@ extern "C" __attribute__((visibility("default"))) AcRx::AppRetCode acrxEntryPoin
             break;
         case AcRx::kLoadDwgMsg:
             for (int code = 0; code < static_cast<int>(kFunctions.size()); ++code) {
-                acedDefun(kFunctions[code], code);
+                acedDefun(kFunctions[static_cast<std::size_t>(code)], code);
             }
             acedRegFunc(registeredFunction, kRegisteredCode);
             acedRegFunc(failingFunction, kFailingCode);
             break;
         case AcRx::kUnloadDwgMsg:
             for (int code = 0; code < static_cast<int>(kFunctions.size()); ++code) {
-                acedUndef(kFunctions[code], code);
+                acedUndef(kFunctions[static_cast<std::size_t>(code)], code);
             }
             break;
         case AcRx::kInvkSubrMsg:
