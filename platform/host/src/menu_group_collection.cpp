@@ -61,7 +61,7 @@ HRESULT MenuGroupCollection::loadLocked(const std::string& menuFile,
     }
     group = std::make_shared<MenuGroup>(weak_from_this(), path, std::move(*definition));
     groups_.push_back(group);
-    byName_.emplace(toUpper(group->name()), group);
+    byName_.emplace(asciiUpper(group->name()), group);
     ++changes_;
     return S_OK;
 }
@@ -77,7 +77,7 @@ HRESULT MenuGroupCollection::unload(MenuGroup& group) {
         return E_ACCESSDENIED;
     }
     group.markUnloaded();
-    byName_.erase(toUpper(group.name()));
+    byName_.erase(asciiUpper(group.name()));
     groups_.erase(it);
     ++changes_;
     store_.forget(group.menuFile());
@@ -95,7 +95,7 @@ std::shared_ptr<MenuGroup> MenuGroupCollection::findByName(std::string_view grou
 }
 
 std::shared_ptr<MenuGroup> MenuGroupCollection::findLocked(std::string_view groupName) const {
-    const auto it = byName_.find(toUpper(groupName));
+    const auto it = byName_.find(asciiUpper(groupName));
     return it == byName_.end() ? nullptr : it->second;
 }
 
