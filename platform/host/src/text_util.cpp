@@ -41,6 +41,12 @@ std::string extensionOf(std::string_view path) {
 }
 
 std::string absolutePath(const std::string& path) {
+    // Most paths come absolute and tidy already; those are their own answer.
+    if (!path.empty() && path.front() == '/' && path.find("//") == std::string::npos &&
+        path.find("/./") == std::string::npos && path.find("/../") == std::string::npos &&
+        !path.ends_with("/.") && !path.ends_with("/..") && path.size() > 1 && path.back() != '/') {
+        return path;
+    }
     std::error_code ec;
     const auto absolute = std::filesystem::absolute(path, ec);
     return ec ? path : absolute.lexically_normal().string();

@@ -74,6 +74,48 @@ bool ntfsLess(const std::string& a, const std::string& b) {
     return folded != 0 ? folded < 0 : compareUtf16Folded(a, b, CaseFold::None) < 0;
 }
 
+namespace {
+
+// Sorts by ntfsLess, comparing upper-cased copies made once per entry instead of folding both
+// names in every comparison. For text without characters from U+E000 up (no byte 0xEE or
+// above) UTF-16 order is byte order, so the copies compare as plain bytes, ties by the exact
+// names; any other name takes the full comparison.
+void sortNtfs(std::vector<FolderEntry>& entries) {
+    struct Keyed {
+        std::string upper;
+        bool plain;  // no byte >= 0xEE
+        FolderEntry* entry;
+    };
+    std::vector<Keyed> keyed;
+    keyed.reserve(entries.size());
+    for (FolderEntry& entry : entries) {
+        Keyed k{entry.name, true, &entry};
+        for (char& c : k.upper) {
+            if (c >= 'a' && c <= 'z') {
+                c = static_cast<char>(c - ('a' - 'A'));
+            } else if (static_cast<unsigned char>(c) >= 0xEE) {
+                k.plain = false;
+            }
+        }
+        keyed.push_back(std::move(k));
+    }
+    std::sort(keyed.begin(), keyed.end(), [](const Keyed& a, const Keyed& b) {
+        if (!a.plain || !b.plain) {
+            return ntfsLess(a.entry->name, b.entry->name);
+        }
+        const int folded = a.upper.compare(b.upper);
+        return folded != 0 ? folded < 0 : a.entry->name < b.entry->name;
+    });
+    std::vector<FolderEntry> sorted;
+    sorted.reserve(entries.size());
+    for (Keyed& k : keyed) {
+        sorted.push_back(std::move(*k.entry));
+    }
+    entries.swap(sorted);
+}
+
+}  // namespace
+
 bool readFolder(const std::string& folder, std::vector<FolderEntry>& entries,
                 const std::string* pattern) {
     entries.clear();
@@ -92,8 +134,7 @@ bool readFolder(const std::string& folder, std::vector<FolderEntry>& entries,
                                                          : EntryKind::Unknown;
         entries.push_back(FolderEntry{name, kind});
     }
-    std::sort(entries.begin(), entries.end(),
-              [](const FolderEntry& a, const FolderEntry& b) { return ntfsLess(a.name, b.name); });
+    sortNtfs(entries);
     return true;
 }
 

@@ -59,6 +59,29 @@ TEST_F(FindFilesTest, ReturnsMatchesInNtfsNameOrder) {
     EXPECT_EQ(qmsys::findFiles(dir_.path(), "*.MNU"), expected);
 }
 
+// Beyond ASCII: only ASCII letters fold, names differing only in case keep their exact order,
+// and UTF-16 order puts characters above U+FFFF (surrogate pairs) before U+E000 to U+FFFF,
+// whatever their UTF-8 bytes say. Bytes that are no UTF-8 order as bytes.
+TEST_F(FindFilesTest, OrdersNamesBeyondAsciiAsUtf16Does) {
+    const std::vector<std::string> expected = {
+        "A.mnu",
+        "a.mnu",
+        "b.mnu",
+        "_z.mnu",
+        "\x80x.mnu",             // a stray continuation byte
+        "\xC3\x89.mnu",          // U+00C9, not folded to ...
+        "\xC3\xA9.mnu",          // U+00E9
+        "\xF0\x9F\x98\x80.mnu",  // U+1F600: D83D DE00 in UTF-16
+        "\xEE\x80\x80.mnu",      // U+E000
+        "\xEF\xBC\xA1.mnu",      // U+FF21
+        "\xFF.mnu",              // no UTF-8 at all
+    };
+    for (auto it = expected.rbegin(); it != expected.rend(); ++it) {
+        touch(*it);
+    }
+    EXPECT_EQ(qmsys::findFiles(dir_.path(), "*.mnu"), expected);
+}
+
 TEST_F(FindFilesTest, NeverListsDotEntries) {
     touch("menu.mnu");
     EXPECT_EQ(qmsys::findFiles(dir_.path(), "*"), std::vector<std::string>{"menu.mnu"});
