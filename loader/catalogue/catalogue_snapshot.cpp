@@ -24,7 +24,7 @@ namespace {
 
 constexpr std::string_view kLogCategory = "catalogue";
 constexpr std::string_view kMagic = "QMCATSNP";
-constexpr std::uint32_t kFormat = 1;
+constexpr std::uint32_t kFormat = 2;
 // A snapshot larger than this is not one of ours.
 constexpr std::uintmax_t kMaxBytes = std::uintmax_t{1} << 31;
 
@@ -116,6 +116,7 @@ void writeScope(Writer& w, const CatalogueSnapshot::Scope& s) {
     w.str(s.folder);
     w.str(s.pattern);
     w.str(s.appPath);
+    w.str(s.loaderFile);
     w.identity(s.loader);
     w.identity(s.schema);
 }
@@ -127,6 +128,7 @@ CatalogueSnapshot::Scope readScope(Reader& r) {
     s.folder = r.str();
     s.pattern = r.str();
     s.appPath = r.str();
+    s.loaderFile = r.str();
     s.loader = r.identity();
     s.schema = r.identity();
     return s;
@@ -202,12 +204,15 @@ bool readOutcome(Reader& r, CatalogueSnapshot::Outcome& o) {
 }
 
 // The binary the loader runs in: the shared object holding this code, or the program.
-bool loaderIdentity(CatalogueSnapshot::Identity& out) {
+bool loaderIdentity(std::string& file, CatalogueSnapshot::Identity& out) {
     Dl_info info{};
     if (::dladdr(reinterpret_cast<void*>(&CatalogueSnapshot::DisabledByEnvironment), &info) != 0 &&
         info.dli_fname && *info.dli_fname && CatalogueSnapshot::Identify(info.dli_fname, out)) {
+        file = info.dli_fname;
         return true;
     }
+    std::error_code ec;
+    file = std::filesystem::read_symlink("/proc/self/exe", ec).string();
     return CatalogueSnapshot::Identify("/proc/self/exe", out);
 }
 
@@ -227,8 +232,8 @@ bool CatalogueSnapshot::Identify(const std::string& path, Identity& out) {
 bool CatalogueSnapshot::CurrentScope(const std::string& config, const std::string& language,
                                      const std::string& folder, const std::string& pattern,
                                      Scope& out) {
-    Scope scope{config, language, folder, pattern, QmEnGetAppPath(), {}, {}};
-    if (!loaderIdentity(scope.loader) ||
+    Scope scope{config, language, folder, pattern, QmEnGetAppPath(), {}, {}, {}};
+    if (!loaderIdentity(scope.loaderFile, scope.loader) ||
         !Identify(folder + "/" + std::string(names::kDefinitionSchema), scope.schema)) {
         return false;
     }
@@ -277,8 +282,8 @@ bool CatalogueSnapshot::DisabledByEnvironment() {
 
 std::string CatalogueSnapshot::FileOf(const Scope& scope) {
     std::uint64_t hash = 1469598103934665603ULL;
-    for (const std::string* part :
-         {&scope.config, &scope.language, &scope.folder, &scope.pattern, &scope.appPath}) {
+    for (const std::string* part : {&scope.config, &scope.language, &scope.folder, &scope.pattern,
+                                    &scope.appPath, &scope.loaderFile}) {
         hash = fnv1a(*part, hash);
         hash = fnv1a(std::string_view("\0", 1), hash);
     }

@@ -45,8 +45,12 @@ public:
         std::string folder;   // the definitions folder as the scan names it
         std::string pattern;  // the search pattern of the scan
         std::string appPath;  // the installation folder application paths were expanded with
-        Identity loader;      // the loader build that wrote it
-        Identity schema;      // the schema file
+        // The binary the scanning code runs in (the loader module, or a tool): each keeps a
+        // snapshot of its own, so that scans by the host and by a tool do not replace each
+        // other's.
+        std::string loaderFile;
+        Identity loader;  // the loader build that wrote it
+        Identity schema;  // the schema file
         bool operator==(const Scope&) const = default;
     };
     // The scope of a scan now: stats the schema and the loader's own binary. False when

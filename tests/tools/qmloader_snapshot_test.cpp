@@ -86,6 +86,31 @@ protected:
         return qmtest::runProcess(args);
     }
 
+    // Waits until the file clock has passed every definition's times: a file stamped within
+    // the recording scan's first clock tick would be read once more.
+    void waitPastFileTimes() {
+        auto ns = [](const timespec& t) { return t.tv_sec * 1'000'000'000LL + t.tv_nsec; };
+        long long latest = 0;
+        for (const fs::path& file : definitionFiles()) {
+            struct stat st {};
+            ASSERT_EQ(::stat(file.c_str(), &st), 0);
+            latest = std::max({latest, ns(st.st_mtim), ns(st.st_ctim)});
+        }
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        for (timespec now{};
+             ::clock_gettime(CLOCK_REALTIME_COARSE, &now) == 0 && ns(now) <= latest;) {
+            ASSERT_LT(std::chrono::steady_clock::now(), deadline) << "file clock stands still";
+        }
+    }
+
+    // "N of M definitions read" from the last scan logged in log.
+    static std::string lastReadCount(const std::string& log) {
+        const std::string text = qmtest::readFile(log);
+        const std::size_t at = text.rfind("snapshot: ");
+        return at == std::string::npos ? std::string("no snapshot")
+                                       : text.substr(at + 10, text.find('\n', at) - at - 10);
+    }
+
     qmtest::TempDir install_;
     qmtest::RelocatedUser user_;
 };
@@ -196,26 +221,10 @@ TEST_F(SnapshotEqualityTest, UnchangedDefinitionsAreNotReadAgain) {
     for (int i = 0; i < 5; ++i) {
         qmtest::writeFile(modules() + "/m" + std::to_string(i) + ".default.xml", definition(rng));
     }
-    // Stamped within the recording scan's first clock tick, a file would be read once more.
-    auto ns = [](const timespec& t) { return t.tv_sec * 1'000'000'000LL + t.tv_nsec; };
-    long long latest = 0;
-    for (const fs::path& file : definitionFiles()) {
-        struct stat st {};
-        ASSERT_EQ(::stat(file.c_str(), &st), 0);
-        latest = std::max({latest, ns(st.st_mtim), ns(st.st_ctim)});
-    }
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    for (timespec now{}; ::clock_gettime(CLOCK_REALTIME_COARSE, &now) == 0 && ns(now) <= latest;) {
-        ASSERT_LT(std::chrono::steady_clock::now(), deadline) << "file clock stands still";
-    }
+    waitPastFileTimes();
     const std::string log = user_.root() + "/qm.log";
     qmtest::ScopedEnv logEnv("QM_LOG", log);
-    auto readCount = [&] {
-        const std::string text = qmtest::readFile(log);
-        const std::size_t at = text.rfind("snapshot: ");
-        return at == std::string::npos ? std::string("no snapshot")
-                                       : text.substr(at + 10, text.find('\n', at) - at - 10);
-    };
+    auto readCount = [&] { return lastReadCount(log); };
     ASSERT_EQ(list("default", true).exitCode, 0);
     EXPECT_EQ(readCount(), "5 of 5 definitions read");
     ASSERT_EQ(list("default", true).exitCode, 0);
@@ -231,6 +240,64 @@ TEST_F(SnapshotEqualityTest, UnchangedDefinitionsAreNotReadAgain) {
     }
     ASSERT_EQ(list("default", true).exitCode, 0);
     EXPECT_EQ(readCount(), "5 of 5 definitions read");
+}
+
+// The host's start-up and the tool each keep a snapshot of their own: taking turns, neither
+// makes the other read the definitions again.
+TEST_F(SnapshotEqualityTest, TheHostAndTheToolKeepSnapshotsOfTheirOwn) {
+    std::mt19937 rng(11);
+    for (int i = 0; i < 3; ++i) {
+        qmtest::writeFile(modules() + "/m" + std::to_string(i) + ".default.xml", definition(rng));
+    }
+    waitPastFileTimes();
+    const std::string log = user_.root() + "/qm.log";
+    qmtest::ScopedEnv logEnv("QM_LOG", log);
+    auto readCount = [&] { return lastReadCount(log); };
+    auto start = [&] {
+        return qmtest::runProcess({qmtest::binDir() + "/cadhost", "--console"},
+                                  qmtest::ProcessOptions{{}, "QUIT\n"})
+            .exitCode;
+    };
+    ASSERT_EQ(list("default", true).exitCode, 0);
+    EXPECT_EQ(readCount(), "3 of 3 definitions read");
+    ASSERT_EQ(start(), 0);
+    EXPECT_EQ(readCount(), "3 of 3 definitions read");
+    for (int turn = 0; turn < 2; ++turn) {
+        SCOPED_TRACE("turn " + std::to_string(turn));
+        ASSERT_EQ(list("default", true).exitCode, 0);
+        EXPECT_EQ(readCount(), "0 of 3 definitions read");
+        ASSERT_EQ(start(), 0);
+        EXPECT_EQ(readCount(), "0 of 3 definitions read");
+    }
+}
+
+// The racy-timestamp rule: a file whose times fall within the clock tick in which the
+// recording scan started (or later) could change again in that tick without its times
+// moving, so the snapshot never vouches for it. A modification time put into the scan's tick
+// and beyond makes every scan read that file again, and only that file.
+TEST_F(SnapshotEqualityTest, AFileStampedWithinTheRecordingTickIsReadAgain) {
+    std::mt19937 rng(5);
+    for (int i = 0; i < 3; ++i) {
+        qmtest::writeFile(modules() + "/m" + std::to_string(i) + ".default.xml", definition(rng));
+    }
+    waitPastFileTimes();
+    timespec now{};
+    ASSERT_EQ(::clock_gettime(CLOCK_REALTIME, &now), 0);
+    const timespec ahead{now.tv_sec + 600, now.tv_nsec};
+    const timespec times[2] = {ahead, ahead};
+    const std::string racy = modules() + "/m1.default.xml";
+    ASSERT_EQ(::utimensat(AT_FDCWD, racy.c_str(), times, 0), 0);
+
+    const std::string log = user_.root() + "/qm.log";
+    qmtest::ScopedEnv logEnv("QM_LOG", log);
+    ASSERT_EQ(list("default", true).exitCode, 0);
+    EXPECT_EQ(lastReadCount(log), "3 of 3 definitions read");
+    for (int scan = 0; scan < 2; ++scan) {
+        SCOPED_TRACE("scan " + std::to_string(scan));
+        const qmtest::ProcessResult withSnapshot = list("default", true);
+        EXPECT_EQ(lastReadCount(log), "1 of 3 definitions read");
+        EXPECT_EQ(withSnapshot.out, list("default", false).out);
+    }
 }
 
 }  // namespace

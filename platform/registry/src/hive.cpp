@@ -115,6 +115,18 @@ struct Hive::Impl {
     bool writable = false;
     int depth = 0;                         // open Transaction scopes
     std::optional<Prefetched> prefetched;  // only while depth > 0 and nothing was written
+    // The last key path asked for and its folded, normalised form: a key is usually opened
+    // and then read several times.
+    std::string lastKey;
+    std::string lastFolded;
+
+    const std::string& foldedKey(const std::string& key) {
+        if (key != lastKey || lastKey.empty()) {
+            lastFolded = foldName(detail::normalizeKeyPath(key));
+            lastKey = key;
+        }
+        return lastFolded;
+    }
 
     std::int64_t scalar(const char* sql) {
         auto st = db->statement(sql);
@@ -262,13 +274,12 @@ bool Hive::writable() const {
 }
 
 bool Hive::keyExists(const std::string& key) {
-    const std::string normalized = detail::normalizeKeyPath(key);
     if (impl_->prefetched) {
-        const std::string folded = foldName(normalized);
+        const std::string& folded = impl_->foldedKey(key);
         if (impl_->prefetched->covers(folded))
             return impl_->prefetched->keys.contains(folded);
     }
-    return impl_->findKey(normalized).has_value();
+    return impl_->findKey(detail::normalizeKeyPath(key)).has_value();
 }
 
 void Hive::prefetch(const std::string& key) {
@@ -323,7 +334,7 @@ bool Hive::deleteKey(const std::string& key, bool recursive) {
 std::optional<Value> Hive::getValue(const std::string& key, const std::string& name) {
     if (!impl_->db)
         return std::nullopt;
-    const std::string folded = foldName(detail::normalizeKeyPath(key));
+    const std::string& folded = impl_->foldedKey(key);
     if (impl_->prefetched && impl_->prefetched->covers(folded)) {
         const auto values = impl_->prefetched->keys.find(folded);
         if (values == impl_->prefetched->keys.end())

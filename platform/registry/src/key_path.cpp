@@ -17,6 +17,10 @@ std::vector<std::string> splitKeyPath(std::string_view path) {
 }
 
 std::string normalizeKeyPath(std::string_view path) {
+    // Most paths have no empty components to drop.
+    if (path.empty() || (path.front() != '\\' && path.back() != '\\' &&
+                         path.find("\\\\") == std::string_view::npos))
+        return std::string(path);
     std::string out;
     for (const auto& part : splitKeyPath(path)) {
         if (!out.empty())
