@@ -1,5 +1,6 @@
 #include "app/loader_context.h"
 
+#include <qmenv/environment.h>
 #include <qmsys/named_mutex.h>
 
 namespace qm {
@@ -10,9 +11,16 @@ LoaderContext::LoaderContext(std::unique_ptr<DiagnosticLog> log)
     : log_(std::move(log)),
       menuGroups_(*log_),
       menus_(menuGroups_, *log_),
-      qco_(menuGroups_, *log_) {}
+      qco_(menuGroups_, *log_) {
+    // Inside the host the environment library's store problems belong in the log, never on
+    // the host's standard error.
+    QmEnSetReportSink(
+        [log = log_.get()](const std::string& message) { log->write("registry", message); });
+}
 
-LoaderContext::~LoaderContext() = default;
+LoaderContext::~LoaderContext() {
+    QmEnSetReportSink({});
+}
 
 void LoaderContext::holdInstanceMarker(std::unique_ptr<qmsys::ExistenceMarker> marker) {
     marker_ = std::move(marker);

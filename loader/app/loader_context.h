@@ -21,7 +21,8 @@ namespace qm {
 
 class LoaderContext {
 public:
-    // Opens the diagnostic log that QM_LOG names (disabled otherwise).
+    // Opens the diagnostic log that QM_LOG names (disabled otherwise). While the context
+    // lives, the environment library reports its store problems to that log.
     LoaderContext();
     explicit LoaderContext(std::unique_ptr<DiagnosticLog> log);
     ~LoaderContext();

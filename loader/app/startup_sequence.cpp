@@ -35,7 +35,7 @@ double msSince(Clock::time_point start) {
 // changes in this session can be kept. Said once per start-up, in the log and to the user.
 void reportReadOnlyStore(LoaderContext& context) {
     std::string file;
-    if (!RegistryBatch::StoreIsReadOnly(&file)) {
+    if (!RegistryBatch::storeIsReadOnly(&file)) {
         return;
     }
     context.log().write("settings", "the registry store " + file +
@@ -68,12 +68,12 @@ void handleConfigurationChange(LoaderContext& context, const std::string& curren
                                            current + "\": unloading product menu groups");
         context.menuGroups().UnloadProductMenuGroups();
     }
-    if (const auto batch = writes.Begin("recording the configuration")) {
+    if (const auto batch = writes.begin("recording the configuration")) {
         QmEnWinRegistry reg;
         if (reg.OpenKey(kQmEnHKeyCurrentUser, key, true)) {
             reg.WriteString(value, current);
         }
-        batch->Commit();
+        batch->commit();
     }
 }
 

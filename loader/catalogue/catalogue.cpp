@@ -50,7 +50,7 @@ void createModuleKeys(const std::vector<std::string>& keys, StoreWrites* writes)
         return;
     }
     const std::unique_ptr<RegistryBatch> batch =
-        writes ? writes->Begin("creating module keys") : std::make_unique<RegistryBatch>();
+        writes ? writes->begin("creating module keys") : std::make_unique<RegistryBatch>();
     if (!batch) {
         return;
     }
@@ -58,7 +58,7 @@ void createModuleKeys(const std::vector<std::string>& keys, StoreWrites* writes)
         QmEnWinRegistry registry;
         registry.OpenKey(kQmEnHKeyCurrentUser, key, true);
     }
-    batch->Commit();
+    batch->commit();
 }
 
 // What reading a definition does to the list, the registry, the error text and the log,
@@ -114,8 +114,9 @@ bool scanWithSnapshot(const CatalogueContext& context, const std::string& folder
     list.reserve(list.size() + files.size());
     // The overrides of all modules are read in one read transaction: one lock round trip
     // instead of several per module, and no write lock.
-    std::optional<RegistryBatch> reads(std::in_place, RegistryBatch::Kind::Reads);
-    reads->Prefetch(registry_layout::modulesKey());
+    std::optional<RegistryBatch> reads(std::in_place, RegistryBatch::Kind::Reads, context.log,
+                                       "reading version overrides");
+    reads->prefetch(registry_layout::modulesKey());
     for (const std::string& file : files) {
         const std::string path = folder + "/" + file;
         CatalogueSnapshot::Identity identity;
@@ -152,7 +153,7 @@ bool scanWithSnapshot(const CatalogueContext& context, const std::string& folder
             next.Put(file, identity, std::move(outcome));
         }
     }
-    reads->Commit();
+    reads->commit();
     reads.reset();
     createModuleKeys(missingKeys, context.writes);
     if (changed) {
@@ -194,8 +195,9 @@ bool LoadCatalogue(const CatalogueContext& context, const std::string& folder,
                                             options);
         std::string scanError;
         list.reserve(list.size() + files.size());
-        std::optional<RegistryBatch> reads(std::in_place, RegistryBatch::Kind::Reads);
-        reads->Prefetch(registry_layout::modulesKey());
+        std::optional<RegistryBatch> reads(std::in_place, RegistryBatch::Kind::Reads, context.log,
+                                           "reading version overrides");
+        reads->prefetch(registry_layout::modulesKey());
         for (const std::string& file : files) {
             ModuleRecord record;
             if (reader.Read(folder + "/" + file, record, scanError)) {
@@ -205,7 +207,7 @@ bool LoadCatalogue(const CatalogueContext& context, const std::string& folder,
                 errorText = scanError;
             }
         }
-        reads->Commit();
+        reads->commit();
         reads.reset();
         createModuleKeys(missingKeys, context.writes);
     }

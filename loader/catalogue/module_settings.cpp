@@ -57,8 +57,8 @@ public:
 bool ReadModuleSettings(ModuleList& list, DiagnosticLog* log) {
     // One transaction for all reads: a consistent view, and one lock round trip instead of
     // one per value. It takes no write lock, so a writer elsewhere never holds it up.
-    RegistryBatch batch(RegistryBatch::Kind::Reads);
-    batch.Prefetch(registry_layout::modulesKey());
+    RegistryBatch batch(RegistryBatch::Kind::Reads, log, "reading module settings");
+    batch.prefetch(registry_layout::modulesKey());
     for (ModuleRecord& record : list) {
         const std::optional<std::string> key = keyOrLog(record, log, "read");
         QmEnWinRegistry registry;
@@ -74,13 +74,13 @@ bool ReadModuleSettings(ModuleList& list, DiagnosticLog* log) {
             record.SetDemandLoad(false);
         }
     }
-    batch.Commit();
+    batch.commit();
     return true;
 }
 
 bool WriteModuleSettings(ModuleList& list, DiagnosticLog* log) {
     WaitCursor wait;
-    RegistryBatch batch;
+    RegistryBatch batch(RegistryBatch::Kind::Writes, log, "writing module settings");
     for (const ModuleRecord& record : list) {
         const std::optional<std::string> key = keyOrLog(record, log, "written");
         QmEnWinRegistry registry;
@@ -91,7 +91,7 @@ bool WriteModuleSettings(ModuleList& list, DiagnosticLog* log) {
         registry.WriteString(kDemandLoad, boolText(record.GetDemandLoad()));
         registry.WriteString(kActivated, boolText(record.GetActivated()));
     }
-    batch.Commit();
+    batch.commit();
     return true;
 }
 
@@ -107,7 +107,7 @@ bool writeBaseValues(RegistryBatch& batch) {
     registry.WriteString(kActivated, boolText(true));
     registry.WriteString(kDemandLoad, boolText(false));
     registry.WriteString(kAutoStart, boolText(true));
-    batch.Commit();
+    batch.commit();
     return true;
 }
 
@@ -117,7 +117,7 @@ void WriteBaseModuleSettings(StoreWrites* writes) {
     bool written = false;
     {
         const std::unique_ptr<RegistryBatch> batch =
-            writes ? writes->Begin("forcing the base module's settings")
+            writes ? writes->begin("forcing the base module's settings")
                    : std::make_unique<RegistryBatch>();
         if (!batch) {
             return;  // the store is busy: this start-up goes on with the settings it has

@@ -6,11 +6,12 @@
 
 namespace qm {
 
-std::unique_ptr<RegistryBatch> StoreWrites::Begin(std::string_view what) {
+std::unique_ptr<RegistryBatch> StoreWrites::begin(std::string_view what) {
     if (suspended_) {
         return nullptr;
     }
-    auto batch = std::make_unique<RegistryBatch>(RegistryBatch::Kind::Writes);
+    auto batch =
+        std::make_unique<RegistryBatch>(RegistryBatch::Kind::Writes, log_, std::string(what));
     if (!batch->busy()) {
         return batch;
     }

@@ -21,7 +21,7 @@ public:
     // written: an earlier write of this start-up met a busy store, or this one did. A batch
     // that could not begin for any other reason (a store that cannot be used at all) is
     // returned inactive, and its writes go, and fail, one by one as without a batch.
-    std::unique_ptr<RegistryBatch> Begin(std::string_view what);
+    std::unique_ptr<RegistryBatch> begin(std::string_view what);
     bool suspended() const { return suspended_; }
 
 private:

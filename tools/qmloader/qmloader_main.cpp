@@ -67,6 +67,10 @@ int refuseForeignOptions(const qmcli::OptionParser& parser, const std::string& c
 }  // namespace
 
 int main(int argc, char** argv) {
+    // A command-line tool: the environment library's store problems go to standard error.
+    QmEnSetReportSink(
+        [](const std::string& message) { std::cerr << "registry: " << message << std::endl; });
+
     qmcli::OptionParser parser = makeParser();
     if (auto exitCode = parser.parse({argv + 1, argv + argc}, std::cout, std::cerr))
         return *exitCode;

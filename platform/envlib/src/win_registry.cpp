@@ -1,4 +1,3 @@
-#include <iostream>
 #include <mutex>
 #include <set>
 
@@ -15,17 +14,34 @@ std::optional<qmreg::HiveId> hiveOf(QmEnHKey root) {
     return std::nullopt;
 }
 
+// What the library reports, and to whom. One per process, like the registry it stands for.
+struct Reports {
+    std::mutex mutex;
+    std::set<std::string> reported;
+    QmEnReportSink sink;
+};
+
+Reports& reports() {
+    static Reports instance;
+    return instance;
+}
+
 // Each distinct store problem is reported once per process: a damaged store would otherwise
 // repeat the same message for every value the product reads.
 void reportOnce(const std::string& message) {
-    static std::mutex mutex;
-    static std::set<std::string> reported;
-    std::lock_guard lock(mutex);
-    if (reported.insert(message).second)
-        std::cerr << "registry: " << message << std::endl;
+    Reports& r = reports();
+    std::lock_guard lock(r.mutex);
+    if (r.reported.insert(message).second && r.sink)
+        r.sink(message);
 }
 
 }  // namespace
+
+void QmEnSetReportSink(QmEnReportSink sink) {
+    Reports& r = reports();
+    std::lock_guard lock(r.mutex);
+    r.sink = std::move(sink);
+}
 
 QmEnWinRegistry::QmEnWinRegistry() = default;
 

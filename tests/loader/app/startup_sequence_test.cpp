@@ -3,9 +3,7 @@
 #include <cadhost/host.h>
 #include <gtest/gtest.h>
 #include <qmenv/environment.h>
-#include <sys/resource.h>
-
-#include <csignal>
+#include <qmreg/registry.h>
 
 #include <algorithm>
 #include <chrono>
@@ -18,6 +16,7 @@
 #include "catalogue/com_error.h"
 #include "environment/registry_layout.h"
 #include "qmtest/child_process.h"
+#include "qmtest/file_size_limit.h"
 #include "qmtest/files.h"
 #include "qmtest/relocated_user.h"
 #include "runtime/module_events.h"
@@ -31,28 +30,7 @@ const TestModule kBase{"QM_BASE", "Base", "KRQM_BASE", {}};
 const TestModule kRoads{"QM_ROADS", "Roads", "KRQM_ROADS", {}};
 const TestModule kTerrain{"QM_TERRAIN", "Terrain", "KRQM_TERRAIN", {}};
 
-// Limits the size files of this process may grow to, and makes a write past it fail rather than
-// end the process. The shared-memory index SQLite keeps beside a store grows to 32 KB at once,
-// so a smaller limit stands in for a full disk, for root too.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes) {
-        previousHandler_ = std::signal(SIGXFSZ, SIG_IGN);
-        ::getrlimit(RLIMIT_FSIZE, &previous_);
-        const rlimit limit{bytes, previous_.rlim_max};
-        ::setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit() {
-        ::setrlimit(RLIMIT_FSIZE, &previous_);
-        std::signal(SIGXFSZ, previousHandler_);
-    }
-    FileSizeLimit(const FileSizeLimit&) = delete;
-    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
-
-private:
-    rlimit previous_{};
-    void (*previousHandler_)(int) = nullptr;
-};
+using qmtest::FileSizeLimit;
 
 std::size_t count(const std::string& text, const std::string& part) {
     std::size_t n = 0;
@@ -347,6 +325,24 @@ TEST_F(StartupSequenceTest, StoreThatCanOnlyBeReadBringsModulesUpAndSaysOnceThat
     EXPECT_EQ(count(out_.str(), "Module settings cannot be saved"), 1u) << out_.str();
     EXPECT_EQ(count(out_.str(), "Serious problems"), 0u) << out_.str();
     EXPECT_EQ(count(qmtest::readFile(logFile()), "settings cannot be saved"), 1u);
+}
+
+// Inside the host, the store problems the environment library meets go to the diagnostic log,
+// once however often they recur, and never to the host's standard error.
+TEST_F(StartupSequenceTest, DamagedStoreIsReportedOnceInTheLogAndNotOnStandardError) {
+    install_.addModule(kBase);
+    install_.addModule(kRoads);
+    qmtest::writeFile(qmreg::hiveFile(qmreg::HiveId::CurrentUser), std::string(4096, 'x'));
+    testing::internal::CaptureStderr();
+    runStartup();
+    const std::string standardError = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(standardError.find("damaged"), std::string::npos) << standardError;
+    const std::string log = qmtest::readFile(logFile());
+    EXPECT_EQ(count(log, "registry: The registry store \"" +
+                             qmreg::hiveFile(qmreg::HiveId::CurrentUser) + "\" is damaged"),
+              1u)
+        << log;
+    EXPECT_EQ(context_->modules().size(), 2u) << "the start-up goes on";
 }
 
 // Safe mode: no module comes up, and neither do the module menus the host restored from the

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <qmenv/environment.h>
 #include <qmreg/registry.h>
+#include <qmtest/file_size_limit.h>
 #include <qmtest/files.h>
 #include <qmtest/relocated_user.h>
 
@@ -248,6 +249,42 @@ TEST_F(ModuleSettingsTest, BaseModuleKeyThatCannotOpenIsReported) {
     qm::WriteBaseModuleSettings();
     EXPECT_EQ(ui->messages, (std::vector<std::string>{"Quillmont|Serious problems!!!!!|" +
                                                       std::to_string(cadhost::MB_OK)}));
+}
+
+// A commit the store refuses (the disk fills up while the batch is written) stores nothing of
+// the batch and says so in the diagnostic log: the settings stay as they were, whole.
+TEST_F(ModuleSettingsTest, WriteThatCannotBeCommittedStoresNothingAndIsLogged) {
+    store("QM_ROADS", {"True", "False", "False"});
+    // The thread's own connection stays open, so the write-ahead log is kept; a large value
+    // grows it to 2 MB (fewer pages than start a checkpoint). The next commit then writes its
+    // pages past the 1 MB limit below, while the diagnostic log stays far below it.
+    qmreg::Hive& hive = qmreg::Hive::forThread(qmreg::HiveId::CurrentUser);
+    qmreg::Value padding;
+    padding.name = "Padding";
+    padding.type = qmreg::ValueType::Binary;
+    padding.data.assign(2u << 20, 0x5A);
+    ASSERT_TRUE(hive.createKey(moduleKey("QM_PADDING")));
+    hive.setValue(moduleKey("QM_PADDING"), padding);
+
+    const std::string logFile = user_.root() + "/settings.log";
+    qm::DiagnosticLog log(logFile);
+    ModuleList list{recordWithKey("QM_ROADS"), recordWithKey("QM_TERRAIN")};
+    list[0].SetAutoStart(true);
+    {
+        const qmtest::FileSizeLimit fullDisk(1u << 20);
+        EXPECT_TRUE(qm::WriteModuleSettings(list, &log));
+    }
+    EXPECT_EQ(stored("QM_ROADS", "AutoStart"), "False");
+    EXPECT_FALSE(openHive().keyExists(moduleKey("QM_TERRAIN")));
+    const std::string text = qmtest::readFile(logFile);
+    EXPECT_NE(text.find("registry: writing module settings: commit failed, nothing of it was "
+                        "stored: "),
+              std::string::npos)
+        << text;
+
+    // With room again, the same write goes through.
+    EXPECT_TRUE(qm::WriteModuleSettings(list, &log));
+    EXPECT_EQ(stored("QM_ROADS", "AutoStart"), "True");
 }
 
 TEST_F(ModuleSettingsTest, KeysThatDoNotFitTheKeyBufferAreRefusedAndLogged) {

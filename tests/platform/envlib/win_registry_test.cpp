@@ -1,6 +1,9 @@
 // QmEnWinRegistry: one open key per object, typed reads that leave the caller's default alone.
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "qmenv/environment.h"
 #include "qmreg/registry.h"
 #include "qmtest/files.h"
@@ -112,13 +115,23 @@ TEST_F(WinRegistryTest, WritesReplaceValuesOfAnyTypeWithTheirOwnType) {
     EXPECT_EQ(hkcu().getValue(kKey, "Count")->type, ValueType::Dword);
 }
 
-TEST_F(WinRegistryTest, DamagedStoreGivesFalseResults) {
+// A damaged store fails every operation; the problem goes to the report sink once, however
+// often it recurs, and never to standard error (the library runs inside the host).
+TEST_F(WinRegistryTest, DamagedStoreGivesFalseResultsAndIsReportedOnceToTheSink) {
     const std::string file = user_.registryDir() + "/hkcu.db";
     qmtest::writeFile(file, "definitely not a database, just some text that is long enough");
+    std::vector<std::string> reported;
+    QmEnSetReportSink([&reported](const std::string& message) { reported.push_back(message); });
+    testing::internal::CaptureStderr();
     QmEnWinRegistry reg;
     EXPECT_FALSE(reg.OpenKey(kQmEnHKeyCurrentUser, kKey, true));
     EXPECT_NE(reg.LastError().find(file), std::string::npos) << reg.LastError();
+    EXPECT_FALSE(QmEnWinRegistry().OpenKey(kQmEnHKeyCurrentUser, kKey, false));
     EXPECT_EQ(QmEnGetCurrentConfig(), "Default");
+    const std::string standardError = testing::internal::GetCapturedStderr();
+    QmEnSetReportSink({});
+    EXPECT_EQ(standardError, "");
+    EXPECT_EQ(reported, std::vector<std::string>{reg.LastError()});
 }
 
 }  // namespace

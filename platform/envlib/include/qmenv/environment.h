@@ -15,6 +15,7 @@
 //    an empty configuration), with $XDG_DATA_HOME (or ~/.local/share) standing in for a
 //    missing $APPDATA; the folder the installation checker copies menus below.
 #include <cstdint>
+#include <functional>
 #include <string>
 
 // Product registry key relative to a hive, no trailing separator.
@@ -69,6 +70,14 @@ using QmEnHKey = std::uint32_t;
 inline constexpr QmEnHKey kQmEnHKeyCurrentUser = 0x80000001u;
 inline constexpr QmEnHKey kQmEnHKeyLocalMachine = 0x80000002u;
 
+// Where the library reports store problems, each distinct message once per process. A library
+// inside the host never writes to the host's standard streams: the module loader routes these
+// to its diagnostic log, a command-line tool to its standard error. Without a sink (an empty
+// function) they are kept only in LastError(). The sink may be called from any thread, one
+// call at a time.
+using QmEnReportSink = std::function<void(const std::string& message)>;
+void QmEnSetReportSink(QmEnReportSink sink);
+
 class QmEnWinRegistry {
 public:
     QmEnWinRegistry();
@@ -79,7 +88,8 @@ public:
     // True when the key is open; create makes a missing key (and its parents). A second call
     // replaces the key held before, also when it fails (the object then holds none). Only the
     // current-user and local-machine roots exist. A store that cannot be used makes every
-    // operation return false (the message is in LastError() and reported once on stderr).
+    // operation return false (the message is in LastError() and reported once to the sink
+    // set by QmEnSetReportSink).
     bool OpenKey(QmEnHKey root, const std::string& subkey, bool create);
     // True when the value exists with a matching type; out is untouched otherwise.
     bool ReadString(const std::string& name, std::string& out);
