@@ -258,7 +258,11 @@ bool MenuProvisioner::CopyOne(const std::string& source, const std::string& dest
                               ": " + std::to_string(err));
         return false;
     }
-    qmsys::setReadOnly(destination, false);
+    // A fresh copy takes the source's permission bits; only a read-only one, or a copy that
+    // was there already, needs its read-only attribute cleared.
+    if (err != qmsys::kErrorSuccess || from.readOnly) {
+        qmsys::setReadOnly(destination, false);
+    }
     return true;
 }
 
