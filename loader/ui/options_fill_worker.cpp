@@ -31,6 +31,8 @@ bool OptionsFillWorker::start(std::vector<OptionsCheck> checks) {
             StoreOptionChecks(context->modules(), checks, &context->log());
             items = ListOptionItems(context->modules(), context->baseModuleKey());
         } catch (...) {
+            // Reported, not swallowed: the dialog shows "Internal error. Try again." in its
+            // list, as it does for any failure of the fill.
             items.clear();
             failed = true;
         }

@@ -11,6 +11,7 @@
 
 #include "qm/version.h"
 #include "qmenv/environment.h"
+#include "reports_p.h"
 
 namespace {
 
@@ -48,8 +49,10 @@ void writeMissingKernelDefaults() {
             }
         }
         transaction.commit();
-    } catch (const qmreg::StoreError&) {
-        // A damaged store is never written; the defaults still apply.
+    } catch (const qmreg::StoreError& e) {
+        // The defaults still apply; the store's problem (a damaged file, a full disk) is
+        // reported, once, like every store problem of this library.
+        qmenv::detail::reportOnce(e.what());
     }
 }
 

@@ -3,6 +3,7 @@
 
 #include "qmenv/environment.h"
 #include "qmreg/registry.h"
+#include "reports_p.h"
 
 namespace {
 
@@ -26,16 +27,16 @@ Reports& reports() {
     return instance;
 }
 
+}  // namespace
+
 // Each distinct store problem is reported once per process: a damaged store would otherwise
 // repeat the same message for every value the product reads.
-void reportOnce(const std::string& message) {
+void qmenv::detail::reportOnce(const std::string& message) {
     Reports& r = reports();
     std::lock_guard lock(r.mutex);
     if (r.reported.insert(message).second && r.sink)
         r.sink(message);
 }
-
-}  // namespace
 
 void QmEnSetReportSink(QmEnReportSink sink) {
     Reports& r = reports();
@@ -53,7 +54,7 @@ bool QmEnWinRegistry::guarded(F&& body) {
         return body();
     } catch (const qmreg::StoreError& e) {
         lastError_ = e.what();
-        reportOnce(lastError_);
+        qmenv::detail::reportOnce(lastError_);
         return false;
     }
 }

@@ -3,12 +3,14 @@
 
 #include <thread>
 #include <utility>
+#include <vector>
 
 #include <gtest/gtest.h>
 
 #include "qmenv/environment.h"
 #include "qmreg/registry.h"
 #include "qmtest/child_process.h"
+#include "qmtest/file_size_limit.h"
 #include "qmtest/files.h"
 #include "qmtest/relocated_user.h"
 #include "qmtest/scoped_env.h"
@@ -37,6 +39,28 @@ TEST_F(EnvironmentTest, BrandNewUserGetsTheDefaultConfigurationAndLanguage) {
     EXPECT_EQ(hive.getValue(kKernelServices, "Language")->asString(), "enu");
     EXPECT_EQ(hive.getValue(kKernelServices, "Current Config")->asString(), "Default");
     EXPECT_EQ(QmEnGetLanguageCode(), "enu");
+}
+
+// On a full disk the defaults cannot be stored: they still apply, and the store's failure is
+// reported once through the sink rather than dropped.
+TEST_F(EnvironmentTest, DefaultsThatCannotBeStoredStillApplyAndTheFailureIsReported) {
+    // The thread's connection stays open and keeps the write-ahead log, which a 2 MB value
+    // grows past the limit below: the next commit fails, while nothing else reaches it.
+    QmEnWinRegistry padding;
+    ASSERT_TRUE(padding.OpenKey(kQmEnHKeyCurrentUser, "SOFTWARE\\Padding", true));
+    ASSERT_TRUE(padding.WriteString("Padding", std::string(2u << 20, 'p')));
+    std::vector<std::string> reported;
+    struct SinkReset {
+        ~SinkReset() { QmEnSetReportSink({}); }
+    } sinkReset;
+    QmEnSetReportSink([&reported](const std::string& message) { reported.push_back(message); });
+    {
+        const qmtest::FileSizeLimit fullDisk(1u << 20);
+        EXPECT_EQ(QmEnGetCurrentConfig(), "Default");
+        EXPECT_EQ(QmEnGetLanguageCode(), "enu");
+    }
+    EXPECT_FALSE(qmreg::Hive::forThread(qmreg::HiveId::CurrentUser).keyExists(kKernelServices));
+    EXPECT_EQ(reported.size(), 1u) << "the same failure twice is reported once";
 }
 
 TEST_F(EnvironmentTest, KernelServicesAreReadAfreshOnEveryCall) {
