@@ -101,7 +101,7 @@ bool scanWithSnapshot(const CatalogueContext& context, const std::string& folder
     }
     CatalogueSnapshot next(scope);
     next.StartScan();
-    const CatalogueSnapshot previous = CatalogueSnapshot::Load(scope, context.log);
+    CatalogueSnapshot previous = CatalogueSnapshot::Load(scope, context.log);
     // Compiled only when some file has to be read. Outcomes are kept before the user's
     // override and without logging, which replay adds for every file alike.
     std::unique_ptr<ModuleDefinitionReader> reader;
@@ -121,12 +121,8 @@ bool scanWithSnapshot(const CatalogueContext& context, const std::string& folder
         const std::string path = folder + "/" + file;
         CatalogueSnapshot::Identity identity;
         const bool identified = CatalogueSnapshot::Identify(path, identity);
-        const CatalogueSnapshot::Outcome* known =
-            identified ? previous.Find(file, identity) : nullptr;
         CatalogueSnapshot::Outcome outcome;
-        if (known) {
-            outcome = *known;
-        } else {
+        if (!identified || !previous.Take(file, identity, outcome)) {
             changed = true;
             ++read;
             if (!reader) {

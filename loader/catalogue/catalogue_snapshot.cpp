@@ -8,6 +8,7 @@
 #include <qmenv/environment.h>
 #include <qmsys/user_folders.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -344,14 +345,19 @@ CatalogueSnapshot CatalogueSnapshot::Load(const Scope& scope, DiagnosticLog* log
         return doubt("schema changed while it was recorded");
     }
     const std::uint64_t count = r.u64();
+    // Never more entries than the bytes could hold: a damaged count reserves nothing absurd.
+    loaded.entries_.reserve(std::min<std::uint64_t>(count, bytes / 64));
     for (std::uint64_t i = 0; r.ok() && i < count; ++i) {
-        std::string name = r.str();
         Entry entry;
+        entry.name = r.str();
         entry.identity = r.identity();
         if (!readOutcome(r, entry.outcome)) {
             return doubt("corrupt entry");
         }
-        loaded.entries_.emplace(std::move(name), std::move(entry));
+        if (!loaded.entries_.empty() && !(loaded.entries_.back().name < entry.name)) {
+            return doubt("entries out of order");
+        }
+        loaded.entries_.push_back(std::move(entry));
     }
     if (!r.ok() || !r.atEnd()) {
         return doubt("corrupt");
@@ -359,19 +365,21 @@ CatalogueSnapshot CatalogueSnapshot::Load(const Scope& scope, DiagnosticLog* log
     return loaded;
 }
 
-const CatalogueSnapshot::Outcome* CatalogueSnapshot::Find(const std::string& fileName,
-                                                          const Identity& now) const {
-    const auto it = entries_.find(fileName);
-    if (it == entries_.end() || !(it->second.identity == now) || now.modifiedNs >= scanStartNs_ ||
-        now.changedNs >= scanStartNs_) {
-        return nullptr;
+bool CatalogueSnapshot::Take(const std::string& fileName, const Identity& now, Outcome& out) {
+    const auto it =
+        std::lower_bound(entries_.begin(), entries_.end(), fileName,
+                         [](const Entry& e, const std::string& n) { return e.name < n; });
+    if (it == entries_.end() || it->name != fileName || !(it->identity == now) ||
+        now.modifiedNs >= scanStartNs_ || now.changedNs >= scanStartNs_) {
+        return false;
     }
-    return &it->second.outcome;
+    out = std::move(it->outcome);
+    return true;
 }
 
 void CatalogueSnapshot::Put(const std::string& fileName, const Identity& identity,
                             Outcome outcome) {
-    entries_[fileName] = Entry{identity, std::move(outcome)};
+    entries_.push_back(Entry{fileName, identity, std::move(outcome)});
 }
 
 void CatalogueSnapshot::Save(DiagnosticLog* log) const {
@@ -380,11 +388,18 @@ void CatalogueSnapshot::Save(DiagnosticLog* log) const {
     w.u64(kFormat);
     writeScope(w, scope_);
     w.i64(scanStartNs_);
-    w.u64(entries_.size());
-    for (const auto& [name, entry] : entries_) {
-        w.str(name);
-        w.identity(entry.identity);
-        writeOutcome(w, entry.outcome);
+    std::vector<const Entry*> sorted;
+    sorted.reserve(entries_.size());
+    for (const Entry& entry : entries_) {
+        sorted.push_back(&entry);
+    }
+    std::sort(sorted.begin(), sorted.end(),
+              [](const Entry* a, const Entry* b) { return a->name < b->name; });
+    w.u64(sorted.size());
+    for (const Entry* entry : sorted) {
+        w.str(entry->name);
+        w.identity(entry->identity);
+        writeOutcome(w, entry->outcome);
     }
     const std::uint64_t sum = fnv1a(w.text());
     w.u64(sum);

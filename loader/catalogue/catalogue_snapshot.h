@@ -14,7 +14,6 @@
 // It lives in the user's local state folder and is replaced atomically (temporary file, then
 // rename); when it cannot be written the next scan simply reads every file.
 #include <cstdint>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -89,9 +88,11 @@ public:
     // The snapshot stored for scope, or an empty one when there is none or any doubt.
     static CatalogueSnapshot Load(const Scope& scope, DiagnosticLog* log);
 
-    // The outcome recorded for fileName when the file's identity is still the one recorded
-    // and was not racy; null otherwise.
-    const Outcome* Find(const std::string& fileName, const Identity& now) const;
+    // Moves out the outcome recorded for fileName when the file's identity is still the one
+    // recorded and was not racy; false (and out untouched) otherwise. For a loaded snapshot;
+    // each entry can be taken once.
+    bool Take(const std::string& fileName, const Identity& now, Outcome& out);
+    // Records a file of the scan filling this snapshot; each name once.
     void Put(const std::string& fileName, const Identity& identity, Outcome outcome);
 
     // Marks the start of the scan that fills this snapshot; call before the first Identify.
@@ -109,12 +110,14 @@ public:
 
 private:
     struct Entry {
+        std::string name;
         Identity identity;
         Outcome outcome;
     };
     Scope scope_;
     std::int64_t scanStartNs_ = 0;  // the file clock when the recording scan started
-    std::map<std::string, Entry> entries_;
+    // Loaded: sorted by name (byte order), as Save writes them. Filling: in the scan's order.
+    std::vector<Entry> entries_;
 };
 
 }  // namespace qm
