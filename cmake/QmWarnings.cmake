@@ -5,7 +5,8 @@
 function(qm_strict_warnings target)
     target_compile_options(${target} PRIVATE -Wall -Wextra -Wshadow -Wconversion
                                              -Wsign-conversion -Wold-style-cast
-                                             -Wnon-virtual-dtor -Werror)
+                                             -Wnon-virtual-dtor
+                                             $<$<BOOL:${QM_WERROR}>:-Werror>)
 endfunction()
 
 # Adds a GoogleTest executable registered with CTest.

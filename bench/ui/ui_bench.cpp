@@ -12,16 +12,19 @@
 #include <QTest>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <sstream>
 #include <string>
 
-#include "app/loader_context.h"
-#include "qmtest/relocated_user.h"
-#include "ui/checking_modules_dlg.h"
-#include "ui/module_grid_model.h"
-#include "ui/module_loader_dlg.h"
-#include "ui/modules_grid.h"
-#include "ui/resource_ids.h"
+#include <unistd.h>
+
+#include "bench_support.h"
+#include "runtime/loader_context.h"
+#include "ui/logic/resource_ids.h"
+#include "ui/widgets/checking_modules_dlg.h"
+#include "ui/widgets/module_grid_model.h"
+#include "ui/widgets/module_loader_dlg.h"
+#include "ui/widgets/modules_grid.h"
 
 namespace {
 
@@ -71,7 +74,10 @@ int main(int argc, char** argv) {
     const int count = argc > 1 ? std::atoi(argv[1]) : 10000;
     ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
     QApplication app(argc, argv);
-    qmtest::RelocatedUser user;
+    // A private user in a temporary folder, removed at the end.
+    const std::filesystem::path tmp =
+        std::filesystem::temp_directory_path() / ("qm-ui-bench-" + std::to_string(getpid()));
+    qmbench::relocateUser(tmp, QM_BENCH_SAMPLE_DIR);
     std::ostringstream out;
     cadhost::Host host(cadhost::HostOptions{&out, {}});
     QmEnResourceLoader resources("QmModuleLoader");
@@ -115,5 +121,7 @@ int main(int argc, char** argv) {
         }
         watch.report("Options dialog fill (store, list, show)");
     }
+    std::error_code ignored;
+    std::filesystem::remove_all(tmp, ignored);
     return 0;
 }

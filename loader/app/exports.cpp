@@ -9,9 +9,7 @@
 
 #include "app/module_loader_app.h"
 #include "app/startup_sequence.h"
-#ifdef QM_HAVE_UI
-#include "ui/module_loader_command.h"
-#endif
+#include "ui/widgets/module_loader_command.h"
 
 #define QM_EXPORT __attribute__((visibility("default")))
 
@@ -22,11 +20,7 @@ void moduleLoaderCommand();
 qm::CQmModuleLoaderApp theApp(&moduleLoaderCommand, &qm::RunStartupSequence);
 
 void moduleLoaderCommand() {
-#ifdef QM_HAVE_UI
     qm::ui::RunModuleLoaderCommand(theApp.context());
-#else
-    acutPrintf("The Module Loader dialog is not part of this build (built without Qt).\n");
-#endif
 }
 
 // Runs body; an exception never crosses into the caller, whose code knows nothing of ours.

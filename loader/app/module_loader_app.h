@@ -9,7 +9,7 @@
 #include <functional>
 #include <span>
 
-#include "app/loader_context.h"
+#include "runtime/loader_context.h"
 
 namespace qm {
 

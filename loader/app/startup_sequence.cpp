@@ -19,7 +19,7 @@
 #include "environment/names.h"
 #include "environment/registry_layout.h"
 #include "runtime/module_events.h"
-#include "ui/resource_strings.h"
+#include "ui/logic/resource_strings.h"
 
 namespace qm {
 
@@ -189,7 +189,7 @@ void RunStartupSequence(LoaderContext& context) {
 
     reportReadOnlyStore(context);
     handleConfigurationChange(context, config, writes);
-    WriteBaseModuleSettings(&writes);
+    WriteBaseModuleSettings(&writes, &context.feedback());
 
     CatalogueContext catalogue =
         MakeCatalogueContext(config, QmEnGetLanguageCode(), &context.log());

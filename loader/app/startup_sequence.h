@@ -2,7 +2,7 @@
 // The start-up sequence: brings the installation into the host session when the module
 // loader is initialised. Runs once, on the host's main thread; reports nothing except the
 // empty-catalogue message, and nothing it meets can fail the initialisation.
-#include "app/loader_context.h"
+#include "runtime/loader_context.h"
 
 namespace qm {
 

@@ -1,7 +1,5 @@
 #include "catalogue/module_settings.h"
 
-#include <cadhost/arx.h>
-#include <cadhost/services.h>
 #include <qmenv/environment.h>
 
 #include <memory>
@@ -13,6 +11,7 @@
 #include "environment/diagnostic_log.h"
 #include "environment/names.h"
 #include "environment/registry_layout.h"
+#include "runtime/user_feedback.h"
 
 namespace qm {
 
@@ -44,14 +43,6 @@ std::optional<std::string> keyOrLog(const ModuleRecord& record, DiagnosticLog* l
     return key;
 }
 
-class WaitCursor {
-public:
-    WaitCursor() { cadhost::beginWaitCursor(); }
-    ~WaitCursor() { cadhost::endWaitCursor(); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-};
-
 }  // namespace
 
 bool ReadModuleSettings(ModuleList& list, DiagnosticLog* log) {
@@ -78,8 +69,8 @@ bool ReadModuleSettings(ModuleList& list, DiagnosticLog* log) {
     return true;
 }
 
-bool WriteModuleSettings(ModuleList& list, DiagnosticLog* log) {
-    WaitCursor wait;
+bool WriteModuleSettings(ModuleList& list, DiagnosticLog* log, UserFeedback* feedback) {
+    BusyScope busy(feedback);
     RegistryBatch batch(RegistryBatch::Kind::Writes, log, "writing module settings");
     for (const ModuleRecord& record : list) {
         const std::optional<std::string> key = keyOrLog(record, log, "written");
@@ -113,7 +104,7 @@ bool writeBaseValues(RegistryBatch& batch) {
 
 }  // namespace
 
-void WriteBaseModuleSettings(StoreWrites* writes) {
+void WriteBaseModuleSettings(StoreWrites* writes, UserFeedback* feedback) {
     bool written = false;
     {
         const std::unique_ptr<RegistryBatch> batch =
@@ -126,9 +117,8 @@ void WriteBaseModuleSettings(StoreWrites* writes) {
     }
     // The message is shown only after the transaction has ended, so that no registry lock is
     // held while the user reads it.
-    if (!written) {
-        cadhost::messageBox(acedGetAcadFrame(), "Serious problems!!!!!",
-                            std::string(names::kMessageCaption), cadhost::MB_OK);
+    if (!written && feedback) {
+        feedback->showMessage("Serious problems!!!!!", std::string(names::kMessageCaption));
     }
 }
 

@@ -7,6 +7,7 @@ namespace qm {
 
 class DiagnosticLog;
 class StoreWrites;
+class UserFeedback;
 
 // Reads every record's settings. A key that does not open (or does not fit the key buffer,
 // which is logged) leaves the record as it is. AutoStart and DemandLoad are on only for
@@ -15,14 +16,15 @@ class StoreWrites;
 bool ReadModuleSettings(ModuleList& list, DiagnosticLog* log = nullptr);
 
 // Writes AutoStart, DemandLoad and Activated of every record, creating missing keys, all in
-// one registry transaction, with the host's wait cursor shown meanwhile. Keys that do not open
+// one registry transaction, with feedback's wait cursor shown meanwhile. Keys that do not open
 // or do not fit are skipped (the latter logged). Always true.
-bool WriteModuleSettings(ModuleList& list, DiagnosticLog* log = nullptr);
+bool WriteModuleSettings(ModuleList& list, DiagnosticLog* log = nullptr,
+                         UserFeedback* feedback = nullptr);
 
 // Forces the base module to activated, not demand-loaded, started with the host. When its key
-// cannot be opened the user is told "Serious problems!!!!!" and nothing else happens. With a
-// write gate whose writes are suspended, or a store that stays busy, nothing is written and
-// nothing is shown (the gate logs it).
-void WriteBaseModuleSettings(StoreWrites* writes = nullptr);
+// cannot be opened the user is told "Serious problems!!!!!" through feedback and nothing else
+// happens. With a write gate whose writes are suspended, or a store that stays busy, nothing
+// is written and nothing is shown (the gate logs it).
+void WriteBaseModuleSettings(StoreWrites* writes = nullptr, UserFeedback* feedback = nullptr);
 
 }  // namespace qm

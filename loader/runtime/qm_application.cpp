@@ -5,6 +5,14 @@
 #include <qmsys/process.h>
 #include <qmsys/text.h>
 
+// The module model is shared with tools that read definitions without a host (qmloader), so
+// this library does not link the host library. The two host functions an ARX application
+// needs are weak references: inside a host (the module loader, which links the host library,
+// and the host's own process) they resolve to the host; in a program without a host they stay
+// null, and an ARX application cannot be loaded there.
+[[gnu::weak]] int acedArxLoad(const char* path);
+[[gnu::weak]] int acedCommandS(int rtype, ...);
+
 namespace qm {
 
 QmApplication::QmApplication(const std::string& path, const std::string& arguments,
@@ -38,7 +46,7 @@ bool QmApplication::Load() const {
         return qmsys::startProcess(CommandLine()) == qmsys::kErrorSuccess;
     }
     if (type_ == "arx") {
-        if (path_.empty()) {
+        if (path_.empty() || acedArxLoad == nullptr) {
             return false;
         }
         if (acedArxLoad(path_.c_str()) == RTERROR) {

@@ -12,11 +12,9 @@
 #include "cadhost/console_session.h"
 #include "cadhost/host.h"
 
-#ifdef QM_HAVE_GUI_HOST
 #include <unistd.h>
 
 #include "gui_front_end.h"
-#endif
 
 namespace {
 
@@ -117,13 +115,11 @@ int main(int argc, char** argv) {
         }
     };
 
-#ifdef QM_HAVE_GUI_HOST
     // The main window when someone can see it; scripts and pipes keep the command line.
     if (!commandLine->console && !commandLine->script && cadhost::gui::displayAvailable() &&
         ::isatty(0) != 0) {
         return cadhost::gui::runGuiSession(argc, argv, bringUp);
     }
-#endif
 
     cadhost::Host host;
     bringUp(host);

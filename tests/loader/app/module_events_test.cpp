@@ -13,8 +13,8 @@
 #include <sstream>
 #include <thread>
 
-#include "app/loader_context.h"
 #include "qmtest/relocated_user.h"
+#include "runtime/loader_context.h"
 #include "test_installation.h"
 
 namespace {

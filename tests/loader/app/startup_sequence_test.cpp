@@ -12,13 +12,13 @@
 #include <sstream>
 #include <thread>
 
-#include "app/loader_context.h"
 #include "catalogue/com_error.h"
 #include "environment/registry_layout.h"
 #include "qmtest/child_process.h"
 #include "qmtest/file_size_limit.h"
 #include "qmtest/files.h"
 #include "qmtest/relocated_user.h"
+#include "runtime/loader_context.h"
 #include "runtime/module_events.h"
 #include "test_installation.h"
 

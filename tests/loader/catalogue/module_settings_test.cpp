@@ -22,6 +22,7 @@
 
 #include "environment/diagnostic_log.h"
 #include "environment/registry_layout.h"
+#include "runtime/host_feedback.h"
 
 namespace {
 
@@ -246,7 +247,8 @@ TEST_F(ModuleSettingsTest, BaseModuleKeyThatCannotOpenIsReported) {
     cadhost::Host host(cadhost::HostOptions{&output, {}});
     auto ui = std::make_shared<RecordingUi>();
     host.setUiServices(ui);
-    qm::WriteBaseModuleSettings();
+    qm::HostFeedback feedback;
+    qm::WriteBaseModuleSettings(nullptr, &feedback);
     EXPECT_EQ(ui->messages, (std::vector<std::string>{"Quillmont|Serious problems!!!!!|" +
                                                       std::to_string(cadhost::MB_OK)}));
 }

@@ -23,7 +23,7 @@
 #include "main_window.h"
 #include "output_stream.h"
 #include "qmtest/files.h"
-#include "ui/module_loader_dlg.h"
+#include "ui/widgets/module_loader_dlg.h"
 #include "ui_fixture.h"
 
 namespace {

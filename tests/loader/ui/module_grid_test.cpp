@@ -11,12 +11,12 @@
 #include <QTest>
 #include <algorithm>
 
-#include "ui/accelerator_table.h"
-#include "ui/button_st.h"
-#include "ui/module_grid_model.h"
-#include "ui/module_loader_dlg.h"
-#include "ui/modules_grid.h"
-#include "ui/resource_ids.h"
+#include "ui/logic/accelerator_table.h"
+#include "ui/logic/resource_ids.h"
+#include "ui/widgets/button_st.h"
+#include "ui/widgets/module_grid_model.h"
+#include "ui/widgets/module_loader_dlg.h"
+#include "ui/widgets/modules_grid.h"
 #include "ui_fixture.h"
 
 namespace {

@@ -7,11 +7,11 @@
 #include <QMenu>
 #include <QSizeGrip>
 
-#include "ui/checking_modules_dlg.h"
-#include "ui/module_grid_model.h"
-#include "ui/module_loader_dlg.h"
-#include "ui/modules_grid.h"
-#include "ui/resource_ids.h"
+#include "ui/logic/resource_ids.h"
+#include "ui/widgets/checking_modules_dlg.h"
+#include "ui/widgets/module_grid_model.h"
+#include "ui/widgets/module_loader_dlg.h"
+#include "ui/widgets/modules_grid.h"
 #include "ui_fixture.h"
 
 namespace {

@@ -9,13 +9,13 @@
 #include <QSignalSpy>
 #include <QTest>
 
-#include "ui/anchor_layout.h"
-#include "ui/button_st.h"
-#include "ui/dpi_scale.h"
-#include "ui/image_scaled.h"
-#include "ui/my_check_list_box.h"
-#include "ui/resource_ids.h"
-#include "ui/resource_images.h"
+#include "ui/logic/resource_ids.h"
+#include "ui/widgets/anchor_layout.h"
+#include "ui/widgets/button_st.h"
+#include "ui/widgets/dpi_scale.h"
+#include "ui/widgets/image_scaled.h"
+#include "ui/widgets/my_check_list_box.h"
+#include "ui/widgets/resource_images.h"
 #include "ui_fixture.h"
 
 namespace {

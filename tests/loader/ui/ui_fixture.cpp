@@ -17,10 +17,10 @@
 #include "app/startup_sequence.h"
 #include "environment/registry_layout.h"
 #include "qmtest/files.h"
-#include "ui/button_st.h"
-#include "ui/module_grid_model.h"
-#include "ui/module_loader_dlg.h"
-#include "ui/modules_grid.h"
+#include "ui/widgets/button_st.h"
+#include "ui/widgets/module_grid_model.h"
+#include "ui/widgets/module_loader_dlg.h"
+#include "ui/widgets/modules_grid.h"
 
 // Under ThreadSanitizer: Qt itself is not instrumented, so the threads of its own pool (image
 // conversion of the backing store) and its futex-based locks look racy wherever Qt copies or

@@ -16,9 +16,9 @@
 #include <string>
 #include <vector>
 
-#include "app/loader_context.h"
 #include "qmtest/relocated_user.h"
 #include "qmtest/temp_dir.h"
+#include "runtime/loader_context.h"
 #include "test_installation.h"
 
 class QDialog;

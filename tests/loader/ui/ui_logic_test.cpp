@@ -11,14 +11,14 @@
 #include "qmtest/files.h"
 #include "qmtest/relocated_user.h"
 #include "runtime/module_list.h"
-#include "ui/accelerator_table.h"
-#include "ui/apply_report.h"
-#include "ui/event_marking.h"
-#include "ui/first_run.h"
-#include "ui/options_fill.h"
-#include "ui/product_info.h"
-#include "ui/resource_strings.h"
-#include "ui/string_table.h"
+#include "ui/logic/accelerator_table.h"
+#include "ui/logic/apply_report.h"
+#include "ui/logic/event_marking.h"
+#include "ui/logic/first_run.h"
+#include "ui/logic/options_fill.h"
+#include "ui/logic/product_info.h"
+#include "ui/logic/resource_strings.h"
+#include "ui/logic/string_table.h"
 
 namespace {
 

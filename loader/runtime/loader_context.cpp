@@ -1,0 +1,29 @@
+#include "runtime/loader_context.h"
+
+#include <qmenv/environment.h>
+#include <qmsys/named_mutex.h>
+
+namespace qm {
+
+LoaderContext::LoaderContext() : LoaderContext(DiagnosticLog::fromEnvironment()) {}
+
+LoaderContext::LoaderContext(std::unique_ptr<DiagnosticLog> log)
+    : log_(std::move(log)),
+      menuGroups_(*log_),
+      menus_(menuGroups_, *log_),
+      qco_(menuGroups_, *log_) {
+    // Inside the host the environment library's store problems belong in the log, never on
+    // the host's standard error.
+    QmEnSetReportSink(
+        [log = log_.get()](const std::string& message) { log->write("registry", message); });
+}
+
+LoaderContext::~LoaderContext() {
+    QmEnSetReportSink({});
+}
+
+void LoaderContext::holdInstanceMarker(std::unique_ptr<qmsys::ExistenceMarker> marker) {
+    marker_ = std::move(marker);
+}
+
+}  // namespace qm

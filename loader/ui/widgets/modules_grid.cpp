@@ -1,0 +1,347 @@
+#include "ui/widgets/modules_grid.h"
+
+#include <QHeaderView>
+#include <QIcon>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QStyle>
+#include <algorithm>
+#include <set>
+
+#include "ui/logic/accelerator_table.h"
+#include "ui/logic/menu_template.h"
+#include "ui/logic/resource_strings.h"
+#include "ui/logic/startup_option.h"
+#include "ui/widgets/dpi_scale.h"
+#include "ui/widgets/image_scaled.h"
+#include "ui/widgets/module_grid_model.h"
+#include "ui/widgets/resource_images.h"
+
+namespace qm::ui {
+namespace {
+
+constexpr int kShownColumns[] = {kColName, kColStartup, kColEvent};
+constexpr int kRowHeight = 22;
+
+// Windows virtual-key code of a Qt key, for the keys an accelerator table can name here.
+int virtualKey(int key) {
+    if (key >= Qt::Key_A && key <= Qt::Key_Z) {
+        return 'A' + (key - Qt::Key_A);
+    }
+    if (key >= Qt::Key_F1 && key <= Qt::Key_F24) {
+        return 0x70 + (key - Qt::Key_F1);
+    }
+    return 0;
+}
+
+}  // namespace
+
+QmModulesGrid::QmModulesGrid(QWidget* parent) : QTableView(parent) {}
+
+QmModulesGrid::~QmModulesGrid() = default;
+
+bool QmModulesGrid::isShownColumn(int column) {
+    return std::find(std::begin(kShownColumns), std::end(kShownColumns), column) !=
+           std::end(kShownColumns);
+}
+
+int QmModulesGrid::rowHeightPixels() {
+    return DpiScale::primary().scale(kRowHeight);
+}
+
+void QmModulesGrid::initialise(ModuleGridModel* model) {
+    model_ = model;
+    setModel(model);
+    setFont(QFont(QStringLiteral("Arial"), 9));
+
+    imageCell_ = new CImageScaled(this);
+    setItemDelegateForColumn(kColStartup, imageCell_);
+
+    // Cells are read-only and black on white; the selection keeps black text.
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    QPalette pal = palette();
+    pal.setColor(QPalette::Base, Qt::white);
+    pal.setColor(QPalette::Text, Qt::black);
+    pal.setColor(QPalette::Highlight, QColor(204, 228, 247));
+    pal.setColor(QPalette::HighlightedText, Qt::black);
+    pal.setColor(QPalette::Inactive, QPalette::Highlight, QColor(217, 217, 217));
+    pal.setColor(QPalette::Inactive, QPalette::HighlightedText, Qt::black);
+    setPalette(pal);
+
+    verticalHeader()->hide();
+    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    verticalHeader()->setDefaultSectionSize(rowHeightPixels());
+    for (int column = 0; column < kGridColumnCount; ++column) {
+        setColumnHidden(column, !isShownColumn(column));
+    }
+
+    QHeaderView* header = horizontalHeader();
+    header->setStretchLastSection(false);
+    header->setSectionsClickable(true);
+    header->setHighlightSections(false);
+    header->setSectionResizeMode(QHeaderView::Interactive);
+    header->setMinimumSectionSize(0);
+    // A header click sorts; it never selects the column.
+    disconnect(header, SIGNAL(sectionPressed(int)), this, SLOT(selectColumn(int)));
+    disconnect(header, SIGNAL(sectionEntered(int)), this, SLOT(_q_selectColumn(int)));
+    connect(header, &QHeaderView::sectionClicked, this, &QmModulesGrid::onHeaderClicked);
+    connect(header, &QHeaderView::sectionDoubleClicked, this, &QmModulesGrid::onHeaderClicked);
+    connect(header, &QHeaderView::sectionResized, this, &QmModulesGrid::onSectionResized);
+    header->viewport()->installEventFilter(this);
+
+    setSelectionBehavior(QAbstractItemView::SelectItems);
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
+    setTabKeyNavigation(false);
+    setContextMenuPolicy(Qt::PreventContextMenu);
+    setWordWrap(false);
+
+    connect(model_, &QAbstractItemModel::rowsInserted, this, &QmModulesGrid::updateSpans);
+    connect(model_, &QAbstractItemModel::rowsRemoved, this, &QmModulesGrid::updateSpans);
+    connect(model_, &QAbstractItemModel::modelReset, this, &QmModulesGrid::updateSpans);
+    connect(model_, &QAbstractItemModel::dataChanged, this, &QmModulesGrid::updateSpans);
+
+    layoutReady_ = true;
+    relayColumns();
+}
+
+void QmModulesGrid::updateSpans() {
+    // The explanatory row is only ever the grid's single row.
+    const bool wanted = model_->gridRowCount() == 1 && model_->isExplanatoryRow(1);
+    if (wanted == hasSpan_) {
+        return;
+    }
+    clearSpans();
+    if (wanted) {
+        setSpan(0, kColName, 1, kGridColumnCount - kColName);
+    }
+    hasSpan_ = wanted;
+}
+
+std::vector<int> QmModulesGrid::selectedRows() const {
+    std::set<int> rows;
+    if (selectionModel() != nullptr) {
+        for (const QItemSelectionRange& range : selectionModel()->selection()) {
+            for (int row = range.top(); row <= range.bottom(); ++row) {
+                rows.insert(row + 1);
+            }
+        }
+    }
+    if (rows.empty() && currentIndex().isValid()) {
+        rows.insert(currentIndex().row() + 1);
+    }
+    return {rows.begin(), rows.end()};
+}
+
+void QmModulesGrid::selectRow(int row) {
+    if (model_ == nullptr || row < 1 || row > model_->gridRowCount()) {
+        return;
+    }
+    const QModelIndex index = model_->index(row - 1, kColName);
+    selectionModel()->setCurrentIndex(index, QItemSelectionModel::NoUpdate);
+    selectionModel()->select(index,
+                             QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    scrollTo(index);
+}
+
+int QmModulesGrid::clientWidth() const {
+    return viewport()->width();
+}
+
+void QmModulesGrid::relayColumns() {
+    if (!layoutReady_) {
+        return;
+    }
+    relaying_ = true;
+    const int width = clientWidth();
+    for (int column : kShownColumns) {
+        setColumnWidth(column, ColumnFractions::width(fractions_.fraction(column), width));
+    }
+    relaying_ = false;
+}
+
+void QmModulesGrid::resizeEvent(QResizeEvent* event) {
+    QTableView::resizeEvent(event);
+    relayColumns();
+}
+
+void QmModulesGrid::onSectionResized(int column, int, int) {
+    if (!relaying_ && headerPressed_) {
+        draggedColumn_ = column;
+    }
+}
+
+bool QmModulesGrid::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == horizontalHeader()->viewport()) {
+        if (event->type() == QEvent::MouseButtonPress) {
+            headerPressed_ = true;
+            draggedColumn_ = -1;
+        } else if (event->type() == QEvent::MouseButtonRelease) {
+            headerPressed_ = false;
+            if (draggedColumn_ >= 0 && clientWidth() > 0) {
+                // The end of a user's drag: the new width becomes the column's fraction and
+                // the other columns keep theirs.
+                fractions_.fraction(draggedColumn_) =
+                    static_cast<double>(columnWidth(draggedColumn_)) / clientWidth();
+                draggedColumn_ = -1;
+                relayColumns();
+            }
+        }
+    }
+    return QTableView::eventFilter(watched, event);
+}
+
+void QmModulesGrid::onHeaderClicked(int column) {
+    if (model_ == nullptr) {
+        return;
+    }
+    const bool descending = model_->sortState().click(column);
+    if (column == 0) {
+        return;
+    }
+    model_->sortRows(column, descending);
+    if (model_->gridRowCount() > 0) {
+        selectRow(1);
+    }
+}
+
+void QmModulesGrid::setTabTargets(QWidget* load, QWidget* unload) {
+    tabLoad_ = load;
+    tabUnload_ = unload;
+}
+
+void QmModulesGrid::offerToAccelerators(const QKeyEvent& key) {
+    if (accelerators_ == nullptr) {
+        return;
+    }
+    const Qt::KeyboardModifiers mods = key.modifiers();
+    const std::optional<int> command =
+        accelerators_->translate(virtualKey(key.key()), mods.testFlag(Qt::ControlModifier),
+                                 mods.testFlag(Qt::ShiftModifier), mods.testFlag(Qt::AltModifier));
+    if (command) {
+        emit commandRequested(*command);
+    }
+}
+
+bool QmModulesGrid::event(QEvent* event) {
+    if (event->type() == QEvent::KeyPress) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        // Accelerators see every key first; the key then goes its normal way regardless.
+        offerToAccelerators(*key);
+        if (key->key() == Qt::Key_Tab) {
+            if (tabLoad_ != nullptr && tabLoad_->isEnabled()) {
+                tabLoad_->setFocus(Qt::TabFocusReason);
+            } else if (tabUnload_ != nullptr && tabUnload_->isEnabled()) {
+                tabUnload_->setFocus(Qt::TabFocusReason);
+            }
+            return true;
+        }
+        if (key->key() == Qt::Key_Space) {
+            emit toggleRequested();
+            return true;
+        }
+    } else if (event->type() == QEvent::ShortcutOverride) {
+        // The grid's own keys must reach it even where a dialog defines shortcuts.
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Space) {
+            event->accept();
+            return true;
+        }
+    }
+    return QTableView::event(event);
+}
+
+void QmModulesGrid::mousePressEvent(QMouseEvent* event) {
+    if (event->button() != Qt::RightButton) {
+        QTableView::mousePressEvent(event);
+        return;
+    }
+    const QModelIndex index = indexAt(event->position().toPoint());
+    if (index.isValid()) {
+        const std::vector<int> rows = selectedRows();
+        const int row = index.row() + 1;
+        if (std::find(rows.begin(), rows.end(), row) == rows.end()) {
+            selectRow(row);
+        }
+    }
+    event->accept();
+}
+
+void QmModulesGrid::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() != Qt::RightButton) {
+        QTableView::mouseReleaseEvent(event);
+        return;
+    }
+    if (indexAt(event->position().toPoint()).isValid()) {
+        showContextMenu(event->position().toPoint());
+    }
+    event->accept();
+}
+
+void QmModulesGrid::mouseDoubleClickEvent(QMouseEvent* event) {
+    QTableView::mouseDoubleClickEvent(event);
+    if (event->button() == Qt::LeftButton && indexAt(event->position().toPoint()).isValid()) {
+        emit toggleRequested();
+    }
+}
+
+QMenu* QmModulesGrid::createContextMenu() {
+    const MenuTemplate* menuTemplate = MenuTemplate::load(kMenuGridContext);
+    if (menuTemplate == nullptr) {
+        return nullptr;
+    }
+    auto* menu = new QMenu(this);
+    const QSize checkSize(style()->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, this),
+                          style()->pixelMetric(QStyle::PM_IndicatorHeight, nullptr, this));
+    for (const MenuItemTemplate& item : menuTemplate->items()) {
+        if (item.command == 0) {
+            menu->addSeparator();
+            continue;
+        }
+        QAction* action = menu->addAction(QString::fromStdString(ResourceString(*item.text)));
+        action->setData(item.command);
+        if (std::optional<StartupOption> option = StartupOptionForCommand(item.command)) {
+            // The same image stands for the checked and the unchecked entry.
+            const QPixmap image =
+                LoadResourceBitmap(Describe(*option).bitmap)
+                    .scaled(checkSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+            // ... and a disabled entry keeps it unchanged (see below).
+            QIcon icon;
+            for (QIcon::Mode mode : {QIcon::Normal, QIcon::Disabled}) {
+                icon.addPixmap(image, mode, QIcon::On);
+                icon.addPixmap(image, mode, QIcon::Off);
+            }
+            action->setIcon(icon);
+            action->setIconVisibleInMenu(true);
+            if (*option == StartupOption::LoadModule && autostartOverride_) {
+                action->setEnabled(false);
+            }
+        }
+    }
+    // Under the autostart override "Load module" cannot be chosen but is not greyed either:
+    // disabled entries are drawn in the colours of enabled ones. Nothing else in this menu is
+    // ever disabled.
+    QPalette palette = menu->palette();
+    for (QPalette::ColorRole role :
+         {QPalette::Text, QPalette::WindowText, QPalette::ButtonText, QPalette::Light}) {
+        palette.setColor(QPalette::Disabled, role, palette.color(QPalette::Active, role));
+    }
+    menu->setPalette(palette);
+    return menu;
+}
+
+void QmModulesGrid::showContextMenu(const QPoint& position) {
+    QMenu* menu = createContextMenu();
+    if (menu == nullptr) {
+        return;
+    }
+    if (!menu->isEmpty()) {
+        QAction* chosen = menu->exec(viewport()->mapToGlobal(position));
+        if (chosen != nullptr) {
+            emit commandRequested(chosen->data().toInt());
+        }
+    }
+    delete menu;
+}
+
+}  // namespace qm::ui
