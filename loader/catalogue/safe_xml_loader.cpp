@@ -6,6 +6,7 @@
 
 #include <qmsys/files.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -52,6 +53,24 @@ public:
         const auto hi = static_cast<unsigned char>(data_[i * 2 + 1 - low_]);
         return hi == 0 && lo < 0x80 ? lo : 0x80;
     }
+    // Index of the next '<' at or after i (size() when there is none), adding the line
+    // breaks before it to line.
+    std::size_t nextTag(std::size_t i, int& line) const {
+        if (width_ == 1) {
+            const void* found = std::memchr(data_.data() + i, '<', data_.size() - i);
+            const std::size_t end =
+                found ? static_cast<std::size_t>(static_cast<const char*>(found) - data_.data())
+                      : data_.size();
+            line += static_cast<int>(std::count(data_.begin() + static_cast<std::ptrdiff_t>(i),
+                                                data_.begin() + static_cast<std::ptrdiff_t>(end),
+                                                '\n'));
+            return end;
+        }
+        for (; i < size() && at(i) != '<'; ++i) {
+            line += at(i) == '\n' ? 1 : 0;
+        }
+        return i;
+    }
     bool startsWith(std::size_t i, std::string_view text) const {
         if (i + text.size() > size()) {
             return false;
@@ -88,15 +107,7 @@ int FirstCrowdedElementLine(std::string_view data, int maxAttributes) {
     std::size_t i = 0;
     // One pass: text, comments, CDATA and processing instructions are skipped; in a start tag
     // every '=' outside a quoted value is one attribute.
-    while (i < n) {
-        const unsigned c = units.at(i);
-        if (c == '\n') {
-            ++line;
-        }
-        if (c != '<') {
-            ++i;
-            continue;
-        }
+    while ((i = units.nextTag(i, line)) < n) {
         std::size_t end = i + 1;
         if (units.startsWith(i, "<!--")) {
             end = units.skipPast(i + 4, "-->");

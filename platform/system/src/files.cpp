@@ -64,7 +64,11 @@ bool fileExists(const std::string& path) {
     return ::stat(path.c_str(), &st) == 0;
 }
 
-int openRegularFile(const std::string& path, WinError& error, std::uint64_t* size) {
+namespace {
+
+// openRegularFile; blocking false leaves O_NONBLOCK on, which reads of a regular file ignore
+// (readRegularFile clears it should a read ever say it would block).
+int openRegular(const std::string& path, WinError& error, std::uint64_t* size, bool blocking) {
     int fd;
     do {
         fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
@@ -85,7 +89,9 @@ int openRegularFile(const std::string& path, WinError& error, std::uint64_t* siz
         return -1;
     }
     // Regular files never block; the flag only mattered for the open itself.
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    if (blocking) {
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    }
     if (size) {
         *size = static_cast<std::uint64_t>(st.st_size);
     }
@@ -93,11 +99,17 @@ int openRegularFile(const std::string& path, WinError& error, std::uint64_t* siz
     return fd;
 }
 
+}  // namespace
+
+int openRegularFile(const std::string& path, WinError& error, std::uint64_t* size) {
+    return openRegular(path, error, size, true);
+}
+
 WinError readRegularFile(const std::string& path, std::size_t limit, std::string& out) {
     out.clear();
     WinError error = kErrorSuccess;
     std::uint64_t size = 0;
-    const int fd = openRegularFile(path, error, &size);
+    const int fd = openRegular(path, error, &size, false);
     if (fd < 0) {
         return error;
     }
@@ -110,6 +122,10 @@ WinError readRegularFile(const std::string& path, std::size_t limit, std::string
     while (done < out.size()) {
         const ssize_t n = ::read(fd, out.data() + done, out.size() - done);
         if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0 && errno == EAGAIN) {
+            ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
             continue;
         }
         if (n < 0) {
