@@ -44,7 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     record.SetKey("untouched");
     std::string errorText;
     qm::DefinitionDiagnostic diagnostic;
-    const bool accepted = reader.Read(scratchFile(), record, errorText, &diagnostic);
+    const bool accepted = reader.read(scratchFile(), record, errorText, &diagnostic);
     if (accepted != (diagnostic.fault == qm::DefinitionFault::None) ||
         (!accepted && record.GetKey() != "untouched") ||
         (diagnostic.fault == qm::DefinitionFault::ComError) == errorText.empty()) {

@@ -47,7 +47,7 @@ CrashGuard::~CrashGuard() {
     }
 }
 
-std::optional<CrashGuard::Module> CrashGuard::TakeInterrupted() {
+std::optional<CrashGuard::Module> CrashGuard::takeInterrupted() {
     std::string text;
     if (qmsys::readRegularFile(file_, kMaxMarkerBytes, text) != qmsys::kErrorSuccess) {
         return std::nullopt;
@@ -67,7 +67,7 @@ std::optional<CrashGuard::Module> CrashGuard::TakeInterrupted() {
     return module;
 }
 
-void CrashGuard::Begin(const Module& module) {
+void CrashGuard::begin(const Module& module) {
     if (fd_ < 0) {
         fd_ = ::open(file_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600);
         if (fd_ < 0) {
@@ -91,7 +91,7 @@ void CrashGuard::Begin(const Module& module) {
     }
 }
 
-void CrashGuard::End() {
+void CrashGuard::end() {
     if (fd_ >= 0) {
         (void)::ftruncate(fd_, 0);
     }

@@ -2,7 +2,7 @@
 // Keeps one module that brought the host down at start-up from doing it again at once.
 //
 // Before each module is brought up, a marker naming it is written in the user's state folder
-// (the file's creation is synced once, its content is not: see Begin); once the module is up,
+// (the file's creation is synced once, its content is not: see begin()); once the module is up,
 // the marker is emptied. A marker that still names a module at the next start means the host died
 // while bringing that module up: that start skips the module and tells the user once. Reading the
 // marker consumes it, so the start after that brings the module up again, and the user can load it
@@ -32,12 +32,12 @@ public:
 
     // The module the last start was bringing up when the host died, if any. The marker is
     // removed, so this answers once.
-    std::optional<Module> TakeInterrupted();
+    std::optional<Module> takeInterrupted();
 
     // Names module in the marker before it is brought up.
-    void Begin(const Module& module);
+    void begin(const Module& module);
     // The module is up: the marker names nobody.
-    void End();
+    void end();
 
     const std::string& file() const { return file_; }
 

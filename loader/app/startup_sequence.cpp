@@ -125,7 +125,7 @@ bool bringUpModules(LoaderContext& context, std::string& profile) {
     const auto total = Clock::now();
     int count = 0;
     CrashGuard guard(CrashGuard::defaultFolder());
-    const std::optional<CrashGuard::Module> interrupted = guard.TakeInterrupted();
+    const std::optional<CrashGuard::Module> interrupted = guard.takeInterrupted();
     if (interrupted) {
         reportInterrupted(context, *interrupted);
     }
@@ -136,7 +136,7 @@ bool bringUpModules(LoaderContext& context, std::string& profile) {
         if (interrupted && record.GetKey() == interrupted->key) {
             continue;  // it took the host down last time; back at the next start
         }
-        guard.Begin({record.GetKey(), record.GetDisplayName()});
+        guard.begin({record.GetKey(), record.GetDisplayName()});
         if (!record.GetDemandLoad() && !context.autostartOverride()) {
             record.StartModule();
         }
@@ -148,7 +148,7 @@ bool bringUpModules(LoaderContext& context, std::string& profile) {
         start = Clock::now();
         const bool appsOk = LoadApplications(record.GetApplications());
         const double appsMs = msSince(start);
-        guard.End();
+        guard.end();
         if (record.GetKey() == names::kBaseModuleKey) {
             baseBroughtUp = true;
         }
@@ -194,7 +194,7 @@ void RunStartupSequence(LoaderContext& context) {
     CatalogueContext catalogue =
         MakeCatalogueContext(config, QmEnGetLanguageCode(), &context.log());
     catalogue.writes = &writes;
-    catalogue.useSnapshot = !CatalogueSnapshot::DisabledByEnvironment();
+    catalogue.useSnapshot = !CatalogueSnapshot::disabledByEnvironment();
     const std::string folder =
         QmEnBuildFilename(std::string(names::kDefinitionsFolder), kQmEnBaseAppPath, 0);
     std::string errorText;

@@ -66,10 +66,10 @@ void createModuleKeys(const std::vector<std::string>& keys, StoreWrites* writes)
 void replay(const CatalogueSnapshot::Outcome& outcome, const std::string& path, DiagnosticLog* log,
             ModuleList& list, std::string& scanError, std::vector<std::string>& missingKeys) {
     if (outcome.accepted) {
-        ModuleRecord record = CatalogueSnapshot::ToRecord(outcome);
+        ModuleRecord record = CatalogueSnapshot::toRecord(outcome);
         std::int32_t major = outcome.versionMajor;
         std::int32_t minor = outcome.versionMinor;
-        ModuleDefinitionReader::ApplyVersionOverride(outcome.key, major, minor, &missingKeys);
+        ModuleDefinitionReader::applyVersionOverride(outcome.key, major, minor, &missingKeys);
         record.SetVersion(major, minor);
         list.push_back(std::move(record));
         return;
@@ -77,14 +77,14 @@ void replay(const CatalogueSnapshot::Outcome& outcome, const std::string& path, 
     if (!outcome.diagnostic.keyReached.empty()) {
         std::int32_t major = 0;
         std::int32_t minor = 0;
-        ModuleDefinitionReader::ApplyVersionOverride(outcome.diagnostic.keyReached, major, minor,
+        ModuleDefinitionReader::applyVersionOverride(outcome.diagnostic.keyReached, major, minor,
                                                      &missingKeys);
     }
     if (!outcome.errorText.empty()) {
         scanError = outcome.errorText;
     }
     if (log) {
-        log->write("catalogue", ModuleDefinitionReader::RejectionLine(path, outcome.diagnostic));
+        log->write("catalogue", ModuleDefinitionReader::rejectionLine(path, outcome.diagnostic));
     }
 }
 
@@ -95,13 +95,13 @@ bool scanWithSnapshot(const CatalogueContext& context, const std::string& folder
                       const std::string& pattern, const std::vector<std::string>& files,
                       ModuleList& list, std::string& errorText) {
     CatalogueSnapshot::Scope scope;
-    if (!CatalogueSnapshot::CurrentScope(context.config, context.language, folder, pattern,
+    if (!CatalogueSnapshot::currentScope(context.config, context.language, folder, pattern,
                                          scope)) {
         return false;
     }
     CatalogueSnapshot next(scope);
-    next.StartScan();
-    CatalogueSnapshot previous = CatalogueSnapshot::Load(scope, context.log);
+    next.startScan();
+    CatalogueSnapshot previous = CatalogueSnapshot::load(scope, context.log);
     // Compiled only when some file has to be read. Outcomes are kept before the user's
     // override and without logging, which replay adds for every file alike.
     std::unique_ptr<ModuleDefinitionReader> reader;
@@ -120,7 +120,7 @@ bool scanWithSnapshot(const CatalogueContext& context, const std::string& folder
     for (const std::string& file : files) {
         const std::string path = folder + "/" + file;
         CatalogueSnapshot::Identity identity;
-        const bool identified = CatalogueSnapshot::Identify(path, identity);
+        const bool identified = CatalogueSnapshot::identify(path, identity);
         CatalogueSnapshot::Outcome outcome;
         if (!identified || !previous.Take(file, identity, outcome)) {
             changed = true;
@@ -134,8 +134,8 @@ bool scanWithSnapshot(const CatalogueContext& context, const std::string& folder
             ModuleRecord record;
             std::string readError;
             DefinitionDiagnostic diagnostic;
-            if (reader->Read(path, record, readError, &diagnostic)) {
-                outcome = CatalogueSnapshot::FromRecord(record);
+            if (reader->read(path, record, readError, &diagnostic)) {
+                outcome = CatalogueSnapshot::fromRecord(record);
             } else {
                 outcome.errorText = readError;
                 outcome.diagnostic = std::move(diagnostic);
@@ -146,14 +146,14 @@ bool scanWithSnapshot(const CatalogueContext& context, const std::string& folder
             errorText = scanError;
         }
         if (identified) {
-            next.Put(file, identity, std::move(outcome));
+            next.put(file, identity, std::move(outcome));
         }
     }
     reads->commit();
     reads.reset();
     createModuleKeys(missingKeys, context.writes);
     if (changed) {
-        next.Save(context.log);
+        next.save(context.log);
     }
     if (context.log) {
         context.log->write("catalogue", "snapshot: " + std::to_string(read) + " of " +
@@ -196,7 +196,7 @@ bool LoadCatalogue(const CatalogueContext& context, const std::string& folder,
         reads->prefetch(registry_layout::modulesKey());
         for (const std::string& file : files) {
             ModuleRecord record;
-            if (reader.Read(folder + "/" + file, record, scanError)) {
+            if (reader.read(folder + "/" + file, record, scanError)) {
                 list.push_back(std::move(record));
             }
             if (!scanError.empty() && errorText.empty()) {

@@ -207,19 +207,19 @@ bool readOutcome(Reader& r, CatalogueSnapshot::Outcome& o) {
 // The binary the loader runs in: the shared object holding this code, or the program.
 bool loaderIdentity(std::string& file, CatalogueSnapshot::Identity& out) {
     Dl_info info{};
-    if (::dladdr(reinterpret_cast<void*>(&CatalogueSnapshot::DisabledByEnvironment), &info) != 0 &&
-        info.dli_fname && *info.dli_fname && CatalogueSnapshot::Identify(info.dli_fname, out)) {
+    if (::dladdr(reinterpret_cast<void*>(&CatalogueSnapshot::disabledByEnvironment), &info) != 0 &&
+        info.dli_fname && *info.dli_fname && CatalogueSnapshot::identify(info.dli_fname, out)) {
         file = info.dli_fname;
         return true;
     }
     std::error_code ec;
     file = std::filesystem::read_symlink("/proc/self/exe", ec).string();
-    return CatalogueSnapshot::Identify("/proc/self/exe", out);
+    return CatalogueSnapshot::identify("/proc/self/exe", out);
 }
 
 }  // namespace
 
-bool CatalogueSnapshot::Identify(const std::string& path, Identity& out) {
+bool CatalogueSnapshot::identify(const std::string& path, Identity& out) {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) {
         return false;
@@ -230,19 +230,19 @@ bool CatalogueSnapshot::Identify(const std::string& path, Identity& out) {
     return true;
 }
 
-bool CatalogueSnapshot::CurrentScope(const std::string& config, const std::string& language,
+bool CatalogueSnapshot::currentScope(const std::string& config, const std::string& language,
                                      const std::string& folder, const std::string& pattern,
                                      Scope& out) {
     Scope scope{config, language, folder, pattern, QmEnGetAppPath(), {}, {}, {}};
     if (!loaderIdentity(scope.loaderFile, scope.loader) ||
-        !Identify(folder + "/" + std::string(names::kDefinitionSchema), scope.schema)) {
+        !identify(folder + "/" + std::string(names::kDefinitionSchema), scope.schema)) {
         return false;
     }
     out = std::move(scope);
     return true;
 }
 
-CatalogueSnapshot::Outcome CatalogueSnapshot::FromRecord(const ModuleRecord& record) {
+CatalogueSnapshot::Outcome CatalogueSnapshot::fromRecord(const ModuleRecord& record) {
     Outcome o;
     o.accepted = true;
     o.key = record.GetKey();
@@ -259,7 +259,7 @@ CatalogueSnapshot::Outcome CatalogueSnapshot::FromRecord(const ModuleRecord& rec
     return o;
 }
 
-ModuleRecord CatalogueSnapshot::ToRecord(const Outcome& o) {
+ModuleRecord CatalogueSnapshot::toRecord(const Outcome& o) {
     ModuleRecord record;
     record.SetKey(o.key);
     record.SetDisplayName(o.displayName);
@@ -276,12 +276,12 @@ ModuleRecord CatalogueSnapshot::ToRecord(const Outcome& o) {
 
 CatalogueSnapshot::CatalogueSnapshot(Scope scope) : scope_(std::move(scope)) {}
 
-bool CatalogueSnapshot::DisabledByEnvironment() {
+bool CatalogueSnapshot::disabledByEnvironment() {
     const char* v = std::getenv("QM_NO_SNAPSHOT");
     return v && std::string(v) == "1";
 }
 
-std::string CatalogueSnapshot::FileOf(const Scope& scope) {
+std::string CatalogueSnapshot::fileOf(const Scope& scope) {
     std::uint64_t hash = 1469598103934665603ULL;
     for (const std::string* part : {&scope.config, &scope.language, &scope.folder, &scope.pattern,
                                     &scope.appPath, &scope.loaderFile}) {
@@ -294,15 +294,15 @@ std::string CatalogueSnapshot::FileOf(const Scope& scope) {
            "/catalogue/" + name;
 }
 
-void CatalogueSnapshot::StartScan() {
+void CatalogueSnapshot::startScan() {
     timespec ts{};
     ::clock_gettime(CLOCK_REALTIME_COARSE, &ts);
     scanStartNs_ = nanoseconds(ts);
 }
 
-CatalogueSnapshot CatalogueSnapshot::Load(const Scope& scope, DiagnosticLog* log) {
+CatalogueSnapshot CatalogueSnapshot::load(const Scope& scope, DiagnosticLog* log) {
     CatalogueSnapshot empty(scope);
-    const std::string file = FileOf(scope);
+    const std::string file = fileOf(scope);
     std::error_code ec;
     const std::uintmax_t bytes = std::filesystem::file_size(file, ec);
     if (ec || bytes > kMaxBytes || bytes < kMagic.size() + 16) {
@@ -377,12 +377,12 @@ bool CatalogueSnapshot::Take(const std::string& fileName, const Identity& now, O
     return true;
 }
 
-void CatalogueSnapshot::Put(const std::string& fileName, const Identity& identity,
+void CatalogueSnapshot::put(const std::string& fileName, const Identity& identity,
                             Outcome outcome) {
     entries_.push_back(Entry{fileName, identity, std::move(outcome)});
 }
 
-void CatalogueSnapshot::Save(DiagnosticLog* log) const {
+void CatalogueSnapshot::save(DiagnosticLog* log) const {
     Writer w;
     w.text() += kMagic;
     w.u64(kFormat);
@@ -404,7 +404,7 @@ void CatalogueSnapshot::Save(DiagnosticLog* log) const {
     const std::uint64_t sum = fnv1a(w.text());
     w.u64(sum);
 
-    const std::string file = FileOf(scope_);
+    const std::string file = fileOf(scope_);
     const std::string temp = file + ".tmp." + std::to_string(::getpid());
     std::error_code ec;
     std::filesystem::create_directories(std::filesystem::path(file).parent_path(), ec);

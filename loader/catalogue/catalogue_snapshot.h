@@ -35,7 +35,7 @@ public:
         bool operator==(const Identity&) const = default;
     };
     // The identity of path; false when it cannot be stat'ed.
-    static bool Identify(const std::string& path, Identity& out);
+    static bool identify(const std::string& path, Identity& out);
 
     // What the snapshot is valid for. Two snapshots with different scopes never mix.
     struct Scope {
@@ -54,7 +54,7 @@ public:
     };
     // The scope of a scan now: stats the schema and the loader's own binary. False when
     // either cannot be stat'ed; the scan then keeps no snapshot.
-    static bool CurrentScope(const std::string& config, const std::string& language,
+    static bool currentScope(const std::string& config, const std::string& language,
                              const std::string& folder, const std::string& pattern, Scope& out);
 
     // One file's outcome.
@@ -78,33 +78,33 @@ public:
         std::string errorText;
         DefinitionDiagnostic diagnostic;
     };
-    static Outcome FromRecord(const ModuleRecord& record);
+    static Outcome fromRecord(const ModuleRecord& record);
     // The record as read: key, name, version from the file, menus and applications.
-    static ModuleRecord ToRecord(const Outcome& outcome);
+    static ModuleRecord toRecord(const Outcome& outcome);
 
     // An empty snapshot for scope, to be filled while scanning.
     explicit CatalogueSnapshot(Scope scope);
 
     // The snapshot stored for scope, or an empty one when there is none or any doubt.
-    static CatalogueSnapshot Load(const Scope& scope, DiagnosticLog* log);
+    static CatalogueSnapshot load(const Scope& scope, DiagnosticLog* log);
 
     // Moves out the outcome recorded for fileName when the file's identity is still the one
     // recorded and was not racy; false (and out untouched) otherwise. For a loaded snapshot;
     // each entry can be taken once.
     bool Take(const std::string& fileName, const Identity& now, Outcome& out);
     // Records a file of the scan filling this snapshot; each name once.
-    void Put(const std::string& fileName, const Identity& identity, Outcome outcome);
+    void put(const std::string& fileName, const Identity& identity, Outcome outcome);
 
-    // Marks the start of the scan that fills this snapshot; call before the first Identify.
-    void StartScan();
+    // Marks the start of the scan that fills this snapshot; call before the first identify().
+    void startScan();
 
     // Writes the snapshot atomically. Failures only go to the log.
-    void Save(DiagnosticLog* log) const;
+    void save(DiagnosticLog* log) const;
 
     // QM_NO_SNAPSHOT=1: scans neither use nor write a snapshot.
-    static bool DisabledByEnvironment();
+    static bool disabledByEnvironment();
     // The file the snapshot of scope lives in.
-    static std::string FileOf(const Scope& scope);
+    static std::string fileOf(const Scope& scope);
 
     std::size_t size() const { return entries_.size(); }
 

@@ -92,7 +92,7 @@ DefinitionSchema::~DefinitionSchema() {
     }
 }
 
-bool DefinitionSchema::Validate(xmlDoc* doc, xml::Problem& problem) const {
+bool DefinitionSchema::validate(xmlDoc* doc, xml::Problem& problem) const {
     std::unique_ptr<xmlSchemaValidCtxt, ValidCtxtFree> valid(xmlSchemaNewValidCtxt(schema_));
     if (!valid) {
         problem = xml::Problem{0, "out of memory"};

@@ -33,7 +33,7 @@ public:
     // Validates doc; precondition: state() == Ready. True when valid; otherwise problem
     // receives the first validation error. Attributes that the schema gives a default or
     // fixed value and that doc leaves out are added to doc.
-    bool Validate(xmlDoc* doc, xml::Problem& problem) const;
+    bool validate(xmlDoc* doc, xml::Problem& problem) const;
 
 private:
     std::string path_;

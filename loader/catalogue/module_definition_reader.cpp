@@ -120,7 +120,7 @@ const char* DefinitionFaultName(DefinitionFault fault) {
 ModuleDefinitionReader::ModuleDefinitionReader(const std::string& schemaPath, Options options)
     : schema_(schemaPath), options_(options) {}
 
-ModuleDefinitionReader::Prepared ModuleDefinitionReader::Prepare(
+ModuleDefinitionReader::Prepared ModuleDefinitionReader::prepare(
     const std::string& definitionPath) const {
     Prepared prepared;
     DefinitionDiagnostic& d = prepared.diagnostic;
@@ -150,7 +150,7 @@ ModuleDefinitionReader::Prepared ModuleDefinitionReader::Prepare(
             return prepared;
         }
         xml::Problem invalid;
-        if (!schema_.Validate(loaded.doc.get(), invalid)) {
+        if (!schema_.validate(loaded.doc.get(), invalid)) {
             d = {DefinitionFault::Invalid, invalid.line, invalid.message};
             return prepared;
         }
@@ -163,14 +163,14 @@ ModuleDefinitionReader::Prepared ModuleDefinitionReader::Prepare(
     return prepared;
 }
 
-bool ModuleDefinitionReader::Complete(const std::string& definitionPath, Prepared& prepared,
+bool ModuleDefinitionReader::complete(const std::string& definitionPath, Prepared& prepared,
                                       ModuleRecord& record, std::string& errorText,
                                       DefinitionDiagnostic& d) const {
     d = prepared.diagnostic;
 
     auto reject = [&]() {
         if (options_.log) {
-            options_.log->write(kLogCategory, RejectionLine(definitionPath, d));
+            options_.log->write(kLogCategory, rejectionLine(definitionPath, d));
         }
         return false;
     };
@@ -190,7 +190,7 @@ bool ModuleDefinitionReader::Complete(const std::string& definitionPath, Prepare
     }
     try {
         ModuleRecord candidate;
-        if (!ReadValidated(prepared.doc.get(), candidate, d)) {
+        if (!readValidated(prepared.doc.get(), candidate, d)) {
             return reject();
         }
         record = std::move(candidate);
@@ -208,14 +208,14 @@ bool ModuleDefinitionReader::Complete(const std::string& definitionPath, Prepare
     return true;
 }
 
-bool ModuleDefinitionReader::Read(const std::string& definitionPath, ModuleRecord& record,
+bool ModuleDefinitionReader::read(const std::string& definitionPath, ModuleRecord& record,
                                   std::string& errorText, DefinitionDiagnostic* diagnostic) const {
     DefinitionDiagnostic local;
-    Prepared prepared = Prepare(definitionPath);
-    return Complete(definitionPath, prepared, record, errorText, diagnostic ? *diagnostic : local);
+    Prepared prepared = prepare(definitionPath);
+    return complete(definitionPath, prepared, record, errorText, diagnostic ? *diagnostic : local);
 }
 
-bool ModuleDefinitionReader::ReadValidated(xmlDoc* doc, ModuleRecord& record,
+bool ModuleDefinitionReader::readValidated(xmlDoc* doc, ModuleRecord& record,
                                            DefinitionDiagnostic& d) const {
     const xmlNode* root = xmlDocGetRootElement(doc);
     if (root == nullptr || root->ns != nullptr ||
@@ -259,7 +259,7 @@ bool ModuleDefinitionReader::ReadValidated(xmlDoc* doc, ModuleRecord& record,
 
     d.keyReached = key;
     if (options_.applyVersionOverride) {
-        ApplyVersionOverride(key, versionMajor, versionMinor, options_.missingKeys);
+        applyVersionOverride(key, versionMajor, versionMinor, options_.missingKeys);
     }
     record.SetVersion(versionMajor, versionMinor);
 
@@ -277,7 +277,7 @@ bool ModuleDefinitionReader::ReadValidated(xmlDoc* doc, ModuleRecord& record,
     return true;
 }
 
-void ModuleDefinitionReader::ApplyVersionOverride(const std::string& key, std::int32_t& major,
+void ModuleDefinitionReader::applyVersionOverride(const std::string& key, std::int32_t& major,
                                                   std::int32_t& minor,
                                                   std::vector<std::string>* missingKeys) {
     // Built at any length: only the settings store works in a bounded buffer.
@@ -292,7 +292,7 @@ void ModuleDefinitionReader::ApplyVersionOverride(const std::string& key, std::i
     }
 }
 
-std::string ModuleDefinitionReader::RejectionLine(const std::string& definitionPath,
+std::string ModuleDefinitionReader::rejectionLine(const std::string& definitionPath,
                                                   const DefinitionDiagnostic& d) {
     return definitionPath + ":" + std::to_string(d.line) + ": rejected (" +
            DefinitionFaultName(d.fault) + "): " + d.reason;
@@ -300,7 +300,7 @@ std::string ModuleDefinitionReader::RejectionLine(const std::string& definitionP
 
 bool ReadModuleDefinition(const std::string& definitionPath, const std::string& schemaPath,
                           ModuleRecord& record, std::string& errorText) {
-    return ModuleDefinitionReader(schemaPath).Read(definitionPath, record, errorText);
+    return ModuleDefinitionReader(schemaPath).read(definitionPath, record, errorText);
 }
 
 }  // namespace qm

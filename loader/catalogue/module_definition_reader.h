@@ -60,7 +60,7 @@ public:
         std::vector<std::string>* missingKeys = nullptr;
     };
 
-    // Loads and compiles the schema once for every Read of this reader.
+    // Loads and compiles the schema once for every read() of this reader.
     ModuleDefinitionReader(const std::string& schemaPath, Options options);
     explicit ModuleDefinitionReader(const std::string& schemaPath)
         : ModuleDefinitionReader(schemaPath, Options{}) {}
@@ -68,7 +68,7 @@ public:
     // Reads definitionPath into record. True when accepted; on false record is unchanged. A
     // COM error overwrites errorText with its text; every other rejection leaves errorText
     // as it was. diagnostic, when given, receives the reason of a rejection.
-    bool Read(const std::string& definitionPath, ModuleRecord& record, std::string& errorText,
+    bool read(const std::string& definitionPath, ModuleRecord& record, std::string& errorText,
               DefinitionDiagnostic* diagnostic = nullptr) const;
 
     const DefinitionSchema& schema() const { return schema_; }
@@ -76,11 +76,11 @@ public:
     // The per-user version override of the module key: opens the module's registry key and
     // lets its override values replace major and minor. The key is created when missing, or,
     // with missingKeys, its path is appended there for the caller to create (Options).
-    static void ApplyVersionOverride(const std::string& key, std::int32_t& major,
+    static void applyVersionOverride(const std::string& key, std::int32_t& major,
                                      std::int32_t& minor,
                                      std::vector<std::string>* missingKeys = nullptr);
     // The diagnostic log's line for a rejected definition.
-    static std::string RejectionLine(const std::string& definitionPath,
+    static std::string rejectionLine(const std::string& definitionPath,
                                      const DefinitionDiagnostic& diagnostic);
 
 private:
@@ -91,11 +91,11 @@ private:
         DefinitionDiagnostic diagnostic;
     };
     // The file and schema part of reading; needs neither the registry nor the environment.
-    Prepared Prepare(const std::string& definitionPath) const;
+    Prepared prepare(const std::string& definitionPath) const;
     // Reads the values, applies the version override, sets the error text and logs.
-    bool Complete(const std::string& definitionPath, Prepared& prepared, ModuleRecord& record,
+    bool complete(const std::string& definitionPath, Prepared& prepared, ModuleRecord& record,
                   std::string& errorText, DefinitionDiagnostic& diagnostic) const;
-    bool ReadValidated(xmlDoc* doc, ModuleRecord& record, DefinitionDiagnostic& diagnostic) const;
+    bool readValidated(xmlDoc* doc, ModuleRecord& record, DefinitionDiagnostic& diagnostic) const;
 
     DefinitionSchema schema_;
     Options options_;

@@ -32,7 +32,7 @@ qmreg::Hive* currentUserHive() {
 
 // The root and the configuration file do not change during a pass: asked once per pass.
 bool pathExists(const StartUpCheckerLib& checker, const std::string& path) {
-    qmsys::FolderIndex* index = checker.folderIndex();
+    qmsys::FolderIndex* index = checker.FolderIndex();
     return index ? index->exists(path) : qmsys::fileExists(path);
 }
 
@@ -64,31 +64,31 @@ bool InstallationSetup::Run() {
         checker_.AppendReport("\n" + checker_.MessageText(msg::kRegKeyNotFound) + ": \"" +
                               checker_.MessageText(msg::kHkeyCurrentUser) + "\\" +
                               kKernelServicesKey + "\"");
-        return checker_.report().empty();
+        return checker_.Report().empty();
     }
 
-    std::string root = checker_.rootDirectory();
+    std::string root = checker_.RootDirectory();
     if (root.size() > 1 && root.back() == '/') {
         root.pop_back();
     }
     checker_.SetRootDirectory(root);
     if (!pathExists(checker_, root)) {
         checker_.AppendReport("\n\n" + checker_.MessageText(msg::kCantSetRootDir));
-        return checker_.report().empty();
+        return checker_.Report().empty();
     }
 
     std::string language;
     if (!ReadStringValue(*hive, std::string(names::kValueLanguage), language)) {
-        return checker_.report().empty();
+        return checker_.Report().empty();
     }
     checker_.SetLanguage(language);
     std::string config;
     if (!ReadStringValue(*hive, std::string(names::kValueCurrentConfig), config)) {
-        return checker_.report().empty();
+        return checker_.Report().empty();
     }
     checker_.SetCurrentConfig(config);
     CheckConfigurationFile();
-    return checker_.report().empty();
+    return checker_.Report().empty();
 }
 
 bool InstallationSetup::ReadStringValue(qmreg::Hive& hive, const std::string& name,
@@ -126,7 +126,7 @@ bool InstallationSetup::CheckConfigurationFile() {
         return false;
     }
     const std::string file =
-        checker_.rootDirectory() + "/" + std::string(names::kCheckerConfigFile);
+        checker_.RootDirectory() + "/" + std::string(names::kCheckerConfigFile);
     if (pathExists(checker_, file)) {
         return true;
     }

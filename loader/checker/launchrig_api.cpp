@@ -44,12 +44,12 @@ bool LaunchrigApi::MenuUpdate(const std::string& moduleFolder, const std::string
     return impl_ && MenuProvisioner(*impl_).Provision(moduleFolder, menuName, true);
 }
 
-const std::string& LaunchrigApi::report() const {
-    return impl_ ? impl_->report() : kEmpty;
+const std::string& LaunchrigApi::Report() const {
+    return impl_ ? impl_->Report() : kEmpty;
 }
 
-const std::string& LaunchrigApi::lastFailure() const {
-    return impl_ ? impl_->lastFailure() : kEmpty;
+const std::string& LaunchrigApi::LastFailure() const {
+    return impl_ ? impl_->LastFailure() : kEmpty;
 }
 
 }  // namespace qm

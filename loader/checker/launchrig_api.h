@@ -49,9 +49,9 @@ public:
     static bool AcceptsMenuName(const std::string& menuName);
 
     // Failure lines so far ("" without an implementation object).
-    const std::string& report() const;
+    const std::string& Report() const;
     // Detail of the last failure that left no report line; see StartUpCheckerLib.
-    const std::string& lastFailure() const;
+    const std::string& LastFailure() const;
 
 private:
     std::unique_ptr<StartUpCheckerImpl> impl_;

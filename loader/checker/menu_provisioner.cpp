@@ -69,10 +69,10 @@ private:
 }  // namespace
 
 bool MenuProvisioner::AcceptsMenuName(const std::string& menuName) {
-    return derivePatterns(menuName).has_value();
+    return DerivePatterns(menuName).has_value();
 }
 
-std::optional<MenuProvisioner::Patterns> MenuProvisioner::derivePatterns(
+std::optional<MenuProvisioner::Patterns> MenuProvisioner::DerivePatterns(
     const std::string& menuName) {
     if (!isPlainName(menuName)) {
         return std::nullopt;
@@ -105,14 +105,14 @@ bool MenuProvisioner::Provision(const std::string& moduleFolder, const std::stri
     // The installation side is only read, so the module folder is taken as the definition
     // gives it; the names that become folders and files on the user's side must stay inside
     // the user's menus folder.
-    const std::optional<Patterns> patterns = derivePatterns(menuName);
+    const std::optional<Patterns> patterns = DerivePatterns(menuName);
     if (!patterns) {
         return Fail("refused menu name \"" + menuName + "\"");
     }
     const std::string folder = path::normalizeSeparators(moduleFolder);
     // An empty configuration names no folder of its own: the copies go to the product folder's
     // Menus, where the environment library's user-data path then points as well.
-    const std::string& config = checker_.currentConfig();
+    const std::string& config = checker_.CurrentConfig();
     if (!config.empty() && !isPlainName(config)) {
         return Fail("refused configuration name \"" + config + "\"");
     }
@@ -130,7 +130,7 @@ bool MenuProvisioner::Provision(const std::string& moduleFolder, const std::stri
         return false;
     }
 
-    std::string source = path::append(checker_.rootDirectory() + "/", folder);
+    std::string source = path::append(checker_.RootDirectory() + "/", folder);
     if (!endsWithIgnoringCase(folder, names::kMenusFolder)) {
         source = path::append(source, names::kMenusFolder);
     }
@@ -142,7 +142,7 @@ bool MenuProvisioner::Provision(const std::string& moduleFolder, const std::stri
 
     // Without a pass, this call is one: its two lookups in the source share one listing.
     qmsys::FolderIndex ownIndex;
-    index_ = checker_.folderIndex() ? checker_.folderIndex() : &ownIndex;
+    index_ = checker_.FolderIndex() ? checker_.FolderIndex() : &ownIndex;
     CopyModeScope scope(checker_, update);
     bool result = DirectoryCopy(source, destination, patterns->menuPattern, {}, 0);
     if (result) {
@@ -217,9 +217,9 @@ bool MenuProvisioner::CopyOne(const std::string& source, const std::string& dest
         (to.lastWriteNs != from.lastWriteNs ||
          static_cast<std::uint32_t>(to.size) != static_cast<std::uint32_t>(from.size));
 
-    if (!isFolder && checker_.copyMode()) {
+    if (!isFolder && checker_.CopyMode()) {
         if (differs) {
-            if (!checker_.overwrite()) {
+            if (!checker_.Overwrite()) {
                 return Fail("out of date: \"" + destination + "\"");
             }
             if (!DeleteCopy(destination)) {
@@ -234,7 +234,7 @@ bool MenuProvisioner::CopyOne(const std::string& source, const std::string& dest
                     }
                 }
             }
-        } else if (!checker_.overwrite()) {
+        } else if (!checker_.Overwrite()) {
             return true;
         }
     }
@@ -282,7 +282,7 @@ std::string MenuProvisioner::CreateFolderChain(const std::string& base,
     }
     // A file in the folder's place makes the creation below fail with "already exists", which
     // counts as success, so existence alone decides that nothing needs creating.
-    qmsys::FolderIndex* index = checker_.folderIndex();
+    qmsys::FolderIndex* index = checker_.FolderIndex();
     if (index ? index->exists(full) : qmsys::fileExists(full)) {
         return full;  // provided before: no folder to create
     }

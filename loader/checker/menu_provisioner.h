@@ -47,7 +47,7 @@ private:
     };
     // Derives the patterns from a menu name, or nothing when the name is unusable (too short
     // for its tail, containing a separator, "." or "..").
-    static std::optional<Patterns> derivePatterns(const std::string& menuName);
+    static std::optional<Patterns> DerivePatterns(const std::string& menuName);
 
     bool DirectoryCopy(const std::string& source, const std::string& destinationBase,
                        const std::string& pattern, const std::vector<std::string>& suffixes,

@@ -34,34 +34,34 @@ public:
 
     // Failure lines collected so far. The report only grows: once it holds a line, every later
     // set-up on this object fails.
-    const std::string& report() const { return report_; }
+    const std::string& Report() const { return report_; }
     void AppendReport(std::string_view line) { report_ += line; }
 
     // Detail of the last failure that has no report line of its own (a refused menu name, a
     // user folder that cannot be created, a missing source file). Diagnostic only: it never
     // makes a later set-up fail.
-    const std::string& lastFailure() const { return lastFailure_; }
+    const std::string& LastFailure() const { return lastFailure_; }
     void SetLastFailure(std::string text) { lastFailure_ = std::move(text); }
 
-    const std::string& rootDirectory() const { return rootDirectory_; }
+    const std::string& RootDirectory() const { return rootDirectory_; }
     void SetRootDirectory(std::string root) { rootDirectory_ = std::move(root); }
-    const std::string& language() const { return language_; }
+    const std::string& Language() const { return language_; }
     void SetLanguage(std::string language) { language_ = std::move(language); }
-    const std::string& currentConfig() const { return currentConfig_; }
+    const std::string& CurrentConfig() const { return currentConfig_; }
     void SetCurrentConfig(std::string config) { currentConfig_ = std::move(config); }
-    const std::string& messageFile() const { return messageFile_; }
+    const std::string& MessageFile() const { return messageFile_; }
     void SetMessageFile(std::string file) { messageFile_ = std::move(file); }
 
     // True only while a provisioning copies files.
-    bool copyMode() const { return copyMode_; }
+    bool CopyMode() const { return copyMode_; }
     void SetCopyMode(bool on) { copyMode_ = on; }
     // Update mode (true) replaces out-of-date copies; check mode (false) only compares.
-    bool overwrite() const { return overwrite_; }
+    bool Overwrite() const { return overwrite_; }
     void SetOverwrite(bool on) { overwrite_ = on; }
 
     // The folder index of the pass this object serves (not owned; it outlives the object), or
     // null: folder lookups and existence checks then go to the file system each time.
-    qmsys::FolderIndex* folderIndex() const { return folderIndex_; }
+    qmsys::FolderIndex* FolderIndex() const { return folderIndex_; }
     void SetFolderIndex(qmsys::FolderIndex* index) { folderIndex_ = index; }
 
 private:

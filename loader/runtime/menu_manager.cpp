@@ -67,14 +67,14 @@ void MenuManager::Log(const std::string& text) {
 void MenuManager::LogCheckerFailure(const MyLaunchrigApi& checker, std::size_t reportSize,
                                     const std::string& what) {
     std::string text = what;
-    const std::string& report = checker.report();
+    const std::string& report = checker.Report();
     if (report.size() > reportSize) {
         text += "; checker report:" + report.substr(reportSize);
     } else if (!report.empty()) {
         text += "; checker failed earlier:" + report;
     }
-    if (!checker.lastFailure().empty()) {
-        text += "; " + checker.lastFailure();
+    if (!checker.LastFailure().empty()) {
+        text += "; " + checker.LastFailure();
     }
     Log(text);
 }
@@ -112,7 +112,7 @@ bool MenuManager::LoadEntry(MyLaunchrigApi& checker, MenuEntry& entry,
     std::string groupName;
     if (automation_.FindMenuGroupByFile(userFile, groupName)) {
         entry.groupName = groupName;
-        const std::size_t before = checker.report().size();
+        const std::size_t before = checker.Report().size();
         if (checker.MenuCheck(split.moduleFolder, entry.name)) {
             return true;
         }
@@ -122,7 +122,7 @@ bool MenuManager::LoadEntry(MyLaunchrigApi& checker, MenuEntry& entry,
         automation_.UnloadMenuGroupByName(entry.groupName);
     }
 
-    const std::size_t before = checker.report().size();
+    const std::size_t before = checker.Report().size();
     if (!checker.MenuUpdate(split.moduleFolder, entry.name)) {
         LogCheckerFailure(checker, before,
                           "menu \"" + entry.name + "\" from \"" + split.moduleFolder +

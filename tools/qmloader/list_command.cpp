@@ -92,7 +92,7 @@ bool LoadModules(const ListOptions& options, qm::ModuleList& list, std::ostream&
     std::string errorText;
     qm::CatalogueContext context =
         qm::MakeCatalogueContext(options.config, options.language, options.log);
-    context.useSnapshot = options.snapshot && !qm::CatalogueSnapshot::DisabledByEnvironment();
+    context.useSnapshot = options.snapshot && !qm::CatalogueSnapshot::disabledByEnvironment();
     const bool found =
         qm::LoadCatalogue(context, options.definitionsFolder,
                           std::string(qm::names::kDefinitionExtension), list, errorText);

@@ -34,7 +34,7 @@ int RunValidate(const ValidateOptions& options, std::ostream& out, std::ostream&
         qm::ModuleRecord record;
         std::string errorText;
         qm::DefinitionDiagnostic diagnostic;
-        if (reader.Read(file, record, errorText, &diagnostic)) {
+        if (reader.read(file, record, errorText, &diagnostic)) {
             ++accepted;
             continue;
         }

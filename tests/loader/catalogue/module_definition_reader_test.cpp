@@ -42,7 +42,7 @@ protected:
     Outcome readFile(const std::string& path) {
         Outcome out;
         qm::ModuleDefinitionReader reader(schema());
-        out.accepted = reader.Read(path, out.record, out.errorText, &out.diagnostic);
+        out.accepted = reader.read(path, out.record, out.errorText, &out.diagnostic);
         return out;
     }
 
@@ -166,7 +166,7 @@ TEST_F(DefinitionReaderTest, AbsentAttributeEndsInTheComErrorAndLeavesTheRecord)
         DefinitionDiagnostic diagnostic;
         qm::ModuleDefinitionReader reader(schema());
         EXPECT_FALSE(
-            reader.Read(writeDefinition("m.default.xml", doc), record, errorText, &diagnostic))
+            reader.read(writeDefinition("m.default.xml", doc), record, errorText, &diagnostic))
             << attribute;
         EXPECT_EQ(errorText, expected) << attribute;
         EXPECT_EQ(diagnostic.fault, DefinitionFault::ComError) << attribute;
@@ -316,7 +316,7 @@ TEST_F(DefinitionReaderTest, UnusableSchemaRejectsEveryDefinition) {
         std::string errorText = "earlier text";
         DefinitionDiagnostic diagnostic;
         const bool accepted =
-            qm::ModuleDefinitionReader(c.schema).Read(definition, record, errorText, &diagnostic);
+            qm::ModuleDefinitionReader(c.schema).read(definition, record, errorText, &diagnostic);
         EXPECT_EQ(accepted, c.fault == DefinitionFault::None) << c.schema;
         EXPECT_EQ(diagnostic.fault, c.fault) << c.schema << ": " << diagnostic.reason;
         EXPECT_EQ(errorText, c.errorText) << c.schema;
@@ -358,7 +358,7 @@ TEST_F(DefinitionReaderTest, MissingRequiredElementIsRefusedUnderAPermissiveSche
         std::string errorText = "earlier text";
         DefinitionDiagnostic diagnostic;
         const bool accepted =
-            qm::ModuleDefinitionReader(permissive).Read(file, record, errorText, &diagnostic);
+            qm::ModuleDefinitionReader(permissive).read(file, record, errorText, &diagnostic);
         EXPECT_EQ(errorText, "earlier text") << c.body;
         if (!c.missing) {
             EXPECT_TRUE(accepted) << diagnostic.reason;

@@ -35,10 +35,10 @@ protected:
 TEST_F(InstallationSetupTest, CompleteSetUpReadsLanguageAndConfiguration) {
     install_.writeKernelServices("deu", "Road");
     EXPECT_TRUE(runSetup(install_.root() + "/"));
-    EXPECT_EQ(checker_.report(), "");
-    EXPECT_EQ(checker_.language(), "deu");
-    EXPECT_EQ(checker_.currentConfig(), "Road");
-    EXPECT_EQ(checker_.rootDirectory(), install_.root()) << "one trailing separator is removed";
+    EXPECT_EQ(checker_.Report(), "");
+    EXPECT_EQ(checker_.Language(), "deu");
+    EXPECT_EQ(checker_.CurrentConfig(), "Road");
+    EXPECT_EQ(checker_.RootDirectory(), install_.root()) << "one trailing separator is removed";
 }
 
 struct SetupFailure {
@@ -59,7 +59,7 @@ TEST_P(SetupFailureTest, FailsWithItsReportLine) {
     if (auto at = expected.find("<root>"); at != std::string::npos) {
         expected.replace(at, 6, install_.root());
     }
-    EXPECT_EQ(checker_.report(), expected);
+    EXPECT_EQ(checker_.Report(), expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -120,7 +120,7 @@ TEST_F(InstallationSetupTest, MessageFileTextsReplaceTheDefaults) {
         api.SetMessageFile(c.file);
         api.SetRootDirectory(install_.root());
         EXPECT_FALSE(api.MenuUpdate("Road", "KRQM_Road_enu")) << c.file;
-        EXPECT_EQ(api.report(), c.expected) << c.file;
+        EXPECT_EQ(api.Report(), c.expected) << c.file;
     }
 }
 

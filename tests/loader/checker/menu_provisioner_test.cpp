@@ -44,11 +44,11 @@ TEST_F(MenuProvisionerTest, CheckWithoutCopiesIsTrueAndCopiesNothing) {
     EXPECT_FALSE(qmsys::fileExists(copyOf("KRQM_Road_Menu_enu.mnu")));
     // Nothing matching in the installation is no failure either.
     EXPECT_TRUE(api_.MenuUpdate("Road", "KRQM_Absent_enu"));
-    EXPECT_EQ(api_.report(), "");
+    EXPECT_EQ(api_.Report(), "");
 }
 
 TEST_F(MenuProvisionerTest, UpdateCopiesMenuAndCompanionUnderTheMenuName) {
-    ASSERT_TRUE(api_.MenuUpdate("Road", kMnuMenu)) << api_.report() << api_.lastFailure();
+    ASSERT_TRUE(api_.MenuUpdate("Road", kMnuMenu)) << api_.Report() << api_.LastFailure();
     const std::string copy = copyOf("KRQM_Road_Menu_enu.mnu");
     EXPECT_EQ(readFile(copy), "***MENUGROUP=ROAD\n");
     EXPECT_EQ(qmtest::mtimeNs(copy), qmtest::mtimeNs(menuSource_));
@@ -59,13 +59,13 @@ TEST_F(MenuProvisionerTest, UpdateCopiesMenuAndCompanionUnderTheMenuName) {
 
 TEST_F(MenuProvisionerTest, WithoutAppDataBothFallBackToTheSameFolder) {
     qmtest::ScopedEnv noAppData("APPDATA", std::nullopt);
-    ASSERT_TRUE(api_.MenuUpdate("Road", kMnuMenu)) << api_.lastFailure();
+    ASSERT_TRUE(api_.MenuUpdate("Road", kMnuMenu)) << api_.LastFailure();
     EXPECT_TRUE(qmsys::fileExists(QmEnGetUserDataPath() + "/Menus/KRQM_Road_Menu_enu.mnu"));
 }
 
 TEST_F(MenuProvisionerTest, EmptyConfigurationCopiesToTheFolderTheLoaderLoadsFrom) {
     install_.writeKernelServices("enu", "");
-    ASSERT_TRUE(api_.MenuUpdate("Road", kMnuMenu)) << api_.report() << api_.lastFailure();
+    ASSERT_TRUE(api_.MenuUpdate("Road", kMnuMenu)) << api_.Report() << api_.LastFailure();
     const std::string copy = QmEnGetUserDataPath() + "/Menus/KRQM_Road_Menu_enu.mnu";
     EXPECT_EQ(copy, std::string(std::getenv("APPDATA")) +
                         "/Brenvik/Quillmont/22.15/Menus/KRQM_Road_Menu_enu.mnu");
@@ -98,8 +98,8 @@ TEST_F(MenuProvisionerTest, ChangedMnuCopyIsReplacedAndItsCompiledFilesDeleted) 
     qmtest::shiftMtime(menuSource_, std::chrono::seconds(-60));
 
     EXPECT_FALSE(api_.MenuCheck("Road", kMnuMenu));
-    EXPECT_EQ(api_.report(), "") << "an out-of-date copy is no failure of the checker";
-    ASSERT_TRUE(api_.MenuUpdate("Road", kMnuMenu)) << api_.lastFailure();
+    EXPECT_EQ(api_.Report(), "") << "an out-of-date copy is no failure of the checker";
+    ASSERT_TRUE(api_.MenuUpdate("Road", kMnuMenu)) << api_.LastFailure();
     EXPECT_EQ(qmtest::mtimeNs(copy), qmtest::mtimeNs(menuSource_));
     for (const char* ext : compiled) {
         EXPECT_FALSE(qmsys::fileExists(stem + ext)) << ext;
@@ -110,7 +110,7 @@ TEST_F(MenuProvisionerTest, ChangedMnuCopyIsReplacedAndItsCompiledFilesDeleted) 
 TEST_F(MenuProvisionerTest, CuixMenuGetsItsCompanionWithLanguageCodeInserted) {
     const std::string cuix = install_.writeMenu("Rail", kCuixMenu, "compiled rail menu");
     install_.writeMenu("Rail", "KRQM_Rail.mnl", "(rail)");
-    ASSERT_TRUE(api_.MenuUpdate("Rail", kCuixMenu)) << api_.report() << api_.lastFailure();
+    ASSERT_TRUE(api_.MenuUpdate("Rail", kCuixMenu)) << api_.Report() << api_.LastFailure();
     EXPECT_EQ(readFile(copyOf(kCuixMenu)), "compiled rail menu");
     EXPECT_EQ(readFile(copyOf("KRQM_Rail_enu.mnl")), "(rail)");
 
@@ -123,13 +123,13 @@ TEST_F(MenuProvisionerTest, CuixMenuGetsItsCompanionWithLanguageCodeInserted) {
 }
 
 TEST_F(MenuProvisionerTest, OutOfDateReadOnlyCopyIsReplaced) {
-    ASSERT_TRUE(api_.MenuUpdate("Road", kMnuMenu)) << api_.lastFailure();
+    ASSERT_TRUE(api_.MenuUpdate("Road", kMnuMenu)) << api_.LastFailure();
     const std::string copy = copyOf("KRQM_Road_Menu_enu.mnu");
     writeFile(menuSource_, "***MENUGROUP=ROAD_NEW\n");
     qmtest::makeReadOnly(copy);
-    EXPECT_TRUE(api_.MenuUpdate("Road", kMnuMenu)) << api_.lastFailure();
+    EXPECT_TRUE(api_.MenuUpdate("Road", kMnuMenu)) << api_.LastFailure();
     EXPECT_EQ(readFile(copy), "***MENUGROUP=ROAD_NEW\n");
-    EXPECT_EQ(api_.report(), "");
+    EXPECT_EQ(api_.Report(), "");
 }
 
 TEST_F(MenuProvisionerTest, ReadOnlySourceGivesWritableCopies) {
@@ -147,7 +147,7 @@ TEST_F(MenuProvisionerTest, ModuleFoldersAreReadAsTheDefinitionGivesThem) {
          {std::string("Road/Menus"), install_.root() + "/Road", std::string("Rail/../Road"),
           std::string("Rail\\..\\Road\\Menus")}) {
         fs::remove_all(install_.userMenus());
-        EXPECT_TRUE(api_.MenuUpdate(folder, kMnuMenu)) << folder << api_.lastFailure();
+        EXPECT_TRUE(api_.MenuUpdate(folder, kMnuMenu)) << folder << api_.LastFailure();
         EXPECT_TRUE(qmsys::fileExists(copyOf("KRQM_Road_Menu_enu.mnu"))) << folder;
     }
 }
@@ -156,7 +156,7 @@ TEST_F(MenuProvisionerTest, MatchingSubfoldersAreMirroredBelowTheUserMenus) {
     // A folder that matches the pattern is recreated and walked with the same pattern.
     install_.writeMenu("Road", "KRQM_Nest_enu.mnu/KRQM_Nest_enu.mnu", "inner file");
     install_.writeMenu("Road", "KRQM_Nest_enu.mnu/unrelated.mnu", "not matched");
-    ASSERT_TRUE(api_.MenuUpdate("Road", "KRQM_Nest_enu")) << api_.report() << api_.lastFailure();
+    ASSERT_TRUE(api_.MenuUpdate("Road", "KRQM_Nest_enu")) << api_.Report() << api_.LastFailure();
     EXPECT_EQ(readFile(copyOf("KRQM_Nest_enu.mnu/KRQM_Nest_enu.mnu")), "inner file");
     EXPECT_FALSE(qmsys::fileExists(copyOf("KRQM_Nest_enu.mnu/unrelated.mnu")));
 }
@@ -173,8 +173,8 @@ class RefusedNameTest : public MenuProvisionerTest,
 TEST_P(RefusedNameTest, IsRefusedWithoutReportLineAndWithoutCopying) {
     writeFile(install_.root() + "/x_enu.mnu", "outside");
     EXPECT_FALSE(api_.MenuUpdate(GetParam().folder, GetParam().menu));
-    EXPECT_EQ(api_.report(), "") << "a refused entry does not poison the checker";
-    EXPECT_NE(api_.lastFailure(), "");
+    EXPECT_EQ(api_.Report(), "") << "a refused entry does not poison the checker";
+    EXPECT_NE(api_.LastFailure(), "");
     EXPECT_TRUE(api_.MenuUpdate("Road", kMnuMenu)) << "later entries still work";
     EXPECT_FALSE(qmsys::fileExists(install_.userMenus() + "/../x_enu.mnu"));
 }
@@ -197,7 +197,7 @@ TEST_F(MenuProvisionerTest, FailedFolderCreationLeavesItsReportLine) {
     install_.writeMenu("Road", "KRQM_Nest_enu.mnu/KRQM_Nest_enu.mnu/inner", "");
     writeFile(copyOf("KRQM_Nest_enu.mnu"), "a file, not a folder");
     EXPECT_FALSE(api_.MenuUpdate("Road", "KRQM_Nest_enu"));
-    EXPECT_EQ(api_.report(),
+    EXPECT_EQ(api_.Report(),
               "\nCould not create directory: " + copyOf("KRQM_Nest_enu.mnu/KRQM_Nest_enu.mnu"));
 }
 
@@ -206,7 +206,7 @@ TEST_F(MenuProvisionerTest, FailedCopyLeavesItsReportLineWithTheErrorCode) {
         install_.writeMenu("Road", "KRQM_Nest_enu.mnu/KRQM_Nest_enu.mnu", "inner file");
     writeFile(copyOf("KRQM_Nest_enu.mnu"), "a file, not a folder");
     EXPECT_FALSE(api_.MenuUpdate("Road", "KRQM_Nest_enu"));
-    EXPECT_EQ(api_.report(), "\nCould not copy file from \"" + inner + "\" to file \"" +
+    EXPECT_EQ(api_.Report(), "\nCould not copy file from \"" + inner + "\" to file \"" +
                                  copyOf("KRQM_Nest_enu.mnu/KRQM_Nest_enu.mnu") +
                                  "\"\nError message: 3");
 }
@@ -216,7 +216,7 @@ TEST_F(MenuProvisionerTest, UnusableUserFolderFailsWithThePathInTheDetail) {
     const std::string blocked = std::string(std::getenv("APPDATA")) + "/Brenvik/Quillmont/22.15";
     writeFile(blocked, "not a folder");
     EXPECT_FALSE(api_.MenuUpdate("Road", kMnuMenu));
-    EXPECT_NE(api_.lastFailure().find(blocked), std::string::npos) << api_.lastFailure();
+    EXPECT_NE(api_.LastFailure().find(blocked), std::string::npos) << api_.LastFailure();
 }
 
 // A FIFO in the installation where a menu or its companion belongs: the copy is refused at
@@ -233,7 +233,7 @@ TEST_F(MenuProvisionerTest, FifoAsMenuOrCompanionIsRefusedWithoutWaiting) {
     EXPECT_TRUE(qmtest::returnsWithoutWaitingOnFifos(
         [&] {
             pipeMenu = api_.MenuUpdate("Road", "KRQM_Pipe_enu");
-            pipeReport = api_.report();
+            pipeReport = api_.Report();
             qm::MyLaunchrigApi fresh;
             fresh.SetRootDirectory(install_.root());
             roadMenu = fresh.MenuUpdate("Road", kMnuMenu);
