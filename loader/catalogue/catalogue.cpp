@@ -122,7 +122,7 @@ bool scanWithSnapshot(const CatalogueContext& context, const std::string& folder
         CatalogueSnapshot::Identity identity;
         const bool identified = CatalogueSnapshot::identify(path, identity);
         CatalogueSnapshot::Outcome outcome;
-        if (!identified || !previous.Take(file, identity, outcome)) {
+        if (!identified || !previous.take(file, identity, outcome)) {
             changed = true;
             ++read;
             if (!reader) {

@@ -365,7 +365,7 @@ CatalogueSnapshot CatalogueSnapshot::load(const Scope& scope, DiagnosticLog* log
     return loaded;
 }
 
-bool CatalogueSnapshot::Take(const std::string& fileName, const Identity& now, Outcome& out) {
+bool CatalogueSnapshot::take(const std::string& fileName, const Identity& now, Outcome& out) {
     const auto it =
         std::lower_bound(entries_.begin(), entries_.end(), fileName,
                          [](const Entry& e, const std::string& n) { return e.name < n; });

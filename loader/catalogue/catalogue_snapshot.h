@@ -91,7 +91,7 @@ public:
     // Moves out the outcome recorded for fileName when the file's identity is still the one
     // recorded and was not racy; false (and out untouched) otherwise. For a loaded snapshot;
     // each entry can be taken once.
-    bool Take(const std::string& fileName, const Identity& now, Outcome& out);
+    bool take(const std::string& fileName, const Identity& now, Outcome& out);
     // Records a file of the scan filling this snapshot; each name once.
     void put(const std::string& fileName, const Identity& identity, Outcome outcome);
 
@@ -116,7 +116,7 @@ private:
     };
     Scope scope_;
     std::int64_t scanStartNs_ = 0;  // the file clock when the recording scan started
-    // Loaded: sorted by name (byte order), as Save writes them. Filling: in the scan's order.
+    // Loaded: sorted by name (byte order), as save() writes them. Filling: in the scan's order.
     std::vector<Entry> entries_;
 };
 
