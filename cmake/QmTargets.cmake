@@ -87,11 +87,29 @@ function(qm_add_loader_layer name)
     qm_add_library(${name} STATIC HIDDEN SOURCES ${L_SOURCES} ${L_HEADERS}
                    PUBLIC ${L_LAYERS} ${L_PUBLIC} PRIVATE ${L_PRIVATE})
     qm_header_root(${name} ${folder} ${L_HEADERS})
+    list(TRANSFORM L_HEADERS PREPEND ${CMAKE_CURRENT_SOURCE_DIR}/)
+    set_property(GLOBAL APPEND PROPERTY QM_LOADER_LAYER_FOLDERS ${CMAKE_CURRENT_SOURCE_DIR})
+    set_property(GLOBAL APPEND PROPERTY QM_LOADER_LAYER_HEADERS ${L_HEADERS})
 endfunction()
 
 # Checks, once every layer is declared, that no layer links a layer declared after it, also
-# when the link was added later with a plain target_link_libraries().
+# when the link was added later with a plain target_link_libraries(), and that every header
+# in a layer's folder belongs to a layer (a folder that lists its headers per layer would
+# otherwise hide a new one from everybody).
 function(qm_check_loader_layers)
+    get_property(folders GLOBAL PROPERTY QM_LOADER_LAYER_FOLDERS)
+    get_property(claimed GLOBAL PROPERTY QM_LOADER_LAYER_HEADERS)
+    list(REMOVE_DUPLICATES folders)
+    foreach(folder IN LISTS folders)
+        file(GLOB headers CONFIGURE_DEPENDS ${folder}/*.h)
+        foreach(header IN LISTS headers)
+            if(NOT header IN_LIST claimed)
+                message(FATAL_ERROR "${header} belongs to no loader layer: add it to the "
+                        "HEADERS of one in ${folder}/CMakeLists.txt")
+            endif()
+        endforeach()
+    endforeach()
+
     get_property(layers GLOBAL PROPERTY QM_LOADER_LAYERS)
     set(below)
     foreach(layer IN LISTS layers)
