@@ -25,8 +25,9 @@ export QM_LOG=$demo/diagnostic.log
 # A brand-new demo user starts Road Design and Survey Data with the host, as if chosen in the
 # module loader dialog; everything else is left as a new user gets it.
 if [ ! -e "$demo/registry/hkcu.db" ]; then
+    version=$(build/bin/qmreg --version | cut -d' ' -f2)  # the product version, as built
     for key in QM_ROADS QM_SURVEY; do
-        build/bin/qmreg add "HKCU\\SOFTWARE\\Brenvik\\Quillmont\\22.15\\Quillmont modules\\$key" \
+        build/bin/qmreg add "HKCU\\SOFTWARE\\Brenvik\\Quillmont\\$version\\Quillmont modules\\$key" \
             /v AutoStart /d True /f >/dev/null
     done
 fi

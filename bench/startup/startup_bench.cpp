@@ -29,6 +29,7 @@
 #include <vector>
 
 #include "bench_support.h"
+#include "qm/version.h"
 
 namespace {
 
@@ -95,7 +96,8 @@ int chooseAutoStart(const fs::path& bin, int n) {
     std::string reg = "Windows Registry Editor Version 5.00\n\n";
     int started = 0;
     for (int i = 0; i < n; i += 10) {
-        reg += "[HKEY_CURRENT_USER\\SOFTWARE\\Brenvik\\Quillmont\\22.15\\Quillmont modules\\" +
+        reg += "[HKEY_CURRENT_USER\\SOFTWARE\\Brenvik\\Quillmont\\" QM_PRODUCT_VERSION
+               "\\Quillmont modules\\" +
                key(i) + "]\n\"AutoStart\"=\"True\"\n\n";
         ++started;
     }

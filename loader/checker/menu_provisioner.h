@@ -1,7 +1,7 @@
 #pragma once
 // Keeps a user's private copies of one menu: the menu file and its AutoLISP companion
 // (".??l"), copied from the module's menus folder in the installation into
-// <application data>/Brenvik/Quillmont/22.15/<configuration>/Menus. Copies keep the source's
+// <application data>/Brenvik/Quillmont/<version>/<configuration>/Menus. Copies keep the source's
 // time stamp, so "same time stamp and size" means current.
 //
 // Check mode compares and copies nothing; update mode deletes out-of-date copies (with the

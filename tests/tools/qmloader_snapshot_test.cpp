@@ -21,6 +21,7 @@
 #include <random>
 #include <string>
 #include <vector>
+#include "qm/version.h"
 
 namespace {
 
@@ -191,7 +192,8 @@ TEST_F(SnapshotEqualityTest, ListIsTheSameWithAndWithoutTheSnapshotAfterRandomCh
             config = config == "default" ? "other" : "default";
         } else {
             what = "snapshot damaged";
-            const fs::path folder = user_.stateDir() + "/Brenvik/Quillmont/22.15/catalogue";
+            const fs::path folder =
+                user_.stateDir() + "/Brenvik/Quillmont/" QM_PRODUCT_VERSION "/catalogue";
             if (fs::exists(folder)) {
                 for (const auto& e : fs::directory_iterator(folder)) {
                     std::string bytes = qmtest::readFile(e.path());
@@ -234,7 +236,8 @@ TEST_F(SnapshotEqualityTest, UnchangedDefinitionsAreNotReadAgain) {
     ASSERT_EQ(list("default", true).exitCode, 0);
     EXPECT_EQ(readCount(), "1 of 5 definitions read");
 
-    const fs::path folder = user_.stateDir() + "/Brenvik/Quillmont/22.15/catalogue";
+    const fs::path folder =
+        user_.stateDir() + "/Brenvik/Quillmont/" QM_PRODUCT_VERSION "/catalogue";
     for (const auto& e : fs::directory_iterator(folder)) {
         qmtest::writeFile(e.path(), "not a snapshot");
     }

@@ -12,6 +12,7 @@
 
 #include <filesystem>
 
+#include "qm/version.h"
 #include "qmtest/child_process.h"
 #include "qmtest/files.h"
 #include "qmtest/relocated_user.h"
@@ -163,10 +164,11 @@ TEST_F(HostProcessTest, RegistryToolChangesTheAnswerWithoutRestart) {
     ASSERT_TRUE(host.waitForOutput("QmModuleLoader.arx\n", 20s)) << host.output();
     EXPECT_TRUE(hasLine(host.output(), "1")) << host.output();
 
-    const auto add = qmtest::runProcess(
-        {qmtest::binDir() + "/qmreg", "add", "HKCU\\SOFTWARE\\Brenvik\\Quillmont\\22.15\\Base",
-         "/v", "CheckCommandlineSetting", "/t", "REG_DWORD", "/d", "0", "/f"},
-        options());
+    const auto add =
+        qmtest::runProcess({qmtest::binDir() + "/qmreg", "add",
+                            "HKCU\\SOFTWARE\\Brenvik\\Quillmont\\" QM_PRODUCT_VERSION "\\Base",
+                            "/v", "CheckCommandlineSetting", "/t", "REG_DWORD", "/d", "0", "/f"},
+                           options());
     ASSERT_EQ(add.exitCode, 0) << add.err;
     host.writeInput("(krqm_CheckCommandlineSetting)\nQUIT\n");
     host.closeInput();

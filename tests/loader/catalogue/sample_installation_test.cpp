@@ -17,6 +17,7 @@
 #include <thread>
 
 #include "catalogue/catalogue.h"
+#include "qm/version.h"
 
 namespace {
 
@@ -84,13 +85,14 @@ TEST_F(SampleInstallationTest, ApplicationsRunForReal) {
 TEST_F(SampleInstallationTest, HostBringsUpTheCopysModules) {
     qmtest::ProcessOptions options;
     options.extraEnv = user_.environment();
-    ASSERT_EQ(qmtest::runProcess({qmtest::binDir() + "/qmreg", "add",
-                                  "HKCU\\SOFTWARE\\Brenvik\\Quillmont\\22.15\\Quillmont "
-                                  "modules\\QM_ROADS",
-                                  "/v", "AutoStart", "/d", "True", "/f"},
-                                 options)
-                  .exitCode,
-              0);
+    ASSERT_EQ(
+        qmtest::runProcess({qmtest::binDir() + "/qmreg", "add",
+                            "HKCU\\SOFTWARE\\Brenvik\\Quillmont\\" QM_PRODUCT_VERSION "\\Quillmont "
+                            "modules\\QM_ROADS",
+                            "/v", "AutoStart", "/d", "True", "/f"},
+                           options)
+            .exitCode,
+        0);
     options.input = "ARX\nMENUGROUPS\nQUIT\n";
     const qmtest::ProcessResult result =
         qmtest::runProcess({qmtest::binDir() + "/cadhost", "--console"}, options);
@@ -99,7 +101,8 @@ TEST_F(SampleInstallationTest, HostBringsUpTheCopysModules) {
     EXPECT_NE(result.out.find("Quillmont Road Design 22.15 ready.\n"), std::string::npos)
         << result.out;
     EXPECT_NE(result.out.find("\nkrqm_roads.arx\n"), std::string::npos) << result.out;
-    const std::string menus = user_.appData() + "/Brenvik/Quillmont/22.15/Default/Menus/";
+    const std::string menus =
+        user_.appData() + "/Brenvik/Quillmont/" QM_PRODUCT_VERSION "/Default/Menus/";
     EXPECT_NE(result.out.find("KRQM_ROADS\t" + menus + "KRQM_Roads_enu.mnu"), std::string::npos)
         << result.out;
     EXPECT_NE(result.out.find("KRQM_BASE\t" + menus + "KRQM_Base_enu.mnu"), std::string::npos)

@@ -4,10 +4,12 @@
 
 #include <qmreg/registry.h>
 #include <qmtest/files.h>
+#include "qm/version.h"
 
 namespace qmtest {
 namespace {
-const char* const kKernelKey = "SOFTWARE\\Brenvik\\Quillmont\\22.15\\Kernel Services";
+const char* const kKernelKey =
+    "SOFTWARE\\Brenvik\\Quillmont\\" QM_PRODUCT_VERSION "\\Kernel Services";
 qmreg::Hive& hkcu() {
     return qmreg::Hive::forThread(qmreg::HiveId::CurrentUser);
 }
@@ -19,7 +21,8 @@ CheckerInstallation::CheckerInstallation() : root_(dir_ / "install") {
 }
 
 std::string CheckerInstallation::userMenus() const {
-    return std::string(std::getenv("APPDATA")) + "/Brenvik/Quillmont/22.15/" + kConfig + "/Menus";
+    return std::string(std::getenv("APPDATA")) + "/Brenvik/Quillmont/" QM_PRODUCT_VERSION "/" +
+           kConfig + "/Menus";
 }
 
 void CheckerInstallation::writeKernelServices(const std::string& language,

@@ -12,7 +12,7 @@ public:
     CheckerInstallation();
 
     const std::string& root() const { return root_; }
-    // <APPDATA>/Brenvik/Quillmont/22.15/<config>/Menus
+    // <APPDATA>/Brenvik/Quillmont/<version>/<config>/Menus
     std::string userMenus() const;
 
     void writeKernelServices(const std::string& language, const std::string& config);

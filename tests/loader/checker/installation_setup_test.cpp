@@ -12,13 +12,14 @@
 #include "checker/my_launchrig_api.h"
 #include "checker/start_up_checker_impl.h"
 #include "checker_installation.h"
+#include "qm/version.h"
 
 namespace {
 
 using qmtest::CheckerInstallation;
 
 const std::string kKeyText =
-    "HKEY_CURRENT_USER\\SOFTWARE\\Brenvik\\Quillmont\\22.15\\Kernel Services";
+    "HKEY_CURRENT_USER\\SOFTWARE\\Brenvik\\Quillmont\\" QM_PRODUCT_VERSION "\\Kernel Services";
 
 class InstallationSetupTest : public qmtest::RelocatedTest {
 protected:
@@ -104,7 +105,8 @@ TEST_F(InstallationSetupTest, MessageFileTextsReplaceTheDefaults) {
                       "ID_STR_HKEY_CURRENT_USER=second entry\n");
     install_.writeKernelServices("enu", "Default");
     install_.removeKernelValue("Language");
-    const std::string tail = "\\SOFTWARE\\Brenvik\\Quillmont\\22.15\\Kernel Services\\Language\"";
+    const std::string tail =
+        "\\SOFTWARE\\Brenvik\\Quillmont\\" QM_PRODUCT_VERSION "\\Kernel Services\\Language\"";
     const std::string defaults = "\nRegistry String Value not found: \"HKEY_CURRENT_USER" + tail;
     const struct {
         std::string file;

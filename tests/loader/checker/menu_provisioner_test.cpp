@@ -14,6 +14,7 @@
 #include "checker/my_launchrig_api.h"
 #include "checker_installation.h"
 #include "file_stamps.h"
+#include "qm/version.h"
 
 namespace {
 
@@ -67,8 +68,8 @@ TEST_F(MenuProvisionerTest, EmptyConfigurationCopiesToTheFolderTheLoaderLoadsFro
     install_.writeKernelServices("enu", "");
     ASSERT_TRUE(api_.MenuUpdate("Road", kMnuMenu)) << api_.Report() << api_.LastFailure();
     const std::string copy = QmEnGetUserDataPath() + "/Menus/KRQM_Road_Menu_enu.mnu";
-    EXPECT_EQ(copy, std::string(std::getenv("APPDATA")) +
-                        "/Brenvik/Quillmont/22.15/Menus/KRQM_Road_Menu_enu.mnu");
+    EXPECT_EQ(copy, std::string(std::getenv("APPDATA")) + "/Brenvik/Quillmont/" QM_PRODUCT_VERSION
+                                                          "/Menus/KRQM_Road_Menu_enu.mnu");
     EXPECT_TRUE(qmsys::fileExists(copy));
     EXPECT_TRUE(api_.MenuCheck("Road", kMnuMenu));
 }
@@ -213,7 +214,8 @@ TEST_F(MenuProvisionerTest, FailedCopyLeavesItsReportLineWithTheErrorCode) {
 
 TEST_F(MenuProvisionerTest, UnusableUserFolderFailsWithThePathInTheDetail) {
     // A file where the per-configuration folder belongs.
-    const std::string blocked = std::string(std::getenv("APPDATA")) + "/Brenvik/Quillmont/22.15";
+    const std::string blocked =
+        std::string(std::getenv("APPDATA")) + "/Brenvik/Quillmont/" QM_PRODUCT_VERSION;
     writeFile(blocked, "not a folder");
     EXPECT_FALSE(api_.MenuUpdate("Road", kMnuMenu));
     EXPECT_NE(api_.LastFailure().find(blocked), std::string::npos) << api_.LastFailure();

@@ -10,6 +10,7 @@
 #include <qmtest/files.h>
 
 #include "menu_runtime_fixture.h"
+#include "qm/version.h"
 #include "runtime/menu_manager.h"
 #include "runtime/module_list.h"
 
@@ -57,12 +58,12 @@ TEST_F(MenuManagerTest, CompiledMenuLoadsUnderItsOwnName) {
 
 TEST_F(MenuManagerTest, EmptyConfigurationLoadsFromTheProductFolder) {
     qmreg::Hive::forThread(qmreg::HiveId::CurrentUser)
-        .setValue("SOFTWARE\\Brenvik\\Quillmont\\22.15\\Kernel Services",
+        .setValue("SOFTWARE\\Brenvik\\Quillmont\\" QM_PRODUCT_VERSION "\\Kernel Services",
                   qmreg::Value::string("Current Config", ""));
     MenuList list = listOf({{"KRQM_Road_enu", "Road"}});
     ASSERT_TRUE(manager_.LoadMenuList(list)) << logText();
-    EXPECT_EQ(groupFile("KRQM_ROAD"),
-              user_.appData() + "/Brenvik/Quillmont/22.15/Menus/KRQM_Road_enu.mnu");
+    EXPECT_EQ(groupFile("KRQM_ROAD"), user_.appData() + "/Brenvik/Quillmont/" QM_PRODUCT_VERSION
+                                                        "/Menus/KRQM_Road_enu.mnu");
     manager_.ProvideLoaderMenu(false);
     EXPECT_TRUE(isLoaded("KRQM_MODULELOADER")) << logText();
 }

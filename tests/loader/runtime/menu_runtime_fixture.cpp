@@ -3,10 +3,12 @@
 #include <qmenv/environment.h>
 #include <qmreg/registry.h>
 #include <qmtest/files.h>
+#include "qm/version.h"
 
 namespace qmtest {
 namespace {
-const char* const kKernelKey = "SOFTWARE\\Brenvik\\Quillmont\\22.15\\Kernel Services";
+const char* const kKernelKey =
+    "SOFTWARE\\Brenvik\\Quillmont\\" QM_PRODUCT_VERSION "\\Kernel Services";
 }
 
 MenuRuntimeTest::MenuRuntimeTest()

@@ -7,6 +7,7 @@
 #include <QMenu>
 #include <QSizeGrip>
 
+#include "qm/version.h"
 #include "ui/logic/resource_ids.h"
 #include "ui/widgets/checking_modules_dlg.h"
 #include "ui/widgets/module_grid_model.h"
@@ -69,8 +70,9 @@ TEST_F(ScreenshotTest, OptionsDialog) {
 
 TEST_F(ScreenshotTest, ModuleLoaderDialogInGerman) {
     QmEnWinRegistry registry;
-    ASSERT_TRUE(registry.OpenKey(kQmEnHKeyCurrentUser,
-                                 "SOFTWARE\\Brenvik\\Quillmont\\22.15\\Kernel Services", true));
+    ASSERT_TRUE(registry.OpenKey(
+        kQmEnHKeyCurrentUser,
+        "SOFTWARE\\Brenvik\\Quillmont\\" QM_PRODUCT_VERSION "\\Kernel Services", true));
     registry.WriteString("Language", "deu");
     openDialog();
     EXPECT_EQ(dialog().model().headerData(kColName, Qt::Horizontal, Qt::DisplayRole).toString(),

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "environment/registry_layout.h"
+#include "qm/version.h"
 #include "qmtest/files.h"
 #include "qmtest/relocated_user.h"
 #include "runtime/module_list.h"
@@ -27,8 +28,9 @@ using namespace qm::ui;
 
 void setLanguage(const std::string& code) {
     QmEnWinRegistry registry;
-    ASSERT_TRUE(registry.OpenKey(kQmEnHKeyCurrentUser,
-                                 "SOFTWARE\\Brenvik\\Quillmont\\22.15\\Kernel Services", true));
+    ASSERT_TRUE(registry.OpenKey(
+        kQmEnHKeyCurrentUser,
+        "SOFTWARE\\Brenvik\\Quillmont\\" QM_PRODUCT_VERSION "\\Kernel Services", true));
     registry.WriteString("Language", code);
 }
 

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include "qm/version.h"
 #include "qmenv/environment.h"
 #include "qmreg/registry.h"
 #include "qmtest/child_process.h"
@@ -17,7 +18,8 @@
 
 namespace {
 
-const std::string kKernelServices = "SOFTWARE\\Brenvik\\Quillmont\\22.15\\Kernel Services";
+const std::string kKernelServices =
+    "SOFTWARE\\Brenvik\\Quillmont\\" QM_PRODUCT_VERSION "\\Kernel Services";
 
 class EnvironmentTest : public qmtest::RelocatedTest {
 protected:
@@ -81,7 +83,7 @@ TEST_F(EnvironmentTest, UnusableKernelValuesFallBackToTheDefaults) {
     // the configuration's part out of the user's folder.
     setKernelValue("Current Config", "");
     EXPECT_EQ(QmEnGetCurrentConfig(), "");
-    EXPECT_EQ(QmEnGetUserDataPath(), user_.appData() + "/Brenvik/Quillmont/22.15");
+    EXPECT_EQ(QmEnGetUserDataPath(), user_.appData() + "/Brenvik/Quillmont/" QM_PRODUCT_VERSION);
     setKernelValue("Language", "7", "REG_DWORD");
     EXPECT_EQ(QmEnGetLanguageCode(), "enu");
     EXPECT_EQ(qmreg::Hive::forThread(qmreg::HiveId::CurrentUser)
@@ -99,10 +101,11 @@ TEST_F(EnvironmentTest, AppPathComesFromTheEnvironmentOrTheSample) {
 
 TEST_F(EnvironmentTest, UserDataLiesBelowAppDataOrItsFallbacks) {
     setKernelValue("Current Config", "Civil");
-    const std::string product = "/Brenvik/Quillmont/22.15/Civil";
+    const std::string product = "/Brenvik/Quillmont/" QM_PRODUCT_VERSION "/Civil";
     EXPECT_EQ(QmEnGetUserDataPath(), user_.appData() + product);
     // The installation checker builds its destination from the app-data folder itself.
-    EXPECT_EQ(QmEnGetUserDataPath(), QmEnGetAppDataPath() + "/Brenvik/Quillmont/22.15/Civil");
+    EXPECT_EQ(QmEnGetUserDataPath(),
+              QmEnGetAppDataPath() + "/Brenvik/Quillmont/" QM_PRODUCT_VERSION "/Civil");
 
     qmtest::ScopedEnv noAppData("APPDATA", std::nullopt);
     EXPECT_EQ(QmEnGetUserDataPath(), user_.home() + "/.local/share" + product);
@@ -132,7 +135,7 @@ TEST_P(BuildFilenameTest, ExpandsAndJoins) {
     EXPECT_EQ(QmEnBuildFilename(relative, base, 0), expected) << relative;
 }
 
-constexpr const char* kUserData = "/home/u/AppData/Brenvik/Quillmont/22.15/Civil";
+constexpr const char* kUserData = "/home/u/AppData/Brenvik/Quillmont/" QM_PRODUCT_VERSION "/Civil";
 
 INSTANTIATE_TEST_SUITE_P(
     Macros, BuildFilenameTest,
@@ -140,16 +143,16 @@ INSTANTIATE_TEST_SUITE_P(
         std::make_tuple("Zadod\\Modules", 1, "/opt/qm/Zadod/Modules"),
         std::make_tuple("Base\\Menus\\KRQM_QCO_Menu_<LANGCODE>.mnu", 1,
                         "/opt/qm/Base/Menus/KRQM_QCO_Menu_deu.mnu"),
-        std::make_tuple(
-            "Menus\\KRQM_QCO_Menu_<LANGCODE>.mnu", 2,
-            "/home/u/AppData/Brenvik/Quillmont/22.15/Civil/Menus/KRQM_QCO_Menu_deu.mnu"),
+        std::make_tuple("Menus\\KRQM_QCO_Menu_<LANGCODE>.mnu", 2,
+                        "/home/u/AppData/Brenvik/Quillmont/" QM_PRODUCT_VERSION
+                        "/Civil/Menus/KRQM_QCO_Menu_deu.mnu"),
         std::make_tuple("<APPATH>\\Tools\\x.exe", 2, "/opt/qm/Tools/x.exe"),
         std::make_tuple("<BINARIES>\\qmtool", 1, "/opt/qm/Bin/qmtool"),
         std::make_tuple("<RESOURCES>\\<LANGCODE>", 2, "/opt/qm/Resources/deu"),
         std::make_tuple("<QUILLMONTSHARED>", 1, "/opt/qm/Shared"),
         std::make_tuple("<TORNELOSHARED>\\Fonts", 1, "/opt/qm/Shared/Tornelo/Fonts"),
         std::make_tuple("<USERDATA>\\Menus", 1,
-                        "/home/u/AppData/Brenvik/Quillmont/22.15/Civil/Menus"),
+                        "/home/u/AppData/Brenvik/Quillmont/" QM_PRODUCT_VERSION "/Civil/Menus"),
         std::make_tuple("<AUTOCAD>\\Support", 1, "/opt/host/Support"),
         std::make_tuple("<TEMP>\\qm.log", 1, "/var/tmp/qm.log"),
         std::make_tuple("<MYQUILLMONT>\\Projects", 1, "/home/u/Documents/Quillmont/Projects"),
@@ -175,20 +178,22 @@ TEST_F(EnvironmentTest, BuildFilenameJoinsWithOneSeparator) {
         {"<APPATH>\\Bin\\x.arx", "/opt/qm/Bin/x.arx"},
         {"<APPATH>/Bin/x.arx", "/opt/qm/Bin/x.arx"},
         {"<QUILLMONTSHARED>\\x", "/opt/qm/Shared/x"},
-        {"<USERDATA>\\Menus", "/home/u/AppData/Brenvik/Quillmont/22.15/Civil/Menus"},
+        {"<USERDATA>\\Menus",
+         "/home/u/AppData/Brenvik/Quillmont/" QM_PRODUCT_VERSION "/Civil/Menus"},
         {"<TEMP>\\qm.log", "/var/tmp/qm.log"},
         {"<AUTOCAD>\\Support", "/opt/host/Support"},
     };
     for (const auto& [relative, expected] : cases) {
         EXPECT_EQ(QmEnBuildFilename(relative, kQmEnBaseAppPath, 0), expected) << relative;
     }
-    EXPECT_EQ(QmEnGetUserDataPath(), "/home/u/AppData/Brenvik/Quillmont/22.15/Civil");
+    EXPECT_EQ(QmEnGetUserDataPath(),
+              "/home/u/AppData/Brenvik/Quillmont/" QM_PRODUCT_VERSION "/Civil");
 
     qmtest::ScopedEnv root("QM_APP_PATH", "/");
     qmtest::ScopedEnv rootData("APPDATA", "/");
     EXPECT_EQ(QmEnBuildFilename("Zadod", kQmEnBaseAppPath, 0), "/Zadod");
     EXPECT_EQ(QmEnBuildFilename("<BINARIES>\\x.arx", kQmEnBaseAppPath, 0), "/Bin/x.arx");
-    EXPECT_EQ(QmEnGetUserDataPath(), "/Brenvik/Quillmont/22.15/Civil");
+    EXPECT_EQ(QmEnGetUserDataPath(), "/Brenvik/Quillmont/" QM_PRODUCT_VERSION "/Civil");
 }
 
 TEST(ResourceLoaderTest, InnermostActiveLoaderOfTheThreadIsCurrent) {

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "qm/version.h"
 #include "qmenv/environment.h"
 #include "qmreg/registry.h"
 #include "qmtest/files.h"
@@ -16,7 +17,7 @@ using qmreg::HiveId;
 using qmreg::Value;
 using qmreg::ValueType;
 
-const std::string kKey = "SOFTWARE\\Brenvik\\Quillmont\\22.15\\Base";
+const std::string kKey = "SOFTWARE\\Brenvik\\Quillmont\\" QM_PRODUCT_VERSION "\\Base";
 
 class WinRegistryTest : public qmtest::RelocatedTest {
 protected:

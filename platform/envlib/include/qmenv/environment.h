@@ -11,7 +11,7 @@
 //    and "Language"; "Default" and "enu" when absent, and then written with those defaults
 //    so that a brand-new user gets a complete set-up. An empty language gives "enu"; an
 //    empty configuration is kept, as the installation checker reads it;
-//  - user data: $APPDATA/Brenvik/Quillmont/22.15/<configuration> (without the last part for
+//  - user data: $APPDATA/Brenvik/Quillmont/<version>/<configuration> (without the last part for
 //    an empty configuration), with $XDG_DATA_HOME (or ~/.local/share) standing in for a
 //    missing $APPDATA; the folder the installation checker copies menus below.
 #include <cstdint>
