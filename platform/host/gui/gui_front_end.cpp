@@ -1,9 +1,7 @@
 #include "gui_front_end.h"
 
 #include <QApplication>
-#include <cstdlib>
 #include <memory>
-#include <string_view>
 
 #include "cadhost/host.h"
 #include "gui_ui_services.h"
@@ -11,21 +9,6 @@
 #include "output_stream.h"
 
 namespace cadhost::gui {
-
-namespace {
-std::string_view variable(const char* name) {
-    const char* value = std::getenv(name);
-    return value != nullptr ? value : "";
-}
-}  // namespace
-
-bool displayAvailable() {
-    const std::string_view platform = variable("QT_QPA_PLATFORM");
-    if (platform.starts_with("offscreen") || platform.starts_with("minimal")) {
-        return false;
-    }
-    return !variable("DISPLAY").empty() || !variable("WAYLAND_DISPLAY").empty();
-}
 
 int runGuiSession(int& argc, char** argv, const std::function<void(Host&)>& bringUp) {
     QApplication app(argc, argv);

@@ -11,12 +11,6 @@ class Host;
 
 namespace gui {
 
-// True when a graphical session can be seen: DISPLAY or WAYLAND_DISPLAY is set and
-// QT_QPA_PLATFORM does not name a platform that shows nothing ("offscreen", "minimal"). The
-// host program starts the GUI front end only then; once it runs, applications learn that the
-// host has a GUI from cadhost::hasGui().
-bool displayAvailable();
-
 // Creates the application and the main window, then the host with the window's output,
 // services and frame, and calls bringUp(host) (load applications, open the first drawing)
 // before the window shows. Runs until the window closes or QUIT; then the host quits.

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include <qmcli/option_parser.h>
+#include <qmsys/display.h>
 
 #include "cadhost/console_session.h"
 #include "cadhost/host.h"
@@ -116,7 +117,7 @@ int main(int argc, char** argv) {
     };
 
     // The main window when someone can see it; scripts and pipes keep the command line.
-    if (!commandLine->console && !commandLine->script && cadhost::gui::displayAvailable() &&
+    if (!commandLine->console && !commandLine->script && qmsys::displayAvailable() &&
         ::isatty(0) != 0) {
         return cadhost::gui::runGuiSession(argc, argv, bringUp);
     }
