@@ -120,7 +120,9 @@ def main():
     # Paths relative to the repository, so that the scratch tree shares the compiler cache.
     env.setdefault("CCACHE_BASEDIR", ROOT)
     build = ["cmake", "--build", "--preset", "default"]
-    test = ["ctest", "--preset", "default", "-j2", "--stop-on-failure", "--timeout", "120"]
+    # The list's own check fails under every mutation by construction, so it cannot count as a catch.
+    test = ["ctest", "--preset", "default", "-j2", "--stop-on-failure", "--timeout", "120",
+            "-E", "^MutationListApplies$"]
     if run(["cmake", "--preset", "default"], scratch, log, env) != 0 or \
             run(build, scratch, log, env) != 0 or run(test, scratch, log, env) != 0:
         sys.exit(f"the unmutated tree does not build or pass its tests; see {log}")
