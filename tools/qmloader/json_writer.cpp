@@ -1,40 +1,11 @@
 #include "json_writer.h"
 
-#include <cstdio>
+#include <qmsys/text.h>
 
 namespace qmloader {
 
 std::string JsonWriter::Escape(std::string_view text) {
-    std::string out = "\"";
-    for (const char c : text) {
-        switch (c) {
-            case '"':
-                out += "\\\"";
-                break;
-            case '\\':
-                out += "\\\\";
-                break;
-            case '\n':
-                out += "\\n";
-                break;
-            case '\r':
-                out += "\\r";
-                break;
-            case '\t':
-                out += "\\t";
-                break;
-            default:
-                if (static_cast<unsigned char>(c) < 0x20) {
-                    char buf[8];
-                    std::snprintf(buf, sizeof buf, "\\u%04x", static_cast<unsigned>(c));
-                    out += buf;
-                } else {
-                    out += c;
-                }
-        }
-    }
-    out += '"';
-    return out;
+    return qmsys::quoted(text, qmsys::ControlEscape::Unicode);
 }
 
 void JsonWriter::NewLine() {

@@ -1,6 +1,5 @@
 #include "cadhost/console_session.h"
 
-#include <cstdio>
 #include <istream>
 #include <vector>
 
@@ -35,35 +34,7 @@ std::string printed(const LispValue& value) {
 }  // namespace
 
 std::string lispQuoted(const std::string& text) {
-    std::string out = "\"";
-    for (const char c : text) {
-        switch (c) {
-            case '"':
-                out += "\\\"";
-                break;
-            case '\\':
-                out += "\\\\";
-                break;
-            case '\n':
-                out += "\\n";
-                break;
-            case '\r':
-                out += "\\r";
-                break;
-            case '\t':
-                out += "\\t";
-                break;
-            default:
-                if (static_cast<unsigned char>(c) < 0x20) {
-                    char octal[8];
-                    std::snprintf(octal, sizeof octal, "\\%03o", static_cast<unsigned char>(c));
-                    out += octal;
-                } else {
-                    out += c;
-                }
-        }
-    }
-    return out + "\"";
+    return qmsys::quoted(text, qmsys::ControlEscape::Octal);
 }
 
 bool ConsoleSession::execute(const std::string& line) {

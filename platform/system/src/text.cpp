@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <optional>
 
 #include "text_order_p.h"
@@ -153,6 +154,42 @@ std::string_view cutToUtf16Units(std::string_view utf8, std::size_t maxUnits) {
         units += need;
     }
     return utf8;
+}
+
+std::string quoted(std::string_view text, ControlEscape controls) {
+    std::string out = "\"";
+    out.reserve(text.size() + 2);
+    for (const char c : text) {
+        switch (c) {
+            case '"':
+                out += "\\\"";
+                break;
+            case '\\':
+                out += "\\\\";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
+            default:
+                if (const auto byte = static_cast<unsigned char>(c); byte < 0x20) {
+                    char escape[8];
+                    std::snprintf(escape, sizeof escape,
+                                  controls == ControlEscape::Octal ? "\\%03o" : "\\u%04x",
+                                  static_cast<unsigned>(byte));
+                    out += escape;
+                } else {
+                    out += c;
+                }
+        }
+    }
+    out += '"';
+    return out;
 }
 
 std::u16string utf8ToUtf16(std::string_view utf8) {

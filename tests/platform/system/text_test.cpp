@@ -144,4 +144,15 @@ TEST(Utf16Conversion, RoundTripsAndReplacesWhatIsBroken) {
     EXPECT_EQ(qmsys::utf16ToUtf8(std::u16string{0xDE00, 0xD83D}), replacement + replacement);
 }
 
+// Quoting escapes what ends or breaks a quoted string; control characters take the form the
+// reader of the text expects, everything else (UTF-8 included) stays as it is.
+TEST(Quoting, EscapesQuotesBackslashesAndControlCharacters) {
+    const std::string text = std::string("a\"b\\c\n\r\t") + '\x01' + '\x1f' + " \xC3\xA4";
+    EXPECT_EQ(qmsys::quoted(text, qmsys::ControlEscape::Octal),
+              "\"a\\\"b\\\\c\\n\\r\\t\\001\\037 \xC3\xA4\"");
+    EXPECT_EQ(qmsys::quoted(text, qmsys::ControlEscape::Unicode),
+              "\"a\\\"b\\\\c\\n\\r\\t\\u0001\\u001f \xC3\xA4\"");
+    EXPECT_EQ(qmsys::quoted("", qmsys::ControlEscape::Unicode), "\"\"");
+}
+
 }  // namespace

@@ -40,6 +40,16 @@ std::size_t utf16Length(std::string_view utf8);
 // character (a buffer of maxUnits + 1 wide characters with its terminator).
 std::string_view cutToUtf16Units(std::string_view utf8, std::size_t maxUnits);
 
+// How quoted() writes control characters other than \n, \r and \t.
+enum class ControlEscape {
+    Octal,    // "\ooo", as AutoLISP prints strings
+    Unicode,  // "\uXXXX", as JSON requires
+};
+
+// text in double quotes with the backslash escapes C-like languages share (\" \\ \n \r \t)
+// and the other control characters as controls says; every other byte as it is.
+std::string quoted(std::string_view text, ControlEscape controls);
+
 // Conversions between UTF-8 and UTF-16. Malformed UTF-8 and unpaired surrogates become
 // U+FFFD, as Windows' converters make them.
 std::u16string utf8ToUtf16(std::string_view utf8);
