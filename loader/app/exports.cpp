@@ -53,12 +53,12 @@ QM_EXPORT int acrxGetApiVersion() {
 }
 
 QM_EXPORT bool loadQCOMenu() {
-    return guarded("loadQCOMenu", false, [] { return theApp.context().qcoMenu().LoadQcoMenu(); });
+    return guarded("loadQCOMenu", false, [] { return theApp.context().qcoMenu().loadQcoMenu(); });
 }
 
 QM_EXPORT bool unloadQCOMenu() {
     return guarded("unloadQCOMenu", false,
-                   [] { return theApp.context().qcoMenu().UnloadQcoMenu(); });
+                   [] { return theApp.context().qcoMenu().unloadQcoMenu(); });
 }
 
 // The start-up report (one line per module brought up, then a total), for hosts that offer

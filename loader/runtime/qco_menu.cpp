@@ -36,7 +36,7 @@ bool sameStampAndSize(const std::string& source, const std::string& copy) {
 
 }  // namespace
 
-bool QcoMenu::LoadQcoMenu() {
+bool QcoMenu::loadQcoMenu() {
     const std::string source =
         QmEnBuildFilename(std::string(names::kQcoSourceMenu), kQmEnBaseAppPath, 0);
     if (!QmEnFileExist(source, true)) {
@@ -52,7 +52,7 @@ bool QcoMenu::LoadQcoMenu() {
     }
 
     const bool current = QmEnFileExist(copy, false) && sameStampAndSize(source, copy);
-    if (!current && !ReplaceCopy(source, copy)) {
+    if (!current && !replaceCopy(source, copy)) {
         return false;
     }
 
@@ -66,7 +66,7 @@ bool QcoMenu::LoadQcoMenu() {
     return true;
 }
 
-bool QcoMenu::ReplaceCopy(const std::string& source, const std::string& copy) {
+bool QcoMenu::replaceCopy(const std::string& source, const std::string& copy) {
     if (QmEnFileExist(copy, false)) {
         if (const qmsys::WinError err = qmsys::deleteFile(copy); err != qmsys::kErrorSuccess) {
             log_.write(kLogCategory, "stale copy \"" + copy + "\" cannot be deleted (error " +
@@ -107,7 +107,7 @@ bool QcoMenu::ReplaceCopy(const std::string& source, const std::string& copy) {
     return true;
 }
 
-bool QcoMenu::UnloadQcoMenu() {
+bool QcoMenu::unloadQcoMenu() {
     const std::string group(names::kGroupQco);
     if (!automation_.UnloadMenuGroupByName(group)) {
         log_.write(kLogCategory, "menu group \"" + group + "\" was not unloaded");

@@ -23,13 +23,13 @@ public:
     // the final load failed. False when the installed menu is missing, an out-of-date copy or
     // one of its compiled files cannot be deleted, or the copy fails; only the last shows a
     // message box ("Create QCO files").
-    bool LoadQcoMenu();
+    bool loadQcoMenu();
     // Unloads the group; true whatever the host reports.
-    bool UnloadQcoMenu();
+    bool unloadQcoMenu();
 
 private:
     // Deletes an out-of-date copy with its compiled files, then copies the installed menu.
-    bool ReplaceCopy(const std::string& source, const std::string& copy);
+    bool replaceCopy(const std::string& source, const std::string& copy);
 
     MenuGroupAutomation& automation_;
     DiagnosticLog& log_;

@@ -4,15 +4,15 @@
 
 namespace qmloader {
 
-std::string JsonWriter::Escape(std::string_view text) {
+std::string JsonWriter::escape(std::string_view text) {
     return qmsys::quoted(text, qmsys::ControlEscape::Unicode);
 }
 
-void JsonWriter::NewLine() {
+void JsonWriter::newLine() {
     out_ << '\n' << std::string(levels_.size() * 2, ' ');
 }
 
-void JsonWriter::BeforeValue() {
+void JsonWriter::beforeValue() {
     if (afterKey_) {
         afterKey_ = false;
         return;
@@ -22,21 +22,21 @@ void JsonWriter::BeforeValue() {
             out_ << ',';
         }
         levels_.back().first = false;
-        NewLine();
+        newLine();
     }
 }
 
-void JsonWriter::BeginObject() {
-    BeforeValue();
+void JsonWriter::beginObject() {
+    beforeValue();
     out_ << '{';
     levels_.push_back({});
 }
 
-void JsonWriter::EndObject() {
+void JsonWriter::endObject() {
     const bool empty = levels_.back().first;
     levels_.pop_back();
     if (!empty) {
-        NewLine();
+        newLine();
     }
     out_ << '}';
     if (levels_.empty()) {
@@ -44,17 +44,17 @@ void JsonWriter::EndObject() {
     }
 }
 
-void JsonWriter::BeginArray() {
-    BeforeValue();
+void JsonWriter::beginArray() {
+    beforeValue();
     out_ << '[';
     levels_.push_back({});
 }
 
-void JsonWriter::EndArray() {
+void JsonWriter::endArray() {
     const bool empty = levels_.back().first;
     levels_.pop_back();
     if (!empty) {
-        NewLine();
+        newLine();
     }
     out_ << ']';
     if (levels_.empty()) {
@@ -62,24 +62,24 @@ void JsonWriter::EndArray() {
     }
 }
 
-void JsonWriter::Key(std::string_view key) {
-    BeforeValue();
-    out_ << Escape(key) << ": ";
+void JsonWriter::key(std::string_view key) {
+    beforeValue();
+    out_ << escape(key) << ": ";
     afterKey_ = true;
 }
 
-void JsonWriter::String(std::string_view value) {
-    BeforeValue();
-    out_ << Escape(value);
+void JsonWriter::string(std::string_view value) {
+    beforeValue();
+    out_ << escape(value);
 }
 
-void JsonWriter::Number(std::int64_t value) {
-    BeforeValue();
+void JsonWriter::number(std::int64_t value) {
+    beforeValue();
     out_ << value;
 }
 
-void JsonWriter::Bool(bool value) {
-    BeforeValue();
+void JsonWriter::boolean(bool value) {
+    beforeValue();
     out_ << (value ? "true" : "false");
 }
 

@@ -13,21 +13,21 @@ class JsonWriter {
 public:
     explicit JsonWriter(std::ostream& out) : out_(out) {}
 
-    void BeginObject();
-    void EndObject();
-    void BeginArray();
-    void EndArray();
+    void beginObject();
+    void endObject();
+    void beginArray();
+    void endArray();
     // The key of the next value inside an object.
-    void Key(std::string_view key);
-    void String(std::string_view value);
-    void Number(std::int64_t value);
-    void Bool(bool value);
+    void key(std::string_view key);
+    void string(std::string_view value);
+    void number(std::int64_t value);
+    void boolean(bool value);
 
-    static std::string Escape(std::string_view text);
+    static std::string escape(std::string_view text);
 
 private:
-    void BeforeValue();
-    void NewLine();
+    void beforeValue();
+    void newLine();
 
     struct Level {
         bool first = true;

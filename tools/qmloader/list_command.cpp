@@ -26,9 +26,9 @@ void writeText(const qm::ModuleList& list, std::ostream& out) {
         }
         for (const qm::QmApplication& app : r.GetApplications()) {
             out << "  application: " << app.GetPath()
-                << "  arguments=" << JsonWriter::Escape(app.GetArguments())
-                << " type=" << JsonWriter::Escape(app.GetType())
-                << " command=" << JsonWriter::Escape(app.GetCommand())
+                << "  arguments=" << JsonWriter::escape(app.GetArguments())
+                << " type=" << JsonWriter::escape(app.GetType())
+                << " command=" << JsonWriter::escape(app.GetCommand())
                 << " modal=" << word(app.GetModal()) << "\n";
         }
     }
@@ -36,54 +36,54 @@ void writeText(const qm::ModuleList& list, std::ostream& out) {
 
 void writeJson(const qm::ModuleList& list, std::ostream& out) {
     JsonWriter json(out);
-    json.BeginArray();
+    json.beginArray();
     for (const qm::ModuleRecord& r : list) {
-        json.BeginObject();
-        json.Key("key");
-        json.String(r.GetKey());
-        json.Key("version_major");
-        json.Number(r.GetVersionMajor());
-        json.Key("version_minor");
-        json.Number(r.GetVersionMinor());
-        json.Key("name");
-        json.String(r.GetDisplayName());
-        json.Key("menus");
-        json.BeginArray();
+        json.beginObject();
+        json.key("key");
+        json.string(r.GetKey());
+        json.key("version_major");
+        json.number(r.GetVersionMajor());
+        json.key("version_minor");
+        json.number(r.GetVersionMinor());
+        json.key("name");
+        json.string(r.GetDisplayName());
+        json.key("menus");
+        json.beginArray();
         for (const qm::MenuEntry& menu : r.GetMenus()) {
-            json.BeginObject();
-            json.Key("name");
-            json.String(menu.name);
-            json.Key("folder");
-            json.String(menu.folder);
-            json.EndObject();
+            json.beginObject();
+            json.key("name");
+            json.string(menu.name);
+            json.key("folder");
+            json.string(menu.folder);
+            json.endObject();
         }
-        json.EndArray();
-        json.Key("applications");
-        json.BeginArray();
+        json.endArray();
+        json.key("applications");
+        json.beginArray();
         for (const qm::QmApplication& app : r.GetApplications()) {
-            json.BeginObject();
-            json.Key("path");
-            json.String(app.GetPath());
-            json.Key("arguments");
-            json.String(app.GetArguments());
-            json.Key("type");
-            json.String(app.GetType());
-            json.Key("command");
-            json.String(app.GetCommand());
-            json.Key("modal");
-            json.Bool(app.GetModal());
-            json.EndObject();
+            json.beginObject();
+            json.key("path");
+            json.string(app.GetPath());
+            json.key("arguments");
+            json.string(app.GetArguments());
+            json.key("type");
+            json.string(app.GetType());
+            json.key("command");
+            json.string(app.GetCommand());
+            json.key("modal");
+            json.boolean(app.GetModal());
+            json.endObject();
         }
-        json.EndArray();
-        json.Key("activated");
-        json.Bool(r.GetActivated());
-        json.Key("autostart");
-        json.Bool(r.GetAutoStart());
-        json.Key("demandload");
-        json.Bool(r.GetDemandLoad());
-        json.EndObject();
+        json.endArray();
+        json.key("activated");
+        json.boolean(r.GetActivated());
+        json.key("autostart");
+        json.boolean(r.GetAutoStart());
+        json.key("demandload");
+        json.boolean(r.GetDemandLoad());
+        json.endObject();
     }
-    json.EndArray();
+    json.endArray();
 }
 
 }  // namespace

@@ -50,16 +50,16 @@ protected:
 
 TEST_F(QcoMenuTest, MissingInstalledMenuFailsSilently) {
     qmsys::deleteFile(source_);
-    EXPECT_FALSE(qco_.LoadQcoMenu());
+    EXPECT_FALSE(qco_.loadQcoMenu());
     EXPECT_FALSE(qmsys::fileExists(copy()));
     EXPECT_TRUE(ui_->shown.empty());
 }
 
 TEST_F(QcoMenuTest, LoadedGroupIsKeptAndNoFileTouchedEvenWhenTheInstallationChanged) {
-    ASSERT_TRUE(qco_.LoadQcoMenu());
+    ASSERT_TRUE(qco_.loadQcoMenu());
     const std::int64_t stamp = qmtest::mtimeNs(copy());
     writeInstalledMenu("Base/Menus/KRQM_QCO_Menu_enu.mnu", "KRQM_QCO", "// newer\n");
-    EXPECT_TRUE(qco_.LoadQcoMenu());
+    EXPECT_TRUE(qco_.loadQcoMenu());
     EXPECT_EQ(qmtest::mtimeNs(copy()), stamp);
 }
 
@@ -71,7 +71,7 @@ TEST_F(QcoMenuTest, CurrentCopyIsLoadedAsItIsAndMadeWritable) {
     fs::last_write_time(copy(), fs::last_write_time(source_));
     qmtest::makeReadOnly(copy());
 
-    ASSERT_TRUE(qco_.LoadQcoMenu());
+    ASSERT_TRUE(qco_.loadQcoMenu());
     EXPECT_EQ(qmtest::readFile(copy()), content);
     EXPECT_TRUE(qmtest::isWritable(copy()));
     EXPECT_TRUE(isLoaded("KRQM_QCO"));
@@ -84,7 +84,7 @@ TEST_F(QcoMenuTest, CopyDifferingOnlyInItsStampIsReplacedAfterItsCompiledFiles) 
     for (const char* ext : {"mns", "mnc", "mnr", "cui", "cuix"}) {
         qmtest::writeFile(compiled(ext), "compiled");
     }
-    ASSERT_TRUE(qco_.LoadQcoMenu());
+    ASSERT_TRUE(qco_.loadQcoMenu());
     EXPECT_EQ(qmtest::mtimeNs(copy()), qmtest::mtimeNs(source_));
     for (const char* ext : {"mns", "mnc", "mnr", "cui", "cuix"}) {
         EXPECT_FALSE(qmsys::fileExists(compiled(ext))) << ext;
@@ -95,7 +95,7 @@ TEST_F(QcoMenuTest, CopyDifferingOnlyInItsStampIsReplacedAfterItsCompiledFiles) 
 TEST_F(QcoMenuTest, FailedCopyShowsTheCopyMessageAndFails) {
     // A file where the user's menus folder belongs.
     qmtest::writeFile(userMenus(), "not a folder");
-    EXPECT_FALSE(qco_.LoadQcoMenu());
+    EXPECT_FALSE(qco_.loadQcoMenu());
     ASSERT_EQ(ui_->shown.size(), 1u);
     EXPECT_EQ(ui_->shown[0].caption, "Create QCO files");
     EXPECT_EQ(ui_->shown[0].style, cadhost::MB_ICONERROR | cadhost::MB_OK);
@@ -106,14 +106,14 @@ TEST_F(QcoMenuTest, FailedCopyShowsTheCopyMessageAndFails) {
 
 TEST_F(QcoMenuTest, FailedLoadStillCountsAsSuccess) {
     qmtest::writeFile(source_, "no group line\n");
-    EXPECT_TRUE(qco_.LoadQcoMenu());
+    EXPECT_TRUE(qco_.loadQcoMenu());
     EXPECT_FALSE(isLoaded("KRQM_QCO"));
 }
 
 TEST_F(QcoMenuTest, UnloadIsTrueWhetherOrNotTheGroupWasLoaded) {
-    EXPECT_TRUE(qco_.UnloadQcoMenu());
-    ASSERT_TRUE(qco_.LoadQcoMenu());
-    EXPECT_TRUE(qco_.UnloadQcoMenu());
+    EXPECT_TRUE(qco_.unloadQcoMenu());
+    ASSERT_TRUE(qco_.loadQcoMenu());
+    EXPECT_TRUE(qco_.unloadQcoMenu());
     EXPECT_FALSE(isLoaded("KRQM_QCO"));
 }
 
