@@ -108,7 +108,7 @@ int checkImport(const std::string& key, int count, long before, long after) {
 }
 
 int protector(int iterations, const std::string& counterFile) {
-    qmsys::NamedMutex mutex(std::string(qm::names::kMenuProtectorMutex));
+    qmsys::NamedMutex mutex{std::string(qm::names::kMenuProtectorMutex)};
     int timeouts = 0;
     for (int i = 0; i < iterations; ++i) {
         if (!mutex.lock(qm::MenuGroupAutomation::kDefaultTimeout)) {
@@ -132,7 +132,7 @@ int protector(int iterations, const std::string& counterFile) {
 }
 
 int protectorWait() {
-    qmsys::NamedMutex mutex(std::string(qm::names::kMenuProtectorMutex));
+    qmsys::NamedMutex mutex{std::string(qm::names::kMenuProtectorMutex)};
     const auto start = std::chrono::steady_clock::now();
     const bool acquired = mutex.lock(qm::MenuGroupAutomation::kDefaultTimeout);
     const auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(

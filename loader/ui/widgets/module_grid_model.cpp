@@ -274,7 +274,7 @@ QString ModuleGridModel::eventLabel(ModuleEvent event) const {
     if (event < kEventLoadModule || event > kEventUnloadMenu) {
         return {};
     }
-    return eventLabels_[event];
+    return eventLabels_[static_cast<std::size_t>(event)];  // checked to be 1..4 above
 }
 
 }  // namespace qm::ui
