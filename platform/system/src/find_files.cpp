@@ -91,11 +91,8 @@ void sortNtfs(std::vector<FolderEntry>& entries) {
     for (FolderEntry& entry : entries) {
         Keyed k{entry.name, true, &entry};
         for (char& c : k.upper) {
-            if (c >= 'a' && c <= 'z') {
-                c = static_cast<char>(c - ('a' - 'A'));
-            } else if (static_cast<unsigned char>(c) >= 0xEE) {
-                k.plain = false;
-            }
+            k.plain = k.plain && static_cast<unsigned char>(c) < 0xEE;
+            c = asciiUpper(c);
         }
         keyed.push_back(std::move(k));
     }
