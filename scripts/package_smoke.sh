@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds the Debian package from the default build, unpacks it with dpkg -x into a scratch
+# Builds the Debian package from a build (the default preset's unless given: CI passes ci,
+# the build it has already made for the tests), unpacks it with dpkg -x into a scratch
 # root and runs the installed programs from there as a brand-new user with an empty
 # environment: the host on the installed sample (no QM_APP_PATH), then --help and --version
 # of qmreg and qmloader; then builds the example ARX applications against the unpacked SDK and
@@ -7,10 +8,14 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh dpkg-dev file
-scripts/build.sh default cadhost qmreg qmloader QmModuleLoader sample_installation
-rm -f build/quillmont-module-loader_*.deb
-(cd build && cpack -G DEB >/dev/null)
-deb=$(ls build/quillmont-module-loader_*.deb)
+preset=${1:-default}
+# The presets build in build/ (default) and build-<preset>/ (the others).
+build=build
+[[ $preset == default ]] || build=build-$preset
+scripts/build.sh "$preset" cadhost qmreg qmloader QmModuleLoader sample_installation
+rm -f "$build"/quillmont-module-loader_*.deb
+(cd "$build" && cpack -G DEB >/dev/null)
+deb=$(ls "$build"/quillmont-module-loader_*.deb)
 echo "== $deb"
 dpkg-deb --field "$deb" Depends
 
