@@ -25,6 +25,8 @@ constexpr const char* kCountObjects = "SELECT count(*) FROM sqlite_master";
 constexpr const char* kApplicationIdQuery = "PRAGMA application_id";
 constexpr const char* kUserVersionQuery = "PRAGMA user_version";
 constexpr const char* kJournalModeQuery = "PRAGMA journal_mode";
+// Changes whenever another connection has committed since this one last read.
+constexpr const char* kDataVersionQuery = "PRAGMA data_version";
 constexpr const char* kFindKey = "SELECT id, path, folded FROM keys WHERE folded = ?1";
 constexpr const char* kInsertKey =
     "INSERT INTO keys(parent, name, path, folded) VALUES(?1, ?2, ?3, ?4)";
@@ -101,6 +103,7 @@ struct Hive::Impl {
         std::string root;  // folded path of the subtree's key
         // Folded key path -> its values by folded name.
         std::unordered_map<std::string, std::unordered_map<std::string, Value>> keys;
+        std::int64_t dataVersion = 0;  // the store's data version when it was read
 
         bool covers(const std::string& folded) const {
             return folded.size() >= root.size() && folded.compare(0, root.size(), root) == 0 &&
@@ -115,6 +118,15 @@ struct Hive::Impl {
     bool writable = false;
     int depth = 0;                         // open Transaction scopes
     std::optional<Prefetched> prefetched;  // only while depth > 0 and nothing was written
+    // The last transaction's prefetched copy, set aside when it ended (kept up to date by
+    // this connection's own key creations, dropped by any other write of it). A later
+    // prefetch of the same subtree takes it back when no other connection has committed
+    // since, instead of reading the subtree again. Never answers a read by itself.
+    std::optional<Prefetched> setAside;
+    // The parent row of the last key createKey inserted, while the outermost transaction
+    // lasts: keys are usually created side by side, and the parent need not be looked up
+    // again for each of them.
+    std::optional<KeyRow> lastParent;
     // The last key path asked for and its folded, normalised form: a key is usually opened
     // and then read several times.
     std::string lastKey;
@@ -211,7 +223,11 @@ struct Hive::Impl {
             path += (i ? "\\" : "") + parts[i];
         if (auto row = findKey(path))
             return *row;
-        KeyRow parent = ensureKey(parts, count - 1);
+        const std::string parentFolded =
+            foldName(path.substr(0, path.size() - parts[count - 1].size() - (count > 1 ? 1 : 0)));
+        if (!lastParent || lastParent->folded != parentFolded)
+            lastParent = ensureKey(parts, count - 1);
+        const KeyRow parent = *lastParent;
         const std::string& name = parts[count - 1];
         KeyRow row{0, parent.path.empty() ? name : parent.path + "\\" + name,
                    parent.folded.empty() ? foldName(name) : parent.folded + "\\" + foldName(name)};
@@ -221,12 +237,39 @@ struct Hive::Impl {
         return row;
     }
 
+    // Adds a key this connection has just created, and its ancestors, to copy when they fall
+    // inside its subtree: a new key has no values, so the copy stays what the store holds.
+    static void addCreatedKey(std::optional<Prefetched>& copy, std::string folded) {
+        if (!copy)
+            return;
+        while (copy->covers(folded)) {
+            copy->keys.try_emplace(folded);
+            const auto backslash = folded.rfind('\\');
+            if (backslash == std::string::npos) {
+                if (folded.empty())
+                    break;
+                folded.clear();
+            } else {
+                folded.resize(backslash);
+            }
+        }
+    }
+
+    // Forgets everything read ahead: after a rollback, or a write the copies do not follow.
+    void dropCopies() {
+        prefetched.reset();
+        setAside.reset();
+        lastParent.reset();
+    }
+
     // Runs a write as its own IMMEDIATE transaction, or inside the caller's open one.
+    // keepsCopies: the body keeps the prefetched copies up to date itself.
     template <class F>
-    bool write(Hive& hive, F&& body) {
+    bool write(Hive& hive, F&& body, bool keepsCopies = false) {
         if (!writable)
             return false;
-        prefetched.reset();
+        if (!keepsCopies)
+            dropCopies();
         if (depth > 0)
             return body();
         Transaction transaction(hive);
@@ -287,6 +330,13 @@ void Hive::prefetch(const std::string& key) {
         return;
     Impl::Prefetched prefetched;
     prefetched.root = foldName(detail::normalizeKeyPath(key));
+    std::optional<Impl::Prefetched>& setAside = impl_->setAside;
+    if (setAside && setAside->root == prefetched.root &&
+        setAside->dataVersion == impl_->scalar(kDataVersionQuery)) {
+        impl_->prefetched = std::move(setAside);
+        setAside.reset();
+        return;
+    }
     auto st = impl_->db->statement(kSubtree);
     st.bind(1, prefetched.root).bind(2, prefetched.root + "\\").bind(3, prefetched.root + "]");
     while (st.step()) {
@@ -295,6 +345,7 @@ void Hive::prefetch(const std::string& key) {
             values.emplace(st.text(1),
                            Value{st.text(2), static_cast<ValueType>(st.integer(3)), st.blob(4)});
     }
+    prefetched.dataVersion = impl_->scalar(kDataVersionQuery);
     impl_->prefetched = std::move(prefetched);
 }
 
@@ -302,10 +353,15 @@ bool Hive::createKey(const std::string& key) {
     auto parts = detail::splitKeyPath(key);
     if (parts.size() > kMaxKeyDepth)
         return false;
-    return impl_->write(*this, [&] {
-        impl_->ensureKey(parts, parts.size());
-        return true;
-    });
+    return impl_->write(
+        *this,
+        [&] {
+            const KeyRow row = impl_->ensureKey(parts, parts.size());
+            Impl::addCreatedKey(impl_->prefetched, row.folded);
+            Impl::addCreatedKey(impl_->setAside, row.folded);
+            return true;
+        },
+        true);
 }
 
 bool Hive::deleteKey(const std::string& key, bool recursive) {
@@ -451,7 +507,7 @@ Hive::Transaction::~Transaction() {
         // A failed commit may already have ended the transaction.
     }
     --impl.depth;
-    impl.prefetched.reset();
+    impl.dropCopies();
 }
 
 void Hive::Transaction::commit() {
@@ -459,8 +515,16 @@ void Hive::Transaction::commit() {
         return;
     hive_.impl_->db->exec(outermost_ ? "COMMIT" : "RELEASE nested");
     done_ = true;
-    --hive_.impl_->depth;
-    hive_.impl_->prefetched.reset();
+    Impl& impl = *hive_.impl_;
+    --impl.depth;
+    if (outermost_) {
+        // Another connection may write once this one lets go of the store: the parent row
+        // may go, and the copy is taken back only after checking the data version.
+        if (impl.prefetched)
+            impl.setAside = std::move(impl.prefetched);
+        impl.prefetched.reset();
+        impl.lastParent.reset();
+    }
 }
 
 }  // namespace qmreg

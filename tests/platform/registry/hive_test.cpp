@@ -1,6 +1,7 @@
 // The store as the loader and the environment library use it: in-process, on a private
 // registry folder. (Every type of value surviving a round trip through other connections is
 // checked with qmreg's export and import.)
+#include <functional>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -250,6 +251,85 @@ TEST_F(HiveTest, PrefetchedReadsAnswerAsTheStoreDoes) {
     hkcu().prefetch("Mods");  // outside a transaction: nothing is kept
     ASSERT_TRUE(other.setValue("Mods\\QM_A", Value::dword("Major", 6)));
     EXPECT_EQ(hkcu().getValue("Mods\\QM_A", "Major")->asDword(), 6u);
+}
+
+// A subtree read ahead in one transaction is taken up again by the next prefetch only while it
+// still answers as the store does: after other connections' writes, this connection's own
+// writes and rolled-back key creations, reads inside the next transaction match plain reads.
+TEST_F(HiveTest, APrefetchTakenUpAgainAnswersAsTheStoreDoes) {
+    ASSERT_TRUE(hkcu().createKey("Mods\\QM_A"));
+    ASSERT_TRUE(hkcu().createKey("Mods\\QM_B\\Sub"));
+    ASSERT_TRUE(hkcu().setValue("Mods\\QM_A", Value::string("AutoStart", "True")));
+    Hive other(qmreg::hiveFile(HiveId::CurrentUser));
+    const std::vector<std::pair<std::string, std::function<void()>>> changes{
+        {"nothing", [] {}},
+        {"another connection sets a value",
+         [&] { ASSERT_TRUE(other.setValue("Mods\\QM_A", Value::string("AutoStart", "No"))); }},
+        {"another connection creates a key", [&] { ASSERT_TRUE(other.createKey("Mods\\QM_C")); }},
+        {"another connection deletes a key",
+         [&] { ASSERT_TRUE(other.deleteKey("Mods\\QM_B", true)); }},
+        {"this connection creates keys",
+         [&] {
+             Hive::Transaction writes(hkcu());
+             ASSERT_TRUE(hkcu().createKey("Mods\\QM_D\\Deep"));
+             ASSERT_TRUE(hkcu().createKey("Mods\\QM_E"));
+             writes.commit();
+         }},
+        {"this connection's key creation is rolled back",
+         [&] {
+             Hive::Transaction writes(hkcu());
+             ASSERT_TRUE(hkcu().createKey("Mods\\QM_F"));
+         }},
+        {"this connection sets a value",
+         [&] { ASSERT_TRUE(hkcu().setValue("Mods\\QM_E", Value::dword("Major", 2))); }},
+        {"this connection deletes a value",
+         [&] { ASSERT_TRUE(hkcu().deleteValue("Mods\\QM_A", "AutoStart")); }},
+    };
+    const std::vector<std::string> keys{"Mods",       "Mods\\QM_A", "Mods\\QM_B\\Sub",
+                                        "Mods\\QM_C", "Mods\\QM_D", "Mods\\QM_D\\Deep",
+                                        "Mods\\QM_E", "Mods\\QM_F"};
+    const auto answers = [&] {
+        std::vector<std::string> out;
+        for (const std::string& key : keys) {
+            const auto autoStart = hkcu().getValue(key, "AutoStart");
+            const auto major = hkcu().getValue(key, "Major");
+            out.push_back(std::string(hkcu().keyExists(key) ? "key" : "none") + " " +
+                          (autoStart ? autoStart->asString() : "-") + " " +
+                          (major ? std::to_string(major->asDword()) : "-"));
+        }
+        return out;
+    };
+    for (const auto& [what, change] : changes) {
+        SCOPED_TRACE(what);
+        {
+            Hive::Transaction reads(hkcu(), Hive::Transaction::Kind::Reads);
+            hkcu().prefetch("Mods");
+            reads.commit();
+        }
+        change();
+        const std::vector<std::string> plain = answers();
+        Hive::Transaction reads(hkcu(), Hive::Transaction::Kind::Reads);
+        hkcu().prefetch("MODS");
+        EXPECT_EQ(answers(), plain);
+        reads.commit();
+    }
+}
+
+// Keys created side by side share their parent's row only while it is sure to exist.
+TEST_F(HiveTest, KeysCreatedAfterTheirParentWentAreCreatedWithIt) {
+    {
+        Hive::Transaction writes(hkcu());
+        ASSERT_TRUE(hkcu().createKey("P\\A"));
+        ASSERT_TRUE(hkcu().deleteKey("P", true));
+        ASSERT_TRUE(hkcu().createKey("P\\B"));
+        writes.commit();
+    }
+    EXPECT_EQ(hkcu().subkeys("P"), std::vector<std::string>{"B"});
+    Hive other(qmreg::hiveFile(HiveId::CurrentUser));
+    ASSERT_TRUE(hkcu().createKey("Q\\A"));
+    ASSERT_TRUE(other.deleteKey("Q", true));
+    ASSERT_TRUE(hkcu().createKey("Q\\B"));
+    EXPECT_EQ(hkcu().subkeys("Q"), std::vector<std::string>{"B"});
 }
 
 }  // namespace
