@@ -139,7 +139,7 @@ ModuleDefinitionReader::Prepared ModuleDefinitionReader::prepare(
             break;
     }
     try {
-        xml::LoadResult loaded = xml::LoadXmlFile(definitionPath);
+        xml::LoadResult loaded = xml::LoadXmlFile(definitionPath, &parser_);
         if (loaded.failure == xml::LoadFailure::OutOfMemory) {
             prepared.comError = kComErrorPointer;
             d = {DefinitionFault::ComError, 0, "the XML parser could not be created"};

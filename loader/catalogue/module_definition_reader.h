@@ -98,6 +98,9 @@ private:
     bool readValidated(xmlDoc* doc, ModuleRecord& record, DefinitionDiagnostic& diagnostic) const;
 
     DefinitionSchema schema_;
+    // One parser context for all reads of this reader (so a reader serves one thread at a
+    // time); created by the first read.
+    mutable xml::ParserPtr parser_;
     Options options_;
 };
 

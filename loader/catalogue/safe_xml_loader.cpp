@@ -2,6 +2,7 @@
 
 #include <libxml/SAX2.h>
 #include <libxml/parser.h>
+#include <libxml/parserInternals.h>
 #include <libxml/xmlerror.h>
 
 #include <qmsys/files.h>
@@ -185,9 +186,10 @@ void onDoctype(void* userData, const xmlChar*, const xmlChar*, const xmlChar*) {
     xmlStopParser(ctxt);
 }
 
-struct CtxtFree {
-    void operator()(xmlParserCtxt* ctxt) const { xmlFreeParserCtxt(ctxt); }
-};
+// A reused context's interned names above this many bytes: the next document gets a fresh
+// context, so that names kept from earlier documents stay small beside the limit each document
+// has alone, and a hostile file cannot crowd out the ones after it.
+constexpr std::size_t kMaxReusedNameBytes = 64u * 1024u;
 
 LoadResult failure(LoadFailure kind, int line, std::string message) {
     LoadResult result;
@@ -199,7 +201,15 @@ LoadResult failure(LoadFailure kind, int line, std::string message) {
 
 }  // namespace
 
-LoadResult ParseXml(std::string_view data, const std::string& url) {
+void ParserFree::operator()(xmlParserCtxt* parser) const {
+    xmlFreeParserCtxt(parser);
+}
+
+ParserPtr NewParser() {
+    return ParserPtr(xmlNewParserCtxt());
+}
+
+LoadResult ParseXml(std::string_view data, const std::string& url, ParserPtr* parser) {
     if (data.size() > kMaxXmlFileBytes) {
         return failure(LoadFailure::TooLarge, 0, "file larger than the limit of 16 MiB");
     }
@@ -210,9 +220,20 @@ LoadResult ParseXml(std::string_view data, const std::string& url) {
             LoadFailure::NotWellFormed, line,
             "more than " + std::to_string(kMaxAttributesPerElement) + " attributes on one element");
     }
-    std::unique_ptr<xmlParserCtxt, CtxtFree> ctxt(xmlNewParserCtxt());
+    ParserPtr own;
+    ParserPtr& ctxt = parser ? *parser : own;
+    if (ctxt && ctxt->dict && xmlDictGetUsage(ctxt->dict) > kMaxReusedNameBytes) {
+        ctxt.reset();
+    }
+    if (!ctxt) {
+        ctxt = NewParser();
+    }
     if (!ctxt || !ctxt->sax) {
         return failure(LoadFailure::OutOfMemory, 0, "out of memory");
+    }
+    // Each document may intern as many bytes of names as it could in a context of its own.
+    if (ctxt->dict) {
+        xmlDictSetLimit(ctxt->dict, XML_MAX_DICTIONARY_LIMIT + xmlDictGetUsage(ctxt->dict));
     }
     ParseState state;
     ctxt->_private = &state;
@@ -221,6 +242,8 @@ LoadResult ParseXml(std::string_view data, const std::string& url) {
 
     DocPtr doc(xmlCtxtReadMemory(ctxt.get(), data.data(), static_cast<int>(data.size()),
                                  url.c_str(), nullptr, kParseOptions));
+    // The state ends with this call; a reused context must not point at it.
+    ctxt->_private = nullptr;
     if (state.doctype) {
         return failure(LoadFailure::HasDoctype, state.doctypeLine,
                        "document type declarations are not allowed");
@@ -236,7 +259,7 @@ LoadResult ParseXml(std::string_view data, const std::string& url) {
     return result;
 }
 
-LoadResult LoadXmlFile(const std::string& path) {
+LoadResult LoadXmlFile(const std::string& path, ParserPtr* parser) {
     // Opened without blocking and read only when it is a regular file: a FIFO or a device in
     // the installation must not hang the host's start.
     std::string data;
@@ -251,7 +274,7 @@ LoadResult LoadXmlFile(const std::string& path) {
         return failure(LoadFailure::Unreadable, 0,
                        "cannot be read (error " + std::to_string(error) + ")");
     }
-    return ParseXml(data, path);
+    return ParseXml(data, path, parser);
 }
 
 }  // namespace qm::xml

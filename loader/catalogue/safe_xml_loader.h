@@ -54,10 +54,22 @@ std::string OneLineMessage(const char* message);
 // every other judgement to the parser.
 int FirstCrowdedElementLine(std::string_view data, int maxAttributes);
 
+struct ParserFree {
+    void operator()(xmlParserCtxt* parser) const;
+};
+using ParserPtr = std::unique_ptr<xmlParserCtxt, ParserFree>;
+
+// A parser context for many parses on one thread, such as every definition of one scan: the
+// parser is set up once and element and attribute names are interned once for all documents,
+// instead of once per document. Null when out of memory.
+ParserPtr NewParser();
+
 // Reads path and parses it. Only a regular file is read, and opening it never waits (a FIFO
-// is refused). Thread-safe: every call uses its own parser context.
-LoadResult LoadXmlFile(const std::string& path);
-// Parses data; url names the document in messages only.
-LoadResult ParseXml(std::string_view data, const std::string& url);
+// is refused). parser: one from NewParser, used by one thread at a time, or null for a context
+// of this call's own (thread-safe). The result is the same either way: a reused context starts
+// each document afresh, with the same limits, and is replaced once its names grow large.
+LoadResult LoadXmlFile(const std::string& path, ParserPtr* parser = nullptr);
+// Parses data; url names the document in messages only. parser as for LoadXmlFile.
+LoadResult ParseXml(std::string_view data, const std::string& url, ParserPtr* parser = nullptr);
 
 }  // namespace qm::xml

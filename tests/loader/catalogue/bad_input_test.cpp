@@ -10,6 +10,7 @@
 
 #include "catalogue/catalogue.h"
 #include "catalogue/com_error.h"
+#include "catalogue/module_definition_reader.h"
 #include "catalogue_fixture.h"
 #include "environment/diagnostic_log.h"
 
@@ -110,6 +111,48 @@ TEST_F(BadInputTest, ScanGoesOnPastEveryBadFileAndLogsEachOne) {
         EXPECT_NE(log.find(line), std::string::npos) << line << "\n" << log;
     }
     EXPECT_EQ(log.find("zz_good"), std::string::npos) << log;
+}
+
+// A reader keeps one parser for all its files: whatever an earlier file left behind in it (a
+// stopped parse, a foreign encoding, a flood of names), each file is judged as a reader of its
+// own would judge it.
+TEST_F(BadInputTest, OneReaderJudgesEachFileAsAFreshReaderWould) {
+    std::vector<std::string> files;
+    for (const char* bad : kBadFiles) {
+        files.push_back(dataDir() + "/bad/" + bad);
+    }
+    files.push_back(dataDir() + "/utf16_bom.xml");
+    files.push_back(writeDefinition("good.default.xml", qmtest::DefinitionDoc{}));
+    std::string names = "<?xml version=\"1.0\"?>\n<QM_Module><Keyname>QM_NAMES</Keyname>";
+    for (int i = 0; i < 4000; ++i) {
+        names += "<an_element_name_used_once_" + std::to_string(i) + "/>";
+    }
+    writeRaw("names.default.xml", names + "</QM_Module>\n");
+    files.push_back(modules() + "/names.default.xml");
+    // Every file after every other one, and once more in the opposite order.
+    std::vector<std::string> order = files;
+    for (const std::string& before : files) {
+        for (const std::string& file : files) {
+            order.push_back(before);
+            order.push_back(file);
+        }
+    }
+    order.insert(order.end(), files.rbegin(), files.rend());
+
+    const auto judge = [](const qm::ModuleDefinitionReader& reader, const std::string& file) {
+        qm::ModuleRecord record;
+        std::string errorText;
+        qm::DefinitionDiagnostic diagnostic;
+        const bool accepted = reader.read(file, record, errorText, &diagnostic);
+        return std::to_string(accepted) + "|" + record.GetKey() + "|" + errorText + "|" +
+               std::to_string(static_cast<int>(diagnostic.fault)) + "|" +
+               std::to_string(diagnostic.line) + "|" + diagnostic.reason;
+    };
+    const qm::ModuleDefinitionReader shared(schema());
+    for (const std::string& file : order) {
+        const qm::ModuleDefinitionReader fresh(schema());
+        ASSERT_EQ(judge(shared, file), judge(fresh, file)) << file;
+    }
 }
 
 // A schema that is a FIFO is refused at once: every definition is skipped, nothing waits.
