@@ -11,6 +11,7 @@
 #include "catalogue/catalogue.h"
 #include "catalogue/com_error.h"
 #include "catalogue/module_definition_reader.h"
+#include "catalogue/safe_xml_loader.h"
 #include "catalogue_fixture.h"
 #include "environment/diagnostic_log.h"
 
@@ -152,6 +153,45 @@ TEST_F(BadInputTest, OneReaderJudgesEachFileAsAFreshReaderWould) {
     for (const std::string& file : order) {
         const qm::ModuleDefinitionReader fresh(schema());
         ASSERT_EQ(judge(shared, file), judge(fresh, file)) << file;
+    }
+}
+
+// Only '=' signs of attributes in one start tag count towards the limit, in either encoding.
+TEST(CrowdedElementTest, CountsTheAttributesOfOneStartTag) {
+    const auto attributes = [](int count, const std::string& value = "") {
+        std::string text;
+        for (int i = 0; i < count; ++i) {
+            text += " a" + std::to_string(i) + "='" + value + "'";
+        }
+        return text;
+    };
+    const auto utf16 = [](const std::string& text) {
+        std::string wide = "\xFF\xFE";
+        for (const char c : text) {
+            wide += c;
+            wide += '\0';
+        }
+        return wide;
+    };
+    const std::string head = "<?xml version='1.0'?>\n<r>\n";
+    const struct {
+        std::string data;
+        int line;
+    } cases[] = {
+        {head + "<e" + attributes(256) + "/></r>", 0},
+        {head + "<e" + attributes(257) + "/></r>", 3},
+        {"<r>\n<e" + attributes(257) + "/></r>", 2},  // no other '=' in the document
+        {head + "<e" + attributes(200) + "/>\n<f" + attributes(200) + "/></r>", 0},
+        {head + "<e" + attributes(2, std::string(300, '=')) + "/></r>", 0},
+        {head + "<!--" + std::string(300, '=') + "-->" + std::string(300, '=') + "</r>", 0},
+        {head + "<?pi " + std::string(300, '=') + "?><![CDATA[" + std::string(300, '=') + "]]></r>",
+         0},
+        {head + "<e\n" + attributes(300) + "/></r>", 3},
+        {utf16(head + "<e" + attributes(256) + "/></r>"), 0},
+        {utf16("<r>\n\n<e" + attributes(257) + "/></r>"), 3},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(qm::xml::FirstCrowdedElementLine(c.data, 256), c.line) << c.data.substr(0, 60);
     }
 }
 
