@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <qmenv/environment.h>
+#include <qmsys/files.h>
 #include <qmsys/user_folders.h>
 
 #include <algorithm>
@@ -409,12 +410,7 @@ void CatalogueSnapshot::save(DiagnosticLog* log) const {
     std::error_code ec;
     std::filesystem::create_directories(std::filesystem::path(file).parent_path(), ec);
     const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    bool written = fd >= 0;
-    for (std::size_t done = 0; written && done < w.text().size();) {
-        const ssize_t n = ::write(fd, w.text().data() + done, w.text().size() - done);
-        written = n > 0;
-        done += written ? static_cast<std::size_t>(n) : 0;
-    }
+    bool written = fd >= 0 && qmsys::writeAll(fd, w.text());
     if (fd >= 0 && ::close(fd) != 0) {
         written = false;
     }

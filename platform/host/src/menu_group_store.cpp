@@ -1,5 +1,6 @@
 #include "menu_group_store.h"
 
+#include <qmsys/files.h>
 #include <qmsys/user_folders.h>
 
 #include <fcntl.h>
@@ -19,37 +20,6 @@
 namespace cadhost {
 
 namespace {
-
-bool writeAll(int fd, std::string_view data) {
-    while (!data.empty()) {
-        const ssize_t n = ::write(fd, data.data(), data.size());
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        data.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return true;
-}
-
-bool readAll(int fd, std::string& out) {
-    char buf[65536];
-    for (;;) {
-        const ssize_t n = ::read(fd, buf, sizeof buf);
-        if (n == 0) {
-            return true;
-        }
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        out.append(buf, static_cast<std::size_t>(n));
-    }
-}
 
 // The line that remembers path; empty for a path that cannot be remembered.
 std::string rememberLine(const std::string& path) {
@@ -132,7 +102,7 @@ std::vector<std::string> MenuGroupStore::read() const {
         return {};
     }
     std::string text;
-    const bool ok = readAll(fd, text);
+    const bool ok = qmsys::readAll(fd, text);
     ::close(fd);
     return ok ? replay(text) : std::vector<std::string>{};
 }
@@ -157,7 +127,7 @@ bool MenuGroupStore::append(const std::string& line) {
     }
     // No fsync: the append reaches the file before the host goes on, which is what a crash of
     // the host needs; losing the newest change to a power failure only forgets one menu.
-    const bool written = writeAll(fd, line);
+    const bool written = qmsys::writeAll(fd, line);
     const bool closed = ::close(fd) == 0;
     appended_ += written ? 1 : 0;
     return written && closed;
@@ -172,7 +142,7 @@ bool MenuGroupStore::compact(const std::vector<std::string>& drop) {
         return errno == ENOENT;
     }
     std::string text;
-    bool ok = readAll(fd, text);
+    bool ok = qmsys::readAll(fd, text);
     if (ok) {
         const std::unordered_set<std::string> dropped(drop.begin(), drop.end());
         std::string content;
@@ -187,7 +157,7 @@ bool MenuGroupStore::compact(const std::vector<std::string>& drop) {
         const int out = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
         ok = out >= 0;
         if (ok) {
-            const bool written = writeAll(out, content);
+            const bool written = qmsys::writeAll(out, content);
             const bool closed = ::close(out) == 0;
             ok = written && closed && std::rename(temp.c_str(), file_.c_str()) == 0;
             if (!ok) {

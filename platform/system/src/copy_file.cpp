@@ -80,21 +80,6 @@ std::string baseName(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-bool writeAll(int fd, const char* data, std::size_t size) {
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        data += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
 // Copies the first size bytes of in to out, or fewer if in is shorter by now; false with
 // errno set on failure. The bound keeps a file that grows during the copy (or a device that
 // slipped past the type check) from keeping the copy going.
@@ -138,7 +123,7 @@ bool copyContent(int in, int out, std::uint64_t size) {
             }
             return false;
         }
-        if (!writeAll(out, buffer.data(), static_cast<std::size_t>(n))) {
+        if (!writeAll(out, std::string_view(buffer.data(), static_cast<std::size_t>(n)))) {
             return false;
         }
         left -= static_cast<std::uint64_t>(n);

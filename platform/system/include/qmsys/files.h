@@ -4,6 +4,7 @@
 // relative path itself implies.
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "qmsys/winerror.h"
@@ -36,6 +37,15 @@ int openRegularFile(const std::string& path, WinError& error, std::uint64_t* siz
 // Reads no more than the size the file had when it was opened, so a file that grows while
 // being read cannot keep the reader busy.
 WinError readRegularFile(const std::string& path, std::size_t limit, std::string& out);
+
+// Writes all of data to the descriptor fd, going on after interruptions and short writes.
+// False with errno set when a write fails; part of data may have been written by then.
+bool writeAll(int fd, std::string_view data);
+
+// Reads the descriptor fd to its end and appends what it read to out, going on after
+// interruptions. False with errno set when a read fails; out then holds what came before.
+// fd must reach an end (a regular file, a closed pipe): nothing here bounds the wait.
+bool readAll(int fd, std::string& out);
 
 // Copies src to dst as CopyFileW does: the copy gets the source's modification time (full
 // nanosecond precision) and permission bits. With failIfExists an existing destination gives
