@@ -17,6 +17,13 @@ struct RunResult {
 // /dev/null) and its output discarded, and waits for it.
 RunResult runQuietly(const std::vector<std::string>& argv, const std::string& inputFile = {});
 
+// Runs command followed by files, as many files per run as one command line safely holds,
+// and sums the runs: wall and CPU time added, the highest peak memory, the first failing
+// status. *runs (when given) receives the number of runs: more than one means each paid its
+// own start (for xmllint, compiling the schema again).
+RunResult runInBatches(const std::vector<std::string>& command,
+                       const std::vector<std::string>& files, int* runs = nullptr);
+
 // The module counts given on the command line, or defaults when there are none. Options
 // ("--name value") are skipped; read them with optionValue.
 std::vector<int> sizesFromArgs(int argc, char** argv, std::vector<int> defaults);
