@@ -5,6 +5,7 @@
 #include <qmsys/user_folders.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 
 namespace qm {
@@ -53,7 +54,9 @@ std::optional<CrashGuard::Module> CrashGuard::takeInterrupted() {
         return std::nullopt;
     }
     ::unlink(file_.c_str());
-    // "key\ndisplay name\n"; an empty marker names nobody.
+    // "key\ndisplay name\n", ended by a NUL byte or the end of the file; what follows the NUL is
+    // left over from a longer record. An empty marker names nobody.
+    text.resize(std::min(text.size(), text.find('\0')));
     const auto firstEnd = text.find('\n');
     if (firstEnd == std::string::npos || firstEnd == 0) {
         return std::nullopt;
@@ -80,20 +83,22 @@ void CrashGuard::begin(const Module& module) {
             ::close(dir);
         }
     }
-    // Names cannot hold line breaks that matter here; the key decides, the name is shown.
-    const std::string text = module.key + "\n" + module.displayName + "\n";
+    // Names cannot hold line breaks or NUL bytes that matter here; the key decides, the name is
+    // shown. The NUL ends the record, so that a shorter record needs no truncation of a longer
+    // one before it: one write names the module.
+    std::string text = module.key + "\n" + module.displayName + "\n";
+    text.push_back('\0');
     // No sync per module: what was written survives the death of the host process, which is
     // what the guard is for, and a sync per module would cost milliseconds each at start-up
     // with hundreds of started modules. Only a crash of the whole machine during bring-up can
     // lose the marker, and then the module is merely tried once more.
-    if (::ftruncate(fd_, 0) == 0) {
-        (void)writeAll(fd_, text);
-    }
+    (void)writeAll(fd_, text);
 }
 
 void CrashGuard::end() {
+    // A NUL in the first byte: the record is empty. One byte cannot be half written.
     if (fd_ >= 0) {
-        (void)::ftruncate(fd_, 0);
+        (void)writeAll(fd_, std::string(1, '\0'));
     }
 }
 

@@ -3,10 +3,11 @@
 //
 // Before each module is brought up, a marker naming it is written in the user's state folder
 // (the file's creation is synced once, its content is not: see begin()); once the module is up,
-// the marker is emptied. A marker that still names a module at the next start means the host died
-// while bringing that module up: that start skips the module and tells the user once. Reading the
-// marker consumes it, so the start after that brings the module up again, and the user can load it
-// in the dialog at any time.
+// the marker is emptied. Each step is one write at the start of the file: a record ends with a
+// NUL byte, and a NUL in the first byte is the empty marker, so nothing is ever truncated. A marker
+// that still names a module at the next start means the host died while bringing that module up:
+// that start skips the module and tells the user once. Reading the marker consumes it, so the start
+// after that brings the module up again, and the user can load it in the dialog at any time.
 //
 // Failures to write the marker are silent: the guard is a convenience and never keeps a
 // module from starting.
