@@ -3,11 +3,11 @@
 // the current user exists, the installation root exists, the current language and
 // configuration (stored on the checker), and the installation's "Base/Config/Launchrig.ini".
 // Each failed check appends one report line; checks stop at the first failure.
+#include <optional>
 #include <string>
+#include <string_view>
 
-namespace qmreg {
-class Hive;
-}
+#include "checker/provisioning_pass.h"
 
 namespace qm {
 
@@ -15,19 +15,22 @@ class StartUpCheckerLib;
 
 class InstallationSetup {
 public:
-    explicit InstallationSetup(StartUpCheckerLib& checker) : checker_(checker) {}
+    // Takes the kernel-services values from the checker's pass, or reads them now without one.
+    explicit InstallationSetup(StartUpCheckerLib& checker);
 
     // True when the checker's report is empty afterwards, so a checker that failed once keeps
     // failing. Strips one trailing separator from the root directory.
     bool Run();
 
 private:
-    // Reads a string value of the kernel-services key; a missing value (or one longer than
-    // the 511 characters a fixed buffer takes) appends its report line.
-    bool ReadStringValue(qmreg::Hive& hive, const std::string& name, std::string& out);
+    // A string value of the kernel-services key; a missing value (or one longer than the 511
+    // characters a fixed buffer takes) appends its report line.
+    bool ReadStringValue(const std::optional<std::string>& value, std::string_view name,
+                         std::string& out);
     bool CheckConfigurationFile();
 
     StartUpCheckerLib& checker_;
+    ProvisioningPass::KernelServices kernel_;
 };
 
 }  // namespace qm

@@ -20,9 +20,9 @@ void LaunchrigApi::SetRootDirectory(const std::string& root) {
     }
 }
 
-void LaunchrigApi::SetFolderIndex(qmsys::FolderIndex* index) {
+void LaunchrigApi::SetPass(ProvisioningPass* pass) {
     if (impl_) {
-        impl_->SetFolderIndex(index);
+        impl_->SetPass(pass);
     }
 }
 

@@ -9,11 +9,9 @@
 #include <memory>
 #include <string>
 
-namespace qmsys {
-class FolderIndex;
-}
-
 namespace qm {
+
+class ProvisioningPass;
 
 class StartUpCheckerImpl;
 
@@ -34,9 +32,9 @@ public:
     void SetRootDirectory(const std::string& root);
     // A file whose section "Quillmont" overrides message texts.
     void SetMessageFile(const std::string& file);
-    // The folder index of the provisioning pass this object serves; it outlives the object.
-    // Without one, every lookup reads its folder afresh.
-    void SetFolderIndex(qmsys::FolderIndex* index);
+    // The provisioning pass this object serves; it outlives the object. Without one, every
+    // lookup reads its folder afresh and every set-up reads the registry again.
+    void SetPass(ProvisioningPass* pass);
 
     // Check mode: true when the user's copies of the menu (and its companions) in the
     // module's menus folder are current, or do not exist yet. Copies nothing.

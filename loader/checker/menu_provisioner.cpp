@@ -9,6 +9,7 @@
 
 #include "checker/checker_messages.h"
 #include "checker/installation_setup.h"
+#include "checker/provisioning_pass.h"
 #include "checker/start_up_checker_lib.h"
 #include "environment/names.h"
 #include "environment/path_util.h"
@@ -119,7 +120,8 @@ bool MenuProvisioner::Provision(const std::string& moduleFolder, const std::stri
 
     // The environment library's application-data folder, so that the copies land where the
     // loader looks for them.
-    const std::string appData = QmEnGetAppDataPath();
+    const std::string appData =
+        checker_.Pass() ? checker_.Pass()->appDataPath() : QmEnGetAppDataPath();
     std::vector<std::string> userFolders{"Brenvik", "Quillmont",
                                          std::string(names::kProductVersion)};
     if (!config.empty()) {
@@ -142,7 +144,7 @@ bool MenuProvisioner::Provision(const std::string& moduleFolder, const std::stri
 
     // Without a pass, this call is one: its two lookups in the source share one listing.
     qmsys::FolderIndex ownIndex;
-    index_ = checker_.FolderIndex() ? checker_.FolderIndex() : &ownIndex;
+    index_ = checker_.Pass() ? &checker_.Pass()->index() : &ownIndex;
     CopyModeScope scope(checker_, update);
     bool result = DirectoryCopy(source, destination, patterns->menuPattern, {}, 0);
     if (result) {
@@ -282,7 +284,7 @@ std::string MenuProvisioner::CreateFolderChain(const std::string& base,
     }
     // A file in the folder's place makes the creation below fail with "already exists", which
     // counts as success, so existence alone decides that nothing needs creating.
-    qmsys::FolderIndex* index = checker_.FolderIndex();
+    qmsys::FolderIndex* index = checker_.Pass() ? &checker_.Pass()->index() : nullptr;
     if (index ? index->exists(full) : qmsys::fileExists(full)) {
         return full;  // provided before: no folder to create
     }

@@ -7,11 +7,9 @@
 #include <string>
 #include <string_view>
 
-namespace qmsys {
-class FolderIndex;
-}
-
 namespace qm {
+
+class ProvisioningPass;
 
 // A message text: its key in a message file and the text used when no file supplies one.
 struct CheckerMessage {
@@ -59,10 +57,10 @@ public:
     bool Overwrite() const { return overwrite_; }
     void SetOverwrite(bool on) { overwrite_ = on; }
 
-    // The folder index of the pass this object serves (not owned; it outlives the object), or
-    // null: folder lookups and existence checks then go to the file system each time.
-    qmsys::FolderIndex* FolderIndex() const { return folderIndex_; }
-    void SetFolderIndex(qmsys::FolderIndex* index) { folderIndex_ = index; }
+    // The provisioning pass this object serves (not owned; it outlives the object), or null:
+    // folder lookups, existence checks and the set-up's reads then go to the system each time.
+    ProvisioningPass* Pass() const { return pass_; }
+    void SetPass(ProvisioningPass* pass) { pass_ = pass; }
 
 private:
     std::string report_;
@@ -73,7 +71,7 @@ private:
     std::string messageFile_;
     bool copyMode_ = false;
     bool overwrite_ = true;
-    qmsys::FolderIndex* folderIndex_ = nullptr;
+    ProvisioningPass* pass_ = nullptr;
 };
 
 }  // namespace qm

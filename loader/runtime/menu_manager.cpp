@@ -4,6 +4,8 @@
 #include <qmenv/environment.h>
 #include <qmsys/text.h>
 
+#include <optional>
+
 #include "checker/my_launchrig_api.h"
 #include "environment/diagnostic_log.h"
 #include "environment/names.h"
@@ -52,8 +54,9 @@ std::string MenuManager::UserMenuFile(const std::string& userDataPath, const std
     return path::tidy(userDataPath + "/" + std::string(names::kMenusFolder) + "/" + name);
 }
 
-MenuManager::Pass::Pass(MenuManager& owner) : owner_(owner) {
-    owner_.pass_ = &index_;
+MenuManager::Pass::Pass(MenuManager& owner)
+    : owner_(owner), appPath_(QmEnGetAppPath()), userDataPath_(QmEnGetUserDataPath()) {
+    owner_.pass_ = this;
 }
 
 MenuManager::Pass::~Pass() {
@@ -85,11 +88,17 @@ bool MenuManager::LoadMenuList(MenuList& list) {
     }
     // One wait for the protector per list; the lookups, unloads and loads inside re-enter it.
     const MenuGroupAutomation::Hold hold(automation_, "LoadMenuList");
-    qmsys::FolderIndex listIndex;
+    std::optional<ProvisioningPass> ownPass;
+    if (!pass_) {
+        ownPass.emplace();
+    }
+    ProvisioningPass& provisioning = pass_ ? pass_->provisioning_ : *ownPass;
+    // The installation's folders may have changed since the last list: looked at again once.
+    provisioning.index().beginRound();
     MyLaunchrigApi checker;
-    checker.SetFolderIndex(pass_ ? pass_ : &listIndex);
-    checker.SetRootDirectory(QmEnGetAppPath());
-    const std::string userDataPath = QmEnGetUserDataPath();
+    checker.SetPass(&provisioning);
+    checker.SetRootDirectory(pass_ ? pass_->appPath_ : QmEnGetAppPath());
+    const std::string userDataPath = pass_ ? pass_->userDataPath_ : QmEnGetUserDataPath();
     bool result = false;
     for (MenuEntry& entry : list) {
         result = LoadEntry(checker, entry, userDataPath);

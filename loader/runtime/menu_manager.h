@@ -11,8 +11,7 @@
 #include <memory>
 #include <string>
 
-#include <qmsys/folder_index.h>
-
+#include "checker/provisioning_pass.h"
 #include "runtime/menu_list.h"
 #include "runtime/module_list.h"
 
@@ -48,8 +47,9 @@ public:
 
     // One provisioning pass over many menu lists (the start-up): while it is open, every list
     // shares one index of the installation's menu folders, so that each folder is read once
-    // and each menu costs the same few system calls however many files its folder holds.
-    // Without a pass, each list is a pass of its own. Passes do not nest.
+    // and each menu costs the same few system calls however many files its folder holds, and
+    // the installation, user-data and application-data paths and the checker's registry reads
+    // are asked once. Without a pass, each list is a pass of its own. Passes do not nest.
     class Pass {
     public:
         explicit Pass(MenuManager& owner);
@@ -58,8 +58,11 @@ public:
         Pass& operator=(const Pass&) = delete;
 
     private:
+        friend class MenuManager;
         MenuManager& owner_;
-        qmsys::FolderIndex index_;
+        ProvisioningPass provisioning_;
+        std::string appPath_;
+        std::string userDataPath_;
     };
 
     // How a definition's menus folder splits into the module folder the checker wants and
@@ -86,7 +89,7 @@ private:
 
     MenuGroupAutomation& automation_;
     DiagnosticLog& log_;
-    qmsys::FolderIndex* pass_ = nullptr;  // the open Pass's index
+    Pass* pass_ = nullptr;  // the open Pass
 };
 
 }  // namespace qm

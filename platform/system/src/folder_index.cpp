@@ -67,6 +67,7 @@ bool identityOf(const std::string& folder, Identity& out) {
 struct FolderIndex::Listing {
     Identity identity;
     bool trusted = false;              // false: read again at the next lookup
+    std::uint64_t round = 0;           // the round in which it was last found current
     std::vector<FolderEntry> entries;  // NTFS order
     // (folded name, position in entries), sorted by folded name.
     std::vector<std::pair<std::string, std::size_t>> byFolded;
@@ -76,14 +77,18 @@ FolderIndex::FolderIndex() = default;
 FolderIndex::~FolderIndex() = default;
 
 FolderIndex::Listing* FolderIndex::current(const std::string& folder) {
+    const auto found = listings_.find(folder);
+    if (round_ != 0 && found != listings_.end() && found->second.round == round_) {
+        return &found->second;  // looked at in this round already
+    }
     const std::int64_t now = fileClockNow();
     Identity identity;
     if (!identityOf(folder, identity)) {
         listings_.erase(folder);
         return nullptr;
     }
-    const auto found = listings_.find(folder);
     if (found != listings_.end() && found->second.trusted && found->second.identity == identity) {
+        found->second.round = round_;
         return &found->second;
     }
     Listing listing;
@@ -93,6 +98,7 @@ FolderIndex::Listing* FolderIndex::current(const std::string& folder) {
     }
     ++folderReads_;
     listing.identity = identity;
+    listing.round = round_;
     // Stamped before the clock read above: any later change gets a later time. Stamped within
     // this tick: a later change may share the time, so this listing serves this lookup only.
     listing.trusted = identity.changeNs < now && identity.modifyNs < now;

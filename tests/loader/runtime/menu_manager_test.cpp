@@ -2,6 +2,8 @@
 // and after unloading KRQM_BASE, and the extra menu's removal. (Stale menus of modules not
 // brought up are checked with the start-up sequence.)
 #include <filesystem>
+#include <optional>
+#include <ostream>
 
 #include <gtest/gtest.h>
 
@@ -188,6 +190,82 @@ TEST_F(MenuManagerTest, LoaderMenuIsPresentExactlyWhenTheBaseModuleIsNotUp) {
         }
     }
 }
+
+// What a pass asks once (the folders' listings, the paths, the checker's registry reads) is
+// asked again by the next pass, and the folders again by the next list of the same pass: a
+// change made in between always counts.
+enum class Change {
+    ConfigurationSwitched,
+    LanguageRemoved,
+    ConfigurationFileRemoved,
+    CompanionAdded
+};
+
+struct PassCase {
+    const char* label;
+    Change change;
+    bool samePass;  // the change comes between two lists of one pass
+    bool loads;
+};
+
+void PrintTo(const PassCase& c, std::ostream* os) {
+    *os << c.label;
+}
+
+class MenuManagerPassTest : public MenuManagerTest, public ::testing::WithParamInterface<PassCase> {
+protected:
+    void apply(Change change) {
+        const std::string kernel =
+            "SOFTWARE\\Brenvik\\Quillmont\\" QM_PRODUCT_VERSION "\\Kernel Services";
+        qmreg::Hive& hive = qmreg::Hive::forThread(qmreg::HiveId::CurrentUser);
+        switch (change) {
+            case Change::ConfigurationSwitched:
+                hive.setValue(kernel, qmreg::Value::string("Current Config", "Other"));
+                break;
+            case Change::LanguageRemoved:
+                hive.deleteValue(kernel, "Language");
+                break;
+            case Change::ConfigurationFileRemoved:
+                std::filesystem::remove(root() + "/Base/Config/Launchrig.ini");
+                break;
+            case Change::CompanionAdded:
+                qmtest::writeFile(root() + "/Road/Menus/KRQM_Road.mnl", "(princ)\n");
+                break;
+        }
+    }
+};
+
+TEST_P(MenuManagerPassTest, ChangeInBetweenCounts) {
+    const PassCase& c = GetParam();
+    MenuList list = listOf({{"KRQM_Road_enu", "Road"}});
+    std::optional<MenuManager::Pass> pass(std::in_place, manager_);
+    ASSERT_TRUE(manager_.LoadMenuList(list)) << logText();
+    ASSERT_TRUE(manager_.UnloadMenuList(list));
+    if (c.samePass) {
+        apply(c.change);
+    } else {
+        pass.reset();
+        apply(c.change);
+        pass.emplace(manager_);
+    }
+    ASSERT_EQ(manager_.LoadMenuList(list), c.loads) << logText();
+    if (c.change == Change::ConfigurationSwitched) {
+        EXPECT_EQ(groupFile("KRQM_ROAD"), user_.appData() + "/Brenvik/Quillmont/" QM_PRODUCT_VERSION
+                                                            "/Other/Menus/KRQM_Road_enu.mnu");
+    } else if (c.change == Change::CompanionAdded) {
+        EXPECT_TRUE(qmsys::fileExists(userMenus() + "/KRQM_Road_enu.mnl"));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Changes, MenuManagerPassTest,
+    ::testing::Values(PassCase{"ConfigurationSwitched", Change::ConfigurationSwitched, false, true},
+                      PassCase{"LanguageRemoved", Change::LanguageRemoved, false, false},
+                      PassCase{"ConfigurationFileRemoved", Change::ConfigurationFileRemoved, false,
+                               false},
+                      PassCase{"CompanionAddedBetweenPasses", Change::CompanionAdded, false, true},
+                      PassCase{"CompanionAddedBetweenLists", Change::CompanionAdded, true, true}),
+    [](const ::testing::TestParamInfo<PassCase>& param) { return param.param.label; });
 
 TEST(MenuManagerPaths, FolderSplitsIntoModuleFolderAndEntryFolder) {
     struct Case {

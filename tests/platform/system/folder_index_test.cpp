@@ -107,4 +107,23 @@ TEST_F(FolderIndexTest, ReadsAnUnchangedFolderOnceForAnyNumberOfLookups) {
     EXPECT_TRUE(matches.empty());
 }
 
+// In rounds, a folder is looked at once per round: a change within the round is seen in the
+// next one, also one made in the tick of the listing (which is otherwise read at every lookup).
+TEST_F(FolderIndexTest, InRoundsAFolderIsLookedAtOncePerRound) {
+    std::vector<qmsys::FolderIndex::Match> matches;
+    index_.beginRound();
+    ASSERT_TRUE(index_.find(dir_.path(), "*.mnu", matches));
+    const std::size_t before = matches.size();
+    touch("new.mnu");
+    ASSERT_TRUE(index_.find(dir_.path(), "*.mnu", matches));
+    EXPECT_EQ(matches.size(), before) << "within the round";
+    EXPECT_EQ(index_.folderReads(), 1u);
+
+    index_.beginRound();
+    expectSameAsFindFiles();
+    fs::remove(dir_ / "new.mnu");
+    index_.beginRound();
+    expectSameAsFindFiles();
+}
+
 }  // namespace

@@ -11,6 +11,12 @@
 // So a listing is never stale, also after this process's own writes; forget() saves the stat
 // that would find out.
 //
+// A user whose lookups come in rounds that change nothing in the folders they list (one menu
+// list's provisioning reads the installation and writes only the user's copies) calls
+// beginRound() before each: a listing then is stat'ed at most once per round, and its later
+// lookups in the same round answer without any system call. Changes by others within a round
+// are seen in the next one.
+//
 // Besides listings it remembers, for the pass, whether paths that the pass itself does not
 // change exist (the installation root, a configuration file, the user's menus folders):
 // exists() stats a path once per pass.
@@ -46,6 +52,10 @@ public:
     // Drops what is known of path: its listing if it is a folder, its existence otherwise.
     void forget(const std::string& path);
 
+    // Starts a round: every listing is revalidated at its next lookup, and then trusted for
+    // the rest of the round. Before the first call, every lookup revalidates.
+    void beginRound() { ++round_; }
+
     // Folders read so far (each full read counts), for tests and benchmarks.
     std::uint64_t folderReads() const { return folderReads_; }
 
@@ -56,6 +66,7 @@ private:
     std::unordered_map<std::string, Listing> listings_;
     std::unordered_map<std::string, bool> existence_;
     std::uint64_t folderReads_ = 0;
+    std::uint64_t round_ = 0;  // 0: no rounds, revalidate at every lookup
 };
 
 }  // namespace qmsys

@@ -1,0 +1,73 @@
+#include "checker/provisioning_pass.h"
+
+#include <qmenv/environment.h>
+#include <qmreg/registry.h>
+
+#include "environment/names.h"
+
+namespace qm {
+namespace {
+
+const std::string kKernelServicesKey(names::kKernelServicesKey);
+
+std::optional<std::string> stringValue(qmreg::Hive& hive, const std::string& name) {
+    try {
+        const std::optional<qmreg::Value> value = hive.getValue(kKernelServicesKey, name);
+        if (value && value->isString()) {
+            return value->asString();
+        }
+    } catch (const qmreg::StoreError&) {
+        // reported by the set-up as a value not found
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+ProvisioningPass::ProvisioningPass() = default;
+ProvisioningPass::~ProvisioningPass() = default;
+
+const std::string& ProvisioningPass::appDataPath() {
+    if (!appDataPath_) {
+        appDataPath_ = QmEnGetAppDataPath();
+    }
+    return *appDataPath_;
+}
+
+const ProvisioningPass::KernelServices& ProvisioningPass::kernelServices() {
+    if (!kernelServices_) {
+        kernelServices_ = ReadKernelServices();
+    }
+    return *kernelServices_;
+}
+
+ProvisioningPass::KernelServices ProvisioningPass::ReadKernelServices() {
+    KernelServices result;
+    qmreg::Hive* hive = nullptr;
+    try {
+        hive = &qmreg::Hive::forThread(qmreg::HiveId::CurrentUser);
+    } catch (const qmreg::StoreError&) {
+        return result;  // an unusable store: the key reads as missing
+    }
+    // The handful of reads in one read transaction, all from one query of the key: one lock
+    // round trip instead of one per read. Nothing is written.
+    std::optional<qmreg::Hive::Transaction> reads;
+    try {
+        reads.emplace(*hive, qmreg::Hive::Transaction::Kind::Reads);
+        hive->prefetch(kKernelServicesKey);
+    } catch (const qmreg::StoreError&) {
+        reads.reset();  // read one by one, as without it
+    }
+    try {
+        result.keyExists = hive->keyExists(kKernelServicesKey);
+    } catch (const qmreg::StoreError&) {
+        return result;  // reported by the set-up as a missing key
+    }
+    if (result.keyExists) {
+        result.language = stringValue(*hive, std::string(names::kValueLanguage));
+        result.currentConfig = stringValue(*hive, std::string(names::kValueCurrentConfig));
+    }
+    return result;
+}
+
+}  // namespace qm
