@@ -1,5 +1,8 @@
 #include "catalogue/catalogue.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <qmenv/environment.h>
 #include <qmsys/files.h>
 #include <qmsys/text.h>
@@ -63,13 +66,13 @@ void createModuleKeys(const std::vector<std::string>& keys, StoreWrites* writes)
 
 // What reading a definition does to the list, the registry, the error text and the log,
 // from its recorded outcome: the same as reading the file itself.
-void replay(const CatalogueSnapshot::Outcome& outcome, const std::string& path, DiagnosticLog* log,
+void replay(CatalogueSnapshot::Outcome& outcome, const std::string& path, DiagnosticLog* log,
             ModuleList& list, std::string& scanError, std::vector<std::string>& missingKeys) {
     if (outcome.accepted) {
-        ModuleRecord record = CatalogueSnapshot::toRecord(outcome);
-        std::int32_t major = outcome.versionMajor;
-        std::int32_t minor = outcome.versionMinor;
-        ModuleDefinitionReader::applyVersionOverride(outcome.key, major, minor, &missingKeys);
+        ModuleRecord& record = outcome.record;
+        std::int32_t major = record.GetVersionMajor();
+        std::int32_t minor = record.GetVersionMinor();
+        ModuleDefinitionReader::applyVersionOverride(record.GetKey(), major, minor, &missingKeys);
         record.SetVersion(major, minor);
         list.push_back(std::move(record));
         return;
@@ -88,6 +91,25 @@ void replay(const CatalogueSnapshot::Outcome& outcome, const std::string& path, 
     }
 }
 
+// The folder of a scan, open for looking up its entries; -1 when it cannot be opened.
+class FolderHandle {
+public:
+    explicit FolderHandle(const std::string& folder)
+        : fd_(::open(folder.empty() ? "." : folder.c_str(),
+                     O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NONBLOCK)) {}
+    ~FolderHandle() {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+    }
+    FolderHandle(const FolderHandle&) = delete;
+    FolderHandle& operator=(const FolderHandle&) = delete;
+    int fd() const { return fd_; }
+
+private:
+    int fd_;
+};
+
 // The scan with a snapshot: files whose identity the snapshot knows are not read again. False
 // when no snapshot can be kept (the schema or the loader's binary cannot be stat'ed); nothing
 // has been done then.
@@ -101,10 +123,13 @@ bool scanWithSnapshot(const CatalogueContext& context, const std::string& folder
     }
     CatalogueSnapshot next(scope);
     next.startScan();
-    CatalogueSnapshot previous = CatalogueSnapshot::load(scope, context.log);
+    const CatalogueSnapshot previous = CatalogueSnapshot::load(scope, context.log);
     // Compiled only when some file has to be read. Outcomes are kept before the user's
     // override and without logging, which replay adds for every file alike.
     std::unique_ptr<ModuleDefinitionReader> reader;
+    // Whether the next snapshot differs from the previous one: only then is it built and
+    // written. Names are unique, so every file taken and as many files as entries means
+    // the same set.
     bool changed = previous.size() != files.size();
     // As without the snapshot: missing module keys are created after the scan, in one short
     // transaction.
@@ -117,13 +142,28 @@ bool scanWithSnapshot(const CatalogueContext& context, const std::string& folder
     std::optional<RegistryBatch> reads(std::in_place, RegistryBatch::Kind::Reads, context.log,
                                        "reading version overrides");
     reads->prefetch(registry_layout::modulesKey());
+    const FolderHandle folderHandle(folder);
+    // What each file's entry in the next snapshot is: its recorded form from the previous
+    // snapshot, or (empty) a fresh outcome put into next at once.
+    std::vector<std::pair<CatalogueSnapshot::Identity, std::string_view>> kept;
+    kept.reserve(files.size());
     for (const std::string& file : files) {
         const std::string path = folder + "/" + file;
         CatalogueSnapshot::Identity identity;
-        const bool identified = CatalogueSnapshot::identify(path, identity);
+        const bool identified =
+            folderHandle.fd() >= 0
+                ? CatalogueSnapshot::identifyAt(folderHandle.fd(), file.c_str(), identity)
+                : CatalogueSnapshot::identify(path, identity);
         CatalogueSnapshot::Outcome outcome;
-        if (!identified || !previous.take(file, identity, outcome)) {
-            changed = true;
+        std::string_view recorded;
+        if (!identified || !previous.take(file, identity, outcome, recorded)) {
+            if (!changed) {
+                // Entries so far were kept as they were recorded; from here on next is built.
+                for (std::size_t i = 0; i < kept.size(); ++i) {
+                    next.put(files[i], kept[i].first, kept[i].second);
+                }
+                changed = true;
+            }
             ++read;
             if (!reader) {
                 ModuleDefinitionReader::Options options;
@@ -131,22 +171,20 @@ bool scanWithSnapshot(const CatalogueContext& context, const std::string& folder
                 reader = std::make_unique<ModuleDefinitionReader>(
                     folder + "/" + std::string(names::kDefinitionSchema), options);
             }
-            ModuleRecord record;
-            std::string readError;
-            DefinitionDiagnostic diagnostic;
-            if (reader->read(path, record, readError, &diagnostic)) {
-                outcome = CatalogueSnapshot::fromRecord(record);
-            } else {
-                outcome.errorText = readError;
-                outcome.diagnostic = std::move(diagnostic);
+            outcome = CatalogueSnapshot::Outcome();
+            outcome.accepted =
+                reader->read(path, outcome.record, outcome.errorText, &outcome.diagnostic);
+            if (identified) {
+                next.put(file, identity, outcome);
             }
+        } else if (changed) {
+            next.put(file, identity, recorded);
+        } else {
+            kept.emplace_back(identity, recorded);
         }
         replay(outcome, path, context.log, list, scanError, missingKeys);
         if (!scanError.empty() && errorText.empty()) {
             errorText = scanError;
-        }
-        if (identified) {
-            next.put(file, identity, std::move(outcome));
         }
     }
     reads->commit();

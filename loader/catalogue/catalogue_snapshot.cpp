@@ -12,10 +12,9 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
 #include "environment/diagnostic_log.h"
 #include "environment/names.h"
@@ -26,9 +25,11 @@ namespace {
 
 constexpr std::string_view kLogCategory = "catalogue";
 constexpr std::string_view kMagic = "QMCATSNP";
-constexpr std::uint32_t kFormat = 2;
+// 3: 32-bit lengths, each outcome stored with its length so that loading only indexes it,
+// a checksum over 64-bit words.
+constexpr std::uint64_t kFormat = 3;
 // A snapshot larger than this is not one of ours.
-constexpr std::uintmax_t kMaxBytes = std::uintmax_t{1} << 31;
+constexpr std::size_t kMaxBytes = std::size_t{1} << 31;
 
 std::int64_t nanoseconds(const timespec& ts) {
     return static_cast<std::int64_t>(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
@@ -41,16 +42,39 @@ std::uint64_t fnv1a(std::string_view data, std::uint64_t hash = 1469598103934665
     return hash;
 }
 
+std::uint64_t loadLittleEndian(const char* at, std::size_t n) {
+    std::uint64_t v = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        v |= static_cast<std::uint64_t>(static_cast<unsigned char>(at[i])) << (8 * i);
+    }
+    return v;
+}
+
+// A checksum that catches damage, not tampering: 64-bit words multiplied into the state, so
+// that a snapshot of megabytes is checked in well under a millisecond.
+std::uint64_t checksum(std::string_view data) {
+    constexpr std::uint64_t kMultiplier = 0x9E3779B97F4A7C15ULL;
+    std::uint64_t hash = 0xCBF29CE484222325ULL ^ data.size();
+    std::size_t at = 0;
+    for (; data.size() - at >= 8; at += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, data.data() + at, 8);
+        hash = (hash ^ word) * kMultiplier;
+        hash ^= hash >> 29;
+    }
+    hash = (hash ^ loadLittleEndian(data.data() + at, data.size() - at)) * kMultiplier;
+    return hash ^ (hash >> 32);
+}
+
 class Writer {
 public:
-    void u64(std::uint64_t v) {
-        for (int i = 0; i < 8; ++i) {
-            out_ += static_cast<char>((v >> (8 * i)) & 0xFF);
-        }
-    }
+    explicit Writer(std::string& out) : out_(out) {}
+    void u64(std::uint64_t v) { put(v, 8); }
+    void u32(std::uint32_t v) { put(v, 4); }
     void i64(std::int64_t v) { u64(static_cast<std::uint64_t>(v)); }
+    // Texts and counts are far below 4 GiB: a definition file is limited to a few MB.
     void str(std::string_view s) {
-        u64(s.size());
+        u32(static_cast<std::uint32_t>(s.size()));
         out_ += s;
     }
     void identity(const CatalogueSnapshot::Identity& id) {
@@ -60,38 +84,34 @@ public:
         u64(id.inode);
         u64(id.device);
     }
-    std::string& text() { return out_; }
 
 private:
-    std::string out_;
+    void put(std::uint64_t v, std::size_t n) {
+        char bytes[8];
+        for (std::size_t i = 0; i < n; ++i) {
+            bytes[i] = static_cast<char>((v >> (8 * i)) & 0xFF);
+        }
+        out_.append(bytes, n);
+    }
+    std::string& out_;
 };
 
 // Reads what Writer wrote; every read past the end or of an implausible length fails the
-// whole reader, and the snapshot is then ignored.
+// whole reader, and the snapshot (or the entry) is then ignored.
 class Reader {
 public:
     explicit Reader(std::string_view in) : in_(in) {}
     bool ok() const { return ok_; }
-    std::uint64_t u64() {
-        if (!ok_ || in_.size() - at_ < 8) {
-            ok_ = false;
-            return 0;
-        }
-        std::uint64_t v = 0;
-        for (std::size_t i = 0; i < 8; ++i) {
-            v |= static_cast<std::uint64_t>(static_cast<unsigned char>(in_[at_ + i])) << (8 * i);
-        }
-        at_ += 8;
-        return v;
-    }
+    std::uint64_t u64() { return take(8); }
+    std::uint32_t u32() { return static_cast<std::uint32_t>(take(4)); }
     std::int64_t i64() { return static_cast<std::int64_t>(u64()); }
-    std::string str() {
-        const std::uint64_t n = u64();
-        if (!ok_ || in_.size() - at_ < n) {
+    std::string_view str() { return bytes(u32()); }
+    std::string_view bytes(std::uint64_t n) {
+        if (!ok_ || n > in_.size() - at_) {
             ok_ = false;
             return {};
         }
-        std::string s(in_.substr(at_, n));
+        const std::string_view s = in_.substr(at_, n);
         at_ += n;
         return s;
     }
@@ -107,6 +127,15 @@ public:
     bool atEnd() const { return at_ == in_.size(); }
 
 private:
+    std::uint64_t take(std::size_t n) {
+        if (!ok_ || in_.size() - at_ < n) {
+            ok_ = false;
+            return 0;
+        }
+        const std::uint64_t v = loadLittleEndian(in_.data() + at_, n);
+        at_ += n;
+        return v;
+    }
     std::string_view in_;
     std::size_t at_ = 0;
     bool ok_ = true;
@@ -137,72 +166,78 @@ CatalogueSnapshot::Scope readScope(Reader& r) {
 }
 
 void writeOutcome(Writer& w, const CatalogueSnapshot::Outcome& o) {
-    w.u64(o.accepted ? 1 : 0);
+    w.u32(o.accepted ? 1 : 0);
     if (o.accepted) {
-        w.str(o.key);
-        w.str(o.displayName);
-        w.i64(o.versionMajor);
-        w.i64(o.versionMinor);
-        w.u64(o.menus.size());
-        for (const auto& [name, folder] : o.menus) {
-            w.str(name);
-            w.str(folder);
+        const ModuleRecord& record = o.record;
+        w.str(record.GetKey());
+        w.str(record.GetDisplayName());
+        w.i64(record.GetVersionMajor());
+        w.i64(record.GetVersionMinor());
+        w.u32(static_cast<std::uint32_t>(record.GetMenus().Count()));
+        for (const MenuEntry& menu : record.GetMenus()) {
+            w.str(menu.name);
+            w.str(menu.folder);
         }
-        w.u64(o.applications.size());
-        for (const auto& a : o.applications) {
-            w.str(a.path);
-            w.str(a.arguments);
-            w.str(a.type);
-            w.str(a.command);
-            w.u64(a.modal ? 1 : 0);
+        w.u32(static_cast<std::uint32_t>(record.GetApplications().size()));
+        for (const QmApplication& a : record.GetApplications()) {
+            w.str(a.GetPath());
+            w.str(a.GetArguments());
+            w.str(a.GetType());
+            w.str(a.GetCommand());
+            w.u32(a.GetModal() ? 1 : 0);
         }
         return;
     }
     w.str(o.errorText);
-    w.u64(static_cast<std::uint64_t>(o.diagnostic.fault));
+    w.u32(static_cast<std::uint32_t>(o.diagnostic.fault));
     w.i64(o.diagnostic.line);
     w.str(o.diagnostic.reason);
     w.str(o.diagnostic.keyReached);
 }
 
-bool readOutcome(Reader& r, CatalogueSnapshot::Outcome& o) {
-    const std::uint64_t accepted = r.u64();
+// Decodes a stored outcome straight into o; false for anything but exactly one whole outcome.
+bool readOutcome(std::string_view stored, CatalogueSnapshot::Outcome& o) {
+    Reader r(stored);
+    const std::uint32_t accepted = r.u32();
     if (accepted > 1) {
         return false;
     }
     o.accepted = accepted == 1;
     if (o.accepted) {
-        o.key = r.str();
-        o.displayName = r.str();
-        o.versionMajor = static_cast<std::int32_t>(r.i64());
-        o.versionMinor = static_cast<std::int32_t>(r.i64());
-        const std::uint64_t menus = r.u64();
-        for (std::uint64_t i = 0; r.ok() && i < menus; ++i) {
-            std::string name = r.str();
-            o.menus.emplace_back(std::move(name), r.str());
+        ModuleRecord& record = o.record;
+        record.SetKey(r.str());
+        record.SetDisplayName(r.str());
+        const auto major = static_cast<std::int32_t>(r.i64());
+        record.SetVersion(major, static_cast<std::int32_t>(r.i64()));
+        const std::uint32_t menus = r.u32();
+        for (std::uint32_t i = 0; r.ok() && i < menus; ++i) {
+            const std::string_view name = r.str();
+            record.AddMenu(std::string(name), std::string(r.str()));
         }
-        const std::uint64_t apps = r.u64();
-        for (std::uint64_t i = 0; r.ok() && i < apps; ++i) {
-            CatalogueSnapshot::Outcome::Application a;
-            a.path = r.str();
-            a.arguments = r.str();
-            a.type = r.str();
-            a.command = r.str();
-            a.modal = r.u64() == 1;
-            o.applications.push_back(std::move(a));
+        const std::uint32_t apps = r.u32();
+        for (std::uint32_t i = 0; r.ok() && i < apps; ++i) {
+            std::string path(r.str());
+            std::string arguments(r.str());
+            std::string type(r.str());
+            std::string command(r.str());
+            const bool modal = r.u32() == 1;
+            record.AddApplication(QmApplication::Restored(
+                std::move(path), std::move(arguments), std::move(type), std::move(command), modal));
         }
-        return r.ok();
+        return r.ok() && r.atEnd();
     }
     o.errorText = r.str();
-    const std::uint64_t fault = r.u64();
-    if (fault > static_cast<std::uint64_t>(DefinitionFault::ComError)) {
+    const std::uint32_t fault = r.u32();
+    // A rejection always has a reason.
+    if (fault == static_cast<std::uint32_t>(DefinitionFault::None) ||
+        fault > static_cast<std::uint32_t>(DefinitionFault::ComError)) {
         return false;
     }
     o.diagnostic.fault = static_cast<DefinitionFault>(fault);
     o.diagnostic.line = static_cast<int>(r.i64());
     o.diagnostic.reason = r.str();
     o.diagnostic.keyReached = r.str();
-    return r.ok();
+    return r.ok() && r.atEnd();
 }
 
 // The binary the loader runs in: the shared object holding this code, or the program.
@@ -221,8 +256,12 @@ bool loaderIdentity(std::string& file, CatalogueSnapshot::Identity& out) {
 }  // namespace
 
 bool CatalogueSnapshot::identify(const std::string& path, Identity& out) {
+    return identifyAt(AT_FDCWD, path.c_str(), out);
+}
+
+bool CatalogueSnapshot::identifyAt(int folderFd, const char* name, Identity& out) {
     struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) {
+    if (::fstatat(folderFd, name, &st, 0) != 0) {
         return false;
     }
     out = Identity{static_cast<std::uint64_t>(st.st_size), nanoseconds(st.st_mtim),
@@ -241,38 +280,6 @@ bool CatalogueSnapshot::currentScope(const std::string& config, const std::strin
     }
     out = std::move(scope);
     return true;
-}
-
-CatalogueSnapshot::Outcome CatalogueSnapshot::fromRecord(const ModuleRecord& record) {
-    Outcome o;
-    o.accepted = true;
-    o.key = record.GetKey();
-    o.displayName = record.GetDisplayName();
-    o.versionMajor = record.GetVersionMajor();
-    o.versionMinor = record.GetVersionMinor();
-    for (const MenuEntry& menu : record.GetMenus()) {
-        o.menus.emplace_back(menu.name, menu.folder);
-    }
-    for (const QmApplication& app : record.GetApplications()) {
-        o.applications.push_back(Outcome::Application{
-            app.GetPath(), app.GetArguments(), app.GetType(), app.GetCommand(), app.GetModal()});
-    }
-    return o;
-}
-
-ModuleRecord CatalogueSnapshot::toRecord(const Outcome& o) {
-    ModuleRecord record;
-    record.SetKey(o.key);
-    record.SetDisplayName(o.displayName);
-    record.SetVersion(o.versionMajor, o.versionMinor);
-    for (const auto& [name, folder] : o.menus) {
-        record.AddMenu(name, folder);
-    }
-    for (const auto& a : o.applications) {
-        record.AddApplication(
-            QmApplication::Restored(a.path, a.arguments, a.type, a.command, a.modal));
-    }
-    return record;
 }
 
 CatalogueSnapshot::CatalogueSnapshot(Scope scope) : scope_(std::move(scope)) {}
@@ -302,33 +309,33 @@ void CatalogueSnapshot::startScan() {
 }
 
 CatalogueSnapshot CatalogueSnapshot::load(const Scope& scope, DiagnosticLog* log) {
-    CatalogueSnapshot empty(scope);
     const std::string file = fileOf(scope);
-    std::error_code ec;
-    const std::uintmax_t bytes = std::filesystem::file_size(file, ec);
-    if (ec || bytes > kMaxBytes || bytes < kMagic.size() + 16) {
-        return empty;
-    }
     std::string data;
-    {
-        std::ifstream in(file, std::ios::binary);
-        data.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-        if (!in.good() && !in.eof()) {
-            data.clear();
-        }
+    if (qmsys::readRegularFile(file, kMaxBytes, data) != qmsys::kErrorSuccess) {
+        return CatalogueSnapshot(scope);
     }
-    auto doubt = [&](const char* why) {
-        if (log) {
-            log->write(kLogCategory, "snapshot " + file + " ignored: " + why);
+    std::string why;
+    CatalogueSnapshot loaded = parse(std::move(data), scope, &why);
+    if (!why.empty() && log) {
+        log->write(kLogCategory, "snapshot " + file + " ignored: " + why);
+    }
+    return loaded;
+}
+
+CatalogueSnapshot CatalogueSnapshot::parse(std::string bytes, const Scope& scope,
+                                           std::string* why) {
+    auto doubt = [&](const char* what) {
+        if (why) {
+            *why = what;
         }
-        return empty;
+        return CatalogueSnapshot(scope);
     };
-    if (data.size() != bytes || data.compare(0, kMagic.size(), kMagic) != 0) {
+    if (bytes.size() < kMagic.size() + 16 || bytes.compare(0, kMagic.size(), kMagic) != 0) {
         return doubt("not a snapshot");
     }
-    const std::string_view body(data.data(), data.size() - 8);
-    Reader tail(std::string_view(data).substr(data.size() - 8));
-    if (fnv1a(body) != tail.u64()) {
+    auto data = std::make_unique<const std::string>(std::move(bytes));
+    const std::string_view body(data->data(), data->size() - 8);
+    if (checksum(body) != loadLittleEndian(data->data() + body.size(), 8)) {
         return doubt("checksum");
     }
     Reader r(body.substr(kMagic.size()));
@@ -347,70 +354,92 @@ CatalogueSnapshot CatalogueSnapshot::load(const Scope& scope, DiagnosticLog* log
     }
     const std::uint64_t count = r.u64();
     // Never more entries than the bytes could hold: a damaged count reserves nothing absurd.
-    loaded.entries_.reserve(std::min<std::uint64_t>(count, bytes / 64));
+    constexpr std::size_t kEntryBytes = 4 + 40 + 4;
+    loaded.entries_.reserve(std::min<std::uint64_t>(count, body.size() / kEntryBytes));
+    // Only indexed here: an outcome is decoded when its file is asked for.
     for (std::uint64_t i = 0; r.ok() && i < count; ++i) {
         Entry entry;
         entry.name = r.str();
         entry.identity = r.identity();
-        if (!readOutcome(r, entry.outcome)) {
-            return doubt("corrupt entry");
-        }
+        entry.outcome = r.str();
         if (!loaded.entries_.empty() && !(loaded.entries_.back().name < entry.name)) {
             return doubt("entries out of order");
         }
-        loaded.entries_.push_back(std::move(entry));
+        loaded.entries_.push_back(entry);
     }
     if (!r.ok() || !r.atEnd()) {
         return doubt("corrupt");
     }
+    loaded.data_ = std::move(data);
     return loaded;
 }
 
-bool CatalogueSnapshot::take(const std::string& fileName, const Identity& now, Outcome& out) {
-    const auto it =
-        std::lower_bound(entries_.begin(), entries_.end(), fileName,
-                         [](const Entry& e, const std::string& n) { return e.name < n; });
+void CatalogueSnapshot::reseal(std::string& data) {
+    if (data.size() < 8) {
+        return;
+    }
+    const std::uint64_t sum = checksum(std::string_view(data.data(), data.size() - 8));
+    data.resize(data.size() - 8);
+    Writer(data).u64(sum);
+}
+
+bool CatalogueSnapshot::take(std::string_view fileName, const Identity& now, Outcome& out,
+                             std::string_view& recorded) const {
+    const auto it = std::lower_bound(entries_.begin(), entries_.end(), fileName,
+                                     [](const Entry& e, std::string_view n) { return e.name < n; });
     if (it == entries_.end() || it->name != fileName || !(it->identity == now) ||
-        now.modifiedNs >= scanStartNs_ || now.changedNs >= scanStartNs_) {
+        now.modifiedNs >= scanStartNs_ || now.changedNs >= scanStartNs_ ||
+        !readOutcome(it->outcome, out)) {
         return false;
     }
-    out = std::move(it->outcome);
+    recorded = it->outcome;
     return true;
 }
 
-void CatalogueSnapshot::put(const std::string& fileName, const Identity& identity,
-                            Outcome outcome) {
-    entries_.push_back(Entry{fileName, identity, std::move(outcome)});
+void CatalogueSnapshot::put(std::string_view fileName, const Identity& identity,
+                            const Outcome& outcome) {
+    std::string& stored = encoded_.emplace_back();
+    Writer w(stored);
+    writeOutcome(w, outcome);
+    put(fileName, identity, stored);
+}
+
+void CatalogueSnapshot::put(std::string_view fileName, const Identity& identity,
+                            std::string_view recorded) {
+    entries_.push_back(Entry{fileName, identity, recorded});
 }
 
 void CatalogueSnapshot::save(DiagnosticLog* log) const {
-    Writer w;
-    w.text() += kMagic;
-    w.u64(kFormat);
-    writeScope(w, scope_);
-    w.i64(scanStartNs_);
     std::vector<const Entry*> sorted;
     sorted.reserve(entries_.size());
+    std::size_t bytes = 256 + scope_.folder.size() + scope_.appPath.size();
     for (const Entry& entry : entries_) {
         sorted.push_back(&entry);
+        bytes += 4 + entry.name.size() + 40 + 4 + entry.outcome.size();
     }
     std::sort(sorted.begin(), sorted.end(),
               [](const Entry* a, const Entry* b) { return a->name < b->name; });
+    std::string text;
+    text.reserve(bytes);
+    Writer w(text);
+    text += kMagic;
+    w.u64(kFormat);
+    writeScope(w, scope_);
+    w.i64(scanStartNs_);
     w.u64(sorted.size());
     for (const Entry* entry : sorted) {
         w.str(entry->name);
         w.identity(entry->identity);
-        writeOutcome(w, entry->outcome);
+        w.str(entry->outcome);
     }
-    const std::uint64_t sum = fnv1a(w.text());
-    w.u64(sum);
+    w.u64(checksum(text));
 
     const std::string file = fileOf(scope_);
     const std::string temp = file + ".tmp." + std::to_string(::getpid());
     std::error_code ec;
     std::filesystem::create_directories(std::filesystem::path(file).parent_path(), ec);
     const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    bool written = fd >= 0 && qmsys::writeAll(fd, w.text());
+    bool written = fd >= 0 && qmsys::writeAll(fd, text);
     if (fd >= 0 && ::close(fd) != 0) {
         written = false;
     }

@@ -14,7 +14,10 @@
 // It lives in the user's local state folder and is replaced atomically (temporary file, then
 // rename); when it cannot be written the next scan simply reads every file.
 #include <cstdint>
+#include <deque>
+#include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "catalogue/module_definition_reader.h"
@@ -36,6 +39,9 @@ public:
     };
     // The identity of path; false when it cannot be stat'ed.
     static bool identify(const std::string& path, Identity& out);
+    // The identity of the entry name of the folder open as folderFd: the kernel looks up one
+    // path component instead of walking the whole path again for every file of a scan.
+    static bool identifyAt(int folderFd, const char* name, Identity& out);
 
     // What the snapshot is valid for. Two snapshots with different scopes never mix.
     struct Scope {
@@ -60,40 +66,37 @@ public:
     // One file's outcome.
     struct Outcome {
         bool accepted = false;
-        // accepted: the record as read, with the file's own version numbers.
-        std::string key;
-        std::string displayName;
-        std::int32_t versionMajor = 0;
-        std::int32_t versionMinor = 0;
-        std::vector<std::pair<std::string, std::string>> menus;  // name, folder
-        struct Application {
-            std::string path;  // expanded
-            std::string arguments;
-            std::string type;
-            std::string command;
-            bool modal = false;
-        };
-        std::vector<Application> applications;
+        // accepted: the record as read (key, name, menus, applications), with the file's own
+        // version numbers, before the user's override.
+        ModuleRecord record;
         // rejected: the COM error text the read set ("" for none) and why.
         std::string errorText;
         DefinitionDiagnostic diagnostic;
     };
-    static Outcome fromRecord(const ModuleRecord& record);
-    // The record as read: key, name, version from the file, menus and applications.
-    static ModuleRecord toRecord(const Outcome& outcome);
 
     // An empty snapshot for scope, to be filled while scanning.
     explicit CatalogueSnapshot(Scope scope);
 
     // The snapshot stored for scope, or an empty one when there is none or any doubt.
     static CatalogueSnapshot load(const Scope& scope, DiagnosticLog* log);
+    // The snapshot that the bytes of a snapshot file hold for scope. On any doubt (damage,
+    // another format, another scope) an empty snapshot, and why (when given) says what was
+    // wrong. Every length and count in data is checked against what is left of it.
+    static CatalogueSnapshot parse(std::string data, const Scope& scope, std::string* why);
+    // Sets the checksum (the last eight bytes) of a snapshot's bytes to match the rest, for
+    // tools and tests that build or alter snapshots. Bytes too short to hold one stay as
+    // they are.
+    static void reseal(std::string& data);
 
-    // Moves out the outcome recorded for fileName when the file's identity is still the one
-    // recorded and was not racy; false (and out untouched) otherwise. For a loaded snapshot;
-    // each entry can be taken once.
-    bool take(const std::string& fileName, const Identity& now, Outcome& out);
-    // Records a file of the scan filling this snapshot; each name once.
-    void put(const std::string& fileName, const Identity& identity, Outcome outcome);
+    // Decodes into out the outcome recorded for fileName when the file's identity is still
+    // the one recorded and was not racy, and points recorded at its stored form (valid while
+    // this snapshot lives) for put(); false (out in an unspecified state) otherwise.
+    bool take(std::string_view fileName, const Identity& now, Outcome& out,
+              std::string_view& recorded) const;
+    // Records a file of the scan filling this snapshot; each name once. fileName must stay
+    // valid until save(); so must recorded, an outcome's stored form as take() gave it.
+    void put(std::string_view fileName, const Identity& identity, const Outcome& outcome);
+    void put(std::string_view fileName, const Identity& identity, std::string_view recorded);
 
     // Marks the start of the scan that fills this snapshot; call before the first identify().
     void startScan();
@@ -110,12 +113,17 @@ public:
 
 private:
     struct Entry {
-        std::string name;
+        std::string_view name;
         Identity identity;
-        Outcome outcome;
+        std::string_view outcome;  // stored form, in data_ or encoded_
     };
     Scope scope_;
     std::int64_t scanStartNs_ = 0;  // the file clock when the recording scan started
+    // Loaded: the file's bytes, which entries_ point into (held apart so that they stay put
+    // when the snapshot moves).
+    std::unique_ptr<const std::string> data_;
+    // Filling: the stored forms of the outcomes put() encoded (a deque never moves them).
+    std::deque<std::string> encoded_;
     // Loaded: sorted by name (byte order), as save() writes them. Filling: in the scan's order.
     std::vector<Entry> entries_;
 };

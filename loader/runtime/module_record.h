@@ -4,6 +4,8 @@
 // event the user has marked for it.
 #include <cstdint>
 #include <string>
+#include <string_view>
+#include <utility>
 
 #include "runtime/menu_list.h"
 #include "runtime/qm_application.h"
@@ -61,8 +63,10 @@ public:
     // A null text makes the key or name empty.
     void SetKey(const char* key) { key_ = key ? key : ""; }
     void SetKey(const std::string& key) { key_ = key; }
+    void SetKey(std::string_view key) { key_.assign(key); }
     void SetDisplayName(const char* name) { displayName_ = name ? name : ""; }
     void SetDisplayName(const std::string& name) { displayName_ = name; }
+    void SetDisplayName(std::string_view name) { displayName_.assign(name); }
     void SetVersion(std::int32_t major, std::int32_t minor) {
         versionMajor_ = major;
         versionMinor_ = minor;
@@ -78,6 +82,9 @@ public:
     // stays). True when it was added.
     bool AddApplication(const QmApplication& application) {
         return applications_.insert(application).second;
+    }
+    bool AddApplication(QmApplication&& application) {
+        return applications_.insert(std::move(application)).second;
     }
 
     // Marks the module started. Always true.

@@ -17,6 +17,8 @@ public:
     virtual ~QmApplication() = default;
     QmApplication(const QmApplication&) = default;
     QmApplication& operator=(const QmApplication&) = default;
+    QmApplication(QmApplication&&) = default;
+    QmApplication& operator=(QmApplication&&) = default;
 
     // An application as an earlier reading made it: path is already expanded and is kept as
     // it is.
