@@ -1,8 +1,6 @@
 #include "cadhost/menu_file.h"
 
-#include <filesystem>
-#include <fstream>
-#include <sstream>
+#include <qmsys/files.h>
 
 #include "text_util.h"
 
@@ -14,17 +12,20 @@ bool startsWithNoCase(std::string_view text, std::string_view prefix) {
     return text.size() >= prefix.size() && iequals(text.substr(0, prefix.size()), prefix);
 }
 
+// Menu files are small; a file past this is no menu, and is not read into memory.
+constexpr std::size_t kMaxMenuFileBytes = 64 * 1024 * 1024;
+
 // "^C^C_LINE" → "_LINE": the cancel prefixes only matter to a real command line.
-std::string withoutCancelPrefix(std::string command) {
+std::string_view withoutCancelPrefix(std::string_view command) {
     while (startsWithNoCase(command, "^C")) {
-        command.erase(0, 2);
+        command.remove_prefix(2);
     }
     return command;
 }
 
 // Reads "[Label]COMMAND" (an optional tag may precede the bracket). False when the line
 // holds no bracketed label.
-bool parseItemLine(const std::string& line, std::string& label, std::string& command) {
+bool parseItemLine(std::string_view line, std::string& label, std::string& command) {
     const auto open = line.find('[');
     if (open == std::string::npos) {
         return false;
@@ -34,18 +35,18 @@ bool parseItemLine(const std::string& line, std::string& label, std::string& com
         return false;
     }
     label = line.substr(open + 1, close - open - 1);
-    command = withoutCancelPrefix(trim(std::string_view(line).substr(close + 1)));
+    command = withoutCancelPrefix(trimView(line.substr(close + 1)));
     return true;
 }
 
 class MenuTextParser {
 public:
-    void feed(const std::string& line) {
+    void feed(std::string_view line) {
         if (line.empty() || line.starts_with("//")) {
             return;
         }
         if (line.starts_with("***")) {
-            section(std::string_view(line).substr(3));
+            section(line.substr(3));
             return;
         }
         if (pop_ == nullptr) {
@@ -53,7 +54,7 @@ public:
         }
         if (line.starts_with("**")) {
             if (expectAlias_) {
-                pop_->alias = trim(std::string_view(line).substr(2));
+                pop_->alias = trim(line.substr(2));
             }
             expectAlias_ = false;
             return;
@@ -82,7 +83,7 @@ private:
         }
     }
 
-    void item(const std::string& line) {
+    void item(std::string_view line) {
         std::string label;
         std::string command;
         if (!parseItemLine(line, label, command)) {
@@ -109,10 +110,11 @@ private:
 std::optional<MenuDefinition> parseMenuText(const std::string& text, bool compiled,
                                             const std::string& fileTitle) {
     MenuTextParser parser;
-    std::istringstream lines(text);
-    std::string line;
-    while (std::getline(lines, line)) {
-        parser.feed(trim(line));
+    std::string_view rest(text);
+    while (!rest.empty()) {
+        const std::size_t end = rest.find('\n');
+        parser.feed(trimView(rest.substr(0, end)));
+        rest.remove_prefix(end == std::string_view::npos ? rest.size() : end + 1);
     }
     MenuDefinition& definition = parser.result();
     if (definition.groupName.empty() && compiled) {
@@ -125,22 +127,14 @@ std::optional<MenuDefinition> parseMenuText(const std::string& text, bool compil
 }
 
 std::optional<MenuDefinition> readMenuFile(const std::string& path) {
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(path, ec)) {
-        return std::nullopt;
-    }
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        return std::nullopt;
-    }
-    std::ostringstream content;
-    content << in.rdbuf();
-    if (in.bad()) {
+    // Only a regular file: a FIFO or device in a menu's place is refused, never waited on.
+    std::string content;
+    if (qmsys::readRegularFile(path, kMaxMenuFileBytes, content) != qmsys::kErrorSuccess) {
         return std::nullopt;
     }
     const std::string extension = extensionOf(path);
     const bool compiled = iequals(extension, "cui") || iequals(extension, "cuix");
-    return parseMenuText(content.str(), compiled, fileTitleOf(path));
+    return parseMenuText(content, compiled, fileTitleOf(path));
 }
 
 }  // namespace cadhost

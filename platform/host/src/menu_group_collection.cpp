@@ -117,7 +117,8 @@ void MenuGroupCollection::restore() {
     std::vector<std::string> failed;
     for (const std::string& path : store_.read()) {
         std::shared_ptr<MenuGroup> ignored;
-        if (!loaded.contains(absolutePath(path)) && loadLocked(path, ignored) != S_OK) {
+        const std::string absolute = absolutePath(path);
+        if (!loaded.contains(absolute) && loadLocked(absolute, ignored) != S_OK) {
             failed.push_back(path);
         }
     }

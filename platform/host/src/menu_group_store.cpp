@@ -151,6 +151,11 @@ bool MenuGroupStore::compact(const std::vector<std::string>& drop) {
                 content += rememberLine(path);
             }
         }
+        if (content == text) {
+            ::close(fd);  // compact already: nothing to replace
+            appended_ = 0;
+            return true;
+        }
         static std::atomic<unsigned> counter{0};
         const std::string temp = file_ + ".tmp." + std::to_string(::getpid()) + "." +
                                  std::to_string(counter.fetch_add(1));

@@ -38,8 +38,8 @@ public:
     // Appended lines since this store last compacted (or was made).
     std::size_t appended() const { return appended_; }
     // Rewrites the file as the plain list it replays to, without the paths in drop. Does
-    // nothing to a missing file. False when the file could not be read or replaced; it is
-    // then unchanged.
+    // nothing to a missing file, nor to one that is that list already. False when the file could
+    // not be read or replaced; it is then unchanged.
     bool compact(const std::vector<std::string>& drop = {});
 
 private:

@@ -12,6 +12,10 @@ bool isSpace(char c) {
 }  // namespace
 
 std::string trim(std::string_view text) {
+    return std::string(trimView(text));
+}
+
+std::string_view trimView(std::string_view text) {
     std::size_t begin = 0;
     std::size_t end = text.size();
     while (begin < end && isSpace(text[begin])) {
@@ -20,7 +24,7 @@ std::string trim(std::string_view text) {
     while (end > begin && isSpace(text[end - 1])) {
         --end;
     }
-    return std::string(text.substr(begin, end - begin));
+    return text.substr(begin, end - begin);
 }
 
 std::string fileNameOf(std::string_view path) {

@@ -13,6 +13,8 @@ using qmsys::asciiUpper;
 using qmsys::iequals;
 // Removes white space (space, tab, CR, LF, FF, VT) at both ends.
 std::string trim(std::string_view text);
+// The same, as a view into text.
+std::string_view trimView(std::string_view text);
 // The text after the last '/'.
 std::string fileNameOf(std::string_view path);
 // The file name without its last extension.

@@ -28,6 +28,7 @@ TEST(MenuFile, GroupNameComesFromTheGroupLineOrForCompiledMenusTheTitle) {
         {"compiled, no group line", std::string("PK\x03\x04\x01", 5), true, "Title"},
         {"compiled, group line wins", "***MENUGROUP=Inner\n", true, "Inner"},
         {"refuses unloading", "***MENUGROUP=Stuck\n***NOUNLOAD\n", false, "Stuck"},
+        {"last line without its line break", "// menu\n***MENUGROUP=Last", false, "Last"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -38,6 +39,52 @@ TEST(MenuFile, GroupNameComesFromTheGroupLineOrForCompiledMenusTheTitle) {
             EXPECT_EQ(definition->refusesUnload, c.text.find("***NOUNLOAD") != std::string::npos);
         }
     }
+}
+
+TEST(MenuFile, PullDownMenusKeepTitleAliasItemsAndSeparators) {
+    const auto definition = parseMenuText(
+        "***MENUGROUP=KRQM_ROAD\r\n"
+        "***POP1\n"
+        "**ROAD_POP\n"
+        "  [&Road]\n"
+        "ID_A [Axis]^C^C_KRQM_AXIS \n"
+        "[--]\n"
+        "// [Commented]IGNORED\n"
+        "[Label only]\n"
+        "no bracket line\n"
+        "***POP2\n"
+        "[Second]\n"
+        "[Plain]^c_LINE\n"
+        "***ACCELERATORS\n"
+        "[Ignored]IGNORED",
+        false, "Title");
+    ASSERT_TRUE(definition);
+    ASSERT_EQ(definition->popMenus.size(), 2u);
+    const cadhost::PopMenu& first = definition->popMenus[0];
+    EXPECT_EQ(first.alias, "ROAD_POP");
+    EXPECT_EQ(first.title, "&Road");
+    ASSERT_EQ(first.items.size(), 3u);
+    EXPECT_EQ(first.items[0].label, "Axis");
+    EXPECT_EQ(first.items[0].command, "_KRQM_AXIS");
+    EXPECT_TRUE(first.items[1].separator);
+    EXPECT_EQ(first.items[2].label, "Label only");
+    EXPECT_EQ(first.items[2].command, "");
+    const cadhost::PopMenu& second = definition->popMenus[1];
+    EXPECT_EQ(second.alias, "");
+    EXPECT_EQ(second.title, "Second");
+    ASSERT_EQ(second.items.size(), 1u);
+    EXPECT_EQ(second.items[0].command, "_LINE");
+}
+
+// Only regular files are read: a FIFO in a menu's place is refused at once, not waited on.
+TEST(MenuFile, AFifoInAMenusPlaceIsRefusedWithoutWaiting) {
+    qmtest::TempDir dir;
+    const std::string fifo = dir / "waiting.mnu";
+    qmtest::makeFifo(fifo);
+    bool read = true;
+    EXPECT_TRUE(qmtest::returnsWithoutWaitingOnFifos(
+        [&] { read = cadhost::readMenuFile(fifo).has_value(); }, {fifo}));
+    EXPECT_FALSE(read);
 }
 
 TEST(MenuFile, ReadingChoosesTheRuleByExtensionWithoutRegardToCase) {

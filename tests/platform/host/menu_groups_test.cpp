@@ -131,9 +131,10 @@ TEST_F(MenuGroupsTest, RestoreReplaysTheRememberedChanges) {
         const char* what;
         std::string file;
         std::vector<std::string> restored;
+        bool rewritten = true;  // false: the list was compact and is left alone
     };
     const Case cases[] = {
-        {"a plain list, as older hosts wrote it", a + "\n" + b + "\n", {a, b}},
+        {"a plain list, as older hosts wrote it", a + "\n" + b + "\n", {a, b}, false},
         {"forgotten paths are left out", a + "\n" + b + "\n-" + a + "\n" + c + "\n", {b, c}},
         {"a path remembered again moves to the end",
          a + "\n" + b + "\n-" + a + "\n" + a + "\n",
@@ -145,12 +146,19 @@ TEST_F(MenuGroupsTest, RestoreReplaysTheRememberedChanges) {
         {"files that no longer load or whose group is taken",
          gone + "\n" + a + "\n" + twin + "\n",
          {a}},
-        {"an empty list", "", {}},
+        {"an empty list", "", {}, false},
+    };
+    const auto identity = [&] {
+        struct stat st {};
+        EXPECT_EQ(::stat(listFile().c_str(), &st), 0);
+        return std::pair(st.st_ino, st.st_mtim.tv_nsec);
     };
     for (const Case& k : cases) {
         SCOPED_TRACE(k.what);
         qmtest::writeFile(listFile(), k.file);
+        const auto before = identity();
         host_.restoreMenuGroups();
+        EXPECT_EQ(identity() != before, k.rewritten);
         EXPECT_EQ(menuFiles(), k.restored);
         EXPECT_EQ(qmtest::readFile(listFile()),
                   std::accumulate(k.restored.begin(), k.restored.end(), std::string(),
