@@ -70,27 +70,26 @@ private:
 }  // namespace
 
 bool MenuProvisioner::AcceptsMenuName(const std::string& menuName) {
-    return DerivePatterns(menuName).has_value();
+    // Asked for every menu of every module at start-up: decided without building a pattern.
+    if (!isPlainName(menuName)) {
+        return false;
+    }
+    return menuName.size() >
+           (endsWithIgnoringCase(menuName, kCuixExtension) ? kCuixTail : kMnuTail);
 }
 
 std::optional<MenuProvisioner::Patterns> MenuProvisioner::DerivePatterns(
     const std::string& menuName) {
-    if (!isPlainName(menuName)) {
+    if (!AcceptsMenuName(menuName)) {
         return std::nullopt;
     }
     Patterns p;
     if (endsWithIgnoringCase(menuName, kCuixExtension)) {
-        if (menuName.size() <= kCuixTail) {
-            return std::nullopt;
-        }
         p.language = menuName.substr(menuName.size() - kCuixExtension.size() - kLanguageLength,
                                      kLanguageLength);
         p.menuPattern = menuName;
         p.companionPattern = menuName.substr(0, menuName.size() - kCuixTail) + ".??l";
     } else {
-        if (menuName.size() <= kMnuTail) {
-            return std::nullopt;
-        }
         p.language = menuName.substr(menuName.size() - kLanguageLength);
         p.menuPattern = menuName + ".mnu";
         p.companionPattern = menuName.substr(0, menuName.size() - kMnuTail) + ".??l";

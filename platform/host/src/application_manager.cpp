@@ -85,6 +85,10 @@ ArxLoadResult ApplicationManager::load(const std::string& requested) {
         return failure("no file name given");
     }
     const std::string path = absolutePath(requested);
+    // Loaded already from this very path: nothing to look at on disk.
+    if (find(path)) {
+        return ArxLoadResult{RTNORM, {}};
+    }
     // A path that cannot be examined (a symbolic-link loop, a folder the user may not enter, a
     // name too long for the system) is that load's failure, never the host's.
     std::error_code ec;
@@ -92,7 +96,7 @@ ArxLoadResult ApplicationManager::load(const std::string& requested) {
         const bool missing = !ec || ec == std::errc::no_such_file_or_directory;
         return failure(missing ? "file not found" : ec.message());
     }
-    if (find(path) || find(fileNameOf(path))) {
+    if (find(fileNameOf(path))) {
         return ArxLoadResult{RTNORM, {}};
     }
 

@@ -3,6 +3,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "host_fixture.h"
 
 namespace {
@@ -28,6 +30,31 @@ TEST_F(HostTest, InitComesBeforeTheFirstDrawingAndEveryDrawingGetsLoadDwg) {
                 ElementsAre("probe: kInitAppMsg Drawing2.dwg", "probe: kLoadDwgMsg Drawing1.dwg",
                             "probe: kLoadDwgMsg Drawing2.dwg"));
     EXPECT_EQ(host_.currentDrawing(), "Drawing2.dwg");
+}
+
+// An application loaded already answers a load from its own path as loaded, once, without its
+// file being looked at again; any other path must name a file.
+TEST_F(HostTest, LoadingAnApplicationAgainDependsOnItsPathNotItsFile) {
+    const std::string copy = user_.root() + "/apps/hosttest_probe.arx";
+    std::filesystem::create_directories(user_.root() + "/apps");
+    std::filesystem::copy_file(arx("hosttest_probe.arx"), copy);
+    ASSERT_EQ(acedArxLoad(copy.c_str()), RTNORM);
+    std::filesystem::remove(copy);
+    takeLines();
+    struct Case {
+        std::string path;
+        int status;
+    };
+    const Case cases[] = {
+        {copy, RTNORM},
+        {user_.root() + "/apps/../apps/hosttest_probe.arx", RTNORM},
+        {user_.root() + "/elsewhere/hosttest_probe.arx", RTERROR},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(acedArxLoad(c.path.c_str()), c.status) << c.path;
+    }
+    EXPECT_THAT(takeLines("probe:"), ::testing::IsEmpty()) << "initialised once";
+    EXPECT_EQ(host_.applications().size(), 1u);
 }
 
 TEST_F(HostTest, NewDefinesInTheNewDrawingAndCloseUndefinesOnlyThere) {
