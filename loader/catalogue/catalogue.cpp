@@ -29,21 +29,29 @@ constexpr std::size_t kContextValueLimit = 499;
 // The records are arranged through an index and moved once into place: assigning records
 // onto each other, as an in-place sort does, would leave a started state behind wherever a
 // started record had been (assignment never clears it).
+// Names whose UTF-16 order is their byte order (nearly all) compare without decoding.
 void RemoveRepeatsAndSort(ModuleList& list) {
-    std::vector<std::size_t> kept;
+    struct Kept {
+        std::size_t index;
+        bool plain;  // qmsys::utf16OrderIsByteOrder(display name)
+    };
+    std::vector<Kept> kept;
     kept.reserve(list.size());
     for (std::size_t i = 0; i < list.size(); ++i) {
-        if (kept.empty() || list[kept.back()].GetKey() != list[i].GetKey()) {
-            kept.push_back(i);
+        if (kept.empty() || list[kept.back().index].GetKey() != list[i].GetKey()) {
+            kept.push_back(Kept{i, qmsys::utf16OrderIsByteOrder(list[i].GetDisplayName())});
         }
     }
-    std::sort(kept.begin(), kept.end(), [&list](std::size_t a, std::size_t b) {
-        return qmsys::compareUtf16(list[a].GetDisplayName(), list[b].GetDisplayName()) < 0;
+    std::sort(kept.begin(), kept.end(), [&list](const Kept& ka, const Kept& kb) {
+        const std::string& a = list[ka.index].GetDisplayName();
+        const std::string& b = list[kb.index].GetDisplayName();
+        const int order = ka.plain && kb.plain ? a.compare(b) : qmsys::compareUtf16(a, b);
+        return order < 0;
     });
     ModuleList arranged;
     arranged.reserve(kept.size());
-    for (const std::size_t i : kept) {
-        arranged.push_back(std::move(list[i]));
+    for (const Kept& k : kept) {
+        arranged.push_back(std::move(list[k.index]));
     }
     list.swap(arranged);
 }

@@ -29,9 +29,23 @@ bool continuation(unsigned char b) {
 }  // namespace
 
 std::string foldName(std::string_view utf8) {
-    std::string out;
-    out.reserve(utf8.size());
+    // Most names are ASCII: upper-cased in one pass over a copy, the rest from the first
+    // other byte on.
+    std::string out(utf8);
     std::size_t i = 0;
+    for (; i < out.size(); ++i) {
+        const auto b = static_cast<unsigned char>(out[i]);
+        if (b >= 0x80) {
+            break;
+        }
+        if (b >= 'a' && b <= 'z') {
+            out[i] = static_cast<char>(b - ('a' - 'A'));
+        }
+    }
+    if (i == out.size()) {
+        return out;
+    }
+    out.resize(i);
     const std::size_t n = utf8.size();
     const auto byte = [utf8](std::size_t k) { return static_cast<unsigned char>(utf8[k]); };
     while (i < n) {

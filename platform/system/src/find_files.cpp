@@ -77,21 +77,20 @@ bool ntfsLess(const std::string& a, const std::string& b) {
 namespace {
 
 // Sorts by ntfsLess, comparing upper-cased copies made once per entry instead of folding both
-// names in every comparison. For text without characters from U+E000 up (no byte 0xEE or
-// above) UTF-16 order is byte order, so the copies compare as plain bytes, ties by the exact
-// names; any other name takes the full comparison.
+// names in every comparison. Where UTF-16 order is byte order (utf16OrderIsByteOrder) the
+// copies compare as plain bytes, ties by the exact names; any other name takes the full
+// comparison.
 void sortNtfs(std::vector<FolderEntry>& entries) {
     struct Keyed {
         std::string upper;
-        bool plain;  // no byte >= 0xEE
+        bool plain;  // utf16OrderIsByteOrder
         FolderEntry* entry;
     };
     std::vector<Keyed> keyed;
     keyed.reserve(entries.size());
     for (FolderEntry& entry : entries) {
-        Keyed k{entry.name, true, &entry};
+        Keyed k{entry.name, utf16OrderIsByteOrder(entry.name), &entry};
         for (char& c : k.upper) {
-            k.plain = k.plain && static_cast<unsigned char>(c) < 0xEE;
             c = asciiUpper(c);
         }
         keyed.push_back(std::move(k));

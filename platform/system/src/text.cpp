@@ -113,6 +113,11 @@ int compareUtf16(std::string_view a, std::string_view b) {
     return compareUtf16Folded(a, b, CaseFold::None);
 }
 
+bool utf16OrderIsByteOrder(std::string_view s) {
+    return std::all_of(s.begin(), s.end(),
+                       [](char c) { return static_cast<unsigned char>(c) < 0xEE; });
+}
+
 std::string asciiLower(std::string_view s) {
     std::string out(s);
     for (char& c : out) {

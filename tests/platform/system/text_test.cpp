@@ -62,6 +62,34 @@ INSTANTIATE_TEST_SUITE_P(
                       OrderCase{"prefix before longer", "ab", "ab\xF0\x9F\x98\x80", -1}),
     [](const auto& testCase) { return "case" + std::to_string(testCase.index); });
 
+// Sorts compare texts byte by byte when utf16OrderIsByteOrder vouches for both: it must never
+// vouch for a pair whose byte order differs from its UTF-16 order.
+TEST_P(CompareUtf16Test, ByteOrderWhereVouchedForAgrees) {
+    const OrderCase& c = GetParam();
+    if (qmsys::utf16OrderIsByteOrder(c.a) && qmsys::utf16OrderIsByteOrder(c.b)) {
+        EXPECT_EQ(sign(c.a.compare(c.b)), c.expected);
+    }
+}
+
+TEST(CompareUtf16, ByteOrderIsVouchedForUpToU_D7FF) {
+    const struct {
+        std::string text;
+        bool byteOrder;
+    } cases[] = {
+        {"", true},
+        {"Road design", true},
+        {"\xC3\xA9t\xC3\xA9", true},       // été
+        {"x\xED\x9F\xBF", true},           // U+D7FF, the last below the surrogates
+        {"\xED\xA0\x80", true},            // an encoded surrogate: malformed, byte order
+        {"x\xEE\x80\x80", false},          // U+E000
+        {"\xEF\xBF\xBD", false},           // U+FFFD
+        {"\xF0\x9F\x98\x80 smile", false}  // U+1F600
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(qmsys::utf16OrderIsByteOrder(c.text), c.byteOrder) << c.text;
+    }
+}
+
 TEST(CompareUtf16, MalformedTextStillOrdersConsistently) {
     const std::string broken = "a\xF0\x9F";  // truncated four-byte sequence
     const std::string valid = "a\xEE\x80\x80";

@@ -18,6 +18,11 @@ inline bool iequals(std::string_view a, std::string_view b) {
 // above U+FFFF (surrogate pairs in UTF-16) sort before U+E000..U+FFFF.
 int compareUtf16(std::string_view a, std::string_view b);
 
+// True when every byte of s is below 0xEE, so that s holds no character from U+E000 on. Texts
+// that all pass compare in UTF-16 code-unit order byte by byte (std::string::compare agrees in
+// sign with compareUtf16, malformed bytes included): sorts use it to skip decoding.
+bool utf16OrderIsByteOrder(std::string_view s);
+
 // ASCII case of one byte: only 'A'..'Z' / 'a'..'z' change, so the bytes of multi-byte UTF-8
 // characters never do.
 constexpr char asciiLower(char c) {
