@@ -59,13 +59,25 @@ bool QmEnWinRegistry::guarded(F&& body) {
     }
 }
 
+qmreg::Hive& QmEnWinRegistry::hive() {
+    if (!hive_ || hiveReplaced_ != qmreg::Hive::replacedOnThread() ||
+        hiveThread_ != std::this_thread::get_id()) {
+        hive_ = &qmreg::Hive::forThread(*hiveOf(root_));
+        hiveReplaced_ = qmreg::Hive::replacedOnThread();
+        hiveThread_ = std::this_thread::get_id();
+    }
+    return *hive_;
+}
+
 bool QmEnWinRegistry::OpenKey(QmEnHKey root, const std::string& subkey, bool create) {
     open_ = false;
+    hive_ = nullptr;
     auto hive = hiveOf(root);
     if (!hive)
         return false;
     open_ = guarded([&] {
-        qmreg::Hive& store = qmreg::Hive::forThread(*hive);
+        root_ = root;
+        qmreg::Hive& store = this->hive();
         // A hive this user may only read still opens its existing keys; writes then fail.
         return create && store.writable() ? store.createKey(subkey) : store.keyExists(subkey);
     });
@@ -80,7 +92,7 @@ bool QmEnWinRegistry::ReadString(const std::string& name, std::string& out) {
     if (!open_)
         return false;
     return guarded([&] {
-        auto value = qmreg::Hive::forThread(*hiveOf(root_)).getValue(key_, name);
+        auto value = hive().getValue(key_, name);
         if (!value || !value->isString())
             return false;
         out = value->asString();
@@ -92,7 +104,7 @@ bool QmEnWinRegistry::ReadLong(const std::string& name, std::int32_t& out) {
     if (!open_)
         return false;
     return guarded([&] {
-        auto value = qmreg::Hive::forThread(*hiveOf(root_)).getValue(key_, name);
+        auto value = hive().getValue(key_, name);
         if (!value || value->type != qmreg::ValueType::Dword)
             return false;
         out = static_cast<std::int32_t>(value->asDword());
@@ -103,17 +115,13 @@ bool QmEnWinRegistry::ReadLong(const std::string& name, std::int32_t& out) {
 bool QmEnWinRegistry::WriteString(const std::string& name, const std::string& value) {
     if (!open_)
         return false;
-    return guarded([&] {
-        return qmreg::Hive::forThread(*hiveOf(root_))
-            .setValue(key_, qmreg::Value::string(name, value));
-    });
+    return guarded([&] { return hive().setValue(key_, qmreg::Value::string(name, value)); });
 }
 
 bool QmEnWinRegistry::WriteLong(const std::string& name, std::int32_t value) {
     if (!open_)
         return false;
     return guarded([&] {
-        return qmreg::Hive::forThread(*hiveOf(root_))
-            .setValue(key_, qmreg::Value::dword(name, static_cast<std::uint32_t>(value)));
+        return hive().setValue(key_, qmreg::Value::dword(name, static_cast<std::uint32_t>(value)));
     });
 }

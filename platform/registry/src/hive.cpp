@@ -295,17 +295,32 @@ Hive::Hive(const std::string& file, bool readOnly) : impl_(std::make_unique<Impl
 
 Hive::~Hive() = default;
 
+namespace {
+
+thread_local std::uint64_t replacedConnections = 0;
+
+}  // namespace
+
 Hive& Hive::forThread(HiveId hive) {
     thread_local std::map<HiveId, std::unique_ptr<Hive>> cache;
-    std::string file = hiveFile(hive);
+    // Asked for before nearly every registry call: the name is built into one buffer that
+    // keeps its room from call to call.
+    thread_local std::string file;
+    hiveFileInto(hive, file);
     auto& slot = cache[hive];
     // A connection in the middle of a transaction is kept until that transaction ends.
     if (slot && (slot->file() == file || slot->impl_->depth > 0))
         return *slot;
+    if (slot)
+        ++replacedConnections;
     slot.reset();
     bool readOnly = hive == HiveId::LocalMachine && !mayWrite(file);
     slot = std::make_unique<Hive>(file, readOnly);
     return *slot;
+}
+
+std::uint64_t Hive::replacedOnThread() {
+    return replacedConnections;
 }
 
 const std::string& Hive::file() const {

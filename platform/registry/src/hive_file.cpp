@@ -6,22 +6,23 @@
 
 namespace qmreg {
 
-namespace {
-
-std::string env(const char* name) {
-    const char* v = std::getenv(name);
-    return v ? v : "";
+std::string hiveFile(HiveId hive) {
+    std::string file;
+    hiveFileInto(hive, file);
+    return file;
 }
 
-}  // namespace
-
-std::string hiveFile(HiveId hive) {
+void hiveFileInto(HiveId hive, std::string& out) {
     const char* name = hive == HiveId::CurrentUser ? "hkcu.db" : "hklm.db";
-    if (std::string dir = env("QM_REGISTRY_DIR"); !dir.empty())
-        return dir + "/" + name;
-    if (hive == HiveId::CurrentUser)
-        return qmsys::xdgFolder(qmsys::XdgFolder::Config) + "/quillmont/registry/" + name;
-    return std::string("/var/lib/quillmont/registry/") + name;
+    if (const char* dir = std::getenv("QM_REGISTRY_DIR"); dir && *dir) {
+        out.assign(dir).append("/").append(name);
+    } else if (hive == HiveId::CurrentUser) {
+        out.assign(qmsys::xdgFolder(qmsys::XdgFolder::Config))
+            .append("/quillmont/registry/")
+            .append(name);
+    } else {
+        out.assign("/var/lib/quillmont/registry/").append(name);
+    }
 }
 
 }  // namespace qmreg

@@ -9,6 +9,8 @@
 #include "qmreg/registry.h"
 #include "qmtest/files.h"
 #include "qmtest/relocated_user.h"
+#include "qmtest/scoped_env.h"
+#include "qmtest/temp_dir.h"
 
 namespace {
 
@@ -44,6 +46,33 @@ TEST_F(WinRegistryTest, OpenKeyCreatesOnlyWhenAskedAndASecondOpenReplacesTheFirs
     EXPECT_EQ(out, "preset");
     EXPECT_FALSE(reg.WriteString("Name", "second"));
     EXPECT_EQ(hkcu().getValue("B", "Name")->asString(), "first");
+}
+
+// An open key keeps reading the store it was opened in while that connection lives; once a
+// relocation has replaced the connection, it reads the store now current instead of a closed
+// one. Writes follow the same rule.
+TEST_F(WinRegistryTest, AnOpenKeyOutlivesTheReplacementOfItsConnection) {
+    ASSERT_TRUE(hkcu().createKey("K"));
+    ASSERT_TRUE(hkcu().setValue("K", Value::string("Where", "first store")));
+    QmEnWinRegistry reg;
+    ASSERT_TRUE(reg.OpenKey(kQmEnHKeyCurrentUser, "K", false));
+
+    qmtest::TempDir second;
+    qmtest::ScopedEnv relocated("QM_REGISTRY_DIR", second.path());
+    std::string out;
+    ASSERT_TRUE(reg.ReadString("Where", out));
+    EXPECT_EQ(out, "first store");
+
+    // Another open replaces the thread's connection with one to the second store.
+    ASSERT_TRUE(hkcu().createKey("K"));
+    ASSERT_TRUE(hkcu().setValue("K", Value::string("Where", "second store")));
+    for (int round = 0; round < 2; ++round) {
+        out.clear();
+        ASSERT_TRUE(reg.ReadString("Where", out));
+        EXPECT_EQ(out, "second store");
+    }
+    EXPECT_TRUE(reg.WriteLong("n", 7));
+    EXPECT_TRUE(hkcu().getValue("K", "n"));
 }
 
 struct ReadCase {

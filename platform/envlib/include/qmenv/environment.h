@@ -17,6 +17,11 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <thread>
+
+namespace qmreg {
+class Hive;
+}
 
 // Product registry key relative to a hive, no trailing separator.
 std::string QmEnGetRegistryKey();
@@ -105,11 +110,18 @@ private:
     // Runs body, turning a StoreError into a false result.
     template <class F>
     bool guarded(F&& body);
+    // The connection the key was opened on. An open key stays with the store it was opened
+    // in, as a key handle does; should that connection have been replaced meanwhile (the
+    // store relocated) or the object be used on another thread, the current one is asked for.
+    qmreg::Hive& hive();
 
     QmEnHKey root_ = 0;
     std::string key_;
     bool open_ = false;
     std::string lastError_;
+    qmreg::Hive* hive_ = nullptr;
+    std::uint64_t hiveReplaced_ = 0;  // qmreg::Hive::replacedOnThread() when hive_ was set
+    std::thread::id hiveThread_;
 };
 
 // Makes a module's language resources current while the object lives.

@@ -83,6 +83,8 @@ public:
 
 // Path of a hive's database file, following the relocation rules above.
 std::string hiveFile(HiveId hive);
+// The same into out, reusing its room (for callers that ask before every registry call).
+void hiveFileInto(HiveId hive, std::string& out);
 
 class Hive {
 public:
@@ -98,6 +100,9 @@ public:
     // variables now name another file). The machine hive falls back to read-only when the
     // user may not write it. Throws StoreError.
     static Hive& forThread(HiveId hive);
+    // Counts the connections forThread has replaced on the calling thread: a Hive& that an
+    // earlier forThread call on this thread gave is still alive while the count is unchanged.
+    static std::uint64_t replacedOnThread();
 
     const std::string& file() const;
     bool writable() const;
