@@ -6,14 +6,16 @@ std::string tidy(std::string_view path) {
     if (path.size() <= 2) {
         return std::string(path);
     }
-    std::string out(path.substr(0, 2));
+    std::string out;
+    out.reserve(path.size());
+    out.append(path.substr(0, 2));
     std::string_view rest = path.substr(2);
-    for (std::size_t i = 0; i < rest.size(); ++i) {
-        out += rest[i];
-        if (rest[i] == '/' && i + 1 < rest.size() && rest[i + 1] == '/') {
-            ++i;  // the second of the pair is dropped; the next character starts a new pair
-        }
+    for (std::size_t pair; (pair = rest.find("//")) != std::string_view::npos;) {
+        // The second of the pair is dropped; the character after it starts a new pair.
+        out.append(rest.substr(0, pair + 1));
+        rest.remove_prefix(pair + 2);
     }
+    out.append(rest);
     return out;
 }
 
