@@ -20,10 +20,13 @@ std::string tidy(std::string_view path) {
 }
 
 std::string fileTitle(std::string_view path) {
+    return std::string(fileTitleView(path));
+}
+
+std::string_view fileTitleView(std::string_view path) {
     std::size_t slash = path.find_last_of('/');
     std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
-    std::size_t dot = name.find_last_of('.');
-    return std::string(dot == std::string_view::npos ? name : name.substr(0, dot));
+    return name.substr(0, name.find_last_of('.'));
 }
 
 std::string normalizeSeparators(std::string_view path) {

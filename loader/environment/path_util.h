@@ -13,6 +13,8 @@ std::string tidy(std::string_view path);
 // Text after the last separator, cut before its last dot; a name with neither is its own
 // title.
 std::string fileTitle(std::string_view path);
+// The same, as a view into path.
+std::string_view fileTitleView(std::string_view path);
 
 // PathAppend: joins with one separator; an absolute second part (leading '/') replaces the
 // first. Relative names read from definition files may use '\', which becomes '/'.

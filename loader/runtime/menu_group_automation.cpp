@@ -16,6 +16,11 @@ namespace {
 
 constexpr std::string_view kLogCategory = "menu";
 
+// The file title of path with ASCII letters folded: the index's key.
+std::string foldedTitle(std::string_view path) {
+    return qmsys::asciiLower(path::fileTitleView(path));
+}
+
 bool isProductGroupName(std::string_view name) {
     return (name.size() > 3 && name.substr(0, 4) == "KRQM") ||
            (name.size() > 2 && name.substr(0, 3) == "QCO");
@@ -64,15 +69,15 @@ struct MenuGroupAutomation::Index {
         const std::size_t at = items.size();
         byName[qmsys::asciiLower(name)].push_back(at);
         if (menuFile) {
-            byTitle[qmsys::asciiLower(path::fileTitle(*menuFile))].push_back(at);
+            byTitle[foldedTitle(*menuFile)].push_back(at);
         }
         byGroup[group.get()] = at;
         items.push_back(Item{std::move(group), std::move(name), true});
     }
-    // The first live item under key, or null.
+    // The first live item under the folded key, or null.
     Item* first(const std::unordered_map<std::string, std::vector<std::size_t>>& map,
-                const std::string& key) {
-        const auto it = map.find(qmsys::asciiLower(key));
+                const std::string& foldedKey) {
+        const auto it = map.find(foldedKey);
         if (it == map.end()) {
             return nullptr;
         }
@@ -171,8 +176,8 @@ std::optional<MenuGroupAutomation::FoundGroup> MenuGroupAutomation::FindMenuGrou
     if (mode != FindMode::ProductGroups) {
         if (Index* index = CurrentIndex(*groups)) {
             Index::Item* item = mode == FindMode::ByName
-                                    ? index->first(index->byName, name)
-                                    : index->first(index->byTitle, path::fileTitle(name));
+                                    ? index->first(index->byName, qmsys::asciiLower(name))
+                                    : index->first(index->byTitle, foldedTitle(name));
             if (!item) {
                 return std::nullopt;
             }
