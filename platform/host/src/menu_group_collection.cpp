@@ -43,7 +43,7 @@ HRESULT MenuGroupCollection::Load(const std::string& menuFile, bool baseMenu,
     }
     std::lock_guard lock(mutex_);
     std::shared_ptr<MenuGroup> loaded;
-    const HRESULT hr = loadLocked(menuFile, loaded);
+    const HRESULT hr = loadLocked(absolutePath(menuFile), loaded);
     if (hr == S_OK) {
         store_.remember(loaded->menuFile());
         compactWhenLongLocked();
@@ -52,9 +52,8 @@ HRESULT MenuGroupCollection::Load(const std::string& menuFile, bool baseMenu,
     return hr;
 }
 
-HRESULT MenuGroupCollection::loadLocked(const std::string& menuFile,
+HRESULT MenuGroupCollection::loadLocked(const std::string& path,
                                         std::shared_ptr<MenuGroup>& group) {
-    const std::string path = absolutePath(menuFile);
     auto definition = readMenuFile(path);
     if (!definition || findLocked(definition->groupName)) {
         return E_FAIL;

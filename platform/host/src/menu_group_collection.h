@@ -44,7 +44,8 @@ public:
     void restore();
 
 private:
-    HRESULT loadLocked(const std::string& menuFile, std::shared_ptr<MenuGroup>& group);
+    // path: absolute and tidy (see absolutePath).
+    HRESULT loadLocked(const std::string& path, std::shared_ptr<MenuGroup>& group);
     std::shared_ptr<MenuGroup> findLocked(std::string_view groupName) const;
     // Compacts the remembered list once its appended changes outnumber the groups, so that the
     // file stays proportional to what is loaded at an amortised constant cost per change.

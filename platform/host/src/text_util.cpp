@@ -44,11 +44,30 @@ std::string extensionOf(std::string_view path) {
     return dot == std::string::npos ? std::string() : name.substr(dot + 1);
 }
 
+namespace {
+
+// Absolute, with no empty, "." or ".." component and no trailing separator: what
+// lexically_normal would give back unchanged. One pass over the text.
+bool isTidyAbsolute(std::string_view path) {
+    if (path.size() < 2 || path.front() != '/' || path.back() == '/') {
+        return false;
+    }
+    for (std::size_t slash = 0; slash != std::string_view::npos;
+         slash = path.find('/', slash + 1)) {
+        const std::string_view next = path.substr(slash + 1, 3);
+        if (next.starts_with('/') || next == "." || next.starts_with("./") || next == ".." ||
+            next == "../") {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
 std::string absolutePath(const std::string& path) {
     // Most paths come absolute and tidy already; those are their own answer.
-    if (!path.empty() && path.front() == '/' && path.find("//") == std::string::npos &&
-        path.find("/./") == std::string::npos && path.find("/../") == std::string::npos &&
-        !path.ends_with("/.") && !path.ends_with("/..") && path.size() > 1 && path.back() != '/') {
+    if (isTidyAbsolute(path)) {
         return path;
     }
     std::error_code ec;

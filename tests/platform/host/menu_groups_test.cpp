@@ -72,6 +72,30 @@ TEST_F(MenuGroupsTest, LoadedGroupsAreListedInLoadOrder) {
     EXPECT_THAT(takeLines(), ElementsAre("KRQM_BASE\t" + base, "qco\t" + qco));
 }
 
+// A menu file is recorded under its tidy absolute path however it was spelled, so that the
+// same file is never loaded twice and the remembered list names it once.
+TEST_F(MenuGroupsTest, MenuFilesAreRecordedUnderTheirTidyAbsolutePath) {
+    const std::string file = menu("dot.d/..x/a.mnu", "***MENUGROUP=KRQM_A\n");
+    const std::string in = folder() + "/dot.d";
+    const std::string spellings[] = {
+        file,
+        in + "/..x//a.mnu",
+        in + "/./..x/a.mnu",
+        in + "/../dot.d/..x/a.mnu",
+        in + "/..x/./a.mnu",
+        in + "/..x/../..x/a.mnu",
+        "/" + file,
+    };
+    for (const std::string& spelling : spellings) {
+        SCOPED_TRACE(spelling);
+        ASSERT_EQ(load(spelling), S_OK);
+        EXPECT_EQ(menuFiles(), std::vector<std::string>{file});
+        EXPECT_EQ(load(file), E_FAIL) << "the same group twice";
+        type({"MENUUNLOAD KRQM_A"});
+        ASSERT_THAT(names(), ::testing::IsEmpty());
+    }
+}
+
 TEST_F(MenuGroupsTest, LoadFailuresLeaveTheCollectionUnchanged) {
     ASSERT_EQ(load(menu("first.mnu", "***MENUGROUP=KRQM_QCO\n")), S_OK);
     const std::uint64_t loaded = changes();
