@@ -10,21 +10,6 @@ namespace {
 
 constexpr const char* kXsdNamespace = "http://www.w3.org/2001/XMLSchema";
 
-struct Collector {
-    xml::Problem first;
-    bool have = false;
-};
-
-void collect(void* data, xmlErrorPtr error) {
-    auto* collector = static_cast<Collector*>(data);
-    if (collector->have || error == nullptr || error->level == XML_ERR_WARNING) {
-        return;
-    }
-    collector->have = true;
-    collector->first.line = error->line;
-    collector->first.message = xml::OneLineMessage(error->message);
-}
-
 // A schema element that would make the schema compiler load another document.
 const xmlNode* findExternalReference(const xmlNode* node) {
     for (const xmlNode* child = node->children; child; child = child->next) {
@@ -49,11 +34,18 @@ const xmlNode* findExternalReference(const xmlNode* node) {
 struct ParserCtxtFree {
     void operator()(xmlSchemaParserCtxt* p) const { xmlSchemaFreeParserCtxt(p); }
 };
-struct ValidCtxtFree {
-    void operator()(xmlSchemaValidCtxt* p) const { xmlSchemaFreeValidCtxt(p); }
-};
 
 }  // namespace
+
+void DefinitionSchema::collect(void* data, xmlErrorPtr error) {
+    auto* collector = static_cast<Collector*>(data);
+    if (collector->have || error == nullptr || error->level == XML_ERR_WARNING) {
+        return;
+    }
+    collector->have = true;
+    collector->first.line = error->line;
+    collector->first.message = xml::OneLineMessage(error->message);
+}
 
 DefinitionSchema::DefinitionSchema(const std::string& path) : path_(path) {
     xmlInitParser();
@@ -87,28 +79,33 @@ DefinitionSchema::DefinitionSchema(const std::string& path) : path_(path) {
 }
 
 DefinitionSchema::~DefinitionSchema() {
+    valid_.reset();  // before the schema it validates with
     if (schema_) {
         xmlSchemaFree(schema_);
     }
 }
 
 bool DefinitionSchema::validate(xmlDoc* doc, xml::Problem& problem) const {
-    std::unique_ptr<xmlSchemaValidCtxt, ValidCtxtFree> valid(xmlSchemaNewValidCtxt(schema_));
-    if (!valid) {
-        problem = xml::Problem{0, "out of memory"};
-        return false;
+    // One validation context for every document: making one per document also made its
+    // name dictionary and schema parser context each time.
+    if (!valid_) {
+        valid_.reset(xmlSchemaNewValidCtxt(schema_));
+        if (!valid_) {
+            problem = xml::Problem{0, "out of memory"};
+            return false;
+        }
+        xmlSchemaSetValidStructuredErrors(valid_.get(), collect, &collector_);
+        // Attributes the schema gives a default or fixed value are put into the document, so
+        // that a definition leaving them out reads as if it carried them.
+        xmlSchemaSetValidOptions(valid_.get(), XML_SCHEMA_VAL_VC_I_CREATE);
     }
-    Collector collector;
-    xmlSchemaSetValidStructuredErrors(valid.get(), collect, &collector);
-    // Attributes the schema gives a default or fixed value are put into the document, so that
-    // a definition leaving them out reads as if it carried them.
-    xmlSchemaSetValidOptions(valid.get(), XML_SCHEMA_VAL_VC_I_CREATE);
-    const int rc = xmlSchemaValidateDoc(valid.get(), doc);
+    collector_ = Collector{};
+    const int rc = xmlSchemaValidateDoc(valid_.get(), doc);
     if (rc == 0) {
         return true;
     }
-    problem = collector.have ? collector.first
-                             : xml::Problem{0, "the document is not valid against the schema"};
+    problem = collector_.have ? collector_.first
+                              : xml::Problem{0, "the document is not valid against the schema"};
     return false;
 }
 

@@ -1,10 +1,12 @@
 #pragma once
 // The schema that module definitions are validated against, loaded and compiled once per
 // scan on the calling thread; validating afterwards is read-only on the compiled schema and
-// uses a fresh validation context per document.
+// uses one validation context for all documents, so a schema serves one thread at a time
+// (as the reader that owns it does).
 #include <libxml/tree.h>
 #include <libxml/xmlschemas.h>
 
+#include <memory>
 #include <string>
 
 #include "catalogue/safe_xml_loader.h"
@@ -36,11 +38,24 @@ public:
     bool validate(xmlDoc* doc, xml::Problem& problem) const;
 
 private:
+    // The first error of the compilation or validation under way.
+    struct Collector {
+        xml::Problem first;
+        bool have = false;
+    };
+    static void collect(void* data, xmlErrorPtr error);
+    struct ValidCtxtFree {
+        void operator()(xmlSchemaValidCtxt* p) const { xmlSchemaFreeValidCtxt(p); }
+    };
+
     std::string path_;
     State state_ = State::Unloadable;
     xml::Problem problem_;
     xml::DocPtr doc_;  // the compiled schema keeps pointers into its document
     xmlSchema* schema_ = nullptr;
+    // Made by the first validate(); its errors go to collector_.
+    mutable std::unique_ptr<xmlSchemaValidCtxt, ValidCtxtFree> valid_;
+    mutable Collector collector_;
 };
 
 }  // namespace qm

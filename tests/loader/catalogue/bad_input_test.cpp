@@ -124,6 +124,11 @@ TEST_F(BadInputTest, OneReaderJudgesEachFileAsAFreshReaderWould) {
     }
     files.push_back(dataDir() + "/utf16_bom.xml");
     files.push_back(writeDefinition("good.default.xml", qmtest::DefinitionDoc{}));
+    qmtest::DefinitionDoc full;
+    full.menus = {{"KRQM_A_enu"}, {"KRQM_B_enu", "Other"}};
+    full.applications = std::vector<qmtest::ApplicationElement>{{"a.exe"}, {"b.arx"}};
+    full.applications->back().modal = "True";
+    files.push_back(writeDefinition("full.default.xml", full));
     std::string names = "<?xml version=\"1.0\"?>\n<QM_Module><Keyname>QM_NAMES</Keyname>";
     for (int i = 0; i < 4000; ++i) {
         names += "<an_element_name_used_once_" + std::to_string(i) + "/>";
@@ -145,9 +150,16 @@ TEST_F(BadInputTest, OneReaderJudgesEachFileAsAFreshReaderWould) {
         std::string errorText;
         qm::DefinitionDiagnostic diagnostic;
         const bool accepted = reader.read(file, record, errorText, &diagnostic);
-        return std::to_string(accepted) + "|" + record.GetKey() + "|" + errorText + "|" +
-               std::to_string(static_cast<int>(diagnostic.fault)) + "|" +
-               std::to_string(diagnostic.line) + "|" + diagnostic.reason;
+        std::string judged = std::to_string(accepted) + "|" + record.GetKey() + "|" + errorText +
+                             "|" + std::to_string(static_cast<int>(diagnostic.fault)) + "|" +
+                             std::to_string(diagnostic.line) + "|" + diagnostic.reason;
+        for (const qm::MenuEntry& menu : record.GetMenus()) {
+            judged += "|menu " + menu.name + " in " + menu.folder;
+        }
+        for (const qm::QmApplication& app : record.GetApplications()) {
+            judged += "|app " + app.GetPath() + (app.GetModal() ? " modal" : "");
+        }
+        return judged;
     };
     const qm::ModuleDefinitionReader shared(schema());
     for (const std::string& file : order) {
