@@ -113,7 +113,7 @@ void sortNtfs(std::vector<FolderEntry>& entries) {
 }  // namespace
 
 bool readFolder(const std::string& folder, std::vector<FolderEntry>& entries,
-                const std::string* pattern) {
+                const std::string* pattern, bool ordered) {
     entries.clear();
     const std::unique_ptr<DIR, DirCloser> dir(::opendir(folder.empty() ? "." : folder.c_str()));
     if (!dir) {
@@ -130,7 +130,9 @@ bool readFolder(const std::string& folder, std::vector<FolderEntry>& entries,
                                                          : EntryKind::Unknown;
         entries.push_back(FolderEntry{name, kind});
     }
-    sortNtfs(entries);
+    if (ordered) {
+        sortNtfs(entries);
+    }
     return true;
 }
 

@@ -16,8 +16,10 @@ struct FolderEntry {
 
 // Every entry of folder but "." and ".." (only those matching pattern, when given), in NTFS
 // order. False when the folder cannot be opened ("" means the current folder).
+// ordered false: in the order the file system gives them, for a caller that orders only what
+// it picks out.
 bool readFolder(const std::string& folder, std::vector<FolderEntry>& entries,
-                const std::string* pattern = nullptr);
+                const std::string* pattern = nullptr, bool ordered = true);
 
 // NTFS keeps a folder's entries sorted by upper-cased UTF-16 name. Names that differ only in
 // case (possible here, not on NTFS) are ordered by their exact text.

@@ -68,7 +68,7 @@ struct FolderIndex::Listing {
     Identity identity;
     bool trusted = false;              // false: read again at the next lookup
     std::uint64_t round = 0;           // the round in which it was last found current
-    std::vector<FolderEntry> entries;  // NTFS order
+    std::vector<FolderEntry> entries;  // as the file system lists them
     // (folded name, position in entries), sorted by folded name.
     std::vector<std::pair<std::string, std::size_t>> byFolded;
 };
@@ -92,7 +92,8 @@ FolderIndex::Listing* FolderIndex::current(const std::string& folder) {
         return &found->second;
     }
     Listing listing;
-    if (!readFolder(folder, listing.entries)) {
+    // Only a lookup's few matches are put in NTFS order: the folder may hold thousands.
+    if (!readFolder(folder, listing.entries, nullptr, false)) {
         listings_.erase(folder);
         return nullptr;
     }
@@ -128,7 +129,9 @@ bool FolderIndex::find(const std::string& folder, const std::string& pattern,
             positions.push_back(it->second);
         }
     }
-    std::sort(positions.begin(), positions.end());
+    std::sort(positions.begin(), positions.end(), [&](std::size_t a, std::size_t b) {
+        return ntfsLess(listing->entries[a].name, listing->entries[b].name);
+    });
     out.reserve(positions.size());
     for (const std::size_t i : positions) {
         const FolderEntry& entry = listing->entries[i];
