@@ -1,8 +1,5 @@
 #include "catalogue/catalogue.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <qmenv/environment.h>
 #include <qmsys/files.h>
 #include <qmsys/text.h>
@@ -12,6 +9,7 @@
 #include <optional>
 
 #include "catalogue/catalogue_snapshot.h"
+#include "catalogue/folder_identities.h"
 #include "catalogue/module_definition_reader.h"
 #include "catalogue/registry_batch.h"
 #include "catalogue/store_writes.h"
@@ -99,25 +97,6 @@ void replay(CatalogueSnapshot::Outcome& outcome, const std::string& path, Diagno
     }
 }
 
-// The folder of a scan, open for looking up its entries; -1 when it cannot be opened.
-class FolderHandle {
-public:
-    explicit FolderHandle(const std::string& folder)
-        : fd_(::open(folder.empty() ? "." : folder.c_str(),
-                     O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NONBLOCK)) {}
-    ~FolderHandle() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-    }
-    FolderHandle(const FolderHandle&) = delete;
-    FolderHandle& operator=(const FolderHandle&) = delete;
-    int fd() const { return fd_; }
-
-private:
-    int fd_;
-};
-
 // The scan with a snapshot: files whose identity the snapshot knows are not read again. False
 // when no snapshot can be kept (the schema or the loader's binary cannot be stat'ed); nothing
 // has been done then.
@@ -150,18 +129,16 @@ bool scanWithSnapshot(const CatalogueContext& context, const std::string& folder
     std::optional<RegistryBatch> reads(std::in_place, RegistryBatch::Kind::Reads, context.log,
                                        "reading version overrides");
     reads->prefetch(registry_layout::modulesKey());
-    const FolderHandle folderHandle(folder);
+    FolderIdentities identities(folder, files);
     // What each file's entry in the next snapshot is: its recorded form from the previous
     // snapshot, or (empty) a fresh outcome put into next at once.
     std::vector<std::pair<CatalogueSnapshot::Identity, std::string_view>> kept;
     kept.reserve(files.size());
-    for (const std::string& file : files) {
+    for (std::size_t index = 0; index < files.size(); ++index) {
+        const std::string& file = files[index];
         const std::string path = folder + "/" + file;
         CatalogueSnapshot::Identity identity;
-        const bool identified =
-            folderHandle.fd() >= 0
-                ? CatalogueSnapshot::identifyAt(folderHandle.fd(), file.c_str(), identity)
-                : CatalogueSnapshot::identify(path, identity);
+        const bool identified = identities.identify(index, identity);
         CatalogueSnapshot::Outcome outcome;
         std::string_view recorded;
         if (!identified || !previous.take(file, identity, outcome, recorded)) {
