@@ -1,6 +1,10 @@
 // FindFirstFileW/FindNextFileW over one folder, with the wildcard rules and the entry order
 // that programs written for NTFS rely on.
 #include <dirent.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 
 #include <algorithm>
 #include <cstring>
@@ -55,6 +59,16 @@ bool plainMatch(std::string_view pattern, std::string_view name) {
 struct DirCloser {
     void operator()(DIR* dir) const { ::closedir(dir); }
 };
+
+EntryKind kindOf(unsigned char type) {
+    return type == DT_REG   ? EntryKind::File
+           : type == DT_DIR ? EntryKind::Folder
+                            : EntryKind::Unknown;
+}
+
+bool isDotOrDotDot(const char* name) {
+    return std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0;
+}
 
 }  // namespace
 
@@ -113,7 +127,7 @@ void sortNtfs(std::vector<FolderEntry>& entries) {
 }  // namespace
 
 bool readFolder(const std::string& folder, std::vector<FolderEntry>& entries,
-                const std::string* pattern, bool ordered) {
+                const std::string* pattern) {
     entries.clear();
     const std::unique_ptr<DIR, DirCloser> dir(::opendir(folder.empty() ? "." : folder.c_str()));
     if (!dir) {
@@ -121,19 +135,49 @@ bool readFolder(const std::string& folder, std::vector<FolderEntry>& entries,
     }
     while (const dirent* entry = ::readdir(dir.get())) {
         const char* name = entry->d_name;
-        if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0 ||
-            (pattern && !wildcardMatch(*pattern, name))) {
+        if (isDotOrDotDot(name) || (pattern && !wildcardMatch(*pattern, name))) {
             continue;
         }
-        const EntryKind kind = entry->d_type == DT_REG   ? EntryKind::File
-                               : entry->d_type == DT_DIR ? EntryKind::Folder
-                                                         : EntryKind::Unknown;
-        entries.push_back(FolderEntry{name, kind});
+        entries.push_back(FolderEntry{name, kindOf(entry->d_type)});
     }
-    if (ordered) {
-        sortNtfs(entries);
-    }
+    sortNtfs(entries);
     return true;
+}
+
+bool readFolderWithStatus(const std::string& folder, std::vector<FolderEntry>& entries,
+                          struct stat& opened) {
+    entries.clear();
+    int fd;
+    do {
+        fd = ::open(folder.empty() ? "." : folder.c_str(),
+                    O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NONBLOCK);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) {
+        return false;
+    }
+    // The entries are read straight from the descriptor: a directory stream would ask for
+    // the folder's status once more.
+    bool ok = ::fstat(fd, &opened) == 0;
+    alignas(dirent64) char buffer[32 * 1024];
+    while (ok) {
+        const ssize_t n = ::getdents64(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            ok = n == 0;
+            break;
+        }
+        for (ssize_t at = 0; at < n;) {
+            const auto* entry = reinterpret_cast<const dirent64*>(buffer + at);
+            at += entry->d_reclen;
+            if (!isDotOrDotDot(entry->d_name)) {
+                entries.push_back(FolderEntry{entry->d_name, kindOf(entry->d_type)});
+            }
+        }
+    }
+    ::close(fd);
+    return ok;
 }
 
 std::vector<std::string> findFiles(const std::string& folder, const std::string& pattern) {

@@ -1,5 +1,7 @@
 #pragma once
 // What findFiles and FolderIndex share: reading a folder's entries and the NTFS entry order.
+#include <sys/stat.h>
+
 #include <string>
 #include <vector>
 
@@ -16,10 +18,14 @@ struct FolderEntry {
 
 // Every entry of folder but "." and ".." (only those matching pattern, when given), in NTFS
 // order. False when the folder cannot be opened ("" means the current folder).
-// ordered false: in the order the file system gives them, for a caller that orders only what
-// it picks out.
 bool readFolder(const std::string& folder, std::vector<FolderEntry>& entries,
-                const std::string* pattern = nullptr, bool ordered = true);
+                const std::string* pattern = nullptr);
+// Every entry of folder but "." and "..", in the order the file system gives them, and in
+// opened the status of the folder as it was opened, taken before its first entry is read. One
+// open, one status and the reads: no separate look-up of the path. False when folder cannot
+// be opened as a folder.
+bool readFolderWithStatus(const std::string& folder, std::vector<FolderEntry>& entries,
+                          struct stat& opened);
 
 // NTFS keeps a folder's entries sorted by upper-cased UTF-16 name. Names that differ only in
 // case (possible here, not on NTFS) are ordered by their exact text.

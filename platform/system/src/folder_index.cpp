@@ -52,14 +52,9 @@ struct Identity {
     bool operator==(const Identity&) const = default;
 };
 
-bool identityOf(const std::string& folder, Identity& out) {
-    struct stat st {};
-    if (::stat(folder.empty() ? "." : folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
-        return false;
-    }
-    out = Identity{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino),
-                   nanoseconds(st.st_ctim), nanoseconds(st.st_mtim)};
-    return true;
+Identity identityOf(const struct stat& st) {
+    return Identity{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino),
+                    nanoseconds(st.st_ctim), nanoseconds(st.st_mtim)};
 }
 
 }  // namespace
@@ -82,22 +77,25 @@ FolderIndex::Listing* FolderIndex::current(const std::string& folder) {
         return &found->second;  // looked at in this round already
     }
     const std::int64_t now = fileClockNow();
-    Identity identity;
-    if (!identityOf(folder, identity)) {
-        listings_.erase(folder);
-        return nullptr;
+    if (found != listings_.end() && found->second.trusted) {
+        struct stat st {};
+        if (::stat(folder.empty() ? "." : folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode) &&
+            identityOf(st) == found->second.identity) {
+            found->second.round = round_;
+            return &found->second;
+        }
     }
-    if (found != listings_.end() && found->second.trusted && found->second.identity == identity) {
-        found->second.round = round_;
-        return &found->second;
-    }
+    // A first listing costs no separate stat: the folder's identity comes from the descriptor
+    // its entries are read from, taken before they are read. Only a lookup's few matches are
+    // put in NTFS order: the folder may hold thousands.
     Listing listing;
-    // Only a lookup's few matches are put in NTFS order: the folder may hold thousands.
-    if (!readFolder(folder, listing.entries, nullptr, false)) {
+    struct stat opened {};
+    if (!readFolderWithStatus(folder, listing.entries, opened)) {
         listings_.erase(folder);
         return nullptr;
     }
     ++folderReads_;
+    const Identity identity = identityOf(opened);
     listing.identity = identity;
     listing.round = round_;
     // Stamped before the clock read above: any later change gets a later time. Stamped within

@@ -126,4 +126,17 @@ TEST_F(FolderIndexTest, InRoundsAFolderIsLookedAtOncePerRound) {
     expectSameAsFindFiles();
 }
 
+// A folder whose listing takes several reads of the file system (over 100 KiB of entries)
+// gives every entry, as a fresh search does.
+TEST_F(FolderIndexTest, AFolderOfManyReadsGivesEveryEntry) {
+    const std::string padding(100, 'x');
+    for (int i = 0; i < 1000; ++i) {
+        touch("KRQM_" + std::to_string(i) + "_" + padding + ".mnu");
+    }
+    std::vector<qmsys::FolderIndex::Match> matches;
+    ASSERT_TRUE(index_.find(dir_.path(), "krqm_*x.MNU", matches));
+    EXPECT_EQ(matches.size(), 1000u);
+    expectSameAsFindFiles();
+}
+
 }  // namespace
