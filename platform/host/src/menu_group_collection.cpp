@@ -114,14 +114,19 @@ void MenuGroupCollection::restore() {
         loaded.insert(g->menuFile());
     }
     std::vector<std::string> failed;
-    for (const std::string& path : store_.read()) {
+    bool compact = false;
+    for (const std::string& path : store_.read(&compact)) {
         std::shared_ptr<MenuGroup> ignored;
         const std::string absolute = absolutePath(path);
         if (!loaded.contains(absolute) && loadLocked(absolute, ignored) != S_OK) {
             failed.push_back(path);
         }
     }
-    store_.compact(failed);
+    // A list that is compact and lost nothing needs no rewrite (nor a second read under the
+    // lock): changes other hosts append meanwhile stay in the file either way.
+    if (!compact || !failed.empty()) {
+        store_.compact(failed);
+    }
 }
 
 void MenuGroupCollection::compactWhenLongLocked() {

@@ -87,13 +87,28 @@ int openLocked(const std::string& file, int flags) {
     return -1;
 }
 
+// The file text of a compacted list: each path that can be remembered, one a line.
+std::string listText(const std::vector<std::string>& paths,
+                     const std::unordered_set<std::string>& dropped = {}) {
+    std::string text;
+    for (const std::string& path : paths) {
+        if (!dropped.contains(path)) {
+            text += rememberLine(path);
+        }
+    }
+    return text;
+}
+
 }  // namespace
 
 std::string MenuGroupStore::defaultFile() {
     return qmsys::xdgFolder(qmsys::XdgFolder::State) + "/cadhost/menugroups.list";
 }
 
-std::vector<std::string> MenuGroupStore::read() const {
+std::vector<std::string> MenuGroupStore::read(bool* compact) const {
+    if (compact) {
+        *compact = false;
+    }
     if (file_.empty()) {
         return {};
     }
@@ -104,7 +119,14 @@ std::vector<std::string> MenuGroupStore::read() const {
     std::string text;
     const bool ok = qmsys::readAll(fd, text);
     ::close(fd);
-    return ok ? replay(text) : std::vector<std::string>{};
+    if (!ok) {
+        return {};
+    }
+    std::vector<std::string> paths = replay(text);
+    if (compact) {
+        *compact = listText(paths) == text;
+    }
+    return paths;
 }
 
 bool MenuGroupStore::remember(const std::string& path) {
@@ -144,13 +166,8 @@ bool MenuGroupStore::compact(const std::vector<std::string>& drop) {
     std::string text;
     bool ok = qmsys::readAll(fd, text);
     if (ok) {
-        const std::unordered_set<std::string> dropped(drop.begin(), drop.end());
-        std::string content;
-        for (const std::string& path : replay(text)) {
-            if (!dropped.contains(path)) {
-                content += rememberLine(path);
-            }
-        }
+        const std::string content =
+            listText(replay(text), std::unordered_set<std::string>(drop.begin(), drop.end()));
         if (content == text) {
             ::close(fd);  // compact already: nothing to replace
             appended_ = 0;

@@ -28,8 +28,10 @@ public:
     static std::string defaultFile();
 
     const std::string& file() const { return file_; }
-    // The remembered paths, in order; empty when the file is missing or unreadable.
-    std::vector<std::string> read() const;
+    // The remembered paths, in order; empty when the file is missing or unreadable. compact,
+    // when given, tells whether the file is that plain list already (compact() would leave it
+    // alone).
+    std::vector<std::string> read(bool* compact = nullptr) const;
     // Record that path was loaded or unloaded. Paths holding a line break or beginning with '-'
     // (never an absolute path) cannot be remembered and are left out. False when the file
     // could not be written.
