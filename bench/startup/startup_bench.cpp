@@ -121,8 +121,8 @@ bool haveStrace() {
     return qmbench::runQuietly({"strace", "-V"}).status == 0;
 }
 
-// What one traced start did while the modules came up: from the first to the last call that
-// names a module's menus folder or the user's menus folder.
+// What one traced start did while the modules came up: from the first call that names a
+// module's menus folder to the last that names it or the user's menus folder.
 struct TraceFigures {
     double callsPerMenu = 0;
     double statsPerMenu = 0;
@@ -143,11 +143,15 @@ TraceFigures readTrace(const fs::path& trace, const std::string& installMenus,
         return line.find(installMenus) != std::string::npos ||
                line.find(userMenus) != std::string::npos;
     };
+    // From the first look at a module's menus folder: before it, the host reads the menus it
+    // restores from the user's folder, which is no part of bringing modules up.
     std::size_t first = lines.size();
     std::size_t last = 0;
     for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (first == lines.size() && lines[i].find(installMenus) != std::string::npos) {
+            first = i;
+        }
         if (mentionsMenus(lines[i])) {
-            first = std::min(first, i);
             last = i;
         }
     }
