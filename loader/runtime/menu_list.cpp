@@ -4,17 +4,40 @@
 
 namespace qm {
 
-bool MenuList::AddMenu(const std::string& name, const std::string& folder) {
-    if (!index_.try_emplace(qmsys::asciiLower(name), entries_.size()).second) {
+bool MenuList::AddMenu(std::string name, std::string folder) {
+    if (FindMenu(name) < entries_.size()) {
         return false;  // the first menu of a name wins
     }
-    entries_.push_back(MenuEntry{name, folder, {}, true});
+    entries_.push_back(MenuEntry{std::move(name), std::move(folder), {}, true});
+    if (!index_.empty()) {
+        index_.emplace(qmsys::asciiLower(entries_.back().name), entries_.size() - 1);
+    } else if (entries_.size() > kUnindexedLimit) {
+        reindex();
+    }
     return true;
 }
 
 std::size_t MenuList::FindMenu(const std::string& name) const {
+    if (index_.empty()) {
+        for (std::size_t i = 0; i < entries_.size(); ++i) {
+            if (qmsys::iequals(entries_[i].name, name)) {
+                return i;
+            }
+        }
+        return entries_.size();
+    }
     const auto it = index_.find(qmsys::asciiLower(name));
     return it == index_.end() ? entries_.size() : it->second;
+}
+
+void MenuList::reindex() {
+    index_.clear();
+    if (entries_.size() <= kUnindexedLimit) {
+        return;
+    }
+    for (std::size_t i = 0; i < entries_.size(); ++i) {
+        index_.emplace(qmsys::asciiLower(entries_[i].name), i);
+    }
 }
 
 const std::string& MenuList::MenuNameAt(std::size_t index) const {
@@ -35,10 +58,7 @@ void MenuList::CopyMenuList(const MenuList& source) {
 void MenuList::Erase(std::size_t first, std::size_t last) {
     entries_.erase(entries_.begin() + static_cast<std::ptrdiff_t>(first),
                    entries_.begin() + static_cast<std::ptrdiff_t>(last));
-    index_.clear();
-    for (std::size_t i = 0; i < entries_.size(); ++i) {
-        index_.emplace(qmsys::asciiLower(entries_[i].name), i);
-    }
+    reindex();
 }
 
 void MenuList::Clear() {

@@ -25,7 +25,7 @@ class MenuList {
 public:
     // False, and no change, when the name is already present (case-insensitive). Amortised
     // constant time, so a definition with many menus costs linear time to read.
-    bool AddMenu(const std::string& name, const std::string& folder);
+    bool AddMenu(std::string name, std::string folder);
     // Index of the entry whose name matches without regard to case, or Count(). (Names are
     // unique, so the first match is also the last.)
     std::size_t FindMenu(const std::string& name) const;
@@ -49,8 +49,14 @@ public:
     void Clear();
 
 private:
+    // Up to this many entries a lookup compares names one by one: nearly every module has
+    // one or two menus, and an index would cost more than it saves.
+    static constexpr std::size_t kUnindexedLimit = 8;
+    void reindex();
+
     std::vector<MenuEntry> entries_;
-    // ASCII-folded name -> index in entries_, kept beside the list for constant-time lookups.
+    // ASCII-folded name -> index in entries_, kept beside the list for constant-time lookups
+    // once it holds more than kUnindexedLimit entries; empty until then.
     std::unordered_map<std::string, std::size_t> index_;
 };
 

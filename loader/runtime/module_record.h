@@ -75,8 +75,8 @@ public:
     void SetMenusLoaded(bool loaded) { menusLoaded_ = loaded ? 1 : 0; }
 
     // Adds a menu unless one of the same name (ignoring ASCII case) is present.
-    bool AddMenu(const std::string& name, const std::string& folder) {
-        return menus_.AddMenu(name, folder);
+    bool AddMenu(std::string name, std::string folder) {
+        return menus_.AddMenu(std::move(name), std::move(folder));
     }
     // Adds an application unless one with the same expanded path is present (the first
     // stays). True when it was added.

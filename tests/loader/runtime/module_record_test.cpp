@@ -3,6 +3,7 @@
 #include "runtime/module_record.h"
 
 #include <gtest/gtest.h>
+#include <qmsys/text.h>
 
 #include <time.h>
 
@@ -183,6 +184,44 @@ TEST(MenuList, AddingStaysConstantTimeAsTheListGrows) {
     const double small = cpuSecondsToFill(4000);
     const double large = cpuSecondsToFill(32000);
     EXPECT_LT(large, 24 * small) << small << " s for 4,000 menus, " << large << " s for 32,000";
+}
+
+// Short lists are searched one by one, long ones through an index: both must answer alike
+// while a list grows past the limit and shrinks below it again.
+TEST(MenuList, LookupsAgreeAcrossTheIndexLimit) {
+    for (const std::size_t size :
+         {std::size_t{1}, std::size_t{8}, std::size_t{9}, std::size_t{20}}) {
+        SCOPED_TRACE("size " + std::to_string(size));
+        qm::MenuList list;
+        std::vector<std::string> names;  // the model: names in list order
+        for (std::size_t i = 0; i < size; ++i) {
+            names.push_back("KRQM_M" + std::to_string(i) + "_enu");
+            ASSERT_TRUE(list.AddMenu(names.back(), "F" + std::to_string(i)));
+            ASSERT_FALSE(list.AddMenu("krqm_m" + std::to_string(i) + "_ENU", "Other"));
+        }
+        auto agrees = [&](const char* when) {
+            ASSERT_EQ(list.Count(), names.size()) << when;
+            for (std::size_t i = 0; i < names.size(); ++i) {
+                EXPECT_EQ(list.FindMenu(qmsys::asciiUpper(names[i])), i) << when << " " << names[i];
+                EXPECT_EQ(list[i].name, names[i]) << when;
+            }
+            EXPECT_EQ(list.FindMenu("KRQM_Missing_enu"), list.Count()) << when;
+        };
+        agrees("filled");
+        const std::size_t first = size / 3;
+        const std::size_t last = std::min(size, first + 6);
+        list.Erase(first, last);
+        const std::vector<std::string> erased(names.begin() + static_cast<std::ptrdiff_t>(first),
+                                              names.begin() + static_cast<std::ptrdiff_t>(last));
+        names.erase(names.begin() + static_cast<std::ptrdiff_t>(first),
+                    names.begin() + static_cast<std::ptrdiff_t>(last));
+        agrees("after erasing");
+        for (const std::string& name : erased) {
+            ASSERT_TRUE(list.AddMenu(qmsys::asciiLower(name), "Again"));
+            names.push_back(qmsys::asciiLower(name));
+        }
+        agrees("refilled");
+    }
 }
 
 }  // namespace
