@@ -6,7 +6,7 @@
 // the folder opened once, which costs one path component instead of the whole path.
 //
 // Ownership: the helper only reads names and writes its own slots; it is joined by the
-// destructor (or by finish()). The names must outlive the object.
+// destructor. The names must outlive the object.
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -39,7 +39,7 @@ private:
     void help();
     bool statOne(std::size_t index, CatalogueSnapshot::Identity& out) const;
 
-    const std::string& folder_;
+    const std::string folder_;
     const std::vector<std::string>& names_;
     int folderFd_ = -1;
     std::vector<CatalogueSnapshot::Identity> identities_;  // written by the helper only

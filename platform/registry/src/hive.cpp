@@ -100,15 +100,38 @@ struct Hive::Impl {
     // A subtree read in one query, answering reads inside it for the rest of the outermost
     // transaction (see Hive::prefetch).
     struct Prefetched {
-        std::string root;  // folded path of the subtree's key
-        // Folded key path -> its values by folded name.
-        std::unordered_map<std::string, std::unordered_map<std::string, Value>> keys;
+        using Values = std::unordered_map<std::string, Value>;  // by folded name
+        std::string root;                                       // folded path of the subtree's key
+        // Folded key path -> its values.
+        std::unordered_map<std::string, Values> keys;
         std::int64_t dataVersion = 0;  // the store's data version when it was read
 
         bool covers(const std::string& folded) const {
             return folded.size() >= root.size() && folded.compare(0, root.size(), root) == 0 &&
                    (folded.size() == root.size() || root.empty() || folded[root.size()] == '\\');
         }
+        // The values of the key folded (inside the subtree), null when the store has no such
+        // key. A key is opened and then read value by value: the last answer is kept, and
+        // stays right because elements of keys never move and none is ever erased.
+        const Values* find(const std::string& folded) const {
+            if (!lastValid || folded != lastFolded) {
+                const auto it = keys.find(folded);
+                lastValues = it == keys.end() ? nullptr : &it->second;
+                lastFolded = folded;
+                lastValid = true;
+            }
+            return lastValues;
+        }
+        // Adds a key created meanwhile (it has no values yet).
+        void add(const std::string& folded) {
+            keys.try_emplace(folded);
+            lastValid = false;
+        }
+
+    private:
+        mutable std::string lastFolded;
+        mutable const Values* lastValues = nullptr;
+        mutable bool lastValid = false;
     };
 
     std::string file;
@@ -243,7 +266,7 @@ struct Hive::Impl {
         if (!copy)
             return;
         while (copy->covers(folded)) {
-            copy->keys.try_emplace(folded);
+            copy->add(folded);
             const auto backslash = folded.rfind('\\');
             if (backslash == std::string::npos) {
                 if (folded.empty())
@@ -335,7 +358,7 @@ bool Hive::keyExists(const std::string& key) {
     if (impl_->prefetched) {
         const std::string& folded = impl_->foldedKey(key);
         if (impl_->prefetched->covers(folded))
-            return impl_->prefetched->keys.contains(folded);
+            return impl_->prefetched->find(folded) != nullptr;
     }
     return impl_->findKey(detail::normalizeKeyPath(key)).has_value();
 }
@@ -354,11 +377,17 @@ void Hive::prefetch(const std::string& key) {
     }
     auto st = impl_->db->statement(kSubtree);
     st.bind(1, prefetched.root).bind(2, prefetched.root + "\\").bind(3, prefetched.root + "]");
+    // A key's rows come one after the other: its entry is looked up once for all of them.
+    Impl::Prefetched::Values* values = nullptr;
+    std::string folded;
     while (st.step()) {
-        auto& values = prefetched.keys[st.text(0)];
+        if (!values || st.textView(0) != folded) {
+            folded = st.textView(0);
+            values = &prefetched.keys[folded];
+        }
         if (!st.isNull(1))
-            values.emplace(st.text(1),
-                           Value{st.text(2), static_cast<ValueType>(st.integer(3)), st.blob(4)});
+            values->emplace(st.text(1),
+                            Value{st.text(2), static_cast<ValueType>(st.integer(3)), st.blob(4)});
     }
     prefetched.dataVersion = impl_->scalar(kDataVersionQuery);
     impl_->prefetched = std::move(prefetched);
@@ -407,11 +436,11 @@ std::optional<Value> Hive::getValue(const std::string& key, const std::string& n
         return std::nullopt;
     const std::string& folded = impl_->foldedKey(key);
     if (impl_->prefetched && impl_->prefetched->covers(folded)) {
-        const auto values = impl_->prefetched->keys.find(folded);
-        if (values == impl_->prefetched->keys.end())
+        const Impl::Prefetched::Values* values = impl_->prefetched->find(folded);
+        if (!values)
             return std::nullopt;
-        const auto value = values->second.find(foldName(name));
-        if (value == values->second.end())
+        const auto value = values->find(foldName(name));
+        if (value == values->end())
             return std::nullopt;
         return value->second;
     }

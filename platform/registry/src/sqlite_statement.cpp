@@ -67,6 +67,13 @@ std::string SqliteStatement::text(int column) const {
              : std::string();
 }
 
+std::string_view SqliteStatement::textView(int column) const {
+    auto* p = reinterpret_cast<const char*>(sqlite3_column_text(statement_, column));
+    return p ? std::string_view(p,
+                                static_cast<std::size_t>(sqlite3_column_bytes(statement_, column)))
+             : std::string_view();
+}
+
 std::vector<std::uint8_t> SqliteStatement::blob(int column) const {
     auto* p = static_cast<const std::uint8_t*>(sqlite3_column_blob(statement_, column));
     auto n = static_cast<std::size_t>(sqlite3_column_bytes(statement_, column));

@@ -34,6 +34,8 @@ public:
     bool isNull(int column) const;
     std::int64_t integer(int column) const;
     std::string text(int column) const;
+    // The same without a copy: valid until the next step() or the end of this object.
+    std::string_view textView(int column) const;
     std::vector<std::uint8_t> blob(int column) const;
 
 private:

@@ -248,6 +248,16 @@ TEST_F(HiveTest, PrefetchedReadsAnswerAsTheStoreDoes) {
         EXPECT_TRUE(hkcu().keyExists("Mods\\QM_New"));
         writes.commit();
     }
+    {
+        // A key looked up in vain and then created answers as created.
+        Hive::Transaction writes(hkcu());
+        hkcu().prefetch("Mods");
+        EXPECT_FALSE(hkcu().keyExists("Mods\\QM_Later"));
+        ASSERT_TRUE(hkcu().createKey("Mods\\QM_Later\\Deep"));
+        EXPECT_TRUE(hkcu().keyExists("Mods\\QM_Later"));
+        EXPECT_TRUE(hkcu().keyExists("Mods\\QM_Later\\Deep"));
+        writes.commit();
+    }
     hkcu().prefetch("Mods");  // outside a transaction: nothing is kept
     ASSERT_TRUE(other.setValue("Mods\\QM_A", Value::dword("Major", 6)));
     EXPECT_EQ(hkcu().getValue("Mods\\QM_A", "Major")->asDword(), 6u);
