@@ -124,7 +124,8 @@ public:
     bool quitRequested() const;
     // Ends the session: kQuitMsg to every application, the drawings closed, then
     // kUnloadAppMsg to each application in reverse load order and its library closed. Runs
-    // once; later calls do nothing.
+    // once; later calls do nothing. The process is taken to be ending: from here on the
+    // allocator merges small freed blocks at once (no fast bins).
     void quit();
 
     // The private state, for the API functions.
