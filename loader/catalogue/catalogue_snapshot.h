@@ -126,6 +126,7 @@ private:
     std::deque<std::string> encoded_;
     // Loaded: sorted by name (byte order), as save() writes them. Filling: in the scan's order.
     std::vector<Entry> entries_;
+    mutable std::size_t next_ = 0;  // where take() looks first
 };
 
 }  // namespace qm
