@@ -9,9 +9,9 @@
 #include <optional>
 
 #include "catalogue/catalogue_snapshot.h"
-#include "catalogue/folder_identities.h"
 #include "catalogue/module_definition_reader.h"
 #include "catalogue/registry_batch.h"
+#include "catalogue/scan_ahead.h"
 #include "catalogue/store_writes.h"
 #include "environment/diagnostic_log.h"
 #include "environment/names.h"
@@ -126,22 +126,24 @@ bool scanWithSnapshot(const CatalogueContext& context, const std::string& folder
     list.reserve(list.size() + files.size());
     // The overrides of all modules are read in one read transaction: one lock round trip
     // instead of several per module, and no write lock.
+    // Started before the registry is read, so that the helper's stats and decoding overlap it.
+    ScanAhead ahead(folder, files, previous);
+    // The overrides of all modules are read in one read transaction: one lock round trip
+    // instead of several per module, and no write lock.
     std::optional<RegistryBatch> reads(std::in_place, RegistryBatch::Kind::Reads, context.log,
                                        "reading version overrides");
     reads->prefetch(registry_layout::modulesKey());
-    FolderIdentities identities(folder, files);
     // What each file's entry in the next snapshot is: its recorded form from the previous
     // snapshot, or (empty) a fresh outcome put into next at once.
     std::vector<std::pair<CatalogueSnapshot::Identity, std::string_view>> kept;
     kept.reserve(files.size());
+    ScanAhead::File seen;
     for (std::size_t index = 0; index < files.size(); ++index) {
         const std::string& file = files[index];
         const std::string path = folder + "/" + file;
-        CatalogueSnapshot::Identity identity;
-        const bool identified = identities.identify(index, identity);
-        CatalogueSnapshot::Outcome outcome;
-        std::string_view recorded;
-        if (!identified || !previous.take(file, identity, outcome, recorded)) {
+        ahead.take(index, seen);
+        CatalogueSnapshot::Outcome& outcome = seen.outcome;
+        if (!seen.recorded) {
             if (!changed) {
                 // Entries so far were kept as they were recorded; from here on next is built.
                 for (std::size_t i = 0; i < kept.size(); ++i) {
@@ -159,13 +161,13 @@ bool scanWithSnapshot(const CatalogueContext& context, const std::string& folder
             outcome = CatalogueSnapshot::Outcome();
             outcome.accepted =
                 reader->read(path, outcome.record, outcome.errorText, &outcome.diagnostic);
-            if (identified) {
-                next.put(file, identity, outcome);
+            if (seen.identified) {
+                next.put(file, seen.identity, outcome);
             }
         } else if (changed) {
-            next.put(file, identity, recorded);
+            next.put(file, seen.identity, seen.stored);
         } else {
-            kept.emplace_back(identity, recorded);
+            kept.emplace_back(seen.identity, seen.stored);
         }
         replay(outcome, path, context.log, list, scanError, missingKeys);
         if (!scanError.empty() && errorText.empty()) {

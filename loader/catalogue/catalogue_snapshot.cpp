@@ -384,15 +384,13 @@ void CatalogueSnapshot::reseal(std::string& data) {
 }
 
 bool CatalogueSnapshot::take(std::string_view fileName, const Identity& now, Outcome& out,
-                             std::string_view& recorded) const {
-    // A scan asks in folder order, which for most names is the entries' order too: the entry
-    // after the last one found is tried before a search.
-    auto it = entries_.begin() + static_cast<std::ptrdiff_t>(std::min(next_, entries_.size()));
+                             std::string_view& recorded, std::size_t& cursor) const {
+    auto it = entries_.begin() + static_cast<std::ptrdiff_t>(std::min(cursor, entries_.size()));
     if (it == entries_.end() || it->name != fileName) {
         it = std::lower_bound(entries_.begin(), entries_.end(), fileName,
                               [](const Entry& e, std::string_view n) { return e.name < n; });
     }
-    next_ = static_cast<std::size_t>(it - entries_.begin()) + 1;
+    cursor = static_cast<std::size_t>(it - entries_.begin()) + 1;
     if (it == entries_.end() || it->name != fileName || !(it->identity == now) ||
         now.modifiedNs >= scanStartNs_ || now.changedNs >= scanStartNs_ ||
         !readOutcome(it->outcome, out)) {

@@ -90,9 +90,12 @@ public:
 
     // Decodes into out the outcome recorded for fileName when the file's identity is still
     // the one recorded and was not racy, and points recorded at its stored form (valid while
-    // this snapshot lives) for put(); false (out in an unspecified state) otherwise.
+    // this snapshot lives) for put(); false (out in an unspecified state) otherwise. cursor
+    // is the caller's own place in the entries: a scan asks in nearly their order, so the
+    // entry after the last one found is tried before a search (start it at 0). Several
+    // threads may take at once, each with its own cursor.
     bool take(std::string_view fileName, const Identity& now, Outcome& out,
-              std::string_view& recorded) const;
+              std::string_view& recorded, std::size_t& cursor) const;
     // Records a file of the scan filling this snapshot; each name once. fileName must stay
     // valid until save(); so must recorded, an outcome's stored form as take() gave it.
     void put(std::string_view fileName, const Identity& identity, const Outcome& outcome);
@@ -126,7 +129,6 @@ private:
     std::deque<std::string> encoded_;
     // Loaded: sorted by name (byte order), as save() writes them. Filling: in the scan's order.
     std::vector<Entry> entries_;
-    mutable std::size_t next_ = 0;  // where take() looks first
 };
 
 }  // namespace qm

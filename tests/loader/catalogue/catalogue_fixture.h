@@ -6,6 +6,7 @@
 #include <qmtest/temp_dir.h>
 
 #include <string>
+#include <vector>
 
 #include "definition_builder.h"
 
@@ -22,6 +23,10 @@ protected:
     // Writes a definition into the definitions folder and returns its path.
     std::string writeDefinition(const std::string& fileName, const DefinitionDoc& doc) const;
     std::string writeRaw(const std::string& fileName, const std::string& content) const;
+    // Waits until the file clock has passed the times of the definitions named (file names in
+    // the definitions folder): a catalogue snapshot never vouches for a file stamped within the
+    // first clock tick of the scan that recorded it. Fails after a bound instead of hanging.
+    void waitPastFileTimes(const std::vector<std::string>& fileNames) const;
 
 private:
     TempDir installation_;

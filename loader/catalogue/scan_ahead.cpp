@@ -1,21 +1,24 @@
-#include "catalogue/folder_identities.h"
+#include "catalogue/scan_ahead.h"
 
 #include <fcntl.h>
 #include <unistd.h>
 
 #include <system_error>
+#include <utility>
 
 namespace qm {
 
-FolderIdentities::FolderIdentities(const std::string& folder, const std::vector<std::string>& names)
+ScanAhead::ScanAhead(const std::string& folder, const std::vector<std::string>& names,
+                     const CatalogueSnapshot& previous)
     : folder_(folder),
       names_(names),
+      previous_(previous),
       folderFd_(::open(folder.empty() ? "." : folder.c_str(),
                        O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NONBLOCK)) {
     if (folderFd_ < 0 || names.size() < kHelperThreshold) {
         return;
     }
-    identities_.resize(names.size());
+    ahead_.resize(names.size());
     slots_ = std::make_unique<std::atomic<std::uint8_t>[]>(names.size());
     for (std::size_t i = 0; i < names.size(); ++i) {
         slots_[i].store(kFree, std::memory_order_relaxed);
@@ -23,11 +26,11 @@ FolderIdentities::FolderIdentities(const std::string& folder, const std::vector<
     try {
         helper_ = std::thread([this] { help(); });
     } catch (const std::system_error&) {
-        slots_.reset();  // no thread: the scan stats every file itself
+        slots_.reset();  // no thread: the scan does every file itself
     }
 }
 
-FolderIdentities::~FolderIdentities() {
+ScanAhead::~ScanAhead() {
     stop_.store(true, std::memory_order_relaxed);
     if (helper_.joinable()) {
         helper_.join();
@@ -37,40 +40,44 @@ FolderIdentities::~FolderIdentities() {
     }
 }
 
-bool FolderIdentities::statOne(std::size_t index, CatalogueSnapshot::Identity& out) const {
-    return folderFd_ >= 0 ? CatalogueSnapshot::identifyAt(folderFd_, names_[index].c_str(), out)
-                          : CatalogueSnapshot::identify(folder_ + "/" + names_[index], out);
+void ScanAhead::examine(std::size_t index, File& out, std::size_t& cursor) const {
+    const std::string& name = names_[index];
+    out.identified = folderFd_ >= 0
+                         ? CatalogueSnapshot::identifyAt(folderFd_, name.c_str(), out.identity)
+                         : CatalogueSnapshot::identify(folder_ + "/" + name, out.identity);
+    out.outcome = CatalogueSnapshot::Outcome();  // decoded into a fresh record
+    out.recorded =
+        out.identified && previous_.take(name, out.identity, out.outcome, out.stored, cursor);
 }
 
-void FolderIdentities::help() {
+void ScanAhead::help() {
+    std::size_t cursor = 0;
     for (std::size_t i = 0; i < names_.size() && !stop_.load(std::memory_order_relaxed); ++i) {
         std::uint8_t expected = kFree;
         if (!slots_[i].compare_exchange_strong(expected, kHelperBusy, std::memory_order_relaxed)) {
             continue;  // the scan got here first
         }
-        const bool ok = statOne(i, identities_[i]);
-        slots_[i].store(ok ? kHelperDone : kHelperFailed, std::memory_order_release);
+        examine(i, ahead_[i], cursor);
+        slots_[i].store(kHelperDone, std::memory_order_release);
     }
 }
 
-bool FolderIdentities::identify(std::size_t index, CatalogueSnapshot::Identity& out) {
+void ScanAhead::take(std::size_t index, File& out) {
     if (slots_) {
         std::uint8_t state = slots_[index].load(std::memory_order_acquire);
         if (state == kFree &&
             slots_[index].compare_exchange_strong(state, kTakenByScan, std::memory_order_acquire)) {
-            return statOne(index, out);
+            examine(index, out, cursor_);
+            return;
         }
         if (state == kHelperDone) {
-            out = identities_[index];
-            return true;
+            out = std::move(ahead_[index]);
+            return;
         }
-        if (state == kHelperFailed) {
-            return false;
-        }
-        // The helper is at this very file (or it was handed out before): rather than wait
-        // for a thread that may not be running, look it up once more.
+        // The helper is at this very file: rather than wait for a thread that may not be
+        // running, do it once more.
     }
-    return statOne(index, out);
+    examine(index, out, cursor_);
 }
 
 }  // namespace qm
