@@ -127,9 +127,15 @@ std::optional<MenuDefinition> parseMenuText(const std::string& text, bool compil
 }
 
 std::optional<MenuDefinition> readMenuFile(const std::string& path) {
+    return readMenuFile(path, AT_FDCWD);
+}
+
+std::optional<MenuDefinition> readMenuFile(const std::string& path, int folderFd) {
     // Only a regular file: a FIFO or device in a menu's place is refused, never waited on.
     std::string content;
-    if (qmsys::readRegularFile(path, kMaxMenuFileBytes, content) != qmsys::kErrorSuccess) {
+    const std::string name = folderFd == AT_FDCWD ? path : fileNameOf(path);
+    if (qmsys::readRegularFile(name, kMaxMenuFileBytes, content, folderFd) !=
+        qmsys::kErrorSuccess) {
         return std::nullopt;
     }
     const std::string extension = extensionOf(path);

@@ -1,5 +1,8 @@
 #include "menu_group_collection.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <filesystem>
 #include <unordered_set>
@@ -8,6 +11,44 @@
 #include "text_util.h"
 
 namespace cadhost {
+
+namespace {
+
+// The open folder of the last file asked for, kept while the next files lie in it too.
+class FolderHandle {
+public:
+    FolderHandle() = default;
+    ~FolderHandle() { close(); }
+    FolderHandle(const FolderHandle&) = delete;
+    FolderHandle& operator=(const FolderHandle&) = delete;
+
+    // A descriptor of absolute path's folder for readMenuFile, or AT_FDCWD when the folder
+    // cannot be opened (the file is then looked up by its whole path, and fails as it would).
+    int of(const std::string& absolute) {
+        const std::size_t slash = absolute.rfind('/');
+        const std::string_view folder =
+            std::string_view(absolute).substr(0, slash == 0 ? 1 : slash);
+        if (folder != path_) {
+            close();
+            path_ = folder;
+            fd_ = ::open(path_.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+        }
+        return fd_ >= 0 ? fd_ : AT_FDCWD;
+    }
+
+private:
+    void close() {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+        fd_ = -1;
+    }
+
+    std::string path_;
+    int fd_ = -1;
+};
+
+}  // namespace
 
 MenuGroupCollection::~MenuGroupCollection() {
     if (store_.appended() > 0) {
@@ -52,9 +93,9 @@ HRESULT MenuGroupCollection::Load(const std::string& menuFile, bool baseMenu,
     return hr;
 }
 
-HRESULT MenuGroupCollection::loadLocked(const std::string& path,
-                                        std::shared_ptr<MenuGroup>& group) {
-    auto definition = readMenuFile(path);
+HRESULT MenuGroupCollection::loadLocked(const std::string& path, std::shared_ptr<MenuGroup>& group,
+                                        int folderFd) {
+    auto definition = readMenuFile(path, folderFd);
     if (!definition || findLocked(definition->groupName)) {
         return E_FAIL;
     }
@@ -115,10 +156,14 @@ void MenuGroupCollection::restore() {
     }
     std::vector<std::string> failed;
     bool compact = false;
+    // Remembered menus mostly share a folder: it is opened once and each file is looked up in
+    // it, instead of the whole path being looked up for every file.
+    FolderHandle folder;
     for (const std::string& path : store_.read(&compact)) {
         std::shared_ptr<MenuGroup> ignored;
         const std::string absolute = absolutePath(path);
-        if (!loaded.contains(absolute) && loadLocked(absolute, ignored) != S_OK) {
+        if (!loaded.contains(absolute) &&
+            loadLocked(absolute, ignored, folder.of(absolute)) != S_OK) {
             failed.push_back(path);
         }
     }

@@ -2,6 +2,8 @@
 // The host's menu groups, in load order, behind the automation interface. Safe to use from
 // several threads; every load and unload is recorded in the user's remembered list before it
 // returns.
+#include <fcntl.h>
+
 #include <memory>
 #include <mutex>
 #include <string>
@@ -44,8 +46,9 @@ public:
     void restore();
 
 private:
-    // path: absolute and tidy (see absolutePath).
-    HRESULT loadLocked(const std::string& path, std::shared_ptr<MenuGroup>& group);
+    // path: absolute and tidy (see absolutePath). folderFd: path's folder, open, or AT_FDCWD.
+    HRESULT loadLocked(const std::string& path, std::shared_ptr<MenuGroup>& group,
+                       int folderFd = AT_FDCWD);
     std::shared_ptr<MenuGroup> findLocked(std::string_view groupName) const;
     // Compacts the remembered list once its appended changes outnumber the groups, so that the
     // file stays proportional to what is loaded at an amortised constant cost per change.

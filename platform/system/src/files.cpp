@@ -68,13 +68,15 @@ namespace {
 
 // openRegularFile; blocking false leaves O_NONBLOCK on, which reads of a regular file ignore
 // (readRegularFile clears it should a read ever say it would block).
-int openRegular(const std::string& path, WinError& error, std::uint64_t* size, bool blocking) {
+int openRegular(const std::string& path, WinError& error, std::uint64_t* size, bool blocking,
+                int folderFd = AT_FDCWD) {
     int fd;
     do {
-        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+        fd = ::openat(folderFd, path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     } while (fd < 0 && errno == EINTR);
     if (fd < 0) {
-        error = pathError(path, errno);
+        // Below an open folder, the folder is there: a missing name is a missing file.
+        error = folderFd == AT_FDCWD ? pathError(path, errno) : winErrorFromErrno(errno);
         return -1;
     }
     struct stat st {};
@@ -136,11 +138,12 @@ int openRegularFile(const std::string& path, WinError& error, std::uint64_t* siz
     return openRegular(path, error, size, true);
 }
 
-WinError readRegularFile(const std::string& path, std::size_t limit, std::string& out) {
+WinError readRegularFile(const std::string& path, std::size_t limit, std::string& out,
+                         int folderFd) {
     out.clear();
     WinError error = kErrorSuccess;
     std::uint64_t size = 0;
-    const int fd = openRegular(path, error, &size, false);
+    const int fd = openRegular(path, error, &size, false, folderFd);
     if (fd < 0) {
         return error;
     }

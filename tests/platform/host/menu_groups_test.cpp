@@ -151,6 +151,8 @@ TEST_F(MenuGroupsTest, RestoreReplaysTheRememberedChanges) {
     const std::string c = menu("c.mnu", "***MENUGROUP=KRQM_C\n");
     const std::string gone = folder() + "/gone.mnu";
     const std::string twin = menu("twin.mnu", "***MENUGROUP=krqm_a\n");
+    const std::string other = menu("other/d.mnu", "***MENUGROUP=KRQM_D\n");
+    const std::string otherGone = folder() + "/other/b.mnu";  // b's name, in another folder
     struct Case {
         const char* what;
         std::string file;
@@ -170,6 +172,9 @@ TEST_F(MenuGroupsTest, RestoreReplaysTheRememberedChanges) {
         {"files that no longer load or whose group is taken",
          gone + "\n" + a + "\n" + twin + "\n",
          {a}},
+        {"menus of several folders, interleaved",
+         a + "\n" + other + "\n" + otherGone + "\n" + b + "\n",
+         {a, other, b}},
         {"an empty list", "", {}, false},
     };
     const auto identity = [&] {

@@ -50,5 +50,8 @@ std::optional<MenuDefinition> parseMenuText(const std::string& text, bool compil
 // Reads and parses a menu file, choosing the rule by its extension. nullopt when the file
 // cannot be read or names no group.
 std::optional<MenuDefinition> readMenuFile(const std::string& path);
+// The same for a file of the open folder folderFd, path naming it as a whole: only the name
+// after path's last '/' is looked up in the folder. For readers of many menus of one folder.
+std::optional<MenuDefinition> readMenuFile(const std::string& path, int folderFd);
 
 }  // namespace cadhost

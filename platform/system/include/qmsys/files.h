@@ -2,6 +2,8 @@
 // File services with Windows semantics, over POSIX. Every path is an absolute or relative
 // native path; nothing here consults or changes the process working directory beyond what a
 // relative path itself implies.
+#include <fcntl.h>
+
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -36,7 +38,10 @@ int openRegularFile(const std::string& path, WinError& error, std::uint64_t* siz
 // kErrorFileTooLarge and leaves out empty.
 // Reads no more than the size the file had when it was opened, so a file that grows while
 // being read cannot keep the reader busy.
-WinError readRegularFile(const std::string& path, std::size_t limit, std::string& out);
+// folderFd: an open folder that a relative path is taken from (openat); a reader of many files
+// of one folder saves looking up the folder's path for each.
+WinError readRegularFile(const std::string& path, std::size_t limit, std::string& out,
+                         int folderFd = AT_FDCWD);
 
 // Writes all of data to the descriptor fd, going on after interruptions and short writes.
 // False with errno set when a write fails; part of data may have been written by then.
