@@ -49,12 +49,13 @@ ProvisioningPass::KernelServices ProvisioningPass::ReadKernelServices() {
     } catch (const qmreg::StoreError&) {
         return result;  // an unusable store: the key reads as missing
     }
-    // The handful of reads in one read transaction, all from one query of the key: one lock
-    // round trip instead of one per read. Nothing is written.
+    // The three reads in one read transaction: one lock round trip and one consistent view.
+    // Not prefetched, and ended by a commit rather than a rollback: a prefetch would replace,
+    // and a rollback drop, the copy of a larger subtree the connection keeps from the settings
+    // read, freeing it on the way; three reads once a pass cost less.
     std::optional<qmreg::Hive::Transaction> reads;
     try {
         reads.emplace(*hive, qmreg::Hive::Transaction::Kind::Reads);
-        hive->prefetch(kKernelServicesKey);
     } catch (const qmreg::StoreError&) {
         reads.reset();  // read one by one, as without it
     }
@@ -66,6 +67,13 @@ ProvisioningPass::KernelServices ProvisioningPass::ReadKernelServices() {
     if (result.keyExists) {
         result.language = stringValue(*hive, std::string(names::kValueLanguage));
         result.currentConfig = stringValue(*hive, std::string(names::kValueCurrentConfig));
+    }
+    try {
+        if (reads) {
+            reads->commit();
+        }
+    } catch (const qmreg::StoreError&) {
+        // nothing was written: ending it either way is the same
     }
     return result;
 }
