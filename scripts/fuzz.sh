@@ -14,7 +14,7 @@ mkdir -p "$artifacts"
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 total=0
-for name in definition_reader menu_file reg_file command_line wildcard path; do
+for name in definition_reader snapshot menu_file reg_file command_line wildcard path; do
     # New inputs go to a scratch copy; the corpus in the repository stays small.
     work=build-fuzz/corpus/$name
     rm -rf "$work"

@@ -413,7 +413,7 @@ void CatalogueSnapshot::put(std::string_view fileName, const Identity& identity,
     entries_.push_back(Entry{fileName, identity, recorded});
 }
 
-void CatalogueSnapshot::save(DiagnosticLog* log) const {
+std::string CatalogueSnapshot::serialize() const {
     std::vector<const Entry*> sorted;
     sorted.reserve(entries_.size());
     std::size_t bytes = 256 + scope_.folder.size() + scope_.appPath.size();
@@ -437,7 +437,15 @@ void CatalogueSnapshot::save(DiagnosticLog* log) const {
         w.str(entry->outcome);
     }
     w.u64(checksum(text));
+    return text;
+}
 
+bool CatalogueSnapshot::decodeOutcome(std::string_view stored, Outcome& out) {
+    return readOutcome(stored, out);
+}
+
+void CatalogueSnapshot::save(DiagnosticLog* log) const {
+    const std::string text = serialize();
     const std::string file = fileOf(scope_);
     const std::string temp = file + ".tmp." + std::to_string(::getpid());
     std::error_code ec;

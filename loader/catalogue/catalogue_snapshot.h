@@ -106,6 +106,12 @@ public:
 
     // Writes the snapshot atomically. Failures only go to the log.
     void save(DiagnosticLog* log) const;
+    // The bytes save() writes.
+    std::string serialize() const;
+    // Decodes one outcome's stored form (as take() points at it) into out; false, with out in
+    // an unspecified state, for anything but exactly one whole outcome. Checks every length
+    // against what is left.
+    static bool decodeOutcome(std::string_view stored, Outcome& out);
 
     // QM_NO_SNAPSHOT=1: scans neither use nor write a snapshot.
     static bool disabledByEnvironment();
