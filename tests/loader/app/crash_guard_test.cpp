@@ -74,6 +74,17 @@ TEST_P(CrashGuardDeathTest, NextStartFindsTheModuleBeingBroughtUp) {
     EXPECT_FALSE(CrashGuard(dir_.path()).takeInterrupted()) << "answered once";
 }
 
+// A name too long for the marker is cut; the key, which decides, is kept whole.
+TEST_F(CrashGuardDeathTest, AVeryLongNameIsCutAndTheKeyKept) {
+    const CrashGuard::Module huge{"QM_HUGE", std::string(100000, 'n')};
+    dieAfter({{true, huge}, {false, {}}, {true, kShort}, {false, {}}, {true, huge}});
+    const std::optional<CrashGuard::Module> found = CrashGuard(dir_.path()).takeInterrupted();
+    ASSERT_TRUE(found);
+    EXPECT_EQ(found->key, huge.key);
+    EXPECT_FALSE(found->displayName.empty());
+    EXPECT_EQ(huge.displayName.compare(0, found->displayName.size(), found->displayName), 0);
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Markers, CrashGuardDeathTest,
     ::testing::Values(
