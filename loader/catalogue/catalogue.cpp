@@ -70,6 +70,14 @@ void createModuleKeys(const std::vector<std::string>& keys, StoreWrites* writes)
     batch->commit();
 }
 
+// The first COM error text of a scan reaches the caller's errorText, and only while that is
+// empty.
+void keepFirstError(const std::string& scanError, std::string& errorText) {
+    if (!scanError.empty() && errorText.empty()) {
+        errorText = scanError;
+    }
+}
+
 // What reading a definition does to the list, the registry, the error text and the log,
 // from its recorded outcome: the same as reading the file itself.
 void replay(CatalogueSnapshot::Outcome& outcome, const std::string& path, DiagnosticLog* log,
@@ -101,8 +109,7 @@ void replay(CatalogueSnapshot::Outcome& outcome, const std::string& path, Diagno
 // when no snapshot can be kept (the schema or the loader's binary cannot be stat'ed); nothing
 // has been done then.
 bool scanWithSnapshot(const CatalogueContext& context, const std::string& folder,
-                      const std::string& pattern, const std::vector<std::string>& files,
-                      ModuleList& list, std::string& errorText) {
+                      const std::string& pattern, ModuleList& list, std::string& errorText) {
     CatalogueSnapshot::Scope scope;
     if (!CatalogueSnapshot::currentScope(context.config, context.language, folder, pattern,
                                          scope)) {
@@ -110,7 +117,19 @@ bool scanWithSnapshot(const CatalogueContext& context, const std::string& folder
     }
     CatalogueSnapshot next(scope);
     next.startScan();
-    const CatalogueSnapshot previous = CatalogueSnapshot::load(scope, context.log);
+    // Lists the folder and loads the previous snapshot on its helper thread while this one
+    // reads the registry.
+    ScanAhead ahead(folder, pattern, scope, context.log);
+    // The overrides of all modules are read in one read transaction: one lock round trip
+    // instead of several per module, and no write lock.
+    std::optional<RegistryBatch> reads(std::in_place, RegistryBatch::Kind::Reads, context.log,
+                                       "reading version overrides");
+    reads->prefetch(registry_layout::modulesKey());
+    const std::vector<std::string>& files = ahead.names();
+    if (files.empty()) {
+        return true;  // nothing to read, nothing worth recording
+    }
+    const CatalogueSnapshot& previous = ahead.previous();
     // Compiled only when some file has to be read. Outcomes are kept before the user's
     // override and without logging, which replay adds for every file alike.
     std::unique_ptr<ModuleDefinitionReader> reader;
@@ -124,15 +143,6 @@ bool scanWithSnapshot(const CatalogueContext& context, const std::string& folder
     std::size_t read = 0;
     std::string scanError;
     list.reserve(list.size() + files.size());
-    // The overrides of all modules are read in one read transaction: one lock round trip
-    // instead of several per module, and no write lock.
-    // Started before the registry is read, so that the helper's stats and decoding overlap it.
-    ScanAhead ahead(folder, files, previous);
-    // The overrides of all modules are read in one read transaction: one lock round trip
-    // instead of several per module, and no write lock.
-    std::optional<RegistryBatch> reads(std::in_place, RegistryBatch::Kind::Reads, context.log,
-                                       "reading version overrides");
-    reads->prefetch(registry_layout::modulesKey());
     // What each file's entry in the next snapshot is: its recorded form from the previous
     // snapshot, or (empty) a fresh outcome put into next at once.
     std::vector<std::pair<CatalogueSnapshot::Identity, std::string_view>> kept;
@@ -170,9 +180,7 @@ bool scanWithSnapshot(const CatalogueContext& context, const std::string& folder
             kept.emplace_back(seen.identity, seen.stored);
         }
         replay(outcome, path, context.log, list, scanError, missingKeys);
-        if (!scanError.empty() && errorText.empty()) {
-            errorText = scanError;
-        }
+        keepFirstError(scanError, errorText);
     }
     reads->commit();
     reads.reset();
@@ -185,6 +193,38 @@ bool scanWithSnapshot(const CatalogueContext& context, const std::string& folder
                                             std::to_string(files.size()) + " definitions read");
     }
     return true;
+}
+
+// The scan without a snapshot: every file is read.
+void scanEveryFile(const CatalogueContext& context, const std::string& folder,
+                   const std::string& pattern, ModuleList& list, std::string& errorText) {
+    const std::vector<std::string> files = qmsys::findFiles(folder, pattern);
+    if (files.empty()) {
+        return;
+    }
+    // The module keys that reading would create are created after the scan, in one short
+    // transaction, so that no write lock is held while files are read.
+    std::vector<std::string> missingKeys;
+    ModuleDefinitionReader::Options options;
+    options.log = context.log;
+    options.missingKeys = &missingKeys;
+    const ModuleDefinitionReader reader(folder + "/" + std::string(names::kDefinitionSchema),
+                                        options);
+    std::string scanError;
+    list.reserve(list.size() + files.size());
+    std::optional<RegistryBatch> reads(std::in_place, RegistryBatch::Kind::Reads, context.log,
+                                       "reading version overrides");
+    reads->prefetch(registry_layout::modulesKey());
+    for (const std::string& file : files) {
+        ModuleRecord record;
+        if (reader.read(folder + "/" + file, record, scanError)) {
+            list.push_back(std::move(record));
+        }
+        keepFirstError(scanError, errorText);
+    }
+    reads->commit();
+    reads.reset();
+    createModuleKeys(missingKeys, context.writes);
 }
 
 }  // namespace
@@ -203,34 +243,8 @@ CatalogueContext MakeCatalogueContext(std::string_view config, std::string_view 
 bool LoadCatalogue(const CatalogueContext& context, const std::string& folder,
                    const std::string& extension, ModuleList& list, std::string& errorText) {
     const std::string pattern = "*." + context.config + "." + extension;
-    const std::vector<std::string> files = qmsys::findFiles(folder, pattern);
-    if (!files.empty() && !(context.useSnapshot &&
-                            scanWithSnapshot(context, folder, pattern, files, list, errorText))) {
-        // The module keys that reading would create are created after the scan, in one short
-        // transaction, so that no write lock is held while files are read.
-        std::vector<std::string> missingKeys;
-        ModuleDefinitionReader::Options options;
-        options.log = context.log;
-        options.missingKeys = &missingKeys;
-        const ModuleDefinitionReader reader(folder + "/" + std::string(names::kDefinitionSchema),
-                                            options);
-        std::string scanError;
-        list.reserve(list.size() + files.size());
-        std::optional<RegistryBatch> reads(std::in_place, RegistryBatch::Kind::Reads, context.log,
-                                           "reading version overrides");
-        reads->prefetch(registry_layout::modulesKey());
-        for (const std::string& file : files) {
-            ModuleRecord record;
-            if (reader.read(folder + "/" + file, record, scanError)) {
-                list.push_back(std::move(record));
-            }
-            if (!scanError.empty() && errorText.empty()) {
-                errorText = scanError;
-            }
-        }
-        reads->commit();
-        reads.reset();
-        createModuleKeys(missingKeys, context.writes);
+    if (!(context.useSnapshot && scanWithSnapshot(context, folder, pattern, list, errorText))) {
+        scanEveryFile(context, folder, pattern, list, errorText);
     }
     RemoveRepeatsAndSort(list);
     return !list.empty();

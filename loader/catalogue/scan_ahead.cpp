@@ -3,30 +3,30 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <qmsys/files.h>
+
 #include <system_error>
 #include <utility>
 
 namespace qm {
 
-ScanAhead::ScanAhead(const std::string& folder, const std::vector<std::string>& names,
-                     const CatalogueSnapshot& previous)
+ScanAhead::ScanAhead(const std::string& folder, const std::string& pattern,
+                     const CatalogueSnapshot::Scope& scope, DiagnosticLog* log)
     : folder_(folder),
-      names_(names),
-      previous_(previous),
+      pattern_(pattern),
+      scope_(scope),
+      log_(log),
       folderFd_(::open(folder.empty() ? "." : folder.c_str(),
                        O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NONBLOCK)) {
-    if (folderFd_ < 0 || names.size() < kHelperThreshold) {
-        return;
-    }
-    ahead_.resize(names.size());
-    slots_ = std::make_unique<std::atomic<std::uint8_t>[]>(names.size());
-    for (std::size_t i = 0; i < names.size(); ++i) {
-        slots_[i].store(kFree, std::memory_order_relaxed);
-    }
     try {
-        helper_ = std::thread([this] { help(); });
+        helper_ = std::thread([this] {
+            prepare(true);
+            if (slots_) {
+                help();
+            }
+        });
     } catch (const std::system_error&) {
-        slots_.reset();  // no thread: the scan does every file itself
+        prepare(false);  // no thread: the scan does everything itself
     }
 }
 
@@ -40,6 +40,39 @@ ScanAhead::~ScanAhead() {
     }
 }
 
+void ScanAhead::prepare(bool workAhead) {
+    names_ = qmsys::findFiles(folder_, pattern_);
+    previous_ = std::make_unique<CatalogueSnapshot>(CatalogueSnapshot::load(scope_, log_));
+    if (workAhead && folderFd_ >= 0 && names_.size() >= kHelperThreshold) {
+        ahead_.resize(names_.size());
+        slots_ = std::make_unique<std::atomic<std::uint8_t>[]>(names_.size());
+        for (std::size_t i = 0; i < names_.size(); ++i) {
+            slots_[i].store(kFree, std::memory_order_relaxed);
+        }
+    }
+    {
+        const std::lock_guard lock(mutex_);
+        prepared_ = true;
+    }
+    preparedChanged_.notify_all();
+}
+
+void ScanAhead::waitPrepared() {
+    std::unique_lock lock(mutex_);
+    // Bounded by one folder listing and one snapshot read on the helper, which always ends.
+    preparedChanged_.wait(lock, [this] { return prepared_; });
+}
+
+const std::vector<std::string>& ScanAhead::names() {
+    waitPrepared();
+    return names_;
+}
+
+const CatalogueSnapshot& ScanAhead::previous() {
+    waitPrepared();
+    return *previous_;
+}
+
 void ScanAhead::examine(std::size_t index, File& out, std::size_t& cursor) const {
     const std::string& name = names_[index];
     out.identified = folderFd_ >= 0
@@ -47,7 +80,7 @@ void ScanAhead::examine(std::size_t index, File& out, std::size_t& cursor) const
                          : CatalogueSnapshot::identify(folder_ + "/" + name, out.identity);
     out.outcome = CatalogueSnapshot::Outcome();  // decoded into a fresh record
     out.recorded =
-        out.identified && previous_.take(name, out.identity, out.outcome, out.stored, cursor);
+        out.identified && previous_->take(name, out.identity, out.outcome, out.stored, cursor);
 }
 
 void ScanAhead::help() {

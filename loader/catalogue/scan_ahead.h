@@ -1,18 +1,21 @@
 #pragma once
-// What a scan with a snapshot needs of each file of one folder before it can use it, asked
-// for in order: the file's identity (CatalogueSnapshot::Identity) and, where the previous
-// snapshot vouches for that identity, the outcome it recorded, decoded into a record. For a
-// long list a helper thread works ahead of the scan, so that the stat calls and the decoding
-// overlap the scan's own work (the registry reads, which stay on the scan's thread); the scan
-// never waits for it: a file the helper has not finished is done by the scan itself. Each
-// file is looked up relative to the folder opened once, which costs one path component
-// instead of the whole path.
+// What a scan with a snapshot needs before it can use each file of one folder, asked for in
+// order: the folder's listing for the scan's pattern, the previous snapshot, and for each
+// file its identity (CatalogueSnapshot::Identity) and, where the snapshot vouches for that
+// identity, the outcome it recorded, decoded into a record. A helper thread lists the folder,
+// loads the snapshot and then works ahead of the scan, so that all of it overlaps the scan's
+// own work (the registry reads, which stay on the scan's thread). The scan waits only for the
+// listing and the snapshot; a file the helper has not finished is done by the scan itself.
+// Each file is looked up relative to the folder opened once, which costs one path component
+// instead of the whole path. Without a thread everything is done by the scan.
 //
-// Ownership: the helper only reads the names and the previous snapshot and writes its own
-// slots; it is joined by the destructor. The names and the snapshot must outlive the object.
+// Ownership: the helper writes the listing, the snapshot and its own slots, each before it
+// publishes them; it is joined by the destructor.
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -21,6 +24,8 @@
 #include "catalogue/catalogue_snapshot.h"
 
 namespace qm {
+
+class DiagnosticLog;
 
 class ScanAhead {
 public:
@@ -33,33 +38,49 @@ public:
         std::string_view stored;  // the outcome's stored form in the snapshot
     };
 
-    // Opens folder; starts the helper when names holds at least kHelperThreshold files (and a
-    // thread can be started at all). previous may be empty: then nothing is ever recorded.
-    ScanAhead(const std::string& folder, const std::vector<std::string>& names,
-              const CatalogueSnapshot& previous);
+    // Lists folder for pattern (qmsys::findFiles) and loads the snapshot of scope (log, may be
+    // null, hears why one is ignored), on the helper thread when one can be started. The
+    // helper works ahead through the files only when there are at least kHelperThreshold.
+    ScanAhead(const std::string& folder, const std::string& pattern,
+              const CatalogueSnapshot::Scope& scope, DiagnosticLog* log);
     ~ScanAhead();
     ScanAhead(const ScanAhead&) = delete;
     ScanAhead& operator=(const ScanAhead&) = delete;
 
-    // Fills out for names[index]. Any order, each index once, from the thread that made the
-    // object.
+    // The folder's names matching the pattern, in findFiles order; waits for the listing.
+    const std::vector<std::string>& names();
+    // The snapshot of the previous scan (empty when there is none); waits like names().
+    const CatalogueSnapshot& previous();
+
+    // Fills out for names()[index]. Any order, each index once, from the thread that made the
+    // object, after names().
     void take(std::size_t index, File& out);
 
-    // Below this many files a thread costs more than it saves.
+    // Below this many files working ahead costs more than it saves.
     static constexpr std::size_t kHelperThreshold = 256;
 
 private:
     enum Slot : std::uint8_t { kFree, kHelperBusy, kHelperDone, kTakenByScan };
+    // Lists, loads and publishes; with workAhead, also prepares the slots for the helper.
+    void prepare(bool workAhead);
+    void waitPrepared();
     void help();
     void examine(std::size_t index, File& out, std::size_t& cursor) const;
 
     const std::string folder_;
-    const std::vector<std::string>& names_;
-    const CatalogueSnapshot& previous_;
+    const std::string pattern_;
+    const CatalogueSnapshot::Scope scope_;
+    DiagnosticLog* const log_;
     int folderFd_ = -1;
-    std::size_t cursor_ = 0;   // the scan's own place in the snapshot
+    // Written once by prepare(), read after prepared_.
+    std::vector<std::string> names_;
+    std::unique_ptr<CatalogueSnapshot> previous_;
+    std::unique_ptr<std::atomic<std::uint8_t>[]> slots_;  // null: the scan does every file
     std::vector<File> ahead_;  // written by the helper only, until its slot says done
-    std::unique_ptr<std::atomic<std::uint8_t>[]> slots_;
+    std::mutex mutex_;
+    std::condition_variable preparedChanged_;
+    bool prepared_ = false;   // guarded by mutex_
+    std::size_t cursor_ = 0;  // the scan's own place in the snapshot
     std::atomic<bool> stop_{false};
     std::thread helper_;
 };

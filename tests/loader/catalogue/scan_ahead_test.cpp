@@ -1,12 +1,14 @@
 // A scan that works ahead learns of each file exactly what it would learn by itself: the
-// identity a stat of the path gives, and the recorded outcome only where the snapshot vouches
-// for that identity, whichever of the scan and its helper thread looked, in any order.
+// folder's listing, the identity a stat of the path gives, and the recorded outcome only where
+// the snapshot vouches for that identity, whichever of the scan and its helper thread looked,
+// in any order.
 #include "catalogue/scan_ahead.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
+#include <qmsys/files.h>
 #include <qmtest/files.h>
 #include <qmtest/temp_dir.h>
 
@@ -24,30 +26,37 @@ using qm::ScanAhead;
 class ScanAheadTest : public qmtest::CatalogueFixture,
                       public ::testing::WithParamInterface<std::size_t> {
 protected:
-    // count definitions of different sizes, every seventh name missing, the last one a
-    // folder (which a snapshot may vouch for as well).
+    static constexpr const char* kPattern = "*.default.xml";
+
+    // count definitions of different sizes; every seventh a link to nothing (listed, but not
+    // to be stat'ed), the last one a folder (which a snapshot may vouch for as well).
     std::vector<std::string> makeNames(std::size_t count) const {
         std::vector<std::string> names;
         for (std::size_t i = 0; i < count; ++i) {
             names.push_back("def" + std::to_string(1000 + i) + ".default.xml");
-            if (i % 7 != 3 && i + 1 < count) {
+            const std::string path = modules() + "/" + names.back();
+            if (i + 1 == count) {
+                ::mkdir(path.c_str(), 0755);
+            } else if (i % 7 == 3) {
+                EXPECT_EQ(::symlink("nowhere", path.c_str()), 0);
+            } else {
                 writeRaw(names.back(), std::string(i % 50, 'x'));
             }
         }
-        ::mkdir((modules() + "/" + names.back()).c_str(), 0755);
         return names;
     }
 
-    static CatalogueSnapshot::Scope scope() {
+    CatalogueSnapshot::Scope scope(const char* folder = "recorded") const {
         CatalogueSnapshot::Scope s;
         s.config = "default";
-        s.folder = "scan-ahead-test";
+        s.folder = folder;
+        s.pattern = kPattern;
         return s;
     }
 
-    // A snapshot recording, for every name that can be stat'ed, a record whose key is the
-    // name; saved and loaded again as a scan would find it.
-    CatalogueSnapshot record(const std::vector<std::string>& names) const {
+    // Saves a snapshot recording, for every name that can be stat'ed, a record whose key is
+    // the name, as a scan would leave it. Returns the number of entries.
+    std::size_t record(const std::vector<std::string>& names) const {
         waitPastFileTimes(names);
         CatalogueSnapshot next(scope());
         next.startScan();
@@ -61,41 +70,44 @@ protected:
             }
         }
         next.save(nullptr);
-        return CatalogueSnapshot::load(scope(), nullptr);
+        return next.size();
     }
 };
 
 TEST_P(ScanAheadTest, LearnsWhatAStatAndTheSnapshotTellInAnyOrder) {
-    const std::vector<std::string> names = makeNames(GetParam());
-    const CatalogueSnapshot recorded = record(names);
-    ASSERT_GT(recorded.size(), names.size() / 2);
+    const std::vector<std::string> made = makeNames(GetParam());
+    const std::size_t recorded = record(made);
     // Changed after recording: the snapshot no longer vouches for these.
-    const std::string touched = names[1];
+    const std::string touched = made[1];
     qmtest::writeFile(modules() + "/" + touched, "changed");
-    const std::string renamedOver = names[2];
-    ::rename((modules() + "/" + names[4]).c_str(), (modules() + "/" + renamedOver).c_str());
+    const std::string renamedOver = made[2];
+    ::rename((modules() + "/" + made[4]).c_str(), (modules() + "/" + renamedOver).c_str());
+    const std::vector<std::string> listed = qmsys::findFiles(modules(), kPattern);
+    ASSERT_EQ(listed.size(), made.size() - 1);
 
-    std::vector<std::size_t> forward(names.size());
+    std::vector<std::size_t> forward(listed.size());
     std::iota(forward.begin(), forward.end(), 0);
     const std::vector<std::size_t> backward(forward.rbegin(), forward.rend());
     std::vector<std::size_t> halves;  // the second half first, then the first
-    halves.insert(halves.end(), forward.begin() + static_cast<std::ptrdiff_t>(names.size() / 2),
+    halves.insert(halves.end(), forward.begin() + static_cast<std::ptrdiff_t>(listed.size() / 2),
                   forward.end());
     halves.insert(halves.end(), forward.begin(),
-                  forward.begin() + static_cast<std::ptrdiff_t>(names.size() / 2));
-    const CatalogueSnapshot empty(scope());
+                  forward.begin() + static_cast<std::ptrdiff_t>(listed.size() / 2));
     const struct {
         const char* what;
         const std::vector<std::size_t>& order;
-        const CatalogueSnapshot& snapshot;
-    } runs[] = {{"forward", forward, recorded},
-                {"backward", backward, recorded},
-                {"second half first", halves, recorded},
-                {"no snapshot", forward, empty}};
+        bool snapshot;
+    } runs[] = {{"forward", forward, true},
+                {"backward", backward, true},
+                {"second half first", halves, true},
+                {"no snapshot", forward, false}};
     for (const auto& run : runs) {
-        ScanAhead ahead(modules(), names, run.snapshot);
+        ScanAhead ahead(modules(), kPattern, scope(run.snapshot ? "recorded" : "never recorded"),
+                        nullptr);
+        ASSERT_EQ(ahead.names(), listed) << run.what;
+        EXPECT_EQ(ahead.previous().size(), run.snapshot ? recorded : 0u) << run.what;
         for (const std::size_t i : run.order) {
-            const std::string& name = names[i];
+            const std::string& name = listed[i];
             SCOPED_TRACE(std::string(run.what) + " " + name);
             CatalogueSnapshot::Identity expected;
             const bool exists = CatalogueSnapshot::identify(modules() + "/" + name, expected);
@@ -105,8 +117,7 @@ TEST_P(ScanAheadTest, LearnsWhatAStatAndTheSnapshotTellInAnyOrder) {
             if (exists) {
                 EXPECT_EQ(file.identity, expected);
             }
-            const bool vouched =
-                &run.snapshot == &recorded && exists && name != touched && name != renamedOver;
+            const bool vouched = run.snapshot && exists && name != touched && name != renamedOver;
             ASSERT_EQ(file.recorded, vouched);
             if (vouched) {
                 EXPECT_TRUE(file.outcome.accepted);
@@ -119,23 +130,17 @@ TEST_P(ScanAheadTest, LearnsWhatAStatAndTheSnapshotTellInAnyOrder) {
     }
 }
 
-// Fewer files than the helper threshold, and many more.
+// Fewer files than the helper's threshold for working ahead, and more.
 INSTANTIATE_TEST_SUITE_P(Sizes, ScanAheadTest,
                          ::testing::Values(std::size_t{12}, ScanAhead::kHelperThreshold * 2),
                          [](const auto& testCase) { return "n" + std::to_string(testCase.param); });
 
-// A folder that cannot be opened leaves every file unidentified, with or without a helper.
-TEST(ScanAheadMissingFolder, IdentifiesNothing) {
+// A folder that cannot be listed has no names, whether or not it has a snapshot.
+TEST(ScanAheadMissingFolder, ListsNothing) {
     qmtest::TempDir root;
-    const std::vector<std::string> names(ScanAhead::kHelperThreshold + 1, "x.xml");
-    const CatalogueSnapshot empty(CatalogueSnapshot::Scope{});
-    ScanAhead ahead(root.path() + "/missing", names, empty);
-    for (std::size_t i = 0; i < names.size(); ++i) {
-        ScanAhead::File file;
-        ahead.take(i, file);
-        ASSERT_FALSE(file.identified);
-        ASSERT_FALSE(file.recorded);
-    }
+    ScanAhead ahead(root.path() + "/missing", "*.xml", CatalogueSnapshot::Scope{}, nullptr);
+    EXPECT_TRUE(ahead.names().empty());
+    EXPECT_EQ(ahead.previous().size(), 0u);
 }
 
 }  // namespace
