@@ -53,6 +53,15 @@ std::size_t extensionStart(const std::string& path) {
     return dot;
 }
 
+// The attributes of path, looked up by its name in folderFd (path's folder, open) unless that
+// is AT_FDCWD.
+qmsys::WinError attributesOf(const std::string& path, int folderFd, qmsys::FileAttributes& out) {
+    if (folderFd == AT_FDCWD) {
+        return qmsys::getFileAttributes(path, out);
+    }
+    return qmsys::getFileAttributes(path.substr(path.rfind('/') + 1), out, folderFd);
+}
+
 class CopyModeScope {
 public:
     CopyModeScope(StartUpCheckerLib& checker, bool update) : checker_(checker) {
@@ -140,6 +149,7 @@ bool MenuProvisioner::Provision(const std::string& moduleFolder, const std::stri
     if (destination.empty()) {
         return false;
     }
+    destinationFd_ = checker_.Pass() ? checker_.Pass()->folderFd(destination) : AT_FDCWD;
 
     // Without a pass, this call is one: its two lookups in the source share one listing.
     qmsys::FolderIndex ownIndex;
@@ -151,6 +161,7 @@ bool MenuProvisioner::Provision(const std::string& moduleFolder, const std::stri
             DirectoryCopy(source, destination, patterns->companionPattern, {patterns->language}, 0);
     }
     index_ = nullptr;
+    destinationFd_ = AT_FDCWD;
     return result;
 }
 
@@ -164,6 +175,7 @@ bool MenuProvisioner::DirectoryCopy(const std::string& source, const std::string
         return false;
     }
 
+    const int sourceFd = index_->folderFd(source);
     bool result = true;
     for (const qmsys::FolderIndex::Match& match : matches) {
         if (!result) {
@@ -175,7 +187,7 @@ bool MenuProvisioner::DirectoryCopy(const std::string& source, const std::string
             relativeSubfolder_.empty() ? destinationBase + "/" + entry
                                        : destinationBase + "/" + relativeSubfolder_ + "/" + entry);
         const bool isFolder = match.folder;
-        result = CopyWithSuffixes(sourcePath, destinationPath, isFolder, suffixes);
+        result = CopyWithSuffixes(sourcePath, destinationPath, isFolder, suffixes, sourceFd);
         if (isFolder && result) {
             const std::string saved = relativeSubfolder_;
             relativeSubfolder_ = saved.empty() ? entry : saved + "/" + entry;
@@ -188,9 +200,10 @@ bool MenuProvisioner::DirectoryCopy(const std::string& source, const std::string
 }
 
 bool MenuProvisioner::CopyWithSuffixes(const std::string& source, const std::string& destination,
-                                       bool isFolder, const std::vector<std::string>& suffixes) {
+                                       bool isFolder, const std::vector<std::string>& suffixes,
+                                       int sourceFd) {
     if (suffixes.empty()) {
-        return CopyOne(source, destination, isFolder);
+        return CopyOne(source, destination, isFolder, sourceFd);
     }
     bool result = true;
     const std::size_t dot = extensionStart(destination);
@@ -200,21 +213,23 @@ bool MenuProvisioner::CopyWithSuffixes(const std::string& source, const std::str
         }
         const std::string target =
             destination.substr(0, dot) + "_" + suffix + destination.substr(dot);
-        result = CopyOne(source, target, isFolder);
+        result = CopyOne(source, target, isFolder, sourceFd);
     }
     return result;
 }
 
 bool MenuProvisioner::CopyOne(const std::string& source, const std::string& destination,
-                              bool isFolder) {
+                              bool isFolder, int sourceFd) {
     qmsys::FileAttributes from;
-    if (const qmsys::WinError err = qmsys::getFileAttributes(source, from);
+    if (const qmsys::WinError err = attributesOf(source, sourceFd, from);
         err != qmsys::kErrorSuccess) {
         return Fail("cannot read \"" + source + "\" (error " + std::to_string(err) + ")");
     }
+    // Copies in a subfolder lie outside the open destination folder.
+    const int destinationFd = relativeSubfolder_.empty() ? destinationFd_ : AT_FDCWD;
     qmsys::FileAttributes to;
     const bool differs =
-        qmsys::getFileAttributes(destination, to) == qmsys::kErrorSuccess &&
+        attributesOf(destination, destinationFd, to) == qmsys::kErrorSuccess &&
         (to.lastWriteNs != from.lastWriteNs ||
          static_cast<std::uint32_t>(to.size) != static_cast<std::uint32_t>(from.size));
 

@@ -1,7 +1,9 @@
 #include "checker/provisioning_pass.h"
 
+#include <fcntl.h>
 #include <qmenv/environment.h>
 #include <qmreg/registry.h>
+#include <unistd.h>
 
 #include "environment/names.h"
 
@@ -25,7 +27,23 @@ std::optional<std::string> stringValue(qmreg::Hive& hive, const std::string& nam
 }  // namespace
 
 ProvisioningPass::ProvisioningPass() = default;
-ProvisioningPass::~ProvisioningPass() = default;
+
+ProvisioningPass::~ProvisioningPass() {
+    if (openFolderFd_ >= 0) {
+        ::close(openFolderFd_);
+    }
+}
+
+int ProvisioningPass::folderFd(const std::string& folder) {
+    if (folder != openFolder_) {
+        if (openFolderFd_ >= 0) {
+            ::close(openFolderFd_);
+        }
+        openFolder_ = folder;
+        openFolderFd_ = ::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    }
+    return openFolderFd_ >= 0 ? openFolderFd_ : AT_FDCWD;
+}
 
 const std::string& ProvisioningPass::appDataPath() {
     if (!appDataPath_) {

@@ -41,10 +41,17 @@ public:
     // Reads the kernel-services values afresh (what a checker without a pass does each time).
     static KernelServices ReadKernelServices();
 
+    // folder (the user's menus folder, which the pass never removes) opened for the rest of
+    // the pass, so that the copies in it are looked up by name: its descriptor, or AT_FDCWD
+    // when it cannot be opened. Keeps the last folder asked for.
+    int folderFd(const std::string& folder);
+
 private:
     qmsys::FolderIndex index_;
     std::optional<std::string> appDataPath_;
     std::optional<KernelServices> kernelServices_;
+    std::string openFolder_;
+    int openFolderFd_ = -1;
 };
 
 }  // namespace qm

@@ -44,10 +44,11 @@ bool isDirectory(const std::string& path) {
 
 }  // namespace
 
-WinError getFileAttributes(const std::string& path, FileAttributes& out) {
+WinError getFileAttributes(const std::string& path, FileAttributes& out, int folderFd) {
     struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) {
-        return pathError(path, errno);
+    if (::fstatat(folderFd, path.c_str(), &st, 0) != 0) {
+        // Below an open folder, the folder is there: a missing name is a missing file.
+        return folderFd == AT_FDCWD ? pathError(path, errno) : winErrorFromErrno(errno);
     }
     FileAttributes attributes;
     attributes.exists = true;

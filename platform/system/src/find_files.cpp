@@ -145,8 +145,11 @@ bool readFolder(const std::string& folder, std::vector<FolderEntry>& entries,
 }
 
 bool readFolderWithStatus(const std::string& folder, std::vector<FolderEntry>& entries,
-                          struct stat& opened) {
+                          struct stat& opened, int* keep) {
     entries.clear();
+    if (keep) {
+        *keep = -1;
+    }
     int fd;
     do {
         fd = ::open(folder.empty() ? "." : folder.c_str(),
@@ -176,7 +179,11 @@ bool readFolderWithStatus(const std::string& folder, std::vector<FolderEntry>& e
             }
         }
     }
-    ::close(fd);
+    if (ok && keep) {
+        *keep = fd;
+    } else {
+        ::close(fd);
+    }
     return ok;
 }
 

@@ -23,9 +23,10 @@ bool readFolder(const std::string& folder, std::vector<FolderEntry>& entries,
 // Every entry of folder but "." and "..", in the order the file system gives them, and in
 // opened the status of the folder as it was opened, taken before its first entry is read. One
 // open, one status and the reads: no separate look-up of the path. False when folder cannot
-// be opened as a folder.
+// be opened as a folder. keep: when given, receives the folder's descriptor (the caller closes
+// it) instead of its being closed; -1 on failure.
 bool readFolderWithStatus(const std::string& folder, std::vector<FolderEntry>& entries,
-                          struct stat& opened);
+                          struct stat& opened, int* keep = nullptr);
 
 // NTFS keeps a folder's entries sorted by upper-cased UTF-16 name. Names that differ only in
 // case (possible here, not on NTFS) are ordered by their exact text.

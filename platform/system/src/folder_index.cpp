@@ -1,6 +1,8 @@
 #include "qmsys/folder_index.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <ctime>
@@ -63,13 +65,41 @@ struct FolderIndex::Listing {
     Identity identity;
     bool trusted = false;              // false: read again at the next lookup
     std::uint64_t round = 0;           // the round in which it was last found current
+    int fd = -1;                       // open while the round that read it lasts
     std::vector<FolderEntry> entries;  // as the file system lists them
     // (folded name, position in entries), sorted by folded name.
     std::vector<std::pair<std::string, std::size_t>> byFolded;
 };
 
 FolderIndex::FolderIndex() = default;
-FolderIndex::~FolderIndex() = default;
+
+FolderIndex::~FolderIndex() {
+    closeRoundFolders();
+}
+
+void FolderIndex::beginRound() {
+    closeRoundFolders();
+    ++round_;
+}
+
+void FolderIndex::closeRoundFolders() {
+    for (const std::string& folder : openFolders_) {
+        const auto found = listings_.find(folder);
+        if (found != listings_.end() && found->second.fd >= 0) {
+            ::close(found->second.fd);
+            found->second.fd = -1;
+        }
+    }
+    openFolders_.clear();
+}
+
+int FolderIndex::folderFd(const std::string& folder) const {
+    const auto found = listings_.find(folder);
+    return round_ != 0 && found != listings_.end() && found->second.round == round_ &&
+                   found->second.fd >= 0
+               ? found->second.fd
+               : AT_FDCWD;
+}
 
 FolderIndex::Listing* FolderIndex::current(const std::string& folder) {
     const auto found = listings_.find(folder);
@@ -90,8 +120,9 @@ FolderIndex::Listing* FolderIndex::current(const std::string& folder) {
     // put in NTFS order: the folder may hold thousands.
     Listing listing;
     struct stat opened {};
-    if (!readFolderWithStatus(folder, listing.entries, opened)) {
-        listings_.erase(folder);
+    if (!readFolderWithStatus(folder, listing.entries, opened,
+                              round_ != 0 ? &listing.fd : nullptr)) {
+        forget(folder);
         return nullptr;
     }
     ++folderReads_;
@@ -106,7 +137,15 @@ FolderIndex::Listing* FolderIndex::current(const std::string& folder) {
         listing.byFolded.emplace_back(fold(listing.entries[i].name), i);
     }
     std::sort(listing.byFolded.begin(), listing.byFolded.end());
-    return &(listings_[folder] = std::move(listing));
+    Listing& kept = listings_[folder];
+    if (kept.fd >= 0) {
+        ::close(kept.fd);  // not reached in rounds: a listing is read once per round
+    }
+    kept = std::move(listing);
+    if (kept.fd >= 0) {
+        openFolders_.push_back(folder);
+    }
+    return &kept;
 }
 
 bool FolderIndex::find(const std::string& folder, const std::string& pattern,
@@ -155,7 +194,13 @@ bool FolderIndex::exists(const std::string& path) {
 }
 
 void FolderIndex::forget(const std::string& path) {
-    listings_.erase(path);
+    if (const auto found = listings_.find(path); found != listings_.end()) {
+        if (found->second.fd >= 0) {
+            ::close(found->second.fd);
+            std::erase(openFolders_, path);
+        }
+        listings_.erase(found);
+    }
     existence_.erase(path);
 }
 

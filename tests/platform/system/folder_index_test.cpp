@@ -1,5 +1,6 @@
 // The folder index must answer exactly as a fresh folder search does, before and after the
 // folder changes, while reading a folder once for any number of lookups.
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <gtest/gtest.h>
@@ -137,6 +138,38 @@ TEST_F(FolderIndexTest, AFolderOfManyReadsGivesEveryEntry) {
     ASSERT_TRUE(index_.find(dir_.path(), "krqm_*x.MNU", matches));
     EXPECT_EQ(matches.size(), 1000u);
     expectSameAsFindFiles();
+}
+
+// In rounds, a folder read in the round stays open for lookups of its entries by name until
+// the round ends; over many rounds and folders no descriptor is left behind.
+TEST_F(FolderIndexTest, AFolderReadInARoundIsOpenForThatRoundOnly) {
+    const auto openDescriptors = [] {
+        return std::distance(fs::directory_iterator("/proc/self/fd"), fs::directory_iterator{});
+    };
+    std::vector<qmsys::FolderIndex::Match> matches;
+    ASSERT_TRUE(index_.find(dir_.path(), "*", matches));
+    EXPECT_EQ(index_.folderFd(dir_.path()), AT_FDCWD) << "no rounds: nothing kept open";
+
+    for (int i = 0; i < 50; ++i) {
+        fs::create_directories(dir_ / ("m" + std::to_string(i)));
+        touch("m" + std::to_string(i) + "/a.mnu");
+    }
+    const auto before = openDescriptors();
+    for (int round = 0; round < 3; ++round) {
+        for (int i = 0; i < 50; ++i) {
+            index_.beginRound();
+            const std::string folder = dir_ / ("m" + std::to_string(i));
+            ASSERT_TRUE(index_.find(folder, "A.MNU", matches));
+            const int fd = index_.folderFd(folder);
+            if (fd != AT_FDCWD) {  // read afresh in this round, not just found unchanged
+                qmsys::FileAttributes attributes;
+                EXPECT_EQ(qmsys::getFileAttributes("a.mnu", attributes, fd), qmsys::kErrorSuccess);
+            }
+            EXPECT_EQ(index_.folderFd(dir_ / "m-other"), AT_FDCWD);
+        }
+    }
+    index_.beginRound();
+    EXPECT_EQ(openDescriptors(), before);
 }
 
 }  // namespace

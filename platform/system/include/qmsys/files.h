@@ -22,7 +22,8 @@ struct FileAttributes {
 };
 
 // Reads the attributes of path. Returns kErrorSuccess or the mapped error (2, 3, 5, ...).
-WinError getFileAttributes(const std::string& path, FileAttributes& out);
+// folderFd: an open folder that a relative path is taken from (fstatat).
+WinError getFileAttributes(const std::string& path, FileAttributes& out, int folderFd = AT_FDCWD);
 
 // True when path names an existing file or folder.
 bool fileExists(const std::string& path);

@@ -54,7 +54,12 @@ public:
 
     // Starts a round: every listing is revalidated at its next lookup, and then trusted for
     // the rest of the round. Before the first call, every lookup revalidates.
-    void beginRound() { ++round_; }
+    void beginRound();
+
+    // In rounds, a folder whose listing was read in this round stays open until the round
+    // ends, so that the attributes of its entries are looked up without walking the folder's
+    // path again: its descriptor, or AT_FDCWD (look the whole path up) for any other folder.
+    int folderFd(const std::string& folder) const;
 
     // Folders read so far (each full read counts), for tests and benchmarks.
     std::uint64_t folderReads() const { return folderReads_; }
@@ -63,8 +68,12 @@ private:
     struct Listing;
     Listing* current(const std::string& folder);
 
+    // Closes the descriptors of the listings kept open in the current round.
+    void closeRoundFolders();
+
     std::unordered_map<std::string, Listing> listings_;
     std::unordered_map<std::string, bool> existence_;
+    std::vector<std::string> openFolders_;  // listings holding a descriptor this round
     std::uint64_t folderReads_ = 0;
     std::uint64_t round_ = 0;  // 0: no rounds, revalidate at every lookup
 };
