@@ -47,8 +47,26 @@ ModuleRecord& ModuleRecord::operator=(const ModuleRecord& other) {
     return *this;
 }
 
-ModuleRecord::ModuleRecord(ModuleRecord&& other) noexcept {
-    *this = std::move(other);
+// Member by member rather than through the assignment: a fresh record is not started, so the
+// result is the same, without first building empty members only to replace them.
+ModuleRecord::ModuleRecord(ModuleRecord&& other) noexcept
+    : key_(std::move(other.key_)),
+      versionMajor_(other.versionMajor_),
+      versionMinor_(other.versionMinor_),
+      displayName_(std::move(other.displayName_)),
+      menus_(std::move(other.menus_)),
+      menusLoaded_(other.menusLoaded_),
+      pendingEvent_(other.pendingEvent_),
+      autoStart_(other.autoStart_),
+      demandLoad_(other.demandLoad_),
+      activated_(other.activated_),
+      applications_(std::move(other.applications_)) {
+    for (MenuEntry& entry : menus_) {
+        entry.flag = true;  // as a copy re-adds every entry
+    }
+    if (other.started_ == 1) {
+        StartModule();
+    }
 }
 
 ModuleRecord& ModuleRecord::operator=(ModuleRecord&& other) noexcept {
