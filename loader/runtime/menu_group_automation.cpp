@@ -21,6 +21,18 @@ std::string foldedTitle(std::string_view path) {
     return qmsys::asciiLower(path::fileTitleView(path));
 }
 
+// text with ASCII letters folded, in a buffer of the calling thread, as the index's maps are
+// searched with: a lookup (thousands at start-up) allocates nothing. Valid until the thread's
+// next call.
+const std::string& lookupKey(std::string_view text) {
+    thread_local std::string key;
+    key.assign(text);
+    for (char& c : key) {
+        c = qmsys::asciiLower(c);
+    }
+    return key;
+}
+
 bool isProductGroupName(std::string_view name) {
     return (name.size() > 3 && name.substr(0, 4) == "KRQM") ||
            (name.size() > 2 && name.substr(0, 3) == "QCO");
@@ -175,9 +187,10 @@ std::optional<MenuGroupAutomation::FoundGroup> MenuGroupAutomation::FindMenuGrou
     }
     if (mode != FindMode::ProductGroups) {
         if (Index* index = CurrentIndex(*groups)) {
-            Index::Item* item = mode == FindMode::ByName
-                                    ? index->first(index->byName, qmsys::asciiLower(name))
-                                    : index->first(index->byTitle, foldedTitle(name));
+            Index::Item* item =
+                mode == FindMode::ByName
+                    ? index->first(index->byName, lookupKey(name))
+                    : index->first(index->byTitle, lookupKey(path::fileTitleView(name)));
             if (!item) {
                 return std::nullopt;
             }
@@ -230,7 +243,7 @@ bool MenuGroupAutomation::FindMenuGroupByFile(const std::string& pathOrName,
     if (!found) {
         return false;
     }
-    groupName = found->name;
+    groupName = std::move(found->name);
     return true;
 }
 
