@@ -1,7 +1,9 @@
 #include "text_util.h"
 
 #include <filesystem>
+#include <optional>
 #include <system_error>
+#include <vector>
 
 namespace cadhost {
 
@@ -63,12 +65,54 @@ bool isTidyAbsolute(std::string_view path) {
     return true;
 }
 
+// An absolute path with its empty and "." components dropped and each ".." taking the one
+// before it away (none above the root), as lexically_normal gives it: a path that ended in a
+// separator, "." or ".." keeps one trailing separator. Nothing for a path that comes down to
+// the root, whose spelling ("/" or "//") is left to lexically_normal.
+std::optional<std::string> normalAbsolute(std::string_view path) {
+    std::vector<std::string_view> parts;
+    for (std::size_t begin = 1; begin <= path.size();) {
+        std::size_t end = path.find('/', begin);
+        if (end == std::string_view::npos) {
+            end = path.size();
+        }
+        const std::string_view part = path.substr(begin, end - begin);
+        if (part == "..") {
+            if (!parts.empty()) {
+                parts.pop_back();
+            }
+        } else if (!part.empty() && part != ".") {
+            parts.push_back(part);
+        }
+        begin = end + 1;
+    }
+    if (parts.empty()) {
+        return std::nullopt;
+    }
+    const std::string_view last = path.substr(path.rfind('/') + 1);
+    std::string out;
+    out.reserve(path.size());
+    for (const std::string_view part : parts) {
+        out += '/';
+        out += part;
+    }
+    if (last.empty() || last == "." || last == "..") {
+        out += '/';
+    }
+    return out;
+}
+
 }  // namespace
 
 std::string absolutePath(const std::string& path) {
     // Most paths come absolute and tidy already; those are their own answer.
     if (isTidyAbsolute(path)) {
         return path;
+    }
+    if (path.starts_with('/')) {
+        if (std::optional<std::string> normal = normalAbsolute(path)) {
+            return std::move(*normal);  // no working folder, no file system: text only
+        }
     }
     std::error_code ec;
     const auto absolute = std::filesystem::absolute(path, ec);
