@@ -20,9 +20,20 @@ ScanAhead::ScanAhead(const std::string& folder, const std::string& pattern,
                        O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NONBLOCK)) {
     try {
         helper_ = std::thread([this] {
-            prepare(true);
-            if (slots_) {
-                help();
+            // Nothing may leave a thread of the host's: a failure of the listing or the
+            // loading is handed to the scan (names() throws it there), and one while working
+            // ahead only leaves the remaining files to the scan.
+            try {
+                prepare(true);
+            } catch (...) {
+                publish(std::current_exception());
+                return;
+            }
+            try {
+                if (slots_) {
+                    help();
+                }
+            } catch (...) {
             }
         });
     } catch (const std::system_error&) {
@@ -50,8 +61,13 @@ void ScanAhead::prepare(bool workAhead) {
             slots_[i].store(kFree, std::memory_order_relaxed);
         }
     }
+    publish(nullptr);
+}
+
+void ScanAhead::publish(std::exception_ptr failure) {
     {
         const std::lock_guard lock(mutex_);
+        failure_ = std::move(failure);
         prepared_ = true;
     }
     preparedChanged_.notify_all();
@@ -61,6 +77,9 @@ void ScanAhead::waitPrepared() {
     std::unique_lock lock(mutex_);
     // Bounded by one folder listing and one snapshot read on the helper, which always ends.
     preparedChanged_.wait(lock, [this] { return prepared_; });
+    if (failure_) {
+        std::rethrow_exception(failure_);
+    }
 }
 
 const std::vector<std::string>& ScanAhead::names() {

@@ -14,6 +14,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <exception>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -48,6 +49,7 @@ public:
     ScanAhead& operator=(const ScanAhead&) = delete;
 
     // The folder's names matching the pattern, in findFiles order; waits for the listing.
+    // What made the listing or the loading fail on the helper (no memory) is thrown here.
     const std::vector<std::string>& names();
     // The snapshot of the previous scan (empty when there is none); waits like names().
     const CatalogueSnapshot& previous();
@@ -63,6 +65,9 @@ private:
     enum Slot : std::uint8_t { kFree, kHelperBusy, kHelperDone, kTakenByScan };
     // Lists, loads and publishes; with workAhead, also prepares the slots for the helper.
     void prepare(bool workAhead);
+    // Makes the listing and the snapshot (or failure, what prevented them) visible to the scan.
+    void publish(std::exception_ptr failure);
+    // Waits for publish(); rethrows its failure.
     void waitPrepared();
     void help();
     void examine(std::size_t index, File& out, std::size_t& cursor) const;
@@ -79,8 +84,9 @@ private:
     std::vector<File> ahead_;  // written by the helper only, until its slot says done
     std::mutex mutex_;
     std::condition_variable preparedChanged_;
-    bool prepared_ = false;   // guarded by mutex_
-    std::size_t cursor_ = 0;  // the scan's own place in the snapshot
+    bool prepared_ = false;       // guarded by mutex_
+    std::exception_ptr failure_;  // guarded by mutex_
+    std::size_t cursor_ = 0;      // the scan's own place in the snapshot
     std::atomic<bool> stop_{false};
     std::thread helper_;
 };
