@@ -157,7 +157,10 @@ struct Hive::Impl {
 
     const std::string& foldedKey(const std::string& key) {
         if (key != lastKey || lastKey.empty()) {
-            lastFolded = foldName(detail::normalizeKeyPath(key));
+            if (detail::isNormalKeyPath(key))
+                detail::foldNameInto(key, lastFolded);  // no copy for the usual path
+            else
+                detail::foldNameInto(detail::normalizeKeyPath(key), lastFolded);
             lastKey = key;
         }
         return lastFolded;

@@ -16,10 +16,14 @@ std::vector<std::string> splitKeyPath(std::string_view path) {
     return parts;
 }
 
+bool isNormalKeyPath(std::string_view path) {
+    return path.empty() || (path.front() != '\\' && path.back() != '\\' &&
+                            path.find("\\\\") == std::string_view::npos);
+}
+
 std::string normalizeKeyPath(std::string_view path) {
     // Most paths have no empty components to drop.
-    if (path.empty() || (path.front() != '\\' && path.back() != '\\' &&
-                         path.find("\\\\") == std::string_view::npos))
+    if (isNormalKeyPath(path))
         return std::string(path);
     std::string out;
     for (const auto& part : splitKeyPath(path)) {

@@ -10,5 +10,7 @@ namespace qmreg::detail {
 
 std::vector<std::string> splitKeyPath(std::string_view path);
 std::string normalizeKeyPath(std::string_view path);
+// True when path has no separator to drop, so that it is its own normal form.
+bool isNormalKeyPath(std::string_view path);
 
 }  // namespace qmreg::detail

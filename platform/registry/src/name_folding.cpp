@@ -29,9 +29,15 @@ bool continuation(unsigned char b) {
 }  // namespace
 
 std::string foldName(std::string_view utf8) {
+    std::string out;
+    foldNameInto(utf8, out);
+    return out;
+}
+
+void foldNameInto(std::string_view utf8, std::string& out) {
     // Most names are ASCII: upper-cased in one pass over a copy, the rest from the first
     // other byte on.
-    std::string out(utf8);
+    out.assign(utf8);
     std::size_t i = 0;
     for (; i < out.size(); ++i) {
         const auto b = static_cast<unsigned char>(out[i]);
@@ -43,7 +49,7 @@ std::string foldName(std::string_view utf8) {
         }
     }
     if (i == out.size()) {
-        return out;
+        return;
     }
     out.resize(i);
     const std::size_t n = utf8.size();
@@ -76,7 +82,6 @@ std::string foldName(std::string_view utf8) {
         qmsys::appendUtf8(out, upcase(c));
         i += length;
     }
-    return out;
 }
 
 }  // namespace qmreg::detail

@@ -14,5 +14,7 @@
 namespace qmreg::detail {
 
 std::string foldName(std::string_view utf8);
+// The same into out, reusing its room; utf8 must not lie inside out.
+void foldNameInto(std::string_view utf8, std::string& out);
 
 }  // namespace qmreg::detail
