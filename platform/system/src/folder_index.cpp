@@ -67,8 +67,9 @@ struct FolderIndex::Listing {
     std::uint64_t round = 0;           // the round in which it was last found current
     int fd = -1;                       // open while the round that read it lasts
     std::vector<FolderEntry> entries;  // as the file system lists them
-    // (folded name, position in entries), sorted by folded name.
-    std::vector<std::pair<std::string, std::size_t>> byFolded;
+    std::vector<std::string> folded;   // each entry's name folded, by position in entries
+    // Positions in entries, sorted by folded name: the sort moves numbers, not names.
+    std::vector<std::uint32_t> byFolded;
 };
 
 FolderIndex::FolderIndex() = default;
@@ -132,11 +133,17 @@ FolderIndex::Listing* FolderIndex::current(const std::string& folder) {
     // Stamped before the clock read above: any later change gets a later time. Stamped within
     // this tick: a later change may share the time, so this listing serves this lookup only.
     listing.trusted = identity.changeNs < now && identity.modifyNs < now;
+    listing.folded.reserve(listing.entries.size());
     listing.byFolded.reserve(listing.entries.size());
     for (std::size_t i = 0; i < listing.entries.size(); ++i) {
-        listing.byFolded.emplace_back(fold(listing.entries[i].name), i);
+        listing.folded.push_back(fold(listing.entries[i].name));
+        listing.byFolded.push_back(static_cast<std::uint32_t>(i));
     }
-    std::sort(listing.byFolded.begin(), listing.byFolded.end());
+    std::sort(listing.byFolded.begin(), listing.byFolded.end(),
+              [&folded = listing.folded](std::uint32_t a, std::uint32_t b) {
+                  const int order = folded[a].compare(folded[b]);
+                  return order != 0 ? order < 0 : a < b;
+              });
     Listing& kept = listings_[folder];
     if (kept.fd >= 0) {
         ::close(kept.fd);  // not reached in rounds: a listing is read once per round
@@ -156,14 +163,15 @@ bool FolderIndex::find(const std::string& folder, const std::string& pattern,
         return false;
     }
     const std::string prefix = fold(literalPrefix(pattern));
-    auto it = std::lower_bound(listing->byFolded.begin(), listing->byFolded.end(), prefix,
-                               [](const std::pair<std::string, std::size_t>& item,
-                                  const std::string& key) { return item.first < key; });
+    const std::vector<std::string>& folded = listing->folded;
+    auto it = std::lower_bound(
+        listing->byFolded.begin(), listing->byFolded.end(), prefix,
+        [&folded](std::uint32_t i, const std::string& key) { return folded[i] < key; });
     std::vector<std::size_t> positions;
-    for (; it != listing->byFolded.end() && it->first.compare(0, prefix.size(), prefix) == 0;
+    for (; it != listing->byFolded.end() && folded[*it].compare(0, prefix.size(), prefix) == 0;
          ++it) {
-        if (wildcardMatch(pattern, listing->entries[it->second].name)) {
-            positions.push_back(it->second);
+        if (wildcardMatch(pattern, listing->entries[*it].name)) {
+            positions.push_back(*it);
         }
     }
     std::sort(positions.begin(), positions.end(), [&](std::size_t a, std::size_t b) {
