@@ -120,8 +120,9 @@ const char* DefinitionFaultName(DefinitionFault fault) {
 ModuleDefinitionReader::ModuleDefinitionReader(const std::string& schemaPath, Options options)
     : schema_(schemaPath), options_(options) {}
 
-ModuleDefinitionReader::Prepared ModuleDefinitionReader::prepare(
-    const std::string& definitionPath) const {
+ModuleDefinitionReader::Prepared ModuleDefinitionReader::prepare(const std::string& definitionPath,
+                                                                 int folderFd,
+                                                                 const std::string* name) const {
     Prepared prepared;
     DefinitionDiagnostic& d = prepared.diagnostic;
     switch (schema_.state()) {
@@ -139,7 +140,7 @@ ModuleDefinitionReader::Prepared ModuleDefinitionReader::prepare(
             break;
     }
     try {
-        xml::LoadResult loaded = xml::LoadXmlFile(definitionPath, &parser_);
+        xml::LoadResult loaded = xml::LoadXmlFile(definitionPath, &parser_, folderFd, name);
         if (loaded.failure == xml::LoadFailure::OutOfMemory) {
             prepared.comError = kComErrorPointer;
             d = {DefinitionFault::ComError, 0, "the XML parser could not be created"};
@@ -210,8 +211,15 @@ bool ModuleDefinitionReader::complete(const std::string& definitionPath, Prepare
 
 bool ModuleDefinitionReader::read(const std::string& definitionPath, ModuleRecord& record,
                                   std::string& errorText, DefinitionDiagnostic* diagnostic) const {
+    return readAt(-1, definitionPath, definitionPath, record, errorText, diagnostic);
+}
+
+bool ModuleDefinitionReader::readAt(int folderFd, const std::string& name,
+                                    const std::string& definitionPath, ModuleRecord& record,
+                                    std::string& errorText,
+                                    DefinitionDiagnostic* diagnostic) const {
     DefinitionDiagnostic local;
-    Prepared prepared = prepare(definitionPath);
+    Prepared prepared = prepare(definitionPath, folderFd, &name);
     return complete(definitionPath, prepared, record, errorText, diagnostic ? *diagnostic : local);
 }
 

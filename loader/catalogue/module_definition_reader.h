@@ -70,6 +70,12 @@ public:
     // as it was. diagnostic, when given, receives the reason of a rejection.
     bool read(const std::string& definitionPath, ModuleRecord& record, std::string& errorText,
               DefinitionDiagnostic* diagnostic = nullptr) const;
+    // The same for the file name inside the folder open as folderFd, which definitionPath
+    // names (in messages and the log): one path component to look up instead of the whole
+    // path, for a scan of many files of one folder.
+    bool readAt(int folderFd, const std::string& name, const std::string& definitionPath,
+                ModuleRecord& record, std::string& errorText,
+                DefinitionDiagnostic* diagnostic = nullptr) const;
 
     const DefinitionSchema& schema() const { return schema_; }
 
@@ -91,7 +97,8 @@ private:
         DefinitionDiagnostic diagnostic;
     };
     // The file and schema part of reading; needs neither the registry nor the environment.
-    Prepared prepare(const std::string& definitionPath) const;
+    Prepared prepare(const std::string& definitionPath, int folderFd = -1,
+                     const std::string* name = nullptr) const;
     // Reads the values, applies the version override, sets the error text and logs.
     bool complete(const std::string& definitionPath, Prepared& prepared, ModuleRecord& record,
                   std::string& errorText, DefinitionDiagnostic& diagnostic) const;

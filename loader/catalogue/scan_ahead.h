@@ -58,6 +58,10 @@ public:
     // object, after names().
     void take(std::size_t index, File& out);
 
+    // The folder, open for looking up its files (-1 when it could not be opened); it stays
+    // open while this object lives.
+    int folderFd() const { return folderFd_; }
+
     // Below this many files working ahead costs more than it saves.
     static constexpr std::size_t kHelperThreshold = 256;
 
