@@ -55,7 +55,7 @@ void ScanAhead::prepare(bool workAhead) {
     names_ = qmsys::findFiles(folder_, pattern_);
     previous_ = std::make_unique<CatalogueSnapshot>(CatalogueSnapshot::load(scope_, log_));
     if (workAhead && folderFd_ >= 0 && names_.size() >= kHelperThreshold) {
-        ahead_.resize(names_.size());
+        identities_.resize(names_.size());
         slots_ = std::make_unique<std::atomic<std::uint8_t>[]>(names_.size());
         for (std::size_t i = 0; i < names_.size(); ++i) {
             slots_[i].store(kFree, std::memory_order_relaxed);
@@ -92,44 +92,50 @@ const CatalogueSnapshot& ScanAhead::previous() {
     return *previous_;
 }
 
-void ScanAhead::examine(std::size_t index, File& out, std::size_t& cursor) const {
+bool ScanAhead::identify(std::size_t index, CatalogueSnapshot::Identity& out) const {
     const std::string& name = names_[index];
-    out.identified = folderFd_ >= 0
-                         ? CatalogueSnapshot::identifyAt(folderFd_, name.c_str(), out.identity)
-                         : CatalogueSnapshot::identify(folder_ + "/" + name, out.identity);
-    out.outcome = CatalogueSnapshot::Outcome();  // decoded into a fresh record
-    out.recorded =
-        out.identified && previous_->take(name, out.identity, out.outcome, out.stored, cursor);
+    return folderFd_ >= 0 ? CatalogueSnapshot::identifyAt(folderFd_, name.c_str(), out)
+                          : CatalogueSnapshot::identify(folder_ + "/" + name, out);
 }
 
 void ScanAhead::help() {
-    std::size_t cursor = 0;
     for (std::size_t i = 0; i < names_.size() && !stop_.load(std::memory_order_relaxed); ++i) {
         std::uint8_t expected = kFree;
         if (!slots_[i].compare_exchange_strong(expected, kHelperBusy, std::memory_order_relaxed)) {
             continue;  // the scan got here first
         }
-        examine(i, ahead_[i], cursor);
-        slots_[i].store(kHelperDone, std::memory_order_release);
+        const bool identified = identify(i, identities_[i]);
+        slots_[i].store(identified ? kHelperDone : kHelperFailed, std::memory_order_release);
     }
 }
 
-void ScanAhead::take(std::size_t index, File& out) {
+bool ScanAhead::identityOf(std::size_t index, CatalogueSnapshot::Identity& out) {
     if (slots_) {
         std::uint8_t state = slots_[index].load(std::memory_order_acquire);
         if (state == kFree &&
             slots_[index].compare_exchange_strong(state, kTakenByScan, std::memory_order_acquire)) {
-            examine(index, out, cursor_);
-            return;
+            return identify(index, out);
         }
         if (state == kHelperDone) {
-            out = std::move(ahead_[index]);
-            return;
+            out = identities_[index];
+            return true;
+        }
+        if (state == kHelperFailed) {
+            return false;
         }
         // The helper is at this very file: rather than wait for a thread that may not be
-        // running, do it once more.
+        // running, look it up once more.
     }
-    examine(index, out, cursor_);
+    return identify(index, out);
+}
+
+void ScanAhead::take(std::size_t index, File& out) {
+    out.identified = identityOf(index, out.identity);
+    // Decoded here rather than on the helper: records made on this thread are allocated,
+    // moved and freed where the scan's list lives, which costs less than handing them over.
+    out.outcome = CatalogueSnapshot::Outcome();
+    out.recorded = out.identified &&
+                   previous_->take(names_[index], out.identity, out.outcome, out.stored, cursor_);
 }
 
 }  // namespace qm

@@ -3,11 +3,12 @@
 // order: the folder's listing for the scan's pattern, the previous snapshot, and for each
 // file its identity (CatalogueSnapshot::Identity) and, where the snapshot vouches for that
 // identity, the outcome it recorded, decoded into a record. A helper thread lists the folder,
-// loads the snapshot and then works ahead of the scan, so that all of it overlaps the scan's
-// own work (the registry reads, which stay on the scan's thread). The scan waits only for the
-// listing and the snapshot; a file the helper has not finished is done by the scan itself.
-// Each file is looked up relative to the folder opened once, which costs one path component
-// instead of the whole path. Without a thread everything is done by the scan.
+// loads the snapshot and then stats the files ahead of the scan, so that all of it overlaps
+// the scan's own work (the registry reads, and the decoding, which stay on the scan's
+// thread). The scan waits only for the listing and the snapshot; a file the helper has not
+// stat'ed yet is stat'ed by the scan itself. Each file is looked up relative to the folder
+// opened once, which costs one path component instead of the whole path. Without a thread
+// everything is done by the scan.
 //
 // Ownership: the helper writes the listing, the snapshot and its own slots, each before it
 // publishes them; it is joined by the destructor.
@@ -62,11 +63,11 @@ public:
     // open while this object lives.
     int folderFd() const { return folderFd_; }
 
-    // Below this many files working ahead costs more than it saves.
+    // Below this many files stat'ing ahead costs more than it saves.
     static constexpr std::size_t kHelperThreshold = 256;
 
 private:
-    enum Slot : std::uint8_t { kFree, kHelperBusy, kHelperDone, kTakenByScan };
+    enum Slot : std::uint8_t { kFree, kHelperBusy, kHelperDone, kHelperFailed, kTakenByScan };
     // Lists, loads and publishes; with workAhead, also prepares the slots for the helper.
     void prepare(bool workAhead);
     // Makes the listing and the snapshot (or failure, what prevented them) visible to the scan.
@@ -74,7 +75,9 @@ private:
     // Waits for publish(); rethrows its failure.
     void waitPrepared();
     void help();
-    void examine(std::size_t index, File& out, std::size_t& cursor) const;
+    bool identify(std::size_t index, CatalogueSnapshot::Identity& out) const;
+    // The identity of names_[index], from the helper when it has it.
+    bool identityOf(std::size_t index, CatalogueSnapshot::Identity& out);
 
     const std::string folder_;
     const std::string pattern_;
@@ -85,7 +88,8 @@ private:
     std::vector<std::string> names_;
     std::unique_ptr<CatalogueSnapshot> previous_;
     std::unique_ptr<std::atomic<std::uint8_t>[]> slots_;  // null: the scan does every file
-    std::vector<File> ahead_;  // written by the helper only, until its slot says done
+    // Written by the helper only, each until its slot says done.
+    std::vector<CatalogueSnapshot::Identity> identities_;
     std::mutex mutex_;
     std::condition_variable preparedChanged_;
     bool prepared_ = false;       // guarded by mutex_
