@@ -40,6 +40,16 @@ grep -q "^KRQM_BASE" <<<"$out" || { echo "package: the base module's menu is mis
 # The installation folder is the installed sample, not the build's.
 run "$prefix/bin/qmloader" list --json | grep -q "$prefix/share/quillmont/sample/" ||
     { echo "package: qmloader does not list the installed sample" >&2; exit 1; }
+echo "== the main window's module is installed, and only it needs Qt"
+ldd "$prefix/lib/libqm_host_gui.so" | grep -q "libQt6Widgets" ||
+    { echo "package: lib/libqm_host_gui.so is missing or does not link Qt" >&2; exit 1; }
+if ldd "$prefix/lib/libqm_host_gui.so" "$prefix/bin/cadhost" | grep -q "not found"; then
+    echo "package: an installed library is not found" >&2; exit 1
+fi
+if ldd "$prefix/bin/cadhost" | grep -q "libQt6"; then
+    echo "package: cadhost links Qt" >&2; exit 1
+fi
+
 echo "== examples/arx built against the installed SDK"
 cmake -S examples/arx/sdk -B "$root/arx" -G Ninja -DCMAKE_PREFIX_PATH="$prefix" >/dev/null
 cmake --build "$root/arx" >/dev/null

@@ -13,6 +13,7 @@
 #include "cadhost/console_session.h"
 #include "cadhost/host.h"
 
+#include <dlfcn.h>
 #include <unistd.h>
 
 #include "gui_front_end.h"
@@ -50,6 +51,34 @@ std::filesystem::path programFolder() {
     std::error_code ec;
     const auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
     return ec ? std::filesystem::path(".") : self.parent_path();
+}
+
+// A file that ships with cadhost: beside the program in the build, in lib/ beside bin/ when
+// installed. Returns the place beside the program when it is in neither.
+std::filesystem::path shippedFile(const char* name) {
+    const std::filesystem::path beside = programFolder() / name;
+    std::error_code ec;
+    if (!std::filesystem::exists(beside, ec)) {
+        auto installed = programFolder().parent_path() / "lib" / name;
+        if (std::filesystem::exists(installed, ec))
+            return installed;
+    }
+    return beside;
+}
+
+// The front end's entry, or null after one line on stderr when its module cannot be loaded.
+// The module stays loaded for the life of the process (Qt registers exit handlers).
+cadhost::gui::GuiEntryFn loadGuiFrontEnd() {
+    const std::string path = shippedFile(cadhost::gui::kGuiModuleFile).string();
+    void* module = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    void* entry = module ? ::dlsym(module, cadhost::gui::kGuiEntryName) : nullptr;
+    if (!entry) {
+        const char* why = ::dlerror();
+        std::cerr << "cadhost: cannot load the graphical front end (" << (why ? why : path)
+                  << "); running the command-line session\n";
+        return nullptr;
+    }
+    return reinterpret_cast<cadhost::gui::GuiEntryFn>(entry);
 }
 
 // The module loader offers its start-up report through an export; other hosts of the family
@@ -93,14 +122,8 @@ int main(int argc, char** argv) {
 
     auto bringUp = [&](cadhost::Host& host) {
         host.restoreMenuGroups();
-        // Beside the program in the build, in lib/ beside bin/ when installed.
-        std::filesystem::path moduleLoader = programFolder() / kModuleLoaderFile;
+        const std::filesystem::path moduleLoader = shippedFile(kModuleLoaderFile);
         std::error_code ec;
-        if (!std::filesystem::exists(moduleLoader, ec)) {
-            const auto installed = programFolder().parent_path() / "lib" / kModuleLoaderFile;
-            if (std::filesystem::exists(installed, ec))
-                moduleLoader = installed;
-        }
         if (std::filesystem::exists(moduleLoader, ec)) {
             loadApplication(host, moduleLoader.string());
         } else {
@@ -119,7 +142,12 @@ int main(int argc, char** argv) {
     // The main window when someone can see it; scripts and pipes keep the command line.
     if (!commandLine->console && !commandLine->script && qmsys::displayAvailable() &&
         ::isatty(0) != 0) {
-        return cadhost::gui::runGuiSession(argc, argv, bringUp);
+        if (const cadhost::gui::GuiEntryFn runGui = loadGuiFrontEnd()) {
+            const cadhost::gui::BringUpFn callBringUp = [](void* context, cadhost::Host& host) {
+                (*static_cast<decltype(bringUp)*>(context))(host);
+            };
+            return runGui(&argc, argv, callBringUp, &bringUp);
+        }
     }
 
     cadhost::Host host;

@@ -2,7 +2,15 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <poll.h>
+#include <pty.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cstdlib>
 #include <filesystem>
+#include <functional>
 
 #include "host_fixture.h"
 #include "qmtest/child_process.h"
@@ -42,6 +50,60 @@ protected:
         options.extraEnv = user_.environment();
         options.input = input;
         return qmtest::runProcess(args, options);
+    }
+
+    // Runs the private cadhost on a pseudo-terminal without echo, so that it takes itself to be
+    // in front of a user, with a display named. Returns what it wrote to the terminal (its
+    // standard output and error together), or "timed out" when it did not finish in time.
+    std::string runOnTerminal(std::vector<std::string> args, const std::string& input) {
+        args.insert(args.begin(), install_ / "cadhost");
+        std::vector<std::string> env = user_.environment();
+        env.insert(env.end(), {"DISPLAY=:0", "QT_QPA_PLATFORM="});
+        termios mode{};
+        cfmakeraw(&mode);
+        mode.c_lflag |= ICANON;
+        mode.c_oflag |= OPOST | ONLCR;
+        int master = -1;
+        const pid_t pid = forkpty(&master, nullptr, &mode, nullptr);
+        if (pid == 0) {
+            for (std::string& e : env) {
+                ::putenv(e.data());
+            }
+            std::vector<char*> argv;
+            for (std::string& a : args) {
+                argv.push_back(a.data());
+            }
+            argv.push_back(nullptr);
+            ::execv(argv[0], argv.data());
+            ::_exit(127);
+        }
+        if (pid < 0) {
+            return "forkpty failed";
+        }
+        EXPECT_EQ(::write(master, input.data(), input.size()), static_cast<ssize_t>(input.size()));
+        std::string out;
+        pollfd fd{master, POLLIN, 0};
+        // The child's end closes when it exits: reading fails with EIO then.
+        bool timedOut = false;
+        for (;;) {
+            if (::poll(&fd, 1, 30000) <= 0) {
+                timedOut = true;
+                break;
+            }
+            char buffer[4096];
+            const ssize_t n = ::read(master, buffer, sizeof buffer);
+            if (n <= 0) {
+                break;
+            }
+            out.append(buffer, static_cast<std::size_t>(n));
+        }
+        if (timedOut) {
+            ::kill(pid, SIGKILL);
+            out = "timed out";
+        }
+        ::waitpid(pid, nullptr, 0);
+        ::close(master);
+        return out;
     }
 
     qmtest::TempDir install_;
@@ -185,6 +247,36 @@ TEST_F(CadhostTest, ArxPathsThatCannotBeExaminedFailOnlyTheirLoad) {
         EXPECT_THAT(lines[i],
                     ::testing::StartsWith("Unable to load ARX application \"" + paths[i]));
     }
+}
+
+// A session at a terminal with a display takes the main window from a module of its own; when
+// that module is missing or broken, the host says so in one line and keeps the command line.
+TEST_F(CadhostTest, AFrontEndThatCannotBeLoadedLeavesTheCommandLine) {
+    const fs::path module = install_ / "libqm_host_gui.so";
+    const std::vector<std::pair<const char*, std::function<void()>>> cases{
+        {"missing", [] {}},
+        {"not a library", [&] { qmtest::writeFile(module.string(), "not a library\n"); }},
+        {"no entry", [&] { fs::copy_file(arx("hosttest_no_entry.arx"), module); }},
+    };
+    for (const auto& [name, breakModule] : cases) {
+        SCOPED_TRACE(name);
+        fs::remove(module);
+        breakModule();
+        const std::string out =
+            runOnTerminal({"--arx", arx("hosttest_probe.arx")}, "hosttest_hello\nQUIT\n");
+        const std::string line = "cadhost: cannot load the graphical front end";
+        EXPECT_THAT(out, HasSubstr(line));
+        EXPECT_EQ(out.find(line), out.rfind(line)) << out;
+        EXPECT_THAT(out, HasSubstr("probe: hello\r\n")) << out;
+        EXPECT_THAT(out, HasSubstr("probe: kQuitMsg")) << out;
+    }
+}
+
+// The command line needs no widget: a console session maps no Qt library.
+TEST_F(CadhostTest, AConsoleSessionMapsNoQtLibrary) {
+    const auto result = run({"--console", "--arx", arx("hosttest_probe.arx")}, "hosttest_qtmaps\n");
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_THAT(result.out, HasSubstr("probe: Qt libraries mapped 0\n"));
 }
 
 TEST_F(CadhostTest, BadCommandLinesExitWithTwo) {

@@ -1,8 +1,11 @@
 // A test application that reports every message it gets ("probe: <message> <drawing>") and
 // exercises the host API: a command with a local name, AutoLISP functions answered through
 // kInvkSubrMsg and through acedRegFunc, nested commands, message boxes and symbol look-up
-// in another application.
+// in another application, and what the process has mapped.
 #include <array>
+#include <fstream>
+#include <set>
+#include <string>
 
 #include "cadhost/arx.h"
 #include "cadhost/services.h"
@@ -54,6 +57,19 @@ void callExporter() {
     }
 }
 
+// Prints how many distinct Qt libraries the process has mapped.
+void countQtLibraries() {
+    std::ifstream maps("/proc/self/maps");
+    std::set<std::string> qt;
+    for (std::string line; std::getline(maps, line);) {
+        const auto slash = line.rfind('/');
+        if (slash != std::string::npos && line.compare(slash + 1, 6, "libQt6") == 0) {
+            qt.insert(line.substr(slash + 1));
+        }
+    }
+    acutPrintf("probe: Qt libraries mapped %d\n", static_cast<int>(qt.size()));
+}
+
 int registeredFunction() {
     acedRetInt(acedGetFunCode() * 100);
     return RSRSLT;
@@ -74,6 +90,7 @@ void addCommands() {
         {"hosttest_runhello", nullptr, runHello},
         {"hosttest_ask", nullptr, ask},
         {"hosttest_import", nullptr, callExporter},
+        {"hosttest_qtmaps", nullptr, countQtLibraries},
     };
     for (const Command& c : commands) {
         acedRegCmds()->addCommand(kGroup, c.global, c.local, ACRX_CMD_MODAL, c.handler);
