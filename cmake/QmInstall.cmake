@@ -1,8 +1,9 @@
 # Installation and packaging: `cmake --install build --prefix P` gives a tree that works
 # wherever it is put.
 #   P/bin                     cadhost, qmreg, qmloader (RUNPATH $ORIGIN/../lib)
-#   P/lib                     the platform libraries (with SOVERSION), QmModuleLoader.arx and
-#                             libqm_host_gui.so, the host's main window that cadhost opens
+#   P/lib                     the platform libraries (with SOVERSION), QmModuleLoader.arx with
+#                             its dialogs QmModuleLoaderUi.so beside it, and libqm_host_gui.so,
+#                             the host's main window that cadhost opens
 #   P/share/quillmont/sample  the sample installation with its ARX application; the default
 #                             installation folder of an installed build
 #   P/share/quillmont/Configuration  the product information beside it
@@ -15,7 +16,7 @@ set_target_properties(${QM_PLATFORM_LIBRARIES} PROPERTIES VERSION ${PROJECT_VERS
                                                           SOVERSION ${PROJECT_VERSION_MAJOR})
 install(TARGETS cadhost qmreg qmloader RUNTIME DESTINATION bin)
 install(TARGETS ${QM_PLATFORM_LIBRARIES} LIBRARY DESTINATION lib NAMELINK_SKIP)
-install(TARGETS QmModuleLoader qm_host_gui_module LIBRARY DESTINATION lib)
+install(TARGETS QmModuleLoader QmModuleLoaderUi qm_host_gui_module LIBRARY DESTINATION lib)
 install(DIRECTORY ${QM_SAMPLE_INSTALLATION}/ DESTINATION share/quillmont/sample
         USE_SOURCE_PERMISSIONS)
 install(DIRECTORY ${CMAKE_BINARY_DIR}/examples/Configuration/

@@ -26,21 +26,28 @@ function(qm_add_library name kind)
     qm_strict_warnings(${name})
 endfunction()
 
-# qm_add_arx(name SOURCES src... [LIBS lib...])
-# An ARX application: NAME.arx in bin/, exporting its entry points and nothing else, with no
-# symbol left unresolved (a missing host function fails the link, not the host's load).
-function(qm_add_arx name)
-    cmake_parse_arguments(A "" "" "SOURCES;LIBS" ${ARGN})
+# qm_add_module(name FILE file SOURCES src... [LIBS lib...])
+# A module the host side opens with dlopen: FILE in bin/, on the host library, exporting what
+# its sources mark with default visibility and nothing else, with no symbol left unresolved
+# (a missing function fails the link, not the load).
+function(qm_add_module name)
+    cmake_parse_arguments(A "" "FILE" "SOURCES;LIBS" ${ARGN})
     add_library(${name} MODULE ${A_SOURCES})
-    set_target_properties(${name} PROPERTIES PREFIX "" SUFFIX ".arx"
+    set_target_properties(${name} PROPERTIES PREFIX "" SUFFIX "" OUTPUT_NAME ${A_FILE}
                           CXX_VISIBILITY_PRESET hidden VISIBILITY_INLINES_HIDDEN ON)
     target_link_libraries(${name} PRIVATE qm_host ${A_LIBS})
-    # clang links the sanitizer runtimes into executables only, so a sanitized ARX leaves their
-    # symbols for the host to provide; GCC links them into the ARX, which keeps the check.
+    # clang links the sanitizer runtimes into executables only, so a sanitized module leaves their
+    # symbols for the host to provide; GCC links them into the module, which keeps the check.
     if(NOT (QM_SANITIZE AND CMAKE_CXX_COMPILER_ID MATCHES "Clang"))
         target_link_options(${name} PRIVATE -Wl,--no-undefined)
     endif()
     qm_strict_warnings(${name})
+endfunction()
+
+# qm_add_arx(name SOURCES src... [LIBS lib...])
+# An ARX application: NAME.arx in bin/, exporting its entry points and nothing else.
+function(qm_add_arx name)
+    qm_add_module(${name} FILE ${name}.arx ${ARGN})
 endfunction()
 
 # qm_header_root(target folder header...)

@@ -40,14 +40,17 @@ grep -q "^KRQM_BASE" <<<"$out" || { echo "package: the base module's menu is mis
 # The installation folder is the installed sample, not the build's.
 run "$prefix/bin/qmloader" list --json | grep -q "$prefix/share/quillmont/sample/" ||
     { echo "package: qmloader does not list the installed sample" >&2; exit 1; }
-echo "== the main window's module is installed, and only it needs Qt"
-ldd "$prefix/lib/libqm_host_gui.so" | grep -q "libQt6Widgets" ||
-    { echo "package: lib/libqm_host_gui.so is missing or does not link Qt" >&2; exit 1; }
-if ldd "$prefix/lib/libqm_host_gui.so" "$prefix/bin/cadhost" | grep -q "not found"; then
+echo "== the main window's and the dialogs' modules are installed, and only they need Qt"
+for module in libqm_host_gui.so QmModuleLoaderUi.so; do
+    ldd "$prefix/lib/$module" | grep -q "libQt6Widgets" ||
+        { echo "package: lib/$module is missing or does not link Qt" >&2; exit 1; }
+done
+if ldd "$prefix"/lib/*.so "$prefix/lib/QmModuleLoader.arx" "$prefix/bin/cadhost" |
+    grep -q "not found"; then
     echo "package: an installed library is not found" >&2; exit 1
 fi
-if ldd "$prefix/bin/cadhost" | grep -q "libQt6"; then
-    echo "package: cadhost links Qt" >&2; exit 1
+if ldd "$prefix/bin/cadhost" "$prefix/lib/QmModuleLoader.arx" | grep -q "libQt6"; then
+    echo "package: cadhost or the module loader links Qt" >&2; exit 1
 fi
 
 echo "== examples/arx built against the installed SDK"

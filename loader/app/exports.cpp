@@ -1,5 +1,6 @@
 // The functions the module loader exports to the host and to other programs of the product
-// family. This file is the only place that holds the process-wide application object: it is
+// family. This file is the only place that holds the process-wide objects (the application
+// object, and the handle on the dialogs' module). The application object is
 // constructed when the host opens the library and destroyed when the host closes it, which
 // also releases the single-instance marker.
 #include <cadhost/arx.h>
@@ -7,9 +8,9 @@
 #include <exception>
 #include <string>
 
+#include "app/dialogs_module.h"
 #include "app/module_loader_app.h"
 #include "app/startup_sequence.h"
-#include "ui/widgets/module_loader_command.h"
 
 #define QM_EXPORT __attribute__((visibility("default")))
 
@@ -17,10 +18,12 @@ namespace {
 
 void moduleLoaderCommand();
 
+// The dialogs' module, opened on the command's first run; it outlives the application object.
+qm::DialogsModule theDialogs;
 qm::CQmModuleLoaderApp theApp(&moduleLoaderCommand, &qm::RunStartupSequence);
 
 void moduleLoaderCommand() {
-    qm::ui::RunModuleLoaderCommand(theApp.context());
+    theDialogs.runCommand(theApp.context());
 }
 
 // Runs body; an exception never crosses into the caller, whose code knows nothing of ours.

@@ -45,6 +45,8 @@ enum class StringId : int {
     OptionsInternalError,
     // The console host's answer to the command.
     NeedsGuiHost,
+    // The command's answer when the dialogs' module cannot be loaded.
+    DialogsNotLoaded,
 
     // Dialog template 6000.
     LoaderCaption,

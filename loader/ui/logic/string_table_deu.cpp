@@ -51,6 +51,7 @@ constexpr StringTable::Entry kEntries[] = {
     {OptionsInternalError, "Interner Fehler. Bitte erneut versuchen."},
     {NeedsGuiHost,
      "Der Dialog des Modulladers braucht den grafischen Host (cadhost ohne --console starten)."},
+    {DialogsNotLoaded, "Die Dialoge des Modulladers können nicht geladen werden."},
 
     {LoaderCaption, "Quillmont Modullader"},
     {LoaderGrid, "Tabelle"},

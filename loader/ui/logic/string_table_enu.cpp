@@ -47,6 +47,7 @@ constexpr StringTable::Entry kEntries[] = {
     {OptionsInternalError, "Internal error. Try again."},
     {NeedsGuiHost,
      "The Module Loader dialog needs the GUI host (start cadhost without --console)."},
+    {DialogsNotLoaded, "The Module Loader dialogs cannot be loaded."},
 
     {LoaderCaption, "Quillmont Moduleloader"},
     {LoaderGrid, "Grid"},

@@ -67,6 +67,20 @@ protected:
         return nullptr;
     }
 
+    // Loads the module loader from arx into the host, with a base menu that starts its
+    // command, and returns that menu item (null when the menu did not load).
+    QAction* loadModuleLoader(const std::string& arx) {
+        // Without a base module the loader brings its own base menu.
+        addModules({{"QM_ROADS", "Roads", "KRQM_ROADS", {}}});
+        writeProductInformation();
+        qmtest::writeFile(appPath() + "/Base/Menus/KRQM_Base_Menu_enu.mnu",
+                          "***MENUGROUP=KRQM_MODULELOADER\n***POP1\n**LOADER\n[Quillmont]\n"
+                          "[Module Loader]^C^CKRQM_ModuleLoader_Arx\n");
+        type(QString::fromStdString("ARXLOAD " + arx));
+        type("NEW");
+        return menuItem("Quillmont", "Module Loader");
+    }
+
     MainWindow window_;
     cadhost::gui::OutputStream output_;
     std::shared_ptr<cadhost::gui::GuiUiServices> services_;
@@ -142,15 +156,7 @@ TEST_F(GuiHostTest, MessageBoxesAreDialogsOwnedByTheMainWindowFromAnyThread) {
 }
 
 TEST_F(GuiHostTest, ModuleLoaderCommandOpensItsDialogOverTheMainWindow) {
-    // Without a base module the loader brings its own base menu, which starts the command.
-    addModules({{"QM_ROADS", "Roads", "KRQM_ROADS", {}}});
-    writeProductInformation();
-    qmtest::writeFile(appPath() + "/Base/Menus/KRQM_Base_Menu_enu.mnu",
-                      "***MENUGROUP=KRQM_MODULELOADER\n***POP1\n**LOADER\n[Quillmont]\n"
-                      "[Module Loader]^C^CKRQM_ModuleLoader_Arx\n");
-    type(QString::fromStdString("ARXLOAD " + qmtest::binDir() + "/QmModuleLoader.arx"));
-    type("NEW");
-    QAction* loader = menuItem("Quillmont", "Module Loader");
+    QAction* loader = loadModuleLoader(qmtest::binDir() + "/QmModuleLoader.arx");
     ASSERT_NE(loader, nullptr) << window_.menuTitles().join(", ").toStdString() << "\n"
                                << output().toStdString();
     std::vector<std::string> seen;
@@ -188,6 +194,30 @@ TEST_F(GuiHostTest, ModuleLoaderCommandOpensItsDialogOverTheMainWindow) {
     // First run: the welcome message, the Options dialog, then the module loader dialog.
     EXPECT_EQ(seen, (std::vector<std::string>{"QMessageBox", "qm::ui::CCheckingModulesDlg",
                                               "qm::ui::QmModuleLoaderDlg"}));
+}
+
+// The dialogs live in a module beside the loader's ARX; a loader without it still starts, and
+// its command says in one line that the dialogs cannot be loaded and opens nothing.
+TEST_F(GuiHostTest, ModuleLoaderWithoutItsDialogsModuleOpensNothing) {
+    qmtest::TempDir alone;
+    const std::string arx = alone.path() + "/QmModuleLoader.arx";
+    std::filesystem::copy_file(qmtest::binDir() + "/QmModuleLoader.arx", arx);
+    QAction* loader = loadModuleLoader(arx);
+    ASSERT_NE(loader, nullptr) << output().toStdString();
+    int modals = 0;
+    uitest::ModalDriver driver([&](QWidget* modal) {
+        ++modals;
+        static_cast<QDialog*>(modal)->reject();
+    });
+    const std::string line = "The Module Loader dialogs cannot be loaded. (";
+    // A failed open is tried again: each run says so once.
+    for (std::size_t run = 1; run <= 2; ++run) {
+        loader->trigger();
+        const QString out = output();
+        EXPECT_EQ(static_cast<std::size_t>(out.count(QString::fromStdString(line))), run)
+            << out.toStdString();
+    }
+    EXPECT_EQ(modals, 0);
 }
 
 }  // namespace

@@ -379,4 +379,22 @@ TEST_F(LoaderDialogTest, ConsoleHostPrintsOneLineWhateverDisplayIsNamed) {
     EXPECT_TRUE(cadhost::hasGui());
 }
 
+// A console host starts the loader and answers its command without mapping any Qt library:
+// the dialogs are a module of their own that only a GUI host opens.
+TEST_F(LoaderDialogTest, ConsoleHostWithTheLoaderMapsNoQtLibrary) {
+    addModules({kBase, kRoads});
+    qmtest::ProcessOptions options;
+    options.extraEnv = userEnvironment();
+    qmtest::BackgroundProcess host({qmtest::binDir() + "/cadhost", "--console"}, options);
+    host.writeInput("KRQM_ModuleLoader_Arx\n");
+    ASSERT_TRUE(host.waitForOutput("needs the GUI host", std::chrono::seconds(20)))
+        << host.output();
+    const std::string maps = qmtest::readFile("/proc/" + std::to_string(host.pid()) + "/maps");
+    EXPECT_NE(maps.find("/QmModuleLoader.arx"), std::string::npos) << "the loader is mapped";
+    EXPECT_EQ(maps.find("/libQt6"), std::string::npos) << maps;
+    EXPECT_EQ(maps.find("/QmModuleLoaderUi.so"), std::string::npos);
+    host.writeInput("QUIT\n");
+    EXPECT_EQ(host.wait(), 0);
+}
+
 }  // namespace
