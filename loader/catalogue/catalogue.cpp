@@ -26,10 +26,37 @@ namespace {
 
 constexpr std::size_t kContextValueLimit = 499;
 
+// Puts into position j the record at from[j], for every j: a permutation of the positions,
+// followed cycle by cycle with one record set aside per cycle, so no second list is built.
+// Assigning records onto each other keeps the target's started state (assignment never
+// clears it), so this is only for lists in which no record is started.
+void Permute(ModuleList& list, std::vector<std::size_t>& from) {
+    for (std::size_t start = 0; start < from.size(); ++start) {
+        if (from[start] == start) {
+            // Unmoved, and yet as moving would leave it: every menu marked as added.
+            for (MenuEntry& entry : list[start].GetMenus()) {
+                entry.flag = true;
+            }
+            continue;
+        }
+        ModuleRecord aside(std::move(list[start]));
+        std::size_t j = start;
+        while (from[j] != start) {
+            const std::size_t next = from[j];
+            list[j] = std::move(list[next]);
+            from[j] = j;
+            j = next;
+        }
+        list[j] = std::move(aside);
+        from[j] = j;
+    }
+}
+
 // Drops every record whose key equals its kept predecessor's, then sorts by display name.
-// The records are arranged through an index and moved once into place: assigning records
-// onto each other, as an in-place sort does, would leave a started state behind wherever a
-// started record had been (assignment never clears it).
+// The records are arranged through an index and each is moved once into place. Where a
+// record is started they are moved into a new list instead: assigning records onto each
+// other, as arranging in place does, would leave a started state behind wherever a started
+// record had been.
 // Names whose UTF-16 order is their byte order (nearly all) compare without decoding.
 void RemoveRepeatsAndSort(ModuleList& list) {
     struct Kept {
@@ -38,7 +65,9 @@ void RemoveRepeatsAndSort(ModuleList& list) {
     };
     std::vector<Kept> kept;
     kept.reserve(list.size());
+    bool anyStarted = false;
     for (std::size_t i = 0; i < list.size(); ++i) {
+        anyStarted = anyStarted || list[i].GetStarted() == 1;
         if (kept.empty() || list[kept.back().index].GetKey() != list[i].GetKey()) {
             kept.push_back(Kept{i, qmsys::utf16OrderIsByteOrder(list[i].GetDisplayName())});
         }
@@ -49,12 +78,30 @@ void RemoveRepeatsAndSort(ModuleList& list) {
         const int order = ka.plain && kb.plain ? a.compare(b) : qmsys::compareUtf16(a, b);
         return order < 0;
     });
-    ModuleList arranged;
-    arranged.reserve(kept.size());
-    for (const Kept& k : kept) {
-        arranged.push_back(std::move(list[k.index]));
+    if (anyStarted) {
+        ModuleList arranged;
+        arranged.reserve(kept.size());
+        for (const Kept& k : kept) {
+            arranged.push_back(std::move(list[k.index]));
+        }
+        list.swap(arranged);
+        return;
     }
-    list.swap(arranged);
+    // The kept records first, in order, then the dropped ones, which are erased.
+    std::vector<std::size_t> from;
+    from.reserve(list.size());
+    std::vector<bool> isKept(list.size(), false);
+    for (const Kept& k : kept) {
+        from.push_back(k.index);
+        isKept[k.index] = true;
+    }
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        if (!isKept[i]) {
+            from.push_back(i);
+        }
+    }
+    Permute(list, from);
+    list.erase(list.begin() + static_cast<std::ptrdiff_t>(kept.size()), list.end());
 }
 
 void createModuleKeys(const std::vector<std::string>& keys, StoreWrites* writes) {

@@ -125,6 +125,7 @@ public:
         return id;
     }
     bool atEnd() const { return at_ == in_.size(); }
+    std::size_t left() const { return in_.size() - at_; }
 
 private:
     std::uint64_t take(std::size_t n) {
@@ -210,6 +211,8 @@ bool readOutcome(std::string_view stored, CatalogueSnapshot::Outcome& o) {
         const auto major = static_cast<std::int32_t>(r.i64());
         record.SetVersion(major, static_cast<std::int32_t>(r.i64()));
         const std::uint32_t menus = r.u32();
+        // A menu takes at least its two lengths: a damaged count reserves nothing absurd.
+        record.ReserveMenus(std::min<std::size_t>(menus, r.left() / 8));
         for (std::uint32_t i = 0; r.ok() && i < menus; ++i) {
             const std::string_view name = r.str();
             record.AddMenu(std::string(name), std::string(r.str()));

@@ -31,6 +31,8 @@ public:
     std::size_t FindMenu(const std::string& name) const;
     bool HasMenu(const std::string& name) const { return FindMenu(name) < Count(); }
     std::size_t Count() const { return entries_.size(); }
+    // Makes room for n entries in all, so that adding up to that many allocates once.
+    void Reserve(std::size_t n) { entries_.reserve(n); }
     bool empty() const { return entries_.empty(); }
     // Name of entry index; an index at or past the end yields the last entry's name.
     // Precondition: the list is not empty.

@@ -78,6 +78,8 @@ public:
     bool AddMenu(std::string name, std::string folder) {
         return menus_.AddMenu(std::move(name), std::move(folder));
     }
+    // Makes room for n menus in all (a reader that knows how many it will add).
+    void ReserveMenus(std::size_t n) { menus_.Reserve(n); }
     // Adds an application unless one with the same expanded path is present (the first
     // stays). True when it was added.
     bool AddApplication(const QmApplication& application) {

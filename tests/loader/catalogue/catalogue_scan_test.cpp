@@ -8,6 +8,7 @@
 #include <qmsys/files.h>
 #include <qmtest/files.h>
 #include <algorithm>
+#include <tuple>
 
 #include "catalogue/com_error.h"
 #include "catalogue_fixture.h"
@@ -99,6 +100,51 @@ TEST_F(CatalogueScanTest, RepeatedKeysCollapseOnlyWhenNeighbours) {
             got.emplace_back(r.GetKey(), r.GetVersionMinor());
         }
         std::sort(got.begin(), got.end());  // equal display names: the sort order is free
+        EXPECT_EQ(got, c.expected) << c.what;
+    }
+}
+
+TEST_F(CatalogueScanTest, EveryKeptRecordArrivesWholeInItsSortedPlace) {
+    // File n (a, b, c, ...) has key keys[n], display name names[n] and minor version n + 1;
+    // the orders make several cycles of moves, with dropped repeats inside and outside them.
+    const struct {
+        const char* what;
+        std::vector<std::string> keys;
+        std::vector<std::string> names;
+        std::vector<std::tuple<std::string, std::string, int>> expected;  // (name, key, minor)
+    } cases[] = {
+        {"two swaps",
+         {"1", "2", "3", "4"},
+         {"b", "a", "d", "c"},
+         {{"a", "2", 2}, {"b", "1", 1}, {"c", "4", 4}, {"d", "3", 3}}},
+        {"one unmoved, a cycle of three",
+         {"1", "2", "3", "4"},
+         {"a", "c", "d", "b"},
+         {{"a", "1", 1}, {"b", "4", 4}, {"c", "2", 2}, {"d", "3", 3}}},
+        {"reversed, a repeat first",
+         {"A", "A", "B", "C", "D", "E"},
+         {"e", "x", "d", "b", "c", "a"},
+         {{"a", "E", 6}, {"b", "C", 4}, {"c", "D", 5}, {"d", "B", 3}, {"e", "A", 1}}},
+        {"a repeat inside a cycle",
+         {"A", "B", "B", "C"},
+         {"c", "b", "y", "a"},
+         {{"a", "C", 4}, {"b", "B", 2}, {"c", "A", 1}}},
+    };
+    for (const auto& c : cases) {
+        for (const std::string& f : qmsys::findFiles(modules(), "*.default.xml")) {
+            std::remove((modules() + "/" + f).c_str());
+        }
+        for (std::size_t i = 0; i < c.keys.size(); ++i) {
+            writeDefinition(std::string(1, char('a' + i)) + ".default.xml",
+                            module(c.keys[i], c.names[i], int(i) + 1));
+        }
+        ModuleList list;
+        std::string errorText;
+        scan(list, errorText);
+        std::vector<std::tuple<std::string, std::string, int>> got;
+        for (const qm::ModuleRecord& r : list) {
+            got.emplace_back(r.GetDisplayName(), r.GetKey(), r.GetVersionMinor());
+        }
         EXPECT_EQ(got, c.expected) << c.what;
     }
 }
