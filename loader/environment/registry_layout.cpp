@@ -13,12 +13,19 @@ std::string moduleLoaderKey() {
 std::string baseSettingsKey() {
     return QmEnGetRegistryKey() + "\\Base";
 }
+namespace {
+constexpr std::string_view kModulesFolder = "\\Quillmont modules";
+}  // namespace
+
 std::string modulesKey() {
-    return QmEnGetRegistryKey() + "\\Quillmont modules";
+    return moduleKey({});
 }
 
+// Built in one buffer of the final size: the catalogue asks for one key per module.
 std::string moduleKey(std::string_view keyname) {
-    std::string key = modulesKey();
+    std::string key = QmEnGetRegistryKey();
+    key.reserve(key.size() + kModulesFolder.size() + 1 + keyname.size());
+    key += kModulesFolder;
     if (!keyname.empty()) {
         key += '\\';
         key += keyname;
