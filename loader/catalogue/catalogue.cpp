@@ -185,8 +185,12 @@ bool scanWithSnapshot(const CatalogueContext& context, const std::string& folder
     std::unique_ptr<ModuleDefinitionReader> reader;
     // Whether the next snapshot differs from the previous one: only then is it built and
     // written. Names are unique, so every file taken and as many files as entries means
-    // the same set.
-    bool changed = previous.size() != files.size();
+    // the same set. A folder listed anew is recorded with its new identity.
+    bool changed = previous.size() != files.size() || !ahead.listedBySnapshot();
+    CatalogueSnapshot::Identity folderIdentity;
+    if (ahead.folderIdentity(folderIdentity)) {
+        next.putListing(folderIdentity, files);
+    }
     // As without the snapshot: missing module keys are created after the scan, in one short
     // transaction.
     std::vector<std::string> missingKeys;

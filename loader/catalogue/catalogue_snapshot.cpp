@@ -26,8 +26,8 @@ namespace {
 constexpr std::string_view kLogCategory = "catalogue";
 constexpr std::string_view kMagic = "QMCATSNP";
 // 3: 32-bit lengths, each outcome stored with its length so that loading only indexes it,
-// a checksum over 64-bit words.
-constexpr std::uint64_t kFormat = 3;
+// a checksum over 64-bit words. 4: the folder's listing after the entries.
+constexpr std::uint64_t kFormat = 4;
 // A snapshot larger than this is not one of ours.
 constexpr std::size_t kMaxBytes = std::size_t{1} << 31;
 
@@ -370,6 +370,29 @@ CatalogueSnapshot CatalogueSnapshot::parse(std::string bytes, const Scope& scope
         }
         loaded.entries_.push_back(entry);
     }
+    const std::uint32_t hasListing = r.u32();
+    if (hasListing > 1) {
+        return doubt("corrupt");
+    }
+    if (hasListing == 1) {
+        loaded.folder_ = r.identity();
+        const std::uint64_t listed = r.u64();
+        // Each entry at most once: never more positions than entries.
+        if (listed > loaded.entries_.size()) {
+            return doubt("corrupt listing");
+        }
+        std::vector<bool> seen(loaded.entries_.size(), false);
+        loaded.listing_.reserve(listed);
+        for (std::uint64_t i = 0; r.ok() && i < listed; ++i) {
+            const std::uint32_t at = r.u32();
+            if (at >= seen.size() || seen[at]) {
+                return doubt("corrupt listing");
+            }
+            seen[at] = true;
+            loaded.listing_.push_back(at);
+        }
+        loaded.hasListing_ = r.ok();
+    }
     if (!r.ok() || !r.atEnd()) {
         return doubt("corrupt");
     }
@@ -422,7 +445,7 @@ std::string CatalogueSnapshot::serialize() const {
     std::size_t bytes = 256 + scope_.folder.size() + scope_.appPath.size();
     for (const Entry& entry : entries_) {
         sorted.push_back(&entry);
-        bytes += 4 + entry.name.size() + 40 + 4 + entry.outcome.size();
+        bytes += 4 + entry.name.size() + 40 + 4 + entry.outcome.size() + 4;  // + its listing
     }
     std::sort(sorted.begin(), sorted.end(),
               [](const Entry* a, const Entry* b) { return a->name < b->name; });
@@ -439,8 +462,57 @@ std::string CatalogueSnapshot::serialize() const {
         w.identity(entry->identity);
         w.str(entry->outcome);
     }
+    std::vector<std::uint32_t> listing;
+    const bool withListing = listingPositions(sorted, listing);
+    w.u32(withListing ? 1 : 0);
+    if (withListing) {
+        w.identity(folder_);
+        w.u64(listing.size());
+        for (const std::uint32_t at : listing) {
+            w.u32(at);
+        }
+    }
     w.u64(checksum(text));
     return text;
+}
+
+bool CatalogueSnapshot::listingPositions(const std::vector<const Entry*>& sorted,
+                                         std::vector<std::uint32_t>& out) const {
+    if (!hasListing_ || !listedNames_) {
+        return false;
+    }
+    out.clear();
+    out.reserve(listedNames_->size());
+    for (const std::string& name : *listedNames_) {
+        const auto it =
+            std::lower_bound(sorted.begin(), sorted.end(), std::string_view(name),
+                             [](const Entry* e, std::string_view n) { return e->name < n; });
+        if (it == sorted.end() || (*it)->name != name) {
+            return false;  // a file that could not be stat'ed: the next scan lists the folder
+        }
+        out.push_back(static_cast<std::uint32_t>(it - sorted.begin()));
+    }
+    return true;
+}
+
+void CatalogueSnapshot::putListing(const Identity& folder, const std::vector<std::string>& names) {
+    hasListing_ = true;
+    folder_ = folder;
+    listedNames_ = &names;
+}
+
+bool CatalogueSnapshot::takeListing(const Identity& folder, std::vector<std::string>& out) const {
+    if (!hasListing_ || !(folder_ == folder) || folder.modifiedNs >= scanStartNs_ ||
+        folder.changedNs >= scanStartNs_) {
+        return false;
+    }
+    std::vector<std::string> names;
+    names.reserve(listing_.size());
+    for (const std::uint32_t at : listing_) {
+        names.emplace_back(entries_[at].name);
+    }
+    out.swap(names);
+    return true;
 }
 
 bool CatalogueSnapshot::decodeOutcome(std::string_view stored, Outcome& out) {

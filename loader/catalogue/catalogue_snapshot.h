@@ -104,6 +104,15 @@ public:
     // Marks the start of the scan that fills this snapshot; call before the first identify().
     void startScan();
 
+    // The listing of the scan's folder as the filling scan made it (names in their order),
+    // with the folder's identity taken before it was made. names must stay valid until
+    // save(). It is saved only when every name listed was also put().
+    void putListing(const Identity& folder, const std::vector<std::string>& names);
+    // The recorded listing, when folder (the scan folder's identity now) is the one recorded
+    // and not racy: then no name was added, removed or renamed since, and the listing is
+    // what reading the folder again would give. False (out unchanged) otherwise.
+    bool takeListing(const Identity& folder, std::vector<std::string>& out) const;
+
     // Writes the snapshot atomically. Failures only go to the log.
     void save(DiagnosticLog* log) const;
     // The bytes save() writes.
@@ -126,6 +135,11 @@ private:
         Identity identity;
         std::string_view outcome;  // stored form, in data_ or encoded_
     };
+    // The listing as positions in sorted (entries by name, as saved); false when there is
+    // none to save.
+    bool listingPositions(const std::vector<const Entry*>& sorted,
+                          std::vector<std::uint32_t>& out) const;
+
     Scope scope_;
     std::int64_t scanStartNs_ = 0;  // the file clock when the recording scan started
     // Loaded: the file's bytes, which entries_ point into (held apart so that they stay put
@@ -135,6 +149,12 @@ private:
     std::deque<std::string> encoded_;
     // Loaded: sorted by name (byte order), as save() writes them. Filling: in the scan's order.
     std::vector<Entry> entries_;
+    // The scan folder's identity before it was listed; valid when hasListing_.
+    bool hasListing_ = false;
+    Identity folder_;
+    // Loaded: the listing as positions in entries_. Filling: the listed names.
+    std::vector<std::uint32_t> listing_;
+    const std::vector<std::string>* listedNames_ = nullptr;
 };
 
 }  // namespace qm

@@ -52,8 +52,16 @@ ScanAhead::~ScanAhead() {
 }
 
 void ScanAhead::prepare(bool workAhead) {
-    names_ = qmsys::findFiles(folder_, pattern_);
     previous_ = std::make_unique<CatalogueSnapshot>(CatalogueSnapshot::load(scope_, log_));
+    // The folder's identity is taken before it is listed, so that a name added while listing
+    // leaves a later change time than the one recorded with the listing.
+    folderIdentified_ = folderFd_ >= 0
+                            ? CatalogueSnapshot::identifyAt(folderFd_, ".", folderIdentity_)
+                            : CatalogueSnapshot::identify(folder_, folderIdentity_);
+    listedBySnapshot_ = folderIdentified_ && previous_->takeListing(folderIdentity_, names_);
+    if (!listedBySnapshot_) {
+        names_ = qmsys::findFiles(folder_, pattern_);
+    }
     if (workAhead && folderFd_ >= 0 && names_.size() >= kHelperThreshold) {
         identities_.resize(names_.size());
         slots_ = std::make_unique<std::atomic<std::uint8_t>[]>(names_.size());

@@ -1,6 +1,7 @@
 #pragma once
 // What a scan with a snapshot needs before it can use each file of one folder, asked for in
-// order: the folder's listing for the scan's pattern, the previous snapshot, and for each
+// order: the folder's listing for the scan's pattern (the previous snapshot's, when the folder
+// has not changed since), the previous snapshot, and for each
 // file its identity (CatalogueSnapshot::Identity) and, where the snapshot vouches for that
 // identity, the outcome it recorded, decoded into a record. A helper thread lists the folder,
 // loads the snapshot and then stats the files ahead of the scan, so that all of it overlaps
@@ -59,6 +60,16 @@ public:
     // object, after names().
     void take(std::size_t index, File& out);
 
+    // The folder's identity before it was listed; false when it could not be stat'ed. After
+    // names().
+    bool folderIdentity(CatalogueSnapshot::Identity& out) const {
+        out = folderIdentity_;
+        return folderIdentified_;
+    }
+    // Whether names() came from the previous snapshot (the folder had not changed) rather
+    // than from reading the folder. After names().
+    bool listedBySnapshot() const { return listedBySnapshot_; }
+
     // The folder, open for looking up its files (-1 when it could not be opened); it stays
     // open while this object lives.
     int folderFd() const { return folderFd_; }
@@ -87,6 +98,9 @@ private:
     // Written once by prepare(), read after prepared_.
     std::vector<std::string> names_;
     std::unique_ptr<CatalogueSnapshot> previous_;
+    bool folderIdentified_ = false;
+    CatalogueSnapshot::Identity folderIdentity_;
+    bool listedBySnapshot_ = false;
     std::unique_ptr<std::atomic<std::uint8_t>[]> slots_;  // null: the scan does every file
     // Written by the helper only, each until its slot says done.
     std::vector<CatalogueSnapshot::Identity> identities_;

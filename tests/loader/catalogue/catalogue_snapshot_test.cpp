@@ -8,6 +8,8 @@
 #include <gtest/gtest.h>
 #include <qmtest/files.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -67,6 +69,11 @@ TEST_F(CatalogueSnapshotTest, DamageBehindAMatchingChecksumIsCaught) {
     const CatalogueSnapshot::Scope s = scope();
     const std::string intact = qmtest::readFile(CatalogueSnapshot::fileOf(s));
     ASSERT_EQ(CatalogueSnapshot::parse(intact, s, nullptr).size(), files_.size());
+    CatalogueSnapshot::Identity folder;
+    ASSERT_TRUE(CatalogueSnapshot::identify(modules(), folder));
+    std::vector<std::string> listed;
+    ASSERT_TRUE(CatalogueSnapshot::parse(intact, s, nullptr).takeListing(folder, listed));
+    ASSERT_EQ(listed, files_);
 
     const struct {
         const char* what;
@@ -88,6 +95,14 @@ TEST_F(CatalogueSnapshotTest, DamageBehindAMatchingChecksumIsCaught) {
             const CatalogueSnapshot damaged = CatalogueSnapshot::parse(bytes, s, nullptr);
             ASSERT_TRUE(damaged.size() == 0 || damaged.size() == files_.size())
                 << kind.what << " at " << at;
+            // A listing handed out names recorded entries (damaged names among them), each
+            // once.
+            if (damaged.takeListing(folder, listed)) {
+                std::sort(listed.begin(), listed.end());
+                EXPECT_TRUE(listed.size() <= files_.size() &&
+                            std::adjacent_find(listed.begin(), listed.end()) == listed.end())
+                    << kind.what << " at " << at;
+            }
             for (const std::string& file : files_) {
                 CatalogueSnapshot::Identity id;
                 ASSERT_TRUE(CatalogueSnapshot::identify(modules() + "/" + file, id));
@@ -107,6 +122,44 @@ TEST_F(CatalogueSnapshotTest, DamageBehindAMatchingChecksumIsCaught) {
         std::string bytes = intact.substr(0, length);
         CatalogueSnapshot::reseal(bytes);
         EXPECT_EQ(CatalogueSnapshot::parse(bytes, s, nullptr).size(), 0u) << "length " << length;
+    }
+}
+
+// A folder's listing is handed out in its recorded order, and only for the folder as it was
+// before the recording scan started: any other identity, or times from that scan's tick on,
+// mean names may have been added, removed or renamed.
+TEST_F(CatalogueSnapshotTest, AListingIsGivenOnlyForTheFolderAsRecorded) {
+    const CatalogueSnapshot::Identity recorded{4096, 1'000, 2'000, 77, 8};
+    const std::vector<std::string> order = {"road.default.xml", "bridge.default.xml",
+                                            "broken.default.xml"};
+    const struct {
+        const char* what;
+        std::size_t put;  // how many of the listed names have an entry
+        CatalogueSnapshot::Identity recordedFolder;
+        CatalogueSnapshot::Identity folderNow;
+        bool given;
+    } cases[] = {
+        {"unchanged", 3, recorded, recorded, true},
+        {"another inode", 3, recorded, {4096, 1'000, 2'000, 78, 8}, false},
+        {"another device", 3, recorded, {4096, 1'000, 2'000, 77, 9}, false},
+        {"modified", 3, recorded, {4096, 1'001, 2'000, 77, 8}, false},
+        {"changed", 3, recorded, {4096, 1'000, 2'001, 77, 8}, false},
+        {"racy", 3, {4096, INT64_MAX, 2'000, 77, 8}, {4096, INT64_MAX, 2'000, 77, 8}, false},
+        {"a listed file without an entry", 2, recorded, recorded, false},
+    };
+    for (const auto& c : cases) {
+        CatalogueSnapshot next(scope());
+        next.startScan();
+        for (std::size_t i = 0; i < c.put; ++i) {
+            next.put(order[i], CatalogueSnapshot::Identity{}, CatalogueSnapshot::Outcome());
+        }
+        next.putListing(c.recordedFolder, order);
+        const CatalogueSnapshot loaded =
+            CatalogueSnapshot::parse(next.serialize(), scope(), nullptr);
+        ASSERT_EQ(loaded.size(), c.put) << c.what;
+        std::vector<std::string> listed = {"left alone"};
+        EXPECT_EQ(loaded.takeListing(c.folderNow, listed), c.given) << c.what;
+        EXPECT_EQ(listed, c.given ? order : std::vector<std::string>{"left alone"}) << c.what;
     }
 }
 
