@@ -18,6 +18,11 @@
 // into one folder, as installations that ship one Menus folder do.
 // Everything lives in a temporary folder with a private user, removed at the end.
 //
+// Run it a minute or more after many files were deleted on the same file system: for a while
+// ext4 then looks past each recently freed inode when it creates a file (recently_deleted in
+// a kernel profile), which multiplies the first start's cost of creating the user's menu
+// copies several times over. The bench itself deletes nothing until it ends.
+//
 // Peak memory is the child's maxrss, which Linux carries over from the forking bench across
 // exec: when the bench itself has grown large (after N = 50,000) the figure is an upper bound.
 #include <unistd.h>
