@@ -4,6 +4,7 @@
 #include <qmsys/files.h>
 #include <qmsys/user_folders.h>
 #include <sys/mman.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -94,7 +95,10 @@ std::optional<CrashGuard::Module> CrashGuard::takeInterrupted() {
 }
 
 void CrashGuard::open() {
-    fd_ = ::open(file_.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600);
+    // Never truncated: another host of this user may have the same marker mapped, and a store
+    // into a page the file no longer reaches kills that host (SIGBUS). What an earlier record
+    // left lies behind the NUL that ends the next one.
+    fd_ = ::open(file_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (fd_ < 0) {
         return;
     }
@@ -112,7 +116,9 @@ void CrashGuard::open() {
     // module. The page belongs to the file, not to this process, so what was stored survives
     // the death of the host just as a write would. Where the file cannot be mapped, it is
     // written.
-    if (::ftruncate(fd_, kMarkerBytes) == 0) {
+    struct stat st {};
+    if (::fstat(fd_, &st) == 0 &&
+        (st.st_size >= static_cast<off_t>(kMarkerBytes) || ::ftruncate(fd_, kMarkerBytes) == 0)) {
         void* map = ::mmap(nullptr, kMarkerBytes, PROT_READ | PROT_WRITE, MAP_SHARED, fd_, 0);
         if (map != MAP_FAILED) {
             map_ = static_cast<char*>(map);

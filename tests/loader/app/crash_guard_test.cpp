@@ -85,6 +85,28 @@ TEST_F(CrashGuardDeathTest, AVeryLongNameIsCutAndTheKeyKept) {
     EXPECT_EQ(huge.displayName.compare(0, found->displayName.size(), found->displayName), 0);
 }
 
+// A second host of the same user opens the marker while the first has it mapped in the middle
+// of a module. Opening must not truncate it: a truncated file erases the first host's record
+// and, in the instant before it grows again, makes the first host's next store a SIGBUS. The
+// second host's module has a key too long to name, so its open is all it does to the file.
+TEST_F(CrashGuardDeathTest, ASecondGuardOpeningTheMarkerKeepsTheFirstOnesRecord) {
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        auto* first = new CrashGuard(dir_.path());
+        first->begin(kLong);
+        auto* second = new CrashGuard(dir_.path());
+        second->begin({std::string(5000, 'K'), "unnameable"});
+        ::_exit(0);  // both hosts die
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    const std::optional<CrashGuard::Module> found = CrashGuard(dir_.path()).takeInterrupted();
+    ASSERT_TRUE(found);
+    EXPECT_EQ(found->key, kLong.key);
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Markers, CrashGuardDeathTest,
     ::testing::Values(
