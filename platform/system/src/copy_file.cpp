@@ -192,4 +192,20 @@ WinError copyFile(const std::string& src, const std::string& dst, bool failIfExi
     return kErrorSuccess;
 }
 
+WinError replaceFileContents(const std::string& path, std::string_view data, mode_t mode) {
+    TemporaryFile temporary;
+    if (!temporary.create(parentFolder(path), baseName(path))) {
+        return pathError(path, errno);
+    }
+    if (!writeAll(temporary.fd(), data) || ::fchmod(temporary.fd(), mode) != 0 ||
+        !temporary.close()) {
+        return winErrorFromErrno(errno);
+    }
+    if (!moveIntoPlace(temporary.path(), path, false)) {
+        return pathError(path, errno);
+    }
+    temporary.release();
+    return kErrorSuccess;
+}
+
 }  // namespace qmsys

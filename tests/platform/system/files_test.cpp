@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <string>
 
 #include "qmtest/files.h"
@@ -150,6 +152,62 @@ TEST(CopyFileSpecialSource, IsRefusedWithoutWaitingAndLeavesNothing) {
         EXPECT_EQ(readError, qmsys::kErrorAccessDenied);
         EXPECT_EQ(entries(dir / "dst"), std::vector<std::string>{});
     }
+}
+
+// What stands at the name being replaced, or at the name a predictable temporary would have:
+// the new file takes the name, nothing is written through what was there, and no temporary
+// file is left.
+TEST(ReplaceFileContents, WritesANewFileWhateverStoodThere) {
+    qmtest::TempDir dir;
+    writeFile(dir / "victim", "keep");
+    std::filesystem::create_directories(dir / "folder");
+    struct Case {
+        const char* label;
+        std::function<void(const std::string& target)> plant;
+        qmsys::WinError expected;
+    };
+    const std::vector<Case> cases{
+        {"missing", [](const std::string&) {}, qmsys::kErrorSuccess},
+        {"older file", [](const std::string& t) { writeFile(t, "a much longer old text"); },
+         qmsys::kErrorSuccess},
+        {"link to another file",
+         [&](const std::string& t) { std::filesystem::create_symlink(dir / "victim", t); },
+         qmsys::kErrorSuccess},
+        {"links at the old temporary names",
+         [&](const std::string& t) {
+             for (const std::string& name : {t + ".tmp." + std::to_string(::getpid()),
+                                             t + ".tmp." + std::to_string(::getpid()) + ".0"}) {
+                 std::filesystem::create_symlink(dir / "victim", name);
+             }
+         },
+         qmsys::kErrorSuccess},
+        {"folder", [](const std::string& t) { std::filesystem::create_directories(t + "/x"); },
+         qmsys::kErrorAccessDenied},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        qmtest::TempDir here;
+        const std::string target = here / "list";
+        c.plant(target);
+        const auto before = entries(here.path());
+        EXPECT_EQ(qmsys::replaceFileContents(target, "new\n", 0640), c.expected);
+        EXPECT_EQ(readFile(dir / "victim"), "keep");
+        if (c.expected == qmsys::kErrorSuccess) {
+            EXPECT_FALSE(std::filesystem::is_symlink(target));
+            EXPECT_EQ(readFile(target), "new\n");
+            EXPECT_EQ(permissions(target), 0640u);
+            auto after = before;
+            if (std::find(after.begin(), after.end(), "list") == after.end()) {
+                after.push_back("list");
+                std::sort(after.begin(), after.end());
+            }
+            EXPECT_EQ(entries(here.path()), after);
+        } else {
+            EXPECT_EQ(entries(here.path()), before);
+        }
+    }
+    EXPECT_EQ(qmsys::replaceFileContents(dir / "nowhere/list", "x", 0600),
+              qmsys::kErrorPathNotFound);
 }
 
 TEST(ReadRegularFile, ReadsAtMostTheLimit) {

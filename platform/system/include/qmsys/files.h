@@ -3,6 +3,7 @@
 // native path; nothing here consults or changes the process working directory beyond what a
 // relative path itself implies.
 #include <fcntl.h>
+#include <sys/types.h>
 
 #include <cstdint>
 #include <string>
@@ -63,6 +64,14 @@ bool readAll(int fd, std::string& out);
 // waiting on it), and no more than the size it had when the copy began. A copy that fails
 // leaves no temporary file behind.
 WinError copyFile(const std::string& src, const std::string& dst, bool failIfExists);
+
+// Replaces path by a file holding data, in one step for readers. The data goes to a new file
+// of its own, created exclusively under a unique name in path's folder, so that nothing planted
+// there (a link to another file, a FIFO) is followed or written through; it gets mode and is
+// renamed over path. A link at path is replaced, not followed. A failure leaves path as it was
+// and no temporary file behind. No sync: the file survives the death of the process, not
+// necessarily that of the machine.
+WinError replaceFileContents(const std::string& path, std::string_view data, mode_t mode);
 
 // CreateDirectoryW: one level only; an existing folder gives kErrorAlreadyExists (183), a
 // missing parent kErrorPathNotFound (3).
