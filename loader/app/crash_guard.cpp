@@ -3,51 +3,46 @@
 #include <fcntl.h>
 #include <qmsys/files.h>
 #include <qmsys/user_folders.h>
-#include <sys/mman.h>
+#include <sys/file.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
-#include <cstring>
+#include <string_view>
 
 namespace qm {
 
 namespace {
 
-// What the next start reads of a marker; also the size of a marker this guard writes, which
-// holds any record but one with a name of thousands of characters (cut, see begin()).
+// The most of a marker that is read; also the most this guard writes, which holds any record
+// but one with a name of thousands of characters (cut, see record()).
 constexpr std::size_t kMarkerBytes = 4096;
-// Older markers were plain text of any length up to this.
-constexpr std::size_t kMaxMarkerBytes = 64 * 1024;
 
-bool writeAll(int fd, const std::string& text) {
-    std::size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t n =
-            ::pwrite(fd, text.data() + done, text.size() - done, static_cast<off_t>(done));
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return false;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
+// One pwrite at offset 0; false when it did not write everything.
+bool writeAt0(int fd, std::string_view text) {
+    ssize_t n;
+    do {
+        n = ::pwrite(fd, text.data(), text.size(), 0);
+    } while (n < 0 && errno == EINTR);
+    return n == static_cast<ssize_t>(text.size());
 }
 
-// "key\ndisplay name\n" and the NUL that ends it, the name cut to fit the marker; empty when
-// not even the key fits.
+// "key NUL display name NUL", the name cut to fit the marker; empty when not even the key fits
+// (the module then goes unguarded).
 std::string record(const CrashGuard::Module& module) {
-    constexpr std::size_t kFixed = 3;  // two line breaks and the NUL
-    if (module.key.size() + kFixed > kMarkerBytes) {
+    constexpr std::size_t kFixed = 2;  // the two NULs
+    if (module.key.empty() || module.key.size() + kFixed > kMarkerBytes) {
         return {};
     }
     const std::size_t room = kMarkerBytes - kFixed - module.key.size();
-    std::string text = module.key + "\n" + module.displayName.substr(0, room) + "\n";
-    text.push_back('\0');
+    const std::string_view name(module.displayName.data(),
+                                std::min(module.displayName.find('\0'), room));
+    std::string text;
+    text.reserve(module.key.size() + name.size() + kFixed);
+    text.append(module.key).push_back('\0');
+    text.append(name).push_back('\0');
     return text;
 }
 
@@ -63,101 +58,94 @@ std::string CrashGuard::defaultFolder() {
 }
 
 CrashGuard::~CrashGuard() {
-    if (map_) {
-        ::munmap(map_, kMarkerBytes);
-    }
     if (fd_ >= 0) {
+        // Truncation needs no free block, so even a full disk lets a normal end say nobody.
+        // The file stays: unlinking it would let a host that opened it just before lock a
+        // file nobody reads any more. Closing releases the lock.
+        (void)::ftruncate(fd_, 0);
         ::close(fd_);
-        ::unlink(file_.c_str());
     }
 }
 
-std::optional<CrashGuard::Module> CrashGuard::takeInterrupted() {
-    std::string text;
-    if (qmsys::readRegularFile(file_, kMaxMarkerBytes, text) != qmsys::kErrorSuccess) {
-        return std::nullopt;
+bool CrashGuard::open() {
+    if (fd_ >= 0 || tried_) {
+        return fd_ >= 0;
     }
-    ::unlink(file_.c_str());
-    // "key\ndisplay name\n", ended by a NUL byte or the end of the file; what follows the NUL is
-    // left over from a longer record. An empty marker names nobody.
-    text.resize(std::min(text.size(), text.find('\0')));
-    const auto firstEnd = text.find('\n');
-    if (firstEnd == std::string::npos || firstEnd == 0) {
-        return std::nullopt;
+    tried_ = true;
+    // A write past the process's file size limit raises SIGXFSZ, which ends the host unless it
+    // is ignored; below a limit that holds the largest record the start goes unguarded.
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_FSIZE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY &&
+        limit.rlim_cur < kMarkerBytes) {
+        return false;
     }
-    Module module;
-    module.key = text.substr(0, firstEnd);
-    const auto secondEnd = text.find('\n', firstEnd + 1);
-    module.displayName =
-        text.substr(firstEnd + 1,
-                    secondEnd == std::string::npos ? std::string::npos : secondEnd - firstEnd - 1);
-    return module;
-}
-
-void CrashGuard::open() {
-    // Never truncated: another host of this user may have the same marker mapped, and a store
-    // into a page the file no longer reaches kills that host (SIGBUS). What an earlier record
-    // left lies behind the NUL that ends the next one.
-    fd_ = ::open(file_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-    if (fd_ < 0) {
-        return;
+    // No link is followed and the open never waits (a FIFO in the marker's place).
+    const int fd = ::open(file_.c_str(),
+                          O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY, 0600);
+    if (fd < 0) {
+        return false;
     }
+    // A regular file with one name: a hard link to another file of the user is never written.
+    // Locked without waiting: a lock held means a live host owns the marker.
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_nlink != 1 ||
+        ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        ::close(fd);
+        return false;
+    }
+    fd_ = fd;
     // The file's name must be on disk as well as its content.
     const int dir = ::open(folder_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dir >= 0) {
         ::fsync(dir);
         ::close(dir);
     }
-    // No sync of the content: what was stored survives the death of the host process, which is
-    // what the guard is for, and a sync per module would cost milliseconds each at start-up with
-    // hundreds of started modules. Only a crash of the whole machine during bring-up can lose
-    // the marker, and then the module is merely tried once more.
-    // Mapped, the marker is written by plain stores into the file's page: no system call per
-    // module. The page belongs to the file, not to this process, so what was stored survives
-    // the death of the host just as a write would. Where the file cannot be mapped, it is
-    // written.
-    struct stat st {};
-    if (::fstat(fd_, &st) == 0 &&
-        (st.st_size >= static_cast<off_t>(kMarkerBytes) || ::ftruncate(fd_, kMarkerBytes) == 0)) {
-        void* map = ::mmap(nullptr, kMarkerBytes, PROT_READ | PROT_WRITE, MAP_SHARED, fd_, 0);
-        if (map != MAP_FAILED) {
-            map_ = static_cast<char*>(map);
-        }
+    return true;
+}
+
+std::optional<CrashGuard::Module> CrashGuard::takeInterrupted() {
+    if (!open()) {
+        return std::nullopt;
     }
+    std::string text(kMarkerBytes, '\0');
+    ssize_t n;
+    do {
+        n = ::pread(fd_, text.data(), text.size(), 0);
+    } while (n < 0 && errno == EINTR);
+    if (n <= 0) {
+        return std::nullopt;
+    }
+    text.resize(static_cast<std::size_t>(n));
+    // Answered once: the next start finds nothing unless this one names a module again.
+    (void)::ftruncate(fd_, 0);
+    // The key up to its NUL, whole (line breaks included); what follows the name's NUL is left
+    // over from a longer record. No NUL after the key: a record cut short, naming nobody.
+    const std::size_t keyEnd = text.find('\0');
+    if (keyEnd == 0 || keyEnd == std::string::npos) {
+        return std::nullopt;
+    }
+    Module module;
+    module.key = text.substr(0, keyEnd);
+    const std::size_t nameEnd = text.find('\0', keyEnd + 1);
+    module.displayName = text.substr(
+        keyEnd + 1, nameEnd == std::string::npos ? std::string::npos : nameEnd - keyEnd - 1);
+    return module;
 }
 
 void CrashGuard::begin(const Module& module) {
-    if (fd_ < 0) {
-        open();
-        if (fd_ < 0) {
-            return;
-        }
-    }
-    // Names cannot hold line breaks or NUL bytes that matter here; the key decides, the name is
-    // shown. The NUL ends the record, so that a shorter record needs no truncation of a longer
-    // one before it.
-    const std::string text = record(module);
-    if (text.empty()) {
-        return;  // the marker stays empty: this module cannot be named
-    }
-    if (!map_) {
-        (void)writeAll(fd_, text);
+    if (!open()) {
         return;
     }
-    // The first byte last: until it is stored the marker still reads as empty (the previous
-    // module came up), so a death halfway never names a module by half a record.
-    std::memcpy(map_ + 1, text.data() + 1, text.size() - 1);
-    std::atomic_signal_fence(std::memory_order_seq_cst);
-    *static_cast<volatile char*>(map_) = text[0];
+    const std::string text = record(module);
+    if (!text.empty()) {
+        (void)writeAt0(fd_, text);
+    }
 }
 
 void CrashGuard::end() {
-    // A NUL in the first byte: the record is empty. One byte cannot be half written.
-    if (map_) {
-        std::atomic_signal_fence(std::memory_order_seq_cst);
-        *static_cast<volatile char*>(map_) = '\0';
-    } else if (fd_ >= 0) {
-        (void)writeAll(fd_, std::string(1, '\0'));
+    // One byte cannot be half written.
+    if (fd_ >= 0) {
+        (void)writeAt0(fd_, std::string_view("\0", 1));
     }
 }
 

@@ -102,13 +102,16 @@ std::string formatProfileLine(const ModuleRecord& record, double menusMs, double
     return record.GetDisplayName() + " (" + record.GetKey() + ")" + buf + "\n";
 }
 
-// The module whose bring-up the host did not survive last time is left out of this start; the
-// user hears why, once.
-void reportInterrupted(LoaderContext& context, const CrashGuard::Module& module) {
-    const std::string name = module.displayName.empty() ? module.key : module.displayName;
-    context.log().write("startup", "module " + module.key +
-                                       " not brought up: the host ended while bringing it up "
-                                       "at the last start");
+// The module whose applications the host did not survive last time is left out of this start;
+// the user hears why, once. Only a module that is skipped is reported: one that is no longer
+// started with the host would not have started anyway. The base module is never skipped (see
+// crash_guard.h), so the module named here is listed in the dialog.
+void reportInterrupted(LoaderContext& context, const ModuleRecord& record) {
+    const std::string& name =
+        record.GetDisplayName().empty() ? record.GetKey() : record.GetDisplayName();
+    context.log().write("startup", "module " + record.GetKey() +
+                                       " not brought up: the host ended while starting its "
+                                       "applications at the last start");
     cadhost::messageBox(
         acedGetAcadFrame(),
         "The module \"" + name +
@@ -125,18 +128,19 @@ bool bringUpModules(LoaderContext& context, std::string& profile) {
     const auto total = Clock::now();
     int count = 0;
     CrashGuard guard(CrashGuard::defaultFolder());
-    const std::optional<CrashGuard::Module> interrupted = guard.takeInterrupted();
-    if (interrupted) {
-        reportInterrupted(context, *interrupted);
+    std::optional<CrashGuard::Module> interrupted = guard.takeInterrupted();
+    if (interrupted && interrupted->key == names::kBaseModuleKey) {
+        interrupted.reset();  // never skipped
     }
     for (ModuleRecord& record : context.modules()) {
         if (!record.GetAutoStart()) {
             continue;  // also every module that is not activated
         }
         if (interrupted && record.GetKey() == interrupted->key) {
-            continue;  // it took the host down last time; back at the next start
+            reportInterrupted(context, record);
+            interrupted.reset();  // keys are unique; one message
+            continue;             // it took the host down last time; back at the next start
         }
-        guard.begin({record.GetKey(), record.GetDisplayName()});
         if (!record.GetDemandLoad() && !context.autostartOverride()) {
             record.StartModule();
         }
@@ -146,9 +150,10 @@ bool bringUpModules(LoaderContext& context, std::string& profile) {
         const bool menusOk = LoadModuleMenus(record, context.menus());
         const double menusMs = msSince(start);
         start = Clock::now();
+        guard.begin({record.GetKey(), record.GetDisplayName()});
         const bool appsOk = LoadApplications(record.GetApplications());
-        const double appsMs = msSince(start);
         guard.end();
+        const double appsMs = msSince(start);
         if (record.GetKey() == names::kBaseModuleKey) {
             baseBroughtUp = true;
         }

@@ -4,22 +4,30 @@
 #include "app/crash_guard.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <filesystem>
+#include <functional>
 #include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
 
+#include <qmtest/files.h>
 #include <qmtest/temp_dir.h>
 
 namespace {
 
 using qm::CrashGuard;
 
+enum class Act { Begin, End, TruncateFromOutside };
+
 struct Step {
-    bool begin;  // false: end()
+    Act act;
     CrashGuard::Module module;
 };
 
@@ -27,6 +35,7 @@ struct DeathCase {
     const char* name;
     std::vector<Step> steps;
     std::optional<CrashGuard::Module> expected;
+    rlim_t fileSizeLimit = RLIM_INFINITY;  // with SIGXFSZ left to end the process
 };
 
 void PrintTo(const DeathCase& c, std::ostream* os) {
@@ -35,27 +44,59 @@ void PrintTo(const DeathCase& c, std::ostream* os) {
 
 const CrashGuard::Module kLong{"QM_A_MODULE_WITH_A_LONG_KEY", "A module with a long display name"};
 const CrashGuard::Module kShort{"QM_B", "B"};
+// Only a key stored whole tells these apart; the second line is what a cut key would lose.
+const CrashGuard::Module kTwoLines{"QM_B\nQM_C", "Two\nlines"};
+
+// Runs body in a child that then dies without tidying up; fails unless the child survived
+// body (no SIGBUS, no SIGXFSZ).
+void inDyingChild(const std::function<void()>& body) {
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        body();
+        ::_exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+        << "child ended by signal " << (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+}
+
+void expectModule(const std::optional<CrashGuard::Module>& found,
+                  const std::optional<CrashGuard::Module>& expected) {
+    ASSERT_EQ(found.has_value(), expected.has_value()) << (found ? found->key : "");
+    if (found) {
+        EXPECT_EQ(found->key, expected->key);
+        EXPECT_EQ(found->displayName, expected->displayName);
+    }
+}
 
 class CrashGuardDeathTest : public ::testing::TestWithParam<DeathCase> {
 protected:
-    // Runs steps on a guard in a child that then dies without tidying up.
-    void dieAfter(const std::vector<Step>& steps) {
-        const pid_t child = ::fork();
-        ASSERT_GE(child, 0);
-        if (child == 0) {
+    // Runs steps on a guard in a child that then dies.
+    void dieAfter(const std::vector<Step>& steps, rlim_t fileSizeLimit = RLIM_INFINITY) {
+        inDyingChild([&] {
+            const rlimit limit{fileSizeLimit, fileSizeLimit};
+            if (fileSizeLimit != RLIM_INFINITY && ::setrlimit(RLIMIT_FSIZE, &limit) != 0) {
+                ::_exit(3);
+            }
             auto* guard = new CrashGuard(dir_.path());  // never destroyed: the host died
             for (const Step& step : steps) {
-                if (step.begin) {
-                    guard->begin(step.module);
-                } else {
-                    guard->end();
+                switch (step.act) {
+                    case Act::Begin:
+                        guard->begin(step.module);
+                        break;
+                    case Act::End:
+                        guard->end();
+                        break;
+                    case Act::TruncateFromOutside:
+                        if (::truncate(guard->file().c_str(), 0) != 0) {
+                            ::_exit(4);
+                        }
+                        break;
                 }
             }
-            ::_exit(0);
-        }
-        int status = 0;
-        ASSERT_EQ(::waitpid(child, &status, 0), child);
-        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        });
     }
 
     qmtest::TempDir dir_;
@@ -63,21 +104,20 @@ protected:
 
 TEST_P(CrashGuardDeathTest, NextStartFindsTheModuleBeingBroughtUp) {
     const DeathCase& c = GetParam();
-    dieAfter(c.steps);
+    dieAfter(c.steps, c.fileSizeLimit);
     CrashGuard next(dir_.path());
-    const std::optional<CrashGuard::Module> found = next.takeInterrupted();
-    ASSERT_EQ(found.has_value(), c.expected.has_value());
-    if (found) {
-        EXPECT_EQ(found->key, c.expected->key);
-        EXPECT_EQ(found->displayName, c.expected->displayName);
-    }
+    expectModule(next.takeInterrupted(), c.expected);
     EXPECT_FALSE(CrashGuard(dir_.path()).takeInterrupted()) << "answered once";
 }
 
 // A name too long for the marker is cut; the key, which decides, is kept whole.
 TEST_F(CrashGuardDeathTest, AVeryLongNameIsCutAndTheKeyKept) {
     const CrashGuard::Module huge{"QM_HUGE", std::string(100000, 'n')};
-    dieAfter({{true, huge}, {false, {}}, {true, kShort}, {false, {}}, {true, huge}});
+    dieAfter({{Act::Begin, huge},
+              {Act::End, {}},
+              {Act::Begin, kShort},
+              {Act::End, {}},
+              {Act::Begin, huge}});
     const std::optional<CrashGuard::Module> found = CrashGuard(dir_.path()).takeInterrupted();
     ASSERT_TRUE(found);
     EXPECT_EQ(found->key, huge.key);
@@ -85,38 +125,117 @@ TEST_F(CrashGuardDeathTest, AVeryLongNameIsCutAndTheKeyKept) {
     EXPECT_EQ(huge.displayName.compare(0, found->displayName.size(), found->displayName), 0);
 }
 
-// A second host of the same user opens the marker while the first has it mapped in the middle
-// of a module. Opening must not truncate it: a truncated file erases the first host's record
-// and, in the instant before it grows again, makes the first host's next store a SIGBUS. The
-// second host's module has a key too long to name, so its open is all it does to the file.
-TEST_F(CrashGuardDeathTest, ASecondGuardOpeningTheMarkerKeepsTheFirstOnesRecord) {
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        auto* first = new CrashGuard(dir_.path());
-        first->begin(kLong);
-        auto* second = new CrashGuard(dir_.path());
-        second->begin({std::string(5000, 'K'), "unnameable"});
-        ::_exit(0);  // both hosts die
-    }
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    const std::optional<CrashGuard::Module> found = CrashGuard(dir_.path()).takeInterrupted();
-    ASSERT_TRUE(found);
-    EXPECT_EQ(found->key, kLong.key);
-}
-
 INSTANTIATE_TEST_SUITE_P(
     Markers, CrashGuardDeathTest,
     ::testing::Values(
-        DeathCase{"DiedWhileBringingUpTheFirst", {{true, kLong}}, kLong},
-        DeathCase{"DiedBetweenModules", {{true, kLong}, {false, {}}}, std::nullopt},
+        DeathCase{"DiedWhileBringingUpTheFirst", {{Act::Begin, kLong}}, kLong},
+        DeathCase{"DiedBetweenModules", {{Act::Begin, kLong}, {Act::End, {}}}, std::nullopt},
         // The shorter record lies over the longer one's bytes.
-        DeathCase{"ShorterAfterLonger", {{true, kLong}, {false, {}}, {true, kShort}}, kShort},
-        DeathCase{"LongerAfterShorter", {{true, kShort}, {false, {}}, {true, kLong}}, kLong},
-        DeathCase{"AllUp", {{true, kShort}, {false, {}}, {true, kLong}, {false, {}}}, std::nullopt},
-        DeathCase{"NothingBroughtUp", {}, std::nullopt}),
+        DeathCase{"ShorterAfterLonger",
+                  {{Act::Begin, kLong}, {Act::End, {}}, {Act::Begin, kShort}},
+                  kShort},
+        DeathCase{"LongerAfterShorter",
+                  {{Act::Begin, kShort}, {Act::End, {}}, {Act::Begin, kLong}},
+                  kLong},
+        DeathCase{"AllUp",
+                  {{Act::Begin, kShort}, {Act::End, {}}, {Act::Begin, kLong}, {Act::End, {}}},
+                  std::nullopt},
+        DeathCase{"NothingBroughtUp", {}, std::nullopt},
+        DeathCase{"KeyWithALineBreak",
+                  {{Act::Begin, kLong}, {Act::End, {}}, {Act::Begin, kTwoLines}},
+                  kTwoLines},
+        // Another program empties the marker while a module comes up: the host goes on, and
+        // the next module is still recorded.
+        DeathCase{"TruncatedFromOutsideDuringAModule",
+                  {{Act::Begin, kLong},
+                   {Act::TruncateFromOutside, {}},
+                   {Act::End, {}},
+                   {Act::Begin, kShort}},
+                  kShort},
+        // A file size limit below a page: the guard stands aside rather than have the host
+        // killed by SIGXFSZ.
+        DeathCase{"FileSizeLimitBelowAPage",
+                  {{Act::Begin, {"QM_NAMED", std::string(200, 'n')}}},
+                  std::nullopt,
+                  100}),
     [](const ::testing::TestParamInfo<DeathCase>& param) { return param.param.name; });
+
+// A second host of the same user (another session sharing the home) starts while the first is
+// in the middle of a module. The first host's record is no evidence: it lives. The second
+// neither takes the record nor writes over it, and the record stays for the start after the
+// first host dies there.
+TEST(CrashGuardOwnership, ALiveHostsMarkerIsNoEvidenceAndStaysItsOwn) {
+    qmtest::TempDir dir;
+    int ready[2];
+    int release[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    ASSERT_EQ(::pipe(release), 0);
+    const pid_t first = ::fork();
+    ASSERT_GE(first, 0);
+    if (first == 0) {
+        auto* guard = new CrashGuard(dir.path());
+        guard->begin(kLong);
+        char c = 'r';
+        (void)!::write(ready[1], &c, 1);
+        (void)!::read(release[0], &c, 1);  // until the test lets it die
+        ::_exit(0);
+    }
+    char c = 0;
+    ASSERT_EQ(::read(ready[0], &c, 1), 1);
+    {
+        CrashGuard second(dir.path());
+        EXPECT_FALSE(second.takeInterrupted());
+        second.begin(kShort);
+        second.end();
+    }
+    EXPECT_TRUE(std::filesystem::exists(dir / "bringing-up"));
+    ASSERT_EQ(::write(release[1], &c, 1), 1);
+    int status = 0;
+    ASSERT_EQ(::waitpid(first, &status, 0), first);
+    for (int fd : {ready[0], ready[1], release[0], release[1]}) {
+        ::close(fd);
+    }
+    expectModule(CrashGuard(dir.path()).takeInterrupted(), kLong);
+}
+
+// Something planted under the marker's name by another program with write access to the
+// state folder: it is neither read (its text would be shown in a message) nor written
+// through, and never waited on.
+TEST(CrashGuardHostileMarker, WhatIsNoRegularFileOfItsOwnIsNeitherReadNorWritten) {
+    struct Case {
+        const char* label;
+        std::function<void(const std::string& marker, const std::string& other)> plant;
+    };
+    const std::vector<Case> cases{
+        {"symbolic link",
+         [](const std::string& marker, const std::string& other) {
+             std::filesystem::create_symlink(other, marker);
+         }},
+        {"hard link",
+         [](const std::string& marker, const std::string& other) {
+             std::filesystem::create_hard_link(other, marker);
+         }},
+        {"FIFO", [](const std::string& marker, const std::string&) { qmtest::makeFifo(marker); }},
+    };
+    // Both the old and the present layout of a record, so that neither reader could miss it.
+    const std::string secret =
+        std::string("QM_SECRET\nThe second line\n\0", 27) + std::string("QM_SECRET\0Second\0", 17);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        qmtest::TempDir dir;
+        const std::string other = dir / "other-file";
+        qmtest::writeFile(other, secret);
+        std::filesystem::create_directories(dir / "state");
+        c.plant(dir / "state/bringing-up", other);
+        {
+            CrashGuard guard(dir / "state");
+            EXPECT_FALSE(guard.takeInterrupted());
+            guard.begin(kLong);
+            guard.end();
+        }
+        EXPECT_EQ(qmtest::readFile(other), secret);
+        EXPECT_FALSE(CrashGuard(dir / "state").takeInterrupted());
+    }
+}
 
 }  // namespace

@@ -5,14 +5,19 @@
 #include <gtest/gtest.h>
 #include <qmenv/environment.h>
 
+#include <cerrno>
 #include <cstdint>
+#include <cstring>
 #include <sstream>
 
+#include <fcntl.h>
+#include <sys/mount.h>
 #include <unistd.h>
 
 #include <filesystem>
 
 #include "qm/version.h"
+#include "qmsys/named_mutex.h"
 #include "qmtest/child_process.h"
 #include "qmtest/files.h"
 #include "qmtest/relocated_user.h"
@@ -204,15 +209,41 @@ class CrashGuardTest : public ::testing::Test {
 protected:
     CrashGuardTest() : user_(installDir_.path()), install_(installDir_.path()) {}
 
-    qmtest::ProcessResult start(bool killInInit) const {
+    // A module started with the host whose one application is the test ARX; group "" for a
+    // module without menu.
+    void addStartedModule(const std::string& key, const std::string& name,
+                          const std::string& group) {
+        install_.addModule({key,
+                            name,
+                            group,
+                            {"<Application path=\"" + qmtest::binDir() +
+                             "/qmtest_runtime_arx.arx\" arguments=\"\" type=\"arx\" "
+                             "command=\"\" modal=\"False\"/>"}});
+        QmEnWinRegistry reg;
+        ASSERT_TRUE(reg.OpenKey(kQmEnHKeyCurrentUser,
+                                QmEnGetRegistryKey() + "\\Quillmont modules\\" + key, true));
+        reg.WriteString("Activated", "True");
+        reg.WriteString("AutoStart", "True");
+        reg.WriteString("DemandLoad", "False");
+    }
+
+    qmtest::ProcessResult start(bool killInInit,
+                                std::chrono::milliseconds timeout = 30000ms) const {
         qmtest::ProcessOptions o;
         o.extraEnv = user_.environment();
         o.extraEnv.push_back("QM_LOG=" + logFile());
         if (killInInit) {
             o.extraEnv.push_back("QMTEST_ARX_KILL_INIT=1");
         }
-        o.input = "ARX\n";
+        o.input = "ARX\nMENUGROUPS\n";
+        o.timeout = timeout;
         return qmtest::runProcess({qmtest::binDir() + "/cadhost", "--console"}, o);
+    }
+    // A start after which the test ARX is up and nothing was said.
+    void expectBroughtUpSilently(const qmtest::ProcessResult& r) const {
+        EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
+        EXPECT_NE(r.out.find("qmtest_runtime_arx.arx\n"), std::string::npos) << r.out;
+        EXPECT_EQ(r.out.find("[Quillmont]"), std::string::npos) << r.out;
     }
     std::string logFile() const { return user_.root() + "/diagnostic.log"; }
 
@@ -222,21 +253,7 @@ protected:
 };
 
 TEST_F(CrashGuardTest, ModuleThatKillsTheHostIsSkippedOnceWithOneMessage) {
-    const qmtest::TestModule crashy{
-        "QM_CRASHY",
-        "Crashy",
-        "KRQM_CRASHY",
-        {"<Application path=\"" + qmtest::binDir() +
-         "/qmtest_runtime_arx.arx\" arguments=\"\" type=\"arx\" command=\"\" modal=\"False\"/>"}};
-    install_.addModule(crashy);
-    {
-        QmEnWinRegistry reg;
-        ASSERT_TRUE(reg.OpenKey(kQmEnHKeyCurrentUser,
-                                QmEnGetRegistryKey() + "\\Quillmont modules\\QM_CRASHY", true));
-        reg.WriteString("Activated", "True");
-        reg.WriteString("AutoStart", "True");
-        reg.WriteString("DemandLoad", "False");
-    }
+    addStartedModule("QM_CRASHY", "Crashy", "KRQM_CRASHY");
     const auto first = start(true);
     ASSERT_EQ(first.exitCode, 128 + 9) << first.out << first.err;
 
@@ -251,10 +268,92 @@ TEST_F(CrashGuardTest, ModuleThatKillsTheHostIsSkippedOnceWithOneMessage) {
     EXPECT_NE(qmtest::readFile(logFile()).find("module QM_CRASHY not brought up"),
               std::string::npos);
 
-    const auto third = start(false);
-    EXPECT_EQ(third.exitCode, 0) << third.err;
-    EXPECT_NE(third.out.find("qmtest_runtime_arx.arx\n"), std::string::npos) << third.out;
-    EXPECT_EQ(third.out.find("[Quillmont]"), std::string::npos) << third.out;
+    expectBroughtUpSilently(start(false));
+}
+
+// Starts that died without evidence against a module: the next start brings the module up and
+// says nothing.
+enum class Death {
+    // The module's application kills the host while it initialises.
+    InItsApplication,
+    // Another process holds the menu protector; the host, waiting on it for the module's
+    // menus, is killed before the wait times out.
+    WaitingOnTheMenuProtector,
+};
+
+struct NoEvidenceCase {
+    const char* name;
+    const char* key;
+    Death death;
+};
+
+void PrintTo(const NoEvidenceCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class CrashGuardNoEvidenceTest : public CrashGuardTest,
+                                 public ::testing::WithParamInterface<NoEvidenceCase> {};
+
+TEST_P(CrashGuardNoEvidenceTest, NextStartBringsTheModuleUpSilently) {
+    const NoEvidenceCase& c = GetParam();
+    const bool base = std::string(c.key) == "QM_BASE";
+    addStartedModule(c.key, "Module", base ? "KRQM_BASE" : "KRQM_MODULE");
+    expectBroughtUpSilently(start(false));
+    qmtest::ProcessResult dead;
+    if (c.death == Death::InItsApplication) {
+        dead = start(true);
+    } else {
+        qmsys::NamedMutex protector("MenuLoaderProtector");
+        ASSERT_TRUE(protector.lock(1000ms));
+        dead = start(false, 2500ms);
+        protector.unlock();
+    }
+    ASSERT_EQ(dead.exitCode, 128 + 9) << dead.out << dead.err;
+    const auto next = start(false);
+    expectBroughtUpSilently(next);
+    if (base) {
+        EXPECT_NE(next.out.find("KRQM_BASE"), std::string::npos) << next.out;
+        EXPECT_EQ(next.out.find("KRQM_MODULELOADER"), std::string::npos) << next.out;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Starts, CrashGuardNoEvidenceTest,
+    ::testing::Values(
+        // The base module is never skipped: without it the host has no loader menu, and the
+        // dialog offered for loading a skipped module never lists it.
+        NoEvidenceCase{"BaseModuleKilledTheHost", "QM_BASE", Death::InItsApplication},
+        NoEvidenceCase{"KilledWaitingOnTheMenuProtector", "QM_MODULE",
+                       Death::WaitingOnTheMenuProtector}),
+    [](const ::testing::TestParamInfo<NoEvidenceCase>& param) { return param.param.name; });
+
+// A full file system under the state folder (a 512 KiB tmpfs, filled after one start): every
+// later start still brings the module up. Needs the right to mount; skipped without it.
+TEST_F(CrashGuardTest, FullStateFolderNeitherKillsTheHostNorKeepsAModuleDown) {
+    const std::string state = user_.stateDir();
+    std::filesystem::create_directories(state);
+    if (::mount("tmpfs", state.c_str(), "tmpfs", 0, "size=512k,mode=0700") != 0) {
+        GTEST_SKIP() << "no tmpfs can be mounted here: " << std::strerror(errno);
+    }
+    struct Unmount {
+        std::string path;
+        ~Unmount() { ::umount2(path.c_str(), MNT_DETACH); }
+    } unmount{state};
+    addStartedModule("QM_MODULE", "Module", "KRQM_MODULE");
+    expectBroughtUpSilently(start(false));
+    {
+        const int fd = ::open((state + "/filler").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+        ASSERT_GE(fd, 0);
+        const std::string block(4096, 'x');
+        while (::write(fd, block.data(), block.size()) > 0) {
+        }
+        EXPECT_EQ(errno, ENOSPC);
+        ::close(fd);
+    }
+    for (int i = 0; i < 2; ++i) {
+        SCOPED_TRACE(i);
+        expectBroughtUpSilently(start(false));
+    }
 }
 
 }  // namespace

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 #include <qmenv/environment.h>
 #include <qmreg/registry.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -12,6 +14,7 @@
 #include <sstream>
 #include <thread>
 
+#include "app/crash_guard.h"
 #include "catalogue/com_error.h"
 #include "environment/registry_layout.h"
 #include "qmtest/child_process.h"
@@ -417,7 +420,14 @@ TEST_F(StartupSequenceTest, ModuleThatTookTheHostDownSitsOneStartOut) {
     install_.addModule(kTerrain);
     setSettings(kRoads, "True", "True", "False");
     setSettings(kTerrain, "True", "True", "False");
-    qmtest::writeFile(user_.stateDir() + "/quillmont/bringing-up", "QM_ROADS\nRoads\n");
+    const std::string guardFolder = user_.stateDir() + "/quillmont";
+    const pid_t host = ::fork();  // dies while Roads's applications start
+    ASSERT_GE(host, 0);
+    if (host == 0) {
+        (new qm::CrashGuard(guardFolder))->begin({"QM_ROADS", "Roads"});
+        ::_exit(0);
+    }
+    ASSERT_EQ(::waitpid(host, nullptr, 0), host);
     runStartup();
     EXPECT_FALSE(hasGroup("KRQM_ROADS"));
     EXPECT_TRUE(hasGroup("KRQM_TERRAIN"));
@@ -427,8 +437,7 @@ TEST_F(StartupSequenceTest, ModuleThatTookTheHostDownSitsOneStartOut) {
     EXPECT_EQ(shown.find(message), shown.rfind("[Quillmont]")) << "one message";
     EXPECT_NE(qmtest::readFile(logFile()).find("module QM_ROADS not brought up"),
               std::string::npos);
-    EXPECT_FALSE(std::filesystem::exists(user_.stateDir() + "/quillmont/bringing-up"))
-        << "a clean start leaves no marker";
+    EXPECT_FALSE(qm::CrashGuard(guardFolder).takeInterrupted()) << "a clean start names nobody";
     // Loading it in the dialog brings it up at once.
     qm::ModuleRecord& roads = record("QM_ROADS");
     roads.SetEvent(qm::kEventLoadModule);
