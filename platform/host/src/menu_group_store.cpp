@@ -8,9 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
-#include <cstdio>
 #include <filesystem>
 #include <list>
 #include <string_view>
@@ -56,22 +54,34 @@ std::vector<std::string> replay(std::string_view text) {
     return {std::make_move_iterator(order.begin()), std::make_move_iterator(order.end())};
 }
 
+// The most of a journal that is read: far more than any user's menus (a line per change, and
+// the file is compacted now and then), and a bound on what a damaged file costs.
+constexpr std::size_t kMaxJournalBytes = 64 << 20;
+
 // The file opened with flags and locked exclusively, or -1. A compaction may rename a new file
 // over the one just opened; the lock is then on a file nobody reads any more, so the open is
-// repeated until the locked file is the one under the name.
+// repeated until the locked file is the one under the name. Only a regular file is used: the
+// open never waits (a FIFO in the file's place), and nothing is read from or written to a
+// device.
 int openLocked(const std::string& file, int flags) {
+    flags |= O_CLOEXEC | O_NONBLOCK | O_NOCTTY;
     for (int attempt = 0; attempt < 100; ++attempt) {
-        int fd = ::open(file.c_str(), flags | O_CLOEXEC, 0644);
+        int fd = ::open(file.c_str(), flags, 0644);
         if (fd < 0 && errno == ENOENT && (flags & O_CREAT)) {
             std::error_code ec;
             std::filesystem::create_directories(std::filesystem::path(file).parent_path(), ec);
-            fd = ::open(file.c_str(), flags | O_CLOEXEC, 0644);
+            fd = ::open(file.c_str(), flags, 0644);
         }
         if (fd < 0) {
             return -1;
         }
         struct stat opened {};
         struct stat named {};
+        if (::fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode)) {
+            ::close(fd);
+            errno = EACCES;
+            return -1;
+        }
         while (::flock(fd, LOCK_EX) != 0) {
             if (errno != EINTR) {
                 ::close(fd);
@@ -112,14 +122,8 @@ std::vector<std::string> MenuGroupStore::read(bool* compact) const {
     if (file_.empty()) {
         return {};
     }
-    const int fd = ::open(file_.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        return {};
-    }
     std::string text;
-    const bool ok = qmsys::readAll(fd, text);
-    ::close(fd);
-    if (!ok) {
+    if (qmsys::readRegularFile(file_, kMaxJournalBytes, text) != qmsys::kErrorSuccess) {
         return {};
     }
     std::vector<std::string> paths = replay(text);
@@ -173,19 +177,7 @@ bool MenuGroupStore::compact(const std::vector<std::string>& drop) {
             appended_ = 0;
             return true;
         }
-        static std::atomic<unsigned> counter{0};
-        const std::string temp = file_ + ".tmp." + std::to_string(::getpid()) + "." +
-                                 std::to_string(counter.fetch_add(1));
-        const int out = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-        ok = out >= 0;
-        if (ok) {
-            const bool written = qmsys::writeAll(out, content);
-            const bool closed = ::close(out) == 0;
-            ok = written && closed && std::rename(temp.c_str(), file_.c_str()) == 0;
-            if (!ok) {
-                std::remove(temp.c_str());
-            }
-        }
+        ok = qmsys::replaceFileContents(file_, content, 0644) == qmsys::kErrorSuccess;
     }
     ::close(fd);  // releases the lock: waiting appenders find the new file under the name
     if (ok) {

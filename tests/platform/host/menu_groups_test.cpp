@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <numeric>
 
@@ -226,6 +229,54 @@ TEST_F(MenuGroupsTest, ChangesAreAppendedToTheRememberedList) {
     host_.restoreMenuGroups();  // compacts; b is loaded already and stays once
     EXPECT_EQ(qmtest::readFile(listFile()), b + "\n");
     EXPECT_THAT(names(), ElementsAre("KRQM_B"));
+}
+
+// Something other than a regular file where the remembered list belongs: a FIFO, or a link
+// to a character device (made in the test's folder; nothing may be written through it). The
+// host neither waits on it nor reads it without end, restores nothing, and leaves it alone.
+TEST_F(MenuGroupsTest, ARememberedListThatIsNoRegularFileIsLeftAlone) {
+    const std::string a = menu("a.mnu", "***MENUGROUP=KRQM_A\n");
+    const std::string device = user_.root() + "/zero";
+    if (::mknod(device.c_str(), S_IFCHR | 0600, ::makedev(1, 5)) != 0) {
+        std::filesystem::create_symlink("/dev/zero", device);  // no right to make devices
+    }
+    const std::string fifo = user_.root() + "/fifo";
+    qmtest::makeFifo(fifo);
+    for (const std::string& target : {fifo, device}) {
+        SCOPED_TRACE(target);
+        std::filesystem::remove(listFile());
+        std::filesystem::create_directories(std::filesystem::path(listFile()).parent_path());
+        std::filesystem::create_symlink(target, listFile());
+        EXPECT_TRUE(qmtest::returnsWithoutWaitingOnFifos(
+            [&] {
+                host_.restoreMenuGroups();
+                EXPECT_THAT(names(), ::testing::IsEmpty());
+                EXPECT_EQ(load(a), S_OK);  // remembering it fails quietly
+                type({"MENUUNLOAD krqm_a"});
+                host_.restoreMenuGroups();
+            },
+            {fifo}, std::chrono::seconds(5)));
+        EXPECT_TRUE(std::filesystem::is_symlink(listFile()));
+    }
+}
+
+// Compaction writes the new list under a temporary name. Links planted at the names an
+// earlier host used for it (the list's name, ".tmp.", the process id and a counter) are not
+// followed: the file they point at keeps its contents.
+TEST_F(MenuGroupsTest, CompactionWritesNothingThroughLinksAtTemporaryNames) {
+    const std::string a = menu("a.mnu", "***MENUGROUP=KRQM_A\n");
+    const std::string victim = user_.root() + "/victim";
+    qmtest::writeFile(victim, "keep");
+    qmtest::writeFile(listFile(), a + "\n" + a + "\n");  // not compact
+    const std::string stem = listFile() + ".tmp." + std::to_string(::getpid());
+    std::filesystem::create_symlink(victim, stem);
+    for (int i = 0; i < 100; ++i) {
+        std::filesystem::create_symlink(victim, stem + "." + std::to_string(i));
+    }
+    host_.restoreMenuGroups();
+    EXPECT_EQ(qmtest::readFile(victim), "keep");
+    EXPECT_EQ(qmtest::readFile(listFile()), a + "\n");
+    EXPECT_THAT(names(), ElementsAre("KRQM_A"));
 }
 
 }  // namespace
