@@ -9,14 +9,23 @@ function(qm_strict_warnings target)
                                              $<$<BOOL:${QM_WERROR}>:-Werror>)
 endfunction()
 
-# Adds a GoogleTest executable registered with CTest.
-#   qm_add_test(NAME name SOURCES a.cpp ... LIBS lib ... [LABELS l ...])
+# The longest one test may run before CTest stops it and reports it failed, so that a hang
+# costs a minute, not the whole run's time-out. Sanitizer builds run several times slower
+# and raise it through their presets.
+set(QM_TEST_TIMEOUT 60 CACHE STRING "Seconds one test may run")
+
+# Adds a GoogleTest executable registered with CTest, each test with a time-out of its own.
+#   qm_add_test(NAME name SOURCES a.cpp ... LIBS lib ... [LABELS l ...] [TIMEOUT seconds])
 function(qm_add_test)
-    cmake_parse_arguments(T "" "NAME" "SOURCES;LIBS;LABELS" ${ARGN})
+    cmake_parse_arguments(T "" "NAME;TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+    if(NOT T_TIMEOUT)
+        set(T_TIMEOUT ${QM_TEST_TIMEOUT})
+    endif()
     add_executable(${T_NAME} ${T_SOURCES})
     qm_strict_warnings(${T_NAME})
     target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} qm_testsupport GTest::gtest GTest::gtest_main)
-    gtest_discover_tests(${T_NAME} DISCOVERY_TIMEOUT 60 TEST_LIST ${T_NAME}_TESTS)
+    gtest_discover_tests(${T_NAME} DISCOVERY_TIMEOUT 60 TEST_LIST ${T_NAME}_TESTS
+                         PROPERTIES TIMEOUT ${T_TIMEOUT})
     # gtest_discover_tests splits list-valued PROPERTIES (and drops empty ones), so labels are
     # set by a CTest script that runs after the discovered tests have been added.
     if(T_LABELS)

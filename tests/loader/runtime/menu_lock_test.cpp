@@ -89,7 +89,7 @@ TEST_F(MenuLockTest, ManyProcessesLoadAndUnloadOneGroupWithoutFailures) {
     writeMenuFile(menu, "KRQM_SHARED");
     qmtest::ProcessOptions options;
     options.extraEnv = user_.environment();
-    options.timeout = 120s;
+    options.timeout = 30s;
     std::vector<std::unique_ptr<qmtest::BackgroundProcess>> children;
     for (int i = 0; i < kProcesses; ++i) {
         children.push_back(std::make_unique<qmtest::BackgroundProcess>(

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDialog>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QMenu>
@@ -195,6 +196,18 @@ void UiTest::storeStartupOptions() {
     storeSetting("QM_RAIL", "DemandLoad", "True");
 }
 
+void handleModal(QWidget* modal, const std::function<void()>& handler) {
+    const QPointer<QWidget> guarded(modal);
+    handler();
+    if (::testing::Test::HasFatalFailure() && guarded && guarded->isVisible()) {
+        if (auto* dialog = qobject_cast<QDialog*>(guarded.data())) {
+            dialog->done(QDialog::Rejected);
+        } else {
+            guarded->close();
+        }
+    }
+}
+
 ModalDriver::ModalDriver(std::function<void(QWidget*)> handler)
     : handler_(std::move(handler)), timer_(std::make_unique<QTimer>()) {
     timer_->setInterval(10);
@@ -202,7 +215,7 @@ ModalDriver::ModalDriver(std::function<void(QWidget*)> handler)
         QWidget* modal = QApplication::activeModalWidget();
         if (modal != nullptr && modal != last_.data() && modal->isVisible()) {
             last_ = modal;
-            handler_(modal);
+            handleModal(modal, [&] { handler_(modal); });
         } else if (modal == nullptr) {
             last_ = nullptr;
         }

@@ -101,8 +101,14 @@ protected:
     std::unique_ptr<qm::ui::QmModuleLoaderDlg> dialog_;
 };
 
-// Runs handler on each modal dialog that becomes active (polling), until stopped or
-// destroyed. The handler decides what to do with it (accept, reject, click, ...).
+// Runs handler on a modal dialog (or on a dialog whose exec() is waiting). A failed ASSERT
+// returns from the handler early and would leave the dialog open, so that the exec() waiting
+// for it never returns: after a fatal failure the dialog still shown is ended here (rejected
+// past any override of reject()), and the test reports the failure instead of hanging.
+void handleModal(QWidget* modal, const std::function<void()>& handler);
+
+// Runs handler on each modal dialog that becomes active (polling), through handleModal, until
+// stopped or destroyed. The handler decides what to do with it (accept, reject, click, ...).
 class ModalDriver {
 public:
     explicit ModalDriver(std::function<void(QWidget*)> handler);

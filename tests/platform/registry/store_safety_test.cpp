@@ -2,6 +2,7 @@
 // or writing over a file that is not a healthy store.
 #include <fcntl.h>
 #include <grp.h>
+#include <poll.h>
 #include <signal.h>
 #include <sqlite3.h>
 #include <sys/resource.h>
@@ -10,6 +11,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -54,9 +56,11 @@ public:
         kill();
         wait();
     }
-    // Reads the reports until they contain text; false when the child ended first.
-    bool waitFor(const std::string& text) {
-        while (reports_.find(text) == std::string::npos && readSome()) {
+    // Reads the reports until they contain text; false when the child ended first or the
+    // time-out passed.
+    bool waitFor(const std::string& text, std::chrono::milliseconds timeout = kTimeout) {
+        const auto deadline = Clock::now() + timeout;
+        while (reports_.find(text) == std::string::npos && readSome(deadline)) {
         }
         return reports_.find(text) != std::string::npos;
     }
@@ -64,13 +68,20 @@ public:
         if (status_ < 0)
             ::kill(pid_, SIGKILL);
     }
-    // Exit code, or 128 + signal; collects the remaining reports.
-    int wait() {
+    // Exit code, or 128 + signal; collects the remaining reports. A child still running after
+    // the time-out is killed (so the result is 137).
+    int wait(std::chrono::milliseconds timeout = kTimeout) {
         if (status_ < 0) {
-            while (readSome()) {
+            const auto deadline = Clock::now() + timeout;
+            while (readSome(deadline)) {
             }
             int status = 0;
-            while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+            for (pid_t r; (r = ::waitpid(pid_, &status, WNOHANG)) != pid_;) {
+                if (r < 0 && errno != EINTR)
+                    break;
+                if (Clock::now() >= deadline)
+                    ::kill(pid_, SIGKILL);
+                ::usleep(1000);
             }
             status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
             ::close(fd_);
@@ -80,7 +91,20 @@ public:
     const std::string& reports() const { return reports_; }
 
 private:
-    bool readSome() {
+    using Clock = std::chrono::steady_clock;
+    static constexpr std::chrono::milliseconds kTimeout{30000};
+
+    // Reads what the child reported, waiting at most until deadline; false at the end of the
+    // reports or past the deadline.
+    bool readSome(Clock::time_point deadline) {
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        if (left.count() <= 0)
+            return false;
+        pollfd fd{fd_, POLLIN, 0};
+        const int ready = ::poll(&fd, 1, static_cast<int>(left.count()));
+        if (ready <= 0)
+            return ready < 0 && errno == EINTR;
         char buf[4096];
         const ssize_t n = ::read(fd_, buf, sizeof buf);
         if (n > 0)

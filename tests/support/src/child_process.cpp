@@ -1,11 +1,14 @@
 #include "qmtest/child_process.h"
 
 #include <fcntl.h>
+#include <linux/capability.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <map>
@@ -45,7 +48,8 @@ struct Spawned {
 
 // Starts argv with three pipes. The child gets its own process group so that a kill reaches
 // whatever it starts in turn.
-Spawned spawn(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnv) {
+Spawned spawn(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnv,
+              bool obeyFilePermissions = false) {
     int in[2], out[2], err[2];
     if (pipe2(in, O_CLOEXEC) || pipe2(out, O_CLOEXEC) || pipe2(err, O_CLOEXEC)) {
         throw std::runtime_error("pipe failed");
@@ -65,6 +69,11 @@ Spawned spawn(const std::vector<std::string>& argv, const std::vector<std::strin
     }
     if (pid == 0) {
         setpgid(0, 0);
+        if (obeyFilePermissions) {
+            // Out of the bounding set, the capabilities are not granted by the exec.
+            prctl(PR_CAPBSET_DROP, CAP_DAC_OVERRIDE, 0, 0, 0);
+            prctl(PR_CAPBSET_DROP, CAP_DAC_READ_SEARCH, 0, 0, 0);
+        }
         dup2(in[0], 0);
         dup2(out[1], 1);
         dup2(err[1], 2);
@@ -76,6 +85,27 @@ Spawned spawn(const std::vector<std::string>& argv, const std::vector<std::strin
     close(out[1]);
     close(err[1]);
     return {pid, in[1], out[0], err[0]};
+}
+
+// Reaps pid, killing it with its process group once deadline has passed. A child that has
+// closed its output can still be running (or be stopped), so the wait itself is bounded too.
+// Returns the raw status; timedOut is set when the kill was needed.
+int reap(pid_t pid, Clock::time_point deadline, bool& timedOut) {
+    int status = 0;
+    for (;;) {
+        const pid_t r = waitpid(pid, &status, WNOHANG);
+        if (r == pid || (r < 0 && errno != EINTR)) {
+            return status;
+        }
+        if (r == 0 && Clock::now() >= deadline && !timedOut) {
+            timedOut = true;
+            kill(-pid, SIGKILL);
+            kill(pid, SIGKILL);
+        }
+        if (r == 0) {
+            usleep(timedOut ? 1000 : 5000);
+        }
+    }
 }
 
 int decodeStatus(int status) {
@@ -90,7 +120,7 @@ int decodeStatus(int status) {
 
 ProcessResult runProcess(const std::vector<std::string>& argv, const ProcessOptions& options) {
     signal(SIGPIPE, SIG_IGN);
-    Spawned s = spawn(argv, options.extraEnv);
+    Spawned s = spawn(argv, options.extraEnv, options.obeyFilePermissions);
     ProcessResult result;
     size_t written = 0;
     if (options.input.empty()) {
@@ -138,17 +168,15 @@ ProcessResult runProcess(const std::vector<std::string>& argv, const ProcessOpti
         if (fd >= 0)
             close(fd);
     }
-    int status = 0;
-    while (waitpid(s.pid, &status, 0) < 0 && errno == EINTR) {
-    }
-    result.exitCode = decodeStatus(status);
+    result.exitCode = decodeStatus(reap(s.pid, deadline, result.timedOut));
     return result;
 }
 
 BackgroundProcess::BackgroundProcess(const std::vector<std::string>& argv,
                                      const ProcessOptions& options) {
     signal(SIGPIPE, SIG_IGN);
-    Spawned s = spawn(argv, options.extraEnv);
+    Spawned s = spawn(argv, options.extraEnv, options.obeyFilePermissions);
+    deadline_ = Clock::now() + options.timeout;
     pid_ = s.pid;
     inFd_ = s.in;
     outFd_ = s.out;
@@ -159,6 +187,7 @@ BackgroundProcess::BackgroundProcess(const std::vector<std::string>& argv,
 
 BackgroundProcess::~BackgroundProcess() {
     if (!reaped_) {
+        deadline_ = Clock::now();  // killed anyway: no reason to wait for the time-out
         kill(SIGKILL);
         wait();
     }
@@ -221,12 +250,28 @@ void BackgroundProcess::kill(int sig) {
 
 int BackgroundProcess::wait() {
     if (!reaped_) {
-        while (outFd_ >= 0)
-            drain(std::chrono::milliseconds(100));
-        int status = 0;
-        while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+        // Output is collected until the child closes it; past the deadline the child (and its
+        // group, which may hold the pipe too) is killed, and what is left is read at once.
+        while (outFd_ >= 0) {
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline_ - Clock::now());
+            if (left.count() <= 0) {
+                if (!timedOut_) {
+                    timedOut_ = true;
+                    kill(SIGKILL);
+                }
+                // A descendant that left the group may keep the pipe open: stop reading soon.
+                if (left < -std::chrono::milliseconds(2000)) {
+                    close(outFd_);
+                    outFd_ = -1;
+                    break;
+                }
+                drain(std::chrono::milliseconds(10));
+            } else {
+                drain(std::min(left, std::chrono::milliseconds(100)));
+            }
         }
-        status_ = decodeStatus(status);
+        status_ = decodeStatus(reap(pid_, deadline_, timedOut_));
         reaped_ = true;
     }
     return status_;

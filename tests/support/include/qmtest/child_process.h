@@ -15,14 +15,21 @@ struct ProcessResult {
 struct ProcessOptions {
     std::vector<std::string> extraEnv;  // "NAME=value", added to (and overriding) ours
     std::string input;                  // written to the child's standard input, then closed
+    // The longest the child may run, counted from its start: a child still running then is
+    // killed (SIGKILL, with its process group) by whoever waits for it.
     std::chrono::milliseconds timeout{30000};
+    // File permissions hold for the child even when it runs as root: it starts without the
+    // capabilities that let root read, write or search past them (a file of root's with no
+    // permissions is then closed to root too).
+    bool obeyFilePermissions = false;
 };
 
 // Runs argv[0] (a path) with argv, waits for it and collects its output. A child still
 // running at the time-out is killed.
 ProcessResult runProcess(const std::vector<std::string>& argv, const ProcessOptions& options = {});
 
-// A child left running in the background, killed (SIGKILL) and reaped on destruction.
+// A child left running in the background, killed (SIGKILL) and reaped on destruction, or
+// by wait() once its time-out has passed.
 class BackgroundProcess {
 public:
     BackgroundProcess(const std::vector<std::string>& argv, const ProcessOptions& options = {});
@@ -35,8 +42,11 @@ public:
     void writeInput(const std::string& text);
     void closeInput();
     void kill(int signal = 9);
-    // Waits for exit; returns the exit code (128 + signal for a signal).
+    // Waits for exit, at most until the time-out, then kills the child; returns the exit code
+    // (128 + signal for a signal, so 137 after the time-out).
     int wait();
+    // Whether wait() had to kill the child because its time-out passed.
+    bool timedOut() const { return timedOut_; }
     const std::string& output() const { return out_; }
 
 private:
@@ -44,7 +54,9 @@ private:
     int pid_ = -1;
     int inFd_ = -1;
     int outFd_ = -1;
+    std::chrono::steady_clock::time_point deadline_;
     bool reaped_ = false;
+    bool timedOut_ = false;
     int status_ = -1;
     std::string out_;
 };
