@@ -12,6 +12,7 @@
 #include <qmtest/files.h>
 #include <qmtest/relocated_user.h>
 #include <qmtest/temp_dir.h>
+#include <qmtest/wait.h>
 
 #include <algorithm>
 #include <chrono>
@@ -90,18 +91,11 @@ protected:
     // Waits until the file clock has passed every definition's times: a file stamped within
     // the recording scan's first clock tick would be read once more.
     void waitPastFileTimes() {
-        auto ns = [](const timespec& t) { return t.tv_sec * 1'000'000'000LL + t.tv_nsec; };
-        long long latest = 0;
+        std::vector<std::string> paths;
         for (const fs::path& file : definitionFiles()) {
-            struct stat st {};
-            ASSERT_EQ(::stat(file.c_str(), &st), 0);
-            latest = std::max({latest, ns(st.st_mtim), ns(st.st_ctim)});
+            paths.push_back(file.string());
         }
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-        for (timespec now{};
-             ::clock_gettime(CLOCK_REALTIME_COARSE, &now) == 0 && ns(now) <= latest;) {
-            ASSERT_LT(std::chrono::steady_clock::now(), deadline) << "file clock stands still";
-        }
+        ASSERT_TRUE(qmtest::waitPastFileTimes(paths)) << "file clock stands still";
     }
 
     // "N of M definitions read" from the last scan logged in log.

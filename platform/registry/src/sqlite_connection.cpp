@@ -5,9 +5,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <charconv>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <random>
+#include <string_view>
 #include <thread>
 
 #include "qmreg/registry.h"
@@ -17,7 +20,23 @@ namespace qmreg::detail {
 namespace {
 
 // Waiting writers give up after this long; a healthy writer holds the lock for milliseconds.
+// QM_REGISTRY_BUSY_MS sets another wait, from 1 ms to 10 minutes (a test that holds the lock
+// on purpose need not wait ten seconds); anything else in it is ignored.
 constexpr int kBusyTimeoutMs = 10000;
+constexpr int kLongestBusyTimeoutMs = 600000;
+
+int busyTimeoutMs() {
+    const char* text = std::getenv("QM_REGISTRY_BUSY_MS");
+    if (text == nullptr) {
+        return kBusyTimeoutMs;
+    }
+    const std::string_view digits(text);
+    int ms = 0;
+    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), ms);
+    const bool valid = error == std::errc() && end == digits.data() + digits.size() && ms >= 1 &&
+                       ms <= kLongestBusyTimeoutMs;
+    return valid ? ms : kBusyTimeoutMs;
+}
 
 // file: URI for path, so that query parameters can be added without the path being misread.
 std::string fileUri(const std::string& path, const char* parameters) {
@@ -133,7 +152,7 @@ void SqliteConnection::open(Mode mode, bool immutable) {
         throw StoreError("The registry store \"" + file_ + "\" cannot be opened: " + message);
     }
     sqlite3_extended_result_codes(db_, 1);
-    sqlite3_busy_timeout(db_, kBusyTimeoutMs);
+    sqlite3_busy_timeout(db_, busyTimeoutMs());
 }
 
 void SqliteConnection::close() {
@@ -169,7 +188,7 @@ void SqliteConnection::exec(const char* sql) {
 
 void SqliteConnection::enableWal() {
     using Clock = std::chrono::steady_clock;
-    const auto deadline = Clock::now() + std::chrono::milliseconds(kBusyTimeoutMs);
+    const auto deadline = Clock::now() + std::chrono::milliseconds(busyTimeoutMs());
     // Jittered back-off, so that processes that collided once do not collide again in step.
     std::minstd_rand jitter(static_cast<unsigned>(Clock::now().time_since_epoch().count()));
     auto pause = std::chrono::milliseconds(1);

@@ -6,14 +6,13 @@
 #include <gtest/gtest.h>
 #include <qmenv/environment.h>
 
-#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <sstream>
-#include <thread>
 
 #include "qmtest/relocated_user.h"
+#include "qmtest/wait.h"
 #include "runtime/loader_context.h"
 #include "test_installation.h"
 
@@ -60,14 +59,7 @@ protected:
         EXPECT_EQ(r.GetPendingEvent(), qm::kEventNone) << "cleared whatever the outcome";
         return ok;
     }
-    static bool appears(const std::string& file) {
-        const auto deadline = std::chrono::steady_clock::now() + 5s;
-        while (!fs::exists(file) && std::chrono::steady_clock::now() < deadline) {
-            std::this_thread::sleep_for(10ms);
-        }
-        return fs::exists(file);
-    }
-
+    qmtest::Descendants started_;  // the programs that events start
     qmtest::TempDir installDir_;
     qmtest::RelocatedUser user_;
     qmtest::TestInstallation install_;
@@ -84,7 +76,8 @@ TEST_F(ModuleEventsTest, LoadModuleStartsLoadsMenusAndRunsApplications) {
     EXPECT_EQ(r.GetMenusLoaded(), 1);
     EXPECT_EQ(r.GetStarted(), 1);
     EXPECT_TRUE(loaded("KRQM_ROADS"));
-    EXPECT_TRUE(appears(marker));
+    ASSERT_TRUE(started_.waitForAll());
+    EXPECT_TRUE(fs::exists(marker));
 }
 
 TEST_F(ModuleEventsTest, LoadModuleWhoseMenusFailStaysStartedAndRunsNothing) {
@@ -94,7 +87,8 @@ TEST_F(ModuleEventsTest, LoadModuleWhoseMenusFailStaysStartedAndRunsNothing) {
     EXPECT_FALSE(execute(r, qm::kEventLoadModule));
     EXPECT_EQ(r.GetMenusLoaded(), 0);
     EXPECT_EQ(r.GetStarted(), 1);
-    std::this_thread::sleep_for(200ms);
+    // Whatever was started has ended: a program run wrongly would have left the marker.
+    ASSERT_TRUE(started_.waitForAll());
     EXPECT_FALSE(fs::exists(marker));
 }
 
@@ -105,7 +99,7 @@ TEST_F(ModuleEventsTest, FirstFailingApplicationStopsTheRestButMenusStay) {
                          {"/usr/bin/touch", marker, "", "", false}});
     EXPECT_FALSE(execute(r, qm::kEventLoadModule));
     EXPECT_EQ(r.GetMenusLoaded(), 1);
-    std::this_thread::sleep_for(200ms);
+    ASSERT_TRUE(started_.waitForAll());
     EXPECT_FALSE(fs::exists(marker));
 }
 

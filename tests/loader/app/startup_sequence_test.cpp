@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <qmenv/environment.h>
 #include <qmreg/registry.h>
+#include <sqlite3.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -21,6 +22,8 @@
 #include "qmtest/file_size_limit.h"
 #include "qmtest/files.h"
 #include "qmtest/relocated_user.h"
+#include "qmtest/scoped_env.h"
+#include "qmtest/wait.h"
 #include "runtime/loader_context.h"
 #include "runtime/module_events.h"
 #include "test_installation.h"
@@ -297,11 +300,7 @@ TEST_F(StartupSequenceTest, FailingMenusStillRunTheApplications) {
     setSettings(broken, "True", "True", "False");
     runStartup();
     EXPECT_EQ(record("QM_BROKEN").GetMenusLoaded(), 0);
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!std::filesystem::exists(marker) && std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    EXPECT_TRUE(std::filesystem::exists(marker));
+    EXPECT_TRUE(qmtest::waitForFile(marker));
     EXPECT_EQ(out_.str().find("[Quillmont]"), std::string::npos) << "nothing is reported";
 }
 
@@ -384,18 +383,22 @@ TEST_F(StartupSequenceTest, SafeModeDropsRestoredModuleMenusForThisSessionOnly) 
 // out the busy time-out, and the rest of the start writes nothing more but still brings the
 // modules up from what it reads.
 TEST_F(StartupSequenceTest, StoreHeldByAnotherProgramCostsOneTimeOutAndNoMoreWrites) {
+    qmtest::ScopedEnv shortWait("QM_REGISTRY_BUSY_MS", "50");
     install_.addModule(kBase);
     install_.addModule(kRoads);
     setSettings(kRoads, "True", "True", "False");
     runStartup();
     install_.addModule(kTerrain);  // a new module, whose key a start would create
 
-    qmtest::BackgroundProcess locker({"/usr/bin/sqlite3", user_.registryDir() + "/hkcu.db"});
-    locker.writeInput("BEGIN IMMEDIATE;\nSELECT 'held';\n");
-    ASSERT_TRUE(locker.waitForOutput("held", std::chrono::seconds(10))) << locker.output();
+    // The other program: a connection of its own that has begun a write.
+    sqlite3* locker = nullptr;
+    ASSERT_EQ(sqlite3_open_v2((user_.registryDir() + "/hkcu.db").c_str(), &locker,
+                              SQLITE_OPEN_READWRITE, nullptr),
+              SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(locker, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
     restart();
-    locker.closeInput();
-    locker.wait();
+    sqlite3_exec(locker, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(locker);
 
     const std::string log = qmtest::readFile(logFile());
     std::size_t timeOuts = 0;

@@ -1,12 +1,7 @@
 #include "catalogue_fixture.h"
 
-#include <sys/stat.h>
-
 #include <qmtest/files.h>
-
-#include <algorithm>
-#include <chrono>
-#include <ctime>
+#include <qmtest/wait.h>
 
 namespace qmtest {
 
@@ -27,18 +22,11 @@ std::string CatalogueFixture::writeRaw(const std::string& fileName,
 }
 
 void CatalogueFixture::waitPastFileTimes(const std::vector<std::string>& fileNames) const {
-    auto ns = [](const timespec& t) { return t.tv_sec * 1'000'000'000LL + t.tv_nsec; };
-    long long latest = 0;
+    std::vector<std::string> paths;
     for (const std::string& file : fileNames) {
-        struct stat st {};
-        if (::stat((modules() + "/" + file).c_str(), &st) == 0) {
-            latest = std::max({latest, ns(st.st_mtim), ns(st.st_ctim)});
-        }
+        paths.push_back(modules() + "/" + file);
     }
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    for (timespec now{}; ::clock_gettime(CLOCK_REALTIME_COARSE, &now) == 0 && ns(now) <= latest;) {
-        ASSERT_LT(std::chrono::steady_clock::now(), deadline) << "file clock stands still";
-    }
+    ASSERT_TRUE(qmtest::waitPastFileTimes(paths)) << "file clock stands still";
 }
 
 }  // namespace qmtest

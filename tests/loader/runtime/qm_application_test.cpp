@@ -8,6 +8,7 @@
 #include <qmtest/relocated_user.h>
 #include <qmtest/scoped_env.h>
 #include <qmtest/temp_dir.h>
+#include <qmtest/wait.h>
 
 #include <chrono>
 #include <filesystem>
@@ -27,16 +28,11 @@ std::string testArx() {
 }
 
 // Waits for a file a child process writes; nullopt when it does not appear in time.
-std::optional<std::string> waitForFile(
-    const std::string& path, std::chrono::milliseconds timeout = std::chrono::seconds(10)) {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (std::chrono::steady_clock::now() < deadline) {
-        if (fs::exists(path)) {
-            return qmtest::readFile(path);
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+std::optional<std::string> waitForFile(const std::string& path) {
+    if (!qmtest::waitForFile(path)) {
+        return std::nullopt;
     }
-    return std::nullopt;
+    return qmtest::readFile(path);
 }
 
 class ApplicationTest : public qmtest::RelocatedTest {
@@ -54,6 +50,7 @@ protected:
 };
 
 TEST_F(ApplicationTest, OnlyEmptyOrExactExeTypesRunAProgram) {
+    qmtest::Descendants started;
     const struct {
         const char* type;
         bool runs;
@@ -69,8 +66,8 @@ TEST_F(ApplicationTest, OnlyEmptyOrExactExeTypesRunAProgram) {
         }
     }
     EXPECT_FALSE(QmApplication(dir_ / "missing", "", "exe", "", false).Load());
-    // Give a wrongly started program time to show up before declaring it absent.
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    // Every program started has ended, so one started wrongly would have left its record.
+    ASSERT_TRUE(started.waitForAll());
     for (int i = 2; i < n; ++i) {
         EXPECT_FALSE(fs::exists(dir_ / ("type" + std::to_string(i) + ".argv"))) << i;
     }

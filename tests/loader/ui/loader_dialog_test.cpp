@@ -14,6 +14,7 @@
 #include "gui_ui_services.h"
 #include "qmtest/child_process.h"
 #include "qmtest/files.h"
+#include "qmtest/help_viewer.h"
 #include "qmtest/scoped_env.h"
 #include "ui/logic/resource_ids.h"
 #include "ui/widgets/button_st.h"
@@ -52,7 +53,8 @@ protected:
                 auto* options = static_cast<CCheckingModulesDlg*>(d);
                 QObject::connect(
                     options, &CCheckingModulesDlg::fillFinished, options,
-                    [options, act] { act(*options); }, Qt::SingleShotConnection);
+                    [options, act] { handleModal(options, [&] { act(*options); }); },
+                    Qt::SingleShotConnection);
             },
             Qt::SingleShotConnection);
         clickButton(kIdOptions);
@@ -332,17 +334,16 @@ TEST_F(LoaderDialogTest, HelpButtonAndF1OpenTheHelpTopic) {
     addModules({kBase, kRoads});
     runStartup();
     qmtest::writeFile(appPath() + "/Help/Quillmont_Base_Help.html", "<html></html>");
-    const std::string log = appPath() + "/viewer.log";
-    const std::string viewer = appPath() + "/viewer.sh";
-    qmtest::writeFile(viewer, "#!/bin/sh\necho \"$1\" >> '" + log + "'\n");
-    std::filesystem::permissions(viewer, std::filesystem::perms::owner_all);
-    qmtest::ScopedEnv helpViewer("QM_HELP_VIEWER", viewer);
+    qmtest::HelpViewer viewer(appPath());
     openDialog();
     clickButton(kIdHelp);
     QTest::keyClick(&dialog(), Qt::Key_F1);
-    ASSERT_TRUE(uitest::waitFor(
-        [&] { return std::filesystem::exists(log) && count(qmtest::readFile(log), "\n") == 2; }));
-    EXPECT_EQ(count(qmtest::readFile(log), "Help/Quillmont_Base_Help.html#10100\n"), 2u);
+    const auto calls = viewer.waitForCalls(2);
+    ASSERT_EQ(calls.size(), 2u);
+    for (const auto& call : calls) {
+        EXPECT_EQ(call.arguments, std::vector<std::string>{"file://" + appPath() +
+                                                           "/Help/Quillmont_Base_Help.html#10100"});
+    }
 }
 
 // The console host has no windows, whatever display the environment names; the command says

@@ -44,11 +44,13 @@ protected:
         fs::copy_file(arx(from), install_ / "QmModuleLoader.arx");
     }
 
-    qmtest::ProcessResult run(std::vector<std::string> args, const std::string& input = {}) {
+    qmtest::ProcessResult run(std::vector<std::string> args, const std::string& input = {},
+                              bool obeyFilePermissions = false) {
         args.insert(args.begin(), install_ / "cadhost");
         qmtest::ProcessOptions options;
         options.extraEnv = user_.environment();
         options.input = input;
+        options.obeyFilePermissions = obeyFilePermissions;
         return qmtest::runProcess(args, options);
     }
 
@@ -220,13 +222,15 @@ TEST_F(CadhostTest, MenusAreRememberedThroughAKill) {
               paths[0] + "\n" + paths[2] + "\n");
 }
 
-// Paths the system cannot even examine fail that one load; the host goes on.
+// Paths the system cannot even examine fail that one load; the host goes on. The application
+// in the closed folder loads once the folder is open again, so only its permissions (which
+// hold for root too) kept it out.
 TEST_F(CadhostTest, ArxPathsThatCannotBeExaminedFailOnlyTheirLoad) {
     const fs::path root(user_.root());
     fs::create_symlink(root / "loop-b.arx", root / "loop-a.arx");
     fs::create_symlink(root / "loop-a.arx", root / "loop-b.arx");
     fs::create_directory(root / "closed");
-    qmtest::writeFile((root / "closed" / "app.arx").string(), "");
+    fs::copy_file(arx("hosttest_probe.arx"), root / "closed" / "app.arx");
     fs::permissions(root / "closed", fs::perms::none);
     const std::vector<std::string> paths{
         (root / "loop-a.arx").string(),
@@ -238,7 +242,7 @@ TEST_F(CadhostTest, ArxPathsThatCannotBeExaminedFailOnlyTheirLoad) {
     for (const std::string& path : paths) {
         input += "ARXLOAD " + path + "\n";
     }
-    const auto result = run({"--console"}, input + "ARX\n");
+    const auto result = run({"--console"}, input + "ARX\n", /*obeyFilePermissions=*/true);
     fs::permissions(root / "closed", fs::perms::owner_all);
     EXPECT_EQ(result.exitCode, 0) << result.err;
     const auto lines = splitLines(result.out);
@@ -247,6 +251,8 @@ TEST_F(CadhostTest, ArxPathsThatCannotBeExaminedFailOnlyTheirLoad) {
         EXPECT_THAT(lines[i],
                     ::testing::StartsWith("Unable to load ARX application \"" + paths[i]));
     }
+    const auto open = run({"--console"}, "ARXLOAD " + paths[1] + "\nARX\n", true);
+    EXPECT_THAT(open.out, HasSubstr("\napp.arx\n")) << open.out;
 }
 
 // A session at a terminal with a display takes the main window from a module of its own; when

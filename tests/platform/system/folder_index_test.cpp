@@ -15,6 +15,7 @@
 #include "qmsys/folder_index.h"
 #include "qmtest/files.h"
 #include "qmtest/temp_dir.h"
+#include "qmtest/wait.h"
 
 namespace {
 
@@ -54,20 +55,7 @@ protected:
     // Waits (bounded) until the file clock has left the tick of the folder's last change, so
     // that a listing made now may be kept.
     void waitPastLastChange() {
-        struct stat st {};
-        ASSERT_EQ(::stat(dir_.path().c_str(), &st), 0);
-        const auto changed =
-            std::chrono::seconds(st.st_ctim.tv_sec) + std::chrono::nanoseconds(st.st_ctim.tv_nsec);
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-        for (;;) {
-            timespec now{};
-            ::clock_gettime(CLOCK_REALTIME_COARSE, &now);
-            if (std::chrono::seconds(now.tv_sec) + std::chrono::nanoseconds(now.tv_nsec) >
-                changed) {
-                return;
-            }
-            ASSERT_LT(std::chrono::steady_clock::now(), deadline) << "file clock stands still";
-        }
+        ASSERT_TRUE(qmtest::waitPastFileTimes({dir_.path()})) << "file clock stands still";
     }
 
     qmtest::TempDir dir_;

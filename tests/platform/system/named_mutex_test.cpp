@@ -119,12 +119,12 @@ TEST_F(NamedMutexTest, TimesOutWhileAnotherProcessHoldsIt) {
     auto holder = startHolder({"mutex", "MenuLoaderProtector", "0"});
     ASSERT_TRUE(holder->waitForOutput("held", kOutputWait)) << holder->output();
 
+    // The holder keeps the lock until told: a wait that ignored its time-out would never end
+    // (and the test would be stopped by its own), so returning at all is the proof.
     qmsys::NamedMutex mutex("MenuLoaderProtector");
     const auto start = Clock::now();
     EXPECT_FALSE(mutex.lock(250ms));
-    const auto waited = Clock::now() - start;
-    EXPECT_GE(waited, 250ms);
-    EXPECT_LT(waited, 1500ms);
+    EXPECT_GE(Clock::now() - start, 250ms) << "gave up before its time-out";
 
     holder->writeInput("\n");
     ASSERT_TRUE(holder->waitForOutput("released", kOutputWait));

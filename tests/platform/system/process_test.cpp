@@ -17,6 +17,7 @@
 #include "qmtest/relocated_user.h"
 #include "qmtest/scoped_env.h"
 #include "qmtest/temp_dir.h"
+#include "qmtest/wait.h"
 
 namespace {
 
@@ -59,12 +60,8 @@ protected:
 
     // Waits for the helper's record; an empty result means it never arrived.
     std::vector<std::string> recordedArgv() {
-        const auto deadline = std::chrono::steady_clock::now() + 10s;
-        while (!std::filesystem::exists(out_)) {
-            if (std::chrono::steady_clock::now() > deadline) {
-                return {};
-            }
-            std::this_thread::sleep_for(2ms);
+        if (!qmtest::waitForFile(out_)) {
+            return {};
         }
         const std::string raw = qmtest::readFile(out_);
         std::vector<std::string> args;

@@ -1,0 +1,37 @@
+#pragma once
+// Bounded waits for what another process, or the file system's clock, does. Each looks again
+// after a short sleep and gives up at its time-out, so that a test fails instead of hanging or
+// spinning on a core that the process it waits for needs.
+#include <chrono>
+#include <string>
+#include <vector>
+
+namespace qmtest {
+
+// Waits until path exists; false when it has not appeared within timeout.
+bool waitForFile(const std::string& path,
+                 std::chrono::milliseconds timeout = std::chrono::seconds(10));
+
+// Waits until the file clock (the coarse real-time clock that stamps files) has passed the
+// modification and change times of every path that exists, so that whatever changes from now
+// on is stamped later than all of them. False when the clock stands still for timeout.
+bool waitPastFileTimes(const std::vector<std::string>& paths,
+                       std::chrono::milliseconds timeout = std::chrono::seconds(5));
+
+// Makes this process adopt every process it starts indirectly (a program started through a
+// double fork is orphaned at once) for as long as it lives, so that a test can wait for all
+// of them to end: proof that a step started nothing, or that what it started has done its
+// work. Kills (SIGKILL) and reaps whatever is left on destruction. One at a time per process.
+class Descendants {
+public:
+    Descendants();
+    ~Descendants();
+    Descendants(const Descendants&) = delete;
+    Descendants& operator=(const Descendants&) = delete;
+
+    // Reaps every child and adopted descendant until none is left; false when some are still
+    // running at the time-out.
+    bool waitForAll(std::chrono::milliseconds timeout = std::chrono::seconds(10));
+};
+
+}  // namespace qmtest

@@ -1,0 +1,94 @@
+#include "qmtest/wait.h"
+
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+namespace qmtest {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
+
+long long nanoseconds(const timespec& t) {
+    return t.tv_sec * 1'000'000'000LL + t.tv_nsec;
+}
+
+}  // namespace
+
+bool waitForFile(const std::string& path, std::chrono::milliseconds timeout) {
+    const auto deadline = Clock::now() + timeout;
+    struct stat st {};
+    while (::stat(path.c_str(), &st) != 0) {
+        if (Clock::now() >= deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(5ms);
+    }
+    return true;
+}
+
+bool waitPastFileTimes(const std::vector<std::string>& paths, std::chrono::milliseconds timeout) {
+    long long latest = 0;
+    for (const std::string& path : paths) {
+        struct stat st {};
+        if (::stat(path.c_str(), &st) == 0) {
+            latest = std::max({latest, nanoseconds(st.st_mtim), nanoseconds(st.st_ctim)});
+        }
+    }
+    const auto deadline = Clock::now() + timeout;
+    for (timespec now{}; ::clock_gettime(CLOCK_REALTIME_COARSE, &now) == 0;) {
+        if (nanoseconds(now) > latest) {
+            return true;
+        }
+        if (Clock::now() >= deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(1ms);  // the coarse clock ticks every few milliseconds
+    }
+    return false;
+}
+
+Descendants::Descendants() {
+    ::prctl(PR_SET_CHILD_SUBREAPER, 1);
+}
+
+Descendants::~Descendants() {
+    // What is still running is killed by its id (adopted processes are in no group of ours).
+    std::error_code ec;
+    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task", ec)) {
+        std::ifstream children(task.path() / "children");
+        for (pid_t pid; children >> pid;) {
+            ::kill(pid, SIGKILL);
+        }
+    }
+    waitForAll(5s);
+    ::prctl(PR_SET_CHILD_SUBREAPER, 0);
+}
+
+bool Descendants::waitForAll(std::chrono::milliseconds timeout) {
+    const auto deadline = Clock::now() + timeout;
+    for (;;) {
+        const pid_t pid = ::waitpid(-1, nullptr, WNOHANG);
+        if (pid < 0 && errno == ECHILD) {
+            return true;
+        }
+        if (pid == 0) {
+            if (Clock::now() >= deadline) {
+                return false;
+            }
+            std::this_thread::sleep_for(2ms);
+        }
+    }
+}
+
+}  // namespace qmtest
