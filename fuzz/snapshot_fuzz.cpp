@@ -14,8 +14,9 @@
 namespace {
 
 const qm::CatalogueSnapshot::Scope& scope() {
-    static const qm::CatalogueSnapshot::Scope s{
-        "default", "enu", "/fuzz/Zadod/Modules", "*.default.xml", "/fuzz", "/fuzz/loader", {}, {}};
+    static const qm::CatalogueSnapshot::Scope s{"default",       "enu",   "/fuzz/Zadod/Modules",
+                                                "*.default.xml", "/fuzz", {{"<TEMP>", "/tmp"}},
+                                                "/fuzz/loader",  {},      {}};
     return s;
 }
 
@@ -25,7 +26,7 @@ const std::string& header() {
         qm::CatalogueSnapshot snapshot(scope());
         snapshot.startScan();  // after the schema's (zero) times, so entries are read at all
         std::string empty = snapshot.serialize();
-        empty.resize(empty.size() - 16);  // the count and the checksum
+        empty.resize(empty.size() - 20);  // the count, the listing flag and the checksum
         return empty;
     }();
     return bytes;

@@ -26,8 +26,9 @@ namespace {
 constexpr std::string_view kLogCategory = "catalogue";
 constexpr std::string_view kMagic = "QMCATSNP";
 // 3: 32-bit lengths, each outcome stored with its length so that loading only indexes it,
-// a checksum over 64-bit words. 4: the folder's listing after the entries.
-constexpr std::uint64_t kFormat = 4;
+// a checksum over 64-bit words. 4: the folder's listing after the entries. 5: the path
+// macros' values in the scope.
+constexpr std::uint64_t kFormat = 5;
 // A snapshot larger than this is not one of ours.
 constexpr std::size_t kMaxBytes = std::size_t{1} << 31;
 
@@ -151,6 +152,11 @@ void writeScope(Writer& w, const CatalogueSnapshot::Scope& s) {
     w.str(s.loaderFile);
     w.identity(s.loader);
     w.identity(s.schema);
+    w.u32(static_cast<std::uint32_t>(s.macros.size()));
+    for (const auto& [name, value] : s.macros) {
+        w.str(name);
+        w.str(value);
+    }
 }
 
 CatalogueSnapshot::Scope readScope(Reader& r) {
@@ -163,6 +169,13 @@ CatalogueSnapshot::Scope readScope(Reader& r) {
     s.loaderFile = r.str();
     s.loader = r.identity();
     s.schema = r.identity();
+    const std::uint32_t macros = r.u32();
+    // A macro takes at least its two lengths: a damaged count reserves nothing absurd.
+    s.macros.reserve(std::min<std::size_t>(macros, r.left() / 8));
+    for (std::uint32_t i = 0; r.ok() && i < macros; ++i) {
+        const std::string_view name = r.str();
+        s.macros.emplace_back(name, r.str());
+    }
     return s;
 }
 
@@ -276,7 +289,7 @@ bool CatalogueSnapshot::identifyAt(int folderFd, const char* name, Identity& out
 bool CatalogueSnapshot::currentScope(const std::string& config, const std::string& language,
                                      const std::string& folder, const std::string& pattern,
                                      Scope& out) {
-    Scope scope{config, language, folder, pattern, QmEnGetAppPath(), {}, {}, {}};
+    Scope scope{config, language, folder, pattern, QmEnGetAppPath(), QmEnMacroValues(), {}, {}, {}};
     if (!loaderIdentity(scope.loaderFile, scope.loader) ||
         !identify(folder + "/" + std::string(names::kDefinitionSchema), scope.schema)) {
         return false;
@@ -348,7 +361,7 @@ CatalogueSnapshot CatalogueSnapshot::parse(std::string bytes, const Scope& scope
     CatalogueSnapshot loaded(readScope(r));
     loaded.scanStartNs_ = r.i64();
     if (!r.ok() || !(loaded.scope_ == scope)) {
-        return doubt("other schema, build, installation, configuration or language");
+        return doubt("other schema, build, installation, configuration, language or macro value");
     }
     // A schema changed within the recording scan's first tick may have changed again since.
     if (scope.schema.modifiedNs >= loaded.scanStartNs_ ||
@@ -520,21 +533,11 @@ bool CatalogueSnapshot::decodeOutcome(std::string_view stored, Outcome& out) {
 }
 
 void CatalogueSnapshot::save(DiagnosticLog* log) const {
-    const std::string text = serialize();
     const std::string file = fileOf(scope_);
-    const std::string temp = file + ".tmp." + std::to_string(::getpid());
     std::error_code ec;
     std::filesystem::create_directories(std::filesystem::path(file).parent_path(), ec);
-    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    bool written = fd >= 0 && qmsys::writeAll(fd, text);
-    if (fd >= 0 && ::close(fd) != 0) {
-        written = false;
-    }
-    if (!written || std::rename(temp.c_str(), file.c_str()) != 0) {
-        std::remove(temp.c_str());
-        if (log) {
-            log->write(kLogCategory, "snapshot " + file + " not written");
-        }
+    if (qmsys::replaceFileContents(file, serialize(), 0600) != qmsys::kErrorSuccess && log) {
+        log->write(kLogCategory, "snapshot " + file + " not written");
     }
 }
 

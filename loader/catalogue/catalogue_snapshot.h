@@ -6,7 +6,8 @@
 // and parses only those whose identity changed.
 //
 // The whole snapshot is dropped when the schema file, the loader's build, the installation
-// folder, the configuration or the language differ, and on any doubt: a file that is corrupt,
+// folder, the configuration, the language or the value of any path macro differ, and on any
+// doubt: a file that is corrupt,
 // foreign, unreadable or from another format is ignored and rebuilt, never an error. A file
 // whose times fall within the clock tick in which the scan that recorded it started is read
 // again (a change later in that tick would leave its times as they were).
@@ -18,6 +19,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "catalogue/module_definition_reader.h"
@@ -50,6 +52,10 @@ public:
         std::string folder;   // the definitions folder as the scan names it
         std::string pattern;  // the search pattern of the scan
         std::string appPath;  // the installation folder application paths were expanded with
+        // Every path macro with its value when the scan ran (QmEnMacroValues): the recorded
+        // application paths hold these values, so any change of what a macro reads (an
+        // environment variable, a registry value, a letter's case) makes another scope.
+        std::vector<std::pair<std::string, std::string>> macros;
         // The binary the scanning code runs in (the loader module, or a tool): each keeps a
         // snapshot of its own, so that scans by the host and by a tool do not replace each
         // other's.

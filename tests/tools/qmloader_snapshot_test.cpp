@@ -1,6 +1,7 @@
 // The catalogue snapshot changes how fast the catalogue is built, never what it holds:
 // qmloader list --json with and without the snapshot must agree after any change to the
-// definitions, the schema, the configuration or the snapshot itself.
+// definitions, the schema, the configuration, the environment and registry values that path
+// macros read, or the snapshot itself.
 //
 // QM_SNAPSHOT_STEPS sets the number of random steps (a short run by default; the long run is
 // QM_SNAPSHOT_STEPS=1000), QM_SNAPSHOT_SEED the seed.
@@ -8,9 +9,11 @@
 #include <sys/stat.h>
 
 #include <gtest/gtest.h>
+#include <qmenv/environment.h>
 #include <qmtest/child_process.h>
 #include <qmtest/files.h>
 #include <qmtest/relocated_user.h>
+#include <qmtest/scoped_env.h>
 #include <qmtest/temp_dir.h>
 #include <qmtest/wait.h>
 
@@ -19,8 +22,11 @@
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
+#include <functional>
+#include <memory>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 #include "qm/version.h"
 
@@ -31,6 +37,29 @@ namespace fs = std::filesystem;
 int envNumber(const char* name, int fallback) {
     const char* v = std::getenv(name);
     return v && *v ? std::atoi(v) : fallback;
+}
+
+// Sets a value the environment library reads the configuration and language from.
+void setKernelSetting(const std::string& name, const std::string& value) {
+    QmEnWinRegistry registry;
+    ASSERT_TRUE(
+        registry.OpenKey(kQmEnHKeyCurrentUser, QmEnGetRegistryKey() + "\\Kernel Services", true));
+    ASSERT_TRUE(registry.WriteString(name, value));
+}
+
+// A definition whose applications lie under every path macro the environment library knows.
+std::string definitionUnderEveryMacro(const std::string& key) {
+    std::string apps;
+    int n = 0;
+    for (const auto& [macro, value] : QmEnMacroValues()) {
+        const std::string escaped = "&lt;" + macro.substr(1, macro.size() - 2) + "&gt;";
+        apps += "<Application path=\"" + escaped + "\\app" + std::to_string(n++) +
+                "\" arguments=\"\" type=\"exe\" command=\"\" modal=\"False\"/>";
+    }
+    return "<?xml version=\"1.0\"?>\n<QM_Module><Keyname>" + key +
+           "</Keyname><Version><VersionMajor>1</VersionMajor><VersionMinor>0</VersionMinor>"
+           "</Version><Name><ModuleName>" +
+           key + "</ModuleName></Name><Applications>" + apps + "</Applications></QM_Module>\n";
 }
 
 class SnapshotEqualityTest : public ::testing::Test {
@@ -48,10 +77,18 @@ protected:
         const int variant = static_cast<int>(rng() % 10);
         const std::string k = "QM_K" + std::to_string(key);
         const std::string name = "Module " + std::to_string(rng() % 50);
-        const std::string app = "<Application path=\"Bin\\\\tool" + std::to_string(rng() % 3) +
-                                ".exe\" arguments=\"-x\" type=\"exe\" command=\"\"" +
-                                (variant == 7 ? std::string() : " modal=\"True\"") +
-                                "/>";  // 7: COM error
+        // Under the installation, or under a macro whose value the steps change.
+        const char* folders[] = {"Bin",
+                                 "&lt;TEMP&gt;",
+                                 "&lt;USERDATA&gt;",
+                                 "&lt;MYQUILLMONT&gt;",
+                                 "&lt;AUTOCAD&gt;",
+                                 "&lt;CURRENTCONFIG&gt;",
+                                 "&lt;LANGCODE&gt;"};
+        const std::string app =
+            "<Application path=\"" + std::string(folders[rng() % 7]) + "\\\\tool" +
+            std::to_string(rng() % 3) + ".exe\" arguments=\"-x\" type=\"exe\" command=\"\"" +
+            (variant == 7 ? std::string() : " modal=\"True\"") + "/>";  // 7: COM error
         if (variant == 8) {
             return "<QM_Module><Keyname>" + k + "</Keyname>";  // not well-formed
         }
@@ -123,11 +160,12 @@ TEST_F(SnapshotEqualityTest, ListIsTheSameWithAndWithoutTheSnapshotAfterRandomCh
     for (int i = 0; i < 8; ++i) {
         qmtest::writeFile(modules() + "/" + newName(), definition(rng));
     }
+    std::vector<std::unique_ptr<qmtest::ScopedEnv>> env;  // the environment changes so far
 
     for (int step = 0; step < steps; ++step) {
         const std::vector<fs::path> files = definitionFiles();
         const fs::path some = files.empty() ? fs::path() : files[rng() % files.size()];
-        const int kind = static_cast<int>(rng() % 11);
+        const int kind = static_cast<int>(rng() % 13);
         std::string what;
         if (files.empty() || kind == 0) {
             what = "addition";
@@ -184,6 +222,22 @@ TEST_F(SnapshotEqualityTest, ListIsTheSameWithAndWithoutTheSnapshotAfterRandomCh
         } else if (kind == 9) {
             what = "configuration switch";
             config = config == "default" ? "other" : "default";
+        } else if (kind == 11) {
+            what = "environment change";
+            static const char* const kVariables[] = {"TMPDIR", "APPDATA", "HOME", "QM_HOST_PATH"};
+            const char* variable = kVariables[rng() % 4];
+            const std::string value = user_.root() + "/" + variable + std::to_string(rng() % 3);
+            fs::create_directories(value);
+            env.push_back(std::make_unique<qmtest::ScopedEnv>(variable, value));
+        } else if (kind == 12) {
+            what = "registry change";
+            static const char* const kConfigs[] = {"Default", "DEFAULT", "Other"};
+            static const char* const kLanguages[] = {"enu", "ENU", "deu"};
+            if (rng() % 2 == 0) {
+                setKernelSetting("Current Config", kConfigs[rng() % 3]);
+            } else {
+                setKernelSetting("Language", kLanguages[rng() % 3]);
+            }
         } else {
             what = "snapshot damaged";
             const fs::path folder =
@@ -265,6 +319,93 @@ TEST_F(SnapshotEqualityTest, TheHostAndTheToolKeepSnapshotsOfTheirOwn) {
         EXPECT_EQ(readCount(), "0 of 3 definitions read");
         ASSERT_EQ(start(), 0);
         EXPECT_EQ(readCount(), "0 of 3 definitions read");
+    }
+}
+
+// Application paths are recorded expanded, so a recorded outcome holds only while every path
+// macro still stands for what it did: each input the macros read (environment variables,
+// the registry values of the configuration and language, their exact letter case) changed in
+// turn must show in the list at once, as it does without the snapshot.
+TEST_F(SnapshotEqualityTest, ApplicationPathsFollowEveryInputOfTheMacros) {
+    qmtest::writeFile(modules() + "/paths.default.xml", definitionUnderEveryMacro("QM_PATHS"));
+    waitPastFileTimes();
+    const std::string log = user_.root() + "/qm.log";
+    qmtest::ScopedEnv logEnv("QM_LOG", log);
+    std::vector<std::unique_ptr<qmtest::ScopedEnv>> env;
+    auto setEnv = [&env](const char* name, std::optional<std::string> value) {
+        env.push_back(std::make_unique<qmtest::ScopedEnv>(name, std::move(value)));
+    };
+    const std::string root = user_.root();
+    const struct {
+        const char* what;
+        std::function<void()> change;
+        const char* shows;  // in the list afterwards
+    } changes[] = {
+        {"TMPDIR", [&] { setEnv("TMPDIR", root + "/tmp2"); }, "/tmp2/app"},
+        {"APPDATA", [&] { setEnv("APPDATA", root + "/appdata2"); }, "/appdata2/"},
+        {"XDG_DATA_HOME standing in for APPDATA",
+         [&] {
+             setEnv("APPDATA", std::nullopt);
+             setEnv("XDG_DATA_HOME", root + "/data2");
+         },
+         "/data2/"},
+        {"HOME", [&] { setEnv("HOME", root + "/home2"); }, "/home2/Documents/Quillmont/app"},
+        {"QM_HOST_PATH", [&] { setEnv("QM_HOST_PATH", "/opt/host"); }, "/opt/host/app"},
+        {"the configuration's letter case", [] { setKernelSetting("Current Config", "DEFAULT"); },
+         "/DEFAULT/app"},
+        {"the language's letter case", [] { setKernelSetting("Language", "ENU"); }, "/ENU/app"},
+        {"the language", [] { setKernelSetting("Language", "deu"); }, "/de-DE/app"},
+    };
+    ASSERT_EQ(list("default", true).exitCode, 0);
+    for (const auto& c : changes) {
+        SCOPED_TRACE(c.what);
+        const qmtest::ProcessResult before = list("default", true);
+        ASSERT_EQ(lastReadCount(log), "0 of 1 definitions read");  // the snapshot is in use
+        c.change();
+        const qmtest::ProcessResult withSnapshot = list("default", true);
+        const qmtest::ProcessResult without = list("default", false);
+        ASSERT_EQ(without.exitCode, 0) << without.err;
+        EXPECT_NE(without.out.find(c.shows), std::string::npos) << without.out;
+        EXPECT_NE(without.out, before.out);
+        EXPECT_EQ(withSnapshot.out, without.out);
+    }
+}
+
+// The same through the host: a module started with the host runs its program under the
+// temporary folder of the start that runs it, not of the start that recorded the catalogue.
+TEST_F(SnapshotEqualityTest, TheHostRunsTheProgramUnderItsOwnStartsTempFolder) {
+    qmtest::writeFile(
+        modules() + "/rec.default.xml",
+        "<?xml version=\"1.0\"?>\n<QM_Module><Keyname>QM_REC</Keyname><Version><VersionMajor>1"
+        "</VersionMajor><VersionMinor>0</VersionMinor></Version><Name><ModuleName>Recorder"
+        "</ModuleName></Name><Applications><Application path=\"&lt;TEMP&gt;\\rec\" "
+        "arguments=\"started\" type=\"exe\" command=\"\" modal=\"False\"/></Applications>"
+        "</QM_Module>\n");
+    const qmtest::ProcessResult set =
+        qmtest::runProcess({qmtest::binDir() + "/qmloader", "set", "QM_REC", "--activated", "on",
+                            "--autostart", "on"});
+    ASSERT_EQ(set.exitCode, 0) << set.err;
+    const std::string temps[] = {user_.root() + "/tmp1", user_.root() + "/tmp2"};
+    for (const std::string& temp : temps) {
+        fs::create_directories(temp);
+        fs::copy_file(qmtest::binDir() + "/qmtest_argv_recorder", temp + "/rec");
+    }
+    waitPastFileTimes();
+    for (const std::string& temp : temps) {
+        SCOPED_TRACE("TMPDIR " + temp);
+        const qmtest::ProcessResult start =
+            qmtest::runProcess({qmtest::binDir() + "/cadhost", "--console"},
+                               qmtest::ProcessOptions{{"TMPDIR=" + temp}, "QUIT\n"});
+        ASSERT_EQ(start.exitCode, 0) << start.err;
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (!fs::exists(temp + "/rec.argv") && std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        EXPECT_EQ(qmtest::readFile(temp + "/rec.argv"), "started\n");
+        for (const std::string& other : temps) {
+            EXPECT_TRUE(other == temp || !fs::exists(other + "/rec.argv")) << other;
+        }
+        fs::remove(temp + "/rec.argv");
     }
 }
 

@@ -134,6 +134,15 @@ std::string expandMacros(const std::string& text) {
 
 }  // namespace
 
+std::vector<std::pair<std::string, std::string>> QmEnMacroValues() {
+    std::vector<std::pair<std::string, std::string>> values;
+    values.reserve(macros().size());
+    for (const Macro& macro : macros()) {
+        values.emplace_back(macro.name, macro.value());
+    }
+    return values;
+}
+
 std::string QmEnBuildFilename(const std::string& relative, int base, int /*reserved*/) {
     std::string expanded = expandMacros(relative);
     for (char& c : expanded) {

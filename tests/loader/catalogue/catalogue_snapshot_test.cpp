@@ -4,6 +4,7 @@
 #include "catalogue/catalogue_snapshot.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 #include <qmtest/files.h>
@@ -191,6 +192,26 @@ TEST_F(CatalogueSnapshotTest, AnUnchangedScanDoesNotRewriteTheSnapshot) {
         EXPECT_EQ(again[i].GetKey(), first[i].GetKey());
         EXPECT_EQ(again[i].GetApplications().size(), first[i].GetApplications().size());
     }
+}
+
+// Another program that can write to the user's state folder may plant links there: writing the
+// snapshot never follows one, at the name a temporary file used to have or at the snapshot's.
+TEST_F(CatalogueSnapshotTest, SavingNeverWritesThroughAPlantedLink) {
+    std::string errorText;
+    scan(errorText);
+    const std::string file = CatalogueSnapshot::fileOf(scope());
+    const std::string victim = installation() + "/victim";
+    qmtest::writeFile(victim, "untouched");
+    ASSERT_EQ(::symlink(victim.c_str(), (file + ".tmp." + std::to_string(::getpid())).c_str()), 0);
+    ASSERT_EQ(::unlink(file.c_str()), 0);
+    ASSERT_EQ(::symlink(victim.c_str(), file.c_str()), 0);
+    scan(errorText);  // the link is not a snapshot: the scan reads every file and saves anew
+    EXPECT_EQ(qmtest::readFile(victim), "untouched");
+    struct stat st {};
+    ASSERT_EQ(::lstat(file.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISREG(st.st_mode));
+    EXPECT_EQ(CatalogueSnapshot::parse(qmtest::readFile(file), scope(), nullptr).size(),
+              files_.size());
 }
 
 }  // namespace

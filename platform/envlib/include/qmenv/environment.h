@@ -18,6 +18,8 @@
 #include <functional>
 #include <string>
 #include <thread>
+#include <utility>
+#include <vector>
 
 namespace qmreg {
 class Hive;
@@ -59,6 +61,12 @@ inline constexpr int kQmEnBaseUserData = 2;
 //   <AUTOCAD>         the host program's folder: $QM_HOST_PATH, else the running executable's
 //   <TEMP>            $TMPDIR, else /tmp
 std::string QmEnBuildFilename(const std::string& relative, int base, int reserved);
+
+// Every macro QmEnBuildFilename replaces, each with what it stands for at this moment, in one
+// fixed order. Whatever an expansion reads (environment variables, the kernel-services
+// values, the running executable) shows in these values, so a caller that keeps names
+// expanded earlier knows them to be current exactly while these values are unchanged.
+std::vector<std::pair<std::string, std::string>> QmEnMacroValues();
 
 // True when path names an existing file. installed is true for files of the installation and
 // false for files in the user's folders; both are answered from the file system.
