@@ -26,7 +26,6 @@
 #include <memory>
 #include <random>
 #include <string>
-#include <thread>
 #include <vector>
 #include "qm/version.h"
 
@@ -397,10 +396,7 @@ TEST_F(SnapshotEqualityTest, TheHostRunsTheProgramUnderItsOwnStartsTempFolder) {
             qmtest::runProcess({qmtest::binDir() + "/cadhost", "--console"},
                                qmtest::ProcessOptions{{"TMPDIR=" + temp}, "QUIT\n"});
         ASSERT_EQ(start.exitCode, 0) << start.err;
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        while (!fs::exists(temp + "/rec.argv") && std::chrono::steady_clock::now() < deadline) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
+        ASSERT_TRUE(qmtest::waitForFile(temp + "/rec.argv"));
         EXPECT_EQ(qmtest::readFile(temp + "/rec.argv"), "started\n");
         for (const std::string& other : temps) {
             EXPECT_TRUE(other == temp || !fs::exists(other + "/rec.argv")) << other;
