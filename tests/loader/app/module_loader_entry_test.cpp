@@ -271,6 +271,23 @@ TEST_F(CrashGuardTest, ModuleThatKillsTheHostIsSkippedOnceWithOneMessage) {
     expectBroughtUpSilently(start(false));
 }
 
+// The user switched the module that killed the host off before the next start: it is not
+// started, and no message claims that the guard held it back.
+TEST_F(CrashGuardTest, AModuleNoLongerStartedIsNotReportedAsSkipped) {
+    addStartedModule("QM_CRASHY", "Crashy", "KRQM_CRASHY");
+    ASSERT_EQ(start(true).exitCode, 128 + 9);
+    {
+        QmEnWinRegistry reg;
+        ASSERT_TRUE(reg.OpenKey(kQmEnHKeyCurrentUser,
+                                QmEnGetRegistryKey() + "\\Quillmont modules\\QM_CRASHY", false));
+        reg.WriteString("AutoStart", "False");
+    }
+    const auto next = start(false);
+    EXPECT_EQ(next.exitCode, 0) << next.err;
+    EXPECT_EQ(next.out.find("[Quillmont]"), std::string::npos) << next.out;
+    EXPECT_EQ(next.out.find("qmtest_runtime_arx.arx"), std::string::npos) << next.out;
+}
+
 // Starts that died without evidence against a module: the next start brings the module up and
 // says nothing.
 enum class Death {
