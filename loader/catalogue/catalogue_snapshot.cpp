@@ -10,11 +10,13 @@
 #include <qmsys/user_folders.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <limits>
 
 #include "environment/diagnostic_log.h"
 #include "environment/names.h"
@@ -25,15 +27,84 @@ namespace {
 
 constexpr std::string_view kLogCategory = "catalogue";
 constexpr std::string_view kMagic = "QMCATSNP";
+constexpr const char* kOtherScope =
+    "other schema, build, installation, configuration, language or macro value";
 // 3: 32-bit lengths, each outcome stored with its length so that loading only indexes it,
 // a checksum over 64-bit words. 4: the folder's listing after the entries. 5: the path
 // macros' values in the scope.
 constexpr std::uint64_t kFormat = 5;
-// A snapshot larger than this is not one of ours.
-constexpr std::size_t kMaxBytes = std::size_t{1} << 31;
+// A snapshot larger than this is not one of ours: ten thousand modules make a few MB.
+constexpr std::uint64_t kMaxBytes = std::uint64_t{256} << 20;
+// Read first, to check the magic number, the format and the scope before the rest is read.
+constexpr std::size_t kHeaderBytes = 64 * 1024;
+
+constexpr std::int64_t kSecond = 1'000'000'000;
+// How far a share's clock may lag this machine's: domain shares refuse clocks five minutes
+// apart (Kerberos), others keep time by NTP. Ten minutes leaves room; the cost is that a file
+// changed within that time of a recording scan is read once more at each scan until it is
+// older.
+constexpr std::int64_t kForeignClockAllowanceNs = 600 * kSecond;
 
 std::int64_t nanoseconds(const timespec& ts) {
-    return static_cast<std::int64_t>(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
+    return static_cast<std::int64_t>(ts.tv_sec) * kSecond + ts.tv_nsec;
+}
+
+// A file system stamps times in ticks of its own: nanoseconds on ext4, 10 ms on exFAT, whole
+// seconds on ext2 with small inodes and on many shares, two seconds on FAT. The longest tick a
+// stamp may come from shows in the stamp: one without a fraction of a second may be from a
+// two-second clock, one whose fraction ends in zeros from a clock of that tick. (A finer
+// stamp that happens to end in zeros only costs a read.)
+std::int64_t longestTickOf(std::int64_t stamp) {
+    std::int64_t fraction = stamp % kSecond;
+    if (fraction < 0) {
+        fraction += kSecond;
+    }
+    if (fraction == 0) {
+        return 2 * kSecond;
+    }
+    std::int64_t tick = 1;
+    while (tick < kSecond / 10 && fraction % (tick * 10) == 0) {
+        tick *= 10;
+    }
+    return tick;
+}
+
+// Whether a file stamped stamp may be changed again without its stamp moving, by a scan that
+// started at from (on the file system's clock, at its earliest): the stamp's tick may still
+// have been running then, and a change later in the same tick gets the same stamp.
+bool racy(std::int64_t stamp, std::int64_t from) {
+    const std::int64_t tick = longestTickOf(stamp);
+    const std::int64_t threshold =
+        from < std::numeric_limits<std::int64_t>::min() + tick ? from : from - tick;
+    return stamp > threshold;
+}
+
+bool racy(const CatalogueSnapshot::Identity& id, std::int64_t from) {
+    return racy(id.modifiedNs, from) || racy(id.changedNs, from);
+}
+
+// A name as reading a folder gives it: one entry, neither the folder nor its parent.
+bool isEntryName(std::string_view name) {
+    return !name.empty() && name != "." && name != ".." &&
+           name.find_first_of(std::string_view("/\0", 2)) == std::string_view::npos;
+}
+
+// Reads up to out.size() bytes at offset into out, shortening it to what was there.
+bool readAt(int fd, std::uint64_t offset, std::string& out) {
+    std::size_t done = 0;
+    while (done < out.size()) {
+        const ssize_t n =
+            ::pread(fd, out.data() + done, out.size() - done, static_cast<off_t>(offset + done));
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            out.resize(done);
+            return n == 0;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
 }
 
 std::uint64_t fnv1a(std::string_view data, std::uint64_t hash = 1469598103934665603ULL) {
@@ -322,20 +393,69 @@ void CatalogueSnapshot::startScan() {
     timespec ts{};
     ::clock_gettime(CLOCK_REALTIME_COARSE, &ts);
     scanStartNs_ = nanoseconds(ts);
+    if (!qmsys::stampedByLocalClock(scope_.folder)) {
+        scanStartNs_ -= kForeignClockAllowanceNs;
+    }
 }
 
 CatalogueSnapshot CatalogueSnapshot::load(const Scope& scope, DiagnosticLog* log) {
     const std::string file = fileOf(scope);
-    std::string data;
-    if (qmsys::readRegularFile(file, kMaxBytes, data) != qmsys::kErrorSuccess) {
+    qmsys::WinError error = qmsys::kErrorSuccess;
+    std::uint64_t size = 0;
+    const int fd = qmsys::openRegularFile(file, error, &size);
+    if (fd < 0) {
         return CatalogueSnapshot(scope);
     }
     std::string why;
-    CatalogueSnapshot loaded = parse(std::move(data), scope, &why);
+    std::string data;
+    // The size is bounded and the header checked before the rest is read, so a file that is
+    // not a snapshot of this scope costs one small read, however large it is.
+    if (size > kMaxBytes) {
+        why = "larger than any snapshot";
+    } else {
+        data.resize(std::min<std::uint64_t>(size, kHeaderBytes));
+        if (!readAt(fd, 0, data)) {
+            why = "unreadable";
+        } else if (headerDiffers(data, scope, &why)) {
+        } else if (data.size() == kHeaderBytes) {
+            std::string rest(size - kHeaderBytes, '\0');
+            if (readAt(fd, kHeaderBytes, rest)) {
+                data += rest;
+            } else {
+                why = "unreadable";
+            }
+        }
+    }
+    ::close(fd);
+    CatalogueSnapshot loaded =
+        why.empty() ? parse(std::move(data), scope, &why) : CatalogueSnapshot(scope);
     if (!why.empty() && log) {
         log->write(kLogCategory, "snapshot " + file + " ignored: " + why);
     }
     return loaded;
+}
+
+bool CatalogueSnapshot::headerDiffers(std::string_view head, const Scope& scope, std::string* why) {
+    auto differs = [&](const char* what) {
+        if (why) {
+            *why = what;
+        }
+        return true;
+    };
+    if (head.compare(0, kMagic.size(), kMagic) != 0) {
+        return differs("not a snapshot");
+    }
+    Reader r(head.substr(kMagic.size()));
+    const std::uint64_t format = r.u64();
+    if (r.ok() && format != kFormat) {
+        return differs("other format");
+    }
+    const Scope recorded = readScope(r);
+    // A header that does not fit into head is left to the full check.
+    if (r.ok() && !(recorded == scope)) {
+        return differs(kOtherScope);
+    }
+    return false;
 }
 
 CatalogueSnapshot CatalogueSnapshot::parse(std::string bytes, const Scope& scope,
@@ -361,11 +481,10 @@ CatalogueSnapshot CatalogueSnapshot::parse(std::string bytes, const Scope& scope
     CatalogueSnapshot loaded(readScope(r));
     loaded.scanStartNs_ = r.i64();
     if (!r.ok() || !(loaded.scope_ == scope)) {
-        return doubt("other schema, build, installation, configuration, language or macro value");
+        return doubt(kOtherScope);
     }
     // A schema changed within the recording scan's first tick may have changed again since.
-    if (scope.schema.modifiedNs >= loaded.scanStartNs_ ||
-        scope.schema.changedNs >= loaded.scanStartNs_) {
+    if (racy(scope.schema, loaded.scanStartNs_)) {
         return doubt("schema changed while it was recorded");
     }
     const std::uint64_t count = r.u64();
@@ -431,8 +550,7 @@ bool CatalogueSnapshot::take(std::string_view fileName, const Identity& now, Out
     }
     cursor = static_cast<std::size_t>(it - entries_.begin()) + 1;
     if (it == entries_.end() || it->name != fileName || !(it->identity == now) ||
-        now.modifiedNs >= scanStartNs_ || now.changedNs >= scanStartNs_ ||
-        !readOutcome(it->outcome, out)) {
+        racy(now, scanStartNs_) || !readOutcome(it->outcome, out)) {
         return false;
     }
     recorded = it->outcome;
@@ -515,14 +633,18 @@ void CatalogueSnapshot::putListing(const Identity& folder, const std::vector<std
 }
 
 bool CatalogueSnapshot::takeListing(const Identity& folder, std::vector<std::string>& out) const {
-    if (!hasListing_ || !(folder_ == folder) || folder.modifiedNs >= scanStartNs_ ||
-        folder.changedNs >= scanStartNs_) {
+    if (!hasListing_ || !(folder_ == folder) || racy(folder, scanStartNs_)) {
         return false;
     }
     std::vector<std::string> names;
     names.reserve(listing_.size());
     for (const std::uint32_t at : listing_) {
-        names.emplace_back(entries_[at].name);
+        // A listing is only as trustworthy as its file: every name must be one that reading
+        // the folder could have given, so none reaches outside it.
+        std::string& name = names.emplace_back(entries_[at].name);
+        if (!isEntryName(name) || !qmsys::wildcardMatch(scope_.pattern, name)) {
+            return false;
+        }
     }
     out.swap(names);
     return true;

@@ -7,10 +7,16 @@
 //
 // The whole snapshot is dropped when the schema file, the loader's build, the installation
 // folder, the configuration, the language or the value of any path macro differ, and on any
-// doubt: a file that is corrupt,
-// foreign, unreadable or from another format is ignored and rebuilt, never an error. A file
-// whose times fall within the clock tick in which the scan that recorded it started is read
-// again (a change later in that tick would leave its times as they were).
+// doubt: a file that is corrupt, foreign, unreadable, too large or from another format is
+// ignored and rebuilt, never an error. Its names pass the checks that names read from the
+// folder pass.
+//
+// Racy stamps: a file whose times may fall within a clock tick that was still running when
+// the recording scan started is read again, since a change later in that tick would leave its
+// times as they were. The tick is the file system's, judged from each stamp (whole seconds
+// may be two-second ticks, as on FAT), and on a file system whose stamps may come from
+// another machine's clock (a share) the scan's start is taken as ten minutes earlier, so that
+// a server clock lagging by less than that cannot hide a change either.
 //
 // It lives in the user's local state folder and is replaced atomically (temporary file, then
 // rename); when it cannot be written the next scan simply reads every file.
@@ -89,6 +95,10 @@ public:
     // another format, another scope) an empty snapshot, and why (when given) says what was
     // wrong. Every length and count in data is checked against what is left of it.
     static CatalogueSnapshot parse(std::string data, const Scope& scope, std::string* why);
+    // Whether the first bytes of a snapshot file (as many as head holds) show that it is not a
+    // snapshot of scope: another magic number, format or scope; why (when given) says which.
+    // A header longer than head is not judged.
+    static bool headerDiffers(std::string_view head, const Scope& scope, std::string* why);
     // Sets the checksum (the last eight bytes) of a snapshot's bytes to match the rest, for
     // tools and tests that build or alter snapshots. Bytes too short to hold one stay as
     // they are.
@@ -147,7 +157,9 @@ private:
                           std::vector<std::uint32_t>& out) const;
 
     Scope scope_;
-    std::int64_t scanStartNs_ = 0;  // the file clock when the recording scan started
+    // When the recording scan started, on the clock of the folder's file system at its
+    // earliest: no stamp from this time on (tick by tick) is vouched for.
+    std::int64_t scanStartNs_ = 0;
     // Loaded: the file's bytes, which entries_ point into (held apart so that they stay put
     // when the snapshot moves).
     std::unique_ptr<const std::string> data_;

@@ -7,6 +7,7 @@
 // QM_SNAPSHOT_STEPS=1000), QM_SNAPSHOT_SEED the seed.
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 #include <qmenv/environment.h>
@@ -26,12 +27,14 @@
 #include <memory>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 #include "qm/version.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using namespace std::chrono_literals;
 
 int envNumber(const char* name, int fallback) {
     const char* v = std::getenv(name);
@@ -403,6 +406,85 @@ TEST_F(SnapshotEqualityTest, TheHostRunsTheProgramUnderItsOwnStartsTempFolder) {
         }
         fs::remove(temp + "/rec.argv");
     }
+}
+
+// A file system with whole-second times, mounted from an image for the test (skipped where
+// the machine allows no loop mount). A deployment that copies definitions and lists the
+// catalogue within one second: a module added, and a definition edited to the same size, in
+// the second of the scan that recorded the snapshot must show at once and ever after.
+class WholeSecondFileSystem {
+public:
+    explicit WholeSecondFileSystem(const std::string& root)
+        : image_(root + "/ext2.img"), mountPoint_(root + "/ext2") {
+        fs::create_directories(mountPoint_);
+        qmtest::writeFile(image_, "");
+        if (::geteuid() != 0 || ::truncate(image_.c_str(), 16 << 20) != 0) {
+            return;
+        }
+        mounted_ = run({"/sbin/mkfs.ext2", "-q", "-F", "-I", "128", image_}) &&
+                   run({"/bin/mount", "-o", "loop", image_, mountPoint_});
+    }
+    ~WholeSecondFileSystem() {
+        if (mounted_) {
+            run({"/bin/umount", mountPoint_});
+        }
+    }
+    bool mounted() const { return mounted_; }
+    const std::string& path() const { return mountPoint_; }
+
+private:
+    static bool run(const std::vector<std::string>& argv) {
+        return fs::exists(argv[0]) && qmtest::runProcess(argv).exitCode == 0;
+    }
+    std::string image_;
+    std::string mountPoint_;
+    bool mounted_ = false;
+};
+
+TEST_F(SnapshotEqualityTest, ChangesWithinTheRecordingSecondOfAWholeSecondFileSystemShow) {
+    WholeSecondFileSystem ext2(user_.root());
+    if (!ext2.mounted()) {
+        GTEST_SKIP() << "no loop-mounted ext2 here";
+    }
+    const std::string folder = ext2.path() + "/Zadod/Modules";
+    fs::create_directories(folder);
+    fs::copy_file(modules() + "/QM_Module.xsd", folder + "/QM_Module.xsd");
+    qmtest::ScopedEnv app("QM_APP_PATH", ext2.path());
+    const std::string log = user_.root() + "/qm.log";
+    qmtest::ScopedEnv logEnv("QM_LOG", log);
+    auto def = [](const std::string& key, int minor) {
+        return "<?xml version=\"1.0\"?>\n<QM_Module><Keyname>" + key +
+               "</Keyname><Version><VersionMajor>1</VersionMajor><VersionMinor>" +
+               std::to_string(minor) + "</VersionMinor></Version><Name><ModuleName>" + key +
+               "</ModuleName></Name></QM_Module>\n";
+    };
+    auto second = [] { return std::chrono::system_clock::now().time_since_epoch() / 1s; };
+    bool withinOneSecond = false;
+    for (int attempt = 0; attempt < 5 && !withinOneSecond; ++attempt) {
+        fs::remove(folder + "/a.default.xml");
+        fs::remove(folder + "/b.default.xml");
+        fs::remove_all(user_.stateDir() + "/Brenvik");
+        for (const auto start = second(); second() == start;) {
+            std::this_thread::sleep_for(5ms);  // to the start of a second
+        }
+        const auto start = second();
+        qmtest::writeFile(folder + "/a.default.xml", def("QM_A", 1));
+        ASSERT_EQ(list("default", true).exitCode, 0);
+        qmtest::writeFile(folder + "/b.default.xml", def("QM_B", 1));
+        qmtest::writeFile(folder + "/a.default.xml", def("QM_A", 2));  // the same size
+        const qmtest::ProcessResult withSnapshot = list("default", true);
+        withinOneSecond = second() == start;
+        if (!withinOneSecond) {
+            continue;  // the machine was too slow this time: try again from a new second
+        }
+        const qmtest::ProcessResult without = list("default", false);
+        EXPECT_NE(without.out.find("\"key\": \"QM_B\""), std::string::npos) << without.out;
+        EXPECT_NE(without.out.find("\"version_minor\": 2"), std::string::npos) << without.out;
+        EXPECT_EQ(withSnapshot.out, without.out);
+        std::this_thread::sleep_for(2100ms);  // and ever after
+        EXPECT_EQ(list("default", true).out, without.out);
+    }
+    EXPECT_TRUE(withinOneSecond) << "no attempt fitted into one second";
 }
 
 // The racy-timestamp rule: a file whose times fall within the clock tick in which the

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -235,6 +236,39 @@ WinError setReadOnly(const std::string& path, bool readOnly) {
         return pathError(path, errno);
     }
     return kErrorSuccess;
+}
+
+bool stampedByLocalClock(const std::string& folder) {
+    struct statfs fs {};
+    if (::statfs(folder.empty() ? "." : folder.c_str(), &fs) != 0) {
+        return true;
+    }
+    // File systems on this machine's disks and memory, which take their times from its clock.
+    constexpr unsigned long kLocal[] = {
+        0xEF53,      // ext2, ext3, ext4
+        0x58465342,  // xfs
+        0x9123683E,  // btrfs
+        0x01021994,  // tmpfs
+        0x858458F6,  // ramfs
+        0xF2F52010,  // f2fs
+        0x4D44,      // FAT (vfat, msdos)
+        0x2011BAB0,  // exFAT
+        0x7366746E,  // ntfs3
+        0x794C7630,  // overlay
+        0x73717368,  // squashfs
+        0x9660,      // iso9660
+        0x2FC12FC1,  // zfs
+        0xCA451A4E,  // bcachefs
+        0x3153464A,  // jfs
+        0x52654973,  // reiserfs
+    };
+    const auto type = static_cast<unsigned long>(fs.f_type);
+    for (const unsigned long local : kLocal) {
+        if (type == local) {
+            return true;
+        }
+    }
+    return false;
 }
 
 }  // namespace qmsys

@@ -3,7 +3,9 @@
 // read. The equality of scans with and without it is tested through qmloader.
 #include "catalogue/catalogue_snapshot.h"
 
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -11,6 +13,9 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <ctime>
+#include <fstream>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -212,6 +217,252 @@ TEST_F(CatalogueSnapshotTest, SavingNeverWritesThroughAPlantedLink) {
     EXPECT_TRUE(S_ISREG(st.st_mode));
     EXPECT_EQ(CatalogueSnapshot::parse(qmtest::readFile(file), scope(), nullptr).size(),
               files_.size());
+}
+
+constexpr std::int64_t kSecond = 1'000'000'000;
+// Stamps long before any scan of a test, with a fraction that no coarse clock gives.
+constexpr std::int64_t kLongAgo = 1'000'000'000 * kSecond + 123'456'789;
+
+std::int64_t fileClockNow() {
+    timespec ts{};
+    ::clock_gettime(CLOCK_REALTIME_COARSE, &ts);
+    return ts.tv_sec * kSecond + ts.tv_nsec;
+}
+
+CatalogueSnapshot::Outcome acceptedOutcome(const std::string& key) {
+    CatalogueSnapshot::Outcome outcome;
+    outcome.accepted = true;
+    outcome.record.SetKey(key);
+    outcome.record.AddApplication(
+        qm::QmApplication::Restored("/opt/app/" + key + ".arx", "", "arx", "", false));
+    return outcome;
+}
+
+bool taken(const CatalogueSnapshot& snapshot, const std::string& name,
+           const CatalogueSnapshot::Identity& now) {
+    CatalogueSnapshot::Outcome out;
+    std::string_view recorded;
+    std::size_t cursor = 0;
+    return snapshot.take(name, now, out, recorded, cursor);
+}
+
+// File systems that keep whole seconds (FAT: two), or 10 ms, stamp every change within one
+// tick alike: a stamp is vouched for only when its whole tick lay before the recording scan
+// started, else a change later in that tick would go unseen. Whole-second stamps are what
+// ext2 with small inodes, FAT and many shares report.
+TEST_F(CatalogueSnapshotTest, CoarseStampsAreVouchedForOnlyOnceTheirTickIsOver) {
+    CatalogueSnapshot next(scope());
+    const std::int64_t before = fileClockNow();
+    next.startScan();
+    const std::int64_t after = fileClockNow();
+    const std::int64_t second = before / kSecond * kSecond;
+    const std::int64_t tenMs = after / (kSecond / 100) * (kSecond / 100);
+    const struct {
+        const char* what;
+        std::int64_t stamp;
+        bool taken;
+    } cases[] = {
+        {"whole second in which the scan started", second, false},
+        {"whole second before it (a two-second tick)", second - kSecond, false},
+        {"whole second two before it", second - 2 * kSecond, true},
+        {"10 ms tick that follows the scan's", tenMs + kSecond / 100, false},
+        {"fine stamp of the second before", second - kSecond + 123'456'789, true},
+        {"fine stamp long ago", kLongAgo, true},
+    };
+    std::uint64_t inode = 1;
+    for (const auto& c : cases) {
+        next.put(c.what, CatalogueSnapshot::Identity{10, c.stamp, c.stamp, inode++, 1},
+                 acceptedOutcome("QM_X"));
+    }
+    const CatalogueSnapshot loaded = CatalogueSnapshot::parse(next.serialize(), scope(), nullptr);
+    ASSERT_EQ(loaded.size(), std::size(cases));
+    inode = 1;
+    for (const auto& c : cases) {
+        EXPECT_EQ(taken(loaded, c.what, {10, c.stamp, c.stamp, inode++, 1}), c.taken) << c.what;
+    }
+
+    // The folder's listing alike: a name added in the recording second leaves a whole-second
+    // folder as it was.
+    const std::vector<std::string> names = {"road.default.xml"};
+    for (const auto& [stamp, given] : {std::pair{second, false}, {second - 2 * kSecond, true}}) {
+        CatalogueSnapshot withListing(scope());
+        withListing.startScan();
+        withListing.put(names[0], {}, acceptedOutcome("QM_ROAD"));
+        const CatalogueSnapshot::Identity folder{4096, stamp, stamp, 5, 1};
+        withListing.putListing(folder, names);
+        std::vector<std::string> listed;
+        EXPECT_EQ(CatalogueSnapshot::parse(withListing.serialize(), scope(), nullptr)
+                      .takeListing(folder, listed),
+                  given)
+            << stamp;
+    }
+}
+
+// Each defence of the snapshot on its own, in a case where nothing else would notice.
+// The recorded identity: a file replaced by another of the same size with the times put back
+// (as a share whose server clock lags gives them) differs only in its inode; times long past
+// keep the racy-stamp rule out of it.
+TEST_F(CatalogueSnapshotTest, AnyDifferenceInAFilesIdentityAloneRefusesItsOutcome) {
+    const CatalogueSnapshot::Identity recorded{100, kLongAgo, kLongAgo, 7, 8};
+    CatalogueSnapshot next(scope());
+    next.startScan();
+    next.put("road.default.xml", recorded, acceptedOutcome("QM_ROAD"));
+    const CatalogueSnapshot loaded = CatalogueSnapshot::parse(next.serialize(), scope(), nullptr);
+    const struct {
+        const char* what;
+        std::function<void(CatalogueSnapshot::Identity&)> change;
+        bool taken;
+    } cases[] = {
+        {"unchanged", [](CatalogueSnapshot::Identity&) {}, true},
+        {"size", [](CatalogueSnapshot::Identity& id) { ++id.size; }, false},
+        {"modification time", [](CatalogueSnapshot::Identity& id) { --id.modifiedNs; }, false},
+        {"change time", [](CatalogueSnapshot::Identity& id) { --id.changedNs; }, false},
+        {"replaced, times put back", [](CatalogueSnapshot::Identity& id) { ++id.inode; }, false},
+        {"another device", [](CatalogueSnapshot::Identity& id) { ++id.device; }, false},
+    };
+    for (const auto& c : cases) {
+        CatalogueSnapshot::Identity now = recorded;
+        c.change(now);
+        EXPECT_EQ(taken(loaded, "road.default.xml", now), c.taken) << c.what;
+    }
+}
+
+// The recorded scope: a snapshot is dropped whole when any part of the scope differs, the
+// loader binary's identity among them (a new build must not take outcomes the old one
+// recorded). Parsed against the changed scope directly, so the file name, which hashes most
+// of the scope, plays no part.
+TEST_F(CatalogueSnapshotTest, AnyDifferenceInTheScopeAloneDropsTheSnapshot) {
+    const CatalogueSnapshot::Scope recorded = scope();
+    ASSERT_FALSE(recorded.macros.empty());
+    CatalogueSnapshot next(recorded);
+    next.startScan();
+    next.put("road.default.xml", {100, kLongAgo, kLongAgo, 7, 8}, acceptedOutcome("QM_ROAD"));
+    const std::string bytes = next.serialize();
+    using Scope = CatalogueSnapshot::Scope;
+    const struct {
+        const char* what;
+        std::function<void(Scope&)> change;
+    } cases[] = {
+        {"configuration", [](Scope& s) { s.config = "other"; }},
+        {"language", [](Scope& s) { s.language = "deu"; }},
+        {"folder", [](Scope& s) { s.folder += "2"; }},
+        {"pattern", [](Scope& s) { s.pattern = "*.other.xml"; }},
+        {"installation", [](Scope& s) { s.appPath += "2"; }},
+        {"a macro's value", [](Scope& s) { s.macros.back().second += "2"; }},
+        {"a macro's letter case", [](Scope& s) { s.macros.front().second[0] ^= 0x20; }},
+        {"a macro fewer", [](Scope& s) { s.macros.pop_back(); }},
+        {"loader binary", [](Scope& s) { s.loaderFile += "2"; }},
+        {"loader rebuilt in place", [](Scope& s) { ++s.loader.modifiedNs; }},
+        {"loader replaced", [](Scope& s) { ++s.loader.inode; }},
+        {"schema", [](Scope& s) { ++s.schema.size; }},
+    };
+    ASSERT_EQ(CatalogueSnapshot::parse(bytes, recorded, nullptr).size(), 1u);
+    for (const auto& c : cases) {
+        Scope now = recorded;
+        c.change(now);
+        std::string why;
+        EXPECT_EQ(CatalogueSnapshot::parse(bytes, now, &why).size(), 0u) << c.what;
+        EXPECT_NE(why.find("other"), std::string::npos) << c.what << ": " << why;
+    }
+}
+
+// The checksum: one byte changed inside a recorded path leaves a snapshot whose structure is
+// sound, so only the checksum can refuse it (sealed anew, the altered path is handed out).
+TEST_F(CatalogueSnapshotTest, OneAlteredByteAloneFailsTheChecksum) {
+    CatalogueSnapshot next(scope());
+    next.startScan();
+    const CatalogueSnapshot::Identity id{100, kLongAgo, kLongAgo, 7, 8};
+    next.put("road.default.xml", id, acceptedOutcome("QM_ROAD"));
+    std::string bytes = next.serialize();
+    const std::size_t at = bytes.find("/opt/app/QM_ROAD.arx");
+    ASSERT_NE(at, std::string::npos);
+    bytes[at + 9] = 'X';  // "/opt/app/XM_ROAD.arx"
+    std::string why;
+    EXPECT_EQ(CatalogueSnapshot::parse(bytes, scope(), &why).size(), 0u);
+    EXPECT_EQ(why, "checksum");
+
+    CatalogueSnapshot::reseal(bytes);
+    const CatalogueSnapshot resealed = CatalogueSnapshot::parse(bytes, scope(), nullptr);
+    CatalogueSnapshot::Outcome out;
+    std::string_view recorded;
+    std::size_t cursor = 0;
+    ASSERT_TRUE(resealed.take("road.default.xml", id, out, recorded, cursor));
+    EXPECT_EQ(out.record.GetApplications().begin()->GetPath(), "/opt/app/XM_ROAD.arx");
+}
+
+// A snapshot with a right checksum is still only a file anyone with access to the state folder
+// may have written: a listed name must be one that reading the folder could give, a single
+// entry that matches the pattern, or the folder is read instead.
+TEST_F(CatalogueSnapshotTest, AListingNamesOnlyEntriesTheFolderCouldHold) {
+    const CatalogueSnapshot::Identity folder{4096, kLongAgo, kLongAgo, 5, 1};
+    const struct {
+        std::string name;
+        bool given;
+    } cases[] = {
+        {"road.default.xml", true},
+        {"ROAD.DEFAULT.XML", true},
+        {"../../../outside.default.xml", false},
+        {"sub/road.default.xml", false},
+        {"/etc/road.default.xml", false},
+        {std::string("road\0x.default.xml", 18), false},
+        {"road.other.xml", false},
+        {"..", false},
+        {".", false},
+        {"", false},
+    };
+    for (const auto& c : cases) {
+        const std::vector<std::string> names = {"bridge.default.xml", c.name};
+        CatalogueSnapshot next(scope());
+        next.startScan();
+        for (const std::string& name : names) {
+            next.put(name, {}, acceptedOutcome("QM_X"));
+        }
+        next.putListing(folder, names);
+        std::vector<std::string> listed;
+        EXPECT_EQ(CatalogueSnapshot::parse(next.serialize(), scope(), nullptr)
+                      .takeListing(folder, listed),
+                  c.given)
+            << c.name;
+    }
+}
+
+// A file in the snapshot's place that is far larger than any snapshot, or not one at all, is
+// refused after one small read: loading runs here in a child whose address space has room
+// for little more than what it holds already.
+TEST_F(CatalogueSnapshotTest, AnOversizedOrForeignFileIsRefusedWithoutReadingIt) {
+    std::string errorText;
+    scan(errorText);
+    const std::string file = CatalogueSnapshot::fileOf(scope());
+    const std::string header = qmtest::readFile(file).substr(0, 4096);
+    const struct {
+        const char* what;
+        std::string start;
+        off_t size;
+    } cases[] = {
+        {"2 GiB behind a snapshot's header", header, off_t{2} << 30},
+        {"200 MiB of something else", "not a snapshot", off_t{200} << 20},
+    };
+    for (const auto& c : cases) {
+        qmtest::writeFile(file, c.start);
+        ASSERT_EQ(::truncate(file.c_str(), c.size), 0);
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            std::ifstream statm("/proc/self/statm");
+            unsigned long long pages = 0;
+            statm >> pages;
+            const rlim_t limit =
+                static_cast<rlim_t>(pages) * static_cast<rlim_t>(::sysconf(_SC_PAGESIZE)) +
+                (rlim_t{64} << 20);
+            const rlimit room{limit, limit};
+            ::setrlimit(RLIMIT_AS, &room);
+            ::_exit(CatalogueSnapshot::load(scope(), nullptr).size() == 0 ? 0 : 1);
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << c.what;
+    }
+    ::unlink(file.c_str());
 }
 
 }  // namespace

@@ -73,6 +73,12 @@ WinError copyFile(const std::string& src, const std::string& dst, bool failIfExi
 // necessarily that of the machine.
 WinError replaceFileContents(const std::string& path, std::string_view data, mode_t mode);
 
+// Whether the times of the files in folder are stamped by this machine's clock, as on the
+// local disk and memory file systems. False on network and user-space (FUSE) file systems and
+// on any kind not known to be local: their stamps may come from a server's clock, which need
+// not agree with this one. True when folder cannot be examined (nothing in it can be read).
+bool stampedByLocalClock(const std::string& folder);
+
 // CreateDirectoryW: one level only; an existing folder gives kErrorAlreadyExists (183), a
 // missing parent kErrorPathNotFound (3).
 WinError createDirectory(const std::string& path);
