@@ -89,12 +89,13 @@ bool isEntryName(std::string_view name) {
            name.find_first_of(std::string_view("/\0", 2)) == std::string_view::npos;
 }
 
-// Reads up to out.size() bytes at offset into out, shortening it to what was there.
-bool readAt(int fd, std::uint64_t offset, std::string& out) {
-    std::size_t done = 0;
+// Fills out from position from on with the file's bytes at the same offset, shortening out
+// to what the file holds; false when a read fails.
+bool readFrom(int fd, std::string& out, std::size_t from) {
+    std::size_t done = from;
     while (done < out.size()) {
         const ssize_t n =
-            ::pread(fd, out.data() + done, out.size() - done, static_cast<off_t>(offset + done));
+            ::pread(fd, out.data() + done, out.size() - done, static_cast<off_t>(done));
         if (n < 0 && errno == EINTR) {
             continue;
         }
@@ -414,16 +415,13 @@ CatalogueSnapshot CatalogueSnapshot::load(const Scope& scope, DiagnosticLog* log
         why = "larger than any snapshot";
     } else {
         data.resize(std::min<std::uint64_t>(size, kHeaderBytes));
-        if (!readAt(fd, 0, data)) {
+        bool readable = readFrom(fd, data, 0);
+        if (readable && !headerDiffers(data, scope, &why) && data.size() == kHeaderBytes) {
+            data.resize(size);
+            readable = readFrom(fd, data, kHeaderBytes);
+        }
+        if (!readable) {
             why = "unreadable";
-        } else if (headerDiffers(data, scope, &why)) {
-        } else if (data.size() == kHeaderBytes) {
-            std::string rest(size - kHeaderBytes, '\0');
-            if (readAt(fd, kHeaderBytes, rest)) {
-                data += rest;
-            } else {
-                why = "unreadable";
-            }
         }
     }
     ::close(fd);
