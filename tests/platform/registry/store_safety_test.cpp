@@ -1,8 +1,6 @@
 // What must never happen to a user's registry: losing a commit, keeping half a transaction,
 // or writing over a file that is not a healthy store.
 #include <fcntl.h>
-#include <grp.h>
-#include <poll.h>
 #include <signal.h>
 #include <sqlite3.h>
 #include <sys/resource.h>
@@ -22,6 +20,7 @@
 #include "qmreg/registry.h"
 #include "qmtest/child_process.h"
 #include "qmtest/files.h"
+#include "qmtest/forked_child.h"
 #include "qmtest/relocated_user.h"
 
 namespace {
@@ -30,107 +29,10 @@ using qmreg::Hive;
 using qmreg::HiveId;
 using qmreg::Value;
 
-// A fork of the test process, for what a child program cannot do as well: being killed at a
-// known point inside a transaction, or giving up root before running a program. The child
-// reports through a pipe and never returns into the test framework; body's result is its
-// exit code.
-class ForkedChild {
-public:
-    explicit ForkedChild(const std::function<int(int reportFd)>& body) {
-        int fds[2];
-        if (::pipe2(fds, O_CLOEXEC) != 0 || (pid_ = ::fork()) < 0)
-            throw std::runtime_error("fork failed");
-        if (pid_ == 0) {
-            ::close(fds[0]);
-            int code = 99;
-            try {
-                code = body(fds[1]);
-            } catch (...) {
-            }
-            ::_exit(code);
-        }
-        ::close(fds[1]);
-        fd_ = fds[0];
-    }
-    ~ForkedChild() {
-        kill();
-        wait();
-    }
-    // Reads the reports until they contain text; false when the child ended first or the
-    // time-out passed.
-    bool waitFor(const std::string& text, std::chrono::milliseconds timeout = kTimeout) {
-        const auto deadline = Clock::now() + timeout;
-        while (reports_.find(text) == std::string::npos && readSome(deadline)) {
-        }
-        return reports_.find(text) != std::string::npos;
-    }
-    void kill() {
-        if (status_ < 0)
-            ::kill(pid_, SIGKILL);
-    }
-    // Exit code, or 128 + signal; collects the remaining reports. A child still running after
-    // the time-out is killed (so the result is 137).
-    int wait(std::chrono::milliseconds timeout = kTimeout) {
-        if (status_ < 0) {
-            const auto deadline = Clock::now() + timeout;
-            while (readSome(deadline)) {
-            }
-            int status = 0;
-            for (pid_t r; (r = ::waitpid(pid_, &status, WNOHANG)) != pid_;) {
-                if (r < 0 && errno != EINTR)
-                    break;
-                if (Clock::now() >= deadline)
-                    ::kill(pid_, SIGKILL);
-                ::usleep(1000);
-            }
-            status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-            ::close(fd_);
-        }
-        return status_;
-    }
-    const std::string& reports() const { return reports_; }
-
-private:
-    using Clock = std::chrono::steady_clock;
-    static constexpr std::chrono::milliseconds kTimeout{30000};
-
-    // Reads what the child reported, waiting at most until deadline; false at the end of the
-    // reports or past the deadline.
-    bool readSome(Clock::time_point deadline) {
-        const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-        if (left.count() <= 0)
-            return false;
-        pollfd fd{fd_, POLLIN, 0};
-        const int ready = ::poll(&fd, 1, static_cast<int>(left.count()));
-        if (ready <= 0)
-            return ready < 0 && errno == EINTR;
-        char buf[4096];
-        const ssize_t n = ::read(fd_, buf, sizeof buf);
-        if (n > 0)
-            reports_.append(buf, static_cast<std::size_t>(n));
-        return n > 0;
-    }
-    int pid_ = -1;
-    int fd_ = -1;
-    int status_ = -1;
-    std::string reports_;
-};
-
-// Makes the (child) process an ordinary user when it runs as root, so that file permissions
-// apply to it.
-constexpr uid_t kNobody = 65534;
-
-bool dropRootPrivileges() {
-    return ::geteuid() != 0 ||
-           (::setgroups(0, nullptr) == 0 && ::setresgid(kNobody, kNobody, kNobody) == 0 &&
-            ::setresuid(kNobody, kNobody, kNobody) == 0);
-}
-
-void report(int fd, const std::string& text) {
-    ssize_t ignored = ::write(fd, text.data(), text.size());
-    (void)ignored;
-}
+using qmtest::dropRootPrivileges;
+using qmtest::ForkedChild;
+using qmtest::kNobody;
+using qmtest::report;
 
 // PRAGMA integrity_check through a connection of our own, bypassing the store's code.
 std::string integrityCheck(const std::string& file) {
