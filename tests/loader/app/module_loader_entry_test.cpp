@@ -125,6 +125,23 @@ TEST_F(InProcessLoaderTest, EntryPointIgnoresUnknownMessagesAndLocksItself) {
     EXPECT_TRUE(listed);
 }
 
+// Other programs of the product family switch the extra menu on and off through the
+// library's own exports; unloading says true also when there is nothing to unload.
+TEST_F(InProcessLoaderTest, ExtraMenuExportsSwitchItsGroupOnAndOff) {
+    void* handle = dlopen(loaderPath().c_str(), RTLD_NOW | RTLD_NOLOAD);
+    ASSERT_NE(handle, nullptr);
+    auto load = reinterpret_cast<bool (*)()>(dlsym(handle, "loadQCOMenu"));
+    auto unload = reinterpret_cast<bool (*)()>(dlsym(handle, "unloadQCOMenu"));
+    ASSERT_NE(load, nullptr);
+    ASSERT_NE(unload, nullptr);
+    EXPECT_TRUE(load()) << out_.str();
+    EXPECT_TRUE(acedIsMenuGroupLoaded("KRQM_QCO")) << out_.str();
+    EXPECT_TRUE(unload());
+    EXPECT_FALSE(acedIsMenuGroupLoaded("KRQM_QCO"));
+    EXPECT_TRUE(unload());
+    dlclose(handle);
+}
+
 // The single-instance guard across real host processes of one user session.
 class HostProcessTest : public qmtest::RelocatedTest {
 protected:

@@ -1,6 +1,9 @@
 // The user's private menu copies: what check mode and update mode do with missing, current and
 // out-of-date copies, companions, read-only files, the refused names, and the report lines.
+#include <algorithm>
 #include <filesystem>
+#include <functional>
+#include <ostream>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -8,6 +11,7 @@
 #include <qmenv/environment.h>
 #include <qmsys/files.h>
 #include <qmtest/files.h>
+#include <qmtest/forked_child.h>
 #include <qmtest/scoped_env.h>
 
 #include "checker/menu_provisioner.h"
@@ -191,6 +195,112 @@ INSTANTIATE_TEST_SUITE_P(Names, RefusedNameTest,
                                            RefusedCase{"BackslashInName", "Road", "..\\x_enu"},
                                            RefusedCase{"ParentAlone", "Road", ".."}),
                          [](const auto& testCase) { return std::string(testCase.param.label); });
+
+// What the checker refuses to copy, and how it says so: a configuration name that would lead
+// the copies out of the user's folder, a link that loops back into the menus folder (followed
+// only so deep), and a source whose attributes cannot be read (a link to nothing).
+struct RefusalCase {
+    const char* label;
+    const char* menu;
+    std::function<void(qmtest::CheckerInstallation&)> arrange;
+    const char* failure;  // in LastFailure, "" when none is expected
+    const char* report;   // in Report, "" when it must stay empty
+};
+
+// Test names must not depend on addresses, which differ from run to run.
+void PrintTo(const RefusalCase& c, std::ostream* os) {
+    *os << c.label;
+}
+
+class CheckerRefusalTest : public MenuProvisionerTest,
+                           public ::testing::WithParamInterface<RefusalCase> {};
+
+// The deepest folder nesting below folder.
+int nesting(const std::string& folder) {
+    int deepest = 0;
+    for (auto it = fs::recursive_directory_iterator(folder); it != fs::end(it); ++it) {
+        deepest = std::max(deepest, it.depth() + 1);
+    }
+    return deepest;
+}
+
+TEST_P(CheckerRefusalTest, FailsAndKeepsTheCopiesInTheUsersMenus) {
+    const RefusalCase& c = GetParam();
+    c.arrange(install_);
+    const std::string product =
+        std::string(std::getenv("APPDATA")) + "/Brenvik/Quillmont/" QM_PRODUCT_VERSION;
+
+    EXPECT_FALSE(api_.MenuUpdate("Road", c.menu));
+    EXPECT_NE(api_.LastFailure().find(c.failure), std::string::npos) << api_.LastFailure();
+    if (*c.report == '\0') {
+        EXPECT_EQ(api_.Report(), "");
+    } else {
+        EXPECT_NE(api_.Report().find(c.report), std::string::npos) << api_.Report();
+    }
+    // Nothing outside the product's folder; a loop is followed at most 33 folders deep.
+    EXPECT_EQ(fs::exists(product + "/../Escaped"), false);
+    if (fs::exists(product)) {
+        EXPECT_LE(nesting(product), 36);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, CheckerRefusalTest,
+    ::testing::Values(RefusalCase{"ConfigurationLeavingTheUserFolder", kMnuMenu,
+                                  [](qmtest::CheckerInstallation& i) {
+                                      i.writeKernelServices("enu", "../Escaped");
+                                  },
+                                  "refused configuration name \"../Escaped\"", ""},
+                      RefusalCase{"ConfigurationWithABackslash", kMnuMenu,
+                                  [](qmtest::CheckerInstallation& i) {
+                                      i.writeKernelServices("enu", "..\\Escaped");
+                                  },
+                                  "refused configuration name", ""},
+                      RefusalCase{"LinkLoop", "KRQM_Loop_enu",
+                                  [](qmtest::CheckerInstallation& i) {
+                                      fs::create_directory_symlink(
+                                          ".", i.root() + "/Road/Menus/KRQM_Loop_enu.mnu");
+                                  },
+                                  "", "Could not open directory"},
+                      RefusalCase{"SourceAttributesUnreadable", "KRQM_Dangle_enu",
+                                  [](qmtest::CheckerInstallation& i) {
+                                      fs::create_symlink(
+                                          i.root() + "/nothing",
+                                          i.root() + "/Road/Menus/KRQM_Dangle_enu.mnu");
+                                  },
+                                  "cannot read", ""}),
+    [](const auto& testCase) { return std::string(testCase.param.label); });
+
+// An out-of-date copy in a menus folder the user may not change: the update fails naming the
+// copy, and the copy stays. Run as an ordinary user, since root may delete anything.
+TEST_F(MenuProvisionerTest, OutOfDateCopyThatCannotBeDeletedFailsTheUpdate) {
+    ASSERT_TRUE(api_.MenuUpdate("Road", kMnuMenu)) << api_.Report() << api_.LastFailure();
+    const std::string copy = copyOf("KRQM_Road_Menu_enu.mnu");
+    writeFile(menuSource_, "***MENUGROUP=ROAD\n// changed\n");
+    for (const std::string& folder :
+         {user_.root(), fs::path(install_.root()).parent_path().string(), user_.registryDir()}) {
+        fs::permissions(folder, fs::perms::owner_all | fs::perms::group_read |
+                                    fs::perms::group_exec | fs::perms::others_read |
+                                    fs::perms::others_exec);
+    }
+    fs::permissions(install_.userMenus(), fs::perms::owner_write | fs::perms::group_write,
+                    fs::perm_options::remove);
+
+    qmtest::ForkedChild child([&](int fd) {
+        if (!qmtest::dropRootPrivileges()) {
+            return 98;
+        }
+        qm::MyLaunchrigApi api;
+        api.SetRootDirectory(install_.root());
+        qmtest::report(fd, std::string(api.MenuUpdate("Road", kMnuMenu) ? "updated" : "failed") +
+                               ": " + api.LastFailure());
+        return 0;
+    });
+    EXPECT_EQ(child.wait(), 0);
+    fs::permissions(install_.userMenus(), fs::perms::owner_write, fs::perm_options::add);
+    EXPECT_EQ(child.reports(), "failed: cannot delete \"" + copy + "\" (error 5)");
+    EXPECT_EQ(readFile(copy), "***MENUGROUP=ROAD\n");
+}
 
 TEST_F(MenuProvisionerTest, FailedFolderCreationLeavesItsReportLine) {
     // The source holds matching nested folders, but the user's side has a file where the

@@ -112,6 +112,20 @@ TEST_F(MenuManagerTest, CurrentLoadedMenuStaysAndAStaleOneIsReloadedFromANewCopy
     EXPECT_NE(logText().find("not current"), std::string::npos);
 }
 
+// A loaded menu that the checker can no longer vouch for, because the installation's set-up
+// fails (its configuration file is gone), leaves the host and is not loaded again.
+TEST_F(MenuManagerTest, LoadedMenuLeavesForGoodWhenTheCheckerSetUpFailsLater) {
+    MenuList list = listOf({{"KRQM_Road_enu", "Road"}});
+    ASSERT_TRUE(manager_.LoadMenuList(list)) << logText();
+    ASSERT_TRUE(isLoaded("KRQM_ROAD"));
+    std::filesystem::remove(root() + "/Base/Config/Launchrig.ini");
+
+    EXPECT_FALSE(manager_.LoadMenuList(list));
+    EXPECT_FALSE(isLoaded("KRQM_ROAD")) << logText();
+    EXPECT_EQ(list[0].groupName, "KRQM_ROAD") << "the group found stays recorded";
+    EXPECT_NE(logText().find("could not be provided"), std::string::npos) << logText();
+}
+
 TEST_F(MenuManagerTest, ListResultIsThatOfItsLastEntry) {
     struct Case {
         const char* label;

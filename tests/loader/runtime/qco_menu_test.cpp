@@ -1,11 +1,14 @@
 // The extra menu's exports: keeping the user's copy current, loading it, and the one message
 // the module loader shows from this path (a copy that cannot be made).
+#include <unistd.h>
+
 #include <filesystem>
 
 #include <gtest/gtest.h>
 
 #include <qmsys/files.h>
 #include <qmtest/files.h>
+#include <qmtest/forked_child.h>
 
 #include "../checker/file_stamps.h"
 #include "menu_runtime_fixture.h"
@@ -102,6 +105,59 @@ TEST_F(QcoMenuTest, FailedCopyShowsTheCopyMessageAndFails) {
     EXPECT_EQ(ui_->shown[0].text, "Could not copy file from \n\"" + source_ + "\"\nto\n\"" +
                                       copy() + "\"\n\nError msg: 3");
     EXPECT_FALSE(isLoaded("KRQM_QCO"));
+}
+
+// A stale copy, or one of its compiled files, that the user may not delete fails the load
+// without a message; what was deleted before stays deleted. As an ordinary user: the copy
+// belongs to someone else in a folder the user may not change, or, in a folder shared by all
+// (sticky), only a compiled file belongs to someone else.
+TEST_F(QcoMenuTest, StaleFilesTheUserMayNotDeleteFailTheLoadSilently) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "needs a second user";
+    }
+    struct Case {
+        const char* label;
+        fs::perms folder;
+        bool userOwnsCopy;
+        bool copyLeft;
+    };
+    const Case cases[] = {
+        {"CopyOfAnotherUser", fs::perms(0755), false, true},
+        {"CompiledFileOfAnotherUser", fs::perms(01777), true, false},
+    };
+    for (const std::string& folder : {user_.root(), installDir_.path()}) {
+        fs::permissions(folder, fs::perms(0755));
+    }
+    for (const Case& c : cases) {
+        fs::remove_all(userMenus());
+        fs::create_directories(userMenus());
+        qmtest::writeFile(copy(), "stale");
+        for (const char* ext : {"mns", "mnc"}) {
+            qmtest::writeFile(compiled(ext), "compiled");
+        }
+        if (c.userOwnsCopy) {
+            for (const std::string& file : {copy(), compiled("mns")}) {
+                ASSERT_EQ(::chown(file.c_str(), qmtest::kNobody, qmtest::kNobody), 0);
+            }
+        }
+        fs::permissions(userMenus(), c.folder);
+
+        qmtest::ForkedChild child([&](int fd) {
+            if (!qmtest::dropRootPrivileges()) {
+                return 98;
+            }
+            const bool loaded = qco_.loadQcoMenu();
+            qmtest::report(fd, std::string(loaded ? "loaded" : "failed") + ", " +
+                                   std::to_string(ui_->shown.size()) + " messages");
+            return 0;
+        });
+        EXPECT_EQ(child.wait(), 0) << c.label;
+        EXPECT_EQ(child.reports(), "failed, 0 messages") << c.label;
+        EXPECT_EQ(qmsys::fileExists(copy()), c.copyLeft) << c.label;
+        EXPECT_EQ(qmsys::fileExists(compiled("mns")), c.copyLeft) << c.label;
+        EXPECT_TRUE(qmsys::fileExists(compiled("mnc"))) << c.label;
+        EXPECT_FALSE(isLoaded("KRQM_QCO")) << c.label;
+    }
 }
 
 TEST_F(QcoMenuTest, FailedLoadStillCountsAsSuccess) {

@@ -15,6 +15,9 @@
 #include <QTest>
 #include <algorithm>
 #include <atomic>
+#include <cstdlib>
+#include <functional>
+#include <optional>
 #include <thread>
 
 #include "command_line.h"
@@ -22,7 +25,10 @@
 #include "gui_ui_services.h"
 #include "main_window.h"
 #include "output_stream.h"
+#include "qmtest/child_process.h"
+#include "qmtest/file_size_limit.h"
 #include "qmtest/files.h"
+#include "qmtest/scoped_env.h"
 #include "ui/widgets/module_loader_dlg.h"
 #include "ui_fixture.h"
 
@@ -153,6 +159,62 @@ TEST_F(GuiHostTest, MessageBoxesAreDialogsOwnedByTheMainWindowFromAnyThread) {
     EXPECT_EQ(answer, cadhost::IDNO);
     EXPECT_EQ(owner, &window_);
     EXPECT_EQ(text, "Replace it?");
+}
+
+// The start-up's messages carry the icon that fits them: an error when no module could be
+// read, a warning for a module left out because it took the host down last time, and a
+// warning for settings that cannot be saved.
+TEST_F(GuiHostTest, StartUpMessagesCarryTheirIcons) {
+    std::vector<std::pair<std::string, QMessageBox::Icon>> shown;
+    uitest::ModalDriver driver([&](QWidget* modal) {
+        if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+            shown.emplace_back(box->text().toStdString(), box->icon());
+            box->accept();
+        }
+    });
+    struct Case {
+        const char* label;
+        std::function<void()> arrange;
+        const char* text;  // how the one message begins
+        QMessageBox::Icon icon;
+    };
+    const std::string qmreg = qmtest::binDir() + "/qmreg";
+    const std::string saved = appPath() + "/saved.reg";
+    std::optional<qmtest::ScopedEnv> registry;
+    std::optional<qmtest::FileSizeLimit> fullDisk;
+    const Case cases[] = {
+        {"EmptyCatalogue", [] {}, "Unable to read module loader configuration files",
+         QMessageBox::Critical},
+        {"ModuleThatTookTheHostDown",
+         [&] {
+             addModules({uitest::kBase, uitest::kRoads});
+             storeSetting("QM_ROADS", "AutoStart", "True");
+             qmtest::writeFile(
+                 std::string(std::getenv("XDG_STATE_HOME")) + "/quillmont/bringing-up",
+                 "QM_ROADS\nRoads\n");
+         },
+         "The module \"Roads\" was not started", QMessageBox::Warning},
+        {"StoreThatCanOnlyBeRead",
+         [&] {
+             // The same store moved where no connection of this process has it open, on a
+             // disk that is full.
+             ASSERT_EQ(qmtest::runProcess({qmreg, "export", "HKCU\\SOFTWARE", saved}).exitCode, 0);
+             registry.emplace("QM_REGISTRY_DIR", appPath() + "/registry-on-full-disk");
+             ASSERT_EQ(qmtest::runProcess({qmreg, "import", saved}).exitCode, 0);
+             ASSERT_EQ(qmtest::runProcess({qmreg, "add", "HKLM\\SOFTWARE"}).exitCode, 0);
+             fullDisk.emplace(16 * 1024);
+         },
+         "Module settings cannot be saved", QMessageBox::Warning},
+    };
+    for (const Case& c : cases) {
+        shown.clear();
+        c.arrange();
+        runStartup();
+        ASSERT_EQ(shown.size(), 1u) << c.label;
+        EXPECT_EQ(shown[0].first.rfind(c.text, 0), 0u) << c.label << ": " << shown[0].first;
+        EXPECT_EQ(shown[0].second, c.icon) << c.label;
+    }
+    fullDisk.reset();
 }
 
 TEST_F(GuiHostTest, ModuleLoaderCommandOpensItsDialogOverTheMainWindow) {

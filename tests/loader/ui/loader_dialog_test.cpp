@@ -74,7 +74,9 @@ TEST_F(LoaderDialogTest, ApplyReportsFortyFailuresAndCarriesOutTheRest) {
     grid().setFocus();
     QTest::keyClick(&grid(), Qt::Key_A, Qt::ControlModifier);  // select every row
     clickButton(kIdLoad);
+    clickButton(kIdStartLoadMenuOnly);  // a start-up option for every module as well
     ASSERT_EQ(record("QM_ROADS").GetPendingEvent(), qm::kEventLoadModule);
+    ASSERT_NE(storedSetting("QM_BROKEN140", "DemandLoad"), "True");
     clickButton(kIdApply);
 
     const std::string out = takeOutput();
@@ -90,6 +92,13 @@ TEST_F(LoaderDialogTest, ApplyReportsFortyFailuresAndCarriesOutTheRest) {
         EXPECT_EQ(cell(row, kColEvent), "") << row;
     }
     EXPECT_EQ(dialog().waitCursorDepth(), 0);
+    // The failures do not keep any module's settings from being saved.
+    for (const TestModule& m : modules) {
+        if (m.key != "QM_BASE") {
+            EXPECT_EQ(storedSetting(m.key, "AutoStart"), "True") << m.key;
+            EXPECT_EQ(storedSetting(m.key, "DemandLoad"), "True") << m.key;
+        }
+    }
 }
 
 TEST_F(LoaderDialogTest, CancelDiscardsStartupOptionsButApplyKeepsThem) {

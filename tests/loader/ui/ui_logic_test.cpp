@@ -4,12 +4,15 @@
 #include <gtest/gtest.h>
 #include <qmenv/environment.h>
 
+#include <filesystem>
 #include <set>
 #include <string>
+#include <thread>
 
 #include "environment/registry_layout.h"
 #include "qm/version.h"
 #include "qmtest/files.h"
+#include "qmtest/forked_child.h"
 #include "qmtest/relocated_user.h"
 #include "runtime/module_list.h"
 #include "ui/logic/accelerator_table.h"
@@ -143,6 +146,35 @@ TEST_F(ResourcesTest, FirstRunIsReportedOnceAndAnyStoredValueCounts) {
     std::int32_t value = -1;
     ASSERT_TRUE(registry.ReadLong("StartupMessageDone", value));
     EXPECT_EQ(value, 1);
+}
+
+// A settings key that cannot be opened (the user's store can only be read, and the key is not
+// in it yet) makes no first run, and nothing is written. Run as an ordinary user on a thread of
+// its own, so that the store is opened afresh with the user's rights.
+TEST_F(ResourcesTest, SettingsKeyThatCannotBeOpenedIsNoFirstRunAndWritesNothing) {
+    QmEnWinRegistry registry;
+    ASSERT_TRUE(registry.OpenKey(kQmEnHKeyCurrentUser, QmEnGetRegistryKey() + "\\Base", true));
+    ASSERT_TRUE(registry.WriteLong("Present", 1));
+    namespace fs = std::filesystem;
+    const auto readable = fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                          fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec;
+    fs::permissions(user_.root(), readable | fs::perms::owner_write);
+    fs::permissions(user_.registryDir(), readable);
+
+    qmtest::ForkedChild child([](int fd) {
+        if (!qmtest::dropRootPrivileges()) {
+            return 98;
+        }
+        bool first = true;
+        std::thread([&first] { first = TestAndMarkFirstRun(); }).join();
+        qmtest::report(fd, first ? "first run" : "no first run");
+        return 0;
+    });
+    EXPECT_EQ(child.wait(), 0);
+    fs::permissions(user_.registryDir(), fs::perms::owner_write, fs::perm_options::add);
+    EXPECT_EQ(child.reports(), "no first run");
+    EXPECT_FALSE(registry.OpenKey(kQmEnHKeyCurrentUser, registry_layout::modulesKey(), false))
+        << "nothing written";
 }
 
 ModuleRecord makeRecord(const std::string& key, bool menusLoaded, ModuleEvent pending) {
