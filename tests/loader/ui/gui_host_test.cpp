@@ -4,6 +4,8 @@
 // opens its dialog over the main window. Also renders the main window to a PNG file.
 #include <cadhost/host.h>
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -15,11 +17,11 @@
 #include <QTest>
 #include <algorithm>
 #include <atomic>
-#include <cstdlib>
 #include <functional>
 #include <optional>
 #include <thread>
 
+#include "app/crash_guard.h"
 #include "command_line.h"
 #include "drawing_tabs.h"
 #include "gui_ui_services.h"
@@ -189,9 +191,15 @@ TEST_F(GuiHostTest, StartUpMessagesCarryTheirIcons) {
          [&] {
              addModules({uitest::kBase, uitest::kRoads});
              storeSetting("QM_ROADS", "AutoStart", "True");
-             qmtest::writeFile(
-                 std::string(std::getenv("XDG_STATE_HOME")) + "/quillmont/bringing-up",
-                 "QM_ROADS\nRoads\n");
+             // A host that died while Roads's applications started.
+             const pid_t host = ::fork();
+             ASSERT_GE(host, 0);
+             if (host == 0) {
+                 (new qm::CrashGuard(qm::CrashGuard::defaultFolder()))
+                     ->begin({"QM_ROADS", "Roads"});
+                 ::_exit(0);
+             }
+             ASSERT_EQ(::waitpid(host, nullptr, 0), host);
          },
          "The module \"Roads\" was not started", QMessageBox::Warning},
         {"StoreThatCanOnlyBeRead",
