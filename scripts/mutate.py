@@ -15,7 +15,7 @@ The list (scripts/mutations.txt) holds blocks like:
 Mostly one line each; consecutive '-' (and '+') lines join into one text of several lines.
 Lines starting with '#' and blank lines are ignored.
 
-Usage: scripts/mutate.sh [--list FILE] [--only N,M-K,...] [--work DIR]
+Usage: scripts/mutate.sh [--list FILE] [--only N,M-K,...] [--work DIR] [--newest-first]
        scripts/mutate.sh --check [--list FILE]   (each text occurs once in the working tree; no build)
 """
 import argparse
@@ -141,6 +141,9 @@ def main():
     parser.add_argument("--only", default="", help="numbers or ranges: 3,7,10-20")
     parser.add_argument("--work", default=os.path.join(ROOT, "build", "mutate"),
                         help="scratch folder (separate ones let two passes run at once)")
+    parser.add_argument("--newest-first", action="store_true",
+                        help="take the list from its end, where new mutations are added, so that "
+                             "a pass cut short has met the newest ones")
     parser.add_argument("--check", action="store_true",
                         help="only check that every mutation applies to the working tree")
     args = parser.parse_args()
@@ -212,7 +215,10 @@ def main():
         return "survived"
 
     results = {"caught": [], "survived": [], "invalid": []}
-    for index, m in enumerate(mutations, 1):
+    order = list(enumerate(mutations, 1))
+    if args.newest_first:
+        order.reverse()
+    for index, m in order:
         if chosen and index not in chosen:
             continue
         path = os.path.join(scratch, m["file"])
