@@ -4,6 +4,7 @@
 #include <qmreg/registry.h>
 #include <qmtest/child_process.h>
 #include <qmtest/files.h>
+#include <qmtest/module_settings.h>
 #include <qmtest/relocated_user.h>
 #include <qmtest/temp_dir.h>
 
@@ -213,9 +214,7 @@ void PrintTo(const SetCase& c, std::ostream* os) {
 class QmloaderSetTest : public QmloaderTest, public ::testing::WithParamInterface<SetCase> {
 protected:
     static void write(const char* key, const char* name, const char* value) {
-        qmreg::Hive hive(qmreg::hiveFile(qmreg::HiveId::CurrentUser));
-        ASSERT_TRUE(hive.createKey(moduleKey(key)));
-        ASSERT_TRUE(hive.setValue(moduleKey(key), qmreg::Value::string(name, value)));
+        qmtest::storeModuleSettings(key, {{name, value}});
     }
     static std::string settings(const char* key) {
         qmreg::Hive hive(qmreg::hiveFile(qmreg::HiveId::CurrentUser), true);

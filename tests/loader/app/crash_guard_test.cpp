@@ -19,6 +19,7 @@
 
 #include <qmtest/files.h>
 #include <qmtest/temp_dir.h>
+#include <qmtest/wait.h>
 
 namespace {
 
@@ -56,8 +57,8 @@ void inDyingChild(const std::function<void()>& body) {
         body();
         ::_exit(0);
     }
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    const int status = qmtest::waitForExit(child);
+    ASSERT_NE(status, -1);
     ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
         << "child ended by signal " << (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
 }
@@ -190,8 +191,7 @@ TEST(CrashGuardOwnership, ALiveHostsMarkerIsNoEvidenceAndStaysItsOwn) {
     }
     EXPECT_TRUE(std::filesystem::exists(dir / "bringing-up"));
     ASSERT_EQ(::write(release[1], &c, 1), 1);
-    int status = 0;
-    ASSERT_EQ(::waitpid(first, &status, 0), first);
+    ASSERT_NE(qmtest::waitForExit(first), -1);
     for (int fd : {ready[0], ready[1], release[0], release[1]}) {
         ::close(fd);
     }

@@ -11,6 +11,7 @@
 
 #include "app/startup_sequence.h"
 #include "environment/registry_layout.h"
+#include "qmtest/module_settings.h"
 #include "qmtest/relocated_user.h"
 #include "test_installation.h"
 
@@ -22,13 +23,8 @@ class ModuleLoaderAppTest : public ::testing::Test {
 protected:
     ModuleLoaderAppTest() : user_(installDir_.path()), install_(installDir_.path()) {
         install_.addModule({"QM_ROADS", "Roads", "KRQM_ROADS", {}});
-        QmEnWinRegistry reg;
-        const std::string key = qm::registry_layout::moduleKey("QM_ROADS");
-        EXPECT_TRUE(reg.OpenKey(kQmEnHKeyCurrentUser, key, true));
-        for (const char* name : {"Activated", "AutoStart"}) {
-            reg.WriteString(name, "True");
-        }
-        reg.WriteString("DemandLoad", "False");
+        qmtest::storeModuleSettings(
+            "QM_ROADS", {{"Activated", "True"}, {"AutoStart", "True"}, {"DemandLoad", "False"}});
     }
 
     // The loader's command is registered exactly when a second registration is refused.

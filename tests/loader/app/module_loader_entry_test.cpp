@@ -20,6 +20,7 @@
 #include "qmsys/named_mutex.h"
 #include "qmtest/child_process.h"
 #include "qmtest/files.h"
+#include "qmtest/module_settings.h"
 #include "qmtest/relocated_user.h"
 #include "test_installation.h"
 
@@ -236,12 +237,8 @@ protected:
                             {"<Application path=\"" + qmtest::binDir() +
                              "/qmtest_runtime_arx.arx\" arguments=\"\" type=\"arx\" "
                              "command=\"\" modal=\"False\"/>"}});
-        QmEnWinRegistry reg;
-        ASSERT_TRUE(reg.OpenKey(kQmEnHKeyCurrentUser,
-                                QmEnGetRegistryKey() + "\\Quillmont modules\\" + key, true));
-        reg.WriteString("Activated", "True");
-        reg.WriteString("AutoStart", "True");
-        reg.WriteString("DemandLoad", "False");
+        qmtest::storeModuleSettings(
+            key, {{"Activated", "True"}, {"AutoStart", "True"}, {"DemandLoad", "False"}});
     }
 
     qmtest::ProcessResult start(bool killInInit,

@@ -21,8 +21,10 @@
 #include "qmtest/child_process.h"
 #include "qmtest/file_size_limit.h"
 #include "qmtest/files.h"
+#include "qmtest/module_settings.h"
 #include "qmtest/relocated_user.h"
 #include "qmtest/scoped_env.h"
+#include "qmtest/text.h"
 #include "qmtest/wait.h"
 #include "runtime/loader_context.h"
 #include "runtime/module_events.h"
@@ -37,14 +39,6 @@ const TestModule kRoads{"QM_ROADS", "Roads", "KRQM_ROADS", {}};
 const TestModule kTerrain{"QM_TERRAIN", "Terrain", "KRQM_TERRAIN", {}};
 
 using qmtest::FileSizeLimit;
-
-std::size_t count(const std::string& text, const std::string& part) {
-    std::size_t n = 0;
-    for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
-        ++n;
-    }
-    return n;
-}
 
 class StartupSequenceTest : public ::testing::Test {
 protected:
@@ -99,10 +93,9 @@ protected:
     }
     static void setSettings(const TestModule& m, const char* activated, const char* autoStart,
                             const char* demandLoad) {
-        const std::string key = qm::registry_layout::moduleKey(m.key);
-        setUserString(key, "Activated", activated);
-        setUserString(key, "AutoStart", autoStart);
-        setUserString(key, "DemandLoad", demandLoad);
+        qmtest::storeModuleSettings(
+            m.key,
+            {{"Activated", activated}, {"AutoStart", autoStart}, {"DemandLoad", demandLoad}});
     }
     // Loads a module's menu into the host the way an earlier session would have left it.
     void leaveGroupFromEarlierSession(const TestModule& m) {
@@ -324,9 +317,9 @@ TEST_F(StartupSequenceTest, StoreThatCanOnlyBeReadBringsModulesUpAndSaysOnceThat
     }
     EXPECT_TRUE(hasGroup("KRQM_ROADS")) << out_.str();
     EXPECT_EQ(record("QM_ROADS").GetStarted(), 1);
-    EXPECT_EQ(count(out_.str(), "Module settings cannot be saved"), 1u) << out_.str();
-    EXPECT_EQ(count(out_.str(), "Serious problems"), 0u) << out_.str();
-    EXPECT_EQ(count(qmtest::readFile(logFile()), "settings cannot be saved"), 1u);
+    EXPECT_EQ(qmtest::occurrences(out_.str(), "Module settings cannot be saved"), 1u) << out_.str();
+    EXPECT_EQ(qmtest::occurrences(out_.str(), "Serious problems"), 0u) << out_.str();
+    EXPECT_EQ(qmtest::occurrences(qmtest::readFile(logFile()), "settings cannot be saved"), 1u);
 }
 
 // Inside the host, the store problems the environment library meets go to the diagnostic log,
@@ -340,9 +333,10 @@ TEST_F(StartupSequenceTest, DamagedStoreIsReportedOnceInTheLogAndNotOnStandardEr
     const std::string standardError = testing::internal::GetCapturedStderr();
     EXPECT_EQ(standardError.find("damaged"), std::string::npos) << standardError;
     const std::string log = qmtest::readFile(logFile());
-    EXPECT_EQ(count(log, "registry: The registry store \"" +
-                             qmreg::hiveFile(qmreg::HiveId::CurrentUser) + "\" is damaged"),
-              1u)
+    EXPECT_EQ(
+        qmtest::occurrences(log, "registry: The registry store \"" +
+                                     qmreg::hiveFile(qmreg::HiveId::CurrentUser) + "\" is damaged"),
+        1u)
         << log;
     EXPECT_EQ(context_->modules().size(), 2u) << "the start-up goes on";
 }
@@ -401,12 +395,7 @@ TEST_F(StartupSequenceTest, StoreHeldByAnotherProgramCostsOneTimeOutAndNoMoreWri
     sqlite3_close(locker);
 
     const std::string log = qmtest::readFile(logFile());
-    std::size_t timeOuts = 0;
-    for (auto at = log.find("stayed locked"); at != std::string::npos;
-         at = log.find("stayed locked", at + 1)) {
-        ++timeOuts;
-    }
-    EXPECT_EQ(timeOuts, 1u) << log;
+    EXPECT_EQ(qmtest::occurrences(log, "stayed locked"), 1u) << log;
     EXPECT_NE(log.find("writes no more settings"), std::string::npos) << log;
     EXPECT_TRUE(hasGroup("KRQM_ROADS"));
     EXPECT_EQ(record("QM_ROADS").GetStarted(), 1);
@@ -430,7 +419,7 @@ TEST_F(StartupSequenceTest, ModuleThatTookTheHostDownSitsOneStartOut) {
         (new qm::CrashGuard(guardFolder))->begin({"QM_ROADS", "Roads"});
         ::_exit(0);
     }
-    ASSERT_EQ(::waitpid(host, nullptr, 0), host);
+    ASSERT_NE(qmtest::waitForExit(host), -1);
     runStartup();
     EXPECT_FALSE(hasGroup("KRQM_ROADS"));
     EXPECT_TRUE(hasGroup("KRQM_TERRAIN"));

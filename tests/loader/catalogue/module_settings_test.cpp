@@ -8,6 +8,8 @@
 #include <qmreg/registry.h>
 #include <qmtest/file_size_limit.h>
 #include <qmtest/files.h>
+#include <qmtest/module_settings.h>
+#include <qmtest/recording_ui.h>
 #include <qmtest/relocated_user.h>
 
 #include <sqlite3.h>
@@ -103,25 +105,18 @@ protected:
         return qmreg::Hive(qmreg::hiveFile(qmreg::HiveId::CurrentUser));
     }
     static void store(const std::string& key, const Stored& values) {
-        qmreg::Hive hive(qmreg::hiveFile(qmreg::HiveId::CurrentUser));
-        ASSERT_TRUE(hive.createKey(moduleKey(key)));
-        const std::pair<const char*, const std::optional<std::string>*> all[] = {
-            {"Activated", &values.activated},
-            {"AutoStart", &values.autoStart},
-            {"DemandLoad", &values.demandLoad}};
-        for (const auto& [name, value] : all) {
-            if (*value) {
-                hive.setValue(moduleKey(key), qmreg::Value::string(name, **value));
+        std::vector<std::pair<std::string, std::string>> present;
+        for (const auto& [name, value] :
+             {std::pair{"Activated", values.activated}, std::pair{"AutoStart", values.autoStart},
+              std::pair{"DemandLoad", values.demandLoad}}) {
+            if (value) {
+                present.emplace_back(name, *value);
             }
         }
+        qmtest::storeModuleSettings(key, present);
     }
     static std::optional<std::string> stored(const std::string& key, const std::string& name) {
-        qmreg::Hive hive(qmreg::hiveFile(qmreg::HiveId::CurrentUser), true);
-        auto value = hive.getValue(moduleKey(key), name);
-        if (!value || !value->isString()) {
-            return std::nullopt;
-        }
-        return value->asString();
+        return qmtest::storedModuleSetting(key, name);
     }
 };
 
@@ -218,17 +213,6 @@ TEST_F(ModuleSettingsTest, WriteIsOneTransactionThatOthersSeeWhole) {
     EXPECT_EQ(committedTransactions(db), 1);
 }
 
-class RecordingUi : public cadhost::UiServices {
-public:
-    int messageBox(AcFrameWindow*, const std::string& text, const std::string& caption,
-                   unsigned style) override {
-        messages.push_back(caption + "|" + text + "|" + std::to_string(style));
-        return cadhost::IDOK;
-    }
-    void setWaitCursor(bool) override {}
-    std::vector<std::string> messages;
-};
-
 TEST_F(ModuleSettingsTest, BaseModuleIsForcedOnAndReadsBackSo) {
     store("QM_BASE", {"False", "False", "True"});
     qm::WriteBaseModuleSettings();
@@ -245,12 +229,12 @@ TEST_F(ModuleSettingsTest, BaseModuleKeyThatCannotOpenIsReported) {
     qmtest::writeFile(qmreg::hiveFile(qmreg::HiveId::CurrentUser), std::string(4096, 'x'));
     std::ostringstream output;
     cadhost::Host host(cadhost::HostOptions{&output, {}});
-    auto ui = std::make_shared<RecordingUi>();
+    auto ui = std::make_shared<qmtest::RecordingUi>();
     host.setUiServices(ui);
     qm::HostFeedback feedback;
     qm::WriteBaseModuleSettings(nullptr, &feedback);
-    EXPECT_EQ(ui->messages, (std::vector<std::string>{"Quillmont|Serious problems!!!!!|" +
-                                                      std::to_string(cadhost::MB_OK)}));
+    EXPECT_EQ(ui->shown, (std::vector<qmtest::RecordingUi::Shown>{
+                             {"Serious problems!!!!!", "Quillmont", cadhost::MB_OK}}));
 }
 
 // A commit the store refuses (the disk fills up while the batch is written) stores nothing of

@@ -5,11 +5,11 @@
 #include <qmreg/registry.h>
 #include <qmtest/files.h>
 #include "qm/version.h"
+#include "qmtest/product_keys.h"
 
 namespace qmtest {
 namespace {
-const char* const kKernelKey =
-    "SOFTWARE\\Brenvik\\Quillmont\\" QM_PRODUCT_VERSION "\\Kernel Services";
+const char* const kKernelKey = kKernelServicesKey;
 qmreg::Hive& hkcu() {
     return qmreg::Hive::forThread(qmreg::HiveId::CurrentUser);
 }

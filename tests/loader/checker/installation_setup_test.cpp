@@ -7,6 +7,7 @@
 
 #include <qmsys/files.h>
 #include <qmtest/files.h>
+#include "qmtest/product_keys.h"
 
 #include "checker/installation_setup.h"
 #include "checker/my_launchrig_api.h"
@@ -18,8 +19,7 @@ namespace {
 
 using qmtest::CheckerInstallation;
 
-const std::string kKeyText =
-    "HKEY_CURRENT_USER\\SOFTWARE\\Brenvik\\Quillmont\\" QM_PRODUCT_VERSION "\\Kernel Services";
+const std::string kKeyText = std::string("HKEY_CURRENT_USER\\") + qmtest::kKernelServicesKey;
 
 class InstallationSetupTest : public qmtest::RelocatedTest {
 protected:
@@ -105,8 +105,7 @@ TEST_F(InstallationSetupTest, MessageFileTextsReplaceTheDefaults) {
                       "ID_STR_HKEY_CURRENT_USER=second entry\n");
     install_.writeKernelServices("enu", "Default");
     install_.removeKernelValue("Language");
-    const std::string tail =
-        "\\SOFTWARE\\Brenvik\\Quillmont\\" QM_PRODUCT_VERSION "\\Kernel Services\\Language\"";
+    const std::string tail = std::string("\\") + qmtest::kKernelServicesKey + "\\Language\"";
     const std::string defaults = "\nRegistry String Value not found: \"HKEY_CURRENT_USER" + tail;
     const struct {
         std::string file;

@@ -10,6 +10,7 @@
 #include <qmreg/registry.h>
 #include <qmsys/files.h>
 #include <qmtest/files.h>
+#include "qmtest/product_keys.h"
 
 #include "menu_runtime_fixture.h"
 #include "qm/version.h"
@@ -60,8 +61,7 @@ TEST_F(MenuManagerTest, CompiledMenuLoadsUnderItsOwnName) {
 
 TEST_F(MenuManagerTest, EmptyConfigurationLoadsFromTheProductFolder) {
     qmreg::Hive::forThread(qmreg::HiveId::CurrentUser)
-        .setValue("SOFTWARE\\Brenvik\\Quillmont\\" QM_PRODUCT_VERSION "\\Kernel Services",
-                  qmreg::Value::string("Current Config", ""));
+        .setValue(qmtest::kKernelServicesKey, qmreg::Value::string("Current Config", ""));
     MenuList list = listOf({{"KRQM_Road_enu", "Road"}});
     ASSERT_TRUE(manager_.LoadMenuList(list)) << logText();
     EXPECT_EQ(groupFile("KRQM_ROAD"), user_.appData() + "/Brenvik/Quillmont/" QM_PRODUCT_VERSION
@@ -229,8 +229,7 @@ void PrintTo(const PassCase& c, std::ostream* os) {
 class MenuManagerPassTest : public MenuManagerTest, public ::testing::WithParamInterface<PassCase> {
 protected:
     void apply(Change change) {
-        const std::string kernel =
-            "SOFTWARE\\Brenvik\\Quillmont\\" QM_PRODUCT_VERSION "\\Kernel Services";
+        const std::string kernel = qmtest::kKernelServicesKey;
         qmreg::Hive& hive = qmreg::Hive::forThread(qmreg::HiveId::CurrentUser);
         switch (change) {
             case Change::ConfigurationSwitched:

@@ -4,12 +4,9 @@
 #include <qmreg/registry.h>
 #include <qmtest/files.h>
 #include "qm/version.h"
+#include "qmtest/product_keys.h"
 
 namespace qmtest {
-namespace {
-const char* const kKernelKey =
-    "SOFTWARE\\Brenvik\\Quillmont\\" QM_PRODUCT_VERSION "\\Kernel Services";
-}
 
 MenuRuntimeTest::MenuRuntimeTest()
     : root_(installDir_ / "install"),
@@ -21,9 +18,9 @@ MenuRuntimeTest::MenuRuntimeTest()
       automation_(log_, std::chrono::milliseconds(2000)) {
     writeFile(root_ + "/Base/Config/Launchrig.ini", "[Quillmont]\n");
     auto& hkcu = qmreg::Hive::forThread(qmreg::HiveId::CurrentUser);
-    hkcu.createKey(kKernelKey);
-    hkcu.setValue(kKernelKey, qmreg::Value::string("Language", "enu"));
-    hkcu.setValue(kKernelKey, qmreg::Value::string("Current Config", "Default"));
+    hkcu.createKey(kKernelServicesKey);
+    hkcu.setValue(kKernelServicesKey, qmreg::Value::string("Language", "enu"));
+    hkcu.setValue(kKernelServicesKey, qmreg::Value::string("Current Config", "Default"));
 }
 
 MenuRuntimeTest::~MenuRuntimeTest() {

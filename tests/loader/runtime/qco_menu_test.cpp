@@ -9,6 +9,7 @@
 #include <qmsys/files.h>
 #include <qmtest/files.h>
 #include <qmtest/forked_child.h>
+#include <qmtest/recording_ui.h>
 
 #include "../checker/file_stamps.h"
 #include "menu_runtime_fixture.h"
@@ -19,22 +20,6 @@ namespace {
 namespace fs = std::filesystem;
 
 // Message boxes are user interaction; this front end answers OK and remembers what it showed.
-class RecordingUi : public cadhost::UiServices {
-public:
-    struct Shown {
-        std::string text;
-        std::string caption;
-        unsigned style;
-    };
-    int messageBox(AcFrameWindow*, const std::string& text, const std::string& caption,
-                   unsigned style) override {
-        shown.push_back({text, caption, style});
-        return cadhost::IDOK;
-    }
-    void setWaitCursor(bool) override {}
-    std::vector<Shown> shown;
-};
-
 class QcoMenuTest : public qmtest::MenuRuntimeTest {
 protected:
     QcoMenuTest() {
@@ -46,7 +31,7 @@ protected:
         return userMenus() + "/KRQM_QCO_Menu_enu." + ext;
     }
 
-    std::shared_ptr<RecordingUi> ui_ = std::make_shared<RecordingUi>();
+    std::shared_ptr<qmtest::RecordingUi> ui_ = std::make_shared<qmtest::RecordingUi>();
     qm::QcoMenu qco_{automation_, log_};
     std::string source_;
 };

@@ -16,6 +16,7 @@
 #include "qmtest/files.h"
 #include "qmtest/help_viewer.h"
 #include "qmtest/scoped_env.h"
+#include "qmtest/text.h"
 #include "ui/logic/resource_ids.h"
 #include "ui/widgets/button_st.h"
 #include "ui/widgets/checking_modules_dlg.h"
@@ -34,14 +35,6 @@ using namespace qm::ui;
 using qmtest::TestModule;
 using namespace uitest;
 using Names = std::vector<std::string>;
-
-std::size_t count(const std::string& text, const std::string& what) {
-    std::size_t n = 0;
-    for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) {
-        ++n;
-    }
-    return n;
-}
 
 class LoaderDialogTest : public uitest::UiTest {
 protected:
@@ -80,9 +73,9 @@ TEST_F(LoaderDialogTest, ApplyReportsFortyFailuresAndCarriesOutTheRest) {
     clickButton(kIdApply);
 
     const std::string out = takeOutput();
-    EXPECT_EQ(count(out, "[Quillmont] "), 1u) << "one message for every failure";
-    EXPECT_EQ(count(out, "failed!\nProcess: Load module (menu and programs)\n"), 40u);
-    EXPECT_EQ(count(out, "\nTo many errors. All errors will not be displayed!"), 1u);
+    EXPECT_EQ(qmtest::occurrences(out, "[Quillmont] "), 1u) << "one message for every failure";
+    EXPECT_EQ(qmtest::occurrences(out, "failed!\nProcess: Load module (menu and programs)\n"), 40u);
+    EXPECT_EQ(qmtest::occurrences(out, "\nTo many errors. All errors will not be displayed!"), 1u);
     EXPECT_EQ(out.find("Broken 140"), std::string::npos) << "the 41st is not detailed";
 
     // The good module was loaded anyway, and every mark is gone.
@@ -377,8 +370,8 @@ TEST_F(LoaderDialogTest, ConsoleHostPrintsOneLineWhateverDisplayIsNamed) {
             qmtest::runProcess({qmtest::binDir() + "/cadhost", "--console"}, options);
         EXPECT_FALSE(result.timedOut) << display[0];
         EXPECT_EQ(result.exitCode, 0) << result.err;
-        EXPECT_EQ(count(result.out, line), 1u) << result.out;
-        EXPECT_EQ(count(result.out, "[Quillmont]"), 0u) << "no welcome either";
+        EXPECT_EQ(qmtest::occurrences(result.out, line), 1u) << result.out;
+        EXPECT_EQ(qmtest::occurrences(result.out, "[Quillmont]"), 0u) << "no welcome either";
     }
 
     runStartup();

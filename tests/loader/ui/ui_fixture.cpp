@@ -18,6 +18,7 @@
 #include "app/startup_sequence.h"
 #include "environment/registry_layout.h"
 #include "qmtest/files.h"
+#include "qmtest/module_settings.h"
 #include "ui/widgets/button_st.h"
 #include "ui/widgets/module_grid_model.h"
 #include "ui/widgets/module_loader_dlg.h"
@@ -169,19 +170,12 @@ qm::ModuleRecord& UiTest::record(const std::string& key) {
 }
 
 std::string UiTest::storedSetting(const std::string& key, const std::string& value) {
-    QmEnWinRegistry registry;
-    std::string text;
-    if (registry.OpenKey(kQmEnHKeyCurrentUser, qm::registry_layout::moduleKey(key), false)) {
-        registry.ReadString(value, text);
-    }
-    return text;
+    return qmtest::storedModuleSetting(key, value).value_or("");
 }
 
 void UiTest::storeSetting(const std::string& key, const std::string& value,
                           const std::string& text) {
-    QmEnWinRegistry registry;
-    ASSERT_TRUE(registry.OpenKey(kQmEnHKeyCurrentUser, qm::registry_layout::moduleKey(key), true));
-    registry.WriteString(value, text);
+    qmtest::storeModuleSettings(key, {{value, text}});
 }
 
 void UiTest::writeProductInformation() {

@@ -13,7 +13,9 @@
 #include "qm/version.h"
 #include "qmtest/files.h"
 #include "qmtest/forked_child.h"
+#include "qmtest/product_keys.h"
 #include "qmtest/relocated_user.h"
+#include "qmtest/text.h"
 #include "runtime/module_list.h"
 #include "ui/logic/accelerator_table.h"
 #include "ui/logic/apply_report.h"
@@ -31,9 +33,7 @@ using namespace qm::ui;
 
 void setLanguage(const std::string& code) {
     QmEnWinRegistry registry;
-    ASSERT_TRUE(registry.OpenKey(
-        kQmEnHKeyCurrentUser,
-        "SOFTWARE\\Brenvik\\Quillmont\\" QM_PRODUCT_VERSION "\\Kernel Services", true));
+    ASSERT_TRUE(registry.OpenKey(kQmEnHKeyCurrentUser, qmtest::kKernelServicesKey, true));
     registry.WriteString("Language", code);
 }
 
@@ -49,14 +49,8 @@ TEST(StringTables, GermanTranslatesEveryEnglishEntry) {
         const auto translated = german->text(entry.id);
         ASSERT_TRUE(translated) << "German lacks string " << static_cast<int>(entry.id);
         // Format strings must keep their arguments in both languages.
-        auto count = [](std::string_view s) {
-            std::size_t n = 0;
-            for (std::size_t at = s.find("%s"); at != s.npos; at = s.find("%s", at + 2)) {
-                ++n;
-            }
-            return n;
-        };
-        EXPECT_EQ(count(entry.text), count(*translated)) << entry.text;
+        EXPECT_EQ(qmtest::occurrences(entry.text, "%s"), qmtest::occurrences(*translated, "%s"))
+            << entry.text;
     }
     EXPECT_EQ(german->entries().size(), english.entries().size());
 }

@@ -13,13 +13,13 @@
 #include "qmtest/child_process.h"
 #include "qmtest/file_size_limit.h"
 #include "qmtest/files.h"
+#include "qmtest/product_keys.h"
 #include "qmtest/relocated_user.h"
 #include "qmtest/scoped_env.h"
 
 namespace {
 
-const std::string kKernelServices =
-    "SOFTWARE\\Brenvik\\Quillmont\\" QM_PRODUCT_VERSION "\\Kernel Services";
+const std::string kKernelServices = qmtest::kKernelServicesKey;
 
 class EnvironmentTest : public qmtest::RelocatedTest {
 protected:

@@ -15,6 +15,7 @@
 #include "host_fixture.h"
 #include "qmtest/child_process.h"
 #include "qmtest/files.h"
+#include "qmtest/wait.h"
 
 namespace {
 
@@ -103,7 +104,7 @@ protected:
             ::kill(pid, SIGKILL);
             out = "timed out";
         }
-        ::waitpid(pid, nullptr, 0);
+        qmtest::waitForExit(pid);
         ::close(master);
         return out;
     }

@@ -58,6 +58,25 @@ bool waitPastFileTimes(const std::vector<std::string>& paths, std::chrono::milli
     return false;
 }
 
+int waitForExit(pid_t pid, std::chrono::milliseconds timeout) {
+    const auto deadline = Clock::now() + timeout;
+    for (bool killed = false;;) {
+        int status = 0;
+        const pid_t r = ::waitpid(pid, &status, WNOHANG);
+        if (r == pid) {
+            return status;
+        }
+        if (r < 0 && errno != EINTR) {
+            return -1;
+        }
+        if (!killed && Clock::now() >= deadline) {
+            ::kill(pid, SIGKILL);
+            killed = true;
+        }
+        std::this_thread::sleep_for(1ms);
+    }
+}
+
 Descendants::Descendants() {
     ::prctl(PR_SET_CHILD_SUBREAPER, 1);
 }

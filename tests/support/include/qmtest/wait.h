@@ -2,6 +2,8 @@
 // Bounded waits for what another process, or the file system's clock, does. Each looks again
 // after a short sleep and gives up at its time-out, so that a test fails instead of hanging or
 // spinning on a core that the process it waits for needs.
+#include <sys/types.h>
+
 #include <chrono>
 #include <string>
 #include <vector>
@@ -17,6 +19,10 @@ bool waitForFile(const std::string& path,
 // on is stamped later than all of them. False when the clock stands still for timeout.
 bool waitPastFileTimes(const std::vector<std::string>& paths,
                        std::chrono::milliseconds timeout = std::chrono::seconds(5));
+
+// Waits for the child pid to end and reaps it, killing it (SIGKILL) once timeout has passed.
+// Returns its wait status as waitpid gives it, or -1 when pid is no child to wait for.
+int waitForExit(pid_t pid, std::chrono::milliseconds timeout = std::chrono::seconds(30));
 
 // Makes this process adopt every process it starts indirectly (a program started through a
 // double fork is orphaned at once) for as long as it lives, so that a test can wait for all
