@@ -13,6 +13,7 @@
 #include <qmenv/environment.h>
 #include <qmtest/child_process.h>
 #include <qmtest/files.h>
+#include <qmtest/product_keys.h>
 #include <qmtest/relocated_user.h>
 #include <qmtest/scoped_env.h>
 #include <qmtest/temp_dir.h>
@@ -44,8 +45,7 @@ int envNumber(const char* name, int fallback) {
 // Sets a value the environment library reads the configuration and language from.
 void setKernelSetting(const std::string& name, const std::string& value) {
     QmEnWinRegistry registry;
-    ASSERT_TRUE(
-        registry.OpenKey(kQmEnHKeyCurrentUser, QmEnGetRegistryKey() + "\\Kernel Services", true));
+    ASSERT_TRUE(registry.OpenKey(kQmEnHKeyCurrentUser, qmtest::kKernelServicesKey, true));
     ASSERT_TRUE(registry.WriteString(name, value));
 }
 

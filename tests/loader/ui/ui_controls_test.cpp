@@ -98,17 +98,10 @@ TEST_F(ButtonTest, PressedContentMovesOnePixelRightAndDown) {
     EXPECT_EQ(up.pixelColor(image.topLeft()), button_.colour(CButtonST::BackOut));
 }
 
-TEST_F(ButtonTest, ImageAloneIsCentredAndAlignmentsPlaceItBesideTheCaption) {
-    const QRect centred = button_.imageRect(false);
-    EXPECT_EQ(centred.center(), QRect(0, 0, 80, 30).center());
-    button_.setText("Text");
-    button_.setAlignment(CButtonST::Alignment::ImageRight);
-    EXPECT_EQ(button_.imageRect(false).right(), 80 - 1 - 3);
-    EXPECT_LT(button_.captionRect(false).right(), button_.imageRect(false).left());
-    button_.setAlignment(CButtonST::Alignment::ImageAbove);
-    button_.resize(80, 60);
-    EXPECT_EQ(button_.imageRect(false).top(), 3);
-    EXPECT_GT(button_.captionRect(false).top(), button_.imageRect(false).bottom());
+TEST_F(ButtonTest, ImageAloneIsCentredAndAMissingBitmapFreesTheImage) {
+    EXPECT_EQ(button_.imageRect(false).center(), QRect(0, 0, 80, 30).center());
+    EXPECT_FALSE(button_.setBitmaps(4711, Qt::white));
+    EXPECT_FALSE(button_.hasImage());
 }
 
 TEST_F(ButtonTest, DisabledImageIsEmbossedAndClicksAreIgnored) {
@@ -123,33 +116,11 @@ TEST_F(ButtonTest, DisabledImageIsEmbossedAndClicksAreIgnored) {
     EXPECT_EQ(clicks.count(), 0);
 }
 
-TEST_F(ButtonTest, TwoQuickClicksCountAsTwo) {
+TEST_F(ButtonTest, TwoQuickClicksCountAsTwoAndAnEmptyTooltipLeavesTheOldOne) {
     QSignalSpy clicks(&button_, &QPushButton::clicked);
     uitest::doubleClick(&button_, {5, 5});
     EXPECT_EQ(clicks.count(), 2);
     EXPECT_TRUE(button_.hasFocus()) << "a click focuses the button";
-
-    CButtonST check(&window_, CButtonST::Kind::CheckBox);
-    check.setGeometry(10, 50, 80, 30);
-    check.setText("Check");
-    QTest::mouseClick(&check, Qt::LeftButton);
-    EXPECT_TRUE(check.isChecked());
-    // A check box's content does not move with the pressed offset.
-    EXPECT_EQ(check.captionRect(true), check.captionRect(false));
-}
-
-TEST_F(ButtonTest, FlatButtonRaisesOnlyUnderTheMouseAndTheTooltipStays) {
-    button_.setFlatLook(true);
-    EXPECT_FALSE(button_.mouseOver());
-    QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
-    QApplication::sendEvent(&button_, &enter);
-    EXPECT_TRUE(button_.mouseOver());
-    QEvent leave(QEvent::Leave);
-    QApplication::sendEvent(&button_, &leave);
-    EXPECT_FALSE(button_.mouseOver());
-    button_.setFlatLook(false);
-    QApplication::sendEvent(&button_, &enter);
-    EXPECT_FALSE(button_.mouseOver()) << "only flat buttons track the mouse";
 
     button_.setTooltipText(QStringLiteral("Load module"));
     EXPECT_TRUE(button_.tooltipActive());
@@ -158,14 +129,44 @@ TEST_F(ButtonTest, FlatButtonRaisesOnlyUnderTheMouseAndTheTooltipStays) {
     EXPECT_EQ(button_.tooltipText(), "Load module") << "empty texts leave it as it was";
 }
 
-TEST_F(ButtonTest, DerivedOutImageIsDarkerOrGreyAndAMissingBitmapFreesTheImage) {
+// What the button offers beyond what the dialogs use (other image places, the check-box kind,
+// the flat look that raises under the mouse, derived images), in one test.
+TEST_F(ButtonTest, FeaturesNoDialogUsesStillWork) {
+    button_.setText("Text");
+    button_.setAlignment(CButtonST::Alignment::ImageRight);
+    EXPECT_EQ(button_.imageRect(false).right(), 80 - 1 - 3);
+    EXPECT_LT(button_.captionRect(false).right(), button_.imageRect(false).left());
+    button_.setAlignment(CButtonST::Alignment::ImageAbove);
+    button_.resize(80, 60);
+    EXPECT_EQ(button_.imageRect(false).top(), 3);
+    EXPECT_GT(button_.captionRect(false).top(), button_.imageRect(false).bottom());
+
+    CButtonST check(&window_, CButtonST::Kind::CheckBox);
+    check.setGeometry(10, 50, 80, 30);
+    check.setText("Check");
+    QTest::mouseClick(&check, Qt::LeftButton);
+    EXPECT_TRUE(check.isChecked());
+    EXPECT_EQ(check.captionRect(true), check.captionRect(false)) << "no pressed offset";
+
+    QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(&button_, &enter);
+    EXPECT_FALSE(button_.mouseOver()) << "only flat buttons track the mouse";
+    button_.setFlatLook(true);
+    QApplication::sendEvent(&button_, &enter);
+    EXPECT_TRUE(button_.mouseOver());
+    QApplication::sendEvent(&button_, &leave);
+    EXPECT_FALSE(button_.mouseOver());
+
+    button_.setFlatLook(false);
+    button_.setText(QString());
+    button_.setAlignment(CButtonST::Alignment::ImageLeft);
+    button_.resize(80, 30);
     const QPoint inside = button_.imageRect(false).topLeft() + QPoint(6, 6);
     button_.deriveOutImage(CButtonST::OutImage::Darker);
     EXPECT_EQ(render(button_).pixelColor(inside), QColor(191, 0, 0));
     button_.deriveOutImage(CButtonST::OutImage::Grey);
     EXPECT_EQ(render(button_).pixelColor(inside), QColor(76, 76, 76));
-    EXPECT_FALSE(button_.setBitmaps(4711, Qt::white));
-    EXPECT_FALSE(button_.hasImage());
 }
 
 TEST(ImageScaled, PlacesImagesByAlignment) {

@@ -4,6 +4,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <future>
@@ -52,7 +54,15 @@ bool returnsWithoutWaitingOnFifos(const std::function<void()>& work,
         done.set_value();
     });
     const bool inTime = finished.wait_for(bound) == std::future_status::ready;
+    const auto giveUp = std::chrono::steady_clock::now() + bound;
     while (finished.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready) {
+        // Stuck in something no FIFO releases: the thread cannot be stopped or joined, so the
+        // test ends here, loudly, rather than at its time-out.
+        if (std::chrono::steady_clock::now() > giveUp) {
+            std::fprintf(stderr, "work still blocked %lld ms after opening every FIFO\n",
+                         static_cast<long long>(bound.count()));
+            std::abort();
+        }
         // A reader blocked in open() lets a non-blocking writer in; closing gives it EOF.
         for (const std::string& fifo : fifos) {
             const int fd = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
