@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 #include <qmtest/files.h>
+#include <qmtest/wait.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -458,8 +459,8 @@ TEST_F(CatalogueSnapshotTest, AnOversizedOrForeignFileIsRefusedWithoutReadingIt)
             ::setrlimit(RLIMIT_AS, &room);
             ::_exit(CatalogueSnapshot::load(scope(), nullptr).size() == 0 ? 0 : 1);
         }
-        int status = 0;
-        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        const int status = qmtest::waitForExit(child);
+        ASSERT_NE(status, -1);
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << c.what;
     }
     ::unlink(file.c_str());

@@ -31,6 +31,7 @@
 #include "qmtest/file_size_limit.h"
 #include "qmtest/files.h"
 #include "qmtest/scoped_env.h"
+#include "qmtest/wait.h"
 #include "ui/widgets/module_loader_dlg.h"
 #include "ui_fixture.h"
 
@@ -199,7 +200,7 @@ TEST_F(GuiHostTest, StartUpMessagesCarryTheirIcons) {
                      ->begin({"QM_ROADS", "Roads"});
                  ::_exit(0);
              }
-             ASSERT_EQ(::waitpid(host, nullptr, 0), host);
+             ASSERT_NE(qmtest::waitForExit(host), -1);
          },
          "The module \"Roads\" was not started", QMessageBox::Warning},
         {"StoreThatCanOnlyBeRead",
