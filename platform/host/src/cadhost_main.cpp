@@ -14,6 +14,7 @@
 #include "cadhost/host.h"
 
 #include <dlfcn.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "gui_front_end.h"
@@ -32,11 +33,14 @@ struct CommandLine {
 qmcli::OptionParser makeParser() {
     qmcli::OptionParser parser(
         "cadhost", "cadhost [--console] [--script FILE] [--arx PATH]... [--profile]",
+        "The window opens when a display is available (DISPLAY or WAYLAND_DISPLAY) and\n"
+        "standard input is a terminal, /dev/null or closed, as a desktop launcher starts\n"
+        "the host. The command-line session runs instead with --console or --script,\n"
+        "without a display, or when standard input is a pipe, a file or a socket.\n"
+        "\n"
         "Exit status: 0 after QUIT or the end of the commands, 2 for a bad command line or an\n"
         "unreadable script.\n");
-    parser.addFlag("console",
-                   "command-line session (the default without a display, or when standard\n"
-                   "input is not a terminal)");
+    parser.addFlag("console", "command-line session: commands from standard input, one a line");
     parser.addValue("script", "FILE", "read commands from FILE instead of standard input");
     parser.addValue("arx", "PATH", "load an ARX application after the module loader (repeatable)",
                     true);
@@ -79,6 +83,16 @@ cadhost::gui::GuiEntryFn loadGuiFrontEnd() {
         return nullptr;
     }
     return reinterpret_cast<cadhost::gui::GuiEntryFn>(entry);
+}
+
+// Whether standard input brings commands: a pipe, a redirected file or a socket. A terminal is
+// someone who may type into the window's command line instead, and a desktop launcher or a file
+// manager starts the host with /dev/null or nothing there: both get the window.
+bool standardInputBringsCommands() {
+    struct stat st {};
+    if (::fstat(STDIN_FILENO, &st) != 0)
+        return false;
+    return S_ISFIFO(st.st_mode) || S_ISREG(st.st_mode) || S_ISSOCK(st.st_mode);
 }
 
 // The module loader offers its start-up report through an export; other hosts of the family
@@ -139,9 +153,9 @@ int main(int argc, char** argv) {
         }
     };
 
-    // The main window when someone can see it; scripts and pipes keep the command line.
+    // The main window when someone can see it; scripts and piped commands keep the command line.
     if (!commandLine->console && !commandLine->script && qmsys::displayAvailable() &&
-        ::isatty(0) != 0) {
+        !standardInputBringsCommands()) {
         if (const cadhost::gui::GuiEntryFn runGui = loadGuiFrontEnd()) {
             const cadhost::gui::BringUpFn callBringUp = [](void* context, cadhost::Host& host) {
                 (*static_cast<decltype(bringUp)*>(context))(host);

@@ -2,8 +2,10 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -276,6 +278,108 @@ TEST_F(CadhostTest, AFrontEndThatCannotBeLoadedLeavesTheCommandLine) {
         EXPECT_EQ(out.find(line), out.rfind(line)) << out;
         EXPECT_THAT(out, HasSubstr("probe: hello\r\n")) << out;
         EXPECT_THAT(out, HasSubstr("probe: kQuitMsg")) << out;
+    }
+}
+
+// What standard input is decides between the window and the command line when a display is
+// there: a desktop launcher or a file manager gives /dev/null or nothing, and gets the window;
+// commands given through a pipe, a file or a socket keep the command line, as --console and
+// --script do, and so does a session without a display. The front end's module is missing here,
+// so that trying the window shows as the one line saying it could not be loaded.
+TEST_F(CadhostTest, TheWindowIsTriedUnlessStandardInputBringsCommands) {
+    fs::remove(install_ / "libqm_host_gui.so");
+    const std::string commands = install_ / "commands.txt";
+    qmtest::writeFile(commands, "QUIT\n");
+    enum class Input { DevNull, Closed, Pipe, File, Socket };
+    struct Case {
+        const char* name;
+        Input input;
+        std::vector<std::string> options;
+        bool display;
+        bool triesWindow;
+    };
+    const std::vector<Case> cases{
+        {"/dev/null", Input::DevNull, {}, true, true},
+        {"closed", Input::Closed, {}, true, true},
+        {"pipe", Input::Pipe, {}, true, false},
+        {"file", Input::File, {}, true, false},
+        {"socket", Input::Socket, {}, true, false},
+        {"/dev/null, --console", Input::DevNull, {"--console"}, true, false},
+        {"/dev/null, --script", Input::DevNull, {"--script", commands}, true, false},
+        {"/dev/null, no display", Input::DevNull, {}, false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        // The child's input end, or -1; what the host writes goes to a file.
+        int fds[2] = {-1, -1};
+        if (c.input == Input::Pipe) {
+            ASSERT_EQ(::pipe(fds), 0);
+        } else if (c.input == Input::Socket) {
+            ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, fds), 0);
+        }
+        const std::string outFile = install_ / "out.txt";
+        std::vector<std::string> env{"DISPLAY=:0",
+                                     c.display ? "QT_QPA_PLATFORM=" : "QT_QPA_PLATFORM=offscreen"};
+        std::vector<std::string> args{install_ / "cadhost"};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        const pid_t pid = ::fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            // Output first, while 0 is still taken: a closed input must stay closed.
+            const int out = ::open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            ::dup2(out, 1);
+            ::dup2(out, 2);
+            int in = -1;
+            switch (c.input) {
+                case Input::DevNull:
+                    in = ::open("/dev/null", O_RDONLY);
+                    break;
+                case Input::Closed:
+                    break;
+                case Input::Pipe:
+                case Input::Socket:
+                    in = fds[0];
+                    break;
+                case Input::File:
+                    in = ::open(commands.c_str(), O_RDONLY);
+                    break;
+            }
+            if (in >= 0) {
+                ::dup2(in, 0);
+            } else {
+                ::close(0);
+            }
+            for (std::string& e : env) {
+                ::putenv(e.data());
+            }
+            std::vector<char*> argv;
+            for (std::string& a : args) {
+                argv.push_back(a.data());
+            }
+            argv.push_back(nullptr);
+            ::execv(argv[0], argv.data());
+            ::_exit(127);
+        }
+        if (fds[0] >= 0) {
+            ::close(fds[0]);
+            EXPECT_EQ(::write(fds[1], "QUIT\n", 5), 5);
+            ::close(fds[1]);
+        }
+        int status = -1;
+        for (int tick = 0; tick < 3000 && ::waitpid(pid, &status, WNOHANG) == 0; ++tick) {
+            ::usleep(10000);
+        }
+        if (!WIFEXITED(status)) {
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, nullptr, 0);
+            ADD_FAILURE() << "cadhost did not end";
+            continue;
+        }
+        EXPECT_EQ(WEXITSTATUS(status), 0);
+        const std::string out = qmtest::readFile(outFile);
+        EXPECT_EQ(out.find("cannot load the graphical front end") != std::string::npos,
+                  c.triesWindow)
+            << out;
     }
 }
 
