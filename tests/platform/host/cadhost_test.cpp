@@ -28,6 +28,21 @@ using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
 
+// In a forked child: adds env ("NAME=value") to the environment and executes args[0].
+[[noreturn]] void execWithEnvironment(std::vector<std::string>& args,
+                                      std::vector<std::string>& env) {
+    for (std::string& e : env) {
+        ::putenv(e.data());
+    }
+    std::vector<char*> argv;
+    for (std::string& a : args) {
+        argv.push_back(a.data());
+    }
+    argv.push_back(nullptr);
+    ::execv(argv[0], argv.data());
+    ::_exit(127);
+}
+
 // Runs a private copy of cadhost beside links to the built libraries, so that the module
 // loader it finds beside itself is the one a test puts there, or none.
 class CadhostTest : public qmtest::RelocatedTest {
@@ -71,16 +86,7 @@ protected:
         int master = -1;
         const pid_t pid = forkpty(&master, nullptr, &mode, nullptr);
         if (pid == 0) {
-            for (std::string& e : env) {
-                ::putenv(e.data());
-            }
-            std::vector<char*> argv;
-            for (std::string& a : args) {
-                argv.push_back(a.data());
-            }
-            argv.push_back(nullptr);
-            ::execv(argv[0], argv.data());
-            ::_exit(127);
+            execWithEnvironment(args, env);
         }
         if (pid < 0) {
             return "forkpty failed";
@@ -349,16 +355,7 @@ TEST_F(CadhostTest, TheWindowIsTriedUnlessStandardInputBringsCommands) {
             } else {
                 ::close(0);
             }
-            for (std::string& e : env) {
-                ::putenv(e.data());
-            }
-            std::vector<char*> argv;
-            for (std::string& a : args) {
-                argv.push_back(a.data());
-            }
-            argv.push_back(nullptr);
-            ::execv(argv[0], argv.data());
-            ::_exit(127);
+            execWithEnvironment(args, env);
         }
         if (fds[0] >= 0) {
             ::close(fds[0]);
