@@ -82,19 +82,22 @@ std::string QmEnGetRegistryKey() {
 
 namespace {
 
-// The sample installed with the product: <prefix>/share/quillmont/sample/ beside the
-// <prefix>/lib that holds this library. "" in the build tree, where no such folder exists.
+// The sample installed with the product: <prefix>/share/quillmont/sample/, where this library
+// lies in <prefix>/lib/quillmont/. "" in the build tree, where no such folder exists.
 std::string installedSample() {
     Dl_info info{};
     if (::dladdr(reinterpret_cast<void*>(&installedSample), &info) == 0 || !info.dli_fname)
         return {};
-    // The loader names the library as it found it, "<prefix>/bin/../lib/..." through RUNPATH.
-    const std::string lib = std::filesystem::path(info.dli_fname).lexically_normal().string();
-    const std::size_t file = lib.rfind('/');
-    const std::size_t libFolder = file == std::string::npos ? file : lib.rfind('/', file - 1);
-    if (libFolder == std::string::npos)
-        return {};
-    const std::string sample = lib.substr(0, libFolder) + "/share/quillmont/sample/";
+    // The loader names the library as it found it, "<prefix>/bin/../lib/quillmont/..." through
+    // RUNPATH; after tidying, the prefix is what is left once the last three parts are gone.
+    std::string prefix = std::filesystem::path(info.dli_fname).lexically_normal().string();
+    for (int part = 0; part < 3; ++part) {
+        const std::size_t slash = prefix.rfind('/');
+        if (slash == std::string::npos)
+            return {};
+        prefix.resize(slash);
+    }
+    const std::string sample = prefix + "/share/quillmont/sample/";
     struct stat st {};
     return ::stat(sample.c_str(), &st) == 0 && S_ISDIR(st.st_mode) ? sample : std::string();
 }

@@ -57,13 +57,13 @@ std::filesystem::path programFolder() {
     return ec ? std::filesystem::path(".") : self.parent_path();
 }
 
-// A file that ships with cadhost: beside the program in the build, in lib/ beside bin/ when
-// installed. Returns the place beside the program when it is in neither.
+// A file that ships with cadhost: beside the program in the build, in lib/quillmont/ beside
+// bin/ when installed. Returns the place beside the program when it is in neither.
 std::filesystem::path shippedFile(const char* name) {
     const std::filesystem::path beside = programFolder() / name;
     std::error_code ec;
     if (!std::filesystem::exists(beside, ec)) {
-        auto installed = programFolder().parent_path() / "lib" / name;
+        auto installed = programFolder().parent_path() / "lib" / "quillmont" / name;
         if (std::filesystem::exists(installed, ec))
             return installed;
     }

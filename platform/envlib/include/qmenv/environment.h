@@ -5,7 +5,7 @@
 //
 // Sources, read afresh on every call:
 //  - installation folder: $QM_APP_PATH; else, in an installed tree, the sample installed with
-//    it (<prefix>/share/quillmont/sample/ beside the <prefix>/lib holding this library); else
+//    it (<prefix>/share/quillmont/sample/ when this library lies in <prefix>/lib/quillmont/); else
 //    the sample installation of the build;
 //  - configuration and language: HKCU\<registry key>\Kernel Services, values "Current Config"
 //    and "Language"; "Default" and "enu" when absent, and then written with those defaults
