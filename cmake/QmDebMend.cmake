@@ -25,7 +25,8 @@ foreach(package IN LISTS CPACK_PACKAGE_FILES)
                         WORKING_DIRECTORY ${root} OUTPUT_FILE ${root}/DEBIAN/md5sums
                         COMMAND_ERROR_IS_FATAL ANY)
     endif()
-    execute_process(COMMAND dpkg-deb --root-owner-group --build ${root} ${package}
+    # gzip as CPack compresses them (dpkg-deb would take xz, several times slower).
+    execute_process(COMMAND dpkg-deb --root-owner-group -Zgzip --build ${root} ${package}
                     OUTPUT_QUIET COMMAND_ERROR_IS_FATAL ANY)
     file(REMOVE_RECURSE ${root})
 endforeach()
