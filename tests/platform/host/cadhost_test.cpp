@@ -17,6 +17,7 @@
 #include "host_fixture.h"
 #include "qmtest/child_process.h"
 #include "qmtest/files.h"
+#include "qmtest/forked_child.h"
 #include "qmtest/wait.h"
 
 namespace {
@@ -328,9 +329,7 @@ TEST_F(CadhostTest, TheWindowIsTriedUnlessStandardInputBringsCommands) {
                                      c.display ? "QT_QPA_PLATFORM=" : "QT_QPA_PLATFORM=offscreen"};
         std::vector<std::string> args{install_ / "cadhost"};
         args.insert(args.end(), c.options.begin(), c.options.end());
-        const pid_t pid = ::fork();
-        ASSERT_GE(pid, 0);
-        if (pid == 0) {
+        qmtest::ForkedChild host([&](int) -> int {
             // Output first, while 0 is still taken: a closed input must stay closed.
             const int out = ::open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
             ::dup2(out, 1);
@@ -356,23 +355,13 @@ TEST_F(CadhostTest, TheWindowIsTriedUnlessStandardInputBringsCommands) {
                 ::close(0);
             }
             execWithEnvironment(args, env);
-        }
+        });
         if (fds[0] >= 0) {
             ::close(fds[0]);
             EXPECT_EQ(::write(fds[1], "QUIT\n", 5), 5);
             ::close(fds[1]);
         }
-        int status = -1;
-        for (int tick = 0; tick < 3000 && ::waitpid(pid, &status, WNOHANG) == 0; ++tick) {
-            ::usleep(10000);
-        }
-        if (!WIFEXITED(status)) {
-            ::kill(pid, SIGKILL);
-            ::waitpid(pid, nullptr, 0);
-            ADD_FAILURE() << "cadhost did not end";
-            continue;
-        }
-        EXPECT_EQ(WEXITSTATUS(status), 0);
+        EXPECT_EQ(host.wait(), 0);
         const std::string out = qmtest::readFile(outFile);
         EXPECT_EQ(out.find("cannot load the graphical front end") != std::string::npos,
                   c.triesWindow)
