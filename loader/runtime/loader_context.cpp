@@ -7,9 +7,10 @@ namespace qm {
 
 LoaderContext::LoaderContext() : LoaderContext(DiagnosticLog::fromEnvironment()) {}
 
-LoaderContext::LoaderContext(std::unique_ptr<DiagnosticLog> log)
+LoaderContext::LoaderContext(std::unique_ptr<DiagnosticLog> log,
+                             std::chrono::milliseconds protectorWait)
     : log_(std::move(log)),
-      menuGroups_(*log_),
+      menuGroups_(*log_, protectorWait),
       menus_(menuGroups_, *log_),
       qco_(menuGroups_, *log_) {
     // Inside the host the environment library's store problems belong in the log, never on

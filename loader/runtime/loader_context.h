@@ -4,6 +4,7 @@
 //
 // Members are created in dependency order (log first) and destroyed in reverse, so the menu
 // objects never outlive the log or the lock they use.
+#include <chrono>
 #include <memory>
 #include <string>
 
@@ -25,7 +26,10 @@ public:
     // Opens the diagnostic log that QM_LOG names (disabled otherwise). While the context
     // lives, the environment library reports its store problems to that log.
     LoaderContext();
-    explicit LoaderContext(std::unique_ptr<DiagnosticLog> log);
+    // protectorWait bounds every wait for the menu protector (tests shorten it).
+    explicit LoaderContext(
+        std::unique_ptr<DiagnosticLog> log,
+        std::chrono::milliseconds protectorWait = MenuGroupAutomation::kDefaultTimeout);
     ~LoaderContext();
     LoaderContext(const LoaderContext&) = delete;
     LoaderContext& operator=(const LoaderContext&) = delete;

@@ -247,6 +247,21 @@ bool MenuGroupAutomation::FindMenuGroupByFile(const std::string& pathOrName,
     return true;
 }
 
+bool MenuGroupAutomation::FindMenuGroupsByFile(const std::vector<std::string>& pathsOrNames,
+                                               std::vector<std::string>& groupNames) {
+    groupNames.clear();
+    const Hold hold(*this, "FindMenuGroupsByFile");
+    if (!hold) {
+        return false;
+    }
+    groupNames.reserve(pathsOrNames.size());
+    for (const std::string& pathOrName : pathsOrNames) {
+        std::optional<FoundGroup> found = FindMenuGroup(pathOrName, FindMode::ByFile);
+        groupNames.push_back(found ? std::move(found->name) : std::string());
+    }
+    return true;
+}
+
 bool MenuGroupAutomation::LoadMenuGroupFile(const std::string& menuFile, std::string& groupName) {
     const Hold hold(*this, "LoadMenuGroupFile");
     if (!hold) {

@@ -12,6 +12,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include <cadhost/automation.h>
 #include <qmsys/named_mutex.h>
@@ -47,6 +48,12 @@ public:
 
     // True when a loaded group's menu file has the file title of pathOrName; writes its name.
     bool FindMenuGroupByFile(const std::string& pathOrName, std::string& groupName);
+    // FindMenuGroupByFile for many names in one hold of the protector (one wait when another
+    // holds it, instead of one per name): groupNames[i] is the group of pathsOrNames[i], or
+    // empty when none has that file title. False, and groupNames empty, when the protector was
+    // not taken in time.
+    bool FindMenuGroupsByFile(const std::vector<std::string>& pathsOrNames,
+                              std::vector<std::string>& groupNames);
     // Loads menuFile as a partial menu group; writes the new group's name on success.
     bool LoadMenuGroupFile(const std::string& menuFile, std::string& groupName);
     // True only when a group of that name was found and the host unloaded it.
@@ -56,9 +63,10 @@ public:
     // the sweep spin.
     void UnloadProductMenuGroups();
 
-    // Holds the protector for a stretch of operations (one menu list), so that the operations
-    // inside re-enter it instead of taking it each time. When it cannot be taken in time, the
-    // operations inside still try on their own and fail as they would without it.
+private:
+    // The protector, held by one operation for its whole duration and by nothing else: no
+    // caller holds it across operations, and no operation calls another, so another process
+    // may act between any two of them and one wait covers one operation.
     class Hold {
     public:
         // operation names the holder in the diagnostic log when the wait times out.
@@ -73,7 +81,6 @@ public:
         bool held_;
     };
 
-private:
     struct Index;
     // The index of the host's current groups: rebuilt by one walk when the collection's change
     // count has moved since it was built, else reused. Callers hold the protector.

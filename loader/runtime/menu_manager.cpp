@@ -5,6 +5,8 @@
 #include <qmsys/text.h>
 
 #include <optional>
+#include <unordered_set>
+#include <vector>
 
 #include "checker/my_launchrig_api.h"
 #include "environment/diagnostic_log.h"
@@ -86,8 +88,6 @@ bool MenuManager::LoadMenuList(MenuList& list) {
     if (list.empty()) {
         return true;
     }
-    // One wait for the protector per list; the lookups, unloads and loads inside re-enter it.
-    const MenuGroupAutomation::Hold hold(automation_, "LoadMenuList");
     std::optional<ProvisioningPass> ownPass;
     if (!pass_) {
         ownPass.emplace();
@@ -150,7 +150,6 @@ bool MenuManager::UnloadMenuList(MenuList& list) {
     if (list.empty()) {
         return true;
     }
-    const MenuGroupAutomation::Hold hold(automation_, "UnloadMenuList");
     bool result = true;
     for (const MenuEntry& entry : list) {
         if (!automation_.UnloadMenuGroupByName(entry.groupName)) {
@@ -167,19 +166,42 @@ bool MenuManager::UnloadMenuList(MenuList& list) {
 }
 
 void MenuManager::UnloadStaleModuleMenus(const ModuleList& modules) {
-    const MenuGroupAutomation::Hold hold(automation_, "UnloadStaleModuleMenus");
+    // The menus of every module not brought up, looked up in one guarded step (thousands at
+    // a large start, one wait when another process holds the protector), then each group found
+    // unloaded on its own.
+    std::vector<std::string> names;
     for (const ModuleRecord& module : modules) {
         if (module.GetMenusLoaded() == 1) {
             continue;
         }
         for (const MenuEntry& entry : module.GetMenus()) {
-            std::string groupName;
             // A refused name was never loaded; its file title may be another module's.
-            if (LaunchrigApi::AcceptsMenuName(entry.name) &&
-                automation_.FindMenuGroupByFile(entry.name, groupName) &&
-                !automation_.UnloadMenuGroupByName(groupName)) {
-                Log("stale menu group \"" + groupName + "\" could not be unloaded");
+            if (LaunchrigApi::AcceptsMenuName(entry.name)) {
+                names.push_back(entry.name);
             }
+        }
+    }
+    std::vector<std::string> groupNames;
+    if (names.empty() || !automation_.FindMenuGroupsByFile(names, groupNames)) {
+        return;
+    }
+    // Group names compare with ASCII case folded, as the host names them.
+    std::unordered_set<std::string> unloaded;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        std::string& groupName = groupNames[i];
+        // Found for an earlier menu of the same file title and unloaded since: looked up
+        // again, as a lookup made now would be (it may find another group of that title).
+        if (!groupName.empty() && unloaded.contains(qmsys::asciiUpper(groupName)) &&
+            !automation_.FindMenuGroupByFile(names[i], groupName)) {
+            continue;
+        }
+        if (groupName.empty()) {
+            continue;
+        }
+        if (automation_.UnloadMenuGroupByName(groupName)) {
+            unloaded.insert(qmsys::asciiUpper(groupName));
+        } else {
+            Log("stale menu group \"" + groupName + "\" could not be unloaded");
         }
     }
 }

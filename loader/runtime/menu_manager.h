@@ -36,7 +36,8 @@ public:
     // Unloading KRQM_BASE brings the loader's own base menu back at once.
     bool UnloadMenuList(MenuList& list);
     // Start-up: unloads the groups the host restored from earlier sessions for modules whose
-    // menus this session did not load.
+    // menus this session did not load. Their menus are looked up together, in one guarded
+    // step; each group found is then unloaded in a step of its own.
     void UnloadStaleModuleMenus(const ModuleList& modules);
     // Start-up: the extra menu (KRQM_QCO) never survives into a new session.
     void RemoveExtraMenu();

@@ -62,9 +62,10 @@ protected:
     }
     std::string logFile() const { return user_.root() + "/diagnostic.log"; }
 
-    void runStartup() {
-        context_ =
-            std::make_unique<qm::LoaderContext>(std::make_unique<qm::DiagnosticLog>(logFile()));
+    void runStartup(
+        std::chrono::milliseconds protectorWait = qm::MenuGroupAutomation::kDefaultTimeout) {
+        context_ = std::make_unique<qm::LoaderContext>(
+            std::make_unique<qm::DiagnosticLog>(logFile()), protectorWait);
         qm::RunStartupSequence(*context_);
     }
 
@@ -162,6 +163,24 @@ TEST_F(StartupSequenceTest, AutoStartModulesComeUpAndStaleGroupsGo) {
     EXPECT_EQ(record("QM_TERRAIN").GetMenusLoaded(), 0);
     // The base module's menu carries the loader's entries.
     EXPECT_FALSE(hasGroup("KRQM_MODULELOADER"));
+}
+
+// Another process holds the menu protector for the whole start: each guarded step waits once
+// and gives up (the base module's lookup and load, then one lookup of the stale menus), and
+// no list or sweep adds a wait of its own.
+TEST_F(StartupSequenceTest, ProtectorHeldElsewhereCostsOneWaitPerGuardedStep) {
+    install_.addModule(kBase);
+    runStartup();  // records the configuration: no product sweep at the next start
+    startHost();
+    qmtest::ProcessOptions options;
+    options.extraEnv = user_.environment();
+    qmtest::BackgroundProcess holder(
+        {qmtest::binDir() + "/qm_lock_holder", "mutex", "MenuLoaderProtector", "10000"}, options);
+    ASSERT_TRUE(holder.waitForOutput("held", std::chrono::seconds(10))) << holder.output();
+    const std::size_t before = count(qmtest::readFile(logFile()), "not acquired");
+    runStartup(std::chrono::milliseconds(100));
+    EXPECT_EQ(count(qmtest::readFile(logFile()), "not acquired") - before, 3u);
+    EXPECT_EQ(record("QM_BASE").GetMenusLoaded(), 0);
 }
 
 TEST_F(StartupSequenceTest, MachineOverrideLoadsWithoutStarting) {

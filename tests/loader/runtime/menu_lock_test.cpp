@@ -13,6 +13,8 @@
 #include <qmtest/files.h>
 
 #include "menu_runtime_fixture.h"
+#include "runtime/menu_manager.h"
+#include "runtime/module_list.h"
 
 namespace {
 
@@ -32,6 +34,17 @@ protected:
             options);
         EXPECT_TRUE(holder->waitForOutput("held", 10s)) << holder->output();
         return holder;
+    }
+
+    // Waits for the protector that timed out, from the diagnostic log.
+    std::size_t timedOutWaits() const {
+        const std::string text = logText();
+        std::size_t n = 0;
+        for (auto at = text.find("not acquired"); at != std::string::npos;
+             at = text.find("not acquired", at + 1)) {
+            ++n;
+        }
+        return n;
     }
 
     qm::MenuGroupAutomation shortWait_{log_, kTimeout};
@@ -65,6 +78,45 @@ TEST_F(MenuLockTest, HungHolderMakesEveryOperationFailAfterItsTimeOutWithoutTouc
         EXPECT_EQ(groupNames(), std::vector<std::string>{"KRQM_ROAD"}) << what;
     }
     EXPECT_NE(logText().find("MenuLoaderProtector"), std::string::npos);
+}
+
+// Each guarded step takes the protector on its own and gives up alone: a list costs one wait
+// per lookup, load and unload, never one more for the list; the stale sweep looks every menu
+// up in one step.
+TEST_F(MenuLockTest, HungHolderCostsEachGuardedStepOneWaitAndNoListAnother) {
+    writeInstalledMenu("Road/Menus/KRQM_Road_enu.mnu", "KRQM_ROAD");
+    qm::MenuManager manager(shortWait_, log_);
+    qm::MenuList road;
+    road.AddMenu("KRQM_Road_enu", "Road");
+    qm::MenuList loaded;
+    loaded.AddMenu("KRQM_Road_enu", "Road");
+    loaded.AddMenu("KRQM_Rail_enu", "Rail");
+    loaded[0].groupName = "KRQM_ROAD";
+    loaded[1].groupName = "KRQM_RAIL";
+    qm::ModuleList upModules(1);
+    upModules[0].SetKey("QM_UP");
+    upModules[0].AddMenu("KRQM_Up_enu", "Up");
+    upModules[0].SetMenusLoaded(true);
+    qm::ModuleList modules(3);
+    for (std::size_t i = 0; i < modules.size(); ++i) {
+        modules[i].SetKey("QM_" + std::to_string(i));
+        modules[i].AddMenu("KRQM_M" + std::to_string(i) + "_enu", "M");
+        modules[i].AddMenu("KRQM_N" + std::to_string(i) + "_enu", "M");
+    }
+    auto holder = startHolder();
+    const std::pair<const char*, std::function<void()>> steps[] = {
+        {"load one menu: its lookup and its load", [&] { manager.LoadMenuList(road); }},
+        {"unload two menus: one unload each", [&] { manager.UnloadMenuList(loaded); }},
+        {"stale menus of three modules: one lookup",
+         [&] { manager.UnloadStaleModuleMenus(modules); }},
+        {"no stale menu: nothing to wait for", [&] { manager.UnloadStaleModuleMenus(upModules); }},
+    };
+    const std::size_t expected[] = {2, 2, 1, 0};
+    for (std::size_t i = 0; i < std::size(steps); ++i) {
+        const std::size_t before = timedOutWaits();
+        steps[i].second();
+        EXPECT_EQ(timedOutWaits() - before, expected[i]) << steps[i].first;
+    }
 }
 
 TEST_F(MenuLockTest, KilledHolderReleasesTheLock) {

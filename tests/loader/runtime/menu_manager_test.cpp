@@ -90,6 +90,27 @@ TEST_F(MenuManagerTest, RefusedMenuNameNeverTouchesAnotherModulesGroup) {
     EXPECT_NE(logText().find("refused"), std::string::npos);
 }
 
+// Two modules not brought up name the same menu, and the host restored two groups from files
+// of that title: each module's lookup finds a group of its own, as lookups one after the
+// other's unload would.
+TEST_F(MenuManagerTest, StaleSweepUnloadsEveryGroupOfASharedMenuTitle) {
+    const std::string first = user_.root() + "/a/KRQM_Road_enu.mnu";
+    const std::string second = user_.root() + "/b/KRQM_Road_enu.mnu";
+    writeMenuFile(first, "KRQM_ROAD");
+    writeMenuFile(second, "KRQM_ROAD_B");
+    preload(first);
+    preload(second);
+    qm::ModuleList modules(2);
+    modules[0].SetKey("QM_A");
+    modules[1].SetKey("QM_B");
+    for (qm::ModuleRecord& module : modules) {
+        module.AddMenu("KRQM_Road_enu", "Road");
+    }
+    manager_.UnloadStaleModuleMenus(modules);
+    EXPECT_EQ(groupNames(), std::vector<std::string>{}) << logText();
+    EXPECT_EQ(logText().find("could not be unloaded"), std::string::npos) << logText();
+}
+
 TEST_F(MenuManagerTest, EmptyListsTouchNothing) {
     MenuList empty;
     EXPECT_TRUE(manager_.LoadMenuList(empty));
