@@ -23,7 +23,8 @@ std::string storeFile(const HostOptions& options) {
 
 Host::Impl::Impl(const HostOptions& options)
     : output(options.output != nullptr ? options.output : &std::cout),
-      menuGroups(std::make_shared<MenuGroupCollection>(MenuGroupStore(storeFile(options)))) {}
+      menuGroups(std::make_shared<MenuGroupCollection>(MenuGroupStore(storeFile(options)),
+                                                       options.menuGroupChangeCount)) {}
 
 std::shared_ptr<UiServices> Host::Impl::uiServices() {
     std::lock_guard lock(uiMutex);

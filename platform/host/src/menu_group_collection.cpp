@@ -72,6 +72,9 @@ HRESULT MenuGroupCollection::Item(std::int32_t index, std::shared_ptr<IAcadMenuG
 }
 
 HRESULT MenuGroupCollection::get_ChangeCount(std::uint64_t& count) {
+    if (!offersChangeCount_) {
+        return E_NOTIMPL;
+    }
     std::lock_guard lock(mutex_);
     count = changes_;
     return S_OK;

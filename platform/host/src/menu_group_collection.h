@@ -22,7 +22,9 @@ class MenuGroup;
 class MenuGroupCollection final : public IAcadMenuGroups,
                                   public std::enable_shared_from_this<MenuGroupCollection> {
 public:
-    explicit MenuGroupCollection(MenuGroupStore store) : store_(std::move(store)) {}
+    // changeCount false: get_ChangeCount gives E_NOTIMPL.
+    explicit MenuGroupCollection(MenuGroupStore store, bool changeCount = true)
+        : store_(std::move(store)), offersChangeCount_(changeCount) {}
     // Leaves the remembered list compacted.
     ~MenuGroupCollection() override;
 
@@ -60,6 +62,7 @@ private:
     std::unordered_map<std::string, std::shared_ptr<MenuGroup>> byName_;
     std::uint64_t changes_ = 0;  // bumped by every load and unload; guarded by mutex_
     MenuGroupStore store_;       // guarded by mutex_
+    const bool offersChangeCount_;
 };
 
 }  // namespace cadhost

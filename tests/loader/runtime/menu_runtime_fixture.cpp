@@ -1,5 +1,7 @@
 #include "menu_runtime_fixture.h"
 
+#include <cstdlib>
+
 #include <qmenv/environment.h>
 #include <qmreg/registry.h>
 #include <qmtest/files.h>
@@ -11,8 +13,8 @@ namespace qmtest {
 MenuRuntimeTest::MenuRuntimeTest()
     : root_(installDir_ / "install"),
       user_(root_),
-      host_(std::make_unique<cadhost::Host>(
-          cadhost::HostOptions{&hostOutput_, user_.stateDir() + "/menugroups.list"})),
+      host_(std::make_unique<cadhost::Host>(cadhost::HostOptions{
+          &hostOutput_, user_.stateDir() + "/menugroups.list", hostKeepsChangeCount()})),
       logFile_(user_.root() + "/diagnostic.log"),
       log_(logFile_),
       automation_(log_, std::chrono::milliseconds(2000)) {
@@ -21,6 +23,10 @@ MenuRuntimeTest::MenuRuntimeTest()
     hkcu.createKey(kKernelServicesKey);
     hkcu.setValue(kKernelServicesKey, qmreg::Value::string("Language", "enu"));
     hkcu.setValue(kKernelServicesKey, qmreg::Value::string("Current Config", "Default"));
+}
+
+bool hostKeepsChangeCount() {
+    return std::getenv("QMTEST_HOST_WITHOUT_CHANGE_COUNT") == nullptr;
 }
 
 MenuRuntimeTest::~MenuRuntimeTest() {

@@ -16,6 +16,11 @@
 
 namespace qmtest {
 
+// False when QMTEST_HOST_WITHOUT_CHANGE_COUNT is set: the tests then run once more through a
+// host whose menu-group collection keeps no change count, as the real host's does not, so
+// that the loader walks the collection for every lookup.
+bool hostKeepsChangeCount();
+
 class MenuRuntimeTest : public ::testing::Test {
 protected:
     MenuRuntimeTest();

@@ -11,6 +11,7 @@ namespace cadhost {
 
 using HRESULT = std::int32_t;
 inline constexpr HRESULT S_OK = 0;
+inline constexpr HRESULT E_NOTIMPL = static_cast<HRESULT>(0x80004001u);
 inline constexpr HRESULT E_FAIL = static_cast<HRESULT>(0x80004005u);
 inline constexpr HRESULT E_POINTER = static_cast<HRESULT>(0x80004003u);
 inline constexpr HRESULT E_INVALIDARG = static_cast<HRESULT>(0x80070057u);
@@ -38,6 +39,7 @@ public:
     // A number that changes with every load and unload of a group, whoever makes it (the
     // loader, another application, a command). Equal numbers mean the same groups in the same
     // order, so a caller may keep what it read from the collection while the number stays.
+    // E_NOTIMPL from a collection that keeps no such number.
     virtual HRESULT get_ChangeCount(std::uint64_t& count) = 0;
 };
 

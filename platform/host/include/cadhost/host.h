@@ -29,6 +29,9 @@ struct HostOptions {
     // $XDG_STATE_HOME/cadhost/menugroups.list, falling back to
     // $HOME/.local/state/cadhost/menugroups.list.
     std::string menuListFile;
+    // False: the menu-group collection keeps no change count (get_ChangeCount gives
+    // E_NOTIMPL), as collections of hosts that do not offer one; callers then walk it.
+    bool menuGroupChangeCount = true;
 };
 
 struct ArxLoadResult {
