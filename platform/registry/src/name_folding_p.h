@@ -1,20 +1,23 @@
 #pragma once
-// Registry key and value names compare as Windows compares them: each UTF-16 code unit is
-// upper-cased with the simple Unicode mapping ("ä" and "Ä", "ω" and "Ω" are one name; "ß" and
-// "SS" are two). Names are stored as UTF-8, so folding works on UTF-8: each character of the
-// Basic Multilingual Plane is upper-cased, characters outside it (two code units in UTF-16,
-// neither of which has an upper case) and bytes that are not UTF-8 stay as they are.
-//
-// Two names are the same name exactly when their folded forms are byte-for-byte equal. A
+// Registry key and value names compare as Windows compares them, through the same upper-case
+// table as file names (qmsys::upcaseName): "ä" and "Ä", "ω" and "Ω" are one name; "ß" and "SS"
+// are two. Two names are the same name exactly when their folded forms are byte-for-byte
+// equal. Folded names are stored, so the folding must not change under existing stores. A
 // folded name never holds a lower-case ASCII letter; the store relies on that to keep names
 // that no lookup can produce.
 #include <string>
 #include <string_view>
 
+#include <qmsys/text.h>
+
 namespace qmreg::detail {
 
-std::string foldName(std::string_view utf8);
+inline std::string foldName(std::string_view utf8) {
+    return qmsys::upcaseName(utf8);
+}
 // The same into out, reusing its room; utf8 must not lie inside out.
-void foldNameInto(std::string_view utf8, std::string& out);
+inline void foldNameInto(std::string_view utf8, std::string& out) {
+    qmsys::upcaseNameInto(utf8, out);
+}
 
 }  // namespace qmreg::detail

@@ -2,6 +2,7 @@
 // that programs written for NTFS rely on.
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -24,7 +25,8 @@ bool isContinuation(char c) {
 }
 
 // '*' matches any run (also empty), '?' exactly one character; the rest compares with ASCII
-// letters folded. Backtracks to the most recent '*' only, which is enough for these patterns.
+// letters folded (callers fold every other letter beforehand). Backtracks to the most recent
+// '*' only, which is enough for these patterns.
 bool plainMatch(std::string_view pattern, std::string_view name) {
     std::size_t p = 0;
     std::size_t n = 0;
@@ -72,28 +74,37 @@ bool isDotOrDotDot(const char* name) {
 
 }  // namespace
 
-bool wildcardMatch(const std::string& pattern, const std::string& name) {
+bool foldedMatch(std::string_view pattern, std::string_view name) {
     if (plainMatch(pattern, name)) {
         return true;
     }
     // A trailing ".*" also matches names without that dot, so "*.*" matches every name and
     // "readme.*" matches "readme", as on Windows.
-    const std::string_view view(pattern);
-    return view.size() >= 2 && view.substr(view.size() - 2) == ".*" &&
-           plainMatch(view.substr(0, view.size() - 2), name);
+    return pattern.size() >= 2 && pattern.substr(pattern.size() - 2) == ".*" &&
+           plainMatch(pattern.substr(0, pattern.size() - 2), name);
+}
+
+bool wildcardMatch(const std::string& pattern, const std::string& name) {
+    // ASCII text, nearly every name, is matched as it is. Other letters fold through the
+    // upper-case table: both sides are folded whole first (a character folds to one
+    // character, so '?' still takes one).
+    if (isAscii(pattern) && isAscii(name)) {
+        return foldedMatch(pattern, name);
+    }
+    return foldedMatch(upcaseName(pattern), upcaseName(name));
 }
 
 bool ntfsLess(const std::string& a, const std::string& b) {
-    const int folded = compareUtf16Folded(a, b, CaseFold::Upper);
-    return folded != 0 ? folded < 0 : compareUtf16Folded(a, b, CaseFold::None) < 0;
+    const int folded = compareFileNames(a, b);
+    return folded != 0 ? folded < 0 : compareUtf16(a, b) < 0;
 }
 
 namespace {
 
 // Sorts by ntfsLess, comparing upper-cased copies made once per entry instead of folding both
-// names in every comparison. Where UTF-16 order is byte order (utf16OrderIsByteOrder) the
-// copies compare as plain bytes, ties by the exact names; any other name takes the full
-// comparison.
+// names in every comparison. Where UTF-16 order is byte order (utf16OrderIsByteOrder, of the
+// name and its copy) the copies compare as plain bytes, ties by the exact names; any other
+// name compares its copy in UTF-16 order.
 void sortNtfs(std::vector<FolderEntry>& entries) {
     struct Keyed {
         std::string upper;
@@ -103,18 +114,18 @@ void sortNtfs(std::vector<FolderEntry>& entries) {
     std::vector<Keyed> keyed;
     keyed.reserve(entries.size());
     for (FolderEntry& entry : entries) {
-        Keyed k{entry.name, utf16OrderIsByteOrder(entry.name), &entry};
-        for (char& c : k.upper) {
-            c = asciiUpper(c);
-        }
+        Keyed k{upcaseName(entry.name), false, &entry};
+        k.plain = utf16OrderIsByteOrder(k.upper) && utf16OrderIsByteOrder(entry.name);
         keyed.push_back(std::move(k));
     }
     std::sort(keyed.begin(), keyed.end(), [](const Keyed& a, const Keyed& b) {
-        if (!a.plain || !b.plain) {
-            return ntfsLess(a.entry->name, b.entry->name);
+        const int folded =
+            a.plain && b.plain ? a.upper.compare(b.upper) : compareUtf16(a.upper, b.upper);
+        if (folded != 0) {
+            return folded < 0;
         }
-        const int folded = a.upper.compare(b.upper);
-        return folded != 0 ? folded < 0 : a.entry->name < b.entry->name;
+        return a.plain && b.plain ? a.entry->name < b.entry->name
+                                  : compareUtf16(a.entry->name, b.entry->name) < 0;
     });
     std::vector<FolderEntry> sorted;
     sorted.reserve(entries.size());
@@ -185,6 +196,50 @@ bool readFolderWithStatus(const std::string& folder, std::vector<FolderEntry>& e
         ::close(fd);
     }
     return ok;
+}
+
+std::string resolveLetterCase(const std::string& path) {
+    struct stat st {};
+    if (path.empty() || ::lstat(path.c_str(), &st) == 0) {
+        return path;
+    }
+    std::string resolved = path.starts_with('/') ? "/" : "";
+    std::size_t at = path.find_first_not_of('/');
+    while (at != std::string::npos) {
+        const std::size_t end = std::min(path.find('/', at), path.size());
+        const std::string_view part = std::string_view(path).substr(at, end - at);
+        std::string candidate = resolved;
+        candidate += part;
+        if (part != "." && part != ".." && ::lstat(candidate.c_str(), &st) != 0) {
+            // Missing as written: the entry of the folder that has this name on NTFS.
+            std::string folder = resolved;
+            if (folder.size() > 1 && folder.back() == '/') {
+                folder.pop_back();
+            }
+            std::vector<FolderEntry> entries;
+            struct stat opened {};
+            if (!readFolderWithStatus(folder, entries, opened)) {
+                return {};
+            }
+            const std::string* best = nullptr;
+            for (const FolderEntry& entry : entries) {
+                if (compareFileNames(entry.name, part) == 0 &&
+                    (!best || ntfsLess(entry.name, *best))) {
+                    best = &entry.name;
+                }
+            }
+            if (!best) {
+                return {};
+            }
+            candidate = resolved + *best;
+        }
+        resolved = std::move(candidate);
+        if (end < path.size()) {
+            resolved += '/';
+        }
+        at = path.find_first_not_of('/', end);
+    }
+    return resolved;
 }
 
 std::vector<std::string> findFiles(const std::string& folder, const std::string& pattern) {

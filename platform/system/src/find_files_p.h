@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace qmsys {
@@ -28,8 +29,11 @@ bool readFolder(const std::string& folder, std::vector<FolderEntry>& entries,
 bool readFolderWithStatus(const std::string& folder, std::vector<FolderEntry>& entries,
                           struct stat& opened, int* keep = nullptr);
 
-// NTFS keeps a folder's entries sorted by upper-cased UTF-16 name. Names that differ only in
-// case (possible here, not on NTFS) are ordered by their exact text.
+// wildcardMatch for a pattern and a name that are folded already (upcaseName).
+bool foldedMatch(std::string_view pattern, std::string_view name);
+
+// NTFS keeps a folder's entries sorted by upper-cased UTF-16 name (compareFileNames). Names
+// that differ only in case (possible here, not on NTFS) are ordered by their exact text.
 bool ntfsLess(const std::string& a, const std::string& b);
 
 }  // namespace qmsys

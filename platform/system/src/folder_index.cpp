@@ -26,10 +26,11 @@ std::int64_t fileClockNow() {
     return nanoseconds(ts);
 }
 
-// The key a pattern's literal prefix and the names are compared by: ASCII letters folded the
-// way wildcardMatch folds them, bytes in order. Names sharing a folded prefix are neighbours.
+// The key a pattern's literal prefix and the names are compared by: letters folded the way
+// wildcardMatch folds them, bytes in order. Names sharing a folded prefix are neighbours (a
+// character folds to one character, so a folded prefix is the prefix of the folded name).
 std::string fold(std::string_view text) {
-    return asciiLower(text);
+    return upcaseName(text);
 }
 
 // The text before the first wildcard. A trailing ".*" also matches names without the dot, so
@@ -162,7 +163,9 @@ bool FolderIndex::find(const std::string& folder, const std::string& pattern,
     if (!listing) {
         return false;
     }
-    const std::string prefix = fold(literalPrefix(pattern));
+    // The names are folded already: the pattern is folded once and matched against them.
+    const std::string foldedPattern = fold(pattern);
+    const std::string prefix(literalPrefix(foldedPattern));
     const std::vector<std::string>& folded = listing->folded;
     auto it = std::lower_bound(
         listing->byFolded.begin(), listing->byFolded.end(), prefix,
@@ -170,7 +173,7 @@ bool FolderIndex::find(const std::string& folder, const std::string& pattern,
     std::vector<std::size_t> positions;
     for (; it != listing->byFolded.end() && folded[*it].compare(0, prefix.size(), prefix) == 0;
          ++it) {
-        if (wildcardMatch(pattern, listing->entries[*it].name)) {
+        if (foldedMatch(foldedPattern, folded[*it])) {
             positions.push_back(*it);
         }
     }

@@ -67,6 +67,23 @@ TEST_F(CatalogueScanTest, ReadsTheConfigurationsFilesIgnoringLetterCase) {
     EXPECT_EQ(keysOf(other), (std::vector<std::string>{"OTHER"}));
 }
 
+// Every letter of a configuration name folds as NTFS folds file names, not only ASCII ones.
+TEST_F(CatalogueScanTest, ReadsTheConfigurationsFilesFoldingEveryLetter) {
+    writeDefinition("QM_Base.\xC3\xB6sterreich.xml", module("QM_BASE", "Base"));
+    writeDefinition("Roads.\xC3\x96STERREICH.xml", module("QM_ROADS", "Roads"));
+    writeDefinition("Survey.\xC3\x96sterreich.xml", module("QM_SURVEY", "Survey"));
+    writeDefinition("Rail.osterreich.xml", module("QM_RAIL", "Rail"));
+    for (const bool snapshot : {false, true, true}) {  // recorded, then taken from the snapshot
+        qm::CatalogueContext context = qm::MakeCatalogueContext("\xC3\x96sterreich", "enu");
+        context.useSnapshot = snapshot;
+        ModuleList list;
+        std::string errorText;
+        ASSERT_TRUE(qm::LoadCatalogue(context, modules(), "xml", list, errorText));
+        EXPECT_EQ(keysOf(list), (std::vector<std::string>{"QM_BASE", "QM_ROADS", "QM_SURVEY"}))
+            << "snapshot " << snapshot;
+    }
+}
+
 TEST_F(CatalogueScanTest, RepeatedKeysCollapseOnlyWhenNeighbours) {
     // The files are read in name order (a, b, c, ...) and the n-th has minor version n; a key
     // written "-K" stands for a rejected file with key K.

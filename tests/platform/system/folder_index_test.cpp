@@ -24,10 +24,31 @@ namespace fs = std::filesystem;
 class FolderIndexTest : public ::testing::Test {
 protected:
     FolderIndexTest() {
-        for (const char* name :
-             {"b.mnu", "_z.mnu", "C.MNU", "ab.mnu", "a_b.mnu", "A.mnu", "notes.txt", "b.mnu.bak",
-              "KRQM_Road_enu.mnu", "KRQM_Road.mnl", "krqm_road.MNL", "KRQM_Road.lsp", "readme",
-              "readme.txt", ".hidden", "\xC3\xA9t\xC3\xA9.mnu", "[x].mnu"}) {
+        for (const char* name : {"b.mnu",
+                                 "_z.mnu",
+                                 "C.MNU",
+                                 "ab.mnu",
+                                 "a_b.mnu",
+                                 "A.mnu",
+                                 "notes.txt",
+                                 "b.mnu.bak",
+                                 "KRQM_Road_enu.mnu",
+                                 "KRQM_Road.mnl",
+                                 "krqm_road.MNL",
+                                 "KRQM_Road.lsp",
+                                 "readme",
+                                 "readme.txt",
+                                 ".hidden",
+                                 "\xC3\xA9t\xC3\xA9.mnu",
+                                 "[x].mnu",
+                                 "QM_Base.\xC3\xB6sterreich.xml",
+                                 "Roads.\xC3\x96STERREICH.xml",
+                                 "\xC3\x96"
+                                 "ffentlich.xml",
+                                 "\xC3\xB6"
+                                 "de.xml",
+                                 "Stra\xC3\x9F"
+                                 "e.xml"}) {
             touch(name);
         }
         fs::create_directories(dir_ / "Sub.mnu");
@@ -37,9 +58,30 @@ protected:
 
     // Every pattern against both: names, order and whether each is a folder.
     void expectSameAsFindFiles() {
-        for (const char* pattern :
-             {"*", "*.*", ".*", "*.MNU", "readme.*", "readme", "krqm_road.??l", "KRQM_Road_enu.mnu",
-              "?.mnu", "a*", "*b*", "[x]*", "_*", "\xC3\x89*", "\xC3\xA9*", "missing", "*.mnu.*"}) {
+        for (const char* pattern : {"*",
+                                    "*.*",
+                                    ".*",
+                                    "*.MNU",
+                                    "readme.*",
+                                    "readme",
+                                    "krqm_road.??l",
+                                    "KRQM_Road_enu.mnu",
+                                    "?.mnu",
+                                    "a*",
+                                    "*b*",
+                                    "[x]*",
+                                    "_*",
+                                    "\xC3\x89*",
+                                    "\xC3\xA9*",
+                                    "missing",
+                                    "*.mnu.*",
+                                    "*.\xC3\x96sterreich.xml",
+                                    "\xC3\xB6*",
+                                    "\xC3\x96"
+                                    "FF*",
+                                    "STRASSE*",
+                                    "stra\xC3\x9F"
+                                    "e.*"}) {
             SCOPED_TRACE(pattern);
             std::vector<qmsys::FolderIndex::Match> matches;
             ASSERT_TRUE(index_.find(dir_.path(), pattern, matches));

@@ -94,16 +94,24 @@ WinError deleteFile(const std::string& path);
 WinError setReadOnly(const std::string& path, bool readOnly);
 
 // FindFirstFileW/FindNextFileW over one folder: returns the names (not paths) of the entries
-// of folder whose names match pattern, '*' and '?' wildcards, ASCII letters compared without
-// regard to case. "." and ".." are never returned. Results come in NTFS order: sorted by
-// name with ASCII letters upper-cased, in UTF-16 code-unit order, so that results are
+// of folder whose names match pattern, '*' and '?' wildcards, letters compared without regard
+// to case as NTFS compares them (upcaseName). "." and ".." are never returned. Results come in
+// NTFS order: sorted by upper-cased name in UTF-16 code-unit order, so that results are
 // deterministic. A missing folder yields an empty list. The folder is opened by its path; the
 // working directory is neither used (beyond a relative folder) nor changed.
 std::vector<std::string> findFiles(const std::string& folder, const std::string& pattern);
 
-// Wildcard match of name against pattern ('*', '?' for one character), ASCII
-// case-insensitive. A trailing ".*" also matches names without that dot, so "*.*" matches
-// every name, as on Windows.
+// Windows opens a file whatever the letter case its path is written in. The path of the
+// entry that path names under that rule: path itself when it exists as written (one lstat);
+// otherwise each component missing as written is replaced by the entry of its folder whose
+// name is the same under compareFileNames (the first in NTFS order where several are, which
+// NTFS itself never allows), with one separator between components. Empty when some
+// component has no such entry. "." and ".." stay.
+std::string resolveLetterCase(const std::string& path);
+
+// Wildcard match of name against pattern ('*', '?' for one character), letters compared
+// without regard to case as NTFS compares them (upcaseName). A trailing ".*" also matches names
+// without that dot, so "*.*" matches every name, as on Windows.
 bool wildcardMatch(const std::string& pattern, const std::string& name);
 
 }  // namespace qmsys

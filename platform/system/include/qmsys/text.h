@@ -14,6 +14,23 @@ inline bool iequals(std::string_view a, std::string_view b) {
     return icompare(a, b) == 0;
 }
 
+// File names (NTFS) and registry names compare through an upper-case table: each character of
+// the Basic Multilingual Plane is upper-cased with the simple Unicode mapping ("ä" and "Ä", "ω"
+// and "Ω" are one name; "ß" and "SS" are two); characters outside it (two UTF-16 code units,
+// neither of which has an upper case) and bytes that are not UTF-8 stay as they are. Two names
+// are the same name exactly when their folded forms are equal byte for byte; a folded name
+// holds no lower-case ASCII letter. An ASCII name costs one copy.
+std::string upcaseName(std::string_view utf8);
+// The same into out, reusing its room; utf8 must not lie inside out.
+void upcaseNameInto(std::string_view utf8, std::string& out);
+
+// Compares file names the way NTFS orders a folder: their upcaseName forms in UTF-16 code-unit
+// order. 0 means one name for the file system. Pure ASCII names are compared in place.
+int compareFileNames(std::string_view a, std::string_view b);
+
+// True when every byte of s is below 0x80.
+bool isAscii(std::string_view s);
+
 // Compares two UTF-8 strings in UTF-16 code-unit order: byte order, except that characters
 // above U+FFFF (surrogate pairs in UTF-16) sort before U+E000..U+FFFF.
 int compareUtf16(std::string_view a, std::string_view b);

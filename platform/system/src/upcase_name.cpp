@@ -1,19 +1,21 @@
+// Names folded through the upper-case table, as NTFS and the registry compare them.
 #include <algorithm>
 #include <cstdint>
 
-#include <qmsys/text.h>
-
-#include "name_folding_p.h"
+#include "qmsys/text.h"
+#include "text_order_p.h"
 #include "upcase_table_p.h"
 
-namespace qmreg::detail {
+namespace qmsys {
 
 namespace {
 
 char32_t upcase(char32_t c) {
+    using detail::kUpcaseRuns;
     const auto* end = std::end(kUpcaseRuns);
-    const auto* run = std::upper_bound(std::begin(kUpcaseRuns), end, c,
-                                       [](char32_t v, const UpcaseRun& r) { return v < r.first; });
+    const auto* run =
+        std::upper_bound(std::begin(kUpcaseRuns), end, c,
+                         [](char32_t v, const detail::UpcaseRun& r) { return v < r.first; });
     if (run == std::begin(kUpcaseRuns))
         return c;
     --run;
@@ -28,13 +30,13 @@ bool continuation(unsigned char b) {
 
 }  // namespace
 
-std::string foldName(std::string_view utf8) {
+std::string upcaseName(std::string_view utf8) {
     std::string out;
-    foldNameInto(utf8, out);
+    upcaseNameInto(utf8, out);
     return out;
 }
 
-void foldNameInto(std::string_view utf8, std::string& out) {
+void upcaseNameInto(std::string_view utf8, std::string& out) {
     // Most names are ASCII: upper-cased in one pass over a copy, the rest from the first
     // other byte on.
     out.assign(utf8);
@@ -57,7 +59,7 @@ void foldNameInto(std::string_view utf8, std::string& out) {
     while (i < n) {
         const unsigned char b = byte(i);
         if (b < 0x80) {
-            out += qmsys::asciiUpper(static_cast<char>(b));
+            out += asciiUpper(static_cast<char>(b));
             ++i;
             continue;
         }
@@ -79,9 +81,21 @@ void foldNameInto(std::string_view utf8, std::string& out) {
             ++i;
             continue;
         }
-        qmsys::appendUtf8(out, upcase(c));
+        appendUtf8(out, upcase(c));
         i += length;
     }
 }
 
-}  // namespace qmreg::detail
+bool isAscii(std::string_view s) {
+    return std::all_of(s.begin(), s.end(),
+                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+int compareFileNames(std::string_view a, std::string_view b) {
+    if (isAscii(a) && isAscii(b)) {
+        return compareUtf16Folded(a, b, CaseFold::Upper);  // no copies for the usual names
+    }
+    return compareUtf16(upcaseName(a), upcaseName(b));
+}
+
+}  // namespace qmsys
