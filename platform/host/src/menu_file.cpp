@@ -134,8 +134,16 @@ std::optional<MenuDefinition> readMenuFile(const std::string& path, int folderFd
     // Only a regular file: a FIFO or device in a menu's place is refused, never waited on.
     std::string content;
     const std::string name = folderFd == AT_FDCWD ? path : fileNameOf(path);
-    if (qmsys::readRegularFile(name, kMaxMenuFileBytes, content, folderFd) !=
-        qmsys::kErrorSuccess) {
+    qmsys::WinError error = qmsys::readRegularFile(name, kMaxMenuFileBytes, content, folderFd);
+    if (error == qmsys::kErrorFileNotFound || error == qmsys::kErrorPathNotFound) {
+        // Windows finds a file whatever the letter case of the name it is asked for (a menu
+        // named in a definition in another case than its installed file, for one).
+        if (const std::string found = qmsys::resolveLetterCase(path);
+            !found.empty() && found != path) {
+            error = qmsys::readRegularFile(found, kMaxMenuFileBytes, content);
+        }
+    }
+    if (error != qmsys::kErrorSuccess) {
         return std::nullopt;
     }
     const std::string extension = extensionOf(path);

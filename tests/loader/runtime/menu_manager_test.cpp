@@ -59,6 +59,21 @@ TEST_F(MenuManagerTest, CompiledMenuLoadsUnderItsOwnName) {
     EXPECT_EQ(groupFile("KRQM_TRAM"), userMenus() + "/KRQM_Tram_enu.cuix");
 }
 
+// A definition may name its menu in another letter case than the installed file: the copy
+// keeps the installed name, and the host finds it under the definition's name, as on Windows,
+// at this start and the next.
+TEST_F(MenuManagerTest, MenuNamedInAnotherLetterCaseThanItsFileLoads) {
+    writeInstalledMenu("Roads/Menus/KRQM_Roads_enu.mnu", "KRQM_ROADS");
+    MenuList list = listOf({{"krqm_roads_ENU", "Roads"}});
+    ASSERT_TRUE(manager_.LoadMenuList(list)) << logText();
+    EXPECT_EQ(list[0].groupName, "KRQM_ROADS");
+    EXPECT_TRUE(qmsys::fileExists(userMenus() + "/KRQM_Roads_enu.mnu"));
+
+    ASSERT_TRUE(manager_.LoadMenuList(list)) << logText();
+    EXPECT_EQ(logText().find("not current"), std::string::npos) << "the copy is current";
+    EXPECT_EQ(groupNames(), std::vector<std::string>{"KRQM_ROADS"});
+}
+
 TEST_F(MenuManagerTest, EmptyConfigurationLoadsFromTheProductFolder) {
     qmreg::Hive::forThread(qmreg::HiveId::CurrentUser)
         .setValue(qmtest::kKernelServicesKey, qmreg::Value::string("Current Config", ""));

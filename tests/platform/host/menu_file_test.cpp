@@ -1,5 +1,8 @@
 #include "cadhost/menu_file.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include "qmtest/files.h"
@@ -100,6 +103,24 @@ TEST(MenuFile, ReadingChoosesTheRuleByExtensionWithoutRegardToCase) {
     ASSERT_TRUE(cadhost::readMenuFile(dir / "named.MNU"));
     EXPECT_FALSE(cadhost::readMenuFile(dir / "missing.mnu"));
     EXPECT_FALSE(cadhost::readMenuFile(dir.path()));
+}
+
+// As on Windows, a menu asked for in another letter case than its file (a definition's menu
+// name, a remembered path) is found; also when it is read from its open folder.
+TEST(MenuFile, AFileIsFoundWhateverTheLetterCaseOfItsPath) {
+    qmtest::TempDir dir;
+    qmtest::writeFile(dir / "Menus/KRQM_Roads_enu.mnu", "***MENUGROUP=KRQM_ROADS\n");
+    const int folder = ::open((dir / "Menus").c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    ASSERT_GE(folder, 0);
+    for (const std::string& path :
+         {dir / "Menus/krqm_roads_ENU.mnu", dir / "MENUS/KRQM_Roads_enu.MNU"}) {
+        const auto read = cadhost::readMenuFile(path);
+        ASSERT_TRUE(read) << path;
+        EXPECT_EQ(read->groupName, "KRQM_ROADS");
+        EXPECT_TRUE(cadhost::readMenuFile(path, folder)) << path;
+    }
+    ::close(folder);
+    EXPECT_FALSE(cadhost::readMenuFile(dir / "Menus/KRQM_Road_enu.mnu"));
 }
 
 }  // namespace

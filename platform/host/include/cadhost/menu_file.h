@@ -47,8 +47,10 @@ struct MenuDefinition {
 std::optional<MenuDefinition> parseMenuText(const std::string& text, bool compiled,
                                             const std::string& fileTitle);
 
-// Reads and parses a menu file, choosing the rule by its extension. nullopt when the file
-// cannot be read or names no group.
+// Reads and parses a menu file, choosing the rule by its extension. As on Windows, a path
+// written in another letter case than the file finds the file (qmsys::resolveLetterCase; only
+// a path missing as written pays for it). nullopt when the file cannot be read or names no
+// group.
 std::optional<MenuDefinition> readMenuFile(const std::string& path);
 // The same for a file of the open folder folderFd, path naming it as a whole: only the name
 // after path's last '/' is looked up in the folder. For readers of many menus of one folder.
