@@ -177,9 +177,9 @@ TEST_F(StartupSequenceTest, ProtectorHeldElsewhereCostsOneWaitPerGuardedStep) {
     qmtest::BackgroundProcess holder(
         {qmtest::binDir() + "/qm_lock_holder", "mutex", "MenuLoaderProtector", "10000"}, options);
     ASSERT_TRUE(holder.waitForOutput("held", std::chrono::seconds(10))) << holder.output();
-    const std::size_t before = count(qmtest::readFile(logFile()), "not acquired");
+    const std::size_t before = qmtest::occurrences(qmtest::readFile(logFile()), "not acquired");
     runStartup(std::chrono::milliseconds(100));
-    EXPECT_EQ(count(qmtest::readFile(logFile()), "not acquired") - before, 3u);
+    EXPECT_EQ(qmtest::occurrences(qmtest::readFile(logFile()), "not acquired") - before, 3u);
     EXPECT_EQ(record("QM_BASE").GetMenusLoaded(), 0);
 }
 

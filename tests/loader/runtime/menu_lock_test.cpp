@@ -11,6 +11,7 @@
 
 #include <qmtest/child_process.h>
 #include <qmtest/files.h>
+#include <qmtest/text.h>
 
 #include "menu_runtime_fixture.h"
 #include "runtime/menu_manager.h"
@@ -37,15 +38,7 @@ protected:
     }
 
     // Waits for the protector that timed out, from the diagnostic log.
-    std::size_t timedOutWaits() const {
-        const std::string text = logText();
-        std::size_t n = 0;
-        for (auto at = text.find("not acquired"); at != std::string::npos;
-             at = text.find("not acquired", at + 1)) {
-            ++n;
-        }
-        return n;
-    }
+    std::size_t timedOutWaits() const { return qmtest::occurrences(logText(), "not acquired"); }
 
     qm::MenuGroupAutomation shortWait_{log_, kTimeout};
 };
