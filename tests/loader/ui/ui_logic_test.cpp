@@ -260,8 +260,10 @@ TEST(ProductInfo, FileBesideTheProgramFolderWithProductsJoinedByHyphens) {
 }
 
 TEST_F(ResourcesTest, OptionsFillLocksModulesInUseAndStoresUnchecks) {
-    ModuleList modules(5);
-    const char* keys[] = {"QM_BASE", "QM_ROADS", "QM_RAIL", "QM_SURVEY", "QM_TERRAIN"};
+    ModuleList modules(6);
+    // The last record shares its key with the one before: a check goes to the first of them.
+    const char* keys[] = {"QM_BASE",   "QM_ROADS",   "QM_RAIL",
+                          "QM_SURVEY", "QM_TERRAIN", "QM_TERRAIN"};
     for (std::size_t i = 0; i < modules.size(); ++i) {
         modules[i].SetKey(keys[i]);
         modules[i].SetDisplayName(std::string(keys[i]).substr(3));
@@ -272,10 +274,11 @@ TEST_F(ResourcesTest, OptionsFillLocksModulesInUseAndStoresUnchecks) {
     modules[4].SetAutoStart(true);
     modules[4].SetDemandLoad(true);
     modules[4].SetEvent(kEventLoadModule);
+    modules[5].SetAutoStart(true);
 
     modules[2].SetActivated(false);  // a started module is switched back on by the list
     std::vector<OptionsItem> items = ListOptionItems(modules, "QM_BASE");
-    ASSERT_EQ(items.size(), 4u);
+    ASSERT_EQ(items.size(), 5u);
     EXPECT_EQ(items[0].key, "QM_ROADS");
     EXPECT_TRUE(items[0].checked && !items[0].enabled);
     EXPECT_TRUE(items[1].checked && !items[1].enabled);
@@ -289,6 +292,7 @@ TEST_F(ResourcesTest, OptionsFillLocksModulesInUseAndStoresUnchecks) {
                  modules[4].GetDemandLoad());
     EXPECT_EQ(modules[4].GetPendingEvent(), kEventNone);
     EXPECT_TRUE(modules[3].GetActivated());
+    EXPECT_TRUE(modules[5].GetActivated() && modules[5].GetAutoStart()) << "only the first";
 }
 
 }  // namespace
