@@ -55,6 +55,15 @@ TEST_F(ModuleGridTest, ListsActivatedModulesInCatalogueOrderButNeverTheBaseModul
               "LOADED");
     EXPECT_EQ(cell(terrain, kColMenu), "LOADED");
     EXPECT_EQ(cell(rowOf("Roads"), kColMenu), "UNLOADED");
+
+    // Every module switched off: an empty grid, not the row that says no module was found.
+    for (const char* key : {"QM_ROADS", "QM_RAIL", "QM_TERRAIN", "QM_SURVEY"}) {
+        storeSetting(key, "Activated", "False");
+    }
+    runStartup();
+    openDialog();
+    EXPECT_EQ(dialog().model().gridRowCount(), 0);
+    EXPECT_EQ(takeOutput(), "");
 }
 
 TEST_F(ModuleGridTest, LoadAndUnloadMarkOnlyWhereTheyCanAct) {
