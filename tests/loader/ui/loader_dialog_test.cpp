@@ -157,6 +157,30 @@ TEST_F(LoaderDialogTest, StoredColumnFractionsAndPlacementComeBack) {
     EXPECT_EQ(stored, 200);
 }
 
+// A stored position off every screen (a monitor since removed) is not used; one on a screen is.
+TEST_F(LoaderDialogTest, StoredPositionOffEveryScreenIsNotUsed) {
+    addModules({kBase, kRoads});
+    runStartup();
+    for (const QPoint& stored : {QPoint(40, 30), QPoint(30000, 20000)}) {
+        {
+            PersistentDialog store;
+            store.setRootKey(QmEnGetRegistryKey());
+            store.setDialogName("KRQM_MODULELOADER");
+            QmEnWinRegistry registry;
+            ASSERT_TRUE(registry.OpenKey(kQmEnHKeyCurrentUser, store.registryKey(), true));
+            for (const auto& [name, value] : {std::pair{"WindowWidth", 600},
+                                              {"WindowHeight", 400},
+                                              {"WindowLeft", stored.x()},
+                                              {"WindowTop", stored.y()}}) {
+                ASSERT_TRUE(registry.WriteLong(name, value));
+            }
+        }
+        openDialog();
+        EXPECT_EQ(dialog().pos() == stored, stored.x() < 10000) << stored.x();
+        clickButton(kIdCancelButton);
+    }
+}
+
 TEST_F(LoaderDialogTest, ProductInformationShowsProductsJoinedByHyphens) {
     openWith({kBase, kRoads});
     EXPECT_EQ(dialog().productsText(), "") << "no file: empty texts";
