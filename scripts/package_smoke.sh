@@ -135,6 +135,16 @@ chroot "$root" id -u alice >/dev/null 2>&1 || in_root useradd --create-home --ui
 as_alice() { chroot --userspec=4242:4242 "$root" env -i HOME=/home/alice USER=alice \
     PATH=/usr/bin:/bin XDG_RUNTIME_DIR=/tmp/alice-runtime "$@"; }
 as_alice sh -c 'mkdir -p -m 700 /tmp/alice-runtime'
+# The packages' dependencies come first, marked as installed by hand: what their own scripts
+# leave behind when removed (system users, folders under /run and /var/lib) is theirs, not
+# ours, and autoremove must not take them between the two listings.
+cp "$deb" "$dev" "$root/tmp/"
+mapfile -t needed < <(in_root apt-get install -s "/tmp/$(basename "$deb")" \
+    "/tmp/$(basename "$dev")" | sed -n 's/^Inst \([^ ]*\) .*/\1/p' | grep -v '^quillmont')
+if ((${#needed[@]})); then
+    in_root apt-get install -y -qq --no-install-recommends "${needed[@]}" \
+        >"$scratch/needed.log" 2>&1 || { tail -30 "$scratch/needed.log"; fail "dependencies"; }
+fi
 # Everything but what apt and dpkg keep about their own work, to compare after the purge.
 snapshot() {
     (cd "$root" && find . -xdev \( -path ./proc -o -path ./dev -o -path ./tmp -o \
@@ -144,7 +154,6 @@ snapshot() {
 snapshot >"$scratch/before"
 
 echo "== apt install ./quillmont-module-loader*.deb"
-cp "$deb" "$dev" "$root/tmp/"
 time in_root apt-get install -y -qq "/tmp/$(basename "$deb")" "/tmp/$(basename "$dev")" \
     >"$scratch/install.log" 2>&1 || { tail -30 "$scratch/install.log"; fail "apt install failed"; }
 in_root dpkg -L quillmont-module-loader quillmont-module-loader-dev >"$scratch/files"
