@@ -37,8 +37,9 @@ std::string record(const CrashGuard::Module& module) {
         return {};
     }
     const std::size_t room = kMarkerBytes - kFixed - module.key.size();
-    const std::string_view name(module.displayName.data(),
-                                std::min(module.displayName.find('\0'), room));
+    // The name ends at its first NUL, if any, and at the room left.
+    const std::string_view name = std::string_view(module.displayName)
+                                      .substr(0, std::min(module.displayName.find('\0'), room));
     std::string text;
     text.reserve(module.key.size() + name.size() + kFixed);
     text.append(module.key).push_back('\0');

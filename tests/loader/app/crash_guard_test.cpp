@@ -1,31 +1,28 @@
 // The crash guard's marker as the next start reads it after a host that died at some point of
-// its bring-up. Each case runs in a forked child that ends with _exit, so that no destructor
-// tidies the marker away, just as when the host is killed.
+// its bring-up. Each case runs the guard in a host of its own (qm_guard_child) that ends with
+// _exit, so that no destructor tidies the marker away, just as when the host is killed.
 #include "app/crash_guard.h"
 
 #include <gtest/gtest.h>
-#include <signal.h>
 #include <sys/resource.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
-#include <functional>
 #include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
 
+#include <qmtest/child_process.h>
 #include <qmtest/files.h>
+#include <qmtest/relocated_user.h>
 #include <qmtest/temp_dir.h>
-#include <qmtest/wait.h>
 
 namespace {
 
 using qm::CrashGuard;
 
-enum class Act { Begin, End, TruncateFromOutside };
+enum class Act { Begin, BeginAtEdge, End, TruncateFromOutside };
 
 struct Step {
     Act act;
@@ -48,19 +45,9 @@ const CrashGuard::Module kShort{"QM_B", "B"};
 // Only a key stored whole tells these apart; the second line is what a cut key would lose.
 const CrashGuard::Module kTwoLines{"QM_B\nQM_C", "Two\nlines"};
 
-// Runs body in a child that then dies without tidying up; fails unless the child survived
-// body (no SIGBUS, no SIGXFSZ).
-void inDyingChild(const std::function<void()>& body) {
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        body();
-        ::_exit(0);
-    }
-    const int status = qmtest::waitForExit(child);
-    ASSERT_NE(status, -1);
-    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
-        << "child ended by signal " << (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+// The helper that runs the guard in a host of its own, which then dies without tidying up.
+std::string guardChild() {
+    return qmtest::binDir() + "/qm_guard_child";
 }
 
 void expectModule(const std::optional<CrashGuard::Module>& found,
@@ -74,30 +61,32 @@ void expectModule(const std::optional<CrashGuard::Module>& found,
 
 class CrashGuardDeathTest : public ::testing::TestWithParam<DeathCase> {
 protected:
-    // Runs steps on a guard in a child that then dies.
+    // Runs steps on a guard in a host that then dies; fails unless that host survived them
+    // (no SIGBUS, no SIGXFSZ).
     void dieAfter(const std::vector<Step>& steps, rlim_t fileSizeLimit = RLIM_INFINITY) {
-        inDyingChild([&] {
-            const rlimit limit{fileSizeLimit, fileSizeLimit};
-            if (fileSizeLimit != RLIM_INFINITY && ::setrlimit(RLIMIT_FSIZE, &limit) != 0) {
-                ::_exit(3);
+        std::vector<std::string> argv{guardChild(), dir_.path()};
+        if (fileSizeLimit != RLIM_INFINITY) {
+            argv.insert(argv.end(), {"--fsize", std::to_string(fileSizeLimit)});
+        }
+        for (const Step& step : steps) {
+            switch (step.act) {
+                case Act::Begin:
+                    argv.insert(argv.end(), {"begin", step.module.key, step.module.displayName});
+                    break;
+                case Act::BeginAtEdge:
+                    argv.insert(argv.end(),
+                                {"begin-at-edge", step.module.key, step.module.displayName});
+                    break;
+                case Act::End:
+                    argv.push_back("end");
+                    break;
+                case Act::TruncateFromOutside:
+                    argv.push_back("truncate");
+                    break;
             }
-            auto* guard = new CrashGuard(dir_.path());  // never destroyed: the host died
-            for (const Step& step : steps) {
-                switch (step.act) {
-                    case Act::Begin:
-                        guard->begin(step.module);
-                        break;
-                    case Act::End:
-                        guard->end();
-                        break;
-                    case Act::TruncateFromOutside:
-                        if (::truncate(guard->file().c_str(), 0) != 0) {
-                            ::_exit(4);
-                        }
-                        break;
-                }
-            }
-        });
+        }
+        const qmtest::ProcessResult host = qmtest::runProcess(argv);
+        ASSERT_EQ(host.exitCode, 0) << host.err;
     }
 
     qmtest::TempDir dir_;
@@ -142,6 +131,9 @@ INSTANTIATE_TEST_SUITE_P(
                   {{Act::Begin, kShort}, {Act::End, {}}, {Act::Begin, kLong}, {Act::End, {}}},
                   std::nullopt},
         DeathCase{"NothingBroughtUp", {}, std::nullopt},
+        // The guard reads no further than the name: with unreadable memory right after it, a
+        // guard that read on would kill the host it guards.
+        DeathCase{"NameJustBeforeUnreadableMemory", {{Act::BeginAtEdge, kShort}}, kShort},
         DeathCase{"KeyWithALineBreak",
                   {{Act::Begin, kLong}, {Act::End, {}}, {Act::Begin, kTwoLines}},
                   kTwoLines},
@@ -167,22 +159,9 @@ INSTANTIATE_TEST_SUITE_P(
 // first host dies there.
 TEST(CrashGuardOwnership, ALiveHostsMarkerIsNoEvidenceAndStaysItsOwn) {
     qmtest::TempDir dir;
-    int ready[2];
-    int release[2];
-    ASSERT_EQ(::pipe(ready), 0);
-    ASSERT_EQ(::pipe(release), 0);
-    const pid_t first = ::fork();
-    ASSERT_GE(first, 0);
-    if (first == 0) {
-        auto* guard = new CrashGuard(dir.path());
-        guard->begin(kLong);
-        char c = 'r';
-        (void)!::write(ready[1], &c, 1);
-        (void)!::read(release[0], &c, 1);  // until the test lets it die
-        ::_exit(0);
-    }
-    char c = 0;
-    ASSERT_EQ(::read(ready[0], &c, 1), 1);
+    qmtest::BackgroundProcess first(
+        {guardChild(), dir.path(), "begin", kLong.key, kLong.displayName, "hold"});
+    ASSERT_TRUE(first.waitForOutput("held", std::chrono::seconds(20)));
     {
         CrashGuard second(dir.path());
         EXPECT_FALSE(second.takeInterrupted());
@@ -190,11 +169,8 @@ TEST(CrashGuardOwnership, ALiveHostsMarkerIsNoEvidenceAndStaysItsOwn) {
         second.end();
     }
     EXPECT_TRUE(std::filesystem::exists(dir / "bringing-up"));
-    ASSERT_EQ(::write(release[1], &c, 1), 1);
-    ASSERT_NE(qmtest::waitForExit(first), -1);
-    for (int fd : {ready[0], ready[1], release[0], release[1]}) {
-        ::close(fd);
-    }
+    first.closeInput();
+    ASSERT_EQ(first.wait(), 0);
     expectModule(CrashGuard(dir.path()).takeInterrupted(), kLong);
 }
 

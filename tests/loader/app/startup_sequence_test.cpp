@@ -5,7 +5,6 @@
 #include <qmenv/environment.h>
 #include <qmreg/registry.h>
 #include <sqlite3.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -432,13 +431,11 @@ TEST_F(StartupSequenceTest, ModuleThatTookTheHostDownSitsOneStartOut) {
     setSettings(kRoads, "True", "True", "False");
     setSettings(kTerrain, "True", "True", "False");
     const std::string guardFolder = user_.stateDir() + "/quillmont";
-    const pid_t host = ::fork();  // dies while Roads's applications start
-    ASSERT_GE(host, 0);
-    if (host == 0) {
-        (new qm::CrashGuard(guardFolder))->begin({"QM_ROADS", "Roads"});
-        ::_exit(0);
-    }
-    ASSERT_NE(qmtest::waitForExit(host), -1);
+    // A host that dies while Roads's applications start.
+    ASSERT_EQ(qmtest::runProcess(
+                  {qmtest::binDir() + "/qm_guard_child", guardFolder, "begin", "QM_ROADS", "Roads"})
+                  .exitCode,
+              0);
     runStartup();
     EXPECT_FALSE(hasGroup("KRQM_ROADS"));
     EXPECT_TRUE(hasGroup("KRQM_TERRAIN"));

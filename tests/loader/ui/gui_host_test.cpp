@@ -4,7 +4,6 @@
 // opens its dialog over the main window. Also renders the main window to a PNG file.
 #include <cadhost/host.h>
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <QAbstractButton>
@@ -193,14 +192,11 @@ TEST_F(GuiHostTest, StartUpMessagesCarryTheirIcons) {
              addModules({uitest::kBase, uitest::kRoads});
              storeSetting("QM_ROADS", "AutoStart", "True");
              // A host that died while Roads's applications started.
-             const pid_t host = ::fork();
-             ASSERT_GE(host, 0);
-             if (host == 0) {
-                 (new qm::CrashGuard(qm::CrashGuard::defaultFolder()))
-                     ->begin({"QM_ROADS", "Roads"});
-                 ::_exit(0);
-             }
-             ASSERT_NE(qmtest::waitForExit(host), -1);
+             ASSERT_EQ(
+                 qmtest::runProcess({qmtest::binDir() + "/qm_guard_child",
+                                     qm::CrashGuard::defaultFolder(), "begin", "QM_ROADS", "Roads"})
+                     .exitCode,
+                 0);
          },
          "The module \"Roads\" was not started", QMessageBox::Warning},
         {"StoreThatCanOnlyBeRead",

@@ -1,0 +1,88 @@
+// Test helper: a host that brings modules up under the crash guard and then dies without
+// tidying up, in a process of its own, so that no test forks a copy of its own threads.
+//   qm_guard_child FOLDER [--fsize BYTES] STEP...
+// with the steps, in order:
+//   begin KEY NAME   the guard records the module being brought up
+//   begin-at-edge KEY NAME
+//                    the same, with the module's names held just before memory that cannot
+//                    be read, so that a guard reading past a name kills this host every time
+//   end              the guard records that it is up
+//   truncate         another program empties the marker
+//   hold             prints "held", then waits for a line or the end of standard input
+// It ends with _exit(0) once every step has run, leaving the guard undestroyed, as a host
+// killed at that point would. A file size limit set with --fsize keeps SIGXFSZ fatal.
+#include <sys/mman.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <string>
+
+#include "app/crash_guard.h"
+
+namespace {
+
+int usage() {
+    std::fprintf(stderr, "usage: qm_guard_child FOLDER [--fsize BYTES] STEP...\n");
+    return 2;
+}
+
+// A module built at the end of a readable page followed by an unreadable one. A short name
+// lives inside the string object, the module's last member, so the name's last byte is the
+// last readable one.
+const qm::CrashGuard::Module* moduleAtEdge(const char* key, const char* name) {
+    const auto page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+    void* pages =
+        ::mmap(nullptr, 2 * page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (pages == MAP_FAILED || ::mprotect(static_cast<char*>(pages) + page, page, PROT_NONE) != 0) {
+        std::exit(5);
+    }
+    void* at = static_cast<char*>(pages) + page - sizeof(qm::CrashGuard::Module);
+    return new (at) qm::CrashGuard::Module{key, name};
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        return usage();
+    }
+    int i = 2;
+    if (i + 1 < argc && std::strcmp(argv[i], "--fsize") == 0) {
+        const auto bytes = static_cast<rlim_t>(std::strtoull(argv[i + 1], nullptr, 10));
+        const rlimit limit{bytes, bytes};
+        if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) {
+            return 3;
+        }
+        i += 2;
+    }
+    auto* guard = new qm::CrashGuard(argv[1]);  // never destroyed: the host died
+    for (; i < argc; ++i) {
+        const std::string step = argv[i];
+        if (step == "begin" && i + 2 < argc) {
+            guard->begin({argv[i + 1], argv[i + 2]});
+            i += 2;
+        } else if (step == "begin-at-edge" && i + 2 < argc) {
+            guard->begin(*moduleAtEdge(argv[i + 1], argv[i + 2]));
+            i += 2;
+        } else if (step == "end") {
+            guard->end();
+        } else if (step == "truncate") {
+            if (::truncate(guard->file().c_str(), 0) != 0) {
+                return 4;
+            }
+        } else if (step == "hold") {
+            std::printf("held\n");
+            std::fflush(stdout);
+            char c;
+            while (::read(0, &c, 1) == 1 && c != '\n') {
+            }
+        } else {
+            return usage();
+        }
+    }
+    ::_exit(0);
+}
