@@ -14,7 +14,9 @@ void HostFeedback::setBusy(bool busy) {
 }
 
 void HostFeedback::showMessage(const std::string& text, const std::string& caption) {
-    cadhost::messageBox(acedGetAcadFrame(), text, caption, cadhost::MB_OK);
+    // The host framework's own message box gives an OK-only box the exclamation icon.
+    cadhost::messageBox(acedGetAcadFrame(), text, caption,
+                        cadhost::MB_OK | cadhost::MB_ICONWARNING);
 }
 
 }  // namespace qm

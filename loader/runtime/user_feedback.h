@@ -13,8 +13,8 @@ public:
     virtual ~UserFeedback() = default;
     // Shows (true) or takes down (false) the wait cursor; calls nest.
     virtual void setBusy(bool busy) = 0;
-    // Shows text in a message box with an OK button, in front of the host's main window, and
-    // returns when the user has closed it.
+    // Shows text in a message box with an OK button and the exclamation icon, in front of the
+    // host's main window, and returns when the user has closed it.
     virtual void showMessage(const std::string& text, const std::string& caption) = 0;
 };
 

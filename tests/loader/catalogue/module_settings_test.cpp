@@ -224,6 +224,7 @@ TEST_F(ModuleSettingsTest, BaseModuleIsForcedOnAndReadsBackSo) {
     EXPECT_EQ(flagsOf(list[0]), (Flags{true, true, false}));
 }
 
+// Reported as the host framework's own message boxes are: OK only, with the exclamation icon.
 TEST_F(ModuleSettingsTest, BaseModuleKeyThatCannotOpenIsReported) {
     // A damaged hive file is never replaced, so no key opens.
     qmtest::writeFile(qmreg::hiveFile(qmreg::HiveId::CurrentUser), std::string(4096, 'x'));
@@ -233,8 +234,10 @@ TEST_F(ModuleSettingsTest, BaseModuleKeyThatCannotOpenIsReported) {
     host.setUiServices(ui);
     qm::HostFeedback feedback;
     qm::WriteBaseModuleSettings(nullptr, &feedback);
-    EXPECT_EQ(ui->shown, (std::vector<qmtest::RecordingUi::Shown>{
-                             {"Serious problems!!!!!", "Quillmont", cadhost::MB_OK}}));
+    EXPECT_EQ(
+        ui->shown,
+        (std::vector<qmtest::RecordingUi::Shown>{
+            {"Serious problems!!!!!", "Quillmont", cadhost::MB_OK | cadhost::MB_ICONWARNING}}));
 }
 
 // A commit the store refuses (the disk fills up while the batch is written) stores nothing of

@@ -4,6 +4,7 @@
 // what a user would have seen. Header-only: the test links the host library itself.
 #include <cadhost/services.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,11 @@ public:
         std::string caption;
         unsigned style = 0;
         bool operator==(const Shown&) const = default;
+        // How a failing expectation prints one (readable, not as bytes).
+        friend void PrintTo(const Shown& shown, std::ostream* out) {
+            *out << "{\"" << shown.text << "\", \"" << shown.caption << "\", 0x" << std::hex
+                 << shown.style << std::dec << "}";
+        }
     };
     int messageBox(AcFrameWindow*, const std::string& text, const std::string& caption,
                    unsigned style) override {
