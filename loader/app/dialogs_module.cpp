@@ -7,13 +7,17 @@
 #include <dlfcn.h>
 
 #include <string>
+#include <string_view>
 
 #include "environment/names.h"
+#include "runtime/loader_context.h"
 #include "ui/logic/resource_ids.h"
 #include "ui/logic/resource_strings.h"
 
 namespace qm {
 namespace {
+
+constexpr std::string_view kLogCategory = "dialogs";
 
 // The folder of the file this code is linked into (the ARX), with its trailing slash; "" when
 // the system cannot say.
@@ -45,29 +49,29 @@ ui::DialogsEntryFn openDialogs(std::string& reason) {
     return reinterpret_cast<ui::DialogsEntryFn>(entry);
 }
 
-void printLine(ui::StringId id, const std::string& detail) {
+// String id of the module loader's own (language-specific) resources.
+std::string resourceText(ui::StringId id) {
     QmEnResourceLoader resources(std::string(names::kResourceModule).c_str());
     resources.Activate(nullptr);
-    const std::string text = ui::ResourceString(id);
-    if (detail.empty()) {
-        acutPrintf("%s\n", text.c_str());
-    } else {
-        acutPrintf("%s (%s)\n", text.c_str(), detail.c_str());
-    }
+    return ui::ResourceString(id);
 }
 
 }  // namespace
 
 void DialogsModule::runCommand(LoaderContext& context) {
     if (!cadhost::hasGui()) {
-        printLine(ui::StringId::NeedsGuiHost, {});
+        acutPrintf("%s\n", resourceText(ui::StringId::NeedsGuiHost).c_str());
         return;
     }
     if (entry_ == nullptr) {
         std::string reason;
         entry_ = openDialogs(reason);
         if (entry_ == nullptr) {
-            printLine(ui::StringId::DialogsNotLoaded, reason);
+            // The user learns that the dialogs are missing; why is for whoever installs them.
+            context.log().write(kLogCategory, "cannot be loaded: " + reason);
+            cadhost::messageBox(acedGetAcadFrame(), resourceText(ui::StringId::DialogsNotLoaded),
+                                std::string(names::kMessageCaption),
+                                cadhost::MB_OK | cadhost::MB_ICONERROR);
             return;
         }
     }

@@ -2,8 +2,9 @@
 // The module loader's command as the ARX runs it. In a host without a GUI it prints the one
 // line that says so and loads nothing. Otherwise it opens the dialogs module beside the ARX
 // (found through the ARX's own file, never the working directory) on its first run and calls
-// its entry; a module that cannot be opened, or lacks the entry, prints one line saying the
-// dialogs cannot be loaded, and opens nothing. A failed open is tried again on the next run.
+// its entry; a module that cannot be opened, or lacks the entry, is reported in a message box
+// saying the dialogs cannot be loaded, with the reason in the diagnostic log, and nothing
+// opens. A failed open is tried again on the next run.
 //
 // Owned by the ARX's entry-point file for the life of the ARX. The module, once open, stays
 // mapped for the life of the process: Qt keeps references into a library that has shown

@@ -30,6 +30,7 @@
 #include "qmtest/file_size_limit.h"
 #include "qmtest/files.h"
 #include "qmtest/scoped_env.h"
+#include "qmtest/text.h"
 #include "qmtest/wait.h"
 #include "ui/widgets/module_loader_dlg.h"
 #include "ui_fixture.h"
@@ -260,27 +261,45 @@ TEST_F(GuiHostTest, ModuleLoaderCommandOpensItsDialogOverTheMainWindow) {
 }
 
 // The dialogs live in a module beside the loader's ARX; a loader without it still starts, and
-// its command says in one line that the dialogs cannot be loaded and opens nothing.
-TEST_F(GuiHostTest, ModuleLoaderWithoutItsDialogsModuleOpensNothing) {
+// its command tells the user in a message box that the dialogs cannot be loaded, writes the
+// reason to the diagnostic log, nothing to the command line, and opens nothing else.
+TEST_F(GuiHostTest, ModuleLoaderWithoutItsDialogsModuleSaysSoInAMessageBox) {
     qmtest::TempDir alone;
     const std::string arx = alone.path() + "/QmModuleLoader.arx";
     std::filesystem::copy_file(qmtest::binDir() + "/QmModuleLoader.arx", arx);
+    const std::string log = alone.path() + "/qm.log";
+    qmtest::ScopedEnv logEnv("QM_LOG", log);
     QAction* loader = loadModuleLoader(arx);
     ASSERT_NE(loader, nullptr) << output().toStdString();
-    int modals = 0;
+    struct Shown {
+        QString caption;
+        QString text;
+        QMessageBox::Icon icon;
+    };
+    std::vector<Shown> shown;
+    int others = 0;
     uitest::ModalDriver driver([&](QWidget* modal) {
-        ++modals;
-        static_cast<QDialog*>(modal)->reject();
+        if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+            shown.push_back({box->windowTitle(), box->text(), box->icon()});
+            box->accept();
+        } else {
+            ++others;
+            static_cast<QDialog*>(modal)->reject();
+        }
     });
-    const std::string line = "The Module Loader dialogs cannot be loaded. (";
     // A failed open is tried again: each run says so once.
     for (std::size_t run = 1; run <= 2; ++run) {
         loader->trigger();
-        const QString out = output();
-        EXPECT_EQ(static_cast<std::size_t>(out.count(QString::fromStdString(line))), run)
-            << out.toStdString();
+        ASSERT_EQ(shown.size(), run);
+        EXPECT_EQ(shown.back().caption, "Quillmont");
+        EXPECT_EQ(shown.back().text, "The Module Loader dialogs cannot be loaded.");
+        EXPECT_EQ(shown.back().icon, QMessageBox::Critical);
     }
-    EXPECT_EQ(modals, 0);
+    EXPECT_EQ(others, 0);
+    EXPECT_FALSE(output().contains("cannot be loaded")) << output().toStdString();
+    const std::string written = qmtest::readFile(log);
+    EXPECT_EQ(qmtest::occurrences(written, "dialogs: "), 2u) << written;
+    EXPECT_EQ(qmtest::occurrences(written, "QmModuleLoaderUi.so"), 2u) << written;
 }
 
 }  // namespace
