@@ -5,6 +5,8 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPainter>
 #include <QStyle>
 #include <algorithm>
 #include <set>
@@ -35,9 +37,29 @@ int virtualKey(int key) {
     return 0;
 }
 
+// The grid's column header. Right of the last column it is white like the rest of the grid's
+// empty area, where the header would show its own face.
+class GridHeader : public QHeaderView {
+public:
+    using QHeaderView::QHeaderView;
+
+protected:
+    void paintEvent(QPaintEvent* event) override {
+        QHeaderView::paintEvent(event);
+        const int end = length() - offset();
+        const QRect band(end, 0, viewport()->width() - end, viewport()->height());
+        const QRect dirty = band.intersected(event->rect());
+        if (!dirty.isEmpty()) {
+            QPainter(viewport()).fillRect(dirty, Qt::white);
+        }
+    }
+};
+
 }  // namespace
 
-QmModulesGrid::QmModulesGrid(QWidget* parent) : QTableView(parent) {}
+QmModulesGrid::QmModulesGrid(QWidget* parent) : QTableView(parent) {
+    setHorizontalHeader(new GridHeader(Qt::Horizontal, this));
+}
 
 QmModulesGrid::~QmModulesGrid() = default;
 
@@ -249,6 +271,23 @@ bool QmModulesGrid::event(QEvent* event) {
         }
     }
     return QTableView::event(event);
+}
+
+QItemSelectionModel::SelectionFlags QmModulesGrid::selectionCommand(const QModelIndex& index,
+                                                                    const QEvent* event) const {
+    if (event != nullptr && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<const QKeyEvent*>(event);
+        // With Ctrl, Home and End jump to the first and the last row; the selection follows
+        // the current cell there as it does on any other move (Qt would leave it behind):
+        // collapsed to the new cell, or with Shift extended to it from the anchor.
+        if ((key->key() == Qt::Key_Home || key->key() == Qt::Key_End) &&
+            key->modifiers().testFlag(Qt::ControlModifier)) {
+            return key->modifiers().testFlag(Qt::ShiftModifier)
+                       ? QItemSelectionModel::SelectCurrent
+                       : QItemSelectionModel::ClearAndSelect;
+        }
+    }
+    return QTableView::selectionCommand(index, event);
 }
 
 void QmModulesGrid::mousePressEvent(QMouseEvent* event) {

@@ -179,6 +179,78 @@ TEST_F(ModuleGridTest, DraggedColumnKeepsItsFractionAndTheOthersKeepTheirs) {
     EXPECT_EQ(grid().columnWidth(kColEvent), 288);
 }
 
+// Ctrl+Home and Ctrl+End carry the selection with the current cell as the other moves do:
+// alone they leave only the new row selected, with Shift they extend from the anchor. The
+// anchor is where the last plain move or click left it, by key or by mouse.
+TEST_F(ModuleGridTest, CtrlHomeAndCtrlEndMoveTheSelectionWithTheCurrentRow) {
+    using Rows = std::vector<int>;
+    const Qt::KeyboardModifiers ctrl = Qt::ControlModifier;
+    const Qt::KeyboardModifiers shiftCtrl = Qt::ControlModifier | Qt::ShiftModifier;
+    struct Case {
+        const char* label;
+        int clicked;
+        int key;
+        Qt::KeyboardModifiers modifiers;
+        Rows selected;
+        int current;
+    };
+    const Case cases[] = {
+        {"Ctrl+Home", 3, Qt::Key_Home, ctrl, {1}, 1},
+        {"Ctrl+End", 2, Qt::Key_End, ctrl, {4}, 4},
+        {"Shift+Ctrl+End", 2, Qt::Key_End, shiftCtrl, {2, 3, 4}, 4},
+        {"Shift+Ctrl+Home", 3, Qt::Key_Home, shiftCtrl, {1, 2, 3}, 1},
+        {"Down, for comparison", 2, Qt::Key_Down, Qt::NoModifier, {3}, 3},
+    };
+    for (const Case& c : cases) {
+        clickRow(c.clicked);
+        key(c.key, c.modifiers);
+        EXPECT_EQ(grid().selectedRows(), c.selected) << c.label;
+        EXPECT_EQ(grid().currentIndex().row() + 1, c.current) << c.label;
+    }
+
+    // Space then marks the row the current cell went to, not the one clicked before.
+    clickRow(rowOf("Terrain"));
+    key(Qt::Key_Home, ctrl);
+    key(Qt::Key_Space);
+    EXPECT_EQ(event("Rail"), "Unload");
+    EXPECT_EQ(event("Terrain"), "") << "the row clicked before is no longer selected";
+
+    // Ctrl+End moved the anchor: Shift with a click or a key extends from the last row.
+    key(Qt::Key_End, ctrl);
+    clickRow(2, Qt::ShiftModifier);
+    EXPECT_EQ(grid().selectedRows(), (Rows{2, 3, 4}));
+    clickRow(1);
+    key(Qt::Key_End, ctrl);
+    key(Qt::Key_Up, Qt::ShiftModifier);
+    EXPECT_EQ(grid().selectedRows(), (Rows{3, 4}));
+}
+
+// The grid's empty area is white: below the last row, right of the last column, and the
+// header band right of the last column as well.
+TEST_F(ModuleGridTest, EmptyAreaAndTheHeaderBandBesideTheColumnsAreWhite) {
+    QHeaderView* header = grid().horizontalHeader();
+    const int end = header->sectionViewportPosition(kColEvent) + header->sectionSize(kColEvent);
+    const QImage band = header->viewport()->grab().toImage();
+    const QImage body = grid().viewport()->grab().toImage();
+    ASSERT_LT(end + 2, band.width()) << "the columns leave a band";
+    const auto allWhite = [](const QImage& image, const QRect& area) {
+        for (int y = area.top(); y <= area.bottom(); ++y) {
+            for (int x = area.left(); x <= area.right(); ++x) {
+                if (image.pixelColor(x, y) != QColor(Qt::white)) {
+                    return false;
+                }
+            }
+        }
+        return true;
+    };
+    EXPECT_TRUE(allWhite(band, QRect(end, 0, band.width() - end, band.height())));
+    EXPECT_FALSE(allWhite(band, QRect(end - 10, 0, 10, band.height()))) << "the header itself";
+    // Each row ends with its grid line, one pixel below its cells.
+    const int lastRowEnd = grid().visualRect(dialog().model().index(3, kColEvent)).bottom() + 2;
+    EXPECT_TRUE(allWhite(body, QRect(end, 0, body.width() - end, lastRowEnd)));
+    EXPECT_TRUE(allWhite(body, QRect(0, lastRowEnd, body.width(), body.height() - lastRowEnd)));
+}
+
 class AutostartOverrideTest : public ModuleGridTest {
 protected:
     void SetUp() override {
