@@ -6,7 +6,6 @@
 #include <QHelpEvent>
 #include <QPainter>
 #include <QStyle>
-#include <QStyleOptionFocusRect>
 #include <QToolTip>
 
 #include "ui/logic/resource_strings.h"
@@ -52,6 +51,21 @@ void draw3dRect(QPainter& painter, const QRect& r, QColor topLeft, QColor bottom
     painter.setPen(bottomRight);
     painter.drawLine(r.bottomLeft(), r.bottomRight());
     painter.drawLine(r.topRight(), r.bottomRight());
+}
+
+// Keyboard focus as the system draws it, whatever the widget style would: a dotted outline of
+// r (every other pixel) that inverts what lies under it, so that it shows on any background.
+void drawFocusRect(QPainter& painter, const QRect& r) {
+    painter.save();
+    painter.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QBrush(Qt::white, Qt::Dense4Pattern));
+    painter.setBrushOrigin(r.topLeft());
+    painter.drawRect(QRect(r.left(), r.top(), r.width(), 1));
+    painter.drawRect(QRect(r.left(), r.bottom(), r.width(), 1));
+    painter.drawRect(QRect(r.left(), r.top() + 1, 1, r.height() - 2));
+    painter.drawRect(QRect(r.right(), r.top() + 1, 1, r.height() - 2));
+    painter.restore();
 }
 
 QString tipMarkup(const QString& text, const QFont& font) {
@@ -256,23 +270,24 @@ void CButtonST::drawBackgroundAndBorder(QPainter& painter, bool pressed, bool fo
                                                 : colours_[BackOut];
     painter.fillRect(area, back);
 
-    const QRect edge = area.adjusted(0, 0, -1, -1);
+    // The lines go on the outermost pixels of the area (drawRect with a one-pixel pen covers
+    // one pixel more to the right and below than the rectangle it is given).
     if (pressed) {
         if (!flat_) {
             painter.setPen(pal.color(QPalette::Dark));
-            painter.drawRect(edge);
+            painter.drawRect(area.adjusted(0, 0, -1, -1));
         } else if (drawBorder_) {
-            draw3dRect(painter, edge, pal.color(QPalette::Dark), pal.color(QPalette::Light));
+            draw3dRect(painter, area, pal.color(QPalette::Dark), pal.color(QPalette::Light));
         }
         return;
     }
     if (!flat_) {
         // The classic raised border: two lines on each side.
-        draw3dRect(painter, edge, pal.color(QPalette::Light), pal.color(QPalette::Shadow));
-        draw3dRect(painter, edge.adjusted(1, 1, -1, -1), pal.color(QPalette::Midlight),
+        draw3dRect(painter, area, pal.color(QPalette::Light), pal.color(QPalette::Shadow));
+        draw3dRect(painter, area.adjusted(1, 1, -1, -1), pal.color(QPalette::Midlight),
                    pal.color(QPalette::Dark));
     } else if (mouseOver_ && drawBorder_) {
-        draw3dRect(painter, edge, pal.color(QPalette::Light), pal.color(QPalette::Dark));
+        draw3dRect(painter, area, pal.color(QPalette::Light), pal.color(QPalette::Dark));
     }
 }
 
@@ -326,11 +341,7 @@ void CButtonST::paintEvent(QPaintEvent*) {
     drawImage(painter, pressed);
     drawCaption(painter, pressed, focused);
     if (focused && (!flat_ || drawFlatFocus_)) {
-        QStyleOptionFocusRect option;
-        option.initFrom(this);
-        option.rect = rect().adjusted(3, 3, -3, -3);
-        option.backgroundColor = colours_[BackFocus];
-        style()->drawPrimitive(QStyle::PE_FrameFocusRect, &option, &painter, this);
+        drawFocusRect(painter, rect().adjusted(3, 3, -3, -3));
     }
 }
 

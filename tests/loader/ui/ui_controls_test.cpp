@@ -169,6 +169,80 @@ TEST_F(ButtonTest, FeaturesNoDialogUsesStillWork) {
     EXPECT_EQ(render(button_).pixelColor(inside), QColor(76, 76, 76));
 }
 
+// A focused button keeps its focused background (the button face unless set otherwise) and
+// shows focus as a dotted rectangle 3 pixels inside its edge, each dot the inverse of what lies
+// under it, whether the focus came by mouse or by Tab, and whatever the widget style draws for
+// focus.
+TEST_F(ButtonTest, FocusIsADottedRectangleThreePixelsInsideOnTheFocusedBackground) {
+    CButtonST other(&window_);
+    other.setGeometry(100, 10, 80, 30);
+    button_.setBitmaps(QPixmap(), {});
+    button_.setText("OK");
+    const auto inverse = [](QColor c) {
+        return QColor(255 - c.red(), 255 - c.green(), 255 - c.blue());
+    };
+    const auto check = [&](const char* label) {
+        ASSERT_TRUE(button_.hasFocus()) << label;
+        const QImage image = render(button_);
+        const QColor back = button_.colour(CButtonST::BackFocus);
+        const int right = image.width() - 4;
+        const int bottom = image.height() - 4;
+        // Just inside the rectangle, at its corners: the focused background, nothing else.
+        for (const QPoint inside : {QPoint(4, 4), QPoint(right - 1, 4), QPoint(4, bottom - 1),
+                                    QPoint(right - 1, bottom - 1), QPoint(10, 6)}) {
+            EXPECT_EQ(image.pixelColor(inside), back)
+                << label << " at " << inside.x() << "," << inside.y();
+        }
+        // Along each side every other pixel is a dot: "o" a dot, "." the background, "?"
+        // anything else.
+        const auto side = [&](QPoint from, QPoint step, int length) {
+            std::string pixels;
+            for (int i = 0; i <= length; ++i) {
+                const QColor here = image.pixelColor(from + step * i);
+                pixels += here == back ? '.' : here == inverse(back) ? 'o' : '?';
+            }
+            return pixels;
+        };
+        const auto dotted = [](const std::string& pixels) {
+            for (std::size_t i = 0; i < pixels.size(); ++i) {
+                if (pixels[i] == '?' || (i > 0 && pixels[i] == pixels[i - 1])) {
+                    return false;
+                }
+            }
+            return pixels.size() > 4;
+        };
+        for (const std::string& pixels :
+             {side({3, 3}, {1, 0}, right - 3), side({3, bottom}, {1, 0}, right - 3),
+              side({3, 3}, {0, 1}, bottom - 3), side({right, 3}, {0, 1}, bottom - 3)}) {
+            EXPECT_TRUE(dotted(pixels)) << label << ": " << pixels;
+        }
+    };
+    QTest::mouseClick(&button_, Qt::LeftButton);
+    check("by mouse");
+
+    // Without focus: no black frame, the two-line raised border on the outermost pixels.
+    other.setFlatLook(false);
+    const QImage plain = render(other);
+    const QPalette& pal = other.palette();
+    const int w = plain.width();
+    const int h = plain.height();
+    const std::pair<QPoint, QPalette::ColorRole> border[] = {
+        {{w / 2, 0}, QPalette::Light},      {{w / 2, 1}, QPalette::Midlight},
+        {{0, h / 2}, QPalette::Light},      {{1, h / 2}, QPalette::Midlight},
+        {{w / 2, h - 1}, QPalette::Shadow}, {{w / 2, h - 2}, QPalette::Dark},
+        {{w - 1, h / 2}, QPalette::Shadow}, {{w - 2, h / 2}, QPalette::Dark},
+        {{w / 2, h - 3}, QPalette::Button}, {{w - 3, h / 2}, QPalette::Button}};
+    for (const auto& [at, role] : border) {
+        EXPECT_EQ(plain.pixelColor(at).rgb(), pal.color(role).rgb()) << at.x() << "," << at.y();
+    }
+
+    other.setFocus();
+    QTest::keyClick(&other, Qt::Key_Tab);
+    check("by Tab");
+    button_.setColour(CButtonST::BackFocus, QColor(255, 255, 0));
+    check("yellow");
+}
+
 TEST(ImageScaled, PlacesImagesByAlignment) {
     const QRect cell(10, 20, 41, 23);
     const QSize image(16, 16);
