@@ -1,5 +1,10 @@
 #include "ui/widgets/my_check_list_box.h"
 
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QStyle>
+#include <QStyleOptionViewItem>
+
 namespace qm::ui {
 namespace {
 constexpr int kKeyRole = Qt::UserRole + 1;
@@ -75,6 +80,109 @@ QString MyCheckListBox::itemText(int index) const {
 
 void MyCheckListBox::resetContent() {
     clear();
+}
+
+QListWidgetItem* MyCheckListBox::checkBoxAt(const QPoint& point) const {
+    QListWidgetItem* entry = itemAt(point);
+    if (entry == nullptr) {
+        return nullptr;
+    }
+    QStyleOptionViewItem option;
+    initViewItemOption(&option);
+    option.rect = visualItemRect(entry);
+    option.features |= QStyleOptionViewItem::HasCheckIndicator | QStyleOptionViewItem::HasDisplay;
+    option.text = entry->text();
+    option.checkState = entry->checkState();
+    const QRect box = style()->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &option, this);
+    return box.contains(point) ? entry : nullptr;
+}
+
+void MyCheckListBox::toggle(QListWidgetItem* item, bool wholeSelection) {
+    const Qt::CheckState state = item->checkState() == Qt::Checked ? Qt::Unchecked : Qt::Checked;
+    item->setCheckState(state);
+    if (!wholeSelection && !item->isSelected()) {
+        return;
+    }
+    for (QListWidgetItem* selected : selectedItems()) {
+        if (selected->flags().testFlag(Qt::ItemIsUserCheckable)) {
+            selected->setCheckState(state);
+        }
+    }
+}
+
+void MyCheckListBox::keyPressEvent(QKeyEvent* event) {
+    QListWidgetItem* current = currentItem();
+    if (event->key() != Qt::Key_Space || current == nullptr) {
+        QListWidget::keyPressEvent(event);
+        return;
+    }
+    // Space toggles the focused item and gives its new state to the whole selection.
+    if (current->flags().testFlag(Qt::ItemIsUserCheckable)) {
+        toggle(current, true);
+    }
+    event->accept();
+}
+
+void MyCheckListBox::mousePressEvent(QMouseEvent* event) {
+    pressHandled_ = false;
+    const QPoint at = event->position().toPoint();
+    QListWidgetItem* entry = event->button() == Qt::LeftButton ? itemAt(at) : nullptr;
+    if (entry != nullptr && !entry->flags().testFlag(Qt::ItemIsEnabled)) {
+        // A disabled item takes no click at all: no toggle, no selection change.
+        pressHandled_ = true;
+        event->accept();
+        return;
+    }
+    if (entry == nullptr || checkBoxAt(at) != entry) {
+        QListWidget::mousePressEvent(event);
+        return;
+    }
+    if (entry->isSelected()) {
+        // The check box of a selected item: the selection stays as it is and takes the new
+        // state.
+        setFocus(Qt::MouseFocusReason);
+        toggle(entry, false);
+        pressHandled_ = true;
+        event->accept();
+        return;
+    }
+    // Any other check box: that item alone toggles, and the click selects it as usual.
+    toggle(entry, false);
+    QListWidget::mousePressEvent(event);
+}
+
+void MyCheckListBox::mouseReleaseEvent(QMouseEvent* event) {
+    if (pressHandled_) {
+        pressHandled_ = false;
+        event->accept();
+        return;
+    }
+    QListWidget::mouseReleaseEvent(event);
+}
+
+void MyCheckListBox::mouseDoubleClickEvent(QMouseEvent* event) {
+    // On a check box the second click of a double click counts as a click of its own.
+    const QPoint at = event->position().toPoint();
+    if (event->button() == Qt::LeftButton && checkBoxAt(at) != nullptr) {
+        mousePressEvent(event);
+        return;
+    }
+    QListWidget::mouseDoubleClickEvent(event);
+}
+
+bool MyCheckListBox::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) {
+    if (event != nullptr) {
+        switch (event->type()) {
+            case QEvent::MouseButtonPress:
+            case QEvent::MouseButtonRelease:
+            case QEvent::MouseButtonDblClick:
+            case QEvent::KeyPress:
+                return false;
+            default:
+                break;
+        }
+    }
+    return QListWidget::edit(index, trigger, event);
 }
 
 }  // namespace qm::ui

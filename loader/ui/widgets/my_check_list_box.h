@@ -1,9 +1,10 @@
 #pragma once
 // MyCheckListBox: the Options dialog's check list. Items are sorted by their text without
-// regard to case, carry a
-// module key as their data (owned by the item) and a two-state check box; a disabled item
-// shows its check but cannot be toggled. Selection and check changes stay inside the list:
-// the dialog reads the checks when it needs them.
+// regard to case, carry a module key as their data (owned by the item) and a two-state check
+// box; a disabled item shows its check but cannot be toggled or selected. Several items may be
+// selected; Space, or a click on the check box of a selected item, gives every selected item
+// the new state of the one toggled. Selection and check changes stay inside the list: the
+// dialog reads the checks when it needs them.
 #include <QListWidget>
 #include <string>
 
@@ -29,6 +30,23 @@ public:
     QString itemText(int index) const;
     // Removes every item together with its key.
     void resetContent();
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    // The list toggles checks itself (above); the item delegate never does.
+    bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
+
+private:
+    // The item whose check box is at point (viewport coordinates); null elsewhere.
+    QListWidgetItem* checkBoxAt(const QPoint& point) const;
+    // Toggles item and gives its new state to every other selected item that is enabled
+    // (when the item itself is selected, or always with wholeSelection).
+    void toggle(QListWidgetItem* item, bool wholeSelection);
+    // A mouse press on a check box, done; its release must not act again.
+    bool pressHandled_ = false;
 };
 
 }  // namespace qm::ui

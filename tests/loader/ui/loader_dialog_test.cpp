@@ -224,6 +224,66 @@ TEST_F(LoaderDialogTest, OptionsLockModulesInUseAndOkRebuildsTheRows) {
     EXPECT_EQ(gridNames(), (Names{"Rail", "Roads", "Terrain", "survey"}));
 }
 
+// With several modules selected in Options, Space or a click on the check box of a selected
+// module gives every selected module the new state (a module in use keeps its check); a click
+// on the check box of a module outside the selection changes that module alone.
+TEST_F(LoaderDialogTest, OptionsChecksChangeEverySelectedModuleByKeyAndByMouse) {
+    storeSetting("QM_TERRAIN", "AutoStart", "True");
+    openWith({kBase, kRoads, kRail, kTerrain, kSurvey});
+    options([&](CCheckingModulesDlg& d) {
+        MyCheckListBox& list = d.list();
+        ASSERT_EQ(list.count(), 4);  // Rail, Roads, survey, Terrain (in use)
+        // "x" checked, "-" not; "*" selected.
+        const auto checks = [&] {
+            std::string text;
+            for (int i = 0; i < list.count(); ++i) {
+                text += list.check(i) ? 'x' : '-';
+                text += list.item(i)->isSelected() ? "* " : " ";
+            }
+            return text;
+        };
+        const auto click = [&](int i, Qt::KeyboardModifiers modifiers = {}) {
+            QTest::mouseClick(list.viewport(), Qt::LeftButton, modifiers,
+                              list.visualItemRect(list.item(i)).center());
+        };
+        const auto clickCheckBox = [&](int i) {
+            const QRect item = list.visualItemRect(list.item(i));
+            QTest::mouseClick(list.viewport(), Qt::LeftButton, {},
+                              QPoint(item.left() + 8, item.center().y()));
+        };
+        const auto key = [&](Qt::Key k, Qt::KeyboardModifiers modifiers = {}) {
+            QTest::keyClick(&list, k, modifiers);
+        };
+        EXPECT_EQ(checks(), "x x x x ");
+
+        click(0);
+        click(2, Qt::ShiftModifier);
+        key(Qt::Key_Space);
+        EXPECT_EQ(checks(), "-* -* -* x ") << "Space, selected by mouse";
+        clickCheckBox(1);
+        EXPECT_EQ(checks(), "x* x* x* x ") << "a click on a selected check box";
+
+        key(Qt::Key_Home);
+        key(Qt::Key_Down, Qt::ShiftModifier);
+        key(Qt::Key_Space);
+        EXPECT_EQ(checks(), "-* -* x x ") << "Space, selected by keys";
+        clickCheckBox(2);
+        EXPECT_EQ(checks(), "- - -* x ") << "a check box outside the selection";
+        clickCheckBox(3);
+        click(3);
+        EXPECT_EQ(checks(), "- - -* x ") << "the module in use takes no click";
+        const QRect rail = list.visualItemRect(list.item(0));
+        uitest::doubleClick(list.viewport(), QPointF(rail.left() + 8, rail.center().y()));
+        EXPECT_EQ(checks(), "-* - - x ") << "a double click on a check box is two clicks";
+        QTest::mouseClick(d.button(kIdOk), Qt::LeftButton);
+    });
+    for (const char* key : {"QM_RAIL", "QM_ROADS", "QM_SURVEY"}) {
+        EXPECT_EQ(storedSetting(key, "Activated"), "False") << key;
+    }
+    EXPECT_EQ(storedSetting("QM_TERRAIN", "Activated"), "True");
+    EXPECT_EQ(gridNames(), Names{"Terrain"});
+}
+
 TEST_F(LoaderDialogTest, RefreshStoresAtOnceAndCancelDoesNotUndoIt) {
     openWith({kBase, kRoads, kRail});
     int fills = 0;
