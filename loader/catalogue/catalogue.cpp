@@ -1,10 +1,8 @@
 #include "catalogue/catalogue.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <qmenv/environment.h>
 #include <qmsys/files.h>
+#include <qmsys/handle.h>
 #include <qmsys/text.h>
 
 #include <algorithm>
@@ -223,7 +221,7 @@ bool scanWithSnapshot(const CatalogueContext& context, const std::string& folder
                     folder + "/" + std::string(names::kDefinitionSchema), options);
             }
             outcome = CatalogueSnapshot::Outcome();
-            outcome.accepted = reader->readAt(ahead.folderFd(), file, path, outcome.record,
+            outcome.accepted = reader->readAt(&ahead.folder(), file, path, outcome.record,
                                               outcome.errorText, &outcome.diagnostic);
             if (seen.identified) {
                 next.put(file, seen.identity, outcome);
@@ -249,22 +247,6 @@ bool scanWithSnapshot(const CatalogueContext& context, const std::string& folder
     return true;
 }
 
-// A scan's folder, open for reading its files by name while the object lives; fd is -1 when
-// it cannot be opened (the files are then read by their paths).
-struct OpenFolder {
-    explicit OpenFolder(const std::string& folder)
-        : fd(::open(folder.empty() ? "." : folder.c_str(),
-                    O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NONBLOCK)) {}
-    ~OpenFolder() {
-        if (fd >= 0) {
-            ::close(fd);
-        }
-    }
-    OpenFolder(const OpenFolder&) = delete;
-    OpenFolder& operator=(const OpenFolder&) = delete;
-    const int fd;
-};
-
 // The scan without a snapshot: every file is read.
 void scanEveryFile(const CatalogueContext& context, const std::string& folder,
                    const std::string& pattern, ModuleList& list, std::string& errorText) {
@@ -285,10 +267,11 @@ void scanEveryFile(const CatalogueContext& context, const std::string& folder,
     std::optional<RegistryBatch> reads(std::in_place, RegistryBatch::Kind::Reads, context.log,
                                        "reading version overrides");
     reads->prefetch(registry_layout::modulesKey());
-    const OpenFolder open(folder);
+    // Files are read by name in the open folder (by their paths when it cannot be opened).
+    const qmsys::FolderHandle open = qmsys::FolderHandle::open(folder);
     for (const std::string& file : files) {
         ModuleRecord record;
-        if (reader.readAt(open.fd, file, folder + "/" + file, record, scanError)) {
+        if (reader.readAt(&open, file, folder + "/" + file, record, scanError)) {
             list.push_back(std::move(record));
         }
         keepFirstError(scanError, errorText);

@@ -1,21 +1,15 @@
 #include "catalogue/catalogue_snapshot.h"
 
-#include <dlfcn.h>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <qmenv/environment.h>
+#include <qmsys/file_identity.h>
 #include <qmsys/files.h>
+#include <qmsys/module.h>
 #include <qmsys/user_folders.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
-#include <filesystem>
 #include <limits>
 
 #include "environment/diagnostic_log.h"
@@ -38,74 +32,16 @@ constexpr std::uint64_t kMaxBytes = std::uint64_t{256} << 20;
 // Read first, to check the magic number, the format and the scope before the rest is read.
 constexpr std::size_t kHeaderBytes = 64 * 1024;
 
-constexpr std::int64_t kSecond = 1'000'000'000;
-// How far a share's clock may lag this machine's: domain shares refuse clocks five minutes
-// apart (Kerberos), others keep time by NTP. Ten minutes leaves room; the cost is that a file
-// changed within that time of a recording scan is read once more at each scan until it is
-// older.
-constexpr std::int64_t kForeignClockAllowanceNs = 600 * kSecond;
-
-std::int64_t nanoseconds(const timespec& ts) {
-    return static_cast<std::int64_t>(ts.tv_sec) * kSecond + ts.tv_nsec;
-}
-
-// A file system stamps times in ticks of its own: nanoseconds on ext4, 10 ms on exFAT, whole
-// seconds on ext2 with small inodes and on many shares, two seconds on FAT. The longest tick a
-// stamp may come from shows in the stamp: one without a fraction of a second may be from a
-// two-second clock, one whose fraction ends in zeros from a clock of that tick. (A finer
-// stamp that happens to end in zeros only costs a read.)
-std::int64_t longestTickOf(std::int64_t stamp) {
-    std::int64_t fraction = stamp % kSecond;
-    if (fraction < 0) {
-        fraction += kSecond;
-    }
-    if (fraction == 0) {
-        return 2 * kSecond;
-    }
-    std::int64_t tick = 1;
-    while (tick < kSecond / 10 && fraction % (tick * 10) == 0) {
-        tick *= 10;
-    }
-    return tick;
-}
-
-// Whether a file stamped stamp may be changed again without its stamp moving, by a scan that
-// started at from (on the file system's clock, at its earliest): the stamp's tick may still
-// have been running then, and a change later in the same tick gets the same stamp.
-bool racy(std::int64_t stamp, std::int64_t from) {
-    const std::int64_t tick = longestTickOf(stamp);
-    const std::int64_t threshold =
-        from < std::numeric_limits<std::int64_t>::min() + tick ? from : from - tick;
-    return stamp > threshold;
-}
-
-bool racy(const CatalogueSnapshot::Identity& id, std::int64_t from) {
-    return racy(id.modifiedNs, from) || racy(id.changedNs, from);
+// Whether the identity recorded as id can vouch for the file by a scan that started at
+// from: no change after that scan started can have left the file's stamps as they were.
+bool racy(const CatalogueSnapshot::Identity& id, qmsys::FileClockMark from) {
+    return !id.stampedBefore(from);
 }
 
 // A name as reading a folder gives it: one entry, neither the folder nor its parent.
 bool isEntryName(std::string_view name) {
     return !name.empty() && name != "." && name != ".." &&
            name.find_first_of(std::string_view("/\0", 2)) == std::string_view::npos;
-}
-
-// Fills out from position from on with the file's bytes at the same offset, shortening out
-// to what the file holds; false when a read fails.
-bool readFrom(int fd, std::string& out, std::size_t from) {
-    std::size_t done = from;
-    while (done < out.size()) {
-        const ssize_t n =
-            ::pread(fd, out.data() + done, out.size() - done, static_cast<off_t>(done));
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            out.resize(done);
-            return n == 0;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
 }
 
 std::uint64_t fnv1a(std::string_view data, std::uint64_t hash = 1469598103934665603ULL) {
@@ -330,40 +266,18 @@ bool readOutcome(std::string_view stored, CatalogueSnapshot::Outcome& o) {
 
 // The binary the loader runs in: the shared object holding this code, or the program.
 bool loaderIdentity(std::string& file, CatalogueSnapshot::Identity& out) {
-    Dl_info info{};
-    if (::dladdr(reinterpret_cast<void*>(&CatalogueSnapshot::disabledByEnvironment), &info) != 0 &&
-        info.dli_fname && *info.dli_fname && CatalogueSnapshot::identify(info.dli_fname, out)) {
-        file = info.dli_fname;
-        return true;
-    }
-    std::error_code ec;
-    file = std::filesystem::read_symlink("/proc/self/exe", ec).string();
-    return CatalogueSnapshot::identify("/proc/self/exe", out);
+    file = qmsys::moduleFileOf(reinterpret_cast<const void*>(&loaderIdentity));
+    return !file.empty() && qmsys::identifyFile(file, out);
 }
 
 }  // namespace
-
-bool CatalogueSnapshot::identify(const std::string& path, Identity& out) {
-    return identifyAt(AT_FDCWD, path.c_str(), out);
-}
-
-bool CatalogueSnapshot::identifyAt(int folderFd, const char* name, Identity& out) {
-    struct stat st {};
-    if (::fstatat(folderFd, name, &st, 0) != 0) {
-        return false;
-    }
-    out = Identity{static_cast<std::uint64_t>(st.st_size), nanoseconds(st.st_mtim),
-                   nanoseconds(st.st_ctim), static_cast<std::uint64_t>(st.st_ino),
-                   static_cast<std::uint64_t>(st.st_dev)};
-    return true;
-}
 
 bool CatalogueSnapshot::currentScope(const std::string& config, const std::string& language,
                                      const std::string& folder, const std::string& pattern,
                                      Scope& out) {
     Scope scope{config, language, folder, pattern, QmEnGetAppPath(), QmEnMacroValues(), {}, {}, {}};
     if (!loaderIdentity(scope.loaderFile, scope.loader) ||
-        !identify(folder + "/" + std::string(names::kDefinitionSchema), scope.schema)) {
+        !qmsys::identifyFile(folder + "/" + std::string(names::kDefinitionSchema), scope.schema)) {
         return false;
     }
     out = std::move(scope);
@@ -391,20 +305,15 @@ std::string CatalogueSnapshot::fileOf(const Scope& scope) {
 }
 
 void CatalogueSnapshot::startScan() {
-    timespec ts{};
-    ::clock_gettime(CLOCK_REALTIME_COARSE, &ts);
-    scanStartNs_ = nanoseconds(ts);
-    if (!qmsys::stampedByLocalClock(scope_.folder)) {
-        scanStartNs_ -= kForeignClockAllowanceNs;
-    }
+    scanStart_ = qmsys::markFileClock(scope_.folder);
 }
 
 CatalogueSnapshot CatalogueSnapshot::load(const Scope& scope, DiagnosticLog* log) {
     const std::string file = fileOf(scope);
     qmsys::WinError error = qmsys::kErrorSuccess;
     std::uint64_t size = 0;
-    const int fd = qmsys::openRegularFile(file, error, &size);
-    if (fd < 0) {
+    const qmsys::FileHandle opened = qmsys::openRegularFile(file, error, &size);
+    if (!opened) {
         return CatalogueSnapshot(scope);
     }
     std::string why;
@@ -414,17 +323,16 @@ CatalogueSnapshot CatalogueSnapshot::load(const Scope& scope, DiagnosticLog* log
     if (size > kMaxBytes) {
         why = "larger than any snapshot";
     } else {
-        data.resize(std::min<std::uint64_t>(size, kHeaderBytes));
-        bool readable = readFrom(fd, data, 0);
+        const std::size_t headerBytes = std::min<std::size_t>(size, kHeaderBytes);
+        bool readable = qmsys::readAt(opened, 0, headerBytes, data) == qmsys::kErrorSuccess;
         if (readable && !headerDiffers(data, scope, &why) && data.size() == kHeaderBytes) {
-            data.resize(size);
-            readable = readFrom(fd, data, kHeaderBytes);
+            readable = qmsys::readAt(opened, kHeaderBytes, size - kHeaderBytes, data) ==
+                       qmsys::kErrorSuccess;
         }
         if (!readable) {
             why = "unreadable";
         }
     }
-    ::close(fd);
     CatalogueSnapshot loaded =
         why.empty() ? parse(std::move(data), scope, &why) : CatalogueSnapshot(scope);
     if (!why.empty() && log) {
@@ -477,12 +385,12 @@ CatalogueSnapshot CatalogueSnapshot::parse(std::string bytes, const Scope& scope
         return doubt("other format");
     }
     CatalogueSnapshot loaded(readScope(r));
-    loaded.scanStartNs_ = r.i64();
+    loaded.scanStart_.ns = r.i64();
     if (!r.ok() || !(loaded.scope_ == scope)) {
         return doubt(kOtherScope);
     }
     // A schema changed within the recording scan's first tick may have changed again since.
-    if (racy(scope.schema, loaded.scanStartNs_)) {
+    if (racy(scope.schema, loaded.scanStart_)) {
         return doubt("schema changed while it was recorded");
     }
     const std::uint64_t count = r.u64();
@@ -548,7 +456,7 @@ bool CatalogueSnapshot::take(std::string_view fileName, const Identity& now, Out
     }
     cursor = static_cast<std::size_t>(it - entries_.begin()) + 1;
     if (it == entries_.end() || it->name != fileName || !(it->identity == now) ||
-        racy(now, scanStartNs_) || !readOutcome(it->outcome, out)) {
+        racy(now, scanStart_) || !readOutcome(it->outcome, out)) {
         return false;
     }
     recorded = it->outcome;
@@ -584,7 +492,7 @@ std::string CatalogueSnapshot::serialize() const {
     text += kMagic;
     w.u64(kFormat);
     writeScope(w, scope_);
-    w.i64(scanStartNs_);
+    w.i64(scanStart_.ns);
     w.u64(sorted.size());
     for (const Entry* entry : sorted) {
         w.str(entry->name);
@@ -631,7 +539,7 @@ void CatalogueSnapshot::putListing(const Identity& folder, const std::vector<std
 }
 
 bool CatalogueSnapshot::takeListing(const Identity& folder, std::vector<std::string>& out) const {
-    if (!hasListing_ || !(folder_ == folder) || racy(folder, scanStartNs_)) {
+    if (!hasListing_ || !(folder_ == folder) || racy(folder, scanStart_)) {
         return false;
     }
     std::vector<std::string> names;
@@ -654,8 +562,7 @@ bool CatalogueSnapshot::decodeOutcome(std::string_view stored, Outcome& out) {
 
 void CatalogueSnapshot::save(DiagnosticLog* log) const {
     const std::string file = fileOf(scope_);
-    std::error_code ec;
-    std::filesystem::create_directories(std::filesystem::path(file).parent_path(), ec);
+    qmsys::createDirectories(file.substr(0, file.rfind('/')));
     if (qmsys::replaceFileContents(file, serialize(), 0600) != qmsys::kErrorSuccess && log) {
         log->write(kLogCategory, "snapshot " + file + " not written");
     }

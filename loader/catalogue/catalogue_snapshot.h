@@ -28,6 +28,8 @@
 #include <utility>
 #include <vector>
 
+#include <qmsys/file_identity.h>
+
 #include "catalogue/module_definition_reader.h"
 #include "runtime/module_record.h"
 
@@ -37,19 +39,9 @@ class DiagnosticLog;
 
 class CatalogueSnapshot {
 public:
-    struct Identity {
-        std::uint64_t size = 0;
-        std::int64_t modifiedNs = 0;
-        std::int64_t changedNs = 0;
-        std::uint64_t inode = 0;
-        std::uint64_t device = 0;
-        bool operator==(const Identity&) const = default;
-    };
-    // The identity of path; false when it cannot be stat'ed.
-    static bool identify(const std::string& path, Identity& out);
-    // The identity of the entry name of the folder open as folderFd: the kernel looks up one
-    // path component instead of walking the whole path again for every file of a scan.
-    static bool identifyAt(int folderFd, const char* name, Identity& out);
+    // A file's identity (qmsys::identifyFile), and whether it may be trusted
+    // (qmsys::FileIdentity::stampedBefore the scan's start).
+    using Identity = qmsys::FileIdentity;
 
     // What the snapshot is valid for. Two snapshots with different scopes never mix.
     struct Scope {
@@ -117,7 +109,8 @@ public:
     void put(std::string_view fileName, const Identity& identity, const Outcome& outcome);
     void put(std::string_view fileName, const Identity& identity, std::string_view recorded);
 
-    // Marks the start of the scan that fills this snapshot; call before the first identify().
+    // Marks the start of the scan that fills this snapshot; call before the first file is
+    // identified.
     void startScan();
 
     // The listing of the scan's folder as the filling scan made it (names in their order),
@@ -158,8 +151,8 @@ private:
 
     Scope scope_;
     // When the recording scan started, on the clock of the folder's file system at its
-    // earliest: no stamp from this time on (tick by tick) is vouched for.
-    std::int64_t scanStartNs_ = 0;
+    // earliest (qmsys::markFileClock): no stamp from this time on (tick by tick) is vouched for.
+    qmsys::FileClockMark scanStart_;
     // Loaded: the file's bytes, which entries_ point into (held apart so that they stay put
     // when the snapshot moves).
     std::unique_ptr<const std::string> data_;

@@ -121,7 +121,7 @@ ModuleDefinitionReader::ModuleDefinitionReader(const std::string& schemaPath, Op
     : schema_(schemaPath), options_(options) {}
 
 ModuleDefinitionReader::Prepared ModuleDefinitionReader::prepare(const std::string& definitionPath,
-                                                                 int folderFd,
+                                                                 const qmsys::FolderHandle* folder,
                                                                  const std::string* name) const {
     Prepared prepared;
     DefinitionDiagnostic& d = prepared.diagnostic;
@@ -140,7 +140,7 @@ ModuleDefinitionReader::Prepared ModuleDefinitionReader::prepare(const std::stri
             break;
     }
     try {
-        xml::LoadResult loaded = xml::LoadXmlFile(definitionPath, &parser_, folderFd, name);
+        xml::LoadResult loaded = xml::LoadXmlFile(definitionPath, &parser_, folder, name);
         if (loaded.failure == xml::LoadFailure::OutOfMemory) {
             prepared.comError = kComErrorPointer;
             d = {DefinitionFault::ComError, 0, "the XML parser could not be created"};
@@ -211,15 +211,15 @@ bool ModuleDefinitionReader::complete(const std::string& definitionPath, Prepare
 
 bool ModuleDefinitionReader::read(const std::string& definitionPath, ModuleRecord& record,
                                   std::string& errorText, DefinitionDiagnostic* diagnostic) const {
-    return readAt(-1, definitionPath, definitionPath, record, errorText, diagnostic);
+    return readAt(nullptr, definitionPath, definitionPath, record, errorText, diagnostic);
 }
 
-bool ModuleDefinitionReader::readAt(int folderFd, const std::string& name,
+bool ModuleDefinitionReader::readAt(const qmsys::FolderHandle* folder, const std::string& name,
                                     const std::string& definitionPath, ModuleRecord& record,
                                     std::string& errorText,
                                     DefinitionDiagnostic* diagnostic) const {
     DefinitionDiagnostic local;
-    Prepared prepared = prepare(definitionPath, folderFd, &name);
+    Prepared prepared = prepare(definitionPath, folder, &name);
     return complete(definitionPath, prepared, record, errorText, diagnostic ? *diagnostic : local);
 }
 

@@ -2,6 +2,8 @@
 // Reads one module definition file into a module record: validated against the schema, then
 // key, version, display name, menus and applications, and the user's version override from
 // the registry.
+#include <qmsys/handle.h>
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -70,11 +72,11 @@ public:
     // as it was. diagnostic, when given, receives the reason of a rejection.
     bool read(const std::string& definitionPath, ModuleRecord& record, std::string& errorText,
               DefinitionDiagnostic* diagnostic = nullptr) const;
-    // The same for the file name inside the folder open as folderFd, which definitionPath
-    // names (in messages and the log): one path component to look up instead of the whole
-    // path, for a scan of many files of one folder.
-    bool readAt(int folderFd, const std::string& name, const std::string& definitionPath,
-                ModuleRecord& record, std::string& errorText,
+    // The same for the file name inside folder (when open; else definitionPath is read), which
+    // definitionPath names (in messages and the log): one path component to look up instead
+    // of the whole path, for a scan of many files of one folder.
+    bool readAt(const qmsys::FolderHandle* folder, const std::string& name,
+                const std::string& definitionPath, ModuleRecord& record, std::string& errorText,
                 DefinitionDiagnostic* diagnostic = nullptr) const;
 
     const DefinitionSchema& schema() const { return schema_; }
@@ -97,7 +99,7 @@ private:
         DefinitionDiagnostic diagnostic;
     };
     // The file and schema part of reading; needs neither the registry nor the environment.
-    Prepared prepare(const std::string& definitionPath, int folderFd = -1,
+    Prepared prepare(const std::string& definitionPath, const qmsys::FolderHandle* folder = nullptr,
                      const std::string* name = nullptr) const;
     // Reads the values, applies the version override, sets the error text and logs.
     bool complete(const std::string& definitionPath, Prepared& prepared, ModuleRecord& record,

@@ -264,14 +264,14 @@ LoadResult ParseXml(std::string_view data, const std::string& url, ParserPtr* pa
     return result;
 }
 
-LoadResult LoadXmlFile(const std::string& path, ParserPtr* parser, int folderFd,
-                       const std::string* nameInFolder) {
+LoadResult LoadXmlFile(const std::string& path, ParserPtr* parser,
+                       const qmsys::FolderHandle* folder, const std::string* nameInFolder) {
     // Opened without blocking and read only when it is a regular file: a FIFO or a device in
     // the installation must not hang the host's start.
     std::string data;
-    const bool inFolder = folderFd >= 0 && nameInFolder;
+    const bool inFolder = qmsys::isOpen(folder) && nameInFolder;
     const qmsys::WinError error =
-        inFolder ? qmsys::readRegularFile(*nameInFolder, kMaxXmlFileBytes, data, folderFd)
+        inFolder ? qmsys::readRegularFile(*nameInFolder, kMaxXmlFileBytes, data, folder)
                  : qmsys::readRegularFile(path, kMaxXmlFileBytes, data);
     if (error == qmsys::kErrorFileTooLarge) {
         return failure(LoadFailure::TooLarge, 0, "file larger than the limit of 16 MiB");

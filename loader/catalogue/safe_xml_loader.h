@@ -4,6 +4,7 @@
 // limit, and no messages printed by the parser. The first problem found is reported with its
 // line so that tools can show it.
 #include <libxml/tree.h>
+#include <qmsys/handle.h>
 
 #include <cstddef>
 #include <memory>
@@ -68,9 +69,10 @@ ParserPtr NewParser();
 // is refused). parser: one from NewParser, used by one thread at a time, or null for a context
 // of this call's own (thread-safe). The result is the same either way: a reused context starts
 // each document afresh, with the same limits, and is replaced once its names grow large.
-// With folderFd (an open folder), the file opened is nameInFolder inside it, which saves looking
-// up the folder's path again for each of its files; path still names it in messages.
-LoadResult LoadXmlFile(const std::string& path, ParserPtr* parser = nullptr, int folderFd = -1,
+// With an open folder, the file opened is nameInFolder inside it, which saves looking up the
+// folder's path again for each of its files; path still names it in messages.
+LoadResult LoadXmlFile(const std::string& path, ParserPtr* parser = nullptr,
+                       const qmsys::FolderHandle* folder = nullptr,
                        const std::string* nameInFolder = nullptr);
 // Parses data; url names the document in messages only. parser as for LoadXmlFile.
 LoadResult ParseXml(std::string_view data, const std::string& url, ParserPtr* parser = nullptr);

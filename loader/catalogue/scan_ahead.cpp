@@ -1,8 +1,6 @@
 #include "catalogue/scan_ahead.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
+#include <qmsys/file_identity.h>
 #include <qmsys/files.h>
 
 #include <system_error>
@@ -12,12 +10,11 @@ namespace qm {
 
 ScanAhead::ScanAhead(const std::string& folder, const std::string& pattern,
                      const CatalogueSnapshot::Scope& scope, DiagnosticLog* log)
-    : folder_(folder),
+    : folderPath_(folder),
       pattern_(pattern),
       scope_(scope),
       log_(log),
-      folderFd_(::open(folder.empty() ? "." : folder.c_str(),
-                       O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NONBLOCK)) {
+      folder_(qmsys::FolderHandle::open(folder)) {
     try {
         helper_ = std::thread([this] {
             // Nothing may leave a thread of the host's: a failure of the listing or the
@@ -46,23 +43,19 @@ ScanAhead::~ScanAhead() {
     if (helper_.joinable()) {
         helper_.join();
     }
-    if (folderFd_ >= 0) {
-        ::close(folderFd_);
-    }
 }
 
 void ScanAhead::prepare(bool workAhead) {
     previous_ = std::make_unique<CatalogueSnapshot>(CatalogueSnapshot::load(scope_, log_));
     // The folder's identity is taken before it is listed, so that a name added while listing
     // leaves a later change time than the one recorded with the listing.
-    folderIdentified_ = folderFd_ >= 0
-                            ? CatalogueSnapshot::identifyAt(folderFd_, ".", folderIdentity_)
-                            : CatalogueSnapshot::identify(folder_, folderIdentity_);
+    folderIdentified_ = folder_.isOpen() ? qmsys::identifyFolder(folder_, folderIdentity_)
+                                         : qmsys::identifyFile(folderPath_, folderIdentity_);
     listedBySnapshot_ = folderIdentified_ && previous_->takeListing(folderIdentity_, names_);
     if (!listedBySnapshot_) {
-        names_ = qmsys::findFiles(folder_, pattern_);
+        names_ = qmsys::findFiles(folderPath_, pattern_);
     }
-    if (workAhead && folderFd_ >= 0 && names_.size() >= kHelperThreshold) {
+    if (workAhead && folder_.isOpen() && names_.size() >= kHelperThreshold) {
         identities_.resize(names_.size());
         slots_ = std::make_unique<std::atomic<std::uint8_t>[]>(names_.size());
         for (std::size_t i = 0; i < names_.size(); ++i) {
@@ -102,8 +95,8 @@ const CatalogueSnapshot& ScanAhead::previous() {
 
 bool ScanAhead::identify(std::size_t index, CatalogueSnapshot::Identity& out) const {
     const std::string& name = names_[index];
-    return folderFd_ >= 0 ? CatalogueSnapshot::identifyAt(folderFd_, name.c_str(), out)
-                          : CatalogueSnapshot::identify(folder_ + "/" + name, out);
+    return folder_.isOpen() ? qmsys::identifyFile(name, out, &folder_)
+                            : qmsys::identifyFile(folderPath_ + "/" + name, out);
 }
 
 void ScanAhead::help() {

@@ -24,6 +24,8 @@
 #include <thread>
 #include <vector>
 
+#include <qmsys/handle.h>
+
 #include "catalogue/catalogue_snapshot.h"
 
 namespace qm {
@@ -70,9 +72,9 @@ public:
     // than from reading the folder. After names().
     bool listedBySnapshot() const { return listedBySnapshot_; }
 
-    // The folder, open for looking up its files (-1 when it could not be opened); it stays
-    // open while this object lives.
-    int folderFd() const { return folderFd_; }
+    // The folder, open for looking up its files (not open when it could not be opened); it
+    // stays open while this object lives.
+    const qmsys::FolderHandle& folder() const { return folder_; }
 
     // Below this many files stat'ing ahead costs more than it saves.
     static constexpr std::size_t kHelperThreshold = 256;
@@ -90,11 +92,11 @@ private:
     // The identity of names_[index], from the helper when it has it.
     bool identityOf(std::size_t index, CatalogueSnapshot::Identity& out);
 
-    const std::string folder_;
+    const std::string folderPath_;
     const std::string pattern_;
     const CatalogueSnapshot::Scope scope_;
     DiagnosticLog* const log_;
-    int folderFd_ = -1;
+    const qmsys::FolderHandle folder_;
     // Written once by prepare(), read after prepared_.
     std::vector<std::string> names_;
     std::unique_ptr<CatalogueSnapshot> previous_;

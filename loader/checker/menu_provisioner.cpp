@@ -53,13 +53,13 @@ std::size_t extensionStart(const std::string& path) {
     return dot;
 }
 
-// The attributes of path, looked up by its name in folderFd (path's folder, open) unless that
-// is AT_FDCWD.
-qmsys::WinError attributesOf(const std::string& path, int folderFd, qmsys::FileAttributes& out) {
-    if (folderFd == AT_FDCWD) {
+// The attributes of path, looked up by its name in folder (path's folder) when that is open.
+qmsys::WinError attributesOf(const std::string& path, const qmsys::FolderHandle* folder,
+                             qmsys::FileAttributes& out) {
+    if (!qmsys::isOpen(folder)) {
         return qmsys::getFileAttributes(path, out);
     }
-    return qmsys::getFileAttributes(path.substr(path.rfind('/') + 1), out, folderFd);
+    return qmsys::getFileAttributes(path.substr(path.rfind('/') + 1), out, folder);
 }
 
 class CopyModeScope {
@@ -149,7 +149,7 @@ bool MenuProvisioner::Provision(const std::string& moduleFolder, const std::stri
     if (destination.empty()) {
         return false;
     }
-    destinationFd_ = checker_.Pass() ? checker_.Pass()->folderFd(destination) : AT_FDCWD;
+    destinationFolder_ = checker_.Pass() ? checker_.Pass()->folder(destination) : nullptr;
 
     // Without a pass, this call is one: its two lookups in the source share one listing.
     qmsys::FolderIndex ownIndex;
@@ -161,7 +161,7 @@ bool MenuProvisioner::Provision(const std::string& moduleFolder, const std::stri
             DirectoryCopy(source, destination, patterns->companionPattern, {patterns->language}, 0);
     }
     index_ = nullptr;
-    destinationFd_ = AT_FDCWD;
+    destinationFolder_ = nullptr;
     return result;
 }
 
@@ -175,7 +175,7 @@ bool MenuProvisioner::DirectoryCopy(const std::string& source, const std::string
         return false;
     }
 
-    const int sourceFd = index_->folderFd(source);
+    const qmsys::FolderHandle* sourceFolder = index_->openFolder(source);
     bool result = true;
     for (const qmsys::FolderIndex::Match& match : matches) {
         if (!result) {
@@ -187,7 +187,7 @@ bool MenuProvisioner::DirectoryCopy(const std::string& source, const std::string
             relativeSubfolder_.empty() ? destinationBase + "/" + entry
                                        : destinationBase + "/" + relativeSubfolder_ + "/" + entry);
         const bool isFolder = match.folder;
-        result = CopyWithSuffixes(sourcePath, destinationPath, isFolder, suffixes, sourceFd);
+        result = CopyWithSuffixes(sourcePath, destinationPath, isFolder, suffixes, sourceFolder);
         if (isFolder && result) {
             const std::string saved = relativeSubfolder_;
             relativeSubfolder_ = saved.empty() ? entry : saved + "/" + entry;
@@ -201,9 +201,9 @@ bool MenuProvisioner::DirectoryCopy(const std::string& source, const std::string
 
 bool MenuProvisioner::CopyWithSuffixes(const std::string& source, const std::string& destination,
                                        bool isFolder, const std::vector<std::string>& suffixes,
-                                       int sourceFd) {
+                                       const qmsys::FolderHandle* sourceFolder) {
     if (suffixes.empty()) {
-        return CopyOne(source, destination, isFolder, sourceFd);
+        return CopyOne(source, destination, isFolder, sourceFolder);
     }
     bool result = true;
     const std::size_t dot = extensionStart(destination);
@@ -213,23 +213,24 @@ bool MenuProvisioner::CopyWithSuffixes(const std::string& source, const std::str
         }
         const std::string target =
             destination.substr(0, dot) + "_" + suffix + destination.substr(dot);
-        result = CopyOne(source, target, isFolder, sourceFd);
+        result = CopyOne(source, target, isFolder, sourceFolder);
     }
     return result;
 }
 
 bool MenuProvisioner::CopyOne(const std::string& source, const std::string& destination,
-                              bool isFolder, int sourceFd) {
+                              bool isFolder, const qmsys::FolderHandle* sourceFolder) {
     qmsys::FileAttributes from;
-    if (const qmsys::WinError err = attributesOf(source, sourceFd, from);
+    if (const qmsys::WinError err = attributesOf(source, sourceFolder, from);
         err != qmsys::kErrorSuccess) {
         return Fail("cannot read \"" + source + "\" (error " + std::to_string(err) + ")");
     }
     // Copies in a subfolder lie outside the open destination folder.
-    const int destinationFd = relativeSubfolder_.empty() ? destinationFd_ : AT_FDCWD;
+    const qmsys::FolderHandle* destinationFolder =
+        relativeSubfolder_.empty() ? destinationFolder_ : nullptr;
     qmsys::FileAttributes to;
     const bool differs =
-        attributesOf(destination, destinationFd, to) == qmsys::kErrorSuccess &&
+        attributesOf(destination, destinationFolder, to) == qmsys::kErrorSuccess &&
         (to.lastWriteNs != from.lastWriteNs ||
          static_cast<std::uint32_t>(to.size) != static_cast<std::uint32_t>(from.size));
 

@@ -10,15 +10,14 @@
 //
 // Failures go into the checker's report where a report line exists for them, otherwise into
 // its last-failure detail; nothing is shown.
-#include <fcntl.h>
-
 #include <optional>
 #include <string>
 #include <vector>
 
 namespace qmsys {
+class FolderHandle;
 class FolderIndex;
-}
+}  // namespace qmsys
 
 namespace qm {
 
@@ -54,11 +53,12 @@ private:
     bool DirectoryCopy(const std::string& source, const std::string& destinationBase,
                        const std::string& pattern, const std::vector<std::string>& suffixes,
                        int depth);
-    // sourceFd: the source's folder, open, or AT_FDCWD (see FolderIndex::folderFd).
+    // sourceFolder: the source's folder when open, or null (see FolderIndex::openFolder).
     bool CopyWithSuffixes(const std::string& source, const std::string& destination, bool isFolder,
-                          const std::vector<std::string>& suffixes, int sourceFd);
+                          const std::vector<std::string>& suffixes,
+                          const qmsys::FolderHandle* sourceFolder);
     bool CopyOne(const std::string& source, const std::string& destination, bool isFolder,
-                 int sourceFd);
+                 const qmsys::FolderHandle* sourceFolder);
     // Deletes an out-of-date copy, clearing its read-only attribute first.
     bool DeleteCopy(const std::string& path);
     // Creates base (with its parents) and then each part below it; the path, or empty when a
@@ -72,8 +72,8 @@ private:
     std::string relativeSubfolder_;
     // The listings of the running Provision: the pass's, or the call's own.
     qmsys::FolderIndex* index_ = nullptr;
-    // The running Provision's destination folder, open for the pass, or AT_FDCWD.
-    int destinationFd_ = AT_FDCWD;
+    // The running Provision's destination folder, open for the pass, or null.
+    const qmsys::FolderHandle* destinationFolder_ = nullptr;
 };
 
 }  // namespace qm

@@ -1,9 +1,7 @@
 #include "checker/provisioning_pass.h"
 
-#include <fcntl.h>
 #include <qmenv/environment.h>
 #include <qmreg/registry.h>
-#include <unistd.h>
 
 #include "environment/names.h"
 
@@ -28,21 +26,14 @@ std::optional<std::string> stringValue(qmreg::Hive& hive, const std::string& nam
 
 ProvisioningPass::ProvisioningPass() = default;
 
-ProvisioningPass::~ProvisioningPass() {
-    if (openFolderFd_ >= 0) {
-        ::close(openFolderFd_);
-    }
-}
+ProvisioningPass::~ProvisioningPass() = default;
 
-int ProvisioningPass::folderFd(const std::string& folder) {
-    if (folder != openFolder_) {
-        if (openFolderFd_ >= 0) {
-            ::close(openFolderFd_);
-        }
-        openFolder_ = folder;
-        openFolderFd_ = ::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+const qmsys::FolderHandle* ProvisioningPass::folder(const std::string& folder) {
+    if (folder != openFolderPath_) {
+        openFolderPath_ = folder;
+        openFolder_ = qmsys::FolderHandle::open(folder);
     }
-    return openFolderFd_ >= 0 ? openFolderFd_ : AT_FDCWD;
+    return &openFolder_;
 }
 
 const std::string& ProvisioningPass::appDataPath() {

@@ -42,16 +42,16 @@ public:
     static KernelServices ReadKernelServices();
 
     // folder (the user's menus folder, which the pass never removes) opened for the rest of
-    // the pass, so that the copies in it are looked up by name: its descriptor, or AT_FDCWD
-    // when it cannot be opened. Keeps the last folder asked for.
-    int folderFd(const std::string& folder);
+    // the pass, so that the copies in it are looked up by name (not open when it cannot be
+    // opened). Keeps the last folder asked for; the pointer is good until the next call.
+    const qmsys::FolderHandle* folder(const std::string& folder);
 
 private:
     qmsys::FolderIndex index_;
     std::optional<std::string> appDataPath_;
     std::optional<KernelServices> kernelServices_;
-    std::string openFolder_;
-    int openFolderFd_ = -1;
+    std::string openFolderPath_;
+    qmsys::FolderHandle openFolder_;
 };
 
 }  // namespace qm

@@ -127,14 +127,15 @@ std::optional<MenuDefinition> parseMenuText(const std::string& text, bool compil
 }
 
 std::optional<MenuDefinition> readMenuFile(const std::string& path) {
-    return readMenuFile(path, AT_FDCWD);
+    return readMenuFile(path, nullptr);
 }
 
-std::optional<MenuDefinition> readMenuFile(const std::string& path, int folderFd) {
+std::optional<MenuDefinition> readMenuFile(const std::string& path,
+                                           const qmsys::FolderHandle* folder) {
     // Only a regular file: a FIFO or device in a menu's place is refused, never waited on.
     std::string content;
-    const std::string name = folderFd == AT_FDCWD ? path : fileNameOf(path);
-    qmsys::WinError error = qmsys::readRegularFile(name, kMaxMenuFileBytes, content, folderFd);
+    const std::string name = qmsys::isOpen(folder) ? fileNameOf(path) : path;
+    qmsys::WinError error = qmsys::readRegularFile(name, kMaxMenuFileBytes, content, folder);
     if (error == qmsys::kErrorFileNotFound || error == qmsys::kErrorPathNotFound) {
         // Windows finds a file whatever the letter case of the name it is asked for (a menu
         // named in a definition in another case than its installed file, for one).

@@ -15,37 +15,24 @@ namespace cadhost {
 namespace {
 
 // The open folder of the last file asked for, kept while the next files lie in it too.
-class FolderHandle {
+class LastFolder {
 public:
-    FolderHandle() = default;
-    ~FolderHandle() { close(); }
-    FolderHandle(const FolderHandle&) = delete;
-    FolderHandle& operator=(const FolderHandle&) = delete;
-
-    // A descriptor of absolute path's folder for readMenuFile, or AT_FDCWD when the folder
-    // cannot be opened (the file is then looked up by its whole path, and fails as it would).
-    int of(const std::string& absolute) {
+    // absolute path's folder, open for readMenuFile, or not open when the folder cannot be
+    // opened (the file is then looked up by its whole path, and fails as it would).
+    const qmsys::FolderHandle* of(const std::string& absolute) {
         const std::size_t slash = absolute.rfind('/');
         const std::string_view folder =
             std::string_view(absolute).substr(0, slash == 0 ? 1 : slash);
         if (folder != path_) {
-            close();
             path_ = folder;
-            fd_ = ::open(path_.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+            folder_ = qmsys::FolderHandle::open(path_);
         }
-        return fd_ >= 0 ? fd_ : AT_FDCWD;
+        return &folder_;
     }
 
 private:
-    void close() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-        fd_ = -1;
-    }
-
     std::string path_;
-    int fd_ = -1;
+    qmsys::FolderHandle folder_;
 };
 
 }  // namespace
@@ -97,8 +84,8 @@ HRESULT MenuGroupCollection::Load(const std::string& menuFile, bool baseMenu,
 }
 
 HRESULT MenuGroupCollection::loadLocked(const std::string& path, std::shared_ptr<MenuGroup>& group,
-                                        int folderFd) {
-    auto definition = readMenuFile(path, folderFd);
+                                        const qmsys::FolderHandle* folder) {
+    auto definition = readMenuFile(path, folder);
     if (!definition || findLocked(definition->groupName)) {
         return E_FAIL;
     }
@@ -161,7 +148,7 @@ void MenuGroupCollection::restore() {
     bool compact = false;
     // Remembered menus mostly share a folder: it is opened once and each file is looked up in
     // it, instead of the whole path being looked up for every file.
-    FolderHandle folder;
+    LastFolder folder;
     for (const std::string& path : store_.read(&compact)) {
         std::shared_ptr<MenuGroup> ignored;
         const std::string absolute = absolutePath(path);

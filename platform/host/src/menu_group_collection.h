@@ -2,14 +2,14 @@
 // The host's menu groups, in load order, behind the automation interface. Safe to use from
 // several threads; every load and unload is recorded in the user's remembered list before it
 // returns.
-#include <fcntl.h>
-
 #include <memory>
 #include <mutex>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
+
+#include <qmsys/handle.h>
 
 #include "cadhost/automation.h"
 #include "cadhost/host.h"
@@ -48,9 +48,9 @@ public:
     void restore();
 
 private:
-    // path: absolute and tidy (see absolutePath). folderFd: path's folder, open, or AT_FDCWD.
+    // path: absolute and tidy (see absolutePath). folder: path's folder, when open.
     HRESULT loadLocked(const std::string& path, std::shared_ptr<MenuGroup>& group,
-                       int folderFd = AT_FDCWD);
+                       const qmsys::FolderHandle* folder = nullptr);
     std::shared_ptr<MenuGroup> findLocked(std::string_view groupName) const;
     // Compacts the remembered list once its appended changes outnumber the groups, so that the
     // file stays proportional to what is loaded at an amortised constant cost per change.

@@ -58,12 +58,12 @@ std::vector<std::string> replay(std::string_view text) {
 // the file is compacted now and then), and a bound on what a damaged file costs.
 constexpr std::size_t kMaxJournalBytes = 64 << 20;
 
-// The file opened with flags and locked exclusively, or -1. A compaction may rename a new file
-// over the one just opened; the lock is then on a file nobody reads any more, so the open is
-// repeated until the locked file is the one under the name. Only a regular file is used: the
+// The file opened with flags and locked exclusively, or none (errno set). A compaction may rename a
+// new file over the one just opened; the lock is then on a file nobody reads any more, so the open
+// is repeated until the locked file is the one under the name. Only a regular file is used: the
 // open never waits (a FIFO in the file's place), and nothing is read from or written to a
 // device.
-int openLocked(const std::string& file, int flags) {
+qmsys::FileHandle openLocked(const std::string& file, int flags) {
     flags |= O_CLOEXEC | O_NONBLOCK | O_NOCTTY;
     for (int attempt = 0; attempt < 100; ++attempt) {
         int fd = ::open(file.c_str(), flags, 0644);
@@ -73,28 +73,26 @@ int openLocked(const std::string& file, int flags) {
             fd = ::open(file.c_str(), flags, 0644);
         }
         if (fd < 0) {
-            return -1;
+            return qmsys::FileHandle();
         }
+        qmsys::FileHandle handle(fd);
         struct stat opened {};
         struct stat named {};
         if (::fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode)) {
-            ::close(fd);
             errno = EACCES;
-            return -1;
+            return qmsys::FileHandle();
         }
         while (::flock(fd, LOCK_EX) != 0) {
             if (errno != EINTR) {
-                ::close(fd);
-                return -1;
+                return qmsys::FileHandle();
             }
         }
         if (::fstat(fd, &opened) == 0 && ::stat(file.c_str(), &named) == 0 &&
             opened.st_ino == named.st_ino && opened.st_dev == named.st_dev) {
-            return fd;
+            return handle;
         }
-        ::close(fd);
     }
-    return -1;
+    return qmsys::FileHandle();
 }
 
 // The file text of a compacted list: each path that can be remembered, one a line.
@@ -147,14 +145,14 @@ bool MenuGroupStore::append(const std::string& line) {
     if (file_.empty()) {
         return false;
     }
-    const int fd = openLocked(file_, O_WRONLY | O_APPEND | O_CREAT);
-    if (fd < 0) {
+    qmsys::FileHandle file = openLocked(file_, O_WRONLY | O_APPEND | O_CREAT);
+    if (!file) {
         return false;
     }
     // No fsync: the append reaches the file before the host goes on, which is what a crash of
     // the host needs; losing the newest change to a power failure only forgets one menu.
-    const bool written = qmsys::writeAll(fd, line);
-    const bool closed = ::close(fd) == 0;
+    const bool written = qmsys::writeAll(file, line);
+    const bool closed = file.close();
     appended_ += written ? 1 : 0;
     return written && closed;
 }
@@ -163,23 +161,23 @@ bool MenuGroupStore::compact(const std::vector<std::string>& drop) {
     if (file_.empty()) {
         return false;
     }
-    const int fd = openLocked(file_, O_RDONLY);
-    if (fd < 0) {
+    qmsys::FileHandle file = openLocked(file_, O_RDONLY);
+    if (!file) {
         return errno == ENOENT;
     }
     std::string text;
-    bool ok = qmsys::readAll(fd, text);
+    bool ok = qmsys::readAll(file, text);
     if (ok) {
         const std::string content =
             listText(replay(text), std::unordered_set<std::string>(drop.begin(), drop.end()));
         if (content == text) {
-            ::close(fd);  // compact already: nothing to replace
+            // compact already: nothing to replace
             appended_ = 0;
             return true;
         }
         ok = qmsys::replaceFileContents(file_, content, 0644) == qmsys::kErrorSuccess;
     }
-    ::close(fd);  // releases the lock: waiting appenders find the new file under the name
+    file.reset();  // releases the lock: waiting appenders find the new file under the name
     if (ok) {
         appended_ = 0;
     }

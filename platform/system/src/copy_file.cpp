@@ -12,20 +12,22 @@
 #include <vector>
 
 #include "path_errors_p.h"
+#include "posix_p.h"
 #include "qmsys/files.h"
 
 namespace qmsys {
 
 namespace {
 
-// Owns a descriptor and, until committed, the temporary file it was created as.
+// Owns a file and, until committed, the temporary name it was created under: created
+// exclusively (mkostemp), so that nothing planted under that name is followed or written
+// through, and removed unless committed, so a failure leaves nothing behind. The one
+// write-then-rename of qmsys (as LLVM's TempFile): copies and replaced files go through it.
 class TemporaryFile {
 public:
     TemporaryFile() = default;
     ~TemporaryFile() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
+        file_.reset();
         if (!path_.empty()) {
             ::unlink(path_.c_str());
         }
@@ -36,43 +38,24 @@ public:
     // Creates a uniquely named file in folder; false with errno set on failure.
     bool create(const std::string& folder, const std::string& finalName) {
         std::string pattern = folder + "/." + finalName + ".qmtmp-XXXXXX";
-        fd_ = ::mkostemp(pattern.data(), O_CLOEXEC);
-        if (fd_ < 0) {
+        file_ = FileHandle(::mkostemp(pattern.data(), O_CLOEXEC));
+        if (!file_) {
             return false;
         }
         path_ = pattern;
         return true;
     }
-    int fd() const { return fd_; }
-    const std::string& path() const { return path_; }
-    // Closes the descriptor; false with errno set if the data may not have been written.
-    bool close() {
-        const int fd = fd_;
-        fd_ = -1;
-        return ::close(fd) == 0;
-    }
-    // The file now lives under another name; nothing to clean up.
-    void release() { path_.clear(); }
+    const FileHandle& file() const { return file_; }
+    int fd() const { return descriptorOf(file_); }
+    // Closes the file; false with errno set if the data may not have been written.
+    bool close() { return file_.close(); }
+    // Closes the file and moves it onto target (see moveIntoPlace); false with errno set on
+    // failure, the temporary file then still to be removed.
+    bool commit(const std::string& target, bool noReplace);
 
 private:
-    int fd_ = -1;
+    FileHandle file_;
     std::string path_;
-};
-
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : fd_(fd) {}
-    ~Descriptor() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int get() const { return fd_; }
-
-private:
-    int fd_;
 };
 
 std::string baseName(const std::string& path) {
@@ -83,7 +66,8 @@ std::string baseName(const std::string& path) {
 // Copies the first size bytes of in to out, or fewer if in is shorter by now; false with
 // errno set on failure. The bound keeps a file that grows during the copy (or a device that
 // slipped past the type check) from keeping the copy going.
-bool copyContent(int in, int out, std::uint64_t size) {
+bool copyContent(int in, const FileHandle& outFile, std::uint64_t size) {
+    const int out = descriptorOf(outFile);
     // The kernel copies without a round trip through user space where it can (and may share
     // extents on file systems that support it).
     std::uint64_t left = size;
@@ -123,7 +107,7 @@ bool copyContent(int in, int out, std::uint64_t size) {
             }
             return false;
         }
-        if (!writeAll(out, std::string_view(buffer.data(), static_cast<std::size_t>(n)))) {
+        if (!writeAll(outFile, std::string_view(buffer.data(), static_cast<std::size_t>(n)))) {
             return false;
         }
         left -= static_cast<std::uint64_t>(n);
@@ -151,16 +135,25 @@ bool moveIntoPlace(const std::string& from, const std::string& to, bool noReplac
     return true;
 }
 
+bool TemporaryFile::commit(const std::string& target, bool noReplace) {
+    if (!close() || !moveIntoPlace(path_, target, noReplace)) {
+        return false;
+    }
+    path_.clear();  // the file lives under target now: nothing to clean up
+    return true;
+}
+
 }  // namespace
 
 WinError copyFile(const std::string& src, const std::string& dst, bool failIfExists) {
     WinError openError = kErrorSuccess;
-    const Descriptor in(openRegularFile(src, openError));
-    if (in.get() < 0) {
+    const FileHandle inFile = openRegularFile(src, openError);
+    if (!inFile) {
         return openError;
     }
+    const int in = descriptorOf(inFile);
     struct stat source {};
-    if (::fstat(in.get(), &source) != 0) {
+    if (::fstat(in, &source) != 0) {
         return winErrorFromErrno(errno);
     }
 
@@ -180,31 +173,29 @@ WinError copyFile(const std::string& src, const std::string& dst, bool failIfExi
         return pathError(dst, errno);
     }
     const timespec times[2] = {{0, UTIME_NOW}, source.st_mtim};
-    if (!copyContent(in.get(), temporary.fd(), static_cast<std::uint64_t>(source.st_size)) ||
+    if (!copyContent(in, temporary.file(), static_cast<std::uint64_t>(source.st_size)) ||
         ::fchmod(temporary.fd(), source.st_mode & 07777) != 0 ||
-        ::futimens(temporary.fd(), times) != 0 || !temporary.close()) {
+        ::futimens(temporary.fd(), times) != 0) {
         return winErrorFromErrno(errno);
     }
-    if (!moveIntoPlace(temporary.path(), dst, failIfExists)) {
+    if (!temporary.commit(dst, failIfExists)) {
         return errno == EEXIST ? kErrorFileExists : pathError(dst, errno);
     }
-    temporary.release();
     return kErrorSuccess;
 }
 
-WinError replaceFileContents(const std::string& path, std::string_view data, mode_t mode) {
+WinError replaceFileContents(const std::string& path, std::string_view data, unsigned permissions) {
     TemporaryFile temporary;
     if (!temporary.create(parentFolder(path), baseName(path))) {
         return pathError(path, errno);
     }
-    if (!writeAll(temporary.fd(), data) || ::fchmod(temporary.fd(), mode) != 0 ||
-        !temporary.close()) {
+    if (!writeAll(temporary.file(), data) ||
+        ::fchmod(temporary.fd(), static_cast<mode_t>(permissions & 07777)) != 0) {
         return winErrorFromErrno(errno);
     }
-    if (!moveIntoPlace(temporary.path(), path, false)) {
+    if (!temporary.commit(path, false)) {
         return pathError(path, errno);
     }
-    temporary.release();
     return kErrorSuccess;
 }
 

@@ -8,6 +8,7 @@
 #include <cerrno>
 
 #include "path_errors_p.h"
+#include "posix_p.h"
 
 namespace qmsys {
 
@@ -34,10 +35,6 @@ WinError pathError(const std::string& path, int err) {
 
 namespace {
 
-std::int64_t nanoseconds(const timespec& ts) {
-    return static_cast<std::int64_t>(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
-}
-
 bool isDirectory(const std::string& path) {
     struct stat st {};
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
@@ -45,11 +42,12 @@ bool isDirectory(const std::string& path) {
 
 }  // namespace
 
-WinError getFileAttributes(const std::string& path, FileAttributes& out, int folderFd) {
+WinError getFileAttributes(const std::string& path, FileAttributes& out,
+                           const FolderHandle* folder) {
     struct stat st {};
-    if (::fstatat(folderFd, path.c_str(), &st, 0) != 0) {
+    if (::fstatat(lookupFolderOf(folder), path.c_str(), &st, 0) != 0) {
         // Below an open folder, the folder is there: a missing name is a missing file.
-        return folderFd == AT_FDCWD ? pathError(path, errno) : winErrorFromErrno(errno);
+        return isOpen(folder) ? winErrorFromErrno(errno) : pathError(path, errno);
     }
     FileAttributes attributes;
     attributes.exists = true;
@@ -70,27 +68,27 @@ namespace {
 
 // openRegularFile; blocking false leaves O_NONBLOCK on, which reads of a regular file ignore
 // (readRegularFile clears it should a read ever say it would block).
-int openRegular(const std::string& path, WinError& error, std::uint64_t* size, bool blocking,
-                int folderFd = AT_FDCWD) {
+FileHandle openRegular(const std::string& path, WinError& error, std::uint64_t* size, bool blocking,
+                       const FolderHandle* folder = nullptr) {
     int fd;
     do {
-        fd = ::openat(folderFd, path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+        fd = ::openat(lookupFolderOf(folder), path.c_str(),
+                      O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     } while (fd < 0 && errno == EINTR);
     if (fd < 0) {
         // Below an open folder, the folder is there: a missing name is a missing file.
-        error = folderFd == AT_FDCWD ? pathError(path, errno) : winErrorFromErrno(errno);
-        return -1;
+        error = isOpen(folder) ? winErrorFromErrno(errno) : pathError(path, errno);
+        return FileHandle();
     }
+    FileHandle file(fd);
     struct stat st {};
     if (::fstat(fd, &st) != 0) {
         error = winErrorFromErrno(errno);
-        ::close(fd);
-        return -1;
+        return FileHandle();
     }
     if (!S_ISREG(st.st_mode)) {
         error = kErrorAccessDenied;  // a folder, FIFO, device or socket
-        ::close(fd);
-        return -1;
+        return FileHandle();
     }
     // Regular files never block; the flag only mattered for the open itself.
     if (blocking) {
@@ -100,14 +98,14 @@ int openRegular(const std::string& path, WinError& error, std::uint64_t* size, b
         *size = static_cast<std::uint64_t>(st.st_size);
     }
     error = kErrorSuccess;
-    return fd;
+    return file;
 }
 
 }  // namespace
 
-bool writeAll(int fd, std::string_view data) {
+bool writeAll(const FileHandle& file, std::string_view data) {
     while (!data.empty()) {
-        const ssize_t n = ::write(fd, data.data(), data.size());
+        const ssize_t n = ::write(descriptorOf(file), data.data(), data.size());
         if (n < 0) {
             if (errno == EINTR) {
                 continue;
@@ -119,10 +117,10 @@ bool writeAll(int fd, std::string_view data) {
     return true;
 }
 
-bool readAll(int fd, std::string& out) {
+bool readAll(const FileHandle& file, std::string& out) {
     char buffer[65536];
     for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        const ssize_t n = ::read(descriptorOf(file), buffer, sizeof buffer);
         if (n == 0) {
             return true;
         }
@@ -136,21 +134,47 @@ bool readAll(int fd, std::string& out) {
     }
 }
 
-int openRegularFile(const std::string& path, WinError& error, std::uint64_t* size) {
+WinError readAt(const FileHandle& file, std::uint64_t offset, std::size_t count, std::string& out) {
+    const std::size_t start = out.size();
+    out.resize(start + count);
+    std::size_t done = 0;
+    while (done < count) {
+        const ssize_t n = ::pread(descriptorOf(file), out.data() + start + done, count - done,
+                                  static_cast<off_t>(offset + done));
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            const int err = errno;
+            out.resize(start + done);
+            return n == 0 ? kErrorSuccess : winErrorFromErrno(err);
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    return kErrorSuccess;
+}
+
+StdioFile openStdioFile(const std::string& path, const char* mode) {
+    // "e": O_CLOEXEC, so that programs the host starts do not inherit the stream's file.
+    const std::string withCloseOnExec = std::string(mode) + "e";
+    return StdioFile(std::fopen(path.c_str(), withCloseOnExec.c_str()), &std::fclose);
+}
+
+FileHandle openRegularFile(const std::string& path, WinError& error, std::uint64_t* size) {
     return openRegular(path, error, size, true);
 }
 
 WinError readRegularFile(const std::string& path, std::size_t limit, std::string& out,
-                         int folderFd) {
+                         const FolderHandle* folder) {
     out.clear();
     WinError error = kErrorSuccess;
     std::uint64_t size = 0;
-    const int fd = openRegular(path, error, &size, false, folderFd);
-    if (fd < 0) {
+    const FileHandle file = openRegular(path, error, &size, false, folder);
+    if (!file) {
         return error;
     }
+    const int fd = descriptorOf(file);
     if (size > limit) {
-        ::close(fd);
         return kErrorFileTooLarge;
     }
     out.resize(static_cast<std::size_t>(size));
@@ -166,7 +190,6 @@ WinError readRegularFile(const std::string& path, std::size_t limit, std::string
         }
         if (n < 0) {
             error = winErrorFromErrno(errno);
-            ::close(fd);
             out.clear();
             return error;
         }
@@ -175,7 +198,6 @@ WinError readRegularFile(const std::string& path, std::size_t limit, std::string
         }
         done += static_cast<std::size_t>(n);
     }
-    ::close(fd);
     out.resize(done);
     return kErrorSuccess;
 }

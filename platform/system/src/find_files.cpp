@@ -156,10 +156,10 @@ bool readFolder(const std::string& folder, std::vector<FolderEntry>& entries,
 }
 
 bool readFolderWithStatus(const std::string& folder, std::vector<FolderEntry>& entries,
-                          struct stat& opened, int* keep) {
+                          struct stat& opened, FileHandle* keep) {
     entries.clear();
     if (keep) {
-        *keep = -1;
+        keep->reset();
     }
     int fd;
     do {
@@ -169,6 +169,7 @@ bool readFolderWithStatus(const std::string& folder, std::vector<FolderEntry>& e
     if (fd < 0) {
         return false;
     }
+    FileHandle file(fd);
     // The entries are read straight from the descriptor: a directory stream would ask for
     // the folder's status once more.
     bool ok = ::fstat(fd, &opened) == 0;
@@ -191,9 +192,7 @@ bool readFolderWithStatus(const std::string& folder, std::vector<FolderEntry>& e
         }
     }
     if (ok && keep) {
-        *keep = fd;
-    } else {
-        ::close(fd);
+        *keep = std::move(file);
     }
     return ok;
 }

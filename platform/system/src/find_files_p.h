@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "qmsys/handle.h"
+
 namespace qmsys {
 
 // The kind of an entry as the folder listing tells it; Unknown when the file system does not
@@ -24,10 +26,10 @@ bool readFolder(const std::string& folder, std::vector<FolderEntry>& entries,
 // Every entry of folder but "." and "..", in the order the file system gives them, and in
 // opened the status of the folder as it was opened, taken before its first entry is read. One
 // open, one status and the reads: no separate look-up of the path. False when folder cannot
-// be opened as a folder. keep: when given, receives the folder's descriptor (the caller closes
-// it) instead of its being closed; -1 on failure.
+// be opened as a folder. keep: when given, receives the open folder instead of its being
+// closed; none on failure.
 bool readFolderWithStatus(const std::string& folder, std::vector<FolderEntry>& entries,
-                          struct stat& opened, int* keep = nullptr);
+                          struct stat& opened, FileHandle* keep = nullptr);
 
 // wildcardMatch for a pattern and a name that are folded already (upcaseName).
 bool foldedMatch(std::string_view pattern, std::string_view name);

@@ -1,30 +1,18 @@
 #include "qmsys/folder_index.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <ctime>
 
 #include "find_files_p.h"
+#include "posix_p.h"
+#include "qmsys/file_identity.h"
 #include "qmsys/files.h"
 #include "qmsys/text.h"
 
 namespace qmsys {
 
 namespace {
-
-std::int64_t nanoseconds(const timespec& ts) {
-    return static_cast<std::int64_t>(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
-}
-
-// The clock the kernel stamps file times with: a change made now gets a time at or after this.
-std::int64_t fileClockNow() {
-    timespec ts{};
-    ::clock_gettime(CLOCK_REALTIME_COARSE, &ts);
-    return nanoseconds(ts);
-}
 
 // The key a pattern's literal prefix and the names are compared by: letters folded the way
 // wildcardMatch folds them, bytes in order. Names sharing a folded prefix are neighbours (a
@@ -47,26 +35,13 @@ std::string_view literalPrefix(std::string_view pattern) {
     return prefix;
 }
 
-struct Identity {
-    std::uint64_t device = 0;
-    std::uint64_t inode = 0;
-    std::int64_t changeNs = 0;
-    std::int64_t modifyNs = 0;
-    bool operator==(const Identity&) const = default;
-};
-
-Identity identityOf(const struct stat& st) {
-    return Identity{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino),
-                    nanoseconds(st.st_ctim), nanoseconds(st.st_mtim)};
-}
-
 }  // namespace
 
 struct FolderIndex::Listing {
-    Identity identity;
+    FileIdentity identity;
     bool trusted = false;              // false: read again at the next lookup
     std::uint64_t round = 0;           // the round in which it was last found current
-    int fd = -1;                       // open while the round that read it lasts
+    FolderHandle folder;               // open while the round that read it lasts
     std::vector<FolderEntry> entries;  // as the file system lists them
     std::vector<std::string> folded;   // each entry's name folded, by position in entries
     // Positions in entries, sorted by folded name: the sort moves numbers, not names.
@@ -87,20 +62,19 @@ void FolderIndex::beginRound() {
 void FolderIndex::closeRoundFolders() {
     for (const std::string& folder : openFolders_) {
         const auto found = listings_.find(folder);
-        if (found != listings_.end() && found->second.fd >= 0) {
-            ::close(found->second.fd);
-            found->second.fd = -1;
+        if (found != listings_.end()) {
+            found->second.folder = FolderHandle();
         }
     }
     openFolders_.clear();
 }
 
-int FolderIndex::folderFd(const std::string& folder) const {
+const FolderHandle* FolderIndex::openFolder(const std::string& folder) const {
     const auto found = listings_.find(folder);
     return round_ != 0 && found != listings_.end() && found->second.round == round_ &&
-                   found->second.fd >= 0
-               ? found->second.fd
-               : AT_FDCWD;
+                   found->second.folder.isOpen()
+               ? &found->second.folder
+               : nullptr;
 }
 
 FolderIndex::Listing* FolderIndex::current(const std::string& folder) {
@@ -108,7 +82,7 @@ FolderIndex::Listing* FolderIndex::current(const std::string& folder) {
     if (round_ != 0 && found != listings_.end() && found->second.round == round_) {
         return &found->second;  // looked at in this round already
     }
-    const std::int64_t now = fileClockNow();
+    const FileClockMark now = markLocalFileClock();
     if (found != listings_.end() && found->second.trusted) {
         struct stat st {};
         if (::stat(folder.empty() ? "." : folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode) &&
@@ -122,18 +96,18 @@ FolderIndex::Listing* FolderIndex::current(const std::string& folder) {
     // put in NTFS order: the folder may hold thousands.
     Listing listing;
     struct stat opened {};
-    if (!readFolderWithStatus(folder, listing.entries, opened,
-                              round_ != 0 ? &listing.fd : nullptr)) {
+    FileHandle kept;
+    if (!readFolderWithStatus(folder, listing.entries, opened, round_ != 0 ? &kept : nullptr)) {
         forget(folder);
         return nullptr;
     }
+    listing.folder = FolderHandle(std::move(kept));
     ++folderReads_;
-    const Identity identity = identityOf(opened);
-    listing.identity = identity;
+    listing.identity = identityOf(opened);
     listing.round = round_;
     // Stamped before the clock read above: any later change gets a later time. Stamped within
     // this tick: a later change may share the time, so this listing serves this lookup only.
-    listing.trusted = identity.changeNs < now && identity.modifyNs < now;
+    listing.trusted = listing.identity.stampedBefore(now);
     listing.folded.reserve(listing.entries.size());
     listing.byFolded.reserve(listing.entries.size());
     for (std::size_t i = 0; i < listing.entries.size(); ++i) {
@@ -145,15 +119,12 @@ FolderIndex::Listing* FolderIndex::current(const std::string& folder) {
                   const int order = folded[a].compare(folded[b]);
                   return order != 0 ? order < 0 : a < b;
               });
-    Listing& kept = listings_[folder];
-    if (kept.fd >= 0) {
-        ::close(kept.fd);  // not reached in rounds: a listing is read once per round
-    }
-    kept = std::move(listing);
-    if (kept.fd >= 0) {
+    Listing& stored = listings_[folder];
+    stored = std::move(listing);  // closes a folder kept before: not reached in rounds
+    if (stored.folder.isOpen()) {
         openFolders_.push_back(folder);
     }
-    return &kept;
+    return &stored;
 }
 
 bool FolderIndex::find(const std::string& folder, const std::string& pattern,
@@ -206,8 +177,7 @@ bool FolderIndex::exists(const std::string& path) {
 
 void FolderIndex::forget(const std::string& path) {
     if (const auto found = listings_.find(path); found != listings_.end()) {
-        if (found->second.fd >= 0) {
-            ::close(found->second.fd);
+        if (found->second.folder.isOpen()) {
             std::erase(openFolders_, path);
         }
         listings_.erase(found);

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <gtest/gtest.h>
+#include <qmsys/file_identity.h>
 #include <qmtest/files.h>
 #include <qmtest/wait.h>
 
@@ -77,7 +78,7 @@ TEST_F(CatalogueSnapshotTest, DamageBehindAMatchingChecksumIsCaught) {
     const std::string intact = qmtest::readFile(CatalogueSnapshot::fileOf(s));
     ASSERT_EQ(CatalogueSnapshot::parse(intact, s, nullptr).size(), files_.size());
     CatalogueSnapshot::Identity folder;
-    ASSERT_TRUE(CatalogueSnapshot::identify(modules(), folder));
+    ASSERT_TRUE(qmsys::identifyFile(modules(), folder));
     std::vector<std::string> listed;
     ASSERT_TRUE(CatalogueSnapshot::parse(intact, s, nullptr).takeListing(folder, listed));
     ASSERT_EQ(listed, files_);
@@ -112,7 +113,7 @@ TEST_F(CatalogueSnapshotTest, DamageBehindAMatchingChecksumIsCaught) {
             }
             for (const std::string& file : files_) {
                 CatalogueSnapshot::Identity id;
-                ASSERT_TRUE(CatalogueSnapshot::identify(modules() + "/" + file, id));
+                ASSERT_TRUE(qmsys::identifyFile(modules() + "/" + file, id));
                 CatalogueSnapshot::Outcome outcome;
                 std::string_view recorded;
                 std::size_t cursor = 0;

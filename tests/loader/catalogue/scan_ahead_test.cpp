@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <gtest/gtest.h>
+#include <qmsys/file_identity.h>
 #include <qmsys/files.h>
 #include <qmtest/files.h>
 #include <qmtest/temp_dir.h>
@@ -62,7 +63,7 @@ protected:
         next.startScan();
         for (const std::string& name : names) {
             CatalogueSnapshot::Identity id;
-            if (CatalogueSnapshot::identify(modules() + "/" + name, id)) {
+            if (qmsys::identifyFile(modules() + "/" + name, id)) {
                 CatalogueSnapshot::Outcome outcome;
                 outcome.accepted = true;
                 outcome.record.SetKey(name);
@@ -110,7 +111,7 @@ TEST_P(ScanAheadTest, LearnsWhatAStatAndTheSnapshotTellInAnyOrder) {
             const std::string& name = listed[i];
             SCOPED_TRACE(std::string(run.what) + " " + name);
             CatalogueSnapshot::Identity expected;
-            const bool exists = CatalogueSnapshot::identify(modules() + "/" + name, expected);
+            const bool exists = qmsys::identifyFile(modules() + "/" + name, expected);
             ScanAhead::File file;
             ahead.take(i, file);
             ASSERT_EQ(file.identified, exists);

@@ -1,8 +1,5 @@
 #include "cadhost/menu_file.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 
 #include "qmtest/files.h"
@@ -110,16 +107,15 @@ TEST(MenuFile, ReadingChoosesTheRuleByExtensionWithoutRegardToCase) {
 TEST(MenuFile, AFileIsFoundWhateverTheLetterCaseOfItsPath) {
     qmtest::TempDir dir;
     qmtest::writeFile(dir / "Menus/KRQM_Roads_enu.mnu", "***MENUGROUP=KRQM_ROADS\n");
-    const int folder = ::open((dir / "Menus").c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
-    ASSERT_GE(folder, 0);
+    const qmsys::FolderHandle folder = qmsys::FolderHandle::open(dir / "Menus");
+    ASSERT_TRUE(folder.isOpen());
     for (const std::string& path :
          {dir / "Menus/krqm_roads_ENU.mnu", dir / "MENUS/KRQM_Roads_enu.MNU"}) {
         const auto read = cadhost::readMenuFile(path);
         ASSERT_TRUE(read) << path;
         EXPECT_EQ(read->groupName, "KRQM_ROADS");
-        EXPECT_TRUE(cadhost::readMenuFile(path, folder)) << path;
+        EXPECT_TRUE(cadhost::readMenuFile(path, &folder)) << path;
     }
-    ::close(folder);
     EXPECT_FALSE(cadhost::readMenuFile(dir / "Menus/KRQM_Road_enu.mnu"));
 }
 

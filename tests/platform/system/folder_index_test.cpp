@@ -1,6 +1,5 @@
 // The folder index must answer exactly as a fresh folder search does, before and after the
 // folder changes, while reading a folder once for any number of lookups.
-#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <gtest/gtest.h>
@@ -178,7 +177,7 @@ TEST_F(FolderIndexTest, AFolderReadInARoundIsOpenForThatRoundOnly) {
     };
     std::vector<qmsys::FolderIndex::Match> matches;
     ASSERT_TRUE(index_.find(dir_.path(), "*", matches));
-    EXPECT_EQ(index_.folderFd(dir_.path()), AT_FDCWD) << "no rounds: nothing kept open";
+    EXPECT_EQ(index_.openFolder(dir_.path()), nullptr) << "no rounds: nothing kept open";
 
     for (int i = 0; i < 50; ++i) {
         fs::create_directories(dir_ / ("m" + std::to_string(i)));
@@ -190,12 +189,13 @@ TEST_F(FolderIndexTest, AFolderReadInARoundIsOpenForThatRoundOnly) {
             index_.beginRound();
             const std::string folder = dir_ / ("m" + std::to_string(i));
             ASSERT_TRUE(index_.find(folder, "A.MNU", matches));
-            const int fd = index_.folderFd(folder);
-            if (fd != AT_FDCWD) {  // read afresh in this round, not just found unchanged
+            const qmsys::FolderHandle* open = index_.openFolder(folder);
+            if (open) {  // read afresh in this round, not just found unchanged
                 qmsys::FileAttributes attributes;
-                EXPECT_EQ(qmsys::getFileAttributes("a.mnu", attributes, fd), qmsys::kErrorSuccess);
+                EXPECT_EQ(qmsys::getFileAttributes("a.mnu", attributes, open),
+                          qmsys::kErrorSuccess);
             }
-            EXPECT_EQ(index_.folderFd(dir_ / "m-other"), AT_FDCWD);
+            EXPECT_EQ(index_.openFolder(dir_ / "m-other"), nullptr);
         }
     }
     index_.beginRound();

@@ -18,6 +18,8 @@
 // is read as above; otherwise its group name is its file title (the file name without its
 // extension), so any readable file of that kind loads. Extensions compare without regard to
 // case.
+#include <qmsys/handle.h>
+
 #include <optional>
 #include <string>
 #include <vector>
@@ -52,8 +54,9 @@ std::optional<MenuDefinition> parseMenuText(const std::string& text, bool compil
 // a path missing as written pays for it). nullopt when the file cannot be read or names no
 // group.
 std::optional<MenuDefinition> readMenuFile(const std::string& path);
-// The same for a file of the open folder folderFd, path naming it as a whole: only the name
-// after path's last '/' is looked up in the folder. For readers of many menus of one folder.
-std::optional<MenuDefinition> readMenuFile(const std::string& path, int folderFd);
+// The same for a file of folder (when open), path naming it as a whole: only the name after
+// path's last '/' is looked up in the folder. For readers of many menus of one folder.
+std::optional<MenuDefinition> readMenuFile(const std::string& path,
+                                           const qmsys::FolderHandle* folder);
 
 }  // namespace cadhost

@@ -2,14 +2,14 @@
 // File services with Windows semantics, over POSIX. Every path is an absolute or relative
 // native path; nothing here consults or changes the process working directory beyond what a
 // relative path itself implies.
-#include <fcntl.h>
-#include <sys/types.h>
-
 #include <cstdint>
+#include <cstdio>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "qmsys/handle.h"
 #include "qmsys/winerror.h"
 
 namespace qmsys {
@@ -23,36 +23,48 @@ struct FileAttributes {
 };
 
 // Reads the attributes of path. Returns kErrorSuccess or the mapped error (2, 3, 5, ...).
-// folderFd: an open folder that a relative path is taken from (fstatat).
-WinError getFileAttributes(const std::string& path, FileAttributes& out, int folderFd = AT_FDCWD);
+// folder: when open, path is a name looked up in it (see FolderHandle).
+WinError getFileAttributes(const std::string& path, FileAttributes& out,
+                           const FolderHandle* folder = nullptr);
 
 // True when path names an existing file or folder.
 bool fileExists(const std::string& path);
 
 // Opens path for reading as a regular file. The open never blocks (a FIFO or a device in
 // place of a file is refused, not waited on) and the type is checked on the open descriptor,
-// so a file swapped in between cannot slip through. Returns the descriptor (O_CLOEXEC,
-// blocking reads) and its size at opening, or -1 with error set: kErrorAccessDenied for
-// anything but a regular file, else the mapped errno.
-int openRegularFile(const std::string& path, WinError& error, std::uint64_t* size = nullptr);
+// so a file swapped in between cannot slip through. Returns the open file (not inherited by
+// started programs, blocking reads) and its size at opening, or no handle with error set:
+// kErrorAccessDenied for anything but a regular file, else the mapped errno.
+FileHandle openRegularFile(const std::string& path, WinError& error, std::uint64_t* size = nullptr);
 
 // Reads the regular file path into out (see openRegularFile); a file larger than limit gives
 // kErrorFileTooLarge and leaves out empty.
 // Reads no more than the size the file had when it was opened, so a file that grows while
 // being read cannot keep the reader busy.
-// folderFd: an open folder that a relative path is taken from (openat); a reader of many files
-// of one folder saves looking up the folder's path for each.
+// folder: when open, path is a name looked up in it; a reader of many files of one folder
+// saves looking up the folder's path for each.
 WinError readRegularFile(const std::string& path, std::size_t limit, std::string& out,
-                         int folderFd = AT_FDCWD);
+                         const FolderHandle* folder = nullptr);
 
-// Writes all of data to the descriptor fd, going on after interruptions and short writes.
-// False with errno set when a write fails; part of data may have been written by then.
-bool writeAll(int fd, std::string_view data);
+// Appends to out up to count bytes of file from offset on, fewer where the file ends first.
+// Leaves the file's position alone. On failure returns the mapped error; out then holds what
+// was read before it.
+WinError readAt(const FileHandle& file, std::uint64_t offset, std::size_t count, std::string& out);
 
-// Reads the descriptor fd to its end and appends what it read to out, going on after
-// interruptions. False with errno set when a read fails; out then holds what came before.
-// fd must reach an end (a regular file, a closed pipe): nothing here bounds the wait.
-bool readAll(int fd, std::string& out);
+// Writes all of data to file at its position, going on after interruptions and short writes.
+// False when a write fails (errno set on POSIX); part of data may have been written by then.
+bool writeAll(const FileHandle& file, std::string_view data);
+
+// Reads file to its end and appends what it read to out, going on after interruptions. False
+// when a read fails; out then holds what came before. file must reach an end (a regular file,
+// a closed pipe): nothing here bounds the wait.
+bool readAll(const FileHandle& file, std::string& out);
+
+// A C stream (fopen) on the file named by path, a UTF-8 name on every system (Windows' narrow
+// functions would take it in the ANSI code page), not inherited by started programs. mode as
+// for fopen ("rb", "ab", ...). Null on failure.
+using StdioFile = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
+StdioFile openStdioFile(const std::string& path, const char* mode);
 
 // Copies src to dst as CopyFileW does: the copy gets the source's modification time (full
 // nanosecond precision) and permission bits. With failIfExists an existing destination gives
@@ -68,10 +80,12 @@ WinError copyFile(const std::string& src, const std::string& dst, bool failIfExi
 // Replaces path by a file holding data, in one step for readers. The data goes to a new file
 // of its own, created exclusively under a unique name in path's folder, so that nothing planted
 // there (a link to another file, a FIFO) is followed or written through; it gets mode and is
-// renamed over path. A link at path is replaced, not followed. A failure leaves path as it was
-// and no temporary file behind. No sync: the file survives the death of the process, not
-// necessarily that of the machine.
-WinError replaceFileContents(const std::string& path, std::string_view data, mode_t mode);
+// renamed over path (replacing an existing file, also on Windows). A link at path is
+// replaced, not followed. A failure leaves path as it was and no temporary file behind. No
+// sync: the file survives the death of the process, not necessarily that of the machine.
+// permissions: the POSIX permission bits (0600: the user's own), ignored where there are none.
+// This is the one way files are replaced whole; nothing else renames over an existing file.
+WinError replaceFileContents(const std::string& path, std::string_view data, unsigned permissions);
 
 // Whether the times of the files in folder are stamped by this machine's clock, as on the
 // local disk and memory file systems. False on network and user-space (FUSE) file systems and
@@ -84,6 +98,7 @@ bool stampedByLocalClock(const std::string& folder);
 WinError createDirectory(const std::string& path);
 
 // Creates every missing folder along path. kErrorSuccess when the folder exists afterwards.
+// The one way folders are made along a path.
 WinError createDirectories(const std::string& path);
 
 // DeleteFileW: removes a file. A folder or a read-only file gives kErrorAccessDenied, so

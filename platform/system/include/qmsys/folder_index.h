@@ -4,10 +4,11 @@
 // once; later ones answer by binary search over its folded names, O(log n + matches), with
 // exactly the results of findFiles: same names, same order, same case and ".*" rules.
 //
-// A folder's listing is revalidated by one stat before every lookup: a different device,
-// inode, change or modification time (nanoseconds) reads it again. A listing made within the
-// clock tick of the folder's last change is used once and read again next time, because a
-// change later in that same tick would not move the folder's times (the racy-timestamp rule).
+// A folder's listing is revalidated by one stat before every lookup: another identity
+// (FileIdentity: device, inode, size, change or modification time) reads it again. A listing
+// made within the clock tick of the folder's last change is used once and read again next
+// time, because a change later in that same tick would not move the folder's times
+// (FileIdentity::stampedBefore).
 // So a listing is never stale, also after this process's own writes; forget() saves the stat
 // that would find out.
 //
@@ -26,6 +27,8 @@
 #include <string>
 #include <unordered_map>
 #include <vector>
+
+#include "qmsys/handle.h"
 
 namespace qmsys {
 
@@ -58,8 +61,8 @@ public:
 
     // In rounds, a folder whose listing was read in this round stays open until the round
     // ends, so that the attributes of its entries are looked up without walking the folder's
-    // path again: its descriptor, or AT_FDCWD (look the whole path up) for any other folder.
-    int folderFd(const std::string& folder) const;
+    // path again: the open folder, or null (look the whole path up) for any other folder.
+    const FolderHandle* openFolder(const std::string& folder) const;
 
     // Folders read so far (each full read counts), for tests and benchmarks.
     std::uint64_t folderReads() const { return folderReads_; }
@@ -68,12 +71,12 @@ private:
     struct Listing;
     Listing* current(const std::string& folder);
 
-    // Closes the descriptors of the listings kept open in the current round.
+    // Closes the folders of the listings kept open in the current round.
     void closeRoundFolders();
 
     std::unordered_map<std::string, Listing> listings_;
     std::unordered_map<std::string, bool> existence_;
-    std::vector<std::string> openFolders_;  // listings holding a descriptor this round
+    std::vector<std::string> openFolders_;  // listings holding their folder open this round
     std::uint64_t folderReads_ = 0;
     std::uint64_t round_ = 0;  // 0: no rounds, revalidate at every lookup
 };
