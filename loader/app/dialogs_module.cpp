@@ -49,7 +49,7 @@ ui::DialogsEntryFn openDialogs(std::string& reason) {
     return reinterpret_cast<ui::DialogsEntryFn>(entry);
 }
 
-// String id of the module loader's own (language-specific) resources.
+// The text of string id in the module loader's own (language-specific) resources.
 std::string resourceText(ui::StringId id) {
     QmEnResourceLoader resources(std::string(names::kResourceModule).c_str());
     resources.Activate(nullptr);

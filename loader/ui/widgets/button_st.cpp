@@ -56,6 +56,9 @@ void draw3dRect(QPainter& painter, const QRect& r, QColor topLeft, QColor bottom
 // Keyboard focus as the system draws it, whatever the widget style would: a dotted outline of
 // r (every other pixel) that inverts what lies under it, so that it shows on any background.
 void drawFocusRect(QPainter& painter, const QRect& r) {
+    if (r.width() < 3 || r.height() < 3) {
+        return;  // a button too small to have an inside
+    }
     painter.save();
     painter.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
     painter.setPen(Qt::NoPen);
