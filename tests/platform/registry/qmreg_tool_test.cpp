@@ -134,6 +134,9 @@ TEST_F(QmregTest, ExportThenImportRestoresEveryValue) {
         Value::dword("Max", 4294967295u),
         Value{"Blob", ValueType::Binary, std::vector<std::uint8_t>(100, 0xab)},
         Value{"Empty", ValueType::Binary, {}},
+        // A DWORD of another length than four bytes, as a program may store one: written as
+        // hex(4) bytes, since "dword:" would change its length.
+        Value{"Short", ValueType::Dword, {1, 2, 3}},
     };
     {
         Hive s = store();
@@ -266,10 +269,55 @@ INSTANTIATE_TEST_SUITE_P(
                       TypedAdd{"REG_BINARY", "00ff", "00FF"}, TypedAdd{"REG_NONE", "abCD", "ABCD"}),
     [](const auto& testCase) { return std::string(testCase.param.type); });
 
-TEST_F(QmregTest, MalformedImportNamesTheLineAndChangesNothing) {
-    auto result = qmreg({"import", dataFile("malformed.reg")});
+// A file with one flaw, after a good value: the import names the line and the flaw, and
+// stores nothing, not even the good value before it.
+struct MalformedFile {
+    const char* label;
+    const char* body;  // after the header line
+    const char* reason;
+    int line = 5;
+};
+
+void PrintTo(const MalformedFile& c, std::ostream* os) {
+    *os << c.label;
+}
+
+class QmregMalformedTest : public QmregTest, public ::testing::WithParamInterface<MalformedFile> {};
+
+TEST_P(QmregMalformedTest, ImportNamesTheLineAndChangesNothing) {
+    const MalformedFile& c = GetParam();
+    const std::string reg = user_.root() + "/bad.reg";
+    qmtest::writeFile(reg, std::string("REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Imported]\r\n"
+                                       "\"Good\"=\"value\"\r\n") +
+                               c.body);
+    auto result = qmreg({"import", reg});
     EXPECT_EQ(result.exitCode, 1);
-    EXPECT_NE(result.err.find("line 5"), std::string::npos) << result.err;
+    EXPECT_NE(result.err.find("line " + std::to_string(c.line) + ":"), std::string::npos)
+        << result.err;
+    EXPECT_NE(result.err.find(c.reason), std::string::npos) << result.err;
+    EXPECT_FALSE(store().keyExists("Software\\Imported"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, QmregMalformedTest,
+    ::testing::Values(
+        MalformedFile{"DwordOfLetters", "\"Bad\"=dword:xyz\r\n", "bad dword \"xyz\""},
+        MalformedFile{"DwordOfNineDigits", "\"Bad\"=dword:100000000\r\n", "bad dword"},
+        MalformedFile{"HexByteOfOneDigit", "\"Bad\"=hex:01,2,03\r\n", "bad hex byte \"2\""},
+        MalformedFile{"HexByteNotHex", "\"Bad\"=hex:01,g2\r\n", "bad hex byte \"g2\""},
+        MalformedFile{"ValueUnderADeletedKey",
+                      "[-HKEY_CURRENT_USER\\Software\\Gone]\r\n\"Bad\"=\"x\"\r\n",
+                      "value outside a key section", 6},
+        MalformedFile{"UnknownRoot", "[HKEY_NOWHERE\\Software]\r\n", "unknown root key"}),
+    [](const auto& testCase) { return std::string(testCase.param.label); });
+
+// Without the header line nothing is a registry file, however well its lines are formed.
+TEST_F(QmregTest, FileWithoutTheHeaderLineIsRefused) {
+    const std::string reg = user_.root() + "/headless.reg";
+    qmtest::writeFile(reg, "[HKEY_CURRENT_USER\\Software\\Imported]\r\n\"Good\"=\"value\"\r\n");
+    auto result = qmreg({"import", reg});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_NE(result.err.find("not a registry file"), std::string::npos) << result.err;
     EXPECT_FALSE(store().keyExists("Software\\Imported"));
 }
 
