@@ -40,6 +40,8 @@ private:
         std::vector<OptionsItem> items;
         bool failed = false;
     };
+    // Keeps a fill's result and queues its delivery; from any thread.
+    void handOver(Result result);
     void deliver();
 
     LoaderContext& context_;

@@ -10,12 +10,14 @@
 #include <QSizeGrip>
 #include <QTest>
 #include <filesystem>
+#include <optional>
 
 #include "cadhost/services.h"
 #include "gui_ui_services.h"
 #include "qmtest/child_process.h"
 #include "qmtest/files.h"
 #include "qmtest/help_viewer.h"
+#include "qmtest/no_new_threads.h"
 #include "qmtest/scoped_env.h"
 #include "qmtest/text.h"
 #include "ui/logic/resource_ids.h"
@@ -306,6 +308,35 @@ TEST_F(LoaderDialogTest, RefreshStoresAtOnceAndCancelDoesNotUndoIt) {
     EXPECT_EQ(storedSetting("QM_ROADS", "Activated"), "False");
     EXPECT_FALSE(record("QM_ROADS").GetActivated());
     EXPECT_EQ(gridNames(), (Names{"Rail", "Roads"})) << "Cancel: the rows stay as they were";
+}
+
+// A fill that cannot run (no thread to be had) leaves the one line "Internal error. Try
+// again." and the buttons usable; Refresh, once threads can start again, brings the modules.
+TEST_F(LoaderDialogTest, OptionsFillThatCannotRunSaysSoAndRefreshRecovers) {
+    if (!qmtest::NoNewThreads::supported()) {
+        GTEST_SKIP() << "sanitizer run-times map memory of their own";
+    }
+    openWith({kBase, kRoads, kRail});
+    std::optional<qmtest::NoNewThreads> noThreads(std::in_place);
+    std::vector<std::string> afterRefresh;
+    options([&](CCheckingModulesDlg& d) {
+        noThreads.reset();
+        ASSERT_EQ(d.list().count(), 1);
+        EXPECT_EQ(d.list().itemText(0).toStdString(), "Internal error. Try again.");
+        EXPECT_FALSE(d.filling());
+        EXPECT_FALSE(d.pleaseWait()->isVisible());
+        for (int id : {kIdRefresh, kIdOk, kIdCancel}) {
+            EXPECT_TRUE(d.button(id)->isEnabled()) << id;
+        }
+        QObject::connect(&d, &CCheckingModulesDlg::fillFinished, &d, [&] {
+            for (int i = 0; i < d.list().count(); ++i) {
+                afterRefresh.push_back(d.list().itemText(i).toStdString());
+            }
+            QTest::keyClick(&d, Qt::Key_Escape);
+        });
+        QTest::mouseClick(d.button(kIdRefresh), Qt::LeftButton);
+    });
+    EXPECT_EQ(afterRefresh, (Names{"Rail", "Roads"}));
 }
 
 // Every button takes the size of its template rectangle, with or without a caption or an
