@@ -18,6 +18,7 @@
 #include "qmtest/files.h"
 #include "qmtest/help_viewer.h"
 #include "qmtest/no_new_threads.h"
+#include "qmtest/recording_ui.h"
 #include "qmtest/scoped_env.h"
 #include "qmtest/text.h"
 #include "ui/logic/resource_ids.h"
@@ -59,13 +60,18 @@ protected:
     }
 };
 
-// Every failure of one Apply goes into one message (how many are detailed is the report's
-// own test), and the marks that could be carried out were.
-TEST_F(LoaderDialogTest, ApplyReportsItsFailuresInOneMessageAndCarriesOutTheRest) {
+// Every failure of one Apply goes into one message, a single failure too (how many are
+// detailed is the report's own test), and the marks that could be carried out were.
+class ApplyFailuresTest : public LoaderDialogTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(ApplyFailuresTest, ApplyReportsItsFailuresInOneMessageAndCarriesOutTheRest) {
+    const int broken = GetParam();
     std::vector<TestModule> modules{kBase, kRoads};
-    for (int i = 0; i < 2; ++i) {
+    std::vector<std::string> brokenNames;
+    for (int i = 0; i < broken; ++i) {
         const std::string n = std::to_string(100 + i);
         modules.push_back({"QM_BROKEN" + n, "Broken " + n, "KRQM_BROKEN" + n, {}, "default", true});
+        brokenNames.push_back("Broken " + n);
     }
     openWith(modules);
     grid().setFocus();
@@ -74,16 +80,20 @@ TEST_F(LoaderDialogTest, ApplyReportsItsFailuresInOneMessageAndCarriesOutTheRest
     clickButton(kIdStartLoadMenuOnly);  // a start-up option for every module as well
     ASSERT_EQ(record("QM_ROADS").GetPendingEvent(), qm::kEventLoadModule);
     ASSERT_NE(storedSetting("QM_BROKEN140", "DemandLoad"), "True");
+    auto ui = std::make_shared<qmtest::RecordingUi>();
+    host_->setUiServices(ui);
     clickButton(kIdApply);
 
-    const std::string out = takeOutput();
-    EXPECT_EQ(qmtest::occurrences(out, "[Quillmont] "), 1u) << "one message for every failure";
-    for (const char* name : {"Broken 100", "Broken 101"}) {
-        EXPECT_EQ(qmtest::occurrences(out, std::string("Module <") + name +
-                                               "> using key QM_BROKEN" + (name + 7) +
-                                               " failed!\nProcess: Load module (menu and "
-                                               "programs)\n"),
-                  1u)
+    ASSERT_EQ(ui->shown.size(), 1u) << "one message for every failure";
+    EXPECT_EQ(ui->shown[0].caption, "Quillmont");
+    EXPECT_EQ(ui->shown[0].style, cadhost::MB_OK | cadhost::MB_ICONERROR);
+    const std::string& out = ui->shown[0].text;
+    for (const std::string& name : brokenNames) {
+        EXPECT_EQ(
+            qmtest::occurrences(out, "Module <" + name + "> using key QM_BROKEN" + name.substr(7) +
+                                         " failed!\nProcess: Load module (menu and "
+                                         "programs)\n"),
+            1u)
             << out;
     }
 
@@ -102,6 +112,8 @@ TEST_F(LoaderDialogTest, ApplyReportsItsFailuresInOneMessageAndCarriesOutTheRest
         }
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(Counts, ApplyFailuresTest, ::testing::Values(1, 2));
 
 TEST_F(LoaderDialogTest, CancelDiscardsStartupOptionsButApplyKeepsThem) {
     openWith({kBase, kRoads, kRail});
