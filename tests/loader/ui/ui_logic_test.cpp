@@ -199,6 +199,8 @@ TEST(EventMarking, EveryModeOnEveryState) {
     const Case cases[] = {
         {MarkMode::Load, true, kEventUnloadModule, false, kEventNone},
         {MarkMode::Unload, false, kEventLoadModule, false, kEventNone},
+        // A pending Unload counts like loaded menus, and the base module keeps its event.
+        {MarkMode::Unload, false, kEventUnloadModule, true, kEventUnloadModule},
         {MarkMode::Unload, true, kEventNone, true, kEventNone},
         {MarkMode::Unload, true, kEventLoadMenu, true, kEventLoadMenu},
         {MarkMode::Toggle, true, kEventNone, true, kEventNone},
