@@ -466,7 +466,10 @@ TEST_F(LoaderDialogTest, CommandWelcomesAFirstTimeUserOnceEvenWhenOptionsIsCance
     EXPECT_EQ(seen[1], "options");
     EXPECT_EQ(seen[2], "loader:1");
 
+    // Every run forces the base module on again, not only the first (whose Options dialog
+    // saves every setting anyway).
     seen.clear();
+    storeSetting("QM_BASE", "Activated", "False");
     qm::ui::RunModuleLoaderCommand(context());
     EXPECT_EQ(takeOutput(), "");
     EXPECT_EQ(seen, (Names{"loader:1"}));
