@@ -80,6 +80,29 @@ TEST_F(ModuleGridTest, LoadAndUnloadMarkOnlyWhereTheyCanAct) {
     EXPECT_EQ(dialog().model().cellStyle(rowOf("Roads"), kColEvent), CellStyle::Event);
 }
 
+// Two modules with one display name share one lookup: a mark on either row goes to the
+// first record of that name in catalogue order.
+TEST_F(UiTest, RowsOfTwoModulesWithOneNameActOnTheFirstRecordOfThatName) {
+    openWith({kBase,
+              {"QM_TWIN_A", "Twin", "KRQM_TWIN_A", {}},
+              {"QM_TWIN_B", "Twin", "KRQM_TWIN_B", {}}});
+    std::vector<std::string> keys;
+    for (const qm::ModuleRecord& m : context().modules()) {
+        if (m.GetDisplayName() == "Twin") {
+            keys.push_back(m.GetKey());
+        }
+    }
+    ASSERT_EQ(keys.size(), 2u);
+    ASSERT_EQ(gridNames(), (Names{"Twin", "Twin"}));
+    for (int row : {1, 2}) {
+        clickRow(row);
+        clickButton(kIdLoad);
+        EXPECT_EQ(record(keys[0]).GetPendingEvent(), qm::kEventLoadModule) << row;
+        EXPECT_EQ(record(keys[1]).GetPendingEvent(), qm::kEventNone) << row;
+        record(keys[0]).ClearEvent();
+    }
+}
+
 TEST_F(ModuleGridTest, SpaceAndDoubleClickToggleEachSelectedRowOnItsOwn) {
     clickRow(rowOf("Roads"));
     clickButton(kIdLoad);
