@@ -97,9 +97,13 @@ TEST_P(ApplyFailuresTest, ApplyReportsItsFailuresInOneMessageAndCarriesOutTheRes
             << out;
     }
 
-    // The good module was loaded anyway, and every mark is gone.
+    // The good module was loaded anyway, and every mark is gone. A broken module stays
+    // started without its menus, and its row says so.
     EXPECT_EQ(record("QM_ROADS").GetMenusLoaded(), 1);
     EXPECT_EQ(dialog().model().cellStyle(rowOf("Roads"), kColName), CellStyle::NameLoaded);
+    EXPECT_EQ(record("QM_BROKEN100").GetStarted(), 1);
+    EXPECT_EQ(dialog().model().cellStyle(rowOf("Broken 100"), kColName), CellStyle::NamePlain);
+    EXPECT_EQ(cell(rowOf("Broken 100"), kColMenu), "UNLOADED");
     for (int row = 1; row <= dialog().model().gridRowCount(); ++row) {
         EXPECT_EQ(cell(row, kColEvent), "") << row;
     }
@@ -236,6 +240,14 @@ TEST_F(LoaderDialogTest, OptionsLockModulesInUseAndOkRebuildsTheRows) {
         QTest::mouseClick(d.button(kIdOk), Qt::LeftButton);
     });
     EXPECT_EQ(gridNames(), (Names{"Rail", "Roads", "Terrain", "survey"}));
+    // The name order ignores letter case: "survey" comes back before "Terrain".
+    for (bool on : {false, true}) {
+        options([&](CCheckingModulesDlg& d) {
+            d.list().setCheck(itemOf(d.list(), "survey"), on);
+            QTest::mouseClick(d.button(kIdOk), Qt::LeftButton);
+        });
+    }
+    EXPECT_EQ(gridNames(), (Names{"Rail", "Roads", "survey", "Terrain"}));
 }
 
 // With several modules selected in Options, Space or a click on the check box of a selected

@@ -140,6 +140,14 @@ TEST_F(ModuleGridTest, HeaderClicksSortByTwoKeys) {
     EXPECT_EQ(gridNames(), (Names{"Roads", "survey", "Terrain", "Rail"}));
 }
 
+// Rows of one sort value go by name, whatever their order before the sort.
+TEST_F(ModuleGridTest, RowsOfOneSortValueGoByName) {
+    clickHeader(kColName);
+    ASSERT_EQ(gridNames(), (Names{"Terrain", "survey", "Roads", "Rail"}));
+    clickHeader(kColStartup);
+    EXPECT_EQ(gridNames(), (Names{"Rail", "Terrain", "Roads", "survey"}));
+}
+
 TEST_F(ModuleGridTest, RightClickSelectsOutsideTheSelectionAndKeepsItInside) {
     clickRow(1);
     clickRow(3, Qt::ShiftModifier);
