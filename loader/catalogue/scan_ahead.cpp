@@ -3,8 +3,11 @@
 #include <qmsys/file_identity.h>
 #include <qmsys/files.h>
 
+#include <string>
 #include <system_error>
 #include <utility>
+
+#include "environment/diagnostic_log.h"
 
 namespace qm {
 
@@ -33,8 +36,12 @@ ScanAhead::ScanAhead(const std::string& folder, const std::string& pattern,
             } catch (...) {
             }
         });
-    } catch (const std::system_error&) {
-        prepare(false);  // no thread: the scan does everything itself
+    } catch (const std::system_error& e) {
+        if (log_ != nullptr) {
+            log_->write("scan", std::string("no helper thread (") + e.what() +
+                                    "): the scan reads every file itself");
+        }
+        prepare(false);
     }
 }
 
