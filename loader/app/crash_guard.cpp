@@ -1,42 +1,28 @@
 #include "app/crash_guard.h"
 
-#include <fcntl.h>
 #include <qmsys/files.h>
-#include <qmsys/user_folders.h>
-#include <sys/file.h>
-#include <sys/resource.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <string_view>
+
+#include "environment/path_util.h"
 
 namespace qm {
 
 namespace {
 
-// The most of a marker that is read; also the most this guard writes, which holds any record
+// The most of a record that is read; also the most this guard writes, which holds any record
 // but one with a name of thousands of characters (cut, see record()).
-constexpr std::size_t kMarkerBytes = 4096;
-
-// One pwrite at offset 0; false when it did not write everything.
-bool writeAt0(int fd, std::string_view text) {
-    ssize_t n;
-    do {
-        n = ::pwrite(fd, text.data(), text.size(), 0);
-    } while (n < 0 && errno == EINTR);
-    return n == static_cast<ssize_t>(text.size());
-}
+constexpr std::size_t kRecordBytes = 4096;
 
 // "key NUL display name NUL", the name cut to fit the marker; empty when not even the key fits
 // (the module then goes unguarded).
 std::string record(const CrashGuard::Module& module) {
     constexpr std::size_t kFixed = 2;  // the two NULs
-    if (module.key.empty() || module.key.size() + kFixed > kMarkerBytes) {
+    if (module.key.empty() || module.key.size() + kFixed > kRecordBytes) {
         return {};
     }
-    const std::size_t room = kMarkerBytes - kFixed - module.key.size();
+    const std::size_t room = kRecordBytes - kFixed - module.key.size();
     // The name ends at its first NUL, if any, and at the room left.
     const std::string_view name = std::string_view(module.displayName)
                                       .substr(0, std::min(module.displayName.find('\0'), room));
@@ -50,79 +36,40 @@ std::string record(const CrashGuard::Module& module) {
 }  // namespace
 
 CrashGuard::CrashGuard(std::string folder)
-    : folder_(std::move(folder)), file_(folder_ + "/bringing-up") {
-    qmsys::createDirectories(folder_);
-}
+    : folder_(std::move(folder)), file_(folder_ + "/bringing-up") {}
 
 std::string CrashGuard::defaultFolder() {
-    return qmsys::xdgFolder(qmsys::XdgFolder::State) + "/quillmont";
+    return path::userStateFolder();
 }
 
 CrashGuard::~CrashGuard() {
-    if (fd_ >= 0) {
-        // Truncation needs no free block, so even a full disk lets a normal end say nobody.
-        // The file stays: unlinking it would let a host that opened it just before lock a
-        // file nobody reads any more. Closing releases the lock.
-        (void)::ftruncate(fd_, 0);
-        ::close(fd_);
-    }
+    end();
 }
 
-bool CrashGuard::open() {
-    if (fd_ >= 0 || tried_) {
-        return fd_ >= 0;
+bool CrashGuard::own() {
+    if (!tried_) {
+        tried_ = true;
+        qmsys::createDirectories(folder_);
+        lock_ = qmsys::lockFile(file_ + ".lock");
     }
-    tried_ = true;
-    // A write past the process's file size limit raises SIGXFSZ, which ends the host unless it
-    // is ignored; below a limit that holds the largest record the start goes unguarded.
-    rlimit limit{};
-    if (::getrlimit(RLIMIT_FSIZE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY &&
-        limit.rlim_cur < kMarkerBytes) {
-        return false;
-    }
-    // No link is followed and the open never waits (a FIFO in the marker's place).
-    const int fd = ::open(file_.c_str(),
-                          O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY, 0600);
-    if (fd < 0) {
-        return false;
-    }
-    // A regular file with one name: a hard link to another file of the user is never written.
-    // Locked without waiting: a lock held means a live host owns the marker.
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_nlink != 1 ||
-        ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        ::close(fd);
-        return false;
-    }
-    fd_ = fd;
-    // The file's name must be on disk as well as its content.
-    const int dir = ::open(folder_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
-    }
-    return true;
+    return lock_.valid();
 }
 
 std::optional<CrashGuard::Module> CrashGuard::takeInterrupted() {
-    if (!open()) {
+    if (!own()) {
         return std::nullopt;
     }
-    std::string text(kMarkerBytes, '\0');
-    ssize_t n;
-    do {
-        n = ::pread(fd_, text.data(), text.size(), 0);
-    } while (n < 0 && errno == EINTR);
-    if (n <= 0) {
-        return std::nullopt;
+    std::string text;
+    const qmsys::WinError read = qmsys::readOwnFile(file_, kRecordBytes, text);
+    // Answered once, and out of the way of this start's records: whatever stands under the
+    // name goes (a link itself, not what it names).
+    if (read != qmsys::kErrorFileNotFound) {
+        qmsys::deleteFile(file_);
     }
-    text.resize(static_cast<std::size_t>(n));
-    // Answered once: the next start finds nothing unless this one names a module again.
-    (void)::ftruncate(fd_, 0);
-    // The key up to its NUL, whole (line breaks included); what follows the name's NUL is left
-    // over from a longer record. No NUL after the key: a record cut short, naming nobody.
+    // The key up to its NUL, whole (line breaks included), and the name up to the next. No
+    // NUL after the key: a record cut short, naming nobody.
     const std::size_t keyEnd = text.find('\0');
-    if (keyEnd == 0 || keyEnd == std::string::npos) {
+    if (read != qmsys::kErrorSuccess || keyEnd == 0 || keyEnd == std::string::npos) {
         return std::nullopt;
     }
     Module module;
@@ -134,19 +81,17 @@ std::optional<CrashGuard::Module> CrashGuard::takeInterrupted() {
 }
 
 void CrashGuard::begin(const Module& module) {
-    if (!open()) {
-        return;
-    }
+    end();
     const std::string text = record(module);
-    if (!text.empty()) {
-        (void)writeAt0(fd_, text);
+    if (!text.empty() && own()) {
+        recorded_ = qmsys::createFileWith(file_, text, 0600) == qmsys::kErrorSuccess;
     }
 }
 
 void CrashGuard::end() {
-    // One byte cannot be half written.
-    if (fd_ >= 0) {
-        (void)writeAt0(fd_, std::string_view("\0", 1));
+    if (recorded_) {
+        recorded_ = false;
+        qmsys::deleteFile(file_);
     }
 }
 

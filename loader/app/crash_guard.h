@@ -10,22 +10,26 @@
 // whatever the marker says: without it the host has no module loader menu, and the dialog
 // that is offered to load a skipped module never lists it.
 //
-// The marker is one file in the user's state folder, "key NUL display name NUL". A host owns
-// it while it brings modules up: it holds a lock on the file, which the kernel releases when
-// the host ends, however it ends. A marker locked by another host is no evidence (that host
-// lives and may be bringing the module up right now); the later host neither reads nor writes
-// it and goes unguarded for this start. Only a regular file that is no link of any kind is
-// used, so nothing planted under the marker's name is read, waited on or written through.
+// The record is one file in the user's state folder, "key NUL display name NUL", written
+// whole before the module's code runs and removed once it is done, as a plug-in manager's
+// lock file is: a record found at the next start names the module the host died in. The
+// record is created afresh each time (never written through anything at its name) and a
+// write that fails removes it, so a full disk costs the guard, never the host; so does a file
+// size limit too small for the record (the write would end the host). An empty record, or one
+// without the NUL after its key, names nobody. Nothing is synced: the record survives the
+// death of the host, which is what the guard is for; only a crash of the whole machine during
+// bring-up can lose it, and then the module is merely tried once more.
 //
-// Each step is one write of at most one page at the file's start (no mapping: a store into a
-// mapped page that the disk cannot back, or that another program truncated away, kills the
-// process). A full disk makes such a write fail whole; a file size limit that could cut it
-// short leaves the start unguarded (see open()). A NUL in the first byte, or an empty file,
-// names nobody; so does a record without the NUL after its key. The content is never synced:
-// it survives the death of the host, which is what the guard is for; only a crash of the whole
-// machine during bring-up can lose it, and then the module is merely tried once more.
+// A host owns the record while it brings modules up: it holds a lock on a file beside it,
+// which the system releases when the host ends, however it ends. A record of a host that
+// holds the lock is no evidence (that host lives and may be bringing the module up right
+// now); a later host neither reads nor writes it and goes unguarded for this start. Only a
+// regular file that is no link of any kind is read, so nothing planted under the record's
+// name is read or waited on.
 //
 // Failures are silent: the guard is a convenience and never keeps a module from starting.
+#include <qmsys/handle.h>
+
 #include <optional>
 #include <string>
 
@@ -38,34 +42,36 @@ public:
         std::string displayName;
     };
 
-    // folder: where the marker lives; created when missing.
+    // folder: where the record lives; created when missing.
     explicit CrashGuard(std::string folder);
-    // The marker in the user's state folder ($XDG_STATE_HOME/quillmont).
+    // The loader's per-user state folder (path::userStateFolder()).
     static std::string defaultFolder();
-    // Empties the marker: a host that ends normally leaves no evidence behind.
+    // Removes a record still standing: a host that ends normally leaves no evidence behind.
     ~CrashGuard();
     CrashGuard(const CrashGuard&) = delete;
     CrashGuard& operator=(const CrashGuard&) = delete;
 
-    // The module the last start was running when the host died, if any. The marker is
-    // emptied, so this answers once.
+    // The module the last start was running when the host died, if any. The record is
+    // removed, so this answers once.
     std::optional<Module> takeInterrupted();
 
-    // Names module in the marker before its code runs.
+    // Records module before its code runs.
     void begin(const Module& module);
-    // The module's code is done: the marker names nobody.
+    // The module's code is done: its record is removed.
     void end();
 
+    // The record's file.
     const std::string& file() const { return file_; }
 
 private:
-    // Opens and locks the marker once; false when this start goes unguarded.
-    bool open();
+    // Takes the lock once; false when this start goes unguarded.
+    bool own();
 
     std::string folder_;
     std::string file_;
-    int fd_ = -1;
+    qmsys::FileHandle lock_;
     bool tried_ = false;
+    bool recorded_ = false;  // this guard's record stands
 };
 
 }  // namespace qm

@@ -3,8 +3,7 @@
 #include <cadhost/arx.h>
 #include <cadhost/services.h>
 #include <qmenv/environment.h>
-
-#include <dlfcn.h>
+#include <qmsys/module.h>
 
 #include <string>
 #include <string_view>
@@ -22,11 +21,7 @@ constexpr std::string_view kLogCategory = "dialogs";
 // The folder of the file this code is linked into (the ARX), with its trailing slash; "" when
 // the system cannot say.
 std::string ownFolder() {
-    Dl_info info{};
-    if (::dladdr(reinterpret_cast<void*>(&ownFolder), &info) == 0 || info.dli_fname == nullptr) {
-        return {};
-    }
-    const std::string file = info.dli_fname;
+    const std::string file = qmsys::moduleFileOf(reinterpret_cast<const void*>(&ownFolder));
     const auto slash = file.rfind('/');
     return slash == std::string::npos ? std::string() : file.substr(0, slash + 1);
 }
@@ -38,15 +33,11 @@ ui::DialogsEntryFn openDialogs(std::string& reason) {
         reason = "the module loader's own file is unknown";
         return nullptr;
     }
-    const std::string path = folder + ui::kDialogsModuleFile;
-    void* module = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
-    void* entry = module != nullptr ? ::dlsym(module, ui::kDialogsEntryName) : nullptr;
-    if (entry == nullptr) {
-        const char* why = ::dlerror();
-        reason = why != nullptr ? why : path;
-        return nullptr;
-    }
-    return reinterpret_cast<ui::DialogsEntryFn>(entry);
+    const std::string path =
+        folder + std::string(ui::kDialogsModuleName) + std::string(qmsys::kModuleSuffix);
+    const qmsys::Library module = qmsys::Library::open(path, reason);
+    void* entry = module.symbol(ui::kDialogsEntryName, reason);
+    return entry != nullptr ? reinterpret_cast<ui::DialogsEntryFn>(entry) : nullptr;
 }
 
 // The text of string id in the module loader's own (language-specific) resources.

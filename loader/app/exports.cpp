@@ -4,6 +4,7 @@
 // constructed when the host opens the library and destroyed when the host closes it, which
 // also releases the single-instance marker.
 #include <cadhost/arx.h>
+#include <qmsys/module.h>
 
 #include <exception>
 #include <string>
@@ -11,8 +12,6 @@
 #include "app/dialogs_module.h"
 #include "app/module_loader_app.h"
 #include "app/startup_sequence.h"
-
-#define QM_EXPORT __attribute__((visibility("default")))
 
 namespace {
 

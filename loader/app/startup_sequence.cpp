@@ -18,6 +18,7 @@
 #include "catalogue/store_writes.h"
 #include "environment/names.h"
 #include "environment/registry_layout.h"
+#include "runtime/host_arx_loader.h"
 #include "runtime/module_events.h"
 #include "ui/logic/resource_strings.h"
 
@@ -151,7 +152,7 @@ bool bringUpModules(LoaderContext& context, std::string& profile) {
         const double menusMs = msSince(start);
         start = Clock::now();
         guard.begin({record.GetKey(), record.GetDisplayName()});
-        const bool appsOk = LoadApplications(record.GetApplications());
+        const bool appsOk = LoadApplications(record.GetApplications(), hostArxLoader());
         guard.end();
         const double appsMs = msSince(start);
         if (record.GetKey() == names::kBaseModuleKey) {

@@ -4,7 +4,6 @@
 #include <qmsys/file_identity.h>
 #include <qmsys/files.h>
 #include <qmsys/module.h>
-#include <qmsys/user_folders.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -14,6 +13,7 @@
 
 #include "environment/diagnostic_log.h"
 #include "environment/names.h"
+#include "environment/path_util.h"
 
 namespace qm {
 
@@ -300,8 +300,7 @@ std::string CatalogueSnapshot::fileOf(const Scope& scope) {
     }
     char name[40];
     std::snprintf(name, sizeof name, "%016llx.snapshot", static_cast<unsigned long long>(hash));
-    return qmsys::xdgFolder(qmsys::XdgFolder::State) + std::string(names::kProductFolderSuffix) +
-           "/catalogue/" + name;
+    return path::userStateFolder() + "/catalogue/" + name;
 }
 
 void CatalogueSnapshot::startScan() {

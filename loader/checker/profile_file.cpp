@@ -1,12 +1,27 @@
 #include "checker/profile_file.h"
 
-#include <algorithm>
-#include <fstream>
-
+#include <qmsys/files.h>
 #include <qmsys/text.h>
+
+#include <algorithm>
+#include <cstdio>
 
 namespace qm {
 namespace {
+
+// The next line of file into line, without its '\n'; false at the end of the file.
+bool readLine(std::FILE* file, std::string& line) {
+    line.clear();
+    bool any = false;
+    for (int c = std::getc(file); c != EOF; c = std::getc(file)) {
+        any = true;
+        if (c == '\n') {
+            return true;
+        }
+        line += static_cast<char>(c);
+    }
+    return any;
+}
 
 std::string_view trim(std::string_view s) {
     const auto first = s.find_first_not_of(" \t\r\n");
@@ -23,14 +38,14 @@ std::string readProfileString(const std::string& file, std::string_view section,
                               std::string_view key, std::string_view fallback,
                               std::size_t bufferChars) {
     const std::size_t maxUnits = bufferChars == 0 ? 0 : bufferChars - 1;
-    std::ifstream in(file, std::ios::binary);
+    const qmsys::StdioFile in = qmsys::openStdioFile(file, "rb");
     if (!in) {
         return std::string(qmsys::cutToUtf16Units(fallback, maxUnits));
     }
     std::string line;
     bool inSection = false;
     bool first = true;
-    while (std::getline(in, line)) {
+    while (readLine(in.get(), line)) {
         std::string_view view(line);
         if (first && view.substr(0, 3) == "\xEF\xBB\xBF") {
             view.remove_prefix(3);

@@ -1,18 +1,15 @@
 #include "environment/diagnostic_log.h"
 
+#include <qmsys/local_time.h>
+
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <ctime>
 
 namespace qm {
 
-DiagnosticLog::DiagnosticLog(const std::string& file) : file_(std::fopen(file.c_str(), "ae")) {}
-
-DiagnosticLog::~DiagnosticLog() {
-    if (file_) {
-        std::fclose(file_);
-    }
-}
+DiagnosticLog::DiagnosticLog(const std::string& file) : file_(qmsys::openStdioFile(file, "a")) {}
 
 std::unique_ptr<DiagnosticLog> DiagnosticLog::fromEnvironment() {
     const char* file = std::getenv("QM_LOG");
@@ -31,15 +28,14 @@ void DiagnosticLog::write(std::string_view category, std::string_view text) {
     const auto ms =
         std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() %
         1000;
-    std::tm tm{};
-    localtime_r(&t, &tm);
+    const std::tm tm = qmsys::localTime(t);
     char stamp[32];
     std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S", &tm);
     std::lock_guard lock(mutex_);
-    std::fprintf(file_, "%s.%03d %.*s: %.*s\n", stamp, static_cast<int>(ms),
+    std::fprintf(file_.get(), "%s.%03d %.*s: %.*s\n", stamp, static_cast<int>(ms),
                  static_cast<int>(category.size()), category.data(), static_cast<int>(text.size()),
                  text.data());
-    std::fflush(file_);
+    std::fflush(file_.get());
 }
 
 }  // namespace qm

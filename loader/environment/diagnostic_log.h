@@ -5,7 +5,8 @@
 //
 // Thread-safe: the Options dialog's worker writes while the main thread may too. A log that
 // cannot be opened stays disabled; logging never fails the caller.
-#include <cstdio>
+#include <qmsys/files.h>
+
 #include <memory>
 #include <mutex>
 #include <string>
@@ -19,7 +20,7 @@ public:
     DiagnosticLog() = default;
     // Appends to file (created when missing).
     explicit DiagnosticLog(const std::string& file);
-    ~DiagnosticLog();
+    ~DiagnosticLog() = default;
     DiagnosticLog(const DiagnosticLog&) = delete;
     DiagnosticLog& operator=(const DiagnosticLog&) = delete;
 
@@ -31,7 +32,7 @@ public:
 
 private:
     std::mutex mutex_;
-    std::FILE* file_ = nullptr;
+    qmsys::StdioFile file_;
 };
 
 }  // namespace qm

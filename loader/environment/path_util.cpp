@@ -1,5 +1,9 @@
 #include "environment/path_util.h"
 
+#include <qmsys/user_folders.h>
+
+#include "environment/names.h"
+
 namespace qm::path {
 
 std::string tidy(std::string_view path) {
@@ -52,6 +56,10 @@ std::string append(std::string_view base, std::string_view more) {
         out += '/';
     }
     return out + tail;
+}
+
+std::string userStateFolder() {
+    return qmsys::xdgFolder(qmsys::XdgFolder::State) + std::string(names::kProductFolderSuffix);
 }
 
 }  // namespace qm::path

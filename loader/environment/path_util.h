@@ -23,4 +23,9 @@ std::string append(std::string_view base, std::string_view more);
 // Turns every '\' into '/'.
 std::string normalizeSeparators(std::string_view path);
 
+// The folder of the loader's per-user state (the catalogue's snapshots, the crash guard's
+// record): the user's state folder with the product's folders below it, versioned as the
+// user's application data is, so that two installed versions never read each other's state.
+std::string userStateFolder();
+
 }  // namespace qm::path

@@ -1,5 +1,6 @@
 #include "runtime/module_events.h"
 
+#include "runtime/host_arx_loader.h"
 #include "runtime/menu_manager.h"
 
 namespace qm {
@@ -28,7 +29,7 @@ bool loadModule(ModuleRecord& record, MenuManager& menus) {
         return false;  // the module stays started; its applications are not run
     }
     record.SetMenusLoaded(true);
-    return LoadApplications(record.GetApplications());
+    return LoadApplications(record.GetApplications(), hostArxLoader());
 }
 
 bool unloadModule(ModuleRecord& record, MenuManager& menus) {

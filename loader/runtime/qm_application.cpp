@@ -5,14 +5,6 @@
 #include <qmsys/process.h>
 #include <qmsys/text.h>
 
-// The module model is shared with tools that read definitions without a host (qmloader), so
-// this library does not link the host library. The two host functions an ARX application
-// needs are weak references: inside a host (the module loader, which links the host library,
-// and the host's own process) they resolve to the host; in a program without a host they stay
-// null, and an ARX application cannot be loaded there.
-[[gnu::weak]] int acedArxLoad(const char* path);
-[[gnu::weak]] int acedCommandS(int rtype, ...);
-
 namespace qm {
 
 QmApplication::QmApplication(const std::string& path, const std::string& arguments,
@@ -38,7 +30,7 @@ std::string QmApplication::CommandLine() const {
     return line;
 }
 
-bool QmApplication::Load() const {
+bool QmApplication::Load(const ArxLoader& arx) const {
     if (type_.empty() || type_ == "exe") {
         if (path_.empty()) {
             return false;
@@ -46,14 +38,14 @@ bool QmApplication::Load() const {
         return qmsys::startProcess(CommandLine()) == qmsys::kErrorSuccess;
     }
     if (type_ == "arx") {
-        if (path_.empty() || acedArxLoad == nullptr) {
+        if (path_.empty() || arx.arxLoad == nullptr) {
             return false;
         }
-        if (acedArxLoad(path_.c_str()) == RTERROR) {
+        if (arx.arxLoad(path_.c_str()) == RTERROR) {
             return false;
         }
-        if (!command_.empty()) {
-            acedCommandS(RTSTR, command_.c_str(), RTNONE);
+        if (!command_.empty() && arx.runCommand != nullptr) {
+            arx.runCommand(command_.c_str());
         }
         return true;
     }
@@ -64,9 +56,9 @@ bool ApplicationPathLess::operator()(const QmApplication& a, const QmApplication
     return qmsys::compareUtf16(a.GetPath(), b.GetPath()) < 0;
 }
 
-bool LoadApplications(const ApplicationSet& applications) {
+bool LoadApplications(const ApplicationSet& applications, const ArxLoader& arx) {
     for (const QmApplication& application : applications) {
-        if (!application.Load()) {
+        if (!application.Load(arx)) {
             return false;
         }
     }

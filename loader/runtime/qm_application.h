@@ -7,6 +7,14 @@
 
 namespace qm {
 
+// What loading an ARX application needs from the host. The model links no host, so that tools
+// read definitions without one (qmloader); the module loader hands the host's functions in
+// (hostArxLoader()), and a loader without them (ArxLoader{}) refuses every ARX application.
+struct ArxLoader {
+    int (*arxLoad)(const char* path) = nullptr;         // RTNORM, or RTERROR when not loaded
+    void (*runCommand)(const char* command) = nullptr;  // runs a command line in the host
+};
+
 class QmApplication {
 public:
     // path is expanded with the environment library (macros replaced, relative names joined
@@ -35,8 +43,9 @@ public:
     // arguments" (split by the Windows rules, no shell) and does not wait for it. Type "arx":
     // loads the ARX application into the host and, when a command is given, runs it; only a
     // failed load counts, a rejected command does not. Any other type (also "EXE" or "Arx"),
-    // an empty path, a program that cannot be started: false, nothing reported.
-    virtual bool Load() const;
+    // an empty path, a program that cannot be started, an ARX application without a host
+    // (arx.arxLoad null): false, nothing reported.
+    virtual bool Load(const ArxLoader& arx) const;
 
     // The command line a program application is started with.
     std::string CommandLine() const;
@@ -69,6 +78,6 @@ using ApplicationSet = std::set<QmApplication, ApplicationPathLess>;
 
 // Loads every application in set order and stops at the first that fails. True when all
 // loaded, also for an empty set.
-bool LoadApplications(const ApplicationSet& applications);
+bool LoadApplications(const ApplicationSet& applications, const ArxLoader& arx);
 
 }  // namespace qm

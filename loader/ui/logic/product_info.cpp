@@ -1,9 +1,9 @@
 #include "ui/logic/product_info.h"
 
-#include <cstdio>
-#include <memory>
-
+#include <qmsys/files.h>
 #include <qmsys/text.h>
+
+#include <cstdio>
 
 namespace qm::ui {
 namespace {
@@ -52,8 +52,7 @@ std::string ProductInfoFile(const std::string& appPath) {
 }
 
 std::optional<ProductInfo> ReadProductInfo(const std::string& file) {
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> handle(std::fopen(file.c_str(), "rb"),
-                                                           &std::fclose);
+    const qmsys::StdioFile handle = qmsys::openStdioFile(file, "rb");
     if (!handle) {
         return std::nullopt;
     }

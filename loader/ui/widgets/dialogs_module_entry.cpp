@@ -1,11 +1,12 @@
 // The one export of the dialogs module (see ui/logic/dialogs_entry.h).
+#include <qmsys/module.h>
+
 #include <type_traits>
 
 #include "ui/logic/dialogs_entry.h"
 #include "ui/widgets/module_loader_command.h"
 
-extern "C" __attribute__((visibility("default"))) void qmRunModuleLoaderDialogs(
-    qm::LoaderContext& context) {
+extern "C" QM_EXPORT void qmRunModuleLoaderDialogs(qm::LoaderContext& context) {
     static_assert(std::is_same_v<decltype(&qmRunModuleLoaderDialogs), qm::ui::DialogsEntryFn>);
     qm::ui::RunModuleLoaderCommand(context);
 }

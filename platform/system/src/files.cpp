@@ -1,6 +1,8 @@
 #include "qmsys/files.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/vfs.h>
 #include <unistd.h>
@@ -157,7 +159,7 @@ WinError readAt(const FileHandle& file, std::uint64_t offset, std::size_t count,
 StdioFile openStdioFile(const std::string& path, const char* mode) {
     // "e": O_CLOEXEC, so that programs the host starts do not inherit the stream's file.
     const std::string withCloseOnExec = std::string(mode) + "e";
-    return StdioFile(std::fopen(path.c_str(), withCloseOnExec.c_str()), &std::fclose);
+    return StdioFile(std::fopen(path.c_str(), withCloseOnExec.c_str()));
 }
 
 FileHandle openRegularFile(const std::string& path, WinError& error, std::uint64_t* size) {
@@ -200,6 +202,79 @@ WinError readRegularFile(const std::string& path, std::size_t limit, std::string
     }
     out.resize(done);
     return kErrorSuccess;
+}
+
+WinError readOwnFile(const std::string& path, std::size_t limit, std::string& out) {
+    out.clear();
+    int fd;
+    do {
+        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY | O_NOFOLLOW);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) {
+        // A symbolic link at path fails as ELOOP: no file of its own.
+        return errno == ELOOP ? kErrorAccessDenied : pathError(path, errno);
+    }
+    const FileHandle file(fd);
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        return winErrorFromErrno(errno);
+    }
+    if (!S_ISREG(st.st_mode) || st.st_nlink != 1) {
+        return kErrorAccessDenied;
+    }
+    if (static_cast<std::uint64_t>(st.st_size) > limit) {
+        return kErrorFileTooLarge;
+    }
+    const WinError error = readAt(file, 0, static_cast<std::size_t>(st.st_size), out);
+    if (error != kErrorSuccess) {
+        out.clear();
+    }
+    return error;
+}
+
+WinError createFileWith(const std::string& path, std::string_view data, unsigned permissions) {
+    // A write past the file size limit raises SIGXFSZ, which ends the process unless ignored.
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_FSIZE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY &&
+        limit.rlim_cur < data.size()) {
+        return kErrorDiskFull;
+    }
+    int fd;
+    do {
+        fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY,
+                    static_cast<mode_t>(permissions & 07777));
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) {
+        return errno == EEXIST ? kErrorFileExists : pathError(path, errno);
+    }
+    FileHandle file(fd);
+    if (!writeAll(file, data) || !file.close()) {
+        const WinError error = winErrorFromErrno(errno);
+        ::unlink(path.c_str());
+        return error;
+    }
+    return kErrorSuccess;
+}
+
+FileHandle lockFile(const std::string& path) {
+    int fd;
+    do {
+        fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY,
+                    0600);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) {
+        return FileHandle();
+    }
+    FileHandle file(fd);
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_nlink != 1) {
+        return FileHandle();
+    }
+    int locked;
+    do {
+        locked = ::flock(fd, LOCK_EX | LOCK_NB);
+    } while (locked != 0 && errno == EINTR);
+    return locked == 0 ? std::move(file) : FileHandle();
 }
 
 WinError createDirectory(const std::string& path) {

@@ -430,7 +430,7 @@ TEST_F(StartupSequenceTest, ModuleThatTookTheHostDownSitsOneStartOut) {
     install_.addModule(kTerrain);
     setSettings(kRoads, "True", "True", "False");
     setSettings(kTerrain, "True", "True", "False");
-    const std::string guardFolder = user_.stateDir() + "/quillmont";
+    const std::string guardFolder = qm::CrashGuard::defaultFolder();
     // A host that dies while Roads's applications start.
     ASSERT_EQ(qmtest::runProcess(
                   {qmtest::binDir() + "/qm_guard_child", guardFolder, "begin", "QM_ROADS", "Roads"})

@@ -2,6 +2,7 @@
 // itself, so that a copy anywhere is an installation. Its applications (a program run through
 // its #! line and an ARX application built by the project) really run, the host brings its
 // modules up, and its help page opens at the dialogs' topic.
+#include <cadhost/arx.h>
 #include <cadhost/host.h>
 #include <gtest/gtest.h>
 #include <qmenv/environment.h>
@@ -21,6 +22,11 @@
 namespace {
 
 namespace fs = std::filesystem;
+
+// The host's ARX loading, as the module loader hands it in (the catalogue's tests see no
+// runtime layer).
+const qm::ArxLoader kHostArx{&acedArxLoad,
+                             [](const char* command) { acedCommandS(RTSTR, command, RTNONE); }};
 
 // A copy of the build's sample installation in a folder of its own, with nothing pointing
 // back at the build.
@@ -56,7 +62,7 @@ TEST_F(SampleInstallationTest, ApplicationsRunForReal) {
     std::ostringstream output;
     cadhost::Host host(cadhost::HostOptions{&output, {}});
     for (const qm::ModuleRecord& r : catalogue("Default")) {
-        EXPECT_TRUE(qm::LoadApplications(r.GetApplications())) << r.GetKey();
+        EXPECT_TRUE(qm::LoadApplications(r.GetApplications(), kHostArx)) << r.GetKey();
     }
     EXPECT_NE(output.str().find("Quillmont Road Design 22.15 ready."), std::string::npos)
         << output.str();

@@ -15,10 +15,11 @@ TEST_F(ModelWithoutHostTest, ArxApplicationIsRefusedWithoutAHost) {
     // The same file loads when a host is there (module_record_tests).
     const std::string arx = qmtest::binDir() + "/qmtest_runtime_arx.arx";
     for (const char* command : {"", "QMTEST_ARX_HELLO"}) {
-        EXPECT_FALSE(qm::QmApplication(arx, "", "arx", command, false).Load()) << command;
+        EXPECT_FALSE(qm::QmApplication(arx, "", "arx", command, false).Load(qm::ArxLoader{}))
+            << command;
     }
     qm::ApplicationSet set{qm::QmApplication(arx, "", "arx", "", false)};
-    EXPECT_FALSE(qm::LoadApplications(set));
+    EXPECT_FALSE(qm::LoadApplications(set, qm::ArxLoader{}));
 }
 
 }  // namespace

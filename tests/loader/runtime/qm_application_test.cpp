@@ -15,6 +15,8 @@
 #include <sstream>
 #include <thread>
 
+#include "runtime/host_arx_loader.h"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -60,12 +62,12 @@ TEST_F(ApplicationTest, OnlyEmptyOrExactExeTypesRunAProgram) {
     for (const auto& c : cases) {
         const std::string path = program("type" + std::to_string(n++));
         const QmApplication app(path, "ran", c.type, "", false);
-        EXPECT_EQ(app.Load(), c.runs) << '"' << c.type << '"';
+        EXPECT_EQ(app.Load(qm::hostArxLoader()), c.runs) << '"' << c.type << '"';
         if (c.runs) {
             EXPECT_EQ(waitForFile(path + ".argv"), "ran\n") << c.type;
         }
     }
-    EXPECT_FALSE(QmApplication(dir_ / "missing", "", "exe", "", false).Load());
+    EXPECT_FALSE(QmApplication(dir_ / "missing", "", "exe", "", false).Load(qm::hostArxLoader()));
     // Every program started has ended, so one started wrongly would have left its record.
     ASSERT_TRUE(started.waitForAll());
     for (int i = 2; i < n; ++i) {
@@ -87,7 +89,7 @@ TEST_F(ApplicationTest, CommandLineIsPathSpaceArgumentsSplitTheWindowsWay) {
         const std::string path = program("args" + std::to_string(n++));
         const QmApplication app(path, c.arguments, "", "", false);
         EXPECT_EQ(app.CommandLine(), c.arguments[0] ? path + " " + c.arguments : path);
-        ASSERT_TRUE(app.Load()) << c.arguments;
+        ASSERT_TRUE(app.Load(qm::hostArxLoader())) << c.arguments;
         EXPECT_EQ(waitForFile(path + ".argv"), c.argv) << c.arguments;
     }
 }
@@ -118,20 +120,26 @@ TEST_F(ArxApplicationTest, LoadsAndRunsItsCommand) {
         {"no command", "", true, "init\ncommand\ncommand\n"},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(QmApplication(testArx(), "", "arx", c.command, false).Load(), c.loaded) << c.what;
+        EXPECT_EQ(QmApplication(testArx(), "", "arx", c.command, false).Load(qm::hostArxLoader()),
+                  c.loaded)
+            << c.what;
         EXPECT_EQ(logText(), c.log) << c.what;
     }
 }
 
 TEST_F(ArxApplicationTest, OnlyExactArxTypeAndLoadableFilesCount) {
-    EXPECT_FALSE(QmApplication(testArx(), "", "Arx", "QMTEST_ARX_HELLO", false).Load());
-    EXPECT_FALSE(QmApplication(testArx(), "", "ARX", "", false).Load());
+    EXPECT_FALSE(
+        QmApplication(testArx(), "", "Arx", "QMTEST_ARX_HELLO", false).Load(qm::hostArxLoader()));
+    EXPECT_FALSE(QmApplication(testArx(), "", "ARX", "", false).Load(qm::hostArxLoader()));
     EXPECT_EQ(logText(), "");
-    EXPECT_FALSE(QmApplication(dir_ / "missing.arx", "", "arx", "", false).Load());
-    EXPECT_FALSE(QmApplication(recorder(), "", "arx", "", false).Load());  // no entry point
+    EXPECT_FALSE(
+        QmApplication(dir_ / "missing.arx", "", "arx", "", false).Load(qm::hostArxLoader()));
+    EXPECT_FALSE(QmApplication(recorder(), "", "arx", "", false)
+                     .Load(qm::hostArxLoader()));  // no entry point
     {
         qmtest::ScopedEnv fail("QMTEST_ARX_FAIL_INIT", "1");
-        EXPECT_FALSE(QmApplication(testArx(), "", "arx", "QMTEST_ARX_HELLO", false).Load());
+        EXPECT_FALSE(QmApplication(testArx(), "", "arx", "QMTEST_ARX_HELLO", false)
+                         .Load(qm::hostArxLoader()));
     }
     EXPECT_EQ(logText(), "");
 }
@@ -141,10 +149,10 @@ TEST_F(ArxApplicationTest, ProgramsAndArxApplicationsLoadTogether) {
     qm::ApplicationSet both;
     both.insert(QmApplication(testArx(), "", "arx", "QMTEST_ARX_HELLO", false));
     both.insert(QmApplication(program("0_first"), "", "exe", "", false));
-    EXPECT_TRUE(qm::LoadApplications(both));
+    EXPECT_TRUE(qm::LoadApplications(both, qm::hostArxLoader()));
     EXPECT_EQ(logText(), "init\ncommand\n");
     EXPECT_TRUE(waitForFile(dir_ / "0_first.argv").has_value());
-    EXPECT_TRUE(qm::LoadApplications(qm::ApplicationSet{}));
+    EXPECT_TRUE(qm::LoadApplications(qm::ApplicationSet{}, qm::hostArxLoader()));
 }
 
 }  // namespace

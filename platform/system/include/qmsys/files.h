@@ -63,8 +63,30 @@ bool readAll(const FileHandle& file, std::string& out);
 // A C stream (fopen) on the file named by path, a UTF-8 name on every system (Windows' narrow
 // functions would take it in the ANSI code page), not inherited by started programs. mode as
 // for fopen ("rb", "ab", ...). Null on failure.
-using StdioFile = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
+struct StdioFileClose {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using StdioFile = std::unique_ptr<std::FILE, StdioFileClose>;
 StdioFile openStdioFile(const std::string& path, const char* mode);
+
+// Reads the file path into out as readRegularFile does, but only a file of its own: a symbolic
+// link at path, or a file with more than one name, gives kErrorAccessDenied, so that nothing
+// planted under the name by another program is read through it.
+WinError readOwnFile(const std::string& path, std::size_t limit, std::string& out);
+
+// Creates the file path holding data, with permissions (POSIX bits, as for
+// replaceFileContents). Exclusive: anything at path, a link included, gives kErrorFileExists
+// and is neither followed nor written. A write that fails (a full disk) removes the file again,
+// so a file this made holds all of data. Data beyond the process's file size limit is refused
+// (kErrorDiskFull) without creating anything, since writing it would end the process.
+WinError createFileWith(const std::string& path, std::string_view data, unsigned permissions);
+
+// A lock on the file path (created with mode 0600 when missing), taken without waiting and
+// held while the handle lives; the system releases it when the process ends, however it ends.
+// No handle when another holder has it, or when path is anything but a regular file with one
+// name (a link of either kind, a FIFO): nothing planted under the name is waited on or locked.
+// The file is never removed: another process may be about to lock it.
+FileHandle lockFile(const std::string& path);
 
 // Copies src to dst as CopyFileW does: the copy gets the source's modification time (full
 // nanosecond precision) and permission bits. With failIfExists an existing destination gives
