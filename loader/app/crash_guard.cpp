@@ -43,14 +43,21 @@ std::string CrashGuard::defaultFolder() {
 }
 
 CrashGuard::~CrashGuard() {
-    end();
+    // A host that ends normally leaves no evidence behind.
+    if (record_.valid()) {
+        record_.reset();
+        qmsys::deleteFile(file_);
+    }
 }
 
 bool CrashGuard::own() {
     if (!tried_) {
         tried_ = true;
         qmsys::createDirectories(folder_);
-        lock_ = qmsys::lockFile(file_ + ".lock");
+        // Below a file size limit that holds the largest record, a write would end the host.
+        if (qmsys::fileSizeAllowed(kRecordBytes)) {
+            lock_ = qmsys::lockFile(file_ + ".lock");
+        }
     }
     return lock_.valid();
 }
@@ -81,17 +88,26 @@ std::optional<CrashGuard::Module> CrashGuard::takeInterrupted() {
 }
 
 void CrashGuard::begin(const Module& module) {
-    end();
     const std::string text = record(module);
-    if (!text.empty() && own()) {
-        recorded_ = qmsys::createFileWith(file_, text, 0600) == qmsys::kErrorSuccess;
+    if (text.empty() || !own()) {
+        return;
+    }
+    // Created afresh for this start (whatever stood under the name is gone, see
+    // takeInterrupted), so nothing else is written through; then written in place, which
+    // costs no more than the write.
+    if (!record_.valid()) {
+        record_ = qmsys::createNewFile(file_, 0600);
+    }
+    // A write cut short (a full disk) must not leave half a record: the file is emptied.
+    if (record_.valid() && !qmsys::writeAt(record_, 0, text)) {
+        end();
     }
 }
 
 void CrashGuard::end() {
-    if (recorded_) {
-        recorded_ = false;
-        qmsys::deleteFile(file_);
+    // Emptying needs no free space, so even a full disk lets a module's end say nobody.
+    if (record_.valid()) {
+        qmsys::resizeFile(record_, 0);
     }
 }
 

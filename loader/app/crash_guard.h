@@ -10,13 +10,15 @@
 // whatever the marker says: without it the host has no module loader menu, and the dialog
 // that is offered to load a skipped module never lists it.
 //
-// The record is one file in the user's state folder, "key NUL display name NUL", written
-// whole before the module's code runs and removed once it is done, as a plug-in manager's
-// lock file is: a record found at the next start names the module the host died in. The
-// record is created afresh each time (never written through anything at its name) and a
-// write that fails removes it, so a full disk costs the guard, never the host; so does a file
-// size limit too small for the record (the write would end the host). An empty record, or one
-// without the NUL after its key, names nobody. Nothing is synced: the record survives the
+// The record is one file in the user's state folder, "key NUL display name NUL", written with
+// one plain write before the module's code runs and emptied once it is done, and the file is
+// removed when the host ends normally, as a plug-in manager's lock file is: a record found at
+// the next start names the module the host died in. The file is created afresh by each start
+// (never written through anything at its name) and kept open for its later records, so a
+// module costs two system calls. A write that fails (a full disk) empties it, so a full disk
+// costs the guard, never the host; a file size limit too small for a record leaves the start
+// unguarded (the write would end the host). An empty record, or one without the NUL after
+// its key, names nobody. Nothing is synced: the record survives the
 // death of the host, which is what the guard is for; only a crash of the whole machine during
 // bring-up can lose it, and then the module is merely tried once more.
 //
@@ -46,7 +48,7 @@ public:
     explicit CrashGuard(std::string folder);
     // The loader's per-user state folder (path::userStateFolder()).
     static std::string defaultFolder();
-    // Removes a record still standing: a host that ends normally leaves no evidence behind.
+    // Removes the record's file: a host that ends normally leaves no evidence behind.
     ~CrashGuard();
     CrashGuard(const CrashGuard&) = delete;
     CrashGuard& operator=(const CrashGuard&) = delete;
@@ -57,7 +59,7 @@ public:
 
     // Records module before its code runs.
     void begin(const Module& module);
-    // The module's code is done: its record is removed.
+    // The module's code is done: the record is emptied (an empty record names nobody).
     void end();
 
     // The record's file.
@@ -70,8 +72,8 @@ private:
     std::string folder_;
     std::string file_;
     qmsys::FileHandle lock_;
+    qmsys::FileHandle record_;  // the record's file, created at the first begin()
     bool tried_ = false;
-    bool recorded_ = false;  // this guard's record stands
 };
 
 }  // namespace qm

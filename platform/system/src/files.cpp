@@ -232,28 +232,39 @@ WinError readOwnFile(const std::string& path, std::size_t limit, std::string& ou
     return error;
 }
 
-WinError createFileWith(const std::string& path, std::string_view data, unsigned permissions) {
-    // A write past the file size limit raises SIGXFSZ, which ends the process unless ignored.
-    rlimit limit{};
-    if (::getrlimit(RLIMIT_FSIZE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY &&
-        limit.rlim_cur < data.size()) {
-        return kErrorDiskFull;
-    }
+FileHandle createNewFile(const std::string& path, unsigned permissions) {
     int fd;
     do {
         fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY,
                     static_cast<mode_t>(permissions & 07777));
     } while (fd < 0 && errno == EINTR);
-    if (fd < 0) {
-        return errno == EEXIST ? kErrorFileExists : pathError(path, errno);
+    return FileHandle(fd);
+}
+
+bool writeAt(const FileHandle& file, std::uint64_t offset, std::string_view data) {
+    while (!data.empty()) {
+        const ssize_t n =
+            ::pwrite(descriptorOf(file), data.data(), data.size(), static_cast<off_t>(offset));
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return false;
+        }
+        data.remove_prefix(static_cast<std::size_t>(n));
+        offset += static_cast<std::uint64_t>(n);
     }
-    FileHandle file(fd);
-    if (!writeAll(file, data) || !file.close()) {
-        const WinError error = winErrorFromErrno(errno);
-        ::unlink(path.c_str());
-        return error;
-    }
-    return kErrorSuccess;
+    return true;
+}
+
+bool resizeFile(const FileHandle& file, std::uint64_t size) {
+    return ::ftruncate(descriptorOf(file), static_cast<off_t>(size)) == 0;
+}
+
+bool fileSizeAllowed(std::uint64_t size) {
+    rlimit limit{};
+    return ::getrlimit(RLIMIT_FSIZE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY ||
+           limit.rlim_cur >= size;
 }
 
 FileHandle lockFile(const std::string& path) {

@@ -74,12 +74,21 @@ StdioFile openStdioFile(const std::string& path, const char* mode);
 // planted under the name by another program is read through it.
 WinError readOwnFile(const std::string& path, std::size_t limit, std::string& out);
 
-// Creates the file path holding data, with permissions (POSIX bits, as for
-// replaceFileContents). Exclusive: anything at path, a link included, gives kErrorFileExists
-// and is neither followed nor written. A write that fails (a full disk) removes the file again,
-// so a file this made holds all of data. Data beyond the process's file size limit is refused
-// (kErrorDiskFull) without creating anything, since writing it would end the process.
-WinError createFileWith(const std::string& path, std::string_view data, unsigned permissions);
+// Creates the file path, empty, for writing, with permissions (POSIX bits, as for
+// replaceFileContents). Exclusive: anything at path, a link included, gives no handle and is
+// neither followed nor written.
+FileHandle createNewFile(const std::string& path, unsigned permissions);
+
+// Writes all of data to file at offset (not moving its position); false when a write fails.
+bool writeAt(const FileHandle& file, std::uint64_t offset, std::string_view data);
+
+// Cuts or extends file to size bytes; false when the system refuses. Cutting needs no free
+// space, so it works on a full disk.
+bool resizeFile(const FileHandle& file, std::uint64_t size);
+
+// Whether this process may make a file of size bytes: past its file size limit a write ends
+// the process (SIGXFSZ) instead of failing.
+bool fileSizeAllowed(std::uint64_t size);
 
 // A lock on the file path (created with mode 0600 when missing), taken without waiting and
 // held while the handle lives; the system releases it when the process ends, however it ends.
