@@ -42,7 +42,7 @@ ui::DialogsEntryFn openDialogs(std::string& reason) {
 
 // The text of string id in the module loader's own (language-specific) resources.
 std::string resourceText(ui::StringId id) {
-    QmEnResourceLoader resources(std::string(names::kResourceModule).c_str());
+    QmEnResourceLoader resources(names::kResourceModule);
     resources.Activate(nullptr);
     return ui::ResourceString(id);
 }

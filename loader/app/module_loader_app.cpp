@@ -62,7 +62,7 @@ AcRx::AppRetCode CQmModuleLoaderApp::On_kInitAppMsg(void* pkt) {
             "this session, because " +
             why + ".";
         context_.log().write("startup", text);
-        cadhost::messageBox(acedGetAcadFrame(), text, std::string(names::kMessageCaption),
+        cadhost::messageBox(acedGetAcadFrame(), text, names::kMessageCaption,
                             cadhost::MB_ICONERROR | cadhost::MB_OK);
         return AcRx::kRetError;
     }
@@ -71,7 +71,7 @@ AcRx::AppRetCode CQmModuleLoaderApp::On_kInitAppMsg(void* pkt) {
     if (AcRxDynamicLinker* linker = acrxDynamicLinker()) {
         linker->lockApplication(pkt);
     }
-    context_.setBaseModuleKey(std::string(names::kBaseModuleKey));
+    context_.setBaseModuleKey(names::kBaseModuleKey);
     // Nothing the start-up meets may fail the initialisation: the loader stays, with its
     // command, so that the user can still reach the dialog.
     if (startup_) {

@@ -46,8 +46,7 @@ void reportReadOnlyStore(LoaderContext& context) {
                         "Module settings cannot be saved: the registry store \"" + file +
                             "\" can only be read (its folder is write-protected or the disk is "
                             "full). The modules start with the settings read from it.",
-                        std::string(names::kMessageCaption),
-                        cadhost::MB_ICONWARNING | cadhost::MB_OK);
+                        names::kMessageCaption, cadhost::MB_ICONWARNING | cadhost::MB_OK);
 }
 
 // Notes a configuration change since the last start. Product menu groups belong to the
@@ -84,7 +83,7 @@ bool readAutostartOverride() {
     QmEnWinRegistry reg;
     std::int32_t value = 0;
     if (reg.OpenKey(kQmEnHKeyLocalMachine, registry_layout::moduleLoaderKey(), false) &&
-        reg.ReadLong(std::string(names::kValueAutostartDisable), value)) {
+        reg.ReadLong(names::kValueAutostartDisable, value)) {
         return value != 0;
     }
     return false;
@@ -118,7 +117,7 @@ void reportInterrupted(LoaderContext& context, const ModuleRecord& record) {
         "The module \"" + name +
             "\" was not started: the host ended while starting it last time. It will be "
             "started again at the next start, or load it now in the Module Loader dialog.",
-        std::string(names::kMessageCaption), cadhost::MB_ICONWARNING | cadhost::MB_OK);
+        names::kMessageCaption, cadhost::MB_ICONWARNING | cadhost::MB_OK);
 }
 
 // Brings up every module that starts with the host. Returns whether the base module was among
@@ -182,7 +181,7 @@ void reportEmptyCatalogue(const std::string& errorText) {
     if (!errorText.empty()) {
         text += "\n\n" + errorText;
     }
-    cadhost::messageBox(acedGetAcadFrame(), text, std::string(names::kMessageCaption),
+    cadhost::messageBox(acedGetAcadFrame(), text, names::kMessageCaption,
                         cadhost::MB_ICONERROR | cadhost::MB_OK);
 }
 
@@ -201,8 +200,7 @@ void RunStartupSequence(LoaderContext& context) {
         MakeCatalogueContext(config, QmEnGetLanguageCode(), &context.log());
     catalogue.writes = &writes;
     catalogue.useSnapshot = !CatalogueSnapshot::disabledByEnvironment();
-    const std::string folder =
-        QmEnBuildFilename(std::string(names::kDefinitionsFolder), kQmEnBaseAppPath, 0);
+    const std::string folder = QmEnBuildFilename(names::kDefinitionsFolder, kQmEnBaseAppPath, 0);
     std::string errorText;
     bool baseBroughtUp = false;
     std::string profile;
@@ -215,8 +213,8 @@ void RunStartupSequence(LoaderContext& context) {
         phases += line;
         phase = Clock::now();
     };
-    if (LoadCatalogue(catalogue, folder, std::string(names::kDefinitionExtension),
-                      context.modules(), errorText)) {
+    if (LoadCatalogue(catalogue, folder, names::kDefinitionExtension, context.modules(),
+                      errorText)) {
         notePhase("Catalogue");
         ReadModuleSettings(context.modules(), &context.log());
         notePhase("Settings");
@@ -225,7 +223,7 @@ void RunStartupSequence(LoaderContext& context) {
             cadhost::messageBox(acedGetAcadFrame(),
                                 "Safe mode: no module is brought up in this session. Unset "
                                 "QM_SAFE_MODE to start modules with the host again.",
-                                std::string(names::kMessageCaption),
+                                names::kMessageCaption,
                                 cadhost::MB_ICONINFORMATION | cadhost::MB_OK);
             context.log().write("startup", "safe mode: modules not brought up");
             // The host restored the menus of the last session; a menu can bring a module's code

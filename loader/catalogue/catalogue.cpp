@@ -17,6 +17,7 @@
 #include "environment/diagnostic_log.h"
 #include "environment/names.h"
 #include "environment/registry_layout.h"
+#include "environment/str_cat.h"
 
 namespace qm {
 
@@ -218,7 +219,7 @@ bool scanWithSnapshot(const CatalogueContext& context, const std::string& folder
                 ModuleDefinitionReader::Options options;
                 options.applyVersionOverride = false;
                 reader = std::make_unique<ModuleDefinitionReader>(
-                    folder + "/" + std::string(names::kDefinitionSchema), options);
+                    strCat({folder, "/", names::kDefinitionSchema}), options);
             }
             outcome = CatalogueSnapshot::Outcome();
             outcome.accepted = reader->readAt(&ahead.folder(), file, path, outcome.record,
@@ -260,8 +261,7 @@ void scanEveryFile(const CatalogueContext& context, const std::string& folder,
     ModuleDefinitionReader::Options options;
     options.log = context.log;
     options.missingKeys = &missingKeys;
-    const ModuleDefinitionReader reader(folder + "/" + std::string(names::kDefinitionSchema),
-                                        options);
+    const ModuleDefinitionReader reader(strCat({folder, "/", names::kDefinitionSchema}), options);
     std::string scanError;
     list.reserve(list.size() + files.size());
     std::optional<RegistryBatch> reads(std::in_place, RegistryBatch::Kind::Reads, context.log,
@@ -295,8 +295,8 @@ CatalogueContext MakeCatalogueContext(std::string_view config, std::string_view 
 }
 
 bool LoadCatalogue(const CatalogueContext& context, const std::string& folder,
-                   const std::string& extension, ModuleList& list, std::string& errorText) {
-    const std::string pattern = "*." + context.config + "." + extension;
+                   std::string_view extension, ModuleList& list, std::string& errorText) {
+    const std::string pattern = strCat({"*.", context.config, ".", extension});
     if (!(context.useSnapshot && scanWithSnapshot(context, folder, pattern, list, errorText))) {
         scanEveryFile(context, folder, pattern, list, errorText);
     }

@@ -37,6 +37,6 @@ CatalogueContext MakeCatalogueContext(std::string_view config, std::string_view 
 // not empty afterwards. The working directory is never changed. With the snapshot the results,
 // module keys included, are the same; only definitions whose files changed are parsed.
 bool LoadCatalogue(const CatalogueContext& context, const std::string& folder,
-                   const std::string& extension, ModuleList& list, std::string& errorText);
+                   std::string_view extension, ModuleList& list, std::string& errorText);
 
 }  // namespace qm

@@ -14,6 +14,7 @@
 #include "environment/diagnostic_log.h"
 #include "environment/names.h"
 #include "environment/path_util.h"
+#include "environment/str_cat.h"
 
 namespace qm {
 
@@ -277,7 +278,7 @@ bool CatalogueSnapshot::currentScope(const std::string& config, const std::strin
                                      Scope& out) {
     Scope scope{config, language, folder, pattern, QmEnGetAppPath(), QmEnMacroValues(), {}, {}, {}};
     if (!loaderIdentity(scope.loaderFile, scope.loader) ||
-        !qmsys::identifyFile(folder + "/" + std::string(names::kDefinitionSchema), scope.schema)) {
+        !qmsys::identifyFile(strCat({folder, "/", names::kDefinitionSchema}), scope.schema)) {
         return false;
     }
     out = std::move(scope);

@@ -293,11 +293,8 @@ void ModuleDefinitionReader::applyVersionOverride(const std::string& key, std::i
     QmEnWinRegistry registry;
     const bool create = missingKeys == nullptr;
     if (registry.OpenKey(kQmEnHKeyCurrentUser, keyPath, create)) {
-        // Made once: a scan reads these two values of every module.
-        static const std::string kMajor(names::kValueOverrideMajor);
-        static const std::string kMinor(names::kValueOverrideMinor);
-        registry.ReadLong(kMajor, major);
-        registry.ReadLong(kMinor, minor);
+        registry.ReadLong(names::kValueOverrideMajor, major);
+        registry.ReadLong(names::kValueOverrideMinor, minor);
     } else if (!create) {
         missingKeys->push_back(keyPath);
     }

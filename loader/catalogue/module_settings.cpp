@@ -19,16 +19,12 @@ namespace {
 
 constexpr std::string_view kLogCategory = "settings";
 
-const std::string kActivated(names::kValueActivated);
-const std::string kAutoStart(names::kValueAutoStart);
-const std::string kDemandLoad(names::kValueDemandLoad);
-
-std::string boolText(bool on) {
-    return std::string(on ? names::kTrue : names::kFalse);
+std::string_view boolText(bool on) {
+    return on ? names::kTrue : names::kFalse;
 }
 
 // True when name holds exactly word.
-bool holds(QmEnWinRegistry& registry, const std::string& name, std::string_view word) {
+bool holds(QmEnWinRegistry& registry, std::string_view name, std::string_view word) {
     std::string value;
     return registry.ReadString(name, value) && value == word;
 }
@@ -56,10 +52,10 @@ bool ReadModuleSettings(ModuleList& list, DiagnosticLog* log) {
         if (!key || !registry.OpenKey(kQmEnHKeyCurrentUser, *key, false)) {
             continue;
         }
-        record.SetAutoStart(holds(registry, kAutoStart, names::kTrue));
-        record.SetDemandLoad(holds(registry, kDemandLoad, names::kTrue));
+        record.SetAutoStart(holds(registry, names::kValueAutoStart, names::kTrue));
+        record.SetDemandLoad(holds(registry, names::kValueDemandLoad, names::kTrue));
         record.SetActivated(true);
-        if (holds(registry, kActivated, names::kFalse)) {
+        if (holds(registry, names::kValueActivated, names::kFalse)) {
             record.SetActivated(false);
             record.SetAutoStart(false);
             record.SetDemandLoad(false);
@@ -78,9 +74,9 @@ bool WriteModuleSettings(ModuleList& list, DiagnosticLog* log, UserFeedback* fee
         if (!key || !registry.OpenKey(kQmEnHKeyCurrentUser, *key, true)) {
             continue;
         }
-        registry.WriteString(kAutoStart, boolText(record.GetAutoStart()));
-        registry.WriteString(kDemandLoad, boolText(record.GetDemandLoad()));
-        registry.WriteString(kActivated, boolText(record.GetActivated()));
+        registry.WriteString(names::kValueAutoStart, boolText(record.GetAutoStart()));
+        registry.WriteString(names::kValueDemandLoad, boolText(record.GetDemandLoad()));
+        registry.WriteString(names::kValueActivated, boolText(record.GetActivated()));
     }
     batch.commit();
     return true;
@@ -95,9 +91,9 @@ bool writeBaseValues(RegistryBatch& batch) {
                           true)) {
         return false;
     }
-    registry.WriteString(kActivated, boolText(true));
-    registry.WriteString(kDemandLoad, boolText(false));
-    registry.WriteString(kAutoStart, boolText(true));
+    registry.WriteString(names::kValueActivated, boolText(true));
+    registry.WriteString(names::kValueDemandLoad, boolText(false));
+    registry.WriteString(names::kValueAutoStart, boolText(true));
     batch.commit();
     return true;
 }
@@ -118,7 +114,7 @@ void WriteBaseModuleSettings(StoreWrites* writes, UserFeedback* feedback) {
     // The message is shown only after the transaction has ended, so that no registry lock is
     // held while the user reads it.
     if (!written && feedback) {
-        feedback->showMessage("Serious problems!!!!!", std::string(names::kMessageCaption));
+        feedback->showMessage("Serious problems!!!!!", names::kMessageCaption);
     }
 }
 

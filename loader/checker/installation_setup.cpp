@@ -7,13 +7,13 @@
 #include "checker/checker_messages.h"
 #include "checker/start_up_checker_lib.h"
 #include "environment/names.h"
+#include "environment/str_cat.h"
 
 namespace qm {
 namespace {
 
 namespace msg = checker_messages;
 
-const std::string kKernelServicesKey(names::kKernelServicesKey);
 constexpr std::size_t kValueBufferChars = 512;
 
 // The root and the configuration file do not change during a pass: asked once per pass.
@@ -31,9 +31,9 @@ InstallationSetup::InstallationSetup(StartUpCheckerLib& checker)
 
 bool InstallationSetup::Run() {
     if (!kernel_.keyExists) {
-        checker_.AppendReport("\n" + checker_.MessageText(msg::kRegKeyNotFound) + ": \"" +
-                              checker_.MessageText(msg::kHkeyCurrentUser) + "\\" +
-                              kKernelServicesKey + "\"");
+        checker_.AppendReport(strCat({"\n", checker_.MessageText(msg::kRegKeyNotFound), ": \"",
+                                      checker_.MessageText(msg::kHkeyCurrentUser), "\\",
+                                      names::kKernelServicesKey, "\""}));
         return checker_.Report().empty();
     }
 
@@ -67,26 +67,25 @@ bool InstallationSetup::ReadStringValue(const std::optional<std::string>& value,
         out = *value;
         return true;
     }
-    checker_.AppendReport("\n" + checker_.MessageText(msg::kRegStringValue) + " " +
-                          checker_.MessageText(msg::kNotFound) + ": \"" +
-                          checker_.MessageText(msg::kHkeyCurrentUser) + "\\" + kKernelServicesKey +
-                          "\\" + std::string(name) + "\"");
+    checker_.AppendReport(strCat({"\n", checker_.MessageText(msg::kRegStringValue), " ",
+                                  checker_.MessageText(msg::kNotFound), ": \"",
+                                  checker_.MessageText(msg::kHkeyCurrentUser), "\\",
+                                  names::kKernelServicesKey, "\\", name, "\""}));
     return false;
 }
 
 bool InstallationSetup::CheckConfigurationFile() {
     if (!kernel_.keyExists) {
-        checker_.AppendReport("\n" + checker_.MessageText(msg::kMissingRegistryKey) + ": " +
-                              checker_.MessageText(msg::kHkeyCurrentUser) + "\"" +
-                              kKernelServicesKey + "\"");
+        checker_.AppendReport(strCat({"\n", checker_.MessageText(msg::kMissingRegistryKey), ": ",
+                                      checker_.MessageText(msg::kHkeyCurrentUser), "\"",
+                                      names::kKernelServicesKey, "\""}));
         return false;
     }
     std::string config;
     if (!ReadStringValue(kernel_.currentConfig, names::kValueCurrentConfig, config)) {
         return false;
     }
-    const std::string file =
-        checker_.RootDirectory() + "/" + std::string(names::kCheckerConfigFile);
+    const std::string file = strCat({checker_.RootDirectory(), "/", names::kCheckerConfigFile});
     if (pathExists(checker_, file)) {
         return true;
     }

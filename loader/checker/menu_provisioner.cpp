@@ -130,8 +130,7 @@ bool MenuProvisioner::Provision(const std::string& moduleFolder, const std::stri
     // loader looks for them.
     const std::string appData =
         checker_.Pass() ? checker_.Pass()->appDataPath() : QmEnGetAppDataPath();
-    std::vector<std::string> userFolders{"Brenvik", "Quillmont",
-                                         std::string(names::kProductVersion)};
+    std::vector<std::string_view> userFolders{"Brenvik", "Quillmont", names::kProductVersion};
     if (!config.empty()) {
         userFolders.push_back(config);
     }
@@ -144,8 +143,7 @@ bool MenuProvisioner::Provision(const std::string& moduleFolder, const std::stri
     if (!endsWithIgnoringCase(folder, names::kMenusFolder)) {
         source = path::append(source, names::kMenusFolder);
     }
-    const std::string destination =
-        CreateFolderChain(destinationRoot, {std::string(names::kMenusFolder)});
+    const std::string destination = CreateFolderChain(destinationRoot, {names::kMenusFolder});
     if (destination.empty()) {
         return false;
     }
@@ -292,10 +290,11 @@ bool MenuProvisioner::DeleteCopy(const std::string& path) {
 }
 
 std::string MenuProvisioner::CreateFolderChain(const std::string& base,
-                                               const std::vector<std::string>& parts) {
+                                               const std::vector<std::string_view>& parts) {
     std::string full = base;
-    for (const std::string& part : parts) {
-        full += "/" + part;
+    for (std::string_view part : parts) {
+        full += '/';
+        full += part;
     }
     // A file in the folder's place makes the creation below fail with "already exists", which
     // counts as success, so existence alone decides that nothing needs creating.
@@ -308,11 +307,12 @@ std::string MenuProvisioner::CreateFolderChain(const std::string& base,
     }
     std::string path = base;
     qmsys::WinError err = qmsys::createDirectories(path);
-    for (const std::string& part : parts) {
+    for (std::string_view part : parts) {
         if (err != qmsys::kErrorSuccess && err != qmsys::kErrorAlreadyExists) {
             break;
         }
-        path += "/" + part;
+        path += '/';
+        path += part;
         err = qmsys::createDirectory(path);
     }
     if (err != qmsys::kErrorSuccess && err != qmsys::kErrorAlreadyExists) {

@@ -63,7 +63,8 @@ private:
     bool DeleteCopy(const std::string& path);
     // Creates base (with its parents) and then each part below it; the path, or empty when a
     // folder cannot be created.
-    std::string CreateFolderChain(const std::string& base, const std::vector<std::string>& parts);
+    std::string CreateFolderChain(const std::string& base,
+                                  const std::vector<std::string_view>& parts);
     bool Fail(std::string detail);
 
     StartUpCheckerLib& checker_;

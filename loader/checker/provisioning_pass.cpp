@@ -8,11 +8,9 @@
 namespace qm {
 namespace {
 
-const std::string kKernelServicesKey(names::kKernelServicesKey);
-
-std::optional<std::string> stringValue(qmreg::Hive& hive, const std::string& name) {
+std::optional<std::string> stringValue(qmreg::Hive& hive, std::string_view name) {
     try {
-        const std::optional<qmreg::Value> value = hive.getValue(kKernelServicesKey, name);
+        const std::optional<qmreg::Value> value = hive.getValue(names::kKernelServicesKey, name);
         if (value && value->isString()) {
             return value->asString();
         }
@@ -69,13 +67,13 @@ ProvisioningPass::KernelServices ProvisioningPass::ReadKernelServices() {
         reads.reset();  // read one by one, as without it
     }
     try {
-        result.keyExists = hive->keyExists(kKernelServicesKey);
+        result.keyExists = hive->keyExists(names::kKernelServicesKey);
     } catch (const qmreg::StoreError&) {
         return result;  // reported by the set-up as a missing key
     }
     if (result.keyExists) {
-        result.language = stringValue(*hive, std::string(names::kValueLanguage));
-        result.currentConfig = stringValue(*hive, std::string(names::kValueCurrentConfig));
+        result.language = stringValue(*hive, names::kValueLanguage);
+        result.currentConfig = stringValue(*hive, names::kValueCurrentConfig);
     }
     try {
         if (reads) {

@@ -13,7 +13,7 @@ void HostFeedback::setBusy(bool busy) {
     }
 }
 
-void HostFeedback::showMessage(const std::string& text, const std::string& caption) {
+void HostFeedback::showMessage(std::string_view text, std::string_view caption) {
     // The host framework's own message box gives an OK-only box the exclamation icon.
     cadhost::messageBox(acedGetAcadFrame(), text, caption,
                         cadhost::MB_OK | cadhost::MB_ICONWARNING);

@@ -9,7 +9,7 @@ namespace qm {
 class HostFeedback final : public UserFeedback {
 public:
     void setBusy(bool busy) override;
-    void showMessage(const std::string& text, const std::string& caption) override;
+    void showMessage(std::string_view text, std::string_view caption) override;
 };
 
 }  // namespace qm

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "environment/diagnostic_log.h"
 #include "runtime/host_feedback.h"
@@ -48,7 +49,7 @@ public:
 
     // Key of the base module; set at initialisation, before the start-up sequence.
     const std::string& baseModuleKey() const { return baseModuleKey_; }
-    void setBaseModuleKey(std::string key) { baseModuleKey_ = std::move(key); }
+    void setBaseModuleKey(std::string_view key) { baseModuleKey_ = key; }
 
     // Machine-wide "modules are loaded but not started" override, read once at start-up and
     // consulted by the dialogs afterwards.

@@ -1,5 +1,7 @@
 #include "runtime/menu_group_automation.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <exception>
 #include <unordered_map>
@@ -10,28 +12,37 @@
 #include "environment/diagnostic_log.h"
 #include "environment/names.h"
 #include "environment/path_util.h"
+#include "environment/str_cat.h"
 
 namespace qm {
 namespace {
 
 constexpr std::string_view kLogCategory = "menu";
 
-// The file title of path with ASCII letters folded: the index's key.
-std::string foldedTitle(std::string_view path) {
-    return qmsys::asciiLower(path::fileTitleView(path));
-}
-
-// text with ASCII letters folded, in a buffer of the calling thread, as the index's maps are
-// searched with: a lookup (thousands at start-up) allocates nothing. Valid until the thread's
-// next call.
-const std::string& lookupKey(std::string_view text) {
-    thread_local std::string key;
-    key.assign(text);
-    for (char& c : key) {
-        c = qmsys::asciiLower(c);
+// Hashes and compares names with ASCII letters folded, and takes views: the index is searched
+// with the name as the caller has it, and a lookup (thousands at start-up, most of them finding
+// nothing) neither folds into a buffer nor allocates.
+struct AsciiBlindHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view text) const noexcept {
+        std::uint64_t hash = 14695981039346656037ull;  // FNV-1a
+        for (char c : text) {
+            hash = (hash ^ static_cast<unsigned char>(qmsys::asciiLower(c))) * 1099511628211ull;
+        }
+        return static_cast<std::size_t>(hash);
     }
-    return key;
-}
+};
+struct AsciiBlindEqual {
+    using is_transparent = void;
+    bool operator()(std::string_view a, std::string_view b) const noexcept {
+        return a.size() == b.size() &&
+               std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+                   return qmsys::asciiLower(x) == qmsys::asciiLower(y);
+               });
+    }
+};
+using PositionsByName =
+    std::unordered_map<std::string, std::vector<std::size_t>, AsciiBlindHash, AsciiBlindEqual>;
 
 bool isProductGroupName(std::string_view name) {
     return (name.size() > 3 && name.substr(0, 4) == "KRQM") ||
@@ -49,8 +60,8 @@ std::string hresultText(cadhost::HRESULT hr) {
 MenuGroupAutomation::Hold::Hold(MenuGroupAutomation& owner, const char* operation)
     : owner_(owner), held_(owner.protector_.lock(owner.timeout_)) {
     if (!held_) {
-        owner_.Log(std::string(operation) + ": \"" + std::string(names::kMenuProtectorMutex) +
-                   "\" not acquired within " + std::to_string(owner_.timeout_.count()) + " ms");
+        owner_.Log(strCat({operation, ": \"", names::kMenuProtectorMutex, "\" not acquired within ",
+                           std::to_string(owner_.timeout_.count()), " ms"}));
     }
 }
 
@@ -71,25 +82,24 @@ struct MenuGroupAutomation::Index {
         bool alive = true;
     };
     std::vector<Item> items;
-    std::unordered_map<std::string, std::vector<std::size_t>> byName;
-    std::unordered_map<std::string, std::vector<std::size_t>> byTitle;
+    PositionsByName byName;   // by group name
+    PositionsByName byTitle;  // by menu file title
     std::unordered_map<const cadhost::IAcadMenuGroup*, std::size_t> byGroup;
 
     // menuFile null: the host could not tell the group's file; it is then found by name only.
     void add(std::shared_ptr<cadhost::IAcadMenuGroup> group, std::string name,
              const std::string* menuFile) {
         const std::size_t at = items.size();
-        byName[qmsys::asciiLower(name)].push_back(at);
+        byName[name].push_back(at);
         if (menuFile) {
-            byTitle[foldedTitle(*menuFile)].push_back(at);
+            byTitle[std::string(path::fileTitleView(*menuFile))].push_back(at);
         }
         byGroup[group.get()] = at;
         items.push_back(Item{std::move(group), std::move(name), true});
     }
-    // The first live item under the folded key, or null.
-    Item* first(const std::unordered_map<std::string, std::vector<std::size_t>>& map,
-                const std::string& foldedKey) {
-        const auto it = map.find(foldedKey);
+    // The first live item under key (in any ASCII case), or null.
+    Item* first(const PositionsByName& map, std::string_view key) {
+        const auto it = map.find(key);
         if (it == map.end()) {
             return nullptr;
         }
@@ -187,10 +197,9 @@ std::optional<MenuGroupAutomation::FoundGroup> MenuGroupAutomation::FindMenuGrou
     }
     if (mode != FindMode::ProductGroups) {
         if (Index* index = CurrentIndex(*groups)) {
-            Index::Item* item =
-                mode == FindMode::ByName
-                    ? index->first(index->byName, lookupKey(name))
-                    : index->first(index->byTitle, lookupKey(path::fileTitleView(name)));
+            Index::Item* item = mode == FindMode::ByName
+                                    ? index->first(index->byName, name)
+                                    : index->first(index->byTitle, path::fileTitleView(name));
             if (!item) {
                 return std::nullopt;
             }

@@ -12,6 +12,7 @@
 #include "environment/diagnostic_log.h"
 #include "environment/names.h"
 #include "environment/path_util.h"
+#include "environment/str_cat.h"
 #include "runtime/menu_group_automation.h"
 
 namespace qm {
@@ -49,11 +50,12 @@ MenuManager::FolderSplit MenuManager::SplitMenuFolder(const std::string& folder)
     if (entryFolder.back() != '/') {
         entryFolder += '/';
     }
-    return {trimmed, entryFolder + std::string(names::kMenusFolder)};
+    entryFolder += names::kMenusFolder;
+    return {trimmed, std::move(entryFolder)};
 }
 
 std::string MenuManager::UserMenuFile(const std::string& userDataPath, const std::string& name) {
-    return path::tidy(userDataPath + "/" + std::string(names::kMenusFolder) + "/" + name);
+    return path::tidy(strCat({userDataPath, "/", names::kMenusFolder, "/", name}));
 }
 
 MenuManager::Pass::Pass(MenuManager& owner)
@@ -227,7 +229,7 @@ void MenuManager::ProvideLoaderMenu(bool baseModuleBroughtUp) {
 
 void MenuManager::LoadLoaderMenu() {
     MenuList base;
-    base.AddMenu(std::string(names::kBaseMenuPrefix) + QmEnGetLanguageCode(),
+    base.AddMenu(strCat({names::kBaseMenuPrefix, QmEnGetLanguageCode()}),
                  std::string(names::kBaseMenuFolder));
     if (!LoadMenuList(base)) {
         Log("the loader's base menu could not be loaded");

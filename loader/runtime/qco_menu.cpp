@@ -37,14 +37,12 @@ bool sameStampAndSize(const std::string& source, const std::string& copy) {
 }  // namespace
 
 bool QcoMenu::loadQcoMenu() {
-    const std::string source =
-        QmEnBuildFilename(std::string(names::kQcoSourceMenu), kQmEnBaseAppPath, 0);
+    const std::string source = QmEnBuildFilename(names::kQcoSourceMenu, kQmEnBaseAppPath, 0);
     if (!QmEnFileExist(source, true)) {
         log_.write(kLogCategory, "installed menu \"" + source + "\" is missing");
         return false;
     }
-    const std::string copy =
-        QmEnBuildFilename(std::string(names::kQcoUserMenu), kQmEnBaseUserData, 0);
+    const std::string copy = QmEnBuildFilename(names::kQcoUserMenu, kQmEnBaseUserData, 0);
 
     std::string groupName(names::kGroupQco);
     if (automation_.FindMenuGroupByFile(copy, groupName)) {

@@ -5,6 +5,7 @@
 // nothing is shown. This keeps the catalogue, which needs only these two things, free of the
 // host library.
 #include <string>
+#include <string_view>
 
 namespace qm {
 
@@ -15,7 +16,7 @@ public:
     virtual void setBusy(bool busy) = 0;
     // Shows text in a message box with an OK button and the exclamation icon, in front of the
     // host's main window, and returns when the user has closed it.
-    virtual void showMessage(const std::string& text, const std::string& caption) = 0;
+    virtual void showMessage(std::string_view text, std::string_view caption) = 0;
 };
 
 // Shows feedback's wait cursor for its own lifetime; does nothing without feedback.

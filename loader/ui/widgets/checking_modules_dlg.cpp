@@ -39,7 +39,7 @@ CCheckingModulesDlg::CCheckingModulesDlg(QWidget* parent, LoaderContext& context
     connect(button(kIdOk), &QPushButton::clicked, this, &CCheckingModulesDlg::accept);
     connect(button(kIdCancel), &QPushButton::clicked, this, &CCheckingModulesDlg::reject);
     connect(button(kIdHelp), &QPushButton::clicked, this,
-            [] { QmEnHelp(names::kHelpTopic, std::string(names::kHelpName)); });
+            [] { QmEnHelp(names::kHelpTopic, names::kHelpName); });
     connect(button(kIdRefresh), &QPushButton::clicked, this, &CCheckingModulesDlg::startFill);
 
     worker_ = new OptionsFillWorker(context_, this);

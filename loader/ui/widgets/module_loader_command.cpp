@@ -29,7 +29,7 @@ void runDialogs(LoaderContext& context, const AcceleratorTable* accelerators) {
 
     if (TestAndMarkFirstRun()) {
         const std::string text = LoadResourceString(StringId::Welcome).value_or(kWelcomeFallback);
-        cadhost::messageBox(frame, text, std::string(names::kMessageCaption),
+        cadhost::messageBox(frame, text, names::kMessageCaption,
                             cadhost::MB_OK | cadhost::MB_ICONINFORMATION);
         CCheckingModulesDlg options(parent, context);
         options.exec();
@@ -42,7 +42,7 @@ void runDialogs(LoaderContext& context, const AcceleratorTable* accelerators) {
 }  // namespace
 
 void RunModuleLoaderCommand(LoaderContext& context) {
-    QmEnResourceLoader resources(std::string(names::kResourceModule).c_str());
+    QmEnResourceLoader resources(names::kResourceModule);
     resources.Activate(nullptr);
     const AcceleratorTable* accelerators = AcceleratorTable::load(kAcceleratorTable);
 

@@ -49,7 +49,7 @@ QmModuleLoaderDlg::QmModuleLoaderDlg(QWidget* parent, LoaderContext& context,
                                      const AcceleratorTable* accelerators)
     : PersistentDialog(parent), context_(context) {
     setRootKey(QmEnGetRegistryKey());
-    setDialogName(std::string(names::kDialogName));
+    setDialogName(names::kDialogName);
     setPersistency(true);
 
     const DialogTemplate* t = DialogTemplate::load(kDialogModuleLoader);
@@ -96,8 +96,7 @@ QString QmModuleLoaderDlg::productsText() const {
 }
 
 void QmModuleLoaderDlg::showMessage(const QString& text) {
-    cadhost::messageBox(frameOfWidget(this), text.toStdString(),
-                        std::string(names::kMessageCaption),
+    cadhost::messageBox(frameOfWidget(this), text.toStdString(), names::kMessageCaption,
                         cadhost::MB_OK | cadhost::MB_ICONERROR);
 }
 
@@ -285,7 +284,7 @@ void QmModuleLoaderDlg::reject() {
 }
 
 void QmModuleLoaderDlg::onHelp() {
-    QmEnHelp(names::kHelpTopic, std::string(names::kHelpName));
+    QmEnHelp(names::kHelpTopic, names::kHelpName);
 }
 
 bool QmModuleLoaderDlg::helpRequested() {

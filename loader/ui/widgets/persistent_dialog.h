@@ -6,6 +6,7 @@
 // It also offers the wait cursor and the control anchors that follow resizing.
 #include <QDialog>
 #include <string>
+#include <string_view>
 
 namespace qm::ui {
 
@@ -19,7 +20,7 @@ public:
     ~PersistentDialog() override;
 
     void setRootKey(std::string key) { rootKey_ = std::move(key); }
-    void setDialogName(std::string name) { dialogName_ = std::move(name); }
+    void setDialogName(std::string_view name) { dialogName_ = name; }
     // With persistency off nothing is read or written.
     void setPersistency(bool on) { persistent_ = on; }
     std::string registryKey() const;

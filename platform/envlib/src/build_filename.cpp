@@ -111,7 +111,7 @@ const std::array<Macro, 14>& macros() {
 }
 
 // One pass from left to right; replacement text is not scanned again.
-std::string expandMacros(const std::string& text) {
+std::string expandMacros(std::string_view text) {
     std::string out;
     std::size_t pos = 0;
     while (pos < text.size()) {
@@ -143,7 +143,7 @@ std::vector<std::pair<std::string, std::string>> QmEnMacroValues() {
     return values;
 }
 
-std::string QmEnBuildFilename(const std::string& relative, int base, int /*reserved*/) {
+std::string QmEnBuildFilename(std::string_view relative, int base, int /*reserved*/) {
     std::string expanded = expandMacros(relative);
     for (char& c : expanded) {
         if (c == '\\')

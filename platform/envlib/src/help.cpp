@@ -30,11 +30,12 @@ std::string fileUrl(const std::string& path) {
 
 }  // namespace
 
-bool QmEnHelp(int topic, const std::string& helpName) {
+bool QmEnHelp(int topic, std::string_view helpName) {
     std::string folder = QmEnGetAppPath();
     while (folder.size() > 1 && folder.back() == '/')
         folder.pop_back();
-    std::string file = (folder == "/" ? "" : folder) + "/Help/" + helpName + ".html";
+    std::string file = (folder == "/" ? "" : folder) + "/Help/";
+    file.append(helpName).append(".html");
     struct stat st;
     if (::stat(file.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
         return false;

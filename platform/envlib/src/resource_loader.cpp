@@ -14,8 +14,7 @@ std::vector<std::pair<const QmEnResourceLoader*, std::string>>& activeLoaders() 
 
 }  // namespace
 
-QmEnResourceLoader::QmEnResourceLoader(const char* moduleName)
-    : module_(moduleName ? moduleName : "") {}
+QmEnResourceLoader::QmEnResourceLoader(std::string_view moduleName) : module_(moduleName) {}
 
 QmEnResourceLoader::~QmEnResourceLoader() {
     if (!active_)

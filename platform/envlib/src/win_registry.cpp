@@ -60,18 +60,16 @@ bool QmEnWinRegistry::guarded(F&& body) {
 }
 
 qmreg::Hive& QmEnWinRegistry::hive() {
-    if (!hive_ || hiveReplaced_ != qmreg::Hive::replacedOnThread() ||
-        hiveThread_ != std::this_thread::get_id()) {
-        hive_ = &qmreg::Hive::forThread(*hiveOf(root_));
-        hiveReplaced_ = qmreg::Hive::replacedOnThread();
+    if (!hive_ || hiveThread_ != std::this_thread::get_id()) {
+        hive_ = qmreg::Hive::sharedForThread(*hiveOf(root_));
         hiveThread_ = std::this_thread::get_id();
     }
     return *hive_;
 }
 
-bool QmEnWinRegistry::OpenKey(QmEnHKey root, const std::string& subkey, bool create) {
+bool QmEnWinRegistry::OpenKey(QmEnHKey root, std::string_view subkey, bool create) {
     open_ = false;
-    hive_ = nullptr;
+    hive_.reset();
     auto hive = hiveOf(root);
     if (!hive)
         return false;
@@ -88,7 +86,7 @@ bool QmEnWinRegistry::OpenKey(QmEnHKey root, const std::string& subkey, bool cre
     return open_;
 }
 
-bool QmEnWinRegistry::ReadString(const std::string& name, std::string& out) {
+bool QmEnWinRegistry::ReadString(std::string_view name, std::string& out) {
     if (!open_)
         return false;
     return guarded([&] {
@@ -100,7 +98,7 @@ bool QmEnWinRegistry::ReadString(const std::string& name, std::string& out) {
     });
 }
 
-bool QmEnWinRegistry::ReadLong(const std::string& name, std::int32_t& out) {
+bool QmEnWinRegistry::ReadLong(std::string_view name, std::int32_t& out) {
     if (!open_)
         return false;
     return guarded([&] {
@@ -112,16 +110,18 @@ bool QmEnWinRegistry::ReadLong(const std::string& name, std::int32_t& out) {
     });
 }
 
-bool QmEnWinRegistry::WriteString(const std::string& name, const std::string& value) {
+bool QmEnWinRegistry::WriteString(std::string_view name, std::string_view value) {
     if (!open_)
         return false;
-    return guarded([&] { return hive().setValue(key_, qmreg::Value::string(name, value)); });
+    return guarded(
+        [&] { return hive().setValue(key_, qmreg::Value::string(std::string(name), value)); });
 }
 
-bool QmEnWinRegistry::WriteLong(const std::string& name, std::int32_t value) {
+bool QmEnWinRegistry::WriteLong(std::string_view name, std::int32_t value) {
     if (!open_)
         return false;
     return guarded([&] {
-        return hive().setValue(key_, qmreg::Value::dword(name, static_cast<std::uint32_t>(value)));
+        return hive().setValue(
+            key_, qmreg::Value::dword(std::string(name), static_cast<std::uint32_t>(value)));
     });
 }

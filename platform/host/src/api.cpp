@@ -220,13 +220,13 @@ cadhost::IAcadApplication* acedGetAcadWinApp() {
 
 namespace cadhost {
 
-int messageBox(AcFrameWindow* owner, const std::string& text, const std::string& caption,
+int messageBox(AcFrameWindow* owner, std::string_view text, std::string_view caption,
                unsigned style) {
     Host::Impl* impl = hostImpl();
     if (impl == nullptr) {
         return 0;
     }
-    return impl->uiServices()->messageBox(owner, text, caption, style);
+    return impl->uiServices()->messageBox(owner, std::string(text), std::string(caption), style);
 }
 
 bool hasGui() {

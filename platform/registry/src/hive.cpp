@@ -25,8 +25,6 @@ constexpr const char* kCountObjects = "SELECT count(*) FROM sqlite_master";
 constexpr const char* kApplicationIdQuery = "PRAGMA application_id";
 constexpr const char* kUserVersionQuery = "PRAGMA user_version";
 constexpr const char* kJournalModeQuery = "PRAGMA journal_mode";
-// Changes whenever another connection has committed since this one last read.
-constexpr const char* kDataVersionQuery = "PRAGMA data_version";
 constexpr const char* kFindKey = "SELECT id, path, folded FROM keys WHERE folded = ?1";
 constexpr const char* kInsertKey =
     "INSERT INTO keys(parent, name, path, folded) VALUES(?1, ?2, ?3, ?4)";
@@ -94,44 +92,47 @@ bool mayWrite(const std::string& file) {
     return ::access(folder.c_str(), W_OK) == 0;
 }
 
+// Lookups by a view of a name, without building a string for each (a start-up reads several
+// values of thousands of keys).
+struct NameHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view name) const noexcept {
+        return std::hash<std::string_view>{}(name);
+    }
+};
+template <class T>
+using NameMap = std::unordered_map<std::string, T, NameHash, std::equal_to<>>;
+
+// The folded, normalised form of a key path: what the store compares.
+std::string foldedKey(std::string_view key) {
+    if (detail::isNormalKeyPath(key))
+        return foldName(key);  // no copy for the usual path
+    return foldName(detail::normalizeKeyPath(key));
+}
+
 }  // namespace
 
+// The one cache of a connection is the prefetched subtree (Hive::prefetch), and it lives
+// exactly as long as the outermost transaction it was read in: with it end the reads it
+// answers. Nothing else read from the store is kept between calls.
 struct Hive::Impl {
     // A subtree read in one query, answering reads inside it for the rest of the outermost
-    // transaction (see Hive::prefetch).
+    // transaction.
     struct Prefetched {
-        using Values = std::unordered_map<std::string, Value>;  // by folded name
-        std::string root;                                       // folded path of the subtree's key
-        // Folded key path -> its values.
-        std::unordered_map<std::string, Values> keys;
-        std::int64_t dataVersion = 0;  // the store's data version when it was read
+        using Values = NameMap<Value>;  // by folded name
+        std::string root;               // folded path of the subtree's key
+        NameMap<Values> keys;           // folded key path -> its values
 
-        bool covers(const std::string& folded) const {
-            return folded.size() >= root.size() && folded.compare(0, root.size(), root) == 0 &&
+        bool covers(std::string_view folded) const {
+            return folded.size() >= root.size() && folded.substr(0, root.size()) == root &&
                    (folded.size() == root.size() || root.empty() || folded[root.size()] == '\\');
         }
         // The values of the key folded (inside the subtree), null when the store has no such
-        // key. A key is opened and then read value by value: the last answer is kept, and
-        // stays right because elements of keys never move and none is ever erased.
-        const Values* find(const std::string& folded) const {
-            if (!lastValid || folded != lastFolded) {
-                const auto it = keys.find(folded);
-                lastValues = it == keys.end() ? nullptr : &it->second;
-                lastFolded = folded;
-                lastValid = true;
-            }
-            return lastValues;
+        // key.
+        const Values* find(std::string_view folded) const {
+            const auto it = keys.find(folded);
+            return it == keys.end() ? nullptr : &it->second;
         }
-        // Adds a key created meanwhile (it has no values yet).
-        void add(const std::string& folded) {
-            keys.try_emplace(folded);
-            lastValid = false;
-        }
-
-    private:
-        mutable std::string lastFolded;
-        mutable const Values* lastValues = nullptr;
-        mutable bool lastValid = false;
     };
 
     std::string file;
@@ -141,30 +142,6 @@ struct Hive::Impl {
     bool writable = false;
     int depth = 0;                         // open Transaction scopes
     std::optional<Prefetched> prefetched;  // only while depth > 0 and nothing was written
-    // The last transaction's prefetched copy, set aside when it ended (kept up to date by
-    // this connection's own key creations, dropped by any other write of it). A later
-    // prefetch of the same subtree takes it back when no other connection has committed
-    // since, instead of reading the subtree again. Never answers a read by itself.
-    std::optional<Prefetched> setAside;
-    // The parent row of the last key createKey inserted, while the outermost transaction
-    // lasts: keys are usually created side by side, and the parent need not be looked up
-    // again for each of them.
-    std::optional<KeyRow> lastParent;
-    // The last key path asked for and its folded, normalised form: a key is usually opened
-    // and then read several times.
-    std::string lastKey;
-    std::string lastFolded;
-
-    const std::string& foldedKey(const std::string& key) {
-        if (key != lastKey || lastKey.empty()) {
-            if (detail::isNormalKeyPath(key))
-                detail::foldNameInto(key, lastFolded);  // no copy for the usual path
-            else
-                detail::foldNameInto(detail::normalizeKeyPath(key), lastFolded);
-            lastKey = key;
-        }
-        return lastFolded;
-    }
 
     std::int64_t scalar(const char* sql) {
         auto st = db->statement(sql);
@@ -232,7 +209,7 @@ struct Hive::Impl {
         }
     }
 
-    std::optional<KeyRow> findKey(const std::string& normalized) {
+    std::optional<KeyRow> findKey(std::string_view normalized) {
         if (!db)
             return normalized.empty() ? std::optional<KeyRow>(KeyRow{1, "", ""}) : std::nullopt;
         auto st = db->statement(kFindKey);
@@ -249,11 +226,7 @@ struct Hive::Impl {
             path += (i ? "\\" : "") + parts[i];
         if (auto row = findKey(path))
             return *row;
-        const std::string parentFolded =
-            foldName(path.substr(0, path.size() - parts[count - 1].size() - (count > 1 ? 1 : 0)));
-        if (!lastParent || lastParent->folded != parentFolded)
-            lastParent = ensureKey(parts, count - 1);
-        const KeyRow parent = *lastParent;
+        const KeyRow parent = ensureKey(parts, count - 1);
         const std::string& name = parts[count - 1];
         KeyRow row{0, parent.path.empty() ? name : parent.path + "\\" + name,
                    parent.folded.empty() ? foldName(name) : parent.folded + "\\" + foldName(name)};
@@ -263,13 +236,14 @@ struct Hive::Impl {
         return row;
     }
 
-    // Adds a key this connection has just created, and its ancestors, to copy when they fall
-    // inside its subtree: a new key has no values, so the copy stays what the store holds.
-    static void addCreatedKey(std::optional<Prefetched>& copy, std::string folded) {
-        if (!copy)
+    // Adds a key this connection has just created, and its ancestors, to the prefetched copy
+    // when they fall inside its subtree: a new key has no values, so the copy stays what the
+    // store holds.
+    void addCreatedKey(std::string folded) {
+        if (!prefetched)
             return;
-        while (copy->covers(folded)) {
-            copy->add(folded);
+        while (prefetched->covers(folded)) {
+            prefetched->keys.try_emplace(folded);
             const auto backslash = folded.rfind('\\');
             if (backslash == std::string::npos) {
                 if (folded.empty())
@@ -281,21 +255,15 @@ struct Hive::Impl {
         }
     }
 
-    // Forgets everything read ahead: after a rollback, or a write the copies do not follow.
-    void dropCopies() {
-        prefetched.reset();
-        setAside.reset();
-        lastParent.reset();
-    }
-
     // Runs a write as its own IMMEDIATE transaction, or inside the caller's open one.
-    // keepsCopies: the body keeps the prefetched copies up to date itself.
+    // keepsPrefetched: the body keeps the prefetched copy up to date itself; any other write
+    // drops it.
     template <class F>
-    bool write(Hive& hive, F&& body, bool keepsCopies = false) {
+    bool write(Hive& hive, F&& body, bool keepsPrefetched = false) {
         if (!writable)
             return false;
-        if (!keepsCopies)
-            dropCopies();
+        if (!keepsPrefetched)
+            prefetched.reset();
         if (depth > 0)
             return body();
         Transaction transaction(hive);
@@ -321,32 +289,22 @@ Hive::Hive(const std::string& file, bool readOnly) : impl_(std::make_unique<Impl
 
 Hive::~Hive() = default;
 
-namespace {
-
-thread_local std::uint64_t replacedConnections = 0;
-
-}  // namespace
-
 Hive& Hive::forThread(HiveId hive) {
-    thread_local std::map<HiveId, std::unique_ptr<Hive>> cache;
-    // Asked for before nearly every registry call: the name is built into one buffer that
-    // keeps its room from call to call.
-    thread_local std::string file;
-    hiveFileInto(hive, file);
-    auto& slot = cache[hive];
-    // A connection in the middle of a transaction is kept until that transaction ends.
-    if (slot && (slot->file() == file || slot->impl_->depth > 0))
-        return *slot;
-    if (slot)
-        ++replacedConnections;
-    slot.reset();
-    bool readOnly = hive == HiveId::LocalMachine && !mayWrite(file);
-    slot = std::make_unique<Hive>(file, readOnly);
-    return *slot;
+    return *sharedForThread(hive);
 }
 
-std::uint64_t Hive::replacedOnThread() {
-    return replacedConnections;
+std::shared_ptr<Hive> Hive::sharedForThread(HiveId hive) {
+    // One connection per thread and hive, as SQLite wants a connection used by one thread.
+    thread_local std::map<HiveId, std::shared_ptr<Hive>> connections;
+    const std::string file = hiveFile(hive);
+    std::shared_ptr<Hive>& slot = connections[hive];
+    // A connection in the middle of a transaction is kept until that transaction ends.
+    if (slot && (slot->file() == file || slot->impl_->depth > 0))
+        return slot;
+    slot.reset();
+    const bool readOnly = hive == HiveId::LocalMachine && !mayWrite(file);
+    slot = std::make_shared<Hive>(file, readOnly);
+    return slot;
 }
 
 const std::string& Hive::file() const {
@@ -357,27 +315,20 @@ bool Hive::writable() const {
     return impl_->writable;
 }
 
-bool Hive::keyExists(const std::string& key) {
+bool Hive::keyExists(std::string_view key) {
     if (impl_->prefetched) {
-        const std::string& folded = impl_->foldedKey(key);
+        const std::string folded = foldedKey(key);
         if (impl_->prefetched->covers(folded))
             return impl_->prefetched->find(folded) != nullptr;
     }
     return impl_->findKey(detail::normalizeKeyPath(key)).has_value();
 }
 
-void Hive::prefetch(const std::string& key) {
+void Hive::prefetch(std::string_view key) {
     if (impl_->depth == 0 || !impl_->db)
         return;
     Impl::Prefetched prefetched;
-    prefetched.root = foldName(detail::normalizeKeyPath(key));
-    std::optional<Impl::Prefetched>& setAside = impl_->setAside;
-    if (setAside && setAside->root == prefetched.root &&
-        setAside->dataVersion == impl_->scalar(kDataVersionQuery)) {
-        impl_->prefetched = std::move(setAside);
-        setAside.reset();
-        return;
-    }
+    prefetched.root = foldedKey(key);
     auto st = impl_->db->statement(kSubtree);
     st.bind(1, prefetched.root).bind(2, prefetched.root + "\\").bind(3, prefetched.root + "]");
     // A key's rows come one after the other: its entry is looked up once for all of them.
@@ -392,26 +343,23 @@ void Hive::prefetch(const std::string& key) {
             values->emplace(st.text(1),
                             Value{st.text(2), static_cast<ValueType>(st.integer(3)), st.blob(4)});
     }
-    prefetched.dataVersion = impl_->scalar(kDataVersionQuery);
     impl_->prefetched = std::move(prefetched);
 }
 
-bool Hive::createKey(const std::string& key) {
+bool Hive::createKey(std::string_view key) {
     auto parts = detail::splitKeyPath(key);
     if (parts.size() > kMaxKeyDepth)
         return false;
     return impl_->write(
         *this,
         [&] {
-            const KeyRow row = impl_->ensureKey(parts, parts.size());
-            Impl::addCreatedKey(impl_->prefetched, row.folded);
-            Impl::addCreatedKey(impl_->setAside, row.folded);
+            impl_->addCreatedKey(impl_->ensureKey(parts, parts.size()).folded);
             return true;
         },
         true);
 }
 
-bool Hive::deleteKey(const std::string& key, bool recursive) {
+bool Hive::deleteKey(std::string_view key, bool recursive) {
     std::string path = detail::normalizeKeyPath(key);
     if (path.empty())
         return false;  // the root key cannot be deleted
@@ -434,10 +382,10 @@ bool Hive::deleteKey(const std::string& key, bool recursive) {
     });
 }
 
-std::optional<Value> Hive::getValue(const std::string& key, const std::string& name) {
+std::optional<Value> Hive::getValue(std::string_view key, std::string_view name) {
     if (!impl_->db)
         return std::nullopt;
-    const std::string& folded = impl_->foldedKey(key);
+    const std::string folded = foldedKey(key);
     if (impl_->prefetched && impl_->prefetched->covers(folded)) {
         const Impl::Prefetched::Values* values = impl_->prefetched->find(folded);
         if (!values)
@@ -454,7 +402,7 @@ std::optional<Value> Hive::getValue(const std::string& key, const std::string& n
     return Value{st.text(0), static_cast<ValueType>(st.integer(1)), st.blob(2)};
 }
 
-bool Hive::setValue(const std::string& key, const Value& value) {
+bool Hive::setValue(std::string_view key, const Value& value) {
     std::string path = detail::normalizeKeyPath(key);
     return impl_->write(*this, [&] {
         auto row = impl_->findKey(path);
@@ -471,7 +419,7 @@ bool Hive::setValue(const std::string& key, const Value& value) {
     });
 }
 
-bool Hive::deleteValue(const std::string& key, const std::string& name) {
+bool Hive::deleteValue(std::string_view key, std::string_view name) {
     std::string path = detail::normalizeKeyPath(key);
     return impl_->write(*this, [&] {
         auto row = impl_->findKey(path);
@@ -486,7 +434,7 @@ bool Hive::deleteValue(const std::string& key, const std::string& name) {
     });
 }
 
-std::vector<std::string> Hive::subkeys(const std::string& key) {
+std::vector<std::string> Hive::subkeys(std::string_view key) {
     std::vector<std::string> names;
     auto row = impl_->findKey(detail::normalizeKeyPath(key));
     if (!row || !impl_->db)
@@ -498,7 +446,7 @@ std::vector<std::string> Hive::subkeys(const std::string& key) {
     return names;
 }
 
-std::vector<Value> Hive::values(const std::string& key) {
+std::vector<Value> Hive::values(std::string_view key) {
     std::vector<Value> result;
     auto row = impl_->findKey(detail::normalizeKeyPath(key));
     if (!row || !impl_->db)
@@ -511,7 +459,7 @@ std::vector<Value> Hive::values(const std::string& key) {
     return result;
 }
 
-std::optional<std::string> Hive::canonicalKey(const std::string& key) {
+std::optional<std::string> Hive::canonicalKey(std::string_view key) {
     auto row = impl_->findKey(detail::normalizeKeyPath(key));
     if (!row)
         return std::nullopt;
@@ -554,7 +502,8 @@ Hive::Transaction::~Transaction() {
         // A failed commit may already have ended the transaction.
     }
     --impl.depth;
-    impl.dropCopies();
+    // A rolled-back key creation may be in the copy.
+    impl.prefetched.reset();
 }
 
 void Hive::Transaction::commit() {
@@ -565,12 +514,8 @@ void Hive::Transaction::commit() {
     Impl& impl = *hive_.impl_;
     --impl.depth;
     if (outermost_) {
-        // Another connection may write once this one lets go of the store: the parent row
-        // may go, and the copy is taken back only after checking the data version.
-        if (impl.prefetched)
-            impl.setAside = std::move(impl.prefetched);
+        // Another connection may write once this one lets go of the store.
         impl.prefetched.reset();
-        impl.lastParent.reset();
     }
 }
 

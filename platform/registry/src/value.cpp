@@ -2,7 +2,7 @@
 
 namespace qmreg {
 
-Value Value::string(std::string name, const std::string& s, ValueType t) {
+Value Value::string(std::string name, std::string_view s, ValueType t) {
     return Value{std::move(name), t, std::vector<std::uint8_t>(s.begin(), s.end())};
 }
 

@@ -48,10 +48,10 @@ TEST_F(WinRegistryTest, OpenKeyCreatesOnlyWhenAskedAndASecondOpenReplacesTheFirs
     EXPECT_EQ(hkcu().getValue("B", "Name")->asString(), "first");
 }
 
-// An open key keeps reading the store it was opened in while that connection lives; once a
-// relocation has replaced the connection, it reads the store now current instead of a closed
-// one. Writes follow the same rule.
-TEST_F(WinRegistryTest, AnOpenKeyOutlivesTheReplacementOfItsConnection) {
+// An open key stays with the store it was opened in, as a key handle does: a relocation, and
+// the thread's connection being replaced because of it, change nothing for it until the object
+// opens a key again. Writes follow the same rule.
+TEST_F(WinRegistryTest, AnOpenKeyStaysWithTheStoreItWasOpenedIn) {
     ASSERT_TRUE(hkcu().createKey("K"));
     ASSERT_TRUE(hkcu().setValue("K", Value::string("Where", "first store")));
     QmEnWinRegistry reg;
@@ -59,20 +59,21 @@ TEST_F(WinRegistryTest, AnOpenKeyOutlivesTheReplacementOfItsConnection) {
 
     qmtest::TempDir second;
     qmtest::ScopedEnv relocated("QM_REGISTRY_DIR", second.path());
-    std::string out;
-    ASSERT_TRUE(reg.ReadString("Where", out));
-    EXPECT_EQ(out, "first store");
-
     // Another open replaces the thread's connection with one to the second store.
     ASSERT_TRUE(hkcu().createKey("K"));
     ASSERT_TRUE(hkcu().setValue("K", Value::string("Where", "second store")));
+    std::string out;
     for (int round = 0; round < 2; ++round) {
         out.clear();
         ASSERT_TRUE(reg.ReadString("Where", out));
-        EXPECT_EQ(out, "second store");
+        EXPECT_EQ(out, "first store");
     }
     EXPECT_TRUE(reg.WriteLong("n", 7));
-    EXPECT_TRUE(hkcu().getValue("K", "n"));
+    EXPECT_FALSE(hkcu().getValue("K", "n"));
+
+    ASSERT_TRUE(reg.OpenKey(kQmEnHKeyCurrentUser, "K", false));
+    ASSERT_TRUE(reg.ReadString("Where", out));
+    EXPECT_EQ(out, "second store");
 }
 
 struct ReadCase {

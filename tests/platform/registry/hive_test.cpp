@@ -263,10 +263,10 @@ TEST_F(HiveTest, PrefetchedReadsAnswerAsTheStoreDoes) {
     EXPECT_EQ(hkcu().getValue("Mods\\QM_A", "Major")->asDword(), 6u);
 }
 
-// A subtree read ahead in one transaction is taken up again by the next prefetch only while it
-// still answers as the store does: after other connections' writes, this connection's own
-// writes and rolled-back key creations, reads inside the next transaction match plain reads.
-TEST_F(HiveTest, APrefetchTakenUpAgainAnswersAsTheStoreDoes) {
+// A subtree read ahead in one transaction never answers in the next one: after other
+// connections' writes, this connection's own writes and rolled-back key creations, reads
+// inside the next transaction match plain reads.
+TEST_F(HiveTest, APrefetchEndsWithItsTransaction) {
     ASSERT_TRUE(hkcu().createKey("Mods\\QM_A"));
     ASSERT_TRUE(hkcu().createKey("Mods\\QM_B\\Sub"));
     ASSERT_TRUE(hkcu().setValue("Mods\\QM_A", Value::string("AutoStart", "True")));
@@ -325,7 +325,8 @@ TEST_F(HiveTest, APrefetchTakenUpAgainAnswersAsTheStoreDoes) {
     }
 }
 
-// Keys created side by side share their parent's row only while it is sure to exist.
+// Keys created after their parent was deleted, in the same transaction or by another
+// connection, are created with a new parent.
 TEST_F(HiveTest, KeysCreatedAfterTheirParentWentAreCreatedWithIt) {
     {
         Hive::Transaction writes(hkcu());

@@ -16,7 +16,9 @@
 //    missing $APPDATA; the folder the installation checker copies menus below.
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -60,7 +62,7 @@ inline constexpr int kQmEnBaseUserData = 2;
 //   <MYQUILLMONT>     $HOME/Documents/Quillmont
 //   <AUTOCAD>         the host program's folder: $QM_HOST_PATH, else the running executable's
 //   <TEMP>            $TMPDIR, else /tmp
-std::string QmEnBuildFilename(const std::string& relative, int base, int reserved);
+std::string QmEnBuildFilename(std::string_view relative, int base, int reserved);
 
 // Every macro QmEnBuildFilename replaces, each with what it stands for at this moment, in one
 // fixed order. Whatever an expansion reads (environment variables, the kernel-services
@@ -76,7 +78,7 @@ bool QmEnFileExist(const std::string& path, bool installed);
 // with "#<topic>", to $QM_HELP_VIEWER (a program path or a name in $PATH, run without a
 // shell) or xdg-open. Never waits for the viewer: it runs detached and is not a child of the
 // caller. False when there is no such file or the viewer cannot be started.
-bool QmEnHelp(int topic, const std::string& helpName);
+bool QmEnHelp(int topic, std::string_view helpName);
 
 // Registry access on one open key per object.
 using QmEnHKey = std::uint32_t;
@@ -103,13 +105,13 @@ public:
     // current-user and local-machine roots exist. A store that cannot be used makes every
     // operation return false (the message is in LastError() and reported once to the sink
     // set by QmEnSetReportSink).
-    bool OpenKey(QmEnHKey root, const std::string& subkey, bool create);
+    bool OpenKey(QmEnHKey root, std::string_view subkey, bool create);
     // True when the value exists with a matching type; out is untouched otherwise.
-    bool ReadString(const std::string& name, std::string& out);
+    bool ReadString(std::string_view name, std::string& out);
     // A DWORD read as a 32-bit signed number: 4294967295 reads as -1.
-    bool ReadLong(const std::string& name, std::int32_t& out);
-    bool WriteString(const std::string& name, const std::string& value);
-    bool WriteLong(const std::string& name, std::int32_t value);
+    bool ReadLong(std::string_view name, std::int32_t& out);
+    bool WriteString(std::string_view name, std::string_view value);
+    bool WriteLong(std::string_view name, std::int32_t value);
 
     // The message of the last store failure on this object, "" when there was none.
     const std::string& LastError() const { return lastError_; }
@@ -118,24 +120,23 @@ private:
     // Runs body, turning a StoreError into a false result.
     template <class F>
     bool guarded(F&& body);
-    // The connection the key was opened on. An open key stays with the store it was opened
-    // in, as a key handle does; should that connection have been replaced meanwhile (the
-    // store relocated) or the object be used on another thread, the current one is asked for.
+    // The connection the key was opened on: an open key stays with the store it was opened
+    // in, as a key handle does, also after a relocation. Used on another thread, the object
+    // asks for that thread's connection (a connection belongs to one thread).
     qmreg::Hive& hive();
 
     QmEnHKey root_ = 0;
     std::string key_;
     bool open_ = false;
     std::string lastError_;
-    qmreg::Hive* hive_ = nullptr;
-    std::uint64_t hiveReplaced_ = 0;  // qmreg::Hive::replacedOnThread() when hive_ was set
+    std::shared_ptr<qmreg::Hive> hive_;
     std::thread::id hiveThread_;
 };
 
 // Makes a module's language resources current while the object lives.
 class QmEnResourceLoader {
 public:
-    explicit QmEnResourceLoader(const char* moduleName);
+    explicit QmEnResourceLoader(std::string_view moduleName);
     ~QmEnResourceLoader();  // restores the resources that were current before Activate
     QmEnResourceLoader(const QmEnResourceLoader&) = delete;
     QmEnResourceLoader& operator=(const QmEnResourceLoader&) = delete;

@@ -3,6 +3,7 @@
 // cursor. In the console host a message box prints "[CAPTION] TEXT" and answers with its
 // default button; in the GUI host it is a real dialog owned by the given window.
 #include <string>
+#include <string_view>
 
 class AcFrameWindow;
 
@@ -28,7 +29,7 @@ inline constexpr int IDNO = 7;
 
 // Shows a message box; returns the button chosen (IDOK, ...), or 0 when no host runs. owner
 // may be null.
-int messageBox(AcFrameWindow* owner, const std::string& text, const std::string& caption,
+int messageBox(AcFrameWindow* owner, std::string_view text, std::string_view caption,
                unsigned style);
 
 // True when the running host shows its user interface in windows (the GUI host), so that an

@@ -10,7 +10,7 @@
 // machine hive in /var/lib/quillmont/registry/hklm.db.
 //
 // Threads: a Hive object is one connection and belongs to one thread. Use Hive::forThread()
-// to get the calling thread's cached connection. Several processes and threads may use the
+// to get the calling thread's connection. Several processes and threads may use the
 // same files at once (WAL, busy time-out, BEGIN IMMEDIATE for every write).
 #include <cstddef>
 #include <cstdint>
@@ -18,6 +18,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace qmreg {
@@ -43,7 +44,7 @@ struct Value {
     // bytes LE; any other type: the bytes as given.
     std::vector<std::uint8_t> data;
 
-    static Value string(std::string name, const std::string& s, ValueType t = ValueType::Sz);
+    static Value string(std::string name, std::string_view s, ValueType t = ValueType::Sz);
     static Value dword(std::string name, std::uint32_t v);
     static Value qword(std::string name, std::uint64_t v);
     static Value multiString(std::string name, const std::vector<std::string>& strings);
@@ -83,8 +84,6 @@ public:
 
 // Path of a hive's database file, following the relocation rules above.
 std::string hiveFile(HiveId hive);
-// The same into out, reusing its room (for callers that ask before every registry call).
-void hiveFileInto(HiveId hive, std::string& out);
 
 class Hive {
 public:
@@ -97,41 +96,43 @@ public:
     Hive& operator=(const Hive&) = delete;
 
     // The calling thread's connection to hive's current file (re-opened when the relocation
-    // variables now name another file). The machine hive falls back to read-only when the
-    // user may not write it. Throws StoreError.
+    // variables now name another file; the reference is good until then). The machine hive
+    // falls back to read-only when the user may not write it. Throws StoreError.
     static Hive& forThread(HiveId hive);
-    // Counts the connections forThread has replaced on the calling thread: a Hive& that an
-    // earlier forThread call on this thread gave is still alive while the count is unchanged.
-    static std::uint64_t replacedOnThread();
+    // The same connection, shared: its holder keeps it, as an open key handle keeps its store,
+    // also after a relocation has made forThread open another. Still to be used on the
+    // calling thread only.
+    static std::shared_ptr<Hive> sharedForThread(HiveId hive);
 
     const std::string& file() const;
     bool writable() const;
 
-    bool keyExists(const std::string& key);
+    bool keyExists(std::string_view key);
     // Creates key and its missing ancestors. False when the hive is read-only or key is more
     // than kMaxKeyDepth levels deep.
-    bool createKey(const std::string& key);
+    bool createKey(std::string_view key);
     // Deletes key; recursive also deletes its subkeys, at any depth, otherwise a key with
     // subkeys stays and false is returned. False when the key does not exist.
-    bool deleteKey(const std::string& key, bool recursive);
+    bool deleteKey(std::string_view key, bool recursive);
 
-    std::optional<Value> getValue(const std::string& key, const std::string& name);
+    std::optional<Value> getValue(std::string_view key, std::string_view name);
     // Reads key and every key below it, with their values, in one query. Until the outermost
-    // transaction ends or anything is written, keyExists and getValue answer for paths inside
-    // that subtree from this copy, with the same results as the store would give (the
-    // transaction keeps the view consistent): many small reads of one subtree cost one round
-    // trip. Does nothing outside a transaction or on a hive that cannot be written (whose
+    // transaction ends or anything but a key is written, keyExists and getValue answer for
+    // paths inside that subtree from this copy, with the same results as the store would give
+    // (the transaction keeps the view consistent): many small reads of one subtree cost one
+    // round trip. The copy is the connection's only cache and never outlives the transaction.
+    // Does nothing outside a transaction or on a hive that cannot be written (whose
     // transactions do nothing). A later prefetch replaces the earlier one.
-    void prefetch(const std::string& key);
+    void prefetch(std::string_view key);
     // Sets a value; the key must exist. False when it does not or the hive is read-only.
-    bool setValue(const std::string& key, const Value& value);
-    bool deleteValue(const std::string& key, const std::string& name);
+    bool setValue(std::string_view key, const Value& value);
+    bool deleteValue(std::string_view key, std::string_view name);
 
     // Names as written, sorted ASCII-case-insensitively (as _wcsicmp sorts).
-    std::vector<std::string> subkeys(const std::string& key);
-    std::vector<Value> values(const std::string& key);
+    std::vector<std::string> subkeys(std::string_view key);
+    std::vector<Value> values(std::string_view key);
     // Key path with its stored capitalisation, or nullopt when missing.
-    std::optional<std::string> canonicalKey(const std::string& key);
+    std::optional<std::string> canonicalKey(std::string_view key);
 
     // Names that this store held apart before names compared as they do now, and that now
     // compare equal: both were kept. Listed once: the list is forgotten when it is taken from
