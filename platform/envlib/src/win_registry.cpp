@@ -81,7 +81,7 @@ bool QmEnWinRegistry::OpenKey(QmEnHKey root, std::string_view subkey, bool creat
     });
     if (open_) {
         root_ = root;
-        key_ = subkey;
+        key_ = qmreg::Hive::KeyPath(subkey);
     }
     return open_;
 }

@@ -26,8 +26,12 @@ constexpr const char* kApplicationIdQuery = "PRAGMA application_id";
 constexpr const char* kUserVersionQuery = "PRAGMA user_version";
 constexpr const char* kJournalModeQuery = "PRAGMA journal_mode";
 constexpr const char* kFindKey = "SELECT id, path, folded FROM keys WHERE folded = ?1";
-constexpr const char* kInsertKey =
-    "INSERT INTO keys(parent, name, path, folded) VALUES(?1, ?2, ?3, ?4)";
+// Inserts a key below its parent, found by its folded path in the same statement: no row when
+// the parent is missing.
+constexpr const char* kInsertKeyBelow =
+    "INSERT INTO keys(parent, name, path, folded) "
+    "SELECT id, ?2, CASE WHEN path = '' THEN ?2 ELSE path || '\\' || ?2 END, ?3 "
+    "FROM keys WHERE folded = ?1";
 constexpr const char* kHasSubkeys = "SELECT 1 FROM keys WHERE parent = ?1 LIMIT 1";
 // A key's subkeys at every depth: the folded paths that begin with its own and a backslash.
 // They sort from that prefix up to the prefix with ']', the character after the backslash. No
@@ -93,10 +97,11 @@ bool mayWrite(const std::string& file) {
 }
 
 // Lookups by a view of a name, without building a string for each (a start-up reads several
-// values of thousands of keys).
+// values of thousands of keys). Deliberately not noexcept: libstdc++ then keeps each entry's
+// hash beside it instead of hashing every entry a lookup passes again.
 struct NameHash {
     using is_transparent = void;
-    std::size_t operator()(std::string_view name) const noexcept {
+    std::size_t operator()(std::string_view name) const {
         return std::hash<std::string_view>{}(name);
     }
 };
@@ -209,31 +214,49 @@ struct Hive::Impl {
         }
     }
 
-    std::optional<KeyRow> findKey(std::string_view normalized) {
+    // The row of the key whose folded, normalised path is folded.
+    std::optional<KeyRow> findKey(std::string_view folded) {
         if (!db)
-            return normalized.empty() ? std::optional<KeyRow>(KeyRow{1, "", ""}) : std::nullopt;
+            return folded.empty() ? std::optional<KeyRow>(KeyRow{1, "", ""}) : std::nullopt;
         auto st = db->statement(kFindKey);
-        st.bind(1, foldName(normalized));
+        st.bind(1, folded);
         if (!st.step())
             return std::nullopt;
         return KeyRow{st.integer(0), st.text(1), st.text(2)};
     }
 
-    // Finds or creates the key with the given components; returns its row.
-    KeyRow ensureKey(const std::vector<std::string>& parts, std::size_t count) {
+    // The folded path of the key named by the first count of parts.
+    static std::string foldedPrefix(const std::vector<std::string>& parts, std::size_t count) {
         std::string path;
-        for (std::size_t i = 0; i < count; ++i)
-            path += (i ? "\\" : "") + parts[i];
-        if (auto row = findKey(path))
-            return *row;
-        const KeyRow parent = ensureKey(parts, count - 1);
-        const std::string& name = parts[count - 1];
-        KeyRow row{0, parent.path.empty() ? name : parent.path + "\\" + name,
-                   parent.folded.empty() ? foldName(name) : parent.folded + "\\" + foldName(name)};
-        auto st = db->statement(kInsertKey);
-        st.bind(1, parent.id).bind(2, name).bind(3, row.path).bind(4, row.folded).run();
-        row.id = db->lastInsertRowid();
-        return row;
+        for (std::size_t i = 0; i < count; ++i) {
+            if (i > 0)
+                path += '\\';
+            path += parts[i];
+        }
+        return foldName(path);
+    }
+
+    // Creates the key named by the first count of parts unless it exists, with its missing
+    // ancestors; returns its folded path. A new key below an existing parent costs one lookup
+    // and one insert, however many are created side by side.
+    std::string ensureKey(const std::vector<std::string>& parts, std::size_t count) {
+        std::string folded = foldedPrefix(parts, count);
+        if (count == 0 || findKey(folded))
+            return folded;
+        const std::string parent = foldedPrefix(parts, count - 1);
+        const auto insertBelowParent = [&] {
+            db->statement(kInsertKeyBelow)
+                .bind(1, parent)
+                .bind(2, parts[count - 1])
+                .bind(3, folded)
+                .run();
+            return db->changes() > 0;
+        };
+        if (!insertBelowParent()) {
+            ensureKey(parts, count - 1);
+            insertBelowParent();
+        }
+        return folded;
     }
 
     // Adds a key this connection has just created, and its ancestors, to the prefetched copy
@@ -315,13 +338,17 @@ bool Hive::writable() const {
     return impl_->writable;
 }
 
+Hive::KeyPath::KeyPath(std::string_view path) : folded_(foldedKey(path)) {}
+
 bool Hive::keyExists(std::string_view key) {
-    if (impl_->prefetched) {
-        const std::string folded = foldedKey(key);
-        if (impl_->prefetched->covers(folded))
-            return impl_->prefetched->find(folded) != nullptr;
-    }
-    return impl_->findKey(detail::normalizeKeyPath(key)).has_value();
+    return keyExists(KeyPath(key));
+}
+
+bool Hive::keyExists(const KeyPath& key) {
+    const std::string& folded = key.folded_;
+    if (impl_->prefetched && impl_->prefetched->covers(folded))
+        return impl_->prefetched->find(folded) != nullptr;
+    return impl_->findKey(folded).has_value();
 }
 
 void Hive::prefetch(std::string_view key) {
@@ -353,18 +380,18 @@ bool Hive::createKey(std::string_view key) {
     return impl_->write(
         *this,
         [&] {
-            impl_->addCreatedKey(impl_->ensureKey(parts, parts.size()).folded);
+            impl_->addCreatedKey(impl_->ensureKey(parts, parts.size()));
             return true;
         },
         true);
 }
 
 bool Hive::deleteKey(std::string_view key, bool recursive) {
-    std::string path = detail::normalizeKeyPath(key);
-    if (path.empty())
+    const std::string folded = foldedKey(key);
+    if (folded.empty())
         return false;  // the root key cannot be deleted
     return impl_->write(*this, [&] {
-        auto row = impl_->findKey(path);
+        auto row = impl_->findKey(folded);
         if (!row)
             return false;
         if (!recursive) {
@@ -383,9 +410,13 @@ bool Hive::deleteKey(std::string_view key, bool recursive) {
 }
 
 std::optional<Value> Hive::getValue(std::string_view key, std::string_view name) {
+    return getValue(KeyPath(key), name);
+}
+
+std::optional<Value> Hive::getValue(const KeyPath& key, std::string_view name) {
     if (!impl_->db)
         return std::nullopt;
-    const std::string folded = foldedKey(key);
+    const std::string& folded = key.folded_;
     if (impl_->prefetched && impl_->prefetched->covers(folded)) {
         const Impl::Prefetched::Values* values = impl_->prefetched->find(folded);
         if (!values)
@@ -403,9 +434,12 @@ std::optional<Value> Hive::getValue(std::string_view key, std::string_view name)
 }
 
 bool Hive::setValue(std::string_view key, const Value& value) {
-    std::string path = detail::normalizeKeyPath(key);
+    return setValue(KeyPath(key), value);
+}
+
+bool Hive::setValue(const KeyPath& key, const Value& value) {
     return impl_->write(*this, [&] {
-        auto row = impl_->findKey(path);
+        auto row = impl_->findKey(key.folded_);
         if (!row)
             return false;
         auto st = impl_->db->statement(kSetValue);
@@ -420,9 +454,9 @@ bool Hive::setValue(std::string_view key, const Value& value) {
 }
 
 bool Hive::deleteValue(std::string_view key, std::string_view name) {
-    std::string path = detail::normalizeKeyPath(key);
+    const std::string foldedPath = foldedKey(key);
     return impl_->write(*this, [&] {
-        auto row = impl_->findKey(path);
+        auto row = impl_->findKey(foldedPath);
         if (!row)
             return false;
         const std::string folded = foldName(name);
@@ -436,7 +470,7 @@ bool Hive::deleteValue(std::string_view key, std::string_view name) {
 
 std::vector<std::string> Hive::subkeys(std::string_view key) {
     std::vector<std::string> names;
-    auto row = impl_->findKey(detail::normalizeKeyPath(key));
+    auto row = impl_->findKey(foldedKey(key));
     if (!row || !impl_->db)
         return names;
     auto st = impl_->db->statement(kSubkeys);
@@ -448,7 +482,7 @@ std::vector<std::string> Hive::subkeys(std::string_view key) {
 
 std::vector<Value> Hive::values(std::string_view key) {
     std::vector<Value> result;
-    auto row = impl_->findKey(detail::normalizeKeyPath(key));
+    auto row = impl_->findKey(foldedKey(key));
     if (!row || !impl_->db)
         return result;
     auto st = impl_->db->statement(kValues);
@@ -460,7 +494,7 @@ std::vector<Value> Hive::values(std::string_view key) {
 }
 
 std::optional<std::string> Hive::canonicalKey(std::string_view key) {
-    auto row = impl_->findKey(detail::normalizeKeyPath(key));
+    auto row = impl_->findKey(foldedKey(key));
     if (!row)
         return std::nullopt;
     return row->path;

@@ -23,9 +23,7 @@
 #include <utility>
 #include <vector>
 
-namespace qmreg {
-class Hive;
-}
+#include <qmreg/registry.h>
 
 // Product registry key relative to a hive, no trailing separator.
 std::string QmEnGetRegistryKey();
@@ -126,7 +124,7 @@ private:
     qmreg::Hive& hive();
 
     QmEnHKey root_ = 0;
-    std::string key_;
+    qmreg::Hive::KeyPath key_;
     bool open_ = false;
     std::string lastError_;
     std::shared_ptr<qmreg::Hive> hive_;

@@ -107,7 +107,21 @@ public:
     const std::string& file() const;
     bool writable() const;
 
+    // A key path made ready for the store once (separators tidied, names folded), for many
+    // calls about one key: an open key handle holds one, so that each of its reads does not
+    // prepare the path again.
+    class KeyPath {
+    public:
+        KeyPath() = default;
+        explicit KeyPath(std::string_view path);
+
+    private:
+        friend class Hive;
+        std::string folded_;
+    };
+
     bool keyExists(std::string_view key);
+    bool keyExists(const KeyPath& key);
     // Creates key and its missing ancestors. False when the hive is read-only or key is more
     // than kMaxKeyDepth levels deep.
     bool createKey(std::string_view key);
@@ -116,6 +130,7 @@ public:
     bool deleteKey(std::string_view key, bool recursive);
 
     std::optional<Value> getValue(std::string_view key, std::string_view name);
+    std::optional<Value> getValue(const KeyPath& key, std::string_view name);
     // Reads key and every key below it, with their values, in one query. Until the outermost
     // transaction ends or anything but a key is written, keyExists and getValue answer for
     // paths inside that subtree from this copy, with the same results as the store would give
@@ -126,6 +141,7 @@ public:
     void prefetch(std::string_view key);
     // Sets a value; the key must exist. False when it does not or the hive is read-only.
     bool setValue(std::string_view key, const Value& value);
+    bool setValue(const KeyPath& key, const Value& value);
     bool deleteValue(std::string_view key, std::string_view name);
 
     // Names as written, sorted ASCII-case-insensitively (as _wcsicmp sorts).
