@@ -61,8 +61,7 @@ void DialogsModule::runCommand(LoaderContext& context) {
             // The user learns that the dialogs are missing; why is for whoever installs them.
             context.log().write(kLogCategory, "cannot be loaded: " + reason);
             cadhost::messageBox(acedGetAcadFrame(), resourceText(ui::StringId::DialogsNotLoaded),
-                                std::string(names::kMessageCaption),
-                                cadhost::MB_OK | cadhost::MB_ICONERROR);
+                                names::kMessageCaption, cadhost::MB_OK | cadhost::MB_ICONERROR);
             return;
         }
     }

@@ -15,6 +15,7 @@
 #include "catalogue/catalogue.h"
 #include "catalogue/catalogue_snapshot.h"
 #include "catalogue/module_settings.h"
+#include "catalogue/startup_pass.h"
 #include "catalogue/store_writes.h"
 #include "environment/names.h"
 #include "environment/registry_layout.h"
@@ -198,7 +199,6 @@ void RunStartupSequence(LoaderContext& context) {
 
     CatalogueContext catalogue =
         MakeCatalogueContext(config, QmEnGetLanguageCode(), &context.log());
-    catalogue.writes = &writes;
     catalogue.useSnapshot = !CatalogueSnapshot::disabledByEnvironment();
     const std::string folder = QmEnBuildFilename(names::kDefinitionsFolder, kQmEnBaseAppPath, 0);
     std::string errorText;
@@ -213,10 +213,17 @@ void RunStartupSequence(LoaderContext& context) {
         phases += line;
         phase = Clock::now();
     };
-    if (LoadCatalogue(catalogue, folder, names::kDefinitionExtension, context.modules(),
-                      errorText)) {
+    // Every cache of the start-up lives in this pass and goes with it.
+    StartupPass pass(&context.log(), &writes);
+    const bool found = LoadCatalogue(pass, catalogue, folder, names::kDefinitionExtension,
+                                     context.modules(), errorText);
+    if (found) {
         notePhase("Catalogue");
-        ReadModuleSettings(context.modules(), &context.log());
+        ReadModuleSettings(pass, context.modules());
+    }
+    // No registry transaction stays open while modules come up or the user reads a message.
+    pass.endReads();
+    if (found) {
         notePhase("Settings");
         context.setAutostartOverride(readAutostartOverride());
         if (safeModeRequested()) {
@@ -232,7 +239,7 @@ void RunStartupSequence(LoaderContext& context) {
             context.menus().UnloadStaleModuleMenus(context.modules());
         } else {
             {
-                const MenuManager::Pass pass(context.menus());
+                const MenuManager::Pass menus(context.menus(), pass.provisioning());
                 baseBroughtUp = bringUpModules(context, profile);
             }
             notePhase("Modules brought up");

@@ -11,12 +11,10 @@
 
 #include "catalogue/catalogue_snapshot.h"
 #include "catalogue/module_definition_reader.h"
-#include "catalogue/registry_batch.h"
 #include "catalogue/scan_ahead.h"
-#include "catalogue/store_writes.h"
+#include "catalogue/startup_pass.h"
 #include "environment/diagnostic_log.h"
 #include "environment/names.h"
-#include "environment/registry_layout.h"
 #include "environment/str_cat.h"
 
 namespace qm {
@@ -25,37 +23,8 @@ namespace {
 
 constexpr std::size_t kContextValueLimit = 499;
 
-// Puts into position j the record at from[j], for every j: a permutation of the positions,
-// followed cycle by cycle with one record set aside per cycle, so no second list is built.
-// Assigning records onto each other keeps the target's started state (assignment never
-// clears it), so this is only for lists in which no record is started.
-void Permute(ModuleList& list, std::vector<std::size_t>& from) {
-    for (std::size_t start = 0; start < from.size(); ++start) {
-        if (from[start] == start) {
-            // Unmoved, and yet as moving would leave it: every menu marked as added.
-            for (MenuEntry& entry : list[start].GetMenus()) {
-                entry.flag = true;
-            }
-            continue;
-        }
-        ModuleRecord aside(std::move(list[start]));
-        std::size_t j = start;
-        while (from[j] != start) {
-            const std::size_t next = from[j];
-            list[j] = std::move(list[next]);
-            from[j] = j;
-            j = next;
-        }
-        list[j] = std::move(aside);
-        from[j] = j;
-    }
-}
-
-// Drops every record whose key equals its kept predecessor's, then sorts by display name.
-// The records are arranged through an index and each is moved once into place. Where a
-// record is started they are moved into a new list instead: assigning records onto each
-// other, as arranging in place does, would leave a started state behind wherever a started
-// record had been.
+// Drops every record whose key equals its kept predecessor's, then sorts by display name,
+// moving each kept record once into a new list.
 // Names whose UTF-16 order is their byte order (nearly all) compare without decoding.
 void RemoveRepeatsAndSort(ModuleList& list) {
     struct Kept {
@@ -64,9 +33,7 @@ void RemoveRepeatsAndSort(ModuleList& list) {
     };
     std::vector<Kept> kept;
     kept.reserve(list.size());
-    bool anyStarted = false;
     for (std::size_t i = 0; i < list.size(); ++i) {
-        anyStarted = anyStarted || list[i].GetStarted() == 1;
         if (kept.empty() || list[kept.back().index].GetKey() != list[i].GetKey()) {
             kept.push_back(Kept{i, qmsys::utf16OrderIsByteOrder(list[i].GetDisplayName())});
         }
@@ -77,46 +44,12 @@ void RemoveRepeatsAndSort(ModuleList& list) {
         const int order = ka.plain && kb.plain ? a.compare(b) : qmsys::compareUtf16(a, b);
         return order < 0;
     });
-    if (anyStarted) {
-        ModuleList arranged;
-        arranged.reserve(kept.size());
-        for (const Kept& k : kept) {
-            arranged.push_back(std::move(list[k.index]));
-        }
-        list.swap(arranged);
-        return;
-    }
-    // The kept records first, in order, then the dropped ones, which are erased.
-    std::vector<std::size_t> from;
-    from.reserve(list.size());
-    std::vector<bool> isKept(list.size(), false);
+    ModuleList arranged;
+    arranged.reserve(kept.size());
     for (const Kept& k : kept) {
-        from.push_back(k.index);
-        isKept[k.index] = true;
+        arranged.push_back(std::move(list[k.index]));
     }
-    for (std::size_t i = 0; i < list.size(); ++i) {
-        if (!isKept[i]) {
-            from.push_back(i);
-        }
-    }
-    Permute(list, from);
-    list.erase(list.begin() + static_cast<std::ptrdiff_t>(kept.size()), list.end());
-}
-
-void createModuleKeys(const std::vector<std::string>& keys, StoreWrites* writes) {
-    if (keys.empty()) {
-        return;
-    }
-    const std::unique_ptr<RegistryBatch> batch =
-        writes ? writes->begin("creating module keys") : std::make_unique<RegistryBatch>();
-    if (!batch) {
-        return;
-    }
-    for (const std::string& key : keys) {
-        QmEnWinRegistry registry;
-        registry.OpenKey(kQmEnHKeyCurrentUser, key, true);
-    }
-    batch->commit();
+    list.swap(arranged);
 }
 
 // The first COM error text of a scan reaches the caller's errorText, and only while that is
@@ -157,7 +90,7 @@ void replay(CatalogueSnapshot::Outcome& outcome, const std::string& path, Diagno
 // The scan with a snapshot: files whose identity the snapshot knows are not read again. False
 // when no snapshot can be kept (the schema or the loader's binary cannot be stat'ed); nothing
 // has been done then.
-bool scanWithSnapshot(const CatalogueContext& context, const std::string& folder,
+bool scanWithSnapshot(StartupPass& pass, const CatalogueContext& context, const std::string& folder,
                       const std::string& pattern, ModuleList& list, std::string& errorText) {
     CatalogueSnapshot::Scope scope;
     if (!CatalogueSnapshot::currentScope(context.config, context.language, folder, pattern,
@@ -167,13 +100,8 @@ bool scanWithSnapshot(const CatalogueContext& context, const std::string& folder
     CatalogueSnapshot next(scope);
     next.startScan();
     // Lists the folder and loads the previous snapshot on its helper thread while this one
-    // reads the registry.
+    // reads the registry (in the pass's read transaction).
     ScanAhead ahead(folder, pattern, scope, context.log);
-    // The overrides of all modules are read in one read transaction: one lock round trip
-    // instead of several per module, and no write lock.
-    std::optional<RegistryBatch> reads(std::in_place, RegistryBatch::Kind::Reads, context.log,
-                                       "reading version overrides");
-    reads->prefetch(registry_layout::modulesKey());
     const std::vector<std::string>& files = ahead.names();
     if (files.empty()) {
         return true;  // nothing to read, nothing worth recording
@@ -190,9 +118,8 @@ bool scanWithSnapshot(const CatalogueContext& context, const std::string& folder
     if (ahead.folderIdentity(folderIdentity)) {
         next.putListing(folderIdentity, files);
     }
-    // As without the snapshot: missing module keys are created after the scan, in one short
-    // transaction.
-    std::vector<std::string> missingKeys;
+    // As without the snapshot: missing module keys are created when the pass's reads end.
+    std::vector<std::string>& missingKeys = pass.missingKeys();
     std::size_t read = 0;
     std::string scanError;
     list.reserve(list.size() + files.size());
@@ -235,9 +162,6 @@ bool scanWithSnapshot(const CatalogueContext& context, const std::string& folder
         replay(outcome, path, context.log, list, scanError, missingKeys);
         keepFirstError(scanError, errorText);
     }
-    reads->commit();
-    reads.reset();
-    createModuleKeys(missingKeys, context.writes);
     if (changed) {
         next.save(context.log);
     }
@@ -249,24 +173,20 @@ bool scanWithSnapshot(const CatalogueContext& context, const std::string& folder
 }
 
 // The scan without a snapshot: every file is read.
-void scanEveryFile(const CatalogueContext& context, const std::string& folder,
+void scanEveryFile(StartupPass& pass, const CatalogueContext& context, const std::string& folder,
                    const std::string& pattern, ModuleList& list, std::string& errorText) {
     const std::vector<std::string> files = qmsys::findFiles(folder, pattern);
     if (files.empty()) {
         return;
     }
-    // The module keys that reading would create are created after the scan, in one short
-    // transaction, so that no write lock is held while files are read.
-    std::vector<std::string> missingKeys;
+    // The module keys that reading would create are created when the pass's reads end, so
+    // that no write lock is held while files are read.
     ModuleDefinitionReader::Options options;
     options.log = context.log;
-    options.missingKeys = &missingKeys;
+    options.missingKeys = &pass.missingKeys();
     const ModuleDefinitionReader reader(strCat({folder, "/", names::kDefinitionSchema}), options);
     std::string scanError;
     list.reserve(list.size() + files.size());
-    std::optional<RegistryBatch> reads(std::in_place, RegistryBatch::Kind::Reads, context.log,
-                                       "reading version overrides");
-    reads->prefetch(registry_layout::modulesKey());
     // Files are read by name in the open folder (by their paths when it cannot be opened).
     const qmsys::FolderHandle open = qmsys::FolderHandle::open(folder);
     for (const std::string& file : files) {
@@ -276,9 +196,6 @@ void scanEveryFile(const CatalogueContext& context, const std::string& folder,
         }
         keepFirstError(scanError, errorText);
     }
-    reads->commit();
-    reads.reset();
-    createModuleKeys(missingKeys, context.writes);
 }
 
 }  // namespace
@@ -296,9 +213,16 @@ CatalogueContext MakeCatalogueContext(std::string_view config, std::string_view 
 
 bool LoadCatalogue(const CatalogueContext& context, const std::string& folder,
                    std::string_view extension, ModuleList& list, std::string& errorText) {
+    StartupPass pass(context.log, nullptr);
+    return LoadCatalogue(pass, context, folder, extension, list, errorText);
+}
+
+bool LoadCatalogue(StartupPass& pass, const CatalogueContext& context, const std::string& folder,
+                   std::string_view extension, ModuleList& list, std::string& errorText) {
     const std::string pattern = strCat({"*.", context.config, ".", extension});
-    if (!(context.useSnapshot && scanWithSnapshot(context, folder, pattern, list, errorText))) {
-        scanEveryFile(context, folder, pattern, list, errorText);
+    if (!(context.useSnapshot &&
+          scanWithSnapshot(pass, context, folder, pattern, list, errorText))) {
+        scanEveryFile(pass, context, folder, pattern, list, errorText);
     }
     RemoveRepeatsAndSort(list);
     return !list.empty();

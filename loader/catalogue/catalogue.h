@@ -9,14 +9,12 @@
 namespace qm {
 
 class DiagnosticLog;
-class StoreWrites;
+class StartupPass;
 
 struct CatalogueContext {
     std::string config;            // current configuration, lower case, at most 499 characters
     std::string language;          // current language code, lower case, at most 499 characters
     DiagnosticLog* log = nullptr;  // receives rejected definitions; may be null
-    // The start-up's write gate; null writes regardless (tools).
-    StoreWrites* writes = nullptr;
     // Use and keep the snapshot of what the previous scan read (catalogue_snapshot.h), so
     // that only changed definitions are parsed; the results are the same either way.
     bool useSnapshot = false;
@@ -33,9 +31,14 @@ CatalogueContext MakeCatalogueContext(std::string_view config, std::string_view 
 // neighbours only) and sorts the whole list by display name in UTF-16 code-unit order (not
 // stable). The first COM error text of the scan reaches errorText, but only while errorText
 // is empty. The module keys of the definitions read are created in the registry when missing,
-// after the scan, in one transaction (unless writes has been suspended). True when list is
-// not empty afterwards. The working directory is never changed. With the snapshot the results,
-// module keys included, are the same; only definitions whose files changed are parsed.
+// when the pass's registry reads end (so after the scan, in one transaction, unless the pass's
+// write gate has been suspended); the version overrides are read in the pass's read
+// transaction. True when list is not empty afterwards. The working directory is never
+// changed. With the snapshot the results, module keys included, are the same; only
+// definitions whose files changed are parsed.
+bool LoadCatalogue(StartupPass& pass, const CatalogueContext& context, const std::string& folder,
+                   std::string_view extension, ModuleList& list, std::string& errorText);
+// The same in a pass of its own, which ends before it returns (its missing keys created).
 bool LoadCatalogue(const CatalogueContext& context, const std::string& folder,
                    std::string_view extension, ModuleList& list, std::string& errorText);
 

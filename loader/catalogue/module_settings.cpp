@@ -7,6 +7,7 @@
 
 #include "catalogue/module_key.h"
 #include "catalogue/registry_batch.h"
+#include "catalogue/startup_pass.h"
 #include "catalogue/store_writes.h"
 #include "environment/diagnostic_log.h"
 #include "environment/names.h"
@@ -44,8 +45,13 @@ std::optional<std::string> keyOrLog(const ModuleRecord& record, DiagnosticLog* l
 bool ReadModuleSettings(ModuleList& list, DiagnosticLog* log) {
     // One transaction for all reads: a consistent view, and one lock round trip instead of
     // one per value. It takes no write lock, so a writer elsewhere never holds it up.
-    RegistryBatch batch(RegistryBatch::Kind::Reads, log, "reading module settings");
-    batch.prefetch(registry_layout::modulesKey());
+    StartupPass pass(log, nullptr);
+    ReadModuleSettings(pass, list);
+    return true;
+}
+
+void ReadModuleSettings(StartupPass& pass, ModuleList& list) {
+    DiagnosticLog* const log = pass.log();
     for (ModuleRecord& record : list) {
         const std::optional<std::string> key = keyOrLog(record, log, "read");
         QmEnWinRegistry registry;
@@ -61,8 +67,6 @@ bool ReadModuleSettings(ModuleList& list, DiagnosticLog* log) {
             record.SetDemandLoad(false);
         }
     }
-    batch.commit();
-    return true;
 }
 
 bool WriteModuleSettings(ModuleList& list, DiagnosticLog* log, UserFeedback* feedback) {

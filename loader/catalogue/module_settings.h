@@ -6,6 +6,7 @@
 namespace qm {
 
 class DiagnosticLog;
+class StartupPass;
 class StoreWrites;
 class UserFeedback;
 
@@ -14,6 +15,8 @@ class UserFeedback;
 // exactly "True"; Activated is off only for exactly "False", which also turns the other two
 // off. Always true.
 bool ReadModuleSettings(ModuleList& list, DiagnosticLog* log = nullptr);
+// The same inside pass's registry reads (logging to the pass's log).
+void ReadModuleSettings(StartupPass& pass, ModuleList& list);
 
 // Writes AutoStart, DemandLoad and Activated of every record, creating missing keys, all in
 // one registry transaction, with feedback's wait cursor shown meanwhile. Keys that do not open

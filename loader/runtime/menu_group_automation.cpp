@@ -21,10 +21,12 @@ constexpr std::string_view kLogCategory = "menu";
 
 // Hashes and compares names with ASCII letters folded, and takes views: the index is searched
 // with the name as the caller has it, and a lookup (thousands at start-up, most of them finding
-// nothing) neither folds into a buffer nor allocates.
+// nothing) neither folds into a buffer nor allocates. The hash is deliberately not noexcept:
+// libstdc++ then keeps each entry's hash beside it instead of hashing every entry a lookup
+// passes again.
 struct AsciiBlindHash {
     using is_transparent = void;
-    std::size_t operator()(std::string_view text) const noexcept {
+    std::size_t operator()(std::string_view text) const {
         std::uint64_t hash = 14695981039346656037ull;  // FNV-1a
         for (char c : text) {
             hash = (hash ^ static_cast<unsigned char>(qmsys::asciiLower(c))) * 1099511628211ull;

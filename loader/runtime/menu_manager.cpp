@@ -58,8 +58,11 @@ std::string MenuManager::UserMenuFile(const std::string& userDataPath, const std
     return path::tidy(strCat({userDataPath, "/", names::kMenusFolder, "/", name}));
 }
 
-MenuManager::Pass::Pass(MenuManager& owner)
-    : owner_(owner), appPath_(QmEnGetAppPath()), userDataPath_(QmEnGetUserDataPath()) {
+MenuManager::Pass::Pass(MenuManager& owner, ProvisioningPass& provisioning)
+    : owner_(owner),
+      provisioning_(provisioning),
+      appPath_(QmEnGetAppPath()),
+      userDataPath_(QmEnGetUserDataPath()) {
     owner_.pass_ = this;
 }
 

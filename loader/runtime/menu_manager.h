@@ -51,9 +51,10 @@ public:
     // and each menu costs the same few system calls however many files its folder holds, and
     // the installation, user-data and application-data paths and the checker's registry reads
     // are asked once. Without a pass, each list is a pass of its own. Passes do not nest.
+    // provisioning (the start-up pass's) outlives the pass.
     class Pass {
     public:
-        explicit Pass(MenuManager& owner);
+        Pass(MenuManager& owner, ProvisioningPass& provisioning);
         ~Pass();
         Pass(const Pass&) = delete;
         Pass& operator=(const Pass&) = delete;
@@ -61,7 +62,7 @@ public:
     private:
         friend class MenuManager;
         MenuManager& owner_;
-        ProvisioningPass provisioning_;
+        ProvisioningPass& provisioning_;
         std::string appPath_;
         std::string userDataPath_;
     };

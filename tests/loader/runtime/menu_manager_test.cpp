@@ -21,6 +21,7 @@ namespace {
 
 using qm::MenuList;
 using qm::MenuManager;
+using qm::ProvisioningPass;
 
 class MenuManagerTest : public qmtest::MenuRuntimeTest {
 protected:
@@ -287,15 +288,18 @@ protected:
 TEST_P(MenuManagerPassTest, ChangeInBetweenCounts) {
     const PassCase& c = GetParam();
     MenuList list = listOf({{"KRQM_Road_enu", "Road"}});
-    std::optional<MenuManager::Pass> pass(std::in_place, manager_);
+    std::optional<ProvisioningPass> provisioning(std::in_place);
+    std::optional<MenuManager::Pass> pass(std::in_place, manager_, *provisioning);
     ASSERT_TRUE(manager_.LoadMenuList(list)) << logText();
     ASSERT_TRUE(manager_.UnloadMenuList(list));
     if (c.samePass) {
         apply(c.change);
     } else {
         pass.reset();
+        provisioning.reset();
         apply(c.change);
-        pass.emplace(manager_);
+        provisioning.emplace();
+        pass.emplace(manager_, *provisioning);
     }
     ASSERT_EQ(manager_.LoadMenuList(list), c.loads) << logText();
     if (c.change == Change::ConfigurationSwitched) {

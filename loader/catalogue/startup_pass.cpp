@@ -1,0 +1,42 @@
+#include "catalogue/startup_pass.h"
+
+#include <qmenv/environment.h>
+
+#include <memory>
+
+#include "catalogue/store_writes.h"
+#include "environment/registry_layout.h"
+
+namespace qm {
+
+StartupPass::StartupPass(DiagnosticLog* log, StoreWrites* writes) : log_(log), writes_(writes) {
+    reads_.emplace(RegistryBatch::Kind::Reads, log, "reading module keys");
+    reads_->prefetch(registry_layout::modulesKey());
+}
+
+StartupPass::~StartupPass() {
+    endReads();
+}
+
+void StartupPass::endReads() {
+    if (!reads_) {
+        return;
+    }
+    reads_->commit();
+    reads_.reset();
+    if (missingKeys_.empty()) {
+        return;
+    }
+    const std::unique_ptr<RegistryBatch> batch =
+        writes_ ? writes_->begin("creating module keys") : std::make_unique<RegistryBatch>();
+    if (batch) {
+        for (const std::string& key : missingKeys_) {
+            QmEnWinRegistry registry;
+            registry.OpenKey(kQmEnHKeyCurrentUser, key, true);
+        }
+        batch->commit();
+    }
+    missingKeys_.clear();
+}
+
+}  // namespace qm

@@ -1,0 +1,56 @@
+#pragma once
+// One start-up's pass over the installation and the user's store (and one listing of
+// qmloader). What is read ahead for speed belongs to the pass, lives as long as it and goes
+// with it; nothing is carried from one pass to the next except what is on disk.
+//
+// - The registry reads: the current user's store in one read transaction, with the module
+//   keys' subtree prefetched in one query (qmreg::Hive::prefetch), shared by the catalogue
+//   scan's version overrides and the settings read. It takes no write lock, so no writer
+//   waits for it and it never waits for one. The module keys the scan finds missing are
+//   created when the reads end, in one short write transaction through the start-up's write
+//   gate. A missing key and an empty one read the same, so the settings read may come first.
+// - The checker's provisioning pass (the menu folders' listings, the installation paths, the
+//   kernel-services values), used while the modules come up.
+//
+// Not thread-safe: one thread uses a pass from creation to destruction.
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "catalogue/registry_batch.h"
+#include "checker/provisioning_pass.h"
+
+namespace qm {
+
+class DiagnosticLog;
+class StoreWrites;
+
+class StartupPass {
+public:
+    // Begins the registry reads. log (may be null) hears the registry's failures; writes (may
+    // be null: writes then go regardless, as for a tool) is the start-up's write gate.
+    StartupPass(DiagnosticLog* log, StoreWrites* writes);
+    // Ends the reads when endReads was not called.
+    ~StartupPass();
+    StartupPass(const StartupPass&) = delete;
+    StartupPass& operator=(const StartupPass&) = delete;
+
+    // Ends the registry reads and creates the missing module keys. Once: later calls, and
+    // reads after it, go to the store one by one.
+    void endReads();
+    // Module key paths (below the product key) that a scan found missing; created by
+    // endReads.
+    std::vector<std::string>& missingKeys() { return missingKeys_; }
+
+    ProvisioningPass& provisioning() { return provisioning_; }
+    DiagnosticLog* log() const { return log_; }
+
+private:
+    DiagnosticLog* const log_;
+    StoreWrites* const writes_;
+    std::optional<RegistryBatch> reads_;
+    std::vector<std::string> missingKeys_;
+    ProvisioningPass provisioning_;
+};
+
+}  // namespace qm
