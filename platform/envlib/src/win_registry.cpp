@@ -73,15 +73,16 @@ bool QmEnWinRegistry::OpenKey(QmEnHKey root, std::string_view subkey, bool creat
     auto hive = hiveOf(root);
     if (!hive)
         return false;
+    qmreg::Hive::KeyPath path(subkey);
     open_ = guarded([&] {
         root_ = root;
         qmreg::Hive& store = this->hive();
         // A hive this user may only read still opens its existing keys; writes then fail.
-        return create && store.writable() ? store.createKey(subkey) : store.keyExists(subkey);
+        return create && store.writable() ? store.createKey(subkey) : store.keyExists(path);
     });
     if (open_) {
         root_ = root;
-        key_ = qmreg::Hive::KeyPath(subkey);
+        key_ = std::move(path);
     }
     return open_;
 }
