@@ -220,6 +220,7 @@ bool LoadCatalogue(const CatalogueContext& context, const std::string& folder,
 bool LoadCatalogue(StartupPass& pass, const CatalogueContext& context, const std::string& folder,
                    std::string_view extension, ModuleList& list, std::string& errorText) {
     const std::string pattern = strCat({"*.", context.config, ".", extension});
+    // docs/PERFORMANCE.md: catalogue snapshot.
     if (!(context.useSnapshot &&
           scanWithSnapshot(pass, context, folder, pattern, list, errorText))) {
         scanEveryFile(pass, context, folder, pattern, list, errorText);

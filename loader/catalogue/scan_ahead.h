@@ -76,7 +76,8 @@ public:
     // stays open while this object lives.
     const qmsys::FolderHandle& folder() const { return folder_; }
 
-    // Below this many files stat'ing ahead costs more than it saves.
+    // Below this many files stat'ing ahead costs more than it saves (docs/PERFORMANCE.md:
+    // scan helper thread; no figure recorded).
     static constexpr std::size_t kHelperThreshold = 256;
 
 private:

@@ -11,6 +11,7 @@ namespace qm {
 
 StartupPass::StartupPass(DiagnosticLog* log, StoreWrites* writes) : log_(log), writes_(writes) {
     reads_.emplace(RegistryBatch::Kind::Reads, log, "reading module keys");
+    // docs/PERFORMANCE.md: one registry read transaction per start-up pass.
     reads_->prefetch(registry_layout::modulesKey());
 }
 

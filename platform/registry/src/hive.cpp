@@ -238,7 +238,8 @@ struct Hive::Impl {
 
     // Creates the key named by the first count of parts unless it exists, with its missing
     // ancestors; returns its folded path. A new key below an existing parent costs one lookup
-    // and one insert, however many are created side by side.
+    // and one insert, however many are created side by side (docs/PERFORMANCE.md: new keys
+    // inserted below their parent).
     std::string ensureKey(const std::vector<std::string>& parts, std::size_t count) {
         std::string folded = foldedPrefix(parts, count);
         if (count == 0 || findKey(folded))
