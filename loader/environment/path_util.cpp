@@ -3,6 +3,7 @@
 #include <qmsys/user_folders.h>
 
 #include "environment/names.h"
+#include "environment/str_cat.h"
 
 namespace qm::path {
 
@@ -59,7 +60,7 @@ std::string append(std::string_view base, std::string_view more) {
 }
 
 std::string userStateFolder() {
-    return qmsys::xdgFolder(qmsys::XdgFolder::State) + std::string(names::kProductFolderSuffix);
+    return strCat({qmsys::xdgFolder(qmsys::XdgFolder::State), names::kProductFolderSuffix});
 }
 
 }  // namespace qm::path
