@@ -233,6 +233,7 @@ TEST_F(ResourcesTest, ApplyReportDetailsFortyFailuresThenOneLine) {
             << failures;
     }
     EXPECT_EQ(report.failures(), 45);
+    EXPECT_EQ(qmtest::occurrences(report.text(), " failed!\nProcess: "), 40u);
 }
 
 TEST(ProductInfo, FileBesideTheProgramFolderWithProductsJoinedByHyphens) {
