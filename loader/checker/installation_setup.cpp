@@ -1,6 +1,5 @@
 #include "checker/installation_setup.h"
 
-#include <qmsys/files.h>
 #include <qmsys/folder_index.h>
 #include <qmsys/text.h>
 
@@ -16,18 +15,13 @@ namespace msg = checker_messages;
 
 constexpr std::size_t kValueBufferChars = 512;
 
-// The root and the configuration file do not change during a pass: asked once per pass.
-bool pathExists(const StartUpCheckerLib& checker, const std::string& path) {
-    ProvisioningPass* pass = checker.Pass();
-    return pass ? pass->index().exists(path) : qmsys::fileExists(path);
-}
-
 }  // namespace
 
+InstallationSetup::InstallationSetup(StartUpCheckerLib& checker, ProvisioningPass& pass)
+    : checker_(checker), pass_(pass), kernel_(pass_->kernelServices()) {}
+
 InstallationSetup::InstallationSetup(StartUpCheckerLib& checker)
-    : checker_(checker),
-      kernel_(checker.Pass() ? checker.Pass()->kernelServices()
-                             : ProvisioningPass::ReadKernelServices()) {}
+    : checker_(checker), pass_(checker), kernel_(pass_->kernelServices()) {}
 
 bool InstallationSetup::Run() {
     if (!kernel_.keyExists) {
@@ -42,7 +36,8 @@ bool InstallationSetup::Run() {
         root.pop_back();
     }
     checker_.SetRootDirectory(root);
-    if (!pathExists(checker_, root)) {
+    // The root and the configuration file do not change during a pass: asked once per pass.
+    if (!pass_->index().exists(root)) {
         checker_.AppendReport("\n\n" + checker_.MessageText(msg::kCantSetRootDir));
         return checker_.Report().empty();
     }
@@ -86,7 +81,7 @@ bool InstallationSetup::CheckConfigurationFile() {
         return false;
     }
     const std::string file = strCat({checker_.RootDirectory(), "/", names::kCheckerConfigFile});
-    if (pathExists(checker_, file)) {
+    if (pass_->index().exists(file)) {
         return true;
     }
     checker_.AppendReport("\n" + checker_.MessageText(msg::kMissingConfigurationFile) + ": \"" +

@@ -8,14 +8,15 @@
 #include <string_view>
 
 #include "checker/provisioning_pass.h"
+#include "checker/start_up_checker_lib.h"
 
 namespace qm {
 
-class StartUpCheckerLib;
-
 class InstallationSetup {
 public:
-    // Takes the kernel-services values from the checker's pass, or reads them now without one.
+    // A set-up that is part of a call running in pass (which outlives this object).
+    InstallationSetup(StartUpCheckerLib& checker, ProvisioningPass& pass);
+    // A set-up that is a call of its own, in the checker's pass or in one made for it.
     explicit InstallationSetup(StartUpCheckerLib& checker);
 
     // True when the checker's report is empty afterwards, so a checker that failed once keeps
@@ -30,7 +31,8 @@ private:
     bool CheckConfigurationFile();
 
     StartUpCheckerLib& checker_;
-    ProvisioningPass::KernelServices kernel_;
+    StartUpCheckerLib::CallPass pass_;
+    const ProvisioningPass::KernelServices& kernel_;
 };
 
 }  // namespace qm

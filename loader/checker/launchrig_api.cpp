@@ -33,7 +33,7 @@ void LaunchrigApi::SetMessageFile(const std::string& file) {
 }
 
 bool LaunchrigApi::MenuCheck(const std::string& moduleFolder, const std::string& menuName) {
-    return impl_ && MenuProvisioner(*impl_).Provision(moduleFolder, menuName, false);
+    return impl_ && MenuProvisioner(*impl_, false).Provision(moduleFolder, menuName);
 }
 
 bool LaunchrigApi::AcceptsMenuName(const std::string& menuName) {
@@ -41,7 +41,7 @@ bool LaunchrigApi::AcceptsMenuName(const std::string& menuName) {
 }
 
 bool LaunchrigApi::MenuUpdate(const std::string& moduleFolder, const std::string& menuName) {
-    return impl_ && MenuProvisioner(*impl_).Provision(moduleFolder, menuName, true);
+    return impl_ && MenuProvisioner(*impl_, true).Provision(moduleFolder, menuName);
 }
 
 const std::string& LaunchrigApi::Report() const {

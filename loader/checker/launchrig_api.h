@@ -32,8 +32,9 @@ public:
     void SetRootDirectory(const std::string& root);
     // A file whose section "Quillmont" overrides message texts.
     void SetMessageFile(const std::string& file);
-    // The provisioning pass this object serves; it outlives the object. Without one, every
-    // lookup reads its folder afresh and every set-up reads the registry again.
+    // The provisioning pass this object serves; it outlives the object. Without one (null),
+    // each MenuCheck and MenuUpdate runs in a pass of its own, so nothing it read is reused by
+    // the next.
     void SetPass(ProvisioningPass* pass);
 
     // Check mode: true when the user's copies of the menu (and its companions) in the

@@ -2,7 +2,6 @@
 
 #include <cstdlib>
 
-#include <qmenv/environment.h>
 #include <qmsys/files.h>
 #include <qmsys/folder_index.h>
 #include <qmsys/text.h>
@@ -62,20 +61,6 @@ qmsys::WinError attributesOf(const std::string& path, const qmsys::FolderHandle*
     return qmsys::getFileAttributes(path.substr(path.rfind('/') + 1), out, folder);
 }
 
-class CopyModeScope {
-public:
-    CopyModeScope(StartUpCheckerLib& checker, bool update) : checker_(checker) {
-        checker_.SetCopyMode(true);
-        checker_.SetOverwrite(update);
-    }
-    ~CopyModeScope() { checker_.SetCopyMode(false); }
-    CopyModeScope(const CopyModeScope&) = delete;
-    CopyModeScope& operator=(const CopyModeScope&) = delete;
-
-private:
-    StartUpCheckerLib& checker_;
-};
-
 }  // namespace
 
 bool MenuProvisioner::AcceptsMenuName(const std::string& menuName) {
@@ -106,9 +91,8 @@ std::optional<MenuProvisioner::Patterns> MenuProvisioner::DerivePatterns(
     return p;
 }
 
-bool MenuProvisioner::Provision(const std::string& moduleFolder, const std::string& menuName,
-                                bool update) {
-    if (!InstallationSetup(checker_).Run()) {
+bool MenuProvisioner::Provision(const std::string& moduleFolder, const std::string& menuName) {
+    if (!InstallationSetup(checker_, *pass_).Run()) {
         return false;
     }
     // The installation side is only read, so the module folder is taken as the definition
@@ -128,8 +112,7 @@ bool MenuProvisioner::Provision(const std::string& moduleFolder, const std::stri
 
     // The environment library's application-data folder, so that the copies land where the
     // loader looks for them.
-    const std::string appData =
-        checker_.Pass() ? checker_.Pass()->appDataPath() : QmEnGetAppDataPath();
+    const std::string& appData = pass_->appDataPath();
     std::vector<std::string_view> userFolders{"Brenvik", "Quillmont", names::kProductVersion};
     if (!config.empty()) {
         userFolders.push_back(config);
@@ -147,33 +130,29 @@ bool MenuProvisioner::Provision(const std::string& moduleFolder, const std::stri
     if (destination.empty()) {
         return false;
     }
-    destinationFolder_ = checker_.Pass() ? checker_.Pass()->folder(destination) : nullptr;
+    destinationFolder_ = pass_->folder(destination);
 
-    // Without a pass, this call is one: its two lookups in the source share one listing.
-    qmsys::FolderIndex ownIndex;
-    index_ = checker_.Pass() ? &checker_.Pass()->index() : &ownIndex;
-    CopyModeScope scope(checker_, update);
     bool result = DirectoryCopy(source, destination, patterns->menuPattern, {}, 0);
     if (result) {
         result =
             DirectoryCopy(source, destination, patterns->companionPattern, {patterns->language}, 0);
     }
-    index_ = nullptr;
-    destinationFolder_ = nullptr;
     return result;
 }
 
-bool MenuProvisioner::DirectoryCopy(const std::string& source, const std::string& destinationBase,
+bool MenuProvisioner::DirectoryCopy(const std::string& source, const std::string& destination,
                                     const std::string& pattern,
                                     const std::vector<std::string>& suffixes, int depth) {
+    qmsys::FolderIndex& index = pass_->index();
     std::vector<qmsys::FolderIndex::Match> matches;
-    if (depth > kMaxDepth || !index_->find(source, pattern, matches)) {
+    if (depth > kMaxDepth || !index.find(source, pattern, matches)) {
         checker_.AppendReport("\n" + checker_.MessageText(msg::kCouldNotOpenDirectory) + ": \"" +
                               source + "\"");
         return false;
     }
 
-    const qmsys::FolderHandle* sourceFolder = index_->openFolder(source);
+    // Copies in a subfolder lie outside the open destination folder.
+    const Folders folders{index.openFolder(source), depth == 0 ? destinationFolder_ : nullptr};
     bool result = true;
     for (const qmsys::FolderIndex::Match& match : matches) {
         if (!result) {
@@ -181,17 +160,12 @@ bool MenuProvisioner::DirectoryCopy(const std::string& source, const std::string
         }
         const std::string& entry = match.name;
         const std::string sourcePath = path::tidy(source + "/" + entry);
-        const std::string destinationPath = path::tidy(
-            relativeSubfolder_.empty() ? destinationBase + "/" + entry
-                                       : destinationBase + "/" + relativeSubfolder_ + "/" + entry);
+        const std::string destinationPath = path::tidy(destination + "/" + entry);
         const bool isFolder = match.folder;
-        result = CopyWithSuffixes(sourcePath, destinationPath, isFolder, suffixes, sourceFolder);
+        result = CopyWithSuffixes(sourcePath, destinationPath, isFolder, suffixes, folders);
         if (isFolder && result) {
-            const std::string saved = relativeSubfolder_;
-            relativeSubfolder_ = saved.empty() ? entry : saved + "/" + entry;
-            result =
-                DirectoryCopy(source + "/" + entry, destinationBase, pattern, suffixes, depth + 1);
-            relativeSubfolder_ = saved;
+            result = DirectoryCopy(source + "/" + entry, destination + "/" + entry, pattern,
+                                   suffixes, depth + 1);
         }
     }
     return result;
@@ -199,9 +173,9 @@ bool MenuProvisioner::DirectoryCopy(const std::string& source, const std::string
 
 bool MenuProvisioner::CopyWithSuffixes(const std::string& source, const std::string& destination,
                                        bool isFolder, const std::vector<std::string>& suffixes,
-                                       const qmsys::FolderHandle* sourceFolder) {
+                                       Folders folders) {
     if (suffixes.empty()) {
-        return CopyOne(source, destination, isFolder, sourceFolder);
+        return CopyOne(source, destination, isFolder, folders);
     }
     bool result = true;
     const std::size_t dot = extensionStart(destination);
@@ -211,30 +185,27 @@ bool MenuProvisioner::CopyWithSuffixes(const std::string& source, const std::str
         }
         const std::string target =
             destination.substr(0, dot) + "_" + suffix + destination.substr(dot);
-        result = CopyOne(source, target, isFolder, sourceFolder);
+        result = CopyOne(source, target, isFolder, folders);
     }
     return result;
 }
 
 bool MenuProvisioner::CopyOne(const std::string& source, const std::string& destination,
-                              bool isFolder, const qmsys::FolderHandle* sourceFolder) {
+                              bool isFolder, Folders folders) {
     qmsys::FileAttributes from;
-    if (const qmsys::WinError err = attributesOf(source, sourceFolder, from);
+    if (const qmsys::WinError err = attributesOf(source, folders.source, from);
         err != qmsys::kErrorSuccess) {
         return Fail("cannot read \"" + source + "\" (error " + std::to_string(err) + ")");
     }
-    // Copies in a subfolder lie outside the open destination folder.
-    const qmsys::FolderHandle* destinationFolder =
-        relativeSubfolder_.empty() ? destinationFolder_ : nullptr;
     qmsys::FileAttributes to;
     const bool differs =
-        attributesOf(destination, destinationFolder, to) == qmsys::kErrorSuccess &&
+        attributesOf(destination, folders.destination, to) == qmsys::kErrorSuccess &&
         (to.lastWriteNs != from.lastWriteNs ||
          static_cast<std::uint32_t>(to.size) != static_cast<std::uint32_t>(from.size));
 
-    if (!isFolder && checker_.CopyMode()) {
+    if (!isFolder) {
         if (differs) {
-            if (!checker_.Overwrite()) {
+            if (!update_) {
                 return Fail("out of date: \"" + destination + "\"");
             }
             if (!DeleteCopy(destination)) {
@@ -249,7 +220,7 @@ bool MenuProvisioner::CopyOne(const std::string& source, const std::string& dest
                     }
                 }
             }
-        } else if (!checker_.Overwrite()) {
+        } else if (!update_) {
             return true;
         }
     }
@@ -298,13 +269,11 @@ std::string MenuProvisioner::CreateFolderChain(const std::string& base,
     }
     // A file in the folder's place makes the creation below fail with "already exists", which
     // counts as success, so existence alone decides that nothing needs creating.
-    qmsys::FolderIndex* index = checker_.Pass() ? &checker_.Pass()->index() : nullptr;
-    if (index ? index->exists(full) : qmsys::fileExists(full)) {
+    qmsys::FolderIndex& index = pass_->index();
+    if (index.exists(full)) {
         return full;  // provided before: no folder to create
     }
-    if (index) {
-        index->forget(full);  // about to be created
-    }
+    index.forget(full);  // about to be created
     std::string path = base;
     qmsys::WinError err = qmsys::createDirectories(path);
     for (std::string_view part : parts) {

@@ -14,26 +14,28 @@
 #include <string>
 #include <vector>
 
+#include "checker/start_up_checker_lib.h"
+
 namespace qmsys {
 class FolderHandle;
-class FolderIndex;
 }  // namespace qmsys
 
 namespace qm {
 
-class StartUpCheckerLib;
-
 class MenuProvisioner {
 public:
-    explicit MenuProvisioner(StartUpCheckerLib& checker) : checker_(checker) {}
+    // One call of checker (which outlives this object), in the checker's pass or in one made
+    // for it: a check (update false) or an update.
+    MenuProvisioner(StartUpCheckerLib& checker, bool update)
+        : checker_(checker), pass_(checker), update_(update) {}
 
-    // Runs the installation set-up, then checks (update false) or updates the copies of
-    // menuName from moduleFolder (relative to the installation root, or absolute; "Menus" is
-    // appended unless it already ends in it). menuName is a ".cuix" file name or the base
-    // name of an .mnu menu, ending in "_" and a three-letter language code. Refuses menu
-    // names that would reach outside the user's menus folder (see AcceptsMenuName); the
-    // module folder, which is only read, is taken as given.
-    bool Provision(const std::string& moduleFolder, const std::string& menuName, bool update);
+    // Runs the installation set-up, then checks or updates the copies of menuName from
+    // moduleFolder (relative to the installation root, or absolute; "Menus" is appended unless
+    // it already ends in it). menuName is a ".cuix" file name or the base name of an .mnu
+    // menu, ending in "_" and a three-letter language code. Refuses menu names that would
+    // reach outside the user's menus folder (see AcceptsMenuName); the module folder, which is
+    // only read, is taken as given. Once per object.
+    bool Provision(const std::string& moduleFolder, const std::string& menuName);
 
     // True when menuName is a single plain file name (no separator, not "." or "..", not
     // absolute) long enough for its language tail: the only names whose copies stay inside
@@ -50,15 +52,21 @@ private:
     // for its tail, containing a separator, "." or "..").
     static std::optional<Patterns> DerivePatterns(const std::string& menuName);
 
-    bool DirectoryCopy(const std::string& source, const std::string& destinationBase,
+    // Copies the matches of pattern in source into destination, and walks the matching
+    // subfolders depth folders below the module's menus folder.
+    bool DirectoryCopy(const std::string& source, const std::string& destination,
                        const std::string& pattern, const std::vector<std::string>& suffixes,
                        int depth);
-    // sourceFolder: the source's folder when open, or null (see FolderIndex::openFolder).
+    // The folders the copy's attributes are looked up in by name, when open (see
+    // FolderIndex::openFolder), else null: the source's, and the destination's.
+    struct Folders {
+        const qmsys::FolderHandle* source = nullptr;
+        const qmsys::FolderHandle* destination = nullptr;
+    };
     bool CopyWithSuffixes(const std::string& source, const std::string& destination, bool isFolder,
-                          const std::vector<std::string>& suffixes,
-                          const qmsys::FolderHandle* sourceFolder);
+                          const std::vector<std::string>& suffixes, Folders folders);
     bool CopyOne(const std::string& source, const std::string& destination, bool isFolder,
-                 const qmsys::FolderHandle* sourceFolder);
+                 Folders folders);
     // Deletes an out-of-date copy, clearing its read-only attribute first.
     bool DeleteCopy(const std::string& path);
     // Creates base (with its parents) and then each part below it; the path, or empty when a
@@ -68,12 +76,9 @@ private:
     bool Fail(std::string detail);
 
     StartUpCheckerLib& checker_;
-    // The subfolder of the destination that mirrors the source subfolder being walked; empty
-    // outside a recursion.
-    std::string relativeSubfolder_;
-    // The listings of the running Provision: the pass's, or the call's own.
-    qmsys::FolderIndex* index_ = nullptr;
-    // The running Provision's destination folder, open for the pass, or null.
+    StartUpCheckerLib::CallPass pass_;
+    const bool update_;  // replaces out-of-date copies; a check only compares
+    // The user's menus folder, open for the pass; set by Provision.
     const qmsys::FolderHandle* destinationFolder_ = nullptr;
 };
 

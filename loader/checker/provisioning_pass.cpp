@@ -20,36 +20,8 @@ std::optional<std::string> stringValue(qmreg::Hive& hive, std::string_view name)
     return std::nullopt;
 }
 
-}  // namespace
-
-ProvisioningPass::ProvisioningPass() = default;
-
-ProvisioningPass::~ProvisioningPass() = default;
-
-const qmsys::FolderHandle* ProvisioningPass::folder(const std::string& folder) {
-    if (folder != openFolderPath_) {
-        openFolderPath_ = folder;
-        openFolder_ = qmsys::FolderHandle::open(folder);
-    }
-    return &openFolder_;
-}
-
-const std::string& ProvisioningPass::appDataPath() {
-    if (!appDataPath_) {
-        appDataPath_ = QmEnGetAppDataPath();
-    }
-    return *appDataPath_;
-}
-
-const ProvisioningPass::KernelServices& ProvisioningPass::kernelServices() {
-    if (!kernelServices_) {
-        kernelServices_ = ReadKernelServices();
-    }
-    return *kernelServices_;
-}
-
-ProvisioningPass::KernelServices ProvisioningPass::ReadKernelServices() {
-    KernelServices result;
+ProvisioningPass::KernelServices readKernelServices() {
+    ProvisioningPass::KernelServices result;
     qmreg::Hive* hive = nullptr;
     try {
         hive = &qmreg::Hive::forThread(qmreg::HiveId::CurrentUser);
@@ -83,6 +55,34 @@ ProvisioningPass::KernelServices ProvisioningPass::ReadKernelServices() {
         // nothing was written: ending it either way is the same
     }
     return result;
+}
+
+}  // namespace
+
+ProvisioningPass::ProvisioningPass() = default;
+
+ProvisioningPass::~ProvisioningPass() = default;
+
+const qmsys::FolderHandle* ProvisioningPass::folder(const std::string& folder) {
+    if (folder != openFolderPath_) {
+        openFolderPath_ = folder;
+        openFolder_ = qmsys::FolderHandle::open(folder);
+    }
+    return &openFolder_;
+}
+
+const std::string& ProvisioningPass::appDataPath() {
+    if (!appDataPath_) {
+        appDataPath_ = QmEnGetAppDataPath();
+    }
+    return *appDataPath_;
+}
+
+const ProvisioningPass::KernelServices& ProvisioningPass::kernelServices() {
+    if (!kernelServices_) {
+        kernelServices_ = readKernelServices();
+    }
+    return *kernelServices_;
 }
 
 }  // namespace qm

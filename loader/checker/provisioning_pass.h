@@ -38,9 +38,6 @@ public:
     // Read at the first call, in one read transaction of the current user's store.
     const KernelServices& kernelServices();
 
-    // Reads the kernel-services values afresh (what a checker without a pass does each time).
-    static KernelServices ReadKernelServices();
-
     // folder (the user's menus folder, which the pass never removes) opened for the rest of
     // the pass, so that the copies in it are looked up by name (not open when it cannot be
     // opened). Keeps the last folder asked for; the pointer is good until the next call.

@@ -4,12 +4,13 @@
 // owning API object are abstract here; StartUpCheckerImpl forwards them.
 //
 // One thread uses a checker object from creation to destruction; there are no locks.
+#include <optional>
 #include <string>
 #include <string_view>
 
-namespace qm {
+#include "checker/provisioning_pass.h"
 
-class ProvisioningPass;
+namespace qm {
 
 // A message text: its key in a message file and the text used when no file supplies one.
 struct CheckerMessage {
@@ -50,17 +51,30 @@ public:
     const std::string& MessageFile() const { return messageFile_; }
     void SetMessageFile(std::string file) { messageFile_ = std::move(file); }
 
-    // True only while a provisioning copies files.
-    bool CopyMode() const { return copyMode_; }
-    void SetCopyMode(bool on) { copyMode_ = on; }
-    // Update mode (true) replaces out-of-date copies; check mode (false) only compares.
-    bool Overwrite() const { return overwrite_; }
-    void SetOverwrite(bool on) { overwrite_ = on; }
-
     // The provisioning pass this object serves (not owned; it outlives the object), or null:
-    // folder lookups, existence checks and the set-up's reads then go to the system each time.
-    ProvisioningPass* Pass() const { return pass_; }
+    // each call then runs in a pass of its own (CallPass).
     void SetPass(ProvisioningPass* pass) { pass_ = pass; }
+
+    // The pass one call runs in: the checker's, or, when it was given none, a pass made for
+    // this call alone and gone with it. So a checker used outside a start-up sees every change
+    // between its calls (a configuration switched, a menu added, a file removed), while within
+    // one call each folder and registry value is still read once.
+    class CallPass {
+    public:
+        explicit CallPass(const StartUpCheckerLib& checker)
+            : pass_(checker.pass_ ? *checker.pass_ : own_.emplace()) {}
+        // A part of a call that already runs in running.
+        explicit CallPass(ProvisioningPass& running) : pass_(running) {}
+        CallPass(const CallPass&) = delete;
+        CallPass& operator=(const CallPass&) = delete;
+
+        ProvisioningPass& operator*() const { return pass_; }
+        ProvisioningPass* operator->() const { return &pass_; }
+
+    private:
+        std::optional<ProvisioningPass> own_;
+        ProvisioningPass& pass_;
+    };
 
 private:
     std::string report_;
@@ -69,8 +83,6 @@ private:
     std::string language_;
     std::string currentConfig_;
     std::string messageFile_;
-    bool copyMode_ = false;
-    bool overwrite_ = true;
     ProvisioningPass* pass_ = nullptr;
 };
 

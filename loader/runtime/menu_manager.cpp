@@ -93,17 +93,18 @@ bool MenuManager::LoadMenuList(MenuList& list) {
     if (list.empty()) {
         return true;
     }
-    std::optional<ProvisioningPass> ownPass;
+    // Without an open pass, this list is a pass of its own.
+    std::optional<ProvisioningPass> ownProvisioning;
+    std::optional<Pass> ownPass;
     if (!pass_) {
-        ownPass.emplace();
+        ownPass.emplace(*this, ownProvisioning.emplace());
     }
-    ProvisioningPass& provisioning = pass_ ? pass_->provisioning_ : *ownPass;
     // The installation's folders may have changed since the last list: looked at again once.
-    provisioning.index().beginRound();
+    pass_->provisioning_.index().beginRound();
     MyLaunchrigApi checker;
-    checker.SetPass(&provisioning);
-    checker.SetRootDirectory(pass_ ? pass_->appPath_ : QmEnGetAppPath());
-    const std::string userDataPath = pass_ ? pass_->userDataPath_ : QmEnGetUserDataPath();
+    checker.SetPass(&pass_->provisioning_);
+    checker.SetRootDirectory(pass_->appPath_);
+    const std::string& userDataPath = pass_->userDataPath_;
     bool result = false;
     for (MenuEntry& entry : list) {
         result = LoadEntry(checker, entry, userDataPath);

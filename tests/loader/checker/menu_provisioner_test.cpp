@@ -271,6 +271,60 @@ INSTANTIATE_TEST_SUITE_P(
                                   "cannot read", ""}),
     [](const auto& testCase) { return std::string(testCase.param.label); });
 
+// A checker given no pass runs each call in a pass of its own: what one call read (the
+// kernel-services values, whether the configuration file and the user's menus folder exist)
+// is read again by the next, so a change in between counts.
+struct BetweenCallsCase {
+    const char* label;
+    std::function<void(qmtest::CheckerInstallation&)> change;
+    const char* report;  // part of the second update's report; "" when it succeeds
+    const char* copy;    // where it leaves the menu's copy, below the product's folder
+};
+
+void PrintTo(const BetweenCallsCase& c, std::ostream* os) {
+    *os << c.label;
+}
+
+class CheckerWithoutPassTest : public MenuProvisionerTest,
+                               public ::testing::WithParamInterface<BetweenCallsCase> {};
+
+TEST_P(CheckerWithoutPassTest, SeesAChangeBetweenTwoCalls) {
+    const BetweenCallsCase& c = GetParam();
+    ASSERT_TRUE(api_.MenuUpdate("Road", kMnuMenu)) << api_.Report() << api_.LastFailure();
+    ASSERT_TRUE(api_.MenuCheck("Road", kMnuMenu)) << "finds the folders the update made";
+    c.change(install_);
+    const bool updated = api_.MenuUpdate("Road", kMnuMenu);
+    if (*c.report == '\0') {
+        EXPECT_TRUE(updated) << api_.Report() << api_.LastFailure();
+        EXPECT_TRUE(qmsys::fileExists(std::string(std::getenv("APPDATA")) +
+                                      "/Brenvik/Quillmont/" QM_PRODUCT_VERSION "/" + c.copy))
+            << c.copy;
+    } else {
+        EXPECT_FALSE(updated);
+        EXPECT_NE(api_.Report().find(c.report), std::string::npos) << api_.Report();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Changes, CheckerWithoutPassTest,
+    ::testing::Values(
+        BetweenCallsCase{
+            "ConfigurationSwitched",
+            [](qmtest::CheckerInstallation& i) { i.writeKernelServices("enu", "Rail"); }, "",
+            "Rail/Menus/KRQM_Road_Menu_enu.mnu"},
+        BetweenCallsCase{"LanguageRemoved",
+                         [](qmtest::CheckerInstallation& i) { i.removeKernelValue("Language"); },
+                         "\\Language\"", ""},
+        BetweenCallsCase{"ConfigurationFileRemoved",
+                         [](qmtest::CheckerInstallation& i) {
+                             fs::remove(i.root() + "/Base/Config/Launchrig.ini");
+                         },
+                         "Missing configuration file", ""},
+        BetweenCallsCase{"UsersMenusFolderRemoved",
+                         [](qmtest::CheckerInstallation& i) { fs::remove_all(i.userMenus()); }, "",
+                         "Default/Menus/KRQM_Road_Menu_enu.mnu"}),
+    [](const auto& testCase) { return std::string(testCase.param.label); });
+
 // An out-of-date copy in a menus folder the user may not change: the update fails naming the
 // copy, and the copy stays. Run as an ordinary user, since root may delete anything.
 TEST_F(MenuProvisionerTest, OutOfDateCopyThatCannotBeDeletedFailsTheUpdate) {
