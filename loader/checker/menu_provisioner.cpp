@@ -1,5 +1,6 @@
 #include "checker/menu_provisioner.h"
 
+#include <cassert>
 #include <cstdlib>
 
 #include <qmsys/files.h>
@@ -92,6 +93,8 @@ std::optional<MenuProvisioner::Patterns> MenuProvisioner::DerivePatterns(
 }
 
 bool MenuProvisioner::Provision(const std::string& moduleFolder, const std::string& menuName) {
+    assert(!provisioned_ && "a provisioner serves one call");
+    provisioned_ = true;
     if (!InstallationSetup(checker_, *pass_).Run()) {
         return false;
     }

@@ -80,6 +80,7 @@ private:
     const bool update_;  // replaces out-of-date copies; a check only compares
     // The user's menus folder, open for the pass; set by Provision.
     const qmsys::FolderHandle* destinationFolder_ = nullptr;
+    bool provisioned_ = false;  // Provision ran: its state is this call's
 };
 
 }  // namespace qm

@@ -3,13 +3,24 @@
 #include <qmenv/environment.h>
 #include <qmsys/named_mutex.h>
 
+#include <cassert>
+
 namespace qm {
+namespace {
+
+// The menu objects keep a reference to the log from their construction on.
+std::unique_ptr<DiagnosticLog> present(std::unique_ptr<DiagnosticLog> log) {
+    assert(log && "a context needs a log (a default-constructed one writes nothing)");
+    return log;
+}
+
+}  // namespace
 
 LoaderContext::LoaderContext() : LoaderContext(DiagnosticLog::fromEnvironment()) {}
 
 LoaderContext::LoaderContext(std::unique_ptr<DiagnosticLog> log,
                              std::chrono::milliseconds protectorWait)
-    : log_(std::move(log)),
+    : log_(present(std::move(log))),
       menuGroups_(*log_, protectorWait),
       menus_(menuGroups_, *log_),
       qco_(menuGroups_, *log_) {

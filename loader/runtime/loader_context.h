@@ -27,7 +27,8 @@ public:
     // Opens the diagnostic log that QM_LOG names (disabled otherwise). While the context
     // lives, the environment library reports its store problems to that log.
     LoaderContext();
-    // protectorWait bounds every wait for the menu protector (tests shorten it).
+    // log: not null (a disabled log writes nothing). protectorWait bounds every wait for the
+    // menu protector (tests shorten it).
     explicit LoaderContext(
         std::unique_ptr<DiagnosticLog> log,
         std::chrono::milliseconds protectorWait = MenuGroupAutomation::kDefaultTimeout);

@@ -41,6 +41,7 @@ void MenuList::reindex() {
 }
 
 const std::string& MenuList::MenuNameAt(std::size_t index) const {
+    assert(!entries_.empty() && "MenuNameAt of an empty list");
     return entries_[index < entries_.size() ? index : entries_.size() - 1].name;
 }
 
@@ -56,6 +57,7 @@ void MenuList::CopyMenuList(const MenuList& source) {
 }
 
 void MenuList::Erase(std::size_t first, std::size_t last) {
+    assert(first <= last && last <= entries_.size() && "erased range outside the list");
     entries_.erase(entries_.begin() + static_cast<std::ptrdiff_t>(first),
                    entries_.begin() + static_cast<std::ptrdiff_t>(last));
     reindex();

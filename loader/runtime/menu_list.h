@@ -1,6 +1,7 @@
 #pragma once
 // The menus of one module: menu file name, menus folder and, once known, the host menu group
 // it forms. Names are unique within a list without regard to ASCII case.
+#include <cassert>
 #include <cstddef>
 #include <string>
 #include <unordered_map>
@@ -41,12 +42,20 @@ public:
     void CopyMenuList(const MenuList& source);
 
     // Entries may be changed in place except for their names, which the index keys on.
-    MenuEntry& operator[](std::size_t i) { return entries_[i]; }
-    const MenuEntry& operator[](std::size_t i) const { return entries_[i]; }
+    // i < Count().
+    MenuEntry& operator[](std::size_t i) {
+        assert(i < entries_.size() && "menu index out of range");
+        return entries_[i];
+    }
+    const MenuEntry& operator[](std::size_t i) const {
+        assert(i < entries_.size() && "menu index out of range");
+        return entries_[i];
+    }
     auto begin() { return entries_.begin(); }
     auto end() { return entries_.end(); }
     auto begin() const { return entries_.begin(); }
     auto end() const { return entries_.end(); }
+    // Removes the entries [first, last); first <= last <= Count().
     void Erase(std::size_t first, std::size_t last);
     void Clear();
 

@@ -4,6 +4,7 @@
 #include <qmenv/environment.h>
 #include <qmsys/text.h>
 
+#include <cassert>
 #include <optional>
 #include <unordered_set>
 #include <vector>
@@ -63,6 +64,7 @@ MenuManager::Pass::Pass(MenuManager& owner, ProvisioningPass& provisioning)
       provisioning_(provisioning),
       appPath_(QmEnGetAppPath()),
       userDataPath_(QmEnGetUserDataPath()) {
+    assert(owner_.pass_ == nullptr && "provisioning passes do not nest");
     owner_.pass_ = this;
 }
 

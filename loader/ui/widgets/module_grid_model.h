@@ -10,6 +10,7 @@
 #include <QAbstractTableModel>
 #include <QString>
 #include <array>
+#include <cassert>
 #include <vector>
 
 #include "runtime/module_record.h"
@@ -107,10 +108,22 @@ private:
     // Qt counts rows and columns in int, the containers count in size_t: these convert in
     // one place. Callers have checked the bounds, so the numbers are never negative.
     static std::size_t slot(int i) { return static_cast<std::size_t>(i); }
-    Row& gridRow(int row) { return rows_[slot(row - 1)]; }
-    const Row& gridRow(int row) const { return rows_[slot(row - 1)]; }
-    Cell& cell(int row, int column) { return gridRow(row).cells[slot(column)]; }
-    const Cell& cell(int row, int column) const { return gridRow(row).cells[slot(column)]; }
+    Row& gridRow(int row) {
+        assert(row >= 1 && row <= gridRowCount() && "grid row out of range");
+        return rows_[slot(row - 1)];
+    }
+    const Row& gridRow(int row) const {
+        assert(row >= 1 && row <= gridRowCount() && "grid row out of range");
+        return rows_[slot(row - 1)];
+    }
+    Cell& cell(int row, int column) {
+        assert(column >= 0 && column < kGridColumnCount && "grid column out of range");
+        return gridRow(row).cells[slot(column)];
+    }
+    const Cell& cell(int row, int column) const {
+        assert(column >= 0 && column < kGridColumnCount && "grid column out of range");
+        return gridRow(row).cells[slot(column)];
+    }
 
     std::vector<Row> rows_;
     std::array<QString, kGridColumnCount> headers_;

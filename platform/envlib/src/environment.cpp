@@ -3,6 +3,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -36,7 +37,13 @@ constexpr const char* kDefaultLanguage = "enu";
 // components reading the key directly (the installation checker) find a complete set-up.
 void writeMissingKernelDefaults() {
     try {
-        qmreg::Hive& hive = qmreg::Hive::forThread(qmreg::HiveId::CurrentUser);
+        qmreg::Hive& thread = qmreg::Hive::forThread(qmreg::HiveId::CurrentUser);
+        // Inside a caller's Reads transaction (a start-up reading ahead) nothing is written
+        // through the thread's connection, which would take the write lock for the rest of the
+        // caller's reads and drop what they prefetched: the defaults go through a connection
+        // of their own, which the write-ahead log lets commit beside the open reads.
+        std::optional<qmreg::Hive> own;
+        qmreg::Hive& hive = thread.inReads() ? own.emplace(thread.file()) : thread;
         qmreg::Hive::Transaction transaction(hive);
         if (!hive.createKey(kKernelServicesKey)) {
             return;

@@ -1,9 +1,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cassert>
 #include <cerrno>
 #include <cstring>
 #include <map>
+#include <thread>
 #include <unordered_map>
 
 #include "key_path_p.h"
@@ -145,7 +147,10 @@ struct Hive::Impl {
     // as a hive with an empty root key.
     std::unique_ptr<SqliteConnection> db;
     bool writable = false;
-    int depth = 0;                         // open Transaction scopes
+    int depth = 0;       // open Transaction scopes
+    bool reads = false;  // the outermost open transaction is a Reads one
+    // SQLite wants a connection used by one thread: the one that opened it.
+    const std::thread::id owner = std::this_thread::get_id();
     std::optional<Prefetched> prefetched;  // only while depth > 0 and nothing was written
 
     std::int64_t scalar(const char* sql) {
@@ -286,6 +291,7 @@ struct Hive::Impl {
     bool write(Hive& hive, F&& body, bool keepsPrefetched = false) {
         if (!writable)
             return false;
+        assert(!(depth > 0 && reads) && "nothing is written inside a Reads transaction");
         if (!keepsPrefetched)
             prefetched.reset();
         if (depth > 0)
@@ -339,6 +345,10 @@ bool Hive::writable() const {
     return impl_->writable;
 }
 
+bool Hive::inReads() const {
+    return impl_->depth > 0 && impl_->reads;
+}
+
 Hive::KeyPath::KeyPath(std::string_view path) : folded_(foldedKey(path)) {}
 
 bool Hive::keyExists(std::string_view key) {
@@ -346,6 +356,7 @@ bool Hive::keyExists(std::string_view key) {
 }
 
 bool Hive::keyExists(const KeyPath& key) {
+    assert(impl_->owner == std::this_thread::get_id() && "a connection belongs to one thread");
     const std::string& folded = key.folded_;
     if (impl_->prefetched && impl_->prefetched->covers(folded))
         return impl_->prefetched->find(folded) != nullptr;
@@ -353,6 +364,7 @@ bool Hive::keyExists(const KeyPath& key) {
 }
 
 void Hive::prefetch(std::string_view key) {
+    assert(impl_->owner == std::this_thread::get_id() && "a connection belongs to one thread");
     if (impl_->depth == 0 || !impl_->db)
         return;
     Impl::Prefetched prefetched;
@@ -375,6 +387,7 @@ void Hive::prefetch(std::string_view key) {
 }
 
 bool Hive::createKey(std::string_view key) {
+    assert(impl_->owner == std::this_thread::get_id() && "a connection belongs to one thread");
     auto parts = detail::splitKeyPath(key);
     if (parts.size() > kMaxKeyDepth)
         return false;
@@ -388,6 +401,7 @@ bool Hive::createKey(std::string_view key) {
 }
 
 bool Hive::deleteKey(std::string_view key, bool recursive) {
+    assert(impl_->owner == std::this_thread::get_id() && "a connection belongs to one thread");
     const std::string folded = foldedKey(key);
     if (folded.empty())
         return false;  // the root key cannot be deleted
@@ -415,6 +429,7 @@ std::optional<Value> Hive::getValue(std::string_view key, std::string_view name)
 }
 
 std::optional<Value> Hive::getValue(const KeyPath& key, std::string_view name) {
+    assert(impl_->owner == std::this_thread::get_id() && "a connection belongs to one thread");
     if (!impl_->db)
         return std::nullopt;
     const std::string& folded = key.folded_;
@@ -439,6 +454,7 @@ bool Hive::setValue(std::string_view key, const Value& value) {
 }
 
 bool Hive::setValue(const KeyPath& key, const Value& value) {
+    assert(impl_->owner == std::this_thread::get_id() && "a connection belongs to one thread");
     return impl_->write(*this, [&] {
         auto row = impl_->findKey(key.folded_);
         if (!row)
@@ -455,6 +471,7 @@ bool Hive::setValue(const KeyPath& key, const Value& value) {
 }
 
 bool Hive::deleteValue(std::string_view key, std::string_view name) {
+    assert(impl_->owner == std::this_thread::get_id() && "a connection belongs to one thread");
     const std::string foldedPath = foldedKey(key);
     return impl_->write(*this, [&] {
         auto row = impl_->findKey(foldedPath);
@@ -470,6 +487,7 @@ bool Hive::deleteValue(std::string_view key, std::string_view name) {
 }
 
 std::vector<std::string> Hive::subkeys(std::string_view key) {
+    assert(impl_->owner == std::this_thread::get_id() && "a connection belongs to one thread");
     std::vector<std::string> names;
     auto row = impl_->findKey(foldedKey(key));
     if (!row || !impl_->db)
@@ -482,6 +500,7 @@ std::vector<std::string> Hive::subkeys(std::string_view key) {
 }
 
 std::vector<Value> Hive::values(std::string_view key) {
+    assert(impl_->owner == std::this_thread::get_id() && "a connection belongs to one thread");
     std::vector<Value> result;
     auto row = impl_->findKey(foldedKey(key));
     if (!row || !impl_->db)
@@ -495,6 +514,7 @@ std::vector<Value> Hive::values(std::string_view key) {
 }
 
 std::optional<std::string> Hive::canonicalKey(std::string_view key) {
+    assert(impl_->owner == std::this_thread::get_id() && "a connection belongs to one thread");
     auto row = impl_->findKey(foldedKey(key));
     if (!row)
         return std::nullopt;
@@ -502,6 +522,7 @@ std::optional<std::string> Hive::canonicalKey(std::string_view key) {
 }
 
 std::vector<NameCollision> Hive::takeNameCollisions() {
+    assert(impl_->owner == std::this_thread::get_id() && "a connection belongs to one thread");
     if (!impl_->db)
         return {};
     std::vector<NameCollision> list = detail::listedNameCollisions(*impl_->db);
@@ -516,11 +537,15 @@ std::vector<NameCollision> Hive::takeNameCollisions() {
 
 Hive::Transaction::Transaction(Hive& hive, Kind kind) : hive_(hive) {
     Impl& impl = *hive_.impl_;
+    assert(impl.owner == std::this_thread::get_id() && "a connection belongs to one thread");
     if (!impl.writable) {
         done_ = true;  // nothing can be written, so there is nothing to commit or undo
         return;
     }
     outermost_ = impl.depth == 0;
+    if (outermost_) {
+        impl.reads = kind == Kind::Reads;
+    }
     impl.db->exec(!outermost_           ? "SAVEPOINT nested"
                   : kind == Kind::Reads ? "BEGIN DEFERRED"
                                         : "BEGIN IMMEDIATE");

@@ -1,5 +1,7 @@
 #include "qmreg/registry.h"
 
+#include <cassert>
+
 namespace qmreg {
 
 Value Value::string(std::string name, std::string_view s, ValueType t) {
@@ -31,10 +33,12 @@ Value Value::multiString(std::string name, const std::vector<std::string>& strin
 }
 
 std::string Value::asString() const {
+    assert(isString() && "asString of a value that holds no string");
     return std::string(data.begin(), data.end());
 }
 
 std::uint32_t Value::asDword() const {
+    assert(type == ValueType::Dword && "asDword of a value that is no DWORD");
     // Shorter data reads as if zero-padded, as a DWORD read of a short value does.
     std::uint32_t v = 0;
     for (std::size_t i = 0; i < 4 && i < data.size(); ++i)
@@ -43,6 +47,7 @@ std::uint32_t Value::asDword() const {
 }
 
 std::uint64_t Value::asQword() const {
+    assert(type == ValueType::Qword && "asQword of a value that is no QWORD");
     std::uint64_t v = 0;
     for (std::size_t i = 0; i < 8 && i < data.size(); ++i)
         v |= std::uint64_t{data[i]} << (8 * i);

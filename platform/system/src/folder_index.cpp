@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cassert>
 
 #include "find_files_p.h"
 #include "posix_p.h"
@@ -48,13 +49,14 @@ struct FolderIndex::Listing {
     std::vector<std::uint32_t> byFolded;
 };
 
-FolderIndex::FolderIndex() = default;
+FolderIndex::FolderIndex() : owner_(std::this_thread::get_id()) {}
 
 FolderIndex::~FolderIndex() {
     closeRoundFolders();
 }
 
 void FolderIndex::beginRound() {
+    assert(owner_ == std::this_thread::get_id() && "an index serves the thread that made it");
     closeRoundFolders();
     ++round_;
 }
@@ -70,6 +72,7 @@ void FolderIndex::closeRoundFolders() {
 }
 
 const FolderHandle* FolderIndex::openFolder(const std::string& folder) const {
+    assert(owner_ == std::this_thread::get_id() && "an index serves the thread that made it");
     const auto found = listings_.find(folder);
     return round_ != 0 && found != listings_.end() && found->second.round == round_ &&
                    found->second.folder.isOpen()
@@ -129,6 +132,7 @@ FolderIndex::Listing* FolderIndex::current(const std::string& folder) {
 
 bool FolderIndex::find(const std::string& folder, const std::string& pattern,
                        std::vector<Match>& out) {
+    assert(owner_ == std::this_thread::get_id() && "an index serves the thread that made it");
     out.clear();
     Listing* listing = current(folder);
     if (!listing) {
@@ -166,6 +170,7 @@ bool FolderIndex::find(const std::string& folder, const std::string& pattern,
 }
 
 bool FolderIndex::exists(const std::string& path) {
+    assert(owner_ == std::this_thread::get_id() && "an index serves the thread that made it");
     const auto found = existence_.find(path);
     if (found != existence_.end()) {
         return found->second;
@@ -176,6 +181,7 @@ bool FolderIndex::exists(const std::string& path) {
 }
 
 void FolderIndex::forget(const std::string& path) {
+    assert(owner_ == std::this_thread::get_id() && "an index serves the thread that made it");
     if (const auto found = listings_.find(path); found != listings_.end()) {
         if (found->second.folder.isOpen()) {
             std::erase(openFolders_, path);

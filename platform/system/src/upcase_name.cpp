@@ -1,6 +1,8 @@
 // Names folded through the upper-case table, as NTFS and the registry compare them.
 #include <algorithm>
+#include <cassert>
 #include <cstdint>
+#include <functional>
 
 #include "qmsys/text.h"
 #include "text_order_p.h"
@@ -37,6 +39,10 @@ std::string upcaseName(std::string_view utf8) {
 }
 
 void upcaseNameInto(std::string_view utf8, std::string& out) {
+    // out is overwritten before utf8 is read to its end.
+    assert((utf8.empty() || std::less<>()(utf8.data(), out.data()) ||
+            !std::less<>()(utf8.data(), out.data() + out.size())) &&
+           "utf8 lies inside out");
     // Most names are ASCII: upper-cased in one pass over a copy, the rest from the first
     // other byte on.
     out.assign(utf8);

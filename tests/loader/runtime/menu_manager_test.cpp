@@ -10,6 +10,7 @@
 #include <qmreg/registry.h>
 #include <qmsys/files.h>
 #include <qmtest/files.h>
+#include <qmtest/misuse.h>
 #include "qmtest/product_keys.h"
 
 #include "menu_runtime_fixture.h"
@@ -343,6 +344,41 @@ TEST(MenuManagerPaths, UserMenuFileHasOneSeparatorBeforeMenusAndKeepsALeadingPai
               "/home/u/data/Menus/KRQM_Road_enu");
     EXPECT_EQ(MenuManager::UserMenuFile("//server/share", "KRQM_Road_enu"),
               "//server/share/Menus/KRQM_Road_enu");
+}
+
+// The preconditions the menu list and the menu manager state stop at an assert in the builds
+// that keep them (dev and ci).
+TEST_F(MenuManagerTest, MisuseStopsAtItsAssert) {
+#ifdef NDEBUG
+    GTEST_SKIP() << "asserts are off in this build";
+#else
+    qmtest::expectEachStopsAtItsAssert({
+        {"name of an empty list", [] { (void)MenuList().MenuNameAt(0); },
+         "MenuNameAt of an empty list"},
+        {"entry past the end",
+         [] {
+             (void)listOf({{"KRQM_Road_enu", "Road"}})[1];
+         },
+         "menu index out of range"},
+        {"erased past the end",
+         [] {
+             listOf({{"KRQM_Road_enu", "Road"}}).Erase(0, 2);
+         },
+         "erased range outside the list"},
+        {"erased backwards",
+         [] {
+             listOf({{"KRQM_Road_enu", "Road"}}).Erase(1, 0);
+         },
+         "erased range outside the list"},
+        {"nested passes",
+         [this] {
+             ProvisioningPass provisioning;
+             MenuManager::Pass outer(manager_, provisioning);
+             MenuManager::Pass inner(manager_, provisioning);
+         },
+         "provisioning passes do not nest"},
+    });
+#endif
 }
 
 }  // namespace

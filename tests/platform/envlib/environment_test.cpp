@@ -43,6 +43,22 @@ TEST_F(EnvironmentTest, BrandNewUserGetsTheDefaultConfigurationAndLanguage) {
     EXPECT_EQ(QmEnGetLanguageCode(), "enu");
 }
 
+// A start-up reads ahead in a Reads transaction, which takes no write lock: defaults found
+// missing meanwhile are stored beside it, and its reads keep the view they began with.
+TEST_F(EnvironmentTest, DefaultsFoundMissingDuringReadsAreStoredBesideThem) {
+    qmreg::Hive& hive = qmreg::Hive::forThread(qmreg::HiveId::CurrentUser);
+    {
+        qmreg::Hive::Transaction reads(hive, qmreg::Hive::Transaction::Kind::Reads);
+        ASSERT_FALSE(hive.keyExists(kKernelServices));
+        EXPECT_EQ(QmEnGetLanguageCode(), "enu");
+        EXPECT_FALSE(hive.keyExists(kKernelServices)) << "nothing written through the reads";
+        reads.commit();
+    }
+    ASSERT_TRUE(hive.getValue(kKernelServices, "Language"));
+    EXPECT_EQ(hive.getValue(kKernelServices, "Language")->asString(), "enu");
+    EXPECT_EQ(hive.getValue(kKernelServices, "Current Config")->asString(), "Default");
+}
+
 // On a full disk the defaults cannot be stored: they still apply, and the store's failure is
 // reported once through the sink rather than dropped.
 TEST_F(EnvironmentTest, DefaultsThatCannotBeStoredStillApplyAndTheFailureIsReported) {

@@ -5,6 +5,7 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -342,5 +343,55 @@ TEST_F(HiveTest, KeysCreatedAfterTheirParentWentAreCreatedWithIt) {
     ASSERT_TRUE(hkcu().createKey("Q\\B"));
     EXPECT_EQ(hkcu().subkeys("Q"), std::vector<std::string>{"B"});
 }
+
+// Misuse the registry's interface states as a precondition stops at an assert in the builds
+// that keep them (dev and ci): a connection used from a thread other than the one that opened
+// it, a write inside a Reads transaction, and a value read as a type it is not.
+struct MisuseCase {
+    const char* label;
+    std::function<void(Hive&)> misuse;
+    const char* message;
+};
+
+void PrintTo(const MisuseCase& c, std::ostream* os) {
+    *os << c.label;
+}
+
+class HiveMisuseTest : public HiveTest, public ::testing::WithParamInterface<MisuseCase> {};
+
+TEST_P(HiveMisuseTest, StopsAtItsAssert) {
+#ifdef NDEBUG
+    GTEST_SKIP() << "asserts are off in this build";
+#else
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    Hive& hive = hkcu();
+    ASSERT_TRUE(hive.createKey("K"));
+    ASSERT_TRUE(hive.setValue("K", Value::string("S", "text")));
+    EXPECT_DEATH(GetParam().misuse(hive), GetParam().message);
+#endif
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, HiveMisuseTest,
+    ::testing::Values(
+        MisuseCase{"ReadOnAnotherThread",
+                   [](Hive& h) { std::thread([&h] { h.getValue("K", "S"); }).join(); },
+                   "a connection belongs to one thread"},
+        MisuseCase{"TransactionOnAnotherThread",
+                   [](Hive& h) { std::thread([&h] { Hive::Transaction misplaced(h); }).join(); },
+                   "a connection belongs to one thread"},
+        MisuseCase{"WriteInsideReads",
+                   [](Hive& h) {
+                       Hive::Transaction reads(h, Hive::Transaction::Kind::Reads);
+                       h.setValue("K", Value::dword("D", 1));
+                   },
+                   "nothing is written inside a Reads transaction"},
+        MisuseCase{"StringReadAsDword", [](Hive& h) { (void)h.getValue("K", "S")->asDword(); },
+                   "asDword of a value that is no DWORD"},
+        MisuseCase{"DwordReadAsString", [](Hive&) { (void)Value::dword("D", 1).asString(); },
+                   "asString of a value that holds no string"},
+        MisuseCase{"DwordReadAsQword", [](Hive&) { (void)Value::dword("D", 1).asQword(); },
+                   "asQword of a value that is no QWORD"}),
+    [](const auto& testCase) { return std::string(testCase.param.label); });
 
 }  // namespace

@@ -8,11 +8,14 @@
 #include <ctime>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "qmsys/files.h"
 #include "qmsys/folder_index.h"
+#include "qmsys/text.h"
 #include "qmtest/files.h"
+#include "qmtest/misuse.h"
 #include "qmtest/temp_dir.h"
 #include "qmtest/wait.h"
 
@@ -200,6 +203,41 @@ TEST_F(FolderIndexTest, AFolderReadInARoundIsOpenForThatRoundOnly) {
     }
     index_.beginRound();
     EXPECT_EQ(openDescriptors(), before);
+}
+
+// The preconditions the index and the text helpers state stop at an assert in the builds that
+// keep them (dev and ci).
+TEST(SystemPreconditions, StopAtTheirAsserts) {
+#ifdef NDEBUG
+    GTEST_SKIP() << "asserts are off in this build";
+#else
+    qmtest::expectEachStopsAtItsAssert({
+        {"index used on another thread",
+         [] {
+             qmsys::FolderIndex index;
+             std::thread([&index] { index.exists("/"); }).join();
+         },
+         "an index serves the thread that made it"},
+        {"surrogate encoded as UTF-8",
+         [] {
+             std::string out;
+             qmsys::appendUtf8(out, 0xD800);
+         },
+         "not a Unicode scalar value"},
+        {"beyond the last code point",
+         [] {
+             std::string out;
+             qmsys::appendUtf8(out, 0x110000);
+         },
+         "not a Unicode scalar value"},
+        {"name folded into itself",
+         [] {
+             std::string name = "caf\xC3\xA9 name long enough to live on the heap";
+             qmsys::upcaseNameInto(std::string_view(name).substr(2), name);
+         },
+         "utf8 lies inside out"},
+    });
+#endif
 }
 
 }  // namespace

@@ -106,6 +106,9 @@ public:
 
     const std::string& file() const;
     bool writable() const;
+    // Inside a Reads transaction (see Transaction): nothing may be written through this
+    // connection until it ends.
+    bool inReads() const;
 
     // A key path made ready for the store once (separators tidied, names folded), for many
     // calls about one key: an open key handle holds one, so that each of its reads does not

@@ -83,8 +83,10 @@ std::string regFileValueLine(const Value& value) {
         case ValueType::ExpandSz:
             return hexData(line + "hex(2):", utf16WithTerminator(value.asString()));
         case ValueType::MultiSz:
-            // The stored form already holds every terminator.
-            return hexData(line + "hex(7):", utf8ToUtf16le(value.asString()));
+            // The stored form already holds every terminator: its bytes are converted as they
+            // are (asString is for the string types alone).
+            return hexData(line + "hex(7):",
+                           utf8ToUtf16le(std::string(value.data.begin(), value.data.end())));
         case ValueType::Dword:
             if (value.data.size() == 4) {
                 char buf[16];

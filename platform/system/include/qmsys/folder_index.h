@@ -25,6 +25,7 @@
 // Not thread-safe: one thread uses an index from creation to destruction.
 #include <cstdint>
 #include <string>
+#include <thread>
 #include <unordered_map>
 #include <vector>
 
@@ -79,6 +80,7 @@ private:
     std::vector<std::string> openFolders_;  // listings holding their folder open this round
     std::uint64_t folderReads_ = 0;
     std::uint64_t round_ = 0;  // 0: no rounds, revalidate at every lookup
+    std::thread::id owner_;    // the thread that made the index
 };
 
 }  // namespace qmsys

@@ -2,6 +2,7 @@
 // The one home of the text helpers: comparisons with the Windows semantics the module loader
 // depends on, ASCII case, and the UTF-16 view of UTF-8 text (Windows counts lengths and
 // buffer sizes in UTF-16 code units). Text is UTF-8.
+#include <cassert>
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -80,6 +81,7 @@ std::string utf16ToUtf8(std::u16string_view utf16);
 // Appends cp in UTF-8; cp must be a Unicode scalar value (at most 0x10FFFF, not a surrogate).
 // Inline: the registry folds every key and value name through it.
 inline void appendUtf8(std::string& out, char32_t cp) {
+    assert(cp <= 0x10FFFF && (cp < 0xD800 || cp > 0xDFFF) && "not a Unicode scalar value");
     const auto byte = [&out](char32_t bits) { out += static_cast<char>(bits); };
     if (cp < 0x80) {
         byte(cp);
