@@ -24,8 +24,13 @@ function(qm_add_test)
     add_executable(${T_NAME} ${T_SOURCES})
     qm_strict_warnings(${T_NAME})
     target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} qm_testsupport GTest::gtest GTest::gtest_main)
+    # A cross build lists a program's tests when CTest runs (under the emulator, which
+    # scripts/wine-ctest.sh starts first), not while building.
+    if(CMAKE_CROSSCOMPILING)
+        set(_discovery DISCOVERY_MODE PRE_TEST)
+    endif()
     gtest_discover_tests(${T_NAME} DISCOVERY_TIMEOUT 60 TEST_LIST ${T_NAME}_TESTS
-                         PROPERTIES TIMEOUT ${T_TIMEOUT})
+                         ${_discovery} PROPERTIES TIMEOUT ${T_TIMEOUT})
     # gtest_discover_tests splits list-valued PROPERTIES (and drops empty ones), so labels are
     # set by a CTest script that runs after the discovered tests have been added.
     if(T_LABELS)

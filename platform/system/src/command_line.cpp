@@ -104,6 +104,47 @@ std::vector<std::string> splitCommandLine(const std::string& commandLine) {
     return args;
 }
 
+namespace {
+
+void appendQuoted(std::string& line, const std::string& argument) {
+    if (!argument.empty() && argument.find_first_of(" \t\n\v\"") == std::string::npos) {
+        line += argument;
+        return;
+    }
+    line += '"';
+    std::size_t backslashes = 0;
+    for (const char c : argument) {
+        if (c == '\\') {
+            ++backslashes;
+            continue;
+        }
+        // Backslashes stay literal unless a quote follows: then each one is doubled, and the
+        // quote escaped.
+        line.append(c == '"' ? 2 * backslashes + 1 : backslashes, '\\');
+        backslashes = 0;
+        line += c;
+    }
+    line.append(2 * backslashes, '\\');  // the closing quote must stay a quote
+    line += '"';
+}
+
+}  // namespace
+
+std::string joinCommandLine(const std::vector<std::string>& argv) {
+    std::string line;
+    for (std::size_t i = 0; i < argv.size(); ++i) {
+        if (i == 0) {
+            // The program name ends at its closing quote, with no escapes.
+            const bool blank = argv[0].empty() || argv[0].find_first_of(" \t") != std::string::npos;
+            line += blank ? '"' + argv[0] + '"' : argv[0];
+        } else {
+            line += ' ';
+            appendQuoted(line, argv[i]);
+        }
+    }
+    return line;
+}
+
 std::vector<ProgramReading> programReadings(std::string_view commandLine) {
     std::vector<ProgramReading> readings;
     const std::string_view text = commandLine.substr(skipBlanks(commandLine, 0));

@@ -34,14 +34,14 @@ std::unique_ptr<ExistenceMarker> ExistenceMarker::create(const std::string& name
             return nullptr;
         }
         alreadyExists = true;
-        return std::unique_ptr<ExistenceMarker>(new ExistenceMarker(-1));
+        return std::unique_ptr<ExistenceMarker>(new ExistenceMarker(kNoHandle));
     }
     return std::unique_ptr<ExistenceMarker>(new ExistenceMarker(fd));
 }
 
 ExistenceMarker::~ExistenceMarker() {
-    if (fd_ >= 0) {
-        ::close(fd_);  // closing the last descriptor releases the lock
+    if (held_ != kNoHandle) {
+        ::close(static_cast<int>(held_));  // closing the last descriptor releases the lock
     }
 }
 

@@ -1,11 +1,7 @@
 #include "qmsys/file_identity.h"
 
-#include <sys/stat.h>
-
-#include <ctime>
 #include <limits>
 
-#include "posix_p.h"
 #include "qmsys/files.h"
 
 namespace qmsys {
@@ -45,32 +41,6 @@ bool stampEndedBy(std::int64_t stamp, std::int64_t mark) {
 
 bool FileIdentity::stampedBefore(FileClockMark mark) const {
     return stampEndedBy(modifiedNs, mark.ns) && stampEndedBy(changedNs, mark.ns);
-}
-
-bool identifyFile(const std::string& name, FileIdentity& out, const FolderHandle* folder) {
-    struct stat st {};
-    if (::fstatat(lookupFolderOf(folder), name.c_str(), &st, 0) != 0) {
-        return false;
-    }
-    out = identityOf(st);
-    return true;
-}
-
-bool identifyFolder(const FolderHandle& folder, FileIdentity& out) {
-    struct stat st {};
-    if (!folder.isOpen() || ::fstat(descriptorOf(folder.handle()), &st) != 0) {
-        return false;
-    }
-    out = identityOf(st);
-    return true;
-}
-
-FileClockMark markLocalFileClock() {
-    // The kernel stamps file times from the coarse clock: a change made now gets a time at or
-    // after this.
-    timespec ts{};
-    ::clock_gettime(CLOCK_REALTIME_COARSE, &ts);
-    return FileClockMark{nanoseconds(ts)};
 }
 
 FileClockMark markFileClock(const std::string& folder) {

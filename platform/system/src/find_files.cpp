@@ -1,15 +1,6 @@
 // FindFirstFileW/FindNextFileW over one folder, with the wildcard rules and the entry order
 // that programs written for NTFS rely on.
-#include <dirent.h>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-
 #include <algorithm>
-#include <cstring>
-#include <memory>
 
 #include "find_files_p.h"
 #include "qmsys/files.h"
@@ -58,20 +49,6 @@ bool plainMatch(std::string_view pattern, std::string_view name) {
     return p == pattern.size();
 }
 
-struct DirCloser {
-    void operator()(DIR* dir) const { ::closedir(dir); }
-};
-
-EntryKind kindOf(unsigned char type) {
-    return type == DT_REG   ? EntryKind::File
-           : type == DT_DIR ? EntryKind::Folder
-                            : EntryKind::Unknown;
-}
-
-bool isDotOrDotDot(const char* name) {
-    return std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0;
-}
-
 }  // namespace
 
 bool foldedMatch(std::string_view pattern, std::string_view name) {
@@ -98,8 +75,6 @@ bool ntfsLess(const std::string& a, const std::string& b) {
     const int folded = compareFileNames(a, b);
     return folded != 0 ? folded < 0 : compareUtf16(a, b) < 0;
 }
-
-namespace {
 
 // Sorts by ntfsLess, comparing upper-cased copies made once per entry instead of folding both
 // names in every comparison. Where UTF-16 order is byte order (utf16OrderIsByteOrder, of the
@@ -135,71 +110,8 @@ void sortNtfs(std::vector<FolderEntry>& entries) {
     entries.swap(sorted);
 }
 
-}  // namespace
-
-bool readFolder(const std::string& folder, std::vector<FolderEntry>& entries,
-                const std::string* pattern) {
-    entries.clear();
-    const std::unique_ptr<DIR, DirCloser> dir(::opendir(folder.empty() ? "." : folder.c_str()));
-    if (!dir) {
-        return false;
-    }
-    while (const dirent* entry = ::readdir(dir.get())) {
-        const char* name = entry->d_name;
-        if (isDotOrDotDot(name) || (pattern && !wildcardMatch(*pattern, name))) {
-            continue;
-        }
-        entries.push_back(FolderEntry{name, kindOf(entry->d_type)});
-    }
-    sortNtfs(entries);
-    return true;
-}
-
-bool readFolderWithStatus(const std::string& folder, std::vector<FolderEntry>& entries,
-                          struct stat& opened, FileHandle* keep) {
-    entries.clear();
-    if (keep) {
-        keep->reset();
-    }
-    int fd;
-    do {
-        fd = ::open(folder.empty() ? "." : folder.c_str(),
-                    O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NONBLOCK);
-    } while (fd < 0 && errno == EINTR);
-    if (fd < 0) {
-        return false;
-    }
-    FileHandle file(fd);
-    // The entries are read straight from the descriptor: a directory stream would ask for
-    // the folder's status once more.
-    bool ok = ::fstat(fd, &opened) == 0;
-    alignas(dirent64) char buffer[32 * 1024];
-    while (ok) {
-        const ssize_t n = ::getdents64(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            ok = n == 0;
-            break;
-        }
-        for (ssize_t at = 0; at < n;) {
-            const auto* entry = reinterpret_cast<const dirent64*>(buffer + at);
-            at += entry->d_reclen;
-            if (!isDotOrDotDot(entry->d_name)) {
-                entries.push_back(FolderEntry{entry->d_name, kindOf(entry->d_type)});
-            }
-        }
-    }
-    if (ok && keep) {
-        *keep = std::move(file);
-    }
-    return ok;
-}
-
 std::string resolveLetterCase(const std::string& path) {
-    struct stat st {};
-    if (path.empty() || ::lstat(path.c_str(), &st) == 0) {
+    if (path.empty() || entryExists(path)) {
         return path;
     }
     std::string resolved = path.starts_with('/') ? "/" : "";
@@ -209,14 +121,14 @@ std::string resolveLetterCase(const std::string& path) {
         const std::string_view part = std::string_view(path).substr(at, end - at);
         std::string candidate = resolved;
         candidate += part;
-        if (part != "." && part != ".." && ::lstat(candidate.c_str(), &st) != 0) {
+        if (part != "." && part != ".." && !entryExists(candidate)) {
             // Missing as written: the entry of the folder that has this name on NTFS.
             std::string folder = resolved;
             if (folder.size() > 1 && folder.back() == '/') {
                 folder.pop_back();
             }
             std::vector<FolderEntry> entries;
-            struct stat opened {};
+            FileIdentity opened;
             if (!readFolderWithStatus(folder, entries, opened)) {
                 return {};
             }

@@ -1,11 +1,10 @@
 #pragma once
 // What findFiles and FolderIndex share: reading a folder's entries and the NTFS entry order.
-#include <sys/stat.h>
-
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "qmsys/file_identity.h"
 #include "qmsys/handle.h"
 
 namespace qmsys {
@@ -24,12 +23,18 @@ struct FolderEntry {
 bool readFolder(const std::string& folder, std::vector<FolderEntry>& entries,
                 const std::string* pattern = nullptr);
 // Every entry of folder but "." and "..", in the order the file system gives them, and in
-// opened the status of the folder as it was opened, taken before its first entry is read. One
+// opened the identity of the folder as it was opened, taken before its first entry is read. One
 // open, one status and the reads: no separate look-up of the path. False when folder cannot
 // be opened as a folder. keep: when given, receives the open folder instead of its being
 // closed; none on failure.
 bool readFolderWithStatus(const std::string& folder, std::vector<FolderEntry>& entries,
-                          struct stat& opened, FileHandle* keep = nullptr);
+                          FileIdentity& opened, FileHandle* keep = nullptr);
+
+// Whether something (a link included, not followed) has the name path.
+bool entryExists(const std::string& path);
+
+// Puts entries in NTFS order (ntfsLess).
+void sortNtfs(std::vector<FolderEntry>& entries);
 
 // wildcardMatch for a pattern and a name that are folded already (upcaseName).
 bool foldedMatch(std::string_view pattern, std::string_view name);

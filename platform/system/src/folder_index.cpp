@@ -1,12 +1,9 @@
 #include "qmsys/folder_index.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cassert>
 
 #include "find_files_p.h"
-#include "posix_p.h"
 #include "qmsys/file_identity.h"
 #include "qmsys/files.h"
 #include "qmsys/text.h"
@@ -87,9 +84,9 @@ FolderIndex::Listing* FolderIndex::current(const std::string& folder) {
     }
     const FileClockMark now = markLocalFileClock();
     if (found != listings_.end() && found->second.trusted) {
-        struct stat st {};
-        if (::stat(folder.empty() ? "." : folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode) &&
-            identityOf(st) == found->second.identity) {
+        // Whatever has the name now is the folder listed only if it has the folder's identity.
+        FileIdentity seen;
+        if (identifyFile(folder.empty() ? "." : folder, seen) && seen == found->second.identity) {
             found->second.round = round_;
             return &found->second;
         }
@@ -98,15 +95,14 @@ FolderIndex::Listing* FolderIndex::current(const std::string& folder) {
     // its entries are read from, taken before they are read. Only a lookup's few matches are
     // put in NTFS order: the folder may hold thousands.
     Listing listing;
-    struct stat opened {};
     FileHandle kept;
-    if (!readFolderWithStatus(folder, listing.entries, opened, round_ != 0 ? &kept : nullptr)) {
+    if (!readFolderWithStatus(folder, listing.entries, listing.identity,
+                              round_ != 0 ? &kept : nullptr)) {
         forget(folder);
         return nullptr;
     }
     listing.folder = FolderHandle(std::move(kept));
     ++folderReads_;
-    listing.identity = identityOf(opened);
     listing.round = round_;
     // Stamped before the clock read above: any later change gets a later time. Stamped within
     // this tick: a later change may share the time, so this listing serves this lookup only.

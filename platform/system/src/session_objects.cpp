@@ -19,25 +19,6 @@ namespace qmsys {
 
 namespace {
 
-// Longest escaped name kept as it is; NAME_MAX (255) leaves room for the suffix.
-constexpr std::size_t kMaxEscapedLength = 200;
-
-std::uint64_t fnv1a(const std::string& text) {
-    std::uint64_t hash = 0xcbf29ce484222325ULL;
-    for (const char c : text) {
-        hash = (hash ^ static_cast<unsigned char>(c)) * 0x100000001b3ULL;
-    }
-    return hash;
-}
-
-bool keepsAsIs(unsigned char c, bool first) {
-    if (c == '.') {
-        return !first;
-    }
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == ' ' ||
-           c == '-' || c == '_';
-}
-
 // A folder fit for the session's lock files: a real folder (not a symbolic link) owned by
 // this user with mode 0700, so that nobody else can plant, remove or redirect its files. The
 // checks are made with lstat on the name and again with fstat on the opened folder, which
@@ -127,27 +108,6 @@ std::string sessionObjectFolder() {
     }
     ::close(fd);
     return path;
-}
-
-std::string sessionLockFileName(const std::string& name, SessionObjectKind kind) {
-    std::string escaped;
-    for (std::size_t i = 0; i < name.size(); ++i) {
-        const auto c = static_cast<unsigned char>(name[i]);
-        if (keepsAsIs(c, i == 0)) {
-            escaped += static_cast<char>(c);
-        } else {
-            char hex[4];
-            std::snprintf(hex, sizeof hex, "%%%02X", c);
-            escaped += hex;
-        }
-    }
-    if (escaped.size() > kMaxEscapedLength) {
-        char hash[24];
-        std::snprintf(hash, sizeof hash, "~%016llx", static_cast<unsigned long long>(fnv1a(name)));
-        escaped.resize(kMaxEscapedLength);
-        escaped += hash;
-    }
-    return escaped + (kind == SessionObjectKind::Marker ? ".marker" : ".mutex");
 }
 
 int openSessionLockFile(const std::string& name, SessionObjectKind kind, std::string* why) {

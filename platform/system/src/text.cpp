@@ -205,6 +205,13 @@ std::string quoted(std::string_view text, ControlEscape controls) {
     return out;
 }
 
+// Malformed UTF-8 becomes one U+FFFD per broken character: a lead byte with the continuation
+// bytes it announces, or a stray byte. MultiByteToWideChar may make one per byte instead (ED A0
+// 80, an encoded surrogate, gives up to three). The count is kept: this conversion is the one
+// way text reaches the W functions, and utf16Length and cutToUtf16Units must count what they
+// are given without decoding. Both conversions agree on well-formed text and turn nothing
+// broken into another character; on Windows, text from the system is UTF-16 and comes back
+// well-formed, so only text read from files can be broken at all.
 std::u16string utf8ToUtf16(std::string_view utf8) {
     std::u16string out;
     out.reserve(utf8.size());

@@ -33,7 +33,9 @@ WinError winErrorFromErrno(int err) {
         case EINVAL:
             return kErrorInvalidParameter;
         case ENOSPC:
+#if defined(EDQUOT)  // not in the Windows C run-time
         case EDQUOT:
+#endif
         case EFBIG:
             return kErrorDiskFull;
         case EILSEQ:

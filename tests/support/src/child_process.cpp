@@ -248,6 +248,10 @@ void BackgroundProcess::kill(int sig) {
     }
 }
 
+std::string BackgroundProcess::output() const {
+    return out_;
+}
+
 int BackgroundProcess::wait() {
     if (!reaped_) {
         // Output is collected until the child closes it; past the deadline the child (and its

@@ -1,26 +1,24 @@
 #include "qmtest/files.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <future>
 #include <sstream>
 #include <stdexcept>
-#include <thread>
 
 namespace qmtest {
 
+std::filesystem::path fsPath(const std::string& path) {
+    // std::filesystem takes a narrow name in the system's code page on Windows, UTF-8 only
+    // from char8_t.
+    return std::filesystem::path(std::u8string(path.begin(), path.end()));
+}
+
 void writeFile(const std::string& path, const std::string& content) {
-    std::filesystem::path p(path);
+    const std::filesystem::path p = fsPath(path);
     if (p.has_parent_path()) {
         std::filesystem::create_directories(p.parent_path());
     }
-    std::ofstream f(path, std::ios::binary | std::ios::trunc);
+    std::ofstream f(p, std::ios::binary | std::ios::trunc);
     if (!f) {
         throw std::runtime_error("cannot write " + path);
     }
@@ -28,51 +26,13 @@ void writeFile(const std::string& path, const std::string& content) {
 }
 
 std::string readFile(const std::string& path) {
-    std::ifstream f(path, std::ios::binary);
+    std::ifstream f(fsPath(path), std::ios::binary);
     if (!f) {
         throw std::runtime_error("cannot read " + path);
     }
     std::ostringstream s;
     s << f.rdbuf();
     return s.str();
-}
-
-void makeFifo(const std::string& path) {
-    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-    if (::mkfifo(path.c_str(), 0644) != 0) {
-        throw std::runtime_error("cannot make FIFO " + path);
-    }
-}
-
-bool returnsWithoutWaitingOnFifos(const std::function<void()>& work,
-                                  const std::vector<std::string>& fifos,
-                                  std::chrono::milliseconds bound) {
-    std::promise<void> done;
-    std::future<void> finished = done.get_future();
-    std::thread worker([&] {
-        work();
-        done.set_value();
-    });
-    const bool inTime = finished.wait_for(bound) == std::future_status::ready;
-    const auto giveUp = std::chrono::steady_clock::now() + bound;
-    while (finished.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready) {
-        // Stuck in something no FIFO releases: the thread cannot be stopped or joined, so the
-        // test ends here, loudly, rather than at its time-out.
-        if (std::chrono::steady_clock::now() > giveUp) {
-            std::fprintf(stderr, "work still blocked %lld ms after opening every FIFO\n",
-                         static_cast<long long>(bound.count()));
-            std::abort();
-        }
-        // A reader blocked in open() lets a non-blocking writer in; closing gives it EOF.
-        for (const std::string& fifo : fifos) {
-            const int fd = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
-            if (fd >= 0) {
-                ::close(fd);
-            }
-        }
-    }
-    worker.join();
-    return inTime;
 }
 
 }  // namespace qmtest

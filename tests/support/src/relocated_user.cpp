@@ -21,7 +21,9 @@ RelocatedUser::RelocatedUser(std::optional<std::string> appPath) {
         std::filesystem::create_directories(value);
         env_.push_back(std::make_unique<ScopedEnv>(name, value));
     }
+#if !defined(_WIN32)
     ::chmod(runtimeDir().c_str(), 0700);
+#endif
     env_.push_back(std::make_unique<ScopedEnv>("QM_APP_PATH", appPath));
     env_.push_back(std::make_unique<ScopedEnv>("QM_LOG", std::nullopt));
     env_.push_back(std::make_unique<ScopedEnv>("QM_SAFE_MODE", std::nullopt));

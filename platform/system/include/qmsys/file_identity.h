@@ -25,6 +25,8 @@ struct FileIdentity {
     std::int64_t changedNs = 0;  // status change (any write, rename, link count, mode)
     std::uint64_t inode = 0;
     std::uint64_t device = 0;
+    // The upper half of a 128-bit file id (ReFS on Windows); 0 where ids have 64 bits.
+    std::uint64_t inodeHigh = 0;
     bool operator==(const FileIdentity&) const = default;
 
     // Whether both stamps were taken in clock ticks that had ended by mark, so that any change

@@ -5,13 +5,16 @@
 #include <memory>
 #include <string>
 
+#include "qmsys/handle.h"
+
 namespace qmsys {
 
 // Folder holding the lock files of the session's named objects: the first of
 // $XDG_RUNTIME_DIR/quillmont, ${TMPDIR:-/tmp}/quillmont-<uid> and
 // $XDG_STATE_HOME/quillmont-session that is a real folder (not a link) of this user with mode
 // 0700, created on demand. Empty when none qualifies: another local user may have planted
-// the shared ones.
+// the shared ones. Empty on Windows, whose named objects are kernel objects of the session
+// (the Local\ namespace), with no file behind them.
 std::string sessionObjectFolder();
 
 // An existence marker, the way a named mutex created without ownership is used to detect a
@@ -32,8 +35,9 @@ public:
     ExistenceMarker& operator=(const ExistenceMarker&) = delete;
 
 private:
-    explicit ExistenceMarker(int fd) : fd_(fd) {}
-    int fd_ = -1;
+    explicit ExistenceMarker(NativeHandle held) : held_(held) {}
+    // What holds the marker: the locked file's descriptor, or the mutex on Windows.
+    NativeHandle held_ = kNoHandle;
 };
 
 // A timed, re-entrant lock that excludes other threads of this process and other processes

@@ -13,6 +13,12 @@ namespace qmsys {
 // literal quote; other backslashes are literal.
 std::vector<std::string> splitCommandLine(const std::string& commandLine);
 
+// The command line that splitCommandLine (and CommandLineToArgvW) splits into argv again: the
+// program in quotes when it holds a blank (it may hold no quote), each argument as it is when
+// it holds no blank or quote and is not empty, else in quotes with the backslashes before a
+// quote, and those before the closing quote, doubled and each quote escaped.
+std::string joinCommandLine(const std::vector<std::string>& argv);
+
 // Starts the program that commandLine names, without a shell, inheriting environment and
 // working directory. Returns kErrorSuccess once the program has been executed, or the error
 // that kept it from starting (kErrorFileNotFound for a missing program, kErrorPathNotFound

@@ -1,5 +1,6 @@
 #pragma once
 #include <chrono>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -38,6 +39,7 @@ public:
     BackgroundProcess& operator=(const BackgroundProcess&) = delete;
     int pid() const { return pid_; }
     // Waits until the child's standard output contains text, or the time-out passes.
+    // (On Windows, kill() ends the child whatever signal it names, with exit code 128 + it.)
     bool waitForOutput(const std::string& text, std::chrono::milliseconds timeout);
     void writeInput(const std::string& text);
     void closeInput();
@@ -47,18 +49,24 @@ public:
     int wait();
     // Whether wait() had to kill the child because its time-out passed.
     bool timedOut() const { return timedOut_; }
-    const std::string& output() const { return out_; }
+    std::string output() const;
 
 private:
+#if defined(_WIN32)
+    struct Native;  // the process, its input pipe and the thread that collects its output
+    std::unique_ptr<Native> native_;
+    int pid_ = -1;
+#else
     void drain(std::chrono::milliseconds wait);
     int pid_ = -1;
     int inFd_ = -1;
     int outFd_ = -1;
+    std::string out_;
+#endif
     std::chrono::steady_clock::time_point deadline_;
     bool reaped_ = false;
     bool timedOut_ = false;
     int status_ = -1;
-    std::string out_;
 };
 
 }  // namespace qmtest

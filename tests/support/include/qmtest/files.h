@@ -1,15 +1,20 @@
 #pragma once
 #include <chrono>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
 
 namespace qmtest {
 
+// path (UTF-8) for std::filesystem and the streams, on every system.
+std::filesystem::path fsPath(const std::string& path);
+
 // Writes content to path, creating missing folders.
 void writeFile(const std::string& path, const std::string& content);
 std::string readFile(const std::string& path);
 
+// POSIX only:
 // Creates a FIFO at path (creating missing folders).
 void makeFifo(const std::string& path);
 

@@ -14,12 +14,14 @@ namespace qmtest {
 bool waitForFile(const std::string& path,
                  std::chrono::milliseconds timeout = std::chrono::seconds(10));
 
-// Waits until the file clock (the coarse real-time clock that stamps files) has passed the
-// modification and change times of every path that exists, so that whatever changes from now
-// on is stamped later than all of them. False when the clock stands still for timeout.
+// Waits until the file clock (the clock that stamps files: the coarse real-time clock on Linux)
+// has passed the modification and change times of every path that exists, so that whatever
+// changes from now on is stamped later than all of them. False when the clock stands still for
+// timeout.
 bool waitPastFileTimes(const std::vector<std::string>& paths,
                        std::chrono::milliseconds timeout = std::chrono::seconds(5));
 
+#if !defined(_WIN32)
 // Waits for the child pid to end and reaps it, killing it (SIGKILL) once timeout has passed.
 // Returns its wait status as waitpid gives it, or -1 when pid is no child to wait for.
 int waitForExit(pid_t pid, std::chrono::milliseconds timeout = std::chrono::seconds(30));
@@ -39,5 +41,6 @@ public:
     // running at the time-out.
     bool waitForAll(std::chrono::milliseconds timeout = std::chrono::seconds(10));
 };
+#endif
 
 }  // namespace qmtest

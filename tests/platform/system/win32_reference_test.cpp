@@ -1,0 +1,223 @@
+// qmsys against the Windows functions it reproduces elsewhere: here they are the real ones, so
+// any disagreement is a fault in qmsys's reading of Windows (or in the system's, which the
+// failure then names).
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+// After windows.h, which it needs:
+#include <shellapi.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cwchar>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "qmsys/files.h"
+#include "qmsys/process.h"
+#include "qmsys/text.h"
+#include "qmtest/files.h"
+#include "qmtest/temp_dir.h"
+
+namespace {
+
+std::wstring wide(const std::string& text) {
+    const std::u16string units = qmsys::utf8ToUtf16(text);
+    return std::wstring(units.begin(), units.end());
+}
+
+std::string narrow(const std::wstring& text) {
+    return qmsys::utf16ToUtf8(std::u16string(text.begin(), text.end()));
+}
+
+int sign(int v) {
+    return (v > 0) - (v < 0);
+}
+
+std::vector<std::string> systemSplit(const std::string& line) {
+    int count = 0;
+    LPWSTR* argv = ::CommandLineToArgvW(wide(line).c_str(), &count);
+    std::vector<std::string> args;
+    for (int i = 0; argv && i < count; ++i) {
+        args.push_back(narrow(argv[i]));
+    }
+    ::LocalFree(argv);
+    return args;
+}
+
+// Every rule of the grammar: blanks, quotes, backslash runs before quotes and elsewhere, the
+// program name's own rules, doubled quotes in and out of quotes.
+TEST(Win32Reference, SplitCommandLineAgreesWithCommandLineToArgvW) {
+    const char* lines[] = {
+        "prog a b",
+        "prog \t a  \tb  ",
+        "p \"abc\" d e",
+        "p a\\\\\\b d\"e f\"g h",
+        "p a\\\\\\\"b c d",
+        "p a\\\\\\\\\"b c\" d e",
+        "p \"C:\\dir\\\\\" next",
+        "p \"\" x",
+        "p \"a\"\"b\"",
+        "p \"a\"\"\"b\"",
+        "p a\"\"b",
+        "p \"\"\"\" x",
+        "p \"\"\"\"\"\" x",
+        "p \"a b",
+        "p a\\",
+        "p \\\"",
+        "p \"a\\\\\"",
+        "\"C:\\Program Files\\Tool\\x.exe\" -v",
+        "C:\\dir\\\"x a",
+        "\"/opt/my app\"tail x",
+        "\"unterminated program",
+        "p \xC3\xA4\xCE\xA9 \"\xF0\x9F\x98\x80 x\"",
+        "p a\"b c\"d",
+        "p \"a\\\"b\"",
+        "p \\\\\\\\",
+        "p \"\\\\\\\\\" tail",
+        "p x\"\"\"y",
+    };
+    for (const char* line : lines) {
+        EXPECT_EQ(qmsys::splitCommandLine(line), systemSplit(line)) << line;
+    }
+}
+
+// What joinCommandLine writes, the system splits back into the same arguments.
+TEST(Win32Reference, JoinedCommandLinesSplitBackIntoTheirArguments) {
+    const std::vector<std::vector<std::string>> cases = {
+        {"prog", "a", "b"},
+        {"C:\\Program Files\\Tool\\x.exe", "two words", ""},
+        {"prog", "a\"b", "tail\\", "mid\\dle", "\\\\\"", "\\\\ x\\\\"},
+        {"prog", "\t", "\"\"", "\xC3\xA4 \xF0\x9F\x98\x80"},
+        {""},
+    };
+    for (const auto& argv : cases) {
+        const std::string line = qmsys::joinCommandLine(argv);
+        EXPECT_EQ(systemSplit(line), argv) << line;
+        EXPECT_EQ(qmsys::splitCommandLine(line), argv) << line;
+    }
+}
+
+// Texts whose pairs cover ASCII case, the characters between 'Z' and 'a', letters beyond
+// ASCII (which _wcsicmp does not fold), private use and characters above U+FFFF.
+const std::vector<std::string>& orderTexts() {
+    static const std::vector<std::string> texts = {
+        "",
+        "a",
+        "A",
+        "b",
+        "Z",
+        "_",
+        "[",
+        "`",
+        "{",
+        "ab",
+        "aB",
+        "KRQM_Base",
+        "krqm_base",
+        "krqm",
+        "\xC3\xA4",
+        "\xC3\x84",  // ä, Ä
+        "\xCF\x89",
+        "\xCE\xA9",          // ω, Ω
+        "\xEE\x80\x80",      // U+E000
+        "\xEF\xBF\xBD",      // U+FFFD
+        "\xF0\x9F\x98\x80",  // U+1F600
+    };
+    return texts;
+}
+
+TEST(Win32Reference, CaseComparisonAgreesWithWcsicmpAndOrderWithWcscmp) {
+    int pairs = 0;
+    for (const std::string& a : orderTexts()) {
+        for (const std::string& b : orderTexts()) {
+            const std::wstring wa = wide(a);
+            const std::wstring wb = wide(b);
+            EXPECT_EQ(sign(qmsys::icompare(a, b)), sign(::_wcsicmp(wa.c_str(), wb.c_str())))
+                << a << " | " << b;
+            EXPECT_EQ(sign(qmsys::compareUtf16(a, b)), sign(std::wcscmp(wa.c_str(), wb.c_str())))
+                << a << " | " << b;
+            ++pairs;
+        }
+    }
+    EXPECT_EQ(pairs, 441);
+}
+
+// The names the system's own search finds for a pattern, in no particular order.
+std::set<std::string> systemMatches(const std::string& folder, const std::string& pattern) {
+    std::set<std::string> names;
+    WIN32_FIND_DATAW data{};
+    const HANDLE find = ::FindFirstFileExW(wide(folder + "\\" + pattern).c_str(), FindExInfoBasic,
+                                           &data, FindExSearchNameMatch, nullptr, 0);
+    if (find == INVALID_HANDLE_VALUE) {
+        return names;
+    }
+    do {
+        const std::string name = narrow(data.cFileName);
+        if (name != "." && name != "..") {
+            names.insert(name);
+        }
+    } while (::FindNextFileW(find, &data));
+    ::FindClose(find);
+    return names;
+}
+
+TEST(Win32Reference, FileNameMatchingAgreesWithFindFirstFileExW) {
+    qmtest::TempDir dir;
+    for (const char* name :
+         {"KRQM_Base_ENU.mnu", "krqm_base.mnl", "KRQM_Base.lsp", "readme", "readme.txt",
+          "notes.txt.bak", "a_b.mnu", "C.MNU", "\xC3\x96sterreich.xml", "\xCF\x89mega.xml",
+          "Stra\xC3\x9F"
+          "e.xml",
+          "\xEF\xBD\x81x.dat"}) {
+        qmtest::writeFile(dir / name, "");
+    }
+    ASSERT_EQ(systemMatches(dir.path(), "*").size(), 12u);
+    for (const char* pattern : {"*", "*.*", "*.mnu", "*.MNU", "krqm_*", "KRQM_BASE_enu.MNU",
+                                "*base*", "*.txt", "readme.*", "\xC3\xB6*", "\xCE\xA9*",
+                                "STRASSE.xml", "*.bak", "*x.dat", "\xEF\xBC\xA1*", "missing*"}) {
+        const std::vector<std::string> ours = qmsys::findFiles(dir.path(), pattern);
+        EXPECT_EQ(std::set<std::string>(ours.begin(), ours.end()),
+                  systemMatches(dir.path(), pattern))
+            << pattern;
+    }
+}
+
+std::u16string systemUtf16(const std::string& utf8) {
+    const int n =
+        ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+    std::wstring out(static_cast<std::size_t>(n), L'\0');
+    ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), out.data(), n);
+    return std::u16string(out.begin(), out.end());
+}
+
+// Well-formed text converts exactly as the system converts it. Broken text becomes U+FFFD where
+// it is broken and nothing else, in both; qmsys makes one U+FFFD of a lead byte and the
+// continuation bytes it announces, where the system may make one of each byte (see
+// utf8ToUtf16).
+TEST(Win32Reference, Utf8ConversionAgreesWithMultiByteToWideChar) {
+    for (const char* text : {"A", "\xC3\xA4\xE2\x82\xAC", "\xF0\x9F\x98\x80 x", "\xEF\xBF\xBD",
+                             "\xED\x9F\xBF", "\xEE\x80\x80"}) {
+        EXPECT_EQ(qmsys::utf8ToUtf16(text), systemUtf16(text)) << text;
+    }
+    for (const char* text :
+         {"a\xC3z", "\x80z", "\xC0\xAFz", "\xED\xA0\x80z", "\xF0\x9F\x98z", "\xFFz"}) {
+        const std::u16string ours = qmsys::utf8ToUtf16(text);
+        const std::u16string system = systemUtf16(text);
+        const auto replacementsOnly = [](std::u16string s) {
+            std::erase(s, u'\xFFFD');
+            return s;
+        };
+        EXPECT_EQ(replacementsOnly(ours), replacementsOnly(system)) << text;
+        EXPECT_GE(system.size(), ours.size()) << text;
+        EXPECT_NE(ours.find(u'\xFFFD'), std::u16string::npos) << text;
+    }
+}
+
+}  // namespace
