@@ -27,7 +27,21 @@ WinError create(const std::string& commandLine, DWORD flags, int* pid) {
     if (!::CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, FALSE,
                           flags | CREATE_UNICODE_ENVIRONMENT, nullptr, nullptr, &startup,
                           &started)) {
-        return lastError();
+        const WinError error = lastError();
+        // A program named by a path whose folder is missing is 3, as the file services
+        // report it (Wine says 2 for both).
+        if (error == kErrorFileNotFound) {
+            const std::string program = splitCommandLine(commandLine).front();
+            const std::size_t separator = program.find_last_of("/\\");
+            if (separator != std::string::npos && separator > 0) {
+                const DWORD folder =
+                    ::GetFileAttributesW(widePath(program.substr(0, separator)).c_str());
+                if (folder == INVALID_FILE_ATTRIBUTES || (folder & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+                    return kErrorPathNotFound;
+                }
+            }
+        }
+        return error;
     }
     ::CloseHandle(started.hThread);
     ::CloseHandle(started.hProcess);

@@ -77,22 +77,30 @@ TEST_F(FindFilesTest, ReturnsMatchesInNtfsNameOrder) {
 // to U+FFFF, whatever their UTF-8 bytes say. Bytes that are no UTF-8 order as bytes.
 TEST_F(FindFilesTest, OrdersNamesBeyondAsciiAsUtf16Does) {
     const std::vector<std::string> expected = {
+#if !defined(_WIN32)  // Windows holds one of two names that differ only in case
         "A.mnu",
+#endif
         "a.mnu",
         "b.mnu",
         "_z.mnu",
+#if !defined(_WIN32)  // Windows names are UTF-16: bytes that are no UTF-8 cannot be one
         "\x80x.mnu",  // a stray continuation byte
+#endif
         "\xC3\xA4"
         "a.mnu",  // U+00E4 sorts as U+00C4, before ...
         "\xC3\x85"
-        "b.mnu",                 // U+00C5
-        "\xC3\x89.mnu",          // U+00C9, the same name for NTFS as ...
+        "b.mnu",  // U+00C5
+#if !defined(_WIN32)
+        "\xC3\x89.mnu",  // U+00C9, the same name for NTFS as ...
+#endif
         "\xC3\xA9.mnu",          // U+00E9
         "\xF0\x9F\x98\x80.mnu",  // U+1F600: D83D DE00 in UTF-16
         "\xEE\x80\x80.mnu",      // U+E000
         "\xEF\xBD\x81x.mnu",     // U+FF41 sorts as U+FF21, before ...
         "\xEF\xBC\xA2.mnu",      // U+FF22
-        "\xFF.mnu",              // no UTF-8 at all
+#if !defined(_WIN32)
+        "\xFF.mnu",  // no UTF-8 at all
+#endif
     };
     for (auto it = expected.rbegin(); it != expected.rend(); ++it) {
         touch(*it);
@@ -113,6 +121,7 @@ TEST_F(FindFilesTest, MissingFolderYieldsNothing) {
     EXPECT_TRUE(qmsys::findFiles(dir_ / "file", "*").empty());
 }
 
+#if !defined(_WIN32)  // Windows itself opens a path in any letter case
 // Opening a path in another letter case finds the file, as on Windows: every component that
 // is missing as written stands for the entry of its folder that NTFS would take for it.
 TEST_F(FindFilesTest, ResolvesEachComponentMissingAsWrittenByItsFoldedName) {
@@ -148,5 +157,6 @@ TEST_F(FindFilesTest, ResolvesEachComponentMissingAsWrittenByItsFoldedName) {
     }
     EXPECT_EQ(qmsys::resolveLetterCase(""), "");
 }
+#endif
 
 }  // namespace

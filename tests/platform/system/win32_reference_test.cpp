@@ -23,7 +23,10 @@
 #include "qmsys/process.h"
 #include "qmsys/text.h"
 #include "qmtest/files.h"
+#include "qmtest/relocated_user.h"
+#include "qmtest/scoped_env.h"
 #include "qmtest/temp_dir.h"
+#include "qmtest/wait.h"
 
 namespace {
 
@@ -218,6 +221,32 @@ TEST(Win32Reference, Utf8ConversionAgreesWithMultiByteToWideChar) {
         EXPECT_GE(system.size(), ours.size()) << text;
         EXPECT_NE(ours.find(u'\xFFFD'), std::u16string::npos) << text;
     }
+}
+
+// CreateProcessW reads the program from the line and the program gets its arguments as
+// CommandLineToArgvW splits the line; the environment it inherits is the one getenv sees.
+TEST(Win32Reference, StartedProgramGetsItsArgumentsAsTheSystemSplitsThem) {
+    qmtest::TempDir dir;
+    const std::string out = dir / "argv";
+    const qmtest::ScopedEnv outEnv("QM_ARGV_OUT", out);
+    const std::string writer = qmtest::binDir() + "/qm_argv_writer";
+    const std::string line = writer + " \"two words\" a\\\"b \"tail\\\\\" \"\" plain";
+    int pid = 0;
+    ASSERT_EQ(qmsys::startProcess(line, &pid), qmsys::kErrorSuccess);
+    EXPECT_GT(pid, 0);
+    ASSERT_TRUE(qmtest::waitForFile(out));
+    std::vector<std::string> recorded;
+    const std::string raw = qmtest::readFile(out);
+    for (std::size_t begin = 0, nul; (nul = raw.find('\0', begin)) != std::string::npos;
+         begin = nul + 1) {
+        recorded.push_back(raw.substr(begin, nul - begin));
+    }
+    EXPECT_EQ(recorded, systemSplit(line));
+    EXPECT_EQ(recorded, qmsys::splitCommandLine(line));
+
+    EXPECT_EQ(qmsys::startProcess(dir / "absent.exe -x"), qmsys::kErrorFileNotFound);
+    EXPECT_EQ(qmsys::startProcess(dir / "nowhere/absent.exe"), qmsys::kErrorPathNotFound);
+    EXPECT_EQ(qmsys::startProcess("   "), qmsys::kErrorFileNotFound);
 }
 
 }  // namespace

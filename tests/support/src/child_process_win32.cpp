@@ -147,9 +147,10 @@ Started start(const std::vector<std::string>& argv, const ProcessOptions& option
     std::wstring line = wide(qmsys::joinCommandLine(argv));
     std::wstring environment = environmentBlock(options.extraEnv);
     Started started;
-    const BOOL created = ::CreateProcessW(wide(argv[0]).c_str(), line.data(), nullptr, nullptr,
-                                          TRUE, CREATE_UNICODE_ENVIRONMENT, environment.data(),
-                                          nullptr, &startup, &started.info);
+    // No application name: the program is read from the line, with ".exe" added as needed.
+    const BOOL created =
+        ::CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_UNICODE_ENVIRONMENT,
+                         environment.data(), nullptr, &startup, &started.info);
     const DWORD error = ::GetLastError();
     ::CloseHandle(in.read);
     ::CloseHandle(out.write);
