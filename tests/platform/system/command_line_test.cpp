@@ -62,4 +62,23 @@ INSTANTIATE_TEST_SUITE_P(
         SplitCase{"empty command line", "", {}}),
     [](const auto& testCase) { return "case" + std::to_string(testCase.index); });
 
+// What joinCommandLine writes splits back into the same arguments: blanks, quotes, backslash
+// runs before a quote and at the end, empty arguments, a program name with blanks.
+TEST(JoinCommandLine, SplitsBackIntoTheSameArguments) {
+    const std::vector<std::vector<std::string>> cases = {
+        {"prog", "a", "b"},
+        {"/opt/My Apps/tool", "two words", ""},
+        {"prog", "a\"b", "tail\\", "mid\\dle", "\\\\\"", "\\\\ x\\\\"},
+        {"prog", "\t", "\"\"", "\xC3\xA4 \xF0\x9F\x98\x80"},
+        {""},
+    };
+    for (const auto& argv : cases) {
+        const std::string line = qmsys::joinCommandLine(argv);
+        EXPECT_EQ(qmsys::splitCommandLine(line), argv) << line;
+    }
+    // Plain arguments stay as they are; only what needs quotes gets them.
+    EXPECT_EQ(qmsys::joinCommandLine({"prog", "a", "b\\c"}), "prog a b\\c");
+    EXPECT_EQ(qmsys::joinCommandLine({"prog", "a b\\"}), "prog \"a b\\\\\"");
+}
+
 }  // namespace
