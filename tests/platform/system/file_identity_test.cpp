@@ -2,7 +2,9 @@
 // at an offset.
 #include "qmsys/file_identity.h"
 
+#if !defined(_WIN32)
 #include <sys/stat.h>
+#endif
 
 #include <gtest/gtest.h>
 
@@ -29,10 +31,22 @@ qmsys::FileIdentity stamped(std::int64_t modified, std::int64_t changed) {
     return id;
 }
 
+// The files this process has open: on Linux its descriptors; Windows has no such list, and
+// the count is not checked there.
 std::size_t openDescriptors() {
+#if defined(_WIN32)
+    return 0;
+#else
     return static_cast<std::size_t>(
         std::distance(fs::directory_iterator("/proc/self/fd"), fs::directory_iterator{}));
+#endif
 }
+
+#if defined(_WIN32)
+constexpr std::size_t kCounted = 0;
+#else
+constexpr std::size_t kCounted = 1;
+#endif
 
 // A stamp vouches for the file only when the longest clock tick it may come from had ended by
 // the mark; the tick shows in the stamp's trailing zeros.
@@ -91,12 +105,14 @@ TEST(FileIdentityLookup, ByPathByNameInItsFolderAndAfterAReplace) {
     EXPECT_EQ(folderByPath, folderItself);
 
     ASSERT_EQ(qmsys::replaceFileContents(dir / "a.xml", "<b/>", 0600), qmsys::kErrorSuccess);
-    struct stat st {};
-    ASSERT_EQ(::stat((dir / "a.xml").c_str(), &st), 0);
     qmsys::FileIdentity replaced;
     ASSERT_TRUE(qmsys::identifyFile("a.xml", replaced, &folder));
     EXPECT_NE(replaced.inode, byPath.inode);
+#if !defined(_WIN32)
+    struct stat st {};
+    ASSERT_EQ(::stat((dir / "a.xml").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0600u);
+#endif
 
     qmsys::FileIdentity missing;
     EXPECT_FALSE(qmsys::identifyFile("b.xml", missing, &folder));
@@ -127,10 +143,10 @@ TEST(FileHandles, OwnersCloseOnceAndReadsAtAnOffsetStopAtTheEnd) {
         EXPECT_EQ(out, "x789234");
         qmsys::FolderHandle folder = qmsys::FolderHandle::open(dir.path());
         folder = qmsys::FolderHandle::open(dir.path());  // the first one is closed here
-        EXPECT_EQ(openDescriptors(), before + 2);
+        EXPECT_EQ(openDescriptors(), before + 2 * kCounted);
         EXPECT_TRUE(second.close());
         EXPECT_TRUE(second.close()) << "nothing left to close";
-        EXPECT_EQ(openDescriptors(), before + 1);
+        EXPECT_EQ(openDescriptors(), before + kCounted);
     }
     EXPECT_EQ(openDescriptors(), before);
     qmsys::WinError error = qmsys::kErrorSuccess;

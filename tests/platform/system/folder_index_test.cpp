@@ -1,7 +1,5 @@
 // The folder index must answer exactly as a fresh folder search does, before and after the
 // folder changes, while reading a folder once for any number of lookups.
-#include <sys/stat.h>
-
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -54,9 +52,13 @@ protected:
             touch(name);
         }
         fs::create_directories(dir_ / "Sub.mnu");
+#if !defined(_WIN32)  // links need a privilege on Windows
         fs::create_directory_symlink(dir_ / "Sub.mnu", dir_ / "link.mnu");
+#endif
     }
-    void touch(const std::string& name) { qmtest::writeFile(dir_ / name, ""); }
+    void touch(const std::string& name) {
+        qmtest::writeFile(dir_ / name, "");
+    }
 
     // Every pattern against both: names, order and whether each is a folder.
     void expectSameAsFindFiles() {
@@ -90,7 +92,7 @@ protected:
             std::vector<std::string> names;
             for (const auto& m : matches) {
                 names.push_back(m.name);
-                EXPECT_EQ(m.folder, fs::is_directory(dir_ / m.name)) << m.name;
+                EXPECT_EQ(m.folder, fs::is_directory(qmtest::fsPath(dir_ / m.name))) << m.name;
             }
             EXPECT_EQ(names, qmsys::findFiles(dir_.path(), pattern));
         }
@@ -115,7 +117,7 @@ TEST_F(FolderIndexTest, AnswersAsAFreshSearchAfterEveryKindOfChange) {
     expectSameAsFindFiles();
     fs::rename(dir_ / "A.mnu", dir_ / "a.MNU");  // letter case only
     expectSameAsFindFiles();
-    fs::remove(dir_ / "link.mnu");
+    fs::remove(dir_ / "link.mnu");  // nothing on Windows
     fs::rename(dir_ / "Sub.mnu", dir_ / "Sub2.mnu");
     expectSameAsFindFiles();
 }
@@ -175,8 +177,14 @@ TEST_F(FolderIndexTest, AFolderOfManyReadsGivesEveryEntry) {
 // In rounds, a folder read in the round stays open for lookups of its entries by name until
 // the round ends; over many rounds and folders no descriptor is left behind.
 TEST_F(FolderIndexTest, AFolderReadInARoundIsOpenForThatRoundOnly) {
+    // Windows has no list of a process's handles to count: there the test only checks that
+    // the open folder serves lookups.
     const auto openDescriptors = [] {
+#if defined(_WIN32)
+        return 0;
+#else
         return std::distance(fs::directory_iterator("/proc/self/fd"), fs::directory_iterator{});
+#endif
     };
     std::vector<qmsys::FolderIndex::Match> matches;
     ASSERT_TRUE(index_.find(dir_.path(), "*", matches));

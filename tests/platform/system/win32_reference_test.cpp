@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <cwchar>
+#include <filesystem>
 #include <set>
 #include <string>
 #include <vector>
@@ -223,6 +224,17 @@ TEST(Win32Reference, Utf8ConversionAgreesWithMultiByteToWideChar) {
     }
 }
 
+// The arguments qm_argv_writer recorded in file, each ended by a NUL.
+std::vector<std::string> recordedArguments(const std::string& file) {
+    std::vector<std::string> recorded;
+    const std::string raw = qmtest::readFile(file);
+    for (std::size_t begin = 0, nul; (nul = raw.find('\0', begin)) != std::string::npos;
+         begin = nul + 1) {
+        recorded.push_back(raw.substr(begin, nul - begin));
+    }
+    return recorded;
+}
+
 // CreateProcessW reads the program from the line and the program gets its arguments as
 // CommandLineToArgvW splits the line; the environment it inherits is the one getenv sees.
 TEST(Win32Reference, StartedProgramGetsItsArgumentsAsTheSystemSplitsThem) {
@@ -235,14 +247,18 @@ TEST(Win32Reference, StartedProgramGetsItsArgumentsAsTheSystemSplitsThem) {
     ASSERT_EQ(qmsys::startProcess(line, &pid), qmsys::kErrorSuccess);
     EXPECT_GT(pid, 0);
     ASSERT_TRUE(qmtest::waitForFile(out));
-    std::vector<std::string> recorded;
-    const std::string raw = qmtest::readFile(out);
-    for (std::size_t begin = 0, nul; (nul = raw.find('\0', begin)) != std::string::npos;
-         begin = nul + 1) {
-        recorded.push_back(raw.substr(begin, nul - begin));
-    }
+    const std::vector<std::string> recorded = recordedArguments(out);
     EXPECT_EQ(recorded, systemSplit(line));
     EXPECT_EQ(recorded, qmsys::splitCommandLine(line));
+
+    // The detached launcher quotes its arguments so that the program gets them unchanged.
+    std::filesystem::remove(qmtest::fsPath(out));
+    const std::vector<std::string> arguments = {"two words", "a\"b", "", "tail\\", "\\\\ x"};
+    ASSERT_EQ(qmsys::startDetached(writer, arguments, &pid), qmsys::kErrorSuccess);
+    ASSERT_TRUE(qmtest::waitForFile(out));
+    std::vector<std::string> expected = {writer};
+    expected.insert(expected.end(), arguments.begin(), arguments.end());
+    EXPECT_EQ(recordedArguments(out), expected);
 
     EXPECT_EQ(qmsys::startProcess(dir / "absent.exe -x"), qmsys::kErrorFileNotFound);
     EXPECT_EQ(qmsys::startProcess(dir / "nowhere/absent.exe"), qmsys::kErrorPathNotFound);
