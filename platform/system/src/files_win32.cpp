@@ -74,6 +74,19 @@ struct KeepPosition {
     bool kept = false;
 };
 
+// Reads the size bytes file had when it was opened into out, when they are within limit.
+WinError readWhole(const FileHandle& file, std::uint64_t size, std::size_t limit,
+                   std::string& out) {
+    if (size > limit) {
+        return kErrorFileTooLarge;
+    }
+    const WinError error = readAt(file, 0, static_cast<std::size_t>(size), out);
+    if (error != kErrorSuccess) {
+        out.clear();
+    }
+    return error;
+}
+
 }  // namespace
 
 WinError getFileAttributes(const std::string& path, FileAttributes& out,
@@ -160,14 +173,7 @@ WinError readRegularFile(const std::string& path, std::size_t limit, std::string
     if (!file) {
         return error;
     }
-    if (size > limit) {
-        return kErrorFileTooLarge;
-    }
-    error = readAt(file, 0, static_cast<std::size_t>(size), out);
-    if (error != kErrorSuccess) {
-        out.clear();
-    }
-    return error;
+    return readWhole(file, size, limit, out);
 }
 
 WinError readOwnFile(const std::string& path, std::size_t limit, std::string& out) {
@@ -186,14 +192,7 @@ WinError readOwnFile(const std::string& path, std::size_t limit, std::string& ou
     if ((info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 || info.nNumberOfLinks != 1) {
         return kErrorAccessDenied;
     }
-    if (size > limit) {
-        return kErrorFileTooLarge;
-    }
-    error = readAt(file, 0, static_cast<std::size_t>(size), out);
-    if (error != kErrorSuccess) {
-        out.clear();
-    }
-    return error;
+    return readWhole(file, size, limit, out);
 }
 
 FileHandle createNewFile(const std::string& path, unsigned permissions) {

@@ -1,13 +1,7 @@
 // qmsys against the Windows functions it reproduces elsewhere: here they are the real ones, so
 // any disagreement is a fault in qmsys's reading of Windows (or in the system's, which the
 // failure then names).
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "qmtest/win32.h"
 // After windows.h, which it needs:
 #include <shellapi.h>
 

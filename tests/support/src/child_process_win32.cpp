@@ -1,13 +1,7 @@
 // Child processes on Windows: CreateProcessW with pipes for the standard streams, and a thread
 // per output pipe that collects what the child writes (Windows cannot wait on a pipe's data
 // with a time-out).
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "qmtest/win32.h"
 
 #include <condition_variable>
 #include <cstdlib>

@@ -1,0 +1,20 @@
+#include <pwd.h>
+#include <unistd.h>
+
+#include <cstdlib>
+
+#include "qmsys/user_folders.h"
+
+namespace qmsys {
+
+std::string homeFolder() {
+    if (const char* home = std::getenv("HOME"); home && *home) {
+        return home;
+    }
+    if (const passwd* pw = getpwuid(getuid()); pw && pw->pw_dir) {
+        return pw->pw_dir;
+    }
+    return "/";
+}
+
+}  // namespace qmsys
