@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "qmsys/files.h"
+#include "qmsys/module.h"
 #include "qmsys/process.h"
 #include "qmsys/text.h"
 #include "qmtest/files.h"
@@ -257,6 +258,41 @@ TEST(Win32Reference, StartedProgramGetsItsArgumentsAsTheSystemSplitsThem) {
     EXPECT_EQ(qmsys::startProcess(dir / "absent.exe -x"), qmsys::kErrorFileNotFound);
     EXPECT_EQ(qmsys::startProcess(dir / "nowhere/absent.exe"), qmsys::kErrorPathNotFound);
     EXPECT_EQ(qmsys::startProcess("   "), qmsys::kErrorFileNotFound);
+}
+
+std::string fileName(const std::string& path) {
+    return path.substr(path.find_last_of("/\\") + 1);
+}
+
+// The module an address lies in, the program's own file, and libraries loaded by path with
+// their exports, as the system's loader has them.
+TEST(Win32Reference, ModulesAreTheOnesTheSystemLoaded) {
+    EXPECT_EQ(fileName(qmsys::moduleFileOf(reinterpret_cast<const void*>(&fileName))),
+              "system_text_test.exe");
+    // A function of the system library, by its address there (taking its address here would
+    // give this program's import stub).
+    std::string why;
+    const qmsys::Library system = qmsys::Library::open(
+        qmtest::binDir() + "/libqm_system" + std::string(qmsys::kModuleSuffix), why);
+    ASSERT_TRUE(system.isOpen()) << why;
+    const void* isAscii =
+        system.symbol("_ZN5qmsys7isAsciiESt17basic_string_viewIcSt11char_traitsIcEE", why);
+    ASSERT_NE(isAscii, nullptr) << why;
+    EXPECT_EQ(fileName(qmsys::moduleFileOf(isAscii)), "libqm_system.dll");
+
+    wchar_t folder[MAX_PATH] = {};
+    ASSERT_GT(::GetSystemDirectoryW(folder, MAX_PATH), 0u);
+    const qmsys::Library kernel = qmsys::Library::open(narrow(folder) + "/kernel32.dll", why);
+    ASSERT_TRUE(kernel.isOpen()) << why;
+    EXPECT_EQ(kernel.symbol("GetTickCount", why),
+              reinterpret_cast<void*>(
+                  ::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "GetTickCount")));
+    why.clear();
+    EXPECT_EQ(kernel.symbol("NoSuchFunctionAnywhere", why), nullptr);
+    EXPECT_NE(why, "");
+    why.clear();
+    EXPECT_FALSE(qmsys::Library::open(narrow(folder) + "/no-such-library.dll", why).isOpen());
+    EXPECT_NE(why, "");
 }
 
 }  // namespace
