@@ -55,6 +55,7 @@ if [ "$(cat "$deps/googletest.stamp" 2>/dev/null)" != "$gtest_version" ]; then
     build_for_mingw /usr/src/googletest "$deps/googletest-build" -DBUILD_GMOCK=ON \
         -Dgtest_force_shared_crt=ON
     echo "$gtest_version" >"$deps/googletest.stamp"
+    rm -rf "$deps/googletest-build"
 fi
 
 # libxml2 from Debian's source package (apt-get source applies Debian's patches).
@@ -87,6 +88,6 @@ if [ ! -s "$deps/libxml2.stamp" ]; then
     done
     build_for_mingw "$source_dir" "$deps/libxml2-build" "${off[@]}"
     echo "$xml_version" >"$deps/libxml2.stamp"
-    rm -rf "$deps/libxml2-build"
+    rm -rf "$deps/libxml2-build" "$deps/libxml2-src"
 fi
 echo "Windows dependencies ready in $prefix (GoogleTest $(cat "$deps/googletest.stamp"), libxml2 $(cat "$deps/libxml2.stamp"))"

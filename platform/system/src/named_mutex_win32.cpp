@@ -1,6 +1,8 @@
 // Named objects of the session as Windows has them: mutexes in the session's Local\ namespace.
 // The kernel makes a mutex re-entrant for its owning thread, excludes every other thread and
 // process, and abandons it when its owner dies, which the next waiter gets as acquired.
+#include <cstdio>
+#include <cstdlib>
 #include <map>
 #include <mutex>
 
@@ -12,9 +14,18 @@ namespace qmsys {
 
 namespace {
 
-// The kernel name of a named object: markers and mutexes of one name are separate objects.
+// The kernel name of a named object: markers and mutexes of one name are separate objects. A
+// relocated session (XDG_RUNTIME_DIR set, as tests and the demo set it on every system) has
+// names of its own, so that it never meets the user's real objects or another relocation's.
 std::wstring objectName(const std::string& name, SessionObjectKind kind) {
-    return L"Local\\" + wide(sessionLockFileName(name, kind));
+    std::string object = sessionLockFileName(name, kind);
+    if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime && *runtime) {
+        char relocation[24];
+        std::snprintf(relocation, sizeof relocation, "@%016llx",
+                      static_cast<unsigned long long>(fnv1a(runtime)));
+        object += relocation;
+    }
+    return L"Local\\" + wide(object);
 }
 
 }  // namespace

@@ -13,14 +13,6 @@ namespace {
 // Longest escaped name kept as it is; NAME_MAX (255) leaves room for the suffix.
 constexpr std::size_t kMaxEscapedLength = 200;
 
-std::uint64_t fnv1a(const std::string& text) {
-    std::uint64_t hash = 0xcbf29ce484222325ULL;
-    for (const char c : text) {
-        hash = (hash ^ static_cast<unsigned char>(c)) * 0x100000001b3ULL;
-    }
-    return hash;
-}
-
 bool keepsAsIs(unsigned char c, bool first) {
     if (c == '.') {
         return !first;
@@ -30,6 +22,14 @@ bool keepsAsIs(unsigned char c, bool first) {
 }
 
 }  // namespace
+
+std::uint64_t fnv1a(std::string_view text) {
+    std::uint64_t hash = 0xcbf29ce484222325ULL;
+    for (const char c : text) {
+        hash = (hash ^ static_cast<unsigned char>(c)) * 0x100000001b3ULL;
+    }
+    return hash;
+}
 
 std::string sessionLockFileName(const std::string& name, SessionObjectKind kind) {
     std::string escaped;

@@ -1,6 +1,8 @@
 #pragma once
 // Lock files that stand for named kernel objects of the user's session.
+#include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace qmsys {
 
@@ -20,5 +22,9 @@ int openSessionLockFile(const std::string& name, SessionObjectKind kind,
 // a leading '.') become %XX, so any name is one safe path component; very long names are
 // shortened with a hash of the whole name appended.
 std::string sessionLockFileName(const std::string& name, SessionObjectKind kind);
+
+// The 64-bit FNV-1a hash of text: short, stable names for what is too long or too varied to
+// be one.
+std::uint64_t fnv1a(std::string_view text);
 
 }  // namespace qmsys

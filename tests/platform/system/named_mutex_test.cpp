@@ -16,6 +16,7 @@
 
 #include "qmtest/child_process.h"
 #include "qmtest/relocated_user.h"
+#include "qmtest/scoped_env.h"
 
 namespace {
 
@@ -48,6 +49,23 @@ TEST_F(ExistenceMarkerTest, SecondCreationInTheSameProcessSeesTheFirst) {
     EXPECT_FALSE(createMarker("ModuleLoader App Class 19.10", second));  // still held by first
     first.reset();
     EXPECT_TRUE(createMarker("ModuleLoader App Class 19.10", second));
+}
+
+// A relocated session (another XDG_RUNTIME_DIR: a test, the demo) has markers of its own:
+// it never sees the user's real one, nor the user its, while the same relocation always does.
+TEST_F(ExistenceMarkerTest, ARelocatedSessionHasMarkersOfItsOwn) {
+    std::unique_ptr<qmsys::ExistenceMarker> mine, relocated, again;
+    ASSERT_TRUE(createMarker("ModuleLoader App Class 19.10", mine));
+    const std::string elsewhere = user_.root() + "/elsewhere";
+    std::filesystem::create_directories(elsewhere);
+    {
+        const qmtest::ScopedEnv runtime("XDG_RUNTIME_DIR", elsewhere);
+        EXPECT_TRUE(createMarker("ModuleLoader App Class 19.10", relocated));
+        EXPECT_FALSE(createMarker("ModuleLoader App Class 19.10", again));
+    }
+    EXPECT_FALSE(createMarker("ModuleLoader App Class 19.10", again));
+    mine.reset();
+    EXPECT_TRUE(createMarker("ModuleLoader App Class 19.10", again));
 }
 
 TEST_F(ExistenceMarkerTest, MarkerOfAnotherProcessExistsUntilThatProcessDies) {

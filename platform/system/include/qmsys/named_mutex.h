@@ -1,6 +1,7 @@
 #pragma once
 // Named mutexes of the user's session. Names are shared by every process of the user whose
-// XDG_RUNTIME_DIR (or fallback) is the same; the kernel frees them when the holder dies.
+// XDG_RUNTIME_DIR (or fallback; on Windows: of the session, with the same XDG_RUNTIME_DIR or
+// none) is the same; the kernel frees them when the holder dies.
 #include <chrono>
 #include <memory>
 #include <string>
