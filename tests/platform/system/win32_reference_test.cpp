@@ -11,6 +11,7 @@
 #include <cwchar>
 #include <filesystem>
 #include <set>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -219,10 +220,23 @@ TEST(Win32Reference, Utf8ConversionAgreesWithMultiByteToWideChar) {
     }
 }
 
-// The arguments qm_argv_writer recorded in file, each ended by a NUL.
+// The arguments qm_argv_writer recorded in file, each ended by a NUL. The name may show before
+// the program that renamed the file into place has let go of it (a read then meets a sharing
+// violation, seen once under Wine), so a failed read is tried again for a while.
 std::vector<std::string> recordedArguments(const std::string& file) {
     std::vector<std::string> recorded;
-    const std::string raw = qmtest::readFile(file);
+    std::string raw;
+    for (int attempt = 0;; ++attempt) {
+        try {
+            raw = qmtest::readFile(file);
+            break;
+        } catch (const std::runtime_error&) {
+            if (attempt == 100) {
+                throw;
+            }
+            ::Sleep(20);
+        }
+    }
     for (std::size_t begin = 0, nul; (nul = raw.find('\0', begin)) != std::string::npos;
          begin = nul + 1) {
         recorded.push_back(raw.substr(begin, nul - begin));
@@ -258,6 +272,37 @@ TEST(Win32Reference, StartedProgramGetsItsArgumentsAsTheSystemSplitsThem) {
     EXPECT_EQ(qmsys::startProcess(dir / "absent.exe -x"), qmsys::kErrorFileNotFound);
     EXPECT_EQ(qmsys::startProcess(dir / "nowhere/absent.exe"), qmsys::kErrorPathNotFound);
     EXPECT_EQ(qmsys::startProcess("   "), qmsys::kErrorFileNotFound);
+}
+
+// How CreateProcessW reads the program when the line does not quote it, searches PATH for a
+// bare name, and refuses what is no program.
+TEST(Win32Reference, ProgramsAreFoundAndRefusedAsCreateProcessWDoes) {
+    qmtest::TempDir dir;
+    const std::string out = dir / "argv";
+    const qmtest::ScopedEnv outEnv("QM_ARGV_OUT", out);
+    const std::string writer = qmtest::binDir() + "/qm_argv_writer.exe";
+
+    // "<dir>/My" does not exist, so the name runs on to the next blank.
+    const std::string folder = dir / "My Tools";
+    std::filesystem::create_directories(qmtest::fsPath(folder));
+    std::filesystem::copy_file(qmtest::fsPath(writer), qmtest::fsPath(folder + "/writer.exe"));
+    ASSERT_EQ(qmsys::startProcess(folder + "/writer.exe x  y"), qmsys::kErrorSuccess);
+    ASSERT_TRUE(qmtest::waitForFile(out));
+    EXPECT_EQ(recordedArguments(out), (std::vector<std::string>{folder + "/writer.exe", "x", "y"}));
+
+    // A bare name is looked up on PATH, ".exe" added.
+    std::filesystem::remove(qmtest::fsPath(out));
+    {
+        const qmtest::ScopedEnv path("PATH", dir / "absent;" + folder);
+        ASSERT_EQ(qmsys::startProcess("writer hello"), qmsys::kErrorSuccess);
+    }
+    ASSERT_TRUE(qmtest::waitForFile(out));
+    EXPECT_EQ(recordedArguments(out), (std::vector<std::string>{"writer", "hello"}));
+
+    // A file that is no program.
+    qmtest::writeFile(dir / "script.exe", "echo no program\n");
+    EXPECT_EQ(qmsys::startProcess(dir / "script.exe"), qmsys::kErrorBadExeFormat);
+    EXPECT_EQ(qmsys::startProcess("qm-no-such-program"), qmsys::kErrorFileNotFound);
 }
 
 std::string fileName(const std::string& path) {
