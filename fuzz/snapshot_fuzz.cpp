@@ -13,21 +13,22 @@
 
 namespace {
 
-const qm::CatalogueSnapshot::Scope& scope() {
-    static const qm::CatalogueSnapshot::Scope s{"default",       "enu",   "/fuzz/Zadod/Modules",
-                                                "*.default.xml", "/fuzz", {{"<TEMP>", "/tmp"}},
-                                                "/fuzz/loader",  {},      {}};
+const qm::SnapshotScope& scope() {
+    static const qm::SnapshotScope s{"default",       "enu",   "/fuzz/Zadod/Modules",
+                                     "*.default.xml", "/fuzz", {{"<TEMP>", "/tmp"}},
+                                     "/fuzz/loader",  {},      {}};
     return s;
 }
 
 // The header of a snapshot of scope, up to (not including) its entry count.
 const std::string& header() {
     static const std::string bytes = [] {
-        qm::CatalogueSnapshot snapshot(scope());
-        snapshot.startScan();  // after the schema's (zero) times, so entries are read at all
-        std::string empty = snapshot.serialize();
-        empty.resize(empty.size() - 20);  // the count, the listing flag and the checksum
-        return empty;
+        using namespace qm::snapshot_layout;
+        // Marked after the schema's (zero) times, so that entries are read at all.
+        const qm::SnapshotBuilder empty(scope(), qmsys::markLocalFileClock());
+        std::string serialized = empty.serialize();
+        serialized.resize(serialized.size() - kCountBytes - kFlagBytes - kChecksumBytes);
+        return serialized;
     }();
     return bytes;
 }
@@ -38,15 +39,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view input(reinterpret_cast<const char*>(data), size);
     std::string bytes = header();
     bytes.append(input);
-    bytes.append(8, '\0');
-    qm::CatalogueSnapshot::reseal(bytes);
-    const qm::CatalogueSnapshot parsed = qm::CatalogueSnapshot::parse(bytes, scope(), nullptr);
-    if (parsed.size() > size / 48) {
+    bytes.append(qm::snapshot_layout::kChecksumBytes, '\0');
+    qm::SnapshotBuilder::reseal(bytes);
+    const qm::SnapshotView parsed = qm::SnapshotView::parse(bytes, scope(), nullptr);
+    if (parsed.size() > size / qm::snapshot_layout::kMinEntryBytes) {
         std::abort();  // more entries than the bytes could hold
     }
 
-    qm::CatalogueSnapshot::Outcome outcome;
-    if (qm::CatalogueSnapshot::decodeOutcome(input, outcome) && !outcome.accepted &&
+    qm::DefinitionOutcome outcome;
+    if (qm::SnapshotView::decode(input, outcome) && !outcome.accepted &&
         outcome.diagnostic.fault == qm::DefinitionFault::None) {
         std::abort();
     }

@@ -199,7 +199,7 @@ void RunStartupSequence(LoaderContext& context) {
 
     CatalogueContext catalogue =
         MakeCatalogueContext(config, QmEnGetLanguageCode(), &context.log());
-    catalogue.useSnapshot = !CatalogueSnapshot::disabledByEnvironment();
+    catalogue.useSnapshot = !SnapshotDisabledByEnvironment();
     const std::string folder = QmEnBuildFilename(names::kDefinitionsFolder, kQmEnBaseAppPath, 0);
     std::string errorText;
     bool baseBroughtUp = false;

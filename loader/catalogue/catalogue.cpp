@@ -1,13 +1,15 @@
 #include "catalogue/catalogue.h"
 
 #include <qmenv/environment.h>
-#include <qmsys/files.h>
-#include <qmsys/handle.h>
+#include <qmsys/file_identity.h>
 #include <qmsys/text.h>
 
 #include <algorithm>
 #include <memory>
 #include <optional>
+#include <string_view>
+#include <utility>
+#include <vector>
 
 #include "catalogue/catalogue_snapshot.h"
 #include "catalogue/module_definition_reader.h"
@@ -60,16 +62,20 @@ void keepFirstError(const std::string& scanError, std::string& errorText) {
     }
 }
 
-// What reading a definition does to the list, the registry, the error text and the log,
-// from its recorded outcome: the same as reading the file itself.
-void replay(CatalogueSnapshot::Outcome& outcome, const std::string& path, DiagnosticLog* log,
-            ModuleList& list, std::string& scanError, std::vector<std::string>& missingKeys) {
+// What a definition's outcome, recorded or freshly read, does to the list, the registry, the
+// error text and the log. The user's version override opens (or, in missingKeys, asks for)
+// the module key whenever reading got as far as the key, accepted or not.
+void apply(DefinitionOutcome& outcome, const std::string& path, DiagnosticLog* log,
+           ModuleList& list, std::string& scanError, std::vector<std::string>& missingKeys) {
     if (outcome.accepted) {
         ModuleRecord& record = outcome.record;
         std::int32_t major = record.GetVersionMajor();
         std::int32_t minor = record.GetVersionMinor();
         ModuleDefinitionReader::applyVersionOverride(record.GetKey(), major, minor, &missingKeys);
         record.SetVersion(major, minor);
+        if (log && !outcome.encoding.empty()) {
+            log->write("catalogue", ModuleDefinitionReader::encodingLine(path, outcome.encoding));
+        }
         list.push_back(std::move(record));
         return;
     }
@@ -87,60 +93,48 @@ void replay(CatalogueSnapshot::Outcome& outcome, const std::string& path, Diagno
     }
 }
 
-// The scan with a snapshot: files whose identity the snapshot knows are not read again. False
-// when no snapshot can be kept (the schema or the loader's binary cannot be stat'ed); nothing
-// has been done then.
-bool scanWithSnapshot(StartupPass& pass, const CatalogueContext& context, const std::string& folder,
-                      const std::string& pattern, ModuleList& list, std::string& errorText) {
-    CatalogueSnapshot::Scope scope;
-    if (!CatalogueSnapshot::currentScope(context.config, context.language, folder, pattern,
-                                         scope)) {
-        return false;
-    }
-    CatalogueSnapshot next(scope);
-    next.startScan();
-    // Lists the folder and loads the previous snapshot on its helper thread while this one
-    // reads the registry (in the pass's read transaction).
-    ScanAhead ahead(folder, pattern, scope, context.log);
+// The scan of one folder. Every file yields an outcome, the one the previous snapshot recorded
+// when it vouches for the file's identity, else the one reading the file gives, and apply()
+// does the rest. Without a snapshot (scope empty) the previous snapshot is empty and nothing
+// is identified or saved.
+void scanFolder(StartupPass& pass, const CatalogueContext& context, const std::string& folder,
+                const std::string& pattern, std::optional<SnapshotScope> scope, ModuleList& list,
+                std::string& errorText) {
+    CatalogueScan& scan = pass.beginScan(folder, std::move(scope));
+    ScanAhead ahead(scan, pattern, context.log);
     const std::vector<std::string>& files = ahead.names();
     if (files.empty()) {
-        return true;  // nothing to read, nothing worth recording
+        return;  // nothing to read, nothing worth recording
     }
-    const CatalogueSnapshot& previous = ahead.previous();
-    // Compiled only when some file has to be read. Outcomes are kept before the user's
-    // override and without logging, which replay adds for every file alike.
+    // Compiled only when some file has to be read.
     std::unique_ptr<ModuleDefinitionReader> reader;
-    // Whether the next snapshot differs from the previous one: only then is it built and
-    // written. Names are unique, so every file taken and as many files as entries means
-    // the same set. A folder listed anew is recorded with its new identity.
-    bool changed = previous.size() != files.size() || !ahead.listedBySnapshot();
-    CatalogueSnapshot::Identity folderIdentity;
-    if (ahead.folderIdentity(folderIdentity)) {
-        next.putListing(folderIdentity, files);
+    // The next snapshot is written only when it differs from the previous one. Names are
+    // unique, so every file recorded and as many files as entries means the same set; a folder
+    // listed anew is recorded with its new identity.
+    bool changed = scan.previous.size() != files.size() || !ahead.listedBySnapshot();
+    qmsys::FileIdentity folderIdentity;
+    if (scan.next && ahead.folderIdentity(folderIdentity)) {
+        scan.next->setListing(folderIdentity, files.size());
     }
-    // As without the snapshot: missing module keys are created when the pass's reads end.
+    // As the settings read: missing module keys are created when the pass's reads end, so
+    // that no write lock is held while files are read.
     std::vector<std::string>& missingKeys = pass.missingKeys();
     std::size_t read = 0;
     std::string scanError;
     list.reserve(list.size() + files.size());
-    // What each file's entry in the next snapshot is: its recorded form from the previous
-    // snapshot, or (empty) a fresh outcome put into next at once.
-    std::vector<std::pair<CatalogueSnapshot::Identity, std::string_view>> kept;
-    kept.reserve(files.size());
-    ScanAhead::File seen;
     for (std::size_t index = 0; index < files.size(); ++index) {
         const std::string& file = files[index];
-        const std::string path = folder + "/" + file;
-        ahead.take(index, seen);
-        CatalogueSnapshot::Outcome& outcome = seen.outcome;
-        if (!seen.recorded) {
-            if (!changed) {
-                // Entries so far were kept as they were recorded; from here on next is built.
-                for (std::size_t i = 0; i < kept.size(); ++i) {
-                    next.put(files[i], kept[i].first, kept[i].second);
-                }
-                changed = true;
-            }
+        const std::string path = strCat({folder, "/", file});
+        qmsys::FileIdentity identity;
+        const bool identified = ahead.identify(index, identity);
+        std::optional<std::string_view> stored;
+        if (identified) {
+            stored = scan.previous.recorded(file, identity);
+        }
+        DefinitionOutcome outcome;
+        if (!stored || !SnapshotView::decode(*stored, outcome)) {
+            stored.reset();
+            changed = true;
             ++read;
             if (!reader) {
                 ModuleDefinitionReader::Options options;
@@ -148,53 +142,29 @@ bool scanWithSnapshot(StartupPass& pass, const CatalogueContext& context, const 
                 reader = std::make_unique<ModuleDefinitionReader>(
                     strCat({folder, "/", names::kDefinitionSchema}), options);
             }
-            outcome = CatalogueSnapshot::Outcome();
-            outcome.accepted = reader->readAt(&ahead.folder(), file, path, outcome.record,
-                                              outcome.errorText, &outcome.diagnostic);
-            if (seen.identified) {
-                next.put(file, seen.identity, outcome);
-            }
-        } else if (changed) {
-            next.put(file, seen.identity, seen.stored);
-        } else {
-            kept.emplace_back(seen.identity, seen.stored);
+            // Files are read by name in the open folder (by their paths when it cannot be
+            // opened).
+            outcome = reader->readOutcome(&scan.folder, file, path);
         }
-        replay(outcome, path, context.log, list, scanError, missingKeys);
+        if (scan.next && identified) {
+            if (stored) {
+                scan.next->addStored(file, identity, *stored);
+            } else {
+                scan.next->add(file, identity, outcome);
+            }
+        }
+        apply(outcome, path, context.log, list, scanError, missingKeys);
         keepFirstError(scanError, errorText);
     }
+    if (!scan.next) {
+        return;
+    }
     if (changed) {
-        next.save(context.log);
+        scan.next->save(context.log);
     }
     if (context.log) {
         context.log->write("catalogue", "snapshot: " + std::to_string(read) + " of " +
                                             std::to_string(files.size()) + " definitions read");
-    }
-    return true;
-}
-
-// The scan without a snapshot: every file is read.
-void scanEveryFile(StartupPass& pass, const CatalogueContext& context, const std::string& folder,
-                   const std::string& pattern, ModuleList& list, std::string& errorText) {
-    const std::vector<std::string> files = qmsys::findFiles(folder, pattern);
-    if (files.empty()) {
-        return;
-    }
-    // The module keys that reading would create are created when the pass's reads end, so
-    // that no write lock is held while files are read.
-    ModuleDefinitionReader::Options options;
-    options.log = context.log;
-    options.missingKeys = &pass.missingKeys();
-    const ModuleDefinitionReader reader(strCat({folder, "/", names::kDefinitionSchema}), options);
-    std::string scanError;
-    list.reserve(list.size() + files.size());
-    // Files are read by name in the open folder (by their paths when it cannot be opened).
-    const qmsys::FolderHandle open = qmsys::FolderHandle::open(folder);
-    for (const std::string& file : files) {
-        ModuleRecord record;
-        if (reader.readAt(&open, file, folder + "/" + file, record, scanError)) {
-            list.push_back(std::move(record));
-        }
-        keepFirstError(scanError, errorText);
     }
 }
 
@@ -221,10 +191,11 @@ bool LoadCatalogue(StartupPass& pass, const CatalogueContext& context, const std
                    std::string_view extension, ModuleList& list, std::string& errorText) {
     const std::string pattern = strCat({"*.", context.config, ".", extension});
     // docs/PERFORMANCE.md: catalogue snapshot.
-    if (!(context.useSnapshot &&
-          scanWithSnapshot(pass, context, folder, pattern, list, errorText))) {
-        scanEveryFile(pass, context, folder, pattern, list, errorText);
+    std::optional<SnapshotScope> scope;
+    if (context.useSnapshot) {
+        scope = SnapshotScope::current(context.config, context.language, folder, pattern);
     }
+    scanFolder(pass, context, folder, pattern, std::move(scope), list, errorText);
     RemoveRepeatsAndSort(list);
     return !list.empty();
 }

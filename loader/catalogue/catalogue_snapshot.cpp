@@ -6,10 +6,11 @@
 #include <qmsys/module.h>
 
 #include <algorithm>
+#include <cassert>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <limits>
+#include <numeric>
 
 #include "environment/diagnostic_log.h"
 #include "environment/names.h"
@@ -20,24 +21,13 @@ namespace qm {
 
 namespace {
 
+using namespace snapshot_layout;
+using Identity = qmsys::FileIdentity;
+
 constexpr std::string_view kLogCategory = "catalogue";
-constexpr std::string_view kMagic = "QMCATSNP";
 constexpr const char* kOtherScope =
     "other schema, build, installation, configuration, language or macro value";
-// 3: 32-bit lengths, each outcome stored with its length so that loading only indexes it,
-// a checksum over 64-bit words. 4: the folder's listing after the entries. 5: the path
-// macros' values in the scope.
-constexpr std::uint64_t kFormat = 5;
-// A snapshot larger than this is not one of ours: ten thousand modules make a few MB.
-constexpr std::uint64_t kMaxBytes = std::uint64_t{256} << 20;
-// Read first, to check the magic number, the format and the scope before the rest is read.
-constexpr std::size_t kHeaderBytes = 64 * 1024;
-
-// Whether the identity recorded as id can vouch for the file by a scan that started at
-// from: no change after that scan started can have left the file's stamps as they were.
-bool racy(const CatalogueSnapshot::Identity& id, qmsys::FileClockMark from) {
-    return !id.stampedBefore(from);
-}
+constexpr std::uint64_t kFnvPrime = 1099511628211ULL;
 
 // A name as reading a folder gives it: one entry, neither the folder nor its parent.
 bool isEntryName(std::string_view name) {
@@ -45,9 +35,9 @@ bool isEntryName(std::string_view name) {
            name.find_first_of(std::string_view("/\0", 2)) == std::string_view::npos;
 }
 
-std::uint64_t fnv1a(std::string_view data, std::uint64_t hash = 1469598103934665603ULL) {
+std::uint64_t fnv1a(std::string_view data, std::uint64_t hash) {
     for (const char c : data) {
-        hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ULL;
+        hash = (hash ^ static_cast<unsigned char>(c)) * kFnvPrime;
     }
     return hash;
 }
@@ -64,7 +54,7 @@ std::uint64_t loadLittleEndian(const char* at, std::size_t n) {
 // that a snapshot of megabytes is checked in well under a millisecond.
 std::uint64_t checksum(std::string_view data) {
     constexpr std::uint64_t kMultiplier = 0x9E3779B97F4A7C15ULL;
-    std::uint64_t hash = 0xCBF29CE484222325ULL ^ data.size();
+    std::uint64_t hash = kFnvOffsetBasis ^ data.size();
     std::size_t at = 0;
     for (; data.size() - at >= 8; at += 8) {
         std::uint64_t word;
@@ -87,7 +77,7 @@ public:
         u32(static_cast<std::uint32_t>(s.size()));
         out_ += s;
     }
-    void identity(const CatalogueSnapshot::Identity& id) {
+    void identity(const Identity& id) {
         u64(id.size);
         i64(id.modifiedNs);
         i64(id.changedNs);
@@ -125,8 +115,8 @@ public:
         at_ += n;
         return s;
     }
-    CatalogueSnapshot::Identity identity() {
-        CatalogueSnapshot::Identity id;
+    Identity identity() {
+        Identity id;
         id.size = u64();
         id.modifiedNs = i64();
         id.changedNs = i64();
@@ -136,6 +126,7 @@ public:
     }
     bool atEnd() const { return at_ == in_.size(); }
     std::size_t left() const { return in_.size() - at_; }
+    std::size_t at() const { return at_; }
 
 private:
     std::uint64_t take(std::size_t n) {
@@ -152,7 +143,7 @@ private:
     bool ok_ = true;
 };
 
-void writeScope(Writer& w, const CatalogueSnapshot::Scope& s) {
+void writeScope(Writer& w, const SnapshotScope& s) {
     w.str(s.config);
     w.str(s.language);
     w.str(s.folder);
@@ -168,8 +159,8 @@ void writeScope(Writer& w, const CatalogueSnapshot::Scope& s) {
     }
 }
 
-CatalogueSnapshot::Scope readScope(Reader& r) {
-    CatalogueSnapshot::Scope s;
+SnapshotScope readScope(Reader& r) {
+    SnapshotScope s;
     s.config = r.str();
     s.language = r.str();
     s.folder = r.str();
@@ -179,8 +170,8 @@ CatalogueSnapshot::Scope readScope(Reader& r) {
     s.loader = r.identity();
     s.schema = r.identity();
     const std::uint32_t macros = r.u32();
-    // A macro takes at least its two lengths: a damaged count reserves nothing absurd.
-    s.macros.reserve(std::min<std::size_t>(macros, r.left() / 8));
+    // A damaged count reserves nothing absurd: a macro takes at least its two lengths.
+    s.macros.reserve(std::min<std::size_t>(macros, r.left() / (2 * kLengthBytes)));
     for (std::uint32_t i = 0; r.ok() && i < macros; ++i) {
         const std::string_view name = r.str();
         s.macros.emplace_back(name, r.str());
@@ -188,7 +179,7 @@ CatalogueSnapshot::Scope readScope(Reader& r) {
     return s;
 }
 
-void writeOutcome(Writer& w, const CatalogueSnapshot::Outcome& o) {
+void writeOutcome(Writer& w, const DefinitionOutcome& o) {
     w.u32(o.accepted ? 1 : 0);
     if (o.accepted) {
         const ModuleRecord& record = o.record;
@@ -209,6 +200,7 @@ void writeOutcome(Writer& w, const CatalogueSnapshot::Outcome& o) {
             w.str(a.GetCommand());
             w.u32(a.GetModal() ? 1 : 0);
         }
+        w.str(o.encoding);
         return;
     }
     w.str(o.errorText);
@@ -218,84 +210,30 @@ void writeOutcome(Writer& w, const CatalogueSnapshot::Outcome& o) {
     w.str(o.diagnostic.keyReached);
 }
 
-// Decodes a stored outcome straight into o; false for anything but exactly one whole outcome.
-bool readOutcome(std::string_view stored, CatalogueSnapshot::Outcome& o) {
-    Reader r(stored);
-    const std::uint32_t accepted = r.u32();
-    if (accepted > 1) {
-        return false;
-    }
-    o.accepted = accepted == 1;
-    if (o.accepted) {
-        ModuleRecord& record = o.record;
-        record.SetKey(r.str());
-        record.SetDisplayName(r.str());
-        const auto major = static_cast<std::int32_t>(r.i64());
-        record.SetVersion(major, static_cast<std::int32_t>(r.i64()));
-        const std::uint32_t menus = r.u32();
-        // A menu takes at least its two lengths: a damaged count reserves nothing absurd.
-        record.ReserveMenus(std::min<std::size_t>(menus, r.left() / 8));
-        for (std::uint32_t i = 0; r.ok() && i < menus; ++i) {
-            const std::string_view name = r.str();
-            record.AddMenu(std::string(name), std::string(r.str()));
-        }
-        const std::uint32_t apps = r.u32();
-        for (std::uint32_t i = 0; r.ok() && i < apps; ++i) {
-            std::string path(r.str());
-            std::string arguments(r.str());
-            std::string type(r.str());
-            std::string command(r.str());
-            const bool modal = r.u32() == 1;
-            record.AddApplication(QmApplication::Restored(
-                std::move(path), std::move(arguments), std::move(type), std::move(command), modal));
-        }
-        return r.ok() && r.atEnd();
-    }
-    o.errorText = r.str();
-    const std::uint32_t fault = r.u32();
-    // A rejection always has a reason.
-    if (fault == static_cast<std::uint32_t>(DefinitionFault::None) ||
-        fault > static_cast<std::uint32_t>(DefinitionFault::ComError)) {
-        return false;
-    }
-    o.diagnostic.fault = static_cast<DefinitionFault>(fault);
-    o.diagnostic.line = static_cast<int>(r.i64());
-    o.diagnostic.reason = r.str();
-    o.diagnostic.keyReached = r.str();
-    return r.ok() && r.atEnd();
-}
-
 // The binary the loader runs in: the shared object holding this code, or the program.
-bool loaderIdentity(std::string& file, CatalogueSnapshot::Identity& out) {
+bool loaderIdentity(std::string& file, Identity& out) {
     file = qmsys::moduleFileOf(reinterpret_cast<const void*>(&loaderIdentity));
     return !file.empty() && qmsys::identifyFile(file, out);
 }
 
 }  // namespace
 
-bool CatalogueSnapshot::currentScope(const std::string& config, const std::string& language,
-                                     const std::string& folder, const std::string& pattern,
-                                     Scope& out) {
-    Scope scope{config, language, folder, pattern, QmEnGetAppPath(), QmEnMacroValues(), {}, {}, {}};
+std::optional<SnapshotScope> SnapshotScope::current(const std::string& config,
+                                                    const std::string& language,
+                                                    const std::string& folder,
+                                                    const std::string& pattern) {
+    SnapshotScope scope{config, language, folder, pattern, QmEnGetAppPath(), QmEnMacroValues(),
+                        {},     {},       {}};
     if (!loaderIdentity(scope.loaderFile, scope.loader) ||
         !qmsys::identifyFile(strCat({folder, "/", names::kDefinitionSchema}), scope.schema)) {
-        return false;
+        return std::nullopt;
     }
-    out = std::move(scope);
-    return true;
+    return scope;
 }
 
-CatalogueSnapshot::CatalogueSnapshot(Scope scope) : scope_(std::move(scope)) {}
-
-bool CatalogueSnapshot::disabledByEnvironment() {
-    const char* v = std::getenv("QM_NO_SNAPSHOT");
-    return v && std::string(v) == "1";
-}
-
-std::string CatalogueSnapshot::fileOf(const Scope& scope) {
-    std::uint64_t hash = 1469598103934665603ULL;
-    for (const std::string* part : {&scope.config, &scope.language, &scope.folder, &scope.pattern,
-                                    &scope.appPath, &scope.loaderFile}) {
+std::string SnapshotScope::file() const {
+    std::uint64_t hash = kFnvOffsetBasis;
+    for (const std::string* part : {&config, &language, &folder, &pattern, &appPath, &loaderFile}) {
         hash = fnv1a(*part, hash);
         hash = fnv1a(std::string_view("\0", 1), hash);
     }
@@ -304,23 +242,24 @@ std::string CatalogueSnapshot::fileOf(const Scope& scope) {
     return path::userStateFolder() + "/catalogue/" + name;
 }
 
-void CatalogueSnapshot::startScan() {
-    scanStart_ = qmsys::markFileClock(scope_.folder);
+bool SnapshotDisabledByEnvironment() {
+    const char* v = std::getenv("QM_NO_SNAPSHOT");
+    return v && std::string_view(v) == "1";
 }
 
-CatalogueSnapshot CatalogueSnapshot::load(const Scope& scope, DiagnosticLog* log) {
-    const std::string file = fileOf(scope);
+SnapshotView SnapshotView::load(const SnapshotScope& scope, DiagnosticLog* log) {
+    const std::string file = scope.file();
     qmsys::WinError error = qmsys::kErrorSuccess;
     std::uint64_t size = 0;
     const qmsys::FileHandle opened = qmsys::openRegularFile(file, error, &size);
     if (!opened) {
-        return CatalogueSnapshot(scope);
+        return {};
     }
     std::string why;
     std::string data;
     // The size is bounded and the header checked before the rest is read, so a file that is
     // not a snapshot of this scope costs one small read, however large it is.
-    if (size > kMaxBytes) {
+    if (size > kMaxFileBytes) {
         why = "larger than any snapshot";
     } else {
         const std::size_t headerBytes = std::min<std::size_t>(size, kHeaderBytes);
@@ -333,30 +272,30 @@ CatalogueSnapshot CatalogueSnapshot::load(const Scope& scope, DiagnosticLog* log
             why = "unreadable";
         }
     }
-    CatalogueSnapshot loaded =
-        why.empty() ? parse(std::move(data), scope, &why) : CatalogueSnapshot(scope);
+    SnapshotView loaded = why.empty() ? parse(std::move(data), scope, &why) : SnapshotView();
     if (!why.empty() && log) {
         log->write(kLogCategory, "snapshot " + file + " ignored: " + why);
     }
     return loaded;
 }
 
-bool CatalogueSnapshot::headerDiffers(std::string_view head, const Scope& scope, std::string* why) {
+bool SnapshotView::headerDiffers(std::string_view head, const SnapshotScope& scope,
+                                 std::string* why) {
     auto differs = [&](const char* what) {
         if (why) {
             *why = what;
         }
         return true;
     };
-    if (head.compare(0, kMagic.size(), kMagic) != 0) {
+    if (head.compare(0, kMagicBytes, kMagic) != 0) {
         return differs("not a snapshot");
     }
-    Reader r(head.substr(kMagic.size()));
+    Reader r(head.substr(kMagicBytes));
     const std::uint64_t format = r.u64();
     if (r.ok() && format != kFormat) {
         return differs("other format");
     }
-    const Scope recorded = readScope(r);
+    const SnapshotScope recorded = readScope(r);
     // A header that does not fit into head is left to the full check.
     if (r.ok() && !(recorded == scope)) {
         return differs(kOtherScope);
@@ -364,46 +303,58 @@ bool CatalogueSnapshot::headerDiffers(std::string_view head, const Scope& scope,
     return false;
 }
 
-CatalogueSnapshot CatalogueSnapshot::parse(std::string bytes, const Scope& scope,
-                                           std::string* why) {
+SnapshotView SnapshotView::parse(std::string bytes, const SnapshotScope& scope, std::string* why) {
     auto doubt = [&](const char* what) {
         if (why) {
             *why = what;
         }
-        return CatalogueSnapshot(scope);
+        return SnapshotView();
     };
-    if (bytes.size() < kMagic.size() + 16 || bytes.compare(0, kMagic.size(), kMagic) != 0) {
+    if (bytes.size() < kMinFileBytes || bytes.compare(0, kMagicBytes, kMagic) != 0) {
         return doubt("not a snapshot");
     }
-    auto data = std::make_unique<const std::string>(std::move(bytes));
-    const std::string_view body(data->data(), data->size() - 8);
-    if (checksum(body) != loadLittleEndian(data->data() + body.size(), 8)) {
+    // Offsets are kept in 32 bits.
+    static_assert(kMaxFileBytes <= UINT32_MAX);
+    if (bytes.size() > kMaxFileBytes) {
+        return doubt("larger than any snapshot");
+    }
+    SnapshotView loaded;
+    loaded.bytes_ = std::move(bytes);
+    const std::string_view all(loaded.bytes_);
+    const std::string_view body = all.substr(0, all.size() - kChecksumBytes);
+    if (checksum(body) != loadLittleEndian(all.data() + body.size(), kChecksumBytes)) {
         return doubt("checksum");
     }
-    Reader r(body.substr(kMagic.size()));
+    Reader r(body);
+    r.bytes(kMagicBytes);
     if (r.u64() != kFormat) {
         return doubt("other format");
     }
-    CatalogueSnapshot loaded(readScope(r));
-    loaded.scanStart_.ns = r.i64();
-    if (!r.ok() || !(loaded.scope_ == scope)) {
+    const SnapshotScope recorded = readScope(r);
+    loaded.mark_.ns = r.i64();
+    if (!r.ok() || !(recorded == scope)) {
         return doubt(kOtherScope);
     }
     // A schema changed within the recording scan's first tick may have changed again since.
-    if (racy(scope.schema, loaded.scanStart_)) {
+    if (!scope.schema.stampedBefore(loaded.mark_)) {
         return doubt("schema changed while it was recorded");
     }
+    loaded.pattern_ = scope.pattern;
     const std::uint64_t count = r.u64();
     // Never more entries than the bytes could hold: a damaged count reserves nothing absurd.
-    constexpr std::size_t kEntryBytes = 4 + 40 + 4;
-    loaded.entries_.reserve(std::min<std::uint64_t>(count, body.size() / kEntryBytes));
+    loaded.entries_.reserve(std::min<std::uint64_t>(count, r.left() / kMinEntryBytes));
     // Only indexed here: an outcome is decoded when its file is asked for.
     for (std::uint64_t i = 0; r.ok() && i < count; ++i) {
         Entry entry;
-        entry.name = r.str();
+        entry.nameSize = r.u32();
+        entry.nameAt = static_cast<std::uint32_t>(r.at());
+        r.bytes(entry.nameSize);
         entry.identity = r.identity();
-        entry.outcome = r.str();
-        if (!loaded.entries_.empty() && !(loaded.entries_.back().name < entry.name)) {
+        entry.outcomeSize = r.u32();
+        entry.outcomeAt = static_cast<std::uint32_t>(r.at());
+        r.bytes(entry.outcomeSize);
+        if (r.ok() && !loaded.entries_.empty() &&
+            !(loaded.nameOf(loaded.entries_.back()) < loaded.nameOf(entry))) {
             return doubt("entries out of order");
         }
         loaded.entries_.push_back(entry);
@@ -434,112 +385,70 @@ CatalogueSnapshot CatalogueSnapshot::parse(std::string bytes, const Scope& scope
     if (!r.ok() || !r.atEnd()) {
         return doubt("corrupt");
     }
-    loaded.data_ = std::move(data);
     return loaded;
 }
 
-void CatalogueSnapshot::reseal(std::string& data) {
-    if (data.size() < 8) {
-        return;
+std::optional<std::string_view> SnapshotView::recorded(std::string_view fileName,
+                                                       const Identity& now) const {
+    const auto it =
+        std::lower_bound(entries_.begin(), entries_.end(), fileName,
+                         [this](const Entry& e, std::string_view n) { return nameOf(e) < n; });
+    if (it == entries_.end() || nameOf(*it) != fileName || !(it->identity == now) ||
+        !now.stampedBefore(mark_)) {
+        return std::nullopt;
     }
-    const std::uint64_t sum = checksum(std::string_view(data.data(), data.size() - 8));
-    data.resize(data.size() - 8);
-    Writer(data).u64(sum);
+    return std::string_view(bytes_).substr(it->outcomeAt, it->outcomeSize);
 }
 
-bool CatalogueSnapshot::take(std::string_view fileName, const Identity& now, Outcome& out,
-                             std::string_view& recorded, std::size_t& cursor) const {
-    auto it = entries_.begin() + static_cast<std::ptrdiff_t>(std::min(cursor, entries_.size()));
-    if (it == entries_.end() || it->name != fileName) {
-        it = std::lower_bound(entries_.begin(), entries_.end(), fileName,
-                              [](const Entry& e, std::string_view n) { return e.name < n; });
-    }
-    cursor = static_cast<std::size_t>(it - entries_.begin()) + 1;
-    if (it == entries_.end() || it->name != fileName || !(it->identity == now) ||
-        racy(now, scanStart_) || !readOutcome(it->outcome, out)) {
+bool SnapshotView::decode(std::string_view stored, DefinitionOutcome& o) {
+    Reader r(stored);
+    const std::uint32_t accepted = r.u32();
+    if (accepted > 1) {
         return false;
     }
-    recorded = it->outcome;
-    return true;
-}
-
-void CatalogueSnapshot::put(std::string_view fileName, const Identity& identity,
-                            const Outcome& outcome) {
-    std::string& stored = encoded_.emplace_back();
-    Writer w(stored);
-    writeOutcome(w, outcome);
-    put(fileName, identity, stored);
-}
-
-void CatalogueSnapshot::put(std::string_view fileName, const Identity& identity,
-                            std::string_view recorded) {
-    entries_.push_back(Entry{fileName, identity, recorded});
-}
-
-std::string CatalogueSnapshot::serialize() const {
-    std::vector<const Entry*> sorted;
-    sorted.reserve(entries_.size());
-    std::size_t bytes = 256 + scope_.folder.size() + scope_.appPath.size();
-    for (const Entry& entry : entries_) {
-        sorted.push_back(&entry);
-        bytes += 4 + entry.name.size() + 40 + 4 + entry.outcome.size() + 4;  // + its listing
-    }
-    std::sort(sorted.begin(), sorted.end(),
-              [](const Entry* a, const Entry* b) { return a->name < b->name; });
-    std::string text;
-    text.reserve(bytes);
-    Writer w(text);
-    text += kMagic;
-    w.u64(kFormat);
-    writeScope(w, scope_);
-    w.i64(scanStart_.ns);
-    w.u64(sorted.size());
-    for (const Entry* entry : sorted) {
-        w.str(entry->name);
-        w.identity(entry->identity);
-        w.str(entry->outcome);
-    }
-    std::vector<std::uint32_t> listing;
-    const bool withListing = listingPositions(sorted, listing);
-    w.u32(withListing ? 1 : 0);
-    if (withListing) {
-        w.identity(folder_);
-        w.u64(listing.size());
-        for (const std::uint32_t at : listing) {
-            w.u32(at);
+    o.accepted = accepted == 1;
+    if (o.accepted) {
+        ModuleRecord& record = o.record;
+        record.SetKey(r.str());
+        record.SetDisplayName(r.str());
+        const auto major = static_cast<std::int32_t>(r.i64());
+        record.SetVersion(major, static_cast<std::int32_t>(r.i64()));
+        const std::uint32_t menus = r.u32();
+        // A damaged count reserves nothing absurd: a menu takes at least its two lengths.
+        record.ReserveMenus(std::min<std::size_t>(menus, r.left() / (2 * kLengthBytes)));
+        for (std::uint32_t i = 0; r.ok() && i < menus; ++i) {
+            const std::string_view name = r.str();
+            record.AddMenu(std::string(name), std::string(r.str()));
         }
+        const std::uint32_t apps = r.u32();
+        for (std::uint32_t i = 0; r.ok() && i < apps; ++i) {
+            std::string path(r.str());
+            std::string arguments(r.str());
+            std::string type(r.str());
+            std::string command(r.str());
+            const bool modal = r.u32() == 1;
+            record.AddApplication(QmApplication::Restored(
+                std::move(path), std::move(arguments), std::move(type), std::move(command), modal));
+        }
+        o.encoding = r.str();
+        return r.ok() && r.atEnd();
     }
-    w.u64(checksum(text));
-    return text;
-}
-
-bool CatalogueSnapshot::listingPositions(const std::vector<const Entry*>& sorted,
-                                         std::vector<std::uint32_t>& out) const {
-    if (!hasListing_ || !listedNames_) {
+    o.errorText = r.str();
+    const std::uint32_t fault = r.u32();
+    // A rejection always has a reason.
+    if (fault == static_cast<std::uint32_t>(DefinitionFault::None) ||
+        fault > static_cast<std::uint32_t>(DefinitionFault::ComError)) {
         return false;
     }
-    out.clear();
-    out.reserve(listedNames_->size());
-    for (const std::string& name : *listedNames_) {
-        const auto it =
-            std::lower_bound(sorted.begin(), sorted.end(), std::string_view(name),
-                             [](const Entry* e, std::string_view n) { return e->name < n; });
-        if (it == sorted.end() || (*it)->name != name) {
-            return false;  // a file that could not be stat'ed: the next scan lists the folder
-        }
-        out.push_back(static_cast<std::uint32_t>(it - sorted.begin()));
-    }
-    return true;
+    o.diagnostic.fault = static_cast<DefinitionFault>(fault);
+    o.diagnostic.line = static_cast<int>(r.i64());
+    o.diagnostic.reason = r.str();
+    o.diagnostic.keyReached = r.str();
+    return r.ok() && r.atEnd();
 }
 
-void CatalogueSnapshot::putListing(const Identity& folder, const std::vector<std::string>& names) {
-    hasListing_ = true;
-    folder_ = folder;
-    listedNames_ = &names;
-}
-
-bool CatalogueSnapshot::takeListing(const Identity& folder, std::vector<std::string>& out) const {
-    if (!hasListing_ || !(folder_ == folder) || racy(folder, scanStart_)) {
+bool SnapshotView::listing(const Identity& folder, std::vector<std::string>& out) const {
+    if (!hasListing_ || !(folder_ == folder) || !folder.stampedBefore(mark_)) {
         return false;
     }
     std::vector<std::string> names;
@@ -547,8 +456,8 @@ bool CatalogueSnapshot::takeListing(const Identity& folder, std::vector<std::str
     for (const std::uint32_t at : listing_) {
         // A listing is only as trustworthy as its file: every name must be one that reading
         // the folder could have given, so none reaches outside it.
-        std::string& name = names.emplace_back(entries_[at].name);
-        if (!isEntryName(name) || !qmsys::wildcardMatch(scope_.pattern, name)) {
+        std::string& name = names.emplace_back(nameOf(entries_[at]));
+        if (!isEntryName(name) || !qmsys::wildcardMatch(pattern_, name)) {
             return false;
         }
     }
@@ -556,16 +465,94 @@ bool CatalogueSnapshot::takeListing(const Identity& folder, std::vector<std::str
     return true;
 }
 
-bool CatalogueSnapshot::decodeOutcome(std::string_view stored, Outcome& out) {
-    return readOutcome(stored, out);
+SnapshotBuilder::SnapshotBuilder(SnapshotScope scope, qmsys::FileClockMark mark)
+    : scope_(std::move(scope)), mark_(mark) {}
+
+void SnapshotBuilder::add(std::string_view fileName, const Identity& identity,
+                          const DefinitionOutcome& outcome) {
+    const std::size_t nameAt = arena_.size();
+    arena_ += fileName;
+    const std::size_t outcomeAt = arena_.size();
+    Writer w(arena_);
+    writeOutcome(w, outcome);
+    entries_.push_back(
+        Entry{nameAt, fileName.size(), outcomeAt, arena_.size() - outcomeAt, identity});
 }
 
-void CatalogueSnapshot::save(DiagnosticLog* log) const {
-    const std::string file = fileOf(scope_);
+void SnapshotBuilder::addStored(std::string_view fileName, const Identity& identity,
+                                std::string_view stored) {
+    const std::size_t nameAt = arena_.size();
+    arena_ += fileName;
+    const std::size_t outcomeAt = arena_.size();
+    arena_ += stored;
+    entries_.push_back(Entry{nameAt, fileName.size(), outcomeAt, stored.size(), identity});
+}
+
+void SnapshotBuilder::setListing(const Identity& folder, std::size_t count) {
+    listing_.emplace(folder, count);
+}
+
+std::string SnapshotBuilder::serialize() const {
+    // The entries by name; position[i] is where the i-th one added goes.
+    std::vector<std::uint32_t> sorted(entries_.size());
+    std::iota(sorted.begin(), sorted.end(), 0);
+    std::sort(sorted.begin(), sorted.end(), [this](std::uint32_t a, std::uint32_t b) {
+        return slice(entries_[a].nameAt, entries_[a].nameSize) <
+               slice(entries_[b].nameAt, entries_[b].nameSize);
+    });
+    assert(
+        std::adjacent_find(sorted.begin(), sorted.end(), [this](std::uint32_t a, std::uint32_t b) {
+            return slice(entries_[a].nameAt, entries_[a].nameSize) ==
+                   slice(entries_[b].nameAt, entries_[b].nameSize);
+        }) == sorted.end());
+    constexpr std::size_t kScopeBytes = 1024;  // a guess: the scope is a few paths
+    std::string text;
+    text.reserve(kScopeBytes + arena_.size() + entries_.size() * (kMinEntryBytes + kPositionBytes));
+    Writer w(text);
+    text += kMagic;
+    w.u64(kFormat);
+    writeScope(w, scope_);
+    w.i64(mark_.ns);
+    w.u64(sorted.size());
+    for (const std::uint32_t i : sorted) {
+        const Entry& entry = entries_[i];
+        w.str(slice(entry.nameAt, entry.nameSize));
+        w.identity(entry.identity);
+        w.str(slice(entry.outcomeAt, entry.outcomeSize));
+    }
+    const bool withListing = listing_ && listing_->second == entries_.size();
+    w.u32(withListing ? 1 : 0);
+    if (withListing) {
+        std::vector<std::uint32_t> position(sorted.size());
+        for (std::uint32_t at = 0; at < sorted.size(); ++at) {
+            position[sorted[at]] = at;
+        }
+        w.identity(listing_->first);
+        w.u64(position.size());
+        for (const std::uint32_t at : position) {
+            w.u32(at);
+        }
+    }
+    w.u64(checksum(text));
+    return text;
+}
+
+void SnapshotBuilder::save(DiagnosticLog* log) const {
+    const std::string file = scope_.file();
     qmsys::createDirectories(file.substr(0, file.rfind('/')));
     if (qmsys::replaceFileContents(file, serialize(), 0600) != qmsys::kErrorSuccess && log) {
         log->write(kLogCategory, "snapshot " + file + " not written");
     }
+}
+
+void SnapshotBuilder::reseal(std::string& bytes) {
+    if (bytes.size() < kChecksumBytes) {
+        return;
+    }
+    const std::uint64_t sum =
+        checksum(std::string_view(bytes.data(), bytes.size() - kChecksumBytes));
+    bytes.resize(bytes.size() - kChecksumBytes);
+    Writer(bytes).u64(sum);
 }
 
 }  // namespace qm

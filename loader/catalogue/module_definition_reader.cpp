@@ -11,6 +11,7 @@
 #include "environment/diagnostic_log.h"
 #include "environment/names.h"
 #include "environment/registry_layout.h"
+#include "environment/str_cat.h"
 
 namespace qm {
 
@@ -71,6 +72,15 @@ std::string flattened(std::string text) {
         out += c;
     }
     return out;
+}
+
+// The document's declared encoding when it is not UTF-8; "" otherwise.
+std::string_view otherEncoding(const xmlDoc* doc) {
+    const xmlChar* encoding = doc->encoding;
+    if (encoding == nullptr || xmlStrEqual(encoding, reinterpret_cast<const xmlChar*>("UTF-8"))) {
+        return {};
+    }
+    return reinterpret_cast<const char*>(encoding);
 }
 
 DefinitionFault faultOf(xml::LoadFailure failure) {
@@ -166,12 +176,13 @@ ModuleDefinitionReader::Prepared ModuleDefinitionReader::prepare(const std::stri
 
 bool ModuleDefinitionReader::complete(const std::string& definitionPath, Prepared& prepared,
                                       ModuleRecord& record, std::string& errorText,
-                                      DefinitionDiagnostic& d) const {
+                                      DefinitionDiagnostic& d, bool override,
+                                      DiagnosticLog* log) const {
     d = prepared.diagnostic;
 
     auto reject = [&]() {
-        if (options_.log) {
-            options_.log->write(kLogCategory, rejectionLine(definitionPath, d));
+        if (log) {
+            log->write(kLogCategory, rejectionLine(definitionPath, d));
         }
         return false;
     };
@@ -191,7 +202,7 @@ bool ModuleDefinitionReader::complete(const std::string& definitionPath, Prepare
     }
     try {
         ModuleRecord candidate;
-        if (!readValidated(prepared.doc.get(), candidate, d)) {
+        if (!readValidated(prepared.doc.get(), candidate, d, override)) {
             return reject();
         }
         record = std::move(candidate);
@@ -200,11 +211,9 @@ bool ModuleDefinitionReader::complete(const std::string& definitionPath, Prepare
     } catch (const std::bad_alloc&) {
         return comError(kComErrorPointer, 0, "out of memory");
     }
-    const xmlChar* encoding = prepared.doc->encoding;
-    if (options_.log && encoding &&
-        !xmlStrEqual(encoding, reinterpret_cast<const xmlChar*>("UTF-8"))) {
-        options_.log->write(kLogCategory, definitionPath + ": accepted, encoded as " +
-                                              reinterpret_cast<const char*>(encoding));
+    const std::string_view encoding = otherEncoding(prepared.doc.get());
+    if (log && !encoding.empty()) {
+        log->write(kLogCategory, encodingLine(definitionPath, encoding));
     }
     return true;
 }
@@ -220,11 +229,25 @@ bool ModuleDefinitionReader::readAt(const qmsys::FolderHandle* folder, const std
                                     DefinitionDiagnostic* diagnostic) const {
     DefinitionDiagnostic local;
     Prepared prepared = prepare(definitionPath, folder, &name);
-    return complete(definitionPath, prepared, record, errorText, diagnostic ? *diagnostic : local);
+    return complete(definitionPath, prepared, record, errorText, diagnostic ? *diagnostic : local,
+                    options_.applyVersionOverride, options_.log);
+}
+
+DefinitionOutcome ModuleDefinitionReader::readOutcome(const qmsys::FolderHandle* folder,
+                                                      const std::string& name,
+                                                      const std::string& definitionPath) const {
+    DefinitionOutcome out;
+    Prepared prepared = prepare(definitionPath, folder, &name);
+    out.accepted = complete(definitionPath, prepared, out.record, out.errorText, out.diagnostic,
+                            false, nullptr);
+    if (out.accepted) {
+        out.encoding = otherEncoding(prepared.doc.get());
+    }
+    return out;
 }
 
 bool ModuleDefinitionReader::readValidated(xmlDoc* doc, ModuleRecord& record,
-                                           DefinitionDiagnostic& d) const {
+                                           DefinitionDiagnostic& d, bool override) const {
     const xmlNode* root = xmlDocGetRootElement(doc);
     if (root == nullptr || root->ns != nullptr ||
         !xmlStrEqual(root->name, reinterpret_cast<const xmlChar*>("QM_Module"))) {
@@ -266,8 +289,8 @@ bool ModuleDefinitionReader::readValidated(xmlDoc* doc, ModuleRecord& record,
     record.SetDisplayName(xml::ElementText(moduleName));
 
     d.keyReached = key;
-    if (options_.applyVersionOverride) {
-        applyVersionOverride(key, versionMajor, versionMinor, options_.missingKeys);
+    if (override) {
+        applyVersionOverride(key, versionMajor, versionMinor);
     }
     record.SetVersion(versionMajor, versionMinor);
 
@@ -304,6 +327,11 @@ std::string ModuleDefinitionReader::rejectionLine(const std::string& definitionP
                                                   const DefinitionDiagnostic& d) {
     return definitionPath + ":" + std::to_string(d.line) + ": rejected (" +
            DefinitionFaultName(d.fault) + "): " + d.reason;
+}
+
+std::string ModuleDefinitionReader::encodingLine(const std::string& definitionPath,
+                                                 std::string_view encoding) {
+    return strCat({definitionPath, ": accepted, encoded as ", encoding});
 }
 
 bool ReadModuleDefinition(const std::string& definitionPath, const std::string& schemaPath,

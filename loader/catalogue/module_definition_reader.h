@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "catalogue/definition_schema.h"
@@ -46,6 +47,20 @@ struct DefinitionDiagnostic {
 // A short English name of the fault ("not well-formed", ...).
 const char* DefinitionFaultName(DefinitionFault fault);
 
+// What reading one definition gave, before the user's version override and without any
+// logging: what a scan applies to its list, and what the catalogue snapshot records.
+struct DefinitionOutcome {
+    bool accepted = false;
+    // accepted: the record as read (key, name, menus, applications), with the file's own
+    // version numbers.
+    ModuleRecord record;
+    // accepted: the document's encoding when it is not UTF-8, for the log; "" otherwise.
+    std::string encoding;
+    // rejected: the COM error text the read set ("" for none) and why.
+    std::string errorText;
+    DefinitionDiagnostic diagnostic;
+};
+
 // Each file is parsed and validated with contexts of its own; the compiled schema is shared
 // and only read.
 class ModuleDefinitionReader {
@@ -56,10 +71,6 @@ public:
         bool applyVersionOverride = true;
         // Receives one line per rejected file and per notable acceptance; may be null.
         DiagnosticLog* log = nullptr;
-        // When set, the module key is only opened, never created, and the path of a key that
-        // does not exist yet is appended here for the caller to create later (a missing key
-        // holds no override, so the result is the same).
-        std::vector<std::string>* missingKeys = nullptr;
     };
 
     // Loads and compiles the schema once for every read() of this reader.
@@ -79,6 +90,11 @@ public:
                 const std::string& definitionPath, ModuleRecord& record, std::string& errorText,
                 DefinitionDiagnostic* diagnostic = nullptr) const;
 
+    // The outcome of reading the file name inside folder (as readAt), without the version
+    // override and without logging, whatever the options say.
+    DefinitionOutcome readOutcome(const qmsys::FolderHandle* folder, const std::string& name,
+                                  const std::string& definitionPath) const;
+
     const DefinitionSchema& schema() const { return schema_; }
 
     // The per-user version override of the module key: opens the module's registry key and
@@ -90,6 +106,8 @@ public:
     // The diagnostic log's line for a rejected definition.
     static std::string rejectionLine(const std::string& definitionPath,
                                      const DefinitionDiagnostic& diagnostic);
+    // The diagnostic log's line for a definition accepted in an encoding other than UTF-8.
+    static std::string encodingLine(const std::string& definitionPath, std::string_view encoding);
 
 private:
     // A definition loaded and validated but not yet read, or why it was refused.
@@ -101,10 +119,13 @@ private:
     // The file and schema part of reading; needs neither the registry nor the environment.
     Prepared prepare(const std::string& definitionPath, const qmsys::FolderHandle* folder = nullptr,
                      const std::string* name = nullptr) const;
-    // Reads the values, applies the version override, sets the error text and logs.
+    // Reads the values, applies the version override when override, sets the error text and
+    // logs to log (may be null).
     bool complete(const std::string& definitionPath, Prepared& prepared, ModuleRecord& record,
-                  std::string& errorText, DefinitionDiagnostic& diagnostic) const;
-    bool readValidated(xmlDoc* doc, ModuleRecord& record, DefinitionDiagnostic& diagnostic) const;
+                  std::string& errorText, DefinitionDiagnostic& diagnostic, bool override,
+                  DiagnosticLog* log) const;
+    bool readValidated(xmlDoc* doc, ModuleRecord& record, DefinitionDiagnostic& diagnostic,
+                       bool override) const;
 
     DefinitionSchema schema_;
     // One parser context for all reads of this reader (so a reader serves one thread at a

@@ -11,13 +11,12 @@
 
 namespace qm {
 
-ScanAhead::ScanAhead(const std::string& folder, const std::string& pattern,
-                     const CatalogueSnapshot::Scope& scope, DiagnosticLog* log)
-    : folderPath_(folder),
-      pattern_(pattern),
-      scope_(scope),
-      log_(log),
-      folder_(qmsys::FolderHandle::open(folder)) {
+ScanAhead::ScanAhead(CatalogueScan& scan, const std::string& pattern, DiagnosticLog* log)
+    : scan_(scan), pattern_(pattern), log_(log) {
+    if (!scan_.keepsSnapshot()) {
+        prepare(false);  // a listing only: nothing to overlap it with
+        return;
+    }
     try {
         helper_ = std::thread([this] {
             // Nothing may leave a thread of the host's: a failure of the listing or the
@@ -53,16 +52,19 @@ ScanAhead::~ScanAhead() {
 }
 
 void ScanAhead::prepare(bool workAhead) {
-    previous_ = std::make_unique<CatalogueSnapshot>(CatalogueSnapshot::load(scope_, log_));
-    // The folder's identity is taken before it is listed, so that a name added while listing
-    // leaves a later change time than the one recorded with the listing.
-    folderIdentified_ = folder_.isOpen() ? qmsys::identifyFolder(folder_, folderIdentity_)
-                                         : qmsys::identifyFile(folderPath_, folderIdentity_);
-    listedBySnapshot_ = folderIdentified_ && previous_->takeListing(folderIdentity_, names_);
-    if (!listedBySnapshot_) {
-        names_ = qmsys::findFiles(folderPath_, pattern_);
+    if (scan_.keepsSnapshot()) {
+        scan_.previous = SnapshotView::load(*scan_.scope, log_);
+        // The folder's identity is taken before it is listed, so that a name added while
+        // listing leaves a later change time than the one recorded with the listing.
+        folderIdentified_ = scan_.folder.isOpen()
+                                ? qmsys::identifyFolder(scan_.folder, folderIdentity_)
+                                : qmsys::identifyFile(scan_.path, folderIdentity_);
+        listedBySnapshot_ = folderIdentified_ && scan_.previous.listing(folderIdentity_, names_);
     }
-    if (workAhead && folder_.isOpen() && names_.size() >= kHelperThreshold) {
+    if (!listedBySnapshot_) {
+        names_ = qmsys::findFiles(scan_.path, pattern_);
+    }
+    if (workAhead && scan_.folder.isOpen() && names_.size() >= kHelperThreshold) {
         identities_.resize(names_.size());
         slots_ = std::make_unique<std::atomic<std::uint8_t>[]>(names_.size());
         for (std::size_t i = 0; i < names_.size(); ++i) {
@@ -95,15 +97,10 @@ const std::vector<std::string>& ScanAhead::names() {
     return names_;
 }
 
-const CatalogueSnapshot& ScanAhead::previous() {
-    waitPrepared();
-    return *previous_;
-}
-
-bool ScanAhead::identify(std::size_t index, CatalogueSnapshot::Identity& out) const {
+bool ScanAhead::stat(std::size_t index, qmsys::FileIdentity& out) const {
     const std::string& name = names_[index];
-    return folder_.isOpen() ? qmsys::identifyFile(name, out, &folder_)
-                            : qmsys::identifyFile(folderPath_ + "/" + name, out);
+    return scan_.folder.isOpen() ? qmsys::identifyFile(name, out, &scan_.folder)
+                                 : qmsys::identifyFile(scan_.path + "/" + name, out);
 }
 
 void ScanAhead::help() {
@@ -112,17 +109,20 @@ void ScanAhead::help() {
         if (!slots_[i].compare_exchange_strong(expected, kHelperBusy, std::memory_order_relaxed)) {
             continue;  // the scan got here first
         }
-        const bool identified = identify(i, identities_[i]);
+        const bool identified = stat(i, identities_[i]);
         slots_[i].store(identified ? kHelperDone : kHelperFailed, std::memory_order_release);
     }
 }
 
-bool ScanAhead::identityOf(std::size_t index, CatalogueSnapshot::Identity& out) {
+bool ScanAhead::identify(std::size_t index, qmsys::FileIdentity& out) {
+    if (!scan_.keepsSnapshot()) {
+        return false;
+    }
     if (slots_) {
         std::uint8_t state = slots_[index].load(std::memory_order_acquire);
         if (state == kFree &&
             slots_[index].compare_exchange_strong(state, kTakenByScan, std::memory_order_acquire)) {
-            return identify(index, out);
+            return stat(index, out);
         }
         if (state == kHelperDone) {
             out = identities_[index];
@@ -134,16 +134,7 @@ bool ScanAhead::identityOf(std::size_t index, CatalogueSnapshot::Identity& out) 
         // The helper is at this very file: rather than wait for a thread that may not be
         // running, look it up once more.
     }
-    return identify(index, out);
-}
-
-void ScanAhead::take(std::size_t index, File& out) {
-    out.identified = identityOf(index, out.identity);
-    // Decoded here rather than on the helper: records made on this thread are allocated,
-    // moved and freed where the scan's list lives, which costs less than handing them over.
-    out.outcome = CatalogueSnapshot::Outcome();
-    out.recorded = out.identified &&
-                   previous_->take(names_[index], out.identity, out.outcome, out.stored, cursor_);
+    return stat(index, out);
 }
 
 }  // namespace qm

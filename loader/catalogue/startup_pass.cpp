@@ -3,6 +3,7 @@
 #include <qmenv/environment.h>
 
 #include <memory>
+#include <utility>
 
 #include "catalogue/store_writes.h"
 #include "environment/registry_layout.h"
@@ -13,6 +14,21 @@ StartupPass::StartupPass(DiagnosticLog* log, StoreWrites* writes) : log_(log), w
     reads_.emplace(RegistryBatch::Kind::Reads, log, "reading module keys");
     // docs/PERFORMANCE.md: one registry read transaction per start-up pass.
     reads_->prefetch(registry_layout::modulesKey());
+}
+
+CatalogueScan::CatalogueScan(std::string folderPath, std::optional<SnapshotScope> snapshotScope)
+    : path(std::move(folderPath)),
+      scope(std::move(snapshotScope)),
+      folder(qmsys::FolderHandle::open(path)),
+      mark(scope ? qmsys::markFileClock(path) : qmsys::FileClockMark{}) {
+    if (scope) {
+        next.emplace(*scope, mark);
+    }
+}
+
+CatalogueScan& StartupPass::beginScan(const std::string& folder,
+                                      std::optional<SnapshotScope> scope) {
+    return scans_.emplace_back(folder, std::move(scope));
 }
 
 StartupPass::~StartupPass() {

@@ -11,12 +11,20 @@
 //   gate. A missing key and an empty one read the same, so the settings read may come first.
 // - The checker's provisioning pass (the menu folders' listings, the installation paths, the
 //   kernel-services values), used while the modules come up.
+// - Each catalogue scan's state (CatalogueScan): the definitions folder, open; the clock mark
+//   taken before any file was identified; the previous snapshot's view and the builder of the
+//   next snapshot.
 //
 // Not thread-safe: one thread uses a pass from creation to destruction.
+#include <qmsys/file_identity.h>
+#include <qmsys/handle.h>
+
+#include <deque>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "catalogue/catalogue_snapshot.h"
 #include "catalogue/registry_batch.h"
 #include "checker/provisioning_pass.h"
 
@@ -24,6 +32,27 @@ namespace qm {
 
 class DiagnosticLog;
 class StoreWrites;
+
+// What one catalogue scan of a definitions folder holds while it runs.
+struct CatalogueScan {
+    // Opens path. With scope the scan keeps a snapshot: the clock is marked (before any file
+    // is identified, so that no change from now on hides behind a recorded stamp) and the
+    // builder is made; the previous snapshot is loaded by the scan (ScanAhead).
+    CatalogueScan(std::string path, std::optional<SnapshotScope> scope);
+
+    bool keepsSnapshot() const { return scope.has_value(); }
+
+    const std::string path;
+    const std::optional<SnapshotScope> scope;
+    // The folder, open for looking up its files (not open when it cannot be opened; the
+    // files are then looked up by their paths).
+    const qmsys::FolderHandle folder;
+    // When the scan started, on the folder's file clock (qmsys::markFileClock); only with a
+    // snapshot.
+    const qmsys::FileClockMark mark;
+    SnapshotView previous;                // empty without a snapshot
+    std::optional<SnapshotBuilder> next;  // set when the scan keeps a snapshot
+};
 
 class StartupPass {
 public:
@@ -42,6 +71,9 @@ public:
     // endReads.
     std::vector<std::string>& missingKeys() { return missingKeys_; }
 
+    // A new catalogue scan of folder (CatalogueScan), living as long as the pass.
+    CatalogueScan& beginScan(const std::string& folder, std::optional<SnapshotScope> scope);
+
     ProvisioningPass& provisioning() { return provisioning_; }
     DiagnosticLog* log() const { return log_; }
 
@@ -51,6 +83,7 @@ private:
     std::optional<RegistryBatch> reads_;
     std::vector<std::string> missingKeys_;
     ProvisioningPass provisioning_;
+    std::deque<CatalogueScan> scans_;  // a deque never moves them
 };
 
 }  // namespace qm

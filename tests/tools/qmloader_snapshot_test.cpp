@@ -1,7 +1,8 @@
 // The catalogue snapshot changes how fast the catalogue is built, never what it holds:
-// qmloader list --json with and without the snapshot must agree after any change to the
-// definitions, the schema, the configuration, the environment and registry values that path
-// macros read, or the snapshot itself.
+// qmloader list --json with and without the snapshot must agree, and so must what the scan
+// logs about each definition, after any change to the definitions, the schema, the
+// configuration, the environment and registry values that path macros read, or the snapshot
+// itself.
 //
 // QM_SNAPSHOT_STEPS sets the number of random steps (a short run by default; the long run is
 // QM_SNAPSHOT_STEPS=1000), QM_SNAPSHOT_SEED the seed.
@@ -29,6 +30,7 @@
 #include <memory>
 #include <random>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 #include "qm/version.h"
@@ -98,7 +100,10 @@ protected:
         if (variant == 9) {
             return "<QM_Module><Colour/></QM_Module>";  // invalid
         }
-        return "<?xml version=\"1.0\"?>\n<QM_Module>\n  <Keyname>" + k +
+        // A third of the keys also declare an encoding other than UTF-8, which the log notes.
+        const char* declaration = key % 3 == 0 ? "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>"
+                                               : "<?xml version=\"1.0\"?>";
+        return declaration + std::string("\n<QM_Module>\n  <Keyname>") + k +
                "</Keyname>\n  <Version><VersionMajor>" + std::to_string(rng() % 9) +
                "</VersionMajor><VersionMinor>" + std::to_string(rng() % 90) +
                "</VersionMinor></Version>\n  <Name>\n    <ModuleName>" + name +
@@ -126,6 +131,32 @@ protected:
             args.push_back("--no-snapshot");
         }
         return qmtest::runProcess(args);
+    }
+
+    // list() with its catalogue log lines (without their times), but for those about the
+    // snapshot itself.
+    struct Logged {
+        qmtest::ProcessResult result;
+        std::vector<std::string> lines;
+    };
+    Logged listLogged(const std::string& config, bool snapshot) {
+        const std::string log = user_.root() + "/list.log";
+        fs::remove(log);
+        const qmtest::ScopedEnv logEnv("QM_LOG", log);
+        Logged logged{list(config, snapshot), {}};
+        const std::string text = fs::exists(log) ? qmtest::readFile(log) : std::string();
+        constexpr std::string_view kCategory = " catalogue: ";
+        for (std::size_t at = 0; at < text.size();) {
+            const std::size_t end = std::min(text.find('\n', at), text.size());
+            const std::string_view line = std::string_view(text).substr(at, end - at);
+            const std::size_t category = line.find(kCategory);
+            if (category != std::string_view::npos &&
+                line.find("snapshot", category) == std::string_view::npos) {
+                logged.lines.emplace_back(line.substr(category + kCategory.size()));
+            }
+            at = end + 1;
+        }
+        return logged;
     }
 
     // Waits until the file clock has passed every definition's times: a file stamped within
@@ -164,6 +195,8 @@ TEST_F(SnapshotEqualityTest, ListIsTheSameWithAndWithoutTheSnapshotAfterRandomCh
         qmtest::writeFile(modules() + "/" + newName(), definition(rng));
     }
     std::vector<std::unique_ptr<qmtest::ScopedEnv>> env;  // the environment changes so far
+    int noted = 0;     // log lines noting an encoding, over every step
+    int rejected = 0;  // log lines of rejected definitions
 
     for (int step = 0; step < steps; ++step) {
         const std::vector<fs::path> files = definitionFiles();
@@ -259,12 +292,20 @@ TEST_F(SnapshotEqualityTest, ListIsTheSameWithAndWithoutTheSnapshotAfterRandomCh
         SCOPED_TRACE("step " + std::to_string(step) + ": " + what);
         // Either order: the snapshot run may come before or after the plain one.
         const bool snapshotFirst = rng() % 2 == 0;
-        const qmtest::ProcessResult a = list(config, snapshotFirst);
-        const qmtest::ProcessResult b = list(config, !snapshotFirst);
-        ASSERT_EQ(a.exitCode, b.exitCode);
-        ASSERT_EQ(a.out, b.out);
-        ASSERT_EQ(a.err, b.err);
+        const Logged a = listLogged(config, snapshotFirst);
+        const Logged b = listLogged(config, !snapshotFirst);
+        ASSERT_EQ(a.result.exitCode, b.result.exitCode);
+        ASSERT_EQ(a.result.out, b.result.out);
+        ASSERT_EQ(a.result.err, b.result.err);
+        ASSERT_EQ(a.lines, b.lines);
+        for (const std::string& line : a.lines) {
+            noted += line.find("encoded as ISO-8859-1") != std::string::npos ? 1 : 0;
+            rejected += line.find("rejected") != std::string::npos ? 1 : 0;
+        }
     }
+    // The log comparison above compared something.
+    EXPECT_GT(noted, 0);
+    EXPECT_GT(rejected, 0);
 }
 
 // Once a scan has recorded the definitions, the next one reads none of them; a changed one is

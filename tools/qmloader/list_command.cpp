@@ -93,7 +93,7 @@ bool LoadModules(const ListOptions& options, qm::ModuleList& list, std::ostream&
     std::string errorText;
     qm::CatalogueContext context =
         qm::MakeCatalogueContext(options.config, options.language, options.log);
-    context.useSnapshot = options.snapshot && !qm::CatalogueSnapshot::disabledByEnvironment();
+    context.useSnapshot = options.snapshot && !qm::SnapshotDisabledByEnvironment();
     qm::StartupPass pass(options.log, nullptr);
     const bool found = qm::LoadCatalogue(pass, context, options.definitionsFolder,
                                          qm::names::kDefinitionExtension, list, errorText);

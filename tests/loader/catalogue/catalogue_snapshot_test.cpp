@@ -18,6 +18,7 @@
 #include <ctime>
 #include <fstream>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -26,7 +27,11 @@
 
 namespace {
 
-using qm::CatalogueSnapshot;
+using qm::DefinitionOutcome;
+using qm::SnapshotBuilder;
+using qm::SnapshotScope;
+using qm::SnapshotView;
+using Identity = qmsys::FileIdentity;
 
 class CatalogueSnapshotTest : public qmtest::CatalogueFixture {
 protected:
@@ -59,11 +64,16 @@ protected:
         return list;
     }
 
-    CatalogueSnapshot::Scope scope() const {
-        CatalogueSnapshot::Scope s;
-        EXPECT_TRUE(
-            CatalogueSnapshot::currentScope("default", "enu", modules(), "*.default.xml", s));
-        return s;
+    SnapshotScope scope() const {
+        const std::optional<SnapshotScope> s =
+            SnapshotScope::current("default", "enu", modules(), "*.default.xml");
+        EXPECT_TRUE(s.has_value());
+        return s.value_or(SnapshotScope{});
+    }
+
+    // A builder for a scan that starts now.
+    SnapshotBuilder builder() const {
+        return SnapshotBuilder(scope(), qmsys::markFileClock(modules()));
     }
 };
 
@@ -74,13 +84,13 @@ protected:
 TEST_F(CatalogueSnapshotTest, DamageBehindAMatchingChecksumIsCaught) {
     std::string errorText;
     scan(errorText);
-    const CatalogueSnapshot::Scope s = scope();
-    const std::string intact = qmtest::readFile(CatalogueSnapshot::fileOf(s));
-    ASSERT_EQ(CatalogueSnapshot::parse(intact, s, nullptr).size(), files_.size());
-    CatalogueSnapshot::Identity folder;
+    const SnapshotScope s = scope();
+    const std::string intact = qmtest::readFile(s.file());
+    ASSERT_EQ(SnapshotView::parse(intact, s, nullptr).size(), files_.size());
+    Identity folder;
     ASSERT_TRUE(qmsys::identifyFile(modules(), folder));
     std::vector<std::string> listed;
-    ASSERT_TRUE(CatalogueSnapshot::parse(intact, s, nullptr).takeListing(folder, listed));
+    ASSERT_TRUE(SnapshotView::parse(intact, s, nullptr).listing(folder, listed));
     ASSERT_EQ(listed, files_);
 
     const struct {
@@ -99,25 +109,24 @@ TEST_F(CatalogueSnapshotTest, DamageBehindAMatchingChecksumIsCaught) {
             if (bytes == intact) {
                 continue;
             }
-            CatalogueSnapshot::reseal(bytes);
-            const CatalogueSnapshot damaged = CatalogueSnapshot::parse(bytes, s, nullptr);
+            SnapshotBuilder::reseal(bytes);
+            const SnapshotView damaged = SnapshotView::parse(bytes, s, nullptr);
             ASSERT_TRUE(damaged.size() == 0 || damaged.size() == files_.size())
                 << kind.what << " at " << at;
             // A listing handed out names recorded entries (damaged names among them), each
             // once.
-            if (damaged.takeListing(folder, listed)) {
+            if (damaged.listing(folder, listed)) {
                 std::sort(listed.begin(), listed.end());
                 EXPECT_TRUE(listed.size() <= files_.size() &&
                             std::adjacent_find(listed.begin(), listed.end()) == listed.end())
                     << kind.what << " at " << at;
             }
             for (const std::string& file : files_) {
-                CatalogueSnapshot::Identity id;
+                Identity id;
                 ASSERT_TRUE(qmsys::identifyFile(modules() + "/" + file, id));
-                CatalogueSnapshot::Outcome outcome;
-                std::string_view recorded;
-                std::size_t cursor = 0;
-                if (damaged.take(file, id, outcome, recorded, cursor)) {
+                DefinitionOutcome outcome;
+                const std::optional<std::string_view> stored = damaged.recorded(file, id);
+                if (stored && SnapshotView::decode(*stored, outcome)) {
                     EXPECT_TRUE(outcome.accepted ||
                                 outcome.diagnostic.fault != qm::DefinitionFault::None)
                         << kind.what << " at " << at;
@@ -128,8 +137,8 @@ TEST_F(CatalogueSnapshotTest, DamageBehindAMatchingChecksumIsCaught) {
     // Cut short anywhere, a snapshot is dropped whole.
     for (std::size_t length = 0; length + 1 < intact.size(); ++length) {
         std::string bytes = intact.substr(0, length);
-        CatalogueSnapshot::reseal(bytes);
-        EXPECT_EQ(CatalogueSnapshot::parse(bytes, s, nullptr).size(), 0u) << "length " << length;
+        SnapshotBuilder::reseal(bytes);
+        EXPECT_EQ(SnapshotView::parse(bytes, s, nullptr).size(), 0u) << "length " << length;
     }
 }
 
@@ -137,14 +146,14 @@ TEST_F(CatalogueSnapshotTest, DamageBehindAMatchingChecksumIsCaught) {
 // before the recording scan started: any other identity, or times from that scan's tick on,
 // mean names may have been added, removed or renamed.
 TEST_F(CatalogueSnapshotTest, AListingIsGivenOnlyForTheFolderAsRecorded) {
-    const CatalogueSnapshot::Identity recorded{4096, 1'000, 2'000, 77, 8};
+    const Identity recorded{4096, 1'000, 2'000, 77, 8};
     const std::vector<std::string> order = {"road.default.xml", "bridge.default.xml",
                                             "broken.default.xml"};
     const struct {
         const char* what;
         std::size_t put;  // how many of the listed names have an entry
-        CatalogueSnapshot::Identity recordedFolder;
-        CatalogueSnapshot::Identity folderNow;
+        Identity recordedFolder;
+        Identity folderNow;
         bool given;
     } cases[] = {
         {"unchanged", 3, recorded, recorded, true},
@@ -156,17 +165,15 @@ TEST_F(CatalogueSnapshotTest, AListingIsGivenOnlyForTheFolderAsRecorded) {
         {"a listed file without an entry", 2, recorded, recorded, false},
     };
     for (const auto& c : cases) {
-        CatalogueSnapshot next(scope());
-        next.startScan();
+        SnapshotBuilder next = builder();
         for (std::size_t i = 0; i < c.put; ++i) {
-            next.put(order[i], CatalogueSnapshot::Identity{}, CatalogueSnapshot::Outcome());
+            next.add(order[i], Identity{}, DefinitionOutcome());
         }
-        next.putListing(c.recordedFolder, order);
-        const CatalogueSnapshot loaded =
-            CatalogueSnapshot::parse(next.serialize(), scope(), nullptr);
+        next.setListing(c.recordedFolder, order.size());
+        const SnapshotView loaded = SnapshotView::parse(next.serialize(), scope(), nullptr);
         ASSERT_EQ(loaded.size(), c.put) << c.what;
         std::vector<std::string> listed = {"left alone"};
-        EXPECT_EQ(loaded.takeListing(c.folderNow, listed), c.given) << c.what;
+        EXPECT_EQ(loaded.listing(c.folderNow, listed), c.given) << c.what;
         EXPECT_EQ(listed, c.given ? order : std::vector<std::string>{"left alone"}) << c.what;
     }
 }
@@ -176,7 +183,7 @@ TEST_F(CatalogueSnapshotTest, AListingIsGivenOnlyForTheFolderAsRecorded) {
 TEST_F(CatalogueSnapshotTest, AnUnchangedScanDoesNotRewriteTheSnapshot) {
     std::string firstError;
     const qm::ModuleList first = scan(firstError);
-    const std::string file = CatalogueSnapshot::fileOf(scope());
+    const std::string file = scope().file();
     struct stat before {};
     ASSERT_EQ(::stat(file.c_str(), &before), 0);
 
@@ -206,7 +213,7 @@ TEST_F(CatalogueSnapshotTest, AnUnchangedScanDoesNotRewriteTheSnapshot) {
 TEST_F(CatalogueSnapshotTest, SavingNeverWritesThroughAPlantedLink) {
     std::string errorText;
     scan(errorText);
-    const std::string file = CatalogueSnapshot::fileOf(scope());
+    const std::string file = scope().file();
     const std::string victim = installation() + "/victim";
     qmtest::writeFile(victim, "untouched");
     ASSERT_EQ(::symlink(victim.c_str(), (file + ".tmp." + std::to_string(::getpid())).c_str()), 0);
@@ -217,8 +224,7 @@ TEST_F(CatalogueSnapshotTest, SavingNeverWritesThroughAPlantedLink) {
     struct stat st {};
     ASSERT_EQ(::lstat(file.c_str(), &st), 0);
     EXPECT_TRUE(S_ISREG(st.st_mode));
-    EXPECT_EQ(CatalogueSnapshot::parse(qmtest::readFile(file), scope(), nullptr).size(),
-              files_.size());
+    EXPECT_EQ(SnapshotView::parse(qmtest::readFile(file), scope(), nullptr).size(), files_.size());
 }
 
 constexpr std::int64_t kSecond = 1'000'000'000;
@@ -231,8 +237,8 @@ std::int64_t fileClockNow() {
     return ts.tv_sec * kSecond + ts.tv_nsec;
 }
 
-CatalogueSnapshot::Outcome acceptedOutcome(const std::string& key) {
-    CatalogueSnapshot::Outcome outcome;
+DefinitionOutcome acceptedOutcome(const std::string& key) {
+    DefinitionOutcome outcome;
     outcome.accepted = true;
     outcome.record.SetKey(key);
     outcome.record.AddApplication(
@@ -240,12 +246,10 @@ CatalogueSnapshot::Outcome acceptedOutcome(const std::string& key) {
     return outcome;
 }
 
-bool taken(const CatalogueSnapshot& snapshot, const std::string& name,
-           const CatalogueSnapshot::Identity& now) {
-    CatalogueSnapshot::Outcome out;
-    std::string_view recorded;
-    std::size_t cursor = 0;
-    return snapshot.take(name, now, out, recorded, cursor);
+bool taken(const SnapshotView& snapshot, const std::string& name, const Identity& now) {
+    DefinitionOutcome out;
+    const std::optional<std::string_view> stored = snapshot.recorded(name, now);
+    return stored && SnapshotView::decode(*stored, out);
 }
 
 // File systems that keep whole seconds (FAT: two), or 10 ms, stamp every change within one
@@ -253,9 +257,8 @@ bool taken(const CatalogueSnapshot& snapshot, const std::string& name,
 // started, else a change later in that tick would go unseen. Whole-second stamps are what
 // ext2 with small inodes, FAT and many shares report.
 TEST_F(CatalogueSnapshotTest, CoarseStampsAreVouchedForOnlyOnceTheirTickIsOver) {
-    CatalogueSnapshot next(scope());
     const std::int64_t before = fileClockNow();
-    next.startScan();
+    SnapshotBuilder next = builder();
     const std::int64_t after = fileClockNow();
     const std::int64_t second = before / kSecond * kSecond;
     const std::int64_t tenMs = after / (kSecond / 100) * (kSecond / 100);
@@ -273,10 +276,9 @@ TEST_F(CatalogueSnapshotTest, CoarseStampsAreVouchedForOnlyOnceTheirTickIsOver) 
     };
     std::uint64_t inode = 1;
     for (const auto& c : cases) {
-        next.put(c.what, CatalogueSnapshot::Identity{10, c.stamp, c.stamp, inode++, 1},
-                 acceptedOutcome("QM_X"));
+        next.add(c.what, Identity{10, c.stamp, c.stamp, inode++, 1}, acceptedOutcome("QM_X"));
     }
-    const CatalogueSnapshot loaded = CatalogueSnapshot::parse(next.serialize(), scope(), nullptr);
+    const SnapshotView loaded = SnapshotView::parse(next.serialize(), scope(), nullptr);
     ASSERT_EQ(loaded.size(), std::size(cases));
     inode = 1;
     for (const auto& c : cases) {
@@ -287,15 +289,14 @@ TEST_F(CatalogueSnapshotTest, CoarseStampsAreVouchedForOnlyOnceTheirTickIsOver) 
     // folder as it was.
     const std::vector<std::string> names = {"road.default.xml"};
     for (const auto& [stamp, given] : {std::pair{second, false}, {second - 2 * kSecond, true}}) {
-        CatalogueSnapshot withListing(scope());
-        withListing.startScan();
-        withListing.put(names[0], {}, acceptedOutcome("QM_ROAD"));
-        const CatalogueSnapshot::Identity folder{4096, stamp, stamp, 5, 1};
-        withListing.putListing(folder, names);
+        SnapshotBuilder withListing = builder();
+        withListing.add(names[0], {}, acceptedOutcome("QM_ROAD"));
+        const Identity folder{4096, stamp, stamp, 5, 1};
+        withListing.setListing(folder, names.size());
         std::vector<std::string> listed;
-        EXPECT_EQ(CatalogueSnapshot::parse(withListing.serialize(), scope(), nullptr)
-                      .takeListing(folder, listed),
-                  given)
+        EXPECT_EQ(
+            SnapshotView::parse(withListing.serialize(), scope(), nullptr).listing(folder, listed),
+            given)
             << stamp;
     }
 }
@@ -305,25 +306,24 @@ TEST_F(CatalogueSnapshotTest, CoarseStampsAreVouchedForOnlyOnceTheirTickIsOver) 
 // (as a share whose server clock lags gives them) differs only in its inode; times long past
 // keep the racy-stamp rule out of it.
 TEST_F(CatalogueSnapshotTest, AnyDifferenceInAFilesIdentityAloneRefusesItsOutcome) {
-    const CatalogueSnapshot::Identity recorded{100, kLongAgo, kLongAgo, 7, 8};
-    CatalogueSnapshot next(scope());
-    next.startScan();
-    next.put("road.default.xml", recorded, acceptedOutcome("QM_ROAD"));
-    const CatalogueSnapshot loaded = CatalogueSnapshot::parse(next.serialize(), scope(), nullptr);
+    const Identity recorded{100, kLongAgo, kLongAgo, 7, 8};
+    SnapshotBuilder next = builder();
+    next.add("road.default.xml", recorded, acceptedOutcome("QM_ROAD"));
+    const SnapshotView loaded = SnapshotView::parse(next.serialize(), scope(), nullptr);
     const struct {
         const char* what;
-        std::function<void(CatalogueSnapshot::Identity&)> change;
+        std::function<void(Identity&)> change;
         bool taken;
     } cases[] = {
-        {"unchanged", [](CatalogueSnapshot::Identity&) {}, true},
-        {"size", [](CatalogueSnapshot::Identity& id) { ++id.size; }, false},
-        {"modification time", [](CatalogueSnapshot::Identity& id) { --id.modifiedNs; }, false},
-        {"change time", [](CatalogueSnapshot::Identity& id) { --id.changedNs; }, false},
-        {"replaced, times put back", [](CatalogueSnapshot::Identity& id) { ++id.inode; }, false},
-        {"another device", [](CatalogueSnapshot::Identity& id) { ++id.device; }, false},
+        {"unchanged", [](Identity&) {}, true},
+        {"size", [](Identity& id) { ++id.size; }, false},
+        {"modification time", [](Identity& id) { --id.modifiedNs; }, false},
+        {"change time", [](Identity& id) { --id.changedNs; }, false},
+        {"replaced, times put back", [](Identity& id) { ++id.inode; }, false},
+        {"another device", [](Identity& id) { ++id.device; }, false},
     };
     for (const auto& c : cases) {
-        CatalogueSnapshot::Identity now = recorded;
+        Identity now = recorded;
         c.change(now);
         EXPECT_EQ(taken(loaded, "road.default.xml", now), c.taken) << c.what;
     }
@@ -334,13 +334,12 @@ TEST_F(CatalogueSnapshotTest, AnyDifferenceInAFilesIdentityAloneRefusesItsOutcom
 // recorded). Parsed against the changed scope directly, so the file name, which hashes most
 // of the scope, plays no part.
 TEST_F(CatalogueSnapshotTest, AnyDifferenceInTheScopeAloneDropsTheSnapshot) {
-    const CatalogueSnapshot::Scope recorded = scope();
+    const SnapshotScope recorded = scope();
     ASSERT_FALSE(recorded.macros.empty());
-    CatalogueSnapshot next(recorded);
-    next.startScan();
-    next.put("road.default.xml", {100, kLongAgo, kLongAgo, 7, 8}, acceptedOutcome("QM_ROAD"));
+    SnapshotBuilder next(recorded, qmsys::markFileClock(modules()));
+    next.add("road.default.xml", {100, kLongAgo, kLongAgo, 7, 8}, acceptedOutcome("QM_ROAD"));
     const std::string bytes = next.serialize();
-    using Scope = CatalogueSnapshot::Scope;
+    using Scope = SnapshotScope;
     const struct {
         const char* what;
         std::function<void(Scope&)> change;
@@ -358,12 +357,12 @@ TEST_F(CatalogueSnapshotTest, AnyDifferenceInTheScopeAloneDropsTheSnapshot) {
         {"loader replaced", [](Scope& s) { ++s.loader.inode; }},
         {"schema", [](Scope& s) { ++s.schema.size; }},
     };
-    ASSERT_EQ(CatalogueSnapshot::parse(bytes, recorded, nullptr).size(), 1u);
+    ASSERT_EQ(SnapshotView::parse(bytes, recorded, nullptr).size(), 1u);
     for (const auto& c : cases) {
         Scope now = recorded;
         c.change(now);
         std::string why;
-        EXPECT_EQ(CatalogueSnapshot::parse(bytes, now, &why).size(), 0u) << c.what;
+        EXPECT_EQ(SnapshotView::parse(bytes, now, &why).size(), 0u) << c.what;
         EXPECT_NE(why.find("other"), std::string::npos) << c.what << ": " << why;
     }
 }
@@ -371,24 +370,22 @@ TEST_F(CatalogueSnapshotTest, AnyDifferenceInTheScopeAloneDropsTheSnapshot) {
 // The checksum: one byte changed inside a recorded path leaves a snapshot whose structure is
 // sound, so only the checksum can refuse it (sealed anew, the altered path is handed out).
 TEST_F(CatalogueSnapshotTest, OneAlteredByteAloneFailsTheChecksum) {
-    CatalogueSnapshot next(scope());
-    next.startScan();
-    const CatalogueSnapshot::Identity id{100, kLongAgo, kLongAgo, 7, 8};
-    next.put("road.default.xml", id, acceptedOutcome("QM_ROAD"));
+    SnapshotBuilder next = builder();
+    const Identity id{100, kLongAgo, kLongAgo, 7, 8};
+    next.add("road.default.xml", id, acceptedOutcome("QM_ROAD"));
     std::string bytes = next.serialize();
     const std::size_t at = bytes.find("/opt/app/QM_ROAD.arx");
     ASSERT_NE(at, std::string::npos);
     bytes[at + 9] = 'X';  // "/opt/app/XM_ROAD.arx"
     std::string why;
-    EXPECT_EQ(CatalogueSnapshot::parse(bytes, scope(), &why).size(), 0u);
+    EXPECT_EQ(SnapshotView::parse(bytes, scope(), &why).size(), 0u);
     EXPECT_EQ(why, "checksum");
 
-    CatalogueSnapshot::reseal(bytes);
-    const CatalogueSnapshot resealed = CatalogueSnapshot::parse(bytes, scope(), nullptr);
-    CatalogueSnapshot::Outcome out;
-    std::string_view recorded;
-    std::size_t cursor = 0;
-    ASSERT_TRUE(resealed.take("road.default.xml", id, out, recorded, cursor));
+    SnapshotBuilder::reseal(bytes);
+    const SnapshotView resealed = SnapshotView::parse(bytes, scope(), nullptr);
+    DefinitionOutcome out;
+    const std::optional<std::string_view> stored = resealed.recorded("road.default.xml", id);
+    ASSERT_TRUE(stored && SnapshotView::decode(*stored, out));
     EXPECT_EQ(out.record.GetApplications().begin()->GetPath(), "/opt/app/XM_ROAD.arx");
 }
 
@@ -396,7 +393,7 @@ TEST_F(CatalogueSnapshotTest, OneAlteredByteAloneFailsTheChecksum) {
 // may have written: a listed name must be one that reading the folder could give, a single
 // entry that matches the pattern, or the folder is read instead.
 TEST_F(CatalogueSnapshotTest, AListingNamesOnlyEntriesTheFolderCouldHold) {
-    const CatalogueSnapshot::Identity folder{4096, kLongAgo, kLongAgo, 5, 1};
+    const Identity folder{4096, kLongAgo, kLongAgo, 5, 1};
     const struct {
         std::string name;
         bool given;
@@ -414,15 +411,13 @@ TEST_F(CatalogueSnapshotTest, AListingNamesOnlyEntriesTheFolderCouldHold) {
     };
     for (const auto& c : cases) {
         const std::vector<std::string> names = {"bridge.default.xml", c.name};
-        CatalogueSnapshot next(scope());
-        next.startScan();
+        SnapshotBuilder next = builder();
         for (const std::string& name : names) {
-            next.put(name, {}, acceptedOutcome("QM_X"));
+            next.add(name, {}, acceptedOutcome("QM_X"));
         }
-        next.putListing(folder, names);
+        next.setListing(folder, names.size());
         std::vector<std::string> listed;
-        EXPECT_EQ(CatalogueSnapshot::parse(next.serialize(), scope(), nullptr)
-                      .takeListing(folder, listed),
+        EXPECT_EQ(SnapshotView::parse(next.serialize(), scope(), nullptr).listing(folder, listed),
                   c.given)
             << c.name;
     }
@@ -434,7 +429,7 @@ TEST_F(CatalogueSnapshotTest, AListingNamesOnlyEntriesTheFolderCouldHold) {
 TEST_F(CatalogueSnapshotTest, AnOversizedOrForeignFileIsRefusedWithoutReadingIt) {
     std::string errorText;
     scan(errorText);
-    const std::string file = CatalogueSnapshot::fileOf(scope());
+    const std::string file = scope().file();
     const std::string header = qmtest::readFile(file).substr(0, 4096);
     const struct {
         const char* what;
@@ -458,7 +453,7 @@ TEST_F(CatalogueSnapshotTest, AnOversizedOrForeignFileIsRefusedWithoutReadingIt)
                 (rlim_t{64} << 20);
             const rlimit room{limit, limit};
             ::setrlimit(RLIMIT_AS, &room);
-            ::_exit(CatalogueSnapshot::load(scope(), nullptr).size() == 0 ? 0 : 1);
+            ::_exit(SnapshotView::load(scope(), nullptr).size() == 0 ? 0 : 1);
         }
         const int status = qmtest::waitForExit(child);
         ASSERT_NE(status, -1);

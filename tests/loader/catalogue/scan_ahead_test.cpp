@@ -1,7 +1,7 @@
 // A scan that works ahead learns of each file exactly what it would learn by itself: the
-// folder's listing, the identity a stat of the path gives, and the recorded outcome only where
-// the snapshot vouches for that identity, whichever of the scan and its helper thread looked,
-// in any order.
+// folder's listing, the previous snapshot, and the identity a stat of the path gives, so that
+// the snapshot vouches for a recorded outcome only where it should, whichever of the scan and
+// its helper thread looked, in any order.
 #include "catalogue/scan_ahead.h"
 
 #include <sys/stat.h>
@@ -14,6 +14,7 @@
 #include <qmtest/temp_dir.h>
 
 #include <numeric>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,8 +22,10 @@
 
 namespace {
 
-using qm::CatalogueSnapshot;
+using qm::CatalogueScan;
 using qm::ScanAhead;
+using qm::SnapshotScope;
+using Identity = qmsys::FileIdentity;
 
 class ScanAheadTest : public qmtest::CatalogueFixture,
                       public ::testing::WithParamInterface<std::size_t> {
@@ -47,8 +50,8 @@ protected:
         return names;
     }
 
-    CatalogueSnapshot::Scope scope(const char* folder = "recorded") const {
-        CatalogueSnapshot::Scope s;
+    SnapshotScope scope(const char* folder = "recorded") const {
+        SnapshotScope s;
         s.config = "default";
         s.folder = folder;
         s.pattern = kPattern;
@@ -59,15 +62,14 @@ protected:
     // the name, as a scan would leave it. Returns the number of entries.
     std::size_t record(const std::vector<std::string>& names) const {
         waitPastFileTimes(names);
-        CatalogueSnapshot next(scope());
-        next.startScan();
+        qm::SnapshotBuilder next(scope(), qmsys::markFileClock(modules()));
         for (const std::string& name : names) {
-            CatalogueSnapshot::Identity id;
+            Identity id;
             if (qmsys::identifyFile(modules() + "/" + name, id)) {
-                CatalogueSnapshot::Outcome outcome;
+                qm::DefinitionOutcome outcome;
                 outcome.accepted = true;
                 outcome.record.SetKey(name);
-                next.put(name, id, outcome);
+                next.add(name, id, outcome);
             }
         }
         next.save(nullptr);
@@ -97,35 +99,39 @@ TEST_P(ScanAheadTest, LearnsWhatAStatAndTheSnapshotTellInAnyOrder) {
     const struct {
         const char* what;
         const std::vector<std::size_t>& order;
-        bool snapshot;
-    } runs[] = {{"forward", forward, true},
-                {"backward", backward, true},
-                {"second half first", halves, true},
-                {"no snapshot", forward, false}};
+        std::optional<SnapshotScope> scope;
+        bool recorded;  // a snapshot of scope was saved
+    } runs[] = {{"forward", forward, scope(), true},
+                {"backward", backward, scope(), true},
+                {"second half first", halves, scope(), true},
+                {"nothing recorded", forward, scope("never recorded"), false},
+                {"no snapshot kept", forward, std::nullopt, false}};
     for (const auto& run : runs) {
-        ScanAhead ahead(modules(), kPattern, scope(run.snapshot ? "recorded" : "never recorded"),
-                        nullptr);
+        CatalogueScan scan(modules(), run.scope);
+        ScanAhead ahead(scan, kPattern, nullptr);
         ASSERT_EQ(ahead.names(), listed) << run.what;
-        EXPECT_EQ(ahead.previous().size(), run.snapshot ? recorded : 0u) << run.what;
+        EXPECT_EQ(scan.previous.size(), run.recorded ? recorded : 0u) << run.what;
         for (const std::size_t i : run.order) {
             const std::string& name = listed[i];
             SCOPED_TRACE(std::string(run.what) + " " + name);
-            CatalogueSnapshot::Identity expected;
+            Identity expected;
             const bool exists = qmsys::identifyFile(modules() + "/" + name, expected);
-            ScanAhead::File file;
-            ahead.take(i, file);
-            ASSERT_EQ(file.identified, exists);
-            if (exists) {
-                EXPECT_EQ(file.identity, expected);
+            Identity identity;
+            const bool identified = ahead.identify(i, identity);
+            // A scan without a snapshot has no use for identities and stats nothing.
+            ASSERT_EQ(identified, exists && run.scope.has_value());
+            if (identified) {
+                EXPECT_EQ(identity, expected);
             }
-            const bool vouched = run.snapshot && exists && name != touched && name != renamedOver;
-            ASSERT_EQ(file.recorded, vouched);
+            const bool vouched = run.recorded && exists && name != touched && name != renamedOver;
+            const std::optional<std::string_view> stored =
+                identified ? scan.previous.recorded(name, identity) : std::nullopt;
+            ASSERT_EQ(stored.has_value(), vouched);
             if (vouched) {
-                EXPECT_TRUE(file.outcome.accepted);
-                EXPECT_EQ(file.outcome.record.GetKey(), name);
-                EXPECT_FALSE(file.stored.empty());
-            } else {
-                EXPECT_EQ(file.outcome.record.GetKey(), "");
+                qm::DefinitionOutcome outcome;
+                ASSERT_TRUE(qm::SnapshotView::decode(*stored, outcome));
+                EXPECT_TRUE(outcome.accepted);
+                EXPECT_EQ(outcome.record.GetKey(), name);
             }
         }
     }
@@ -139,9 +145,13 @@ INSTANTIATE_TEST_SUITE_P(Sizes, ScanAheadTest,
 // A folder that cannot be listed has no names, whether or not it has a snapshot.
 TEST(ScanAheadMissingFolder, ListsNothing) {
     qmtest::TempDir root;
-    ScanAhead ahead(root.path() + "/missing", "*.xml", CatalogueSnapshot::Scope{}, nullptr);
-    EXPECT_TRUE(ahead.names().empty());
-    EXPECT_EQ(ahead.previous().size(), 0u);
+    for (const bool snapshot : {true, false}) {
+        CatalogueScan scan(root.path() + "/missing",
+                           snapshot ? std::optional(SnapshotScope{}) : std::nullopt);
+        ScanAhead ahead(scan, "*.xml", nullptr);
+        EXPECT_TRUE(ahead.names().empty());
+        EXPECT_EQ(scan.previous.size(), 0u);
+    }
 }
 
 }  // namespace
