@@ -108,10 +108,15 @@ void scanFolder(StartupPass& pass, const CatalogueContext& context, const std::s
     }
     // Compiled only when some file has to be read.
     std::unique_ptr<ModuleDefinitionReader> reader;
-    // The next snapshot is written only when it differs from the previous one. Names are
-    // unique, so every file recorded and as many files as entries means the same set; a folder
-    // listed anew is recorded with its new identity.
+    // The next snapshot is built and written only when it differs from the previous one. Names
+    // are unique, so every file recorded and as many files as entries means the same set; a
+    // folder listed anew is recorded with its new identity. Until then the recorded files are
+    // only noted (docs/PERFORMANCE.md: catalogue snapshot).
     bool changed = scan.previous.size() != files.size() || !ahead.listedBySnapshot();
+    std::vector<std::pair<qmsys::FileIdentity, std::string_view>> unchanged;
+    if (scan.next && !changed) {
+        unchanged.reserve(files.size());
+    }
     qmsys::FileIdentity folderIdentity;
     if (scan.next && ahead.folderIdentity(folderIdentity)) {
         scan.next->setListing(folderIdentity, files.size());
@@ -134,23 +139,28 @@ void scanFolder(StartupPass& pass, const CatalogueContext& context, const std::s
         DefinitionOutcome outcome;
         if (!stored || !SnapshotView::decode(*stored, outcome)) {
             stored.reset();
+            if (!changed && scan.next) {
+                for (std::size_t i = 0; i < unchanged.size(); ++i) {
+                    scan.next->addStored(files[i], unchanged[i].first, unchanged[i].second);
+                }
+            }
             changed = true;
             ++read;
             if (!reader) {
-                ModuleDefinitionReader::Options options;
-                options.applyVersionOverride = false;
                 reader = std::make_unique<ModuleDefinitionReader>(
-                    strCat({folder, "/", names::kDefinitionSchema}), options);
+                    strCat({folder, "/", names::kDefinitionSchema}));
             }
             // Files are read by name in the open folder (by their paths when it cannot be
             // opened).
             outcome = reader->readOutcome(&scan.folder, file, path);
         }
         if (scan.next && identified) {
-            if (stored) {
+            if (!stored) {
+                scan.next->add(file, identity, outcome);
+            } else if (changed) {
                 scan.next->addStored(file, identity, *stored);
             } else {
-                scan.next->add(file, identity, outcome);
+                unchanged.emplace_back(identity, *stored);
             }
         }
         apply(outcome, path, context.log, list, scanError, missingKeys);

@@ -3,6 +3,7 @@
 #include <qmsys/file_identity.h>
 #include <qmsys/files.h>
 
+#include <cassert>
 #include <string>
 #include <system_error>
 #include <utility>
@@ -115,6 +116,7 @@ void ScanAhead::help() {
 }
 
 bool ScanAhead::identify(std::size_t index, qmsys::FileIdentity& out) {
+    assert(index < names_.size());  // after names()
     if (!scan_.keepsSnapshot()) {
         return false;
     }
