@@ -61,6 +61,7 @@ TEST_F(SampleInstallationTest, HoldsItsOwnFilesOnly) {
 TEST_F(SampleInstallationTest, ApplicationsRunForReal) {
     std::ostringstream output;
     cadhost::Host host(cadhost::HostOptions{&output, {}});
+    qmtest::Descendants started;  // the survey sync the module starts
     for (const qm::ModuleRecord& r : catalogue("Default")) {
         EXPECT_TRUE(qm::LoadApplications(r.GetApplications(), kHostArx)) << r.GetKey();
     }
@@ -73,8 +74,10 @@ TEST_F(SampleInstallationTest, ApplicationsRunForReal) {
     EXPECT_TRUE(roadsLoaded);
     EXPECT_TRUE(host.runCommand({"KRQM_ROADS_PROFILE"}));
 
+    // The log exists from the moment the script opens it, before its line is written: the
+    // script's end is what says the line is there.
+    ASSERT_TRUE(started.waitForAll());
     const std::string log = user_.stateDir() + "/quillmont/survey_sync.log";
-    ASSERT_TRUE(qmtest::waitForFile(log));
     EXPECT_NE(qmtest::readFile(log).find("--configuration default"), std::string::npos);
 }
 
