@@ -15,7 +15,8 @@
 //   taken before any file was identified; the previous snapshot's view and the builder of the
 //   next snapshot.
 //
-// Not thread-safe: one thread uses a pass from creation to destruction.
+// Not thread-safe: one thread uses a pass from creation to destruction (a scan's helper thread
+// only borrows its CatalogueScan while the scan waits for it, see ScanAhead).
 #include <qmsys/file_identity.h>
 #include <qmsys/handle.h>
 
@@ -33,7 +34,8 @@ namespace qm {
 class DiagnosticLog;
 class StoreWrites;
 
-// What one catalogue scan of a definitions folder holds while it runs.
+// What one catalogue scan of a definitions folder holds; it lives as long as the pass that
+// began it.
 struct CatalogueScan {
     // Opens path. With scope the scan keeps a snapshot: the clock is marked (before any file
     // is identified, so that no change from now on hides behind a recorded stamp) and the
