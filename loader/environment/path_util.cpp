@@ -1,5 +1,6 @@
 #include "environment/path_util.h"
 
+#include <qmsys/files.h>
 #include <qmsys/user_folders.h>
 
 #include "environment/names.h"
@@ -46,7 +47,7 @@ std::string normalizeSeparators(std::string_view path) {
 
 std::string append(std::string_view base, std::string_view more) {
     std::string tail = normalizeSeparators(more);
-    if (!tail.empty() && tail.front() == '/') {
+    if (qmsys::isAbsolutePath(tail)) {
         return tail;
     }
     std::string out(base);

@@ -66,6 +66,10 @@ bool fileExists(const std::string& path) {
     return ::stat(path.c_str(), &st) == 0;
 }
 
+bool isAbsolutePath(std::string_view path) {
+    return !path.empty() && path.front() == '/';
+}
+
 namespace {
 
 // openRegularFile; blocking false leaves O_NONBLOCK on, which reads of a regular file ignore

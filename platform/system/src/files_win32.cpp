@@ -109,6 +109,15 @@ bool fileExists(const std::string& path) {
     return ::GetFileAttributesW(widePath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+bool isAbsolutePath(std::string_view path) {
+    const auto separator = [](char c) { return c == '/' || c == '\\'; };
+    if (!path.empty() && separator(path.front())) {
+        return true;
+    }
+    const auto letter = [](char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); };
+    return path.size() >= 3 && letter(path[0]) && path[1] == ':' && separator(path[2]);
+}
+
 FileHandle openRegularFile(const std::string& path, WinError& error, std::uint64_t* size) {
     return openRegular(widePath(path), error, size);
 }

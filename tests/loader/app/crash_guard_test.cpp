@@ -4,9 +4,9 @@
 #include "app/crash_guard.h"
 
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 
 #include <chrono>
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <ostream>
@@ -33,7 +33,8 @@ struct DeathCase {
     const char* name;
     std::vector<Step> steps;
     std::optional<CrashGuard::Module> expected;
-    rlim_t fileSizeLimit = RLIM_INFINITY;  // with SIGXFSZ left to end the process
+    // A limit on the size of the host's files (0: none), with SIGXFSZ left to end the process.
+    std::uint64_t fileSizeLimit = 0;
 };
 
 void PrintTo(const DeathCase& c, std::ostream* os) {
@@ -47,7 +48,7 @@ const CrashGuard::Module kTwoLines{"QM_B\nQM_C", "Two\nlines"};
 
 // The helper that runs the guard in a host of its own, which then dies without tidying up.
 std::string guardChild() {
-    return qmtest::binDir() + "/qm_guard_child";
+    return qmtest::program("qm_guard_child");
 }
 
 void expectModule(const std::optional<CrashGuard::Module>& found,
@@ -63,9 +64,9 @@ class CrashGuardDeathTest : public ::testing::TestWithParam<DeathCase> {
 protected:
     // Runs steps on a guard in a host that then dies; fails unless that host survived them
     // (no SIGBUS, no SIGXFSZ).
-    void dieAfter(const std::vector<Step>& steps, rlim_t fileSizeLimit = RLIM_INFINITY) {
+    void dieAfter(const std::vector<Step>& steps, std::uint64_t fileSizeLimit = 0) {
         std::vector<std::string> argv{guardChild(), dir_.path()};
-        if (fileSizeLimit != RLIM_INFINITY) {
+        if (fileSizeLimit != 0) {
             argv.insert(argv.end(), {"--fsize", std::to_string(fileSizeLimit)});
         }
         for (const Step& step : steps) {
@@ -116,43 +117,44 @@ TEST_F(CrashGuardDeathTest, AVeryLongNameIsCutAndTheKeyKept) {
     EXPECT_EQ(huge.displayName.compare(0, found->displayName.size(), found->displayName), 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Markers, CrashGuardDeathTest,
-    ::testing::Values(
-        DeathCase{"DiedWhileBringingUpTheFirst", {{Act::Begin, kLong}}, kLong},
-        DeathCase{"DiedBetweenModules", {{Act::Begin, kLong}, {Act::End, {}}}, std::nullopt},
-        // The shorter record lies over the longer one's bytes.
-        DeathCase{"ShorterAfterLonger",
-                  {{Act::Begin, kLong}, {Act::End, {}}, {Act::Begin, kShort}},
-                  kShort},
-        DeathCase{"LongerAfterShorter",
-                  {{Act::Begin, kShort}, {Act::End, {}}, {Act::Begin, kLong}},
-                  kLong},
-        DeathCase{"AllUp",
-                  {{Act::Begin, kShort}, {Act::End, {}}, {Act::Begin, kLong}, {Act::End, {}}},
-                  std::nullopt},
-        DeathCase{"NothingBroughtUp", {}, std::nullopt},
-        // The guard reads no further than the name: with unreadable memory right after it, a
-        // guard that read on would kill the host it guards.
-        DeathCase{"NameJustBeforeUnreadableMemory", {{Act::BeginAtEdge, kShort}}, kShort},
-        DeathCase{"KeyWithALineBreak",
-                  {{Act::Begin, kLong}, {Act::End, {}}, {Act::Begin, kTwoLines}},
-                  kTwoLines},
-        // Another program empties the marker while a module comes up: the host goes on, and
-        // the next module is still recorded.
-        DeathCase{"TruncatedFromOutsideDuringAModule",
-                  {{Act::Begin, kLong},
-                   {Act::TruncateFromOutside, {}},
-                   {Act::End, {}},
-                   {Act::Begin, kShort}},
-                  kShort},
-        // A file size limit below a page: the guard stands aside rather than have the host
-        // killed by SIGXFSZ.
-        DeathCase{"FileSizeLimitBelowAPage",
-                  {{Act::Begin, {"QM_NAMED", std::string(200, 'n')}}},
-                  std::nullopt,
-                  100}),
-    [](const ::testing::TestParamInfo<DeathCase>& param) { return param.param.name; });
+const DeathCase kDeathCases[] = {
+    DeathCase{"DiedWhileBringingUpTheFirst", {{Act::Begin, kLong}}, kLong},
+    DeathCase{"DiedBetweenModules", {{Act::Begin, kLong}, {Act::End, {}}}, std::nullopt},
+    // The shorter record lies over the longer one's bytes.
+    DeathCase{
+        "ShorterAfterLonger", {{Act::Begin, kLong}, {Act::End, {}}, {Act::Begin, kShort}}, kShort},
+    DeathCase{
+        "LongerAfterShorter", {{Act::Begin, kShort}, {Act::End, {}}, {Act::Begin, kLong}}, kLong},
+    DeathCase{"AllUp",
+              {{Act::Begin, kShort}, {Act::End, {}}, {Act::Begin, kLong}, {Act::End, {}}},
+              std::nullopt},
+    DeathCase{"NothingBroughtUp", {}, std::nullopt},
+    // The guard reads no further than the name: with unreadable memory right after it, a
+    // guard that read on would kill the host it guards.
+    DeathCase{"NameJustBeforeUnreadableMemory", {{Act::BeginAtEdge, kShort}}, kShort},
+    DeathCase{"KeyWithALineBreak",
+              {{Act::Begin, kLong}, {Act::End, {}}, {Act::Begin, kTwoLines}},
+              kTwoLines},
+    // Another program empties the marker while a module comes up: the host goes on, and
+    // the next module is still recorded.
+    DeathCase{
+        "TruncatedFromOutsideDuringAModule",
+        {{Act::Begin, kLong}, {Act::TruncateFromOutside, {}}, {Act::End, {}}, {Act::Begin, kShort}},
+        kShort},
+#if !defined(_WIN32)  // Windows has no limit on a process's file sizes
+    // A file size limit below a page: the guard stands aside rather than have the host
+    // killed by SIGXFSZ.
+    DeathCase{"FileSizeLimitBelowAPage",
+              {{Act::Begin, {"QM_NAMED", std::string(200, 'n')}}},
+              std::nullopt,
+              100},
+#endif
+};
+
+INSTANTIATE_TEST_SUITE_P(Markers, CrashGuardDeathTest, ::testing::ValuesIn(kDeathCases),
+                         [](const ::testing::TestParamInfo<DeathCase>& param) {
+                             return param.param.name;
+                         });
 
 // A second host of the same user (another session sharing the home) starts while the first is
 // in the middle of a module. The first host's record is no evidence: it lives. The second
@@ -183,16 +185,19 @@ TEST(CrashGuardHostileMarker, WhatIsNoRegularFileOfItsOwnIsNeitherReadNorWritten
         const char* label;
         std::function<void(const std::string& marker, const std::string& other)> plant;
     };
-    const std::vector<Case> cases{
-        {"symbolic link",
-         [](const std::string& marker, const std::string& other) {
-             std::filesystem::create_symlink(other, marker);
-         }},
+    const std::vector<Case> cases {
         {"hard link",
          [](const std::string& marker, const std::string& other) {
              std::filesystem::create_hard_link(other, marker);
          }},
-        {"FIFO", [](const std::string& marker, const std::string&) { qmtest::makeFifo(marker); }},
+#if !defined(_WIN32)  // symbolic links need a privilege there, and there are no FIFOs
+            {"symbolic link",
+             [](const std::string& marker, const std::string& other) {
+                 std::filesystem::create_symlink(other, marker);
+             }},
+            {"FIFO",
+             [](const std::string& marker, const std::string&) { qmtest::makeFifo(marker); }},
+#endif
     };
     // Both the old and the present layout of a record, so that neither reader could miss it.
     const std::string secret =

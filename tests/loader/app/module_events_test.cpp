@@ -71,7 +71,8 @@ protected:
 
 TEST_F(ModuleEventsTest, LoadModuleStartsLoadsMenusAndRunsApplications) {
     const std::string marker = installDir_ / "ran";
-    auto r = makeRecord("QM_ROADS", "KRQM_ROADS", {{"/usr/bin/touch", marker, "", "", false}});
+    auto r =
+        makeRecord("QM_ROADS", "KRQM_ROADS", {{qmtest::touchProgram(), marker, "", "", false}});
     EXPECT_TRUE(execute(r, qm::kEventLoadModule));
     EXPECT_EQ(r.GetMenusLoaded(), 1);
     EXPECT_EQ(r.GetStarted(), 1);
@@ -82,8 +83,9 @@ TEST_F(ModuleEventsTest, LoadModuleStartsLoadsMenusAndRunsApplications) {
 
 TEST_F(ModuleEventsTest, LoadModuleWhoseMenusFailStaysStartedAndRunsNothing) {
     const std::string marker = installDir_ / "ran";
-    auto r = makeRecord("QM_BROKEN", "KRQM_BROKEN", {{"/usr/bin/touch", marker, "", "", false}},
-                        /*brokenMenu=*/true);
+    auto r =
+        makeRecord("QM_BROKEN", "KRQM_BROKEN", {{qmtest::touchProgram(), marker, "", "", false}},
+                   /*brokenMenu=*/true);
     EXPECT_FALSE(execute(r, qm::kEventLoadModule));
     EXPECT_EQ(r.GetMenusLoaded(), 0);
     EXPECT_EQ(r.GetStarted(), 1);
@@ -96,7 +98,7 @@ TEST_F(ModuleEventsTest, FirstFailingApplicationStopsTheRestButMenusStay) {
     const std::string marker = installDir_ / "second";
     auto r = makeRecord("QM_ROADS", "KRQM_ROADS",
                         {{"/nonexistent/first", "", "", "", false},  // sorts first, fails
-                         {"/usr/bin/touch", marker, "", "", false}});
+                         {qmtest::touchProgram(), marker, "", "", false}});
     EXPECT_FALSE(execute(r, qm::kEventLoadModule));
     EXPECT_EQ(r.GetMenusLoaded(), 1);
     ASSERT_TRUE(started_.waitForAll());

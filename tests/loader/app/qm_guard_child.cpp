@@ -9,17 +9,27 @@
 //   end              the guard records that it is up
 //   truncate         another program empties the marker
 //   hold             prints "held", then waits for a line or the end of standard input
-// It ends with _exit(0) once every step has run, leaving the guard undestroyed, as a host
-// killed at that point would. A file size limit set with --fsize keeps SIGXFSZ fatal.
+// It ends with _Exit(0) once every step has run, leaving the guard undestroyed, as a host
+// killed at that point would. A file size limit set with --fsize (not on Windows, which has
+// none) keeps SIGXFSZ fatal. Windows may refuse to let another program empty the marker while
+// the host has it open; truncate then changes nothing and the host goes on.
+#if defined(_WIN32)
+#define WIN32_LEAN_AND_MEAN
+#define NOMINMAX
+#include <windows.h>
+#else
 #include <sys/mman.h>
 #include <sys/resource.h>
 #include <unistd.h>
+#endif
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <new>
 #include <string>
+#include <system_error>
 
 #include "app/crash_guard.h"
 
@@ -34,12 +44,24 @@ int usage() {
 // lives inside the string object, the module's last member, so the name's last byte is the
 // last readable one.
 const qm::CrashGuard::Module* moduleAtEdge(const char* key, const char* name) {
+#if defined(_WIN32)
+    SYSTEM_INFO system{};
+    ::GetSystemInfo(&system);
+    const std::size_t page = system.dwPageSize;
+    void* pages = ::VirtualAlloc(nullptr, 2 * page, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
+    DWORD previous = 0;
+    if (!pages ||
+        !::VirtualProtect(static_cast<char*>(pages) + page, page, PAGE_NOACCESS, &previous)) {
+        std::exit(5);
+    }
+#else
     const auto page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
     void* pages =
         ::mmap(nullptr, 2 * page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (pages == MAP_FAILED || ::mprotect(static_cast<char*>(pages) + page, page, PROT_NONE) != 0) {
         std::exit(5);
     }
+#endif
     void* at = static_cast<char*>(pages) + page - sizeof(qm::CrashGuard::Module);
     return new (at) qm::CrashGuard::Module{key, name};
 }
@@ -51,6 +73,7 @@ int main(int argc, char** argv) {
         return usage();
     }
     int i = 2;
+#if !defined(_WIN32)
     if (i + 1 < argc && std::strcmp(argv[i], "--fsize") == 0) {
         const auto bytes = static_cast<rlim_t>(std::strtoull(argv[i + 1], nullptr, 10));
         const rlimit limit{bytes, bytes};
@@ -59,6 +82,7 @@ int main(int argc, char** argv) {
         }
         i += 2;
     }
+#endif
     auto* guard = new qm::CrashGuard(argv[1]);  // never destroyed: the host died
     for (; i < argc; ++i) {
         const std::string step = argv[i];
@@ -71,18 +95,21 @@ int main(int argc, char** argv) {
         } else if (step == "end") {
             guard->end();
         } else if (step == "truncate") {
-            if (::truncate(guard->file().c_str(), 0) != 0) {
+            std::error_code ec;
+            std::filesystem::resize_file(guard->file(), 0, ec);
+#if !defined(_WIN32)
+            if (ec) {
                 return 4;
             }
+#endif
         } else if (step == "hold") {
             std::printf("held\n");
             std::fflush(stdout);
-            char c;
-            while (::read(0, &c, 1) == 1 && c != '\n') {
+            for (int c = std::getchar(); c != EOF && c != '\n'; c = std::getchar()) {
             }
         } else {
             return usage();
         }
     }
-    ::_exit(0);
+    std::_Exit(0);
 }

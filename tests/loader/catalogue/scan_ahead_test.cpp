@@ -4,8 +4,9 @@
 // its helper thread looked, in any order.
 #include "catalogue/scan_ahead.h"
 
-#include <sys/stat.h>
+#if !defined(_WIN32)
 #include <unistd.h>
+#endif
 
 #include <gtest/gtest.h>
 #include <qmsys/file_identity.h>
@@ -33,16 +34,19 @@ protected:
     static constexpr const char* kPattern = "*.default.xml";
 
     // count definitions of different sizes; every seventh a link to nothing (listed, but not
-    // to be stat'ed), the last one a folder (which a snapshot may vouch for as well).
+    // to be stat'ed; a plain definition on Windows, where links need a privilege), the last one
+    // a folder (which a snapshot may vouch for as well).
     std::vector<std::string> makeNames(std::size_t count) const {
         std::vector<std::string> names;
         for (std::size_t i = 0; i < count; ++i) {
             names.push_back("def" + std::to_string(1000 + i) + ".default.xml");
             const std::string path = modules() + "/" + names.back();
             if (i + 1 == count) {
-                ::mkdir(path.c_str(), 0755);
+                EXPECT_EQ(qmsys::createDirectory(path), qmsys::kErrorSuccess);
+#if !defined(_WIN32)
             } else if (i % 7 == 3) {
                 EXPECT_EQ(::symlink("nowhere", path.c_str()), 0);
+#endif
             } else {
                 writeRaw(names.back(), std::string(i % 50, 'x'));
             }

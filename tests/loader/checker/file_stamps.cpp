@@ -1,6 +1,6 @@
 #include "file_stamps.h"
 
-#include <sys/stat.h>
+#include <qmsys/files.h>
 
 #include <filesystem>
 
@@ -11,21 +11,21 @@ void shiftMtime(const std::string& path, std::chrono::seconds delta) {
 }
 
 std::int64_t mtimeNs(const std::string& path) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) {
+    qmsys::FileAttributes attributes;
+    if (qmsys::getFileAttributes(path, attributes) != qmsys::kErrorSuccess) {
         return -1;
     }
-    return std::int64_t{st.st_mtim.tv_sec} * 1000000000 + st.st_mtim.tv_nsec;
+    return attributes.lastWriteNs;
 }
 
 bool isWritable(const std::string& path) {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && (st.st_mode & S_IWUSR) != 0;
+    qmsys::FileAttributes attributes;
+    return qmsys::getFileAttributes(path, attributes) == qmsys::kErrorSuccess &&
+           !attributes.readOnly;
 }
 
 void makeReadOnly(const std::string& path) {
-    std::filesystem::permissions(path, std::filesystem::perms::owner_write,
-                                 std::filesystem::perm_options::remove);
+    qmsys::setReadOnly(path, true);
 }
 
 }  // namespace qmtest

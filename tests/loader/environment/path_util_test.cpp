@@ -41,6 +41,29 @@ TEST(AppendTest, JoinsWithOneSeparatorAndHonoursAbsoluteTails) {
     EXPECT_EQ(qm::path::append("/opt/app/", "Base/Menus"), "/opt/app/Base/Menus");
     EXPECT_EQ(qm::path::append("/opt/app", "/abs/menus"), "/abs/menus");
     EXPECT_EQ(qm::path::append("/opt/app", ""), "/opt/app");
+    EXPECT_EQ(qm::path::append("/opt/app", "\\abs\\menus"), "/abs/menus");
+}
+
+// A drive's path is absolute where there are drives; elsewhere it is a name like any other.
+TEST(AppendTest, DrivePathsReplaceTheBaseOnlyOnWindows) {
+    struct Case {
+        const char* more;
+        const char* windows;
+        const char* posix;
+    };
+    for (const Case& c : {
+             Case{"D:\\abs\\menus", "D:/abs/menus", "C:/app/D:/abs/menus"},
+             Case{"d:/abs", "d:/abs", "C:/app/d:/abs"},
+             Case{"D:relative", "C:/app/D:relative", "C:/app/D:relative"},
+             Case{"1:/x", "C:/app/1:/x", "C:/app/1:/x"},
+             Case{"D:", "C:/app/D:", "C:/app/D:"},
+         }) {
+#if defined(_WIN32)
+        EXPECT_EQ(qm::path::append("C:/app", c.more), c.windows) << c.more;
+#else
+        EXPECT_EQ(qm::path::append("C:/app", c.more), c.posix) << c.more;
+#endif
+    }
 }
 
 }  // namespace

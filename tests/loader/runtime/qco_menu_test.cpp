@@ -1,6 +1,8 @@
 // The extra menu's exports: keeping the user's copy current, loading it, and the one message
 // the module loader shows from this path (a copy that cannot be made).
+#if !defined(_WIN32)
 #include <unistd.h>
+#endif
 
 #include <filesystem>
 
@@ -8,7 +10,9 @@
 
 #include <qmsys/files.h>
 #include <qmtest/files.h>
+#if !defined(_WIN32)
 #include <qmtest/forked_child.h>
+#endif
 #include <qmtest/recording_ui.h>
 
 #include "../checker/file_stamps.h"
@@ -92,6 +96,7 @@ TEST_F(QcoMenuTest, FailedCopyShowsTheCopyMessageAndFails) {
     EXPECT_FALSE(isLoaded("KRQM_QCO"));
 }
 
+#if !defined(_WIN32)  // a second user and a sticky folder are POSIX's
 // A stale copy, or one of its compiled files, that the user may not delete fails the load
 // without a message; what was deleted before stays deleted, and nothing after it is touched.
 // As an ordinary user, in a menus folder shared by all (sticky): only the blocked file belongs
@@ -135,6 +140,7 @@ TEST_F(QcoMenuTest, StaleFilesTheUserMayNotDeleteFailTheLoadSilently) {
         EXPECT_FALSE(isLoaded("KRQM_QCO")) << c.blocked;
     }
 }
+#endif
 
 TEST_F(QcoMenuTest, FailedLoadStillCountsAsSuccess) {
     qmtest::writeFile(source_, "no group line\n");

@@ -13,6 +13,11 @@ std::filesystem::path fsPath(const std::string& path) {
     return std::filesystem::path(std::u8string(path.begin(), path.end()));
 }
 
+std::string utf8(const std::filesystem::path& path) {
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
+
 void writeFile(const std::string& path, const std::string& content) {
     const std::filesystem::path p = fsPath(path);
     if (p.has_parent_path()) {

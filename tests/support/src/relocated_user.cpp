@@ -49,5 +49,15 @@ std::string sourceDir() {
 std::string sampleDir() {
     return QM_TEST_SAMPLE_DIR;
 }
+std::string program(const std::string& name) {
+#if defined(_WIN32)
+    return binDir() + "/" + name + ".exe";
+#else
+    return binDir() + "/" + name;
+#endif
+}
+std::string touchProgram() {
+    return program("qmtest_touch");
+}
 
 }  // namespace qmtest

@@ -1,7 +1,11 @@
+#include "qmtest/win32.h"
+
 #include <qmsys/file_identity.h>
 #include <qmsys/files.h>
 
+#include <stdexcept>
 #include <thread>
+#include <vector>
 
 #include "qmtest/wait.h"
 
@@ -48,6 +52,78 @@ bool waitPastFileTimes(const std::vector<std::string>& paths, std::chrono::milli
             return false;
         }
         std::this_thread::sleep_for(1ms);
+    }
+}
+
+namespace {
+
+// The one job of this process, made on first use: a process cannot leave a job, so every
+// Descendants of the process's life shares it. Processes started from then on belong to it
+// unless they ask to break away, and so do the processes they start.
+HANDLE processJob() {
+    static const HANDLE job = [] {
+        HANDLE created = ::CreateJobObjectW(nullptr, nullptr);
+        if (!created || !::AssignProcessToJobObject(created, ::GetCurrentProcess())) {
+            throw std::runtime_error("cannot put the test process into a job: error " +
+                                     std::to_string(::GetLastError()));
+        }
+        return created;
+    }();
+    return job;
+}
+
+// The ids of the job's processes other than this one.
+std::vector<DWORD> otherJobProcesses() {
+    // The list's header, then room for the ids, as QueryInformationJobObject fills it.
+    std::vector<ULONG_PTR> buffer(1024);
+    auto* list = reinterpret_cast<JOBOBJECT_BASIC_PROCESS_ID_LIST*>(buffer.data());
+    std::vector<DWORD> ids;
+    if (!::QueryInformationJobObject(processJob(), JobObjectBasicProcessIdList, list,
+                                     static_cast<DWORD>(buffer.size() * sizeof(ULONG_PTR)),
+                                     nullptr) &&
+        ::GetLastError() != ERROR_MORE_DATA) {
+        return ids;
+    }
+    for (DWORD i = 0; i < list->NumberOfProcessIdsInList; ++i) {
+        const auto id = static_cast<DWORD>(list->ProcessIdList[i]);
+        if (id != ::GetCurrentProcessId()) {
+            ids.push_back(id);
+        }
+    }
+    return ids;
+}
+
+}  // namespace
+
+Descendants::Descendants() {
+    processJob();
+}
+
+Descendants::~Descendants() {
+    for (const DWORD id : otherJobProcesses()) {
+        if (HANDLE process = ::OpenProcess(PROCESS_TERMINATE, FALSE, id)) {
+            ::TerminateProcess(process, 137);
+            ::CloseHandle(process);
+        }
+    }
+    waitForAll(5s);
+}
+
+bool Descendants::waitForAll(std::chrono::milliseconds timeout) {
+    const auto deadline = Clock::now() + timeout;
+    for (;;) {
+        JOBOBJECT_BASIC_ACCOUNTING_INFORMATION accounting{};
+        if (!::QueryInformationJobObject(processJob(), JobObjectBasicAccountingInformation,
+                                         &accounting, sizeof accounting, nullptr)) {
+            return false;
+        }
+        if (accounting.ActiveProcesses <= 1) {
+            return true;
+        }
+        if (Clock::now() >= deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(2ms);
     }
 }
 

@@ -30,6 +30,12 @@ WinError getFileAttributes(const std::string& path, FileAttributes& out,
 // True when path names an existing file or folder.
 bool fileExists(const std::string& path);
 
+// Whether path names its place without a folder to start from, so that appending it to a
+// folder gives path itself (PathAppendW): one that starts with a separator, and on Windows
+// also a drive's path ("C:/x", "C:\\x"). Either separator counts on Windows, only '/'
+// elsewhere.
+bool isAbsolutePath(std::string_view path);
+
 // Opens path for reading as a regular file. The open never blocks (a FIFO or a device in
 // place of a file is refused, not waited on) and the type is checked on the open descriptor,
 // so a file swapped in between cannot slip through. Returns the open file (not inherited by

@@ -9,6 +9,8 @@ namespace qmtest {
 
 // path (UTF-8) for std::filesystem and the streams, on every system.
 std::filesystem::path fsPath(const std::string& path);
+// The other way: a std::filesystem path as UTF-8, as the product's own functions take paths.
+std::string utf8(const std::filesystem::path& path);
 
 // Writes content to path, creating missing folders.
 void writeFile(const std::string& path, const std::string& content);

@@ -43,5 +43,10 @@ std::string binDir();
 std::string sourceDir();
 // The build's copy of the sample installation, with its ARX applications in Bin.
 std::string sampleDir();
+// A program of the build by its name: binDir()/name, with ".exe" on Windows.
+std::string program(const std::string& name);
+// qmtest_touch: a program that creates each file its arguments name (or updates its time), and
+// exits 1 when one cannot be made; the same on every platform, unlike a system's own.
+std::string touchProgram();
 
 }  // namespace qmtest

@@ -2,7 +2,9 @@
 // Bounded waits for what another process, or the file system's clock, does. Each looks again
 // after a short sleep and gives up at its time-out, so that a test fails instead of hanging or
 // spinning on a core that the process it waits for needs.
+#if !defined(_WIN32)
 #include <sys/types.h>
+#endif
 
 #include <chrono>
 #include <string>
@@ -25,11 +27,14 @@ bool waitPastFileTimes(const std::vector<std::string>& paths,
 // Waits for the child pid to end and reaps it, killing it (SIGKILL) once timeout has passed.
 // Returns its wait status as waitpid gives it, or -1 when pid is no child to wait for.
 int waitForExit(pid_t pid, std::chrono::milliseconds timeout = std::chrono::seconds(30));
+#endif
 
 // Makes this process adopt every process it starts indirectly (a program started through a
 // double fork is orphaned at once) for as long as it lives, so that a test can wait for all
 // of them to end: proof that a step started nothing, or that what it started has done its
-// work. Kills (SIGKILL) and reaps whatever is left on destruction. One at a time per process.
+// work. Kills and reaps whatever is left on destruction. One at a time per process. On
+// Windows the process and everything it starts from then on share a job object, whose count
+// of live processes tells the same.
 class Descendants {
 public:
     Descendants();
@@ -41,6 +46,4 @@ public:
     // running at the time-out.
     bool waitForAll(std::chrono::milliseconds timeout = std::chrono::seconds(10));
 };
-#endif
-
 }  // namespace qmtest
