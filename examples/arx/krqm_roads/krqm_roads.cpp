@@ -35,8 +35,7 @@ constexpr Command kCommands[] = {
 
 }  // namespace
 
-extern "C" __attribute__((visibility("default"))) AcRx::AppRetCode acrxEntryPoint(
-    AcRx::AppMsgCode msg, void* appId) {
+extern "C" CADHOST_EXPORT AcRx::AppRetCode acrxEntryPoint(AcRx::AppMsgCode msg, void* appId) {
     switch (msg) {
         case AcRx::kInitAppMsg:
             if (AcRxDynamicLinker* linker = acrxDynamicLinker()) {

@@ -36,8 +36,7 @@ void unloadCommand() {
 
 }  // namespace
 
-extern "C" __attribute__((visibility("default"))) AcRx::AppRetCode acrxEntryPoint(
-    AcRx::AppMsgCode msg, void* appId) {
+extern "C" CADHOST_EXPORT AcRx::AppRetCode acrxEntryPoint(AcRx::AppMsgCode msg, void* appId) {
     switch (msg) {
         case AcRx::kInitAppMsg:
             acrxDynamicLinker()->registerAppMDIAware(appId);

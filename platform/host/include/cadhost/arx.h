@@ -58,6 +58,15 @@ inline constexpr int RSERR = 3;
 extern "C" {
 typedef AcRx::AppRetCode (*AcRxEntryPointFunc)(AcRx::AppMsgCode msg, void* pkt);
 }
+
+// Marks what an ARX application exports: its acrxEntryPoint, and whatever it offers other
+// modules. An application built with hidden symbols (as the SDK's cadhost_add_arx builds it)
+// exports that and nothing else, on Linux and as a Windows DLL.
+#if defined(_WIN32)
+#define CADHOST_EXPORT __declspec(dllexport)
+#else
+#define CADHOST_EXPORT __attribute__((visibility("default")))
+#endif
 using AcRxFunctionPtr = void (*)();
 
 // The dynamic linker. appId is the packet pointer the host passed with kInitAppMsg.
