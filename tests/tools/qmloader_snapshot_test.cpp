@@ -452,6 +452,16 @@ TEST_F(SnapshotEqualityTest, ApplicationPathsFollowEveryInputOfTheMacros) {
     }
 }
 
+// The environment that names a process's temporary folder: TMPDIR, or on Windows TMP and TEMP
+// (GetTempPathW reads the first that is set).
+std::vector<std::string> temporaryFolderIs(const std::string& folder) {
+#if defined(_WIN32)
+    return {"TMP=" + folder, "TEMP=" + folder};
+#else
+    return {"TMPDIR=" + folder};
+#endif
+}
+
 // The same through the host: a module started with the host runs its program under the
 // temporary folder of the start that runs it, not of the start that recorded the catalogue.
 TEST_F(SnapshotEqualityTest, TheHostRunsTheProgramUnderItsOwnStartsTempFolder) {
@@ -469,14 +479,19 @@ TEST_F(SnapshotEqualityTest, TheHostRunsTheProgramUnderItsOwnStartsTempFolder) {
     const std::string temps[] = {user_.root() + "/tmp1", user_.root() + "/tmp2"};
     for (const std::string& temp : temps) {
         fs::create_directories(temp);
-        fs::copy_file(qmtest::binDir() + "/qmtest_argv_recorder", temp + "/rec");
+#if defined(_WIN32)
+        const std::string rec = temp + "/rec.exe";  // found as rec
+#else
+        const std::string rec = temp + "/rec";
+#endif
+        fs::copy_file(qmtest::fsPath(qmtest::program("qmtest_argv_recorder")), qmtest::fsPath(rec));
     }
     waitPastFileTimes();
     for (const std::string& temp : temps) {
         SCOPED_TRACE("TMPDIR " + temp);
         const qmtest::ProcessResult start =
             qmtest::runProcess({qmtest::binDir() + "/cadhost", "--console"},
-                               qmtest::ProcessOptions{{"TMPDIR=" + temp}, "QUIT\n"});
+                               qmtest::ProcessOptions{temporaryFolderIs(temp), "QUIT\n"});
         ASSERT_EQ(start.exitCode, 0) << start.err;
         ASSERT_TRUE(qmtest::waitForFile(temp + "/rec.argv"));
         EXPECT_EQ(qmtest::readFile(temp + "/rec.argv"), "started\n");

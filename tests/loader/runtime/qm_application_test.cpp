@@ -4,6 +4,12 @@
 
 #include <cadhost/host.h>
 #include <gtest/gtest.h>
+#if defined(_WIN32)
+#include <qmsys/text.h>
+#include <qmtest/win32.h>
+
+#include <shellapi.h>
+#endif
 #include <qmtest/files.h>
 #include <qmtest/relocated_user.h>
 #include <qmtest/scoped_env.h>
@@ -23,7 +29,7 @@ namespace fs = std::filesystem;
 using qm::QmApplication;
 
 std::string recorder() {
-    return qmtest::binDir() + "/qmtest_argv_recorder";
+    return qmtest::program("qmtest_argv_recorder");
 }
 std::string testArx() {
     return qmtest::binDir() + "/qmtest_runtime_arx.arx";
@@ -39,14 +45,23 @@ std::optional<std::string> waitForFile(const std::string& path) {
 
 class ApplicationTest : public qmtest::RelocatedTest {
 protected:
-    // A copy of the recorder under name in the test's folder.
+    // A copy of the recorder under name in the test's folder (name.exe on Windows, which
+    // finds it under name).
     std::string program(const std::string& name) const {
         const std::string path = dir_ / name;
         fs::create_directories(fs::path(path).parent_path());
-        fs::copy_file(recorder(), path, fs::copy_options::overwrite_existing);
+#if defined(_WIN32)
+        const std::string file = path + ".exe";
+#else
+        const std::string file = path;
+#endif
+        fs::copy_file(qmtest::fsPath(recorder()), qmtest::fsPath(file),
+                      fs::copy_options::overwrite_existing);
         return path;
     }
-    std::string arxLog() const { return dir_ / "arx.log"; }
+    std::string arxLog() const {
+        return dir_ / "arx.log";
+    }
 
     qmtest::TempDir dir_;
 };
@@ -93,6 +108,43 @@ TEST_F(ApplicationTest, CommandLineIsPathSpaceArgumentsSplitTheWindowsWay) {
         EXPECT_EQ(waitForFile(path + ".argv"), c.argv) << c.arguments;
     }
 }
+
+#if defined(_WIN32)
+// The program gets its arguments as the system's own splitter makes them of the command line
+// the loader builds: path, a space, the arguments as the definition gives them.
+TEST_F(ApplicationTest, ArgumentsArriveAsCommandLineToArgvWSplitsThem) {
+    const char* const cases[] = {
+        "a b",
+        "\"quoted words\" plain",
+        "back\\slash \"end\\\\\" x",
+        "\\\"escaped\\\" quote",
+        "\"\"",
+        "un\"closed quote",
+        "tab\there",
+        "tr\\\\ailing\\",
+        "\"a\"\"b\"",
+        "Ünïcödé Ω",
+    };
+    int n = 0;
+    for (const char* arguments : cases) {
+        const std::string path = program("split" + std::to_string(n++));
+        const QmApplication app(path, arguments, "", "", false);
+        ASSERT_TRUE(app.Load(qm::hostArxLoader())) << arguments;
+        int count = 0;
+        const std::u16string line = qmsys::utf8ToUtf16(app.CommandLine());
+        wchar_t** argv =
+            ::CommandLineToArgvW(reinterpret_cast<const wchar_t*>(line.c_str()), &count);
+        ASSERT_NE(argv, nullptr);
+        std::string expected;
+        for (int i = 1; i < count; ++i) {
+            const std::wstring wide(argv[i]);
+            expected += qmsys::utf16ToUtf8(std::u16string(wide.begin(), wide.end())) + "\n";
+        }
+        ::LocalFree(argv);
+        EXPECT_EQ(waitForFile(path + ".argv"), expected) << arguments;
+    }
+}
+#endif
 
 class ArxApplicationTest : public ApplicationTest {
 protected:
