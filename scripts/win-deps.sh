@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Everything the Windows build (cmake --preset mingw) needs beyond the Linux one:
-#   - Debian's mingw-w64 cross compiler (POSIX threads) and Wine, which runs the tests;
+#   - Debian's mingw-w64 cross compiler (POSIX threads), Wine, which runs the tests, and NSIS,
+#     which makes the installer;
 #   - libxml2 and GoogleTest built for mingw, which Debian does not package: libxml2 from its
 #     Debian source package with Debian's patches (static, no iconv, ICU, zlib, lzma or
 #     network code), GoogleTest from the sources Debian's googletest package installs.
@@ -22,16 +23,10 @@ toolchain=$root/cmake/toolchains/mingw-w64.cmake
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
 
-packages=(g++-mingw-w64-x86-64-posix wine wine64 googletest dpkg-dev cmake ninja-build)
-missing=()
-for p in "${packages[@]}"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if ((${#missing[@]})); then
-    echo "Installing: ${missing[*]}"
-    $sudo apt-get update
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"
-fi
+# The toolchain and Wine without what they only recommend (fonts, Mesa, Wine's 32-bit half);
+# nsis makes the installer (scripts/windows_installer.sh).
+"$root/scripts/deps.sh" --only --no-recommends g++-mingw-w64-x86-64-posix wine wine64 \
+    googletest dpkg-dev cmake ninja-build nsis
 
 # Configures, builds and installs one CMake project for mingw into $prefix.
 build_for_mingw() {
