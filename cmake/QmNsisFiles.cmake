@@ -1,0 +1,58 @@
+# cmake -DSTAGING=<folder> -DOUTPUT=<file.nsh> -P QmNsisFiles.cmake
+# Writes the installer's file lists for the tree in STAGING: the macro QM_INSTALL_FILES puts
+# each file into the same place under $INSTDIR, and QM_REMOVE_FILES deletes exactly those
+# files and then their folders, deepest first, each only when it is empty. So the uninstaller
+# never removes anything it did not install, even from a folder the user chose that held
+# other files.
+if(NOT IS_DIRECTORY "${STAGING}" OR NOT OUTPUT)
+    message(FATAL_ERROR "usage: cmake -DSTAGING=<folder> -DOUTPUT=<file.nsh> -P ${CMAKE_CURRENT_LIST_FILE}")
+endif()
+file(GLOB_RECURSE entries LIST_DIRECTORIES true RELATIVE "${STAGING}" "${STAGING}/*")
+list(SORT entries)
+set(folders "")
+set(files "")
+foreach(entry IN LISTS entries)
+    # NSIS reads $ as the start of a variable, and a name with a quote or a backslash would
+    # not survive the quoting below: the tree is the project's own, so this only guards it.
+    if(entry MATCHES "[$\"\\\\]")
+        message(FATAL_ERROR "A file name the installer script cannot carry: ${entry}")
+    endif()
+    if(IS_DIRECTORY "${STAGING}/${entry}")
+        list(APPEND folders "${entry}")
+    else()
+        list(APPEND files "${entry}")
+    endif()
+endforeach()
+if(NOT files)
+    message(FATAL_ERROR "${STAGING} holds no file to install")
+endif()
+
+set(install "!macro QM_INSTALL_FILES\n")
+set(current_folder "-")
+foreach(file IN LISTS files)
+    get_filename_component(folder "${file}" DIRECTORY)
+    if(NOT folder STREQUAL current_folder)
+        string(REPLACE "/" "\\" windows_folder "${folder}")
+        if(folder STREQUAL "")
+            string(APPEND install "  SetOutPath \"$INSTDIR\"\n")
+        else()
+            string(APPEND install "  SetOutPath \"$INSTDIR\\${windows_folder}\"\n")
+        endif()
+        set(current_folder "${folder}")
+    endif()
+    string(APPEND install "  File \"${STAGING}/${file}\"\n")
+endforeach()
+string(APPEND install "!macroend\n")
+
+set(remove "!macro QM_REMOVE_FILES\n")
+foreach(file IN LISTS files)
+    string(REPLACE "/" "\\" windows_file "${file}")
+    string(APPEND remove "  Delete \"$INSTDIR\\${windows_file}\"\n")
+endforeach()
+list(REVERSE folders)
+foreach(folder IN LISTS folders)
+    string(REPLACE "/" "\\" windows_folder "${folder}")
+    string(APPEND remove "  RMDir \"$INSTDIR\\${windows_folder}\"\n")
+endforeach()
+string(APPEND remove "!macroend\n")
+file(WRITE "${OUTPUT}" "; Made by cmake/QmNsisFiles.cmake from ${STAGING}\n${install}${remove}")
