@@ -5,14 +5,24 @@
 #include <string>
 #include <vector>
 
+#if defined(_WIN32)
+#include <fcntl.h>
+#include <io.h>
+
+#include <cstdio>
+
+#include <qmsys/text.h>
+#endif
+
 #include "qm/version.h"
 #include "qmreg/registry.h"
 #include "tool/command_line.h"
 #include "tool/reg_commands.h"
 
-int main(int argc, char** argv) {
+namespace {
+
+int run(const std::vector<std::string>& args) {
     using namespace qmreg::tool;
-    std::vector<std::string> args(argv + 1, argv + argc);
     if (args.size() == 1 && args[0] == "--version") {
         std::cout << "qmreg " << QM_VERSION << "\n";
         return kExitSuccess;
@@ -31,3 +41,23 @@ int main(int argc, char** argv) {
         return kExitFailure;
     }
 }
+
+}  // namespace
+
+#if defined(_WIN32)
+int wmain(int argc, wchar_t** argv) {
+    // The output is UTF-8 with '\n' line ends on every system, as scripts read it.
+    _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stderr), _O_BINARY);
+    std::vector<std::string> args;
+    for (int i = 1; i < argc; ++i) {
+        const std::wstring_view arg(argv[i]);
+        args.push_back(qmsys::utf16ToUtf8(std::u16string(arg.begin(), arg.end())));
+    }
+    return run(args);
+}
+#else
+int main(int argc, char** argv) {
+    return run(std::vector<std::string>(argv + 1, argv + argc));
+}
+#endif

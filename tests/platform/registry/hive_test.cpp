@@ -12,6 +12,9 @@
 
 #include "qmreg/registry.h"
 #include "qmtest/relocated_user.h"
+#if defined(_WIN32)
+#include "qmtest/win32.h"
+#endif
 
 namespace {
 
@@ -62,6 +65,9 @@ struct NamePair {
     const char* written;
     const char* asked;
     bool same;
+    // Wine's registry, which is not Windows', takes these two names otherwise (see
+    // registry_win32_test).
+    bool wineDiffers = false;
 };
 
 void PrintTo(const NamePair& p, std::ostream* os) {
@@ -75,9 +81,9 @@ const NamePair kNamePairs[] = {
     {"LatinAcute", "Café", "CAFÉ", true},
     {"Greek", "Ωmega", "ωMEGA", true},
     {"Cyrillic", "Журнал", "жУРНАЛ", true},
-    {"DotlessIUpperCasesToI", "ıd", "ID", true},
-    {"LongSUpperCasesToS", "ſet", "SET", true},
-    {"TitlecaseDigraph", "ǅx", "ǆX", true},
+    {"DotlessIUpperCasesToI", "ıd", "ID", true, true},
+    {"LongSUpperCasesToS", "ſet", "SET", true, true},
+    {"TitlecaseDigraph", "ǅx", "ǆX", true, true},
     {"GreekWithIotaBySimpleMapping", "ᾳ", "ᾼ", true},
     {"FullwidthLatin", "ａ", "Ａ", true},
     {"SharpSIsNotDoubleS", "Straße", "STRASSE", false},
@@ -92,6 +98,10 @@ class NameFoldingTest : public HiveTest, public ::testing::WithParamInterface<Na
 
 TEST_P(NameFoldingTest, KeysAndValuesMatchExactlyWhenWindowsWouldMatchThem) {
     const auto& p = GetParam();
+#if defined(_WIN32)
+    if (p.wineDiffers && qmtest::runningUnderWine())
+        GTEST_SKIP() << "Wine's registry compares these names otherwise than Windows";
+#endif
     const std::string written = std::string("Software\\") + p.written;
     const std::string asked = std::string("SOFTWARE\\") + p.asked;
     ASSERT_TRUE(hkcu().createKey(written));
@@ -158,7 +168,17 @@ TEST_F(HiveTest, DeletingAKeyWithSubkeysNeedsRecursion) {
     EXPECT_TRUE(hkcu().deleteKey("Top\\Mid\\Leaf", false));
 }
 
+// Whether a transaction scope can take its writes back. The real registry (Windows) has no
+// transaction over many keys: there a scope only groups, and each write is seen at once and
+// stays.
+#if defined(_WIN32)
+constexpr bool kScopesTakeWritesBack = false;
+#else
+constexpr bool kScopesTakeWritesBack = true;
+#endif
+
 TEST_F(HiveTest, NestedTransactionsCommitWithTheOutermostAndRollBackOnlyTheirOwnWrites) {
+    constexpr bool undo = kScopesTakeWritesBack;
     ASSERT_TRUE(hkcu().createKey("T"));
     Hive observer(qmreg::hiveFile(HiveId::CurrentUser));
     {
@@ -174,18 +194,22 @@ TEST_F(HiveTest, NestedTransactionsCommitWithTheOutermostAndRollBackOnlyTheirOwn
             ASSERT_TRUE(hkcu().createKey("T\\Dropped"));
             ASSERT_TRUE(hkcu().setValue("T", Value::dword("dropped", 3)));
         }
-        EXPECT_FALSE(observer.getValue("T", "inner")) << "inner commit joins the outer one";
+        EXPECT_EQ(observer.getValue("T", "inner").has_value(), !undo)
+            << "an inner commit joins the outer one, where the store has transactions";
         outer.commit();
     }
     EXPECT_TRUE(observer.getValue("T", "outer"));
     EXPECT_TRUE(observer.getValue("T", "inner"));
-    EXPECT_FALSE(observer.getValue("T", "dropped"));
-    EXPECT_FALSE(observer.keyExists("T\\Dropped"));
+    EXPECT_EQ(observer.getValue("T", "dropped").has_value(), !undo);
+    EXPECT_EQ(observer.keyExists("T\\Dropped"), !undo);
     {
         Hive::Transaction abandoned(hkcu());
         ASSERT_TRUE(hkcu().setValue("T", Value::dword("abandoned", 4)));
     }
-    EXPECT_FALSE(hkcu().getValue("T", "abandoned"));
+    EXPECT_EQ(hkcu().getValue("T", "abandoned").has_value(), !undo);
+    // Scopes still nest and end on every system: writes after them go through.
+    ASSERT_TRUE(hkcu().setValue("T", Value::dword("after", 5)));
+    EXPECT_EQ(observer.getValue("T", "after")->asDword(), 5u);
 }
 
 // A prefetched subtree answers every read exactly as the store would, inside and outside the

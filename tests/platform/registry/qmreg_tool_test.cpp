@@ -1,4 +1,7 @@
 // The qmreg program, run as a child process the way users and scripts run it.
+#include <memory>
+#include <set>
+
 #include <gtest/gtest.h>
 
 #include "qmreg/registry.h"
@@ -392,6 +395,24 @@ TEST_F(QmregTest, KeysDeeperThan512LevelsAreRefusedAndImportChangesNothing) {
     EXPECT_NE(import.err.find("512 levels"), std::string::npos) << import.err;
     EXPECT_FALSE(store().keyExists("Software\\Shallow"));
     EXPECT_FALSE(store().keyExists("Software\\Deep"));
+}
+
+// The hive does not exist yet: the processes also race to create it.
+TEST_F(QmregTest, ParallelProcessesCreatingAndWritingTheHiveLoseNothing) {
+    constexpr int kProcesses = 12;
+    std::vector<std::unique_ptr<qmtest::BackgroundProcess>> children;
+    for (int i = 0; i < kProcesses; ++i) {
+        children.push_back(std::make_unique<qmtest::BackgroundProcess>(std::vector<std::string>{
+            qmtest::binDir() + "/qmreg", "add", "HKCU\\Software\\Race", "/v",
+            "v" + std::to_string(i), "/t", "REG_DWORD", "/d", std::to_string(i), "/f"}));
+    }
+    for (auto& child : children)
+        EXPECT_EQ(child->wait(), 0);
+
+    std::set<std::string> names;
+    for (const auto& v : store().values("Software\\Race"))
+        names.insert(v.name);
+    EXPECT_EQ(names.size(), std::size_t{kProcesses});
 }
 
 }  // namespace

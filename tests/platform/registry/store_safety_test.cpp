@@ -13,7 +13,6 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
-#include <set>
 
 #include <gtest/gtest.h>
 
@@ -248,25 +247,6 @@ TEST_F(StoreSafetyTest, AReadOnlySpellLeavesTheStoreWritableAfterwards) {
         report(fd, hive.setValue("Software\\Spell", Value::dword("x", 1)) ? "wrote" : "refused");
     });
     EXPECT_EQ(reports, "read-only read wrote");
-}
-
-TEST_F(StoreSafetyTest, ParallelProcessesCreatingAndWritingTheStoreLoseNothing) {
-    // The store does not exist yet: the processes also race to create it.
-    constexpr int kProcesses = 12;
-    std::vector<std::unique_ptr<qmtest::BackgroundProcess>> children;
-    for (int i = 0; i < kProcesses; ++i) {
-        children.push_back(std::make_unique<qmtest::BackgroundProcess>(std::vector<std::string>{
-            qmtest::binDir() + "/qmreg", "add", "HKCU\\Software\\Race", "/v",
-            "v" + std::to_string(i), "/t", "REG_DWORD", "/d", std::to_string(i), "/f"}));
-    }
-    for (auto& child : children)
-        EXPECT_EQ(child->wait(), 0);
-
-    Hive hive(hkcuFile());
-    std::set<std::string> names;
-    for (const auto& v : hive.values("Software\\Race"))
-        names.insert(v.name);
-    EXPECT_EQ(names.size(), std::size_t{kProcesses});
 }
 
 }  // namespace

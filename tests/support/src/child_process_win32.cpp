@@ -82,7 +82,9 @@ class Collector {
 public:
     explicit Collector(HANDLE pipe) : pipe_(pipe), thread_([this] { run(); }) {}
     ~Collector() {
-        thread_.join();
+        if (thread_.joinable()) {
+            thread_.join();
+        }
         ::CloseHandle(pipe_);
     }
     Collector(const Collector&) = delete;
@@ -97,6 +99,14 @@ public:
     std::string text() const {
         std::lock_guard lock(mutex_);
         return text_;
+    }
+    // All the pipe's text, once every writer has closed it: what a child wrote just before it
+    // ended may still be in the pipe when the child's end is seen.
+    std::string wholeText() {
+        if (thread_.joinable()) {
+            thread_.join();
+        }
+        return text();
     }
 
 private:
@@ -205,8 +215,8 @@ ProcessResult runProcess(const std::vector<std::string>& argv, const ProcessOpti
         result.exitCode = finish(started.info.hProcess, deadline, result.timedOut);
         input.join();
         // A descendant may hold the pipes open: the collectors end when every writer is gone.
-        result.out = out.text();
-        result.err = err.text();
+        result.out = out.wholeText();
+        result.err = err.wholeText();
     }
     ::CloseHandle(started.info.hProcess);
     return result;

@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "qmreg/registry.h"
+
 namespace qmtest {
 
 RelocatedUser::RelocatedUser(std::optional<std::string> appPath) {
@@ -27,6 +29,14 @@ RelocatedUser::RelocatedUser(std::optional<std::string> appPath) {
     env_.push_back(std::make_unique<ScopedEnv>("QM_APP_PATH", appPath));
     env_.push_back(std::make_unique<ScopedEnv>("QM_LOG", std::nullopt));
     env_.push_back(std::make_unique<ScopedEnv>("QM_SAFE_MODE", std::nullopt));
+}
+
+RelocatedUser::~RelocatedUser() {
+    try {
+        qmreg::deleteRelocatedHives(registryDir());
+    } catch (const qmreg::StoreError& e) {
+        ADD_FAILURE() << e.what();
+    }
 }
 
 std::vector<std::string> RelocatedUser::environment() const {

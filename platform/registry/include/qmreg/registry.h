@@ -1,17 +1,30 @@
 #pragma once
-// The registry store: two hives (current user, local machine), each one SQLite database.
+// The registry: two hives (current user, local machine). On Linux each hive is a SQLite
+// database of ours (the store); on Windows it is the real registry, reached through advapi32.
 // Key paths use '\' as separator and are relative to a hive ("SOFTWARE\\Brenvik\\..."). Key
 // and value names compare as Windows compares them, each UTF-16 code unit upper-cased with the
 // simple Unicode mapping ("Ä" and "ä" are one name, "ß" and "SS" two), and keep the case they
-// were first written with. Keys nest at most kMaxKeyDepth levels below the hive's root.
+// were first written with (on Windows the registry itself compares them). Keys nest at most
+// kMaxKeyDepth levels below the hive's root.
 //
-// Hive files live in $QM_REGISTRY_DIR when it is set (both hives), otherwise the current
-// user's hive in $XDG_CONFIG_HOME/quillmont/registry/hkcu.db (fallback ~/.config) and the
-// machine hive in /var/lib/quillmont/registry/hklm.db.
+// Where the hives are:
+// - Linux: files in $QM_REGISTRY_DIR when it is set (both hives), otherwise the current user's
+//   hive in $XDG_CONFIG_HOME/quillmont/registry/hkcu.db (fallback ~/.config) and the machine
+//   hive in /var/lib/quillmont/registry/hklm.db.
+// - Windows: when $QM_REGISTRY_DIR is set, both hives are keys of the current user's real
+//   registry, HKEY_CURRENT_USER\Software\Quillmont\Relocated\<folder>\CurrentUser and
+//   ...\<folder>\LocalMachine, where <folder> is the variable's value with '/' for each '\'
+//   (no key name holds a '\') and no trailing separator; a value longer than a key name may be
+//   (255 UTF-16 units) is cut and ended by '~' and a hash of the whole. Tests and the demo thus
+//   get a private registry the way they get one on Linux, and the programs they start inherit
+//   it through the environment. Otherwise the hives are HKEY_CURRENT_USER and
+//   HKEY_LOCAL_MACHINE themselves. hiveFile() then names the hive's root key
+//   ("HKEY_CURRENT_USER\\Software\\Quillmont\\..."), and Hive's constructor takes that name.
 //
 // Threads: a Hive object is one connection and belongs to one thread. Use Hive::forThread()
 // to get the calling thread's connection. Several processes and threads may use the
-// same files at once (WAL, busy time-out, BEGIN IMMEDIATE for every write).
+// same hives at once (Linux: WAL, busy time-out, BEGIN IMMEDIATE for every write; Windows: the
+// registry serialises each call itself).
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -57,13 +70,17 @@ struct Value {
 };
 
 // Thrown when a hive file exists but cannot be used (corrupt, unreadable, not a store). The
-// message names the file. A damaged file is never recreated over the user's data.
+// message names the file. A damaged file is never recreated over the user's data. On Windows:
+// thrown when the registry refuses an operation for another reason than a missing key or value
+// or a write it does not allow; the message names the key and the Windows error code.
 class StoreError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
 };
 
-// Deepest key a hive holds: a key path of at most this many names.
+// Deepest key a hive holds: a key path of at most this many names. (Windows' own limit is 512
+// levels below its real root, which a relocated hive lies six levels below: there the deepest
+// keys of a relocated hive are refused by the registry, with a StoreError.)
 inline constexpr std::size_t kMaxKeyDepth = 512;
 
 // Two names that an older store held apart and that now compare equal (see
@@ -76,20 +93,29 @@ struct NameCollision {
 };
 
 // Thrown when another program kept the store locked for the whole busy time-out: the store is
-// fine, but this operation did not get to it in time.
+// fine, but this operation did not get to it in time. Never on Windows, whose registry has no
+// such lock.
 class StoreBusy : public StoreError {
 public:
     using StoreError::StoreError;
 };
 
-// Path of a hive's database file, following the relocation rules above.
+// Path of a hive's database file (on Windows: the name of its root key), following the
+// relocation rules above.
 std::string hiveFile(HiveId hive);
+
+// Deletes both hives relocated to registryDir (a value of QM_REGISTRY_DIR), for whoever made
+// that relocation and is done with it, such as a test's private user. On Windows they are keys
+// that would otherwise stay in the real registry; on Linux they are files inside registryDir,
+// which go with the folder, and this does nothing. Connections to them must not be used again.
+void deleteRelocatedHives(const std::string& registryDir);
 
 class Hive {
 public:
     // Opens (creating if missing, with its folder) the database file. Throws StoreError when
     // the file is unusable. readOnly opens an existing file without write access; a missing
-    // read-only hive behaves as empty.
+    // read-only hive behaves as empty. On Windows file is a root key's name as hiveFile() gives
+    // it; the key is created when missing, and opened read-only when the user may not write it.
     explicit Hive(const std::string& file, bool readOnly = false);
     ~Hive();
     Hive(const Hive&) = delete;
@@ -120,6 +146,8 @@ public:
 
     private:
         friend class Hive;
+        // The path as the store looks it up: tidied and folded for the SQLite store, tidied
+        // only for the real registry, which folds names itself.
         std::string folded_;
     };
 
@@ -140,14 +168,15 @@ public:
     // (the transaction keeps the view consistent): many small reads of one subtree cost one
     // round trip. The copy is the connection's only cache and never outlives the transaction.
     // Does nothing outside a transaction or on a hive that cannot be written (whose
-    // transactions do nothing). A later prefetch replaces the earlier one.
+    // transactions do nothing). A later prefetch replaces the earlier one. Does nothing on
+    // Windows, where each read asks the registry.
     void prefetch(std::string_view key);
     // Sets a value; the key must exist. False when it does not or the hive is read-only.
     bool setValue(std::string_view key, const Value& value);
     bool setValue(const KeyPath& key, const Value& value);
     bool deleteValue(std::string_view key, std::string_view name);
 
-    // Names as written, sorted ASCII-case-insensitively (as _wcsicmp sorts).
+    // Names as written, sorted ASCII-case-insensitively (as _wcsicmp sorts, in UTF-16 order).
     std::vector<std::string> subkeys(std::string_view key);
     std::vector<Value> values(std::string_view key);
     // Key path with its stored capitalisation, or nullopt when missing.
@@ -155,13 +184,19 @@ public:
 
     // Names that this store held apart before names compared as they do now, and that now
     // compare equal: both were kept. Listed once: the list is forgotten when it is taken from
-    // a writable hive.
+    // a writable hive. Always empty on Windows, whose registry never held two such names.
     std::vector<NameCollision> takeNameCollisions();
 
     // Groups writes in one IMMEDIATE transaction; nested scopes join the outermost one.
     // Committed by commit() or rolled back when destroyed uncommitted. A Reads transaction
     // only gives a consistent view of many reads: it takes no write lock, so it never waits
     // for a writer, and nothing may be written inside it.
+    //
+    // On Windows the registry has no transaction over many keys, and a scope only groups:
+    // each write takes effect, and is seen by others, when it is made; commit() adds nothing,
+    // and a scope destroyed uncommitted undoes nothing (its writes stay); a Reads scope gives
+    // no consistent view, each read seeing the registry as it is then. What holds on both
+    // systems: nothing is written inside a Reads scope, and a scope belongs to one thread.
     class Transaction {
     public:
         enum class Kind { Writes, Reads };

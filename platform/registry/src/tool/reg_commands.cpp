@@ -1,14 +1,12 @@
 #include "reg_commands.h"
 
-#include <sys/stat.h>
-#include <cerrno>
-#include <cstring>
-#include <fstream>
+#include <qmsys/files.h>
+#include <qmsys/text.h>
+
 #include <functional>
 #include <iostream>
 #include <map>
 #include <memory>
-#include <sstream>
 
 #include "reg_file_reader.h"
 #include "reg_file_writer.h"
@@ -31,6 +29,38 @@ void walk(Hive& hive, const std::string& path, const std::function<void(const st
 
 std::string displayName(const std::string& name) {
     return name.empty() ? "(Default)" : name;
+}
+
+// How many names a key path holds; empty ones (doubled separators) do not count.
+std::size_t keyDepth(const std::string& path) {
+    std::size_t depth = 0;
+    bool inName = false;
+    for (const char c : path) {
+        if (c != '\\' && !inName)
+            ++depth;
+        inName = c != '\\';
+    }
+    return depth;
+}
+
+// The largest .reg file imported: far beyond any export of a product's settings.
+constexpr std::size_t kMaxRegFileSize = std::size_t{256} << 20;
+
+std::string windowsError(qmsys::WinError code) {
+    return "Windows error " + std::to_string(code) + ".";
+}
+
+// value with its name spelled as the key stores it, which a lookup by another spelling need not
+// give (the real registry does not say).
+Value withStoredName(Hive& hive, const std::string& key, Value value) {
+    const std::string folded = qmsys::upcaseName(value.name);
+    for (const auto& stored : hive.values(key)) {
+        if (qmsys::upcaseName(stored.name) == folded) {
+            value.name = stored.name;
+            break;
+        }
+    }
+    return value;
 }
 
 }  // namespace
@@ -66,7 +96,7 @@ int RegCommands::query(const CommandLine& cmd) {
         if (!value)
             return notFound();
         printKey(id, *path);
-        printValue(*value);
+        printValue(withStoredName(hive, *path, *value));
         return kExitSuccess;
     }
     if (cmd.valueName) {
@@ -74,7 +104,7 @@ int RegCommands::query(const CommandLine& cmd) {
         walk(hive, *path, [&](const std::string& key) {
             if (auto value = hive.getValue(key, *cmd.valueName)) {
                 printKey(id, key);
-                printValue(*value);
+                printValue(withStoredName(hive, key, *value));
                 ++matches;
             }
         });
@@ -165,42 +195,43 @@ int RegCommands::exportKey(const CommandLine& cmd) {
     Hive& hive = open(cmd.key.hive);
     if (!hive.keyExists(cmd.key.path))
         return notFound();
-    struct stat st;
-    if (!cmd.force && ::stat(cmd.file.c_str(), &st) == 0 &&
+    if (!cmd.force && qmsys::fileExists(cmd.file) &&
         !confirm("File " + cmd.file + " already exists. Overwrite (Yes/No)? ")) {
         return cancelled();
     }
-    std::string text = exportRegFile(hive, cmd.key.hive, cmd.key.path);
-    std::ofstream file(cmd.file, std::ios::binary | std::ios::trunc);
-    if (file)
-        file << text;
-    if (file)
-        file.close();
-    if (!file)
-        return error("ERROR: Cannot write \"" + cmd.file + "\": " + std::strerror(errno));
+    const std::string text = exportRegFile(hive, cmd.key.hive, cmd.key.path);
+    if (const auto code = qmsys::replaceFileContents(cmd.file, text, 0644)) {
+        return error("ERROR: Cannot write \"" + cmd.file + "\": " + windowsError(code));
+    }
     return succeeded();
 }
 
 int RegCommands::importFile(const CommandLine& cmd) {
-    std::ifstream file(cmd.file, std::ios::binary);
-    if (!file)
-        return error("ERROR: Cannot open \"" + cmd.file + "\": " + std::strerror(errno));
-    std::stringstream content;
-    content << file.rdbuf();
+    std::string content;
+    if (const auto code = qmsys::readRegularFile(cmd.file, kMaxRegFileSize, content)) {
+        return error("ERROR: Cannot open \"" + cmd.file + "\": " + windowsError(code));
+    }
 
     std::vector<RegFileSection> sections;
     try {
-        sections = parseRegFile(content.str());
+        sections = parseRegFile(content);
     } catch (const RegFileError& e) {
         return error("ERROR: \"" + cmd.file + "\", " + e.what());
     }
-    // One transaction per hive: a file that cannot be imported completely changes nothing in
-    // that hive.
-    std::map<HiveId, std::unique_ptr<Hive::Transaction>> transactions;
+    // What would stop the import part way is found before anything is written: the real
+    // registry cannot take back what an import has written.
     for (const auto& section : sections) {
         Hive& hive = open(section.key.hive);
         if (!hive.writable())
             return readOnly(hive);
+        if (!section.deleteKey && keyDepth(section.key.path) > kMaxKeyDepth)
+            return tooDeep(section.key.hive, section.key.path);
+    }
+    // One transaction per hive: where the store has them, a file that cannot be imported
+    // completely for another reason changes nothing in that hive either.
+    std::map<HiveId, std::unique_ptr<Hive::Transaction>> transactions;
+    for (const auto& section : sections) {
+        Hive& hive = open(section.key.hive);
         auto& transaction = transactions[section.key.hive];
         if (!transaction)
             transaction = std::make_unique<Hive::Transaction>(hive);

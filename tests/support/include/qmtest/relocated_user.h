@@ -17,6 +17,10 @@ class RelocatedUser {
 public:
     // appPath: value for QM_APP_PATH; nullopt leaves it unset (the built-in sample).
     explicit RelocatedUser(std::optional<std::string> appPath = std::nullopt);
+    // Also deletes the private registry, which on Windows lies in the real one.
+    ~RelocatedUser();
+    RelocatedUser(const RelocatedUser&) = delete;
+    RelocatedUser& operator=(const RelocatedUser&) = delete;
     const std::string& root() const { return dir_.path(); }
     std::string home() const { return dir_ / "home"; }
     std::string appData() const { return dir_ / "appdata"; }

@@ -8,3 +8,14 @@
 #define NOMINMAX
 #endif
 #include <windows.h>
+
+namespace qmtest {
+
+// True when the tests run under Wine, which is not Windows: where its answers differ from
+// Windows', tests say so rather than take them for Windows'.
+inline bool runningUnderWine() {
+    const HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
+    return ntdll && ::GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
+
+}  // namespace qmtest
