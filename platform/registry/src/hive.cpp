@@ -4,7 +4,6 @@
 #include <cassert>
 #include <cerrno>
 #include <cstring>
-#include <map>
 #include <thread>
 #include <unordered_map>
 
@@ -319,22 +318,13 @@ Hive::Hive(const std::string& file, bool readOnly) : impl_(std::make_unique<Impl
 
 Hive::~Hive() = default;
 
-Hive& Hive::forThread(HiveId hive) {
-    return *sharedForThread(hive);
+std::shared_ptr<Hive> Hive::openForThread(HiveId hive, const std::string& file) {
+    const bool readOnly = hive == HiveId::LocalMachine && !mayWrite(file);
+    return std::make_shared<Hive>(file, readOnly);
 }
 
-std::shared_ptr<Hive> Hive::sharedForThread(HiveId hive) {
-    // One connection per thread and hive, as SQLite wants a connection used by one thread.
-    thread_local std::map<HiveId, std::shared_ptr<Hive>> connections;
-    const std::string file = hiveFile(hive);
-    std::shared_ptr<Hive>& slot = connections[hive];
-    // A connection in the middle of a transaction is kept until that transaction ends.
-    if (slot && (slot->file() == file || slot->impl_->depth > 0))
-        return slot;
-    slot.reset();
-    const bool readOnly = hive == HiveId::LocalMachine && !mayWrite(file);
-    slot = std::make_shared<Hive>(file, readOnly);
-    return slot;
+bool Hive::inTransaction() const {
+    return impl_->depth > 0;
 }
 
 const std::string& Hive::file() const {

@@ -14,12 +14,12 @@
 #include <algorithm>
 #include <cassert>
 #include <cstdlib>
-#include <map>
 #include <thread>
 #include <utility>
 
 #include "key_path_p.h"
 #include "qmreg/registry.h"
+#include "tool/utf16.h"
 
 namespace qmreg {
 
@@ -140,16 +140,12 @@ std::vector<std::uint8_t> fromRegistry(ValueType type, const std::vector<std::ui
     if (type != ValueType::Sz && type != ValueType::ExpandSz && type != ValueType::MultiSz) {
         return bytes;
     }
-    std::u16string units(bytes.size() / 2, u'\0');
-    for (std::size_t k = 0; k < units.size(); ++k) {
-        units[k] = static_cast<char16_t>(bytes[2 * k] | (bytes[2 * k + 1] << 8));
-    }
+    std::string utf8 = tool::utf16leToUtf8(bytes.data(), bytes.size());
     if (type != ValueType::MultiSz) {
-        while (!units.empty() && units.back() == u'\0') {
-            units.pop_back();
+        while (!utf8.empty() && utf8.back() == '\0') {
+            utf8.pop_back();
         }
     }
-    const std::string utf8 = qmsys::utf16ToUtf8(units);
     return std::vector<std::uint8_t>(utf8.begin(), utf8.end());
 }
 
@@ -158,18 +154,11 @@ std::vector<std::uint8_t> toRegistry(const Value& value) {
         value.type != ValueType::MultiSz) {
         return value.data;
     }
-    std::u16string units = qmsys::utf8ToUtf16(
-        std::string_view(reinterpret_cast<const char*>(value.data.data()), value.data.size()));
+    std::string text(value.data.begin(), value.data.end());
     if (value.type != ValueType::MultiSz) {
-        units += u'\0';
+        text += '\0';
     }
-    std::vector<std::uint8_t> bytes;
-    bytes.reserve(2 * units.size());
-    for (const char16_t unit : units) {
-        bytes.push_back(static_cast<std::uint8_t>(unit & 0xFF));
-        bytes.push_back(static_cast<std::uint8_t>(unit >> 8));
-    }
-    return bytes;
+    return tool::utf8ToUtf16le(text);
 }
 
 // _wcsicmp's order, which the registry's own enumeration need not follow.
@@ -290,21 +279,13 @@ Hive::Hive(const std::string& file, bool readOnly) : impl_(std::make_unique<Impl
 
 Hive::~Hive() = default;
 
-Hive& Hive::forThread(HiveId hive) {
-    return *sharedForThread(hive);
+std::shared_ptr<Hive> Hive::openForThread(HiveId, const std::string& file) {
+    // The constructor finds out whether the user may write the hive.
+    return std::make_shared<Hive>(file);
 }
 
-std::shared_ptr<Hive> Hive::sharedForThread(HiveId hive) {
-    thread_local std::map<HiveId, std::shared_ptr<Hive>> connections;
-    const std::string file = hiveFile(hive);
-    std::shared_ptr<Hive>& slot = connections[hive];
-    // A connection in the middle of a transaction is kept until that transaction ends.
-    if (slot && (slot->file() == file || slot->impl_->depth > 0)) {
-        return slot;
-    }
-    slot.reset();
-    slot = std::make_shared<Hive>(file);
-    return slot;
+bool Hive::inTransaction() const {
+    return impl_->depth > 0;
 }
 
 const std::string& Hive::file() const {

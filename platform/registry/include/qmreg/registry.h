@@ -213,6 +213,11 @@ public:
     };
 
 private:
+    // What forThread needs of each system's hive: a new connection to file for the calling
+    // thread, and whether a transaction holds this one.
+    static std::shared_ptr<Hive> openForThread(HiveId hive, const std::string& file);
+    bool inTransaction() const;
+
     struct Impl;
     std::unique_ptr<Impl> impl_;
 };

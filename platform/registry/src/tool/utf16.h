@@ -1,7 +1,8 @@
 #pragma once
-// UTF-16LE, the encoding of strings inside .reg hex data and of .reg files saved by the
-// Windows registry editor. Invalid input decodes to U+FFFD rather than failing. The
-// conversions themselves are qmsys's; these add the byte order of the files.
+// UTF-16LE, the encoding of strings inside .reg hex data, of .reg files saved by the Windows
+// registry editor and of string data in the real registry (qm_registry builds these in). Invalid
+// input decodes to U+FFFD rather than failing. The conversions themselves are qmsys's; these add
+// the byte order.
 #include <cstdint>
 #include <string>
 #include <string_view>

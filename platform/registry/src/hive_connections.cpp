@@ -1,0 +1,25 @@
+// The calling thread's connections, on every system: one per thread and hive (SQLite wants a
+// connection used by one thread, and a hive object belongs to one thread on every system).
+#include <map>
+
+#include "qmreg/registry.h"
+
+namespace qmreg {
+
+Hive& Hive::forThread(HiveId hive) {
+    return *sharedForThread(hive);
+}
+
+std::shared_ptr<Hive> Hive::sharedForThread(HiveId hive) {
+    thread_local std::map<HiveId, std::shared_ptr<Hive>> connections;
+    const std::string file = hiveFile(hive);
+    std::shared_ptr<Hive>& slot = connections[hive];
+    // A connection in the middle of a transaction is kept until that transaction ends.
+    if (slot && (slot->file() == file || slot->inTransaction()))
+        return slot;
+    slot.reset();
+    slot = openForThread(hive, file);
+    return slot;
+}
+
+}  // namespace qmreg
