@@ -10,10 +10,12 @@
 #  3. Every DLL that an installed program, DLL or ARX imports is installed beside it or is
 #     the system's own.
 #  4. The installed programs start from the install folder: qmreg.exe answers --version with
-#     the installer's version, and cadhost.exe --console --profile, for a relocated user
-#     (HOME, XDG_*, APPDATA, QM_REGISTRY_DIR private to the check, QM_APP_PATH the installed
-#     sample), loads the installed module loader and brings up the sample: QmModuleLoader.arx
-#     among the ARX applications, the base module's menu among the menu groups.
+#     the installer's version; for a relocated user (HOME, XDG_*, APPDATA, QM_REGISTRY_DIR
+#     private to the check, QM_APP_PATH the installed sample) qmreg.exe sets Road Design and
+#     Survey Data to start with the host, and cadhost.exe --console --profile loads the
+#     installed module loader and brings up the sample: the three modules started in the
+#     start-up report, QmModuleLoader.arx and krqm_roads.arx among the ARX applications, and
+#     each module's menu loaded from the user's own copy under APPDATA.
 #  5. The silent uninstall (uninstall.exe /S) removes the folder, and the machine's registry
 #     (HKLM) is as it was before the installation. The installer writes nothing into the
 #     user's registry (HKCU), checked right after the installation: what the relocated host
@@ -96,11 +98,14 @@ else
 fi
 if [ -f "$installed/bin/cadhost.exe" ] && [ -f "$installed/bin/QmModuleLoader.arx" ] &&
     [ -d "$installed/share/quillmont/sample" ]; then
-    # A relocated user in the prefix, set up as a user would in a command script.
+    # A relocated user in the prefix, set up in a command script as a user would: Road Design
+    # and Survey Data start with the host (set with the installed qmreg.exe, as scripts/demo.sh
+    # does), then the host runs on the installed sample.
     user=$drive_c/smoke
     mkdir -p "$user"/{home,appdata,registry,runtime,state}
     printf 'ARX\r\nMENUGROUPS\r\nQUIT\r\n' >"$user/commands.txt"
-    cat >"$user/run.cmd" <<CMD
+    modules="HKCU\\SOFTWARE\\Brenvik\\Quillmont\\$version\\Quillmont modules"
+    sed 's/$/\r/' >"$user/run.cmd" <<CMD
 @echo off
 set HOME=C:\\smoke\\home
 set XDG_CONFIG_HOME=C:\\smoke\\home\\.config
@@ -110,13 +115,24 @@ set XDG_RUNTIME_DIR=C:\\smoke\\runtime
 set APPDATA=C:\\smoke\\appdata
 set QM_REGISTRY_DIR=C:\\smoke\\registry
 set QM_APP_PATH=$install_dir\\share\\quillmont\\sample\\
+"$install_dir\\bin\\qmreg.exe" add "$modules\\QM_ROADS" /v AutoStart /d True /f || exit /b 1
+"$install_dir\\bin\\qmreg.exe" add "$modules\\QM_SURVEY" /v AutoStart /d True /f || exit /b 1
 "$install_dir\\bin\\cadhost.exe" --console --profile < C:\\smoke\\commands.txt
 CMD
-    sed -i 's/$/\r/' "$user/run.cmd"
     out=$(wine cmd /c 'C:\smoke\run.cmd' 2>&1 | tr -d '\r') || { echo "$out"; fail "cadhost.exe ended with an error"; }
-    grep -qx "QmModuleLoader.arx" <<<"$out" || { echo "$out"; fail "the module loader did not load"; }
-    grep -q "^KRQM_BASE" <<<"$out" || { echo "$out"; fail "the base module's menu is missing"; }
-    echo "cadhost.exe --console --profile: the module loader loaded, the sample's base menu is there"
+    echo "$out" >"$smoke/cadhost.out"
+    expect() { grep -E "$1" <<<"$out" >/dev/null || { echo "$out"; fail "$2"; }; }
+    expect '^QmModuleLoader\.arx$' "the module loader did not load"
+    expect '^krqm_roads\.arx$' "Road Design's application did not load"
+    for module in 'Quillmont Base \(QM_BASE\)' 'Road Design \(QM_ROADS\)' 'Survey Data \(QM_SURVEY\)'; do
+        expect "^$module .* started, ok$" "no '$module ... started, ok' in the start-up report"
+    done
+    for menu in BASE ROADS SURVEY; do
+        # The menu is loaded from the user's own copy under the relocated APPDATA.
+        expect "^KRQM_$menu\s+C:[\\/]smoke[\\/]appdata[\\/].*KRQM_${menu}_enu\.mnu$" \
+            "the menu KRQM_$menu is not loaded from the user's copy under C:\\smoke\\appdata"
+    done
+    echo "cadhost.exe --console --profile: the module loader and Road Design's application loaded, three modules started, their menus loaded from the user's copies"
 else
     skip "cadhost.exe on the installed sample: the Windows build has no cadhost.exe, QmModuleLoader.arx or sample installation yet"
 fi
