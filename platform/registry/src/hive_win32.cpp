@@ -136,11 +136,12 @@ const char* registryDir() {
 
 // Registry data as a Value holds it: strings in UTF-8, without the terminators the registry
 // keeps (a MultiSz keeps its NULs, which are its structure).
-std::vector<std::uint8_t> fromRegistry(ValueType type, const std::vector<std::uint8_t>& bytes) {
+std::vector<std::uint8_t> fromRegistry(ValueType type, const std::uint8_t* bytes,
+                                       std::size_t size) {
     if (type != ValueType::Sz && type != ValueType::ExpandSz && type != ValueType::MultiSz) {
-        return bytes;
+        return std::vector<std::uint8_t>(bytes, bytes + size);
     }
-    std::string utf8 = tool::utf16leToUtf8(bytes.data(), bytes.size());
+    std::string utf8 = tool::utf16leToUtf8(bytes, size);
     if (type != ValueType::MultiSz) {
         while (!utf8.empty() && utf8.back() == '\0') {
             utf8.pop_back();
@@ -198,6 +199,23 @@ struct Hive::Impl {
     // Handles could be shared between threads, but a connection belongs to one thread on
     // every system, so that code written on one runs on the other.
     const std::thread::id owner = std::this_thread::get_id();
+    // The key read last, kept open for the next reads of it: a start-up reads several values of
+    // each of thousands of keys in turn, and one query then costs one call instead of an open, a
+    // query and a close. A key deleted meanwhile (by anyone) answers ERROR_KEY_DELETED through
+    // the handle and is opened again by its path, so no read answers for a key that is gone.
+    std::string lastPath;
+    Key lastKey;
+    std::vector<std::uint8_t> valueData = std::vector<std::uint8_t>(1024);  // read last
+
+    // The key at path for reading values, from the one kept open unless fresh; no key when it
+    // does not exist (which is never kept: it may be created any moment).
+    HKEY keyForReading(const std::string& path, bool fresh) {
+        if (fresh || !lastKey || lastPath != path) {
+            lastKey = open(path, KEY_QUERY_VALUE, "cannot be opened");
+            lastPath = path;
+        }
+        return lastKey.get();
+    }
 
     void checkThread() const {
         assert(owner == std::this_thread::get_id() && "a connection belongs to one thread");
@@ -311,7 +329,8 @@ bool Hive::keyExists(const KeyPath& key) {
     if (!impl_->root) {
         return key.folded_.empty();
     }
-    return static_cast<bool>(impl_->open(key.folded_, KEY_QUERY_VALUE, "cannot be opened"));
+    // Opened afresh, and kept for the reads of its values that usually follow.
+    return impl_->keyForReading(key.folded_, true) != nullptr;
 }
 
 void Hive::prefetch(std::string_view) {
@@ -387,30 +406,33 @@ std::optional<Value> Hive::getValue(std::string_view key, std::string_view name)
 
 std::optional<Value> Hive::getValue(const KeyPath& key, std::string_view name) {
     impl_->checkThread();
-    const Key opened = impl_->open(key.folded_, KEY_QUERY_VALUE, "cannot be opened");
-    if (!opened) {
-        return std::nullopt;
-    }
     const std::wstring wideName = wide(name);
-    std::vector<std::uint8_t> data;
-    DWORD type = REG_NONE;
-    DWORD size = 0;
-    LSTATUS rc = ::RegQueryValueExW(opened.get(), wideName.c_str(), nullptr, &type, nullptr, &size);
-    // The value may grow between asking its size and reading it.
-    while (rc == ERROR_SUCCESS || rc == ERROR_MORE_DATA) {
-        data.resize(size);
-        rc = ::RegQueryValueExW(opened.get(), wideName.c_str(), nullptr, &type,
-                                data.empty() ? nullptr : data.data(), &size);
+    bool reopen = false;
+    for (;;) {
+        const HKEY opened = impl_->keyForReading(key.folded_, reopen);
+        if (!opened) {
+            return std::nullopt;
+        }
+        std::vector<std::uint8_t>& buffer = impl_->valueData;
+        DWORD type = REG_NONE;
+        DWORD size = static_cast<DWORD>(buffer.size());
+        const LSTATUS rc =
+            ::RegQueryValueExW(opened, wideName.c_str(), nullptr, &type, buffer.data(), &size);
         if (rc == ERROR_SUCCESS) {
-            data.resize(size);
             const auto valueType = static_cast<ValueType>(type);
-            return Value{std::string(name), valueType, fromRegistry(valueType, data)};
+            return Value{std::string(name), valueType,
+                         fromRegistry(valueType, buffer.data(), size)};
+        }
+        if (rc == ERROR_MORE_DATA) {
+            buffer.resize(size);  // and again: the value may have grown meanwhile
+        } else if (rc == ERROR_FILE_NOT_FOUND) {
+            return std::nullopt;
+        } else if (rc == ERROR_KEY_DELETED && !reopen) {
+            reopen = true;
+        } else {
+            fail("cannot be read", impl_->fullName(key.folded_), rc);
         }
     }
-    if (rc == ERROR_FILE_NOT_FOUND) {
-        return std::nullopt;
-    }
-    fail("cannot be read", impl_->fullName(key.folded_), rc);
 }
 
 bool Hive::setValue(std::string_view key, const Value& value) {
@@ -505,9 +527,8 @@ std::vector<Value> Hive::values(std::string_view key) {
             fail("cannot be read", impl_->fullName(path), rc);
         }
         const auto valueType = static_cast<ValueType>(type);
-        result.push_back(Value{
-            narrow(std::wstring_view(name.data(), nameLength)), valueType,
-            fromRegistry(valueType, std::vector<std::uint8_t>(data.begin(), data.begin() + size))});
+        result.push_back(Value{narrow(std::wstring_view(name.data(), nameLength)), valueType,
+                               fromRegistry(valueType, data.data(), size)});
         ++index;
     }
     std::sort(result.begin(), result.end(),

@@ -350,6 +350,46 @@ TEST_F(HiveTest, APrefetchEndsWithItsTransaction) {
     }
 }
 
+// Reads of one key in turn, as a start-up makes them, follow every change other connections
+// make to it meanwhile: values set and deleted, the key deleted and created again.
+TEST_F(HiveTest, RepeatedReadsOfAKeyFollowOtherConnectionsChanges) {
+    const std::string key = "Mods\\QM_A";
+    const Hive::KeyPath path(key);
+    Hive other(qmreg::hiveFile(HiveId::CurrentUser));
+    const auto read = [&] {
+        const auto value = hkcu().getValue(path, "AutoStart");
+        return std::string(hkcu().keyExists(path) ? "key " : "none ") +
+               (value ? value->asString() : "-");
+    };
+    const std::vector<std::pair<std::function<void()>, std::string>> steps{
+        {[&] { ASSERT_TRUE(other.createKey(key)); }, "key -"},
+        {[&] { ASSERT_TRUE(other.setValue(key, Value::string("AutoStart", "True"))); }, "key True"},
+        {[&] {
+             ASSERT_TRUE(other.setValue(key, Value::string("AutoStart", std::string(3000, 'x'))));
+         },
+         "key " + std::string(3000, 'x')},
+        {[&] { ASSERT_TRUE(other.deleteValue(key, "AutoStart")); }, "key -"},
+        {[&] { ASSERT_TRUE(other.setValue(key, Value::string("AutoStart", "Old"))); }, "key Old"},
+        {[&] { ASSERT_TRUE(other.deleteKey("Mods", true)); }, "none -"},
+        {[&] {
+             ASSERT_TRUE(other.createKey(key));
+             ASSERT_TRUE(other.setValue(key, Value::string("AutoStart", "New")));
+         },
+         "key New"},
+    };
+    EXPECT_EQ(read(), "none -");
+    for (const auto& [change, expected] : steps) {
+        change();
+        EXPECT_EQ(hkcu().getValue(path, "AutoStart").has_value(), expected.back() != '-');
+        EXPECT_EQ(read(), expected);
+    }
+    // The key deleted and created again between two reads of a value, with no other read between.
+    ASSERT_TRUE(other.deleteKey(key, true));
+    ASSERT_TRUE(other.createKey(key));
+    ASSERT_TRUE(other.setValue(key, Value::string("AutoStart", "Newer")));
+    EXPECT_EQ(hkcu().getValue(path, "AutoStart")->asString(), "Newer");
+}
+
 // Keys created after their parent was deleted, in the same transaction or by another
 // connection, are created with a new parent.
 TEST_F(HiveTest, KeysCreatedAfterTheirParentWentAreCreatedWithIt) {
