@@ -2,10 +2,13 @@
 // takes for one, and where a relocated hive's keys really land.
 #include "qmtest/win32.h"
 
+#include <cstdint>
 #include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
+
+#include <sddl.h>
 
 #include <gtest/gtest.h>
 
@@ -20,6 +23,7 @@ namespace {
 using qmreg::Hive;
 using qmreg::HiveId;
 using qmreg::Value;
+using namespace std::string_view_literals;
 
 std::wstring wide(std::string_view utf8) {
     const std::u16string units = qmsys::utf8ToUtf16(utf8);
@@ -168,6 +172,76 @@ TEST_P(RegistryNameFoldingTest, RegistryTakesNamesForOneAsQmsysFoldsThem) {
 INSTANTIATE_TEST_SUITE_P(Pairs, RegistryNameFoldingTest, ::testing::ValuesIn(kNamePairs),
                          [](const auto& testCase) { return std::string(testCase.param.label); });
 
+// Raw registry data as little-endian UTF-16 of text (which may hold NULs).
+std::vector<std::uint8_t> utf16le(std::u16string_view text) {
+    std::vector<std::uint8_t> bytes;
+    for (const char16_t unit : text) {
+        bytes.push_back(static_cast<std::uint8_t>(unit & 0xFF));
+        bytes.push_back(static_cast<std::uint8_t>(unit >> 8));
+    }
+    return bytes;
+}
+
+// A value as the hive gives it, and its data as Windows programs store it.
+struct StoredData {
+    const char* label;
+    Value value;
+    std::vector<std::uint8_t> raw;
+};
+
+void PrintTo(const StoredData& d, std::ostream* os) {
+    *os << d.label;
+}
+
+const StoredData kStoredData[] = {
+    {"Sz", Value::string("S", "Grüße"), utf16le(u"Grüße\0"sv)},
+    {"EmptySz", Value::string("S", ""), utf16le(u"\0"sv)},
+    {"SzAboveTheBasicPlane", Value::string("S", "\xF0\x9F\x98\x80"), utf16le(u"\U0001F600\0"sv)},
+    {"ExpandSz", Value::string("E", "%TEMP%\\ä", qmreg::ValueType::ExpandSz),
+     utf16le(u"%TEMP%\\ä\0"sv)},
+    {"MultiSz", Value::multiString("M", {"a", "Ω"}), utf16le(u"a\0Ω\0\0"sv)},
+    {"EmptyMultiSz", Value::multiString("M", {}), utf16le(u"\0"sv)},
+    {"Dword", Value::dword("D", 0x01020304), {4, 3, 2, 1}},
+    {"Binary", Value{"B", qmreg::ValueType::Binary, {0, 0xff, 0}}, {0, 0xff, 0}},
+};
+
+class RegistryDataTest : public qmtest::RelocatedTest,
+                         public ::testing::WithParamInterface<StoredData> {
+protected:
+    std::string root() const { return belowCurrentUser(qmreg::hiveFile(HiveId::CurrentUser)); }
+};
+
+// Other programs read what the hive writes, and the hive reads what they write: strings as
+// UTF-16 with their terminators, other data as it is.
+TEST_P(RegistryDataTest, DataIsStoredAsWindowsProgramsStoreIt) {
+    const StoredData& d = GetParam();
+    Hive& hive = Hive::forThread(HiveId::CurrentUser);
+    ASSERT_TRUE(hive.createKey("Data"));
+    ASSERT_TRUE(hive.setValue("Data", d.value));
+    Key key;
+    ASSERT_EQ(createKey(HKEY_CURRENT_USER, root() + "\\Data", key), ERROR_SUCCESS);
+    std::vector<std::uint8_t> raw(256);
+    DWORD type = 0;
+    DWORD size = static_cast<DWORD>(raw.size());
+    ASSERT_EQ(::RegQueryValueExW(key.get(), wide(d.value.name).c_str(), nullptr, &type, raw.data(),
+                                 &size),
+              ERROR_SUCCESS);
+    raw.resize(size);
+    EXPECT_EQ(type, static_cast<DWORD>(d.value.type));
+    EXPECT_EQ(raw, d.raw);
+
+    ASSERT_EQ(::RegSetValueExW(key.get(), L"Raw", 0, type, d.raw.data(),
+                               static_cast<DWORD>(d.raw.size())),
+              ERROR_SUCCESS);
+    const auto read = hive.getValue("Data", "Raw");
+    ASSERT_TRUE(read);
+    EXPECT_EQ(read->type, d.value.type);
+    EXPECT_EQ(read->data, d.value.data);
+}
+
+INSTANTIATE_TEST_SUITE_P(Values, RegistryDataTest, ::testing::ValuesIn(kStoredData),
+                         [](const auto& testCase) { return std::string(testCase.param.label); });
+
 // The root key each relocation folder gives: one key per folder as Windows names folders (either
 // separator, any letter case, a trailing separator or none), within a key name's length.
 TEST(RegistryRelocationTest, EachFolderHasItsOwnRootKey) {
@@ -283,6 +357,85 @@ TEST_F(RegistryRelocationUserTest, ChildProcessesWriteTheRelocatedHives) {
     qmreg::deleteRelocatedHives(user_.registryDir());
     EXPECT_FALSE(keyExists(HKEY_CURRENT_USER, userRoot));
     EXPECT_FALSE(keyExists(HKEY_CURRENT_USER, machineRoot));
+}
+
+// Strings other programs stored without their terminator, or with more than one, read as the
+// text alone.
+TEST_F(RegistryRelocationUserTest, StringsReadWithoutTheirTerminators) {
+    Hive& hive = Hive::forThread(HiveId::CurrentUser);
+    ASSERT_TRUE(hive.createKey("Data"));
+    Key key;
+    ASSERT_EQ(createKey(HKEY_CURRENT_USER,
+                        belowCurrentUser(qmreg::hiveFile(HiveId::CurrentUser)) + "\\Data", key),
+              ERROR_SUCCESS);
+    for (const auto& raw : {utf16le(u"text"sv), utf16le(u"text\0\0"sv)}) {
+        ASSERT_EQ(::RegSetValueExW(key.get(), L"S", 0, REG_SZ, raw.data(),
+                                   static_cast<DWORD>(raw.size())),
+                  ERROR_SUCCESS);
+        EXPECT_EQ(hive.getValue("Data", "S")->asString(), "text");
+    }
+    // An odd byte at the end is no UTF-16 unit and is left out.
+    const std::vector<std::uint8_t> odd{'t', 0, 'x'};
+    ASSERT_EQ(::RegSetValueExW(key.get(), L"S", 0, REG_SZ, odd.data(), 3), ERROR_SUCCESS);
+    EXPECT_EQ(hive.getValue("Data", "S")->asString(), "t");
+}
+
+// A hive the user may only read (on Windows the machine's, for a user without administrator
+// rights): its keys are read, every write answers false and changes nothing. Made here with a
+// security descriptor that gives everyone read access only.
+TEST_F(RegistryRelocationUserTest, AHiveTheUserMayOnlyReadAnswersFalseOnWrites) {
+    const std::string own = belowCurrentUser(qmreg::hiveFile(HiveId::CurrentUser));
+    const std::string path = own.substr(0, own.rfind('\\')) + "\\ReadOnly";
+    {
+        Key key;
+        ASSERT_EQ(createKey(HKEY_CURRENT_USER, path + "\\Software\\Brenvik", key), ERROR_SUCCESS);
+        const DWORD one = 1;
+        ASSERT_EQ(::RegSetValueExW(key.get(), L"Kept", 0, REG_DWORD,
+                                   reinterpret_cast<const BYTE*>(&one), sizeof one),
+                  ERROR_SUCCESS);
+    }
+    const auto setAccess = [&](const wchar_t* sddl) {
+        PSECURITY_DESCRIPTOR descriptor = nullptr;
+        ASSERT_TRUE(::ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1,
+                                                                           &descriptor, nullptr));
+        for (const std::string& key : {path, path + "\\Software", path + "\\Software\\Brenvik"}) {
+            Key opened;
+            ASSERT_EQ(
+                ::RegOpenKeyExW(HKEY_CURRENT_USER, wide(key).c_str(), 0, WRITE_DAC, opened.out()),
+                ERROR_SUCCESS);
+            EXPECT_EQ(::RegSetKeySecurity(opened.get(), DACL_SECURITY_INFORMATION, descriptor),
+                      ERROR_SUCCESS);
+        }
+        ::LocalFree(descriptor);
+    };
+    setAccess(L"D:P(A;;KR;;;WD)");
+    {
+        Hive hive("HKEY_CURRENT_USER\\" + path);
+        EXPECT_FALSE(hive.writable());
+        EXPECT_EQ(hive.getValue("Software\\Brenvik", "Kept")->asDword(), 1u);
+        EXPECT_EQ(hive.subkeys("Software"), std::vector<std::string>{"Brenvik"});
+        Hive::Transaction writes(hive);
+        EXPECT_FALSE(hive.createKey("Software\\Brenvik\\New"));
+        EXPECT_FALSE(hive.setValue("Software\\Brenvik", Value::dword("New", 2)));
+        EXPECT_FALSE(hive.deleteValue("Software\\Brenvik", "Kept"));
+        EXPECT_FALSE(hive.deleteKey("Software\\Brenvik", true));
+        writes.commit();
+    }
+    setAccess(L"D:P(A;;KA;;;WD)");
+    EXPECT_EQ(subkeyNames(HKEY_CURRENT_USER, path + "\\Software\\Brenvik"),
+              std::vector<std::string>{});
+    EXPECT_EQ(dwordValue(HKEY_CURRENT_USER, path + "\\Software\\Brenvik", "Kept"), 1u);
+    EXPECT_FALSE(dwordValue(HKEY_CURRENT_USER, path + "\\Software\\Brenvik", "New"));
+
+    // A read-only hive whose key does not exist reads as empty.
+    Hive missing("HKEY_CURRENT_USER\\" + path + "\\Missing", true);
+    EXPECT_FALSE(missing.writable());
+    EXPECT_TRUE(missing.keyExists(""));
+    EXPECT_FALSE(missing.keyExists("Software"));
+    EXPECT_TRUE(missing.subkeys("").empty());
+    EXPECT_FALSE(missing.getValue("", "x"));
+    EXPECT_FALSE(missing.createKey("Software"));
+    EXPECT_FALSE(keyExists(HKEY_CURRENT_USER, path + "\\Missing"));
 }
 
 }  // namespace
