@@ -127,6 +127,11 @@ INSTANTIATE_TEST_SUITE_P(Pairs, NameFoldingTest, ::testing::ValuesIn(kNamePairs)
                          [](const auto& testCase) { return std::string(testCase.param.label); });
 
 TEST_F(HiveTest, KeysNestAtMost512LevelsAndDeepTreesDelete) {
+#if defined(_WIN32)
+    // Windows' own limit counts from its real root, which a relocated hive lies below.
+    if (!qmtest::runningUnderWine())
+        GTEST_SKIP() << "the deepest keys of a relocated hive are beyond the registry's limit";
+#endif
     std::string path = "Deep";
     for (std::size_t level = 2; level <= qmreg::kMaxKeyDepth; ++level)
         path += "\\L" + std::to_string(level);
