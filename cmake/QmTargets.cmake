@@ -37,8 +37,11 @@ function(qm_add_module name)
                           CXX_VISIBILITY_PRESET hidden VISIBILITY_INLINES_HIDDEN ON)
     target_link_libraries(${name} PRIVATE qm_host ${A_LIBS})
     # A module that calls nothing of the C library directly still names it: a shared object
-    # without it is taken for one built wrongly (lintian refuses it in a package).
-    target_link_options(${name} PRIVATE "LINKER:--push-state,--no-as-needed,-lc,--pop-state")
+    # without it is taken for one built wrongly (lintian refuses it in a package). A Windows
+    # DLL names its run-time DLLs anyway, and exports only what is marked QM_EXPORT.
+    if(NOT WIN32)
+        target_link_options(${name} PRIVATE "LINKER:--push-state,--no-as-needed,-lc,--pop-state")
+    endif()
     # clang links the sanitizer runtimes into executables only, so a sanitized module leaves their
     # symbols for the host to provide; GCC links them into the module, which keeps the check.
     if(NOT (QM_SANITIZE AND CMAKE_CXX_COMPILER_ID MATCHES "Clang"))

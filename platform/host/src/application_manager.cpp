@@ -1,7 +1,5 @@
 #include "application_manager.h"
 
-#include <dlfcn.h>
-
 #include <algorithm>
 #include <exception>
 #include <filesystem>
@@ -48,9 +46,7 @@ ApplicationManager::~ApplicationManager() {
     // Normally empty: the host unloads everything when it quits. Whatever is left is closed
     // without messages.
     for (const auto& app : apps_) {
-        if (app->handle != nullptr) {
-            dlclose(app->handle);
-        }
+        app->library.close();
     }
 }
 
@@ -92,7 +88,7 @@ ArxLoadResult ApplicationManager::load(const std::string& requested) {
     // A path that cannot be examined (a symbolic-link loop, a folder the user may not enter, a
     // name too long for the system) is that load's failure, never the host's.
     std::error_code ec;
-    if (!std::filesystem::is_regular_file(path, ec)) {
+    if (!std::filesystem::is_regular_file(fsPath(path), ec)) {
         const bool missing = !ec || ec == std::errc::no_such_file_or_directory;
         return failure(missing ? "file not found" : ec.message());
     }
@@ -104,32 +100,31 @@ ArxLoadResult ApplicationManager::load(const std::string& requested) {
     app->path = path;
     app->fileName = fileNameOf(path);
     // The library's static constructors may already register reactors or commands; they run
-    // inside dlopen and are attributed to the new application.
+    // inside the open and are attributed to the new application.
+    std::string why;
     ++app->callDepth;
     {
         DispatchStack::Scope scope(dispatch_, DispatchStack::Frame{app, -1, nullptr});
-        app->handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+        app->library = qmsys::ClosableLibrary::open(path, why);
     }
     --app->callDepth;
-    if (app->handle == nullptr) {
-        const char* why = dlerror();
+    if (!app->library.isOpen()) {
         discard(app);
-        return failure(why != nullptr ? why : "cannot open the library");
+        return failure(why);
     }
-    if (findByHandle(app->handle)) {
-        // The same library under another name: dlopen only counted one more reference.
-        dlclose(app->handle);
-        app->handle = nullptr;
+    if (findByHandle(app->library.handle())) {
+        // The same library under another name: the open only counted one more reference.
+        app->library.close();
         return ArxLoadResult{RTNORM, {}};
     }
-    app->entry = reinterpret_cast<AcRxEntryPointFunc>(dlsym(app->handle, "acrxEntryPoint"));
+    app->entry = reinterpret_cast<AcRxEntryPointFunc>(app->library.symbol("acrxEntryPoint"));
     if (app->entry == nullptr) {
         discard(app);
         return failure("no acrxEntryPoint exported");
     }
 
     apps_.push_back(app);
-    if (send(app, AcRx::kInitAppMsg, app->handle) == AcRx::kRetError) {
+    if (send(app, AcRx::kInitAppMsg, app->library.handle()) == AcRx::kRetError) {
         discard(app);
         return failure("the application refused to initialise");
     }
@@ -155,7 +150,7 @@ int ApplicationManager::unload(std::string_view nameOrPath) {
         DocumentManager::TemporaryCurrent current(documents_, document);
         send(app, AcRx::kUnloadDwgMsg, nullptr);
     }
-    send(app, AcRx::kUnloadAppMsg, app->handle);
+    send(app, AcRx::kUnloadAppMsg, app->library.handle());
     discard(app);
     return RTNORM;
 }
@@ -163,13 +158,13 @@ int ApplicationManager::unload(std::string_view nameOrPath) {
 void ApplicationManager::unloadAll() {
     while (!apps_.empty()) {
         const auto app = apps_.back();
-        send(app, AcRx::kUnloadAppMsg, app->handle);
+        send(app, AcRx::kUnloadAppMsg, app->library.handle());
         discard(app);
     }
 }
 
 std::shared_ptr<ArxApplication> ApplicationManager::find(std::string_view nameOrPath) const {
-    const bool byPath = nameOrPath.find('/') != std::string_view::npos;
+    const bool byPath = hasFolder(nameOrPath);
     const std::string path = byPath ? absolutePath(std::string(nameOrPath)) : std::string();
     const auto it = std::find_if(apps_.begin(), apps_.end(), [&](const auto& app) {
         return byPath ? app->path == path : iequals(app->fileName, nameOrPath);
@@ -182,7 +177,7 @@ std::shared_ptr<ArxApplication> ApplicationManager::findByHandle(const void* app
         return nullptr;
     }
     const auto it = std::find_if(apps_.begin(), apps_.end(),
-                                 [&](const auto& app) { return app->handle == appId; });
+                                 [&](const auto& app) { return app->library.handle() == appId; });
     return it == apps_.end() ? nullptr : *it;
 }
 
@@ -241,13 +236,12 @@ void ApplicationManager::discard(const std::shared_ptr<ArxApplication>& app) {
 }
 
 void ApplicationManager::closeIfIdle(ArxApplication& app) {
-    if (app.discarded && app.callDepth == 0 && app.handle != nullptr) {
-        void* handle = app.handle;
-        app.handle = nullptr;
+    if (app.discarded && app.callDepth == 0 && app.library.isOpen()) {
+        qmsys::ClosableLibrary library = std::move(app.library);
         app.entry = nullptr;
         // Static destructors run here and may still call the host (remove their reactor).
         DispatchStack::Scope scope(dispatch_, DispatchStack::Frame{});
-        dlclose(handle);
+        library.close();
     }
 }
 

@@ -28,11 +28,11 @@ public:
     ApplicationManager(const ApplicationManager&) = delete;
     ApplicationManager& operator=(const ApplicationManager&) = delete;
 
-    // Opens the library (RTLD_NOW | RTLD_LOCAL), sends kInitAppMsg with its handle as the
-    // packet, then kLoadDwgMsg once for every open drawing with that drawing current. An
-    // application already loaded from the same path is left as it is and counts as success
-    // without its file being looked at again; so does one with the same file name, when path
-    // names a file.
+    // Opens the library (every reference resolved at once, its symbols its own), sends
+    // kInitAppMsg with its handle as the packet, then kLoadDwgMsg once for every open drawing
+    // with that drawing current. An application already loaded from the same path is left as
+    // it is and counts as success without its file being looked at again; so does one with the
+    // same file name, when path names a file.
     ArxLoadResult load(const std::string& path);
     // kUnloadDwgMsg for every open drawing, kUnloadAppMsg, then the library is dropped.
     // RTERROR when not loaded or locked.

@@ -3,14 +3,16 @@
 #include <map>
 #include <string>
 
+#include <qmsys/module.h>
+
 #include "cadhost/arx.h"
 
 namespace cadhost {
 
 struct ArxApplication {
-    std::string path;        // absolute path it was opened from
-    std::string fileName;    // its file name, by which other applications look it up
-    void* handle = nullptr;  // dlopen handle; also the packet pointer of kInitAppMsg (appId)
+    std::string path;                // absolute path it was opened from
+    std::string fileName;            // its file name, by which other applications look it up
+    qmsys::ClosableLibrary library;  // its handle is the packet pointer of kInitAppMsg (appId)
     AcRxEntryPointFunc entry = nullptr;
     bool locked = false;
     bool mdiAware = false;

@@ -9,15 +9,16 @@
 
 #include <qmcli/option_parser.h>
 #include <qmsys/display.h>
+#include <qmsys/files.h>
+#include <qmsys/module.h>
 
 #include "cadhost/console_session.h"
 #include "cadhost/host.h"
+#include "text_util.h"
 
-#include <dlfcn.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
+#if QM_HOST_GUI
 #include "gui_front_end.h"
+#endif
 
 namespace {
 
@@ -30,16 +31,24 @@ struct CommandLine {
     bool profile = false;
 };
 
+#if QM_HOST_GUI
+constexpr const char* kFrontEnds =
+    "The window opens when a display is available (DISPLAY or WAYLAND_DISPLAY) and\n"
+    "standard input is a terminal, /dev/null or closed, as a desktop launcher starts\n"
+    "the host. The command-line session runs instead with --console or --script,\n"
+    "without a display, or when standard input is a pipe, a file or a socket.\n";
+#else
+constexpr const char* kFrontEnds =
+    "This build of the host has no window: it always runs the command-line session.\n";
+#endif
+
 qmcli::OptionParser makeParser() {
     qmcli::OptionParser parser(
         "cadhost", "cadhost [--console] [--script FILE] [--arx PATH]... [--profile]",
-        "The window opens when a display is available (DISPLAY or WAYLAND_DISPLAY) and\n"
-        "standard input is a terminal, /dev/null or closed, as a desktop launcher starts\n"
-        "the host. The command-line session runs instead with --console or --script,\n"
-        "without a display, or when standard input is a pipe, a file or a socket.\n"
-        "\n"
-        "Exit status: 0 after QUIT or the end of the commands, 2 for a bad command line or an\n"
-        "unreadable script.\n");
+        std::string(kFrontEnds) +
+            "\n"
+            "Exit status: 0 after QUIT or the end of the commands, 2 for a bad command line or an\n"
+            "unreadable script.\n");
     parser.addFlag("console", "command-line session: commands from standard input, one a line");
     parser.addValue("script", "FILE", "read commands from FILE instead of standard input");
     parser.addValue("arx", "PATH", "load an ARX application after the module loader (repeatable)",
@@ -52,9 +61,13 @@ qmcli::OptionParser makeParser() {
 }
 
 std::filesystem::path programFolder() {
-    std::error_code ec;
-    const auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
-    return ec ? std::filesystem::path(".") : self.parent_path();
+    const std::string self = qmsys::programFile();
+    return self.empty() ? std::filesystem::path(".") : cadhost::fsPath(self).parent_path();
+}
+
+std::string utf8(const std::filesystem::path& path) {
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
 }
 
 // A file that ships with cadhost: beside the program in the build, in lib/quillmont/ beside
@@ -70,15 +83,16 @@ std::filesystem::path shippedFile(const char* name) {
     return beside;
 }
 
+#if QM_HOST_GUI
 // The front end's entry, or null after one line on stderr when its module cannot be loaded.
 // The module stays loaded for the life of the process (Qt registers exit handlers).
 cadhost::gui::GuiEntryFn loadGuiFrontEnd() {
-    const std::string path = shippedFile(cadhost::gui::kGuiModuleFile).string();
-    void* module = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    void* entry = module ? ::dlsym(module, cadhost::gui::kGuiEntryName) : nullptr;
+    const std::string path = utf8(shippedFile(cadhost::gui::kGuiModuleFile));
+    std::string why;
+    const qmsys::Library module = qmsys::Library::open(path, why);
+    void* entry = module.symbol(cadhost::gui::kGuiEntryName, why);
     if (!entry) {
-        const char* why = ::dlerror();
-        std::cerr << "cadhost: cannot load the graphical front end (" << (why ? why : path)
+        std::cerr << "cadhost: cannot load the graphical front end (" << (why.empty() ? path : why)
                   << "); running the command-line session\n";
         return nullptr;
     }
@@ -89,11 +103,11 @@ cadhost::gui::GuiEntryFn loadGuiFrontEnd() {
 // someone who may type into the window's command line instead, and a desktop launcher or a file
 // manager starts the host with /dev/null or nothing there: both get the window.
 bool standardInputBringsCommands() {
-    struct stat st {};
-    if (::fstat(STDIN_FILENO, &st) != 0)
-        return false;
-    return S_ISFIFO(st.st_mode) || S_ISREG(st.st_mode) || S_ISSOCK(st.st_mode);
+    const qmsys::StreamKind input = qmsys::standardInputKind();
+    return input == qmsys::StreamKind::Pipe || input == qmsys::StreamKind::File ||
+           input == qmsys::StreamKind::Socket;
 }
+#endif
 
 // The module loader offers its start-up report through an export; other hosts of the family
 // may not have one, so a missing symbol just prints nothing.
@@ -127,7 +141,7 @@ int main(int argc, char** argv) {
     const CommandLine* commandLine = &cl;
     std::ifstream scriptFile;
     if (commandLine->script) {
-        scriptFile.open(*commandLine->script);
+        scriptFile.open(cadhost::fsPath(*commandLine->script));
         if (!scriptFile) {
             std::cerr << "cadhost: cannot read script \"" << *commandLine->script << "\"\n";
             return 2;
@@ -139,9 +153,9 @@ int main(int argc, char** argv) {
         const std::filesystem::path moduleLoader = shippedFile(kModuleLoaderFile);
         std::error_code ec;
         if (std::filesystem::exists(moduleLoader, ec)) {
-            loadApplication(host, moduleLoader.string());
+            loadApplication(host, utf8(moduleLoader));
         } else {
-            std::cerr << "cadhost: " << moduleLoader.string()
+            std::cerr << "cadhost: " << utf8(moduleLoader)
                       << " not found; running without the module loader\n";
         }
         for (const std::string& path : commandLine->arxApps) {
@@ -153,6 +167,7 @@ int main(int argc, char** argv) {
         }
     };
 
+#if QM_HOST_GUI
     // The main window when someone can see it; scripts and piped commands keep the command line.
     if (!commandLine->console && !commandLine->script && qmsys::displayAvailable() &&
         !standardInputBringsCommands()) {
@@ -163,6 +178,7 @@ int main(int argc, char** argv) {
             return runGui(&argc, argv, callBringUp, &bringUp);
         }
     }
+#endif
 
     cadhost::Host host;
     bringUp(host);

@@ -1,7 +1,5 @@
 #include "dynamic_linker.h"
 
-#include <dlfcn.h>
-
 #include "application_manager.h"
 #include "arx_application.h"
 
@@ -44,10 +42,7 @@ void* DynamicLinker::getSymbolAddress(const char* appName, const char* symbol) c
         return nullptr;
     }
     const auto app = apps_.find(appName);
-    if (!app || app->handle == nullptr) {
-        return nullptr;
-    }
-    return dlsym(app->handle, symbol);
+    return app ? app->library.symbol(symbol) : nullptr;
 }
 
 }  // namespace cadhost

@@ -1,6 +1,8 @@
 #include "cadhost/host.h"
 
+#if defined(__GLIBC__)
 #include <malloc.h>
+#endif
 
 #include <iostream>
 #include <stdexcept>
@@ -177,7 +179,10 @@ void Host::quit() {
     // The process is ending and everything is about to be freed: small blocks are merged with
     // their neighbours as they are freed, while their memory is at hand, instead of piling up
     // in the allocator's fast bins for one long merge at the first large block freed at exit.
+    // (glibc's allocator; others have no fast bins to turn off.)
+#if defined(__GLIBC__)
     ::mallopt(M_MXFAST, 0);
+#endif
     impl_->apps.broadcast(AcRx::kQuitMsg, /*reverseOrder=*/true);
     while (closeDrawing()) {
     }

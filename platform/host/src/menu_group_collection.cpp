@@ -1,10 +1,6 @@
 #include "menu_group_collection.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <filesystem>
 #include <unordered_set>
 
 #include "menu_group.h"
@@ -18,11 +14,14 @@ namespace {
 class LastFolder {
 public:
     // absolute path's folder, open for readMenuFile, or not open when the folder cannot be
-    // opened (the file is then looked up by its whole path, and fails as it would).
+    // opened (the file is then looked up by its whole path, and fails as it would). A root
+    // folder keeps its separator ("/", "C:/"): without it, "C:" would be the drive's working
+    // folder.
     const qmsys::FolderHandle* of(const std::string& absolute) {
         const std::size_t slash = absolute.rfind('/');
+        const bool root = slash == 0 || (slash == 2 && absolute[1] == ':');
         const std::string_view folder =
-            std::string_view(absolute).substr(0, slash == 0 ? 1 : slash);
+            std::string_view(absolute).substr(0, root ? slash + 1 : slash);
         if (folder != path_) {
             path_ = folder;
             folder_ = qmsys::FolderHandle::open(path_);

@@ -3,13 +3,6 @@
 #include <qmsys/files.h>
 #include <qmsys/user_folders.h>
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <filesystem>
 #include <list>
 #include <string_view>
 #include <unordered_map>
@@ -58,41 +51,20 @@ std::vector<std::string> replay(std::string_view text) {
 // the file is compacted now and then), and a bound on what a damaged file costs.
 constexpr std::size_t kMaxJournalBytes = 64 << 20;
 
-// The file opened with flags and locked exclusively, or none (errno set). A compaction may rename a
-// new file over the one just opened; the lock is then on a file nobody reads any more, so the open
-// is repeated until the locked file is the one under the name. Only a regular file is used: the
-// open never waits (a FIFO in the file's place), and nothing is read from or written to a
-// device.
-qmsys::FileHandle openLocked(const std::string& file, int flags) {
-    flags |= O_CLOEXEC | O_NONBLOCK | O_NOCTTY;
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        int fd = ::open(file.c_str(), flags, 0644);
-        if (fd < 0 && errno == ENOENT && (flags & O_CREAT)) {
-            std::error_code ec;
-            std::filesystem::create_directories(std::filesystem::path(file).parent_path(), ec);
-            fd = ::open(file.c_str(), flags, 0644);
-        }
-        if (fd < 0) {
-            return qmsys::FileHandle();
-        }
-        qmsys::FileHandle handle(fd);
-        struct stat opened {};
-        struct stat named {};
-        if (::fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode)) {
-            errno = EACCES;
-            return qmsys::FileHandle();
-        }
-        while (::flock(fd, LOCK_EX) != 0) {
-            if (errno != EINTR) {
-                return qmsys::FileHandle();
-            }
-        }
-        if (::fstat(fd, &opened) == 0 && ::stat(file.c_str(), &named) == 0 &&
-            opened.st_ino == named.st_ino && opened.st_dev == named.st_dev) {
-            return handle;
+// The file opened and locked exclusively (see qmsys::openLockedFile), or none with error set.
+// Appending creates the file's folder when it is missing.
+qmsys::FileHandle openLocked(const std::string& file, qmsys::LockedFileAccess access,
+                             qmsys::WinError& error) {
+    qmsys::FileHandle handle = qmsys::openLockedFile(file, access, error);
+    if (!handle && error == qmsys::kErrorPathNotFound &&
+        access == qmsys::LockedFileAccess::Append) {
+        const std::size_t slash = file.find_last_of('/');
+        if (slash != std::string::npos && slash > 0) {
+            qmsys::createDirectories(file.substr(0, slash));
+            handle = qmsys::openLockedFile(file, access, error);
         }
     }
-    return qmsys::FileHandle();
+    return handle;
 }
 
 // The file text of a compacted list: each path that can be remembered, one a line.
@@ -145,7 +117,8 @@ bool MenuGroupStore::append(const std::string& line) {
     if (file_.empty()) {
         return false;
     }
-    qmsys::FileHandle file = openLocked(file_, O_WRONLY | O_APPEND | O_CREAT);
+    qmsys::WinError error = qmsys::kErrorSuccess;
+    qmsys::FileHandle file = openLocked(file_, qmsys::LockedFileAccess::Append, error);
     if (!file) {
         return false;
     }
@@ -161,9 +134,10 @@ bool MenuGroupStore::compact(const std::vector<std::string>& drop) {
     if (file_.empty()) {
         return false;
     }
-    qmsys::FileHandle file = openLocked(file_, O_RDONLY);
+    qmsys::WinError error = qmsys::kErrorSuccess;
+    qmsys::FileHandle file = openLocked(file_, qmsys::LockedFileAccess::Read, error);
     if (!file) {
-        return errno == ENOENT;
+        return error == qmsys::kErrorFileNotFound || error == qmsys::kErrorPathNotFound;
     }
     std::string text;
     bool ok = qmsys::readAll(file, text);

@@ -11,6 +11,12 @@ namespace {
 bool isSpace(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v';
 }
+
+#if defined(_WIN32)
+constexpr std::string_view kSeparators = "/\\";
+#else
+constexpr std::string_view kSeparators = "/";
+#endif
 }  // namespace
 
 std::string trim(std::string_view text) {
@@ -29,8 +35,17 @@ std::string_view trimView(std::string_view text) {
     return text.substr(begin, end - begin);
 }
 
+bool hasFolder(std::string_view path) {
+    return path.find_first_of(kSeparators) != std::string_view::npos;
+}
+
+std::filesystem::path fsPath(std::string_view path) {
+    return std::filesystem::path(
+        std::u8string_view(reinterpret_cast<const char8_t*>(path.data()), path.size()));
+}
+
 std::string fileNameOf(std::string_view path) {
-    const auto slash = path.rfind('/');
+    const auto slash = path.find_last_of(kSeparators);
     return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
 }
 
@@ -45,6 +60,20 @@ std::string extensionOf(std::string_view path) {
     const auto dot = name.rfind('.');
     return dot == std::string::npos ? std::string() : name.substr(dot + 1);
 }
+
+#if defined(_WIN32)
+
+std::string absolutePath(const std::string& path) {
+    std::error_code ec;
+    const auto absolute = std::filesystem::absolute(fsPath(path), ec);
+    if (ec) {
+        return path;
+    }
+    const std::u8string normal = absolute.lexically_normal().generic_u8string();
+    return std::string(normal.begin(), normal.end());
+}
+
+#else
 
 namespace {
 
@@ -118,5 +147,7 @@ std::string absolutePath(const std::string& path) {
     const auto absolute = std::filesystem::absolute(path, ec);
     return ec ? path : absolute.lexically_normal().string();
 }
+
+#endif
 
 }  // namespace cadhost

@@ -4,6 +4,7 @@
 // that folding is the support layer's.
 #include <qmsys/text.h>
 
+#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -15,14 +16,20 @@ using qmsys::iequals;
 std::string trim(std::string_view text);
 // The same, as a view into text.
 std::string_view trimView(std::string_view text);
-// The text after the last '/'.
+// The text after the last separator: '/', and on Windows '\\' as well.
 std::string fileNameOf(std::string_view path);
 // The file name without its last extension.
 std::string fileTitleOf(std::string_view path);
 // The last extension without its dot; empty when there is none.
 std::string extensionOf(std::string_view path);
+// Whether path names a file by its folder, rather than by its name alone: it holds a separator.
+bool hasFolder(std::string_view path);
 // path made absolute against the working directory and with "." and ".." resolved
-// lexically (links are not followed).
+// lexically (links are not followed). On Windows, with a drive or a share, and '/' as the one
+// separator ("C:\\Menus\\a.mnu" gives "C:/Menus/a.mnu"), as the rest of the product writes
+// paths, so that one file has one spelling whichever separator its user wrote.
 std::string absolutePath(const std::string& path);
+// A UTF-8 path as std::filesystem takes it (on Windows, its narrow strings are not UTF-8).
+std::filesystem::path fsPath(std::string_view path);
 
 }  // namespace cadhost

@@ -292,6 +292,60 @@ FileHandle lockFile(const std::string& path) {
     return locked == 0 ? std::move(file) : FileHandle();
 }
 
+FileHandle openLockedFile(const std::string& path, LockedFileAccess access, WinError& error) {
+    const int flags =
+        O_CLOEXEC | O_NONBLOCK | O_NOCTTY |
+        (access == LockedFileAccess::Append ? O_WRONLY | O_APPEND | O_CREAT : O_RDONLY);
+    // Bounded: a file that is replaced at every turn for this long is given up on.
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        int fd;
+        do {
+            fd = ::open(path.c_str(), flags, 0644);
+        } while (fd < 0 && errno == EINTR);
+        if (fd < 0) {
+            error = pathError(path, errno);
+            return FileHandle();
+        }
+        FileHandle file(fd);
+        struct stat opened {};
+        if (::fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode)) {
+            error = kErrorAccessDenied;
+            return FileHandle();
+        }
+        while (::flock(fd, LOCK_EX) != 0) {
+            if (errno != EINTR) {
+                error = winErrorFromErrno(errno);
+                return FileHandle();
+            }
+        }
+        struct stat named {};
+        if (::fstat(fd, &opened) == 0 && ::stat(path.c_str(), &named) == 0 &&
+            opened.st_ino == named.st_ino && opened.st_dev == named.st_dev) {
+            error = kErrorSuccess;
+            return file;
+        }
+    }
+    error = kErrorSharingViolation;
+    return FileHandle();
+}
+
+StreamKind standardInputKind() {
+    struct stat st {};
+    if (::fstat(STDIN_FILENO, &st) != 0) {
+        return StreamKind::Closed;
+    }
+    if (S_ISFIFO(st.st_mode)) {
+        return StreamKind::Pipe;
+    }
+    if (S_ISREG(st.st_mode)) {
+        return StreamKind::File;
+    }
+    if (S_ISSOCK(st.st_mode)) {
+        return StreamKind::Socket;
+    }
+    return ::isatty(STDIN_FILENO) ? StreamKind::Terminal : StreamKind::Device;
+}
+
 WinError createDirectory(const std::string& path) {
     if (::mkdir(path.c_str(), 0777) == 0) {
         return kErrorSuccess;

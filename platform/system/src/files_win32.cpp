@@ -267,6 +267,69 @@ FileHandle lockFile(const std::string& path) {
     return file;
 }
 
+FileHandle openLockedFile(const std::string& path, LockedFileAccess access, WinError& error) {
+    const std::wstring name = widePath(path);
+    const bool append = access == LockedFileAccess::Append;
+    // Appending without FILE_WRITE_DATA: every write goes to the end. Every kind of sharing,
+    // so that a new file can be renamed over this one while it is open.
+    const DWORD rights =
+        FILE_READ_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE | (append ? FILE_APPEND_DATA : 0);
+    // Bounded: a file that is replaced at every turn for this long is given up on.
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const HANDLE handle =
+            ::CreateFileW(name.c_str(), rights, kShareAll, nullptr,
+                          append ? OPEN_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (handle == INVALID_HANDLE_VALUE) {
+            error = lastError();
+            return FileHandle();
+        }
+        FileHandle file(nativeOf(handle));
+        FileIdentity opened;
+        if (::GetFileType(handle) != FILE_TYPE_DISK || !identityOfHandle(handle, opened)) {
+            error = kErrorAccessDenied;
+            return FileHandle();
+        }
+        // The same far byte as lockFile's: byte-range locks are mandatory on Windows, and this
+        // one lies past any content, so that the file stays readable while it is held.
+        OVERLAPPED at{};
+        at.OffsetHigh = 0x40000000;
+        if (!::LockFileEx(handle, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &at)) {
+            error = lastError();
+            return FileHandle();
+        }
+        FileIdentity named;
+        const HANDLE current = openForQuery(name);
+        const FileHandle currentFile(current == INVALID_HANDLE_VALUE ? kNoHandle
+                                                                     : nativeOf(current));
+        if (currentFile && identityOfHandle(handle, opened) && identityOfHandle(current, named) &&
+            opened.inode == named.inode && opened.inodeHigh == named.inodeHigh &&
+            opened.device == named.device) {
+            error = kErrorSuccess;
+            return file;
+        }
+    }
+    error = kErrorSharingViolation;
+    return FileHandle();
+}
+
+StreamKind standardInputKind() {
+    const HANDLE input = ::GetStdHandle(STD_INPUT_HANDLE);
+    if (input == nullptr || input == INVALID_HANDLE_VALUE) {
+        return StreamKind::Closed;
+    }
+    DWORD mode = 0;
+    switch (::GetFileType(input)) {
+        case FILE_TYPE_DISK:
+            return StreamKind::File;
+        case FILE_TYPE_PIPE:
+            return StreamKind::Pipe;
+        case FILE_TYPE_CHAR:
+            return ::GetConsoleMode(input, &mode) ? StreamKind::Terminal : StreamKind::Device;
+        default:
+            return StreamKind::Device;
+    }
+}
+
 WinError createDirectory(const std::string& path) {
     return ::CreateDirectoryW(widePath(path).c_str(), nullptr) ? kErrorSuccess : lastError();
 }

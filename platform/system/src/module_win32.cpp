@@ -1,3 +1,4 @@
+#include <utility>
 #include <vector>
 
 #include "qmsys/module.h"
@@ -27,7 +28,22 @@ bool isAbsolute(const std::string& path) {
            path.starts_with("\\\\") || path.starts_with("//");
 }
 
+// LoadLibraryExW on path; null with why set on failure. The library's own folder is searched
+// for its dependencies, as the dynamic linker's $ORIGIN does.
+HMODULE loadLibrary(const std::string& path, std::string& why) {
+    const DWORD flags = isAbsolute(path) ? LOAD_WITH_ALTERED_SEARCH_PATH : 0;
+    const HMODULE module = ::LoadLibraryExW(widePath(path).c_str(), nullptr, flags);
+    if (module == nullptr) {
+        why = path + ": error " + std::to_string(::GetLastError());
+    }
+    return module;
+}
+
 }  // namespace
+
+std::string programFile() {
+    return moduleFile(nullptr);
+}
 
 std::string moduleFileOf(const void* address) {
     HMODULE module = nullptr;
@@ -41,14 +57,8 @@ std::string moduleFileOf(const void* address) {
 
 Library Library::open(const std::string& path, std::string& why) {
     Library library;
-    // The library's own folder is searched for its dependencies, as the dynamic linker's
-    // $ORIGIN does; it is never freed, so that pointers into it stay good.
-    const DWORD flags = isAbsolute(path) ? LOAD_WITH_ALTERED_SEARCH_PATH : 0;
-    library.native_ =
-        reinterpret_cast<void*>(::LoadLibraryExW(widePath(path).c_str(), nullptr, flags));
-    if (library.native_ == nullptr) {
-        why = path + ": error " + std::to_string(::GetLastError());
-    }
+    // Never freed, so that pointers into it stay good.
+    library.native_ = reinterpret_cast<void*>(loadLibrary(path, why));
     return library;
 }
 
@@ -61,6 +71,24 @@ void* Library::symbol(const char* name, std::string& why) const {
         why = std::string(name) + ": error " + std::to_string(::GetLastError());
     }
     return address;
+}
+
+ClosableLibrary ClosableLibrary::open(const std::string& path, std::string& why) {
+    ClosableLibrary library;
+    library.native_ = reinterpret_cast<void*>(loadLibrary(path, why));
+    return library;
+}
+
+void* ClosableLibrary::symbol(const char* name) const {
+    return native_ != nullptr
+               ? reinterpret_cast<void*>(::GetProcAddress(static_cast<HMODULE>(native_), name))
+               : nullptr;
+}
+
+void ClosableLibrary::close() noexcept {
+    if (native_ != nullptr) {
+        ::FreeLibrary(static_cast<HMODULE>(std::exchange(native_, nullptr)));
+    }
 }
 
 }  // namespace qmsys

@@ -103,6 +103,34 @@ bool fileSizeAllowed(std::uint64_t size);
 // The file is never removed: another process may be about to lock it.
 FileHandle lockFile(const std::string& path);
 
+// How openLockedFile opens its file.
+enum class LockedFileAccess {
+    Read,    // an existing file, for reading
+    Append,  // for appending, created (mode 0644) when missing: every write goes to the end
+};
+
+// Opens the regular file path and waits for an exclusive lock on it, which only other
+// openLockedFile calls respect (of this process or another): readers that do not lock read
+// the file meanwhile. The lock is held while the handle lives, and the system releases it when
+// the process ends, however it ends. A file renamed over path while the lock was awaited (see
+// replaceFileContents) is no longer the one under the name: the open is then repeated until
+// the file locked is the one path names. Only a regular file is used: the open never waits on
+// a FIFO, and a folder or a device gives kErrorAccessDenied. No handle on failure, with error
+// set (kErrorFileNotFound, kErrorPathNotFound for a missing folder, ...). The handle is not
+// inherited by started programs.
+FileHandle openLockedFile(const std::string& path, LockedFileAccess access, WinError& error);
+
+// What this process's standard input is connected to.
+enum class StreamKind {
+    Closed,    // nothing
+    Terminal,  // a console someone may type into
+    Pipe,
+    File,    // a regular file
+    Socket,  // on POSIX; Windows reports a socket as a pipe
+    Device,  // another device (/dev/null, NUL)
+};
+StreamKind standardInputKind();
+
 // Copies src to dst as CopyFileW does: the copy gets the source's modification time (full
 // nanosecond precision) and permission bits. With failIfExists an existing destination gives
 // kErrorFileExists (80). The data is written to a temporary name in the destination folder and

@@ -43,4 +43,47 @@ private:
     void* native_ = nullptr;
 };
 
+// A shared library that its owner opens and closes again, as the host does with an ARX
+// application it loads and unloads: close() runs the library's static destructors unless the
+// system keeps it loaded for another open of it. Opening one library twice (under one path or
+// two) gives the same handle() both times, and it is counted: the library stays loaded until
+// each open has been closed. Its symbols stay its own (no other module binds to them).
+// Move-only; closed when destroyed.
+class ClosableLibrary {
+public:
+    ClosableLibrary() noexcept = default;
+    // Opens path, with every dependency resolved now. Not open on failure, with why saying what
+    // failed (the system's words, naming path).
+    static ClosableLibrary open(const std::string& path, std::string& why);
+    ~ClosableLibrary() { close(); }
+    ClosableLibrary(ClosableLibrary&& other) noexcept : native_(other.native_) {
+        other.native_ = nullptr;
+    }
+    ClosableLibrary& operator=(ClosableLibrary&& other) noexcept {
+        if (this != &other) {
+            close();
+            native_ = other.native_;
+            other.native_ = nullptr;
+        }
+        return *this;
+    }
+    ClosableLibrary(const ClosableLibrary&) = delete;
+    ClosableLibrary& operator=(const ClosableLibrary&) = delete;
+
+    bool isOpen() const noexcept { return native_ != nullptr; }
+    // The system's handle of the library: equal for every open of one library while it is
+    // loaded, so it tells whether two opens found the same library. Null when not open.
+    void* handle() const noexcept { return native_; }
+    // The address of the exported symbol name; null when it is missing or nothing is open.
+    void* symbol(const char* name) const;
+    // Gives up this open (nothing when none); the library is unloaded with its last one.
+    void close() noexcept;
+
+private:
+    void* native_ = nullptr;
+};
+
+// The running program's file, an absolute path; empty when the system cannot say.
+std::string programFile();
+
 }  // namespace qmsys

@@ -1,12 +1,13 @@
 // A test application exporting a function that other applications find through the dynamic
 // linker.
+#include <qmsys/module.h>
+
 #include "cadhost/arx.h"
 
-extern "C" __attribute__((visibility("default"))) int hosttestTwice(int value) {
+extern "C" QM_EXPORT int hosttestTwice(int value) {
     return 2 * value;
 }
 
-extern "C" __attribute__((visibility("default"))) AcRx::AppRetCode acrxEntryPoint(AcRx::AppMsgCode,
-                                                                                  void*) {
+extern "C" QM_EXPORT AcRx::AppRetCode acrxEntryPoint(AcRx::AppMsgCode, void*) {
     return AcRx::kRetOK;
 }

@@ -1,4 +1,6 @@
 // A shared object that is no ARX application: it exports no acrxEntryPoint.
-extern "C" __attribute__((visibility("default"))) int hosttestNothing() {
+#include <qmsys/module.h>
+
+extern "C" QM_EXPORT int hosttestNothing() {
     return 0;
 }

@@ -7,6 +7,8 @@
 #include <set>
 #include <string>
 
+#include <qmsys/module.h>
+
 #include "cadhost/arx.h"
 #include "cadhost/services.h"
 
@@ -99,8 +101,7 @@ void addCommands() {
 
 }  // namespace
 
-extern "C" __attribute__((visibility("default"))) AcRx::AppRetCode acrxEntryPoint(
-    AcRx::AppMsgCode msg, void* pkt) {
+extern "C" QM_EXPORT AcRx::AppRetCode acrxEntryPoint(AcRx::AppMsgCode msg, void* pkt) {
     acutPrintf("probe: %s %s\n", messageName(msg), currentDrawing());
     switch (msg) {
         case AcRx::kInitAppMsg:

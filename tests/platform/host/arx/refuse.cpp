@@ -1,4 +1,6 @@
 // A test application whose initialisation refuses, after it registered a command.
+#include <qmsys/module.h>
+
 #include "cadhost/arx.h"
 
 namespace {
@@ -7,8 +9,7 @@ void refused() {
 }
 }  // namespace
 
-extern "C" __attribute__((visibility("default"))) AcRx::AppRetCode acrxEntryPoint(
-    AcRx::AppMsgCode msg, void*) {
+extern "C" QM_EXPORT AcRx::AppRetCode acrxEntryPoint(AcRx::AppMsgCode msg, void*) {
     if (msg != AcRx::kInitAppMsg) {
         return AcRx::kRetOK;
     }
