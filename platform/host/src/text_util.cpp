@@ -70,7 +70,12 @@ std::string absolutePath(const std::string& path) {
         return path;
     }
     const std::u8string normal = absolute.lexically_normal().generic_u8string();
-    return std::string(normal.begin(), normal.end());
+    std::string out(normal.begin(), normal.end());
+    // The drive letter in one case: "c:/x" and "C:/x" are one file.
+    if (out.size() >= 2 && out[1] == ':' && out[0] >= 'a' && out[0] <= 'z') {
+        out[0] = static_cast<char>(out[0] - 'a' + 'A');
+    }
+    return out;
 }
 
 #else

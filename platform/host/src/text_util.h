@@ -25,9 +25,10 @@ std::string extensionOf(std::string_view path);
 // Whether path names a file by its folder, rather than by its name alone: it holds a separator.
 bool hasFolder(std::string_view path);
 // path made absolute against the working directory and with "." and ".." resolved
-// lexically (links are not followed). On Windows, with a drive or a share, and '/' as the one
-// separator ("C:\\Menus\\a.mnu" gives "C:/Menus/a.mnu"), as the rest of the product writes
-// paths, so that one file has one spelling whichever separator its user wrote.
+// lexically (links are not followed). On Windows, with a drive (its letter upper-case) or a
+// share, and '/' as the one separator ("c:\Menus\a.mnu" gives "C:/Menus/a.mnu"), as the
+// rest of the product writes paths, so that one file has one spelling whichever separator its
+// user wrote.
 std::string absolutePath(const std::string& path);
 // A UTF-8 path as std::filesystem takes it (on Windows, its narrow strings are not UTF-8).
 std::filesystem::path fsPath(std::string_view path);

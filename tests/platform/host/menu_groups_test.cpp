@@ -2,10 +2,16 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#if !defined(_WIN32)
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
+#endif
 
+#include <qmsys/file_identity.h>
+
+#include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <filesystem>
 #include <numeric>
@@ -18,6 +24,11 @@ namespace {
 using namespace cadhost;
 using ::testing::ElementsAre;
 
+std::string backslashes(std::string path) {
+    std::replace(path.begin(), path.end(), '/', '\\');
+    return path;
+}
+
 class MenuGroupsTest : public hosttest::HostTest {
 protected:
     MenuGroupsTest() { acedGetAcadWinApp()->get_MenuGroups(groups_); }
@@ -27,9 +38,11 @@ protected:
         qmtest::writeFile(path, content);
         return path;
     }
-    // Normalised the way the host records menu file paths.
+    // Normalised the way the host records menu file paths (with '/' on every system).
     std::string folder() const {
-        return std::filesystem::path(user_.root() + "/menus").lexically_normal().string();
+        const std::u8string normal =
+            qmtest::fsPath(user_.root() + "/menus").lexically_normal().generic_u8string();
+        return std::string(normal.begin(), normal.end());
     }
     HRESULT load(const std::string& path) {
         std::shared_ptr<IAcadMenuGroup> group;
@@ -48,6 +61,12 @@ protected:
         return out;
     }
     std::string listFile() const { return user_.stateDir() + "/cadhost/menugroups.list"; }
+    // The list file's identity: a rewrite replaces the file, an append changes its time.
+    qmsys::FileIdentity listIdentity() const {
+        qmsys::FileIdentity identity;
+        EXPECT_TRUE(qmsys::identifyFile(listFile(), identity));
+        return identity;
+    }
     std::vector<std::string> names() const {
         std::vector<std::string> out;
         for (const auto& g : host_.menuGroups()) {
@@ -87,7 +106,14 @@ TEST_F(MenuGroupsTest, MenuFilesAreRecordedUnderTheirTidyAbsolutePath) {
         in + "/../dot.d/..x/a.mnu",
         in + "/..x/./a.mnu",
         in + "/..x/../..x/a.mnu",
+#if defined(_WIN32)
+        // Windows paths: either separator, the drive letter in either case.
+        backslashes(file),
+        backslashes(in) + "\\..\\dot.d/..x\\a.mnu",
+        std::string(1, static_cast<char>(std::tolower(file[0]))) + file.substr(1),
+#else
         "/" + file,
+#endif
     };
     for (const std::string& spelling : spellings) {
         SCOPED_TRACE(spelling);
@@ -180,17 +206,14 @@ TEST_F(MenuGroupsTest, RestoreReplaysTheRememberedChanges) {
          {a, other, b}},
         {"an empty list", "", {}, false},
     };
-    const auto identity = [&] {
-        struct stat st {};
-        EXPECT_EQ(::stat(listFile().c_str(), &st), 0);
-        return std::pair(st.st_ino, st.st_mtim.tv_nsec);
-    };
     for (const Case& k : cases) {
         SCOPED_TRACE(k.what);
         qmtest::writeFile(listFile(), k.file);
-        const auto before = identity();
+        const qmsys::FileIdentity before = listIdentity();
         host_.restoreMenuGroups();
-        EXPECT_EQ(identity() != before, k.rewritten);
+        const qmsys::FileIdentity after = listIdentity();
+        EXPECT_EQ(after.inode != before.inode || after.modifiedNs != before.modifiedNs,
+                  k.rewritten);
         EXPECT_EQ(menuFiles(), k.restored);
         EXPECT_EQ(qmtest::readFile(listFile()),
                   std::accumulate(k.restored.begin(), k.restored.end(), std::string(),
@@ -207,11 +230,7 @@ TEST_F(MenuGroupsTest, RestoreReplaysTheRememberedChanges) {
 // A load or unload adds one line to the list and rewrites nothing, so that bringing up n menus
 // writes O(n), not O(n^2). Load and unload cycles still leave a file of bounded length.
 TEST_F(MenuGroupsTest, ChangesAreAppendedToTheRememberedList) {
-    const auto inode = [&] {
-        struct stat st {};
-        EXPECT_EQ(::stat(listFile().c_str(), &st), 0);
-        return st.st_ino;
-    };
+    const auto inode = [&] { return listIdentity().inode; };
     const std::string a = menu("a.mnu", "***MENUGROUP=KRQM_A\n");
     const std::string b = menu("b.mnu", "***MENUGROUP=KRQM_B\n");
     ASSERT_EQ(load(a), S_OK);
@@ -230,6 +249,9 @@ TEST_F(MenuGroupsTest, ChangesAreAppendedToTheRememberedList) {
     EXPECT_EQ(qmtest::readFile(listFile()), b + "\n");
     EXPECT_THAT(names(), ElementsAre("KRQM_B"));
 }
+
+#if !defined(_WIN32)
+// (POSIX only: FIFOs, devices and symbolic links a test may plant have no Windows counterpart.)
 
 // Something other than a regular file where the remembered list belongs: a FIFO, or a link
 // to a character device (made in the test's folder; nothing may be written through it). The
@@ -278,5 +300,7 @@ TEST_F(MenuGroupsTest, CompactionWritesNothingThroughLinksAtTemporaryNames) {
     EXPECT_EQ(qmtest::readFile(listFile()), a + "\n");
     EXPECT_THAT(names(), ElementsAre("KRQM_A"));
 }
+
+#endif
 
 }  // namespace
