@@ -51,20 +51,20 @@ std::vector<std::string> replay(std::string_view text) {
 // the file is compacted now and then), and a bound on what a damaged file costs.
 constexpr std::size_t kMaxJournalBytes = 64 << 20;
 
-// The file opened and locked exclusively (see qmsys::openLockedFile), or none with error set.
-// Appending creates the file's folder when it is missing.
-qmsys::FileHandle openLocked(const std::string& file, qmsys::LockedFileAccess access,
-                             qmsys::WinError& error) {
-    qmsys::FileHandle handle = qmsys::openLockedFile(file, access, error);
-    if (!handle && error == qmsys::kErrorPathNotFound &&
-        access == qmsys::LockedFileAccess::Append) {
+// The file's lock (see qmsys::LockedFile), or none with error set. Appending creates the
+// file's folder when it is missing.
+qmsys::LockedFile lockFile(const std::string& file, qmsys::LockedFile::Access access,
+                           qmsys::WinError& error) {
+    qmsys::LockedFile locked = qmsys::LockedFile::lock(file, access, error);
+    if (!locked.isLocked() && error == qmsys::kErrorPathNotFound &&
+        access == qmsys::LockedFile::Access::Append) {
         const std::size_t slash = file.find_last_of('/');
         if (slash != std::string::npos && slash > 0) {
             qmsys::createDirectories(file.substr(0, slash));
-            handle = qmsys::openLockedFile(file, access, error);
+            locked = qmsys::LockedFile::lock(file, access, error);
         }
     }
-    return handle;
+    return locked;
 }
 
 // The file text of a compacted list: each path that can be remembered, one a line.
@@ -118,14 +118,14 @@ bool MenuGroupStore::append(const std::string& line) {
         return false;
     }
     qmsys::WinError error = qmsys::kErrorSuccess;
-    qmsys::FileHandle file = openLocked(file_, qmsys::LockedFileAccess::Append, error);
-    if (!file) {
+    qmsys::LockedFile file = lockFile(file_, qmsys::LockedFile::Access::Append, error);
+    if (!file.isLocked()) {
         return false;
     }
     // No fsync: the append reaches the file before the host goes on, which is what a crash of
     // the host needs; losing the newest change to a power failure only forgets one menu.
-    const bool written = qmsys::writeAll(file, line);
-    const bool closed = file.close();
+    const bool written = file.append(line);
+    const bool closed = file.unlock();
     appended_ += written ? 1 : 0;
     return written && closed;
 }
@@ -135,12 +135,12 @@ bool MenuGroupStore::compact(const std::vector<std::string>& drop) {
         return false;
     }
     qmsys::WinError error = qmsys::kErrorSuccess;
-    qmsys::FileHandle file = openLocked(file_, qmsys::LockedFileAccess::Read, error);
-    if (!file) {
+    qmsys::LockedFile file = lockFile(file_, qmsys::LockedFile::Access::Read, error);
+    if (!file.isLocked()) {
         return error == qmsys::kErrorFileNotFound || error == qmsys::kErrorPathNotFound;
     }
     std::string text;
-    bool ok = qmsys::readAll(file, text);
+    bool ok = file.readAll(text);
     if (ok) {
         const std::string content =
             listText(replay(text), std::unordered_set<std::string>(drop.begin(), drop.end()));
@@ -149,9 +149,9 @@ bool MenuGroupStore::compact(const std::vector<std::string>& drop) {
             appended_ = 0;
             return true;
         }
-        ok = qmsys::replaceFileContents(file_, content, 0644) == qmsys::kErrorSuccess;
+        ok = file.replace(content, 0644) == qmsys::kErrorSuccess;
     }
-    file.reset();  // releases the lock: waiting appenders find the new file under the name
+    file.unlock();  // waiting appenders find the new file under the name
     if (ok) {
         appended_ = 0;
     }

@@ -292,10 +292,9 @@ FileHandle lockFile(const std::string& path) {
     return locked == 0 ? std::move(file) : FileHandle();
 }
 
-FileHandle openLockedFile(const std::string& path, LockedFileAccess access, WinError& error) {
-    const int flags =
-        O_CLOEXEC | O_NONBLOCK | O_NOCTTY |
-        (access == LockedFileAccess::Append ? O_WRONLY | O_APPEND | O_CREAT : O_RDONLY);
+LockedFile LockedFile::lock(const std::string& path, Access access, WinError& error) {
+    const int flags = O_CLOEXEC | O_NONBLOCK | O_NOCTTY |
+                      (access == Access::Append ? O_WRONLY | O_APPEND | O_CREAT : O_RDONLY);
     // Bounded: a file that is replaced at every turn for this long is given up on.
     for (int attempt = 0; attempt < 100; ++attempt) {
         int fd;
@@ -304,29 +303,48 @@ FileHandle openLockedFile(const std::string& path, LockedFileAccess access, WinE
         } while (fd < 0 && errno == EINTR);
         if (fd < 0) {
             error = pathError(path, errno);
-            return FileHandle();
+            return LockedFile();
         }
         FileHandle file(fd);
         struct stat opened {};
         if (::fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode)) {
             error = kErrorAccessDenied;
-            return FileHandle();
+            return LockedFile();
         }
         while (::flock(fd, LOCK_EX) != 0) {
             if (errno != EINTR) {
                 error = winErrorFromErrno(errno);
-                return FileHandle();
+                return LockedFile();
             }
         }
         struct stat named {};
         if (::fstat(fd, &opened) == 0 && ::stat(path.c_str(), &named) == 0 &&
             opened.st_ino == named.st_ino && opened.st_dev == named.st_dev) {
+            LockedFile locked;
+            locked.path_ = path;
+            locked.lock_ = std::move(file);
             error = kErrorSuccess;
-            return file;
+            return locked;
         }
     }
     error = kErrorSharingViolation;
-    return FileHandle();
+    return LockedFile();
+}
+
+bool LockedFile::readAll(std::string& out) const {
+    return qmsys::readAll(lock_, out);
+}
+
+bool LockedFile::append(std::string_view data) const {
+    return writeAll(lock_, data);
+}
+
+WinError LockedFile::replace(std::string_view data, unsigned permissions) const {
+    return replaceFileContents(path_, data, permissions);
+}
+
+bool LockedFile::unlock() noexcept {
+    return lock_.close();
 }
 
 StreamKind standardInputKind() {

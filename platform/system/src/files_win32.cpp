@@ -267,49 +267,66 @@ FileHandle lockFile(const std::string& path) {
     return file;
 }
 
-FileHandle openLockedFile(const std::string& path, LockedFileAccess access, WinError& error) {
-    const std::wstring name = widePath(path);
-    const bool append = access == LockedFileAccess::Append;
-    // Appending without FILE_WRITE_DATA: every write goes to the end. Every kind of sharing,
-    // so that a new file can be renamed over this one while it is open.
-    const DWORD rights =
-        FILE_READ_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE | (append ? FILE_APPEND_DATA : 0);
-    // Bounded: a file that is replaced at every turn for this long is given up on.
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        const HANDLE handle =
-            ::CreateFileW(name.c_str(), rights, kShareAll, nullptr,
-                          append ? OPEN_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (handle == INVALID_HANDLE_VALUE) {
-            error = lastError();
-            return FileHandle();
-        }
-        FileHandle file(nativeOf(handle));
-        FileIdentity opened;
-        if (::GetFileType(handle) != FILE_TYPE_DISK || !identityOfHandle(handle, opened)) {
-            error = kErrorAccessDenied;
-            return FileHandle();
-        }
-        // The same far byte as lockFile's: byte-range locks are mandatory on Windows, and this
-        // one lies past any content, so that the file stays readable while it is held.
-        OVERLAPPED at{};
-        at.OffsetHigh = 0x40000000;
-        if (!::LockFileEx(handle, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &at)) {
-            error = lastError();
-            return FileHandle();
-        }
-        FileIdentity named;
-        const HANDLE current = openForQuery(name);
-        const FileHandle currentFile(current == INVALID_HANDLE_VALUE ? kNoHandle
-                                                                     : nativeOf(current));
-        if (currentFile && identityOfHandle(handle, opened) && identityOfHandle(current, named) &&
-            opened.inode == named.inode && opened.inodeHigh == named.inodeHigh &&
-            opened.device == named.device) {
-            error = kErrorSuccess;
-            return file;
-        }
+LockedFile LockedFile::lock(const std::string& path, Access access, WinError& error) {
+    const HANDLE handle =
+        ::CreateFileW(widePath(path + ".lock").c_str(), GENERIC_READ | GENERIC_WRITE, kShareAll,
+                      nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        error = lastError();
+        return LockedFile();
     }
-    error = kErrorSharingViolation;
-    return FileHandle();
+    FileHandle lock(nativeOf(handle));
+    OVERLAPPED at{};
+    if (::GetFileType(handle) != FILE_TYPE_DISK ||
+        !::LockFileEx(handle, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &at)) {
+        error = kErrorAccessDenied;
+        return LockedFile();
+    }
+    // The file itself, as it is under the lock: there for reading, creatable for appending.
+    const DWORD attributes = ::GetFileAttributesW(widePath(path).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES && access == Access::Read) {
+        error = lastError();
+        return LockedFile();
+    }
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        error = kErrorAccessDenied;
+        return LockedFile();
+    }
+    LockedFile locked;
+    locked.path_ = path;
+    locked.lock_ = std::move(lock);
+    error = kErrorSuccess;
+    return locked;
+}
+
+bool LockedFile::readAll(std::string& out) const {
+    WinError error = kErrorSuccess;
+    const FileHandle file = openRegular(widePath(path_), error, nullptr);
+    return file && qmsys::readAll(file, out);
+}
+
+bool LockedFile::append(std::string_view data) const {
+    // Without FILE_WRITE_DATA every write goes to the end.
+    const HANDLE handle =
+        ::CreateFileW(widePath(path_).c_str(), FILE_APPEND_DATA | SYNCHRONIZE, kShareAll, nullptr,
+                      OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    FileHandle file(nativeOf(handle));
+    if (::GetFileType(handle) != FILE_TYPE_DISK) {
+        return false;
+    }
+    const bool written = writeAll(file, data);
+    return file.close() && written;
+}
+
+WinError LockedFile::replace(std::string_view data, unsigned permissions) const {
+    return replaceFileContents(path_, data, permissions);
+}
+
+bool LockedFile::unlock() noexcept {
+    return lock_.close();
 }
 
 StreamKind standardInputKind() {

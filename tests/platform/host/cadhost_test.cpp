@@ -100,7 +100,14 @@ protected:
         options.extraEnv = user_.environment();
         options.input = input;
         options.obeyFilePermissions = obeyFilePermissions;
-        return qmtest::runProcess(args, options);
+        qmtest::ProcessResult result = qmtest::runProcess(args, options);
+#if defined(_WIN32)
+        // A Windows console program ends its lines with CR LF.
+        for (std::string* text : {&result.out, &result.err}) {
+            std::erase(*text, '\r');
+        }
+#endif
+        return result;
     }
 
 #if !defined(_WIN32)

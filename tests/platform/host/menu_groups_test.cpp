@@ -24,10 +24,12 @@ namespace {
 using namespace cadhost;
 using ::testing::ElementsAre;
 
+#if defined(_WIN32)
 std::string backslashes(std::string path) {
     std::replace(path.begin(), path.end(), '/', '\\');
     return path;
 }
+#endif
 
 class MenuGroupsTest : public hosttest::HostTest {
 protected:

@@ -103,22 +103,47 @@ bool fileSizeAllowed(std::uint64_t size);
 // The file is never removed: another process may be about to lock it.
 FileHandle lockFile(const std::string& path);
 
-// How openLockedFile opens its file.
-enum class LockedFileAccess {
-    Read,    // an existing file, for reading
-    Append,  // for appending, created (mode 0644) when missing: every write goes to the end
-};
+// A file that several processes change in turns (a journal): each change, an append or the
+// whole file replaced, is made while holding the file's lock. The lock is waited for, held
+// while the object lives, and released by the system when the process ends, however it ends.
+// Only other LockedFile holders respect it: readers that do not lock read the file meanwhile.
+// Only a regular file is used: nothing waits on a FIFO, and a folder or a device in the file's
+// place gives kErrorAccessDenied. Nothing is inherited by started programs. Move-only.
+//
+// POSIX: the lock is on the file itself (flock). A file renamed over path while the lock was
+// awaited (by replace()) is no longer the one under the name: the lock is then taken again on
+// the file path names. Windows: a file that is open cannot be renamed over, so the lock lies
+// on a file of its own beside it, path + ".lock" (made when first needed, never removed), and
+// the file itself is opened only for each read or append.
+class LockedFile {
+public:
+    enum class Access {
+        Read,    // an existing file, to read and then maybe replace
+        Append,  // created (mode 0644) when missing, its folder not: appends go to the end
+    };
 
-// Opens the regular file path and waits for an exclusive lock on it, which only other
-// openLockedFile calls respect (of this process or another): readers that do not lock read
-// the file meanwhile. The lock is held while the handle lives, and the system releases it when
-// the process ends, however it ends. A file renamed over path while the lock was awaited (see
-// replaceFileContents) is no longer the one under the name: the open is then repeated until
-// the file locked is the one path names. Only a regular file is used: the open never waits on
-// a FIFO, and a folder or a device gives kErrorAccessDenied. No handle on failure, with error
-// set (kErrorFileNotFound, kErrorPathNotFound for a missing folder, ...). The handle is not
-// inherited by started programs.
-FileHandle openLockedFile(const std::string& path, LockedFileAccess access, WinError& error);
+    LockedFile() noexcept = default;
+    // Waits for path's lock. Not locked on failure, with error set (kErrorFileNotFound for a
+    // missing file with Access::Read, kErrorPathNotFound for a missing folder, ...).
+    static LockedFile lock(const std::string& path, Access access, WinError& error);
+
+    bool isLocked() const noexcept { return lock_.valid(); }
+    // Appends the whole file to out (Access::Read). False when a read fails; out then holds
+    // what came before.
+    bool readAll(std::string& out) const;
+    // Writes data at the end of the file (Access::Append), going on after short writes.
+    bool append(std::string_view data) const;
+    // Replaces the file by one holding data (replaceFileContents). Last: from then on, holders
+    // of the new file are not excluded any more, so nothing else is done under this lock.
+    WinError replace(std::string_view data, unsigned permissions) const;
+    // Gives the lock up now. False when the system reported a failure closing the file: data
+    // appended may not have reached it. True when nothing was locked.
+    bool unlock() noexcept;
+
+private:
+    std::string path_;
+    FileHandle lock_;  // POSIX: the file, locked; Windows: the lock file beside it
+};
 
 // What this process's standard input is connected to.
 enum class StreamKind {
