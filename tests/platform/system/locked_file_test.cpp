@@ -1,0 +1,141 @@
+// LockedFile: a journal that processes change in turns. Threads of the test take the lock
+// through files of their own, as other processes would, and a helper process holds it across
+// a kill.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <future>
+#include <string>
+#include <thread>
+
+#include "qmsys/files.h"
+#include "qmtest/child_process.h"
+#include "qmtest/files.h"
+#include "qmtest/relocated_user.h"
+#include "qmtest/temp_dir.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using qmsys::LockedFile;
+
+constexpr auto kGenerous = 10s;  // the machine is shared
+constexpr auto kStillWaiting = 300ms;
+
+LockedFile lock(const std::string& path, LockedFile::Access access) {
+    qmsys::WinError error = qmsys::kErrorSuccess;
+    LockedFile file = LockedFile::lock(path, access, error);
+    EXPECT_TRUE(file.isLocked()) << path << ": error " << error;
+    return file;
+}
+
+// A lock taken on a thread of its own, which appends text once it holds it.
+std::future<bool> appendWhenLocked(const std::string& path, const std::string& text) {
+    return std::async(std::launch::async, [path, text] {
+        LockedFile file = lock(path, LockedFile::Access::Append);
+        return file.append(text) && file.unlock();
+    });
+}
+
+TEST(LockedFile, AnotherHolderWaitsUntilTheLockIsGivenUp) {
+    qmtest::TempDir dir;
+    const std::string path = dir / "journal";
+    LockedFile first = lock(path, LockedFile::Access::Append);
+    std::future<bool> second = appendWhenLocked(path, "second\n");
+    EXPECT_EQ(second.wait_for(kStillWaiting), std::future_status::timeout);
+    EXPECT_TRUE(first.append("first\n"));
+    EXPECT_TRUE(first.unlock());
+    ASSERT_EQ(second.wait_for(kGenerous), std::future_status::ready);
+    EXPECT_TRUE(second.get());
+    EXPECT_EQ(qmtest::readFile(path), "first\nsecond\n");
+}
+
+// Only lockers are excluded: the file reads as usual while the lock is held (Windows' byte
+// locks are mandatory, so the lock must lie where no read goes).
+TEST(LockedFile, ReadersThatDoNotLockReadTheFileMeanwhile) {
+    qmtest::TempDir dir;
+    const std::string path = dir / "journal";
+    qmtest::writeFile(path, "a\n");
+    for (const LockedFile::Access access : {LockedFile::Access::Read, LockedFile::Access::Append}) {
+        LockedFile held = lock(path, access);
+        std::string text;
+        EXPECT_EQ(qmsys::readRegularFile(path, 100, text), qmsys::kErrorSuccess);
+        EXPECT_EQ(text, "a\n");
+    }
+}
+
+// A compaction replaces the file while an appender waits: the appender writes to the new
+// file under the name, not to the one it first found there.
+TEST(LockedFile, AWaitingAppenderWritesToTheFileThatReplacedTheOld) {
+    qmtest::TempDir dir;
+    const std::string path = dir / "journal";
+    qmtest::writeFile(path, "a\n-a\nb\n");
+    LockedFile compacting = lock(path, LockedFile::Access::Read);
+    std::future<bool> appender = appendWhenLocked(path, "c\n");
+    EXPECT_EQ(appender.wait_for(kStillWaiting), std::future_status::timeout);
+    std::string text;
+    ASSERT_TRUE(compacting.readAll(text));
+    EXPECT_EQ(text, "a\n-a\nb\n");
+    EXPECT_EQ(compacting.replace("b\n", 0644), qmsys::kErrorSuccess);
+    EXPECT_TRUE(compacting.unlock());
+    ASSERT_EQ(appender.wait_for(kGenerous), std::future_status::ready);
+    EXPECT_TRUE(appender.get());
+    EXPECT_EQ(qmtest::readFile(path), "b\nc\n");
+}
+
+TEST(LockedFile, WhatCannotBeLockedSaysWhy) {
+    qmtest::TempDir dir;
+    qmtest::writeFile(dir / "folder/file", "");
+    struct Case {
+        const char* what;
+        std::string path;
+        LockedFile::Access access;
+        qmsys::WinError expected;
+    };
+    const Case cases[] = {
+        {"missing file, to read", dir / "missing", LockedFile::Access::Read,
+         qmsys::kErrorFileNotFound},
+        {"missing folder, to read", dir / "none/journal", LockedFile::Access::Read,
+         qmsys::kErrorPathNotFound},
+        {"missing folder, to append", dir / "none/journal", LockedFile::Access::Append,
+         qmsys::kErrorPathNotFound},
+        {"a folder, to read", dir / "folder", LockedFile::Access::Read, qmsys::kErrorAccessDenied},
+        {"a folder, to append", dir / "folder", LockedFile::Access::Append,
+         qmsys::kErrorAccessDenied},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        qmsys::WinError error = qmsys::kErrorSuccess;
+        const LockedFile file = LockedFile::lock(c.path, c.access, error);
+        EXPECT_FALSE(file.isLocked());
+        EXPECT_EQ(error, c.expected);
+    }
+    // Appending creates the file.
+    LockedFile created = lock(dir / "new", LockedFile::Access::Append);
+    EXPECT_TRUE(created.append("x\n"));
+    EXPECT_TRUE(created.unlock());
+    EXPECT_EQ(qmtest::readFile(dir / "new"), "x\n");
+}
+
+// The system gives the lock up when its holder dies, however it dies.
+TEST(LockedFile, AKilledHoldersLockIsReleased) {
+    qmtest::TempDir dir;
+    const std::string path = dir / "journal";
+    qmtest::BackgroundProcess holder({qmtest::binDir() + "/qm_lock_holder", "file", path});
+    ASSERT_TRUE(holder.waitForOutput("held", kGenerous)) << holder.output();
+    std::future<bool> waiter = appendWhenLocked(path, "after\n");
+    EXPECT_EQ(waiter.wait_for(kStillWaiting), std::future_status::timeout);
+    holder.kill();
+    holder.wait();
+    ASSERT_EQ(waiter.wait_for(kGenerous), std::future_status::ready);
+    EXPECT_TRUE(waiter.get());
+    EXPECT_EQ(qmtest::readFile(path), "after\n");
+}
+
+TEST(StandardInputKind, APipedInputIsAPipe) {
+    const auto result = qmtest::runProcess({qmtest::binDir() + "/qm_lock_holder", "input"});
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(result.out.substr(0, result.out.find_first_of("\r\n")), "pipe");
+}
+
+}  // namespace
