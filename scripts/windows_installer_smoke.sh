@@ -9,13 +9,13 @@
 #     enters the product in the system's list of installed programs.
 #  3. Every DLL that an installed program, DLL or ARX imports is installed beside it or is
 #     the system's own.
-#  4. The installed programs start from the install folder: qmreg.exe answers --version with
-#     the installer's version; for a relocated user (HOME, XDG_*, APPDATA, QM_REGISTRY_DIR
-#     private to the check, QM_APP_PATH the installed sample) qmreg.exe sets Road Design and
-#     Survey Data to start with the host, and cadhost.exe --console --profile loads the
-#     installed module loader and brings up the sample: the three modules started in the
-#     start-up report, QmModuleLoader.arx and krqm_roads.arx among the ARX applications, and
-#     each module's menu loaded from the user's own copy under APPDATA.
+#  4. The installed programs start from the install folder: qmreg.exe and cadhost.exe answer
+#     --version with the installer's version; for a relocated user (HOME, XDG_*, APPDATA,
+#     QM_REGISTRY_DIR private to the check, QM_APP_PATH the installed sample) qmreg.exe sets
+#     Road Design and Survey Data to start with the host, and cadhost.exe --console --profile
+#     loads the installed module loader and brings up the sample: the three modules started in
+#     the start-up report, QmModuleLoader.arx and krqm_roads.arx among the ARX applications,
+#     and each module's menu loaded from the user's own copy under APPDATA.
 #  5. The silent uninstall (uninstall.exe /S) removes the folder, and the machine's registry
 #     (HKLM) is as it was before the installation. The installer writes nothing into the
 #     user's registry (HKCU), checked right after the installation: what the relocated host
@@ -89,15 +89,20 @@ done < <(find "$installed" -type f \( -iname '*.exe' -o -iname '*.dll' -o -iname
 echo "checked $(find "$installed" -type f \( -iname '*.exe' -o -iname '*.dll' -o -iname '*.arx' \) | wc -l) files"
 
 echo "== the installed programs"
-if [ -f "$installed/bin/qmreg.exe" ]; then
-    out=$(wine "$installed/bin/qmreg.exe" --version | tr -d '\r')
-    grep -Fw "$version" <<<"$out" >/dev/null || fail "qmreg.exe --version says '$out', not $version"
-    echo "qmreg.exe --version: $out"
-else
-    skip "qmreg.exe: the Windows build has no qmreg yet"
-fi
-if [ -f "$installed/bin/cadhost.exe" ] && [ -f "$installed/bin/QmModuleLoader.arx" ] &&
-    [ -d "$installed/share/quillmont/sample" ]; then
+for program in qmreg cadhost; do
+    if [ -f "$installed/bin/$program.exe" ]; then
+        out=$(wine "$installed/bin/$program.exe" --version | tr -d '\r')
+        [ "$out" = "$program $version" ] || fail "$program.exe --version says '$out', not '$program $version'"
+        echo "$program.exe --version: $out"
+    else
+        skip "$program.exe: the Windows build has no $program yet"
+    fi
+done
+missing=()
+for part in bin/cadhost.exe bin/qmreg.exe bin/QmModuleLoader.arx share/quillmont/sample; do
+    [ -e "$installed/$part" ] || missing+=("$part")
+done
+if ((${#missing[@]} == 0)); then
     # A relocated user in the prefix, set up in a command script as a user would: Road Design
     # and Survey Data start with the host (set with the installed qmreg.exe, as scripts/demo.sh
     # does), then the host runs on the installed sample.
@@ -134,7 +139,7 @@ CMD
     done
     echo "cadhost.exe --console --profile: the module loader and Road Design's application loaded, three modules started, their menus loaded from the user's copies"
 else
-    skip "cadhost.exe on the installed sample: the Windows build has no cadhost.exe, QmModuleLoader.arx or sample installation yet"
+    skip "cadhost.exe on the installed sample: the Windows build does not install ${missing[*]} yet"
 fi
 
 echo "== silent uninstall"
