@@ -215,7 +215,7 @@ TEST_F(SnapshotEqualityTest, ListIsTheSameWithAndWithoutTheSnapshotAfterRandomCh
             // Same size, and (kind 3) the old modification time put back: only the change
             // time tells.
             what = kind == 2 ? "edit of the same size" : "edit within the same second";
-            const fs::file_time_type before = fs::last_write_time(some);
+            const std::int64_t before = qmtest::lastWriteNs(qmtest::utf8(some));
             std::string text = qmtest::readFile(qmtest::utf8(some));
             const std::size_t digit = text.find_first_of("0123456789");
             if (digit != std::string::npos) {
@@ -223,11 +223,11 @@ TEST_F(SnapshotEqualityTest, ListIsTheSameWithAndWithoutTheSnapshotAfterRandomCh
             }
             qmtest::writeFile(qmtest::utf8(some), text);
             if (kind == 3) {
-                fs::last_write_time(some, before);
+                qmtest::setLastWriteNs(qmtest::utf8(some), before);
             }
         } else if (kind == 4) {
             what = "touch";
-            fs::last_write_time(some, fs::file_time_type::clock::now());
+            qmtest::setLastWriteNs(qmtest::utf8(some), qmtest::nowNs());
         } else if (kind == 5) {
             what = "rename";
             fs::rename(some, modules() + "/" + newName());
@@ -594,7 +594,7 @@ TEST_F(SnapshotEqualityTest, AFileStampedWithinTheRecordingTickIsReadAgain) {
     }
     waitPastFileTimes();
     const std::string racy = modules() + "/m1.default.xml";
-    fs::last_write_time(racy, fs::file_time_type::clock::now() + 600s);
+    qmtest::setLastWriteNs(racy, qmtest::nowNs() + std::chrono::nanoseconds(600s).count());
 
     const std::string log = user_.root() + "/qm.log";
     qmtest::ScopedEnv logEnv("QM_LOG", log);

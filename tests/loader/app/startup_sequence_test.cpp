@@ -521,6 +521,11 @@ TEST_F(StartupSequenceTest, GroupUnloadedByAnApplicationDuringStartUpIsLoadedAga
 class EmptyCatalogueTest : public ::testing::TestWithParam<bool> {};
 
 TEST_P(EmptyCatalogueTest, OneMessageThenTheLoaderMenu) {
+#if defined(_WIN32)
+    if (GetParam()) {
+        GTEST_SKIP() << "a path with a leading pair names a share on Windows";
+    }
+#endif
     qmtest::TempDir dir;
     const std::string appPath = GetParam() ? "/" + dir.path() + "/" : dir.path() + "/";
     qmtest::RelocatedUser user(appPath);
@@ -530,7 +535,11 @@ TEST_P(EmptyCatalogueTest, OneMessageThenTheLoaderMenu) {
     qm::LoaderContext context(std::make_unique<qm::DiagnosticLog>());
     qm::RunStartupSequence(context);
 
+#if defined(_WIN32)
+    const std::string shown = dir.path() + "/Zadod/Modules";  // "C:/..."
+#else
     const std::string shown = (GetParam() ? "//" : "/") + dir.path().substr(1) + "/Zadod/Modules";
+#endif
     const std::string text = out.str();
     EXPECT_NE(text.find("[Quillmont] Unable to read module loader configuration files from \"" +
                         shown + "\"."),

@@ -60,12 +60,16 @@ protected:
     bool loadWithoutWaiting(qm::DiagnosticLog& log, qm::ModuleList& list, std::string& errorText,
                             const std::vector<std::string>& fifos) const {
         bool found = false;
-        EXPECT_TRUE(qmtest::returnsWithoutWaitingOnFifos(
-            [&] {
-                found = qm::LoadCatalogue(qm::MakeCatalogueContext("Default", "enu", &log),
-                                          modules(), "xml", list, errorText);
-            },
-            fifos));
+        const auto load = [&] {
+            found = qm::LoadCatalogue(qm::MakeCatalogueContext("Default", "enu", &log), modules(),
+                                      "xml", list, errorText);
+        };
+#if defined(_WIN32)  // no FIFOs there to wait on
+        EXPECT_TRUE(fifos.empty());
+        load();
+#else
+        EXPECT_TRUE(qmtest::returnsWithoutWaitingOnFifos(load, fifos));
+#endif
         return found;
     }
 };
@@ -78,8 +82,11 @@ TEST_F(BadInputTest, ScanGoesOnPastEveryBadFileAndLogsEachOne) {
     writeHuge();
     writeDeep();
     writeCrowded();
-    const std::string fifo = modules() + "/fifo.default.xml";
-    qmtest::makeFifo(fifo);
+    std::vector<std::string> fifos;
+#if !defined(_WIN32)  // no FIFOs there
+    fifos.push_back(modules() + "/fifo.default.xml");
+    qmtest::makeFifo(fifos.back());
+#endif
     writeRaw("utf16.default.xml", qmtest::readFile(dataDir() + "/utf16_bom.xml"));
     writeDefinition("zz_good.default.xml", qmtest::DefinitionDoc{});
 
@@ -88,7 +95,7 @@ TEST_F(BadInputTest, ScanGoesOnPastEveryBadFileAndLogsEachOne) {
     std::string errorText;
     {
         qm::DiagnosticLog log(logFile);
-        ASSERT_TRUE(loadWithoutWaiting(log, list, errorText, {fifo}));
+        ASSERT_TRUE(loadWithoutWaiting(log, list, errorText, fifos));
     }
     ASSERT_EQ(list.size(), 2u);
     EXPECT_EQ(list[0].GetKey(), "QM_TEST");
@@ -107,9 +114,14 @@ TEST_F(BadInputTest, ScanGoesOnPastEveryBadFileAndLogsEachOne) {
           "huge.default.xml:0: rejected (too large)",
           "crowded.default.xml:2: rejected (not well-formed): more than 256 attributes on one "
           "element",
-          "fifo.default.xml:0: rejected (unreadable): not a regular file",
           "deep.default.xml:", "utf16.default.xml: accepted, encoded as UTF-16"}) {
         EXPECT_NE(log.find(line), std::string::npos) << line << "\n" << log;
+    }
+    for (const std::string& fifo : fifos) {
+        EXPECT_NE(log.find(qmtest::utf8(qmtest::fsPath(fifo).filename()) +
+                           ":0: rejected (unreadable): not a regular file"),
+                  std::string::npos)
+            << log;
     }
     EXPECT_EQ(log.find("zz_good"), std::string::npos) << log;
 }
@@ -207,6 +219,7 @@ TEST(CrowdedElementTest, CountsTheAttributesOfOneStartTag) {
     }
 }
 
+#if !defined(_WIN32)  // no FIFOs there
 // A schema that is a FIFO is refused at once: every definition is skipped, nothing waits.
 TEST_F(BadInputTest, SchemaThatIsAFifoIsRefusedWithoutWaiting) {
     std::filesystem::remove(schema());
@@ -221,5 +234,6 @@ TEST_F(BadInputTest, SchemaThatIsAFifoIsRefusedWithoutWaiting) {
     }
     EXPECT_NE(qmtest::readFile(logFile).find("not a regular file"), std::string::npos);
 }
+#endif
 
 }  // namespace

@@ -5,7 +5,9 @@
 #include "catalogue/scan_ahead.h"
 
 #if !defined(_WIN32)
+#if !defined(_WIN32)
 #include <unistd.h>
+#endif
 #endif
 
 #include <gtest/gtest.h>
@@ -14,6 +16,7 @@
 #include <qmtest/files.h>
 #include <qmtest/temp_dir.h>
 
+#include <filesystem>
 #include <numeric>
 #include <optional>
 #include <string>
@@ -88,7 +91,8 @@ TEST_P(ScanAheadTest, LearnsWhatAStatAndTheSnapshotTellInAnyOrder) {
     const std::string touched = made[1];
     qmtest::writeFile(modules() + "/" + touched, "changed");
     const std::string renamedOver = made[2];
-    ::rename((modules() + "/" + made[4]).c_str(), (modules() + "/" + renamedOver).c_str());
+    std::filesystem::rename(qmtest::fsPath(modules() + "/" + made[4]),
+                            qmtest::fsPath(modules() + "/" + renamedOver));
     const std::vector<std::string> listed = qmsys::findFiles(modules(), kPattern);
     ASSERT_EQ(listed.size(), made.size() - 1);
 

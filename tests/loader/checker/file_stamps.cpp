@@ -2,20 +2,16 @@
 
 #include <qmsys/files.h>
 
-#include <filesystem>
+#include <qmtest/files.h>
 
 namespace qmtest {
 
 void shiftMtime(const std::string& path, std::chrono::seconds delta) {
-    std::filesystem::last_write_time(path, std::filesystem::last_write_time(path) + delta);
+    setLastWriteNs(path, lastWriteNs(path) + std::chrono::nanoseconds(delta).count());
 }
 
 std::int64_t mtimeNs(const std::string& path) {
-    qmsys::FileAttributes attributes;
-    if (qmsys::getFileAttributes(path, attributes) != qmsys::kErrorSuccess) {
-        return -1;
-    }
-    return attributes.lastWriteNs;
+    return lastWriteNs(path);
 }
 
 bool isWritable(const std::string& path) {

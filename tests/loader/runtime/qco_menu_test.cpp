@@ -60,7 +60,7 @@ TEST_F(QcoMenuTest, CurrentCopyIsLoadedAsItIsAndMadeWritable) {
     std::string content = qmtest::readFile(source_);
     content.replace(content.find("Line"), 4, "LINE");
     qmtest::writeFile(copy(), content);
-    fs::last_write_time(copy(), fs::last_write_time(source_));
+    qmtest::setLastWriteNs(copy(), qmtest::lastWriteNs(source_));
     qmtest::makeReadOnly(copy());
 
     ASSERT_TRUE(qco_.loadQcoMenu());

@@ -113,12 +113,27 @@ private:
     void run() {
         char buffer[4096];
         DWORD n = 0;
+        // A Windows program's text output ends its lines with "\r\n"; the tests see '\n', as
+        // on Linux, so that one expectation serves both. A '\r' at the end of one read waits
+        // for the next to tell whether a '\n' follows it.
+        bool carriageReturn = false;
         while (::ReadFile(pipe_, buffer, sizeof buffer, &n, nullptr) && n > 0) {
             std::lock_guard lock(mutex_);
-            text_.append(buffer, n);
+            for (DWORD i = 0; i < n; ++i) {
+                if (carriageReturn && buffer[i] != '\n') {
+                    text_ += '\r';
+                }
+                carriageReturn = buffer[i] == '\r';
+                if (!carriageReturn) {
+                    text_ += buffer[i];
+                }
+            }
             changed_.notify_all();
         }
         std::lock_guard lock(mutex_);
+        if (carriageReturn) {
+            text_ += '\r';
+        }
         ended_ = true;
         changed_.notify_all();
     }

@@ -22,7 +22,7 @@ namespace {
 
 void note(const char* line) {
     if (const char* file = std::getenv("QMTEST_ARX_LOG")) {
-        if (std::FILE* f = std::fopen(file, "a")) {
+        if (std::FILE* f = std::fopen(file, "ab")) {
             std::fprintf(f, "%s\n", line);
             std::fclose(f);
         }

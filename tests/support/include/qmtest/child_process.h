@@ -6,6 +6,7 @@
 
 namespace qmtest {
 
+// What a child wrote, as text: on Windows each "\r\n" it wrote is read as '\n'.
 struct ProcessResult {
     int exitCode = -1;  // exit status, or 128 + signal when killed by a signal
     bool timedOut = false;

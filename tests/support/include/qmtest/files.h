@@ -1,5 +1,6 @@
 #pragma once
 #include <chrono>
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -11,6 +12,14 @@ namespace qmtest {
 std::filesystem::path fsPath(const std::string& path);
 // The other way: a std::filesystem path as UTF-8, as the product's own functions take paths.
 std::string utf8(const std::filesystem::path& path);
+
+// A file's last-write time in nanoseconds since the epoch, read and set with all the precision
+// the system keeps (std::filesystem of the Windows C++ run-time sets whole seconds only).
+// lastWriteNs gives -1 for a path it cannot read; setLastWriteNs throws when it cannot set.
+std::int64_t lastWriteNs(const std::string& path);
+void setLastWriteNs(const std::string& path, std::int64_t ns);
+// Now on the system clock, in the same unit.
+std::int64_t nowNs();
 
 // Writes content to path, creating missing folders.
 void writeFile(const std::string& path, const std::string& content);
