@@ -9,7 +9,9 @@
 
 namespace qm {
 
-DiagnosticLog::DiagnosticLog(const std::string& file) : file_(qmsys::openStdioFile(file, "a")) {}
+// Binary: lines end in '\n' on every system (a Windows text stream would write "\r\n"), so
+// the log reads the same wherever it was written.
+DiagnosticLog::DiagnosticLog(const std::string& file) : file_(qmsys::openStdioFile(file, "ab")) {}
 
 std::unique_ptr<DiagnosticLog> DiagnosticLog::fromEnvironment() {
     const char* file = std::getenv("QM_LOG");
