@@ -84,7 +84,8 @@ void PrintTo(const ExitCase& c, std::ostream* os) {
 class QmregExitTest : public QmregTest, public ::testing::WithParamInterface<ExitCase> {};
 
 TEST_P(QmregExitTest, ReportsFailuresWithTheirExitCode) {
-    ASSERT_EQ(qmreg({"add", "HKCU\\Software\\Present", "/v", "Here", "/d", "x"}).exitCode, 0);
+    const auto present = qmreg({"add", "HKCU\\Software\\Present", "/v", "Here", "/d", "x"});
+    ASSERT_EQ(present.exitCode, 0) << present.err;
     const auto& c = GetParam();
     auto result = qmreg(c.args);
     EXPECT_EQ(result.exitCode, c.exitCode) << result.out << result.err;
@@ -413,6 +414,28 @@ TEST_F(QmregTest, ParallelProcessesCreatingAndWritingTheHiveLoseNothing) {
     for (const auto& v : store().values("Software\\Race"))
         names.insert(v.name);
     EXPECT_EQ(names.size(), std::size_t{kProcesses});
+}
+
+// Scripts read what qmreg wrote just before it ended, every time, whether they wait for it to
+// end or read as it runs.
+TEST_F(QmregTest, EverythingWrittenIsReadEveryTime) {
+    ASSERT_EQ(
+        qmreg({"add", "HKCU\\Software\\Out", "/v", "Text", "/d", std::string(2000, 't')}).exitCode,
+        0);
+    const std::vector<std::string> query{qmtest::binDir() + "/qmreg", "query",
+                                         "HKCU\\Software\\Out"};
+    const std::string expected = "\nHKEY_CURRENT_USER\\Software\\Out\n    Text    REG_SZ    " +
+                                 std::string(2000, 't') + "\n";
+    for (int run = 0; run < 8; ++run) {
+        SCOPED_TRACE(run);
+        EXPECT_EQ(qmtest::runProcess(query).out, expected);
+        qmtest::BackgroundProcess background(query);
+        EXPECT_EQ(background.wait(), 0);
+        EXPECT_EQ(background.output(), expected);
+        const auto usage = qmreg({});
+        EXPECT_EQ(usage.exitCode, 2);
+        EXPECT_NE(usage.err.find("Invalid syntax"), std::string::npos) << usage.err;
+    }
 }
 
 }  // namespace

@@ -100,6 +100,11 @@ public:
         std::lock_guard lock(mutex_);
         return text_;
     }
+    // Waits until every writer has closed the pipe, or deadline.
+    void waitForEnd(Clock::time_point deadline) {
+        std::unique_lock lock(mutex_);
+        changed_.wait_until(lock, deadline, [&] { return ended_; });
+    }
     // All the pipe's text, once every writer has closed it: what a child wrote just before it
     // ended may still be in the pipe when the child's end is seen.
     std::string wholeText() {
@@ -295,6 +300,9 @@ int BackgroundProcess::wait() {
     if (!reaped_) {
         status_ = finish(native_->process, deadline_, timedOut_);
         reaped_ = true;
+        // What the child wrote just before it ended may still be in the pipe; a descendant that
+        // holds the pipe open is not waited for long.
+        native_->out->waitForEnd(Clock::now() + std::chrono::seconds(2));
     }
     return status_;
 }
