@@ -105,7 +105,8 @@ done
 if ((${#missing[@]} == 0)); then
     # A relocated user in the prefix, set up in a command script as a user would: Road Design
     # and Survey Data start with the host (set with the installed qmreg.exe, as scripts/demo.sh
-    # does), then the host runs on the installed sample.
+    # does), then the host runs on the installed sample. (Wine's cmd ends a script at
+    # "program || exit /b 1" whatever the program's exit code: hence "if errorlevel".)
     user=$drive_c/smoke
     mkdir -p "$user"/{home,appdata,registry,runtime,state}
     printf 'ARX\r\nMENUGROUPS\r\nQUIT\r\n' >"$user/commands.txt"
@@ -120,8 +121,10 @@ set XDG_RUNTIME_DIR=C:\\smoke\\runtime
 set APPDATA=C:\\smoke\\appdata
 set QM_REGISTRY_DIR=C:\\smoke\\registry
 set QM_APP_PATH=$install_dir\\share\\quillmont\\sample\\
-"$install_dir\\bin\\qmreg.exe" add "$modules\\QM_ROADS" /v AutoStart /d True /f || exit /b 1
-"$install_dir\\bin\\qmreg.exe" add "$modules\\QM_SURVEY" /v AutoStart /d True /f || exit /b 1
+"$install_dir\\bin\\qmreg.exe" add "$modules\\QM_ROADS" /v AutoStart /d True /f
+if errorlevel 1 exit /b 1
+"$install_dir\\bin\\qmreg.exe" add "$modules\\QM_SURVEY" /v AutoStart /d True /f
+if errorlevel 1 exit /b 1
 "$install_dir\\bin\\cadhost.exe" --console --profile < C:\\smoke\\commands.txt
 CMD
     out=$(wine cmd /c 'C:\smoke\run.cmd' 2>&1 | tr -d '\r') || { echo "$out"; fail "cadhost.exe ended with an error"; }
