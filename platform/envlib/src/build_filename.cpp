@@ -1,10 +1,12 @@
-#include <unistd.h>
+#include <algorithm>
 #include <array>
 
 #include <cstdlib>
 #include <functional>
 #include <string_view>
 
+#include <qmsys/files.h>
+#include <qmsys/module.h>
 #include <qmsys/user_folders.h>
 #include "qmenv/environment.h"
 
@@ -55,20 +57,21 @@ std::string languageCountry() {
 }
 
 std::string tempPath() {
-    const char* tmp = std::getenv("TMPDIR");
-    return tmp && *tmp ? tmp : "/tmp";
+    return qmsys::temporaryFolder();
 }
 
 // The host program's folder: the folder of the running executable.
 std::string hostPath() {
     if (const char* host = std::getenv("QM_HOST_PATH"); host && *host)
         return host;
-    char buf[4096];
-    ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
-    if (n <= 0)
+    std::string exe = qmsys::programFile();
+#if defined(_WIN32)
+    // Written with '/', as the rest of the product writes paths.
+    std::replace(exe.begin(), exe.end(), '\\', '/');
+#endif
+    const auto slash = exe.rfind('/');
+    if (exe.empty() || slash == std::string::npos)
         return "/";
-    std::string exe(buf, static_cast<std::size_t>(n));
-    auto slash = exe.rfind('/');
     return slash == 0 ? "/" : exe.substr(0, slash);
 }
 
@@ -149,7 +152,7 @@ std::string QmEnBuildFilename(std::string_view relative, int base, int /*reserve
         if (c == '\\')
             c = '/';
     }
-    if (!expanded.empty() && expanded.front() == '/')
+    if (qmsys::isAbsolutePath(expanded))
         return expanded;
     std::string folder = base == kQmEnBaseUserData  ? QmEnGetUserDataPath()
                          : base == kQmEnBaseAppPath ? QmEnGetAppPath()

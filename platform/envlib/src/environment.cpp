@@ -1,15 +1,14 @@
-#include <dlfcn.h>
-#include <sys/stat.h>
-
 #include <cstdlib>
-#include <filesystem>
 #include <optional>
 #include <string>
 #include <utility>
 
 #include <qmreg/registry.h>
+#include <qmsys/files.h>
+#include <qmsys/module.h>
 #include <qmsys/user_folders.h>
 
+#include "paths_p.h"
 #include "qm/version.h"
 #include "qmenv/environment.h"
 #include "reports_p.h"
@@ -90,23 +89,34 @@ std::string QmEnGetRegistryKey() {
 namespace {
 
 // The sample installed with the product: <prefix>/share/quillmont/sample/, where this library
-// lies in <prefix>/lib/quillmont/. "" in the build tree, where no such folder exists.
+// lies in <prefix>/lib/quillmont/ (in <prefix>/bin/ on Windows, beside the programs). "" in the
+// build tree, where no such folder exists.
 std::string installedSample() {
-    Dl_info info{};
-    if (::dladdr(reinterpret_cast<void*>(&installedSample), &info) == 0 || !info.dli_fname)
-        return {};
+#if defined(_WIN32)
+    constexpr int kPartsBelowPrefix = 2;
+#else
+    constexpr int kPartsBelowPrefix = 3;
+#endif
     // The loader names the library as it found it, "<prefix>/bin/../lib/quillmont/..." through
-    // RUNPATH; after tidying, the prefix is what is left once the last three parts are gone.
-    std::string prefix = std::filesystem::path(info.dli_fname).lexically_normal().string();
-    for (int part = 0; part < 3; ++part) {
+    // RUNPATH; after tidying (with '/' on every system), the prefix is what is left once the
+    // last parts are gone.
+    const std::u8string tidy =
+        qmenv::detail::fsPath(qmsys::moduleFileOf(reinterpret_cast<const void*>(&installedSample)))
+            .lexically_normal()
+            .generic_u8string();
+    std::string prefix(tidy.begin(), tidy.end());
+    for (int part = 0; part < kPartsBelowPrefix; ++part) {
         const std::size_t slash = prefix.rfind('/');
         if (slash == std::string::npos)
             return {};
         prefix.resize(slash);
     }
     const std::string sample = prefix + "/share/quillmont/sample/";
-    struct stat st {};
-    return ::stat(sample.c_str(), &st) == 0 && S_ISDIR(st.st_mode) ? sample : std::string();
+    qmsys::FileAttributes attributes;
+    return qmsys::getFileAttributes(sample, attributes) == qmsys::kErrorSuccess &&
+                   attributes.directory
+               ? sample
+               : std::string();
 }
 
 }  // namespace
@@ -152,6 +162,7 @@ std::string QmEnGetCurrentVersionNumber() {
 }
 
 bool QmEnFileExist(const std::string& path, bool /*installed*/) {
-    struct stat st;
-    return ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+    qmsys::FileAttributes attributes;
+    return qmsys::getFileAttributes(path, attributes) == qmsys::kErrorSuccess &&
+           !attributes.directory;
 }

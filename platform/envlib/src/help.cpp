@@ -1,18 +1,38 @@
-#include <sys/stat.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 
+#include <qmsys/files.h>
 #include <qmsys/process.h>
 
+#include "paths_p.h"
 #include "qmenv/environment.h"
 
 namespace {
 
-// file: URL of an absolute path; characters that would end or alter the path are escaped.
-std::string fileUrl(const std::string& path) {
+#if defined(_WIN32)
+// The program that opens a URL in the user's browser.
+constexpr const char* kDefaultViewer = "explorer.exe";
+#else
+constexpr const char* kDefaultViewer = "xdg-open";
+#endif
+
+// file: URL of an absolute path; characters that would end or alter the path are escaped. A
+// Windows path ("C:\x" or "C:/x") gives "file:///C:/x".
+std::string fileUrl(std::string path) {
     std::string url = "file://";
+#if defined(_WIN32)
+    for (char& c : path) {
+        if (c == '\\') {
+            c = '/';
+        }
+    }
+    if (path.size() >= 2 && path[1] == ':') {
+        url += '/';
+        url += path.substr(0, 2);
+        path.erase(0, 2);
+    }
+#endif
     for (const char byte : path) {
         const auto c = static_cast<unsigned char>(byte);
         bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
@@ -36,14 +56,16 @@ bool QmEnHelp(int topic, std::string_view helpName) {
         folder.pop_back();
     std::string file = (folder == "/" ? "" : folder) + "/Help/";
     file.append(helpName).append(".html");
-    struct stat st;
-    if (::stat(file.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+    // A regular file only: the open never waits on a FIFO in its place.
+    qmsys::WinError error = qmsys::kErrorSuccess;
+    if (!qmsys::openRegularFile(file, error))
         return false;
     const char* viewer = std::getenv("QM_HELP_VIEWER");
-    std::string program = viewer && *viewer ? viewer : "xdg-open";
+    std::string program = viewer && *viewer ? viewer : kDefaultViewer;
     std::error_code ec;
-    const std::filesystem::path absolute = std::filesystem::absolute(file, ec);
-    std::string url = fileUrl(ec ? file : absolute.string());
+    const std::filesystem::path absolute =
+        std::filesystem::absolute(qmenv::detail::fsPath(file), ec);
+    std::string url = fileUrl(ec ? file : qmenv::detail::utf8Path(absolute));
     return qmsys::startDetached(program, {url + "#" + std::to_string(topic)}) ==
            qmsys::kErrorSuccess;
 }

@@ -17,4 +17,9 @@ std::string homeFolder() {
     return "/";
 }
 
+std::string temporaryFolder() {
+    const char* tmp = std::getenv("TMPDIR");
+    return tmp && *tmp ? tmp : "/tmp";
+}
+
 }  // namespace qmsys

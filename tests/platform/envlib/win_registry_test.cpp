@@ -146,6 +146,8 @@ TEST_F(WinRegistryTest, WritesReplaceValuesOfAnyTypeWithTheirOwnType) {
     EXPECT_EQ(hkcu().getValue(kKey, "Count")->type, ValueType::Dword);
 }
 
+#if !defined(_WIN32)
+// (Not on Windows: the damage is to the SQLite store's file, which the real registry has not.)
 // A damaged store fails every operation; the problem goes to the report sink once, however
 // often it recurs, and never to standard error (the library runs inside the host).
 TEST_F(WinRegistryTest, DamagedStoreGivesFalseResultsAndIsReportedOnceToTheSink) {
@@ -164,5 +166,6 @@ TEST_F(WinRegistryTest, DamagedStoreGivesFalseResultsAndIsReportedOnceToTheSink)
     EXPECT_EQ(standardError, "");
     EXPECT_EQ(reported, std::vector<std::string>{reg.LastError()});
 }
+#endif
 
 }  // namespace

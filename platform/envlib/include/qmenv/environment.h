@@ -74,7 +74,7 @@ bool QmEnFileExist(const std::string& path, bool installed);
 
 // Opens a help topic: looks for "<app path>/Help/<helpName>.html" and hands its file: URL,
 // with "#<topic>", to $QM_HELP_VIEWER (a program path or a name in $PATH, run without a
-// shell) or xdg-open. Never waits for the viewer: it runs detached and is not a child of the
+// shell) or the system's opener (xdg-open; explorer.exe on Windows). Never waits for the viewer: it runs detached and is not a child of the
 // caller. False when there is no such file or the viewer cannot be started.
 bool QmEnHelp(int topic, std::string_view helpName);
 

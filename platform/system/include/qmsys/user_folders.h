@@ -8,6 +8,10 @@ namespace qmsys {
 // $HOME, else the account's home folder, else "/".
 std::string homeFolder();
 
+// The folder for temporary files, without a trailing separator: $TMPDIR, else "/tmp" on POSIX;
+// GetTempPathW's (TMP, TEMP, the profile's) on Windows, written with '/'.
+std::string temporaryFolder();
+
 enum class XdgFolder { Config, Data, State };
 
 // $XDG_CONFIG_HOME / $XDG_DATA_HOME / $XDG_STATE_HOME when set to an absolute path (the XDG
