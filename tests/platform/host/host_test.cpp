@@ -3,7 +3,10 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
 #include <filesystem>
+#include <vector>
 
 #include "host_fixture.h"
 
@@ -46,16 +49,33 @@ TEST_F(HostTest, LoadingAnApplicationAgainDependsOnItsPathNotItsFile) {
         std::string path;
         int status;
     };
-    const Case cases[] = {
+    std::vector<Case> cases = {
         {copy, RTNORM},
         {user_.root() + "/apps/../apps/hosttest_probe.arx", RTNORM},
         {user_.root() + "/elsewhere/hosttest_probe.arx", RTERROR},
     };
+#if defined(_WIN32)
+    // Windows spellings of the same path: either separator, the drive letter in either case.
+    std::string backslashed = copy;
+    std::replace(backslashed.begin(), backslashed.end(), '/', '\\');
+    std::string lowerDrive = copy;
+    lowerDrive[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(copy[0])));
+    cases.insert(cases.end(), {{backslashed, RTNORM},
+                               {lowerDrive, RTNORM},
+                               {user_.root() + "\\apps\\..\\apps/hosttest_probe.arx", RTNORM}});
+#endif
     for (const Case& c : cases) {
         EXPECT_EQ(acedArxLoad(c.path.c_str()), c.status) << c.path;
     }
     EXPECT_THAT(takeLines("probe:"), ::testing::IsEmpty()) << "initialised once";
     EXPECT_EQ(host_.applications().size(), 1u);
+#if defined(_WIN32)
+    // Unloaded by a path in another spelling: it names the same application.
+    std::string spelling = backslashed;
+    spelling[0] = lowerDrive[0];
+    EXPECT_EQ(acedArxUnload(spelling.c_str()), RTNORM) << spelling;
+    EXPECT_TRUE(host_.applications().empty());
+#endif
 }
 
 TEST_F(HostTest, NewDefinesInTheNewDrawingAndCloseUndefinesOnlyThere) {
