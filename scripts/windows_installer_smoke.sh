@@ -15,7 +15,8 @@
 #     Road Design and Survey Data to start with the host, and cadhost.exe --console --profile
 #     loads the installed module loader and brings up the sample: the three modules started in
 #     the start-up report, QmModuleLoader.arx and krqm_roads.arx among the ARX applications,
-#     and each module's menu loaded from the user's own copy under APPDATA.
+#     and each module's menu loaded from the user's own copy under APPDATA. Without
+#     QM_APP_PATH, qmloader.exe list finds the installed sample as the installation.
 #  5. The silent uninstall (uninstall.exe /S) removes the folder, and the machine's registry
 #     (HKLM) is as it was before the installation. The installer writes nothing into the
 #     user's registry (HKCU), checked right after the installation: what the relocated host
@@ -98,11 +99,21 @@ for program in qmreg cadhost; do
         skip "$program.exe: the Windows build has no $program yet"
     fi
 done
+# What the build has made must be installed; what it has not made yet is not checked.
 missing=()
-for part in bin/cadhost.exe bin/qmreg.exe bin/QmModuleLoader.arx share/quillmont/sample; do
-    [ -e "$installed/$part" ] || missing+=("$part")
+for part in bin/cadhost.exe bin/qmreg.exe bin/qmloader.exe bin/QmModuleLoader.arx \
+    share/quillmont/sample; do
+    built=$build/$part
+    [[ $part != share/quillmont/sample ]] || built=$build/examples/sample
+    if [ -e "$built" ]; then
+        [ -e "$installed/$part" ] || fail "the build has made $part, the installer does not install it"
+    else
+        missing+=("$part")
+    fi
 done
-if ((${#missing[@]} == 0)); then
+installed() { [ -e "$installed/$1" ]; }
+if installed bin/cadhost.exe && installed bin/qmreg.exe && installed bin/QmModuleLoader.arx &&
+    installed share/quillmont/sample; then
     # A relocated user in the prefix, set up in a command script as a user would: Road Design
     # and Survey Data start with the host (set with the installed qmreg.exe, as scripts/demo.sh
     # does), then the host runs on the installed sample. (Wine's cmd ends a script at
@@ -111,8 +122,7 @@ if ((${#missing[@]} == 0)); then
     mkdir -p "$user"/{home,appdata,registry,runtime,state}
     printf 'ARX\r\nMENUGROUPS\r\nQUIT\r\n' >"$user/commands.txt"
     modules="HKCU\\SOFTWARE\\Brenvik\\Quillmont\\$version\\Quillmont modules"
-    sed 's/$/\r/' >"$user/run.cmd" <<CMD
-@echo off
+    sed 's/$/\r/' >"$user/user.cmd" <<CMD
 set HOME=C:\\smoke\\home
 set XDG_CONFIG_HOME=C:\\smoke\\home\\.config
 set XDG_DATA_HOME=C:\\smoke\\home\\.local\\share
@@ -120,6 +130,10 @@ set XDG_STATE_HOME=C:\\smoke\\state
 set XDG_RUNTIME_DIR=C:\\smoke\\runtime
 set APPDATA=C:\\smoke\\appdata
 set QM_REGISTRY_DIR=C:\\smoke\\registry
+CMD
+    sed 's/$/\r/' >"$user/run.cmd" <<CMD
+@echo off
+call C:\\smoke\\user.cmd
 set QM_APP_PATH=$install_dir\\share\\quillmont\\sample\\
 "$install_dir\\bin\\qmreg.exe" add "$modules\\QM_ROADS" /v AutoStart /d True /f
 if errorlevel 1 exit /b 1
@@ -135,14 +149,30 @@ CMD
     for module in 'Quillmont Base \(QM_BASE\)' 'Road Design \(QM_ROADS\)' 'Survey Data \(QM_SURVEY\)'; do
         expect "^$module .* started, ok$" "no '$module ... started, ok' in the start-up report"
     done
-    for menu in BASE ROADS SURVEY; do
+    for menu in Base Roads Survey; do
         # The menu is loaded from the user's own copy under the relocated APPDATA.
-        expect "^KRQM_$menu\s+C:[\\/]smoke[\\/]appdata[\\/].*KRQM_${menu}_enu\.mnu$" \
-            "the menu KRQM_$menu is not loaded from the user's copy under C:\\smoke\\appdata"
+        expect "^KRQM_${menu^^}\s+C:[\\/]smoke[\\/]appdata[\\/].*[\\/]KRQM_${menu}_enu\.mnu$" \
+            "the menu KRQM_${menu^^} is not loaded from the user's copy under C:\\smoke\\appdata"
     done
     echo "cadhost.exe --console --profile: the module loader and Road Design's application loaded, three modules started, their menus loaded from the user's copies"
+    if installed bin/qmloader.exe; then
+        # Without QM_APP_PATH the installation folder is the sample installed beside the
+        # programs (the build's own sample is on Wine's drive Z: too, and must not be found).
+        sed 's/$/\r/' >"$user/list.cmd" <<CMD
+@echo off
+call C:\\smoke\\user.cmd
+"$install_dir\\bin\\qmloader.exe" list --json
+CMD
+        out=$(wine cmd /c 'C:\smoke\list.cmd' 2>&1 | tr -d '\r') ||
+            { echo "$out"; fail "qmloader.exe list ended with an error"; }
+        expect "\"path\": \"C:/$folder_name/share/quillmont/sample/Bin/krqm_roads\.arx\"" \
+            "qmloader.exe list does not find the installed sample without QM_APP_PATH"
+        echo "qmloader.exe list: without QM_APP_PATH, the installed sample is the installation"
+    else
+        skip "qmloader.exe: the Windows build does not make it yet"
+    fi
 else
-    skip "cadhost.exe on the installed sample: the Windows build does not install ${missing[*]} yet"
+    skip "cadhost.exe on the installed sample: the Windows build does not make ${missing[*]} yet"
 fi
 
 echo "== silent uninstall"
