@@ -2,6 +2,7 @@
 // registry folder. (Every type of value surviving a round trip through other connections is
 // checked with qmreg's export and import.)
 #include <functional>
+#include <memory>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -12,6 +13,8 @@
 
 #include "qmreg/registry.h"
 #include "qmtest/relocated_user.h"
+#include "qmtest/scoped_env.h"
+#include "qmtest/temp_dir.h"
 #if defined(_WIN32)
 #include "qmtest/win32.h"
 #endif
@@ -393,6 +396,23 @@ TEST_F(HiveTest, RepeatedReadsOfAKeyFollowOtherConnectionsChanges) {
     ASSERT_TRUE(other.createKey(key));
     ASSERT_TRUE(other.setValue(key, Value::string("AutoStart", "Newer")));
     EXPECT_EQ(hkcu().getValue(path, "AutoStart")->asString(), "Newer");
+}
+
+// A relocation made while the thread's connection is inside a transaction applies once the
+// transaction ends: the transaction's writes and reads stay on one hive.
+TEST_F(HiveTest, ATransactionKeepsItsConnectionAcrossARelocation) {
+    const std::shared_ptr<Hive> first = Hive::sharedForThread(HiveId::CurrentUser);
+    const qmtest::TempDir other;
+    {
+        Hive::Transaction writes(*first);
+        const qmtest::ScopedEnv relocated("QM_REGISTRY_DIR", other.path());
+        EXPECT_EQ(Hive::sharedForThread(HiveId::CurrentUser), first);
+        writes.commit();
+        EXPECT_NE(Hive::sharedForThread(HiveId::CurrentUser), first);
+        EXPECT_EQ(hkcu().file(), qmreg::hiveFile(HiveId::CurrentUser));
+    }
+    EXPECT_EQ(hkcu().file(), first->file()) << "back with the relocation of before";
+    qmreg::deleteRelocatedHives(other.path());
 }
 
 // Keys created after their parent was deleted, in the same transaction or by another
