@@ -422,7 +422,11 @@ TEST_F(SnapshotEqualityTest, ApplicationPathsFollowEveryInputOfTheMacros) {
         std::function<void()> change;
         const char* shows;  // in the list afterwards
     } changes[] = {
+#if defined(_WIN32)  // GetTempPathW reads TMP first
+        {"TMP", [&] { setEnv("TMP", root + "/tmp2"); }, "/tmp2/app"},
+#else
         {"TMPDIR", [&] { setEnv("TMPDIR", root + "/tmp2"); }, "/tmp2/app"},
+#endif
         {"APPDATA", [&] { setEnv("APPDATA", root + "/appdata2"); }, "/appdata2/"},
         {"XDG_DATA_HOME standing in for APPDATA",
          [&] {
