@@ -100,6 +100,14 @@ bool splitRootName(std::string_view name, HKEY& predefined, std::string& below) 
     return true;
 }
 
+// Whether every name of a key path is short enough for the registry, which refuses a longer
+// one with ERROR_INVALID_PARAMETER: a key of such a name cannot exist, nor be created.
+bool namesFit(const std::vector<std::string>& names) {
+    return std::all_of(names.begin(), names.end(), [](const std::string& name) {
+        return qmsys::utf16Length(name) <= kMaxKeyNameUnits;
+    });
+}
+
 // The key name of a relocation folder (see the header): '/' for '\', no trailing separator, and
 // within a key name's length.
 std::string relocatedName(std::string_view folder) {
@@ -233,8 +241,8 @@ struct Hive::Impl {
     // Opens the key at the tidied path with access; no key when it does not exist.
     Key open(const std::string& path, REGSAM access, const char* what) const {
         Key key;
-        if (!root) {
-            return key;
+        if (!root || !namesFit(detail::splitKeyPath(path))) {
+            return key;  // no key of such a name can exist
         }
         const LSTATUS rc = ::RegOpenKeyExW(root.get(), wide(path).c_str(), 0, access, key.out());
         if (rc == ERROR_FILE_NOT_FOUND) {
@@ -339,7 +347,7 @@ void Hive::prefetch(std::string_view) {
 
 bool Hive::createKey(std::string_view key) {
     const auto parts = detail::splitKeyPath(key);
-    if (parts.size() > kMaxKeyDepth || !impl_->mayWrite()) {
+    if (parts.size() > kMaxKeyDepth || !namesFit(parts) || !impl_->mayWrite()) {
         return false;
     }
     // At most kLevelsPerCreate levels per call, each call below the key the last one made.

@@ -438,4 +438,31 @@ TEST_F(RegistryRelocationUserTest, AHiveTheUserMayOnlyReadAnswersFalseOnWrites) 
     EXPECT_FALSE(keyExists(HKEY_CURRENT_USER, path + "\\Missing"));
 }
 
+// A name longer than the registry allows (255 UTF-16 units, counted in units: "Ω" is one, a
+// character above U+FFFF two) names no key that could exist: it is not found and not made,
+// and neither throws, at any level of the path.
+TEST_F(RegistryRelocationUserTest, NamesTooLongForTheRegistryAreNeverFoundNorMade) {
+    Hive& hive = Hive::forThread(HiveId::CurrentUser);
+    const std::string longest(255, 'K');
+    const std::string omegas = [] {
+        std::string s;
+        for (int i = 0; i < 128; ++i) {
+            s += "\xF0\x9F\x98\x80";  // 128 characters, 256 units
+        }
+        return s;
+    }();
+    ASSERT_TRUE(hive.createKey("SOFTWARE\\Fits\\" + longest));
+    EXPECT_TRUE(hive.keyExists("SOFTWARE\\Fits\\" + longest));
+    for (const std::string& key :
+         {"SOFTWARE\\" + longest + "K", "SOFTWARE\\" + longest + "K\\Below",
+          "SOFTWARE\\Fits\\" + longest + "\\" + omegas}) {
+        SCOPED_TRACE(key.size());
+        EXPECT_FALSE(hive.keyExists(key));
+        EXPECT_FALSE(hive.getValue(key, "Value").has_value());
+        EXPECT_FALSE(hive.createKey(key));
+        EXPECT_FALSE(hive.setValue(key, Value::string("Value", "x")));
+        EXPECT_TRUE(hive.subkeys(key).empty());
+    }
+}
+
 }  // namespace

@@ -154,7 +154,8 @@ public:
     bool keyExists(std::string_view key);
     bool keyExists(const KeyPath& key);
     // Creates key and its missing ancestors. False when the hive is read-only or key is more
-    // than kMaxKeyDepth levels deep.
+    // than kMaxKeyDepth levels deep; on Windows also when a name in it is longer than the
+    // registry allows (255 UTF-16 units), and such a key is never found either.
     bool createKey(std::string_view key);
     // Deletes key; recursive also deletes its subkeys, at any depth, otherwise a key with
     // subkeys stays and false is returned. False when the key does not exist.
