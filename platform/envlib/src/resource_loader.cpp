@@ -6,11 +6,14 @@
 
 namespace {
 
-// The active loaders of this thread, innermost last.
-std::vector<std::pair<const QmEnResourceLoader*, std::string>>& activeLoaders() {
-    thread_local std::vector<std::pair<const QmEnResourceLoader*, std::string>> stack;
-    return stack;
-}
+using LoaderStack = std::vector<std::pair<const QmEnResourceLoader*, std::string>>;
+
+// The active loaders of this thread, innermost last; null while none is active. A plain
+// pointer, so that no destructor runs at the thread's end: the mingw-w64 run-time runs a
+// DLL's thread_local destructors after the thread's storage may already be gone (a thread
+// that had only looked at an empty stack crashed on its way out, under Wine). The stack is
+// made by the first Activate and deleted when its last loader ends.
+thread_local LoaderStack* activeLoaders = nullptr;
 
 }  // namespace
 
@@ -19,12 +22,18 @@ QmEnResourceLoader::QmEnResourceLoader(std::string_view moduleName) : module_(mo
 QmEnResourceLoader::~QmEnResourceLoader() {
     if (!active_)
         return;
+    LoaderStack* stack = activeLoaders;
+    if (!stack)
+        return;
     // Normally the innermost entry; an object that ends out of order removes only itself.
-    auto& stack = activeLoaders();
-    auto it = std::find_if(stack.rbegin(), stack.rend(),
+    auto it = std::find_if(stack->rbegin(), stack->rend(),
                            [this](const auto& entry) { return entry.first == this; });
-    if (it != stack.rend())
-        stack.erase(std::next(it).base());
+    if (it != stack->rend())
+        stack->erase(std::next(it).base());
+    if (stack->empty()) {
+        delete stack;
+        activeLoaders = nullptr;
+    }
 }
 
 bool QmEnResourceLoader::Activate(void* /*reserved*/) {
@@ -33,12 +42,14 @@ bool QmEnResourceLoader::Activate(void* /*reserved*/) {
     if (active_)
         return true;
     previous_ = QmEnCurrentResourceModule();
-    activeLoaders().emplace_back(this, module_);
+    if (!activeLoaders)
+        activeLoaders = new LoaderStack;
+    activeLoaders->emplace_back(this, module_);
     active_ = true;
     return true;
 }
 
 std::string QmEnCurrentResourceModule() {
-    const auto& stack = activeLoaders();
-    return stack.empty() ? std::string() : stack.back().second;
+    const LoaderStack* stack = activeLoaders;
+    return stack && !stack->empty() ? stack->back().second : std::string();
 }
