@@ -161,6 +161,8 @@ public:
     // subkeys stays and false is returned. False when the key does not exist.
     bool deleteKey(std::string_view key, bool recursive);
 
+    // The value's name is spelled as stored; on Windows as asked (the registry does not say how
+    // the stored one is spelled; values() gives it).
     std::optional<Value> getValue(std::string_view key, std::string_view name);
     std::optional<Value> getValue(const KeyPath& key, std::string_view name);
     // Reads key and every key below it, with their values, in one query. Until the outermost
