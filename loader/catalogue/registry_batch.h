@@ -9,6 +9,10 @@
 // Failures: a commit that fails is written to the diagnostic log given at construction
 // (category "registry"). A batch that cannot begin is seen in active() and busy(); its values
 // then go one by one and their failures are reported where they happen.
+//
+// On Windows the real registry has no transaction over many keys: a batch only groups the
+// writes, each is seen at once, and a crash or a failure in the middle leaves the writes made
+// so far. Every caller writes whole settings, so a later write puts a partial one right.
 #include <memory>
 #include <string>
 
