@@ -19,6 +19,7 @@
 #include <chrono>
 #include <filesystem>
 #include <sstream>
+#include <stdexcept>
 #include <thread>
 
 #include "runtime/host_arx_loader.h"
@@ -36,11 +37,22 @@ std::string testArx() {
 }
 
 // Waits for a file a child process writes; nullopt when it does not appear in time.
+// The file may be seen before it can be opened: under Wine a file renamed into place stays
+// closed to readers while the renaming program still holds the source, so a read that fails
+// is tried again until the time-out.
 std::optional<std::string> waitForFile(const std::string& path) {
-    if (!qmtest::waitForFile(path)) {
-        return std::nullopt;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (qmtest::waitForFile(path, std::chrono::seconds(10))) {
+        try {
+            return qmtest::readFile(path);
+        } catch (const std::runtime_error&) {
+            if (std::chrono::steady_clock::now() >= deadline) {
+                return std::nullopt;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
     }
-    return qmtest::readFile(path);
+    return std::nullopt;
 }
 
 class ApplicationTest : public qmtest::RelocatedTest {
