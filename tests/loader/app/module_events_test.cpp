@@ -96,9 +96,13 @@ TEST_F(ModuleEventsTest, LoadModuleWhoseMenusFailStaysStartedAndRunsNothing) {
 
 TEST_F(ModuleEventsTest, FirstFailingApplicationStopsTheRestButMenusStay) {
     const std::string marker = installDir_ / "second";
-    auto r = makeRecord("QM_ROADS", "KRQM_ROADS",
-                        {{"/nonexistent/first", "", "", "", false},  // sorts first, fails
-                         {qmtest::touchProgram(), marker, "", "", false}});
+    // Applications run in path order, so the missing one sits beside the touch program with a
+    // name that sorts before it, wherever the build folder is.
+    const std::string missing = qmtest::binDir() + "/0-missing-program";
+    ASSERT_FALSE(fs::exists(missing));
+    auto r =
+        makeRecord("QM_ROADS", "KRQM_ROADS",
+                   {{missing, "", "", "", false}, {qmtest::touchProgram(), marker, "", "", false}});
     EXPECT_FALSE(execute(r, qm::kEventLoadModule));
     EXPECT_EQ(r.GetMenusLoaded(), 1);
     ASSERT_TRUE(started_.waitForAll());
