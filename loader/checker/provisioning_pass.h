@@ -12,7 +12,7 @@
 #include <qmsys/folder_index.h>
 
 namespace qmreg {
-class Value;
+struct Value;
 }
 
 namespace qm {
