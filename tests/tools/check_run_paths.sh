@@ -6,6 +6,11 @@
 # absolute or begin with $ORIGIN. Also fails when it finds no ELF file with a run path at all,
 # so that a wrong folder cannot pass.
 set -eu
+# File names and run paths are split at line ends only, and never globbed: a build folder may
+# have spaces in its name.
+set -f
+IFS='
+'
 checked=0
 bad=0
 for folder in "$@"; do
