@@ -251,7 +251,8 @@ TEST(Win32Reference, StartedProgramGetsItsArgumentsAsTheSystemSplitsThem) {
     const std::string out = dir / "argv";
     const qmtest::ScopedEnv outEnv("QM_ARGV_OUT", out);
     const std::string writer = qmtest::binDir() + "/qm_argv_writer";
-    const std::string line = writer + " \"two words\" a\\\"b \"tail\\\\\" \"\" plain";
+    // The program is quoted, as a build folder may have a space in its name.
+    const std::string line = '"' + writer + "\" \"two words\" a\\\"b \"tail\\\\\" \"\" plain";
     int pid = 0;
     ASSERT_EQ(qmsys::startProcess(line, &pid), qmsys::kErrorSuccess);
     EXPECT_GT(pid, 0);
