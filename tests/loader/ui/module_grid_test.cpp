@@ -50,8 +50,8 @@ TEST_F(ModuleGridTest, ListsActivatedModulesInCatalogueOrderButNeverTheBaseModul
     EXPECT_EQ(grid().selectedRows(), std::vector<int>{1});
     // Terrain's menus are loaded: bold name with its tooltip, "LOADED" in the menu column.
     const int terrain = rowOf("Terrain");
-    EXPECT_EQ(dialog().model().cellStyle(terrain, kColName), CellStyle::NameLoaded);
-    EXPECT_EQ(dialog().model().index(terrain - 1, kColName).data(Qt::ToolTipRole).toString(),
+    EXPECT_EQ(dialog().rows().cellStyle(terrain, kColName), CellStyle::NameLoaded);
+    EXPECT_EQ(grid().model()->index(terrain - 1, kColName).data(Qt::ToolTipRole).toString(),
               "LOADED");
     EXPECT_EQ(cell(terrain, kColMenu), "LOADED");
     EXPECT_EQ(cell(rowOf("Roads"), kColMenu), "UNLOADED");
@@ -62,7 +62,7 @@ TEST_F(ModuleGridTest, ListsActivatedModulesInCatalogueOrderButNeverTheBaseModul
     }
     runStartup();
     openDialog();
-    EXPECT_EQ(dialog().model().gridRowCount(), 0);
+    EXPECT_EQ(dialog().rows().rowCount(), 0);
     EXPECT_EQ(takeOutput(), "");
 }
 
@@ -77,7 +77,7 @@ TEST_F(ModuleGridTest, LoadAndUnloadMarkOnlyWhereTheyCanAct) {
     EXPECT_EQ(event("Roads"), "") << "Unload on a module that is not loaded";
     clickButton(kIdLoad);
     EXPECT_EQ(event("Roads"), "Load");
-    EXPECT_EQ(dialog().model().cellStyle(rowOf("Roads"), kColEvent), CellStyle::Event);
+    EXPECT_EQ(dialog().rows().cellStyle(rowOf("Roads"), kColEvent), CellStyle::Event);
 }
 
 // Two modules with one display name share one lookup: a mark on either row goes to the
@@ -277,7 +277,7 @@ TEST_F(ModuleGridTest, EmptyAreaAndTheHeaderBandBesideTheColumnsAreWhite) {
     EXPECT_TRUE(allWhite(band, QRect(end, 0, band.width() - end, band.height())));
     EXPECT_FALSE(allWhite(band, QRect(end - 10, 0, 10, band.height()))) << "the header itself";
     // Each row ends with its grid line, one pixel below its cells.
-    const int lastRowEnd = grid().visualRect(dialog().model().index(3, kColEvent)).bottom() + 2;
+    const int lastRowEnd = grid().visualRect(grid().model()->index(3, kColEvent)).bottom() + 2;
     EXPECT_TRUE(allWhite(body, QRect(end, 0, body.width() - end, lastRowEnd)));
     EXPECT_TRUE(allWhite(body, QRect(0, lastRowEnd, body.width(), body.height() - lastRowEnd)));
 }
@@ -354,10 +354,10 @@ TEST_F(EmptyInstallationTest, ShowsOneGreyRowAcrossTheGridAndOneMessage) {
     const std::string expected = "Unable to read module loader configuration files from \"" +
                                  appPath() + "/Zadod/Modules\".";
     EXPECT_EQ(takeOutput(), "[Quillmont] " + expected + "\n");
-    ASSERT_EQ(dialog().model().gridRowCount(), 1);
+    ASSERT_EQ(dialog().rows().rowCount(), 1);
     EXPECT_EQ(cell(1, kColName), expected);
     EXPECT_EQ(grid().columnSpan(0, kColName), kGridColumnCount - kColName);
-    EXPECT_EQ(dialog().model().index(0, kColName).data(Qt::BackgroundRole).value<QColor>(),
+    EXPECT_EQ(grid().model()->index(0, kColName).data(Qt::BackgroundRole).value<QColor>(),
               QColor(192, 192, 192));
     EXPECT_TRUE(dialog().button(kIdOptions)->isEnabled());
 }
