@@ -23,17 +23,17 @@ struct KeyRow {
     GridKeyRule rule;
 };
 
+using A = GridKeyAction;
+using S = GridSelectionRule;
+
 // The first row that matches decides. Keys with Alt are system keys and never reach a row.
 constexpr KeyRow kKeyRows[] = {
-    {kVkTab, Held::Any, Held::No, {GridKeyAction::FocusButtons, GridSelectionRule::Default, true}},
-    {kVkSpace,
-     Held::Any,
-     Held::Any,
-     {GridKeyAction::ToggleMarks, GridSelectionRule::Default, true}},
-    {kVkHome, Held::Yes, Held::No, {GridKeyAction::FirstRow, GridSelectionRule::Collapse, true}},
-    {kVkHome, Held::Yes, Held::Yes, {GridKeyAction::FirstRow, GridSelectionRule::Extend, true}},
-    {kVkEnd, Held::Yes, Held::No, {GridKeyAction::LastRow, GridSelectionRule::Collapse, true}},
-    {kVkEnd, Held::Yes, Held::Yes, {GridKeyAction::LastRow, GridSelectionRule::Extend, true}},
+    {kVkTab, Held::Any, Held::Any, {A::FocusButtons, S::Default, true}},
+    {kVkSpace, Held::Any, Held::Any, {A::ToggleMarks, S::Default, true}},
+    {kVkHome, Held::Yes, Held::No, {A::FirstRow, S::Collapse, true}},
+    {kVkHome, Held::Yes, Held::Yes, {A::FirstRow, S::Extend, true}},
+    {kVkEnd, Held::Yes, Held::No, {A::LastRow, S::Collapse, true}},
+    {kVkEnd, Held::Yes, Held::Yes, {A::LastRow, S::Extend, true}},
 };
 
 }  // namespace
@@ -62,9 +62,7 @@ std::optional<int> GridAccelerator(const AcceleratorTable* table, int virtualKey
 GridSelection SelectionAfterMove(const GridSelection& before, int target, GridSelectionRule rule) {
     switch (rule) {
         case GridSelectionRule::Collapse:
-            if (target == before.current) {
-                return before;
-            }
+            // Also when the current row did not move (Ctrl+Home right after Shift+Ctrl+Home).
             return {target, target, {target}};
         case GridSelectionRule::Extend: {
             const int anchor = before.anchor > 0 ? before.anchor : target;

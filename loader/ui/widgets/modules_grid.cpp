@@ -34,6 +34,7 @@ int virtualKey(int key) {
     }
     switch (key) {
         case Qt::Key_Tab:
+        case Qt::Key_Backtab:  // Shift+Tab: on Windows a Tab key-down with Shift held
             return kVkTab;
         case Qt::Key_Space:
             return kVkSpace;

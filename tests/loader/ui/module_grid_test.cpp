@@ -10,6 +10,8 @@
 #include <QMenu>
 #include <QTest>
 #include <algorithm>
+#include <optional>
+#include <utility>
 
 #include "ui/logic/accelerator_table.h"
 #include "ui/logic/resource_ids.h"
@@ -170,15 +172,21 @@ TEST_F(ModuleGridTest, RightClickSelectsOutsideTheSelectionAndKeepsItInside) {
     EXPECT_EQ(cell(4, kColStartup), "6051");
 }
 
-TEST_F(ModuleGridTest, TabMovesTheFocusToLoadOrElseUnload) {
-    key(Qt::Key_Tab);
-    EXPECT_TRUE(dialog().button(kIdLoad)->hasFocus());
-    dialog().button(kIdLoad)->setEnabled(false);
-    key(Qt::Key_Tab);
-    EXPECT_TRUE(dialog().button(kIdUnload)->hasFocus());
-    dialog().button(kIdUnload)->setEnabled(false);
-    key(Qt::Key_Tab);
-    EXPECT_TRUE(grid().hasFocus());
+// Shift+Tab is a Tab to the grid (Qt delivers it as Backtab, Windows as a Tab key-down).
+TEST_F(ModuleGridTest, TabAndShiftTabMoveTheFocusToLoadOrElseUnload) {
+    for (Qt::KeyboardModifiers modifiers : {Qt::NoModifier, Qt::ShiftModifier}) {
+        const int k = modifiers == Qt::ShiftModifier ? Qt::Key_Backtab : Qt::Key_Tab;
+        dialog().button(kIdLoad)->setEnabled(true);
+        dialog().button(kIdUnload)->setEnabled(true);
+        key(k, modifiers);
+        EXPECT_TRUE(dialog().button(kIdLoad)->hasFocus()) << k;
+        dialog().button(kIdLoad)->setEnabled(false);
+        key(k, modifiers);
+        EXPECT_TRUE(dialog().button(kIdUnload)->hasFocus()) << k;
+        dialog().button(kIdUnload)->setEnabled(false);
+        key(k, modifiers);
+        EXPECT_TRUE(grid().hasFocus()) << k;
+    }
 }
 
 // The grid is made 600 pixels wide inside, so that every width is worked out by hand: the
@@ -220,20 +228,33 @@ TEST_F(ModuleGridTest, CtrlHomeAndCtrlEndMoveTheSelectionWithTheCurrentRow) {
     struct Case {
         const char* label;
         int clicked;
+        std::optional<std::pair<int, Qt::KeyboardModifiers>> before;  // a key pressed first
         int key;
         Qt::KeyboardModifiers modifiers;
         Rows selected;
         int current;
     };
     const Case cases[] = {
-        {"Ctrl+Home", 3, Qt::Key_Home, ctrl, {1}, 1},
-        {"Ctrl+End", 2, Qt::Key_End, ctrl, {4}, 4},
-        {"Shift+Ctrl+End", 2, Qt::Key_End, shiftCtrl, {2, 3, 4}, 4},
-        {"Shift+Ctrl+Home", 3, Qt::Key_Home, shiftCtrl, {1, 2, 3}, 1},
-        {"Down, for comparison", 2, Qt::Key_Down, Qt::NoModifier, {3}, 3},
+        {"Ctrl+Home", 3, {}, Qt::Key_Home, ctrl, {1}, 1},
+        {"Ctrl+End", 2, {}, Qt::Key_End, ctrl, {4}, 4},
+        {"Shift+Ctrl+End", 2, {}, Qt::Key_End, shiftCtrl, {2, 3, 4}, 4},
+        {"Shift+Ctrl+Home", 3, {}, Qt::Key_Home, shiftCtrl, {1, 2, 3}, 1},
+        // The current row is already the first or the last: the selection still collapses.
+        {"Ctrl+Home after Shift+Ctrl+Home",
+         4,
+         {{Qt::Key_Home, shiftCtrl}},
+         Qt::Key_Home,
+         ctrl,
+         {1},
+         1},
+        {"Ctrl+End after Shift+Ctrl+End", 1, {{Qt::Key_End, shiftCtrl}}, Qt::Key_End, ctrl, {4}, 4},
+        {"Down, for comparison", 2, {}, Qt::Key_Down, Qt::NoModifier, {3}, 3},
     };
     for (const Case& c : cases) {
         clickRow(c.clicked);
+        if (c.before) {
+            key(c.before->first, c.before->second);
+        }
         key(c.key, c.modifiers);
         EXPECT_EQ(grid().selectedRows(), c.selected) << c.label;
         EXPECT_EQ(grid().currentIndex().row() + 1, c.current) << c.label;

@@ -23,6 +23,7 @@
 #include "ui/logic/apply_report.h"
 #include "ui/logic/event_marking.h"
 #include "ui/logic/first_run.h"
+#include "ui/logic/grid_input.h"
 #include "ui/logic/options_fill.h"
 #include "ui/logic/product_info.h"
 #include "ui/logic/resource_strings.h"
@@ -174,6 +175,98 @@ TEST_F(ResourcesTest, SettingsKeyThatCannotBeOpenedIsNoFirstRunAndWritesNothing)
         << "nothing written";
 }
 #endif
+
+// The grid's key rules, one row per key as it arrives with its modifiers.
+TEST(GridInput, KeyRulesByKeyAndModifiers) {
+    using A = GridKeyAction;
+    using S = GridSelectionRule;
+    constexpr KeyModifiers none{}, ctrl{true, false, false}, shift{false, true, false},
+        shiftCtrl{true, true, false}, alt{false, false, true};
+    struct Case {
+        const char* label;
+        int key;
+        KeyModifiers modifiers;
+        GridKeyRule rule;
+    };
+    const Case cases[] = {
+        {"Tab", kVkTab, none, {A::FocusButtons, S::Default, true}},
+        // Shift+Tab reaches the grid as a Tab key-down, and the Tab rule applies.
+        {"Shift+Tab", kVkTab, shift, {A::FocusButtons, S::Default, true}},
+        {"Ctrl+Tab", kVkTab, ctrl, {A::FocusButtons, S::Default, true}},
+        {"Space", kVkSpace, none, {A::ToggleMarks, S::Default, true}},
+        {"Shift+Space", kVkSpace, shift, {A::ToggleMarks, S::Default, true}},
+        {"Ctrl+Home", kVkHome, ctrl, {A::FirstRow, S::Collapse, true}},
+        {"Ctrl+End", kVkEnd, ctrl, {A::LastRow, S::Collapse, true}},
+        {"Shift+Ctrl+Home", kVkHome, shiftCtrl, {A::FirstRow, S::Extend, true}},
+        {"Shift+Ctrl+End", kVkEnd, shiftCtrl, {A::LastRow, S::Extend, true}},
+        // The grid's own handling: Home without Ctrl stays in the row, letters are the
+        // accelerators' alone, and Alt makes every key a system key.
+        {"Home", kVkHome, none, {}},
+        {"Shift+End", kVkEnd, shift, {}},
+        {"Ctrl+L", 'L', ctrl, {}},
+        {"Alt+Space", kVkSpace, alt, {}},
+        {"Alt+Tab", kVkTab, alt, {}},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(GridKeyRuleFor(c.key, c.modifiers), c.rule) << c.label;
+    }
+}
+
+// The selection after Ctrl+Home, Ctrl+End and their Shift forms moved the current row, from
+// a grid of five rows.
+TEST(GridInput, SelectionAfterAMoveCollapsesOrExtendsFromTheAnchor) {
+    using S = GridSelectionRule;
+    struct Case {
+        const char* label;
+        GridSelection before;
+        int target;
+        S rule;
+        GridSelection after;
+    };
+    const Case cases[] = {
+        {"Ctrl+Home", {3, 3, {3}}, 1, S::Collapse, {1, 1, {1}}},
+        {"Ctrl+End over a selection", {2, 1, {1, 2}}, 5, S::Collapse, {5, 5, {5}}},
+        // Right after Shift+Ctrl+Home the current row already is the first: the selection
+        // still collapses onto it, and the anchor moves there.
+        {"Ctrl+Home after Shift+Ctrl+Home", {1, 4, {1, 2, 3, 4}}, 1, S::Collapse, {1, 1, {1}}},
+        {"Shift+Ctrl+End", {2, 2, {2}}, 5, S::Extend, {5, 2, {2, 3, 4, 5}}},
+        {"Shift+Ctrl+Home", {4, 3, {3, 4}}, 1, S::Extend, {1, 3, {1, 2, 3}}},
+        {"Shift+Ctrl+Home without an anchor", {2, 0, {}}, 1, S::Extend, {1, 1, {1}}},
+        {"the grid's own move", {2, 2, {2}}, 5, S::Default, {2, 2, {2}}},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(SelectionAfterMove(c.before, c.target, c.rule), c.after) << c.label;
+    }
+}
+
+TEST(GridInput, TabTargetAndMouseRules) {
+    EXPECT_EQ(TabFocusTarget(true, true), kIdLoad);
+    EXPECT_EQ(TabFocusTarget(true, false), kIdLoad);
+    EXPECT_EQ(TabFocusTarget(false, true), kIdUnload);
+    EXPECT_EQ(TabFocusTarget(false, false), 0) << "the focus stays in the grid";
+
+    using B = GridMouseButton;
+    using M = GridMouseAction;
+    struct Case {
+        const char* label;
+        B button;
+        int row;
+        bool selected;
+        GridMouseRule rule;
+    };
+    const Case cases[] = {
+        {"header click", B::Left, 0, false, {M::SortColumn, false}},
+        {"header double click", B::LeftDouble, 0, false, {M::SortColumn, false}},
+        {"header right click", B::Right, 0, false, {}},
+        {"row click", B::Left, 2, false, {}},
+        {"row double click", B::LeftDouble, 2, true, {M::ToggleMarks, false}},
+        {"right click outside the selection", B::Right, 2, false, {M::ContextMenu, true}},
+        {"right click inside the selection", B::Right, 2, true, {M::ContextMenu, false}},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(GridMouseRuleFor(c.button, c.row, c.selected), c.rule) << c.label;
+    }
+}
 
 ModuleRecord makeRecord(const std::string& key, bool menusLoaded, ModuleEvent pending) {
     ModuleRecord record;
