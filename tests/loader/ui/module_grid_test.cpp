@@ -68,43 +68,6 @@ TEST_F(ModuleGridTest, ListsActivatedModulesInCatalogueOrderButNeverTheBaseModul
     EXPECT_EQ(takeOutput(), "");
 }
 
-TEST_F(ModuleGridTest, LoadAndUnloadMarkOnlyWhereTheyCanAct) {
-    clickRow(rowOf("Terrain"));
-    clickButton(kIdLoad);
-    EXPECT_EQ(event("Terrain"), "") << "Load on a loaded module leaves no mark";
-    clickButton(kIdUnload);
-    EXPECT_EQ(event("Terrain"), "Unload");
-    clickRow(rowOf("Roads"));
-    clickButton(kIdUnload);
-    EXPECT_EQ(event("Roads"), "") << "Unload on a module that is not loaded";
-    clickButton(kIdLoad);
-    EXPECT_EQ(event("Roads"), "Load");
-    EXPECT_EQ(dialog().rows().cellStyle(rowOf("Roads"), kColEvent), CellStyle::Event);
-}
-
-// Two modules with one display name share one lookup: a mark on either row goes to the
-// first record of that name in catalogue order.
-TEST_F(UiTest, RowsOfTwoModulesWithOneNameActOnTheFirstRecordOfThatName) {
-    openWith({kBase,
-              {"QM_TWIN_A", "Twin", "KRQM_TWIN_A", {}},
-              {"QM_TWIN_B", "Twin", "KRQM_TWIN_B", {}}});
-    std::vector<std::string> keys;
-    for (const qm::ModuleRecord& m : context().modules()) {
-        if (m.GetDisplayName() == "Twin") {
-            keys.push_back(m.GetKey());
-        }
-    }
-    ASSERT_EQ(keys.size(), 2u);
-    ASSERT_EQ(gridNames(), (Names{"Twin", "Twin"}));
-    for (int row : {1, 2}) {
-        clickRow(row);
-        clickButton(kIdLoad);
-        EXPECT_EQ(record(keys[0]).GetPendingEvent(), qm::kEventLoadModule) << row;
-        EXPECT_EQ(record(keys[1]).GetPendingEvent(), qm::kEventNone) << row;
-        record(keys[0]).ClearEvent();
-    }
-}
-
 TEST_F(ModuleGridTest, SpaceAndDoubleClickToggleEachSelectedRowOnItsOwn) {
     clickRow(rowOf("Roads"));
     clickButton(kIdLoad);
@@ -140,14 +103,6 @@ TEST_F(ModuleGridTest, HeaderClicksSortByTwoKeys) {
     uitest::doubleClick(header->viewport(),
                         {header->sectionViewportPosition(kColStartup) + 10., 5.});
     EXPECT_EQ(gridNames(), (Names{"Roads", "survey", "Terrain", "Rail"}));
-}
-
-// Rows of one sort value go by name, whatever their order before the sort.
-TEST_F(ModuleGridTest, RowsOfOneSortValueGoByName) {
-    clickHeader(kColName);
-    ASSERT_EQ(gridNames(), (Names{"Terrain", "survey", "Roads", "Rail"}));
-    clickHeader(kColStartup);
-    EXPECT_EQ(gridNames(), (Names{"Rail", "Terrain", "Roads", "survey"}));
 }
 
 TEST_F(ModuleGridTest, RightClickSelectsOutsideTheSelectionAndKeepsItInside) {
