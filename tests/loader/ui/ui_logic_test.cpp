@@ -1045,8 +1045,10 @@ TEST_F(LoaderPresenterTest, OptionsFillIsBusyUntilItsResultIsPostedBack) {
         view.runPosted();
         EXPECT_FALSE(record("Rail").GetActivated());
         EXPECT_EQ(qmtest::storedModuleSetting("QM_Rail", "Activated"), "False");
+        view.checks[1].checked = false;  // Roads, stored by OK
         p.onOk();
         EXPECT_EQ(view.closed, true);
+        EXPECT_EQ(qmtest::storedModuleSetting("QM_Roads", "Activated"), "False");
 
         // A fill whose dialog goes before its result arrives: the result is dropped.
         view.closed.reset();
