@@ -476,15 +476,45 @@ TEST_F(StartupSequenceTest, OnlyTheValueOneAsksForSafeMode) {
     }
 }
 
+// One line per module brought up, saying whether it was started and what failed; a module not
+// brought up has none.
 TEST_F(StartupSequenceTest, ProfileHasOneLinePerModuleBroughtUp) {
-    install_.addModule(kRoads);
+    const std::string missingApp = "<Application path=\"" + installDir_.path() +
+                                   "/absent.arx\" arguments=\"\" type=\"arx\" command=\"\" "
+                                   "modal=\"False\"/>";
+    const struct {
+        TestModule module;
+        const char* demandLoad;
+        const char* outcome;
+    } cases[] = {
+        {{"QM_A", "Roads", "KRQM_A", {}}, "False", "started, ok"},
+        {{"QM_B", "On demand", "KRQM_B", {}}, "True", "not started, ok"},
+        {{"QM_C", "Bad menu", "KRQM_C", {}, "default", true}, "False", "started, menus failed"},
+        {{"QM_D", "Bad application", "KRQM_D", {missingApp}},
+         "False",
+         "started, applications failed"},
+        {{"QM_E", "Both bad", "KRQM_E", {missingApp}, "default", true},
+         "False",
+         "started, menus and applications failed"},
+    };
+    for (const auto& c : cases) {
+        install_.addModule(c.module);
+        setSettings(c.module, "True", "True", c.demandLoad);
+    }
     install_.addModule(kTerrain);
-    setSettings(kRoads, "True", "True", "False");
     runStartup();
     const std::string profile = context_->startupProfile();
-    EXPECT_NE(profile.find("Roads (QM_ROADS)"), std::string::npos) << profile;
+    for (const auto& c : cases) {
+        const std::size_t at = profile.find(c.module.name + " (" + c.module.key + ")  menus ");
+        ASSERT_NE(at, std::string::npos) << c.module.key << "\n" << profile;
+        const std::string line = profile.substr(at, profile.find('\n', at) - at);
+        const std::string ending = std::string(" ms  ") + c.outcome;
+        EXPECT_TRUE(line.size() > ending.size() &&
+                    line.compare(line.size() - ending.size(), ending.size(), ending) == 0)
+            << line;
+    }
     EXPECT_EQ(profile.find("QM_TERRAIN"), std::string::npos) << profile;
-    EXPECT_NE(profile.find("Total: 1 module(s)"), std::string::npos) << profile;
+    EXPECT_NE(profile.find("Total: 5 module(s)"), std::string::npos) << profile;
 }
 
 // A module's application that unloads another module's group while the modules come up: the

@@ -130,6 +130,26 @@ TEST_F(MenuManagerTest, StaleSweepUnloadsEveryGroupOfASharedMenuTitle) {
     EXPECT_EQ(logText().find("could not be unloaded"), std::string::npos) << logText();
 }
 
+// A leftover group the host refuses to unload stays, is logged, and the sweep goes on: the
+// other modules' leftover menus still leave.
+TEST_F(MenuManagerTest, StaleSweepGoesOnPastAGroupTheHostKeeps) {
+    const char* const menus[] = {"KRQM_Kept_enu", "KRQM_Road_enu", "KRQM_Rail_enu"};
+    const char* const groups[] = {"KRQM_KEPT", "KRQM_ROAD", "KRQM_RAIL"};
+    qm::ModuleList modules(std::size(menus));
+    for (std::size_t i = 0; i < std::size(menus); ++i) {
+        const std::string file = user_.root() + "/old/" + menus[i] + ".mnu";
+        writeMenuFile(file, groups[i], i == 0 ? "***NOUNLOAD\n" : "");
+        preload(file);
+        modules[i].SetKey("QM_" + std::to_string(i));
+        modules[i].AddMenu(menus[i], "Old");
+    }
+    manager_.UnloadStaleModuleMenus(modules);
+    EXPECT_EQ(groupNames(), std::vector<std::string>{"KRQM_KEPT"}) << logText();
+    EXPECT_NE(logText().find("stale menu group \"KRQM_KEPT\" could not be unloaded"),
+              std::string::npos)
+        << logText();
+}
+
 TEST_F(MenuManagerTest, EmptyListsTouchNothing) {
     MenuList empty;
     EXPECT_TRUE(manager_.LoadMenuList(empty));
