@@ -17,6 +17,7 @@
 
 #include "app/crash_guard.h"
 #include "catalogue/com_error.h"
+#include "catalogue/registry_batch.h"
 #include "environment/registry_layout.h"
 #include "qmtest/child_process.h"
 #if !defined(_WIN32)
@@ -414,6 +415,13 @@ TEST_F(StartupSequenceTest, StoreHeldByAnotherProgramCostsOneTimeOutAndNoMoreWri
                               SQLITE_OPEN_READWRITE, nullptr),
               SQLITE_OK);
     ASSERT_EQ(sqlite3_exec(locker, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+    // The start's reads, on a connection of their own, begin under the lock: they ask for no
+    // write lock, so they neither wait for it nor make the other program wait.
+    std::thread([] {
+        qm::RegistryBatch reads(qm::RegistryBatch::Kind::Reads, nullptr, "reads");
+        EXPECT_TRUE(reads.active());
+        EXPECT_FALSE(reads.busy());
+    }).join();
     restart();
     sqlite3_exec(locker, "ROLLBACK", nullptr, nullptr, nullptr);
     sqlite3_close(locker);
