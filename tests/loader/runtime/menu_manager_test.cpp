@@ -230,14 +230,6 @@ TEST_F(MenuManagerTest, UnloadingKrqmBaseBringsTheLoaderMenuBackEvenWhenOthersFa
     EXPECT_EQ(list[1].groupName, "KRQM_BASE") << "group names stay after unloading";
 }
 
-TEST_F(MenuManagerTest, StartUpRemovesTheExtraMenu) {
-    const std::string qco = user_.root() + "/old/KRQM_QCO_Menu_enu.mnu";
-    writeMenuFile(qco, "KRQM_QCO");
-    preload(qco);
-    manager_.RemoveExtraMenu();
-    EXPECT_FALSE(isLoaded("KRQM_QCO"));
-}
-
 TEST_F(MenuManagerTest, LoaderMenuIsPresentExactlyWhenTheBaseModuleIsNotUp) {
     struct Case {
         bool baseModuleUp;
@@ -245,9 +237,12 @@ TEST_F(MenuManagerTest, LoaderMenuIsPresentExactlyWhenTheBaseModuleIsNotUp) {
         bool loadedAfter;
         bool fromUsersCopy;
     };
+    // Already loaded, from the installation's file: left alone, not reloaded from the copy.
     const Case cases[] = {
         {true, true, false, false},
+        {true, false, false, false},
         {false, false, true, true},
+        {false, true, true, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(::testing::Message()
