@@ -1,8 +1,6 @@
 // The store as the loader and the environment library use it: in-process, on a private
 // registry folder. (Every type of value surviving a round trip through other connections is
 // checked with qmreg's export and import.)
-#include <cstdint>
-#include <cstdio>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -15,10 +13,7 @@
 #include <gtest/gtest.h>
 
 #include "qmreg/registry.h"
-#include "qmsys/text.h"
-#if !defined(_WIN32)
-#include "upcase_table_p.h"
-#endif
+#include "qmtest/case_pairs.h"
 #include "qmtest/relocated_user.h"
 #include "qmtest/scoped_env.h"
 #include "qmtest/temp_dir.h"
@@ -259,17 +254,8 @@ TEST_F(HiveTest, UntidySeparatorsNameTheTidyKey) {
 TEST_F(HiveTest, EveryRunOfTheFoldingTableNamesOneKeyInEitherCase) {
     Hive::Transaction writes(hkcu());
     std::set<std::string> keys;  // a capital of two small letters (Σ of σ and ς) is one key
-    for (const qmsys::detail::UpcaseRun& run : qmsys::detail::kUpcaseRuns) {
-        std::string small;
-        std::string capital;
-        for (char32_t c = run.first; c <= run.last; c += run.stride) {
-            qmsys::appendUtf8(small, c);
-            qmsys::appendUtf8(capital,
-                              static_cast<char32_t>(static_cast<std::int32_t>(c) + run.delta));
-        }
-        char first[8];
-        std::snprintf(first, sizeof first, "%04X", static_cast<unsigned>(run.first));
-        SCOPED_TRACE(std::string("run from U+") + first + ": " + capital);
+    for (const auto& [label, small, capital] : qmtest::upcaseTableRuns()) {
+        SCOPED_TRACE(label + ": " + capital);
         ASSERT_TRUE(hkcu().createKey("Fold\\" + capital));
         ASSERT_TRUE(hkcu().setValue("Fold\\" + capital, Value::string(capital, "x")));
         EXPECT_TRUE(hkcu().keyExists("Fold\\" + small));

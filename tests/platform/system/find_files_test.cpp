@@ -1,18 +1,13 @@
 #include <gtest/gtest.h>
 
-#include <cstdint>
-#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "qmsys/files.h"
-#include "qmsys/text.h"
+#include "qmtest/case_pairs.h"
 #include "qmtest/files.h"
 #include "qmtest/temp_dir.h"
-#if !defined(_WIN32)
-#include "upcase_table_p.h"
-#endif
 
 namespace {
 
@@ -168,17 +163,8 @@ TEST_F(FindFilesTest, ResolvesEachComponentMissingAsWrittenByItsFoldedName) {
 // Č, Ř and the like alternate with their small letters) is found by a search and opened by a
 // path written with its small letters, and the other way round.
 TEST_F(FindFilesTest, EveryRunOfTheFoldingTableFindsAFileInEitherCase) {
-    for (const qmsys::detail::UpcaseRun& run : qmsys::detail::kUpcaseRuns) {
-        std::string small;
-        std::string capital;
-        for (char32_t c = run.first; c <= run.last; c += run.stride) {
-            qmsys::appendUtf8(small, c);
-            qmsys::appendUtf8(capital,
-                              static_cast<char32_t>(static_cast<std::int32_t>(c) + run.delta));
-        }
-        char first[8];
-        std::snprintf(first, sizeof first, "%04X", static_cast<unsigned>(run.first));
-        SCOPED_TRACE(std::string("run from U+") + first + ": " + capital);
+    for (const auto& [label, small, capital] : qmtest::upcaseTableRuns()) {
+        SCOPED_TRACE(label + ": " + capital);
         for (const auto& [written, asked] :
              {std::pair{capital, small}, std::pair{small, capital}}) {
             qmtest::TempDir dir;
