@@ -192,8 +192,10 @@ TEST_F(QmregTest, DestroyingAsksFirstAndAnythingButYesCancels) {
     for (const auto& operation : operations) {
         for (const auto& answer : answers) {
             SCOPED_TRACE(std::string(operation.what) + ", answered \"" + answer.input + "\"");
-            ASSERT_EQ(qmreg({"add", key, "/v", "Kept", "/d", "kept", "/f"}).exitCode, 0);
-            ASSERT_EQ(qmreg({"add", key, "/v", "Other", "/d", "other", "/f"}).exitCode, 0);
+            Hive hive = store();
+            ASSERT_TRUE(hive.createKey("Software\\Asked"));
+            ASSERT_TRUE(hive.setValue("Software\\Asked", Value::string("Kept", "kept")));
+            ASSERT_TRUE(hive.setValue("Software\\Asked", Value::string("Other", "other")));
             qmtest::writeFile(file, "old");
             std::vector<std::string> argv = operation.args;
             argv.insert(argv.begin(), qmtest::binDir() + "/qmreg");

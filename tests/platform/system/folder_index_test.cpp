@@ -113,8 +113,11 @@ protected:
 // Every kind of change between two lookups is seen, on either side of the file clock's tick:
 // made once the tick of the folder's last change is over, the first lookup's listing is kept
 // and only the folder's identity tells the change; made within the tick of that listing, the
-// listing may not be kept at all.
-TEST_F(FolderIndexTest, AnswersAsAFreshSearchAfterEveryKindOfChange) {
+// listing may not be kept at all. The parameter: within one tick.
+class FolderIndexChangeTest : public FolderIndexTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(FolderIndexChangeTest, AnswersAsAFreshSearchAfterEveryKindOfChange) {
+    const bool withinTick = GetParam();
     const struct {
         const char* what;
         std::function<void()> make;
@@ -129,29 +132,32 @@ TEST_F(FolderIndexTest, AnswersAsAFreshSearchAfterEveryKindOfChange) {
     };
     fs::remove(dir_ / "link.mnu");  // would dangle while its folder is renamed
     std::vector<qmsys::FolderIndex::Match> matches;
-    for (const bool withinTick : {false, true}) {
-        for (const auto& change : changes) {
-            SCOPED_TRACE(std::string(change.what) + (withinTick ? ", within one tick" : ""));
-            if (!withinTick) {
-                waitPastLastChange();
-                ASSERT_TRUE(index_.find(dir_.path(), "*", matches));
-                change.make();
-            } else if (qmtest::runWithinOneTick(
-                           [&] {
-                               // The folder's last change falls in this tick.
-                               touch("tick");
-                               fs::remove(dir_ / "tick");
-                               index_.find(dir_.path(), "*", matches);
-                               change.make();
-                           },
-                           [&] { change.undo(); }) == 0) {
-                GTEST_SKIP() << "no lookup fitted within one tick of the file clock";
-            }
-            expectSameAsFindFiles();
-            change.undo();
+    for (const auto& change : changes) {
+        SCOPED_TRACE(change.what);
+        if (!withinTick) {
+            waitPastLastChange();
+            ASSERT_TRUE(index_.find(dir_.path(), "*", matches));
+            change.make();
+        } else if (qmtest::runWithinOneTick(
+                       [&] {
+                           // The folder's last change falls in this tick.
+                           touch("tick");
+                           fs::remove(dir_ / "tick");
+                           index_.find(dir_.path(), "*", matches);
+                           change.make();
+                       },
+                       [&] { change.undo(); }) == 0) {
+            GTEST_SKIP() << "no lookup fitted within one tick of the file clock";
         }
+        expectSameAsFindFiles();
+        change.undo();
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(Ticks, FolderIndexChangeTest, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& tick) {
+                             return tick.param ? "WithinOneTick" : "InALaterTick";
+                         });
 
 TEST_F(FolderIndexTest, ReadsAnUnchangedFolderOnceForAnyNumberOfLookups) {
     for (int i = 0; i < 500; ++i) {

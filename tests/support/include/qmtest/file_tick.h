@@ -16,6 +16,6 @@ namespace qmtest {
 // of runs, or 0 when none of maxRuns fitted: the caller skips, since a machine that cannot do
 // the attempt within one tick cannot show the case.
 int runWithinOneTick(const std::function<void()>& attempt, const std::function<void()>& undo,
-                     int maxRuns = 200);
+                     int maxRuns = 50);
 
 }  // namespace qmtest
