@@ -101,6 +101,10 @@ ModuleRecord* LoaderDialogPresenter::recordOfRow(int row) {
     return found == byName_.end() ? nullptr : &modules[found->second];
 }
 
+bool LoaderDialogPresenter::offersLoadModule() const {
+    return !context_.autostartOverride();
+}
+
 bool LoaderDialogPresenter::isListed(const ModuleRecord& record) const {
     return record.GetActivated() && record.GetKey() != context_.baseModuleKey();
 }

@@ -133,6 +133,10 @@ public:
     // The record a row shows: the first record, in catalogue order, whose display name equals
     // the row's name cell exactly. None for rows below 1 or above the number of records.
     ModuleRecord* recordOfRow(int row);
+    // Whether the "Load module" start-up option is offered by its button and the grid's context
+    // menu (not under the autostart override; its accelerator Ctrl+I works regardless). The
+    // view disables, without greying, the menu entry when it is not.
+    bool offersLoadModule() const;
     // Listed in the grid: activated, and not the base module.
     bool isListed(const ModuleRecord& record) const;
     int listedCount() const;

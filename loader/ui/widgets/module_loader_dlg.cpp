@@ -122,7 +122,7 @@ void QmModuleLoaderDlg::initDialog() {
         button(id)->setFlatLook(false);
     }
     setAnchors();
-    grid_->setAutostartOverride(context_.autostartOverride());
+    grid_->setAutostartOverride(!presenter_.offersLoadModule());
     grid_->initialise(model_, &presenter_.fractions());
 
     presenter_.initialise();

@@ -721,6 +721,7 @@ TEST_F(LoaderPresenterTest, InitialiseListsTheModulesAndSetsUpTheButtons) {
                   context_.modules().empty() ? std::vector<int>{} : std::vector<int>{1})
             << c.label;
         EXPECT_EQ(p.versionCaption(), "Version: " + QmEnGetCurrentVersionNumber());
+        EXPECT_EQ(p.offersLoadModule(), !c.override) << c.label;
     }
 }
 
