@@ -18,6 +18,7 @@
 #include "app/crash_guard.h"
 #include "catalogue/com_error.h"
 #include "environment/registry_layout.h"
+#include "module_records.h"
 #include "qmtest/child_process.h"
 #if !defined(_WIN32)
 #include "qmtest/file_size_limit.h"
@@ -106,11 +107,7 @@ protected:
         ASSERT_TRUE(host_->runCommand({"MENULOAD", copy}));
     }
     qm::ModuleRecord& record(const std::string& key) const {
-        for (auto& r : context_->modules()) {
-            if (r.GetKey() == key)
-                return r;
-        }
-        throw std::runtime_error("no record " + key);
+        return qmtest::recordOf(*context_, key);
     }
 
     qmtest::TempDir installDir_;

@@ -340,6 +340,8 @@ TEST_F(MenuProvisionerTest, OutOfDateCopyThatCannotBeDeletedFailsTheUpdate) {
     }
     fs::permissions(install_.userMenus(), fs::perms::owner_write | fs::perms::group_write,
                     fs::perm_options::remove);
+    QMTEST_SKIP_UNLESS_ORDINARY_USER_REACHES(install_.userMenus());
+    QMTEST_SKIP_UNLESS_ORDINARY_USER_REACHES(user_.registryDir());
 
     qmtest::ForkedChild child([&](int fd) {
         if (!qmtest::dropRootPrivileges()) {

@@ -111,6 +111,7 @@ TEST_F(QcoMenuTest, StaleFilesTheUserMayNotDeleteFailTheLoadSilently) {
     };
     for (const std::string& folder : {user_.root(), installDir_.path()}) {
         fs::permissions(folder, fs::perms(0755));
+        QMTEST_SKIP_UNLESS_ORDINARY_USER_REACHES(folder);
     }
     for (const Case& c : {Case{"mnu", true}, Case{"mnc", false}}) {
         fs::remove_all(userMenus());

@@ -47,6 +47,8 @@ protected:
             &dialog(), &QmModuleLoaderDlg::optionsDialogOpening, &dialog(),
             [&](QDialog* d) {
                 auto* options = static_cast<CCheckingModulesDlg*>(d);
+                // A fill that never finishes fails here, not at the test's time-out.
+                endWhenOverdue(options);
                 QObject::connect(
                     options, &CCheckingModulesDlg::fillFinished, options,
                     [options, act] { handleModal(options, [&] { act(*options); }); },

@@ -149,6 +149,7 @@ TEST_F(ResourcesTest, FirstRunIsReportedOnceAndAnyStoredValueCounts) {
 // in it yet) makes no first run, and nothing is written. Run as an ordinary user on a thread of
 // its own, so that the store is opened afresh with the user's rights.
 TEST_F(ResourcesTest, SettingsKeyThatCannotBeOpenedIsNoFirstRunAndWritesNothing) {
+    QMTEST_SKIP_UNLESS_ORDINARY_USER_REACHES(user_.root());
     QmEnWinRegistry registry;
     ASSERT_TRUE(registry.OpenKey(kQmEnHKeyCurrentUser, QmEnGetRegistryKey() + "\\Base", true));
     ASSERT_TRUE(registry.WriteLong("Present", 1));

@@ -145,6 +145,7 @@ class ReadOnlyMachineHiveTest : public StoreSafetyTest,
                                 public ::testing::WithParamInterface<bool> {};
 
 TEST_P(ReadOnlyMachineHiveTest, OrdinaryUserReadsButCannotWrite) {
+    QMTEST_SKIP_UNLESS_ORDINARY_USER_REACHES(user_.root());
     const bool adminStillConnected = GetParam();
     auto admin = std::make_unique<Hive>(hklmFile());
     ASSERT_TRUE(admin->createKey("SOFTWARE\\Brenvik\\Quillmont\\22.15\\ModuleLoader"));
@@ -200,6 +201,7 @@ class StoreWithoutIndexTest : public StoreSafetyTest,
                               public ::testing::WithParamInterface<NoIndex> {};
 
 TEST_P(StoreWithoutIndexTest, StoredSettingsStillReadAndWritesAreRefused) {
+    QMTEST_SKIP_UNLESS_ORDINARY_USER_REACHES(user_.root());
     const std::string reports = asOrdinaryUser([&](int fd) {
         {
             Hive hive(hkcuFile());
@@ -231,6 +233,7 @@ INSTANTIATE_TEST_SUITE_P(Causes, StoreWithoutIndexTest,
                          });
 
 TEST_F(StoreSafetyTest, AReadOnlySpellLeavesTheStoreWritableAfterwards) {
+    QMTEST_SKIP_UNLESS_ORDINARY_USER_REACHES(user_.root());
     const std::string reports = asOrdinaryUser([&](int fd) {
         {
             Hive hive(hkcuFile());

@@ -46,6 +46,16 @@ constexpr uid_t kNobody = 65534;
 // apply to it; true when it already is one. Call it only in a forked child: it cannot be undone.
 bool dropRootPrivileges();
 
+// The first folder on the way to path that an ordinary-user child (as dropRootPrivileges makes
+// it) may not pass through, or "" when it reaches path: a test whose child must get there
+// skips when the caller's temporary folder is private (0700). "" too when not root.
+std::string closedToOrdinaryUser(const std::string& path);
+
+// Skips the current test when an ordinary-user child could not reach path.
+#define QMTEST_SKIP_UNLESS_ORDINARY_USER_REACHES(path)                                    \
+    if (const std::string closed = ::qmtest::closedToOrdinaryUser(path); !closed.empty()) \
+    GTEST_SKIP() << "an ordinary user may not pass through " << closed
+
 // Writes text to a ForkedChild's report descriptor.
 void report(int fd, const std::string& text);
 

@@ -1,6 +1,9 @@
 #pragma once
 #include <cstddef>
+#include <sstream>
+#include <string>
 #include <string_view>
+#include <vector>
 
 namespace qmtest {
 
@@ -11,6 +14,16 @@ inline std::size_t occurrences(std::string_view text, std::string_view part) {
         ++n;
     }
     return n;
+}
+
+// text's lines, without their line ends; a last line without one counts too.
+inline std::vector<std::string> lines(const std::string& text) {
+    std::vector<std::string> out;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        out.push_back(line);
+    }
+    return out;
 }
 
 }  // namespace qmtest
