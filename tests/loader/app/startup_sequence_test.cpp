@@ -302,8 +302,8 @@ TEST_F(StartupSequenceTest, FailingMenusStillRunTheApplications) {
     TestModule broken{"QM_BROKEN",
                       "Broken",
                       "KRQM_BROKEN",
-                      {"<Application path=\"" + qmtest::touchProgram() + "\" arguments=\"" +
-                       marker + "\" type=\"\" command=\"\" modal=\"False\"/>"}};
+                      {"<Application path=\"" + qmtest::touchProgram() + "\" arguments=\"&quot;" +
+                       marker + "&quot;\" type=\"\" command=\"\" modal=\"False\"/>"}};
     broken.brokenMenu = true;
     install_.addModule(broken);
     setSettings(broken, "True", "True", "False");

@@ -500,7 +500,7 @@ TEST_F(LoaderDialogTest, HelpButtonAndF1OpenTheHelpTopic) {
     const auto calls = viewer.waitForCalls(2);
     ASSERT_EQ(calls.size(), 2u);
     for (const auto& call : calls) {
-        EXPECT_EQ(call.arguments, std::vector<std::string>{"file://" + appPath() +
+        EXPECT_EQ(call.arguments, std::vector<std::string>{"file://" + qmtest::urlPath(appPath()) +
                                                            "/Help/Quillmont_Base_Help.html#10100"});
     }
 }

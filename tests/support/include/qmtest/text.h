@@ -16,6 +16,25 @@ inline std::size_t occurrences(std::string_view text, std::string_view part) {
     return n;
 }
 
+// path as it stands in a file URL: every byte but letters, digits, "/-_.~" written %XX, so
+// that an expectation holds whatever the temporary folder is named.
+inline std::string urlPath(std::string_view path) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    for (const char byte : path) {
+        const auto c = static_cast<unsigned char>(byte);
+        if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+            c == '/' || c == '-' || c == '_' || c == '.' || c == '~') {
+            out += byte;
+        } else {
+            out += '%';
+            out += kHex[c >> 4];
+            out += kHex[c & 15];
+        }
+    }
+    return out;
+}
+
 // text's lines, without their line ends; a last line without one counts too.
 inline std::vector<std::string> lines(const std::string& text) {
     std::vector<std::string> out;
