@@ -9,7 +9,7 @@ namespace qmtest {
 // In the test program started for the current test: true, and the test goes on there. In any
 // other: starts this program for the current test alone, waits for it, fails the current
 // test with its output when it failed, and returns false; the caller returns at once. Call it
-// first thing in the fixture's SetUp and keep its answer for the test's body.
+// first thing in the test (or in the fixture's SetUp, keeping its answer for the body).
 bool inOwnProcess();
 
 }  // namespace qmtest
