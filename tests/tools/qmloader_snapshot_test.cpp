@@ -4,8 +4,8 @@
 // configuration, the environment and registry values that path macros read, or the snapshot
 // itself.
 //
-// QM_SNAPSHOT_STEPS sets the number of random steps (a short run by default; the long run is
-// QM_SNAPSHOT_STEPS=1000), QM_SNAPSHOT_SEED the seed.
+// QMTEST_SNAPSHOT_STEPS sets the number of random steps (a short run by default; the long run is
+// QMTEST_SNAPSHOT_STEPS=1000), QMTEST_SNAPSHOT_SEED the seed.
 #include <gtest/gtest.h>
 #include <qmenv/environment.h>
 #include <qmtest/child_process.h>
@@ -184,8 +184,8 @@ protected:
 };
 
 TEST_F(SnapshotEqualityTest, ListIsTheSameWithAndWithoutTheSnapshotAfterRandomChanges) {
-    const int steps = envNumber("QM_SNAPSHOT_STEPS", 40);
-    const auto seed = static_cast<unsigned>(envNumber("QM_SNAPSHOT_SEED", 20261206));
+    const int steps = envNumber("QMTEST_SNAPSHOT_STEPS", 40);
+    const auto seed = static_cast<unsigned>(envNumber("QMTEST_SNAPSHOT_SEED", 20261206));
     SCOPED_TRACE("seed " + std::to_string(seed));
     std::mt19937 rng(seed);
     const char* configs[] = {"default", "other"};
