@@ -1,10 +1,8 @@
 #include "qmtest/forked_child.h"
 
 #include <fcntl.h>
-#include <grp.h>
 #include <poll.h>
 #include <signal.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -84,33 +82,6 @@ bool ForkedChild::readSome(Clock::time_point deadline) {
     if (n > 0)
         reports_.append(buf, static_cast<std::size_t>(n));
     return n > 0;
-}
-
-bool dropRootPrivileges() {
-    return ::geteuid() != 0 ||
-           (::setgroups(0, nullptr) == 0 && ::setresgid(kNobody, kNobody, kNobody) == 0 &&
-            ::setresuid(kNobody, kNobody, kNobody) == 0);
-}
-
-std::string closedToOrdinaryUser(const std::string& path) {
-    if (::geteuid() != 0) {
-        return "";
-    }
-    for (std::string folder = path; !folder.empty() && folder != "/";) {
-        folder = folder.substr(0, folder.find_last_of('/'));
-        struct stat st {};
-        const std::string checked = folder.empty() ? "/" : folder;
-        if (::stat(checked.c_str(), &st) == 0 && (st.st_mode & S_IXOTH) == 0 &&
-            st.st_uid != kNobody) {
-            return checked;
-        }
-    }
-    return "";
-}
-
-void report(int fd, const std::string& text) {
-    ssize_t ignored = ::write(fd, text.data(), text.size());
-    (void)ignored;
 }
 
 }  // namespace qmtest
