@@ -69,9 +69,11 @@ std::optional<CrashGuard::Module> CrashGuard::takeInterrupted() {
     std::string text;
     const qmsys::WinError read = qmsys::readOwnFile(file_, kRecordBytes, text);
     // Answered once, and out of the way of this start's records: whatever stands under the
-    // name goes (a link itself, not what it names).
-    if (read != qmsys::kErrorFileNotFound) {
-        qmsys::deleteFile(file_);
+    // name goes (a link itself, not what it names). A record that cannot go (read-only, or in
+    // a folder that has become read-only) would be found again by every later start, and its
+    // module skipped at each: it is no evidence at all.
+    if (read != qmsys::kErrorFileNotFound && qmsys::deleteFile(file_) != qmsys::kErrorSuccess) {
+        return std::nullopt;
     }
     // The key up to its NUL, whole (line breaks included), and the name up to the next. No
     // NUL after the key: a record cut short, naming nobody.

@@ -54,7 +54,7 @@ public:
     CrashGuard& operator=(const CrashGuard&) = delete;
 
     // The module the last start was running when the host died, if any. The record is
-    // removed, so this answers once.
+    // removed, so this answers once; a record that cannot be removed names nobody.
     std::optional<Module> takeInterrupted();
 
     // Records module before its code runs.
