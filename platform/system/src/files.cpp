@@ -166,6 +166,33 @@ StdioFile openStdioFile(const std::string& path, const char* mode) {
     return StdioFile(std::fopen(path.c_str(), withCloseOnExec.c_str()));
 }
 
+StdioFile openLogFile(const std::string& path) {
+    // O_NONBLOCK: opening a FIFO for writing would wait for a reader to come.
+    int fd;
+    do {
+        fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK | O_NOCTTY,
+                    0666);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) {
+        return nullptr;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        ::close(fd);
+        return nullptr;
+    }
+    // A regular file never makes a write wait; a pipe or a device keeps the flag, so that a
+    // reader that stops reading costs lines, not the writer.
+    if (S_ISREG(st.st_mode)) {
+        ::fcntl(fd, F_SETFL, O_APPEND);
+    }
+    StdioFile file(::fdopen(fd, "ab"));
+    if (!file) {
+        ::close(fd);
+    }
+    return file;
+}
+
 FileHandle openRegularFile(const std::string& path, WinError& error, std::uint64_t* size) {
     return openRegular(path, error, size, true);
 }

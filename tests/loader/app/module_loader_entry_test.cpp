@@ -183,6 +183,21 @@ TEST_F(HostProcessTest, SecondHostRunsWithoutTheLoaderUntilTheFirstIsGone) {
     EXPECT_TRUE(listsLoader(third.out)) << third.out << third.err;
 }
 
+#if !defined(_WIN32)  // no FIFOs there
+// The diagnostic log named by QM_LOG is a FIFO that nobody reads: the host starts all the same.
+TEST_F(HostProcessTest, ALogNobodyReadsNeverHoldsTheHostUp) {
+    const std::string fifo = user_.root() + "/log.fifo";
+    qmtest::makeFifo(fifo);
+    qmtest::ProcessOptions o = options("ARX\n");
+    o.extraEnv.push_back("QM_LOG=" + fifo);
+    o.timeout = 15s;
+    const auto host = qmtest::runProcess(cadhost(), o);
+    EXPECT_FALSE(host.timedOut);
+    EXPECT_EQ(host.exitCode, 0) << host.err;
+    EXPECT_TRUE(listsLoader(host.out)) << host.out;
+}
+#endif
+
 TEST_F(HostProcessTest, RegistryToolChangesTheAnswerWithoutRestart) {
     qmtest::BackgroundProcess host(cadhost(), options());
     host.writeInput("(krqm_CheckCommandlineSetting)\nARX\n");

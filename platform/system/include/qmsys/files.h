@@ -75,6 +75,12 @@ struct StdioFileClose {
 using StdioFile = std::unique_ptr<std::FILE, StdioFileClose>;
 StdioFile openStdioFile(const std::string& path, const char* mode);
 
+// A stream that appends to path (created when missing) for a log that must never hold its
+// writer up: a FIFO that nobody reads gives no stream rather than a wait for a reader, and
+// writes to anything but a regular file never wait either (what a full pipe cannot take is
+// lost). Null on failure.
+StdioFile openLogFile(const std::string& path);
+
 // Reads the file path into out as readRegularFile does, but only a file of its own: a symbolic
 // link at path, or a file with more than one name, gives kErrorAccessDenied, so that nothing
 // planted under the name by another program is read through it.
