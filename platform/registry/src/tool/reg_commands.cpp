@@ -199,7 +199,14 @@ int RegCommands::exportKey(const CommandLine& cmd) {
         !confirm("File " + cmd.file + " already exists. Overwrite (Yes/No)? ")) {
         return cancelled();
     }
-    const std::string text = exportRegFile(hive, cmd.key.hive, cmd.key.path);
+    std::string text;
+    try {
+        text = exportRegFile(hive, cmd.key.hive, cmd.key.path);
+    } catch (const RegExportError& e) {
+        // Nothing is written: a file that an import would refuse, or read back changed, is
+        // worse than none.
+        return error(std::string("ERROR: ") + e.what() + ".");
+    }
     if (const auto code = qmsys::replaceFileContents(cmd.file, text, 0644)) {
         return error("ERROR: Cannot write \"" + cmd.file + "\": " + windowsError(code));
     }
