@@ -54,6 +54,7 @@ WinError getFileAttributes(const std::string& path, FileAttributes& out,
     FileAttributes attributes;
     attributes.exists = true;
     attributes.directory = S_ISDIR(st.st_mode);
+    attributes.special = !attributes.directory && !S_ISREG(st.st_mode);
     attributes.readOnly = (st.st_mode & S_IWUSR) == 0;
     attributes.lastWriteNs = nanoseconds(st.st_mtim);
     attributes.size = static_cast<std::uint64_t>(st.st_size);

@@ -220,6 +220,21 @@ TEST_F(QmregTest, ExportRefusesWhatAnImportCouldNotReadBackAsItWas) {
     }
 }
 
+#if !defined(_WIN32)  // no FIFOs there
+// A name that opens something else than a file (a FIFO here; a device alike) is never replaced
+// by a file, also with /y.
+TEST_F(QmregTest, ExportNeverReplacesWhatIsNoFile) {
+    ASSERT_EQ(qmreg({"add", "HKCU\\Software\\Present", "/v", "Here", "/d", "x"}).exitCode, 0);
+    const std::string fifo = user_.root() + "/out.reg";
+    qmtest::makeFifo(fifo);
+    const auto result = qmreg({"export", "HKCU\\Software\\Present", fifo, "/y"});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_NE(result.err.find("Cannot write \"" + fifo + "\": it is not a file"), std::string::npos)
+        << result.err;
+    EXPECT_TRUE(std::filesystem::is_fifo(fifo));
+}
+#endif
+
 // A file as the registry editor exports it: UTF-16LE with BOM, CRLF, every value type, names
 // with quotes, backslashes and non-ASCII characters, hex data wrapped over several lines.
 TEST_F(QmregTest, RegeditExportImportsAndExportsByteForByte) {

@@ -17,6 +17,7 @@ namespace qmsys {
 struct FileAttributes {
     bool exists = false;
     bool directory = false;
+    bool special = false;          // neither a file nor a folder: a FIFO, a device, a socket
     bool readOnly = false;         // no owner-write permission bit
     std::int64_t lastWriteNs = 0;  // modification time, nanoseconds since the epoch
     std::uint64_t size = 0;
