@@ -179,6 +179,23 @@ TEST_F(QmloaderTest, ListJsonShowsEveryModuleWithMenusApplicationsAndTheUsersSet
     EXPECT_TRUE(hive.values(moduleKey("QM_BASE")).empty());
 }
 
+// JSON is UTF-8: an installation folder whose name is not (made in another encoding) comes out
+// with U+FFFD for its broken byte, and the document stays readable.
+TEST_F(QmloaderTest, ListJsonIsUtf8AlsoWhereTheInstallationPathIsNot) {
+    qmtest::TempDir root;
+    const std::string installation = root / "inst\xFF";
+    qmtest::RelocatedUser user(installation);
+    const std::string modules = installation + "/Zadod/Modules";
+    qmtest::writeFile(modules + "/QM_Module.xsd", qmtest::readFile(sampleSchema()));
+    qmtest::writeFile(modules + "/Survey.default.xml",
+                      qmtest::readFile(sample() + "/Zadod/Modules/Survey.default.xml"));
+    const qmtest::ProcessResult result = qmloader({"list", "--json"});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_NE(result.out.find("inst\xEF\xBF\xBD/Survey/Bin/krqm_survey_sync\""), std::string::npos)
+        << result.out;
+    EXPECT_EQ(result.out.find('\xFF'), std::string::npos) << result.out;
+}
+
 TEST_F(QmloaderTest, ListShowsTheCatalogueErrorTextOnStandardError) {
     qmtest::TempDir installation;
     qmtest::RelocatedUser user(installation.path());

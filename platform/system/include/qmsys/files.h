@@ -184,6 +184,10 @@ WinError copyFile(const std::string& src, const std::string& dst, bool failIfExi
 // This is the one way files are replaced whole; nothing else renames over an existing file.
 WinError replaceFileContents(const std::string& path, std::string_view data, unsigned permissions);
 
+// Removes the temporary files that replaceFileContents and copyFile left beside path when the
+// process writing them was killed. A temporary file that a living writer still holds stays.
+void removeAbandonedTemporaries(const std::string& path);
+
 // Whether the times of the files in folder are stamped by this machine's clock, as on the
 // local disk and memory file systems. False on network and user-space (FUSE) file systems and
 // on any kind not known to be local: their stamps may come from a server's clock, which need
