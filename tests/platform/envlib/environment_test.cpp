@@ -142,6 +142,9 @@ TEST_F(EnvironmentTest, RelativeAppPathIsMadeAbsoluteAgainstTheCurrentFolder) {
     const fs::path installation = fs::path(user_.root()) / "installation";
     fs::create_directories(installation / "Bin");
     const std::string relative = fs::relative(installation, current).generic_string();
+    if (relative.empty()) {
+        GTEST_SKIP() << "the temporary folder lies on another drive than the current folder";
+    }
     ASSERT_FALSE(fs::path(relative).is_absolute());
     qmtest::ScopedEnv appPath("QM_APP_PATH", relative);
     const std::string expected = (current / relative).lexically_normal().generic_string();
