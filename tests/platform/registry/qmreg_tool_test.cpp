@@ -183,8 +183,9 @@ TEST_F(QmregTest, ExportRefusesWhatAnImportCouldNotReadBackAsItWas) {
     const std::vector<Case> cases = {
         {"ValueNameWithALineBreak", "", Value::string("two\nlines", "x"),
          "the value \"two\nlines\" of HKEY_CURRENT_USER\\Software\\Odd"},
-        {"KeyNameWithALineBreak", "two\r\nlines", Value::string("Plain", "x"),
-         "the key \"HKEY_CURRENT_USER\\Software\\Odd\\two\r\nlines\""},
+        // A carriage return alone: a child's "\r\n" reaches the test as "\n" on Windows.
+        {"KeyNameWithACarriageReturn", "two\rlines", Value::string("Plain", "x"),
+         "the key \"HKEY_CURRENT_USER\\Software\\Odd\\two\rlines\""},
 #if !defined(_WIN32)  // the registry there keeps UTF-16: what is no UTF-8 cannot be stored
         {"ValueNameNotUtf8", "",
          Value::string("Gr\xF6\xDF"
