@@ -3,6 +3,7 @@
 #include <qmsys/files.h>
 
 #include <algorithm>
+#include <charconv>
 #include <string_view>
 
 #include "environment/path_util.h"
@@ -15,10 +16,11 @@ namespace {
 // but one with a name of thousands of characters (cut, see record()).
 constexpr std::size_t kRecordBytes = 4096;
 
-// "key NUL display name NUL", the name cut to fit the marker; empty when not even the key fits
-// (the module then goes unguarded).
+// "key NUL display name NUL [ordinal]", the name cut to fit the marker; empty when not even
+// the key fits (the module then goes unguarded).
 std::string record(const CrashGuard::Module& module) {
-    constexpr std::size_t kFixed = 2;  // the two NULs
+    const std::string ordinal = module.ordinal == 0 ? "" : std::to_string(module.ordinal);
+    const std::size_t kFixed = 2 + ordinal.size();  // the two NULs and the ordinal
     if (module.key.empty() || module.key.size() + kFixed > kRecordBytes) {
         return {};
     }
@@ -30,6 +32,7 @@ std::string record(const CrashGuard::Module& module) {
     text.reserve(module.key.size() + name.size() + kFixed);
     text.append(module.key).push_back('\0');
     text.append(name).push_back('\0');
+    text.append(ordinal);
     return text;
 }
 
@@ -69,9 +72,11 @@ std::optional<CrashGuard::Module> CrashGuard::takeInterrupted() {
     std::string text;
     const qmsys::WinError read = qmsys::readOwnFile(file_, kRecordBytes, text);
     // Answered once, and out of the way of this start's records: whatever stands under the
-    // name goes (a link itself, not what it names).
-    if (read != qmsys::kErrorFileNotFound) {
-        qmsys::deleteFile(file_);
+    // name goes (a link itself, not what it names). A record that cannot go (read-only, or in
+    // a folder that has become read-only) would be found again by every later start, and its
+    // module skipped at each: it is no evidence at all.
+    if (read != qmsys::kErrorFileNotFound && qmsys::deleteFile(file_) != qmsys::kErrorSuccess) {
+        return std::nullopt;
     }
     // The key up to its NUL, whole (line breaks included), and the name up to the next. No
     // NUL after the key: a record cut short, naming nobody.
@@ -84,6 +89,16 @@ std::optional<CrashGuard::Module> CrashGuard::takeInterrupted() {
     const std::size_t nameEnd = text.find('\0', keyEnd + 1);
     module.displayName = text.substr(
         keyEnd + 1, nameEnd == std::string::npos ? std::string::npos : nameEnd - keyEnd - 1);
+    // The ordinal: digits only, else the first definition of the key.
+    if (nameEnd != std::string::npos) {
+        const std::string_view digits = std::string_view(text).substr(nameEnd + 1);
+        unsigned ordinal = 0;
+        const auto [end, error] =
+            std::from_chars(digits.data(), digits.data() + digits.size(), ordinal);
+        if (error == std::errc() && end == digits.data() + digits.size()) {
+            module.ordinal = ordinal;
+        }
+    }
     return module;
 }
 

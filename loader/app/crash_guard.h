@@ -10,8 +10,9 @@
 // whatever the marker says: without it the host has no module loader menu, and the dialog
 // that is offered to load a skipped module never lists it.
 //
-// The record is one file in the user's state folder, "key NUL display name NUL", written with
-// one plain write before the module's code runs and emptied once it is done, and the file is
+// The record is one file in the user's state folder, "key NUL display name NUL", followed by
+// the ordinal in decimal when it is not 0 (an older record without it names the first), written
+// with one plain write before the module's code runs and emptied once it is done, and the file is
 // removed when the host ends normally, as a plug-in manager's lock file is: a record found at
 // the next start names the module the host died in. The file is created afresh by each start
 // (never written through anything at its name) and kept open for its later records, so a
@@ -39,9 +40,13 @@ namespace qm {
 
 class CrashGuard {
 public:
+    // One module definition. Keys are meant to be unique, but two definitions may share one;
+    // the ordinal (which of the definitions of that key, in catalogue order) and the name then
+    // tell which of them the host died in.
     struct Module {
         std::string key;
         std::string displayName;
+        unsigned ordinal = 0;
     };
 
     // folder: where the record lives; created when missing.
@@ -54,7 +59,7 @@ public:
     CrashGuard& operator=(const CrashGuard&) = delete;
 
     // The module the last start was running when the host died, if any. The record is
-    // removed, so this answers once.
+    // removed, so this answers once; a record that cannot be removed names nobody.
     std::optional<Module> takeInterrupted();
 
     // Records module before its code runs.

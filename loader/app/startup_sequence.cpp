@@ -10,6 +10,9 @@
 #include <cstdlib>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
 
 #include "app/crash_guard.h"
 #include "catalogue/catalogue.h"
@@ -121,6 +124,44 @@ void reportInterrupted(LoaderContext& context, const ModuleRecord& record) {
         names::kMessageCaption, cadhost::MB_ICONWARNING | cadhost::MB_OK);
 }
 
+// Which definition of its key each record is: 0 for the first in catalogue order, 1 for the
+// next, and so on.
+std::vector<unsigned> keyOrdinals(const ModuleList& modules) {
+    std::unordered_map<std::string_view, unsigned> seen;
+    std::vector<unsigned> ordinals;
+    ordinals.reserve(modules.size());
+    for (const ModuleRecord& record : modules) {
+        ordinals.push_back(seen[record.GetKey()]++);
+    }
+    return ordinals;
+}
+
+// The record the guard named: the definition at the same place among those of its key, under
+// the same name; when the definitions changed since, the first of that key and name, else the
+// first of that key. modules.size() when none has the key.
+std::size_t namedRecord(const ModuleList& modules, const std::vector<unsigned>& ordinals,
+                        const CrashGuard::Module& named) {
+    std::size_t byName = modules.size();
+    std::size_t byKey = modules.size();
+    for (std::size_t i = 0; i < modules.size(); ++i) {
+        const ModuleRecord& record = modules[i];
+        if (record.GetKey() != named.key) {
+            continue;
+        }
+        const bool sameName = record.GetDisplayName() == named.displayName;
+        if (sameName && ordinals[i] == named.ordinal) {
+            return i;
+        }
+        if (sameName && byName == modules.size()) {
+            byName = i;
+        }
+        if (byKey == modules.size()) {
+            byKey = i;
+        }
+    }
+    return byName != modules.size() ? byName : byKey;
+}
+
 // Brings up every module that starts with the host. Returns whether the base module was among
 // them (its key compared exactly). Each module's timing and failures go to the profile and,
 // when enabled, the diagnostic log; nothing is reported to the user.
@@ -133,14 +174,18 @@ bool bringUpModules(LoaderContext& context, std::string& profile) {
     if (interrupted && interrupted->key == names::kBaseModuleKey) {
         interrupted.reset();  // never skipped
     }
-    for (ModuleRecord& record : context.modules()) {
+    ModuleList& modules = context.modules();
+    const std::vector<unsigned> ordinals = keyOrdinals(modules);
+    const std::size_t skipped =
+        interrupted ? namedRecord(modules, ordinals, *interrupted) : modules.size();
+    for (std::size_t i = 0; i < modules.size(); ++i) {
+        ModuleRecord& record = modules[i];
         if (!record.GetAutoStart()) {
             continue;  // also every module that is not activated
         }
-        if (interrupted && record.GetKey() == interrupted->key) {
+        if (i == skipped) {
             reportInterrupted(context, record);
-            interrupted.reset();  // keys are unique; one message
-            continue;             // it took the host down last time; back at the next start
+            continue;  // it took the host down last time; back at the next start
         }
         if (!record.GetDemandLoad() && !context.autostartOverride()) {
             record.StartModule();
@@ -151,7 +196,7 @@ bool bringUpModules(LoaderContext& context, std::string& profile) {
         const bool menusOk = LoadModuleMenus(record, context.menus());
         const double menusMs = msSince(start);
         start = Clock::now();
-        guard.begin({record.GetKey(), record.GetDisplayName()});
+        guard.begin({record.GetKey(), record.GetDisplayName(), ordinals[i]});
         const bool appsOk = LoadApplications(record.GetApplications(), hostArxLoader());
         guard.end();
         const double appsMs = msSince(start);

@@ -543,6 +543,9 @@ void SnapshotBuilder::save(DiagnosticLog* log) const {
     if (qmsys::replaceFileContents(file, serialize(), 0600) != qmsys::kErrorSuccess && log) {
         log->write(kLogCategory, "snapshot " + file + " not written");
     }
+    // What a start killed while writing the snapshot left behind; nothing else would ever
+    // remove it.
+    qmsys::removeAbandonedTemporaries(file);
 }
 
 void SnapshotBuilder::reseal(std::string& bytes) {

@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "catalogue/module_key.h"
 #include "catalogue/registry_batch.h"
@@ -84,6 +85,59 @@ bool WriteModuleSettings(ModuleList& list, DiagnosticLog* log, UserFeedback* fee
     }
     batch.commit();
     return true;
+}
+
+namespace {
+
+// What failed, with the store's own message when it gave one.
+std::string failure(const QmEnWinRegistry& registry, std::string what) {
+    if (!registry.LastError().empty()) {
+        what += ": " + registry.LastError();
+    }
+    return what;
+}
+
+}  // namespace
+
+std::string StoreModuleSettings(const ModuleRecord& record, DiagnosticLog* log) {
+    const std::optional<std::string> key = keyOrLog(record, log, "written");
+    if (!key) {
+        return "the module key is too long for the registry";
+    }
+    const std::pair<std::string_view, bool> values[] = {
+        {names::kValueAutoStart, record.GetAutoStart()},
+        {names::kValueDemandLoad, record.GetDemandLoad()},
+        {names::kValueActivated, record.GetActivated()},
+    };
+    {
+        RegistryBatch batch(RegistryBatch::Kind::Writes, log, "writing module settings");
+        if (batch.busy()) {
+            return "another program kept the registry store busy";
+        }
+        QmEnWinRegistry registry;
+        if (!registry.OpenKey(kQmEnHKeyCurrentUser, *key, true)) {
+            return failure(registry, "the module's registry key could not be created");
+        }
+        for (const auto& [name, on] : values) {
+            if (!registry.WriteString(name, boolText(on))) {
+                return failure(registry, "the value " + std::string(name) + " was refused");
+            }
+        }
+        if (!batch.commit()) {
+            return "the registry store refused to commit the change";
+        }
+    }
+    // What the next reader sees, outside the transaction that wrote it.
+    QmEnWinRegistry registry;
+    if (!registry.OpenKey(kQmEnHKeyCurrentUser, *key, false)) {
+        return failure(registry, "the module's registry key cannot be read back");
+    }
+    for (const auto& [name, on] : values) {
+        if (!holds(registry, name, boolText(on))) {
+            return failure(registry, "the value " + std::string(name) + " did not read back");
+        }
+    }
+    return "";
 }
 
 namespace {

@@ -1,6 +1,8 @@
 #pragma once
 // Each user's settings per module (Activated, AutoStart, DemandLoad), kept as the strings
 // "True" and "False" in the module's registry key under the current user.
+#include <string>
+
 #include "runtime/module_list.h"
 
 namespace qm {
@@ -23,6 +25,12 @@ void ReadModuleSettings(StartupPass& pass, ModuleList& list);
 // or do not fit are skipped (the latter logged). Always true.
 bool WriteModuleSettings(ModuleList& list, DiagnosticLog* log = nullptr,
                          UserFeedback* feedback = nullptr);
+
+// Stores the three settings of record alone, in one transaction, and reads them back. Every
+// other module's stored settings stay as they are, also those that another program changed
+// meanwhile, and a second record of the same key cannot overwrite this one. "" when the store
+// holds the settings afterwards, else why it does not.
+std::string StoreModuleSettings(const ModuleRecord& record, DiagnosticLog* log = nullptr);
 
 // Forces the base module to activated, not demand-loaded, started with the host. When its key
 // cannot be opened the user is told "Serious problems!!!!!" through feedback and nothing else

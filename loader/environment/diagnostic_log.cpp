@@ -10,8 +10,9 @@
 namespace qm {
 
 // Binary: lines end in '\n' on every system (a Windows text stream would write "\r\n"), so
-// the log reads the same wherever it was written.
-DiagnosticLog::DiagnosticLog(const std::string& file) : file_(qmsys::openStdioFile(file, "ab")) {}
+// the log reads the same wherever it was written. A log nobody reads (a FIFO) never holds the
+// host up: it stays disabled, or loses lines.
+DiagnosticLog::DiagnosticLog(const std::string& file) : file_(qmsys::openLogFile(file)) {}
 
 std::unique_ptr<DiagnosticLog> DiagnosticLog::fromEnvironment() {
     const char* file = std::getenv("QM_LOG");
@@ -37,7 +38,10 @@ void DiagnosticLog::write(std::string_view category, std::string_view text) {
     std::fprintf(file_.get(), "%s.%03d %.*s: %.*s\n", stamp, static_cast<int>(ms),
                  static_cast<int>(category.size()), category.data(), static_cast<int>(text.size()),
                  text.data());
-    std::fflush(file_.get());
+    // A full pipe refused part of it: lost, and the stream left ready for the next line.
+    if (std::fflush(file_.get()) != 0) {
+        std::clearerr(file_.get());
+    }
 }
 
 }  // namespace qm

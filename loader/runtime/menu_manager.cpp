@@ -182,11 +182,12 @@ void MenuManager::UnloadStaleModuleMenus(const ModuleList& modules) {
         if (module.GetMenusLoaded() == 1) {
             continue;
         }
+        // Every name, also one the checker refuses to provide now: the group the host
+        // restored may have come from a file of that title all the same (an older
+        // installation, another program), and only the host can say. A definition's '\'
+        // separates folders, as everywhere in a definition.
         for (const MenuEntry& entry : module.GetMenus()) {
-            // A refused name was never loaded; its file title may be another module's.
-            if (LaunchrigApi::AcceptsMenuName(entry.name)) {
-                names.push_back(entry.name);
-            }
+            names.push_back(path::normalizeSeparators(entry.name));
         }
     }
     std::vector<std::string> groupNames;

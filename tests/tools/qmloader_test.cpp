@@ -3,12 +3,22 @@
 #include <gtest/gtest.h>
 #include <qmreg/registry.h>
 #include <qmtest/child_process.h>
+#if !defined(_WIN32)
+#include <qmtest/file_size_limit.h>
+#endif
 #include <qmtest/files.h>
 #include <qmtest/module_settings.h>
 #include <qmtest/relocated_user.h>
 #include <qmtest/temp_dir.h>
 #include <qmtest/text.h>
 
+#if !defined(_WIN32)
+#include <sys/stat.h>
+#endif
+
+#include <cstdio>
+#include <functional>
+#include <memory>
 #include <sstream>
 
 #include "environment/registry_layout.h"
@@ -181,6 +191,25 @@ TEST_F(QmloaderTest, ListJsonShowsEveryModuleWithMenusApplicationsAndTheUsersSet
     EXPECT_TRUE(hive.values(moduleKey("QM_BASE")).empty());
 }
 
+#if !defined(_WIN32)  // names there are UTF-16: every one converts to UTF-8
+// JSON is UTF-8: an installation folder whose name is not (made in another encoding) comes out
+// with U+FFFD for its broken byte, and the document stays readable.
+TEST_F(QmloaderTest, ListJsonIsUtf8AlsoWhereTheInstallationPathIsNot) {
+    qmtest::TempDir root;
+    const std::string installation = root / "inst\xFF";
+    qmtest::RelocatedUser user(installation);
+    const std::string modules = installation + "/Zadod/Modules";
+    qmtest::writeFile(modules + "/QM_Module.xsd", qmtest::readFile(sampleSchema()));
+    qmtest::writeFile(modules + "/Survey.default.xml",
+                      qmtest::readFile(sample() + "/Zadod/Modules/Survey.default.xml"));
+    const qmtest::ProcessResult result = qmloader({"list", "--json"});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_NE(result.out.find("inst\xEF\xBF\xBD/Survey/Bin/krqm_survey_sync\""), std::string::npos)
+        << result.out;
+    EXPECT_EQ(result.out.find('\xFF'), std::string::npos) << result.out;
+}
+#endif
+
 TEST_F(QmloaderTest, ListShowsTheCatalogueErrorTextOnStandardError) {
     qmtest::TempDir installation;
     qmtest::RelocatedUser user(installation.path());
@@ -255,8 +284,8 @@ TEST_P(QmloaderSetTest, ChangesOneModuleOrRefusesAndWritesNothing) {
     EXPECT_NE(result.err.find(c.err), std::string::npos) << result.err;
     if (c.roads) {
         EXPECT_EQ(settings("QM_ROADS"), c.roads);
-        // The other modules keep their settings.
-        EXPECT_EQ(settings("QM_SURVEY"), "False False False");
+        // The other modules' stored values are left exactly as they were.
+        EXPECT_EQ(settings("QM_SURVEY"), "False - -");
     } else {
         EXPECT_EQ(everything(), before);
         EXPECT_EQ(result.out, "");
@@ -344,6 +373,99 @@ TEST_F(QmloaderSetTest, ShowPrintsWhatSetWroteAndTheLoaderReads) {
               "key: QM_SURVEY\nname: Survey Data\nactivated: on\nautostart: off\ndemandload: on\n");
     const qmtest::ProcessResult list = qmloader({"list", "--json"});
     EXPECT_NE(list.out.find("\"demandload\": true"), std::string::npos);
+}
+
+#if !defined(_WIN32)  // the real registry there: no store file to damage, no file size limit
+// A set the store does not keep must say so: a status of 0 and the new settings printed would
+// let a script believe the change was made.
+struct UnstoredCase {
+    const char* label;
+    std::function<void(const qmtest::RelocatedUser&)> spoil;  // after the store exists
+    bool obeyFilePermissions;
+    rlim_t fileSizeLimit;  // for the set only; 0 for none
+};
+
+void PrintTo(const UnstoredCase& c, std::ostream* os) {
+    *os << c.label;
+}
+
+class QmloaderUnstoredSetTest : public QmloaderTest,
+                                public ::testing::WithParamInterface<UnstoredCase> {};
+
+TEST_P(QmloaderUnstoredSetTest, SaysSoAndFails) {
+    const UnstoredCase& c = GetParam();
+    ASSERT_EQ(qmloader({"list"}).exitCode, 0);  // makes the store and every module's key
+    c.spoil(user_);
+    std::unique_ptr<qmtest::FileSizeLimit> fullDisk;
+    if (c.fileSizeLimit)
+        fullDisk = std::make_unique<qmtest::FileSizeLimit>(c.fileSizeLimit);
+    qmtest::ProcessOptions options;
+    options.obeyFilePermissions = c.obeyFilePermissions;
+    const qmtest::ProcessResult result = qmtest::runProcess(
+        {qmtest::binDir() + "/qmloader", "set", "QM_ROADS", "--demandload", "on"}, options);
+    fullDisk.reset();
+    EXPECT_EQ(result.exitCode, 1) << result.err;
+    EXPECT_NE(result.err.find("qmloader: the settings of QM_ROADS were not stored: "),
+              std::string::npos)
+        << result.err;
+    EXPECT_EQ(result.out, "");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Stores, QmloaderUnstoredSetTest,
+    ::testing::Values(
+        UnstoredCase{"Damaged",
+                     [](const qmtest::RelocatedUser&) {
+                         const std::string file = qmreg::hiveFile(qmreg::HiveId::CurrentUser);
+                         std::remove((file + "-wal").c_str());
+                         std::remove((file + "-shm").c_str());
+                         qmtest::writeFile(file, std::string(64 * 1024, '\x5a'));
+                     },
+                     false, 0},
+        UnstoredCase{"ReadOnly",
+                     [](const qmtest::RelocatedUser& user) {
+                         ::chmod(qmreg::hiveFile(qmreg::HiveId::CurrentUser).c_str(), 0444);
+                         ::chmod(user.registryDir().c_str(), 0555);
+                     },
+                     true, 0},
+        // Smaller than the store's shared-memory index: the store opens for reading only.
+        UnstoredCase{"DiskFull", [](const qmtest::RelocatedUser&) {}, false, 8192}),
+    [](const auto& testCase) { return std::string(testCase.param.label); });
+#endif
+
+// Sets that must both stay: two programs changing different modules at once, and a key that
+// two definitions share (the listing keeps both when they are not neighbours).
+TEST_F(QmloaderSetTest, EverySetStays) {
+    write("QM_ROADS", "DemandLoad", "False");
+    write("QM_SURVEY", "DemandLoad", "False");
+    for (int round = 0; round < 8; ++round) {
+        const char* const on = round % 2 ? "off" : "on";
+        qmtest::BackgroundProcess roads({qmtest::binDir() + "/qmloader", "set", "QM_ROADS",
+                                         "--activated", "on", "--demandload", on});
+        qmtest::BackgroundProcess survey({qmtest::binDir() + "/qmloader", "set", "QM_SURVEY",
+                                          "--activated", "on", "--demandload", on});
+        ASSERT_EQ(roads.wait(), 0) << roads.output();
+        ASSERT_EQ(survey.wait(), 0) << survey.output();
+        const std::string expected = round % 2 ? "False" : "True";
+        ASSERT_EQ(qmtest::storedModuleSetting("QM_ROADS", "DemandLoad"), expected)
+            << "round " << round;
+        ASSERT_EQ(qmtest::storedModuleSetting("QM_SURVEY", "DemandLoad"), expected)
+            << "round " << round;
+    }
+
+    qmtest::TempDir installation;
+    qmtest::RelocatedUser user(installation.path());
+    const std::string modules = installation / "Zadod/Modules";
+    qmtest::writeFile(modules + "/QM_Module.xsd", qmtest::readFile(sampleSchema()));
+    for (const char* file : {"Roads.default.xml", "Survey.default.xml"})
+        qmtest::writeFile(modules + "/" + file,
+                          qmtest::readFile(sample() + "/Zadod/Modules/" + file));
+    std::string terrain = qmtest::readFile(sample() + "/Zadod/Modules/Terrain.default.xml");
+    terrain.replace(terrain.find("QM_TERRAIN"), 10, "QM_ROADS");
+    qmtest::writeFile(modules + "/Terrain.default.xml", terrain);
+    const qmtest::ProcessResult set = qmloader({"set", "QM_ROADS", "--demandload", "on"});
+    EXPECT_EQ(set.exitCode, 0) << set.err;
+    EXPECT_EQ(qmtest::storedModuleSetting("QM_ROADS", "DemandLoad"), "True");
 }
 
 }  // namespace

@@ -4,8 +4,14 @@
 
 namespace qmloader {
 
+// JSON is UTF-8 text. Bytes that are not (a path made in another encoding) become U+FFFD,
+// rather than make the whole document unreadable.
 std::string JsonWriter::escape(std::string_view text) {
-    return qmsys::quoted(text, qmsys::ControlEscape::Unicode);
+    if (qmsys::isAscii(text)) {
+        return qmsys::quoted(text, qmsys::ControlEscape::Unicode);
+    }
+    return qmsys::quoted(qmsys::utf16ToUtf8(qmsys::utf8ToUtf16(text)),
+                         qmsys::ControlEscape::Unicode);
 }
 
 void JsonWriter::newLine() {

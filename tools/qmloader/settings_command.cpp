@@ -99,7 +99,14 @@ int RunSet(const ListOptions& catalogue, const std::string& key, const SettingsC
         record->SetAutoStart(false);
         record->SetDemandLoad(false);
     }
-    qm::WriteModuleSettings(list, catalogue.log);
+    // Only this module's values: writing the whole list, as the dialogs do, would put back
+    // what another set stored meanwhile, and a second definition of the same key would
+    // overwrite the change with its own settings.
+    if (const std::string why = qm::StoreModuleSettings(*record, catalogue.log); !why.empty()) {
+        err << "qmloader: the settings of " << record->GetKey() << " were not stored: " << why
+            << "\n";
+        return 1;
+    }
     print(*record, out);
     return 0;
 }

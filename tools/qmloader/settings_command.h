@@ -20,8 +20,9 @@ struct SettingsChange {
 int RunShow(const ListOptions& catalogue, const std::string& key, std::ostream& out,
             std::ostream& err);
 
-// Applies change to the module's settings and saves every module's settings in one
-// transaction, as the dialogs do; then prints the module as show does. A module switched off
+// Applies change to the module's settings and stores that module's settings alone; then prints
+// the module as show does. A change the store did not keep (damaged, read-only, busy) is
+// reported with status 1 and nothing printed on standard output. A module switched off
 // is neither started with the host nor demand-loaded. Refused with status 1 (and nothing
 // written): an unknown key; a change of the base module's forced values (activated, started
 // with the host, not demand-loaded); a module switched off and yet started or demand-loaded.

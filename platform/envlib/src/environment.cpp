@@ -1,4 +1,7 @@
 #include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <utility>
@@ -121,10 +124,41 @@ std::string installedSample() {
 
 }  // namespace
 
+namespace {
+
+// A relative QM_APP_PATH names a folder below the one the process started in. Left relative,
+// every join would resolve it afresh, and a path built from it and resolved against it again
+// names the installation twice over. It is made absolute the first time it is seen, and that
+// answer holds for the rest of the process. When the current folder cannot be told (it was
+// removed), the value is refused with a report and used as it is.
+std::string absoluteAppPath(const std::string& path) {
+    if (qmsys::isAbsolutePath(path))
+        return path;
+    static std::mutex mutex;
+    static std::map<std::string, std::string> resolved;
+    const std::lock_guard lock(mutex);
+    if (const auto found = resolved.find(path); found != resolved.end())
+        return found->second;
+    std::error_code error;
+    const std::filesystem::path current = std::filesystem::current_path(error);
+    if (error) {
+        qmenv::detail::reportOnce("QM_APP_PATH \"" + path +
+                                  "\" is a relative path, and the current folder it is relative "
+                                  "to cannot be found (" +
+                                  error.message() + "); set QM_APP_PATH to an absolute path");
+        return path;
+    }
+    const std::u8string absolute =
+        (current / qmenv::detail::fsPath(path)).lexically_normal().generic_u8string();
+    return resolved.emplace(path, std::string(absolute.begin(), absolute.end())).first->second;
+}
+
+}  // namespace
+
 std::string QmEnGetAppPath() {
     std::string path = env("QM_APP_PATH");
     if (!path.empty())
-        return path;
+        return absoluteAppPath(path);
     path = installedSample();
     return path.empty() ? QM_DEFAULT_APP_PATH : path;
 }

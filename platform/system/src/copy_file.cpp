@@ -1,7 +1,9 @@
 // CopyFileW over POSIX: write a temporary file beside the destination, give it the source's
 // permission bits and modification time, then rename it into place.
+#include <dirent.h>
 #include <fcntl.h>
 #include <stdio.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -9,6 +11,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
+#include <string_view>
 #include <vector>
 
 #include "path_errors_p.h"
@@ -35,15 +38,21 @@ public:
     TemporaryFile(const TemporaryFile&) = delete;
     TemporaryFile& operator=(const TemporaryFile&) = delete;
 
-    // Creates a uniquely named file in folder; false with errno set on failure.
+    // Creates a uniquely named file in folder; false with errno set on failure. The file is
+    // locked while this process has it, so that removeAbandonedTemporaries tells it from one
+    // whose writer was killed.
     bool create(const std::string& folder, const std::string& finalName) {
-        std::string pattern = folder + "/." + finalName + ".qmtmp-XXXXXX";
+        std::string pattern = temporaryPrefix(folder, finalName) + "XXXXXX";
         file_ = FileHandle(::mkostemp(pattern.data(), O_CLOEXEC));
         if (!file_) {
             return false;
         }
+        ::flock(descriptorOf(file_), LOCK_EX | LOCK_NB);
         path_ = pattern;
         return true;
+    }
+    static std::string temporaryPrefix(const std::string& folder, const std::string& finalName) {
+        return folder + "/." + finalName + ".qmtmp-";
     }
     const FileHandle& file() const { return file_; }
     int fd() const { return descriptorOf(file_); }
@@ -182,6 +191,34 @@ WinError copyFile(const std::string& src, const std::string& dst, bool failIfExi
         return errno == EEXIST ? kErrorFileExists : pathError(dst, errno);
     }
     return kErrorSuccess;
+}
+
+void removeAbandonedTemporaries(const std::string& path) {
+    const std::string folder = parentFolder(path);
+    const std::string prefix = TemporaryFile::temporaryPrefix("", baseName(path)).substr(1);
+    DIR* const listing = ::opendir(folder.c_str());
+    if (!listing) {
+        return;
+    }
+    std::vector<std::string> names;
+    while (const dirent* entry = ::readdir(listing)) {
+        if (std::string_view(entry->d_name).starts_with(prefix)) {
+            names.emplace_back(entry->d_name);
+        }
+    }
+    ::closedir(listing);
+    for (const std::string& name : names) {
+        const std::string temporary = folder + "/" + name;
+        // Only a regular file of its own that no writer holds locked: never waits on a FIFO,
+        // never follows a link, never takes a file that is still being written.
+        const FileHandle file(
+            ::open(temporary.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY));
+        struct stat st {};
+        if (file && ::fstat(descriptorOf(file), &st) == 0 && S_ISREG(st.st_mode) &&
+            ::flock(descriptorOf(file), LOCK_EX | LOCK_NB) == 0) {
+            ::unlink(temporary.c_str());
+        }
+    }
 }
 
 WinError replaceFileContents(const std::string& path, std::string_view data, unsigned permissions) {

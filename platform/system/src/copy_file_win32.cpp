@@ -67,6 +67,23 @@ WinError copyFile(const std::string& src, const std::string& dst, bool failIfExi
     return kErrorSuccess;
 }
 
+void removeAbandonedTemporaries(const std::string& path) {
+    const std::wstring target = widePath(path);
+    const std::wstring pattern = folderPart(target) + L"." + namePart(target) + L".qmtmp-*";
+    WIN32_FIND_DATAW found{};
+    const HANDLE search = ::FindFirstFileW(pattern.c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) {
+        return;
+    }
+    do {
+        // A writer keeps its temporary file open without sharing it: that one cannot go.
+        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+            ::DeleteFileW((folderPart(target) + found.cFileName).c_str());
+        }
+    } while (::FindNextFileW(search, &found));
+    ::FindClose(search);
+}
+
 WinError replaceFileContents(const std::string& path, std::string_view data, unsigned permissions) {
     const std::wstring target = widePath(path);
     const std::wstring temporary = temporaryName(target);

@@ -54,6 +54,7 @@ WinError getFileAttributes(const std::string& path, FileAttributes& out,
     FileAttributes attributes;
     attributes.exists = true;
     attributes.directory = S_ISDIR(st.st_mode);
+    attributes.special = !attributes.directory && !S_ISREG(st.st_mode);
     attributes.readOnly = (st.st_mode & S_IWUSR) == 0;
     attributes.lastWriteNs = nanoseconds(st.st_mtim);
     attributes.size = static_cast<std::uint64_t>(st.st_size);
@@ -164,6 +165,33 @@ StdioFile openStdioFile(const std::string& path, const char* mode) {
     // "e": O_CLOEXEC, so that programs the host starts do not inherit the stream's file.
     const std::string withCloseOnExec = std::string(mode) + "e";
     return StdioFile(std::fopen(path.c_str(), withCloseOnExec.c_str()));
+}
+
+StdioFile openLogFile(const std::string& path) {
+    // O_NONBLOCK: opening a FIFO for writing would wait for a reader to come.
+    int fd;
+    do {
+        fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK | O_NOCTTY,
+                    0666);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) {
+        return nullptr;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        ::close(fd);
+        return nullptr;
+    }
+    // A regular file never makes a write wait; a pipe or a device keeps the flag, so that a
+    // reader that stops reading costs lines, not the writer.
+    if (S_ISREG(st.st_mode)) {
+        ::fcntl(fd, F_SETFL, O_APPEND);
+    }
+    StdioFile file(::fdopen(fd, "ab"));
+    if (!file) {
+        ::close(fd);
+    }
+    return file;
 }
 
 FileHandle openRegularFile(const std::string& path, WinError& error, std::uint64_t* size) {

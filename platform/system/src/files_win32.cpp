@@ -173,6 +173,11 @@ StdioFile openStdioFile(const std::string& path, const char* mode) {
     return StdioFile(::_wfopen(widePath(path).c_str(), wide(std::string(mode) + "N").c_str()));
 }
 
+StdioFile openLogFile(const std::string& path) {
+    // No FIFOs here, and a file's writes do not wait for a reader.
+    return openStdioFile(path, "ab");
+}
+
 WinError readRegularFile(const std::string& path, std::size_t limit, std::string& out,
                          const FolderHandle* folder) {
     out.clear();

@@ -52,13 +52,23 @@ std::optional<char32_t> decodeAt(std::string_view s, std::size_t pos) {
     return cp;
 }
 
-// The first UTF-16 code unit of cp: the code point itself, or the lead surrogate.
-std::uint32_t firstUtf16Unit(char32_t cp) {
-    return cp < 0x10000 ? cp : 0xD800 + ((cp - 0x10000) >> 10);
-}
-
 int sign(long long v) {
     return (v > 0) - (v < 0);
+}
+
+// A byte's place in UTF-16 code-unit order. UTF-8 bytes order like UTF-16 code units except
+// that the lead bytes of characters above U+FFFF (F0..F4: surrogate pairs in UTF-16, D800 on)
+// go before those of U+E000..U+FFFF (EE, EF). Every byte keeps a place of its own, so text that
+// is not UTF-8 follows the same rule as the rest and the order stays total: a sort of such names
+// never depends on the order they came in.
+unsigned utf16Rank(unsigned char u) {
+    if (u >= 0xF0 && u <= 0xF4) {
+        return u - 2u;  // F0..F4 to EE..F2
+    }
+    if (u == 0xEE || u == 0xEF) {
+        return u + 5u;  // to F3, F4
+    }
+    return u;
 }
 
 }  // namespace
@@ -89,28 +99,10 @@ int compareUtf16Folded(std::string_view a, std::string_view b, CaseFold fold) {
     if (i == common) {
         return sign(static_cast<long long>(a.size()) - static_cast<long long>(b.size()));
     }
-    // Bytes before i agree, so the differing characters start at the same place in both.
-    // Folding only touches ASCII, which never occurs inside a multi-byte character.
-    std::size_t start = i;
-    while (start > 0 && isContinuation(static_cast<unsigned char>(a[start]))) {
-        --start;
-    }
-    const auto ca = decodeAt(a, start);
-    const auto cb = decodeAt(b, start);
-    if (ca && cb) {
-        if (*ca < 0x80 && *cb < 0x80) {
-            return sign(static_cast<int>(unit(a[i])) - static_cast<int>(unit(b[i])));
-        }
-        const long long byUnit = static_cast<long long>(firstUtf16Unit(*ca)) -
-                                 static_cast<long long>(firstUtf16Unit(*cb));
-        if (byUnit != 0) {
-            return sign(byUnit);
-        }
-        // Same lead surrogate: the trail surrogates order like the code points.
-        return sign(static_cast<long long>(*ca) - static_cast<long long>(*cb));
-    }
-    // Malformed text has no UTF-16 form; plain byte order keeps the result total.
-    return sign(static_cast<int>(unit(a[i])) - static_cast<int>(unit(b[i])));
+    // Bytes before i agree, so both texts are cut into the same characters up to i, and the
+    // byte at i has the same role in both: a lead byte decides by its rank, a continuation
+    // byte (which ranking leaves as it is) like the code points. Folding only touches ASCII.
+    return sign(static_cast<int>(utf16Rank(unit(a[i]))) - static_cast<int>(utf16Rank(unit(b[i]))));
 }
 
 int icompare(std::string_view a, std::string_view b) {

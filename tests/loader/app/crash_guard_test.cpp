@@ -29,12 +29,16 @@ struct Step {
     CrashGuard::Module module;
 };
 
+// What became of the record between the death and the next starts.
+enum class Spoil { None, RecordReadOnly, FolderReadOnly };
+
 struct DeathCase {
     const char* name;
     std::vector<Step> steps;
     std::optional<CrashGuard::Module> expected;
     // A limit on the size of the host's files (0: none), with SIGXFSZ left to end the process.
     std::uint64_t fileSizeLimit = 0;
+    Spoil spoil = Spoil::None;
 };
 
 void PrintTo(const DeathCase& c, std::ostream* os) {
@@ -96,10 +100,34 @@ protected:
 TEST_P(CrashGuardDeathTest, NextStartFindsTheModuleBeingBroughtUp) {
     const DeathCase& c = GetParam();
     dieAfter(c.steps, c.fileSizeLimit);
-    expectModule(CrashGuard(dir_.path()).takeInterrupted(), c.expected);
+    namespace fs = std::filesystem;
+    const fs::path record = dir_ / "bringing-up";
+    if (c.spoil == Spoil::RecordReadOnly) {
+        fs::permissions(record, fs::perms::owner_write, fs::perm_options::remove);
+    } else if (c.spoil == Spoil::FolderReadOnly) {
+        fs::permissions(dir_.path(), fs::perms::owner_write, fs::perm_options::remove);
+    }
+    // A folder closed to writing holds for a start run as an ordinary user, not for root.
+    const auto nextStart = [&]() -> std::optional<CrashGuard::Module> {
+        if (c.spoil != Spoil::FolderReadOnly) {
+            return CrashGuard(dir_.path()).takeInterrupted();
+        }
+        qmtest::ProcessOptions options;
+        options.obeyFilePermissions = true;
+        const qmtest::ProcessResult host =
+            qmtest::runProcess({guardChild(), dir_.path(), "take"}, options);
+        EXPECT_EQ(host.exitCode, 0) << host.err;
+        if (host.out == "nobody\n")
+            return std::nullopt;
+        return CrashGuard::Module{host.out.substr(0, host.out.size() - 1), ""};
+    };
+    expectModule(nextStart(), c.expected);
     // The start after that (the first guard gone, so its lock no longer answers for it) finds
-    // nothing: the record was taken.
-    EXPECT_FALSE(CrashGuard(dir_.path()).takeInterrupted()) << "answered once";
+    // nothing: the record was taken, or, when it could not be, never counted.
+    EXPECT_FALSE(nextStart()) << "answered once";
+    fs::permissions(dir_.path(), fs::perms::owner_write, fs::perm_options::add);
+    if (fs::exists(record))
+        fs::permissions(record, fs::perms::owner_write, fs::perm_options::add);
 }
 
 // A name too long for the marker is cut; the key, which decides, is kept whole.
@@ -141,6 +169,13 @@ const DeathCase kDeathCases[] = {
         "TruncatedFromOutsideDuringAModule",
         {{Act::Begin, kLong}, {Act::TruncateFromOutside, {}}, {Act::End, {}}, {Act::Begin, kShort}},
         kShort},
+    // A record that stays where it is would otherwise skip its module at every start.
+    DeathCase{
+        "RecordCannotBeRemoved", {{Act::Begin, kLong}}, std::nullopt, 0, Spoil::RecordReadOnly},
+#if !defined(_WIN32)  // a read-only folder keeps nobody from deleting its files there
+    DeathCase{
+        "FolderBecameReadOnly", {{Act::Begin, kShort}}, std::nullopt, 0, Spoil::FolderReadOnly},
+#endif
 #if !defined(_WIN32)  // Windows has no limit on a process's file sizes
     // A file size limit below a page: the guard stands aside rather than have the host
     // killed by SIGXFSZ.

@@ -202,6 +202,21 @@ TEST_F(HostProcessTest, SecondHostRunsWithoutTheLoaderUntilTheFirstIsGone) {
     EXPECT_TRUE(listsLoader(third.out)) << third.out << third.err;
 }
 
+#if !defined(_WIN32)  // no FIFOs there
+// The diagnostic log named by QM_LOG is a FIFO that nobody reads: the host starts all the same.
+TEST_F(HostProcessTest, ALogNobodyReadsNeverHoldsTheHostUp) {
+    const std::string fifo = user_.root() + "/log.fifo";
+    qmtest::makeFifo(fifo);
+    qmtest::ProcessOptions o = options("ARX\n");
+    o.extraEnv.push_back("QM_LOG=" + fifo);
+    o.timeout = 15s;
+    const auto host = qmtest::runProcess(cadhost(), o);
+    EXPECT_FALSE(host.timedOut);
+    EXPECT_EQ(host.exitCode, 0) << host.err;
+    EXPECT_TRUE(listsLoader(host.out)) << host.out;
+}
+#endif
+
 TEST_F(HostProcessTest, RegistryToolChangesTheAnswerWithoutRestart) {
     qmtest::BackgroundProcess host(cadhost(), options());
     host.writeInput("(krqm_CheckCommandlineSetting)\nARX\n");
@@ -306,6 +321,30 @@ TEST_F(CrashGuardTest, ModuleThatKillsTheHostIsSkippedOnceWithOneMessage) {
               std::string::npos);
 
     expectBroughtUpSilently(start(false));
+}
+
+// Two definitions share a key, apart in the folder's listing and in the catalogue (another
+// between them in both): the next start holds back the definition the host died in, not the
+// first of that key.
+TEST_F(CrashGuardTest, OfTwoDefinitionsSharingAKeyTheOneTheHostDiedInIsSkipped) {
+    install_.addModule({"QM_TWIN", "A harmless twin", "", {}});
+    install_.addModule({"QM_MIDDLE", "M between them", "", {}});
+    addStartedModule("QM_TWIN_Z", "Z crashing twin", "");
+    const std::string modules = installDir_ / "Zadod/Modules";
+    std::filesystem::rename(modules + "/QM_TWIN.default.xml", modules + "/A_TWIN.default.xml");
+    const std::string crashing = modules + "/QM_TWIN_Z.default.xml";
+    std::string text = qmtest::readFile(crashing);
+    text.replace(text.find("QM_TWIN_Z"), 9, "QM_TWIN");
+    qmtest::writeFile(crashing, text);
+    qmtest::storeModuleSettings(
+        "QM_TWIN", {{"Activated", "True"}, {"AutoStart", "True"}, {"DemandLoad", "False"}});
+    ASSERT_EQ(start(true).exitCode, 128 + 9);
+
+    const auto next = start(true);
+    EXPECT_EQ(next.exitCode, 0) << next.out << next.err;
+    EXPECT_NE(next.out.find("[Quillmont] The module \"Z crashing twin\" was not started"),
+              std::string::npos)
+        << next.out;
 }
 
 // The user switched the module that killed the host off before the next start: it is not

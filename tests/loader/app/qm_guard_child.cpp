@@ -9,6 +9,8 @@
 //   end              the guard records that it is up
 //   truncate         another program empties the marker
 //   hold             prints "held", then waits for a line or the end of standard input
+//   take             a start after a dead host: prints the key of the module the guard names,
+//                    or "nobody", and a line break
 // It ends with _Exit(0) once every step has run, leaving the guard undestroyed, as a host
 // killed at that point would. A file size limit set with --fsize (not on Windows, which has
 // none) keeps SIGXFSZ fatal. Windows may refuse to let another program empty the marker while
@@ -102,6 +104,10 @@ int main(int argc, char** argv) {
                 return 4;
             }
 #endif
+        } else if (step == "take") {
+            const auto module = guard->takeInterrupted();
+            std::printf("%s\n", module ? module->key.c_str() : "nobody");
+            std::fflush(stdout);
         } else if (step == "hold") {
             std::printf("held\n");
             std::fflush(stdout);

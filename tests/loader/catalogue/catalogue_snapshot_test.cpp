@@ -233,6 +233,29 @@ TEST_F(CatalogueSnapshotTest, SavingNeverWritesThroughAPlantedLink) {
 }
 #endif
 
+// A start killed while it wrote the snapshot left its temporary file beside it: the next save
+// removes that, but never the file of a writer that still has it (locked, as a writer does).
+TEST_F(CatalogueSnapshotTest, ASaveRemovesWhatAKilledWriteLeftAndNothingElse) {
+    std::string errorText;
+    scan(errorText);
+    const std::string file = scope().file();
+    const std::string folder = file.substr(0, file.rfind('/'));
+    const std::string name = file.substr(file.rfind('/') + 1);
+    const std::string abandoned = folder + "/." + name + ".qmtmp-Ab12Cd";
+    const std::string held = folder + "/." + name + ".qmtmp-Ef34Gh";
+    const std::string unrelated = folder + "/.other.qmtmp-Ab12Cd";
+    qmtest::writeFile(abandoned, "half a snapshot");
+    qmtest::writeFile(unrelated, "another file's");
+    const qmsys::FileHandle writer = qmsys::lockFile(held);
+    ASSERT_TRUE(writer.valid());
+    // A change, so that the scan saves.
+    ASSERT_EQ(qmsys::deleteFile(modules() + "/broken.default.xml"), qmsys::kErrorSuccess);
+    scan(errorText);
+    EXPECT_FALSE(qmsys::fileExists(abandoned));
+    EXPECT_TRUE(qmsys::fileExists(held));
+    EXPECT_TRUE(qmsys::fileExists(unrelated));
+}
+
 constexpr std::int64_t kSecond = 1'000'000'000;
 // Stamps long before any scan of a test, with a fraction that no coarse clock gives.
 constexpr std::int64_t kLongAgo = 1'000'000'000 * kSecond + 123'456'789;

@@ -1,4 +1,5 @@
 // Where the environment library says things are, as the loader and the checker see it.
+#include <filesystem>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -130,6 +131,25 @@ TEST_F(EnvironmentTest, AppPathComesFromTheEnvironmentOrTheSample) {
     EXPECT_EQ(QmEnGetAppPath(), qmtest::sampleDir() + "/");
     qmtest::ScopedEnv appPath("QM_APP_PATH", "/opt/quillmont");
     EXPECT_EQ(QmEnGetAppPath(), "/opt/quillmont");
+}
+
+// A relative installation folder is taken against the current folder, so that every path
+// built from it names the same place (an application path joined to a relative one would be
+// resolved against it a second time).
+TEST_F(EnvironmentTest, RelativeAppPathIsMadeAbsoluteAgainstTheCurrentFolder) {
+    namespace fs = std::filesystem;
+    const fs::path current = fs::current_path();
+    const fs::path installation = fs::path(user_.root()) / "installation";
+    fs::create_directories(installation / "Bin");
+    const std::string relative = fs::relative(installation, current).generic_string();
+    if (relative.empty()) {
+        GTEST_SKIP() << "the temporary folder lies on another drive than the current folder";
+    }
+    ASSERT_FALSE(fs::path(relative).is_absolute());
+    qmtest::ScopedEnv appPath("QM_APP_PATH", relative);
+    const std::string expected = (current / relative).lexically_normal().generic_string();
+    EXPECT_EQ(QmEnGetAppPath(), expected);
+    EXPECT_EQ(QmEnBuildFilename("Bin\\tool", kQmEnBaseAppPath, 0), expected + "/Bin/tool");
 }
 
 TEST_F(EnvironmentTest, UserDataLiesBelowAppDataOrItsFallbacks) {

@@ -1,7 +1,9 @@
 // The qmreg program, run as a child process the way users and scripts run it.
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <set>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -261,6 +263,71 @@ TEST_F(QmregTest, ExportThenImportRestoresEveryValue) {
     EXPECT_EQ(qmtest::readFile(file), exported);
 }
 
+// What a registry file cannot carry is refused by name, and no file is written: an import
+// would refuse the whole file, or read back something else.
+TEST_F(QmregTest, ExportRefusesWhatAnImportCouldNotReadBackAsItWas) {
+    struct Case {
+        const char* label;
+        const char* subkey;  // created below Software\\Odd
+        Value value;
+        const char* named;  // expected in the message
+    };
+    const std::vector<Case> cases = {
+        {"ValueNameWithALineBreak", "", Value::string("two\nlines", "x"),
+         "the value \"two\nlines\" of HKEY_CURRENT_USER\\Software\\Odd"},
+        // A carriage return alone: a child's "\r\n" reaches the test as "\n" on Windows.
+        {"KeyNameWithACarriageReturn", "two\rlines", Value::string("Plain", "x"),
+         "the key \"HKEY_CURRENT_USER\\Software\\Odd\\two\rlines\""},
+#if !defined(_WIN32)  // the registry there keeps UTF-16: what is no UTF-8 cannot be stored
+        {"ValueNameNotUtf8", "",
+         Value::string("Gr\xF6\xDF"
+                       "e",
+                       "x"),
+         "its name is not UTF-8"},
+        {"StringNotUtf8", "",
+         Value::string("Latin1",
+                       "Gr\xF6\xDF"
+                       "e"),
+         "the value \"Latin1\" of HKEY_CURRENT_USER\\Software\\Odd cannot be exported: its "
+         "string data is not UTF-8"},
+        {"ExpandableStringNotUtf8", "", Value::string("Path", "%TEMP%\\\xFF", ValueType::ExpandSz),
+         "its string data is not UTF-8"},
+        {"MultiStringNotUtf8", "", Value{"List", ValueType::MultiSz, {'a', 0, 0xC3, 0, 0}},
+         "its string data is not UTF-8"},
+#endif
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        const std::string key = std::string("Software\\Odd") + (*c.subkey ? "\\" : "") + c.subkey;
+        {
+            Hive s = store();
+            s.deleteKey("Software\\Odd", true);
+            ASSERT_TRUE(s.createKey(key));
+            ASSERT_TRUE(s.setValue(key, c.value));
+        }
+        const std::string file = user_.root() + "/" + c.label + ".reg";
+        const auto result = qmreg({"export", "HKCU\\Software\\Odd", file});
+        EXPECT_EQ(result.exitCode, 1) << result.err;
+        EXPECT_NE(result.err.find(c.named), std::string::npos) << result.err;
+        EXPECT_FALSE(std::filesystem::exists(file));
+    }
+}
+
+#if !defined(_WIN32)  // no FIFOs there
+// A name that opens something else than a file (a FIFO here; a device alike) is never replaced
+// by a file, also with /y.
+TEST_F(QmregTest, ExportNeverReplacesWhatIsNoFile) {
+    ASSERT_EQ(qmreg({"add", "HKCU\\Software\\Present", "/v", "Here", "/d", "x"}).exitCode, 0);
+    const std::string fifo = user_.root() + "/out.reg";
+    qmtest::makeFifo(fifo);
+    const auto result = qmreg({"export", "HKCU\\Software\\Present", fifo, "/y"});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_NE(result.err.find("Cannot write \"" + fifo + "\": it is not a file"), std::string::npos)
+        << result.err;
+    EXPECT_TRUE(std::filesystem::is_fifo(fifo));
+}
+#endif
+
 // A file as the registry editor exports it: UTF-16LE with BOM, CRLF, every value type, names
 // with quotes, backslashes and non-ASCII characters, hex data wrapped over several lines.
 TEST_F(QmregTest, RegeditExportImportsAndExportsByteForByte) {
@@ -321,7 +388,9 @@ TEST_F(QmregTest, Regedit4AnsiImportWithDeletions) {
                       "\"Gr\xF6\xDF"
                       "e \x80\"=\"M\xE4rz \x93zitiert\x94\"\r\n"
                       "\"Pfad\"=hex(2):25,54,45,4d,50,25,5c,e4,00\r\n"
-                      "\"Liste\"=hex(7):61,00,e9,00,00\r\n");
+                      "\"Liste\"=hex(7):61,00,e9,00,00\r\n"
+                      "; \"Commented\"=hex:01,02,\\\r\n"
+                      "\"AfterComment\"=\"kept\"\r\n");
     auto imported = qmreg({"import", reg});
     ASSERT_EQ(imported.exitCode, 0) << imported.err;
     Hive s = store();
@@ -336,6 +405,11 @@ TEST_F(QmregTest, Regedit4AnsiImportWithDeletions) {
     EXPECT_EQ(path->asString(), "%TEMP%\\\u00e4");
     EXPECT_EQ(s.getValue("Software\\Old\\Kept", "Liste")->asStrings(),
               (std::vector<std::string>{"a", "\u00e9"}));
+    // A comment that looks like hex data with a continuation takes no line with it.
+    EXPECT_FALSE(s.getValue("Software\\Old\\Kept", "Commented"));
+    const auto after = s.getValue("Software\\Old\\Kept", "AfterComment");
+    ASSERT_TRUE(after);
+    EXPECT_EQ(after->asString(), "kept");
 }
 
 struct TypedAdd {

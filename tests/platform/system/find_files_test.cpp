@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -100,13 +101,21 @@ TEST_F(FindFilesTest, OrdersNamesBeyondAsciiAsUtf16Does) {
         "\xEF\xBD\x81x.mnu",     // U+FF41 sorts as U+FF21, before ...
         "\xEF\xBC\xA2.mnu",      // U+FF22
 #if !defined(_WIN32)
-        "\xFF.mnu",  // no UTF-8 at all
+        "\xEF\xFF.mnu",  // a broken character of that range
+        "\xFF.mnu",      // no UTF-8 at all
 #endif
     };
-    for (auto it = expected.rbegin(); it != expected.rend(); ++it) {
-        touch(*it);
+    // The same order whichever name was created first.
+    for (const bool reversed : {true, false}) {
+        SCOPED_TRACE(reversed ? "created last to first" : "created first to last");
+        qmtest::TempDir folder;
+        std::vector<std::string> names = expected;
+        if (reversed)
+            std::reverse(names.begin(), names.end());
+        for (const std::string& name : names)
+            qmtest::writeFile(folder / name, "");
+        EXPECT_EQ(qmsys::findFiles(folder.path(), "*.mnu"), expected);
     }
-    EXPECT_EQ(qmsys::findFiles(dir_.path(), "*.mnu"), expected);
 }
 
 TEST_F(FindFilesTest, NeverListsDotEntries) {

@@ -124,6 +124,38 @@ TEST(CompareUtf16, MalformedTextStillOrdersConsistently) {
     EXPECT_NE(qmsys::compareUtf16(broken, valid), 0);
 }
 
+// Sorting names must give one order whatever order they come in, so every comparison is a
+// total order over byte strings, UTF-8 or not: consistent in both directions and transitive.
+TEST(CompareUtf16, OrderIsTotalAlsoForTextThatIsNotUtf8) {
+    const std::vector<std::string> texts = {
+        "a",
+        "\x80",              // a stray continuation byte
+        "\xC3\xA9",          // U+00E9
+        "\xC3(",             // a lead byte without its continuation
+        "\xED\xA0\x80",      // an encoded surrogate
+        "\xEE\x80\x80",      // U+E000
+        "\xEF\xFF",          // a lead byte of U+E000..U+FFFF, broken
+        "\xEF\xBF\xBD",      // U+FFFD
+        "\xF0\x90\x80\x80",  // U+10000
+        "\xF0\x9F",          // a truncated four-byte character
+        "\xF4\x90\x80\x80",  // beyond U+10FFFF
+        "\xFF",
+    };
+    for (const auto& compare : {qmsys::compareUtf16, qmsys::compareFileNames, qmsys::icompare}) {
+        for (const std::string& a : texts) {
+            for (const std::string& b : texts) {
+                ASSERT_EQ(sign(compare(a, b)), -sign(compare(b, a))) << a << " " << b;
+                ASSERT_EQ(compare(a, b) == 0, a == b) << a << " " << b;
+                for (const std::string& c : texts) {
+                    if (compare(a, b) < 0 && compare(b, c) < 0) {
+                        ASSERT_LT(compare(a, c), 0) << a << " < " << b << " < " << c;
+                    }
+                }
+            }
+        }
+    }
+}
+
 // Folding touches exactly the 26 ASCII capitals: the neighbours '@', '[', '`' and '{' and
 // every non-ASCII byte stay.
 TEST(AsciiFolding, CoversExactlyAToZ) {

@@ -4,9 +4,10 @@
 // and resource switching. Every string is UTF-8.
 //
 // Sources, read afresh on every call:
-//  - installation folder: $QM_APP_PATH; else, in an installed tree, the sample installed with
-//    it (<prefix>/share/quillmont/sample/ when this library lies in <prefix>/lib/quillmont/); else
-//    the sample installation of the build;
+//  - installation folder: $QM_APP_PATH (a relative one made absolute against the current
+//    folder the first time it is seen, and kept so for the process); else, in an installed tree,
+//    the sample installed with it (<prefix>/share/quillmont/sample/ when this library lies in
+//    <prefix>/lib/quillmont/); else the sample installation of the build;
 //  - configuration and language: HKCU\<registry key>\Kernel Services, values "Current Config"
 //    and "Language"; "Default" and "enu" when absent, and then written with those defaults
 //    so that a brand-new user gets a complete set-up. An empty language gives "enu"; an
@@ -74,8 +75,9 @@ bool QmEnFileExist(const std::string& path, bool installed);
 
 // Opens a help topic: looks for "<app path>/Help/<helpName>.html" and hands its file: URL,
 // with "#<topic>", to $QM_HELP_VIEWER (a program path or a name in $PATH, run without a
-// shell) or the system's opener (xdg-open; explorer.exe on Windows). Never waits for the viewer: it runs detached and is not a child of the
-// caller. False when there is no such file or the viewer cannot be started.
+// shell) or the system's opener (xdg-open; explorer.exe on Windows). Never waits for the viewer: it
+// runs detached and is not a child of the caller. False when there is no such file or the viewer
+// cannot be started.
 bool QmEnHelp(int topic, std::string_view helpName);
 
 // Registry access on one open key per object.

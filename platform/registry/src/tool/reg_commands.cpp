@@ -195,11 +195,26 @@ int RegCommands::exportKey(const CommandLine& cmd) {
     Hive& hive = open(cmd.key.hive);
     if (!hive.keyExists(cmd.key.path))
         return notFound();
+    // The export replaces a file whole; a FIFO or a device under the name would be replaced by
+    // a file rather than written to. Refused before anything is asked or written.
+    qmsys::FileAttributes target;
+    if (qmsys::getFileAttributes(cmd.file, target) == qmsys::kErrorSuccess && target.special) {
+        return error("ERROR: Cannot write \"" + cmd.file +
+                     "\": it is not a file (a pipe or a device), and an export only writes "
+                     "files.");
+    }
     if (!cmd.force && qmsys::fileExists(cmd.file) &&
         !confirm("File " + cmd.file + " already exists. Overwrite (Yes/No)? ")) {
         return cancelled();
     }
-    const std::string text = exportRegFile(hive, cmd.key.hive, cmd.key.path);
+    std::string text;
+    try {
+        text = exportRegFile(hive, cmd.key.hive, cmd.key.path);
+    } catch (const RegExportError& e) {
+        // Nothing is written: a file that an import would refuse, or read back changed, is
+        // worse than none.
+        return error(std::string("ERROR: ") + e.what() + ".");
+    }
     if (const auto code = qmsys::replaceFileContents(cmd.file, text, 0644)) {
         return error("ERROR: Cannot write \"" + cmd.file + "\": " + windowsError(code));
     }

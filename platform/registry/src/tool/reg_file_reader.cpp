@@ -238,8 +238,9 @@ std::vector<LogicalLine> logicalLines(const std::string& text) {
             lines.push_back({std::string(line), number});
         }
         const std::string& current = lines.back().text;
-        bool isHexValue =
-            !current.empty() && current.front() != '[' && current.find("=hex") != std::string::npos;
+        // A comment never continues, whatever it holds: it would take the next line with it.
+        bool isHexValue = !current.empty() && current.front() != '[' && current.front() != ';' &&
+                          current.find("=hex") != std::string::npos;
         continuing = isHexValue && !current.empty() && current.back() == '\\';
         if (continuing)
             lines.back().text.pop_back();

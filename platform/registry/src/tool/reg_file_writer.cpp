@@ -61,10 +61,42 @@ std::vector<std::uint8_t> utf16WithTerminator(const std::string& text) {
     return bytes;
 }
 
+bool hasLineBreak(std::string_view name) {
+    return name.find_first_of("\r\n") != std::string_view::npos;
+}
+
+// Why name cannot go into the file, or nullptr. A line break ends the line that names it; text
+// that is not UTF-8 comes back as replacement characters.
+const char* unwritableName(std::string_view name) {
+    if (hasLineBreak(name))
+        return "its name holds a line break, which a registry file cannot";
+    if (!survivesUtf16(name))
+        return "its name is not UTF-8 text, which a registry file cannot hold";
+    return nullptr;
+}
+
+bool holdsText(const Value& value) {
+    return value.isString() || value.type == ValueType::MultiSz;
+}
+
 void appendKey(std::string& out, Hive& hive, HiveId hiveId, const std::string& path) {
-    out += "[" + fullKeyName(hiveId, path) + "]" + kLineEnd;
-    for (const auto& value : hive.values(path))
+    const std::string keyName = fullKeyName(hiveId, path);
+    if (const char* why = unwritableName(keyName))
+        throw RegExportError("the key \"" + keyName + "\" cannot be exported: " + why);
+    out += "[" + keyName + "]" + kLineEnd;
+    for (const auto& value : hive.values(path)) {
+        const std::string what = "the value \"" + value.name + "\" of " + keyName;
+        if (const char* why = unwritableName(value.name))
+            throw RegExportError(what + " cannot be exported: " + why);
+        if (holdsText(value) &&
+            !survivesUtf16(std::string_view(reinterpret_cast<const char*>(value.data.data()),
+                                            value.data.size()))) {
+            throw RegExportError(what +
+                                 " cannot be exported: its string data is not UTF-8 text, which "
+                                 "a registry file cannot hold");
+        }
         out += regFileValueLine(value) + kLineEnd;
+    }
     out += kLineEnd;
     for (const auto& sub : hive.subkeys(path)) {
         appendKey(out, hive, hiveId, path.empty() ? sub : path + "\\" + sub);

@@ -23,6 +23,10 @@ std::string utf16leToUtf8(const std::uint8_t* data, std::size_t size) {
     return qmsys::utf16ToUtf8(units);
 }
 
+bool survivesUtf16(std::string_view utf8) {
+    return qmsys::utf16ToUtf8(qmsys::utf8ToUtf16(utf8)) == utf8;
+}
+
 std::string ansiToUtf8(std::string_view ansi) {
     // 0x80..0x9F of Windows-1252; 0 marks the unassigned bytes.
     static constexpr char16_t kHigh[32] = {

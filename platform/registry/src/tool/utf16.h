@@ -12,6 +12,8 @@ namespace qmreg::tool {
 
 std::vector<std::uint8_t> utf8ToUtf16le(std::string_view utf8);
 std::string utf16leToUtf8(const std::uint8_t* data, std::size_t size);
+// Whether text is UTF-8 that survives the way through UTF-16 unchanged.
+bool survivesUtf16(std::string_view utf8);
 
 // Text in the Western European ANSI code page (Windows-1252), the encoding of REGEDIT4 files;
 // the five bytes that code page leaves unassigned decode to the C1 controls of the same number.

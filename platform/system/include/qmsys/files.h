@@ -17,6 +17,7 @@ namespace qmsys {
 struct FileAttributes {
     bool exists = false;
     bool directory = false;
+    bool special = false;          // neither a file nor a folder: a FIFO, a device, a socket
     bool readOnly = false;         // no owner-write permission bit
     std::int64_t lastWriteNs = 0;  // modification time, nanoseconds since the epoch
     std::uint64_t size = 0;
@@ -74,6 +75,12 @@ struct StdioFileClose {
 };
 using StdioFile = std::unique_ptr<std::FILE, StdioFileClose>;
 StdioFile openStdioFile(const std::string& path, const char* mode);
+
+// A stream that appends to path (created when missing) for a log that must never hold its
+// writer up: a FIFO that nobody reads gives no stream rather than a wait for a reader, and
+// writes to anything but a regular file never wait either (what a full pipe cannot take is
+// lost). Null on failure.
+StdioFile openLogFile(const std::string& path);
 
 // Reads the file path into out as readRegularFile does, but only a file of its own: a symbolic
 // link at path, or a file with more than one name, gives kErrorAccessDenied, so that nothing
@@ -176,6 +183,10 @@ WinError copyFile(const std::string& src, const std::string& dst, bool failIfExi
 // permissions: the POSIX permission bits (0600: the user's own), ignored where there are none.
 // This is the one way files are replaced whole; nothing else renames over an existing file.
 WinError replaceFileContents(const std::string& path, std::string_view data, unsigned permissions);
+
+// Removes the temporary files that replaceFileContents and copyFile left beside path when the
+// process writing them was killed. A temporary file that a living writer still holds stays.
+void removeAbandonedTemporaries(const std::string& path);
 
 // Whether the times of the files in folder are stamped by this machine's clock, as on the
 // local disk and memory file systems. False on network and user-space (FUSE) file systems and
