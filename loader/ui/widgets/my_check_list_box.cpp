@@ -5,18 +5,18 @@
 #include <QStyle>
 #include <QStyleOptionViewItem>
 
+#include "ui/logic/options_dialog_presenter.h"
+
 namespace qm::ui {
 namespace {
 constexpr int kKeyRole = Qt::UserRole + 1;
 
-// A sorted list box orders its items alphabetically without regard to case ("survey" before
-// "Terrain"); texts equal but for case keep a fixed order among themselves.
+// A sorted list box orders its items as the Options list's rule says.
 class SortedItem : public QListWidgetItem {
 public:
     using QListWidgetItem::QListWidgetItem;
     bool operator<(const QListWidgetItem& other) const override {
-        const int order = text().compare(other.text(), Qt::CaseInsensitive);
-        return order != 0 ? order < 0 : text() < other.text();
+        return CompareOptionNames(text().toStdString(), other.text().toStdString()) < 0;
     }
 };
 }  // namespace

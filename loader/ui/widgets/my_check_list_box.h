@@ -1,6 +1,6 @@
 #pragma once
-// MyCheckListBox: the Options dialog's check list. Items are sorted by their text without
-// regard to case, carry a module key as their data (owned by the item) and a two-state check
+// MyCheckListBox: the Options dialog's check list. Items are sorted by the Options list's rule
+// (CompareOptionNames), carry a module key as their data (owned by the item) and a two-state check
 // box; a disabled item shows its check but cannot be toggled or selected. Several items may be
 // selected; Space, or a click on the check box of a selected item, gives every selected item
 // the new state of the one toggled. Selection and check changes stay inside the list: the

@@ -21,6 +21,7 @@
 #include "qmtest/recording_ui.h"
 #include "qmtest/scoped_env.h"
 #include "qmtest/text.h"
+#include "ui/logic/dialog_placement.h"
 #include "ui/logic/resource_ids.h"
 #include "ui/widgets/button_st.h"
 #include "ui/widgets/checking_modules_dlg.h"
@@ -29,7 +30,6 @@
 #include "ui/widgets/module_loader_dlg.h"
 #include "ui/widgets/modules_grid.h"
 #include "ui/widgets/my_check_list_box.h"
-#include "ui/widgets/persistent_dialog.h"
 #include "ui_fixture.h"
 
 namespace {
@@ -100,11 +100,11 @@ TEST_P(ApplyFailuresTest, ApplyReportsItsFailuresInOneMessageAndCarriesOutTheRes
     // The good module was loaded anyway, and every mark is gone. A broken module stays
     // started without its menus, and its row says so.
     EXPECT_EQ(record("QM_ROADS").GetMenusLoaded(), 1);
-    EXPECT_EQ(dialog().model().cellStyle(rowOf("Roads"), kColName), CellStyle::NameLoaded);
+    EXPECT_EQ(dialog().rows().cellStyle(rowOf("Roads"), kColName), CellStyle::NameLoaded);
     EXPECT_EQ(record("QM_BROKEN100").GetStarted(), 1);
-    EXPECT_EQ(dialog().model().cellStyle(rowOf("Broken 100"), kColName), CellStyle::NamePlain);
+    EXPECT_EQ(dialog().rows().cellStyle(rowOf("Broken 100"), kColName), CellStyle::NamePlain);
     EXPECT_EQ(cell(rowOf("Broken 100"), kColMenu), "UNLOADED");
-    for (int row = 1; row <= dialog().model().gridRowCount(); ++row) {
+    for (int row = 1; row <= dialog().rows().rowCount(); ++row) {
         EXPECT_EQ(cell(row, kColEvent), "") << row;
     }
     EXPECT_EQ(dialog().waitCursorDepth(), 0);
@@ -146,13 +146,8 @@ TEST_F(LoaderDialogTest, CancelDiscardsStartupOptionsButApplyKeepsThem) {
 TEST_F(LoaderDialogTest, StoredColumnFractionsAndPlacementComeBack) {
     addModules({kBase, kRoads});
     runStartup();
-    {
-        PersistentDialog store;
-        store.setRootKey(QmEnGetRegistryKey());
-        store.setDialogName("KRQM_MODULELOADER");
-        store.setPersistency(true);
-        store.setDialogData("Size of column 1", 500);
-    }
+    DialogPersistence(QmEnGetRegistryKey(), "KRQM_MODULELOADER", true)
+        .setDialogData("Size of column 1", 500);
     openDialog();
     EXPECT_EQ(grid().columnWidth(kColName), grid().clientWidth() / 2);
 
@@ -170,9 +165,7 @@ TEST_F(LoaderDialogTest, StoredColumnFractionsAndPlacementComeBack) {
     EXPECT_EQ(dialog().size(), size);
     EXPECT_DOUBLE_EQ(grid().widthFraction(kColStartup), 0.2);
     EXPECT_DOUBLE_EQ(grid().widthFraction(kColName), 0.5);
-    int stored = 0;
-    EXPECT_TRUE(dialog().getDialogData("Size of column 3", stored));
-    EXPECT_EQ(stored, 200);
+    EXPECT_EQ(dialog().presenter().persistence().dialogData("Size of column 3"), 200);
 }
 
 // A stored position off every screen (a monitor since removed) is not used; one on a screen is.
@@ -181,9 +174,7 @@ TEST_F(LoaderDialogTest, StoredPositionOffEveryScreenIsNotUsed) {
     runStartup();
     for (const QPoint& stored : {QPoint(40, 30), QPoint(30000, 20000)}) {
         {
-            PersistentDialog store;
-            store.setRootKey(QmEnGetRegistryKey());
-            store.setDialogName("KRQM_MODULELOADER");
+            const DialogPersistence store(QmEnGetRegistryKey(), "KRQM_MODULELOADER", true);
             QmEnWinRegistry registry;
             ASSERT_TRUE(registry.OpenKey(kQmEnHKeyCurrentUser, store.registryKey(), true));
             for (const auto& [name, value] : {std::pair{"WindowWidth", 600},
@@ -208,7 +199,7 @@ TEST_F(LoaderDialogTest, ProductInformationShowsProductsJoinedByHyphens) {
     openDialog();
     EXPECT_EQ(dialog().productNameText(), "Quillmont Civil 2025");
     EXPECT_EQ(dialog().productsText(), "CAD 2024 - CAD 2025");
-    EXPECT_EQ(dialog().versionCaption().toStdString(), "Version: " + QmEnGetCurrentVersionNumber());
+    EXPECT_EQ(dialog().presenter().versionCaption(), "Version: " + QmEnGetCurrentVersionNumber());
 }
 
 TEST_F(LoaderDialogTest, OptionsLockModulesInUseAndOkRebuildsTheRows) {
@@ -222,7 +213,7 @@ TEST_F(LoaderDialogTest, OptionsLockModulesInUseAndOkRebuildsTheRows) {
         for (int i = 0; i < 4; ++i) {
             EXPECT_EQ(list.itemText(i).toStdString(), sorted[i]);
         }
-        EXPECT_EQ(d.versionText(), dialog().versionCaption());
+        EXPECT_EQ(d.versionText().toStdString(), dialog().presenter().versionCaption());
         const int terrain = itemOf(list, "Terrain");
         EXPECT_TRUE(list.check(terrain));
         EXPECT_FALSE(list.isItemEnabled(terrain)) << "in use: cannot be switched off";
@@ -464,7 +455,7 @@ TEST_F(LoaderDialogTest, CommandWelcomesAFirstTimeUserOnceEvenWhenOptionsIsCance
             uitest::waitFor([options] { return !options->filling(); });
             options->reject();
         } else if (auto* loader = qobject_cast<QmModuleLoaderDlg*>(modal)) {
-            seen.push_back("loader:" + std::to_string(loader->model().gridRowCount()));
+            seen.push_back("loader:" + std::to_string(loader->rows().rowCount()));
             EXPECT_EQ(storedSetting("QM_BASE", "Activated"), "True") << "forced before";
             loader->reject();
         }

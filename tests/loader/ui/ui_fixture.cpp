@@ -112,14 +112,14 @@ qm::ui::QmModulesGrid& UiTest::grid() {
 
 std::vector<std::string> UiTest::gridNames() {
     std::vector<std::string> names;
-    for (int row = 1; row <= dialog_->model().gridRowCount(); ++row) {
+    for (int row = 1; row <= dialog_->rows().rowCount(); ++row) {
         names.push_back(cell(row, qm::ui::kColName));
     }
     return names;
 }
 
 std::string UiTest::cell(int row, int column) {
-    return dialog_->model().cellValue(row, column).toStdString();
+    return dialog_->rows().cellValue(row, column);
 }
 
 int UiTest::rowOf(const std::string& name) {
@@ -129,7 +129,7 @@ int UiTest::rowOf(const std::string& name) {
 }
 
 QPoint UiTest::cellCentre(int row, int column) {
-    return grid().visualRect(dialog_->model().index(row - 1, column)).center();
+    return grid().visualRect(grid().model()->index(row - 1, column)).center();
 }
 
 void UiTest::clickRow(int row, Qt::KeyboardModifiers modifiers) {
