@@ -1,23 +1,19 @@
 #pragma once
-// The module loader dialog on Win32: the module grid, Load and Unload, the three start-up
-// option buttons, Options..., OK, Apply, Cancel and Help, the product information under the
-// grid, its placement and column widths kept in the user's registry.
+// The module loader dialog on Win32: a view of LoaderDialogPresenter. It builds the dialog
+// from template 6000, mirrors the presenter's rows in the module grid, passes each command to
+// the presenter, and carries out what the presenter asks (enabling, images, tooltips,
+// messages, the wait cursor, placement, the Options dialog, closing). It decides nothing.
 #include <memory>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
-#include "ui/logic/event_marking.h"
-#include "ui/logic/grid_sort_state.h"
-#include "ui/logic/startup_option.h"
-#include "ui/win32/dialog_placement.h"
+#include "ui/logic/loader_dialog_presenter.h"
 #include "ui/win32/dialog_window.h"
 #include "ui/win32/module_grid.h"
 
 namespace qm {
 class LoaderContext;
-class ModuleRecord;
-}  // namespace qm
+}
 
 namespace qm::ui {
 class AcceleratorTable;
@@ -25,69 +21,47 @@ class AcceleratorTable;
 
 namespace qm::ui::win32 {
 
-class LoaderDialog : public DialogWindow {
+class LoaderDialog : public DialogWindow, public LoaderDialogView {
 public:
+    // The module loader's resources must be current (the presenter loads its texts).
     LoaderDialog(LoaderContext& context, const AcceleratorTable* accelerators);
     ~LoaderDialog() override;
 
+    // IDOK or IDCANCEL; -1 when the dialog cannot be made.
     INT_PTR run(HWND owner) { return runModal(owner); }
 
-private:
-    // The cells a row shows, as the sort compares them.
-    struct RowCells {
-        std::string name;
-        std::string startup;  // the image's bitmap number
-        std::string event;
-        bool explanatory = false;
-    };
+    // LoaderDialogView
+    void enableControl(int id, bool enabled) override;
+    void hideControl(int id) override;
+    void setControlText(int id, const std::string& text) override;
+    void setButtonImage(int id, int bitmap) override;
+    void setButtonTooltip(int id, StringId text) override;
+    void showError(const std::string& text) override;
+    void setBusy(bool busy) override;
+    void applyPlacement(const DialogPlacement& placement) override;
+    DialogPlacement currentPlacement() const override;
+    std::vector<int> selectedGridRows() const override;
+    void selectGridRow(int row) override;
+    void relayGridColumns() override;
+    bool runOptionsDialog(const std::string& versionText) override;
+    void closeDialog(bool ok) override;
 
+private:
     void onInit() override;
     void onCommand(int id, int code, HWND control) override;
     INT_PTR onMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& handled) override;
-
-    void setActionButtonsEnabled(bool enabled);
     void setAnchors();
-    void showError(const std::string& text);
-
-    // Rows and records.
-    ModuleRecord* recordOfRow(int row);
-    bool isListed(const ModuleRecord& record) const;
-    int listedCount() const;
-    void insertRows(int before, int count);
-    void removeRow(int row);
-    void fillRow(int row, const ModuleRecord& record);
-    void setStartupCell(int row, StartupOption option);
-    void showExplanatoryRow();
-    void fillGrid();
-    void finishList();
-    void sortRows(int column, bool descending);
-    int insertionRow(const std::string& name, bool sortedByName) const;
-    int findRowByName(const std::string& name) const;
-
-    // Actions.
-    void markEvents(MarkMode mode);
-    void applyStartupOption(StartupOption option, bool fromButton);
-    void onGridCommand(int command);
     void onHeaderClick(int column);
-    void onApply();
-    void onOk();
-    void onCancel();
-    void onOptions();
-    void storeColumnWidths();
+    SIZE minimumFrame() const;
 
     LoaderContext& context_;
     const AcceleratorTable* accelerators_;
-    DialogPlacement placement_;
+    LoaderDialogPresenter presenter_;
     std::unique_ptr<ModuleGrid> grid_;
-    std::vector<RowCells> rows_;
-    GridSortState sortState_;
-    std::unordered_map<std::string, std::size_t> byName_;
-    std::size_t indexedCount_ = 0;
-    std::string noModulesMessage_;
-    std::string versionCaption_;
     HICON iconLarge_ = nullptr;
     HICON iconSmall_ = nullptr;
     int busyDepth_ = 0;
+    HCURSOR savedCursor_ = nullptr;
 };
 
 }  // namespace qm::ui::win32

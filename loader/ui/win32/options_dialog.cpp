@@ -1,177 +1,86 @@
 #include "ui/win32/options_dialog.h"
 
-#include <qmenv/environment.h>
-
-#include <system_error>
-
-#include "environment/names.h"
-#include "runtime/loader_context.h"
-#include "ui/logic/resource_strings.h"
 #include "ui/win32/win32_text.h"
 
 namespace qm::ui::win32 {
 namespace {
 
-constexpr UINT kFillDone = WM_APP + 0x142;
+constexpr UINT kRunPostedTasks = WM_APP + 0x142;
 
 }  // namespace
 
 OptionsDialog::OptionsDialog(LoaderContext& context, std::string versionText)
-    : DialogWindow(kDialogOptions), context_(context), versionText_(std::move(versionText)) {}
+    : DialogWindow(kDialogOptions),
+      versionText_(std::move(versionText)),
+      presenter_(context, *this) {}
 
 OptionsDialog::~OptionsDialog() {
-    if (worker_.joinable()) {
-        worker_.join();
-    }
+    std::lock_guard lock(tasksMutex_);
+    window_ = nullptr;
 }
 
 void OptionsDialog::onInit() {
+    {
+        std::lock_guard lock(tasksMutex_);
+        window_ = hwnd();
+    }
     list_ = std::make_unique<CheckList>(control(kIdModuleList));
     SetWindowTextW(control(kIdVersion), Widen(versionText_).c_str());
-    // The list's items are as high as its check boxes need; the measure message came before
-    // the list was known, so the height is set now.
+    // The items are as high as their check boxes need; the list's measure message came before
+    // the list was known, so its height is set now.
     MEASUREITEMSTRUCT measure{};
     list_->measure(measure);
     SendMessageW(list_->hwnd(), LB_SETITEMHEIGHT, 0, static_cast<LPARAM>(measure.itemHeight));
     SetFocus(list_->hwnd());
-    startFill();
-}
-
-std::vector<OptionsCheck> OptionsDialog::currentChecks() const {
-    std::vector<OptionsCheck> checks;
-    for (int i = 0; i < list_->count(); ++i) {
-        checks.push_back({list_->key(i), list_->checked(i)});
-    }
-    return checks;
-}
-
-void OptionsDialog::setBusy(bool busy) {
-    ShowWindow(control(kIdPleaseWait), busy ? SW_SHOW : SW_HIDE);
-    for (int id : {kIdRefresh, kIdOk, kIdCancel}) {
-        EnableWindow(control(id), busy ? FALSE : TRUE);
-    }
-    if (busy) {
-        savedCursor_ = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
-    } else if (savedCursor_ != nullptr) {
-        SetCursor(savedCursor_);
-        savedCursor_ = nullptr;
-    }
-}
-
-void OptionsDialog::startFill() {
-    if (filling_) {
-        return;
-    }
-    filling_ = true;
-    setBusy(true);
-    UpdateWindow(control(kIdPleaseWait));
-    // The checks go to the worker; the list empties now and shows the worker's result later.
-    std::vector<OptionsCheck> checks = currentChecks();
-    list_->clear();
-    if (worker_.joinable()) {
-        worker_.join();
-    }
-    LoaderContext* context = &context_;
-    const HWND dialog = hwnd();
-    auto handOver = [this, dialog](FillResult result) {
-        {
-            std::lock_guard lock(resultMutex_);
-            result_ = std::move(result);
-        }
-        PostMessageW(dialog, kFillDone, 0, 0);
-    };
-    try {
-        worker_ = std::thread([context, handOver, checks = std::move(checks)]() {
-            FillResult result;
-            try {
-                StoreOptionChecks(context->modules(), checks, &context->log(),
-                                  &context->feedback());
-                result.items = ListOptionItems(context->modules(), context->baseModuleKey());
-            } catch (...) {
-                // Shown, not swallowed: the list then says "Internal error. Try again."
-                result.items.clear();
-                result.failed = true;
-            }
-            handOver(std::move(result));
-        });
-    } catch (const std::system_error&) {
-        handOver(FillResult{{}, true});
-    }
-}
-
-void OptionsDialog::finishFill() {
-    FillResult result;
-    {
-        std::lock_guard lock(resultMutex_);
-        if (!result_) {
-            return;
-        }
-        result = std::move(*result_);
-        result_.reset();
-    }
-    if (worker_.joinable()) {
-        worker_.join();  // it ends right after handing over
-    }
-    list_->clear();
-    SendMessageW(list_->hwnd(), WM_SETREDRAW, FALSE, 0);
-    if (result.failed) {
-        list_->addPlain(ResourceString(StringId::OptionsInternalError));
-    } else {
-        for (const OptionsItem& item : result.items) {
-            list_->add(item.name, item.key, item.checked, item.enabled);
-        }
-    }
-    SendMessageW(list_->hwnd(), WM_SETREDRAW, TRUE, 0);
-    InvalidateRect(list_->hwnd(), nullptr, TRUE);
-    filling_ = false;
-    setBusy(false);
+    presenter_.start();
 }
 
 void OptionsDialog::onCommand(int id, int code, HWND) {
-    if (code != BN_CLICKED && code != 0) {
+    if (code != BN_CLICKED) {
         return;
     }
     switch (id) {
         case kIdOk:
-            if (!filling_) {
-                const std::vector<OptionsCheck> checks = currentChecks();
-                list_->clear();
-                StoreOptionChecks(context_.modules(), checks, &context_.log(),
-                                  &context_.feedback());
-                EndDialog(hwnd(), IDOK);
-            }
+            presenter_.onOk();
             break;
-        case kIdCancel:
-            if (!filling_) {
-                EndDialog(hwnd(), IDCANCEL);
-            }
+        case kIdCancel:  // also Escape and the close box
+            presenter_.onCancel();
             break;
         case kIdHelp:
-            QmEnHelp(names::kHelpTopic, names::kHelpName);
+            presenter_.onHelp();
             break;
         case kIdRefresh:
-            startFill();
+            presenter_.onRefresh();
             break;
         default:
             break;
     }
 }
 
-INT_PTR OptionsDialog::onMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& handled) {
+void OptionsDialog::runPostedTasks() {
+    std::vector<std::function<void()>> tasks;
+    {
+        std::lock_guard lock(tasksMutex_);
+        tasks.swap(tasks_);
+    }
+    for (const std::function<void()>& task : tasks) {
+        task();
+    }
+}
+
+INT_PTR OptionsDialog::onMessage(UINT message, WPARAM, LPARAM lParam, bool& handled) {
     handled = true;
     switch (message) {
-        case kFillDone:
-            finishFill();
+        case kRunPostedTasks:
+            runPostedTasks();
             return TRUE;
         case kDialogBusy:
-            SetWindowLongPtrW(hwnd(), DWLP_MSGRESULT, filling_ ? 1 : 0);
+            SetWindowLongPtrW(hwnd(), DWLP_MSGRESULT, presenter_.filling() ? 1 : 0);
             return TRUE;
         case WM_MEASUREITEM: {
             auto& measure = *reinterpret_cast<MEASUREITEMSTRUCT*>(lParam);
             if (list_ != nullptr) {
                 list_->measure(measure);
-            } else {
-                measure.itemHeight = 17;
             }
             return TRUE;
         }
@@ -184,23 +93,86 @@ INT_PTR OptionsDialog::onMessage(UINT message, WPARAM wParam, LPARAM lParam, boo
             break;
         }
         case WM_SETCURSOR:
-            if (filling_) {
+            if (waitCursor_) {
                 SetCursor(LoadCursorW(nullptr, IDC_WAIT));
                 SetWindowLongPtrW(hwnd(), DWLP_MSGRESULT, TRUE);
                 return TRUE;
             }
             break;
         case WM_CLOSE:
-            if (filling_) {
-                return TRUE;  // not while filling
+            if (!presenter_.canClose()) {
+                return TRUE;  // not while the list fills
             }
             break;
         default:
             break;
     }
-    (void)wParam;
     handled = false;
     return FALSE;
+}
+
+// ---- OptionsDialogView ----
+
+void OptionsDialog::enableControl(int id, bool enabled) {
+    EnableWindow(control(id), enabled ? TRUE : FALSE);
+}
+
+void OptionsDialog::showControl(int id, bool shown) {
+    ShowWindow(control(id), shown ? SW_SHOW : SW_HIDE);
+    if (shown) {
+        UpdateWindow(control(id));
+    }
+}
+
+void OptionsDialog::setWaitCursor(bool on) {
+    if (on == waitCursor_) {
+        return;
+    }
+    waitCursor_ = on;
+    if (on) {
+        savedCursor_ = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+    } else {
+        SetCursor(savedCursor_ != nullptr ? savedCursor_ : LoadCursorW(nullptr, IDC_ARROW));
+    }
+}
+
+std::vector<OptionsCheck> OptionsDialog::listChecks() const {
+    std::vector<OptionsCheck> checks;
+    for (int i = 0; i < list_->count(); ++i) {
+        checks.push_back({list_->key(i), list_->checked(i)});
+    }
+    return checks;
+}
+
+void OptionsDialog::clearList() {
+    list_->clear();
+}
+
+void OptionsDialog::showItems(const std::vector<OptionsItem>& items) {
+    // The list box sorts as Windows sorts a sorted list box (CompareStringW in the user's
+    // locale), whatever order the items come in.
+    SendMessageW(list_->hwnd(), WM_SETREDRAW, FALSE, 0);
+    for (const OptionsItem& item : items) {
+        list_->add(item.name, item.key, item.checked, item.enabled);
+    }
+    SendMessageW(list_->hwnd(), WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(list_->hwnd(), nullptr, TRUE);
+}
+
+void OptionsDialog::showListError(const std::string& text) {
+    list_->addPlain(text);
+}
+
+void OptionsDialog::closeDialog(bool ok) {
+    EndDialog(hwnd(), ok ? IDOK : IDCANCEL);
+}
+
+void OptionsDialog::postToUiThread(std::function<void()> task) {
+    std::lock_guard lock(tasksMutex_);
+    tasks_.push_back(std::move(task));
+    if (window_ != nullptr) {
+        PostMessageW(window_, kRunPostedTasks, 0, 0);
+    }
 }
 
 }  // namespace qm::ui::win32

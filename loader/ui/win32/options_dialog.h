@@ -1,16 +1,15 @@
 #pragma once
-// The Options dialog on Win32: the check list of every module but the base module, filled on
-// a worker thread (the fill stores the checks shown and lists the modules anew) while the
-// dialog shows "Please wait..." with Refresh, OK and Cancel disabled; the worker posts its
-// result back to the dialog's thread. OK stores the checks.
+// The Options dialog on Win32: a view of OptionsDialogPresenter over template 6062, its check
+// list an owner-drawn sorted list box (CheckList). The presenter's fill runs on a worker
+// thread and comes back through postToUiThread(): a queue the dialog's thread empties when the
+// message that announces it arrives.
+#include <functional>
 #include <memory>
 #include <mutex>
-#include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
-#include "ui/logic/options_fill.h"
+#include "ui/logic/options_dialog_presenter.h"
 #include "ui/win32/check_list.h"
 #include "ui/win32/dialog_window.h"
 
@@ -20,35 +19,41 @@ class LoaderContext;
 
 namespace qm::ui::win32 {
 
-class OptionsDialog : public DialogWindow {
+class OptionsDialog : public DialogWindow, public OptionsDialogView {
 public:
+    // versionText: the version line (empty when opened by the first-run welcome).
     OptionsDialog(LoaderContext& context, std::string versionText);
     ~OptionsDialog() override;
 
-    // IDOK or IDCANCEL.
+    // IDOK or IDCANCEL; -1 when the dialog cannot be made.
     INT_PTR run(HWND owner) { return runModal(owner); }
 
+    // OptionsDialogView
+    void enableControl(int id, bool enabled) override;
+    void showControl(int id, bool shown) override;
+    void setWaitCursor(bool on) override;
+    std::vector<OptionsCheck> listChecks() const override;
+    void clearList() override;
+    void showItems(const std::vector<OptionsItem>& items) override;
+    void showListError(const std::string& text) override;
+    void closeDialog(bool ok) override;
+    void postToUiThread(std::function<void()> task) override;
+
 private:
-    struct FillResult {
-        std::vector<OptionsItem> items;
-        bool failed = false;
-    };
     void onInit() override;
     void onCommand(int id, int code, HWND control) override;
     INT_PTR onMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& handled) override;
-    void startFill();
-    void finishFill();
-    void setBusy(bool busy);
-    std::vector<OptionsCheck> currentChecks() const;
+    void runPostedTasks();
 
-    LoaderContext& context_;
     std::string versionText_;
     std::unique_ptr<CheckList> list_;
-    std::thread worker_;
-    std::mutex resultMutex_;
-    std::optional<FillResult> result_;
-    bool filling_ = false;
+    bool waitCursor_ = false;
     HCURSOR savedCursor_ = nullptr;
+    std::mutex tasksMutex_;
+    std::vector<std::function<void()>> tasks_;
+    HWND window_ = nullptr;  // for postToUiThread from the worker; null once gone
+    // Last, so that it goes first: its destructor waits for the worker, which may still post.
+    OptionsDialogPresenter presenter_;
 };
 
 }  // namespace qm::ui::win32

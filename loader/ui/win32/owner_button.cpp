@@ -169,6 +169,17 @@ LRESULT CALLBACK OwnerButton::Proc(HWND hwnd, UINT message, WPARAM wParam, LPARA
             return static_cast<LRESULT>(self->tip_.size());
         case kButtonGetImage:
             return self->imageId_;
+        case WM_GETDLGCODE:
+            // A push button to the dialog manager, so that Enter presses the focused button
+            // and the default moves with the focus, although owner-drawn.
+            return DLGC_BUTTON | (self->default_ ? DLGC_DEFPUSHBUTTON : DLGC_UNDEFPUSHBUTTON);
+        case BM_SETSTYLE:
+            // The dialog manager makes a button the default by its style; the button stays
+            // owner-drawn and draws the default frame itself.
+            self->default_ = (wParam & BS_TYPEMASK) == BS_DEFPUSHBUTTON;
+            wParam = (wParam & ~static_cast<WPARAM>(BS_TYPEMASK)) | BS_OWNERDRAW;
+            InvalidateRect(hwnd, nullptr, FALSE);
+            break;
         case WM_MOUSEMOVE:
             if (!self->hover_) {
                 self->hover_ = true;

@@ -53,6 +53,7 @@ private:
     std::wstring tip_;
     bool tipAdded_ = false;
     bool hover_ = false;
+    bool default_ = false;  // the dialog's default button (BM_SETSTYLE with BS_DEFPUSHBUTTON)
 };
 
 }  // namespace qm::ui::win32

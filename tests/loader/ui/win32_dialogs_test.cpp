@@ -157,7 +157,7 @@ public:
     void key(int vk, unsigned modifiers) override {
         HWND d = loader();
         HWND g = grid();
-        ASSERT_NE(g, nullptr);
+        ASSERT_NE(g, nullptr) << describeWindows();
         // The key state is the input queue's: shared with the dialogs' thread for the key.
         AttachThreadInput(GetCurrentThreadId(), uiThread_, TRUE);
         BYTE state[256] = {};
@@ -221,8 +221,9 @@ public:
     }
     std::vector<int> selection() override {
         std::vector<int> rows;
+        HWND g = grid();
         int i = -1;
-        while ((i = ListView_GetNextItem(grid(), i, LVNI_SELECTED)) >= 0) {
+        while (g != nullptr && (i = ListView_GetNextItem(g, i, LVNI_SELECTED)) >= 0) {
             rows.push_back(i + 1);
         }
         return rows;
@@ -295,6 +296,9 @@ private:
     // disables its owner).
     HWND front() {
         HWND found = nullptr;
+        if (uiThread_ == 0) {
+            return nullptr;  // EnumThreadWindows would take every thread's windows
+        }
         EnumThreadWindows(
             uiThread_,
             [](HWND hwnd, LPARAM data) -> BOOL {
@@ -307,8 +311,33 @@ private:
             reinterpret_cast<LPARAM>(&found));
         return found;
     }
+    // The dialogs' thread's windows, for a failure's message.
+    std::string describeWindows() {
+        std::string out = "command " + std::string(finished_ ? "returned" : "runs") + ", " +
+                          std::to_string(gui_->shown().size()) + " messages; windows of thread " +
+                          std::to_string(uiThread_) + ":";
+        for (const ShownMessage& m : gui_->shown()) {
+            out += " {" + m.text + "}";
+        }
+        EnumThreadWindows(
+            uiThread_,
+            [](HWND hwnd, LPARAM data) -> BOOL {
+                wchar_t name[64] = {};
+                GetClassNameW(hwnd, name, 64);
+                *reinterpret_cast<std::string*>(data) +=
+                    " [" + Narrow(name) + " \"" + windowText(hwnd) + "\"" +
+                    (IsWindowVisible(hwnd) ? " visible" : "") +
+                    (IsWindowEnabled(hwnd) ? " enabled" : "") + "]";
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&out));
+        return out;
+    }
     HWND loader() {
         HWND found = nullptr;
+        if (uiThread_ == 0) {
+            return nullptr;
+        }
         EnumThreadWindows(
             uiThread_,
             [](HWND hwnd, LPARAM data) -> BOOL {
