@@ -43,6 +43,9 @@ using qm::ui::win32::Widen;
 using Clock = std::chrono::steady_clock;
 
 constexpr auto kTimeout = std::chrono::seconds(20);
+// The first window on a new virtual display waits for Wine to bring up its desktop, which on a
+// loaded machine has taken over 20 s.
+constexpr auto kFirstWindowTimeout = std::chrono::seconds(90);
 
 // Host services of a GUI host that record each message box and answer it with OK.
 class RecordingGui : public cadhost::UiServices {
@@ -112,10 +115,13 @@ public:
             entry_(context);
             finished_ = true;
         });
-        ASSERT_TRUE(waitUntil([this] {
-            HWND d = front();
-            return d != nullptr && SendMessageW(d, win32::kDialogReady, 0, 0) == 1;
-        })) << "no dialog came up";
+        ASSERT_TRUE(waitUntil(
+            [this] {
+                HWND d = front();
+                return d != nullptr && SendMessageW(d, win32::kDialogReady, 0, 0) == 1;
+            },
+            kFirstWindowTimeout))
+            << "no dialog came up";
         waitForFill();
     }
 
@@ -281,8 +287,9 @@ public:
     }
 
 private:
-    static bool waitUntil(const std::function<bool()>& condition) {
-        const auto deadline = Clock::now() + kTimeout;
+    static bool waitUntil(const std::function<bool()>& condition,
+                          std::chrono::seconds timeout = kTimeout) {
+        const auto deadline = Clock::now() + timeout;
         while (Clock::now() < deadline) {
             if (condition()) {
                 return true;
