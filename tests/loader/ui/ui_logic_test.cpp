@@ -23,7 +23,8 @@
 #include "qm/version.h"
 #include "qmtest/files.h"
 #if !defined(_WIN32)
-#include "qmtest/forked_child.h"
+#include "qmtest/ordinary_user.h"
+#include "qmtest/own_process.h"
 #endif
 #include "qmtest/module_settings.h"
 #include "qmtest/product_keys.h"
@@ -166,6 +167,10 @@ TEST_F(ResourcesTest, FirstRunIsReportedOnceAndAnyStoredValueCounts) {
 // in it yet) makes no first run, and nothing is written. Run as an ordinary user on a thread of
 // its own, so that the store is opened afresh with the user's rights.
 TEST_F(ResourcesTest, SettingsKeyThatCannotBeOpenedIsNoFirstRunAndWritesNothing) {
+    if (!qmtest::inOwnProcess()) {
+        return;
+    }
+    QMTEST_SKIP_UNLESS_ORDINARY_USER_REACHES(user_.root());
     QmEnWinRegistry registry;
     ASSERT_TRUE(registry.OpenKey(kQmEnHKeyCurrentUser, QmEnGetRegistryKey() + "\\Base", true));
     ASSERT_TRUE(registry.WriteLong("Present", 1));
@@ -175,18 +180,14 @@ TEST_F(ResourcesTest, SettingsKeyThatCannotBeOpenedIsNoFirstRunAndWritesNothing)
     fs::permissions(user_.root(), readable | fs::perms::owner_write);
     fs::permissions(user_.registryDir(), readable);
 
-    qmtest::ForkedChild child([](int fd) {
-        if (!qmtest::dropRootPrivileges()) {
-            return 98;
-        }
-        bool first = true;
+    bool first = true;
+    {
+        const qmtest::AsOrdinaryUser user;
+        ASSERT_TRUE(user.ordinary());
         std::thread([&first] { first = TestAndMarkFirstRun(); }).join();
-        qmtest::report(fd, first ? "first run" : "no first run");
-        return 0;
-    });
-    EXPECT_EQ(child.wait(), 0);
+    }
     fs::permissions(user_.registryDir(), fs::perms::owner_write, fs::perm_options::add);
-    EXPECT_EQ(child.reports(), "no first run");
+    EXPECT_FALSE(first) << "a first run";
     EXPECT_FALSE(registry.OpenKey(kQmEnHKeyCurrentUser, registry_layout::modulesKey(), false))
         << "nothing written";
 }
