@@ -29,7 +29,9 @@ void LoaderDialogPresenter::setActionButtonsEnabled(bool enabled) {
 
 void LoaderDialogPresenter::initialise() {
     if (std::optional<DialogPlacement> stored = persistence_.placement()) {
-        view_.applyPlacement(*stored);
+        // Wholly onto the screen that holds most of it, within its work area: a placement
+        // stored on a screen since removed, or larger than this one, stays reachable.
+        view_.applyPlacement(FitToScreens(*stored, view_.screens()));
     }
     view_.setControlText(kIdProductName, productName_);
     view_.setControlText(kIdProducts, products_);
@@ -97,6 +99,10 @@ ModuleRecord* LoaderDialogPresenter::recordOfRow(int row) {
     }
     auto found = byName_.find(rows_.cellValue(row, kColName));
     return found == byName_.end() ? nullptr : &modules[found->second];
+}
+
+bool LoaderDialogPresenter::offersLoadModule() const {
+    return !context_.autostartOverride();
 }
 
 bool LoaderDialogPresenter::isListed(const ModuleRecord& record) const {

@@ -32,6 +32,7 @@
 #include "ui/logic/event_marking.h"
 #include "ui/logic/grid_rows.h"
 #include "ui/logic/resource_ids.h"
+#include "ui/logic/screen_fit.h"
 #include "ui/logic/startup_option.h"
 
 namespace qm {
@@ -61,8 +62,10 @@ public:
     // The wait cursor on (true) or off; calls nest.
     virtual void setBusy(bool busy) = 0;
 
-    // Applies a stored placement (called during initialise(), only when one is stored). The
-    // size never falls below the dialog's minimum.
+    // The screens the dialog can be on, the primary first (see screen_fit.h).
+    virtual std::vector<Screen> screens() const = 0;
+    // Applies a stored placement (called during initialise(), only when one is stored),
+    // already fitted to screens(). The size never falls below the dialog's minimum.
     virtual void applyPlacement(const DialogPlacement& placement) = 0;
     // The dialog's current normal (not maximised) frame rectangle and whether it is maximised.
     virtual DialogPlacement currentPlacement() const = 0;
@@ -130,6 +133,10 @@ public:
     // The record a row shows: the first record, in catalogue order, whose display name equals
     // the row's name cell exactly. None for rows below 1 or above the number of records.
     ModuleRecord* recordOfRow(int row);
+    // Whether the "Load module" start-up option is offered by its button and the grid's context
+    // menu (not under the autostart override; its accelerator Ctrl+I works regardless). The
+    // view disables, without greying, the menu entry when it is not.
+    bool offersLoadModule() const;
     // Listed in the grid: activated, and not the base module.
     bool isListed(const ModuleRecord& record) const;
     int listedCount() const;

@@ -14,7 +14,7 @@
 namespace qm::ui {
 
 int CompareOptionNames(std::string_view a, std::string_view b) {
-    const int order = qmsys::icompare(a, b);
+    const int order = qmsys::collate(a, b);
     return order != 0 ? order : qmsys::compareUtf16(a, b);
 }
 

@@ -66,8 +66,9 @@ public:
     virtual void listFilled() {}
 };
 
-// The order of the Options list, a sorted list box: alphabetically without regard to ASCII
-// case ("survey" before "Terrain"); names equal but for case in UTF-16 order. <0, 0, >0.
+// The order of the Options list, a sorted list box: as the user's language sorts, without
+// regard to case ("survey" before "Terrain", "Österreich" with the O; qmsys::collate); names
+// that compare equal so in UTF-16 order. <0, 0, >0.
 int CompareOptionNames(std::string_view a, std::string_view b);
 // Sorts items in that order (stable).
 void SortOptionItems(std::vector<OptionsItem>& items);

@@ -122,7 +122,7 @@ void QmModuleLoaderDlg::initDialog() {
         button(id)->setFlatLook(false);
     }
     setAnchors();
-    grid_->setAutostartOverride(context_.autostartOverride());
+    grid_->setAutostartOverride(!presenter_.offersLoadModule());
     grid_->initialise(model_, &presenter_.fractions());
 
     presenter_.initialise();
@@ -217,15 +217,31 @@ void QmModuleLoaderDlg::applyPlacement(const DialogPlacement& placement) {
     if (layout() != nullptr) {
         size = size.expandedTo(layout()->minimumSize());
     }
-    resize(size);
-    // A position off every screen (a monitor since removed) is not restored.
-    if (placement.hasPosition &&
-        QGuiApplication::screenAt(QPoint(placement.left, placement.top)) != nullptr) {
-        move(placement.left, placement.top);
+    // The placement is the window's client rectangle, as currentPlacement() reports it.
+    if (placement.hasPosition) {
+        setGeometry(placement.left, placement.top, size.width(), size.height());
+    } else {
+        resize(size);
     }
     if (placement.maximized) {
         setWindowState(windowState() | Qt::WindowMaximized);
     }
+}
+
+std::vector<Screen> QmModuleLoaderDlg::screens() const {
+    const auto rect = [](const QRect& r) {
+        return ScreenRect{r.x(), r.y(), r.width(), r.height()};
+    };
+    std::vector<Screen> screens;
+    if (QScreen* primary = QGuiApplication::primaryScreen()) {
+        screens.push_back({rect(primary->geometry()), rect(primary->availableGeometry())});
+    }
+    for (QScreen* screen : QGuiApplication::screens()) {
+        if (screen != QGuiApplication::primaryScreen()) {
+            screens.push_back({rect(screen->geometry()), rect(screen->availableGeometry())});
+        }
+    }
+    return screens;
 }
 
 DialogPlacement QmModuleLoaderDlg::currentPlacement() const {

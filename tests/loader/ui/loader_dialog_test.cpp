@@ -5,8 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QGuiApplication>
 #include <QLabel>
+#include <QLayout>
 #include <QMessageBox>
+#include <QScreen>
 #include <QSizeGrip>
 #include <QTest>
 #include <filesystem>
@@ -172,24 +175,31 @@ TEST_F(LoaderDialogTest, StoredColumnFractionsAndPlacementComeBack) {
     EXPECT_EQ(dialog().presenter().persistence().dialogData("Size of column 3"), 200);
 }
 
-// A stored position off every screen (a monitor since removed) is not used; one on a screen is.
-TEST_F(LoaderDialogTest, StoredPositionOffEveryScreenIsNotUsed) {
+// A stored placement comes back where it was when it fits the screen; otherwise it is brought
+// wholly onto the screen and shrunk to its work area (the rule's own cases are the logic's).
+TEST_F(LoaderDialogTest, StoredPlacementIsBroughtWhollyOntoTheScreen) {
     addModules({kBase, kRoads});
     runStartup();
-    for (const QPoint& stored : {QPoint(40, 30), QPoint(30000, 20000)}) {
-        {
-            const DialogPersistence store(QmEnGetRegistryKey(), "KRQM_MODULELOADER", true);
-            QmEnWinRegistry registry;
-            ASSERT_TRUE(registry.OpenKey(kQmEnHKeyCurrentUser, store.registryKey(), true));
-            for (const auto& [name, value] : {std::pair{"WindowWidth", 600},
-                                              {"WindowHeight", 400},
-                                              {"WindowLeft", stored.x()},
-                                              {"WindowTop", stored.y()}}) {
-                ASSERT_TRUE(registry.WriteLong(name, value));
-            }
-        }
+    const QRect work = QGuiApplication::primaryScreen()->availableGeometry();
+    const QSize size = openDialog().layout()->minimumSize() + QSize(20, 10);
+    const QRect cases[] = {
+        {QPoint(40, 30), size},  // fits: kept as it is
+        {QPoint(30000, 20000), size},
+        {work.bottomRight() - QPoint(100, 100), size},
+        {QPoint(0, 0), work.size() * 3},  // shrunk to the work area
+    };
+    for (const QRect& stored : cases) {
+        DialogPersistence(QmEnGetRegistryKey(), "KRQM_MODULELOADER", true)
+            .storePlacement({stored.x(), stored.y(), stored.width(), stored.height()});
         openDialog();
-        EXPECT_EQ(dialog().pos() == stored, stored.x() < 10000) << stored.x();
+        const QRect shown = dialog().geometry();
+        EXPECT_EQ(shown == stored, stored.x() == 40) << stored.x();
+        EXPECT_TRUE(work.contains(shown.topLeft())) << stored.x();
+        EXPECT_LE(shown.width(), work.width()) << stored.x();
+        EXPECT_LE(shown.height(), work.height()) << stored.x();
+        if (stored.size() == size) {
+            EXPECT_TRUE(work.contains(shown)) << stored.x();
+        }
         clickButton(kIdCancelButton);
     }
 }

@@ -40,11 +40,15 @@ extern "C" const char* __tsan_default_suppressions() {
 namespace uitest {
 namespace {
 
-// The program's one QApplication, offscreen, made before the first test runs.
+// The program's one QApplication, offscreen, made before the first test runs. Its one screen
+// is 1280 x 1024 at 96 dpi (Qt's offscreen default is 800 x 600, too small for the loader
+// dialog's template, so that a placement fitted to the screen could not hold it).
 class QtEnvironment : public ::testing::Environment {
 public:
     void SetUp() override {
-        ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        const std::string platform = "offscreen:configfile=" + qmtest::sourceDir() +
+                                     "/tests/loader/ui/data/offscreen_screen.json";
+        ::setenv("QT_QPA_PLATFORM", platform.c_str(), 1);
         // The dialogs' sizes follow their fonts: one known font, whatever the machine maps
         // "MS Shell Dlg" or Arial to.
         const std::string fonts = qmtest::sourceDir() + "/tests/loader/ui/data/fonts.conf";

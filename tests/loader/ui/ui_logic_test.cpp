@@ -44,6 +44,7 @@
 #include "ui/logic/options_fill.h"
 #include "ui/logic/product_info.h"
 #include "ui/logic/resource_strings.h"
+#include "ui/logic/screen_fit.h"
 #include "ui/logic/string_table.h"
 
 namespace {
@@ -614,6 +615,7 @@ public:
     void setBusy(bool busy) override { busyDepth += busy ? 1 : -1; }
     void applyPlacement(const DialogPlacement& p) override { applied = p; }
     DialogPlacement currentPlacement() const override { return current; }
+    std::vector<Screen> screens() const override { return screenList; }
     std::vector<int> selectedGridRows() const override { return selected; }
     void selectGridRow(int row) override { selected = {row}; }
     void relayGridColumns() override { ++relays; }
@@ -634,6 +636,7 @@ public:
     int busyDepth = 0;
     std::optional<DialogPlacement> applied;
     DialogPlacement current{10, 20, 700, 400, false, true};
+    std::vector<Screen> screenList{{{0, 0, 1024, 768}, {0, 0, 1024, 728}}};
     std::vector<int> selected;
     int relays = 0;
     std::function<bool()> options;
@@ -719,6 +722,7 @@ TEST_F(LoaderPresenterTest, InitialiseListsTheModulesAndSetsUpTheButtons) {
                   context_.modules().empty() ? std::vector<int>{} : std::vector<int>{1})
             << c.label;
         EXPECT_EQ(p.versionCaption(), "Version: " + QmEnGetCurrentVersionNumber());
+        EXPECT_EQ(p.offersLoadModule(), !c.override) << c.label;
     }
 }
 
@@ -882,6 +886,63 @@ TEST_F(LoaderPresenterTest, OkAndCancelStoreWhatTheyShouldAndClose) {
     EXPECT_EQ(again.persistence().placement(), view_.current);
 }
 
+// A stored placement is brought wholly onto the screen that holds most of it and shrunk to
+// its work area, as Windows restores a placement.
+TEST_F(LoaderPresenterTest, StoredPlacementIsFittedToTheScreens) {
+    struct Case {
+        const char* label;
+        DialogPlacement stored;
+        DialogPlacement applied;
+    };
+    const Case cases[] = {
+        {"on the screen", {40, 30, 600, 400, false, true}, {40, 30, 600, 400, false, true}},
+        {"mostly off the screen",
+         {1200, 900, 800, 400, false, true},
+         {224, 328, 800, 400, false, true}},
+        {"larger than the work area",
+         {10, 10, 3000, 2000, true, true},
+         {0, 0, 1024, 728, true, true}},
+    };
+    for (const Case& c : cases) {
+        DialogPersistence(QmEnGetRegistryKey(), "KRQM_MODULELOADER", true).storePlacement(c.stored);
+        open({{"Roads"}});
+        EXPECT_EQ(view_.applied, c.applied) << c.label;
+    }
+}
+
+TEST(ScreenFit, BringsTheWindowOntoTheScreenHoldingMostOfItWithinItsWorkArea) {
+    // Two screens side by side; the right one is taller, with a task bar on its left.
+    const Screen left{{0, 0, 1280, 1024}, {0, 0, 1280, 984}};
+    const Screen right{{1280, -200, 1920, 1200}, {1340, -200, 1860, 1200}};
+    const std::vector<Screen> both{left, right};
+    struct Case {
+        const char* label;
+        DialogPlacement stored;
+        DialogPlacement fitted;
+    };
+    const Case cases[] = {
+        {"wholly on the left screen", {100, 100, 800, 400}, {100, 100, 800, 400}},
+        {"below the left screen's work area", {100, 900, 800, 400}, {100, 584, 800, 400}},
+        {"mostly on the right screen, under its task bar",
+         {1200, 0, 800, 400},
+         {1340, 0, 800, 400}},
+        {"above the right screen", {2000, -500, 400, 400}, {2000, -200, 400, 400}},
+        {"far off every screen, nearest the right one",
+         {30000, 20000, 800, 400},
+         {2400, 600, 800, 400}},
+        {"far left, nearest the left one", {-5000, 100, 300, 200}, {0, 100, 300, 200}},
+        {"larger than the work area it is mostly on", {-10, -10, 2000, 1100}, {0, 0, 1280, 984}},
+        {"no position: only shrunk, on the first screen",
+         {0, 0, 3000, 500, false, false},
+         {0, 0, 1280, 500, false, false}},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(FitToScreens(c.stored, both), c.fitted) << c.label;
+    }
+    const DialogPlacement any{5, 5, 10, 10};
+    EXPECT_EQ(FitToScreens(any, {}), any) << "no screens: as it is";
+}
+
 TEST_F(GridRowsTest, PlacementAndItemsAreKeptPerDialogOnlyWithPersistency) {
     DialogPersistence off("Software\\Test", "DIALOG", false);
     off.storePlacement({1, 2, 3, 4, false, true});
@@ -997,8 +1058,10 @@ TEST_F(LoaderPresenterTest, OptionsFillIsBusyUntilItsResultIsPostedBack) {
         view.runPosted();
         EXPECT_FALSE(record("Rail").GetActivated());
         EXPECT_EQ(qmtest::storedModuleSetting("QM_Rail", "Activated"), "False");
+        view.checks[1].checked = false;  // Roads, stored by OK
         p.onOk();
         EXPECT_EQ(view.closed, true);
+        EXPECT_EQ(qmtest::storedModuleSetting("QM_Roads", "Activated"), "False");
 
         // A fill whose dialog goes before its result arrives: the result is dropped.
         view.closed.reset();
@@ -1015,8 +1078,15 @@ TEST(OptionsOrder, NamesSortAsASortedListBox) {
         int sign;
     };
     const Case cases[] = {
-        {"survey", "Terrain", -1}, {"Rail", "roads", -1}, {"ROADS", "roads", -1},
-        {"roads", "roads", 0},     {"a_b", "aB", -1},     {"Zulu", "\xc3\x84pfel", -1},
+        {"survey", "Terrain", -1},
+        {"Rail", "roads", -1},
+        {"ROADS", "roads", -1},
+        {"roads", "roads", 0},
+        {"a_b", "aB", -1},
+        // The user's language: umlauts go with their base letters, not after "Zulu".
+        {"\xc3\x96sterreich", "Zulu", -1},
+        {"\xc3\xbcmlaut", "Zulu", -1},
+        {"\xc3\x96sterreich", "Oslo", 1},
     };
     for (const Case& c : cases) {
         const int order = CompareOptionNames(c.a, c.b);
