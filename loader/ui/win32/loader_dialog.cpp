@@ -55,7 +55,7 @@ void LoaderDialog::onInit() {
                                      std::move(handlers), accelerators_);
     presenter_.rows().setListener(grid_.get());
     grid_->setTabTargets(control(kIdLoad), control(kIdUnload));
-    grid_->setAutostartOverride(context_.autostartOverride());
+    grid_->setLoadModuleOffered(presenter_.offersLoadModule());
     grid_->createColumns();
 
     iconLarge_ = LoadResourceIcon(kIconLarge);
@@ -190,18 +190,39 @@ SIZE LoaderDialog::minimumFrame() const {
     return {r.right - r.left, r.bottom - r.top};
 }
 
+std::vector<Screen> LoaderDialog::screens() const {
+    std::vector<Screen> out;
+    EnumDisplayMonitors(
+        nullptr, nullptr,
+        [](HMONITOR monitor, HDC, LPRECT, LPARAM data) -> BOOL {
+            MONITORINFO info{};
+            info.cbSize = sizeof(info);
+            if (GetMonitorInfoW(monitor, &info)) {
+                auto rect = [](const RECT& r) {
+                    return ScreenRect{r.left, r.top, r.right - r.left, r.bottom - r.top};
+                };
+                auto& screens = *reinterpret_cast<std::vector<Screen>*>(data);
+                const Screen screen{rect(info.rcMonitor), rect(info.rcWork)};
+                // The primary screen first.
+                if ((info.dwFlags & MONITORINFOF_PRIMARY) != 0) {
+                    screens.insert(screens.begin(), screen);
+                } else {
+                    screens.push_back(screen);
+                }
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&out));
+    return out;
+}
+
 void LoaderDialog::applyPlacement(const DialogPlacement& placement) {
+    // Already fitted to the screens by the presenter.
     const SIZE minimum = minimumFrame();
     RECT now{};
     GetWindowRect(hwnd(), &now);
-    int x = now.left;
-    int y = now.top;
-    // A position off every monitor (one since removed) is not restored.
-    if (placement.hasPosition &&
-        MonitorFromPoint(POINT{placement.left, placement.top}, MONITOR_DEFAULTTONULL) != nullptr) {
-        x = placement.left;
-        y = placement.top;
-    }
+    const int x = placement.hasPosition ? placement.left : now.left;
+    const int y = placement.hasPosition ? placement.top : now.top;
     SetWindowPos(hwnd(), nullptr, x, y, std::max<int>(placement.width, minimum.cx),
                  std::max<int>(placement.height, minimum.cy), SWP_NOZORDER | SWP_NOACTIVATE);
     if (placement.maximized) {

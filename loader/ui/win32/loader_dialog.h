@@ -38,6 +38,7 @@ public:
     void setButtonTooltip(int id, StringId text) override;
     void showError(const std::string& text) override;
     void setBusy(bool busy) override;
+    std::vector<Screen> screens() const override;
     void applyPlacement(const DialogPlacement& placement) override;
     DialogPlacement currentPlacement() const override;
     std::vector<int> selectedGridRows() const override;

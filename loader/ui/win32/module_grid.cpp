@@ -345,9 +345,9 @@ HMENU ModuleGrid::buildContextMenu() const {
         }
         const std::wstring text = Widen(ResourceString(*item.text));
         UINT flags = MF_STRING;
-        // Under the autostart override "Load module" cannot be chosen, but it is not greyed.
+        // "Load module" not offered: it cannot be chosen, but it is not greyed either.
         if (StartupOptionForCommand(item.command) == StartupOption::LoadModule &&
-            autostartOverride_) {
+            !loadModuleOffered_) {
             flags |= MF_DISABLED;
         }
         AppendMenuW(menu, flags, static_cast<UINT_PTR>(item.command), text.c_str());

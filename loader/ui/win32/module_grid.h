@@ -52,7 +52,8 @@ public:
         tabLoad_ = load;
         tabUnload_ = unload;
     }
-    void setAutostartOverride(bool on) { autostartOverride_ = on; }
+    // Whether the context menu offers "Load module" (LoaderDialogPresenter::offersLoadModule).
+    void setLoadModuleOffered(bool offered) { loadModuleOffered_ = offered; }
 
     // Selected rows, ascending; the focused row when none is selected.
     std::vector<int> selectedRows() const;
@@ -95,7 +96,7 @@ private:
     const AcceleratorTable* accelerators_;
     HWND tabLoad_ = nullptr;
     HWND tabUnload_ = nullptr;
-    bool autostartOverride_ = false;
+    bool loadModuleOffered_ = true;
     HFONT font_ = nullptr;
     HFONT bold_ = nullptr;
     HIMAGELIST images_ = nullptr;
