@@ -1,6 +1,7 @@
 # Installation on Windows. `cmake --install build-mingw --prefix P` gives the folder that the
 # installer (dist/windows/installer.nsi) puts on the user's machine:
-#   P/bin                            the programs, every DLL they load and QmModuleLoader.arx:
+#   P/bin                            the programs, every DLL they load, QmModuleLoader.arx and
+#                                    its dialogs module QmModuleLoaderUi.dll:
 #                                    Windows looks for a program's DLLs in its own folder
 #                                    first, and cadhost loads the module loader from beside
 #                                    itself; the compiler's run-time DLLs are there too
@@ -15,7 +16,7 @@
 set(QM_PACKAGE quillmont-module-loader)
 set(_qm_installed)
 foreach(target IN ITEMS cadhost qmreg qmloader qm_system qm_registry qm_env qm_host
-                        QmModuleLoader)
+                        QmModuleLoader QmModuleLoaderUi)
     if(TARGET ${target})
         # A DLL's import library belongs to a developer's kit, which Windows has not got yet.
         install(TARGETS ${target} RUNTIME DESTINATION bin COMPONENT runtime

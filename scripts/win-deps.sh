@@ -24,9 +24,10 @@ sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
 
 # The toolchain and Wine without what they only recommend (fonts, Mesa, Wine's 32-bit half);
-# nsis makes the installer (scripts/windows_installer.sh).
+# nsis makes the installer (scripts/windows_installer.sh); xvfb is the display the dialogs' tests
+# show their windows on (scripts/wine-ctest.sh).
 "$root/scripts/deps.sh" --only --no-recommends g++-mingw-w64-x86-64-posix wine wine64 \
-    googletest dpkg-dev cmake ninja-build nsis
+    googletest dpkg-dev cmake ninja-build nsis xvfb
 
 # Configures, builds and installs one CMake project for mingw into $prefix.
 build_for_mingw() {

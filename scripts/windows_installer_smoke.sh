@@ -102,7 +102,7 @@ done
 # What the build has made must be installed; what it has not made yet is not checked.
 missing=()
 for part in bin/cadhost.exe bin/qmreg.exe bin/qmloader.exe bin/QmModuleLoader.arx \
-    share/quillmont/sample; do
+    bin/QmModuleLoaderUi.dll share/quillmont/sample; do
     built=$build/$part
     [[ $part != share/quillmont/sample ]] || built=$build/examples/sample
     if [ -e "$built" ]; then

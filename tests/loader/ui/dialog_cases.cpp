@@ -1,0 +1,304 @@
+// The shared table of dialog cases: what a user does with the module loader's dialogs and
+// what must follow, written once against DialogDriver so that every view is held to it.
+#include <gtest/gtest.h>
+
+#include "dialog_driver.h"
+#include "qmtest/module_settings.h"
+#include "ui/logic/resource_ids.h"
+
+namespace uitest {
+namespace {
+
+using namespace qm::ui;
+using Names = std::vector<std::string>;
+using qmtest::TestModule;
+
+const TestModule kBase{"QM_BASE", "Base", "KRQM_BASE", {}};
+const TestModule kRoads{"QM_ROADS", "Roads", "KRQM_ROADS", {}};
+const TestModule kRail{"QM_RAIL", "Rail", "KRQM_RAIL", {}};
+const TestModule kSurvey{"QM_SURVEY", "survey", "KRQM_SURVEY", {}};
+const TestModule kTerrain{"QM_TERRAIN", "Terrain", "KRQM_TERRAIN", {}};
+
+std::string stored(const std::string& key, const std::string& value) {
+    return qmtest::storedModuleSetting(key, value).value_or("");
+}
+
+int rowOf(DialogDriver& d, const std::string& name) {
+    const Names names = d.names();
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        if (names[i] == name) {
+            return static_cast<int>(i) + 1;
+        }
+    }
+    return 0;
+}
+
+// Selects exactly one row: Ctrl+Home, then Down until there.
+void selectRow(DialogDriver& d, int row) {
+    d.key(kVkHome, kCtrl);
+    for (int i = 1; i < row; ++i) {
+        d.key(kVkDown);
+    }
+    ASSERT_EQ(d.selection(), std::vector<int>{row});
+}
+
+std::vector<std::string> eventsOf(DialogDriver& d) {
+    std::vector<std::string> events;
+    for (std::size_t row = 1; row <= d.names().size(); ++row) {
+        events.push_back(d.event(static_cast<int>(row)));
+    }
+    return events;
+}
+
+// A start-up option chosen in the grid: the image shows it at once, OK stores it, Cancel
+// forgets it. key 0 chooses it with the option's button instead.
+struct StartupChoice {
+    const char* name;
+    int key;
+    int button;
+    int image;
+    const char* autoStart;
+    const char* demandLoad;
+    bool ok;
+};
+
+constexpr StartupChoice kStartupChoices[] = {
+    {"LoadMenuOnlyByKeyStoredOnOk", 'M', 0, kBitmapLoadMenuOnly, "True", "True", true},
+    {"LoadModuleByKeyStoredOnOk", 'I', 0, kBitmapLoadModule, "True", "False", true},
+    {"NoActionByKeyStoredOnOk", 'N', 0, kBitmapNoAction, "False", "False", true},
+    {"LoadModuleByButtonStoredOnOk", 0, kIdStartLoadModule, kBitmapLoadModule, "True", "False",
+     true},
+    {"LoadMenuOnlyByKeyForgottenOnCancel", 'M', 0, kBitmapLoadMenuOnly, "", "", false},
+};
+
+// Marks of the grid's keys and buttons, from a fresh dialog with Roads selected (its menus
+// not loaded), as the Event column shows them.
+struct Marking {
+    const char* name;
+    std::vector<std::pair<int, unsigned>> keys;  // {key, modifiers}, or {-id, 0} for a button
+    const char* event;
+};
+
+const Marking kMarkings[] = {
+    {"CtrlLMarksLoad", {{'L', kCtrl}}, "Load"},
+    {"LoadButtonMarksLoad", {{-kIdLoad, 0}}, "Load"},
+    {"SpaceTogglesLoad", {{kVkSpace, 0}}, "Load"},
+    {"SpaceTwiceClearsTheMark", {{kVkSpace, 0}, {kVkSpace, 0}}, ""},
+    {"CtrlUOnAModuleNotLoadedClearsTheMark", {{'L', kCtrl}, {'U', kCtrl}}, ""},
+    {"UnloadButtonOnAModuleNotLoadedMarksNothing", {{-kIdUnload, 0}}, ""},
+    {"ShiftCtrlLIsNoAccelerator", {{'L', kCtrl | kShift}}, ""},
+    {"LWithoutCtrlIsNoAccelerator", {{'L', 0}}, ""},
+};
+
+std::vector<DialogCase> makeCases() {
+    std::vector<DialogCase> cases;
+
+    cases.push_back({"GridListsActivatedModulesButTheBaseFirstRowSelected",
+                     {kBase, kRoads, kRail, kSurvey},
+                     {},
+                     false,
+                     [](DialogDriver& d) {
+                         const Names names = d.names();
+                         EXPECT_EQ(names.size(), 3u);
+                         EXPECT_EQ(rowOf(d, "Base"), 0) << "the base module is never listed";
+                         for (const char* name : {"Roads", "Rail", "survey"}) {
+                             EXPECT_NE(rowOf(d, name), 0) << name;
+                         }
+                         EXPECT_EQ(d.selection(), std::vector<int>{1});
+                         EXPECT_EQ(d.focused(), kIdGrid);
+                         for (int row = 1; row <= 3; ++row) {
+                             EXPECT_EQ(d.startupImage(row), kBitmapNoAction) << row;
+                             EXPECT_EQ(d.event(row), "") << row;
+                             EXPECT_FALSE(d.bold(row)) << row;
+                         }
+                         EXPECT_TRUE(d.messages().empty());
+                     }});
+
+    for (const StartupChoice& c : kStartupChoices) {
+        cases.push_back({c.name,
+                         {kBase, kRoads, kRail},
+                         {{"QM_RAIL", "AutoStart", "True"}},
+                         false,
+                         [c](DialogDriver& d) {
+                             const int row = rowOf(d, "Roads");
+                             ASSERT_NE(row, 0);
+                             selectRow(d, row);
+                             if (c.key != 0) {
+                                 d.key(c.key, kCtrl);
+                             } else {
+                                 d.press(c.button);
+                             }
+                             EXPECT_EQ(d.startupImage(row), c.image);
+                             EXPECT_EQ(d.startupImage(rowOf(d, "Rail")), kBitmapLoadModule)
+                                 << "only the selected row";
+                             EXPECT_EQ(stored("QM_ROADS", "AutoStart"), "") << "not before OK";
+                             d.press(c.ok ? kIdOk : kIdCancelButton);
+                             ASSERT_TRUE(d.waitClosed());
+                             EXPECT_EQ(stored("QM_ROADS", "AutoStart"), c.autoStart);
+                             EXPECT_EQ(stored("QM_ROADS", "DemandLoad"), c.demandLoad);
+                         }});
+    }
+
+    for (const Marking& m : kMarkings) {
+        cases.push_back({m.name, {kBase, kRoads, kRail}, {}, false, [m](DialogDriver& d) {
+                             const int row = rowOf(d, "Roads");
+                             selectRow(d, row);
+                             for (const auto& [key, modifiers] : m.keys) {
+                                 if (key < 0) {
+                                     d.press(-key);
+                                 } else {
+                                     d.key(key, modifiers);
+                                 }
+                             }
+                             EXPECT_EQ(d.event(row), m.event);
+                             EXPECT_EQ(d.event(rowOf(d, "Rail")), "") << "only the selection";
+                             d.press(kIdCancelButton);
+                             ASSERT_TRUE(d.waitClosed());
+                         }});
+    }
+
+    cases.push_back({"CtrlHomeAndCtrlEndMoveTheSelectionShiftExtendsIt",
+                     {kBase, kRoads, kRail, kSurvey, kTerrain},
+                     {},
+                     false,
+                     [](DialogDriver& d) {
+                         d.key(kVkEnd, kCtrl);
+                         EXPECT_EQ(d.selection(), std::vector<int>{4});
+                         d.key(kVkHome, kCtrl | kShift);
+                         EXPECT_EQ(d.selection(), (std::vector<int>{1, 2, 3, 4}));
+                         d.key('L', kCtrl);
+                         EXPECT_EQ(eventsOf(d), (Names{"Load", "Load", "Load", "Load"}));
+                         d.key(kVkHome, kCtrl);
+                         EXPECT_EQ(d.selection(), std::vector<int>{1});
+                     }});
+
+    cases.push_back({"TabGoesFromTheGridToLoad", {kBase, kRoads}, {}, false, [](DialogDriver& d) {
+                         ASSERT_EQ(d.focused(), kIdGrid);
+                         d.key(kVkTab);
+                         EXPECT_EQ(d.focused(), kIdLoad);
+                     }});
+
+    cases.push_back({"HeaderClicksSortByNameDescendingThenAscendingIgnoringCase",
+                     {kBase, kRoads, kRail, kSurvey, kTerrain},
+                     {},
+                     false,
+                     [](DialogDriver& d) {
+                         d.clickHeader(1);  // counts as sorted ascending before any click
+                         EXPECT_EQ(d.names(), (Names{"Terrain", "survey", "Roads", "Rail"}));
+                         d.clickHeader(1);
+                         EXPECT_EQ(d.names(), (Names{"Rail", "Roads", "survey", "Terrain"}));
+                         EXPECT_EQ(d.selection(), std::vector<int>{1});
+                     }});
+
+    cases.push_back({"HeaderClickSortsByStartupImageTiesByName",
+                     {kBase, kRoads, kRail, kSurvey, kTerrain},
+                     {{"QM_SURVEY", "AutoStart", "True"},
+                      {"QM_RAIL", "AutoStart", "True"},
+                      {"QM_RAIL", "DemandLoad", "True"}},
+                     false,
+                     [](DialogDriver& d) {
+                         // 6036 (menu only) < 6037 (module) < 6051 (no action).
+                         d.clickHeader(3);
+                         EXPECT_EQ(d.names(), (Names{"Rail", "survey", "Roads", "Terrain"}));
+                         d.clickHeader(3);
+                         EXPECT_EQ(d.names(), (Names{"Roads", "Terrain", "survey", "Rail"}));
+                     }});
+
+    cases.push_back({"HeaderClickSortsByEventTiesByName",
+                     {kBase, kRoads, kRail, kSurvey},
+                     {},
+                     false,
+                     [](DialogDriver& d) {
+                         selectRow(d, rowOf(d, "survey"));
+                         d.key('L', kCtrl);
+                         d.clickHeader(7);
+                         EXPECT_EQ(d.names(), (Names{"Rail", "Roads", "survey"}));
+                         d.clickHeader(7);
+                         EXPECT_EQ(d.names(), (Names{"survey", "Rail", "Roads"}));
+                     }});
+
+    cases.push_back({"OptionsOpensWithTheModulesSortedAndOkSwitchesOneOff",
+                     {kBase, kRoads, kRail, kTerrain, kSurvey},
+                     {{"QM_TERRAIN", "AutoStart", "True"}},
+                     false,
+                     [](DialogDriver& d) {
+                         d.press(kIdOptions);
+                         ASSERT_TRUE(d.optionsOpen());
+                         EXPECT_EQ(d.optionNames(), (Names{"Rail", "Roads", "survey", "Terrain"}));
+                         EXPECT_EQ(d.check("Terrain"), true);
+                         EXPECT_FALSE(d.checkEnabled("Terrain")) << "in use";
+                         EXPECT_EQ(d.check("Rail"), true);
+                         EXPECT_TRUE(d.visible(kIdVersion));
+                         EXPECT_FALSE(d.visible(kIdPleaseWait)) << "the fill is done";
+                         d.setCheck("Rail", false);
+                         d.press(kIdOk);
+                         ASSERT_FALSE(d.optionsOpen());
+                         EXPECT_EQ(rowOf(d, "Rail"), 0);
+                         EXPECT_EQ(d.names().size(), 3u);
+                         EXPECT_EQ(stored("QM_RAIL", "Activated"), "False");
+                         EXPECT_EQ(d.selection(), std::vector<int>{1});
+                     }});
+
+    cases.push_back(
+        {"OptionsCancelKeepsTheRows", {kBase, kRoads, kRail}, {}, false, [](DialogDriver& d) {
+             const Names before = d.names();
+             d.press(kIdOptions);
+             ASSERT_TRUE(d.optionsOpen());
+             d.setCheck("Rail", false);
+             d.press(kIdCancel);
+             ASSERT_FALSE(d.optionsOpen());
+             EXPECT_EQ(d.names(), before);
+             EXPECT_NE(stored("QM_RAIL", "Activated"), "False");
+         }});
+
+    cases.push_back({"FirstRunWelcomesThenOffersOptionsThenTheLoader",
+                     {kBase, kRoads, kRail},
+                     {},
+                     true,
+                     [](DialogDriver& d) {
+                         ASSERT_TRUE(d.optionsOpen());
+                         const std::vector<ShownMessage> shown = d.messages();
+                         ASSERT_EQ(shown.size(), 1u);
+                         EXPECT_EQ(shown[0].caption, "Quillmont");
+                         EXPECT_EQ(shown[0].style, 0x40u) << "OK, information icon";
+                         EXPECT_EQ(shown[0].text.rfind("Please configure modules", 0), 0u);
+                         d.press(kIdCancel);
+                         ASSERT_FALSE(d.optionsOpen());
+                         EXPECT_EQ(d.names().size(), 2u) << "the loader dialog follows";
+                     }});
+
+    cases.push_back({"NoModulesSaysSoInAMessageAndInTheGrid", {}, {}, false, [](DialogDriver& d) {
+                         const std::vector<ShownMessage> shown = d.messages();
+                         ASSERT_EQ(shown.size(), 1u);
+                         EXPECT_EQ(shown[0].style, 0x10u) << "OK, error icon";
+                         EXPECT_NE(shown[0].text.find("Unable to read module loader"),
+                                   std::string::npos);
+                         ASSERT_EQ(d.names().size(), 1u);
+                         EXPECT_NE(d.names()[0].find("Unable to read"), std::string::npos);
+                         EXPECT_EQ(d.startupImage(1), 0);
+                     }});
+
+    cases.push_back(
+        {"ImageButtonsCarryTheirOptionsTooltips", {kBase, kRoads}, {}, false, [](DialogDriver& d) {
+             EXPECT_EQ(d.tooltip(kIdStartNoAction), "No action");
+             EXPECT_EQ(d.tooltip(kIdStartLoadMenuOnly), "Load menu only");
+             EXPECT_EQ(d.tooltip(kIdStartLoadModule), "Load module");
+             EXPECT_EQ(d.tooltip(kIdLoad), "Load module");
+             EXPECT_EQ(d.tooltip(kIdUnload), "Unload module");
+             EXPECT_EQ(d.text(kIdStartNoAction), "") << "image only";
+             EXPECT_EQ(d.text(kIdOptions), "Options...");
+             for (int id : {kIdLoad, kIdUnload, kIdOk, kIdApply, kIdStartLoadModule}) {
+                 EXPECT_TRUE(d.enabled(id)) << id;
+             }
+         }});
+    return cases;
+}
+
+}  // namespace
+
+const std::vector<DialogCase>& DialogCases() {
+    static const std::vector<DialogCase> cases = makeCases();
+    return cases;
+}
+
+}  // namespace uitest

@@ -1,0 +1,94 @@
+#pragma once
+// The dialogs as a user works them, without saying which view shows them: a small driver
+// interface that each view implements (Win32 with window messages, Qt with its widgets), and
+// one table of cases that runs on every driver. A case builds an installation, opens the
+// module loader's command, acts through the driver and checks what the user sees and what the
+// registry holds afterwards.
+#include <functional>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "test_installation.h"
+
+namespace uitest {
+
+// Modifier bits for DialogDriver::key.
+enum KeyModifiers : unsigned { kNoModifiers = 0, kCtrl = 1, kShift = 2, kAlt = 4 };
+
+// Windows virtual-key codes the cases send (letters are their upper-case ASCII codes).
+inline constexpr int kVkTab = 0x09;
+inline constexpr int kVkSpace = 0x20;
+inline constexpr int kVkEnd = 0x23;
+inline constexpr int kVkHome = 0x24;
+inline constexpr int kVkDown = 0x28;
+
+struct ShownMessage {
+    std::string text;
+    std::string caption;
+    unsigned style = 0;
+};
+
+class DialogDriver {
+public:
+    virtual ~DialogDriver() = default;
+
+    // Runs the module loader's command (the first-run welcome and Options included) and waits
+    // until a dialog of it is ready.
+    virtual void open() = 0;
+    // Whether any dialog of the command is still open.
+    virtual bool isOpen() = 0;
+    // Waits until the command has returned; false when it did not within the time-out.
+    virtual bool waitClosed() = 0;
+
+    // Presses a button of the front dialog (the Options dialog while it is open) and waits
+    // until the press has been handled (a dialog it opens is then ready).
+    virtual void press(int controlId) = 0;
+    virtual bool enabled(int controlId) = 0;
+    virtual bool visible(int controlId) = 0;
+    // The control id that has the keyboard focus; 0 for none of the front dialog's.
+    virtual int focused() = 0;
+    virtual std::string tooltip(int controlId) = 0;
+    virtual std::string text(int controlId) = 0;
+
+    // The module grid: keys as the user types them, a click on a column's header.
+    virtual void key(int virtualKey, unsigned modifiers = kNoModifiers) = 0;
+    virtual void clickHeader(int gridColumn) = 0;
+    virtual std::vector<std::string> names() = 0;
+    virtual std::string event(int row) = 0;
+    virtual int startupImage(int row) = 0;  // the bitmap number; 0 for none
+    virtual bool bold(int row) = 0;
+    virtual std::vector<int> selection() = 0;
+
+    // The Options dialog.
+    virtual bool optionsOpen() = 0;
+    virtual std::vector<std::string> optionNames() = 0;
+    virtual std::optional<bool> check(const std::string& name) = 0;
+    virtual bool checkEnabled(const std::string& name) = 0;
+    virtual void setCheck(const std::string& name, bool checked) = 0;
+
+    // Message boxes shown so far (each answered with OK).
+    virtual std::vector<ShownMessage> messages() = 0;
+};
+
+struct DialogCase {
+    std::string name;
+    std::vector<qmtest::TestModule> modules;
+    // Module settings stored before the start-up: {module key, value name, text}.
+    std::vector<std::vector<std::string>> stored;
+    bool firstRun = false;  // false: the user has been welcomed before
+    // Acts and checks while the dialogs are open; the dialogs are closed afterwards (Cancel)
+    // should the case leave them open.
+    std::function<void(DialogDriver&)> run;
+};
+
+// A failing case prints as its name.
+inline void PrintTo(const DialogCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+// The shared table.
+const std::vector<DialogCase>& DialogCases();
+
+}  // namespace uitest
