@@ -15,7 +15,7 @@
 set(QM_PACKAGE quillmont-module-loader)
 set(_qm_installed)
 foreach(target IN ITEMS cadhost qmreg qmloader qm_system qm_registry qm_env qm_host
-                        QmModuleLoader)
+                        QmModuleLoader QmModuleLoaderUi)
     if(TARGET ${target})
         # A DLL's import library belongs to a developer's kit, which Windows has not got yet.
         install(TARGETS ${target} RUNTIME DESTINATION bin COMPONENT runtime

@@ -17,8 +17,9 @@ wine_session_start() {
     export WINEPREFIX=$1
     export WINEDEBUG=${WINEDEBUG:--all}
     # A new prefix would offer to download Wine's .NET and HTML engines, which nothing here
-    # uses: it waits for the download without them.
-    export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+    # uses: it waits for the download without them. Shortcuts that an installer makes stay in
+    # the prefix: Wine's menu builder would copy them into the user's desktop menu.
+    export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=;winemenubuilder.exe=d}
     wine=$(command -v wine64 || command -v wine) || { echo "Wine is missing: scripts/win-deps.sh" >&2; return 2; }
     command -v Xvfb >/dev/null || { echo "Xvfb is missing: scripts/win-deps.sh" >&2; return 2; }
     mkdir -p "$WINEPREFIX"

@@ -13,16 +13,20 @@ namespace cadhost::gui {
 
 GuiSession::GuiSession(const std::function<void(Host&)>& bringUp) {
     QObject::connect(&output_, &OutputStream::text, &window_, &MainWindow::appendOutput);
-    // The window's size, at the screen's scale, no larger than the screen's work area: at twice
-    // the scale on a small screen it would otherwise reach past the screen's edges.
+    // The window with its frame, at the screen's scale, no larger than the screen's work area:
+    // at twice the scale on a small screen it would otherwise reach past the screen's edges. The
+    // frame is known once the window is shown.
+    window_.show();
     if (const QScreen* screen = window_.screen()) {
         const QRect area = screen->availableGeometry();
+        const QRect placed = window_.frameGeometry();
         const ScreenRect fitted =
-            fitToWorkArea({area.x(), area.y(), window_.width(), window_.height()},
+            fitToWorkArea({placed.x(), placed.y(), placed.width(), placed.height()},
                           {area.x(), area.y(), area.width(), area.height()});
-        window_.resize(fitted.width, fitted.height);
+        window_.resize(window_.width() - (placed.width() - fitted.width),
+                       window_.height() - (placed.height() - fitted.height));
+        window_.move(fitted.x, fitted.y);
     }
-    window_.show();
     host_ = std::make_unique<Host>(HostOptions{&output_.stream(), {}});
     services_ = std::make_shared<GuiUiServices>(&window_);
     host_->setUiServices(services_);

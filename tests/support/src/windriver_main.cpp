@@ -6,6 +6,7 @@
 //   output TITLE TEXT SECONDS    its output pane shows TEXT within SECONDS
 //   fits TITLE                   it lies within the work area of its monitor
 //   close TITLE                  it is asked to close (WM_CLOSE)
+//   gone TITLE SECONDS           no such window is left within SECONDS
 //   list                         prints the visible top-level windows: class, title, text of
 //                                the static with id 0xFFFF (a message box's text)
 #include <iostream>
@@ -61,6 +62,12 @@ int main(int argc, char** argv) {
         return usage();
     }
     const std::string& command = args[0];
+    if (command == "gone" && args.size() == 3) {
+        return win::waitUntil([&] { return win::topWindows(0, args[1]).empty(); },
+                              std::chrono::seconds(std::stoi(args[2])))
+                   ? 0
+                   : 1;
+    }
     const std::chrono::milliseconds timeout = command == "wait" && args.size() > 2
                                                   ? std::chrono::seconds(std::stoi(args[2]))
                                                   : std::chrono::seconds(10);
