@@ -64,6 +64,12 @@ export_registry() {
     iconv -f UTF-16 -t UTF-8 "$drive_c/registry.reg" | tr -d '\r' >"$out"
     rm -f "$drive_c/registry.reg"
 }
+# Twice the usual scale (192 dots per inch) for the window below. Wine changes its fonts'
+# entries in HKLM for a new scale when a program next starts: that is done before the registry
+# is taken as it was before the installation.
+wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 192 /f >/dev/null ||
+    fail "cannot set the scale"
+wine cmd /c exit </dev/null >/dev/null 2>&1
 export_registry 'HKLM\Software' "$smoke/hklm-before.reg"
 export_registry 'HKCU\Software' "$smoke/hkcu-before.reg"
 
@@ -181,9 +187,7 @@ CMD
     fi
 
     # The Start menu's shortcut, opened as Explorer opens it, for the relocated user, at twice
-    # the usual scale.
-    wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 192 /f >/dev/null ||
-        fail "cannot set the scale"
+    # the usual scale (set at the start).
     sed 's/$/\r/' >"$user/window.cmd" <<CMD
 @echo off
 call C:\\smoke\\user.cmd
@@ -200,6 +204,12 @@ CMD
         fail "ARX typed into the window's command line did not list the module loader"
     driver type "CAD host" QUIT
     driver gone "CAD host" 30 || fail "QUIT typed into the window's command line did not close it"
+    # The program ends too (Wine shows its processes under their Windows path).
+    for _ in $(seq 60); do
+        pgrep -f "${folder_name}.bin.cadhost\.exe" >/dev/null || break
+        sleep 0.5
+    done
+    ! pgrep -f "${folder_name}.bin.cadhost\.exe" >/dev/null || { ps -ef | grep -i cadhost; fail "cadhost.exe still runs 30 s after QUIT"; }
     echo "the Start menu's shortcut: the window \"CAD host\" ($fits), ARX typed into its command line listed the module loader, QUIT closed it"
 else
     skip "cadhost.exe on the installed sample: the Windows build does not make ${missing[*]} yet"
