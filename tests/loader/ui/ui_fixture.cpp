@@ -17,6 +17,7 @@
 
 #include "app/startup_sequence.h"
 #include "environment/registry_layout.h"
+#include "module_records.h"
 #include "qmtest/files.h"
 #include "qmtest/module_settings.h"
 #include "ui/widgets/button_st.h"
@@ -44,6 +45,10 @@ class QtEnvironment : public ::testing::Environment {
 public:
     void SetUp() override {
         ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        // The dialogs' sizes follow their fonts: one known font, whatever the machine maps
+        // "MS Shell Dlg" or Arial to.
+        const std::string fonts = qmtest::sourceDir() + "/tests/loader/ui/data/fonts.conf";
+        ::setenv("FONTCONFIG_FILE", fonts.c_str(), 1);
         static int argc = 1;
         static char name[] = "qm_ui_test";
         static char* argv[] = {name, nullptr};
@@ -161,12 +166,7 @@ void UiTest::contextMenu(int row, const std::function<void(QMenu*)>& inspect) {
 }
 
 qm::ModuleRecord& UiTest::record(const std::string& key) {
-    for (qm::ModuleRecord& r : context_->modules()) {
-        if (r.GetKey() == key) {
-            return r;
-        }
-    }
-    throw std::runtime_error("no module " + key);
+    return qmtest::recordOf(*context_, key);
 }
 
 std::string UiTest::storedSetting(const std::string& key, const std::string& value) {
@@ -190,15 +190,44 @@ void UiTest::storeStartupOptions() {
     storeSetting("QM_RAIL", "DemandLoad", "True");
 }
 
+namespace {
+
+// Ends a modal widget still shown, past any override of reject().
+void endModal(QWidget* modal) {
+    if (auto* dialog = qobject_cast<QDialog*>(modal)) {
+        dialog->done(QDialog::Rejected);
+    } else {
+        modal->close();
+    }
+}
+
+}  // namespace
+
+void endWhenOverdue(QWidget* modal, std::chrono::milliseconds deadline) {
+    // The timer belongs to the widget: a widget destroyed in time takes its timer with it, and
+    // one that is hidden in time stops it.
+    auto* timer = new QTimer(modal);
+    timer->setSingleShot(true);
+    QObject::connect(timer, &QTimer::timeout, modal, [modal, timer, deadline] {
+        timer->deleteLater();
+        if (modal->isVisible()) {
+            ADD_FAILURE() << modal->metaObject()->className() << " still open after "
+                          << deadline.count() << " ms";
+            endModal(modal);
+        }
+    });
+    if (auto* dialog = qobject_cast<QDialog*>(modal)) {
+        QObject::connect(dialog, &QDialog::finished, timer, &QObject::deleteLater);
+    }
+    timer->start(deadline);
+}
+
 void handleModal(QWidget* modal, const std::function<void()>& handler) {
     const QPointer<QWidget> guarded(modal);
+    endWhenOverdue(modal);
     handler();
     if (::testing::Test::HasFatalFailure() && guarded && guarded->isVisible()) {
-        if (auto* dialog = qobject_cast<QDialog*>(guarded.data())) {
-            dialog->done(QDialog::Rejected);
-        } else {
-            guarded->close();
-        }
+        endModal(guarded.data());
     }
 }
 

@@ -13,7 +13,8 @@
 #include "qm/version.h"
 #include "qmtest/files.h"
 #if !defined(_WIN32)
-#include "qmtest/forked_child.h"
+#include "qmtest/ordinary_user.h"
+#include "qmtest/own_process.h"
 #endif
 #include "qmtest/product_keys.h"
 #include "qmtest/relocated_user.h"
@@ -149,6 +150,10 @@ TEST_F(ResourcesTest, FirstRunIsReportedOnceAndAnyStoredValueCounts) {
 // in it yet) makes no first run, and nothing is written. Run as an ordinary user on a thread of
 // its own, so that the store is opened afresh with the user's rights.
 TEST_F(ResourcesTest, SettingsKeyThatCannotBeOpenedIsNoFirstRunAndWritesNothing) {
+    if (!qmtest::inOwnProcess()) {
+        return;
+    }
+    QMTEST_SKIP_UNLESS_ORDINARY_USER_REACHES(user_.root());
     QmEnWinRegistry registry;
     ASSERT_TRUE(registry.OpenKey(kQmEnHKeyCurrentUser, QmEnGetRegistryKey() + "\\Base", true));
     ASSERT_TRUE(registry.WriteLong("Present", 1));
@@ -158,18 +163,14 @@ TEST_F(ResourcesTest, SettingsKeyThatCannotBeOpenedIsNoFirstRunAndWritesNothing)
     fs::permissions(user_.root(), readable | fs::perms::owner_write);
     fs::permissions(user_.registryDir(), readable);
 
-    qmtest::ForkedChild child([](int fd) {
-        if (!qmtest::dropRootPrivileges()) {
-            return 98;
-        }
-        bool first = true;
+    bool first = true;
+    {
+        const qmtest::AsOrdinaryUser user;
+        ASSERT_TRUE(user.ordinary());
         std::thread([&first] { first = TestAndMarkFirstRun(); }).join();
-        qmtest::report(fd, first ? "first run" : "no first run");
-        return 0;
-    });
-    EXPECT_EQ(child.wait(), 0);
+    }
     fs::permissions(user_.registryDir(), fs::perms::owner_write, fs::perm_options::add);
-    EXPECT_EQ(child.reports(), "no first run");
+    EXPECT_FALSE(first) << "a first run";
     EXPECT_FALSE(registry.OpenKey(kQmEnHKeyCurrentUser, registry_layout::modulesKey(), false))
         << "nothing written";
 }
@@ -223,11 +224,22 @@ TEST(EventMarking, EveryModeOnEveryState) {
 TEST_F(ResourcesTest, ApplyReportDetailsFortyFailuresThenOneLine) {
     QmEnResourceLoader loader("QmModuleLoader");
     loader.Activate(nullptr);
+    // Each failure names the action that failed.
+    const struct {
+        ModuleEvent event;
+        const char* process;
+    } events[] = {{kEventLoadModule, "Load module (menu and programs)"},
+                  {kEventUnloadModule, "Unload module"},
+                  {kEventLoadMenu, "Load menu"},
+                  {kEventUnloadMenu, "Unload menu"}};
+    for (const auto& e : events) {
+        ApplyReport one;
+        one.addFailure("Roads", "QM_ROADS", e.event);
+        EXPECT_EQ(one.text(), std::string("Module <Roads> using key QM_ROADS failed!\nProcess: ") +
+                                  e.process + "\n");
+    }
     ApplyReport report;
     report.addFailure("Roads", "QM_ROADS", kEventLoadModule);
-    EXPECT_EQ(report.text(),
-              "Module <Roads> using key QM_ROADS failed!\nProcess: Load module (menu and "
-              "programs)\n");
     const std::string line = "\nTo many errors. All errors will not be displayed!";
     for (int failures = 2; failures <= 45; ++failures) {
         report.addFailure("Rail", "QM_RAIL", kEventUnloadMenu);
