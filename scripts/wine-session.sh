@@ -41,6 +41,9 @@ wine_session_start() {
     export DISPLAY=:$(head -1 "$number")
     wineserver -p || true
     "$wine" cmd /c exit </dev/null >/dev/null 2>&1
+    # The desktop (Wine's explorer.exe on the display) comes up with the first program that asks
+    # for it; it is asked for here, so that no test races its start.
+    "$wine" rundll32.exe user32.dll,GetDesktopWindow </dev/null >/dev/null 2>&1 || true
 }
 
 # Stops the prefix's server, waits until it has written the prefix's registry files, then
