@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Everything the Windows build (cmake --preset mingw) needs beyond the Linux one:
-#   - Debian's mingw-w64 cross compiler (POSIX threads), Wine, which runs the tests, and NSIS,
-#     which makes the installer;
+#   - Debian's mingw-w64 cross compiler (POSIX threads), Wine, which runs the tests, Xvfb, the
+#     virtual display the Wine session gives the windows that the tests drive, and NSIS, which
+#     makes the installer;
 #   - libxml2 and GoogleTest built for mingw, which Debian does not package: libxml2 from its
 #     Debian source package with Debian's patches (static, no iconv, ICU, zlib, lzma or
 #     network code), GoogleTest from the sources Debian's googletest package installs.
@@ -24,10 +25,10 @@ sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
 
 # The toolchain and Wine without what they only recommend (fonts, Mesa, Wine's 32-bit half);
-# nsis makes the installer (scripts/windows_installer.sh); xvfb is the display the dialogs' tests
-# show their windows on (scripts/wine-ctest.sh).
+# xvfb is the Wine session's display, on which the tests show their windows
+# (scripts/wine-session.sh); nsis makes the installer.
 "$root/scripts/deps.sh" --only --no-recommends g++-mingw-w64-x86-64-posix wine wine64 \
-    googletest dpkg-dev cmake ninja-build nsis xvfb
+    googletest dpkg-dev cmake ninja-build xvfb nsis
 
 # Configures, builds and installs one CMake project for mingw into $prefix.
 build_for_mingw() {

@@ -17,10 +17,16 @@
 #     the start-up report, QmModuleLoader.arx and krqm_roads.arx among the ARX applications,
 #     and each module's menu loaded from the user's own copy under APPDATA. Without
 #     QM_APP_PATH, qmloader.exe list finds the installed sample as the installation.
-#  5. The silent uninstall (uninstall.exe /S) removes the folder, and the machine's registry
-#     (HKLM) is as it was before the installation. The installer writes nothing into the
-#     user's registry (HKCU), checked right after the installation: what the relocated host
-#     writes there later is the user's (a relocated registry lies below HKCU).
+#  5. The host as a user starts it from the Start menu: the installer's shortcut
+#     (Quillmont\CAD host), opened as Explorer opens it, starts the installed cadhost.exe, and on
+#     the session's virtual display (scripts/wine-session.sh), at twice the usual scale (192 dots
+#     per inch) on its 1280 x 1024 screen, it opens its window titled "CAD host", which fits
+#     the work area; ARX typed into its command line lists the module loader in its output, and
+#     QUIT closes it. The window is driven by window messages (qmtest_windriver.exe).
+#  6. The silent uninstall (uninstall.exe /S) removes the folder and the shortcut, and the
+#     machine's registry (HKLM) is as it was before the installation. The installer writes
+#     nothing into the user's registry (HKCU), checked right after the installation: what the
+#     relocated host writes there later is the user's (a relocated registry lies below HKCU).
 # A part that the Windows build does not make yet is not checked, and a line says so.
 # Fails on the first thing that does not work.
 set -euo pipefail
@@ -58,6 +64,12 @@ export_registry() {
     iconv -f UTF-16 -t UTF-8 "$drive_c/registry.reg" | tr -d '\r' >"$out"
     rm -f "$drive_c/registry.reg"
 }
+# Twice the usual scale (192 dots per inch) for the window below. Wine changes its fonts'
+# entries in HKLM for a new scale when a program next starts: that is done before the registry
+# is taken as it was before the installation.
+wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 192 /f >/dev/null ||
+    fail "cannot set the scale"
+wine cmd /c exit </dev/null >/dev/null 2>&1
 export_registry 'HKLM\Software' "$smoke/hklm-before.reg"
 export_registry 'HKCU\Software' "$smoke/hkcu-before.reg"
 
@@ -76,7 +88,9 @@ wine reg query "$uninstall_key" /v InstallLocation /reg:64 2>/dev/null | tr -d '
 export_registry 'HKCU\Software' "$smoke/hkcu-installed.reg"
 diff "$smoke/hkcu-before.reg" "$smoke/hkcu-installed.reg" ||
     fail "the installer wrote into the user's registry (HKCU)"
-echo "$(find "$installed" -type f | wc -l) files, the entry among the installed programs, nothing for the user"
+shortcut="$drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Quillmont/CAD host.lnk"
+[ -f "$shortcut" ] || fail "no shortcut to the host in the Start menu (Quillmont\\CAD host)"
+echo "$(find "$installed" -type f | wc -l) files, the entry among the installed programs, the Start menu's shortcut, nothing for the user"
 
 echo "== every imported DLL is installed or the system's"
 system32=$drive_c/windows/system32
@@ -171,6 +185,32 @@ CMD
     else
         skip "qmloader.exe: the Windows build does not make it yet"
     fi
+
+    # The Start menu's shortcut, opened as Explorer opens it, for the relocated user, at twice
+    # the usual scale (set at the start).
+    sed 's/$/\r/' >"$user/window.cmd" <<CMD
+@echo off
+call C:\\smoke\\user.cmd
+set QM_APP_PATH=$install_dir\\share\\quillmont\\sample\\
+start "" "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\Quillmont\\CAD host.lnk"
+CMD
+    driver() { wine "$build/bin/qmtest_windriver.exe" "$@" 2>&1 | tr -d '\r'; }
+    wine cmd /c 'C:\smoke\window.cmd' >"$smoke/window.out" 2>&1 || fail "the shortcut did not start"
+    driver wait "CAD host" 60 >/dev/null ||
+        { driver list; fail "the installed cadhost.exe, started from its shortcut, opened no window titled \"CAD host\""; }
+    fits=$(driver fits "CAD host") || { echo "$fits"; fail "the window does not fit the work area at twice the scale"; }
+    driver type "CAD host" ARX
+    driver output "CAD host" "QmModuleLoader.arx" 30 ||
+        fail "ARX typed into the window's command line did not list the module loader"
+    driver type "CAD host" QUIT
+    driver gone "CAD host" 30 || fail "QUIT typed into the window's command line did not close it"
+    # The program ends too (Wine shows its processes under their Windows path).
+    for _ in $(seq 60); do
+        pgrep -f "${folder_name}.bin.cadhost\.exe" >/dev/null || break
+        sleep 0.5
+    done
+    ! pgrep -f "${folder_name}.bin.cadhost\.exe" >/dev/null || { ps -ef | grep -i cadhost; fail "cadhost.exe still runs 30 s after QUIT"; }
+    echo "the Start menu's shortcut: the window \"CAD host\" ($fits), ARX typed into its command line listed the module loader, QUIT closed it"
 else
     skip "cadhost.exe on the installed sample: the Windows build does not make ${missing[*]} yet"
 fi
@@ -184,8 +224,9 @@ for _ in $(seq 120); do
     sleep 0.5
 done
 [ ! -e "$installed" ] || { find "$installed"; fail "the install folder is still there after 60 s"; }
+[ ! -e "$(dirname "$shortcut")" ] || fail "the Start menu still has the shortcut's folder"
 export_registry 'HKLM\Software' "$smoke/hklm-after.reg"
 diff "$smoke/hklm-before.reg" "$smoke/hklm-after.reg" ||
     fail "the machine's registry (HKLM) is not as before the installation"
-echo "the folder is gone, the machine's registry is as before"
+echo "the folder and the shortcut are gone, the machine's registry is as before"
 echo "windows installer: all checks passed"

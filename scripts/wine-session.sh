@@ -1,28 +1,59 @@
 # The way this project runs Windows programs under Wine, sourced by the scripts that do
-# (scripts/wine-ctest.sh, scripts/windows_installer_smoke.sh):
+# (scripts/wine-ctest.sh, scripts/windows_installer_smoke.sh, scripts/compare_hosts.sh):
 #   source scripts/wine-session.sh; wine_session_start PREFIX; ...; wine_session_stop
 # Wine starts its server on demand, and a server started by one program and stopped when the
 # last one ends races the next start (a run now and then fails with "wine client error:0:
 # recvmsg: Connection reset by peer"). So one persistent server is started first, a first
 # program brings the prefix up (made on the first use), and the server is stopped at the end.
 # A prefix is always one of the project's own folders, never the user's ~/.wine.
-# $wine is the Wine loader to run programs with.
+#
+# Windows programs get a display of their own: a virtual X server (Xvfb) on a free display
+# number, 1280 x 1024, started here and stopped with the session, so that the tests of windows
+# run the same on a desktop, over ssh and in CI, and never show on the developer's screen.
+# The tests drive the windows by window messages, not by what the screen shows.
+# $wine is the Wine loader to run programs with; DISPLAY names the session's display.
 
 wine_session_start() {
     export WINEPREFIX=$1
     export WINEDEBUG=${WINEDEBUG:--all}
     # A new prefix would offer to download Wine's .NET and HTML engines, which nothing here
-    # uses: it waits for the download without them.
-    export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+    # uses: it waits for the download without them. Shortcuts that an installer makes stay in
+    # the prefix: Wine's menu builder would copy them into the user's desktop menu.
+    export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=;winemenubuilder.exe=d}
     wine=$(command -v wine64 || command -v wine) || { echo "Wine is missing: scripts/win-deps.sh" >&2; return 2; }
+    command -v Xvfb >/dev/null || { echo "Xvfb is missing: scripts/win-deps.sh" >&2; return 2; }
     mkdir -p "$WINEPREFIX"
-    # A server left running for the prefix (by a run that was killed) serves this run too.
+    # A server left running for the prefix (by a run that was killed) had the display of that
+    # run, which is gone: it goes too.
+    wineserver -k 2>/dev/null || true
+    wineserver -w 2>/dev/null || true
+    local number=$WINEPREFIX/xvfb-display
+    rm -f "$number"
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$number" \
+        >"$WINEPREFIX/xvfb.log" 2>&1 &
+    wine_xvfb_pid=$!
+    for _ in $(seq 100); do
+        [ -s "$number" ] && break
+        kill -0 "$wine_xvfb_pid" 2>/dev/null || break
+        sleep 0.1
+    done
+    [ -s "$number" ] || { cat "$WINEPREFIX/xvfb.log" >&2; echo "Xvfb did not start" >&2; return 2; }
+    export DISPLAY=:$(head -1 "$number")
     wineserver -p || true
     "$wine" cmd /c exit </dev/null >/dev/null 2>&1
+    # The desktop (Wine's explorer.exe on the display) comes up with the first program that asks
+    # for it; it is asked for here, so that no test races its start.
+    "$wine" rundll32.exe user32.dll,GetDesktopWindow </dev/null >/dev/null 2>&1 || true
 }
 
-# Stops the prefix's server and waits until it has written the prefix's registry files.
+# Stops the prefix's server, waits until it has written the prefix's registry files, then
+# stops the display.
 wine_session_stop() {
     wineserver -k || true
     wineserver -w || true
+    if [ -n "${wine_xvfb_pid:-}" ]; then
+        kill "$wine_xvfb_pid" 2>/dev/null || true
+        wait "$wine_xvfb_pid" 2>/dev/null || true
+        wine_xvfb_pid=
+    fi
 }

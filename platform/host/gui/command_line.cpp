@@ -13,29 +13,21 @@ void CommandLine::keyPressEvent(QKeyEvent* event) {
         case Qt::Key_Return:
         case Qt::Key_Enter: {
             const QString line = text();
-            if (!line.trimmed().isEmpty() && (history_.isEmpty() || history_.last() != line)) {
-                history_.append(line);
-            }
-            position_ = static_cast<int>(history_.size());
-            draft_.clear();
+            history_.enter(line.toStdString());
             clear();
             emit entered(line);
             return;
         }
         case Qt::Key_Up:
-            if (position_ > 0) {
-                if (position_ == history_.size()) {
-                    draft_ = text();
-                }
-                setText(history_[--position_]);
+        case Qt::Key_Down: {
+            const std::optional<std::string> shown = event->key() == Qt::Key_Up
+                                                         ? history_.older(text().toStdString())
+                                                         : history_.newer();
+            if (shown) {
+                setText(QString::fromStdString(*shown));
             }
             return;
-        case Qt::Key_Down:
-            if (position_ < history_.size()) {
-                ++position_;
-                setText(position_ == history_.size() ? draft_ : history_[position_]);
-            }
-            return;
+        }
         default:
             QLineEdit::keyPressEvent(event);
     }

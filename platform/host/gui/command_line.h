@@ -2,7 +2,8 @@
 // The host's command line: one line of input with a history that Up and Down walk through.
 // Return hands the line over (entered) and clears the field; blank lines are not kept.
 #include <QLineEdit>
-#include <QStringList>
+
+#include "cadhost/front_end_rules.h"
 
 namespace cadhost::gui {
 
@@ -11,7 +12,6 @@ class CommandLine : public QLineEdit {
 
 public:
     explicit CommandLine(QWidget* parent = nullptr);
-    const QStringList& history() const { return history_; }
 
 signals:
     void entered(const QString& line);
@@ -20,9 +20,7 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
-    QStringList history_;
-    int position_ = 0;  // history_.size() while editing a new line
-    QString draft_;
+    CommandHistory history_;
 };
 
 }  // namespace cadhost::gui

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QScreen>
 #include <QThread>
 #include <condition_variable>
 #include <memory>
@@ -51,6 +52,31 @@ bool onGuiThread() {
            QThread::currentThread() == QCoreApplication::instance()->thread();
 }
 
+// A box never outgrows the work area of its screen: the text keeps as many of its first lines as
+// fit, then "...", so that the buttons stay on the screen (a Windows message box clips its
+// text at the work area). Room is left for the window's frame, which the box's own size
+// leaves out.
+void fitTextToScreen(QMessageBox& box, const QString& text) {
+    const QScreen* screen = box.screen();
+    if (screen == nullptr) {
+        return;
+    }
+    const int room = screen->availableGeometry().height() - 3 * box.fontMetrics().height();
+    if (box.sizeHint().height() <= room) {
+        return;
+    }
+    const QStringList lines = text.split(QLatin1Char('\n'));
+    // The most lines that fit, found by halving: each try lays the box out once.
+    qsizetype fits = 0;
+    qsizetype tooMany = lines.size();
+    while (tooMany - fits > 1) {
+        const qsizetype middle = (fits + tooMany) / 2;
+        box.setText(lines.first(middle).join(QLatin1Char('\n')) + QStringLiteral("\n..."));
+        (box.sizeHint().height() <= room ? fits : tooMany) = middle;
+    }
+    box.setText(lines.first(fits).join(QLatin1Char('\n')) + QStringLiteral("\n..."));
+}
+
 }  // namespace
 
 GuiUiServices::GuiUiServices(QWidget* mainWindow) : mainWindow_(mainWindow) {}
@@ -67,6 +93,7 @@ int GuiUiServices::showBox(QWidget* owner, const QString& text, const QString& c
     const std::size_t defaultIndex = (style & MB_DEFMASK) >> 8;
     box.setDefaultButton(buttons[defaultIndex < buttons.size() ? defaultIndex : 0].button);
     box.setWindowModality(owner != nullptr ? Qt::WindowModal : Qt::ApplicationModal);
+    fitTextToScreen(box, text);
     const int chosen = box.exec();
     for (const ButtonCode& b : buttons) {
         if (b.button == chosen) {

@@ -2,6 +2,7 @@
 // applications named on the command line and a first drawing, then reads commands.
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iostream>
 #include <optional>
 #include <string>
@@ -18,6 +19,10 @@
 
 #if QM_HOST_GUI
 #include "gui_front_end.h"
+#endif
+#if defined(_WIN32)
+#include "win32_api.h"
+#include "win32_front_end.h"
 #endif
 
 namespace {
@@ -37,6 +42,12 @@ constexpr const char* kFrontEnds =
     "standard input is a terminal, /dev/null or closed, as a desktop launcher starts\n"
     "the host. The command-line session runs instead with --console or --script,\n"
     "without a display, or when standard input is a pipe, a file or a socket.\n";
+#elif defined(_WIN32)
+constexpr const char* kFrontEnds =
+    "The window opens when the session can show windows and standard input is a\n"
+    "console, NUL or closed, as the Start menu starts the host. The command-line\n"
+    "session runs instead with --console or --script, when no window can be shown,\n"
+    "or when standard input is a pipe or a file.\n";
 #else
 constexpr const char* kFrontEnds =
     "This build of the host has no window: it always runs the command-line session.\n";
@@ -99,6 +110,9 @@ cadhost::gui::GuiEntryFn loadGuiFrontEnd() {
     return reinterpret_cast<cadhost::gui::GuiEntryFn>(entry);
 }
 
+#endif
+
+#if QM_HOST_GUI || defined(_WIN32)
 // Whether standard input brings commands: a pipe, a redirected file or a socket. A terminal is
 // someone who may type into the window's command line instead, and a desktop launcher or a file
 // manager starts the host with /dev/null or nothing there: both get the window.
@@ -106,6 +120,24 @@ bool standardInputBringsCommands() {
     const qmsys::StreamKind input = qmsys::standardInputKind();
     return input == qmsys::StreamKind::Pipe || input == qmsys::StreamKind::File ||
            input == qmsys::StreamKind::Socket;
+}
+
+// Whether the window is for this start: someone can see it, and nobody gave commands.
+bool windowWanted(const CommandLine& commandLine) {
+    return !commandLine.console && !commandLine.script && qmsys::displayAvailable() &&
+           !standardInputBringsCommands();
+}
+#endif
+
+#if defined(_WIN32)
+// Started from the Start menu or Explorer, a console program gets a console of its own, which
+// has nothing to show once the window is there: it goes. A console shared with the shell that
+// started the host stays.
+void leaveOwnConsole() {
+    DWORD processes[2] = {};
+    if (::GetConsoleProcessList(processes, 2) == 1) {
+        ::FreeConsole();
+    }
 }
 #endif
 
@@ -169,14 +201,29 @@ int main(int argc, char** argv) {
 
 #if QM_HOST_GUI
     // The main window when someone can see it; scripts and piped commands keep the command line.
-    if (!commandLine->console && !commandLine->script && qmsys::displayAvailable() &&
-        !standardInputBringsCommands()) {
+    if (windowWanted(*commandLine)) {
         if (const cadhost::gui::GuiEntryFn runGui = loadGuiFrontEnd()) {
             const cadhost::gui::BringUpFn callBringUp = [](void* context, cadhost::Host& host) {
                 (*static_cast<decltype(bringUp)*>(context))(host);
             };
             return runGui(&argc, argv, callBringUp, &bringUp);
         }
+    }
+#elif defined(_WIN32)
+    if (windowWanted(*commandLine)) {
+        int exitCode = 0;
+        std::string why;
+        const std::function<void(cadhost::Host&)> callBringUp = bringUp;
+        if (cadhost::win32::runWindowSession(
+                [&](cadhost::Host& host) {
+                    leaveOwnConsole();
+                    callBringUp(host);
+                },
+                exitCode, why)) {
+            return exitCode;
+        }
+        std::cerr << "cadhost: cannot open the main window (" << why
+                  << "); running the command-line session\n";
     }
 #endif
 

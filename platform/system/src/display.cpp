@@ -1,9 +1,27 @@
 #include "qmsys/display.h"
 
+#if defined(_WIN32)
+#include <windows.h>
+#else
 #include <cstdlib>
 #include <string_view>
+#endif
 
 namespace qmsys {
+
+#if defined(_WIN32)
+
+// A service or a scheduled task runs in a window station nobody sees.
+bool displayAvailable() {
+    USEROBJECTFLAGS flags{};
+    DWORD needed = 0;
+    HWINSTA station = ::GetProcessWindowStation();
+    return station != nullptr &&
+           ::GetUserObjectInformationW(station, UOI_FLAGS, &flags, sizeof flags, &needed) &&
+           (flags.dwFlags & WSF_VISIBLE) != 0;
+}
+
+#else
 
 namespace {
 
@@ -21,5 +39,7 @@ bool displayAvailable() {
     }
     return !variable("DISPLAY").empty() || !variable("WAYLAND_DISPLAY").empty();
 }
+
+#endif
 
 }  // namespace qmsys

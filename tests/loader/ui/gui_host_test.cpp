@@ -16,6 +16,7 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 #include <algorithm>
 #include <atomic>
@@ -26,6 +27,7 @@
 #include "app/crash_guard.h"
 #include "command_line.h"
 #include "drawing_tabs.h"
+#include "gui_session.h"
 #include "gui_ui_services.h"
 #include "main_window.h"
 #include "output_stream.h"
@@ -304,6 +306,91 @@ TEST_F(GuiHostTest, ModuleLoaderWithoutItsDialogsModuleSaysSoInAMessageBox) {
     const std::string written = qmtest::readFile(log);
     EXPECT_EQ(qmtest::occurrences(written, "dialogs: "), 2u) << written;
     EXPECT_EQ(qmtest::occurrences(written, "QmModuleLoaderUi.so"), 2u) << written;
+}
+
+// A message box never outgrows the screen's work area: a long list (the loader's Apply with many
+// missing menus) keeps the lines that fit, then "...", and its button stays on the screen. A
+// short text is shown as it is.
+TEST_F(GuiHostTest, MessageBoxesFitTheWorkArea) {
+    QString longList;
+    for (int i = 1; i <= 100; ++i) {
+        longList += QStringLiteral("Module %1: the menu file cannot be found\n").arg(i);
+    }
+    struct Case {
+        const char* label;
+        QString text;
+        bool cut;
+    };
+    const Case cases[] = {
+        {"short", QStringLiteral("Proceed?\nReally?"), false},
+        {"100 lines", longList.trimmed(), true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        QString shown;
+        QRect box;
+        QRect button;
+        QRect area;
+        uitest::ModalDriver driver([&](QWidget* modal) {
+            auto* messageBox = qobject_cast<QMessageBox*>(modal);
+            ASSERT_NE(messageBox, nullptr);
+            shown = messageBox->text();
+            box = messageBox->frameGeometry();
+            QAbstractButton* ok = messageBox->button(QMessageBox::Ok);
+            button = QRect(ok->mapToGlobal(QPoint(0, 0)), ok->size());
+            area = messageBox->screen()->availableGeometry();
+            messageBox->accept();
+        });
+        cadhost::messageBox(nullptr, c.text.toStdString(), "Quillmont", cadhost::MB_OK);
+        EXPECT_TRUE(area.contains(box)) << box.height() << " px on " << area.height() << " px";
+        EXPECT_TRUE(area.contains(button));
+        if (c.cut) {
+            EXPECT_TRUE(shown.startsWith(QStringLiteral("Module 1: "))) << shown.toStdString();
+            EXPECT_TRUE(shown.endsWith(QStringLiteral("\n..."))) << shown.toStdString();
+            EXPECT_LT(shown.count(QLatin1Char('\n')), 100);
+        } else {
+            EXPECT_EQ(shown, c.text);
+        }
+    }
+}
+
+// The front end as cadhost runs it: the main window is on the screen, no larger than the work
+// area, before the start-up runs, so that the start-up's messages (here: no module definitions
+// at all) are owned by a window the user sees.
+class GuiSessionTest : public uitest::UiTest {
+protected:
+    void SetUp() override { host_.reset(); }  // the session brings its own host
+};
+
+TEST_F(GuiSessionTest, TheWindowFitsTheScreenAndOwnsTheStartUpsMessages) {
+    struct Shown {
+        QWidget* owner;
+        bool ownerVisible;
+        QString text;
+    };
+    std::vector<Shown> shown;
+    uitest::ModalDriver driver([&](QWidget* modal) {
+        if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+            QWidget* owner = box->parentWidget();
+            shown.push_back({owner, owner != nullptr && owner->isVisible(), box->text()});
+            box->accept();
+        }
+    });
+    const std::string loader = qmtest::binDir() + "/QmModuleLoader.arx";
+    cadhost::gui::GuiSession session([&](cadhost::Host& host) {
+        host.runCommand({"ARXLOAD", loader});
+        host.newDrawing();
+    });
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].owner, &session.window());
+    EXPECT_TRUE(shown[0].ownerVisible);
+    EXPECT_TRUE(shown[0].text.startsWith("Unable to read module loader configuration files"))
+        << shown[0].text.toStdString();
+    const QRect area = session.window().screen()->availableGeometry();
+    const QRect frame = session.window().frameGeometry();
+    EXPECT_TRUE(area.contains(frame))
+        << frame.x() << "," << frame.y() << " " << frame.width() << " x " << frame.height()
+        << " on " << area.x() << "," << area.y() << " " << area.width() << " x " << area.height();
 }
 
 }  // namespace

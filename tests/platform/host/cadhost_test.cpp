@@ -23,6 +23,16 @@
 #include "qmtest/child_process.h"
 #include "qmtest/files.h"
 
+// <windows.h> after the host's API, whose names it makes macros.
+#if defined(_WIN32)
+#include <optional>
+
+#include "qmtest/windows_driver.h"
+#include "win32_front_end.h"
+// (After <windows.h>, which it needs.)
+#include <commctrl.h>
+#endif
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -416,6 +426,187 @@ TEST_F(CadhostTest, AConsoleSessionMapsNoQtLibrary) {
     EXPECT_THAT(result.out, HasSubstr("probe: Qt libraries mapped 0\n"));
 }
 
+#endif
+
+#if defined(_WIN32)
+// The Windows host's main window, on the display the Wine session provides, driven through
+// window messages as a user's keys and clicks reach it.
+namespace win = qmtest::windows;
+using namespace std::chrono_literals;
+
+class CadhostWindowTest : public CadhostTest {
+protected:
+    // Starts the private cadhost as the Start menu does, without console input, and returns
+    // its main window (null when none opened).
+    HWND start(std::vector<std::string> args, const std::vector<std::string>& env = {}) {
+        args.insert(args.begin(), cadhost());
+        qmtest::ProcessOptions options;
+        options.extraEnv = user_.environment();
+        options.extraEnv.insert(options.extraEnv.end(), env.begin(), env.end());
+        options.nullInput = true;
+        options.timeout = 90s;
+        host_.emplace(args, options);
+        window_ =
+            win::waitForWindow([&] { return first(cadhost::win32::kMainWindowClass, "CAD host"); });
+        return window_;
+    }
+    HWND first(const std::wstring& className, const std::string& title) const {
+        const std::vector<HWND> found =
+            win::topWindows(static_cast<DWORD>(host_->pid()), title, className);
+        return found.empty() ? nullptr : found.front();
+    }
+    HWND control(int id) const { return ::GetDlgItem(window_, id); }
+    void type(const std::string& line) {
+        win::setText(control(cadhost::win32::kCommandLineId), line);
+        win::typeChar(control(cadhost::win32::kCommandLineId), L'\r');
+    }
+    bool outputShows(const std::string& text) {
+        return win::waitUntil([&] {
+            return win::text(control(cadhost::win32::kOutputId)).find(text) != std::string::npos;
+        });
+    }
+    std::string output() const { return win::text(control(cadhost::win32::kOutputId)); }
+    // The message box of that caption that the host shows, once it is there.
+    HWND messageBox(const std::string& caption) const {
+        return win::waitForWindow([&] { return first(L"#32770", caption); });
+    }
+    static std::string boxText(HWND box) { return win::text(::GetDlgItem(box, 0xFFFF)); }
+    int tabCount() const {
+        DWORD_PTR count = 0;
+        ::SendMessageTimeoutW(control(cadhost::win32::kDrawingTabsId), TCM_GETITEMCOUNT, 0, 0,
+                              SMTO_ABORTIFHUNG, 10000, &count);
+        return static_cast<int>(count);
+    }
+    int quit() {
+        type("QUIT");
+        return host_->wait();
+    }
+
+    std::optional<qmtest::BackgroundProcess> host_;
+    HWND window_ = nullptr;
+};
+
+// What standard input is and the options decide between the window and the command line: the
+// Start menu gives NUL and gets the window; --console, --script and commands through a pipe keep
+// the command line (a window there would wait for a user: the run would not end).
+TEST_F(CadhostWindowTest, StandardInputAndOptionsChooseTheWindowOrTheCommandLine) {
+    const std::string script = install_ / "commands.txt";
+    qmtest::writeFile(script, "hosttest_hello\nQUIT\n");
+    struct Case {
+        const char* name;
+        std::vector<std::string> options;
+        bool nullInput;
+        bool window;
+    };
+    const std::vector<Case> cases{
+        {"NUL", {}, true, true},
+        {"NUL, --console", {"--console"}, true, false},
+        {"NUL, --script", {"--script", script}, true, false},
+        {"pipe", {}, false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<std::string> args{"--arx", arx("hosttest_probe.arx")};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        if (c.window) {
+            ASSERT_NE(start(args), nullptr) << "no window";
+            EXPECT_TRUE(outputShows("probe: kLoadDwgMsg Drawing1.dwg")) << output();
+            EXPECT_EQ(quit(), 0);
+            continue;
+        }
+        args.insert(args.begin(), cadhost());
+        qmtest::ProcessOptions options;
+        options.extraEnv = user_.environment();
+        options.nullInput = c.nullInput;
+        options.input = c.nullInput ? "" : "hosttest_hello\nQUIT\n";
+        options.timeout = 30s;
+        const qmtest::ProcessResult result = qmtest::runProcess(args, options);
+        EXPECT_FALSE(result.timedOut) << "a window waited for a user";
+        EXPECT_EQ(result.exitCode, 0) << result.err;
+        EXPECT_EQ(result.err.find("main window"), std::string::npos) << result.err;
+        if (!c.options.empty() && c.options[0] == "--console") {
+            continue;  // NUL brings no commands
+        }
+        EXPECT_THAT(result.out, HasSubstr("probe: hello")) << result.out;
+    }
+}
+
+// Commands typed into the window's command line and chosen from its menu run; drawings get
+// tabs; Up brings back the last line; message boxes are owned by the window (which they make
+// wait), and a box with a long list still fits the work area with its button on the screen. The
+// window itself fits the work area.
+TEST_F(CadhostWindowTest, TheWindowRunsTypedCommandsAndOwnsItsMessageBoxes) {
+    ASSERT_NE(start({"--arx", arx("hosttest_probe.arx")}), nullptr) << "no window";
+    EXPECT_TRUE(win::inside(win::windowRect(window_), win::workAreaOf(window_)));
+    EXPECT_EQ(tabCount(), 1);
+    type("hosttest_hello");
+    EXPECT_TRUE(outputShows("Command: hosttest_hello\nprobe: hello\n")) << output();
+    ::PostMessageW(control(cadhost::win32::kCommandLineId), WM_KEYDOWN, VK_UP, 0);
+    EXPECT_TRUE(win::waitUntil(
+        [&] { return win::text(control(cadhost::win32::kCommandLineId)) == "hosttest_hello"; }));
+
+    // The host's menu: its first item opens a drawing. (A menu is the process's own object
+    // under Wine: the item is chosen by its command id.)
+    ::PostMessageW(window_, WM_COMMAND, cadhost::win32::kFirstMenuCommandId, 0);
+    EXPECT_TRUE(win::waitUntil([&] { return tabCount() == 2; })) << output();
+
+    struct Box {
+        const char* command;
+        const char* caption;
+        int button;
+        const char* answer;
+    };
+    for (const Box& b : {Box{"hosttest_ask", "Probe", IDNO, "probe: answer 7"},
+                         Box{"hosttest_asklong", "Probe list", IDOK, "probe: answer 1"}}) {
+        SCOPED_TRACE(b.command);
+        type(b.command);
+        HWND box = messageBox(b.caption);
+        ASSERT_NE(box, nullptr) << output();
+        EXPECT_EQ(::GetWindow(box, GW_OWNER), window_);
+        EXPECT_FALSE(::IsWindowEnabled(window_)) << "the box does not make the window wait";
+        const RECT area = win::workAreaOf(box);
+        EXPECT_TRUE(win::inside(win::windowRect(box), area));
+        EXPECT_TRUE(win::inside(win::windowRect(::GetDlgItem(box, b.button)), area));
+        win::clickButton(box, b.button);
+        EXPECT_TRUE(outputShows(b.answer)) << output();
+    }
+    EXPECT_EQ(quit(), 0);
+}
+
+// Messages of the start-up (here: no module definitions at all) are owned by the main window,
+// already on the screen; the loader's command then finds a host with a GUI, and its message
+// that the dialogs cannot be loaded (none lie beside this loader) is owned by the window too.
+TEST_F(CadhostWindowTest, StartUpMessagesAndTheLoaderCommandAreOwnedByTheWindow) {
+    installModuleLoader("QmModuleLoader.arx");
+    fs::remove(install_ / "QmModuleLoaderUi.dll");
+    qmtest::TempDir emptyInstallation;
+    host_.reset();
+    std::vector<std::string> args{cadhost()};
+    qmtest::ProcessOptions options;
+    options.extraEnv = user_.environment();
+    options.extraEnv.push_back("QM_APP_PATH=" + emptyInstallation.path() + "/");
+    options.nullInput = true;
+    options.timeout = 90s;
+    host_.emplace(args, options);
+    HWND box = messageBox("Quillmont");
+    ASSERT_NE(box, nullptr);
+    window_ = first(cadhost::win32::kMainWindowClass, "CAD host");
+    ASSERT_NE(window_, nullptr) << "the start-up's message came before the window";
+    EXPECT_EQ(::GetWindow(box, GW_OWNER), window_);
+    EXPECT_THAT(boxText(box), ::testing::StartsWith("Unable to read module loader configuration"));
+    win::clickButton(box, IDOK);
+
+    type("KRQM_ModuleLoader_Arx");
+    box = win::waitForWindow([&]() -> HWND {
+        HWND found = first(L"#32770", "Quillmont");
+        return found != box ? found : nullptr;
+    });
+    ASSERT_NE(box, nullptr) << output();
+    EXPECT_EQ(::GetWindow(box, GW_OWNER), window_);
+    EXPECT_EQ(boxText(box), "The Module Loader dialogs cannot be loaded.");
+    win::clickButton(box, IDOK);
+    EXPECT_EQ(quit(), 0);
+}
 #endif
 
 TEST_F(CadhostTest, BadCommandLinesExitWithTwo) {

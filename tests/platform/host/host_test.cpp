@@ -6,8 +6,10 @@
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
+#include <optional>
 #include <vector>
 
+#include "cadhost/front_end_rules.h"
 #include "host_fixture.h"
 
 namespace {
@@ -113,6 +115,64 @@ TEST_F(HostTest, CommandsMatchGlobalOrLocalNamesWithoutRegardToCase) {
     // Outside an AutoLISP call there is no function code and no result to set.
     EXPECT_EQ(acedGetFunCode(), RTERROR);
     EXPECT_EQ(acedRetInt(1), RTERROR);
+}
+
+// The command line's history as both windows walk it: Up from a new line keeps what was typed
+// and brings it back at the bottom; blank lines and a line repeated at once are kept once.
+TEST(CommandHistory, UpAndDownWalkTheLinesEnteredAndComeBackToTheDraft) {
+    cadhost::CommandHistory history;
+    for (const char* line : {"NEW", "NEW", "  ", "", "ARX", "NEW"}) {
+        history.enter(line);
+    }
+    EXPECT_EQ(history.lines(), (std::vector<std::string>{"NEW", "ARX", "NEW"}));
+    // One key a row: Up (given the text being edited) or Down, and the line it shows.
+    struct Step {
+        bool up;
+        std::optional<std::string> shown;
+    };
+    const Step steps[] = {
+        {true, "NEW"},  {true, "ARX"},  {true, "NEW"},    {true, std::nullopt},
+        {false, "ARX"}, {false, "NEW"}, {false, "draft"}, {false, std::nullopt},
+    };
+    for (std::size_t i = 0; i < std::size(steps); ++i) {
+        const auto shown =
+            steps[i].up ? history.older(i == 0 ? "draft" : "edited") : history.newer();
+        EXPECT_EQ(shown, steps[i].shown) << "key " << i;
+    }
+    // An entry starts the walk below the newest line again, with a new draft.
+    history.older("x");
+    history.enter("CLOSE");
+    EXPECT_EQ(history.older("y"), "CLOSE");
+    EXPECT_EQ(history.newer(), "y");
+}
+
+// A window is made to fit the work area as Windows places a restored window: shrunk to the
+// area, then moved the least that brings it inside; a minimum size wins over the area, and the
+// window then starts at the area's corner.
+TEST(FitToWorkArea, ShrinksThenMovesInsideTheArea) {
+    using cadhost::ScreenRect;
+    const ScreenRect area{0, 40, 1280, 984};  // 1280 x 1024 under a 40 px bar at the top
+    struct Case {
+        const char* label;
+        ScreenRect wanted;
+        int minWidth;
+        int minHeight;
+        ScreenRect fitted;
+    };
+    const Case cases[] = {
+        {"fits", {100, 100, 800, 600}, 0, 0, {100, 100, 800, 600}},
+        {"scale 2: 2000 x 1400", {0, 0, 2000, 1400}, 0, 0, {0, 40, 1280, 984}},
+        {"off the right and bottom", {1200, 900, 800, 400}, 0, 0, {480, 624, 800, 400}},
+        {"off the left and top", {-300, -50, 800, 400}, 0, 0, {0, 40, 800, 400}},
+        {"too wide only", {500, 100, 3000, 400}, 0, 0, {0, 100, 1280, 400}},
+        {"minimum larger than the area", {300, 300, 1466, 728}, 1466, 728, {0, 296, 1466, 728}},
+        {"minimum within the area", {0, 0, 2000, 1400}, 733, 364, {0, 40, 1280, 984}},
+    };
+    for (const Case& c : cases) {
+        const ScreenRect got = cadhost::fitToWorkArea(c.wanted, area, c.minWidth, c.minHeight);
+        EXPECT_EQ(got, c.fitted) << c.label << ": " << got.x << "," << got.y << " " << got.width
+                                 << " x " << got.height;
+    }
 }
 
 }  // namespace

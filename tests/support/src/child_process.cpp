@@ -49,7 +49,7 @@ struct Spawned {
 // Starts argv with three pipes. The child gets its own process group so that a kill reaches
 // whatever it starts in turn.
 Spawned spawn(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnv,
-              bool obeyFilePermissions = false) {
+              bool obeyFilePermissions = false, bool nullInput = false) {
     int in[2], out[2], err[2];
     if (pipe2(in, O_CLOEXEC) || pipe2(out, O_CLOEXEC) || pipe2(err, O_CLOEXEC)) {
         throw std::runtime_error("pipe failed");
@@ -74,7 +74,12 @@ Spawned spawn(const std::vector<std::string>& argv, const std::vector<std::strin
             prctl(PR_CAPBSET_DROP, CAP_DAC_OVERRIDE, 0, 0, 0);
             prctl(PR_CAPBSET_DROP, CAP_DAC_READ_SEARCH, 0, 0, 0);
         }
-        dup2(in[0], 0);
+        if (nullInput) {
+            const int null = open("/dev/null", O_RDONLY | O_CLOEXEC);
+            dup2(null, 0);
+        } else {
+            dup2(in[0], 0);
+        }
         dup2(out[1], 1);
         dup2(err[1], 2);
         execve(cargv[0], cargv.data(), cenv.data());
@@ -120,10 +125,10 @@ int decodeStatus(int status) {
 
 ProcessResult runProcess(const std::vector<std::string>& argv, const ProcessOptions& options) {
     signal(SIGPIPE, SIG_IGN);
-    Spawned s = spawn(argv, options.extraEnv, options.obeyFilePermissions);
+    Spawned s = spawn(argv, options.extraEnv, options.obeyFilePermissions, options.nullInput);
     ProcessResult result;
     size_t written = 0;
-    if (options.input.empty()) {
+    if (options.input.empty() || options.nullInput) {
         close(s.in);
         s.in = -1;
     }
@@ -175,14 +180,17 @@ ProcessResult runProcess(const std::vector<std::string>& argv, const ProcessOpti
 BackgroundProcess::BackgroundProcess(const std::vector<std::string>& argv,
                                      const ProcessOptions& options) {
     signal(SIGPIPE, SIG_IGN);
-    Spawned s = spawn(argv, options.extraEnv, options.obeyFilePermissions);
+    Spawned s = spawn(argv, options.extraEnv, options.obeyFilePermissions, options.nullInput);
     deadline_ = Clock::now() + options.timeout;
     pid_ = s.pid;
     inFd_ = s.in;
     outFd_ = s.out;
     close(s.err);
-    if (!options.input.empty())
+    if (options.nullInput) {
+        closeInput();
+    } else if (!options.input.empty()) {
         writeInput(options.input);
+    }
 }
 
 BackgroundProcess::~BackgroundProcess() {

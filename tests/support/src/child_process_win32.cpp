@@ -156,6 +156,12 @@ struct Started {
 
 Started start(const std::vector<std::string>& argv, const ProcessOptions& options) {
     Pipe in = makePipe(true);
+    if (options.nullInput) {
+        SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+        ::CloseHandle(in.read);
+        in.read = ::CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                                OPEN_EXISTING, 0, nullptr);
+    }
     Pipe out = makePipe(false);
     Pipe err = makePipe(false);
     STARTUPINFOW startup{};
@@ -255,7 +261,9 @@ BackgroundProcess::BackgroundProcess(const std::vector<std::string>& argv,
     native_->process = started.info.hProcess;
     native_->in = started.in;
     native_->out = std::make_unique<Collector>(started.out);
-    if (!options.input.empty()) {
+    if (options.nullInput) {
+        closeInput();
+    } else if (!options.input.empty()) {
         writeInput(options.input);
     }
 }

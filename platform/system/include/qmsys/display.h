@@ -7,7 +7,10 @@
 namespace qmsys {
 
 // True when a graphical session can be seen: DISPLAY or WAYLAND_DISPLAY is set and
-// QT_QPA_PLATFORM does not name a platform that shows nothing ("offscreen", "minimal").
+// QT_QPA_PLATFORM does not name a platform that shows nothing ("offscreen", "minimal"). On
+// Windows: the process's window station is the visible one (not a service's). Whether a window
+// can then be created is for the caller to find out: under Wine without an X display it
+// cannot.
 bool displayAvailable();
 
 }  // namespace qmsys

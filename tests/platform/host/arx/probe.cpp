@@ -1,7 +1,7 @@
 // A test application that reports every message it gets ("probe: <message> <drawing>") and
 // exercises the host API: a command with a local name, AutoLISP functions answered through
 // kInvkSubrMsg and through acedRegFunc, nested commands, message boxes and symbol look-up
-// in another application, and what the process has mapped.
+// in another application (a long one too), and what the process has mapped.
 #include <array>
 #include <fstream>
 #include <set>
@@ -48,6 +48,17 @@ void ask() {
     acutPrintf("probe: answer %d\n", answer);
 }
 
+// A box with a long list, as the loader's Apply shows for many modules whose menus are missing.
+void askLong() {
+    std::string text;
+    for (int i = 1; i <= 100; ++i) {
+        text += "Module " + std::to_string(i) + ": the menu file cannot be found\n";
+    }
+    const int answer = cadhost::messageBox(acedGetAcadFrame(), text, "Probe list",
+                                           cadhost::MB_OK | cadhost::MB_ICONERROR);
+    acutPrintf("probe: answer %d\n", answer);
+}
+
 void callExporter() {
     using Twice = int (*)(int);
     const auto twice = reinterpret_cast<Twice>(
@@ -91,6 +102,7 @@ void addCommands() {
         {"hosttest_hello", "hosttest_hallo", hello},
         {"hosttest_runhello", nullptr, runHello},
         {"hosttest_ask", nullptr, ask},
+        {"hosttest_asklong", nullptr, askLong},
         {"hosttest_import", nullptr, callExporter},
         {"hosttest_qtmaps", nullptr, countQtLibraries},
     };

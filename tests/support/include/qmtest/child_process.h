@@ -17,6 +17,9 @@ struct ProcessResult {
 struct ProcessOptions {
     std::vector<std::string> extraEnv;  // "NAME=value", added to (and overriding) ours
     std::string input;                  // written to the child's standard input, then closed
+    // Standard input is the null device (/dev/null, NUL) instead of a pipe, as a desktop
+    // launcher or the Start menu starts a program; input is then not written.
+    bool nullInput = false;
     // The longest the child may run, counted from its start: a child still running then is
     // killed (SIGKILL, with its process group) by whoever waits for it.
     std::chrono::milliseconds timeout{30000};

@@ -1,0 +1,119 @@
+#include "qmtest/windows_driver.h"
+
+#include <thread>
+
+#include "qmsys/text.h"
+
+namespace qmtest::windows {
+namespace {
+
+std::wstring wide(const std::string& text) {
+    const std::u16string units = qmsys::utf8ToUtf16(text);
+    return std::wstring(units.begin(), units.end());
+}
+
+// A window's thread may be busy for a moment (a command runs); it is not waited for forever.
+constexpr UINT kSendTimeoutMs = 10000;
+
+}  // namespace
+
+std::vector<HWND> topWindows(DWORD pid, const std::string& title, const std::wstring& className) {
+    struct Search {
+        DWORD pid;
+        std::wstring title;
+        std::wstring className;
+        std::vector<HWND> found;
+    } search{pid, wide(title), className, {}};
+    ::EnumWindows(
+        [](HWND window, LPARAM param) -> BOOL {
+            auto& s = *reinterpret_cast<Search*>(param);
+            DWORD owner = 0;
+            ::GetWindowThreadProcessId(window, &owner);
+            if ((s.pid != 0 && owner != s.pid) || !::IsWindowVisible(window)) {
+                return TRUE;
+            }
+            wchar_t buffer[256] = {};
+            ::GetClassNameW(window, buffer, 256);
+            if (!s.className.empty() && s.className != buffer) {
+                return TRUE;
+            }
+            ::GetWindowTextW(window, buffer, 256);
+            if (s.title == buffer) {
+                s.found.push_back(window);
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    for (;;) {
+        if (condition()) {
+            return true;
+        }
+        if (std::chrono::steady_clock::now() >= deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(50ms);
+    }
+}
+
+HWND waitForWindow(const std::function<HWND()>& find, std::chrono::milliseconds timeout) {
+    HWND found = nullptr;
+    waitUntil([&] { return (found = find()) != nullptr; }, timeout);
+    return found;
+}
+
+std::string text(HWND window) {
+    DWORD_PTR length = 0;
+    if (!::SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs,
+                               &length)) {
+        return {};
+    }
+    std::wstring buffer(length + 1, L'\0');
+    DWORD_PTR copied = 0;
+    ::SendMessageTimeoutW(window, WM_GETTEXT, buffer.size(),
+                          reinterpret_cast<LPARAM>(buffer.data()), SMTO_ABORTIFHUNG, kSendTimeoutMs,
+                          &copied);
+    buffer.resize(copied);
+    std::erase(buffer, L'\r');
+    return qmsys::utf16ToUtf8(std::u16string(buffer.begin(), buffer.end()));
+}
+
+void setText(HWND window, const std::string& text) {
+    const std::wstring units = wide(text);
+    DWORD_PTR result = 0;
+    ::SendMessageTimeoutW(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(units.c_str()),
+                          SMTO_ABORTIFHUNG, kSendTimeoutMs, &result);
+}
+
+void typeChar(HWND window, wchar_t c) {
+    ::PostMessageW(window, WM_CHAR, c, 1);
+}
+
+void clickButton(HWND dialog, int id) {
+    ::PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                   reinterpret_cast<LPARAM>(::GetDlgItem(dialog, id)));
+}
+
+RECT windowRect(HWND window) {
+    RECT r{};
+    ::GetWindowRect(window, &r);
+    return r;
+}
+
+RECT workAreaOf(HWND window) {
+    MONITORINFO info{};
+    info.cbSize = sizeof info;
+    ::GetMonitorInfoW(::MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &info);
+    return info.rcWork;
+}
+
+bool inside(const RECT& inner, const RECT& outer) {
+    return inner.left >= outer.left && inner.top >= outer.top && inner.right <= outer.right &&
+           inner.bottom <= outer.bottom;
+}
+
+}  // namespace qmtest::windows
