@@ -22,7 +22,10 @@
 #     the session's virtual display (scripts/wine-session.sh), at twice the usual scale (192 dots
 #     per inch) on its 1280 x 1024 screen, it opens its window titled "CAD host", which fits
 #     the work area; ARX typed into its command line lists the module loader in its output, and
-#     QUIT closes it. The window is driven by window messages (qmtest_windriver.exe).
+#     the loader's command KRQM_ModuleLoader_Arx opens the installed dialogs module's windows,
+#     owned by the host's window (for the new user the welcome and the Options dialog first,
+#     then "Quillmont Moduleloader", whose "Options..." opens the Options dialog), and QUIT
+#     closes it. The windows are driven by window messages (qmtest_windriver.exe).
 #  6. The silent uninstall (uninstall.exe /S) removes the folder and the shortcut, and the
 #     machine's registry (HKLM) is as it was before the installation. The installer writes
 #     nothing into the user's registry (HKCU), checked right after the installation: what the
@@ -202,6 +205,33 @@ CMD
     driver type "CAD host" ARX
     driver output "CAD host" "QmModuleLoader.arx" 30 ||
         fail "ARX typed into the window's command line did not list the module loader"
+    if installed bin/QmModuleLoaderUi.dll; then
+        # The loader's command opens the installed dialogs module, its windows owned by the
+        # host's window: for this new user the welcome and the Options dialog first, then the
+        # loader's dialog, whose "Options..." (6100) opens the Options dialog in front of it.
+        # Options' Cancel is 2, the loader dialog's Cancel 8.
+        driver type "CAD host" KRQM_ModuleLoader_Arx
+        driver wait Quillmont 60 >/dev/null ||
+            { driver list; fail "the loader's command showed no welcome to a new user"; }
+        driver owned Quillmont "CAD host" || fail "the welcome is not owned by the host's window"
+        driver click Quillmont 1
+        driver wait Options 60 >/dev/null || { driver list; fail "no Options dialog after the welcome"; }
+        driver click Options 2
+        driver wait "Quillmont Moduleloader" 60 >/dev/null ||
+            { driver list; fail "the loader's command opened no \"Quillmont Moduleloader\""; }
+        driver owned "Quillmont Moduleloader" "CAD host" ||
+            fail "the loader's dialog is not owned by the host's window"
+        driver click "Quillmont Moduleloader" 6100
+        driver wait Options 60 >/dev/null || { driver list; fail "Options... opened no Options dialog"; }
+        driver owned Options "Quillmont Moduleloader" ||
+            fail "the Options dialog is not owned by the loader's dialog"
+        driver click Options 2
+        driver click "Quillmont Moduleloader" 8
+        driver gone "Quillmont Moduleloader" 30 || fail "Cancel did not close the loader's dialog"
+        dialogs=", the loader's command opened the welcome, Options and \"Quillmont Moduleloader\" owned by it, whose Options... opened Options"
+    else
+        skip "the loader's dialogs in the window: the Windows build does not make QmModuleLoaderUi.dll"
+    fi
     driver type "CAD host" QUIT
     driver gone "CAD host" 30 || fail "QUIT typed into the window's command line did not close it"
     # The program ends too (Wine shows its processes under their Windows path).
@@ -210,7 +240,7 @@ CMD
         sleep 0.5
     done
     ! pgrep -f "${folder_name}.bin.cadhost\.exe" >/dev/null || { ps -ef | grep -i cadhost; fail "cadhost.exe still runs 30 s after QUIT"; }
-    echo "the Start menu's shortcut: the window \"CAD host\" ($fits), ARX typed into its command line listed the module loader, QUIT closed it"
+    echo "the Start menu's shortcut: the window \"CAD host\" ($fits), ARX typed into its command line listed the module loader${dialogs:-}, QUIT closed it"
 else
     skip "cadhost.exe on the installed sample: the Windows build does not make ${missing[*]} yet"
 fi

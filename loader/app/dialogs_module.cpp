@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "environment/names.h"
+#include "environment/path_util.h"
 #include "runtime/loader_context.h"
 #include "ui/logic/resource_ids.h"
 #include "ui/logic/resource_strings.h"
@@ -19,9 +20,11 @@ namespace {
 constexpr std::string_view kLogCategory = "dialogs";
 
 // The folder of the file this code is linked into (the ARX), with its trailing slash; "" when
-// the system cannot say.
+// the system cannot say. Windows names the file with backslashes, which the loader's paths
+// spell '/'.
 std::string ownFolder() {
-    const std::string file = qmsys::moduleFileOf(reinterpret_cast<const void*>(&ownFolder));
+    const std::string file =
+        path::normalizeSeparators(qmsys::moduleFileOf(reinterpret_cast<const void*>(&ownFolder)));
     const auto slash = file.rfind('/');
     return slash == std::string::npos ? std::string() : file.substr(0, slash + 1);
 }

@@ -27,7 +27,11 @@
 #if defined(_WIN32)
 #include <optional>
 
+#include "qmtest/module_settings.h"
 #include "qmtest/windows_driver.h"
+#include "test_installation.h"
+#include "ui/logic/resource_ids.h"
+#include "ui/win32/dialog_window.h"
 #include "win32_front_end.h"
 // (After <windows.h>, which it needs.)
 #include <commctrl.h>
@@ -434,6 +438,8 @@ TEST_F(CadhostTest, AConsoleSessionMapsNoQtLibrary) {
 namespace win = qmtest::windows;
 using namespace std::chrono_literals;
 
+constexpr const char* kLoaderCommand = "KRQM_ModuleLoader_Arx";
+
 class CadhostWindowTest : public CadhostTest {
 protected:
     // Starts the private cadhost as the Start menu does, without console input, and returns
@@ -470,6 +476,35 @@ protected:
     HWND messageBox(const std::string& caption) const {
         return win::waitForWindow([&] { return first(L"#32770", caption); });
     }
+    // The dialog of that caption that the host shows, once no other window of the host disables
+    // it (a modal dialog in front of it would) and it is ready for input: initialised, and its
+    // list filled (Options ignores its buttons while it fills).
+    HWND dialog(const std::string& caption) const {
+        return win::waitForWindow([&]() -> HWND {
+            HWND found = first(L"#32770", caption);
+            return found != nullptr && ::IsWindowEnabled(found) &&
+                           answer(found, qm::ui::win32::kDialogReady) == 1 &&
+                           answer(found, qm::ui::win32::kDialogBusy) == 0
+                       ? found
+                       : nullptr;
+        });
+    }
+    static LRESULT answer(HWND window, UINT message) {
+        DWORD_PTR result = 0;
+        return ::SendMessageTimeoutW(window, message, 0, 0, SMTO_ABORTIFHUNG, 10000, &result) != 0
+                   ? static_cast<LRESULT>(result)
+                   : -1;
+    }
+    // Waits until dialog (one of the dialogs module's) has handled what was posted to it and to
+    // its controls so far.
+    void settle(HWND dialog) {
+        const auto seq = static_cast<WPARAM>(++pings_);
+        ::PostMessageW(dialog, qm::ui::win32::kDialogPing, seq, 0);
+        EXPECT_TRUE(win::waitUntil([&] {
+            return reinterpret_cast<WPARAM>(
+                       ::GetPropW(dialog, qm::ui::win32::kDialogPingProperty)) == seq;
+        }));
+    }
     static std::string boxText(HWND box) { return win::text(::GetDlgItem(box, 0xFFFF)); }
     int tabCount() const {
         DWORD_PTR count = 0;
@@ -484,6 +519,7 @@ protected:
 
     std::optional<qmtest::BackgroundProcess> host_;
     HWND window_ = nullptr;
+    std::size_t pings_ = 0;
 };
 
 // What standard input is and the options decide between the window and the command line: the
@@ -596,7 +632,7 @@ TEST_F(CadhostWindowTest, StartUpMessagesAndTheLoaderCommandAreOwnedByTheWindow)
     EXPECT_THAT(boxText(box), ::testing::StartsWith("Unable to read module loader configuration"));
     win::clickButton(box, IDOK);
 
-    type("KRQM_ModuleLoader_Arx");
+    type(kLoaderCommand);
     box = win::waitForWindow([&]() -> HWND {
         HWND found = first(L"#32770", "Quillmont");
         return found != box ? found : nullptr;
@@ -605,6 +641,60 @@ TEST_F(CadhostWindowTest, StartUpMessagesAndTheLoaderCommandAreOwnedByTheWindow)
     EXPECT_EQ(::GetWindow(box, GW_OWNER), window_);
     EXPECT_EQ(boxText(box), "The Module Loader dialogs cannot be loaded.");
     win::clickButton(box, IDOK);
+    EXPECT_EQ(quit(), 0);
+}
+
+// The loader's command typed into the window opens the dialogs module beside the loader, its
+// windows owned by the host's window: for a new user the welcome and the Options dialog come
+// first, once; in "Quillmont Moduleloader" a start-up option chosen by key (Ctrl+M, load the
+// menu only) is stored on OK; the next time the loader dialog comes at once, and its
+// "Options..." opens the Options dialog in front of it.
+TEST_F(CadhostWindowTest, TheLoaderCommandOpensItsDialogsOwnedByTheWindow) {
+    using namespace qm::ui;
+    installModuleLoader("QmModuleLoader.arx");
+    ASSERT_TRUE(fs::exists(install_ / "QmModuleLoaderUi.dll"));
+    const qmtest::TempDir root;
+    qmtest::TestInstallation installation(root / "Program");
+    installation.addModule({"QM_BASE", "Base", "KRQM_BASE", {}});
+    installation.addModule({"QM_ROADS", "Roads", "KRQM_ROADS", {}});
+    ASSERT_NE(start({}, {"QM_APP_PATH=" + installation.root() + "/"}), nullptr) << "no window";
+
+    type(kLoaderCommand);
+    HWND welcome = messageBox("Quillmont");
+    ASSERT_NE(welcome, nullptr) << output();
+    EXPECT_EQ(::GetWindow(welcome, GW_OWNER), window_);
+    EXPECT_THAT(boxText(welcome), ::testing::StartsWith("Please configure modules"));
+    win::clickButton(welcome, IDOK);
+    HWND options = dialog("Options");
+    ASSERT_NE(options, nullptr) << "no Options dialog after the welcome";
+    EXPECT_EQ(::GetWindow(options, GW_OWNER), window_);
+    win::clickButton(options, kIdCancel);
+
+    HWND loader = dialog("Quillmont Moduleloader");
+    ASSERT_NE(loader, nullptr) << "no loader dialog after the Options dialog";
+    EXPECT_EQ(::GetWindow(loader, GW_OWNER), window_);
+    EXPECT_FALSE(::IsWindowEnabled(window_)) << "the dialog does not make the window wait";
+    // Roads, the one row, is selected when the dialog opens.
+    win::pressKey(::GetDlgItem(loader, kIdGrid), 'M', true, [&] { settle(loader); });
+    EXPECT_NE(qmtest::storedModuleSetting("QM_ROADS", "AutoStart"), "True") << "before OK";
+    win::clickButton(loader, kIdOk);
+    ASSERT_TRUE(win::waitUntil([&] { return ::IsWindowEnabled(window_) != FALSE; }));
+    EXPECT_EQ(qmtest::storedModuleSetting("QM_ROADS", "AutoStart"), "True");
+    EXPECT_EQ(qmtest::storedModuleSetting("QM_ROADS", "DemandLoad"), "True");
+
+    type(kLoaderCommand);
+    loader = dialog("Quillmont Moduleloader");
+    ASSERT_NE(loader, nullptr) << "no loader dialog the second time";
+    win::clickButton(loader, kIdOptions);
+    options = dialog("Options");
+    ASSERT_NE(options, nullptr) << "Options... opened no Options dialog";
+    EXPECT_EQ(::GetWindow(options, GW_OWNER), loader);
+    EXPECT_NE(::GetDlgItem(options, kIdModuleList), nullptr);
+    win::clickButton(options, kIdCancel);
+    loader = dialog("Quillmont Moduleloader");
+    ASSERT_NE(loader, nullptr) << "the loader dialog went with the Options dialog";
+    win::clickButton(loader, kIdCancelButton);
+    ASSERT_TRUE(win::waitUntil([&] { return ::IsWindowEnabled(window_) != FALSE; }));
     EXPECT_EQ(quit(), 0);
 }
 #endif

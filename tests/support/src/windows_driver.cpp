@@ -1,5 +1,7 @@
 #include "qmtest/windows_driver.h"
 
+#include <algorithm>
+#include <iterator>
 #include <thread>
 
 #include "qmsys/text.h"
@@ -91,6 +93,26 @@ void setText(HWND window, const std::string& text) {
 
 void typeChar(HWND window, wchar_t c) {
     ::PostMessageW(window, WM_CHAR, c, 1);
+}
+
+void pressKey(HWND window, int virtualKey, bool ctrl, const std::function<void()>& waitHandled) {
+    const DWORD thread = ::GetWindowThreadProcessId(window, nullptr);
+    const bool attached = ::AttachThreadInput(::GetCurrentThreadId(), thread, TRUE) != FALSE;
+    BYTE state[256] = {};
+    ::GetKeyboardState(state);
+    BYTE pressed[256];
+    std::copy(std::begin(state), std::end(state), std::begin(pressed));
+    pressed[VK_CONTROL] = ctrl ? 0x80 : 0;
+    ::SetKeyboardState(pressed);
+    const auto vk = static_cast<UINT>(virtualKey);
+    const auto scan = static_cast<LPARAM>(::MapVirtualKeyW(vk, MAPVK_VK_TO_VSC));
+    ::PostMessageW(window, WM_KEYDOWN, vk, 1 | (scan << 16));
+    ::PostMessageW(window, WM_KEYUP, vk, 1 | (scan << 16) | (3LL << 30));
+    waitHandled();
+    ::SetKeyboardState(state);
+    if (attached) {
+        ::AttachThreadInput(::GetCurrentThreadId(), thread, FALSE);
+    }
 }
 
 void clickButton(HWND dialog, int id) {

@@ -29,6 +29,11 @@ std::string text(HWND window);
 void setText(HWND window, const std::string& text);
 // Types the character (WM_CHAR, posted).
 void typeChar(HWND window, wchar_t c);
+// Presses the key (WM_KEYDOWN, WM_KEYUP, posted) with Ctrl held or not, and holds that state
+// until waitHandled returns: it waits until the window's thread has handled them. A window
+// reads modifiers from its thread's key state (GetKeyState), which is set here for the time:
+// the caller's input state is attached to the window's thread meanwhile.
+void pressKey(HWND window, int virtualKey, bool ctrl, const std::function<void()>& waitHandled);
 // Clicks the button with that id in dialog (WM_COMMAND with BN_CLICKED, posted).
 void clickButton(HWND dialog, int id);
 
