@@ -1,0 +1,149 @@
+// One rule for paths written in another letter case than their entries, with the listings a
+// pass keeps so that each folder is read once.
+#include "qmsys/letter_case.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "find_files_p.h"
+#include "qmsys/files.h"
+#include "qmsys/text.h"
+
+namespace qmsys {
+
+struct LetterCaseIndex::Folder {
+    bool listed = false;
+    // Each folded name's entries in NTFS order; nearly always one.
+    std::unordered_map<std::string, std::vector<std::string>> byFolded;
+};
+
+namespace {
+
+// path split at its last separator: the folder ("" for a bare name, "/" for an entry of the
+// root, doubled separators before the name dropped) and the name.
+struct Split {
+    std::string folder;
+    std::string name;
+};
+
+Split split(const std::string& path) {
+    const std::size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos) {
+        return {"", path};
+    }
+    const std::size_t end = path.find_last_not_of('/', slash);
+    return {end == std::string::npos ? "/" : path.substr(0, end + 1), path.substr(slash + 1)};
+}
+
+std::string join(const std::string& folder, const std::string& name) {
+    if (folder.empty()) {
+        return name;
+    }
+    return folder.back() == '/' ? folder + name : folder + "/" + name;
+}
+
+void insert(std::vector<std::string>& entries, const std::string& name) {
+    const auto at = std::lower_bound(entries.begin(), entries.end(), name, ntfsLess);
+    if (at == entries.end() || *at != name) {
+        entries.insert(at, name);
+    }
+}
+
+}  // namespace
+
+LetterCaseIndex::LetterCaseIndex() = default;
+LetterCaseIndex::~LetterCaseIndex() = default;
+
+std::string LetterCaseIndex::resolve(const std::string& path) {
+    if (path.empty()) {
+        return {};
+    }
+    if (entryExists(path)) {
+        return path;
+    }
+#if defined(_WIN32)
+    // The system found no entry of any letter case.
+    return {};
+#else
+    return resolveMissing(path);
+#endif
+}
+
+std::string LetterCaseIndex::resolveMissing(const std::string& path) {
+    // A trailing separator stays; the path before it is what is looked for.
+    const std::size_t last = path.find_last_not_of('/');
+    if (last == std::string::npos) {
+        return {};  // only separators: the root, which exists
+    }
+    if (last + 1 < path.size()) {
+        const std::string resolved = resolve(path.substr(0, last + 1));
+        return resolved.empty() ? resolved : resolved + "/";
+    }
+    const Split parts = split(path);
+    // The folder is tried as written first too: only the components missing as written list
+    // their folders.
+    const std::string folder = parts.folder.empty() ? "" : resolve(parts.folder);
+    if (!parts.folder.empty() && folder.empty()) {
+        return {};
+    }
+    if (parts.name == "." || parts.name == "..") {
+        const std::string joined = join(folder, parts.name);
+        return entryExists(joined) ? joined : std::string();
+    }
+    const std::string* entry = entryOf(folder, parts.name);
+    return entry ? join(folder, *entry) : std::string();
+}
+
+std::string LetterCaseIndex::placeFor(const std::string& path) {
+    const Split parts = split(path);
+    if (parts.folder.empty()) {
+        return path;
+    }
+    const std::string folder = resolve(parts.folder);
+    return folder.empty() ? folder : join(folder, parts.name);
+}
+
+const std::string* LetterCaseIndex::entryOf(const std::string& folder, const std::string& name) {
+    Folder& listing = folders_[folder];
+    if (!listing.listed) {
+        listing.listed = true;
+        std::vector<FolderEntry> entries;
+        FileIdentity opened;
+        if (readFolderWithStatus(folder, entries, opened)) {
+            ++folderReads_;
+            listing.byFolded.reserve(entries.size());
+            for (const FolderEntry& entry : entries) {
+                insert(listing.byFolded[upcaseName(entry.name)], entry.name);
+            }
+        }
+    }
+    const auto found = listing.byFolded.find(upcaseName(name));
+    return found == listing.byFolded.end() || found->second.empty() ? nullptr
+                                                                    : &found->second.front();
+}
+
+void LetterCaseIndex::added(const std::string& path) {
+    const Split parts = split(path);
+    const auto found = folders_.find(parts.folder);
+    if (found != folders_.end() && found->second.listed) {
+        insert(found->second.byFolded[upcaseName(parts.name)], parts.name);
+    }
+}
+
+void LetterCaseIndex::removed(const std::string& path) {
+    const Split parts = split(path);
+    const auto found = folders_.find(parts.folder);
+    if (found == folders_.end()) {
+        return;
+    }
+    const auto entries = found->second.byFolded.find(upcaseName(parts.name));
+    if (entries != found->second.byFolded.end()) {
+        std::erase(entries->second, parts.name);
+    }
+}
+
+std::string resolveLetterCase(const std::string& path) {
+    return LetterCaseIndex().resolve(path);
+}
+
+}  // namespace qmsys
