@@ -13,7 +13,11 @@ namespace qmsys {
 
 struct LetterCaseIndex::Folder {
     bool listed = false;
-    // Each folded name's entries in NTFS order; nearly always one.
+    // The entries as listed, until a second name is looked for here: one lookup compares them
+    // in place, which costs less than folding them all into the map (a one-off resolution).
+    std::vector<std::string> names;
+    bool indexed = false;
+    // Each folded name's entries in NTFS order (nearly always one), once indexed.
     std::unordered_map<std::string, std::vector<std::string>> byFolded;
 };
 
@@ -111,11 +115,26 @@ const std::string* LetterCaseIndex::entryOf(const std::string& folder, const std
         FileIdentity opened;
         if (readFolderWithStatus(folder, entries, opened)) {
             ++folderReads_;
-            listing.byFolded.reserve(entries.size());
-            for (const FolderEntry& entry : entries) {
-                insert(listing.byFolded[upcaseName(entry.name)], entry.name);
+            listing.names.reserve(entries.size());
+            for (FolderEntry& entry : entries) {
+                listing.names.push_back(std::move(entry.name));
             }
         }
+        const std::string* first = nullptr;
+        for (const std::string& entry : listing.names) {
+            if (compareFileNames(entry, name) == 0 && (!first || ntfsLess(entry, *first))) {
+                first = &entry;
+            }
+        }
+        return first;
+    }
+    if (!listing.indexed) {
+        listing.indexed = true;
+        listing.byFolded.reserve(listing.names.size());
+        for (const std::string& entry : listing.names) {
+            insert(listing.byFolded[upcaseName(entry)], entry);
+        }
+        listing.names = {};
     }
     const auto found = listing.byFolded.find(upcaseName(name));
     return found == listing.byFolded.end() || found->second.empty() ? nullptr
@@ -125,8 +144,14 @@ const std::string* LetterCaseIndex::entryOf(const std::string& folder, const std
 void LetterCaseIndex::added(const std::string& path) {
     const Split parts = split(path);
     const auto found = folders_.find(parts.folder);
-    if (found != folders_.end() && found->second.listed) {
-        insert(found->second.byFolded[upcaseName(parts.name)], parts.name);
+    if (found == folders_.end() || !found->second.listed) {
+        return;
+    }
+    Folder& listing = found->second;
+    if (!listing.indexed) {
+        listing.names.push_back(parts.name);
+    } else {
+        insert(listing.byFolded[upcaseName(parts.name)], parts.name);
     }
 }
 
@@ -136,8 +161,11 @@ void LetterCaseIndex::removed(const std::string& path) {
     if (found == folders_.end()) {
         return;
     }
-    const auto entries = found->second.byFolded.find(upcaseName(parts.name));
-    if (entries != found->second.byFolded.end()) {
+    Folder& listing = found->second;
+    if (!listing.indexed) {
+        std::erase(listing.names, parts.name);
+    } else if (const auto entries = listing.byFolded.find(upcaseName(parts.name));
+               entries != listing.byFolded.end()) {
         std::erase(entries->second, parts.name);
     }
 }

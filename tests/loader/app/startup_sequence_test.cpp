@@ -599,7 +599,7 @@ const LetterCaseRoute kLetterCaseRoutes[] = {
     {"MenuFileOpenedByTheHost",
      {{"Modules/QM_ROADS/Menus/KRQM_ROADS_enu.mnu", "Modules/QM_ROADS/Menus/Krqm_Roads_ENU.mnu"}},
      {}},
-    {"UsersMenusFolder", {}, {{"~/Menus", "~/mENUS"}}},
+    {"UsersMenusFolder", {}, {{"~/Menus", "~/mENUS"}}, true},
     {"UpdateRenamesTheLoadedMenu",
      {},
      {{"Modules/QM_ROADS/Menus/KRQM_ROADS_enu.mnu", "Modules/QM_ROADS/Menus/krqm_roads_ENU.mnu"}},

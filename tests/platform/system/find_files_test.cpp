@@ -243,19 +243,22 @@ TEST_F(FindFilesTest, LetterCaseIndexListsEachFolderOncePerPass) {
         const std::string folder = dir_ / ("Folder" + std::to_string(n));
         std::filesystem::create_directories(folder);
         for (int i = 0; i < n; ++i) {
-            qmtest::writeFile(folder + "/Menu_" + std::to_string(i) + ".mnu", "");
+            qmtest::writeFile(folder + "/Men\xC3\xBC_" + std::to_string(i) + ".mnu", "");
         }
         qmsys::LetterCaseIndex index;
         const std::string other = dir_ / ("folder" + std::to_string(n));
         for (int i = 0; i < n; ++i) {
-            const std::string name = "/MENU_" + std::to_string(i) + ".MNU";
-            ASSERT_EQ(index.resolve(other + name), folder + "/Menu_" + std::to_string(i) + ".mnu");
+            // "MENÜ_i.MNU" for "Menü_i.mnu": every letter folds, not only ASCII ones.
+            const std::string name = "/MEN\xC3\x9C_" + std::to_string(i) + ".MNU";
+            ASSERT_EQ(index.resolve(other + name),
+                      folder + "/Men\xC3\xBC_" + std::to_string(i) + ".mnu");
         }
         EXPECT_EQ(index.resolve(folder + "/absent.mnu"), "");
         EXPECT_EQ(index.folderReads(), 2u) << "the root once, the folder once";
 
-        ASSERT_EQ(qmsys::copyFile(folder + "/Menu_0.mnu", other + "/Copied.mnu", true, &index),
-                  qmsys::kErrorSuccess);
+        ASSERT_EQ(
+            qmsys::copyFile(folder + "/Men\xC3\xBC_0.mnu", other + "/Copied.mnu", true, &index),
+            qmsys::kErrorSuccess);
         EXPECT_EQ(index.resolve(folder + "/COPIED.MNU"), folder + "/Copied.mnu");
         ASSERT_EQ(qmsys::deleteFile(folder + "/Copied.mnu"), qmsys::kErrorSuccess);
         index.removed(folder + "/Copied.mnu");
