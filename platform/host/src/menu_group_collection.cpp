@@ -150,7 +150,7 @@ void MenuGroupCollection::restore() {
     // it, instead of the whole path being looked up for every file.
     LastFolder folder;
     // Menus remembered in another letter case than their files: each folder is listed once for
-    // the whole restore (docs/PERFORMANCE.md: letter-case listings per pass).
+    // the whole restore (docs/PERFORMANCE.md: Letter case).
     qmsys::LetterCaseIndex names;
     for (const std::string& path : store_.read(&compact)) {
         std::shared_ptr<MenuGroup> ignored;

@@ -1,5 +1,5 @@
 // One rule for paths written in another letter case than their entries, with the listings a
-// pass keeps so that each folder is read once.
+// pass keeps so that each folder is read once (docs/PERFORMANCE.md: Letter case).
 #include "qmsys/letter_case.h"
 
 #include <algorithm>
