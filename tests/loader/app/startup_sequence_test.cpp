@@ -612,6 +612,10 @@ const LetterCaseRoute kLetterCaseRoutes[] = {
      true},
 };
 
+void PrintTo(const LetterCaseRoute& route, std::ostream* os) {
+    *os << route.name;
+}
+
 class LetterCaseRouteTest
     : public StartupSequenceTest,
       public ::testing::WithParamInterface<std::tuple<LetterCaseRoute, bool>> {
