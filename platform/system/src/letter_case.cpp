@@ -13,6 +13,7 @@ namespace qmsys {
 
 struct LetterCaseIndex::Folder {
     bool listed = false;
+    bool read = false;  // listed, and so a folder under this path when it was
     // The entries as listed, until a second name is looked for here: one lookup compares them
     // in place, which costs less than folding them all into the map (a one-off resolution).
     std::vector<std::string> names;
@@ -85,8 +86,10 @@ std::string LetterCaseIndex::resolveMissing(const std::string& path) {
     }
     const Split parts = split(path);
     // The folder is tried as written first too: only the components missing as written list
-    // their folders.
-    const std::string folder = parts.folder.empty() ? "" : resolve(parts.folder);
+    // their folders. One listed already under this path is taken as it is, as its listing is.
+    const std::string folder = parts.folder.empty() || listedAsWritten(parts.folder)
+                                   ? parts.folder
+                                   : resolve(parts.folder);
     if (!parts.folder.empty() && folder.empty()) {
         return {};
     }
@@ -100,11 +103,16 @@ std::string LetterCaseIndex::resolveMissing(const std::string& path) {
 
 std::string LetterCaseIndex::placeFor(const std::string& path) {
     const Split parts = split(path);
-    if (parts.folder.empty()) {
+    if (parts.folder.empty() || listedAsWritten(parts.folder)) {
         return path;
     }
     const std::string folder = resolve(parts.folder);
     return folder.empty() ? folder : join(folder, parts.name);
+}
+
+bool LetterCaseIndex::listedAsWritten(const std::string& folder) const {
+    const auto found = folders_.find(folder);
+    return found != folders_.end() && found->second.read;
 }
 
 const std::string* LetterCaseIndex::entryOf(const std::string& folder, const std::string& name) {
@@ -115,6 +123,7 @@ const std::string* LetterCaseIndex::entryOf(const std::string& folder, const std
         FileIdentity opened;
         if (readFolderWithStatus(folder, entries, opened)) {
             ++folderReads_;
+            listing.read = true;
             listing.names.reserve(entries.size());
             for (FolderEntry& entry : entries) {
                 listing.names.push_back(std::move(entry.name));

@@ -52,6 +52,8 @@ private:
     // The entry of folder (a path that exists) whose name folds equal to name, or nullptr.
     const std::string* entryOf(const std::string& folder, const std::string& name);
     std::string resolveMissing(const std::string& path);
+    // Whether folder was listed under this very path in this pass.
+    bool listedAsWritten(const std::string& folder) const;
 
     std::unordered_map<std::string, Folder> folders_;  // by the folder's path as resolved
     std::uint64_t folderReads_ = 0;
