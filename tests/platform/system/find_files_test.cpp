@@ -9,6 +9,7 @@
 #include "qmsys/files.h"
 #include "qmsys/folder_index.h"
 #include "qmsys/letter_case.h"
+#include "qmtest/case_pairs.h"
 #include "qmtest/files.h"
 #include "qmtest/temp_dir.h"
 
@@ -234,6 +235,7 @@ TEST_F(FindFilesTest, ResolvesEachComponentMissingAsWrittenByItsFoldedName) {
     }
     EXPECT_EQ(qmsys::resolveLetterCase(""), "");
 }
+
 // A pass's index lists each folder once, however many names written in another letter case
 // it looks up there, so a name costs the same at any folder size; what the pass copies or
 // removes through it is seen without listing again.
@@ -264,6 +266,22 @@ TEST_F(FindFilesTest, LetterCaseIndexListsEachFolderOncePerPass) {
         index.removed(folder + "/Copied.mnu");
         EXPECT_EQ(index.resolve(folder + "/COPIED.MNU"), "");
         EXPECT_EQ(index.folderReads(), 2u);
+    }
+}
+
+// Every run of the upper-case table, not a sample: a file named with a run's capitals (Ł, Ś,
+// Č, Ř and the like alternate with their small letters) is found by a search and opened by a
+// path written with its small letters, and the other way round.
+TEST_F(FindFilesTest, EveryRunOfTheFoldingTableFindsAFileInEitherCase) {
+    for (const auto& [label, small, capital] : qmtest::upcaseTableRuns()) {
+        SCOPED_TRACE(label + ": " + capital);
+        for (const auto& [written, asked] :
+             {std::pair{capital, small}, std::pair{small, capital}}) {
+            qmtest::TempDir dir;
+            qmtest::writeFile(dir / written, "");
+            EXPECT_EQ(qmsys::findFiles(dir.path(), asked), std::vector<std::string>{written});
+            EXPECT_EQ(qmsys::resolveLetterCase(dir / asked), dir / written);
+        }
     }
 }
 #endif
