@@ -19,6 +19,7 @@
 #include "catalogue/com_error.h"
 #include "catalogue/registry_batch.h"
 #include "environment/registry_layout.h"
+#include "module_records.h"
 #include "qmtest/child_process.h"
 #if !defined(_WIN32)
 #include "qmtest/file_size_limit.h"
@@ -108,11 +109,7 @@ protected:
         ASSERT_TRUE(host_->runCommand({"MENULOAD", copy}));
     }
     qm::ModuleRecord& record(const std::string& key) const {
-        for (auto& r : context_->modules()) {
-            if (r.GetKey() == key)
-                return r;
-        }
-        throw std::runtime_error("no record " + key);
+        return qmtest::recordOf(*context_, key);
     }
 
     qmtest::TempDir installDir_;
@@ -293,8 +290,8 @@ TEST_F(StartupSequenceTest, FailingMenusStillRunTheApplications) {
     TestModule broken{"QM_BROKEN",
                       "Broken",
                       "KRQM_BROKEN",
-                      {"<Application path=\"" + qmtest::touchProgram() + "\" arguments=\"" +
-                       marker + "\" type=\"\" command=\"\" modal=\"False\"/>"}};
+                      {"<Application path=\"" + qmtest::touchProgram() + "\" arguments=\"&quot;" +
+                       marker + "&quot;\" type=\"\" command=\"\" modal=\"False\"/>"}};
     broken.brokenMenu = true;
     install_.addModule(broken);
     setSettings(broken, "True", "True", "False");
