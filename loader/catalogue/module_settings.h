@@ -29,5 +29,13 @@ bool WriteModuleSettings(ModuleList& list, DiagnosticLog* log = nullptr,
 // happens. With a write gate whose writes are suspended, or a store that stays busy, nothing
 // is written and nothing is shown (the gate logs it).
 void WriteBaseModuleSettings(StoreWrites* writes = nullptr, UserFeedback* feedback = nullptr);
+// The writes of WriteBaseModuleSettings without its message: false only when the base
+// module's key could not be opened, so that a caller whose own batch is still open shows the
+// message once that batch has ended.
+bool StoreBaseModuleSettings(StoreWrites* writes);
+// Gives the base module's record in list the settings WriteBaseModuleSettings stores, for a
+// start-up that reads the settings before it writes, so that its reads and its writes each
+// take one transaction.
+void ApplyBaseModuleSettings(ModuleList& list);
 
 }  // namespace qm

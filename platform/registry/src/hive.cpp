@@ -99,7 +99,8 @@ bool mayWrite(const std::string& file) {
 
 // Lookups by a view of a name, without building a string for each (a start-up reads several
 // values of thousands of keys). Deliberately not noexcept: libstdc++ then keeps each entry's
-// hash beside it instead of hashing every entry a lookup passes again.
+// hash beside it instead of hashing every entry a lookup passes again (docs/PERFORMANCE.md:
+// hash maps keep each entry's hash).
 struct NameHash {
     using is_transparent = void;
     std::size_t operator()(std::string_view name) const {
@@ -118,9 +119,10 @@ std::string foldedKey(std::string_view key) {
 
 }  // namespace
 
-// The one cache of a connection is the prefetched subtree (Hive::prefetch), and it lives
-// exactly as long as the outermost transaction it was read in: with it end the reads it
-// answers. Nothing else read from the store is kept between calls.
+// The one copy of the store's data a connection keeps is the prefetched subtree
+// (Hive::prefetch), and it lives exactly as long as the outermost transaction it was read in:
+// with it end the reads it answers. Nothing else read from the store is kept between calls
+// (the connection keeps its prepared statements, which hold no data).
 struct Hive::Impl {
     // A subtree read in one query, answering reads inside it for the rest of the outermost
     // transaction.

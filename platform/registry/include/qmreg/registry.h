@@ -171,7 +171,8 @@ public:
     // transaction ends or anything but a key is written, keyExists and getValue answer for
     // paths inside that subtree from this copy, with the same results as the store would give
     // (the transaction keeps the view consistent): many small reads of one subtree cost one
-    // round trip. The copy is the connection's only cache and never outlives the transaction.
+    // round trip. The copy is the only data the connection keeps from the store (besides its
+    // prepared statements), and never outlives the transaction.
     // Does nothing outside a transaction or on a hive that cannot be written (whose
     // transactions do nothing). A later prefetch replaces the earlier one. Does nothing on
     // Windows, where each read asks the registry.
