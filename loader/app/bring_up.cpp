@@ -32,13 +32,30 @@ bool readAutostartOverride() {
     return false;
 }
 
-// The key as the checker's set-up will find it. A brand-new user's key lacks values, which the
-// environment library writes, through a connection of its own, the first time it misses one:
-// these reads do not see them, so such a key is left to the checker to read once the reads
-// have ended.
+bool isComplete(const ProvisioningPass::KernelServices& kernel) {
+    return kernel.keyExists && kernel.language && kernel.currentConfig;
+}
+
+// A brand-new user's kernel-services key lacks values, which the environment library writes
+// with their defaults the first time it misses one; inside the reads it would write them
+// through a connection of its own at every look, unseen by the reads. So the reads end, the
+// library writes the defaults once, and the reads begin again, seeing them. False when that
+// was needed.
+bool kernelComplete(StartupPass& reads) {
+    if (isComplete(ProvisioningPass::readKernelServices())) {
+        return true;
+    }
+    reads.finishReads();
+    (void)QmEnGetCurrentConfig();  // writes the missing defaults
+    reads.renewReads();
+    return false;
+}
+
+// The key as the checker's set-up will find it; one that is still incomplete (a store that
+// cannot be written) is left to the checker to read at its first use.
 std::optional<ProvisioningPass::KernelServices> completeKernelServices() {
     ProvisioningPass::KernelServices kernel = ProvisioningPass::readKernelServices();
-    if (!kernel.keyExists || !kernel.language || !kernel.currentConfig) {
+    if (!isComplete(kernel)) {
         return std::nullopt;
     }
     return kernel;
@@ -49,6 +66,7 @@ std::optional<ProvisioningPass::KernelServices> completeKernelServices() {
 // docs/PERFORMANCE.md: bring-up.
 BringUp::BringUp(DiagnosticLog* log, StoreWrites* writes)
     : reads_(log, writes),
+      kernelWasComplete_(kernelComplete(reads_)),
       config_(QmEnGetCurrentConfig()),
       language_(QmEnGetLanguageCode()),
       recordedConfig_(readRecordedConfig()),

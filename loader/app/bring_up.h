@@ -55,6 +55,8 @@ public:
 private:
     // Declared in the order they are read: the reads begin first.
     StartupPass reads_;
+    // Whether the kernel-services key had all its values when the reads began.
+    bool kernelWasComplete_;
     std::string config_;
     std::string language_;
     std::string recordedConfig_;

@@ -72,7 +72,7 @@ bool writeStartup(BringUp& bringUp, StoreWrites& writes) {
         return true;  // the store is busy: this start-up writes nothing more
     }
     recordConfiguration(bringUp.config(), writes);
-    const bool baseWritten = StoreBaseModuleSettings(&writes);
+    const bool baseWritten = storeBaseModuleSettings(&writes);
     bringUp.reads().createMissingKeys();
     batch->commit();
     return baseWritten;
@@ -201,7 +201,7 @@ void RunStartupSequence(LoaderContext& context) {
         notePhase("Catalogue");
         ReadModuleSettings(bringUp.reads(), context.modules());
         // The base module's settings are forced below, after the reads.
-        ApplyBaseModuleSettings(context.modules());
+        applyBaseModuleSettings(context.modules());
     }
     // No registry transaction stays open while modules come up or the user reads a message.
     bringUp.endReads();

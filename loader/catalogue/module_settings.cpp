@@ -104,7 +104,7 @@ bool writeBaseValues(RegistryBatch& batch) {
 
 }  // namespace
 
-bool StoreBaseModuleSettings(StoreWrites* writes) {
+bool storeBaseModuleSettings(StoreWrites* writes) {
     const std::unique_ptr<RegistryBatch> batch =
         writes ? writes->begin("forcing the base module's settings")
                : std::make_unique<RegistryBatch>();
@@ -117,12 +117,12 @@ bool StoreBaseModuleSettings(StoreWrites* writes) {
 void WriteBaseModuleSettings(StoreWrites* writes, UserFeedback* feedback) {
     // The message is shown only after the transaction has ended, so that no registry lock is
     // held while the user reads it.
-    if (!StoreBaseModuleSettings(writes) && feedback) {
+    if (!storeBaseModuleSettings(writes) && feedback) {
         feedback->showMessage("Serious problems!!!!!", names::kMessageCaption);
     }
 }
 
-void ApplyBaseModuleSettings(ModuleList& list) {
+void applyBaseModuleSettings(ModuleList& list) {
     for (ModuleRecord& record : list) {
         if (record.GetKey() == names::kBaseModuleKey) {
             record.SetActivated(true);

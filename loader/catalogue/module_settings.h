@@ -32,10 +32,10 @@ void WriteBaseModuleSettings(StoreWrites* writes = nullptr, UserFeedback* feedba
 // The writes of WriteBaseModuleSettings without its message: false only when the base
 // module's key could not be opened, so that a caller whose own batch is still open shows the
 // message once that batch has ended.
-bool StoreBaseModuleSettings(StoreWrites* writes);
+bool storeBaseModuleSettings(StoreWrites* writes);
 // Gives the base module's record in list the settings WriteBaseModuleSettings stores, for a
 // start-up that reads the settings before it writes, so that its reads and its writes each
 // take one transaction.
-void ApplyBaseModuleSettings(ModuleList& list);
+void applyBaseModuleSettings(ModuleList& list);
 
 }  // namespace qm

@@ -10,9 +10,18 @@
 namespace qm {
 
 StartupPass::StartupPass(DiagnosticLog* log, StoreWrites* writes) : log_(log), writes_(writes) {
-    reads_.emplace(RegistryBatch::Kind::Reads, log, "reading module keys");
+    beginReads();
+}
+
+void StartupPass::beginReads() {
+    reads_.emplace(RegistryBatch::Kind::Reads, log_, "reading module keys");
     // docs/PERFORMANCE.md: one registry read transaction per start-up pass.
     reads_->prefetch(QmEnGetRegistryKey());
+}
+
+void StartupPass::renewReads() {
+    finishReads();
+    beginReads();
 }
 
 CatalogueScan::CatalogueScan(std::string folderPath, std::optional<SnapshotScope> snapshotScope)

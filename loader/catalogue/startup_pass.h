@@ -70,6 +70,10 @@ public:
     void endReads();
     // Ends the registry reads. Once: later calls do nothing.
     void finishReads();
+    // Ends the registry reads and begins them again, so that they see what was written
+    // meanwhile (through this thread's connection, which may not write while they last).
+    // Before any scan.
+    void renewReads();
     // Creates the module keys that a scan found missing, in a batch of the write gate (which
     // joins the caller's open one). After finishReads.
     void createMissingKeys();
@@ -83,6 +87,8 @@ public:
     DiagnosticLog* log() const { return log_; }
 
 private:
+    void beginReads();
+
     DiagnosticLog* const log_;
     StoreWrites* const writes_;
     std::optional<RegistryBatch> reads_;
