@@ -374,7 +374,8 @@ void Hive::prefetch(std::string_view key) {
         if (!values || st.textView(0) != folded) {
             folded = st.textView(0);
             values = &prefetched.keys[folded];
-            ++stats_.keyReads[folded];
+            if (countKeys_)
+                ++stats_.keyReads[folded];
         }
         if (!st.isNull(1))
             values->emplace(st.text(1),

@@ -29,7 +29,8 @@ std::uint32_t Hive::keyReads(std::string_view key) const {
 }
 
 void Hive::countStoreRead(const std::string& folded) {
-    ++stats_.keyReads[folded];
+    if (countKeys_)
+        ++stats_.keyReads[folded];
     if (!inTransaction())
         ++stats_.transactions;
 }
