@@ -18,6 +18,7 @@
 
 #include "app/crash_guard.h"
 #include "catalogue/com_error.h"
+#include "catalogue/registry_batch.h"
 #include "environment/names.h"
 #include "environment/registry_layout.h"
 #include "qmtest/child_process.h"
@@ -185,26 +186,10 @@ TEST_F(StartupSequenceTest, ProtectorHeldElsewhereCostsOneWaitPerGuardedStep) {
     EXPECT_EQ(record("QM_BASE").GetMenusLoaded(), 0);
 }
 
-TEST_F(StartupSequenceTest, MachineOverrideLoadsWithoutStarting) {
-    install_.addModule(kBase);
-    install_.addModule(kRoads);
-    setSettings(kRoads, "True", "True", "False");
-    {
-        QmEnWinRegistry reg;
-        ASSERT_TRUE(
-            reg.OpenKey(kQmEnHKeyLocalMachine, qm::registry_layout::moduleLoaderKey(), true));
-        reg.WriteLong("ModulesAutostartDisable", 1);
-    }
-    runStartup();
-    EXPECT_TRUE(context_->autostartOverride());
-    EXPECT_EQ(record("QM_ROADS").GetMenusLoaded(), 1);
-    EXPECT_EQ(record("QM_ROADS").GetStarted(), 0);
-    EXPECT_EQ(record("QM_BASE").GetStarted(), 0);
-}
-
-// Only a non-zero value in the machine hive holds the modules back; the same value under the
-// current user is not looked at.
+// Only a non-zero value in the machine hive holds the modules back, the base module too: their
+// menus load, nothing starts. The same value under the current user is not looked at.
 TEST_F(StartupSequenceTest, OverrideComesFromTheMachineHiveOnly) {
+    install_.addModule(kBase);
     install_.addModule(kRoads);
     setSettings(kRoads, "True", "True", "False");
     const struct {
@@ -222,8 +207,10 @@ TEST_F(StartupSequenceTest, OverrideComesFromTheMachineHiveOnly) {
         restart();
         SCOPED_TRACE(testing::Message() << "machine " << c.machine << ", user " << c.user);
         EXPECT_EQ(context_->autostartOverride(), c.overridden);
-        EXPECT_EQ(record("QM_ROADS").GetStarted(), c.overridden ? 0 : 1);
-        EXPECT_EQ(record("QM_ROADS").GetMenusLoaded(), 1);
+        for (const char* key : {"QM_ROADS", "QM_BASE"}) {
+            EXPECT_EQ(record(key).GetStarted(), c.overridden ? 0 : 1) << key;
+            EXPECT_EQ(record(key).GetMenusLoaded(), 1) << key;
+        }
     }
 }
 
@@ -416,6 +403,13 @@ TEST_F(StartupSequenceTest, StoreHeldByAnotherProgramCostsOneTimeOutAndNoMoreWri
                               SQLITE_OPEN_READWRITE, nullptr),
               SQLITE_OK);
     ASSERT_EQ(sqlite3_exec(locker, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+    // The start's reads, on a connection of their own, begin under the lock: they ask for no
+    // write lock, so they neither wait for it nor make the other program wait.
+    std::thread([] {
+        qm::RegistryBatch reads(qm::RegistryBatch::Kind::Reads, nullptr, "reads");
+        EXPECT_TRUE(reads.active());
+        EXPECT_FALSE(reads.busy());
+    }).join();
     restart();
     sqlite3_exec(locker, "ROLLBACK", nullptr, nullptr, nullptr);
     sqlite3_close(locker);
@@ -478,15 +472,45 @@ TEST_F(StartupSequenceTest, OnlyTheValueOneAsksForSafeMode) {
     }
 }
 
+// One line per module brought up, saying whether it was started and what failed; a module not
+// brought up has none.
 TEST_F(StartupSequenceTest, ProfileHasOneLinePerModuleBroughtUp) {
-    install_.addModule(kRoads);
+    const std::string missingApp = "<Application path=\"" + installDir_.path() +
+                                   "/absent.arx\" arguments=\"\" type=\"arx\" command=\"\" "
+                                   "modal=\"False\"/>";
+    const struct {
+        TestModule module;
+        const char* demandLoad;
+        const char* outcome;
+    } cases[] = {
+        {{"QM_A", "Roads", "KRQM_A", {}}, "False", "started, ok"},
+        {{"QM_B", "On demand", "KRQM_B", {}}, "True", "not started, ok"},
+        {{"QM_C", "Bad menu", "KRQM_C", {}, "default", true}, "False", "started, menus failed"},
+        {{"QM_D", "Bad application", "KRQM_D", {missingApp}},
+         "False",
+         "started, applications failed"},
+        {{"QM_E", "Both bad", "KRQM_E", {missingApp}, "default", true},
+         "False",
+         "started, menus and applications failed"},
+    };
+    for (const auto& c : cases) {
+        install_.addModule(c.module);
+        setSettings(c.module, "True", "True", c.demandLoad);
+    }
     install_.addModule(kTerrain);
-    setSettings(kRoads, "True", "True", "False");
     runStartup();
     const std::string profile = context_->startupProfile();
-    EXPECT_NE(profile.find("Roads (QM_ROADS)"), std::string::npos) << profile;
+    for (const auto& c : cases) {
+        const std::size_t at = profile.find(c.module.name + " (" + c.module.key + ")  menus ");
+        ASSERT_NE(at, std::string::npos) << c.module.key << "\n" << profile;
+        const std::string line = profile.substr(at, profile.find('\n', at) - at);
+        const std::string ending = std::string(" ms  ") + c.outcome;
+        EXPECT_TRUE(line.size() > ending.size() &&
+                    line.compare(line.size() - ending.size(), ending.size(), ending) == 0)
+            << line;
+    }
     EXPECT_EQ(profile.find("QM_TERRAIN"), std::string::npos) << profile;
-    EXPECT_NE(profile.find("Total: 1 module(s)"), std::string::npos) << profile;
+    EXPECT_NE(profile.find("Total: 5 module(s)"), std::string::npos) << profile;
 }
 
 // A module's application that unloads another module's group while the modules come up: the

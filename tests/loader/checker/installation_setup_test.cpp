@@ -125,29 +125,4 @@ TEST_F(InstallationSetupTest, MessageFileTextsReplaceTheDefaults) {
     }
 }
 
-// The implementation object hands every notification to the API object that owns it.
-TEST(CheckerNotificationTest, ReachTheOwnerUnchanged) {
-    class Recorder : public qm::LaunchrigApi {
-    public:
-        void NotifyMessage(const std::string& text, int number) override {
-            seen.push_back("message " + text + " " + std::to_string(number));
-        }
-        void NotifyProgress(const std::string& text, int number) override {
-            seen.push_back("progress " + text + " " + std::to_string(number));
-        }
-        void NotifyFinished(bool flag) override {
-            seen.push_back(std::string("finished ") + (flag ? "true" : "false"));
-        }
-        std::vector<std::string> seen;
-    } owner;
-    qm::StartUpCheckerImpl impl(owner);
-    qm::StartUpCheckerLib& lib = impl;
-    lib.NotifyMessage("disk full", 7);
-    lib.NotifyProgress("copying", -3);
-    lib.NotifyFinished(true);
-    lib.NotifyFinished(false);
-    EXPECT_EQ(owner.seen, (std::vector<std::string>{"message disk full 7", "progress copying -3",
-                                                    "finished true", "finished false"}));
-}
-
 }  // namespace

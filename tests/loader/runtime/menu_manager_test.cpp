@@ -9,8 +9,10 @@
 
 #include <qmreg/registry.h>
 #include <qmsys/files.h>
+#include <qmtest/file_tick.h>
 #include <qmtest/files.h>
 #include <qmtest/misuse.h>
+#include <qmtest/wait.h>
 #include "qmtest/product_keys.h"
 
 #include "menu_runtime_fixture.h"
@@ -128,6 +130,26 @@ TEST_F(MenuManagerTest, StaleSweepUnloadsEveryGroupOfASharedMenuTitle) {
     EXPECT_EQ(logText().find("could not be unloaded"), std::string::npos) << logText();
 }
 
+// A leftover group the host refuses to unload stays, is logged, and the sweep goes on: the
+// other modules' leftover menus still leave.
+TEST_F(MenuManagerTest, StaleSweepGoesOnPastAGroupTheHostKeeps) {
+    const char* const menus[] = {"KRQM_Kept_enu", "KRQM_Road_enu", "KRQM_Rail_enu"};
+    const char* const groups[] = {"KRQM_KEPT", "KRQM_ROAD", "KRQM_RAIL"};
+    qm::ModuleList modules(std::size(menus));
+    for (std::size_t i = 0; i < std::size(menus); ++i) {
+        const std::string file = user_.root() + "/old/" + menus[i] + ".mnu";
+        writeMenuFile(file, groups[i], i == 0 ? "***NOUNLOAD\n" : "");
+        preload(file);
+        modules[i].SetKey("QM_" + std::to_string(i));
+        modules[i].AddMenu(menus[i], "Old");
+    }
+    manager_.UnloadStaleModuleMenus(modules);
+    EXPECT_EQ(groupNames(), std::vector<std::string>{"KRQM_KEPT"}) << logText();
+    EXPECT_NE(logText().find("stale menu group \"KRQM_KEPT\" could not be unloaded"),
+              std::string::npos)
+        << logText();
+}
+
 TEST_F(MenuManagerTest, EmptyListsTouchNothing) {
     MenuList empty;
     EXPECT_TRUE(manager_.LoadMenuList(empty));
@@ -208,14 +230,6 @@ TEST_F(MenuManagerTest, UnloadingKrqmBaseBringsTheLoaderMenuBackEvenWhenOthersFa
     EXPECT_EQ(list[1].groupName, "KRQM_BASE") << "group names stay after unloading";
 }
 
-TEST_F(MenuManagerTest, StartUpRemovesTheExtraMenu) {
-    const std::string qco = user_.root() + "/old/KRQM_QCO_Menu_enu.mnu";
-    writeMenuFile(qco, "KRQM_QCO");
-    preload(qco);
-    manager_.RemoveExtraMenu();
-    EXPECT_FALSE(isLoaded("KRQM_QCO"));
-}
-
 TEST_F(MenuManagerTest, LoaderMenuIsPresentExactlyWhenTheBaseModuleIsNotUp) {
     struct Case {
         bool baseModuleUp;
@@ -223,9 +237,12 @@ TEST_F(MenuManagerTest, LoaderMenuIsPresentExactlyWhenTheBaseModuleIsNotUp) {
         bool loadedAfter;
         bool fromUsersCopy;
     };
+    // Already loaded, from the installation's file: left alone, not reloaded from the copy.
     const Case cases[] = {
         {true, true, false, false},
+        {true, false, false, false},
         {false, false, true, true},
+        {false, true, true, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(::testing::Message()
@@ -245,7 +262,10 @@ TEST_F(MenuManagerTest, LoaderMenuIsPresentExactlyWhenTheBaseModuleIsNotUp) {
 
 // What a pass asks once (the folders' listings, the paths, the checker's registry reads) is
 // asked again by the next pass, and the folders again by the next list of the same pass: a
-// change made in between always counts.
+// change made in between always counts. Between two lists of one pass, where the change falls
+// on the file clock decides what must see it: once the tick of the folder's last change is
+// over, the first list's listing is kept and only the folder's identity tells the change; in
+// that tick, the listing may not be kept at all. Each case is put on its side of the tick.
 enum class Change {
     ConfigurationSwitched,
     LanguageRemoved,
@@ -253,10 +273,16 @@ enum class Change {
     CompanionAdded
 };
 
+enum class Between {
+    Passes,
+    ListsInLaterTick,  // the first list reads the folder after its last change's tick
+    ListsWithinTick,   // the folder changes, is listed and changes again within one tick
+};
+
 struct PassCase {
     const char* label;
     Change change;
-    bool samePass;  // the change comes between two lists of one pass
+    Between between;
     bool loads;
 };
 
@@ -280,42 +306,73 @@ protected:
                 std::filesystem::remove(root() + "/Base/Config/Launchrig.ini");
                 break;
             case Change::CompanionAdded:
-                qmtest::writeFile(root() + "/Road/Menus/KRQM_Road.mnl", "(princ)\n");
+                qmtest::writeFile(companion(), "(princ)\n");
                 break;
         }
     }
+    std::string installedMenus() const { return root() + "/Road/Menus"; }
+    std::string companion() const { return installedMenus() + "/KRQM_Road.mnl"; }
 };
 
 TEST_P(MenuManagerPassTest, ChangeInBetweenCounts) {
     const PassCase& c = GetParam();
     MenuList list = listOf({{"KRQM_Road_enu", "Road"}});
     std::optional<ProvisioningPass> provisioning(std::in_place);
-    ASSERT_TRUE(manager_.LoadMenuList(list, &*provisioning)) << logText();
-    ASSERT_TRUE(manager_.UnloadMenuList(list));
-    if (c.samePass) {
+    const auto loadUnloadThenChange = [&] {
+        const bool loaded = manager_.LoadMenuList(list, &*provisioning);
+        const bool unloaded = manager_.UnloadMenuList(list);
         apply(c.change);
-    } else {
-        provisioning.reset();
-        apply(c.change);
-        provisioning.emplace();
+        return loaded && unloaded;
+    };
+    switch (c.between) {
+        case Between::Passes:
+            ASSERT_TRUE(manager_.LoadMenuList(list, &*provisioning)) << logText();
+            ASSERT_TRUE(manager_.UnloadMenuList(list));
+            provisioning.reset();
+            apply(c.change);
+            provisioning.emplace();
+            break;
+        case Between::ListsInLaterTick:
+            ASSERT_TRUE(qmtest::waitPastFileTimes({installedMenus()})) << "file clock stands still";
+            ASSERT_TRUE(loadUnloadThenChange()) << logText();
+            break;
+        case Between::ListsWithinTick: {
+            bool listed = true;
+            const int runs = qmtest::runWithinOneTick(
+                [&] {
+                    qmtest::writeFile(installedMenus() + "/scratch", "");  // a change in this tick
+                    std::filesystem::remove(installedMenus() + "/scratch");
+                    listed = loadUnloadThenChange() && listed;
+                },
+                [&] { std::filesystem::remove(companion()); });
+            ASSERT_TRUE(listed) << logText();
+            if (runs == 0) {
+                GTEST_SKIP() << "no list fitted within one tick of the file clock";
+            }
+            break;
+        }
     }
     ASSERT_EQ(manager_.LoadMenuList(list, &*provisioning), c.loads) << logText();
     if (c.change == Change::ConfigurationSwitched) {
         EXPECT_EQ(groupFile("KRQM_ROAD"), user_.appData() + "/Brenvik/Quillmont/" QM_PRODUCT_VERSION
                                                             "/Other/Menus/KRQM_Road_enu.mnu");
     } else if (c.change == Change::CompanionAdded) {
-        EXPECT_TRUE(qmsys::fileExists(userMenus() + "/KRQM_Road_enu.mnl"));
+        EXPECT_TRUE(qmsys::fileExists(userMenus() + "/KRQM_Road_enu.mnl")) << logText();
     }
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Changes, MenuManagerPassTest,
-    ::testing::Values(PassCase{"ConfigurationSwitched", Change::ConfigurationSwitched, false, true},
-                      PassCase{"LanguageRemoved", Change::LanguageRemoved, false, false},
-                      PassCase{"ConfigurationFileRemoved", Change::ConfigurationFileRemoved, false,
-                               false},
-                      PassCase{"CompanionAddedBetweenPasses", Change::CompanionAdded, false, true},
-                      PassCase{"CompanionAddedBetweenLists", Change::CompanionAdded, true, true}),
+    ::testing::Values(
+        PassCase{"ConfigurationSwitched", Change::ConfigurationSwitched, Between::Passes, true},
+        PassCase{"LanguageRemoved", Change::LanguageRemoved, Between::Passes, false},
+        PassCase{"ConfigurationFileRemoved", Change::ConfigurationFileRemoved, Between::Passes,
+                 false},
+        PassCase{"CompanionAddedBetweenPasses", Change::CompanionAdded, Between::Passes, true},
+        PassCase{"CompanionAddedBetweenLists", Change::CompanionAdded, Between::ListsInLaterTick,
+                 true},
+        PassCase{"CompanionAddedBetweenListsWithinOneTick", Change::CompanionAdded,
+                 Between::ListsWithinTick, true}),
     [](const ::testing::TestParamInfo<PassCase>& param) { return param.param.label; });
 
 TEST(MenuManagerPaths, FolderSplitsIntoModuleFolderAndEntryFolder) {

@@ -79,7 +79,9 @@ TEST_P(ApplyFailuresTest, ApplyReportsItsFailuresInOneMessageAndCarriesOutTheRes
     clickButton(kIdLoad);
     clickButton(kIdStartLoadMenuOnly);  // a start-up option for every module as well
     ASSERT_EQ(record("QM_ROADS").GetPendingEvent(), qm::kEventLoadModule);
-    ASSERT_NE(storedSetting("QM_BROKEN140", "DemandLoad"), "True");
+    for (const TestModule& m : modules) {
+        ASSERT_NE(storedSetting(m.key, "DemandLoad"), "True") << m.key << ": stored before Apply";
+    }
     auto ui = std::make_shared<qmtest::RecordingUi>();
     host_->setUiServices(ui);
     clickButton(kIdApply);

@@ -223,11 +223,22 @@ TEST(EventMarking, EveryModeOnEveryState) {
 TEST_F(ResourcesTest, ApplyReportDetailsFortyFailuresThenOneLine) {
     QmEnResourceLoader loader("QmModuleLoader");
     loader.Activate(nullptr);
+    // Each failure names the action that failed.
+    const struct {
+        ModuleEvent event;
+        const char* process;
+    } events[] = {{kEventLoadModule, "Load module (menu and programs)"},
+                  {kEventUnloadModule, "Unload module"},
+                  {kEventLoadMenu, "Load menu"},
+                  {kEventUnloadMenu, "Unload menu"}};
+    for (const auto& e : events) {
+        ApplyReport one;
+        one.addFailure("Roads", "QM_ROADS", e.event);
+        EXPECT_EQ(one.text(), std::string("Module <Roads> using key QM_ROADS failed!\nProcess: ") +
+                                  e.process + "\n");
+    }
     ApplyReport report;
     report.addFailure("Roads", "QM_ROADS", kEventLoadModule);
-    EXPECT_EQ(report.text(),
-              "Module <Roads> using key QM_ROADS failed!\nProcess: Load module (menu and "
-              "programs)\n");
     const std::string line = "\nTo many errors. All errors will not be displayed!";
     for (int failures = 2; failures <= 45; ++failures) {
         report.addFailure("Rail", "QM_RAIL", kEventUnloadMenu);

@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 #include <ostream>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -12,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include "qmreg/registry.h"
+#include "qmtest/case_pairs.h"
 #include "qmtest/relocated_user.h"
 #include "qmtest/scoped_env.h"
 #include "qmtest/temp_dir.h"
@@ -219,6 +221,54 @@ TEST_F(HiveTest, NestedTransactionsCommitWithTheOutermostAndRollBackOnlyTheirOwn
     ASSERT_TRUE(hkcu().setValue("T", Value::dword("after", 5)));
     EXPECT_EQ(observer.getValue("T", "after")->asDword(), 5u);
 }
+
+// A key path with doubled, leading or trailing separators names the key of the tidy path, for
+// writes and reads alike: written under one spelling, a value is read under every other, and no
+// second key appears.
+TEST_F(HiveTest, UntidySeparatorsNameTheTidyKey) {
+    const char* const spellings[] = {"Software\\Twice", "Software\\\\Twice", "\\Software\\Twice",
+                                     "Software\\Twice\\", "\\\\Software\\\\\\Twice\\\\"};
+    for (const char* written : spellings) {
+        for (const char* read : spellings) {
+            SCOPED_TRACE(std::string(written) + " then " + read);
+            ASSERT_TRUE(hkcu().createKey(written));
+            ASSERT_TRUE(hkcu().setValue(written, Value::string("Value", written)));
+            EXPECT_TRUE(hkcu().keyExists(read));
+            for (const auto& value :
+                 {hkcu().getValue(read, "Value"), hkcu().getValue(Hive::KeyPath(read), "Value")}) {
+                EXPECT_EQ(value ? value->asString() : "(none)", written);
+            }
+            EXPECT_EQ(hkcu().subkeys(""), std::vector<std::string>{"Software"});
+            EXPECT_EQ(hkcu().subkeys("Software"), std::vector<std::string>{"Twice"});
+            EXPECT_EQ(valueNames(read), std::vector<std::string>{"Value"});
+            ASSERT_TRUE(hkcu().deleteKey(read, true));
+            EXPECT_FALSE(hkcu().keyExists("Software\\Twice"));
+        }
+    }
+}
+
+#if !defined(_WIN32)  // there the registry compares names itself
+// Every run of the upper-case table, not a sample: a key and a value named with a run's
+// capitals (Ł, Ś, Č, Ř and the like alternate with their small letters) are found under its
+// small letters, and writing under those makes no second key.
+TEST_F(HiveTest, EveryRunOfTheFoldingTableNamesOneKeyInEitherCase) {
+    Hive::Transaction writes(hkcu());
+    std::set<std::string> keys;  // a capital of two small letters (Σ of σ and ς) is one key
+    for (const auto& [label, small, capital] : qmtest::upcaseTableRuns()) {
+        SCOPED_TRACE(label + ": " + capital);
+        ASSERT_TRUE(hkcu().createKey("Fold\\" + capital));
+        ASSERT_TRUE(hkcu().setValue("Fold\\" + capital, Value::string(capital, "x")));
+        EXPECT_TRUE(hkcu().keyExists("Fold\\" + small));
+        EXPECT_TRUE(hkcu().getValue("Fold\\" + small, small).has_value());
+        ASSERT_TRUE(hkcu().createKey("Fold\\" + small));
+        ASSERT_TRUE(hkcu().setValue("Fold\\" + small, Value::string(small, "y")));
+        EXPECT_EQ(hkcu().values("Fold\\" + capital).size(), 1u);
+        keys.insert(capital);
+        EXPECT_EQ(hkcu().subkeys("Fold").size(), keys.size());
+    }
+    writes.commit();
+}
+#endif
 
 // A prefetched subtree answers every read exactly as the store would, inside and outside the
 // subtree, and is dropped once the transaction ends or writes, so no read sees a stale copy.

@@ -1,4 +1,5 @@
 // The qmreg program, run as a child process the way users and scripts run it.
+#include <functional>
 #include <memory>
 #include <set>
 
@@ -68,6 +69,23 @@ TEST_F(QmregTest, QueryPrintsLikeRegExe) {
 
     auto one = qmreg({"query", "HKCU\\Software\\Brenvik", "/v", "COUNT"});
     EXPECT_EQ(one.out, "\nHKEY_CURRENT_USER\\Software\\Brenvik\n    Count    REG_DWORD    0x1a\n");
+
+    // Scripts read what qmreg wrote just before it ended, every time, whether they wait for it
+    // to end or read as it runs.
+    ASSERT_EQ(
+        qmreg({"add", "HKCU\\Software\\Out", "/v", "Text", "/d", std::string(2000, 't')}).exitCode,
+        0);
+    const std::vector<std::string> query{qmtest::binDir() + "/qmreg", "query",
+                                         "HKCU\\Software\\Out"};
+    const std::string expected = "\nHKEY_CURRENT_USER\\Software\\Out\n    Text    REG_SZ    " +
+                                 std::string(2000, 't') + "\n";
+    for (int run = 0; run < 8; ++run) {
+        SCOPED_TRACE(run);
+        EXPECT_EQ(qmtest::runProcess(query).out, expected);
+        qmtest::BackgroundProcess background(query);
+        EXPECT_EQ(background.wait(), 0);
+        EXPECT_EQ(background.output(), expected);
+    }
 }
 
 struct ExitCase {
@@ -125,6 +143,80 @@ INSTANTIATE_TEST_SUITE_P(
                  "Invalid data"},
         ExitCase{"SwitchWithoutArgument", {"add", "HKCU\\A", "/v"}, 2, "needs an argument"}),
     [](const auto& testCase) { return std::string(testCase.param.label); });
+
+// What destroys asks first, without /f (/y for an export): an answer beginning with y goes on,
+// anything else (no, another word, an empty line, the end of the input) cancels it and
+// changes nothing.
+TEST_F(QmregTest, DestroyingAsksFirstAndAnythingButYesCancels) {
+    const std::string key = "HKCU\\Software\\Asked";
+    const std::string file = user_.root() + "/asked.reg";
+    const auto value = [&](const char* name) {
+        const auto found = store().getValue("Software\\Asked", name);
+        return found ? found->asString() : std::string("(none)");
+    };
+    const struct {
+        const char* what;
+        std::vector<std::string> args;
+        std::string question;
+        std::function<bool()> done;
+    } operations[] = {
+        {"delete a value",
+         {"delete", key, "/v", "Kept"},
+         "Delete the registry value Kept (Yes/No)? ",
+         [&] { return value("Kept") == "(none)" && value("Other") == "other"; }},
+        {"delete every value (/va)",
+         {"delete", key, "/va"},
+         "Delete all values under the registry key HKEY_CURRENT_USER\\Software\\Asked (Yes/No)? ",
+         [&] {
+             return store().keyExists("Software\\Asked") &&
+                    store().values("Software\\Asked").empty();
+         }},
+        {"delete the key",
+         {"delete", key},
+         "Permanently delete the registry key HKEY_CURRENT_USER\\Software\\Asked (Yes/No)? ",
+         [&] { return !store().keyExists("Software\\Asked"); }},
+        {"overwrite a value",
+         {"add", key, "/v", "Kept", "/d", "new"},
+         "Value Kept exists, overwrite(Yes/No)? ",
+         [&] { return value("Kept") == "new"; }},
+        {"export over a file",
+         {"export", key, file},
+         "File " + file + " already exists. Overwrite (Yes/No)? ",
+         [&] { return qmtest::readFile(file) != "old"; }},
+    };
+    const struct {
+        const char* input;
+        bool goesOn;
+    } answers[] = {{"y\n", true},   {"Yes\n", true}, {"n\n", false}, {"no\n", false},
+                   {"ok\n", false}, {"\n", false},   {"", false}};
+    for (const auto& operation : operations) {
+        for (const auto& answer : answers) {
+            SCOPED_TRACE(std::string(operation.what) + ", answered \"" + answer.input + "\"");
+            Hive hive = store();
+            ASSERT_TRUE(hive.createKey("Software\\Asked"));
+            ASSERT_TRUE(hive.setValue("Software\\Asked", Value::string("Kept", "kept")));
+            ASSERT_TRUE(hive.setValue("Software\\Asked", Value::string("Other", "other")));
+            qmtest::writeFile(file, "old");
+            std::vector<std::string> argv = operation.args;
+            argv.insert(argv.begin(), qmtest::binDir() + "/qmreg");
+            qmtest::ProcessOptions options;
+            options.input = answer.input;
+            const auto result = qmtest::runProcess(argv, options);
+            EXPECT_EQ(result.out.rfind(operation.question, 0), 0u) << result.out;
+            EXPECT_EQ(result.exitCode, answer.goesOn ? 0 : 1) << result.out << result.err;
+            EXPECT_NE(result.out.find(answer.goesOn ? "The operation completed successfully."
+                                                    : "The operation was cancelled."),
+                      std::string::npos)
+                << result.out;
+            EXPECT_EQ(operation.done(), answer.goesOn);
+            if (!answer.goesOn) {
+                EXPECT_EQ(value("Kept"), "kept");
+                EXPECT_EQ(value("Other"), "other");
+                EXPECT_EQ(qmtest::readFile(file), "old");
+            }
+        }
+    }
+}
 
 TEST_F(QmregTest, ExportThenImportRestoresEveryValue) {
     const std::vector<Value> values{
@@ -414,28 +506,6 @@ TEST_F(QmregTest, ParallelProcessesCreatingAndWritingTheHiveLoseNothing) {
     for (const auto& v : store().values("Software\\Race"))
         names.insert(v.name);
     EXPECT_EQ(names.size(), std::size_t{kProcesses});
-}
-
-// Scripts read what qmreg wrote just before it ended, every time, whether they wait for it to
-// end or read as it runs.
-TEST_F(QmregTest, EverythingWrittenIsReadEveryTime) {
-    ASSERT_EQ(
-        qmreg({"add", "HKCU\\Software\\Out", "/v", "Text", "/d", std::string(2000, 't')}).exitCode,
-        0);
-    const std::vector<std::string> query{qmtest::binDir() + "/qmreg", "query",
-                                         "HKCU\\Software\\Out"};
-    const std::string expected = "\nHKEY_CURRENT_USER\\Software\\Out\n    Text    REG_SZ    " +
-                                 std::string(2000, 't') + "\n";
-    for (int run = 0; run < 8; ++run) {
-        SCOPED_TRACE(run);
-        EXPECT_EQ(qmtest::runProcess(query).out, expected);
-        qmtest::BackgroundProcess background(query);
-        EXPECT_EQ(background.wait(), 0);
-        EXPECT_EQ(background.output(), expected);
-        const auto usage = qmreg({});
-        EXPECT_EQ(usage.exitCode, 2);
-        EXPECT_NE(usage.err.find("Invalid syntax"), std::string::npos) << usage.err;
-    }
 }
 
 }  // namespace

@@ -118,24 +118,66 @@ TEST_F(StoreSafetyTest, KillKeepsEveryCommitWholeAndDropsTheOpenTransaction) {
     }
 }
 
-TEST_F(StoreSafetyTest, CorruptFileIsReportedByNameAndLeftUntouched) {
-    const std::string garbage =
-        qmtest::readFile(qmtest::sourceDir() + "/tests/platform/registry/data/garbage.db");
-    qmtest::writeFile(hkcuFile(), garbage);
+// Writes a SQLite database through a connection of our own: statements run in order.
+void writeDatabase(const std::string& file, const char* statements) {
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(file.c_str(), &db), SQLITE_OK);
+    EXPECT_EQ(sqlite3_exec(db, statements, nullptr, nullptr, nullptr), SQLITE_OK)
+        << sqlite3_errmsg(db);
+    sqlite3_close(db);
+}
 
-    try {
-        Hive hive(hkcuFile());
-        FAIL() << "a damaged store was opened";
-    } catch (const qmreg::StoreError& e) {
-        EXPECT_NE(std::string(e.what()).find(hkcuFile()), std::string::npos) << e.what();
-        EXPECT_NE(std::string(e.what()).find("damaged"), std::string::npos) << e.what();
+// A file that is no store this version can use is refused by name and left as it is: a damaged
+// store, one written by a newer version (a user who went back to an older one keeps it for
+// the newer), and another program's database.
+TEST_F(StoreSafetyTest, AFileThatIsNoStoreOfThisVersionIsRefusedByNameAndLeftUntouched) {
+    const struct {
+        const char* what;
+        std::function<void()> make;
+        const char* reason;
+    } files[] = {
+        {"damaged",
+         [&] {
+             qmtest::writeFile(hkcuFile(),
+                               qmtest::readFile(qmtest::sourceDir() +
+                                                "/tests/platform/registry/data/garbage.db"));
+         },
+         "damaged"},
+        {"newer version",
+         [&] {
+             writeDatabase(hkcuFile(),
+                           "PRAGMA application_id = 1364021831; PRAGMA user_version = 3;"
+                           "CREATE TABLE later(x); INSERT INTO later VALUES('kept');");
+         },
+         "newer version"},
+        {"another program's database",
+         [&] {
+             writeDatabase(hkcuFile(), "CREATE TABLE notes(x); INSERT INTO notes VALUES('mine');");
+         },
+         "another program"},
+    };
+    for (const auto& f : files) {
+        SCOPED_TRACE(f.what);
+        std::filesystem::remove(hkcuFile());
+        f.make();
+        const std::string before = qmtest::readFile(hkcuFile());
+        try {
+            Hive hive(hkcuFile());
+            ADD_FAILURE() << "the store was opened";
+        } catch (const qmreg::StoreError& e) {
+            EXPECT_NE(std::string(e.what()).find(hkcuFile()), std::string::npos) << e.what();
+            EXPECT_NE(std::string(e.what()).find(f.reason), std::string::npos) << e.what();
+        }
+        for (const std::vector<std::string>& args :
+             {std::vector<std::string>{"add", "HKCU\\Software\\X", "/v", "a", "/d", "b", "/f"},
+              std::vector<std::string>{"query", "HKCU\\Software"}}) {
+            const auto result = qmreg(args);
+            EXPECT_EQ(result.exitCode, 1) << args[0];
+            EXPECT_NE(result.err.find(hkcuFile()), std::string::npos) << args[0] << result.err;
+        }
+        EXPECT_EQ(qmtest::readFile(hkcuFile()), before);
+        EXPECT_FALSE(std::filesystem::exists(hkcuFile() + "-wal"));
     }
-    auto result = qmreg({"add", "HKCU\\Software\\X", "/v", "a", "/d", "b", "/f"});
-    EXPECT_EQ(result.exitCode, 1);
-    EXPECT_NE(result.err.find(hkcuFile()), std::string::npos) << result.err;
-
-    EXPECT_EQ(qmtest::readFile(hkcuFile()), garbage);
-    EXPECT_FALSE(std::filesystem::exists(hkcuFile() + "-wal"));
 }
 
 // The machine hive, written by an administrator, then used by an ordinary user who may read

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "qmsys/files.h"
+#include "qmtest/case_pairs.h"
 #include "qmtest/files.h"
 #include "qmtest/temp_dir.h"
 
@@ -156,6 +157,22 @@ TEST_F(FindFilesTest, ResolvesEachComponentMissingAsWrittenByItsFoldedName) {
         EXPECT_EQ(qmsys::resolveLetterCase(root + c.path), expected) << c.path;
     }
     EXPECT_EQ(qmsys::resolveLetterCase(""), "");
+}
+
+// Every run of the upper-case table, not a sample: a file named with a run's capitals (Ł, Ś,
+// Č, Ř and the like alternate with their small letters) is found by a search and opened by a
+// path written with its small letters, and the other way round.
+TEST_F(FindFilesTest, EveryRunOfTheFoldingTableFindsAFileInEitherCase) {
+    for (const auto& [label, small, capital] : qmtest::upcaseTableRuns()) {
+        SCOPED_TRACE(label + ": " + capital);
+        for (const auto& [written, asked] :
+             {std::pair{capital, small}, std::pair{small, capital}}) {
+            qmtest::TempDir dir;
+            qmtest::writeFile(dir / written, "");
+            EXPECT_EQ(qmsys::findFiles(dir.path(), asked), std::vector<std::string>{written});
+            EXPECT_EQ(qmsys::resolveLetterCase(dir / asked), dir / written);
+        }
+    }
 }
 #endif
 

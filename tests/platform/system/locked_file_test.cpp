@@ -1,18 +1,32 @@
 // LockedFile: a journal that processes change in turns. Threads of the test take the lock
 // through files of their own, as other processes would, and a helper process holds it across
 // a kill.
+#if !defined(_WIN32)
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <unistd.h>
+#endif
+
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <functional>
 #include <future>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "qmsys/files.h"
 #include "qmtest/child_process.h"
 #include "qmtest/files.h"
 #include "qmtest/relocated_user.h"
 #include "qmtest/temp_dir.h"
+#if !defined(_WIN32)
+#include "qmtest/wait.h"
+
+extern char** environ;
+#endif
 
 namespace {
 
@@ -132,10 +146,89 @@ TEST(LockedFile, AKilledHoldersLockIsReleased) {
     EXPECT_EQ(qmtest::readFile(path), "after\n");
 }
 
+#if defined(_WIN32)
 TEST(StandardInputKind, APipedInputIsAPipe) {
     const auto result = qmtest::runProcess({qmtest::binDir() + "/qm_lock_holder", "input"});
     EXPECT_EQ(result.exitCode, 0);
     EXPECT_EQ(result.out.substr(0, result.out.find_first_of("\r\n")), "pipe");
 }
+#else
+// What qm_lock_holder says its standard input is when started with input as its descriptor 0
+// (-1: closed).
+std::string inputKindSeenWith(int input) {
+    int out[2];
+    if (::pipe2(out, O_CLOEXEC) != 0) {
+        return "no pipe";
+    }
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (input < 0) {
+        posix_spawn_file_actions_addclose(&actions, 0);
+    } else {
+        posix_spawn_file_actions_adddup2(&actions, input, 0);
+    }
+    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+    std::string program = qmtest::binDir() + "/qm_lock_holder";
+    std::string mode = "input";
+    char* argv[] = {program.data(), mode.data(), nullptr};
+    pid_t pid = 0;
+    const int rc = ::posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, environ);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(out[1]);
+    std::string said;
+    char buffer[64];
+    for (ssize_t n; (n = ::read(out[0], buffer, sizeof buffer)) > 0;) {
+        said.append(buffer, static_cast<std::size_t>(n));
+    }
+    ::close(out[0]);
+    if (rc != 0) {
+        return "not started";
+    }
+    EXPECT_EQ(qmtest::waitForExit(pid), 0);
+    return said.substr(0, said.find_first_of("\r\n"));
+}
+
+// Each kind of standard input a program may be started with is told apart (a terminal needs
+// one to be there, which a test run has not).
+TEST(StandardInputKind, EveryKindIsToldApart) {
+    qmtest::TempDir dir;
+    qmtest::writeFile(dir / "input.txt", "text\n");
+    const struct {
+        const char* kind;
+        std::function<std::vector<int>()> open;  // the child's input first, then what to close
+    } cases[] = {
+        {"pipe",
+         [] {
+             int ends[2] = {-1, -1};
+             EXPECT_EQ(::pipe2(ends, O_CLOEXEC), 0);
+             return std::vector<int>{ends[0], ends[1]};
+         }},
+        {"file",
+         [&] {
+             return std::vector<int>{::open((dir / "input.txt").c_str(), O_RDONLY | O_CLOEXEC)};
+         }},
+        {"device", [] { return std::vector<int>{::open("/dev/null", O_RDONLY | O_CLOEXEC)}; }},
+        {"socket",
+         [] {
+             int ends[2] = {-1, -1};
+             EXPECT_EQ(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends), 0);
+             return std::vector<int>{ends[0], ends[1]};
+         }},
+        {"closed", [] { return std::vector<int>{-1}; }},
+    };
+    for (const auto& c : cases) {
+        const std::vector<int> descriptors = c.open();
+        if (c.kind != std::string("closed")) {
+            ASSERT_GE(descriptors[0], 0) << c.kind;
+        }
+        EXPECT_EQ(inputKindSeenWith(descriptors[0]), c.kind);
+        for (const int fd : descriptors) {
+            if (fd >= 0) {
+                ::close(fd);
+            }
+        }
+    }
+}
+#endif
 
 }  // namespace
