@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the demo and the tests need, when any is missing;
 # packages given as arguments are needed too (scripts/deps.sh clang). Widget tests render off
-# screen, so no X server is needed; libxml2-utils gives the benchmarks their xmllint.
+# screen, so no X server is needed; libxml2-utils gives the benchmarks their xmllint; the
+# widget tests measure dialogs in fonts-dejavu-core's font (tests/loader/ui/data/fonts.conf).
 #   scripts/deps.sh [--only] [--no-recommends] [package...]
 # --only installs just the packages given (scripts/win-deps.sh names the Windows build's own);
 # --no-recommends leaves out what they only recommend.
 set -euo pipefail
 packages=(cmake ninja-build g++ libgtest-dev libgmock-dev libsqlite3-dev libxml2-dev
-          libxml2-utils qt6-base-dev qt6-base-dev-tools libgl-dev)
+          libxml2-utils qt6-base-dev qt6-base-dev-tools libgl-dev fonts-dejavu-core)
 apt_options=()
 while (($#)); do
     case $1 in

@@ -6,8 +6,11 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 preset="${1:-ci}"
-scripts/build.sh "$preset" qm_screenshots
+scripts/build.sh "$preset" qm_screenshots gui_host_test
 build=build-$preset
 [ "$preset" = default ] && build=build
 QT_QPA_PLATFORM="${QT_QPA_PLATFORM:-offscreen}" "$build/bin/qm_screenshots"
+# The CAD host's main window with the loader's dialog over it.
+QMTEST_SCREENSHOTS=1 QT_QPA_PLATFORM="${QT_QPA_PLATFORM:-offscreen}" "$build/bin/gui_host_test" \
+    --gtest_filter='*ModuleLoaderCommandOpensItsDialogOverTheMainWindow' >/dev/null
 ls "$build"/screenshots/*.png

@@ -104,11 +104,11 @@ int main(int argc, char** argv) {
         }
 
         dialog.grid().selectAll();
-        dialog.onToggle();
+        dialog.presenter().onToggle();
         QApplication::processEvents();
         watch.report("toggle the mark of every row");
 
-        dialog.onApply();
+        dialog.presenter().onApply();
         QApplication::processEvents();
         watch.report("apply (events, refill, save settings)");
         dialog.close();

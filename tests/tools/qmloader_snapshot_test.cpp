@@ -4,12 +4,13 @@
 // configuration, the environment and registry values that path macros read, or the snapshot
 // itself.
 //
-// QM_SNAPSHOT_STEPS sets the number of random steps (a short run by default; the long run is
-// QM_SNAPSHOT_STEPS=1000), QM_SNAPSHOT_SEED the seed.
+// QMTEST_SNAPSHOT_STEPS sets the number of random steps (a short run by default; the long run is
+// QMTEST_SNAPSHOT_STEPS=1000), QMTEST_SNAPSHOT_SEED the seed.
 #include <gtest/gtest.h>
 #include <qmenv/environment.h>
 #include <qmtest/child_process.h>
 #include <qmtest/files.h>
+#include <qmtest/private_mounts.h>
 #include <qmtest/product_keys.h>
 #include <qmtest/relocated_user.h>
 #include <qmtest/scoped_env.h>
@@ -185,8 +186,8 @@ protected:
 };
 
 TEST_F(SnapshotEqualityTest, ListIsTheSameWithAndWithoutTheSnapshotAfterRandomChanges) {
-    const int steps = envNumber("QM_SNAPSHOT_STEPS", 40);
-    const auto seed = static_cast<unsigned>(envNumber("QM_SNAPSHOT_SEED", 20261206));
+    const int steps = envNumber("QMTEST_SNAPSHOT_STEPS", 40);
+    const auto seed = static_cast<unsigned>(envNumber("QMTEST_SNAPSHOT_SEED", 20261206));
     SCOPED_TRACE("seed " + std::to_string(seed));
     std::mt19937 rng(seed);
     const char* configs[] = {"default", "other"};
@@ -548,13 +549,15 @@ TEST_F(SnapshotEqualityTest, TheHostRunsTheProgramUnderItsOwnStartsTempFolder) {
 // the machine allows no loop mount). A deployment that copies definitions and lists the
 // catalogue within one second: a module added, and a definition edited to the same size, in
 // the second of the scan that recorded the snapshot must show at once and ever after.
+const bool kPrivateMounts = qmtest::keepMountsPrivate();
+
 class WholeSecondFileSystem {
 public:
     explicit WholeSecondFileSystem(const std::string& root)
         : image_(root + "/ext2.img"), mountPoint_(root + "/ext2") {
         fs::create_directories(mountPoint_);
         qmtest::writeFile(image_, "");
-        if (::geteuid() != 0 || ::truncate(image_.c_str(), 16 << 20) != 0) {
+        if (!kPrivateMounts || ::truncate(image_.c_str(), 16 << 20) != 0) {
             return;
         }
         mounted_ = run({"/sbin/mkfs.ext2", "-q", "-F", "-I", "128", image_}) &&
@@ -580,7 +583,7 @@ private:
 TEST_F(SnapshotEqualityTest, ChangesWithinTheRecordingSecondOfAWholeSecondFileSystemShow) {
     WholeSecondFileSystem ext2(user_.root());
     if (!ext2.mounted()) {
-        GTEST_SKIP() << "no loop-mounted ext2 here";
+        GTEST_SKIP() << "no loop-mounted ext2 in a mount namespace of the test's own here";
     }
     const std::string folder = ext2.path() + "/Zadod/Modules";
     fs::create_directories(folder);
@@ -595,8 +598,10 @@ TEST_F(SnapshotEqualityTest, ChangesWithinTheRecordingSecondOfAWholeSecondFileSy
                "</ModuleName></Name></QM_Module>\n";
     };
     auto second = [] { return std::chrono::system_clock::now().time_since_epoch() / 1s; };
+    // The case needs both listings within the second of the first: an attempt that spills
+    // into the next second proves nothing, and is made again from a new second.
     bool withinOneSecond = false;
-    for (int attempt = 0; attempt < 5 && !withinOneSecond; ++attempt) {
+    for (int attempt = 0; attempt < 10 && !withinOneSecond; ++attempt) {
         fs::remove(folder + "/a.default.xml");
         fs::remove(folder + "/b.default.xml");
         fs::remove_all(user_.stateDir() + "/Brenvik");
@@ -617,10 +622,16 @@ TEST_F(SnapshotEqualityTest, ChangesWithinTheRecordingSecondOfAWholeSecondFileSy
         EXPECT_NE(without.out.find("\"key\": \"QM_B\""), std::string::npos) << without.out;
         EXPECT_NE(without.out.find("\"version_minor\": 2"), std::string::npos) << without.out;
         EXPECT_EQ(withSnapshot.out, without.out);
-        std::this_thread::sleep_for(2100ms);  // and ever after
+        // And ever after: once even a two-second tick holding those stamps is over, the
+        // snapshot recorded meanwhile still shows them.
+        while (second() < start + 2) {
+            std::this_thread::sleep_for(5ms);
+        }
         EXPECT_EQ(list("default", true).out, without.out);
     }
-    EXPECT_TRUE(withinOneSecond) << "no attempt fitted into one second";
+    if (!withinOneSecond) {
+        GTEST_SKIP() << "this machine never ran two listings within one second";
+    }
 }
 #endif
 

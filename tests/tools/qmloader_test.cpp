@@ -7,6 +7,7 @@
 #include <qmtest/module_settings.h>
 #include <qmtest/relocated_user.h>
 #include <qmtest/temp_dir.h>
+#include <qmtest/text.h>
 
 #include <sstream>
 
@@ -31,12 +32,18 @@ qmtest::ProcessResult qmloader(std::vector<std::string> args) {
     return qmtest::runProcess(args);
 }
 
-std::vector<std::string> lines(const std::string& text) {
-    std::vector<std::string> out;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);)
-        out.push_back(line);
-    return out;
+using qmtest::lines;
+
+// text as a JSON string, quotes included: a path may hold a quote or a backslash.
+std::string jsonString(const std::string& text) {
+    std::string out = "\"";
+    for (const char c : text) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+        }
+        out += c;
+    }
+    return out + "\"";
 }
 
 // The top-level objects of the JSON array qmloader writes, one string each, in order.
@@ -146,11 +153,12 @@ TEST_F(QmloaderTest, ListJsonShowsEveryModuleWithMenusApplicationsAndTheUsersSet
         {"QM_ROADS",
          {"\"name\": \"Road Design\"", "\"version_major\": 22", "\"version_minor\": 99",
           "\"name\": \"KRQM_Roads_enu\",\n        \"folder\": \"Roads\\\\Menus\"",
-          "\"path\": \"" + sample() + "/Bin/krqm_roads.arx\"", "\"type\": \"arx\"",
+          "\"path\": " + jsonString(sample() + "/Bin/krqm_roads.arx"), "\"type\": \"arx\"",
           "\"command\": \"KRQM_ROADS_INIT\"", "\"modal\": false", "\"activated\": true",
           "\"autostart\": true"}},
         {"QM_SURVEY",
-         {"\"name\": \"Survey Data\"", "\"path\": \"" + sample() + "/Survey/Bin/krqm_survey_sync\"",
+         {"\"name\": \"Survey Data\"",
+          "\"path\": " + jsonString(sample() + "/Survey/Bin/krqm_survey_sync"),
           "\"arguments\": \"--configuration default\"", "\"activated\": false"}},
         {"QM_TERRAIN", {"\"name\": \"Terrain Modelling\"", "\"version_minor\": 12", none}},
     };

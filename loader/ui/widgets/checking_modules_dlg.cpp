@@ -1,24 +1,18 @@
 #include "ui/widgets/checking_modules_dlg.h"
 
-#include <qmenv/environment.h>
-
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QLabel>
 
-#include "environment/names.h"
-#include "runtime/loader_context.h"
-#include "ui/logic/resource_strings.h"
 #include "ui/widgets/anchor_layout.h"
 #include "ui/widgets/button_st.h"
 #include "ui/widgets/dialog_controls.h"
 #include "ui/widgets/my_check_list_box.h"
-#include "ui/widgets/options_fill_worker.h"
 
 namespace qm::ui {
 
 CCheckingModulesDlg::CCheckingModulesDlg(QWidget* parent, LoaderContext& context)
-    : QDialog(parent), context_(context) {
+    : QDialog(parent) {
     const DialogTemplate* t = DialogTemplate::load(kDialogOptions);
     if (t == nullptr) {
         return;
@@ -36,20 +30,17 @@ CCheckingModulesDlg::CCheckingModulesDlg(QWidget* parent, LoaderContext& context
             b->setFlatLook(false);
         }
     }
+    presenter_ =
+        std::make_unique<OptionsDialogPresenter>(context, static_cast<OptionsDialogView&>(*this));
+    OptionsDialogPresenter* p = presenter_.get();
     connect(button(kIdOk), &QPushButton::clicked, this, &CCheckingModulesDlg::accept);
     connect(button(kIdCancel), &QPushButton::clicked, this, &CCheckingModulesDlg::reject);
-    connect(button(kIdHelp), &QPushButton::clicked, this,
-            [] { QmEnHelp(names::kHelpTopic, names::kHelpName); });
-    connect(button(kIdRefresh), &QPushButton::clicked, this, &CCheckingModulesDlg::startFill);
-
-    worker_ = new OptionsFillWorker(context_, this);
-    connect(worker_, &OptionsFillWorker::finished, this, &CCheckingModulesDlg::onFillFinished);
+    connect(button(kIdHelp), &QPushButton::clicked, this, [p] { p->onHelp(); });
+    connect(button(kIdRefresh), &QPushButton::clicked, this, [p] { p->onRefresh(); });
 }
 
 CCheckingModulesDlg::~CCheckingModulesDlg() {
-    if (worker_ != nullptr) {
-        worker_->waitForThread();
-    }
+    presenter_.reset();
     if (waitCursor_) {
         QGuiApplication::restoreOverrideCursor();
     }
@@ -69,19 +60,41 @@ QString CCheckingModulesDlg::versionText() const {
     return version_ != nullptr ? version_->text() : QString();
 }
 
-bool CCheckingModulesDlg::filling() const {
-    return worker_ != nullptr && worker_->running();
-}
-
 void CCheckingModulesDlg::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
-    if (!started_ && list_ != nullptr) {
-        started_ = true;
-        startFill();
+    if (presenter_ != nullptr && list_ != nullptr) {
+        presenter_->start();
     }
 }
 
-std::vector<OptionsCheck> CCheckingModulesDlg::currentChecks() const {
+void CCheckingModulesDlg::enableControl(int id, bool enabled) {
+    if (QWidget* control = controls_->control(id)) {
+        control->setEnabled(enabled);
+    }
+}
+
+void CCheckingModulesDlg::showControl(int id, bool shown) {
+    if (QWidget* control = controls_->control(id)) {
+        control->setVisible(shown);
+        if (shown) {
+            control->repaint();
+        }
+    }
+}
+
+void CCheckingModulesDlg::setWaitCursor(bool on) {
+    if (on == waitCursor_) {
+        return;
+    }
+    waitCursor_ = on;
+    if (on) {
+        QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    } else {
+        QGuiApplication::restoreOverrideCursor();
+    }
+}
+
+std::vector<OptionsCheck> CCheckingModulesDlg::listChecks() const {
     std::vector<OptionsCheck> checks;
     checks.reserve(static_cast<std::size_t>(list_->count()));
     for (int i = 0; i < list_->count(); ++i) {
@@ -90,77 +103,60 @@ std::vector<OptionsCheck> CCheckingModulesDlg::currentChecks() const {
     return checks;
 }
 
-void CCheckingModulesDlg::setBusy(bool busy) {
-    pleaseWait_->setVisible(busy);
-    for (int id : {kIdRefresh, kIdOk, kIdCancel}) {
-        button(id)->setEnabled(!busy);
-    }
-    if (busy != waitCursor_) {
-        waitCursor_ = busy;
-        if (busy) {
-            QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-        } else {
-            QGuiApplication::restoreOverrideCursor();
-        }
-    }
+void CCheckingModulesDlg::clearList() {
+    list_->resetContent();
 }
 
-void CCheckingModulesDlg::startFill() {
-    if (list_ == nullptr || filling()) {
-        return;
+void CCheckingModulesDlg::showItems(const std::vector<OptionsItem>& items) {
+    // The items come sorted: added in their order, not sorted in one by one (enabling sorting
+    // again does not sort the items already there).
+    list_->setUpdatesEnabled(false);
+    list_->setSortingEnabled(false);
+    for (const OptionsItem& item : items) {
+        const int index = list_->addString(QString::fromStdString(item.name));
+        list_->setItemKey(index, item.key);
+        list_->setCheck(index, item.checked);
+        list_->enableItem(index, item.enabled);
     }
-    setBusy(true);
-    pleaseWait_->repaint();
-    // The checks go to the worker; the list empties now and shows the worker's result later.
-    std::vector<OptionsCheck> checks = currentChecks();
-    list_->resetContent();
-    worker_->start(std::move(checks));
+    list_->setSortingEnabled(true);
+    list_->setUpdatesEnabled(true);
 }
 
-void CCheckingModulesDlg::onFillFinished(const std::vector<OptionsItem>& items, bool failed) {
-    list_->resetContent();
-    if (failed) {
-        list_->addItem(QString::fromStdString(ResourceString(StringId::OptionsInternalError)));
+void CCheckingModulesDlg::showListError(const std::string& text) {
+    list_->addItem(QString::fromStdString(text));
+}
+
+void CCheckingModulesDlg::closeDialog(bool ok) {
+    if (ok) {
+        QDialog::accept();
     } else {
-        // Sorted once at the end rather than on every insertion (enabling sorting again does
-        // not sort the items already there).
-        list_->setUpdatesEnabled(false);
-        list_->setSortingEnabled(false);
-        for (const OptionsItem& item : items) {
-            const int index = list_->addString(QString::fromStdString(item.name));
-            list_->setItemKey(index, item.key);
-            list_->setCheck(index, item.checked);
-            list_->enableItem(index, item.enabled);
-        }
-        list_->sortItems(Qt::AscendingOrder);
-        list_->setSortingEnabled(true);
-        list_->setUpdatesEnabled(true);
+        QDialog::reject();
     }
-    setBusy(false);
-    emit fillFinished();
+}
+
+void CCheckingModulesDlg::postToUiThread(std::function<void()> task) {
+    // Queued to this dialog's thread; dropped if the dialog is gone by then.
+    QMetaObject::invokeMethod(this, std::move(task), Qt::QueuedConnection);
 }
 
 void CCheckingModulesDlg::accept() {
-    if (filling()) {
+    if (presenter_ == nullptr || list_ == nullptr) {
+        QDialog::accept();
         return;
     }
-    if (list_ != nullptr) {
-        const std::vector<OptionsCheck> checks = currentChecks();
-        list_->resetContent();
-        StoreOptionChecks(context_.modules(), checks, &context_.log(), &context_.feedback());
-    }
-    QDialog::accept();
+    presenter_->onOk();
 }
 
 void CCheckingModulesDlg::reject() {
-    if (filling()) {
+    if (presenter_ == nullptr) {
+        QDialog::reject();
         return;
     }
-    QDialog::reject();
+    presenter_->onCancel();
 }
 
 void CCheckingModulesDlg::closeEvent(QCloseEvent* event) {
-    if (filling()) {
+    if (presenter_ != nullptr && !presenter_->canClose()) {
         event->ignore();
         return;
     }

@@ -1,14 +1,13 @@
 #pragma once
-// CCheckingModulesDlg: the Options dialog, in which the user switches modules on and off. Its
-// list is filled by a worker (OptionsFillWorker) when the dialog first shows and on Refresh;
-// meanwhile "Please wait..." shows, OK, Cancel and Refresh are disabled, and neither Escape
-// nor closing the window ends the dialog. OK stores the checks; Cancel stores nothing beyond
-// what the fills stored.
+// CCheckingModulesDlg: the Options dialog on Qt widgets, in which the user switches modules on
+// and off; a view of OptionsDialogPresenter (ui/logic/options_dialog_presenter.h), which fills
+// the list on a worker thread and decides the busy states, OK and Cancel. While the list
+// fills, neither Escape nor closing the window ends the dialog.
 #include <QDialog>
 #include <memory>
 #include <vector>
 
-#include "ui/logic/options_fill.h"
+#include "ui/logic/options_dialog_presenter.h"
 
 class QLabel;
 
@@ -21,9 +20,8 @@ namespace qm::ui {
 class CButtonST;
 class DialogControls;
 class MyCheckListBox;
-class OptionsFillWorker;
 
-class CCheckingModulesDlg : public QDialog {
+class CCheckingModulesDlg : public QDialog, private OptionsDialogView {
     Q_OBJECT
 
 public:
@@ -35,7 +33,7 @@ public:
     void setVersionText(const QString& text);
     QString versionText() const;
 
-    bool filling() const;
+    bool filling() const { return presenter_ != nullptr && presenter_->filling(); }
     MyCheckListBox& list() const { return *list_; }
     CButtonST* button(int id) const;
     QLabel* pleaseWait() const { return pleaseWait_; }
@@ -52,19 +50,25 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    void startFill();
-    void onFillFinished(const std::vector<OptionsItem>& items, bool failed);
-    std::vector<OptionsCheck> currentChecks() const;
-    void setBusy(bool busy);
+    // OptionsDialogView
+    void enableControl(int id, bool enabled) override;
+    void showControl(int id, bool shown) override;
+    void setWaitCursor(bool on) override;
+    std::vector<OptionsCheck> listChecks() const override;
+    void clearList() override;
+    void showItems(const std::vector<OptionsItem>& items) override;
+    void showListError(const std::string& text) override;
+    void closeDialog(bool ok) override;
+    void postToUiThread(std::function<void()> task) override;
+    void listFilled() override { emit fillFinished(); }
 
-    LoaderContext& context_;
     std::unique_ptr<DialogControls> controls_;
     MyCheckListBox* list_ = nullptr;
     QLabel* pleaseWait_ = nullptr;
     QLabel* version_ = nullptr;
-    OptionsFillWorker* worker_ = nullptr;
-    bool started_ = false;
     bool waitCursor_ = false;
+    // Last: destroyed first, so that a running fill ends while the controls still exist.
+    std::unique_ptr<OptionsDialogPresenter> presenter_;
 };
 
 }  // namespace qm::ui

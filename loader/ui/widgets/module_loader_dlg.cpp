@@ -1,32 +1,27 @@
 #include "ui/widgets/module_loader_dlg.h"
 
 #include <cadhost/services.h>
-#include <qmenv/environment.h>
 
-#include <QHeaderView>
+#include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QLayout>
+#include <QScreen>
 
 #include "environment/names.h"
 #include "runtime/loader_context.h"
-#include "ui/logic/column_fractions.h"
-#include "ui/logic/product_info.h"
-#include "ui/logic/resource_strings.h"
 #include "ui/widgets/anchor_layout.h"
 #include "ui/widgets/button_st.h"
 #include "ui/widgets/checking_modules_dlg.h"
 #include "ui/widgets/dialog_controls.h"
 #include "ui/widgets/frame_window.h"
 #include "ui/widgets/module_grid_model.h"
-#include "ui/widgets/module_loader_controller.h"
 #include "ui/widgets/modules_grid.h"
 #include "ui/widgets/resource_images.h"
 
 namespace qm::ui {
 namespace {
 
-constexpr int kActionButtons[] = {
-    kIdLoad, kIdUnload, kIdStartNoAction, kIdStartLoadMenuOnly, kIdStartLoadModule,
-    kIdOk,   kIdApply};
 constexpr int kAllButtons[] = {kIdLoad,
                                kIdUnload,
                                kIdStartNoAction,
@@ -39,19 +34,11 @@ constexpr int kAllButtons[] = {kIdLoad,
                                kIdOptions};
 const QColor kWhite(255, 255, 255);
 
-std::string columnItemName(int column) {
-    return "Size of column " + std::to_string(column);
-}
-
 }  // namespace
 
 QmModuleLoaderDlg::QmModuleLoaderDlg(QWidget* parent, LoaderContext& context,
                                      const AcceleratorTable* accelerators)
-    : PersistentDialog(parent), context_(context) {
-    setRootKey(QmEnGetRegistryKey());
-    setDialogName(names::kDialogName);
-    setPersistency(true);
-
+    : QDialog(parent), context_(context), presenter_(context, *this) {
     const DialogTemplate* t = DialogTemplate::load(kDialogModuleLoader);
     if (t == nullptr) {
         return;
@@ -59,29 +46,38 @@ QmModuleLoaderDlg::QmModuleLoaderDlg(QWidget* parent, LoaderContext& context,
     controls_ = std::make_unique<DialogControls>(*t, *this, [this](const ControlTemplate& c) {
         return c.id == kIdGrid ? grid_ = new QmModulesGrid(this) : nullptr;
     });
-    model_ = new ModuleGridModel(this);
-    controller_ = new ModuleLoaderController(context_, *model_, this);
+    model_ = new ModuleGridModel(presenter_.rows(), this);
     grid_->setAccelerators(accelerators);
     grid_->setTabTargets(button(kIdLoad), button(kIdUnload));
     setSizeGripEnabled(true);
 
-    connect(button(kIdLoad), &QPushButton::clicked, this, &QmModuleLoaderDlg::onLoad);
-    connect(button(kIdUnload), &QPushButton::clicked, this, &QmModuleLoaderDlg::onUnload);
+    LoaderDialogPresenter* p = &presenter_;
+    connect(button(kIdLoad), &QPushButton::clicked, this, [p] { p->onLoad(); });
+    connect(button(kIdUnload), &QPushButton::clicked, this, [p] { p->onUnload(); });
     for (int id : {kIdStartNoAction, kIdStartLoadMenuOnly, kIdStartLoadModule}) {
         const StartupOption option = *StartupOptionForButton(id);
         connect(button(id), &QPushButton::clicked, this,
-                [this, option] { onStartupOption(option); });
+                [p, option] { p->onStartupOptionButton(option); });
     }
     connect(button(kIdOk), &QPushButton::clicked, this, &QmModuleLoaderDlg::accept);
-    connect(button(kIdApply), &QPushButton::clicked, this, &QmModuleLoaderDlg::onApply);
+    connect(button(kIdApply), &QPushButton::clicked, this, [p] { p->onApply(); });
     connect(button(kIdCancelButton), &QPushButton::clicked, this, &QmModuleLoaderDlg::reject);
-    connect(button(kIdHelp), &QPushButton::clicked, this, &QmModuleLoaderDlg::onHelp);
-    connect(button(kIdOptions), &QPushButton::clicked, this, &QmModuleLoaderDlg::onOptions);
-    connect(grid_, &QmModulesGrid::commandRequested, this, &QmModuleLoaderDlg::onGridCommand);
-    connect(grid_, &QmModulesGrid::toggleRequested, this, &QmModuleLoaderDlg::onToggle);
+    connect(button(kIdHelp), &QPushButton::clicked, this, [p] { p->onHelp(); });
+    connect(button(kIdOptions), &QPushButton::clicked, this, [p] { p->onOptions(); });
+    connect(grid_, &QmModulesGrid::commandRequested, this,
+            [p](int command) { p->onGridCommand(command); });
+    connect(grid_, &QmModulesGrid::toggleRequested, this, [p] { p->onToggle(); });
 }
 
-QmModuleLoaderDlg::~QmModuleLoaderDlg() = default;
+QmModuleLoaderDlg::~QmModuleLoaderDlg() {
+    // The model listens to the presenter's rows and the grid shows the model: both go before
+    // the presenter does.
+    delete grid_;
+    delete model_;
+    while (waitDepth_ > 0) {
+        setBusy(false);
+    }
+}
 
 CButtonST* QmModuleLoaderDlg::button(int id) const {
     return controls_ ? controls_->button(id) : nullptr;
@@ -93,20 +89,6 @@ QString QmModuleLoaderDlg::productNameText() const {
 
 QString QmModuleLoaderDlg::productsText() const {
     return controls_->label(kIdProducts)->text();
-}
-
-void QmModuleLoaderDlg::showMessage(const QString& text) {
-    cadhost::messageBox(frameOfWidget(this), text.toStdString(), names::kMessageCaption,
-                        cadhost::MB_OK | cadhost::MB_ICONERROR);
-}
-
-void QmModuleLoaderDlg::setActionButtonsEnabled(bool enabled) {
-    for (int id : kActionButtons) {
-        if (id == kIdStartLoadModule && context_.autostartOverride()) {
-            continue;  // stays disabled and hidden under the override
-        }
-        button(id)->setEnabled(enabled);
-    }
 }
 
 void QmModuleLoaderDlg::setAnchors() {
@@ -132,178 +114,158 @@ void QmModuleLoaderDlg::initDialog() {
     }
     initialised_ = true;
 
-    // The stored placement, and the product statics with their (still empty) texts.
-    restorePlacement();
-    controls_->label(kIdProductName)->setText(productName_);
-    controls_->label(kIdProducts)->setText(products_);
-
-    noModulesMessage_ = QString::fromStdString(NoModulesMessage(QmEnGetAppPath()));
-
     QIcon icon;
     icon.addPixmap(LoadResourceIcon(kIconLarge).pixmap(32, 32));
     icon.addPixmap(LoadResourceIcon(kIconSmall).pixmap(16, 16));
     setWindowIcon(icon);
-
-    setActionButtonsEnabled(false);
-    if (context_.modules().empty()) {
-        showMessage(noModulesMessage_);
-    }
-
-    for (StartupOption option :
-         {StartupOption::NoAction, StartupOption::LoadMenuOnly, StartupOption::LoadModule}) {
-        const StartupOptionInfo& info = Describe(option);
-        button(info.button)->setBitmaps(info.bitmap, kWhite, 0, kWhite);
-        button(info.button)->setTooltipText(info.tooltip);
-    }
-    button(kIdLoad)->setTooltipText(StringId::LoadModule);
-    button(kIdUnload)->setTooltipText(StringId::UnloadModule);
     for (int id : kAllButtons) {
         button(id)->setFlatLook(false);
     }
-
     setAnchors();
+    grid_->setAutostartOverride(!presenter_.offersLoadModule());
+    grid_->initialise(model_, &presenter_.fractions());
 
-    if (context_.autostartOverride()) {
-        button(kIdStartLoadModule)->setEnabled(false);
-        button(kIdStartLoadModule)->hide();
-    }
-
-    grid_->setAutostartOverride(context_.autostartOverride());
-    grid_->initialise(model_);
-
-    for (int column = 0; column < kGridColumnCount - 1; ++column) {
-        int stored = 0;
-        if (getDialogData(columnItemName(column), stored)) {
-            grid_->widthFraction(column) = ColumnFractions::fromStored(stored);
-        }
-    }
-    grid_->relayColumns();
-
-    versionCaption_ = QString::fromStdString(ResourceString(StringId::Version) + ": " +
-                                             QmEnGetCurrentVersionNumber());
-
-    productName_.clear();
-    products_.clear();
-    if (std::optional<ProductInfo> info = ReadProductInfo(ProductInfoFile(QmEnGetAppPath()))) {
-        productName_ = QString::fromStdString(info->productName);
-        products_ = QString::fromStdString(info->products);
-        controls_->label(kIdProductName)->setText(productName_);
-        controls_->label(kIdProducts)->setText(products_);
-    }
-
-    setActionButtonsEnabled(false);
-    beginWaitCursor();
-    controller_->fillGrid();
-    controller_->finishList(noModulesMessage_);
-    if (!context_.modules().empty()) {
-        grid_->selectRow(1);
-    }
-    setActionButtonsEnabled(true);
-    endWaitCursor();
+    presenter_.initialise();
     grid_->setFocus(Qt::OtherFocusReason);
 }
 
 void QmModuleLoaderDlg::showEvent(QShowEvent* event) {
     initDialog();
-    PersistentDialog::showEvent(event);
+    QDialog::showEvent(event);
 }
 
 void QmModuleLoaderDlg::resizeEvent(QResizeEvent* event) {
-    PersistentDialog::resizeEvent(event);
+    QDialog::resizeEvent(event);
     if (grid_ != nullptr) {
         grid_->relayColumns();
     }
     update();
 }
 
-void QmModuleLoaderDlg::onLoad() {
-    controller_->markEvents(MarkMode::Load, grid_->selectedRows());
-    button(kIdLoad)->setTooltipText(StringId::LoadModule);
-}
-
-void QmModuleLoaderDlg::onUnload() {
-    controller_->markEvents(MarkMode::Unload, grid_->selectedRows());
-    button(kIdUnload)->setTooltipText(StringId::UnloadModule);
-}
-
-void QmModuleLoaderDlg::onToggle() {
-    controller_->markEvents(MarkMode::Toggle, grid_->selectedRows());
-}
-
-void QmModuleLoaderDlg::onStartupOption(StartupOption option) {
-    controller_->applyStartupOption(option, grid_->selectedRows());
-    grid_->viewport()->update();
-    const StartupOptionInfo& info = Describe(option);
-    button(info.button)->setTooltipText(info.tooltip);
-}
-
-void QmModuleLoaderDlg::onGridCommand(int command) {
-    if (command == kCmdLoad) {
-        onLoad();
-    } else if (command == kCmdUnload) {
-        onUnload();
-    } else if (std::optional<StartupOption> option = StartupOptionForCommand(command)) {
-        // The grid applies the option itself; the buttons' tooltips stay as they are.
-        controller_->applyStartupOption(*option, grid_->selectedRows());
-        grid_->viewport()->update();
+void QmModuleLoaderDlg::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_F1 && event->modifiers() == Qt::NoModifier) {
+        presenter_.onHelp();
+        event->accept();
+        return;
     }
-}
-
-void QmModuleLoaderDlg::storeColumnWidths() {
-    for (int column = 0; column < kGridColumnCount - 1; ++column) {
-        setDialogData(columnItemName(column),
-                      ColumnFractions::toStored(grid_->widthFraction(column)));
-    }
-}
-
-void QmModuleLoaderDlg::onApply() {
-    beginWaitCursor();
-    setActionButtonsEnabled(false);
-    const ApplyReport report = controller_->executeEvents();
-    if (report.failures() > 0) {
-        showMessage(QString::fromStdString(report.text()));
-    }
-    storeColumnWidths();
-    controller_->refreshAndSave();
-    setActionButtonsEnabled(true);
-    endWaitCursor();
+    QDialog::keyPressEvent(event);
 }
 
 void QmModuleLoaderDlg::accept() {
-    onApply();
-    storePlacement();
-    PersistentDialog::accept();
+    presenter_.onOk();
 }
 
 void QmModuleLoaderDlg::reject() {
-    if (controller_ != nullptr) {
-        controller_->cancel();
-    }
-    storePlacement();
-    PersistentDialog::reject();
-}
-
-void QmModuleLoaderDlg::onHelp() {
-    QmEnHelp(names::kHelpTopic, names::kHelpName);
-}
-
-bool QmModuleLoaderDlg::helpRequested() {
-    onHelp();
-    return true;
-}
-
-void QmModuleLoaderDlg::onOptions() {
-    const int listedBefore = controller_->listedCount();
-    CCheckingModulesDlg options(nullptr, context_);
-    options.setVersionText(versionCaption_);
-    emit optionsDialogOpening(&options);
-    if (options.exec() != QDialog::Accepted) {
+    if (!controls_) {
+        QDialog::reject();
         return;
     }
-    setActionButtonsEnabled(false);
-    controller_->rebuildAfterOptions(listedBefore, noModulesMessage_);
-    setActionButtonsEnabled(true);
-    grid_->selectRow(1);
+    presenter_.onCancel();
+}
+
+void QmModuleLoaderDlg::closeDialog(bool ok) {
+    if (ok) {
+        QDialog::accept();
+    } else {
+        QDialog::reject();
+    }
+}
+
+void QmModuleLoaderDlg::enableControl(int id, bool enabled) {
+    if (QWidget* control = controls_->control(id)) {
+        control->setEnabled(enabled);
+    }
+}
+
+void QmModuleLoaderDlg::hideControl(int id) {
+    if (QWidget* control = controls_->control(id)) {
+        control->hide();
+    }
+}
+
+void QmModuleLoaderDlg::setControlText(int id, const std::string& text) {
+    if (QLabel* label = controls_->label(id)) {
+        label->setText(QString::fromStdString(text));
+    }
+}
+
+void QmModuleLoaderDlg::setButtonImage(int id, int bitmap) {
+    button(id)->setBitmaps(bitmap, kWhite, 0, kWhite);
+}
+
+void QmModuleLoaderDlg::setButtonTooltip(int id, StringId text) {
+    button(id)->setTooltipText(text);
+}
+
+void QmModuleLoaderDlg::showError(const std::string& text) {
+    cadhost::messageBox(frameOfWidget(this), text, names::kMessageCaption,
+                        cadhost::MB_OK | cadhost::MB_ICONERROR);
+}
+
+void QmModuleLoaderDlg::setBusy(bool busy) {
+    if (busy) {
+        if (waitDepth_++ == 0) {
+            QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+        }
+    } else if (waitDepth_ > 0 && --waitDepth_ == 0) {
+        QGuiApplication::restoreOverrideCursor();
+    }
+}
+
+void QmModuleLoaderDlg::applyPlacement(const DialogPlacement& placement) {
+    QSize size(placement.width, placement.height);
+    if (layout() != nullptr) {
+        size = size.expandedTo(layout()->minimumSize());
+    }
+    // The placement is the window's client rectangle, as currentPlacement() reports it.
+    if (placement.hasPosition) {
+        setGeometry(placement.left, placement.top, size.width(), size.height());
+    } else {
+        resize(size);
+    }
+    if (placement.maximized) {
+        setWindowState(windowState() | Qt::WindowMaximized);
+    }
+}
+
+std::vector<Screen> QmModuleLoaderDlg::screens() const {
+    const auto rect = [](const QRect& r) {
+        return ScreenRect{r.x(), r.y(), r.width(), r.height()};
+    };
+    std::vector<Screen> screens;
+    if (QScreen* primary = QGuiApplication::primaryScreen()) {
+        screens.push_back({rect(primary->geometry()), rect(primary->availableGeometry())});
+    }
+    for (QScreen* screen : QGuiApplication::screens()) {
+        if (screen != QGuiApplication::primaryScreen()) {
+            screens.push_back({rect(screen->geometry()), rect(screen->availableGeometry())});
+        }
+    }
+    return screens;
+}
+
+DialogPlacement QmModuleLoaderDlg::currentPlacement() const {
+    const QRect normal = isMaximized() ? normalGeometry() : geometry();
+    return {normal.x(), normal.y(), normal.width(), normal.height(), isMaximized(), true};
+}
+
+std::vector<int> QmModuleLoaderDlg::selectedGridRows() const {
+    return grid_->selectedRows();
+}
+
+void QmModuleLoaderDlg::selectGridRow(int row) {
+    grid_->selectRow(row);
+}
+
+void QmModuleLoaderDlg::relayGridColumns() {
+    grid_->relayColumns();
+}
+
+bool QmModuleLoaderDlg::runOptionsDialog(const std::string& versionText) {
+    CCheckingModulesDlg options(nullptr, context_);
+    options.setVersionText(QString::fromStdString(versionText));
+    emit optionsDialogOpening(&options);
+    return options.exec() == QDialog::Accepted;
 }
 
 }  // namespace qm::ui

@@ -1,14 +1,15 @@
 #pragma once
-// QmModuleLoaderDlg: the module loader's main dialog. It lists the activated modules in the
-// module grid, marks Load and Unload on the selected rows, sets their start-up option, carries
-// the marks out on Apply or OK, discards them on Cancel, and opens the Options dialog. The
-// decisions live in ModuleLoaderController; this class wires the widgets to it and keeps the
-// dialog's placement and column widths.
+// QmModuleLoaderDlg: the module loader's main dialog on Qt widgets, a view of
+// LoaderDialogPresenter (ui/logic/loader_dialog_presenter.h), which decides what the dialog
+// does. This class builds the controls from the dialog template, lays them out and anchors
+// them, passes the user's actions to the presenter and carries out its requests: button
+// states, tooltips and images, message boxes, the wait cursor, the placement on screen, the
+// grid's selection and column layout, and the Options dialog.
+#include <QDialog>
 #include <QString>
 #include <memory>
 
-#include "ui/logic/startup_option.h"
-#include "ui/widgets/persistent_dialog.h"
+#include "ui/logic/loader_dialog_presenter.h"
 
 namespace qm {
 class LoaderContext;
@@ -20,10 +21,9 @@ class AcceleratorTable;
 class CButtonST;
 class DialogControls;
 class ModuleGridModel;
-class ModuleLoaderController;
 class QmModulesGrid;
 
-class QmModuleLoaderDlg : public PersistentDialog {
+class QmModuleLoaderDlg : public QDialog, private LoaderDialogView {
     Q_OBJECT
 
 public:
@@ -35,24 +35,13 @@ public:
     // The dialog's initialisation; runs once, before the dialog first shows.
     void initDialog();
 
+    LoaderDialogPresenter& presenter() { return presenter_; }
     QmModulesGrid& grid() const { return *grid_; }
-    ModuleGridModel& model() const { return *model_; }
-    ModuleLoaderController& controller() const { return *controller_; }
+    const GridRows& rows() const { return presenter_.rows(); }
     CButtonST* button(int id) const;
-    QString versionCaption() const { return versionCaption_; }
-    QString noModulesMessage() const { return noModulesMessage_; }
     QString productNameText() const;
     QString productsText() const;
-
-    void onLoad();
-    void onUnload();
-    void onStartupOption(StartupOption option);
-    void onApply();
-    void onOptions();
-    void onHelp();
-    // A command of the grid's context menu or accelerator table.
-    void onGridCommand(int command);
-    void onToggle();
+    int waitCursorDepth() const { return waitDepth_; }
 
     void accept() override;  // OK: Apply, store the placement, close
     void reject() override;  // Cancel, Escape, the close box
@@ -64,24 +53,35 @@ signals:
 protected:
     void showEvent(QShowEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
-    bool helpRequested() override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
-    void setActionButtonsEnabled(bool enabled);
+    // LoaderDialogView
+    void enableControl(int id, bool enabled) override;
+    void hideControl(int id) override;
+    void setControlText(int id, const std::string& text) override;
+    void setButtonImage(int id, int bitmap) override;
+    void setButtonTooltip(int id, StringId text) override;
+    void showError(const std::string& text) override;
+    void setBusy(bool busy) override;
+    std::vector<Screen> screens() const override;
+    void applyPlacement(const DialogPlacement& placement) override;
+    DialogPlacement currentPlacement() const override;
+    std::vector<int> selectedGridRows() const override;
+    void selectGridRow(int row) override;
+    void relayGridColumns() override;
+    bool runOptionsDialog(const std::string& versionText) override;
+    void closeDialog(bool ok) override;
+
     void setAnchors();
-    void storeColumnWidths();
-    void showMessage(const QString& text);
 
     LoaderContext& context_;
+    LoaderDialogPresenter presenter_;
     std::unique_ptr<DialogControls> controls_;
     QmModulesGrid* grid_ = nullptr;
     ModuleGridModel* model_ = nullptr;
-    ModuleLoaderController* controller_ = nullptr;
-    QString versionCaption_;
-    QString productName_;
-    QString products_;
-    QString noModulesMessage_;
     bool initialised_ = false;
+    int waitDepth_ = 0;
 };
 
 }  // namespace qm::ui

@@ -23,10 +23,8 @@
 namespace qm::ui {
 namespace {
 
-constexpr int kShownColumns[] = {kColName, kColStartup, kColEvent};
-constexpr int kRowHeight = 22;
-
-// Windows virtual-key code of a Qt key, for the keys an accelerator table can name here.
+// Windows virtual-key code of a Qt key, for the keys the accelerator table and the grid's rules
+// name; 0 for others.
 int virtualKey(int key) {
     if (key >= Qt::Key_A && key <= Qt::Key_Z) {
         return 'A' + (key - Qt::Key_A);
@@ -34,7 +32,29 @@ int virtualKey(int key) {
     if (key >= Qt::Key_F1 && key <= Qt::Key_F24) {
         return 0x70 + (key - Qt::Key_F1);
     }
-    return 0;
+    switch (key) {
+        case Qt::Key_Tab:
+        case Qt::Key_Backtab:  // Shift+Tab: on Windows a Tab key-down with Shift held
+            return kVkTab;
+        case Qt::Key_Space:
+            return kVkSpace;
+        case Qt::Key_Home:
+            return kVkHome;
+        case Qt::Key_End:
+            return kVkEnd;
+        default:
+            return 0;
+    }
+}
+
+KeyModifiers modifiersOf(const QInputEvent& event) {
+    const Qt::KeyboardModifiers mods = event.modifiers();
+    return {mods.testFlag(Qt::ControlModifier), mods.testFlag(Qt::ShiftModifier),
+            mods.testFlag(Qt::AltModifier)};
+}
+
+GridKeyRule ruleOf(const QKeyEvent& key) {
+    return GridKeyRuleFor(virtualKey(key.key()), modifiersOf(key));
 }
 
 // The grid's column header. Right of the last column it is white like the rest of the grid's
@@ -63,17 +83,13 @@ QmModulesGrid::QmModulesGrid(QWidget* parent) : QTableView(parent) {
 
 QmModulesGrid::~QmModulesGrid() = default;
 
-bool QmModulesGrid::isShownColumn(int column) {
-    return std::find(std::begin(kShownColumns), std::end(kShownColumns), column) !=
-           std::end(kShownColumns);
-}
-
 int QmModulesGrid::rowHeightPixels() {
-    return DpiScale::primary().scale(kRowHeight);
+    return DpiScale::primary().scale(kGridRowHeight);
 }
 
-void QmModulesGrid::initialise(ModuleGridModel* model) {
+void QmModulesGrid::initialise(ModuleGridModel* model, ColumnFractions* fractions) {
     model_ = model;
+    fractions_ = fractions;
     setModel(model);
     setFont(QFont(QStringLiteral("Arial"), 9));
 
@@ -95,7 +111,7 @@ void QmModulesGrid::initialise(ModuleGridModel* model) {
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     verticalHeader()->setDefaultSectionSize(rowHeightPixels());
     for (int column = 0; column < kGridColumnCount; ++column) {
-        setColumnHidden(column, !isShownColumn(column));
+        setColumnHidden(column, !IsShownGridColumn(column));
     }
 
     QHeaderView* header = horizontalHeader();
@@ -129,7 +145,8 @@ void QmModulesGrid::initialise(ModuleGridModel* model) {
 
 void QmModulesGrid::updateSpans() {
     // The explanatory row is only ever the grid's single row.
-    const bool wanted = model_->gridRowCount() == 1 && model_->isExplanatoryRow(1);
+    const GridRows& rows = model_->rows();
+    const bool wanted = rows.rowCount() == 1 && rows.isExplanatoryRow(1);
     if (wanted == hasSpan_) {
         return;
     }
@@ -156,7 +173,7 @@ std::vector<int> QmModulesGrid::selectedRows() const {
 }
 
 void QmModulesGrid::selectRow(int row) {
-    if (model_ == nullptr || row < 1 || row > model_->gridRowCount()) {
+    if (model_ == nullptr || row < 1 || row > model_->rows().rowCount()) {
         return;
     }
     const QModelIndex index = model_->index(row - 1, kColName);
@@ -176,8 +193,8 @@ void QmModulesGrid::relayColumns() {
     }
     relaying_ = true;
     const int width = clientWidth();
-    for (int column : kShownColumns) {
-        setColumnWidth(column, ColumnFractions::width(fractions_.fraction(column), width));
+    for (int column : kShownGridColumns) {
+        setColumnWidth(column, ColumnFractions::width(fractions_->fraction(column), width));
     }
     relaying_ = false;
 }
@@ -203,7 +220,7 @@ bool QmModulesGrid::eventFilter(QObject* watched, QEvent* event) {
             if (draggedColumn_ >= 0 && clientWidth() > 0) {
                 // The end of a user's drag: the new width becomes the column's fraction and
                 // the other columns keep theirs.
-                fractions_.fraction(draggedColumn_) =
+                fractions_->fraction(draggedColumn_) =
                     static_cast<double>(columnWidth(draggedColumn_)) / clientWidth();
                 draggedColumn_ = -1;
                 relayColumns();
@@ -217,12 +234,7 @@ void QmModulesGrid::onHeaderClicked(int column) {
     if (model_ == nullptr) {
         return;
     }
-    const bool descending = model_->sortState().click(column);
-    if (column == 0) {
-        return;
-    }
-    model_->sortRows(column, descending);
-    if (model_->gridRowCount() > 0) {
+    if (model_->rows().sortByHeaderClick(column) && model_->rows().rowCount() > 0) {
         selectRow(1);
     }
 }
@@ -232,40 +244,68 @@ void QmModulesGrid::setTabTargets(QWidget* load, QWidget* unload) {
     tabUnload_ = unload;
 }
 
-void QmModulesGrid::offerToAccelerators(const QKeyEvent& key) {
-    if (accelerators_ == nullptr) {
-        return;
-    }
-    const Qt::KeyboardModifiers mods = key.modifiers();
-    const std::optional<int> command =
-        accelerators_->translate(virtualKey(key.key()), mods.testFlag(Qt::ControlModifier),
-                                 mods.testFlag(Qt::ShiftModifier), mods.testFlag(Qt::AltModifier));
-    if (command) {
+void QmModulesGrid::offerToAccelerators(int virtualKey, KeyModifiers modifiers) {
+    if (std::optional<int> command = GridAccelerator(accelerators_, virtualKey, modifiers)) {
         emit commandRequested(*command);
     }
+}
+
+bool QmModulesGrid::moveByRule(const QKeyEvent& key, const GridKeyRule& rule) {
+    if (rule.selection != GridSelectionRule::Collapse) {
+        return false;  // Qt's own move, extending as selectionCommand() says
+    }
+    const QModelIndex target =
+        moveCursor(rule.action == GridKeyAction::FirstRow ? MoveHome : MoveEnd, key.modifiers());
+    if (!target.isValid()) {
+        return true;
+    }
+    const GridSelection before{currentIndex().row() + 1, 0, selectedRows()};
+    const GridSelection after = SelectionAfterMove(before, target.row() + 1, rule.selection);
+    if (after == before) {
+        return true;
+    }
+    // The view's own setCurrentIndex() makes the new current cell the anchor as well.
+    forcedCommand_ = QItemSelectionModel::ClearAndSelect;
+    setCurrentIndex(target);
+    forcedCommand_.reset();
+    scrollTo(target);
+    return true;
 }
 
 bool QmModulesGrid::event(QEvent* event) {
     if (event->type() == QEvent::KeyPress) {
         auto* key = static_cast<QKeyEvent*>(event);
         // Accelerators see every key first; the key then goes its normal way regardless.
-        offerToAccelerators(*key);
-        if (key->key() == Qt::Key_Tab) {
-            if (tabLoad_ != nullptr && tabLoad_->isEnabled()) {
-                tabLoad_->setFocus(Qt::TabFocusReason);
-            } else if (tabUnload_ != nullptr && tabUnload_->isEnabled()) {
-                tabUnload_->setFocus(Qt::TabFocusReason);
+        offerToAccelerators(virtualKey(key->key()), modifiersOf(*key));
+        const GridKeyRule rule = ruleOf(*key);
+        switch (rule.action) {
+            case GridKeyAction::FocusButtons: {
+                const int target = TabFocusTarget(tabLoad_ != nullptr && tabLoad_->isEnabled(),
+                                                  tabUnload_ != nullptr && tabUnload_->isEnabled());
+                QWidget* button = target == kIdLoad     ? tabLoad_
+                                  : target == kIdUnload ? tabUnload_
+                                                        : nullptr;
+                if (button != nullptr) {
+                    button->setFocus(Qt::TabFocusReason);
+                }
+                return true;
             }
-            return true;
-        }
-        if (key->key() == Qt::Key_Space) {
-            emit toggleRequested();
-            return true;
+            case GridKeyAction::ToggleMarks:
+                emit toggleRequested();
+                return true;
+            case GridKeyAction::FirstRow:
+            case GridKeyAction::LastRow:
+                if (moveByRule(*key, rule)) {
+                    return true;
+                }
+                break;
+            case GridKeyAction::Default:
+                break;
         }
     } else if (event->type() == QEvent::ShortcutOverride) {
         // The grid's own keys must reach it even where a dialog defines shortcuts.
         auto* key = static_cast<QKeyEvent*>(event);
-        if (key->key() == Qt::Key_Space) {
+        if (ruleOf(*key).action == GridKeyAction::ToggleMarks) {
             event->accept();
             return true;
         }
@@ -275,16 +315,14 @@ bool QmModulesGrid::event(QEvent* event) {
 
 QItemSelectionModel::SelectionFlags QmModulesGrid::selectionCommand(const QModelIndex& index,
                                                                     const QEvent* event) const {
+    if (event == nullptr && forcedCommand_) {
+        return *forcedCommand_;
+    }
     if (event != nullptr && event->type() == QEvent::KeyPress) {
-        const auto* key = static_cast<const QKeyEvent*>(event);
-        // With Ctrl, Home and End jump to the first and the last row; the selection follows
-        // the current cell there as it does on any other move (Qt would leave it behind):
-        // collapsed to the new cell, or with Shift extended to it from the anchor.
-        if ((key->key() == Qt::Key_Home || key->key() == Qt::Key_End) &&
-            key->modifiers().testFlag(Qt::ControlModifier)) {
-            return key->modifiers().testFlag(Qt::ShiftModifier)
-                       ? QItemSelectionModel::SelectCurrent
-                       : QItemSelectionModel::ClearAndSelect;
+        // Qt leaves the selection behind on Shift+Ctrl+Home and Shift+Ctrl+End; the rules
+        // extend it from the anchor to the new current cell.
+        if (ruleOf(*static_cast<const QKeyEvent*>(event)).selection == GridSelectionRule::Extend) {
+            return QItemSelectionModel::SelectCurrent;
         }
     }
     return QTableView::selectionCommand(index, event);
@@ -299,7 +337,8 @@ void QmModulesGrid::mousePressEvent(QMouseEvent* event) {
     if (index.isValid()) {
         const std::vector<int> rows = selectedRows();
         const int row = index.row() + 1;
-        if (std::find(rows.begin(), rows.end(), row) == rows.end()) {
+        const bool selected = std::find(rows.begin(), rows.end(), row) != rows.end();
+        if (GridMouseRuleFor(GridMouseButton::Right, row, selected).selectRow) {
             selectRow(row);
         }
     }
@@ -319,7 +358,10 @@ void QmModulesGrid::mouseReleaseEvent(QMouseEvent* event) {
 
 void QmModulesGrid::mouseDoubleClickEvent(QMouseEvent* event) {
     QTableView::mouseDoubleClickEvent(event);
-    if (event->button() == Qt::LeftButton && indexAt(event->position().toPoint()).isValid()) {
+    const QModelIndex index = indexAt(event->position().toPoint());
+    if (event->button() == Qt::LeftButton && index.isValid() &&
+        GridMouseRuleFor(GridMouseButton::LeftDouble, index.row() + 1, false).action ==
+            GridMouseAction::ToggleMarks) {
         emit toggleRequested();
     }
 }

@@ -1,13 +1,15 @@
 #pragma once
 // QmModulesGrid: the module loader's table of modules on Qt's table view. It shows the model's
-// visible columns (name, start-up image, event) at fixed fractions of its width, sorts on a
-// header click, keeps its empty area white, and turns mouse and keyboard input into requests
-// the dialog carries out: commands (the context menu's and the accelerator keys') and the
-// toggle of the marked event (Space, double click).
+// visible columns (name, start-up image, event) at the presenter's fractions of its width, keeps
+// its empty area white, and carries out the grid's input rules (grid_input.h): header clicks
+// sort the rows, and commands (the context menu's and the accelerator keys') and the toggle of
+// the marked event (Space, double click) go to the dialog as requests.
 #include <QTableView>
+#include <optional>
 #include <vector>
 
 #include "ui/logic/column_fractions.h"
+#include "ui/logic/grid_input.h"
 
 class QMenu;
 
@@ -24,14 +26,12 @@ public:
     explicit QmModulesGrid(QWidget* parent = nullptr);
     ~QmModulesGrid() override;
 
-    // Sets up the grid on model (which the caller keeps alive): image cells, hidden columns,
-    // header, selection rules, row height; afterwards column widths follow the fractions.
-    void initialise(ModuleGridModel* model);
+    // Sets up the grid on model and fractions (which the caller keeps alive): image cells,
+    // hidden columns, header, selection rules, row height; afterwards column widths follow the
+    // fractions.
+    void initialise(ModuleGridModel* model, ColumnFractions* fractions);
     bool layoutReady() const { return layoutReady_; }
     ModuleGridModel* gridModel() const { return model_; }
-
-    // The visible columns of the grid: 1 (name), 3 (start-up) and 7 (event).
-    static bool isShownColumn(int column);
 
     // Rows touched by any selected range, ascending; the current cell's row when nothing is
     // selected; empty when there is no current cell either. Grid rows (1-based).
@@ -40,8 +40,7 @@ public:
     void selectRow(int row);
 
     // The fraction of column (created as 0.0 when it has none).
-    double& widthFraction(int column) { return fractions_.fraction(column); }
-    const ColumnFractions& fractions() const { return fractions_; }
+    double& widthFraction(int column) { return fractions_->fraction(column); }
     // Applies the fractions to the visible columns (only once initialised).
     void relayColumns();
     int clientWidth() const;
@@ -80,12 +79,17 @@ private:
     void onHeaderClicked(int column);
     void onSectionResized(int column, int oldSize, int newSize);
     void updateSpans();
-    void offerToAccelerators(const QKeyEvent& key);
+    void offerToAccelerators(int virtualKey, KeyModifiers modifiers);
+    // Carries out a key rule that moves the current row; false when the grid's own handling
+    // does it.
+    bool moveByRule(const QKeyEvent& key, const GridKeyRule& rule);
     void showContextMenu(const QPoint& position);
 
     ModuleGridModel* model_ = nullptr;
     CImageScaled* imageCell_ = nullptr;
-    ColumnFractions fractions_;
+    ColumnFractions* fractions_ = nullptr;
+    // The selection command of the next setCurrentIndex() (set while a rule moves the row).
+    std::optional<QItemSelectionModel::SelectionFlags> forcedCommand_;
     const AcceleratorTable* accelerators_ = nullptr;
     QWidget* tabLoad_ = nullptr;
     QWidget* tabUnload_ = nullptr;

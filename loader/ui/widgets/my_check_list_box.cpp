@@ -4,19 +4,41 @@
 #include <QMouseEvent>
 #include <QStyle>
 #include <QStyleOptionViewItem>
+#include <QStyledItemDelegate>
+
+#include "ui/logic/options_dialog_presenter.h"
 
 namespace qm::ui {
 namespace {
 constexpr int kKeyRole = Qt::UserRole + 1;
+// A locked item (a module in use): its check cannot change and it takes no click, but the
+// keys move the caret and the selection onto it as onto any other item.
+constexpr int kLockedRole = Qt::UserRole + 2;
 
-// A sorted list box orders its items alphabetically without regard to case ("survey" before
-// "Terrain"); texts equal but for case keep a fixed order among themselves.
+bool isLocked(const QListWidgetItem& item) {
+    return item.data(kLockedRole).toBool();
+}
+
+// Draws a locked item as a disabled one (grey text, grey check box).
+class LockedItemDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+        QStyledItemDelegate::initStyleOption(option, index);
+        if (index.data(kLockedRole).toBool()) {
+            option->state &= ~QStyle::State_Enabled;
+        }
+    }
+};
+
+// A sorted list box orders its items as the Options list's rule says.
 class SortedItem : public QListWidgetItem {
 public:
     using QListWidgetItem::QListWidgetItem;
     bool operator<(const QListWidgetItem& other) const override {
-        const int order = text().compare(other.text(), Qt::CaseInsensitive);
-        return order != 0 ? order < 0 : text() < other.text();
+        return CompareOptionNames(text().toStdString(), other.text().toStdString()) < 0;
     }
 };
 }  // namespace
@@ -27,6 +49,7 @@ MyCheckListBox::MyCheckListBox(QWidget* parent) : QListWidget(parent) {
     setSortingEnabled(true);
     // The scroll bar appears only when the items do not fit.
     setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setItemDelegate(new LockedItemDelegate(this));
 }
 
 int MyCheckListBox::addString(const QString& text) {
@@ -61,16 +84,14 @@ bool MyCheckListBox::check(int index) const {
 
 void MyCheckListBox::enableItem(int index, bool enabled) {
     if (QListWidgetItem* entry = item(index)) {
-        Qt::ItemFlags flags = entry->flags();
-        flags.setFlag(Qt::ItemIsEnabled, enabled);
-        flags.setFlag(Qt::ItemIsUserCheckable, enabled);
-        entry->setFlags(flags);
+        entry->setData(kLockedRole, !enabled);
+        entry->setFlags(entry->flags().setFlag(Qt::ItemIsUserCheckable, enabled));
     }
 }
 
 bool MyCheckListBox::isItemEnabled(int index) const {
     const QListWidgetItem* entry = item(index);
-    return entry != nullptr && entry->flags().testFlag(Qt::ItemIsEnabled);
+    return entry != nullptr && !isLocked(*entry);
 }
 
 QString MyCheckListBox::itemText(int index) const {
@@ -127,7 +148,7 @@ void MyCheckListBox::mousePressEvent(QMouseEvent* event) {
     pressHandled_ = false;
     const QPoint at = event->position().toPoint();
     QListWidgetItem* entry = event->button() == Qt::LeftButton ? itemAt(at) : nullptr;
-    if (entry != nullptr && !entry->flags().testFlag(Qt::ItemIsEnabled)) {
+    if (entry != nullptr && isLocked(*entry)) {
         // A disabled item takes no click at all: no toggle, no selection change.
         pressHandled_ = true;
         event->accept();

@@ -1,7 +1,9 @@
 #pragma once
-// MyCheckListBox: the Options dialog's check list. Items are sorted by their text without
-// regard to case, carry a module key as their data (owned by the item) and a two-state check
-// box; a disabled item shows its check but cannot be toggled or selected. Several items may be
+// MyCheckListBox: the Options dialog's check list. Items are sorted by the Options list's rule
+// (CompareOptionNames), carry a module key as their data (owned by the item) and a two-state check
+// box; a disabled item (a module in use) shows its check greyed and cannot be toggled, and
+// clicks on it do nothing, but the keys move the caret and the selection onto it as onto any
+// other item. Several items may be
 // selected; Space, or a click on the check box of a selected item, gives every selected item
 // the new state of the one toggled. Selection and check changes stay inside the list: the
 // dialog reads the checks when it needs them.
@@ -23,7 +25,7 @@ public:
     std::string itemKey(int index) const;
     void setCheck(int index, bool checked);
     bool check(int index) const;
-    // A disabled item keeps its check and cannot be toggled.
+    // A disabled item keeps its check and cannot be toggled (see above).
     void enableItem(int index, bool enabled);
     bool isItemEnabled(int index) const;
     int count() const { return QListWidget::count(); }

@@ -13,4 +13,11 @@ enum class CaseFold { None, Lower, Upper };
 // Returns <0, 0, >0.
 int compareUtf16Folded(std::string_view a, std::string_view b, CaseFold fold);
 
+// The simple upper-case mapping of one character (upcaseName's table); others unchanged.
+char32_t upcaseChar(char32_t c);
+
+// The fixed collation of collate() (qmsys/text.h), which Windows replaces by the user's locale
+// and falls back to when the locale cannot compare.
+int collateFixed(std::string_view a, std::string_view b);
+
 }  // namespace qmsys

@@ -32,6 +32,10 @@ bool continuation(unsigned char b) {
 
 }  // namespace
 
+char32_t upcaseChar(char32_t c) {
+    return upcase(c);
+}
+
 std::string upcaseName(std::string_view utf8) {
     std::string out;
     upcaseNameInto(utf8, out);

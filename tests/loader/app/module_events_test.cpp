@@ -18,6 +18,11 @@
 
 namespace {
 
+// A path as one argument of an application's command line, whatever spaces it holds.
+std::string quoted(const std::string& path) {
+    return '"' + path + '"';
+}
+
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
 
@@ -71,8 +76,8 @@ protected:
 
 TEST_F(ModuleEventsTest, LoadModuleStartsLoadsMenusAndRunsApplications) {
     const std::string marker = installDir_ / "ran";
-    auto r =
-        makeRecord("QM_ROADS", "KRQM_ROADS", {{qmtest::touchProgram(), marker, "", "", false}});
+    auto r = makeRecord("QM_ROADS", "KRQM_ROADS",
+                        {{qmtest::touchProgram(), quoted(marker), "", "", false}});
     EXPECT_TRUE(execute(r, qm::kEventLoadModule));
     EXPECT_EQ(r.GetMenusLoaded(), 1);
     EXPECT_EQ(r.GetStarted(), 1);
@@ -83,9 +88,9 @@ TEST_F(ModuleEventsTest, LoadModuleStartsLoadsMenusAndRunsApplications) {
 
 TEST_F(ModuleEventsTest, LoadModuleWhoseMenusFailStaysStartedAndRunsNothing) {
     const std::string marker = installDir_ / "ran";
-    auto r =
-        makeRecord("QM_BROKEN", "KRQM_BROKEN", {{qmtest::touchProgram(), marker, "", "", false}},
-                   /*brokenMenu=*/true);
+    auto r = makeRecord("QM_BROKEN", "KRQM_BROKEN",
+                        {{qmtest::touchProgram(), quoted(marker), "", "", false}},
+                        /*brokenMenu=*/true);
     EXPECT_FALSE(execute(r, qm::kEventLoadModule));
     EXPECT_EQ(r.GetMenusLoaded(), 0);
     EXPECT_EQ(r.GetStarted(), 1);
@@ -100,9 +105,9 @@ TEST_F(ModuleEventsTest, FirstFailingApplicationStopsTheRestButMenusStay) {
     // name that sorts before it, wherever the build folder is.
     const std::string missing = qmtest::binDir() + "/0-missing-program";
     ASSERT_FALSE(fs::exists(missing));
-    auto r =
-        makeRecord("QM_ROADS", "KRQM_ROADS",
-                   {{missing, "", "", "", false}, {qmtest::touchProgram(), marker, "", "", false}});
+    auto r = makeRecord(
+        "QM_ROADS", "KRQM_ROADS",
+        {{missing, "", "", "", false}, {qmtest::touchProgram(), quoted(marker), "", "", false}});
     EXPECT_FALSE(execute(r, qm::kEventLoadModule));
     EXPECT_EQ(r.GetMenusLoaded(), 1);
     ASSERT_TRUE(started_.waitForAll());

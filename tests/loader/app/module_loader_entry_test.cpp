@@ -23,6 +23,8 @@
 #include "qmtest/child_process.h"
 #include "qmtest/files.h"
 #include "qmtest/module_settings.h"
+#include "qmtest/own_process.h"
+#include "qmtest/private_mounts.h"
 #include "qmtest/relocated_user.h"
 #include "test_installation.h"
 
@@ -40,9 +42,15 @@ void setBaseDword(const std::string& name, std::uint32_t value) {
     reg.WriteLong(name, static_cast<std::int32_t>(value));
 }
 
+// The loader locks itself in memory and holds the single-instance mutex for as long as the
+// process lives: each of these tests loads it in a process of its own.
 class InProcessLoaderTest : public qmtest::RelocatedTest {
 protected:
     void SetUp() override {
+        ownProcess_ = qmtest::inOwnProcess();
+        if (!ownProcess_) {
+            return;
+        }
         host_ = std::make_unique<cadhost::Host>(cadhost::HostOptions{&out_, {}});
         ASSERT_EQ(host_->loadApplication(loaderPath()).status, RTNORM) << out_.str();
         host_->newDrawing();
@@ -56,9 +64,16 @@ protected:
         return host_->callLisp(name).outcome != cadhost::LispCallResult::Outcome::Undefined;
     }
 
+    bool ownProcess_ = false;
     std::ostringstream out_;
     std::unique_ptr<cadhost::Host> host_;
 };
+
+// The body of an in-process test runs only in the process started for it.
+#define IN_OWN_PROCESS() \
+    if (!ownProcess_) {  \
+        return;          \
+    }
 
 struct QueryCase {
     const char* function;
@@ -76,6 +91,7 @@ class LispQueryTest : public InProcessLoaderTest,
                       public ::testing::WithParamInterface<QueryCase> {};
 
 TEST_P(LispQueryTest, AnswersTheStoredValueReadAfresh) {
+    IN_OWN_PROCESS();
     const QueryCase& c = GetParam();
     EXPECT_EQ(lispInt(c.function), 1) << "default without a key";
     setBaseDword(c.value, c.stored);
@@ -96,6 +112,7 @@ INSTANTIATE_TEST_SUITE_P(Values, LispQueryTest,
                                                      "CheckInsUnitsDefSourceSetting", 7, 7}));
 
 TEST_F(InProcessLoaderTest, FunctionsFollowTheDrawings) {
+    IN_OWN_PROCESS();
     const std::string first = host_->currentDrawing();
     host_->newDrawing();
     EXPECT_TRUE(defined("krqm_CheckCommandlineSetting"));
@@ -106,6 +123,7 @@ TEST_F(InProcessLoaderTest, FunctionsFollowTheDrawings) {
 }
 
 TEST_F(InProcessLoaderTest, EntryPointIgnoresUnknownMessagesAndLocksItself) {
+    IN_OWN_PROCESS();
     std::string why;
     const qmsys::Library loader = qmsys::Library::open(loaderPath(), why);  // the host's own
     ASSERT_TRUE(loader.isOpen()) << why;
@@ -131,6 +149,7 @@ TEST_F(InProcessLoaderTest, EntryPointIgnoresUnknownMessagesAndLocksItself) {
 // Other programs of the product family switch the extra menu on and off through the
 // library's own exports; unloading says true also when there is nothing to unload.
 TEST_F(InProcessLoaderTest, ExtraMenuExportsSwitchItsGroupOnAndOff) {
+    IN_OWN_PROCESS();
     std::string why;
     const qmsys::Library loader = qmsys::Library::open(loaderPath(), why);  // the host's own
     ASSERT_TRUE(loader.isOpen()) << why;
@@ -363,9 +382,15 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<NoEvidenceCase>& param) { return param.param.name; });
 
 #if !defined(_WIN32)  // a full file system needs a tmpfs mount
+const bool kPrivateMounts = qmtest::keepMountsPrivate();
+
 // A full file system under the state folder (a 512 KiB tmpfs, filled after one start): every
 // later start still brings the module up. Needs the right to mount; skipped without it.
 TEST_F(CrashGuardTest, FullStateFolderNeitherKillsTheHostNorKeepsAModuleDown) {
+    if (!kPrivateMounts) {
+        GTEST_SKIP() << "no mount namespace of the test's own here (a killed test would leave "
+                        "its mount behind)";
+    }
     const std::string state = user_.stateDir();
     std::filesystem::create_directories(state);
     if (::mount("tmpfs", state.c_str(), "tmpfs", 0, "size=512k,mode=0700") != 0) {

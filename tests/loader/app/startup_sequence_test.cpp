@@ -21,6 +21,7 @@
 #include "catalogue/registry_batch.h"
 #include "environment/names.h"
 #include "environment/registry_layout.h"
+#include "module_records.h"
 #include "qmtest/child_process.h"
 #if !defined(_WIN32)
 #include "qmtest/file_size_limit.h"
@@ -109,11 +110,7 @@ protected:
         ASSERT_TRUE(host_->runCommand({"MENULOAD", copy}));
     }
     qm::ModuleRecord& record(const std::string& key) const {
-        for (auto& r : context_->modules()) {
-            if (r.GetKey() == key)
-                return r;
-        }
-        throw std::runtime_error("no record " + key);
+        return qmtest::recordOf(*context_, key);
     }
 
     qmtest::TempDir installDir_;
@@ -294,8 +291,8 @@ TEST_F(StartupSequenceTest, FailingMenusStillRunTheApplications) {
     TestModule broken{"QM_BROKEN",
                       "Broken",
                       "KRQM_BROKEN",
-                      {"<Application path=\"" + qmtest::touchProgram() + "\" arguments=\"" +
-                       marker + "\" type=\"\" command=\"\" modal=\"False\"/>"}};
+                      {"<Application path=\"" + qmtest::touchProgram() + "\" arguments=\"&quot;" +
+                       marker + "&quot;\" type=\"\" command=\"\" modal=\"False\"/>"}};
     broken.brokenMenu = true;
     install_.addModule(broken);
     setSettings(broken, "True", "True", "False");

@@ -12,7 +12,8 @@
 #include <qmsys/files.h>
 #include <qmtest/files.h>
 #if !defined(_WIN32)
-#include <qmtest/forked_child.h>
+#include <qmtest/ordinary_user.h>
+#include <qmtest/own_process.h>
 #endif
 #include <qmtest/scoped_env.h>
 
@@ -329,6 +330,9 @@ INSTANTIATE_TEST_SUITE_P(
 // An out-of-date copy in a menus folder the user may not change: the update fails naming the
 // copy, and the copy stays. Run as an ordinary user, since root may delete anything.
 TEST_F(MenuProvisionerTest, OutOfDateCopyThatCannotBeDeletedFailsTheUpdate) {
+    if (!qmtest::inOwnProcess()) {
+        return;
+    }
     ASSERT_TRUE(api_.MenuUpdate("Road", kMnuMenu)) << api_.Report() << api_.LastFailure();
     const std::string copy = copyOf("KRQM_Road_Menu_enu.mnu");
     writeFile(menuSource_, "***MENUGROUP=ROAD\n// changed\n");
@@ -340,20 +344,20 @@ TEST_F(MenuProvisionerTest, OutOfDateCopyThatCannotBeDeletedFailsTheUpdate) {
     }
     fs::permissions(install_.userMenus(), fs::perms::owner_write | fs::perms::group_write,
                     fs::perm_options::remove);
+    QMTEST_SKIP_UNLESS_ORDINARY_USER_REACHES(install_.userMenus());
+    QMTEST_SKIP_UNLESS_ORDINARY_USER_REACHES(user_.registryDir());
 
-    qmtest::ForkedChild child([&](int fd) {
-        if (!qmtest::dropRootPrivileges()) {
-            return 98;
-        }
+    std::string said;
+    {
+        const qmtest::AsOrdinaryUser user;
+        ASSERT_TRUE(user.ordinary());
         qm::MyLaunchrigApi api;
         api.SetRootDirectory(install_.root());
-        qmtest::report(fd, std::string(api.MenuUpdate("Road", kMnuMenu) ? "updated" : "failed") +
-                               ": " + api.LastFailure());
-        return 0;
-    });
-    EXPECT_EQ(child.wait(), 0);
+        said = std::string(api.MenuUpdate("Road", kMnuMenu) ? "updated" : "failed") + ": " +
+               api.LastFailure();
+    }
     fs::permissions(install_.userMenus(), fs::perms::owner_write, fs::perm_options::add);
-    EXPECT_EQ(child.reports(), "failed: cannot delete \"" + copy + "\" (error 5)");
+    EXPECT_EQ(said, "failed: cannot delete \"" + copy + "\" (error 5)");
     EXPECT_EQ(readFile(copy), "***MENUGROUP=ROAD\n");
 }
 #endif

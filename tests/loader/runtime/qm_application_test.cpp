@@ -37,24 +37,6 @@ std::string testArx() {
 }
 
 // Waits for a file a child process writes; nullopt when it does not appear in time.
-// The file may be seen before it can be opened: under Wine a file renamed into place stays
-// closed to readers while the renaming program still holds the source, so a read that fails
-// is tried again until the time-out.
-std::optional<std::string> waitForFile(const std::string& path) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (qmtest::waitForFile(path, std::chrono::seconds(10))) {
-        try {
-            return qmtest::readFile(path);
-        } catch (const std::runtime_error&) {
-            if (std::chrono::steady_clock::now() >= deadline) {
-                return std::nullopt;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-    }
-    return std::nullopt;
-}
-
 class ApplicationTest : public qmtest::RelocatedTest {
 protected:
     // A copy of the recorder under name in the test's folder (name.exe on Windows, which
@@ -91,7 +73,7 @@ TEST_F(ApplicationTest, OnlyEmptyOrExactExeTypesRunAProgram) {
         const QmApplication app(path, "ran", c.type, "", false);
         EXPECT_EQ(app.Load(qm::hostArxLoader()), c.runs) << '"' << c.type << '"';
         if (c.runs) {
-            EXPECT_EQ(waitForFile(path + ".argv"), "ran\n") << c.type;
+            EXPECT_EQ(qmtest::readFileOnceThere(path + ".argv"), "ran\n") << c.type;
         }
     }
     EXPECT_FALSE(QmApplication(dir_ / "missing", "", "exe", "", false).Load(qm::hostArxLoader()));
@@ -117,7 +99,7 @@ TEST_F(ApplicationTest, CommandLineIsPathSpaceArgumentsSplitTheWindowsWay) {
         const QmApplication app(path, c.arguments, "", "", false);
         EXPECT_EQ(app.CommandLine(), c.arguments[0] ? path + " " + c.arguments : path);
         ASSERT_TRUE(app.Load(qm::hostArxLoader())) << c.arguments;
-        EXPECT_EQ(waitForFile(path + ".argv"), c.argv) << c.arguments;
+        EXPECT_EQ(qmtest::readFileOnceThere(path + ".argv"), c.argv) << c.arguments;
     }
 }
 
@@ -153,7 +135,7 @@ TEST_F(ApplicationTest, ArgumentsArriveAsCommandLineToArgvWSplitsThem) {
             expected += qmsys::utf16ToUtf8(std::u16string(wide.begin(), wide.end())) + "\n";
         }
         ::LocalFree(argv);
-        EXPECT_EQ(waitForFile(path + ".argv"), expected) << arguments;
+        EXPECT_EQ(qmtest::readFileOnceThere(path + ".argv"), expected) << arguments;
     }
 }
 #endif
@@ -215,7 +197,7 @@ TEST_F(ArxApplicationTest, ProgramsAndArxApplicationsLoadTogether) {
     both.insert(QmApplication(program("0_first"), "", "exe", "", false));
     EXPECT_TRUE(qm::LoadApplications(both, qm::hostArxLoader()));
     EXPECT_EQ(logText(), "init\ncommand\n");
-    EXPECT_TRUE(waitForFile(dir_ / "0_first.argv").has_value());
+    EXPECT_TRUE(qmtest::readFileOnceThere(dir_ / "0_first.argv").has_value());
     EXPECT_TRUE(qm::LoadApplications(qm::ApplicationSet{}, qm::hostArxLoader()));
 }
 

@@ -5,8 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QGuiApplication>
 #include <QLabel>
+#include <QLayout>
 #include <QMessageBox>
+#include <QScreen>
 #include <QSizeGrip>
 #include <QTest>
 #include <filesystem>
@@ -21,6 +24,7 @@
 #include "qmtest/recording_ui.h"
 #include "qmtest/scoped_env.h"
 #include "qmtest/text.h"
+#include "ui/logic/dialog_placement.h"
 #include "ui/logic/resource_ids.h"
 #include "ui/widgets/button_st.h"
 #include "ui/widgets/checking_modules_dlg.h"
@@ -29,7 +33,6 @@
 #include "ui/widgets/module_loader_dlg.h"
 #include "ui/widgets/modules_grid.h"
 #include "ui/widgets/my_check_list_box.h"
-#include "ui/widgets/persistent_dialog.h"
 #include "ui_fixture.h"
 
 namespace {
@@ -47,6 +50,8 @@ protected:
             &dialog(), &QmModuleLoaderDlg::optionsDialogOpening, &dialog(),
             [&](QDialog* d) {
                 auto* options = static_cast<CCheckingModulesDlg*>(d);
+                // A fill that never finishes fails here, not at the test's time-out.
+                endWhenOverdue(options);
                 QObject::connect(
                     options, &CCheckingModulesDlg::fillFinished, options,
                     [options, act] { handleModal(options, [&] { act(*options); }); },
@@ -102,11 +107,11 @@ TEST_P(ApplyFailuresTest, ApplyReportsItsFailuresInOneMessageAndCarriesOutTheRes
     // The good module was loaded anyway, and every mark is gone. A broken module stays
     // started without its menus, and its row says so.
     EXPECT_EQ(record("QM_ROADS").GetMenusLoaded(), 1);
-    EXPECT_EQ(dialog().model().cellStyle(rowOf("Roads"), kColName), CellStyle::NameLoaded);
+    EXPECT_EQ(dialog().rows().cellStyle(rowOf("Roads"), kColName), CellStyle::NameLoaded);
     EXPECT_EQ(record("QM_BROKEN100").GetStarted(), 1);
-    EXPECT_EQ(dialog().model().cellStyle(rowOf("Broken 100"), kColName), CellStyle::NamePlain);
+    EXPECT_EQ(dialog().rows().cellStyle(rowOf("Broken 100"), kColName), CellStyle::NamePlain);
     EXPECT_EQ(cell(rowOf("Broken 100"), kColMenu), "UNLOADED");
-    for (int row = 1; row <= dialog().model().gridRowCount(); ++row) {
+    for (int row = 1; row <= dialog().rows().rowCount(); ++row) {
         EXPECT_EQ(cell(row, kColEvent), "") << row;
     }
     EXPECT_EQ(dialog().waitCursorDepth(), 0);
@@ -148,13 +153,8 @@ TEST_F(LoaderDialogTest, CancelDiscardsStartupOptionsButApplyKeepsThem) {
 TEST_F(LoaderDialogTest, StoredColumnFractionsAndPlacementComeBack) {
     addModules({kBase, kRoads});
     runStartup();
-    {
-        PersistentDialog store;
-        store.setRootKey(QmEnGetRegistryKey());
-        store.setDialogName("KRQM_MODULELOADER");
-        store.setPersistency(true);
-        store.setDialogData("Size of column 1", 500);
-    }
+    DialogPersistence(QmEnGetRegistryKey(), "KRQM_MODULELOADER", true)
+        .setDialogData("Size of column 1", 500);
     openDialog();
     EXPECT_EQ(grid().columnWidth(kColName), grid().clientWidth() / 2);
 
@@ -172,31 +172,34 @@ TEST_F(LoaderDialogTest, StoredColumnFractionsAndPlacementComeBack) {
     EXPECT_EQ(dialog().size(), size);
     EXPECT_DOUBLE_EQ(grid().widthFraction(kColStartup), 0.2);
     EXPECT_DOUBLE_EQ(grid().widthFraction(kColName), 0.5);
-    int stored = 0;
-    EXPECT_TRUE(dialog().getDialogData("Size of column 3", stored));
-    EXPECT_EQ(stored, 200);
+    EXPECT_EQ(dialog().presenter().persistence().dialogData("Size of column 3"), 200);
 }
 
-// A stored position off every screen (a monitor since removed) is not used; one on a screen is.
-TEST_F(LoaderDialogTest, StoredPositionOffEveryScreenIsNotUsed) {
+// A stored placement comes back where it was when it fits the screen; otherwise it is brought
+// wholly onto the screen and shrunk to its work area (the rule's own cases are the logic's).
+TEST_F(LoaderDialogTest, StoredPlacementIsBroughtWhollyOntoTheScreen) {
     addModules({kBase, kRoads});
     runStartup();
-    for (const QPoint& stored : {QPoint(40, 30), QPoint(30000, 20000)}) {
-        {
-            PersistentDialog store;
-            store.setRootKey(QmEnGetRegistryKey());
-            store.setDialogName("KRQM_MODULELOADER");
-            QmEnWinRegistry registry;
-            ASSERT_TRUE(registry.OpenKey(kQmEnHKeyCurrentUser, store.registryKey(), true));
-            for (const auto& [name, value] : {std::pair{"WindowWidth", 600},
-                                              {"WindowHeight", 400},
-                                              {"WindowLeft", stored.x()},
-                                              {"WindowTop", stored.y()}}) {
-                ASSERT_TRUE(registry.WriteLong(name, value));
-            }
-        }
+    const QRect work = QGuiApplication::primaryScreen()->availableGeometry();
+    const QSize size = openDialog().layout()->minimumSize() + QSize(20, 10);
+    const QRect cases[] = {
+        {QPoint(40, 30), size},  // fits: kept as it is
+        {QPoint(30000, 20000), size},
+        {work.bottomRight() - QPoint(100, 100), size},
+        {QPoint(0, 0), work.size() * 3},  // shrunk to the work area
+    };
+    for (const QRect& stored : cases) {
+        DialogPersistence(QmEnGetRegistryKey(), "KRQM_MODULELOADER", true)
+            .storePlacement({stored.x(), stored.y(), stored.width(), stored.height()});
         openDialog();
-        EXPECT_EQ(dialog().pos() == stored, stored.x() < 10000) << stored.x();
+        const QRect shown = dialog().geometry();
+        EXPECT_EQ(shown == stored, stored.x() == 40) << stored.x();
+        EXPECT_TRUE(work.contains(shown.topLeft())) << stored.x();
+        EXPECT_LE(shown.width(), work.width()) << stored.x();
+        EXPECT_LE(shown.height(), work.height()) << stored.x();
+        if (stored.size() == size) {
+            EXPECT_TRUE(work.contains(shown)) << stored.x();
+        }
         clickButton(kIdCancelButton);
     }
 }
@@ -210,7 +213,7 @@ TEST_F(LoaderDialogTest, ProductInformationShowsProductsJoinedByHyphens) {
     openDialog();
     EXPECT_EQ(dialog().productNameText(), "Quillmont Civil 2025");
     EXPECT_EQ(dialog().productsText(), "CAD 2024 - CAD 2025");
-    EXPECT_EQ(dialog().versionCaption().toStdString(), "Version: " + QmEnGetCurrentVersionNumber());
+    EXPECT_EQ(dialog().presenter().versionCaption(), "Version: " + QmEnGetCurrentVersionNumber());
 }
 
 TEST_F(LoaderDialogTest, OptionsLockModulesInUseAndOkRebuildsTheRows) {
@@ -224,7 +227,7 @@ TEST_F(LoaderDialogTest, OptionsLockModulesInUseAndOkRebuildsTheRows) {
         for (int i = 0; i < 4; ++i) {
             EXPECT_EQ(list.itemText(i).toStdString(), sorted[i]);
         }
-        EXPECT_EQ(d.versionText(), dialog().versionCaption());
+        EXPECT_EQ(d.versionText().toStdString(), dialog().presenter().versionCaption());
         const int terrain = itemOf(list, "Terrain");
         EXPECT_TRUE(list.check(terrain));
         EXPECT_FALSE(list.isItemEnabled(terrain)) << "in use: cannot be switched off";
@@ -466,7 +469,7 @@ TEST_F(LoaderDialogTest, CommandWelcomesAFirstTimeUserOnceEvenWhenOptionsIsCance
             uitest::waitFor([options] { return !options->filling(); });
             options->reject();
         } else if (auto* loader = qobject_cast<QmModuleLoaderDlg*>(modal)) {
-            seen.push_back("loader:" + std::to_string(loader->model().gridRowCount()));
+            seen.push_back("loader:" + std::to_string(loader->rows().rowCount()));
             EXPECT_EQ(storedSetting("QM_BASE", "Activated"), "True") << "forced before";
             loader->reject();
         }
@@ -500,7 +503,7 @@ TEST_F(LoaderDialogTest, HelpButtonAndF1OpenTheHelpTopic) {
     const auto calls = viewer.waitForCalls(2);
     ASSERT_EQ(calls.size(), 2u);
     for (const auto& call : calls) {
-        EXPECT_EQ(call.arguments, std::vector<std::string>{"file://" + appPath() +
+        EXPECT_EQ(call.arguments, std::vector<std::string>{"file://" + qmtest::urlPath(appPath()) +
                                                            "/Help/Quillmont_Base_Help.html#10100"});
     }
 }

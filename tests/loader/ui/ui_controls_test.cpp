@@ -8,6 +8,9 @@
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "ui/logic/resource_ids.h"
 #include "ui/widgets/anchor_layout.h"
@@ -281,18 +284,19 @@ TEST(AnchorLayout, MovesAndStretchesByPercentOfTheSizeChange) {
     EXPECT_EQ(layout->minimumSize(), QSize(200, 100));
 }
 
-TEST(MyCheckListBox, SortsWithoutRegardToCaseAndScrollsOnlyWhenNeeded) {
+TEST(MyCheckListBox, SortsAsTheUsersLanguageAndScrollsOnlyWhenNeeded) {
     MyCheckListBox list;
     list.resize(200, 200);
     list.show();
-    for (const char* name : {"Terrain", "survey", "Drainage", "roads"}) {
-        const int index = list.addString(name);
+    for (const char* name : {"Terrain", "survey", "\xc3\x96sterreich", "Drainage", "roads"}) {
+        const int index = list.addString(QString::fromUtf8(name));
         list.setItemKey(index, std::string("QM_") + name);
     }
-    // Alphabetical without regard to case, each item with its key.
-    const char* const sorted[] = {"Drainage", "roads", "survey", "Terrain"};
-    for (int i = 0; i < 4; ++i) {
-        EXPECT_EQ(list.itemText(i), sorted[i]);
+    // Alphabetical as the user's language sorts, without regard to case, each item with its
+    // key: the O umlaut goes with the O.
+    const char* const sorted[] = {"Drainage", "\xc3\x96sterreich", "roads", "survey", "Terrain"};
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_EQ(list.itemText(i), QString::fromUtf8(sorted[i]));
         EXPECT_EQ(list.itemKey(i), std::string("QM_") + sorted[i]);
     }
     list.setCheck(1, true);
@@ -309,12 +313,74 @@ TEST(MyCheckListBox, SortsWithoutRegardToCaseAndScrollsOnlyWhenNeeded) {
 
     // The scroll bar shows only while the items do not fit.
     QApplication::processEvents();
-    EXPECT_FALSE(list.verticalScrollBar()->isVisible()) << "four items fit";
+    EXPECT_FALSE(list.verticalScrollBar()->isVisible()) << "five items fit";
     for (int i = 0; i < 40; ++i) {
         list.addString(QStringLiteral("Module %1").arg(i));
     }
     QApplication::processEvents();
-    EXPECT_TRUE(list.verticalScrollBar()->isVisible()) << "forty-four do not";
+    EXPECT_TRUE(list.verticalScrollBar()->isVisible()) << "forty-five do not";
+}
+
+// Keys move the caret to every item, locked ones (modules in use) included, as in a list box;
+// only the check of a locked item cannot change. Five items, the last two locked and checked.
+TEST(MyCheckListBox, KeysReachLockedItemsButTheirChecksStay) {
+    using Rows = std::vector<int>;
+    struct Case {
+        const char* label;
+        int start;  // clicked first
+        std::vector<std::pair<Qt::Key, Qt::KeyboardModifiers>> keys;
+        int current;
+        Rows selected;
+        std::string checks;  // "x" checked, "-" not
+    };
+    const Qt::KeyboardModifiers none = Qt::NoModifier;
+    const Case cases[] = {
+        {"End", 0, {{Qt::Key_End, none}}, 4, {4}, "---xx"},
+        {"Shift+End", 0, {{Qt::Key_End, Qt::ShiftModifier}}, 4, {0, 1, 2, 3, 4}, "---xx"},
+        {"Down past the last unlocked item", 2, {{Qt::Key_Down, none}}, 3, {3}, "---xx"},
+        {"Down to the end", 2, {{Qt::Key_Down, none}, {Qt::Key_Down, none}}, 4, {4}, "---xx"},
+        {"Space on a locked item",
+         0,
+         {{Qt::Key_End, none}, {Qt::Key_Space, none}},
+         4,
+         {4},
+         "---xx"},
+        {"Home back from a locked item", 4, {{Qt::Key_Home, none}}, 0, {0}, "---xx"},
+    };
+    for (const Case& c : cases) {
+        MyCheckListBox list;
+        list.resize(200, 200);
+        list.show();
+        for (const char* name : {"A", "B", "C", "D", "E"}) {
+            list.addString(name);
+        }
+        for (int locked : {3, 4}) {
+            list.setCheck(locked, true);
+            list.enableItem(locked, false);
+        }
+        list.setFocus();
+        if (c.start < 3) {
+            QTest::mouseClick(list.viewport(), Qt::LeftButton, {},
+                              list.visualItemRect(list.item(c.start)).center());
+        } else {
+            list.setCurrentRow(c.start);
+        }
+        for (const auto& [key, modifiers] : c.keys) {
+            QTest::keyClick(&list, key, modifiers);
+        }
+        Rows selected;
+        std::string checks;
+        for (int i = 0; i < list.count(); ++i) {
+            if (list.item(i)->isSelected()) {
+                selected.push_back(i);
+            }
+            checks += list.check(i) ? 'x' : '-';
+        }
+        EXPECT_EQ(list.currentRow(), c.current) << c.label;
+        EXPECT_EQ(selected, c.selected) << c.label;
+        EXPECT_EQ(checks, c.checks) << c.label;
+        EXPECT_FALSE(list.isItemEnabled(4)) << c.label << ": still locked";
+    }
 }
 
 }  // namespace

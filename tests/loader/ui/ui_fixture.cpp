@@ -17,6 +17,7 @@
 
 #include "app/startup_sequence.h"
 #include "environment/registry_layout.h"
+#include "module_records.h"
 #include "qmtest/files.h"
 #include "qmtest/module_settings.h"
 #include "ui/widgets/button_st.h"
@@ -39,11 +40,19 @@ extern "C" const char* __tsan_default_suppressions() {
 namespace uitest {
 namespace {
 
-// The program's one QApplication, offscreen, made before the first test runs.
+// The program's one QApplication, offscreen, made before the first test runs. Its one screen
+// is 1280 x 1024 at 96 dpi (Qt's offscreen default is 800 x 600, too small for the loader
+// dialog's template, so that a placement fitted to the screen could not hold it).
 class QtEnvironment : public ::testing::Environment {
 public:
     void SetUp() override {
-        ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        const std::string platform = "offscreen:configfile=" + qmtest::sourceDir() +
+                                     "/tests/loader/ui/data/offscreen_screen.json";
+        ::setenv("QT_QPA_PLATFORM", platform.c_str(), 1);
+        // The dialogs' sizes follow their fonts: one known font, whatever the machine maps
+        // "MS Shell Dlg" or Arial to.
+        const std::string fonts = qmtest::sourceDir() + "/tests/loader/ui/data/fonts.conf";
+        ::setenv("FONTCONFIG_FILE", fonts.c_str(), 1);
         static int argc = 1;
         static char name[] = "qm_ui_test";
         static char* argv[] = {name, nullptr};
@@ -112,14 +121,14 @@ qm::ui::QmModulesGrid& UiTest::grid() {
 
 std::vector<std::string> UiTest::gridNames() {
     std::vector<std::string> names;
-    for (int row = 1; row <= dialog_->model().gridRowCount(); ++row) {
+    for (int row = 1; row <= dialog_->rows().rowCount(); ++row) {
         names.push_back(cell(row, qm::ui::kColName));
     }
     return names;
 }
 
 std::string UiTest::cell(int row, int column) {
-    return dialog_->model().cellValue(row, column).toStdString();
+    return dialog_->rows().cellValue(row, column);
 }
 
 int UiTest::rowOf(const std::string& name) {
@@ -129,7 +138,7 @@ int UiTest::rowOf(const std::string& name) {
 }
 
 QPoint UiTest::cellCentre(int row, int column) {
-    return grid().visualRect(dialog_->model().index(row - 1, column)).center();
+    return grid().visualRect(grid().model()->index(row - 1, column)).center();
 }
 
 void UiTest::clickRow(int row, Qt::KeyboardModifiers modifiers) {
@@ -161,12 +170,7 @@ void UiTest::contextMenu(int row, const std::function<void(QMenu*)>& inspect) {
 }
 
 qm::ModuleRecord& UiTest::record(const std::string& key) {
-    for (qm::ModuleRecord& r : context_->modules()) {
-        if (r.GetKey() == key) {
-            return r;
-        }
-    }
-    throw std::runtime_error("no module " + key);
+    return qmtest::recordOf(*context_, key);
 }
 
 std::string UiTest::storedSetting(const std::string& key, const std::string& value) {
@@ -190,15 +194,44 @@ void UiTest::storeStartupOptions() {
     storeSetting("QM_RAIL", "DemandLoad", "True");
 }
 
+namespace {
+
+// Ends a modal widget still shown, past any override of reject().
+void endModal(QWidget* modal) {
+    if (auto* dialog = qobject_cast<QDialog*>(modal)) {
+        dialog->done(QDialog::Rejected);
+    } else {
+        modal->close();
+    }
+}
+
+}  // namespace
+
+void endWhenOverdue(QWidget* modal, std::chrono::milliseconds deadline) {
+    // The timer belongs to the widget: a widget destroyed in time takes its timer with it, and
+    // one that is hidden in time stops it.
+    auto* timer = new QTimer(modal);
+    timer->setSingleShot(true);
+    QObject::connect(timer, &QTimer::timeout, modal, [modal, timer, deadline] {
+        timer->deleteLater();
+        if (modal->isVisible()) {
+            ADD_FAILURE() << modal->metaObject()->className() << " still open after "
+                          << deadline.count() << " ms";
+            endModal(modal);
+        }
+    });
+    if (auto* dialog = qobject_cast<QDialog*>(modal)) {
+        QObject::connect(dialog, &QDialog::finished, timer, &QObject::deleteLater);
+    }
+    timer->start(deadline);
+}
+
 void handleModal(QWidget* modal, const std::function<void()>& handler) {
     const QPointer<QWidget> guarded(modal);
+    endWhenOverdue(modal);
     handler();
     if (::testing::Test::HasFatalFailure() && guarded && guarded->isVisible()) {
-        if (auto* dialog = qobject_cast<QDialog*>(guarded.data())) {
-            dialog->done(QDialog::Rejected);
-        } else {
-            guarded->close();
-        }
+        endModal(guarded.data());
     }
 }
 

@@ -10,6 +10,7 @@
 #include <QPointF>
 #include <QPointer>
 #include <QString>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <sstream>
@@ -105,7 +106,14 @@ protected:
 // returns from the handler early and would leave the dialog open, so that the exec() waiting
 // for it never returns: after a fatal failure the dialog still shown is ended here (rejected
 // past any override of reject()), and the test reports the failure instead of hanging.
+// A modal widget still open when the deadline has passed is ended too, with a failure, so that
+// a handler that forgets it (or an event it waits for that never comes) fails the test at
+// once instead of at the test's time-out.
 void handleModal(QWidget* modal, const std::function<void()>& handler);
+
+// Ends modal with a failure if it is still open after deadline (a dialog's end cancels it).
+inline constexpr std::chrono::milliseconds kModalDeadline{20000};
+void endWhenOverdue(QWidget* modal, std::chrono::milliseconds deadline = kModalDeadline);
 
 // Runs handler on each modal dialog that becomes active (polling), through handleModal, until
 // stopped or destroyed. The handler decides what to do with it (accept, reject, click, ...).

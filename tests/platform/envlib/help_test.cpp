@@ -16,6 +16,7 @@
 #include "qmtest/files.h"
 #include "qmtest/relocated_user.h"
 #include "qmtest/scoped_env.h"
+#include "qmtest/text.h"
 #include "qmtest/wait.h"
 
 namespace {
@@ -64,7 +65,7 @@ TEST_F(HelpTest, OpensTheTopicInTheViewerAndReturnsAtOnce) {
     const auto calls = viewer.waitForCalls(1);
     ASSERT_EQ(calls.size(), 1u) << "the viewer never ran";
     EXPECT_EQ(calls[0].arguments,
-              std::vector<std::string>{"file://" + user_.root() +
+              std::vector<std::string>{"file://" + qmtest::urlPath(user_.root()) +
                                        "/My%20Apps%20%231/Help/Quillmont_Base_Help.html#10100"});
     EXPECT_EQ(::kill(calls[0].pid, 0), 0) << "the viewer still runs";
     // Detached: the still-running viewer is no child of ours, so nothing is left to reap.

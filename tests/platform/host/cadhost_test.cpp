@@ -27,7 +27,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using hosttest::arx;
-using hosttest::splitLines;
+using qmtest::lines;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
@@ -174,7 +174,7 @@ TEST_F(CadhostTest, LoadsTheModuleLoaderFirstThenTheNamedApplicationsThenADrawin
         run({"--console", "--arx", arx("hosttest_exporter.arx")}, "ARX\nhosttest_import\n");
     EXPECT_EQ(result.exitCode, 0);
     EXPECT_EQ(result.err, "");
-    EXPECT_EQ(splitLines(result.out),
+    EXPECT_EQ(lines(result.out),
               concat({"probe: kInitAppMsg -", "probe: kLoadDwgMsg Drawing1.dwg",
                       "QmModuleLoader.arx", "hosttest_exporter.arx", "probe: exporter says 42"},
                      kProbeQuits));
@@ -196,7 +196,7 @@ TEST_F(CadhostTest, FailedLoadsPrintOneLineEachAndTheHostGoesOn) {
         "ARX\nhosttest_refused\n");
     EXPECT_EQ(result.exitCode, 0);
     EXPECT_EQ(
-        splitLines(result.out),
+        lines(result.out),
         concat({"Unable to load ARX application \"" + missing + "\": file not found",
                 "Unable to load ARX application \"" + noEntry + "\": no acrxEntryPoint exported",
                 "Unable to load ARX application \"" + refuse +
@@ -219,14 +219,13 @@ TEST_F(CadhostTest, ConsoleContract) {
     const auto result = run({"--console", "--script", script, "--arx", arx("hosttest_probe.arx")});
     EXPECT_EQ(result.exitCode, 0);
     const std::string invoked = "probe: kInvkSubrMsg Drawing1.dwg";
-    EXPECT_EQ(
-        splitLines(result.out),
-        concat({"probe: kInitAppMsg -", "probe: kLoadDwgMsg Drawing1.dwg", invoked, "42", invoked,
-                R"("say \"hi\"")", invoked, "nil", "300", "; error: function failed: PROBE-FAIL",
-                "; error: no function definition: NOTHERE",
-                "Unknown command \"FOO\".  Press F1 for help.", "[Probe] Proceed?", "Really?",
-                "probe: answer 7"},
-               kProbeQuits));
+    EXPECT_EQ(lines(result.out), concat({"probe: kInitAppMsg -", "probe: kLoadDwgMsg Drawing1.dwg",
+                                         invoked, "42", invoked, R"("say \"hi\"")", invoked, "nil",
+                                         "300", "; error: function failed: PROBE-FAIL",
+                                         "; error: no function definition: NOTHERE",
+                                         "Unknown command \"FOO\".  Press F1 for help.",
+                                         "[Probe] Proceed?", "Really?", "probe: answer 7"},
+                                        kProbeQuits));
 }
 
 TEST_F(CadhostTest, MenusAreRememberedForTheNextRunWhileTheirFilesLoad) {
@@ -296,11 +295,10 @@ TEST_F(CadhostTest, ArxPathsThatCannotBeExaminedFailOnlyTheirLoad) {
     const auto result = run({"--console"}, input + "ARX\n", /*obeyFilePermissions=*/true);
     fs::permissions(root / "closed", fs::perms::owner_all);
     EXPECT_EQ(result.exitCode, 0) << result.err;
-    const auto lines = splitLines(result.out);
-    ASSERT_EQ(lines.size(), paths.size());
+    const auto said = lines(result.out);
+    ASSERT_EQ(said.size(), paths.size());
     for (std::size_t i = 0; i < paths.size(); ++i) {
-        EXPECT_THAT(lines[i],
-                    ::testing::StartsWith("Unable to load ARX application \"" + paths[i]));
+        EXPECT_THAT(said[i], ::testing::StartsWith("Unable to load ARX application \"" + paths[i]));
     }
     const auto open = run({"--console"}, "ARXLOAD " + paths[1] + "\nARX\n", true);
     EXPECT_THAT(open.out, HasSubstr("\napp.arx\n")) << open.out;

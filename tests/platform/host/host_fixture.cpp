@@ -2,20 +2,10 @@
 
 namespace hosttest {
 
-std::vector<std::string> splitLines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    std::string line;
-    while (std::getline(in, line)) {
-        lines.push_back(line);
-    }
-    return lines;
-}
-
 std::vector<std::string> HostTest::takeLines() {
     const std::string text = out_.str();
     out_.str({});
-    return splitLines(text);
+    return qmtest::lines(text);
 }
 
 std::vector<std::string> HostTest::takeLines(const std::string& prefix) {

@@ -8,6 +8,7 @@
 #include "cadhost/console_session.h"
 #include "cadhost/host.h"
 #include "qmtest/relocated_user.h"
+#include "qmtest/text.h"
 
 namespace hosttest {
 
@@ -16,7 +17,7 @@ inline std::string arx(const std::string& name) {
     return qmtest::binDir() + "/" + name;
 }
 
-std::vector<std::string> splitLines(const std::string& text);
+using qmtest::lines;
 
 class HostTest : public qmtest::RelocatedTest {
 protected:

@@ -279,7 +279,7 @@ TEST_F(MenuGroupsTest, ARememberedListThatIsNoRegularFileIsLeftAlone) {
                 type({"MENUUNLOAD krqm_a"});
                 host_.restoreMenuGroups();
             },
-            {fifo}, std::chrono::seconds(5)));
+            {fifo}));
         EXPECT_TRUE(std::filesystem::is_symlink(listFile()));
     }
 }

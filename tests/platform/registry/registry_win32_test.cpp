@@ -25,10 +25,7 @@ using qmreg::HiveId;
 using qmreg::Value;
 using namespace std::string_view_literals;
 
-std::wstring wide(std::string_view utf8) {
-    const std::u16string units = qmsys::utf8ToUtf16(utf8);
-    return std::wstring(units.begin(), units.end());
-}
+using qmtest::wide;
 
 class Key {
 public:

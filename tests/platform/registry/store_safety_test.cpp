@@ -13,13 +13,15 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <thread>
 
 #include <gtest/gtest.h>
 
 #include "qmreg/registry.h"
 #include "qmtest/child_process.h"
 #include "qmtest/files.h"
-#include "qmtest/forked_child.h"
+#include "qmtest/ordinary_user.h"
+#include "qmtest/own_process.h"
 #include "qmtest/relocated_user.h"
 
 namespace {
@@ -28,10 +30,8 @@ using qmreg::Hive;
 using qmreg::HiveId;
 using qmreg::Value;
 
-using qmtest::dropRootPrivileges;
-using qmtest::ForkedChild;
 using qmtest::kNobody;
-using qmtest::report;
+using namespace std::chrono_literals;
 
 // PRAGMA integrity_check through a connection of our own, bypassing the store's code.
 std::string integrityCheck(const std::string& file) {
@@ -59,32 +59,31 @@ protected:
         return qmtest::runProcess(args);
     }
 
-    // Runs body in a forked child as an ordinary user who owns the registry folder, so that
-    // file modes apply; body's reports come back as the result, ending with the message of an
-    // exception that left body.
-    std::string asOrdinaryUser(const std::function<void(int reportFd)>& body) {
+    // Runs body as an ordinary user who owns the registry folder, so that file modes apply;
+    // returns what body said, ending with the message of an exception that left body. Only in
+    // a process of the test's own (qmtest::inOwnProcess).
+    std::string asOrdinaryUser(const std::function<void(std::string& said)>& body) {
         ::chmod(user_.root().c_str(), 0755);
         if (::geteuid() == 0 && ::chown(user_.registryDir().c_str(), kNobody, kNobody) != 0)
             ADD_FAILURE() << "cannot hand the registry folder to an ordinary user";
-        ForkedChild child([&](int fd) {
-            if (!dropRootPrivileges())
-                return 98;
-            try {
-                body(fd);
-            } catch (const std::exception& e) {
-                report(fd, std::string("error: ") + e.what());
-            }
-            return 0;
-        });
-        EXPECT_EQ(child.wait(), 0) << child.reports();
-        return child.reports();
+        std::string said;
+        const qmtest::AsOrdinaryUser user;
+        EXPECT_TRUE(user.ordinary());
+        try {
+            body(said);
+        } catch (const std::exception& e) {
+            said += std::string("error: ") + e.what();
+        }
+        return said;
     }
 };
 
+// The writer is this test program started again in that role, so that it can be killed at a
+// known point.
 TEST_F(StoreSafetyTest, KillKeepsEveryCommitWholeAndDropsTheOpenTransaction) {
     constexpr int kBatch = 50;
-    ForkedChild writer([&](int fd) -> int {
-        Hive hive(hkcuFile());
+    if (qmtest::helperRole() == "writer") {
+        Hive hive(std::getenv("QMTEST_HIVE"));
         for (int n = 0; n <= 20; ++n) {
             Hive::Transaction transaction(hive);
             const std::string key = "Batch\\" + std::to_string(n);
@@ -93,20 +92,22 @@ TEST_F(StoreSafetyTest, KillKeepsEveryCommitWholeAndDropsTheOpenTransaction) {
                 hive.setValue(key, Value::dword(std::to_string(i), 1));
             transaction.commit();
         }
-        report(fd, "committed\n");
         Hive::Transaction transaction(hive);
         for (int i = 0; i < 20000; ++i) {
             hive.createKey("Big\\K" + std::to_string(i % 500));
             hive.setValue("Big\\K" + std::to_string(i % 500), Value::dword(std::to_string(i), 1));
-            if (i == 15000)
-                report(fd, "midway\n");
+            if (i == 15000) {
+                const std::string said = "\nmidway\n";
+                [[maybe_unused]] const ssize_t n = ::write(1, said.data(), said.size());
+            }
         }
         ::pause();
-        return 0;
-    });
-    ASSERT_TRUE(writer.waitFor("midway")) << writer.reports();
-    writer.kill();
-    EXPECT_EQ(writer.wait(), 128 + SIGKILL);
+        return;
+    }
+    const auto writer = qmtest::startHelper("writer", {"QMTEST_HIVE=" + hkcuFile()});
+    ASSERT_TRUE(writer->waitForOutput("\nmidway\n", 30s)) << writer->output();
+    writer->kill();
+    EXPECT_EQ(writer->wait(), 128 + SIGKILL);
 
     EXPECT_EQ(integrityCheck(hkcuFile()), "ok");
     Hive hive(hkcuFile());
@@ -187,6 +188,10 @@ class ReadOnlyMachineHiveTest : public StoreSafetyTest,
                                 public ::testing::WithParamInterface<bool> {};
 
 TEST_P(ReadOnlyMachineHiveTest, OrdinaryUserReadsButCannotWrite) {
+    if (!qmtest::inOwnProcess()) {
+        return;
+    }
+    QMTEST_SKIP_UNLESS_ORDINARY_USER_REACHES(user_.root());
     const bool adminStillConnected = GetParam();
     auto admin = std::make_unique<Hive>(hklmFile());
     ASSERT_TRUE(admin->createKey("SOFTWARE\\Brenvik\\Quillmont\\22.15\\ModuleLoader"));
@@ -199,32 +204,26 @@ TEST_P(ReadOnlyMachineHiveTest, OrdinaryUserReadsButCannotWrite) {
     ::chmod(hklmFile().c_str(), 0444);
     ::chmod(user_.registryDir().c_str(), 0555);
 
-    ForkedChild user([&](int fd) {
-        if (!dropRootPrivileges())
-            return 98;
-        Hive& hive = Hive::forThread(HiveId::LocalMachine);
-        auto v = hive.getValue("software\\brenvik\\quillmont\\22.15\\moduleloader",
-                               "ModulesAutostartDisable");
-        report(fd, std::string(hive.writable() ? "writable " : "read-only ") +
-                       (v && v->asDword() == 1 ? "read " : "unread ") +
-                       (hive.setValue("SOFTWARE", Value::dword("x", 1)) ? "wrote" : "refused"));
-        return 0;
-    });
-    EXPECT_EQ(user.wait(), 0);
-    EXPECT_EQ(user.reports(), "read-only read refused");
-
-    ForkedChild tool([&](int fd) {
-        if (!dropRootPrivileges())
-            return 98;
-        ::dup2(fd, 1);
-        ::dup2(fd, 2);
-        std::string qmreg = qmtest::binDir() + "/qmreg";
-        ::execl(qmreg.c_str(), qmreg.c_str(), "add", "HKLM\\SOFTWARE\\X", "/f", nullptr);
-        return 97;
-    });
-    EXPECT_EQ(tool.wait(), 1);
-    EXPECT_NE(tool.reports().find("Access is denied"), std::string::npos) << tool.reports();
-    EXPECT_NE(tool.reports().find(hklmFile()), std::string::npos) << tool.reports();
+    std::string said;
+    qmtest::ProcessResult tool;
+    {
+        const qmtest::AsOrdinaryUser user;
+        ASSERT_TRUE(user.ordinary());
+        // A connection of its own, made afresh with the user's rights.
+        std::thread([&] {
+            Hive& hive = Hive::forThread(HiveId::LocalMachine);
+            auto v = hive.getValue("software\\brenvik\\quillmont\\22.15\\moduleloader",
+                                   "ModulesAutostartDisable");
+            said = std::string(hive.writable() ? "writable " : "read-only ") +
+                   (v && v->asDword() == 1 ? "read " : "unread ") +
+                   (hive.setValue("SOFTWARE", Value::dword("x", 1)) ? "wrote" : "refused");
+        }).join();
+        tool = qmreg({"add", "HKLM\\SOFTWARE\\X", "/f"});
+    }
+    EXPECT_EQ(said, "read-only read refused");
+    EXPECT_EQ(tool.exitCode, 1);
+    EXPECT_NE(tool.err.find("Access is denied"), std::string::npos) << tool.err;
+    EXPECT_NE(tool.err.find(hklmFile()), std::string::npos) << tool.err;
     ::chmod(user_.registryDir().c_str(), 0755);
 }
 
@@ -242,7 +241,13 @@ class StoreWithoutIndexTest : public StoreSafetyTest,
                               public ::testing::WithParamInterface<NoIndex> {};
 
 TEST_P(StoreWithoutIndexTest, StoredSettingsStillReadAndWritesAreRefused) {
-    const std::string reports = asOrdinaryUser([&](int fd) {
+    if (!qmtest::inOwnProcess()) {
+        return;
+    }
+    QMTEST_SKIP_UNLESS_ORDINARY_USER_REACHES(user_.root());
+    rlimit before{};
+    ::getrlimit(RLIMIT_FSIZE, &before);
+    const std::string reports = asOrdinaryUser([&](std::string& said) {
         {
             Hive hive(hkcuFile());
             hive.createKey("Software\\Kept");
@@ -252,16 +257,17 @@ TEST_P(StoreWithoutIndexTest, StoredSettingsStillReadAndWritesAreRefused) {
             ::chmod(user_.registryDir().c_str(), 0555);
         } else {
             ::signal(SIGXFSZ, SIG_IGN);
-            const rlimit limit{8192, 8192};
+            const rlimit limit{8192, before.rlim_max};
             ::setrlimit(RLIMIT_FSIZE, &limit);
         }
         Hive hive(hkcuFile());
         auto v = hive.getValue("software\\kept", "activated");
-        report(fd,
-               std::string(hive.writable() ? "writable " : "read-only ") +
-                   (v && v->asString() == "False" ? "read " : "unread ") +
-                   (hive.setValue("Software\\Kept", Value::dword("x", 1)) ? "wrote" : "refused"));
+        said = std::string(hive.writable() ? "writable " : "read-only ") +
+               (v && v->asString() == "False" ? "read " : "unread ") +
+               (hive.setValue("Software\\Kept", Value::dword("x", 1)) ? "wrote" : "refused");
     });
+    ::setrlimit(RLIMIT_FSIZE, &before);
+    ::chmod(user_.registryDir().c_str(), 0755);
     EXPECT_EQ(reports, "read-only read refused");
 }
 
@@ -273,7 +279,11 @@ INSTANTIATE_TEST_SUITE_P(Causes, StoreWithoutIndexTest,
                          });
 
 TEST_F(StoreSafetyTest, AReadOnlySpellLeavesTheStoreWritableAfterwards) {
-    const std::string reports = asOrdinaryUser([&](int fd) {
+    if (!qmtest::inOwnProcess()) {
+        return;
+    }
+    QMTEST_SKIP_UNLESS_ORDINARY_USER_REACHES(user_.root());
+    const std::string reports = asOrdinaryUser([&](std::string& said) {
         {
             Hive hive(hkcuFile());
             hive.createKey("Software\\Spell");
@@ -281,12 +291,12 @@ TEST_F(StoreSafetyTest, AReadOnlySpellLeavesTheStoreWritableAfterwards) {
         ::chmod(hkcuFile().c_str(), 0444);
         {
             Hive hive(hkcuFile());
-            report(fd, std::string(hive.writable() ? "writable " : "read-only ") +
-                           (hive.keyExists("Software\\Spell") ? "read " : "unread "));
+            said += std::string(hive.writable() ? "writable " : "read-only ") +
+                    (hive.keyExists("Software\\Spell") ? "read " : "unread ");
         }
         ::chmod(hkcuFile().c_str(), 0644);
         Hive hive(hkcuFile());
-        report(fd, hive.setValue("Software\\Spell", Value::dword("x", 1)) ? "wrote" : "refused");
+        said += hive.setValue("Software\\Spell", Value::dword("x", 1)) ? "wrote" : "refused";
     });
     EXPECT_EQ(reports, "read-only read wrote");
 }

@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/socket.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 #endif
 
@@ -22,9 +23,9 @@
 #include "qmtest/files.h"
 #include "qmtest/relocated_user.h"
 #include "qmtest/temp_dir.h"
-#if !defined(_WIN32)
 #include "qmtest/wait.h"
 
+#if !defined(_WIN32)
 extern char** environ;
 #endif
 
@@ -34,7 +35,11 @@ using namespace std::chrono_literals;
 using qmsys::LockedFile;
 
 constexpr auto kGenerous = 10s;  // the machine is shared
-constexpr auto kStillWaiting = 300ms;
+#if defined(_WIN32)
+constexpr long kLockCall = 0;  // not told on Windows
+#else
+constexpr long kLockCall = SYS_flock;
+#endif
 
 LockedFile lock(const std::string& path, LockedFile::Access access) {
     qmsys::WinError error = qmsys::kErrorSuccess;
@@ -44,23 +49,42 @@ LockedFile lock(const std::string& path, LockedFile::Access access) {
 }
 
 // A lock taken on a thread of its own, which appends text once it holds it.
-std::future<bool> appendWhenLocked(const std::string& path, const std::string& text) {
-    return std::async(std::launch::async, [path, text] {
-        LockedFile file = lock(path, LockedFile::Access::Append);
-        return file.append(text) && file.unlock();
-    });
+struct Appender {
+    std::future<bool> done;
+    long thread = 0;
+
+    // Whether the appender is seen waiting for the lock: blocked in the lock's system call
+    // before it has appended. An appender that gets the lock at once never is.
+    bool waitsForTheLock() {
+        return qmtest::waitUntilBlocked(
+            thread, kLockCall, [this] { return done.wait_for(0s) == std::future_status::ready; });
+    }
+};
+
+Appender appendWhenLocked(const std::string& path, const std::string& text) {
+    std::promise<long> started;
+    std::future<long> thread = started.get_future();
+    Appender appender;
+    appender.done =
+        std::async(std::launch::async, [path, text, started = std::move(started)]() mutable {
+            started.set_value(qmtest::currentThreadId());
+            LockedFile file = lock(path, LockedFile::Access::Append);
+            return file.append(text) && file.unlock();
+        });
+    appender.thread = thread.get();
+    return appender;
 }
 
 TEST(LockedFile, AnotherHolderWaitsUntilTheLockIsGivenUp) {
     qmtest::TempDir dir;
     const std::string path = dir / "journal";
     LockedFile first = lock(path, LockedFile::Access::Append);
-    std::future<bool> second = appendWhenLocked(path, "second\n");
-    EXPECT_EQ(second.wait_for(kStillWaiting), std::future_status::timeout);
+    Appender second = appendWhenLocked(path, "second\n");
+    EXPECT_TRUE(second.waitsForTheLock());
     EXPECT_TRUE(first.append("first\n"));
     EXPECT_TRUE(first.unlock());
-    ASSERT_EQ(second.wait_for(kGenerous), std::future_status::ready);
-    EXPECT_TRUE(second.get());
+    ASSERT_EQ(second.done.wait_for(kGenerous), std::future_status::ready);
+    EXPECT_TRUE(second.done.get());
     EXPECT_EQ(qmtest::readFile(path), "first\nsecond\n");
 }
 
@@ -85,15 +109,15 @@ TEST(LockedFile, AWaitingAppenderWritesToTheFileThatReplacedTheOld) {
     const std::string path = dir / "journal";
     qmtest::writeFile(path, "a\n-a\nb\n");
     LockedFile compacting = lock(path, LockedFile::Access::Read);
-    std::future<bool> appender = appendWhenLocked(path, "c\n");
-    EXPECT_EQ(appender.wait_for(kStillWaiting), std::future_status::timeout);
+    Appender appender = appendWhenLocked(path, "c\n");
+    EXPECT_TRUE(appender.waitsForTheLock());
     std::string text;
     ASSERT_TRUE(compacting.readAll(text));
     EXPECT_EQ(text, "a\n-a\nb\n");
     EXPECT_EQ(compacting.replace("b\n", 0644), qmsys::kErrorSuccess);
     EXPECT_TRUE(compacting.unlock());
-    ASSERT_EQ(appender.wait_for(kGenerous), std::future_status::ready);
-    EXPECT_TRUE(appender.get());
+    ASSERT_EQ(appender.done.wait_for(kGenerous), std::future_status::ready);
+    EXPECT_TRUE(appender.done.get());
     EXPECT_EQ(qmtest::readFile(path), "b\nc\n");
 }
 
@@ -137,12 +161,12 @@ TEST(LockedFile, AKilledHoldersLockIsReleased) {
     const std::string path = dir / "journal";
     qmtest::BackgroundProcess holder({qmtest::binDir() + "/qm_lock_holder", "file", path});
     ASSERT_TRUE(holder.waitForOutput("held", kGenerous)) << holder.output();
-    std::future<bool> waiter = appendWhenLocked(path, "after\n");
-    EXPECT_EQ(waiter.wait_for(kStillWaiting), std::future_status::timeout);
+    Appender waiter = appendWhenLocked(path, "after\n");
+    EXPECT_TRUE(waiter.waitsForTheLock());
     holder.kill();
     holder.wait();
-    ASSERT_EQ(waiter.wait_for(kGenerous), std::future_status::ready);
-    EXPECT_TRUE(waiter.get());
+    ASSERT_EQ(waiter.done.wait_for(kGenerous), std::future_status::ready);
+    EXPECT_TRUE(waiter.done.get());
     EXPECT_EQ(qmtest::readFile(path), "after\n");
 }
 

@@ -141,7 +141,8 @@ TEST_F(StartProcessTest, DetachedProgramKeepsItsArgumentsAndRunsInASessionOfItsO
 
 struct StartFailure {
     const char* label;
-    std::string commandLine;  // "@" stands for the test's private folder
+    std::string
+        commandLine;  // "@" stands for the test's private folder (quoted: it may hold spaces)
     qmsys::WinError expected;
 };
 
@@ -170,14 +171,14 @@ TEST_P(StartProcessFailureTest, ReportsWhyTheProgramDidNotStart) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, StartProcessFailureTest,
-    ::testing::Values(StartFailure{"missing program", "@/absent -x", qmsys::kErrorFileNotFound},
-                      StartFailure{"missing folder", "@/nowhere/absent", qmsys::kErrorPathNotFound},
-                      StartFailure{"bare name not on PATH", "qm-no-such-program",
-                                   qmsys::kErrorFileNotFound},
-                      StartFailure{"no execute permission", "@/noexec", qmsys::kErrorAccessDenied},
-                      StartFailure{"script without interpreter line is not run by a shell",
-                                   "@/script", qmsys::kErrorBadExeFormat},
-                      StartFailure{"empty command line", "   ", qmsys::kErrorFileNotFound}),
+    ::testing::Values(
+        StartFailure{"missing program", "\"@/absent\" -x", qmsys::kErrorFileNotFound},
+        StartFailure{"missing folder", "\"@/nowhere/absent\"", qmsys::kErrorPathNotFound},
+        StartFailure{"bare name not on PATH", "qm-no-such-program", qmsys::kErrorFileNotFound},
+        StartFailure{"no execute permission", "\"@/noexec\"", qmsys::kErrorAccessDenied},
+        StartFailure{"script without interpreter line is not run by a shell", "\"@/script\"",
+                     qmsys::kErrorBadExeFormat},
+        StartFailure{"empty command line", "   ", qmsys::kErrorFileNotFound}),
     [](const auto& testCase) { return "case" + std::to_string(testCase.index); });
 
 }  // namespace

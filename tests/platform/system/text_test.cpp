@@ -42,6 +42,33 @@ INSTANTIATE_TEST_SUITE_P(
                       OrderCase{"empty strings", "", "", 0}),
     [](const auto& testCase) { return "case" + std::to_string(testCase.index); });
 
+// The user's order, as a sorted list box has it: diacritics go with their base letter, case
+// is ignored. These hold for the fixed rule and for the locales Windows ships alike.
+class CollateTest : public ::testing::TestWithParam<OrderCase> {};
+
+TEST_P(CollateTest, SortsAsTheUsersLanguage) {
+    const OrderCase& c = GetParam();
+    EXPECT_EQ(sign(qmsys::collate(c.a, c.b)), c.expected);
+    EXPECT_EQ(sign(qmsys::collate(c.b, c.a)), -c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, CollateTest,
+    ::testing::Values(OrderCase{"O umlaut with O", "\xC3\x96sterreich", "Zulu", -1},
+                      OrderCase{"u umlaut with u", "\xC3\xBCmlaut", "Zulu", -1},
+                      OrderCase{"O umlaut after Oslo", "\xC3\x96sterreich", "Oslo", 1},
+                      OrderCase{"u umlaut after Umbau", "\xC3\xBCmlaut", "Umbau", 1},
+                      OrderCase{"case ignored", "ROADS", "roads", 0},
+                      OrderCase{"case ignored beyond ASCII", "\xC3\x96L", "\xC3\xB6l", 0},
+                      OrderCase{"plain before accented", "Arger", "\xC3\x84rger", -1},
+                      OrderCase{"base letter decides first", "\xC3\x84rger", "Argus", -1},
+                      OrderCase{"prefix first", "Ost", "\xC3\x96sterreich", -1},
+                      OrderCase{"digits before letters", "9", "a", -1},
+                      OrderCase{"symbols before digits", "_", "0", -1},
+                      OrderCase{"other scripts after Latin", "\xCE\xA9mega", "Zulu", 1},  // Ωmega
+                      OrderCase{"empty first", "", "a", -1}),
+    [](const auto& testCase) { return "case" + std::to_string(testCase.index); });
+
 class CompareUtf16Test : public ::testing::TestWithParam<OrderCase> {};
 
 TEST_P(CompareUtf16Test, OrdersByCodeUnits) {

@@ -27,10 +27,7 @@
 
 namespace {
 
-std::wstring wide(const std::string& text) {
-    const std::u16string units = qmsys::utf8ToUtf16(text);
-    return std::wstring(units.begin(), units.end());
-}
+using qmtest::wide;
 
 std::string narrow(const std::wstring& text) {
     return qmsys::utf16ToUtf8(std::u16string(text.begin(), text.end()));
@@ -220,23 +217,14 @@ TEST(Win32Reference, Utf8ConversionAgreesWithMultiByteToWideChar) {
     }
 }
 
-// The arguments qm_argv_writer recorded in file, each ended by a NUL. The name may show before
-// the program that renamed the file into place has let go of it (a read then meets a sharing
-// violation, seen once under Wine), so a failed read is tried again for a while.
+// The arguments qm_argv_writer recorded in file, each ended by a NUL.
 std::vector<std::string> recordedArguments(const std::string& file) {
     std::vector<std::string> recorded;
-    std::string raw;
-    for (int attempt = 0;; ++attempt) {
-        try {
-            raw = qmtest::readFile(file);
-            break;
-        } catch (const std::runtime_error&) {
-            if (attempt == 100) {
-                throw;
-            }
-            ::Sleep(20);
-        }
+    const std::optional<std::string> written = qmtest::readFileOnceThere(file);
+    if (!written) {
+        throw std::runtime_error("cannot read " + file);
     }
+    const std::string& raw = *written;
     for (std::size_t begin = 0, nul; (nul = raw.find('\0', begin)) != std::string::npos;
          begin = nul + 1) {
         recorded.push_back(raw.substr(begin, nul - begin));

@@ -224,14 +224,33 @@ bool BackgroundProcess::waitForOutput(const std::string& text, std::chrono::mill
     return true;
 }
 
-void BackgroundProcess::writeInput(const std::string& text) {
+bool BackgroundProcess::writeInput(const std::string& text) {
+    // A child that reads nothing, or waits for us to read its output first, must not hold the
+    // test up past the child's time-out: wait for room in the pipe (reading the output
+    // meanwhile), and write at most what the room promises, so that the write never blocks.
     size_t done = 0;
     while (inFd_ >= 0 && done < text.size()) {
-        ssize_t w = write(inFd_, text.data() + done, text.size() - done);
-        if (w <= 0)
-            break;
-        done += static_cast<size_t>(w);
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline_ - Clock::now());
+        if (left.count() <= 0)
+            return false;
+        pollfd fds[2] = {{inFd_, POLLOUT, 0}, {outFd_, POLLIN, 0}};
+        if (poll(fds, outFd_ >= 0 ? 2 : 1, static_cast<int>(left.count())) < 0 && errno != EINTR)
+            return false;
+        if (outFd_ >= 0 && (fds[1].revents & (POLLIN | POLLHUP | POLLERR)))
+            drain(std::chrono::milliseconds(0));
+        if (fds[0].revents & (POLLERR | POLLHUP))
+            return false;
+        if (fds[0].revents & POLLOUT) {
+            const ssize_t w =
+                write(inFd_, text.data() + done, std::min<size_t>(PIPE_BUF, text.size() - done));
+            if (w < 0 && errno != EINTR && errno != EAGAIN)
+                return false;
+            if (w > 0)
+                done += static_cast<size_t>(w);
+        }
     }
+    return done == text.size();
 }
 
 void BackgroundProcess::closeInput() {

@@ -5,6 +5,7 @@
 
 #include <condition_variable>
 #include <cstdlib>
+#include <future>
 #include <map>
 #include <mutex>
 #include <stdexcept>
@@ -19,11 +20,6 @@ namespace qmtest {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-std::wstring wide(const std::string& text) {
-    const std::u16string units = qmsys::utf8ToUtf16(text);
-    return std::wstring(units.begin(), units.end());
-}
 
 // Ours (as getenv sees it, which the child must see too) with extra on top, as an environment
 // block: "NAME=value" entries, each ended by a NUL, then one more. Windows compares names
@@ -192,16 +188,17 @@ Started start(const std::vector<std::string>& argv, const ProcessOptions& option
     return started;
 }
 
-void writeAllTo(HANDLE pipe, const std::string& text) {
+bool writeAllTo(HANDLE pipe, const std::string& text) {
     std::size_t done = 0;
     while (done < text.size()) {
         DWORD n = 0;
         if (!::WriteFile(pipe, text.data() + done, static_cast<DWORD>(text.size() - done), &n,
                          nullptr)) {
-            return;  // the child no longer reads
+            return false;  // the child no longer reads
         }
         done += n;
     }
+    return true;
 }
 
 // Waits for the process until deadline, then ends it with 137 (as SIGKILL reads on POSIX).
@@ -277,10 +274,18 @@ bool BackgroundProcess::waitForOutput(const std::string& text, std::chrono::mill
     return native_->out->waitFor(text, Clock::now() + timeout);
 }
 
-void BackgroundProcess::writeInput(const std::string& text) {
-    if (native_->in) {
-        writeAllTo(native_->in, text);
+bool BackgroundProcess::writeInput(const std::string& text) {
+    if (!native_->in) {
+        return false;
     }
+    // A pipe's write waits until the child reads, and cannot wait with a time-out: it runs on
+    // a thread of its own, and a child that has not read it all by its time-out is ended, which
+    // fails the write.
+    auto written = std::async(std::launch::async, writeAllTo, native_->in, text);
+    if (written.wait_until(deadline_) != std::future_status::ready) {
+        kill();
+    }
+    return written.get();
 }
 
 void BackgroundProcess::closeInput() {

@@ -13,6 +13,9 @@
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+#include <thread>
+
+#include "qmtest/wait.h"
 
 namespace qmtest {
 
@@ -72,6 +75,22 @@ void writeFile(const std::string& path, const std::string& content) {
         throw std::runtime_error("cannot write " + path);
     }
     f << content;
+}
+
+std::optional<std::string> readFileOnceThere(const std::string& path,
+                                             std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (waitForFile(path, timeout)) {
+        try {
+            return readFile(path);
+        } catch (const std::runtime_error&) {
+            if (std::chrono::steady_clock::now() >= deadline) {
+                return std::nullopt;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    }
+    return std::nullopt;
 }
 
 std::string readFile(const std::string& path) {

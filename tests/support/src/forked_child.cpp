@@ -1,7 +1,6 @@
 #include "qmtest/forked_child.h"
 
 #include <fcntl.h>
-#include <grp.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -83,17 +82,6 @@ bool ForkedChild::readSome(Clock::time_point deadline) {
     if (n > 0)
         reports_.append(buf, static_cast<std::size_t>(n));
     return n > 0;
-}
-
-bool dropRootPrivileges() {
-    return ::geteuid() != 0 ||
-           (::setgroups(0, nullptr) == 0 && ::setresgid(kNobody, kNobody, kNobody) == 0 &&
-            ::setresuid(kNobody, kNobody, kNobody) == 0);
-}
-
-void report(int fd, const std::string& text) {
-    ssize_t ignored = ::write(fd, text.data(), text.size());
-    (void)ignored;
 }
 
 }  // namespace qmtest

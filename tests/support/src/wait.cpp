@@ -4,6 +4,7 @@
 #include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -54,6 +55,49 @@ bool waitPastFileTimes(const std::vector<std::string>& paths, std::chrono::milli
             return false;
         }
         std::this_thread::sleep_for(1ms);  // the coarse clock ticks every few milliseconds
+    }
+    return false;
+}
+
+long currentThreadId() {
+    return static_cast<long>(::gettid());
+}
+
+std::optional<BlockedCall> blockedIn(long tid) {
+    const std::string task = "/proc/self/task/" + std::to_string(tid);
+    // The state first: a thread that sleeps ('S'), or waits for the disk ('D'), in the call.
+    std::ifstream stat(task + "/stat");
+    std::string line;
+    std::getline(stat, line);
+    const std::size_t end = line.rfind(')');  // the name in parentheses may hold anything
+    if (end == std::string::npos || end + 2 >= line.size() ||
+        (line[end + 2] != 'S' && line[end + 2] != 'D')) {
+        return std::nullopt;
+    }
+    std::ifstream syscall(task + "/syscall");
+    BlockedCall call;
+    if (!(syscall >> call.number)) {
+        return std::nullopt;  // "running"
+    }
+    syscall >> std::hex;
+    for (unsigned long long& arg : call.args) {
+        syscall >> arg;
+    }
+    return call;
+}
+
+bool waitUntilBlocked(long tid, long call, const std::function<bool()>& done,
+                      std::chrono::milliseconds timeout) {
+    const auto deadline = Clock::now() + timeout;
+    while (!done()) {
+        const std::optional<BlockedCall> blocked = blockedIn(tid);
+        if (blocked && blocked->number == call) {
+            return true;
+        }
+        if (Clock::now() >= deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(1ms);
     }
     return false;
 }

@@ -18,6 +18,16 @@ using namespace std::chrono_literals;
 
 }  // namespace
 
+long currentThreadId() {
+    return static_cast<long>(::GetCurrentThreadId());
+}
+
+bool waitUntilBlocked(long, long, const std::function<bool()>& done, std::chrono::milliseconds) {
+    // Windows does not say what a thread waits in; the caller's own checks still hold, only
+    // without proof that the thread had got as far as waiting.
+    return !done();
+}
+
 bool waitForFile(const std::string& path, std::chrono::milliseconds timeout) {
     const auto deadline = Clock::now() + timeout;
     while (!qmsys::fileExists(path)) {

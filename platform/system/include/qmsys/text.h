@@ -29,6 +29,16 @@ void upcaseNameInto(std::string_view utf8, std::string& out);
 // order. 0 means one name for the file system. Pure ASCII names are compared in place.
 int compareFileNames(std::string_view a, std::string_view b);
 
+// Compares texts as the user's language sorts them, without regard to case, as a sorted list
+// box orders its items. On Windows: CompareStringEx in the user's locale with NORM_IGNORECASE.
+// Elsewhere a fixed rule that needs no installed locale: a letter with a diacritic sorts with
+// its base letter ("Ö" with "O", "ü" with "u"; "ß" as "ss", "æ" as "ae"), letters without
+// regard to case; punctuation and symbols come before digits, digits before letters, and
+// letters of other scripts after the Latin ones (by their upper-case form). Texts equal so far
+// order a letter without a diacritic before one with. Returns <0, 0, >0; 0 also for texts
+// that differ only in case.
+int collate(std::string_view a, std::string_view b);
+
 // True when every byte of s is below 0x80.
 bool isAscii(std::string_view s);
 

@@ -42,7 +42,9 @@ public:
     // Waits until the child's standard output contains text, or the time-out passes.
     // (On Windows, kill() ends the child whatever signal it names, with exit code 128 + it.)
     bool waitForOutput(const std::string& text, std::chrono::milliseconds timeout);
-    void writeInput(const std::string& text);
+    // Writes text to the child's standard input; false when it could not all be written before
+    // the child's time-out (or the child closed its input).
+    bool writeInput(const std::string& text);
     void closeInput();
     void kill(int signal = 9);
     // Waits for exit, at most until the time-out, then kills the child; returns the exit code

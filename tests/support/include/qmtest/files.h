@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -24,17 +25,21 @@ std::int64_t nowNs();
 // Writes content to path, creating missing folders.
 void writeFile(const std::string& path, const std::string& content);
 std::string readFile(const std::string& path);
+// The content of a file that another process is making: waits for path to appear and to be
+// readable (under Wine a file renamed into place stays closed to readers while the renaming
+// program still holds its source); nullopt when it is not within timeout.
+std::optional<std::string> readFileOnceThere(
+    const std::string& path, std::chrono::milliseconds timeout = std::chrono::seconds(10));
 
 // POSIX only:
 // Creates a FIFO at path (creating missing folders).
 void makeFifo(const std::string& path);
 
-// Runs work on a thread of its own and waits at most bound for it. If it has not returned by
-// then (it hangs in an open or read of one of the FIFOs), each FIFO is opened for writing and
-// closed, which gives a waiting reader its end of file, and work is waited for again.
-// Returns whether work had returned within bound; never hangs on a FIFO.
+// Runs work on a thread of its own and watches it until it returns. Whenever the thread is
+// seen blocked in an open or a read of one of the FIFOs, that is noted, and each FIFO is
+// opened for writing and closed, which gives the waiting reader its end of file. Returns
+// whether work returned without ever being seen waiting on one; never hangs on a FIFO.
 bool returnsWithoutWaitingOnFifos(const std::function<void()>& work,
-                                  const std::vector<std::string>& fifos,
-                                  std::chrono::milliseconds bound = std::chrono::seconds(10));
+                                  const std::vector<std::string>& fifos);
 
 }  // namespace qmtest

@@ -7,10 +7,10 @@
 
 namespace qmtest {
 
-// A fork of the test process, for what a child program cannot do as well: being killed at a
-// known point inside a transaction, or giving up root before running code whose failure
-// depends on file permissions. The child reports through a pipe and never returns into the
-// test framework; body's result is its exit code (99 when body throws).
+// A fork of the test process that only sets up its standard streams in ways the process
+// helpers do not offer (a closed input, a socket) and then executes a program: it runs no code
+// of the product, which the fork of a threaded process could find in any state. The child
+// never returns into the test framework; body's result is its exit code (99 when it throws).
 class ForkedChild {
 public:
     explicit ForkedChild(const std::function<int(int reportFd)>& body);
@@ -38,15 +38,5 @@ private:
     int status_ = -1;
     std::string reports_;
 };
-
-// The user an ordinary-user child becomes when the tests run as root.
-constexpr uid_t kNobody = 65534;
-
-// Makes the (child) process an ordinary user when it runs as root, so that file permissions
-// apply to it; true when it already is one. Call it only in a forked child: it cannot be undone.
-bool dropRootPrivileges();
-
-// Writes text to a ForkedChild's report descriptor.
-void report(int fd, const std::string& text);
 
 }  // namespace qmtest

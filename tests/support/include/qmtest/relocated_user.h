@@ -1,6 +1,7 @@
 #pragma once
-// A private user for one test: HOME, the XDG folders, APPDATA and QM_REGISTRY_DIR all point
-// into one temporary folder, so nothing touches the real user's files, registry or locks.
+// A private user for one test: HOME, the XDG folders, APPDATA, QM_REGISTRY_DIR and TMPDIR all
+// point into one temporary folder, so nothing touches the real user's files, registry or
+// locks. Every other QM_ variable of the caller is unset for the test's time.
 #include <memory>
 #include <optional>
 #include <string>
@@ -27,6 +28,7 @@ public:
     std::string registryDir() const { return dir_ / "registry"; }
     std::string runtimeDir() const { return dir_ / "runtime"; }
     std::string stateDir() const { return dir_ / "state"; }
+    std::string tempDir() const { return dir_ / "tmp"; }
     // "NAME=value" entries for a child process that must see the same relocation.
     std::vector<std::string> environment() const;
 

@@ -1,6 +1,9 @@
 #pragma once
 #include <cstddef>
+#include <sstream>
+#include <string>
 #include <string_view>
+#include <vector>
 
 namespace qmtest {
 
@@ -11,6 +14,35 @@ inline std::size_t occurrences(std::string_view text, std::string_view part) {
         ++n;
     }
     return n;
+}
+
+// path as it stands in a file URL: every byte but letters, digits, "/-_.~" written %XX, so
+// that an expectation holds whatever the temporary folder is named.
+inline std::string urlPath(std::string_view path) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    for (const char byte : path) {
+        const auto c = static_cast<unsigned char>(byte);
+        if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+            c == '/' || c == '-' || c == '_' || c == '.' || c == '~') {
+            out += byte;
+        } else {
+            out += '%';
+            out += kHex[c >> 4];
+            out += kHex[c & 15];
+        }
+    }
+    return out;
+}
+
+// text's lines, without their line ends; a last line without one counts too.
+inline std::vector<std::string> lines(const std::string& text) {
+    std::vector<std::string> out;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        out.push_back(line);
+    }
+    return out;
 }
 
 }  // namespace qmtest

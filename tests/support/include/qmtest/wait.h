@@ -7,6 +7,8 @@
 #endif
 
 #include <chrono>
+#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,6 +24,26 @@ bool waitForFile(const std::string& path,
 // timeout.
 bool waitPastFileTimes(const std::vector<std::string>& paths,
                        std::chrono::milliseconds timeout = std::chrono::seconds(5));
+
+// The calling thread's id, as the system knows it (what blockedIn and waitUntilBlocked take).
+long currentThreadId();
+
+#if !defined(_WIN32)
+// What a thread of this process is blocked in: the number of the system call it sleeps in,
+// with its arguments; nullopt while the thread runs (or is gone).
+struct BlockedCall {
+    long number = -1;
+    unsigned long long args[6] = {};
+};
+std::optional<BlockedCall> blockedIn(long tid);
+#endif
+
+// Waits until thread tid of this process sleeps in system call `call` (a SYS_ number; on Linux
+// the system says so), or until done() holds. True when the thread was seen blocked there:
+// proof that it waits, with no guess at how long waiting takes. Where the system cannot tell
+// (Windows), true at once unless done() already holds.
+bool waitUntilBlocked(long tid, long call, const std::function<bool()>& done,
+                      std::chrono::milliseconds timeout = std::chrono::seconds(10));
 
 #if !defined(_WIN32)
 // Waits for the child pid to end and reaps it, killing it (SIGKILL) once timeout has passed.

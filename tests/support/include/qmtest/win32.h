@@ -9,7 +9,18 @@
 #endif
 #include <windows.h>
 
+#include <string>
+#include <string_view>
+
+#include "qmsys/text.h"
+
 namespace qmtest {
+
+// UTF-8 text as the wide string the Windows functions take.
+inline std::wstring wide(std::string_view utf8) {
+    const std::u16string units = qmsys::utf8ToUtf16(utf8);
+    return std::wstring(units.begin(), units.end());
+}
 
 // True when the tests run under Wine, which is not Windows: where its answers differ from
 // Windows', tests say so rather than take them for Windows'.
