@@ -146,6 +146,7 @@ bool MenuProvisioner::Provision(const std::string& moduleFolder, const std::stri
 bool MenuProvisioner::DirectoryCopy(const std::string& source, const std::string& destination,
                                     const std::string& pattern,
                                     const std::vector<std::string>& suffixes, int depth) {
+    // Each folder listed once per round (docs/PERFORMANCE.md: provisioning pass).
     qmsys::FolderIndex& index = pass_->index();
     std::vector<qmsys::FolderIndex::Match> matches;
     if (depth > kMaxDepth || !index.find(source, pattern, matches)) {

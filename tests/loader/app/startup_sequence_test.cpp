@@ -9,6 +9,7 @@
 #endif
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <filesystem>
 #include <iostream>
@@ -18,6 +19,7 @@
 #include "app/crash_guard.h"
 #include "catalogue/com_error.h"
 #include "catalogue/registry_batch.h"
+#include "environment/names.h"
 #include "environment/registry_layout.h"
 #include "module_records.h"
 #include "qmtest/child_process.h"
@@ -723,3 +725,47 @@ INSTANTIATE_TEST_SUITE_P(EveryRoute, LetterCaseRouteTest,
                          });
 
 }  // namespace
+
+// One start of the sample installation (5 modules, 4 brought up) asks the user's store for
+// each key at most once, in at most two transactions (the reads, then the writes), and reads
+// the kernel-services key once. The store's own connection counts, and the start-up shares it
+// with this thread. A brand-new user's first start finds the kernel-services values missing:
+// the reads end, the environment library writes the defaults, and the reads begin again.
+TEST(StartupRegistryBudgetTest, EachKeyReadOnceInAtMostTwoTransactions) {
+    qmtest::RelocatedUser user(qmtest::sampleDir());
+    for (const char* key : {"QM_ROADS", "QM_SURVEY", "QM_TERRAIN"}) {
+        qmtest::storeModuleSettings(
+            key, {{"Activated", "True"}, {"AutoStart", "True"}, {"DemandLoad", "False"}});
+    }
+    struct Start {
+        const char* name;
+        unsigned transactions;
+        unsigned readsPerKey;
+        unsigned kernelServicesReads;
+    };
+    // As the store names it: an ASCII path, folded to capitals.
+    std::string kernelServices(qm::names::kKernelServicesKey);
+    std::transform(kernelServices.begin(), kernelServices.end(), kernelServices.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    for (const Start& start : {Start{"first start", 5, 2, 4}, Start{"second start", 2, 1, 1}}) {
+        std::ostringstream out;
+        cadhost::Host host(cadhost::HostOptions{&out, {}});
+        host.restoreMenuGroups();
+        qm::LoaderContext context(std::make_unique<qm::DiagnosticLog>(user.root() + "/log"));
+        qmreg::Hive& hive = qmreg::Hive::forThread(qmreg::HiveId::CurrentUser);
+        hive.resetStats();
+        qm::RunStartupSequence(context);
+        const qmreg::Hive::Stats& stats = hive.stats();
+        EXPECT_EQ(context.modules().size(), 5u) << start.name;
+        EXPECT_NE(context.startupProfile().find("Total: 4 module(s)"), std::string::npos)
+            << start.name << "\n"
+            << context.startupProfile();
+        EXPECT_LE(stats.transactions, start.transactions) << start.name;
+        for (const auto& [key, reads] : stats.keyReads) {
+            EXPECT_LE(reads, key == kernelServices ? start.kernelServicesReads : start.readsPerKey)
+                << start.name << ": " << key;
+        }
+        EXPECT_EQ(hive.keyReads(qm::names::kKernelServicesKey), start.kernelServicesReads)
+            << start.name;
+    }
+}
