@@ -9,13 +9,16 @@
 // and, where strace is installed, the system calls per menu while the modules come up and how
 // often one menus folder is opened.
 //
-//   startup_bench [--layout shared|per-module] [--runs R] [N...]   default: both, 1000 10000
+//   startup_bench [--layout shared|per-module] [--runs R] [--menu-case exact|other] [N...]
+//                                                             default: both, 3, exact, 1000 10000
 //   QM_BENCH_KEEP=1 keeps the generated installations and users for profiling.
 //
 // Each module has two menus and two ARX applications (one shared ARX, so that the numbers
 // measure the loader and not program start-up); 10 % of the modules start with the host.
 // Layout per-module gives each module its own menus folder; shared puts every module's menus
 // into one folder, as installations that ship one Menus folder do.
+// --menu-case other names every menu in its definition in lower case, unlike its file, so that
+// each one is found as Windows finds a name in another letter case.
 // Everything lives in a temporary folder with a private user, removed at the end.
 //
 // Run it a minute or more after many files were deleted on the same file system: for a while
@@ -28,6 +31,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -58,7 +62,7 @@ std::string key(int i) {
 // An installation with n modules (and the loader's own base menu), returning the paths of the
 // definition files.
 std::vector<std::string> makeInstallation(const fs::path& root, int n, const std::string& binDir,
-                                          bool sharedMenus) {
+                                          bool sharedMenus, bool otherCase = false) {
     fs::create_directories(root / "Zadod/Modules");
     fs::copy_file(QM_BENCH_SCHEMA, root / "Zadod/Modules/QM_Module.xsd");
     write(root / "Base/Config/Launchrig.ini", "[Launchrig]\nProduct=Quillmont\n");
@@ -76,7 +80,12 @@ std::vector<std::string> makeInstallation(const fs::path& root, int n, const std
             write(menusFolder / (name + ".mnu"), "***MENUGROUP=KRQM_" + k.substr(3) + part +
                                                      "\n***POP1\n**P\n[" + k + "]\n[Run]^C^C" + k +
                                                      "\n");
-            menus += "    <MenuName path=\"" + folder + "\">" + name + "</MenuName>\n";
+            std::string named = name;
+            if (otherCase) {
+                std::transform(named.begin(), named.end(), named.begin(),
+                               [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+            }
+            menus += "    <MenuName path=\"" + folder + "\">" + named + "</MenuName>\n";
         }
         const fs::path file = root / "Zadod/Modules" / (k + ".default.xml");
         write(file, "<?xml version=\"1.0\"?>\n<QM_Module>\n  <Keyname>" + k +
@@ -235,6 +244,11 @@ int main(int argc, char** argv) {
     const std::vector<int> sizes = qmbench::sizesFromArgs(argc, argv, {1000, 10000});
     const std::string layoutOption = qmbench::optionValue(argc, argv, "layout", "both");
     const int runs = std::max(1, std::atoi(qmbench::optionValue(argc, argv, "runs", "3").c_str()));
+    const std::string menuCase = qmbench::optionValue(argc, argv, "menu-case", "exact");
+    if (menuCase != "exact" && menuCase != "other") {
+        std::fprintf(stderr, "--menu-case takes exact or other\n");
+        return 2;
+    }
     std::vector<bool> layouts;  // true: shared menus folder
     if (layoutOption == "per-module" || layoutOption == "both") {
         layouts.push_back(false);
@@ -269,7 +283,8 @@ int main(int argc, char** argv) {
     for (const bool shared : layouts) {
         for (int n : sizes) {
             const fs::path root = tmp / ((shared ? "shared-" : "per-module-") + std::to_string(n));
-            const auto files = makeInstallation(root / "install", n, bin.string(), shared);
+            const auto files =
+                makeInstallation(root / "install", n, bin.string(), shared, menuCase == "other");
             const std::vector<std::string> lint = {
                 "xmllint", "--noout", "--schema",
                 (root / "install/Zadod/Modules/QM_Module.xsd").string()};

@@ -13,8 +13,8 @@
 // The record is one file in the user's state folder, "key NUL display name NUL", followed by
 // the ordinal in decimal when it is not 0 (an older record without it names the first), written
 // with one plain write before the module's code runs and emptied once it is done, and the file is
-// removed when the host ends normally, as a plug-in manager's lock file is: a record found at
-// the next start names the module the host died in. The file is created afresh by each start
+// removed when the bring-up ends (the guard goes with it), as a plug-in manager's lock file is: a
+// record found at the next start names the module the host died in. The file is created afresh by each start
 // (never written through anything at its name) and kept open for its later records, so a
 // module costs two system calls. A write that fails (a full disk) empties it, so a full disk
 // costs the guard, never the host; a file size limit too small for a record leaves the start
@@ -24,7 +24,7 @@
 // bring-up can lose it, and then the module is merely tried once more.
 //
 // A host owns the record while it brings modules up: it holds a lock on a file beside it,
-// which the system releases when the host ends, however it ends. A record of a host that
+// which it lets go of when the bring-up ends, and the system when the host dies. A record of a host that
 // holds the lock is no evidence (that host lives and may be bringing the module up right
 // now); a later host neither reads nor writes it and goes unguarded for this start. Only a
 // regular file that is no link of any kind is read, so nothing planted under the record's

@@ -7,18 +7,19 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
 
+#include "app/bring_up.h"
 #include "app/crash_guard.h"
 #include "catalogue/catalogue.h"
 #include "catalogue/catalogue_snapshot.h"
 #include "catalogue/module_settings.h"
-#include "catalogue/startup_pass.h"
+#include "catalogue/registry_batch.h"
 #include "catalogue/store_writes.h"
 #include "environment/names.h"
 #include "environment/registry_layout.h"
@@ -53,49 +54,31 @@ void reportReadOnlyStore(LoaderContext& context) {
                         names::kMessageCaption, cadhost::MB_ICONWARNING | cadhost::MB_OK);
 }
 
-// Notes a configuration change since the last start. Product menu groups belong to the
-// configuration they were loaded for, so after a change (or on a user's first start) they
-// all go. The comparison is exact: a change of letter case counts.
-void handleConfigurationChange(LoaderContext& context, const std::string& current,
-                               StoreWrites& writes) {
-    const std::string key = registry_layout::recentConfigKey();
-    const std::string value(names::kValueCurrentConfig);
-    std::string recorded;
-    {
-        QmEnWinRegistry reg;
-        if (reg.OpenKey(kQmEnHKeyCurrentUser, key, false)) {
-            reg.ReadString(value, recorded);
-        }
-    }
-    if (recorded != current) {
-        context.log().write("startup", "configuration changed from \"" + recorded + "\" to \"" +
-                                           current + "\": unloading product menu groups");
-        context.menuGroups().UnloadProductMenuGroups();
-    }
+// Records the configuration of this start, in the start-up's write transaction.
+void recordConfiguration(const std::string& current, StoreWrites& writes) {
     if (const auto batch = writes.begin("recording the configuration")) {
         QmEnWinRegistry reg;
-        if (reg.OpenKey(kQmEnHKeyCurrentUser, key, true)) {
-            reg.WriteString(value, current);
+        if (reg.OpenKey(kQmEnHKeyCurrentUser, registry_layout::recentConfigKey(), true)) {
+            reg.WriteString(names::kValueCurrentConfig, current);
         }
         batch->commit();
     }
 }
 
-// The machine-wide override: when set, modules that start with the host get their menus and
-// applications but are not started. Read from the machine hive only.
-bool readAutostartOverride() {
-    QmEnWinRegistry reg;
-    std::int32_t value = 0;
-    if (reg.OpenKey(kQmEnHKeyLocalMachine, registry_layout::moduleLoaderKey(), false) &&
-        reg.ReadLong(names::kValueAutostartDisable, value)) {
-        return value != 0;
+// The start-up's writes, in one transaction after the reads: the configuration of this start,
+// the base module's settings and the module keys the scan found missing. Returns false when
+// the base module's key could not be opened (the caller tells the user once the transaction
+// has ended, so that no lock is held while the message is read).
+bool writeStartup(BringUp& bringUp, StoreWrites& writes) {
+    const std::unique_ptr<RegistryBatch> batch = writes.begin("start-up writes");
+    if (!batch) {
+        return true;  // the store is busy: this start-up writes nothing more
     }
-    return false;
-}
-
-bool safeModeRequested() {
-    const char* v = std::getenv("QM_SAFE_MODE");
-    return v && std::string(v) == "1";
+    recordConfiguration(bringUp.config(), writes);
+    const bool baseWritten = storeBaseModuleSettings(&writes);
+    bringUp.reads().createMissingKeys();
+    batch->commit();
+    return baseWritten;
 }
 
 std::string formatProfileLine(const ModuleRecord& record, double menusMs, double appsMs,
@@ -165,7 +148,7 @@ std::size_t namedRecord(const ModuleList& modules, const std::vector<unsigned>& 
 // Brings up every module that starts with the host. Returns whether the base module was among
 // them (its key compared exactly). Each module's timing and failures go to the profile and,
 // when enabled, the diagnostic log; nothing is reported to the user.
-bool bringUpModules(LoaderContext& context, std::string& profile) {
+bool bringUpModules(LoaderContext& context, ProvisioningPass& provisioning, std::string& profile) {
     bool baseBroughtUp = false;
     const auto total = Clock::now();
     int count = 0;
@@ -193,7 +176,7 @@ bool bringUpModules(LoaderContext& context, std::string& profile) {
         auto start = Clock::now();
         // No registry transaction spans this: menu provisioning copies files and waits for the
         // menu protector.
-        const bool menusOk = LoadModuleMenus(record, context.menus());
+        const bool menusOk = LoadModuleMenus(record, context.menus(), &provisioning);
         const double menusMs = msSince(start);
         start = Clock::now();
         guard.begin({record.GetKey(), record.GetDisplayName(), ordinals[i]});
@@ -220,10 +203,10 @@ bool bringUpModules(LoaderContext& context, std::string& profile) {
 }
 
 // No module definition could be read: the one message of the sequence.
-void reportEmptyCatalogue(const std::string& errorText) {
+void reportEmptyCatalogue(const std::string& appPath, const std::string& errorText) {
     QmEnResourceLoader resources(names::kResourceModule.data());
     resources.Activate(nullptr);
-    std::string text = ui::NoModulesMessage(QmEnGetAppPath());
+    std::string text = ui::NoModulesMessage(appPath);
     if (!errorText.empty()) {
         text += "\n\n" + errorText;
     }
@@ -235,16 +218,15 @@ void reportEmptyCatalogue(const std::string& errorText) {
 
 void RunStartupSequence(LoaderContext& context) {
     const auto started = Clock::now();
-    const std::string config = QmEnGetCurrentConfig();
     StoreWrites writes(&context.log());
 
     reportReadOnlyStore(context);
-    handleConfigurationChange(context, config, writes);
-    WriteBaseModuleSettings(&writes, &context.feedback());
+    // Everything this start-up reads once, and the state it keeps while the modules come up.
+    BringUp bringUp(&context.log(), &writes);
+    const std::string& config = bringUp.config();
 
-    CatalogueContext catalogue =
-        MakeCatalogueContext(config, QmEnGetLanguageCode(), &context.log());
-    catalogue.useSnapshot = !SnapshotDisabledByEnvironment();
+    CatalogueContext catalogue = MakeCatalogueContext(config, bringUp.language(), &context.log());
+    catalogue.useSnapshot = bringUp.useSnapshot();
     const std::string folder = QmEnBuildFilename(names::kDefinitionsFolder, kQmEnBaseAppPath, 0);
     std::string errorText;
     bool baseBroughtUp = false;
@@ -258,20 +240,32 @@ void RunStartupSequence(LoaderContext& context) {
         phases += line;
         phase = Clock::now();
     };
-    // Every cache of the start-up lives in this pass and goes with it.
-    StartupPass pass(&context.log(), &writes);
-    const bool found = LoadCatalogue(pass, catalogue, folder, names::kDefinitionExtension,
-                                     context.modules(), errorText);
+    const bool found = LoadCatalogue(bringUp.reads(), catalogue, folder,
+                                     names::kDefinitionExtension, context.modules(), errorText);
     if (found) {
         notePhase("Catalogue");
-        ReadModuleSettings(pass, context.modules());
+        ReadModuleSettings(bringUp.reads(), context.modules());
+        // The base module's settings are forced below, after the reads.
+        applyBaseModuleSettings(context.modules());
     }
     // No registry transaction stays open while modules come up or the user reads a message.
-    pass.endReads();
+    bringUp.endReads();
+    if (!writeStartup(bringUp, writes)) {
+        context.feedback().showMessage("Serious problems!!!!!", names::kMessageCaption);
+    }
+    // Product menu groups belong to the configuration they were loaded for, so after a change
+    // (or on a user's first start) they all go. The comparison is exact: a change of letter
+    // case counts.
+    if (bringUp.recordedConfig() != config) {
+        context.log().write("startup", "configuration changed from \"" + bringUp.recordedConfig() +
+                                           "\" to \"" + config +
+                                           "\": unloading product menu groups");
+        context.menuGroups().UnloadProductMenuGroups();
+    }
     if (found) {
         notePhase("Settings");
-        context.setAutostartOverride(readAutostartOverride());
-        if (safeModeRequested()) {
+        context.setAutostartOverride(bringUp.autostartOverride());
+        if (bringUp.safeMode()) {
             cadhost::messageBox(acedGetAcadFrame(),
                                 "Safe mode: no module is brought up in this session. Unset "
                                 "QM_SAFE_MODE to start modules with the host again.",
@@ -283,10 +277,7 @@ void RunStartupSequence(LoaderContext& context) {
             // the next normal start brings the menus back with their modules.
             context.menus().UnloadStaleModuleMenus(context.modules());
         } else {
-            {
-                const MenuManager::Pass menus(context.menus(), pass.provisioning());
-                baseBroughtUp = bringUpModules(context, profile);
-            }
+            baseBroughtUp = bringUpModules(context, bringUp.provisioning(), profile);
             notePhase("Modules brought up");
             context.menus().UnloadStaleModuleMenus(context.modules());
             notePhase("Stale menus removed");
@@ -294,11 +285,11 @@ void RunStartupSequence(LoaderContext& context) {
     } else {
         context.log().write("startup", "no module definition found in " + folder +
                                            (errorText.empty() ? "" : ": " + errorText));
-        reportEmptyCatalogue(errorText);
+        reportEmptyCatalogue(bringUp.appPath(), errorText);
     }
 
     context.menus().RemoveExtraMenu();
-    context.menus().ProvideLoaderMenu(baseBroughtUp);
+    context.menus().ProvideLoaderMenu(baseBroughtUp, &bringUp.provisioning());
 
     notePhase("Menu steps");
     char total[96];

@@ -27,7 +27,8 @@ constexpr std::size_t kContextValueLimit = 499;
 
 // Drops every record whose key equals its kept predecessor's, then sorts by display name,
 // moving each kept record once into a new list.
-// Names whose UTF-16 order is their byte order (nearly all) compare without decoding.
+// Names whose UTF-16 order is their byte order (nearly all) compare without decoding
+// (docs/PERFORMANCE.md: sorting by display name).
 void RemoveRepeatsAndSort(ModuleList& list) {
     struct Kept {
         std::size_t index;

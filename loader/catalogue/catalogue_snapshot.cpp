@@ -8,11 +8,11 @@
 #include <algorithm>
 #include <cassert>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <numeric>
 
 #include "environment/diagnostic_log.h"
+#include "environment/fnv1a.h"
 #include "environment/names.h"
 #include "environment/path_util.h"
 #include "environment/str_cat.h"
@@ -27,19 +27,11 @@ using Identity = qmsys::FileIdentity;
 constexpr std::string_view kLogCategory = "catalogue";
 constexpr const char* kOtherScope =
     "other schema, build, installation, configuration, language or macro value";
-constexpr std::uint64_t kFnvPrime = 1099511628211ULL;
 
 // A name as reading a folder gives it: one entry, neither the folder nor its parent.
 bool isEntryName(std::string_view name) {
     return !name.empty() && name != "." && name != ".." &&
            name.find_first_of(std::string_view("/\0", 2)) == std::string_view::npos;
-}
-
-std::uint64_t fnv1a(std::string_view data, std::uint64_t hash) {
-    for (const char c : data) {
-        hash = (hash ^ static_cast<unsigned char>(c)) * kFnvPrime;
-    }
-    return hash;
 }
 
 std::uint64_t loadLittleEndian(const char* at, std::size_t n) {
@@ -51,7 +43,8 @@ std::uint64_t loadLittleEndian(const char* at, std::size_t n) {
 }
 
 // A checksum that catches damage, not tampering: 64-bit words multiplied into the state, so
-// that a snapshot of megabytes is checked in well under a millisecond.
+// that a snapshot of megabytes is checked in well under a millisecond (docs/PERFORMANCE.md:
+// the snapshot's checksum).
 std::uint64_t checksum(std::string_view data) {
     constexpr std::uint64_t kMultiplier = 0x9E3779B97F4A7C15ULL;
     std::uint64_t hash = kFnvOffsetBasis ^ data.size();
@@ -240,11 +233,6 @@ std::string SnapshotScope::file() const {
     char name[40];
     std::snprintf(name, sizeof name, "%016llx.snapshot", static_cast<unsigned long long>(hash));
     return path::userStateFolder() + "/catalogue/" + name;
-}
-
-bool SnapshotDisabledByEnvironment() {
-    const char* v = std::getenv("QM_NO_SNAPSHOT");
-    return v && std::string_view(v) == "1";
 }
 
 SnapshotView SnapshotView::load(const SnapshotScope& scope, DiagnosticLog* log) {
@@ -500,11 +488,12 @@ std::string SnapshotBuilder::serialize() const {
         return slice(entries_[a].nameAt, entries_[a].nameSize) <
                slice(entries_[b].nameAt, entries_[b].nameSize);
     });
-    assert(
-        std::adjacent_find(sorted.begin(), sorted.end(), [this](std::uint32_t a, std::uint32_t b) {
-            return slice(entries_[a].nameAt, entries_[a].nameSize) ==
-                   slice(entries_[b].nameAt, entries_[b].nameSize);
-        }) == sorted.end());
+    assert(std::adjacent_find(sorted.begin(), sorted.end(),
+                              [this](std::uint32_t a, std::uint32_t b) {
+                                  return slice(entries_[a].nameAt, entries_[a].nameSize) ==
+                                         slice(entries_[b].nameAt, entries_[b].nameSize);
+                              }) == sorted.end() &&
+           "a snapshot records each file name once");
     constexpr std::size_t kScopeBytes = 1024;  // a guess: the scope is a few paths
     std::string text;
     text.reserve(kScopeBytes + arena_.size() + entries_.size() * (kMinEntryBytes + kPositionBytes));

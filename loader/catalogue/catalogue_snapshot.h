@@ -82,8 +82,6 @@ inline constexpr std::size_t kMinFileBytes = kMagicBytes + kFormatBytes + kCheck
 inline constexpr std::uint64_t kMaxFileBytes = std::uint64_t{256} << 20;
 // Read first, to check the magic number, the format and the scope before the rest is read.
 inline constexpr std::size_t kHeaderBytes = 64 * 1024;
-// The FNV-1a offset basis, the seed of the file name's hash and of the checksum.
-inline constexpr std::uint64_t kFnvOffsetBasis = 0xCBF29CE484222325ULL;
 }  // namespace snapshot_layout
 
 // What a snapshot is valid for. Two snapshots with different scopes never mix.
@@ -114,9 +112,6 @@ struct SnapshotScope {
     // The file the snapshot of this scope lives in.
     std::string file() const;
 };
-
-// QM_NO_SNAPSHOT=1: scans neither use nor write a snapshot.
-bool SnapshotDisabledByEnvironment();
 
 // A loaded snapshot; empty (vouching for nothing) when there was none or any doubt.
 class SnapshotView {

@@ -158,21 +158,31 @@ bool writeBaseValues(RegistryBatch& batch) {
 
 }  // namespace
 
-void WriteBaseModuleSettings(StoreWrites* writes, UserFeedback* feedback) {
-    bool written = false;
-    {
-        const std::unique_ptr<RegistryBatch> batch =
-            writes ? writes->begin("forcing the base module's settings")
-                   : std::make_unique<RegistryBatch>();
-        if (!batch) {
-            return;  // the store is busy: this start-up goes on with the settings it has
-        }
-        written = writeBaseValues(*batch);
+bool storeBaseModuleSettings(StoreWrites* writes) {
+    const std::unique_ptr<RegistryBatch> batch =
+        writes ? writes->begin("forcing the base module's settings")
+               : std::make_unique<RegistryBatch>();
+    if (!batch) {
+        return true;  // the store is busy: this start-up goes on with the settings it has
     }
+    return writeBaseValues(*batch);
+}
+
+void WriteBaseModuleSettings(StoreWrites* writes, UserFeedback* feedback) {
     // The message is shown only after the transaction has ended, so that no registry lock is
     // held while the user reads it.
-    if (!written && feedback) {
+    if (!storeBaseModuleSettings(writes) && feedback) {
         feedback->showMessage("Serious problems!!!!!", names::kMessageCaption);
+    }
+}
+
+void applyBaseModuleSettings(ModuleList& list) {
+    for (ModuleRecord& record : list) {
+        if (record.GetKey() == names::kBaseModuleKey) {
+            record.SetActivated(true);
+            record.SetDemandLoad(false);
+            record.SetAutoStart(true);
+        }
     }
 }
 

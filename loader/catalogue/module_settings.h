@@ -37,5 +37,13 @@ std::string StoreModuleSettings(const ModuleRecord& record, DiagnosticLog* log =
 // happens. With a write gate whose writes are suspended, or a store that stays busy, nothing
 // is written and nothing is shown (the gate logs it).
 void WriteBaseModuleSettings(StoreWrites* writes = nullptr, UserFeedback* feedback = nullptr);
+// The writes of WriteBaseModuleSettings without its message: false only when the base
+// module's key could not be opened, so that a caller whose own batch is still open shows the
+// message once that batch has ended.
+bool storeBaseModuleSettings(StoreWrites* writes);
+// Gives the base module's record in list the settings WriteBaseModuleSettings stores, for a
+// start-up that reads the settings before it writes, so that its reads and its writes each
+// take one transaction.
+void applyBaseModuleSettings(ModuleList& list);
 
 }  // namespace qm

@@ -60,6 +60,7 @@ void ScanAhead::prepare(bool workAhead) {
         folderIdentified_ = scan_.folder.isOpen()
                                 ? qmsys::identifyFolder(scan_.folder, folderIdentity_)
                                 : qmsys::identifyFile(scan_.path, folderIdentity_);
+        // docs/PERFORMANCE.md: the scan takes the recorded listing.
         listedBySnapshot_ = folderIdentified_ && scan_.previous.listing(folderIdentity_, names_);
     }
     if (!listedBySnapshot_) {
@@ -116,7 +117,7 @@ void ScanAhead::help() {
 }
 
 bool ScanAhead::identify(std::size_t index, qmsys::FileIdentity& out) {
-    assert(index < names_.size());  // after names()
+    assert(index < names_.size() && "a file of the listing, identified after names()");
     if (!scan_.keepsSnapshot()) {
         return false;
     }

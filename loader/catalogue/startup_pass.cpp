@@ -6,14 +6,22 @@
 #include <utility>
 
 #include "catalogue/store_writes.h"
-#include "environment/registry_layout.h"
 
 namespace qm {
 
 StartupPass::StartupPass(DiagnosticLog* log, StoreWrites* writes) : log_(log), writes_(writes) {
-    reads_.emplace(RegistryBatch::Kind::Reads, log, "reading module keys");
+    beginReads();
+}
+
+void StartupPass::beginReads() {
+    reads_.emplace(RegistryBatch::Kind::Reads, log_, "reading module keys");
     // docs/PERFORMANCE.md: one registry read transaction per start-up pass.
-    reads_->prefetch(registry_layout::modulesKey());
+    reads_->prefetch(QmEnGetRegistryKey());
+}
+
+void StartupPass::renewReads() {
+    finishReads();
+    beginReads();
 }
 
 CatalogueScan::CatalogueScan(std::string folderPath, std::optional<SnapshotScope> snapshotScope)
@@ -36,11 +44,19 @@ StartupPass::~StartupPass() {
 }
 
 void StartupPass::endReads() {
+    finishReads();
+    createMissingKeys();
+}
+
+void StartupPass::finishReads() {
     if (!reads_) {
         return;
     }
     reads_->commit();
     reads_.reset();
+}
+
+void StartupPass::createMissingKeys() {
     if (missingKeys_.empty()) {
         return;
     }

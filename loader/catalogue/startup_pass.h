@@ -3,14 +3,14 @@
 // qmloader). What is read ahead for speed belongs to the pass, lives as long as it and goes
 // with it; nothing is carried from one pass to the next except what is on disk.
 //
-// - The registry reads: the current user's store in one read transaction, with the module
-//   keys' subtree prefetched in one query (qmreg::Hive::prefetch), shared by the catalogue
-//   scan's version overrides and the settings read. It takes no write lock, so no writer
-//   waits for it and it never waits for one. The module keys the scan finds missing are
-//   created when the reads end, in one short write transaction through the start-up's write
-//   gate. A missing key and an empty one read the same, so the settings read may come first.
-// - The checker's provisioning pass (the menu folders' listings, the installation paths, the
-//   kernel-services values), used while the modules come up.
+// - The registry reads: the current user's store in one read transaction, with the product
+//   key's subtree prefetched in one query (qmreg::Hive::prefetch): the kernel-services values,
+//   the recorded configuration, and the module keys that the catalogue scan's version
+//   overrides and the settings read share. It takes no write lock, so no writer waits for it
+//   and it never waits for one. The module keys the scan finds missing are created once the
+//   reads end, in one short write transaction through the start-up's write gate (or the
+//   caller's open one). A missing key and an empty one read the same, so the settings read
+//   may come first.
 // - Each catalogue scan's state (CatalogueScan): the definitions folder, open; the clock mark
 //   taken before any file was identified; the previous snapshot's view and the builder of the
 //   next snapshot.
@@ -27,7 +27,6 @@
 
 #include "catalogue/catalogue_snapshot.h"
 #include "catalogue/registry_batch.h"
-#include "checker/provisioning_pass.h"
 
 namespace qm {
 
@@ -66,9 +65,18 @@ public:
     StartupPass(const StartupPass&) = delete;
     StartupPass& operator=(const StartupPass&) = delete;
 
-    // Ends the registry reads and creates the missing module keys. Once: later calls, and
-    // reads after it, go to the store one by one.
+    // Ends the registry reads (finishReads) and creates the missing module keys
+    // (createMissingKeys). Reads after it go to the store one by one.
     void endReads();
+    // Ends the registry reads. Once: later calls do nothing.
+    void finishReads();
+    // Ends the registry reads and begins them again, so that they see what was written
+    // meanwhile (through this thread's connection, which may not write while they last).
+    // Before any scan.
+    void renewReads();
+    // Creates the module keys that a scan found missing, in a batch of the write gate (which
+    // joins the caller's open one). After finishReads.
+    void createMissingKeys();
     // Module key paths (below the product key) that a scan found missing; created by
     // endReads.
     std::vector<std::string>& missingKeys() { return missingKeys_; }
@@ -76,15 +84,15 @@ public:
     // A new catalogue scan of folder (CatalogueScan), living as long as the pass.
     CatalogueScan& beginScan(const std::string& folder, std::optional<SnapshotScope> scope);
 
-    ProvisioningPass& provisioning() { return provisioning_; }
     DiagnosticLog* log() const { return log_; }
 
 private:
+    void beginReads();
+
     DiagnosticLog* const log_;
     StoreWrites* const writes_;
     std::optional<RegistryBatch> reads_;
     std::vector<std::string> missingKeys_;
-    ProvisioningPass provisioning_;
     std::deque<CatalogueScan> scans_;  // a deque never moves them
 };
 

@@ -146,6 +146,7 @@ bool MenuProvisioner::Provision(const std::string& moduleFolder, const std::stri
 bool MenuProvisioner::DirectoryCopy(const std::string& source, const std::string& destination,
                                     const std::string& pattern,
                                     const std::vector<std::string>& suffixes, int depth) {
+    // Each folder listed once per round (docs/PERFORMANCE.md: provisioning pass).
     qmsys::FolderIndex& index = pass_->index();
     std::vector<qmsys::FolderIndex::Match> matches;
     if (depth > kMaxDepth || !index.find(source, pattern, matches)) {
@@ -200,29 +201,43 @@ bool MenuProvisioner::CopyOne(const std::string& source, const std::string& dest
         err != qmsys::kErrorSuccess) {
         return Fail("cannot read \"" + source + "\" (error " + std::to_string(err) + ")");
     }
+    // The user's copy in whatever letter case it has: an update may have renamed the installed
+    // file to another case, and Windows finds the copy under the new name all the same.
+    qmsys::LetterCaseIndex& names = pass_->index().names();
+    std::string copy = destination;
     qmsys::FileAttributes to;
+    bool present = attributesOf(destination, folders.destination, to) == qmsys::kErrorSuccess;
+    if (!present) {
+        if (std::string found = names.resolve(destination);
+            !found.empty() && found != destination) {
+            copy = std::move(found);
+            present = qmsys::getFileAttributes(copy, to) == qmsys::kErrorSuccess;
+        }
+    }
     const bool differs =
-        attributesOf(destination, folders.destination, to) == qmsys::kErrorSuccess &&
-        (to.lastWriteNs != from.lastWriteNs ||
-         static_cast<std::uint32_t>(to.size) != static_cast<std::uint32_t>(from.size));
+        present && (to.lastWriteNs != from.lastWriteNs ||
+                    static_cast<std::uint32_t>(to.size) != static_cast<std::uint32_t>(from.size));
 
     if (!isFolder) {
         if (differs) {
             if (!update_) {
-                return Fail("out of date: \"" + destination + "\"");
+                return Fail("out of date: \"" + copy + "\"");
             }
-            if (!DeleteCopy(destination)) {
+            // Deleted first, so that the new copy takes the installed file's name, as a
+            // DeleteFileW and CopyFileW do on Windows: no second copy stays beside it.
+            if (!DeleteCopy(copy)) {
                 return false;
             }
-            if (endsWithIgnoringCase(destination, ".mnu")) {
-                const std::string stem = destination.substr(0, destination.size() - 3);
+            if (endsWithIgnoringCase(copy, ".mnu")) {
+                const std::string stem = copy.substr(0, copy.size() - 3);
                 for (std::string_view companion : kCompiledCompanions) {
-                    const std::string compiled = stem + std::string(companion);
-                    if (qmsys::fileExists(compiled) && !DeleteCopy(compiled)) {
+                    const std::string compiled = names.resolve(stem + std::string(companion));
+                    if (!compiled.empty() && qmsys::fileExists(compiled) && !DeleteCopy(compiled)) {
                         return false;
                     }
                 }
             }
+            copy = destination;
         } else if (!update_) {
             return true;
         }
@@ -238,7 +253,7 @@ bool MenuProvisioner::CopyOne(const std::string& source, const std::string& dest
         return true;
     }
 
-    const qmsys::WinError err = qmsys::copyFile(source, destination, true);
+    const qmsys::WinError err = qmsys::copyFile(source, destination, true, &names);
     if (err != qmsys::kErrorSuccess && err != qmsys::kErrorFileExists &&
         err != qmsys::kErrorAlreadyExists) {
         checker_.AppendReport("\n" + checker_.MessageText(msg::kCouldNotCopyFileFrom) + " \"" +
@@ -248,9 +263,9 @@ bool MenuProvisioner::CopyOne(const std::string& source, const std::string& dest
         return false;
     }
     // A fresh copy takes the source's permission bits; only a read-only one, or a copy that
-    // was there already, needs its read-only attribute cleared.
+    // was there already (in whatever letter case), needs its read-only attribute cleared.
     if (err != qmsys::kErrorSuccess || from.readOnly) {
-        qmsys::setReadOnly(destination, false);
+        qmsys::setReadOnly(err != qmsys::kErrorSuccess ? copy : destination, false);
     }
     return true;
 }
@@ -260,6 +275,7 @@ bool MenuProvisioner::DeleteCopy(const std::string& path) {
     if (const qmsys::WinError err = qmsys::deleteFile(path); err != qmsys::kErrorSuccess) {
         return Fail("cannot delete \"" + path + "\" (error " + std::to_string(err) + ")");
     }
+    pass_->index().names().removed(path);
     return true;
 }
 

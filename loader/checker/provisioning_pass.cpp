@@ -3,6 +3,8 @@
 #include <qmenv/environment.h>
 #include <qmreg/registry.h>
 
+#include <utility>
+
 #include "environment/names.h"
 
 namespace qm {
@@ -20,8 +22,10 @@ std::optional<std::string> stringValue(qmreg::Hive& hive, std::string_view name)
     return std::nullopt;
 }
 
-ProvisioningPass::KernelServices readKernelServices() {
-    ProvisioningPass::KernelServices result;
+}  // namespace
+
+ProvisioningPass::KernelServices ProvisioningPass::readKernelServices() {
+    KernelServices result;
     qmreg::Hive* hive = nullptr;
     try {
         hive = &qmreg::Hive::forThread(qmreg::HiveId::CurrentUser);
@@ -57,9 +61,14 @@ ProvisioningPass::KernelServices readKernelServices() {
     return result;
 }
 
-}  // namespace
-
 ProvisioningPass::ProvisioningPass() = default;
+
+ProvisioningPass::ProvisioningPass(Environment environment, std::optional<KernelServices> kernel)
+    : appPath_(std::move(environment.appPath)),
+      userDataPath_(std::move(environment.userDataPath)),
+      appDataPath_(std::move(environment.appDataPath)),
+      language_(std::move(environment.language)),
+      kernelServices_(std::move(kernel)) {}
 
 ProvisioningPass::~ProvisioningPass() = default;
 
@@ -71,11 +80,31 @@ const qmsys::FolderHandle* ProvisioningPass::folder(const std::string& folder) {
     return &openFolder_;
 }
 
-const std::string& ProvisioningPass::appDataPath() {
-    if (!appDataPath_) {
-        appDataPath_ = QmEnGetAppDataPath();
+namespace {
+
+const std::string& askedOnce(std::optional<std::string>& value, std::string (*ask)()) {
+    if (!value) {
+        value = ask();
     }
-    return *appDataPath_;
+    return *value;
+}
+
+}  // namespace
+
+const std::string& ProvisioningPass::appPath() {
+    return askedOnce(appPath_, &QmEnGetAppPath);
+}
+
+const std::string& ProvisioningPass::userDataPath() {
+    return askedOnce(userDataPath_, &QmEnGetUserDataPath);
+}
+
+const std::string& ProvisioningPass::appDataPath() {
+    return askedOnce(appDataPath_, &QmEnGetAppDataPath);
+}
+
+const std::string& ProvisioningPass::language() {
+    return askedOnce(language_, &QmEnGetLanguageCode);
 }
 
 const ProvisioningPass::KernelServices& ProvisioningPass::kernelServices() {

@@ -4,8 +4,9 @@
 
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <ctime>
+
+#include "environment/switches.h"
 
 namespace qm {
 
@@ -15,8 +16,8 @@ namespace qm {
 DiagnosticLog::DiagnosticLog(const std::string& file) : file_(qmsys::openLogFile(file)) {}
 
 std::unique_ptr<DiagnosticLog> DiagnosticLog::fromEnvironment() {
-    const char* file = std::getenv("QM_LOG");
-    if (file && *file) {
+    const std::string file = switches::logFile();
+    if (!file.empty()) {
         return std::make_unique<DiagnosticLog>(file);
     }
     return std::make_unique<DiagnosticLog>();

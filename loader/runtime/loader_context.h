@@ -1,6 +1,7 @@
 #pragma once
 // The module loader's process-wide state, in one object. The application object owns exactly
-// one; tests build their own. Nothing else in the loader keeps state between calls.
+// one; tests build their own. The loader's other state that outlives a call is listed, with
+// its owner and lifetime, in docs/ARCHITECTURE.md ("Caches and process-wide state").
 //
 // Members are created in dependency order (log first) and destroyed in reverse, so the menu
 // objects never outlive the log or the lock they use.

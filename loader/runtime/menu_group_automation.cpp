@@ -10,6 +10,7 @@
 #include <qmsys/text.h>
 
 #include "environment/diagnostic_log.h"
+#include "environment/fnv1a.h"
 #include "environment/names.h"
 #include "environment/path_util.h"
 #include "environment/str_cat.h"
@@ -23,15 +24,12 @@ constexpr std::string_view kLogCategory = "menu";
 // with the name as the caller has it, and a lookup (thousands at start-up, most of them finding
 // nothing) neither folds into a buffer nor allocates. The hash is deliberately not noexcept:
 // libstdc++ then keeps each entry's hash beside it instead of hashing every entry a lookup
-// passes again.
+// passes again (docs/PERFORMANCE.md: hash maps keep each entry's hash).
 struct AsciiBlindHash {
     using is_transparent = void;
     std::size_t operator()(std::string_view text) const {
-        std::uint64_t hash = 14695981039346656037ull;  // FNV-1a
-        for (char c : text) {
-            hash = (hash ^ static_cast<unsigned char>(qmsys::asciiLower(c))) * 1099511628211ull;
-        }
-        return static_cast<std::size_t>(hash);
+        return static_cast<std::size_t>(
+            fnv1a(text, kFnvOffsetBasis, [](char c) { return qmsys::asciiLower(c); }));
     }
 };
 struct AsciiBlindEqual {
@@ -75,7 +73,8 @@ MenuGroupAutomation::Hold::~Hold() {
 
 // The loaded groups in collection order, with hash lookups by group name and by menu file
 // title (both with ASCII case folded). Unloaded groups stay as dead items so that positions,
-// and with them "first in collection order", keep their meaning.
+// and with them "first in collection order", keep their meaning (docs/PERFORMANCE.md:
+// menu-group index).
 struct MenuGroupAutomation::Index {
     std::uint64_t changeCount = 0;  // the host's count this index describes
     struct Item {

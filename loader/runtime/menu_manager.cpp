@@ -4,7 +4,6 @@
 #include <qmenv/environment.h>
 #include <qmsys/text.h>
 
-#include <cassert>
 #include <optional>
 #include <unordered_set>
 #include <vector>
@@ -59,19 +58,6 @@ std::string MenuManager::UserMenuFile(const std::string& userDataPath, const std
     return path::tidy(strCat({userDataPath, "/", names::kMenusFolder, "/", name}));
 }
 
-MenuManager::Pass::Pass(MenuManager& owner, ProvisioningPass& provisioning)
-    : owner_(owner),
-      provisioning_(provisioning),
-      appPath_(QmEnGetAppPath()),
-      userDataPath_(QmEnGetUserDataPath()) {
-    assert(owner_.pass_ == nullptr && "provisioning passes do not nest");
-    owner_.pass_ = this;
-}
-
-MenuManager::Pass::~Pass() {
-    owner_.pass_ = nullptr;
-}
-
 void MenuManager::Log(const std::string& text) {
     log_.write(kLogCategory, text);
 }
@@ -91,22 +77,18 @@ void MenuManager::LogCheckerFailure(const MyLaunchrigApi& checker, std::size_t r
     Log(text);
 }
 
-bool MenuManager::LoadMenuList(MenuList& list) {
+bool MenuManager::LoadMenuList(MenuList& list, ProvisioningPass* pass) {
     if (list.empty()) {
         return true;
     }
-    // Without an open pass, this list is a pass of its own.
-    std::optional<ProvisioningPass> ownProvisioning;
-    std::optional<Pass> ownPass;
-    if (!pass_) {
-        ownPass.emplace(*this, ownProvisioning.emplace());
-    }
+    std::optional<ProvisioningPass> own;
+    ProvisioningPass& provisioning = pass ? *pass : own.emplace();
     // The installation's folders may have changed since the last list: looked at again once.
-    pass_->provisioning_.index().beginRound();
+    provisioning.index().beginRound();
     MyLaunchrigApi checker;
-    checker.SetPass(&pass_->provisioning_);
-    checker.SetRootDirectory(pass_->appPath_);
-    const std::string& userDataPath = pass_->userDataPath_;
+    checker.SetPass(&provisioning);
+    checker.SetRootDirectory(provisioning.appPath());
+    const std::string& userDataPath = provisioning.userDataPath();
     bool result = false;
     for (MenuEntry& entry : list) {
         result = LoadEntry(checker, entry, userDataPath);
@@ -167,7 +149,7 @@ bool MenuManager::UnloadMenuList(MenuList& list) {
             continue;
         }
         if (qmsys::iequals(entry.groupName, names::kGroupBase)) {
-            LoadLoaderMenu();
+            LoadLoaderMenu(nullptr);
         }
     }
     return result;
@@ -176,7 +158,7 @@ bool MenuManager::UnloadMenuList(MenuList& list) {
 void MenuManager::UnloadStaleModuleMenus(const ModuleList& modules) {
     // The menus of every module not brought up, looked up in one guarded step (thousands at
     // a large start, one wait when another process holds the protector), then each group found
-    // unloaded on its own.
+    // unloaded on its own (docs/PERFORMANCE.md: stale menus looked up together).
     std::vector<std::string> names;
     for (const ModuleRecord& module : modules) {
         if (module.GetMenusLoaded() == 1) {
@@ -222,7 +204,7 @@ void MenuManager::RemoveExtraMenu() {
     }
 }
 
-void MenuManager::ProvideLoaderMenu(bool baseModuleBroughtUp) {
+void MenuManager::ProvideLoaderMenu(bool baseModuleBroughtUp, ProvisioningPass* pass) {
     const std::string group(names::kGroupModuleLoader);
     const bool loaded = acedIsMenuGroupLoaded(group.c_str());
     if (baseModuleBroughtUp) {
@@ -230,15 +212,17 @@ void MenuManager::ProvideLoaderMenu(bool baseModuleBroughtUp) {
             Log("menu group \"" + group + "\" could not be unloaded at start-up");
         }
     } else if (!loaded) {
-        LoadLoaderMenu();
+        LoadLoaderMenu(pass);
     }
 }
 
-void MenuManager::LoadLoaderMenu() {
+void MenuManager::LoadLoaderMenu(ProvisioningPass* pass) {
+    std::optional<ProvisioningPass> own;
+    ProvisioningPass& provisioning = pass ? *pass : own.emplace();
     MenuList base;
-    base.AddMenu(strCat({names::kBaseMenuPrefix, QmEnGetLanguageCode()}),
+    base.AddMenu(strCat({names::kBaseMenuPrefix, provisioning.language()}),
                  std::string(names::kBaseMenuFolder));
-    if (!LoadMenuList(base)) {
+    if (!LoadMenuList(base, &provisioning)) {
         Log("the loader's base menu could not be loaded");
     }
 }

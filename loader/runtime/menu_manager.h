@@ -31,7 +31,12 @@ public:
     // that lack their "Menus" component). One checker object serves the whole list, so after
     // one failed provisioning every later entry fails too. The result is that of the last
     // entry; an empty list gives true.
-    bool LoadMenuList(MenuList& list);
+    //
+    // pass is the start-up's provisioning pass, shared by every list it brings up: each
+    // installation menus folder is then read once, so that each menu costs the same few
+    // system calls however many files its folder holds, and the paths and the checker's
+    // registry values are asked once. Without one (null), the list is a pass of its own.
+    bool LoadMenuList(MenuList& list, ProvisioningPass* pass = nullptr);
     // Unloads every entry's group; false when any unload failed, but every entry is tried.
     // Unloading KRQM_BASE brings the loader's own base menu back at once.
     bool UnloadMenuList(MenuList& list);
@@ -44,28 +49,8 @@ public:
     // Start-up: when the base module was brought up its menu carries the loader's entries, so
     // a loaded KRQM_MODULELOADER goes; otherwise the loader's base menu is loaded unless its
     // group is already there.
-    void ProvideLoaderMenu(bool baseModuleBroughtUp);
-
-    // One provisioning pass over many menu lists (the start-up): while it is open, every list
-    // shares one index of the installation's menu folders, so that each folder is read once
-    // and each menu costs the same few system calls however many files its folder holds, and
-    // the installation, user-data and application-data paths and the checker's registry reads
-    // are asked once. Without a pass, each list is a pass of its own. Passes do not nest.
-    // provisioning (the start-up pass's) outlives the pass.
-    class Pass {
-    public:
-        Pass(MenuManager& owner, ProvisioningPass& provisioning);
-        ~Pass();
-        Pass(const Pass&) = delete;
-        Pass& operator=(const Pass&) = delete;
-
-    private:
-        friend class MenuManager;
-        MenuManager& owner_;
-        ProvisioningPass& provisioning_;
-        std::string appPath_;
-        std::string userDataPath_;
-    };
+    // pass as for LoadMenuList.
+    void ProvideLoaderMenu(bool baseModuleBroughtUp, ProvisioningPass* pass = nullptr);
 
     // How a definition's menus folder splits into the module folder the checker wants and
     // the folder the entry keeps.
@@ -83,7 +68,7 @@ public:
 
 private:
     bool LoadEntry(MyLaunchrigApi& checker, MenuEntry& entry, const std::string& userDataPath);
-    void LoadLoaderMenu();
+    void LoadLoaderMenu(ProvisioningPass* pass);
     void Log(const std::string& text);
     // Logs the checker's report lines added since reportSize, and its last failure detail.
     void LogCheckerFailure(const MyLaunchrigApi& checker, std::size_t reportSize,
@@ -91,7 +76,6 @@ private:
 
     MenuGroupAutomation& automation_;
     DiagnosticLog& log_;
-    Pass* pass_ = nullptr;  // the open Pass
 };
 
 }  // namespace qm

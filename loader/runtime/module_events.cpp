@@ -5,8 +5,8 @@
 
 namespace qm {
 
-bool LoadModuleMenus(ModuleRecord& record, MenuManager& menus) {
-    if (!menus.LoadMenuList(record.GetMenus())) {
+bool LoadModuleMenus(ModuleRecord& record, MenuManager& menus, ProvisioningPass* pass) {
+    if (!menus.LoadMenuList(record.GetMenus(), pass)) {
         return false;
     }
     record.SetMenusLoaded(true);

@@ -7,10 +7,12 @@
 namespace qm {
 
 class MenuManager;
+class ProvisioningPass;
 
 // Loads the module's menus; on success the record's menus count as loaded. On failure the
-// loaded state is left as it was.
-bool LoadModuleMenus(ModuleRecord& record, MenuManager& menus);
+// loaded state is left as it was. pass: the start-up's provisioning pass, or null
+// (MenuManager::LoadMenuList).
+bool LoadModuleMenus(ModuleRecord& record, MenuManager& menus, ProvisioningPass* pass = nullptr);
 // Unloads the module's menus; on success the record's menus no longer count as loaded.
 bool UnloadModuleMenus(ModuleRecord& record, MenuManager& menus);
 

@@ -5,6 +5,7 @@
 #include "catalogue/module_settings.h"
 #include "catalogue/startup_pass.h"
 #include "environment/names.h"
+#include "environment/switches.h"
 #include "json_writer.h"
 
 namespace qmloader {
@@ -93,7 +94,7 @@ bool LoadModules(const ListOptions& options, qm::ModuleList& list, std::ostream&
     std::string errorText;
     qm::CatalogueContext context =
         qm::MakeCatalogueContext(options.config, options.language, options.log);
-    context.useSnapshot = options.snapshot && !qm::SnapshotDisabledByEnvironment();
+    context.useSnapshot = options.snapshot && !qm::switches::noSnapshot();
     qm::StartupPass pass(options.log, nullptr);
     const bool found = qm::LoadCatalogue(pass, context, options.definitionsFolder,
                                          qm::names::kDefinitionExtension, list, errorText);

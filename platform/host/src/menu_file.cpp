@@ -1,6 +1,7 @@
 #include "cadhost/menu_file.h"
 
 #include <qmsys/files.h>
+#include <qmsys/letter_case.h>
 
 #include "text_util.h"
 
@@ -131,16 +132,19 @@ std::optional<MenuDefinition> readMenuFile(const std::string& path) {
 }
 
 std::optional<MenuDefinition> readMenuFile(const std::string& path,
-                                           const qmsys::FolderHandle* folder) {
+                                           const qmsys::FolderHandle* folder,
+                                           qmsys::LetterCaseIndex* names) {
     // Only a regular file: a FIFO or device in a menu's place is refused, never waited on.
+    // A whole path is found in any letter case by the read itself; a name in an open folder
+    // is tried as written, then found through the caller's listings (a menu named in a
+    // definition in another case than its installed file, for one).
     std::string content;
-    const std::string name = qmsys::isOpen(folder) ? fileNameOf(path) : path;
+    const bool inFolder = qmsys::isOpen(folder);
+    const std::string name = inFolder ? fileNameOf(path) : path;
     qmsys::WinError error = qmsys::readRegularFile(name, kMaxMenuFileBytes, content, folder);
-    if (error == qmsys::kErrorFileNotFound || error == qmsys::kErrorPathNotFound) {
-        // Windows finds a file whatever the letter case of the name it is asked for (a menu
-        // named in a definition in another case than its installed file, for one).
-        if (const std::string found = qmsys::resolveLetterCase(path);
-            !found.empty() && found != path) {
+    if (inFolder && (error == qmsys::kErrorFileNotFound || error == qmsys::kErrorPathNotFound)) {
+        const std::string found = names ? names->resolve(path) : qmsys::resolveLetterCase(path);
+        if (!found.empty() && found != path) {
             error = qmsys::readRegularFile(found, kMaxMenuFileBytes, content);
         }
     }

@@ -83,8 +83,9 @@ HRESULT MenuGroupCollection::Load(const std::string& menuFile, bool baseMenu,
 }
 
 HRESULT MenuGroupCollection::loadLocked(const std::string& path, std::shared_ptr<MenuGroup>& group,
-                                        const qmsys::FolderHandle* folder) {
-    auto definition = readMenuFile(path, folder);
+                                        const qmsys::FolderHandle* folder,
+                                        qmsys::LetterCaseIndex* names) {
+    auto definition = readMenuFile(path, folder, names);
     if (!definition || findLocked(definition->groupName)) {
         return E_FAIL;
     }
@@ -148,11 +149,14 @@ void MenuGroupCollection::restore() {
     // Remembered menus mostly share a folder: it is opened once and each file is looked up in
     // it, instead of the whole path being looked up for every file.
     LastFolder folder;
+    // Menus remembered in another letter case than their files: each folder is listed once for
+    // the whole restore (docs/PERFORMANCE.md: Letter case).
+    qmsys::LetterCaseIndex names;
     for (const std::string& path : store_.read(&compact)) {
         std::shared_ptr<MenuGroup> ignored;
         const std::string absolute = absolutePath(path);
         if (!loaded.contains(absolute) &&
-            loadLocked(absolute, ignored, folder.of(absolute)) != S_OK) {
+            loadLocked(absolute, ignored, folder.of(absolute), &names) != S_OK) {
             failed.push_back(path);
         }
     }

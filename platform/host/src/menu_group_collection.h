@@ -48,9 +48,11 @@ public:
     void restore();
 
 private:
-    // path: absolute and tidy (see absolutePath). folder: path's folder, when open.
+    // path: absolute and tidy (see absolutePath). folder: path's folder, when open. names:
+    // the letter-case listings of the caller's pass (readMenuFile), or null.
     HRESULT loadLocked(const std::string& path, std::shared_ptr<MenuGroup>& group,
-                       const qmsys::FolderHandle* folder = nullptr);
+                       const qmsys::FolderHandle* folder = nullptr,
+                       qmsys::LetterCaseIndex* names = nullptr);
     std::shared_ptr<MenuGroup> findLocked(std::string_view groupName) const;
     // Compacts the remembered list once its appended changes outnumber the groups, so that the
     // file stays proportional to what is loaded at an amortised constant cost per change.

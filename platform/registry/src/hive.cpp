@@ -99,7 +99,8 @@ bool mayWrite(const std::string& file) {
 
 // Lookups by a view of a name, without building a string for each (a start-up reads several
 // values of thousands of keys). Deliberately not noexcept: libstdc++ then keeps each entry's
-// hash beside it instead of hashing every entry a lookup passes again.
+// hash beside it instead of hashing every entry a lookup passes again (docs/PERFORMANCE.md:
+// hash maps keep each entry's hash).
 struct NameHash {
     using is_transparent = void;
     std::size_t operator()(std::string_view name) const {
@@ -118,9 +119,10 @@ std::string foldedKey(std::string_view key) {
 
 }  // namespace
 
-// The one cache of a connection is the prefetched subtree (Hive::prefetch), and it lives
-// exactly as long as the outermost transaction it was read in: with it end the reads it
-// answers. Nothing else read from the store is kept between calls.
+// The one copy of the store's data a connection keeps is the prefetched subtree
+// (Hive::prefetch), and it lives exactly as long as the outermost transaction it was read in:
+// with it end the reads it answers. Nothing else read from the store is kept between calls
+// (the connection keeps its prepared statements, which hold no data).
 struct Hive::Impl {
     // A subtree read in one query, answering reads inside it for the rest of the outermost
     // transaction.
@@ -290,6 +292,7 @@ struct Hive::Impl {
     bool write(Hive& hive, F&& body, bool keepsPrefetched = false) {
         if (!writable)
             return false;
+        ++hive.stats_.writes;
         assert(!(depth > 0 && reads) && "nothing is written inside a Reads transaction");
         if (!keepsPrefetched)
             prefetched.reset();
@@ -348,8 +351,11 @@ bool Hive::keyExists(std::string_view key) {
 bool Hive::keyExists(const KeyPath& key) {
     assert(impl_->owner == std::this_thread::get_id() && "a connection belongs to one thread");
     const std::string& folded = key.folded_;
-    if (impl_->prefetched && impl_->prefetched->covers(folded))
+    if (impl_->prefetched && impl_->prefetched->covers(folded)) {
+        ++stats_.cachedReads;
         return impl_->prefetched->find(folded) != nullptr;
+    }
+    countStoreRead(folded);
     return impl_->findKey(folded).has_value();
 }
 
@@ -368,6 +374,8 @@ void Hive::prefetch(std::string_view key) {
         if (!values || st.textView(0) != folded) {
             folded = st.textView(0);
             values = &prefetched.keys[folded];
+            if (countKeys_)
+                ++stats_.keyReads[folded];
         }
         if (!st.isNull(1))
             values->emplace(st.text(1),
@@ -424,6 +432,7 @@ std::optional<Value> Hive::getValue(const KeyPath& key, std::string_view name) {
         return std::nullopt;
     const std::string& folded = key.folded_;
     if (impl_->prefetched && impl_->prefetched->covers(folded)) {
+        ++stats_.cachedReads;
         const Impl::Prefetched::Values* values = impl_->prefetched->find(folded);
         if (!values)
             return std::nullopt;
@@ -432,6 +441,7 @@ std::optional<Value> Hive::getValue(const KeyPath& key, std::string_view name) {
             return std::nullopt;
         return value->second;
     }
+    countStoreRead(folded);
     auto st = impl_->db->statement(kGetValue);
     st.bind(1, folded).bind(2, foldName(name));
     if (!st.step())
@@ -479,7 +489,9 @@ bool Hive::deleteValue(std::string_view key, std::string_view name) {
 std::vector<std::string> Hive::subkeys(std::string_view key) {
     assert(impl_->owner == std::this_thread::get_id() && "a connection belongs to one thread");
     std::vector<std::string> names;
-    auto row = impl_->findKey(foldedKey(key));
+    const std::string folded = foldedKey(key);
+    countStoreRead(folded);
+    auto row = impl_->findKey(folded);
     if (!row || !impl_->db)
         return names;
     auto st = impl_->db->statement(kSubkeys);
@@ -492,7 +504,9 @@ std::vector<std::string> Hive::subkeys(std::string_view key) {
 std::vector<Value> Hive::values(std::string_view key) {
     assert(impl_->owner == std::this_thread::get_id() && "a connection belongs to one thread");
     std::vector<Value> result;
-    auto row = impl_->findKey(foldedKey(key));
+    const std::string folded = foldedKey(key);
+    countStoreRead(folded);
+    auto row = impl_->findKey(folded);
     if (!row || !impl_->db)
         return result;
     auto st = impl_->db->statement(kValues);
@@ -505,7 +519,9 @@ std::vector<Value> Hive::values(std::string_view key) {
 
 std::optional<std::string> Hive::canonicalKey(std::string_view key) {
     assert(impl_->owner == std::this_thread::get_id() && "a connection belongs to one thread");
-    auto row = impl_->findKey(foldedKey(key));
+    const std::string folded = foldedKey(key);
+    countStoreRead(folded);
+    auto row = impl_->findKey(folded);
     if (!row)
         return std::nullopt;
     return row->path;
@@ -535,6 +551,7 @@ Hive::Transaction::Transaction(Hive& hive, Kind kind) : hive_(hive) {
     outermost_ = impl.depth == 0;
     if (outermost_) {
         impl.reads = kind == Kind::Reads;
+        ++hive_.stats_.transactions;
     }
     impl.db->exec(!outermost_           ? "SAVEPOINT nested"
                   : kind == Kind::Reads ? "BEGIN DEFERRED"

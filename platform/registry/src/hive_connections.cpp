@@ -22,4 +22,17 @@ std::shared_ptr<Hive> Hive::sharedForThread(HiveId hive) {
     return slot;
 }
 
+std::uint32_t Hive::keyReads(std::string_view key) const {
+    const KeyPath path(key);
+    const auto it = stats_.keyReads.find(path.folded_);
+    return it == stats_.keyReads.end() ? 0 : it->second;
+}
+
+void Hive::countStoreRead(const std::string& folded) {
+    if (countKeys_)
+        ++stats_.keyReads[folded];
+    if (!inTransaction())
+        ++stats_.transactions;
+}
+
 }  // namespace qmreg

@@ -337,6 +337,7 @@ bool Hive::keyExists(const KeyPath& key) {
     if (!impl_->root) {
         return key.folded_.empty();
     }
+    countStoreRead(key.folded_);
     // Opened afresh, and kept for the reads of its values that usually follow.
     return impl_->keyForReading(key.folded_, true) != nullptr;
 }
@@ -350,6 +351,7 @@ bool Hive::createKey(std::string_view key) {
     if (parts.size() > kMaxKeyDepth || !namesFit(parts) || !impl_->mayWrite()) {
         return false;
     }
+    ++stats_.writes;
     // At most kLevelsPerCreate levels per call, each call below the key the last one made.
     Key created;
     for (std::size_t first = 0; first < parts.size() || first == 0; first += kLevelsPerCreate) {
@@ -380,6 +382,7 @@ bool Hive::deleteKey(std::string_view key, bool recursive) {
     if (path.empty() || !impl_->mayWrite()) {
         return false;  // the root key cannot be deleted
     }
+    ++stats_.writes;
     const std::wstring widePath = wide(path);
     // RegDeleteKeyW refuses a key with subkeys (ERROR_ACCESS_DENIED), which answers false as a
     // key the user may not delete does.
@@ -400,6 +403,7 @@ std::optional<Value> Hive::getValue(std::string_view key, std::string_view name)
 
 std::optional<Value> Hive::getValue(const KeyPath& key, std::string_view name) {
     impl_->checkThread();
+    countStoreRead(key.folded_);
     const std::wstring wideName = wide(name);
     bool reopen = false;
     for (;;) {
@@ -437,6 +441,7 @@ bool Hive::setValue(const KeyPath& key, const Value& value) {
     if (!impl_->mayWrite()) {
         return false;
     }
+    ++stats_.writes;
     const Key opened = impl_->open(key.folded_, KEY_SET_VALUE, "cannot be opened for writing");
     if (!opened) {
         return false;
@@ -458,6 +463,7 @@ bool Hive::deleteValue(std::string_view key, std::string_view name) {
     if (!impl_->mayWrite()) {
         return false;
     }
+    ++stats_.writes;
     const std::string path = detail::normalizeKeyPath(key);
     const Key opened = impl_->open(path, KEY_SET_VALUE, "cannot be opened for writing");
     if (!opened) {
@@ -476,6 +482,7 @@ bool Hive::deleteValue(std::string_view key, std::string_view name) {
 std::vector<std::string> Hive::subkeys(std::string_view key) {
     impl_->checkThread();
     const std::string path = detail::normalizeKeyPath(key);
+    countStoreRead(path);
     const Key opened = impl_->open(path, KEY_ENUMERATE_SUB_KEYS, "cannot be opened");
     if (!opened) {
         return {};
@@ -488,6 +495,7 @@ std::vector<std::string> Hive::subkeys(std::string_view key) {
 std::vector<Value> Hive::values(std::string_view key) {
     impl_->checkThread();
     const std::string path = detail::normalizeKeyPath(key);
+    countStoreRead(path);
     const Key opened = impl_->open(path, KEY_QUERY_VALUE, "cannot be opened");
     if (!opened) {
         return {};
@@ -570,6 +578,7 @@ Hive::Transaction::Transaction(Hive& hive, Kind kind) : hive_(hive) {
     outermost_ = impl.depth == 0;
     if (outermost_) {
         impl.reads = kind == Kind::Reads;
+        ++hive_.stats_.transactions;
     }
     ++impl.depth;
 }

@@ -168,6 +168,8 @@ bool SqliteConnection::readOnly() const {
     return sqlite3_db_readonly(db_, "main") == 1;
 }
 
+// Each statement is prepared once per connection (docs/PERFORMANCE.md: prepared statements
+// cached).
 SqliteStatement SqliteConnection::statement(const char* sql) {
     auto it = cache_.find(sql);
     if (it == cache_.end()) {

@@ -17,6 +17,7 @@
 #include "path_errors_p.h"
 #include "posix_p.h"
 #include "qmsys/files.h"
+#include "qmsys/letter_case.h"
 
 namespace qmsys {
 
@@ -154,7 +155,8 @@ bool TemporaryFile::commit(const std::string& target, bool noReplace) {
 
 }  // namespace
 
-WinError copyFile(const std::string& src, const std::string& dst, bool failIfExists) {
+WinError copyFile(const std::string& src, const std::string& dst, bool failIfExists,
+                  LetterCaseIndex* names) {
     WinError openError = kErrorSuccess;
     const FileHandle inFile = openRegularFile(src, openError);
     if (!inFile) {
@@ -166,8 +168,25 @@ WinError copyFile(const std::string& src, const std::string& dst, bool failIfExi
         return winErrorFromErrno(errno);
     }
 
+    // The entry the destination names in any letter case. NTFS keeps the name of a file that
+    // CopyFileW overwrites (the file is opened and its content replaced, its directory entry
+    // stays), so a copy onto "Menu.MNU" over "menu.mnu" leaves "menu.mnu": the copy goes to the
+    // existing entry's name. A missing destination is created under its name as written, in its
+    // folder as found.
+    std::string target = dst;
     struct stat existing {};
-    if (::stat(dst.c_str(), &existing) == 0) {
+    bool exists = ::stat(dst.c_str(), &existing) == 0;
+    if (!exists && (errno == ENOENT || errno == ENOTDIR)) {
+        LetterCaseIndex once;
+        LetterCaseIndex& index = names ? *names : once;
+        if (std::string found = index.resolve(dst); !found.empty()) {
+            target = std::move(found);
+            exists = ::stat(target.c_str(), &existing) == 0;
+        } else if (std::string place = index.placeFor(dst); !place.empty()) {
+            target = std::move(place);
+        }
+    }
+    if (exists) {
         if (failIfExists) {
             return kErrorFileExists;
         }
@@ -178,8 +197,8 @@ WinError copyFile(const std::string& src, const std::string& dst, bool failIfExi
     }
 
     TemporaryFile temporary;
-    if (!temporary.create(parentFolder(dst), baseName(dst))) {
-        return pathError(dst, errno);
+    if (!temporary.create(parentFolder(target), baseName(target))) {
+        return pathError(target, errno);
     }
     const timespec times[2] = {{0, UTIME_NOW}, source.st_mtim};
     if (!copyContent(in, temporary.file(), static_cast<std::uint64_t>(source.st_size)) ||
@@ -187,8 +206,11 @@ WinError copyFile(const std::string& src, const std::string& dst, bool failIfExi
         ::futimens(temporary.fd(), times) != 0) {
         return winErrorFromErrno(errno);
     }
-    if (!temporary.commit(dst, failIfExists)) {
-        return errno == EEXIST ? kErrorFileExists : pathError(dst, errno);
+    if (!temporary.commit(target, failIfExists)) {
+        return errno == EEXIST ? kErrorFileExists : pathError(target, errno);
+    }
+    if (names && !exists) {
+        names->added(target);
     }
     return kErrorSuccess;
 }

@@ -36,9 +36,10 @@ void removeTemporary(const std::wstring& path) {
 
 }  // namespace
 
-WinError copyFile(const std::string& src, const std::string& dst, bool failIfExists) {
+WinError copyFile(const std::string& src, const std::string& dst, bool failIfExists,
+                  LetterCaseIndex* /*names: the system finds names in any letter case*/) {
     const std::wstring source = widePath(src);
-    const std::wstring target = widePath(dst);
+    std::wstring target = widePath(dst);
     WinError error = kErrorSuccess;
     if (!openRegularFile(src, error)) {
         return error;  // missing, a folder or no file at all: as CopyFileW reports it
@@ -50,6 +51,16 @@ WinError copyFile(const std::string& src, const std::string& dst, bool failIfExi
         }
         if ((existing & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) != 0) {
             return kErrorAccessDenied;
+        }
+        // CopyFileW overwrites the existing file in place, so it keeps its name when dst is
+        // written in another letter case; a rename over it would take dst's spelling instead.
+        WIN32_FIND_DATAW found{};
+        const HANDLE find = ::FindFirstFileW(target.c_str(), &found);
+        if (find != INVALID_HANDLE_VALUE) {
+            ::FindClose(find);
+            const std::size_t slash = target.find_last_of(L"\\/");
+            target = (slash == std::wstring::npos ? std::wstring() : target.substr(0, slash + 1)) +
+                     found.cFileName;
         }
     }
     const std::wstring temporary = temporaryName(target);

@@ -3,6 +3,7 @@
 
 #include <ctime>
 
+#include "path_errors_p.h"
 #include "posix_p.h"
 #include "qmsys/file_identity.h"
 
@@ -11,7 +12,11 @@ namespace qmsys {
 bool identifyFile(const std::string& name, FileIdentity& out, const FolderHandle* folder) {
     struct stat st {};
     if (::fstatat(lookupFolderOf(folder), name.c_str(), &st, 0) != 0) {
-        return false;
+        // A whole path may be written in another letter case than its entries.
+        const std::string resolved = isOpen(folder) ? "" : resolveMissingPath(name, errno);
+        if (resolved.empty() || ::stat(resolved.c_str(), &st) != 0) {
+            return false;
+        }
     }
     out = identityOf(st);
     return true;

@@ -11,6 +11,7 @@
 
 #include "path_errors_p.h"
 #include "posix_p.h"
+#include "qmsys/letter_case.h"
 
 namespace qmsys {
 
@@ -44,12 +45,27 @@ bool isDirectory(const std::string& path) {
 
 }  // namespace
 
+std::string resolveMissingPath(const std::string& path, int err) {
+    if (err != ENOENT && err != ENOTDIR) {
+        return {};
+    }
+    std::string resolved = resolveLetterCase(path);
+    return resolved == path ? std::string() : resolved;
+}
+
 WinError getFileAttributes(const std::string& path, FileAttributes& out,
                            const FolderHandle* folder) {
     struct stat st {};
     if (::fstatat(lookupFolderOf(folder), path.c_str(), &st, 0) != 0) {
         // Below an open folder, the folder is there: a missing name is a missing file.
-        return isOpen(folder) ? winErrorFromErrno(errno) : pathError(path, errno);
+        if (isOpen(folder)) {
+            return winErrorFromErrno(errno);
+        }
+        const int err = errno;
+        const std::string resolved = resolveMissingPath(path, err);
+        if (resolved.empty() || ::stat(resolved.c_str(), &st) != 0) {
+            return pathError(path, err);
+        }
     }
     FileAttributes attributes;
     attributes.exists = true;
@@ -64,7 +80,11 @@ WinError getFileAttributes(const std::string& path, FileAttributes& out,
 
 bool fileExists(const std::string& path) {
     struct stat st {};
-    return ::stat(path.c_str(), &st) == 0;
+    if (::stat(path.c_str(), &st) == 0) {
+        return true;
+    }
+    const std::string resolved = resolveMissingPath(path, errno);
+    return !resolved.empty() && ::stat(resolved.c_str(), &st) == 0;
 }
 
 bool isAbsolutePath(std::string_view path) {
@@ -82,9 +102,21 @@ FileHandle openRegular(const std::string& path, WinError& error, std::uint64_t* 
         fd = ::openat(lookupFolderOf(folder), path.c_str(),
                       O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     } while (fd < 0 && errno == EINTR);
+    if (fd < 0 && !isOpen(folder)) {
+        const int err = errno;
+        if (const std::string resolved = resolveMissingPath(path, err); !resolved.empty()) {
+            do {
+                fd = ::open(resolved.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+            } while (fd < 0 && errno == EINTR);
+        }
+        if (fd < 0) {
+            error = pathError(path, err);
+            return FileHandle();
+        }
+    }
     if (fd < 0) {
         // Below an open folder, the folder is there: a missing name is a missing file.
-        error = isOpen(folder) ? winErrorFromErrno(errno) : pathError(path, errno);
+        error = winErrorFromErrno(errno);
         return FileHandle();
     }
     FileHandle file(fd);

@@ -110,52 +110,15 @@ void sortNtfs(std::vector<FolderEntry>& entries) {
     entries.swap(sorted);
 }
 
-std::string resolveLetterCase(const std::string& path) {
-    if (path.empty() || entryExists(path)) {
-        return path;
-    }
-    std::string resolved = path.starts_with('/') ? "/" : "";
-    std::size_t at = path.find_first_not_of('/');
-    while (at != std::string::npos) {
-        const std::size_t end = std::min(path.find('/', at), path.size());
-        const std::string_view part = std::string_view(path).substr(at, end - at);
-        std::string candidate = resolved;
-        candidate += part;
-        if (part != "." && part != ".." && !entryExists(candidate)) {
-            // Missing as written: the entry of the folder that has this name on NTFS.
-            std::string folder = resolved;
-            if (folder.size() > 1 && folder.back() == '/') {
-                folder.pop_back();
-            }
-            std::vector<FolderEntry> entries;
-            FileIdentity opened;
-            if (!readFolderWithStatus(folder, entries, opened)) {
-                return {};
-            }
-            const std::string* best = nullptr;
-            for (const FolderEntry& entry : entries) {
-                if (compareFileNames(entry.name, part) == 0 &&
-                    (!best || ntfsLess(entry.name, *best))) {
-                    best = &entry.name;
-                }
-            }
-            if (!best) {
-                return {};
-            }
-            candidate = resolved + *best;
-        }
-        resolved = std::move(candidate);
-        if (end < path.size()) {
-            resolved += '/';
-        }
-        at = path.find_first_not_of('/', end);
-    }
-    return resolved;
-}
-
 std::vector<std::string> findFiles(const std::string& folder, const std::string& pattern) {
     std::vector<FolderEntry> entries;
-    readFolder(folder, entries, &pattern);
+    if (!readFolder(folder, entries, &pattern)) {
+        // A folder written in another letter case than its entries.
+        if (const std::string resolved = resolveLetterCase(folder);
+            !resolved.empty() && resolved != folder) {
+            readFolder(resolved, entries, &pattern);
+        }
+    }
     std::vector<std::string> names;
     names.reserve(entries.size());
     for (FolderEntry& entry : entries) {

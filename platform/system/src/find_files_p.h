@@ -32,6 +32,8 @@ bool readFolderWithStatus(const std::string& folder, std::vector<FolderEntry>& e
 
 // Whether something (a link included, not followed) has the name path.
 bool entryExists(const std::string& path);
+// Whether path names something, links followed, as written (no other letter case).
+bool existsAsWritten(const std::string& path);
 
 // Puts entries in NTFS order (ntfsLess).
 void sortNtfs(std::vector<FolderEntry>& entries);

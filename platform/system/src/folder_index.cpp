@@ -36,6 +36,7 @@ std::string_view literalPrefix(std::string_view pattern) {
 }  // namespace
 
 struct FolderIndex::Listing {
+    std::string path;  // the folder as found, in the letter case of its entries
     FileIdentity identity;
     bool trusted = false;              // false: read again at the next lookup
     std::uint64_t round = 0;           // the round in which it was last found current
@@ -86,7 +87,8 @@ FolderIndex::Listing* FolderIndex::current(const std::string& folder) {
     if (found != listings_.end() && found->second.trusted) {
         // Whatever has the name now is the folder listed only if it has the folder's identity.
         FileIdentity seen;
-        if (identifyFile(folder.empty() ? "." : folder, seen) && seen == found->second.identity) {
+        const std::string& path = found->second.path;
+        if (identifyFile(path.empty() ? "." : path, seen) && seen == found->second.identity) {
             found->second.round = round_;
             return &found->second;
         }
@@ -95,9 +97,20 @@ FolderIndex::Listing* FolderIndex::current(const std::string& folder) {
     // its entries are read from, taken before they are read. Only a lookup's few matches are
     // put in NTFS order: the folder may hold thousands.
     Listing listing;
+    listing.path = folder;
     FileHandle kept;
-    if (!readFolderWithStatus(folder, listing.entries, listing.identity,
-                              round_ != 0 ? &kept : nullptr)) {
+    bool read = readFolderWithStatus(folder, listing.entries, listing.identity,
+                                     round_ != 0 ? &kept : nullptr);
+    if (!read) {
+        // Written in another letter case than the folder's entries, as Windows finds it.
+        if (std::string resolved = names_.resolve(folder);
+            !resolved.empty() && resolved != folder) {
+            listing.path = std::move(resolved);
+            read = readFolderWithStatus(listing.path, listing.entries, listing.identity,
+                                        round_ != 0 ? &kept : nullptr);
+        }
+    }
+    if (!read) {
         forget(folder);
         return nullptr;
     }
@@ -157,8 +170,9 @@ bool FolderIndex::find(const std::string& folder, const std::string& pattern,
         bool isFolder = entry.kind == EntryKind::Folder;
         if (entry.kind == EntryKind::Unknown) {
             FileAttributes attributes;
-            isFolder = getFileAttributes(folder + "/" + entry.name, attributes) == kErrorSuccess &&
-                       attributes.directory;
+            isFolder =
+                getFileAttributes(listing->path + "/" + entry.name, attributes) == kErrorSuccess &&
+                attributes.directory;
         }
         out.push_back(Match{entry.name, isFolder});
     }
@@ -171,7 +185,13 @@ bool FolderIndex::exists(const std::string& path) {
     if (found != existence_.end()) {
         return found->second;
     }
-    const bool present = fileExists(path);
+    // As written first (the path's own stat), then in another letter case through the pass's
+    // listings.
+    bool present = existsAsWritten(path);
+    if (!present) {
+        const std::string resolved = names_.resolve(path);
+        present = !resolved.empty() && resolved != path && existsAsWritten(resolved);
+    }
     existence_.emplace(path, present);
     return present;
 }

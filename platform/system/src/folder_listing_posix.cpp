@@ -38,6 +38,11 @@ bool entryExists(const std::string& path) {
     return ::lstat(path.c_str(), &st) == 0;
 }
 
+bool existsAsWritten(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0;
+}
+
 bool readFolder(const std::string& folder, std::vector<FolderEntry>& entries,
                 const std::string* pattern) {
     entries.clear();

@@ -56,6 +56,10 @@ bool entryExists(const std::string& path) {
     return ::GetFileAttributesW(widePath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+bool existsAsWritten(const std::string& path) {
+    return entryExists(path);
+}
+
 bool readFolder(const std::string& folder, std::vector<FolderEntry>& entries,
                 const std::string* pattern) {
     entries.clear();

@@ -5,6 +5,7 @@
 
 #include <cerrno>
 
+#include "path_errors_p.h"
 #include "posix_p.h"
 
 namespace qmsys {
@@ -25,6 +26,13 @@ FolderHandle FolderHandle::open(const std::string& folder) {
     do {
         fd = ::open(folder.empty() ? "." : folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
     } while (fd < 0 && errno == EINTR);
+    if (fd < 0) {
+        if (const std::string resolved = resolveMissingPath(folder, errno); !resolved.empty()) {
+            do {
+                fd = ::open(resolved.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+            } while (fd < 0 && errno == EINTR);
+        }
+    }
     return FolderHandle(FileHandle(fd));
 }
 

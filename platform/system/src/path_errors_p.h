@@ -14,4 +14,9 @@ std::string parentFolder(const std::string& path);
 // parent folder decides.
 WinError pathError(const std::string& path, int err);
 
+// After an operation on the whole path failed with err: the path of the entry it names in
+// another letter case (resolveLetterCase), or empty when err is no missing entry, when there
+// is none, or when it is path itself.
+std::string resolveMissingPath(const std::string& path, int err);
+
 }  // namespace qmsys

@@ -48,7 +48,7 @@ void upcaseNameInto(std::string_view utf8, std::string& out) {
             !std::less<>()(utf8.data(), out.data() + out.size())) &&
            "utf8 lies inside out");
     // Most names are ASCII: upper-cased in one pass over a copy, the rest from the first
-    // other byte on.
+    // other byte on (docs/PERFORMANCE.md: names of ASCII letters only).
     out.assign(utf8);
     std::size_t i = 0;
     for (; i < out.size(); ++i) {

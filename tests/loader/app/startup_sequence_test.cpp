@@ -9,6 +9,7 @@
 #endif
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <filesystem>
 #include <iostream>
@@ -18,12 +19,14 @@
 #include "app/crash_guard.h"
 #include "catalogue/com_error.h"
 #include "catalogue/registry_batch.h"
+#include "environment/names.h"
 #include "environment/registry_layout.h"
 #include "module_records.h"
 #include "qmtest/child_process.h"
 #if !defined(_WIN32)
 #include "qmtest/file_size_limit.h"
 #endif
+#include <qmsys/text.h>
 #include "qmtest/files.h"
 #include "qmtest/module_settings.h"
 #include "qmtest/relocated_user.h"
@@ -593,4 +596,176 @@ TEST(EmptyCatalogueMessageTest, EndsWithTheFirstComError) {
     EXPECT_TRUE(context.modules().empty());
 }
 
+// Windows finds a path written in another letter case than its entries, and so do the
+// stand-ins: on every route a start-up takes to a file. Each row renames part of the
+// installation (or of the user's copies) to another letter case, before the first start or
+// between two starts, with and without the catalogue snapshot; both starts must bring Roads'
+// menu and the loader's own menu up once each, from one user copy of the menu. The update rows
+// rename the installed menu file to another case and change it: the user's copy under the old
+// spelling is found, refreshed and loaded, with no second copy beside it.
+struct LetterCaseRoute {
+    const char* name;
+    // Renames done before the first start, and between the starts (after the host restored
+    // its menus): each {from, to} relative to the installation, or to the user's data folder
+    // when it begins with '~'.
+    std::vector<std::pair<std::string, std::string>> before;
+    std::vector<std::pair<std::string, std::string>> between;
+    bool unloadBetween = false;  // the host's Roads group is unloaded before the second start
+    bool updateBetween = false;  // the renamed installed menu gets new content
+};
+
+const LetterCaseRoute kLetterCaseRoutes[] = {
+    {"DefinitionsFolder", {{"Zadod/Modules", "zADOD/modules"}}, {}},
+    {"Schema", {{"Zadod/Modules/QM_Module.xsd", "Zadod/Modules/qm_MODULE.XSD"}}, {}},
+    {"CheckerConfiguration", {{"Base/Config/Launchrig.ini", "Base/CONFIG/LAUNCHRIG.INI"}}, {}},
+    {"ModuleMenusFolder", {{"Modules/QM_ROADS/Menus", "modules/qm_roads/MENUS"}}, {}},
+    {"MenuFileOpenedByTheHost",
+     {{"Modules/QM_ROADS/Menus/KRQM_ROADS_enu.mnu", "Modules/QM_ROADS/Menus/Krqm_Roads_ENU.mnu"}},
+     {}},
+    {"UsersMenusFolder", {}, {{"~/Menus", "~/mENUS"}}, true},
+    {"UpdateRenamesTheLoadedMenu",
+     {},
+     {{"Modules/QM_ROADS/Menus/KRQM_ROADS_enu.mnu", "Modules/QM_ROADS/Menus/krqm_roads_ENU.mnu"}},
+     false,
+     true},
+    {"UpdateRenamesTheUnloadedMenu",
+     {},
+     {{"Modules/QM_ROADS/Menus/KRQM_ROADS_enu.mnu", "Modules/QM_ROADS/Menus/krqm_roads_ENU.mnu"}},
+     true,
+     true},
+};
+
+void PrintTo(const LetterCaseRoute& route, std::ostream* os) {
+    *os << route.name;
+}
+
+class LetterCaseRouteTest
+    : public StartupSequenceTest,
+      public ::testing::WithParamInterface<std::tuple<LetterCaseRoute, bool>> {
+protected:
+    LetterCaseRouteTest()
+        : noSnapshot_("QM_NO_SNAPSHOT",
+                      std::get<1>(GetParam()) ? std::nullopt : std::optional<std::string>("1")) {}
+
+    // Renames from to to one component at a time (both name the same number of components).
+    void rename(const std::pair<std::string, std::string>& names) {
+        const bool user = names.first.starts_with('~');
+        const std::filesystem::path base = user ? std::filesystem::path(QmEnGetUserDataPath())
+                                                : std::filesystem::path(installDir_.path());
+        const std::filesystem::path from(user ? names.first.substr(2) : names.first);
+        const std::filesystem::path to(user ? names.second.substr(2) : names.second);
+        std::filesystem::path done = base;
+        for (auto f = from.begin(), t = to.begin(); f != from.end() && t != to.end(); ++f, ++t) {
+            std::filesystem::rename(done / *f, done / *t);
+            done /= *t;
+        }
+    }
+
+    // Roads' menu and the loader's are loaded once each, Roads' from its only copy, titled
+    // title.
+    void expectMenusUp(const std::string& title) {
+        const auto loaded = groups();
+        EXPECT_EQ(std::count(loaded.begin(), loaded.end(), std::string("KRQM_ROADS")), 1);
+        EXPECT_EQ(std::count(loaded.begin(), loaded.end(), std::string("KRQM_MODULELOADER")), 1);
+        for (const auto& g : host_->menuGroups()) {
+            if (g.name == "KRQM_ROADS") {
+                ASSERT_FALSE(g.definition.popMenus.empty());
+                EXPECT_EQ(g.definition.popMenus.front().title, title);
+            }
+        }
+        int copies = 0;
+        std::error_code ec;
+        for (const auto& entry :
+             std::filesystem::recursive_directory_iterator(QmEnGetUserDataPath(), ec)) {
+            copies += qmsys::compareFileNames(entry.path().filename().string(),
+                                              "KRQM_ROADS_enu.mnu") == 0;
+        }
+        EXPECT_EQ(copies, 1) << "copies of Roads' menu";
+    }
+
+    qmtest::ScopedEnv noSnapshot_;
+};
+
+TEST_P(LetterCaseRouteTest, NamesInAnotherLetterCaseAreFound) {
+    const LetterCaseRoute& route = std::get<0>(GetParam());
+    install_.addModule(kRoads);
+    setSettings(kRoads, "True", "True", "False");
+    for (const auto& names : route.before) {
+        rename(names);
+    }
+    runStartup();
+    {
+        SCOPED_TRACE("first start");
+        expectMenusUp("Roads");
+    }
+
+    startHost();
+    for (const auto& names : route.between) {
+        rename(names);
+    }
+    if (route.updateBetween) {
+        const std::string menu = installDir_.path() + "/" + route.between.back().second;
+        qmtest::writeFile(
+            menu, "***MENUGROUP=KRQM_ROADS\n***POP1\n**KRQM_ROADS\n[Roads 2]^C^CQM_ROADS\n");
+    }
+    if (route.unloadBetween) {
+        ASSERT_TRUE(host_->runCommand({"MENUUNLOAD", "KRQM_ROADS"}));
+    }
+    runStartup();
+    SCOPED_TRACE("second start");
+    expectMenusUp(route.updateBetween ? "Roads 2" : "Roads");
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryRoute, LetterCaseRouteTest,
+                         ::testing::Combine(::testing::ValuesIn(kLetterCaseRoutes),
+                                            ::testing::Bool()),
+                         [](const ::testing::TestParamInfo<LetterCaseRouteTest::ParamType>& row) {
+                             return std::string(std::get<0>(row.param).name) +
+                                    (std::get<1>(row.param) ? "WithSnapshot" : "WithoutSnapshot");
+                         });
+
 }  // namespace
+
+// One start of the sample installation (5 modules, 4 brought up) asks the user's store for
+// each key at most once, in at most two transactions (the reads, then the writes), and reads
+// the kernel-services key once. The store's own connection counts, and the start-up shares it
+// with this thread. A brand-new user's first start finds the kernel-services values missing:
+// the reads end, the environment library writes the defaults, and the reads begin again.
+TEST(StartupRegistryBudgetTest, EachKeyReadOnceInAtMostTwoTransactions) {
+    qmtest::RelocatedUser user(qmtest::sampleDir());
+    for (const char* key : {"QM_ROADS", "QM_SURVEY", "QM_TERRAIN"}) {
+        qmtest::storeModuleSettings(
+            key, {{"Activated", "True"}, {"AutoStart", "True"}, {"DemandLoad", "False"}});
+    }
+    struct Start {
+        const char* name;
+        unsigned transactions;
+        unsigned readsPerKey;
+        unsigned kernelServicesReads;
+    };
+    // As the store names it: an ASCII path, folded to capitals.
+    std::string kernelServices(qm::names::kKernelServicesKey);
+    std::transform(kernelServices.begin(), kernelServices.end(), kernelServices.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    for (const Start& start : {Start{"first start", 5, 2, 4}, Start{"second start", 2, 1, 1}}) {
+        std::ostringstream out;
+        cadhost::Host host(cadhost::HostOptions{&out, {}});
+        host.restoreMenuGroups();
+        qm::LoaderContext context(std::make_unique<qm::DiagnosticLog>(user.root() + "/log"));
+        qmreg::Hive& hive = qmreg::Hive::forThread(qmreg::HiveId::CurrentUser);
+        hive.resetStats();
+        qm::RunStartupSequence(context);
+        const qmreg::Hive::Stats& stats = hive.stats();
+        EXPECT_EQ(context.modules().size(), 5u) << start.name;
+        EXPECT_NE(context.startupProfile().find("Total: 4 module(s)"), std::string::npos)
+            << start.name << "\n"
+            << context.startupProfile();
+        EXPECT_LE(stats.transactions, start.transactions) << start.name;
+        for (const auto& [key, reads] : stats.keyReads) {
+            EXPECT_LE(reads, key == kernelServices ? start.kernelServicesReads : start.readsPerKey)
+                << start.name << ": " << key;
+        }
+        EXPECT_EQ(hive.keyReads(qm::names::kKernelServicesKey), start.kernelServicesReads)
+            << start.name;
+    }
+}

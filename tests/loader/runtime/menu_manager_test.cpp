@@ -339,22 +339,19 @@ TEST_P(MenuManagerPassTest, ChangeInBetweenCounts) {
     const PassCase& c = GetParam();
     MenuList list = listOf({{"KRQM_Road_enu", "Road"}});
     std::optional<ProvisioningPass> provisioning(std::in_place);
-    std::optional<MenuManager::Pass> pass(std::in_place, manager_, *provisioning);
     const auto loadUnloadThenChange = [&] {
-        const bool loaded = manager_.LoadMenuList(list);
+        const bool loaded = manager_.LoadMenuList(list, &*provisioning);
         const bool unloaded = manager_.UnloadMenuList(list);
         apply(c.change);
         return loaded && unloaded;
     };
     switch (c.between) {
         case Between::Passes:
-            ASSERT_TRUE(manager_.LoadMenuList(list)) << logText();
+            ASSERT_TRUE(manager_.LoadMenuList(list, &*provisioning)) << logText();
             ASSERT_TRUE(manager_.UnloadMenuList(list));
-            pass.reset();
             provisioning.reset();
             apply(c.change);
             provisioning.emplace();
-            pass.emplace(manager_, *provisioning);
             break;
         case Between::ListsInLaterTick:
             ASSERT_TRUE(qmtest::waitPastFileTimes({installedMenus()})) << "file clock stands still";
@@ -376,7 +373,7 @@ TEST_P(MenuManagerPassTest, ChangeInBetweenCounts) {
             break;
         }
     }
-    ASSERT_EQ(manager_.LoadMenuList(list), c.loads) << logText();
+    ASSERT_EQ(manager_.LoadMenuList(list, &*provisioning), c.loads) << logText();
     if (c.change == Change::ConfigurationSwitched) {
         EXPECT_EQ(groupFile("KRQM_ROAD"), user_.appData() + "/Brenvik/Quillmont/" QM_PRODUCT_VERSION
                                                             "/Other/Menus/KRQM_Road_enu.mnu");
@@ -448,13 +445,6 @@ TEST_F(MenuManagerTest, MisuseStopsAtItsAssert) {
              listOf({{"KRQM_Road_enu", "Road"}}).Erase(1, 0);
          },
          "erased range outside the list"},
-        {"nested passes",
-         [this] {
-             ProvisioningPass provisioning;
-             MenuManager::Pass outer(manager_, provisioning);
-             MenuManager::Pass inner(manager_, provisioning);
-         },
-         "provisioning passes do not nest"},
     });
 #endif
 }

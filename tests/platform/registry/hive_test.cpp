@@ -486,6 +486,81 @@ TEST_F(HiveTest, KeysCreatedAfterTheirParentWentAreCreatedWithIt) {
 // Misuse the registry's interface states as a precondition stops at an assert in the builds
 // that keep them (dev and ci): a connection used from a thread other than the one that opened
 // it, a write inside a Reads transaction, and a value read as a type it is not.
+// The connection's counters, which hold a whole operation to its budget: what each pattern
+// of calls costs in transactions, reads that reach the store (per key) and reads answered from
+// a prefetched copy. On Windows nothing is prefetched, so the copy answers nothing.
+struct StatsCase {
+    const char* name;
+    std::function<void(Hive&)> calls;
+    std::uint32_t transactions;
+    std::uint32_t modulesKeyReads;  // of "SOFTWARE\\Brenvik\\Modules"
+    std::uint32_t cachedReads;
+    std::uint32_t writes;
+};
+
+const StatsCase kStatsCases[] = {
+    {"EachReadOutsideATransactionIsOne",
+     [](Hive& h) {
+         h.keyExists("SOFTWARE\\Brenvik\\Modules");
+         h.getValue("SOFTWARE\\brenvik\\MODULES", "A");
+     },
+     2, 2, 0, 0},
+    {"ReadsInsideOneTransactionShareIt",
+     [](Hive& h) {
+         Hive::Transaction reads(h, Hive::Transaction::Kind::Reads);
+         h.keyExists("SOFTWARE\\Brenvik\\Modules");
+         h.getValue("SOFTWARE\\Brenvik\\Modules", "A");
+         reads.commit();
+     },
+     1, 2, 0, 0},
+#if !defined(_WIN32)
+    {"APrefetchReadsEachKeyOnceAndAnswersTheRest",
+     [](Hive& h) {
+         Hive::Transaction reads(h, Hive::Transaction::Kind::Reads);
+         h.prefetch("SOFTWARE\\Brenvik");
+         h.keyExists("SOFTWARE\\Brenvik\\Modules");
+         h.getValue("SOFTWARE\\Brenvik\\Modules", "A");
+         h.getValue("SOFTWARE\\Brenvik\\Modules\\Missing", "A");
+         reads.commit();
+     },
+     1, 1, 3, 0},
+#endif
+    {"WritesOutsideATransactionEachBeginOne",
+     [](Hive& h) {
+         h.setValue("SOFTWARE\\Brenvik\\Modules", Value::string("B", "x"));
+         h.createKey("SOFTWARE\\Brenvik\\Other");
+     },
+     2, 0, 0, 2},
+    {"NestedTransactionsCountOnce",
+     [](Hive& h) {
+         Hive::Transaction outer(h);
+         {
+             Hive::Transaction inner(h);
+             h.setValue("SOFTWARE\\Brenvik\\Modules", Value::string("B", "x"));
+             inner.commit();
+         }
+         outer.commit();
+     },
+     1, 0, 0, 1},
+};
+
+class HiveStatsTest : public HiveTest, public ::testing::WithParamInterface<StatsCase> {};
+
+TEST_P(HiveStatsTest, CountsWhatReachesTheStore) {
+    ASSERT_TRUE(hkcu().createKey("SOFTWARE\\Brenvik\\Modules"));
+    ASSERT_TRUE(hkcu().setValue("SOFTWARE\\Brenvik\\Modules", Value::string("A", "a")));
+    hkcu().resetStats();
+    GetParam().calls(hkcu());
+    const Hive::Stats& stats = hkcu().stats();
+    EXPECT_EQ(stats.transactions, GetParam().transactions);
+    EXPECT_EQ(hkcu().keyReads("software\\BRENVIK\\modules\\"), GetParam().modulesKeyReads);
+    EXPECT_EQ(stats.cachedReads, GetParam().cachedReads);
+    EXPECT_EQ(stats.writes, GetParam().writes);
+}
+
+INSTANTIATE_TEST_SUITE_P(Calls, HiveStatsTest, ::testing::ValuesIn(kStatsCases),
+                         [](const auto& testCase) { return std::string(testCase.param.name); });
+
 struct MisuseCase {
     const char* label;
     std::function<void(Hive&)> misuse;

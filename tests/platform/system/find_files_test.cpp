@@ -2,10 +2,14 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "qmsys/file_identity.h"
 #include "qmsys/files.h"
+#include "qmsys/folder_index.h"
+#include "qmsys/letter_case.h"
 #include "qmtest/case_pairs.h"
 #include "qmtest/files.h"
 #include "qmtest/temp_dir.h"
@@ -131,6 +135,79 @@ TEST_F(FindFilesTest, MissingFolderYieldsNothing) {
     EXPECT_TRUE(qmsys::findFiles(dir_ / "file", "*").empty());
 }
 
+// Every service that opens, stats, lists or copies a whole path finds the entry whatever the
+// letter case the path is written in, as Windows does; a path missing in every case stays
+// missing.
+TEST_F(FindFilesTest, EveryServiceFindsAPathWrittenInAnotherLetterCase) {
+    touch("Menus/KRQM_Roads_enu.mnu");
+    const std::string root = dir_.path() + "/";
+    const struct {
+        const char* name;
+        bool folder;  // the path given is the menu's folder, not the menu
+        std::function<bool(const std::string&)> finds;
+    } services[] = {
+        {"getFileAttributes", false,
+         [](const std::string& p) {
+             qmsys::FileAttributes a;
+             return qmsys::getFileAttributes(p, a) == qmsys::kErrorSuccess;
+         }},
+        {"fileExists", false, [](const std::string& p) { return qmsys::fileExists(p); }},
+        {"readRegularFile", false,
+         [](const std::string& p) {
+             std::string out;
+             return qmsys::readRegularFile(p, 100, out) == qmsys::kErrorSuccess;
+         }},
+        {"openRegularFile", false,
+         [](const std::string& p) {
+             qmsys::WinError error = qmsys::kErrorSuccess;
+             return qmsys::openRegularFile(p, error).valid();
+         }},
+        {"identifyFile", false,
+         [](const std::string& p) {
+             qmsys::FileIdentity id;
+             return qmsys::identifyFile(p, id);
+         }},
+        {"copyFile source", false,
+         [&root](const std::string& p) {
+             return qmsys::copyFile(p, root + "copy.mnu", false) == qmsys::kErrorSuccess;
+         }},
+        {"FolderIndex::exists", false,
+         [](const std::string& p) { return qmsys::FolderIndex().exists(p); }},
+        {"FolderHandle::open", true,
+         [](const std::string& p) { return qmsys::FolderHandle::open(p).isOpen(); }},
+        {"findFiles", true,
+         [](const std::string& p) { return qmsys::findFiles(p, "*.MNU").size() == 1; }},
+        {"FolderIndex::find", true,
+         [](const std::string& p) {
+             std::vector<qmsys::FolderIndex::Match> matches;
+             return qmsys::FolderIndex().find(p, "*.mnu", matches) && matches.size() == 1;
+         }},
+    };
+    for (const auto& s : services) {
+        SCOPED_TRACE(s.name);
+        EXPECT_TRUE(s.finds(root + (s.folder ? "Menus" : "Menus/KRQM_Roads_enu.mnu")));
+        EXPECT_TRUE(s.finds(root + (s.folder ? "mENUS" : "menus/krqm_roads_ENU.MNU")));
+        EXPECT_FALSE(s.finds(root + (s.folder ? "Menu" : "menus/krqm_roads.mnu")));
+    }
+}
+
+// A copy onto a file that exists in another letter case replaces that file's content and keeps
+// its name, as CopyFileW on NTFS does; with "fail if exists" that file counts as existing. A
+// copy to a new name goes into its folder as found, under the name as written.
+TEST_F(FindFilesTest, CopyOntoAnotherLetterCaseReplacesTheEntryAndKeepsItsName) {
+    touch("Menus/KRQM_Roads_enu.mnu");
+    qmtest::writeFile(dir_ / "source.mnu", "new content");
+    const std::string source = dir_ / "source.mnu";
+    EXPECT_EQ(qmsys::copyFile(source, dir_ / "MENUS/krqm_roads_ENU.mnu", true),
+              qmsys::kErrorFileExists);
+    ASSERT_EQ(qmsys::copyFile(source, dir_ / "MENUS/krqm_roads_ENU.mnu", false),
+              qmsys::kErrorSuccess);
+    ASSERT_EQ(qmsys::copyFile(source, dir_ / "menus/Added.mnu", true), qmsys::kErrorSuccess);
+    EXPECT_EQ(qmsys::findFiles(dir_ / "Menus", "*"),
+              (std::vector<std::string>{"Added.mnu", "KRQM_Roads_enu.mnu"}));
+    EXPECT_EQ(qmtest::readFile(dir_ / "Menus/KRQM_Roads_enu.mnu"), "new content");
+}
+
 #if !defined(_WIN32)  // Windows itself opens a path in any letter case
 // Opening a path in another letter case finds the file, as on Windows: every component that
 // is missing as written stands for the entry of its folder that NTFS would take for it.
@@ -166,6 +243,39 @@ TEST_F(FindFilesTest, ResolvesEachComponentMissingAsWrittenByItsFoldedName) {
         EXPECT_EQ(qmsys::resolveLetterCase(root + c.path), expected) << c.path;
     }
     EXPECT_EQ(qmsys::resolveLetterCase(""), "");
+}
+
+// A pass's index lists each folder once, however many names written in another letter case
+// it looks up there, so a name costs the same at any folder size; what the pass copies or
+// removes through it is seen without listing again.
+TEST_F(FindFilesTest, LetterCaseIndexListsEachFolderOncePerPass) {
+    for (const int n : {10, 2000}) {
+        SCOPED_TRACE(n);
+        const std::string folder = dir_ / ("Folder" + std::to_string(n));
+        std::filesystem::create_directories(folder);
+        for (int i = 0; i < n; ++i) {
+            qmtest::writeFile(folder + "/Men\xC3\xBC_" + std::to_string(i) + ".mnu", "");
+        }
+        qmsys::LetterCaseIndex index;
+        const std::string other = dir_ / ("folder" + std::to_string(n));
+        for (int i = 0; i < n; ++i) {
+            // "MENÜ_i.MNU" for "Menü_i.mnu": every letter folds, not only ASCII ones.
+            const std::string name = "/MEN\xC3\x9C_" + std::to_string(i) + ".MNU";
+            ASSERT_EQ(index.resolve(other + name),
+                      folder + "/Men\xC3\xBC_" + std::to_string(i) + ".mnu");
+        }
+        EXPECT_EQ(index.resolve(folder + "/absent.mnu"), "");
+        EXPECT_EQ(index.folderReads(), 2u) << "the root once, the folder once";
+
+        ASSERT_EQ(
+            qmsys::copyFile(folder + "/Men\xC3\xBC_0.mnu", other + "/Copied.mnu", true, &index),
+            qmsys::kErrorSuccess);
+        EXPECT_EQ(index.resolve(folder + "/COPIED.MNU"), folder + "/Copied.mnu");
+        ASSERT_EQ(qmsys::deleteFile(folder + "/Copied.mnu"), qmsys::kErrorSuccess);
+        index.removed(folder + "/Copied.mnu");
+        EXPECT_EQ(index.resolve(folder + "/COPIED.MNU"), "");
+        EXPECT_EQ(index.folderReads(), 2u);
+    }
 }
 
 // Every run of the upper-case table, not a sample: a file named with a run's capitals (Ł, Ś,

@@ -19,6 +19,7 @@
 // extension), so any readable file of that kind loads. Extensions compare without regard to
 // case.
 #include <qmsys/handle.h>
+#include <qmsys/letter_case.h>
 
 #include <optional>
 #include <string>
@@ -50,13 +51,15 @@ std::optional<MenuDefinition> parseMenuText(const std::string& text, bool compil
                                             const std::string& fileTitle);
 
 // Reads and parses a menu file, choosing the rule by its extension. As on Windows, a path
-// written in another letter case than the file finds the file (qmsys::resolveLetterCase; only
-// a path missing as written pays for it). nullopt when the file cannot be read or names no
-// group.
+// written in another letter case than the file finds the file (qmsys/letter_case.h; only a path
+// missing as written pays for it). nullopt when the file cannot be read or names no group.
 std::optional<MenuDefinition> readMenuFile(const std::string& path);
 // The same for a file of folder (when open), path naming it as a whole: only the name after
-// path's last '/' is looked up in the folder. For readers of many menus of one folder.
+// path's last '/' is looked up in the folder. For readers of many menus of one folder, who
+// keep names (may be null) for the pass, so that a folder is listed once for all the names
+// written in another letter case than their files.
 std::optional<MenuDefinition> readMenuFile(const std::string& path,
-                                           const qmsys::FolderHandle* folder);
+                                           const qmsys::FolderHandle* folder,
+                                           qmsys::LetterCaseIndex* names = nullptr);
 
 }  // namespace cadhost

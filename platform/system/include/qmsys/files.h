@@ -2,6 +2,12 @@
 // File services with Windows semantics, over POSIX. Every path is an absolute or relative
 // native path; nothing here consults or changes the process working directory beyond what a
 // relative path itself implies.
+//
+// Letter case: opening, reading the attributes of, listing and copying a whole path find the
+// entry whatever letter case the path is written in, as on Windows (qmsys/letter_case.h): the
+// path as written first, a component missing as written by its folded name. A name looked up
+// in an open folder (FolderHandle) is taken as written: it comes from a listing of that folder,
+// or its caller resolves it with the index of its pass.
 #include <cstdint>
 #include <cstdio>
 #include <memory>
@@ -13,6 +19,8 @@
 #include "qmsys/winerror.h"
 
 namespace qmsys {
+
+class LetterCaseIndex;
 
 struct FileAttributes {
     bool exists = false;
@@ -167,12 +175,18 @@ StreamKind standardInputKind();
 // nanosecond precision) and permission bits. With failIfExists an existing destination gives
 // kErrorFileExists (80). The data is written to a temporary name in the destination folder and
 // renamed into place, so a reader never sees a half-written copy under the final name.
+// A destination that exists in another letter case is that entry: failIfExists gives 80, and
+// otherwise its content is replaced and its name kept, as CopyFileW onto NTFS keeps the name
+// of the file it overwrites. names: the index of the caller's pass, which the lookup of the
+// destination uses and which learns of the copy; without one, the folder of a destination
+// missing as written is listed for this call.
 // As on Windows, a read-only or folder destination is not replaced (kErrorAccessDenied), a
 // folder source gives kErrorAccessDenied, and a missing source gives 2 (3 when its folder is
 // missing too). Only a regular file is copied (anything else gives kErrorAccessDenied, without
 // waiting on it), and no more than the size it had when the copy began. A copy that fails
 // leaves no temporary file behind.
-WinError copyFile(const std::string& src, const std::string& dst, bool failIfExists);
+WinError copyFile(const std::string& src, const std::string& dst, bool failIfExists,
+                  LetterCaseIndex* names = nullptr);
 
 // Replaces path by a file holding data, in one step for readers. The data goes to a new file
 // of its own, created exclusively under a unique name in path's folder, so that nothing planted
@@ -217,12 +231,7 @@ WinError setReadOnly(const std::string& path, bool readOnly);
 // working directory is neither used (beyond a relative folder) nor changed.
 std::vector<std::string> findFiles(const std::string& folder, const std::string& pattern);
 
-// Windows opens a file whatever the letter case its path is written in. The path of the
-// entry that path names under that rule: path itself when it exists as written (one lstat);
-// otherwise each component missing as written is replaced by the entry of its folder whose
-// name is the same under compareFileNames (the first in NTFS order where several are, which
-// NTFS itself never allows), with one separator between components. Empty when some
-// component has no such entry. "." and ".." stay.
+// LetterCaseIndex::resolve (qmsys/letter_case.h) for one path, listing what it needs.
 std::string resolveLetterCase(const std::string& path);
 
 // Wildcard match of name against pattern ('*', '?' for one character), letters compared

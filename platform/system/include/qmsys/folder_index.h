@@ -22,6 +22,10 @@
 // change exist (the installation root, a configuration file, the user's menus folders):
 // exists() stats a path once per pass.
 //
+// A folder or path written in another letter case than its entries is found as on Windows,
+// through the index's LetterCaseIndex (names()), which its user shares for the other lookups of
+// the pass: a folder missing as written is listed once for the pass.
+//
 // Not thread-safe: one thread uses an index from creation to destruction.
 #include <cstdint>
 #include <string>
@@ -30,6 +34,7 @@
 #include <vector>
 
 #include "qmsys/handle.h"
+#include "qmsys/letter_case.h"
 
 namespace qmsys {
 
@@ -65,6 +70,9 @@ public:
     // path again: the open folder, or null (look the whole path up) for any other folder.
     const FolderHandle* openFolder(const std::string& folder) const;
 
+    // The pass's letter-case lookups, which this index uses too.
+    LetterCaseIndex& names() { return names_; }
+
     // Folders read so far (each full read counts), for tests and benchmarks.
     std::uint64_t folderReads() const { return folderReads_; }
 
@@ -75,6 +83,7 @@ private:
     // Closes the folders of the listings kept open in the current round.
     void closeRoundFolders();
 
+    LetterCaseIndex names_;
     std::unordered_map<std::string, Listing> listings_;
     std::unordered_map<std::string, bool> existence_;
     std::vector<std::string> openFolders_;  // listings holding their folder open this round
