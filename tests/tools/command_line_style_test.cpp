@@ -24,7 +24,7 @@ class CommandLineStyleTest : public qmtest::RelocatedTest,
                              public ::testing::WithParamInterface<Program> {
 protected:
     qmtest::ProcessResult run(std::vector<std::string> args) {
-        args.insert(args.begin(), qmtest::binDir() + "/" + GetParam().name);
+        args.insert(args.begin(), qmtest::program(GetParam().name));
         return qmtest::runProcess(args);
     }
 };

@@ -26,6 +26,9 @@ void PrintTo(const DisplayCase& c, std::ostream* os) {
 class DisplayTest : public ::testing::TestWithParam<DisplayCase> {};
 
 TEST_P(DisplayTest, NeedsANamedDisplayAndAPlatformThatShowsSomething) {
+#ifdef _WIN32
+    GTEST_SKIP() << "on Windows a display is the session's visible window station, not variables";
+#endif
     const DisplayCase& c = GetParam();
     const qmtest::ScopedEnv platform("QT_QPA_PLATFORM", c.platform);
     const qmtest::ScopedEnv x11("DISPLAY", c.x11);
