@@ -4,6 +4,7 @@
 #include <linux/capability.h>
 #include <poll.h>
 #include <signal.h>
+#include <spawn.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -175,6 +176,35 @@ ProcessResult runProcess(const std::vector<std::string>& argv, const ProcessOpti
     }
     result.exitCode = decodeStatus(reap(s.pid, deadline, result.timedOut));
     return result;
+}
+
+pid_t spawnWithStreams(const std::vector<std::string>& argv,
+                       const std::vector<std::string>& extraEnv, std::array<int, 3> streams) {
+    std::vector<std::string> env = mergedEnvironment(extraEnv);
+    std::vector<char*> cargv, cenv;
+    for (const auto& a : argv)
+        cargv.push_back(const_cast<char*>(a.c_str()));
+    cargv.push_back(nullptr);
+    for (auto& e : env)
+        cenv.push_back(e.data());
+    cenv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    for (int i = 0; i < 3; ++i) {
+        const int fd = streams[static_cast<std::size_t>(i)];
+        if (fd < 0) {
+            posix_spawn_file_actions_addclose(&actions, i);
+        } else {
+            posix_spawn_file_actions_adddup2(&actions, fd, i);
+        }
+    }
+    pid_t pid = -1;
+    const int error = posix_spawn(&pid, cargv[0], &actions, nullptr, cargv.data(), cenv.data());
+    posix_spawn_file_actions_destroy(&actions);
+    if (error != 0) {
+        throw std::runtime_error(std::string("posix_spawn ") + cargv[0] + ": " + strerror(error));
+    }
+    return pid;
 }
 
 BackgroundProcess::BackgroundProcess(const std::vector<std::string>& argv,
