@@ -9,11 +9,6 @@
 namespace qmtest::windows {
 namespace {
 
-std::wstring wide(const std::string& text) {
-    const std::u16string units = qmsys::utf8ToUtf16(text);
-    return std::wstring(units.begin(), units.end());
-}
-
 // A window's thread may be busy for a moment (a command runs); it is not waited for forever.
 constexpr UINT kSendTimeoutMs = 10000;
 
