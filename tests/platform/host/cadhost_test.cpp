@@ -579,9 +579,12 @@ TEST_F(CadhostWindowTest, TheWindowRunsTypedCommandsAndOwnsItsMessageBoxes) {
         ASSERT_NE(box, nullptr) << output();
         EXPECT_EQ(::GetWindow(box, GW_OWNER), window_);
         EXPECT_FALSE(::IsWindowEnabled(window_)) << "the box does not make the window wait";
+        // The host fits the box once it is laid out and shown: a moment after it appears.
         const RECT area = win::workAreaOf(box);
-        EXPECT_TRUE(win::inside(win::windowRect(box), area));
-        EXPECT_TRUE(win::inside(win::windowRect(::GetDlgItem(box, b.button)), area));
+        EXPECT_TRUE(win::waitUntil([&] {
+            return win::inside(win::windowRect(box), area) &&
+                   win::inside(win::windowRect(::GetDlgItem(box, b.button)), area);
+        }));
         win::clickButton(box, b.button);
         EXPECT_TRUE(outputShows(b.answer)) << output();
     }
