@@ -149,7 +149,7 @@ TEST_F(CatalogueScanTest, SettingsReadWithTheOverrideMatchTheSettingsReadAfter) 
     std::vector<std::tuple<std::string, bool, bool, bool>> expected;
     std::string logged[2];
     for (const bool together : {false, true}) {
-        const std::string logFile = user_.root() + "/scan" + std::to_string(together) + ".log";
+        const std::string logFile = installation() + "/scan" + std::to_string(together) + ".log";
         qm::DiagnosticLog log(logFile);
         qm::CatalogueContext context = qm::MakeCatalogueContext("Default", "enu", &log);
         context.readSettings = together;
