@@ -344,6 +344,7 @@ struct UnstoredCase {
     std::function<void(const qmtest::RelocatedUser&)> spoil;  // after the store exists
     bool obeyFilePermissions;
     rlim_t fileSizeLimit;  // for the set only; 0 for none
+    const char* reason;    // the first refusal, named after "were not stored: "
 };
 
 void PrintTo(const UnstoredCase& c, std::ostream* os) {
@@ -366,7 +367,8 @@ TEST_P(QmloaderUnstoredSetTest, SaysSoAndFails) {
         {qmtest::binDir() + "/qmloader", "set", "QM_ROADS", "--demandload", "on"}, options);
     fullDisk.reset();
     EXPECT_EQ(result.exitCode, 1) << result.err;
-    EXPECT_NE(result.err.find("qmloader: the settings of QM_ROADS were not stored: "),
+    EXPECT_NE(result.err.find(std::string("qmloader: the settings of QM_ROADS were not stored: ") +
+                              c.reason),
               std::string::npos)
         << result.err;
     EXPECT_EQ(result.out, "");
@@ -382,15 +384,16 @@ INSTANTIATE_TEST_SUITE_P(
                          std::remove((file + "-shm").c_str());
                          qmtest::writeFile(file, std::string(64 * 1024, '\x5a'));
                      },
-                     false, 0},
+                     false, 0, "the module's registry key could not be created"},
         UnstoredCase{"ReadOnly",
                      [](const qmtest::RelocatedUser& user) {
                          ::chmod(qmreg::hiveFile(qmreg::HiveId::CurrentUser).c_str(), 0444);
                          ::chmod(user.registryDir().c_str(), 0555);
                      },
-                     true, 0},
+                     true, 0, "the value AutoStart was refused"},
         // Smaller than the store's shared-memory index: the store opens for reading only.
-        UnstoredCase{"DiskFull", [](const qmtest::RelocatedUser&) {}, false, 8192}),
+        UnstoredCase{"DiskFull", [](const qmtest::RelocatedUser&) {}, false, 8192,
+                     "the value AutoStart was refused"}),
     [](const auto& testCase) { return std::string(testCase.param.label); });
 #endif
 
