@@ -28,11 +28,13 @@ void LoaderDialogPresenter::setActionButtonsEnabled(bool enabled) {
 }
 
 void LoaderDialogPresenter::initialise() {
-    if (std::optional<DialogPlacement> stored = persistence_.placement()) {
-        // Wholly onto the screen that holds most of it, within its work area: a placement
-        // stored on a screen since removed, or larger than this one, stays reachable.
-        view_.applyPlacement(FitToScreens(*stored, view_.screens()));
-    }
+    // Wholly onto the screen that holds most of it, within its work area: a placement stored
+    // on a screen since removed, or larger than this one, stays reachable, and so does a
+    // template larger than the screen (a large scale factor on a small screen).
+    const PixelSize minimum = view_.templateSize();
+    const DialogPlacement placement = persistence_.placement().value_or(
+        DialogPlacement{0, 0, minimum.width, minimum.height, false, false});
+    view_.applyPlacement(FitDialogToScreens(placement, minimum, view_.screens()));
     view_.setControlText(kIdProductName, productName_);
     view_.setControlText(kIdProducts, products_);
 

@@ -212,16 +212,23 @@ void QmModuleLoaderDlg::setBusy(bool busy) {
     }
 }
 
-void QmModuleLoaderDlg::applyPlacement(const DialogPlacement& placement) {
-    QSize size(placement.width, placement.height);
-    if (layout() != nullptr) {
-        size = size.expandedTo(layout()->minimumSize());
-    }
+PixelSize QmModuleLoaderDlg::templateSize() const {
+    const QSize base = controls_->layout().baseSize();
+    return {base.width(), base.height()};
+}
+
+void QmModuleLoaderDlg::applyPlacement(const DialogFit& fit) {
+    // Already fitted to the screens by the presenter: the size is final, and the layout scrolls
+    // the controls where it is below the template's.
+    const DialogPlacement& placement = fit.placement;
+    controls_->layout().setMinimumClient({fit.minimum.width, fit.minimum.height});
+    layout()->activate();
+    const QSize size(placement.width, placement.height);
     // The placement is the window's client rectangle, as currentPlacement() reports it.
     if (placement.hasPosition) {
         setGeometry(placement.left, placement.top, size.width(), size.height());
     } else {
-        resize(size);
+        resize(size);  // placed on showing, within the screen, as a dialog is
     }
     if (placement.maximized) {
         setWindowState(windowState() | Qt::WindowMaximized);

@@ -65,7 +65,8 @@ private:
     void showError(const std::string& text) override;
     void setBusy(bool busy) override;
     std::vector<Screen> screens() const override;
-    void applyPlacement(const DialogPlacement& placement) override;
+    PixelSize templateSize() const override;
+    void applyPlacement(const DialogFit& fit) override;
     DialogPlacement currentPlacement() const override;
     std::vector<int> selectedGridRows() const override;
     void selectGridRow(int row) override;

@@ -39,7 +39,8 @@ public:
     void showError(const std::string& text) override;
     void setBusy(bool busy) override;
     std::vector<Screen> screens() const override;
-    void applyPlacement(const DialogPlacement& placement) override;
+    PixelSize templateSize() const override;
+    void applyPlacement(const DialogFit& fit) override;
     DialogPlacement currentPlacement() const override;
     std::vector<int> selectedGridRows() const override;
     void selectGridRow(int row) override;
@@ -53,7 +54,6 @@ private:
     INT_PTR onMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& handled) override;
     void setAnchors();
     void onHeaderClick(int column);
-    SIZE minimumFrame() const;
 
     LoaderContext& context_;
     const AcceleratorTable* accelerators_;

@@ -2,6 +2,8 @@
 // what must follow, written once against DialogDriver so that every view is held to it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "dialog_driver.h"
 #include "qmtest/module_settings.h"
 #include "ui/logic/resource_ids.h"
@@ -40,6 +42,28 @@ void selectRow(DialogDriver& d, int row) {
         d.key(kVkDown);
     }
     ASSERT_EQ(d.selection(), std::vector<int>{row});
+}
+
+// Scrolls the front dialog as a user does until the control is in view (at least its start
+// where it is larger than the view).
+void scrollIntoView(DialogDriver& d, int controlId) {
+    const std::optional<ScreenBox> box = d.controlBox(controlId);
+    ASSERT_TRUE(box) << controlId;
+    const ScreenBox view = d.visibleBox();
+    const auto by = [](int start, int length, int viewStart, int viewLength) {
+        if (start < viewStart || length > viewLength) {
+            return start - viewStart;
+        }
+        return std::max(0, start + length - (viewStart + viewLength));
+    };
+    d.scroll(by(box->left, box->width, view.left, view.width),
+             by(box->top, box->height, view.top, view.height));
+}
+
+bool inside(const ScreenBox& inner, const ScreenBox& outer) {
+    return inner.left >= outer.left && inner.top >= outer.top &&
+           inner.left + inner.width <= outer.left + outer.width &&
+           inner.top + inner.height <= outer.top + outer.height;
 }
 
 std::vector<std::string> eventsOf(DialogDriver& d) {
@@ -291,6 +315,26 @@ std::vector<DialogCase> makeCases() {
                  EXPECT_TRUE(d.enabled(id)) << id;
              }
          }});
+    // On any screen, a small one with a large scale factor included (the table's small-screen
+    // runs), every control can be brought into view: the dialog fits the work area, and its
+    // client area scrolls where the screen cannot hold the template.
+    cases.push_back({"EveryLoaderControlCanBeScrolledIntoView",
+                     {kBase, kRoads},
+                     {},
+                     false,
+                     [](DialogDriver& d) {
+                         for (int id : {kIdGrid, kIdLoad, kIdUnload, kIdStartNoAction,
+                                        kIdStartLoadMenuOnly, kIdStartLoadModule, kIdOk, kIdApply,
+                                        kIdCancelButton, kIdHelp, kIdOptions, kIdProductName}) {
+                             scrollIntoView(d, id);
+                             const std::optional<ScreenBox> box = d.controlBox(id);
+                             ASSERT_TRUE(box) << id;
+                             const ScreenBox view = d.visibleBox();
+                             EXPECT_TRUE(inside(
+                                 id == kIdGrid ? ScreenBox{box->left, box->top, 1, 1} : *box, view))
+                                 << "control " << id << " at " << *box << ", in view " << view;
+                         }
+                     }});
     return cases;
 }
 

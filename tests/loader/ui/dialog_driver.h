@@ -24,6 +24,17 @@ inline constexpr int kVkEnd = 0x23;
 inline constexpr int kVkHome = 0x24;
 inline constexpr int kVkDown = 0x28;
 
+struct ScreenBox {
+    int left = 0;
+    int top = 0;
+    int width = 0;
+    int height = 0;
+};
+
+inline std::ostream& operator<<(std::ostream& out, const ScreenBox& b) {
+    return out << b.width << "x" << b.height << "+" << b.left << "+" << b.top;
+}
+
 struct ShownMessage {
     std::string text;
     std::string caption;
@@ -70,6 +81,16 @@ public:
 
     // Message boxes shown so far (each answered with OK).
     virtual std::vector<ShownMessage> messages() = 0;
+
+    // Where things are on the screen, in the screen's pixels.
+    // The front dialog's control; nullopt when it has none of that id.
+    virtual std::optional<ScreenBox> controlBox(int controlId) = 0;
+    // What the user sees of the front dialog's controls: its client area without its scroll
+    // bars, within the work area of the screen it is on.
+    virtual ScreenBox visibleBox() = 0;
+    // Drags the front dialog's own scroll bars by dx and dy pixels, as far as they go; nothing
+    // in a direction without a bar.
+    virtual void scroll(int dx, int dy) = 0;
 };
 
 struct DialogCase {

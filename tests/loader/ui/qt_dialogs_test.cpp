@@ -8,6 +8,8 @@
 #include <QApplication>
 #include <QHeaderView>
 #include <QLabel>
+#include <QScreen>
+#include <QScrollBar>
 #include <QTest>
 #include <atomic>
 #include <chrono>
@@ -20,6 +22,7 @@
 #include "ui/logic/first_run.h"
 #include "ui/logic/grid_rows.h"
 #include "ui/logic/resource_ids.h"
+#include "ui/widgets/anchor_layout.h"
 #include "ui/widgets/button_st.h"
 #include "ui/widgets/checking_modules_dlg.h"
 #include "ui/widgets/module_loader_command.h"
@@ -256,6 +259,44 @@ public:
     }
     std::vector<ShownMessage> messages() override { return gui_->shown(); }
 
+    std::optional<ScreenBox> controlBox(int id) override {
+        return onGui([this, id] {
+            QWidget* w = controlOf(front(), id);
+            return w != nullptr ? std::optional<ScreenBox>(
+                                      boxOf(QRect(w->mapToGlobal(QPoint(0, 0)), w->size())))
+                                : std::nullopt;
+        });
+    }
+    ScreenBox visibleBox() override {
+        return onGui([this] {
+            QWidget* d = front();
+            if (d == nullptr) {
+                return ScreenBox{};
+            }
+            QSize view = d->size();
+            if (QScrollBar* b = bar(d, Qt::Vertical)) {
+                view.rwidth() -= b->width();
+            }
+            if (QScrollBar* b = bar(d, Qt::Horizontal)) {
+                view.rheight() -= b->height();
+            }
+            return boxOf(QRect(d->mapToGlobal(QPoint(0, 0)), view)
+                             .intersected(d->screen()->availableGeometry()));
+        });
+    }
+    void scroll(int dx, int dy) override {
+        onGui([this, dx, dy] {
+            for (const auto& [orientation, by] :
+                 {std::pair{Qt::Horizontal, dx}, {Qt::Vertical, dy}}) {
+                if (QScrollBar* b = bar(front(), orientation)) {
+                    b->setValue(b->value() + by);
+                }
+            }
+            return 0;
+        });
+        settle();
+    }
+
     // Ends whatever is open with Escape's reject, front first, until the command returned.
     void closeAll() {
         for (int i = 0; i < 5 && !finished_; ++i) {
@@ -282,6 +323,11 @@ private:
         }
         return nullptr;
     }
+    static QScrollBar* bar(QWidget* dialog, Qt::Orientation orientation) {
+        auto* layout = dialog != nullptr ? qobject_cast<AnchorLayout*>(dialog->layout()) : nullptr;
+        return layout != nullptr ? layout->scrollBar(orientation) : nullptr;
+    }
+    static ScreenBox boxOf(const QRect& r) { return {r.x(), r.y(), r.width(), r.height()}; }
     static CCheckingModulesDlg* options() { return qobject_cast<CCheckingModulesDlg*>(front()); }
     static CButtonST* buttonOf(QWidget* dialog, int id) {
         if (auto* d = qobject_cast<QmModuleLoaderDlg*>(dialog)) {

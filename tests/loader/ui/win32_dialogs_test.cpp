@@ -10,12 +10,14 @@
 // After windows.h.
 #include <commctrl.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <tuple>
 
 #include "app/startup_sequence.h"
 #include "dialog_driver.h"
@@ -272,6 +274,45 @@ public:
                      static_cast<WPARAM>(i), on ? 1 : 0);
     }
     std::vector<ShownMessage> messages() override { return gui_->shown(); }
+
+    std::optional<ScreenBox> controlBox(int id) override {
+        RECT r{};
+        if (HWND c = control(id); c == nullptr || !GetWindowRect(c, &r)) {
+            return std::nullopt;
+        }
+        return ScreenBox{r.left, r.top, r.right - r.left, r.bottom - r.top};
+    }
+    ScreenBox visibleBox() override {
+        HWND d = front();
+        RECT client{};
+        GetClientRect(d, &client);  // without the scroll bars
+        MapWindowPoints(d, nullptr, reinterpret_cast<POINT*>(&client), 2);
+        MONITORINFO info{};
+        info.cbSize = sizeof(info);
+        GetMonitorInfoW(MonitorFromWindow(d, MONITOR_DEFAULTTONEAREST), &info);
+        RECT seen{};
+        IntersectRect(&seen, &client, &info.rcWork);
+        return {seen.left, seen.top, seen.right - seen.left, seen.bottom - seen.top};
+    }
+    void scroll(int dx, int dy) override {
+        HWND d = front();
+        const LONG style = GetWindowLongW(d, GWL_STYLE);
+        for (const auto& [bar, flag, message, by] :
+             {std::tuple{SB_HORZ, WS_HSCROLL, UINT{WM_HSCROLL}, dx},
+              std::tuple{SB_VERT, WS_VSCROLL, UINT{WM_VSCROLL}, dy}}) {
+            SCROLLINFO info{};
+            info.cbSize = sizeof(info);
+            info.fMask = SIF_ALL;
+            if (by == 0 || (style & static_cast<LONG>(flag)) == 0 ||
+                !GetScrollInfo(d, bar, &info)) {
+                continue;
+            }
+            const int last = info.nMax - static_cast<int>(info.nPage) + 1;
+            const int pos = std::clamp(info.nPos + by, info.nMin, std::max(info.nMin, last));
+            SendMessageW(d, message, MAKEWPARAM(SB_THUMBPOSITION, pos), 0);
+        }
+        settle(d);
+    }
 
     // Ends whatever is open with Cancel, front first, until the command has returned.
     void closeAll() {
