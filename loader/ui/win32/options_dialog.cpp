@@ -25,7 +25,10 @@ void OptionsDialog::onInit() {
         window_ = hwnd();
     }
     list_ = std::make_unique<CheckList>(control(kIdModuleList));
-    SetWindowTextW(control(kIdVersion), Widen(versionText_).c_str());
+    if (!versionText_.empty()) {
+        // Opened by the first-run welcome, the line keeps the template's text.
+        SetWindowTextW(control(kIdVersion), Widen(versionText_).c_str());
+    }
     // The items are as high as their check boxes need; the list's measure message came before
     // the list was known, so its height is set now.
     MEASUREITEMSTRUCT measure{};

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include <qmenv/environment.h>
+
 #include "dialog_driver.h"
 #include "qmtest/module_settings.h"
 #include "ui/logic/resource_ids.h"
@@ -253,6 +255,7 @@ std::vector<DialogCase> makeCases() {
                          EXPECT_FALSE(d.checkEnabled("Terrain")) << "in use";
                          EXPECT_EQ(d.check("Rail"), true);
                          EXPECT_TRUE(d.visible(kIdVersion));
+                         EXPECT_EQ(d.text(kIdVersion), "Version: " + QmEnGetCurrentVersionNumber());
                          EXPECT_FALSE(d.visible(kIdPleaseWait)) << "the fill is done";
                          d.setCheck("Rail", false);
                          d.press(kIdOk);
@@ -286,6 +289,7 @@ std::vector<DialogCase> makeCases() {
                          EXPECT_EQ(shown[0].caption, "Quillmont");
                          EXPECT_EQ(shown[0].style, 0x40u) << "OK, information icon";
                          EXPECT_EQ(shown[0].text.rfind("Please configure modules", 0), 0u);
+                         EXPECT_EQ(d.text(kIdVersion), "Version") << "the template's text";
                          d.press(kIdCancel);
                          ASSERT_FALSE(d.optionsOpen());
                          EXPECT_EQ(d.names().size(), 2u) << "the loader dialog follows";
