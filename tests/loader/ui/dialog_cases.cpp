@@ -8,6 +8,7 @@
 
 #include "dialog_driver.h"
 #include "qmtest/module_settings.h"
+#include "ui/logic/grid_rows.h"
 #include "ui/logic/resource_ids.h"
 
 namespace uitest {
@@ -319,6 +320,68 @@ std::vector<DialogCase> makeCases() {
                  EXPECT_TRUE(d.enabled(id)) << id;
              }
          }});
+    // OK keeps where the user put the dialog and how wide the columns were made, for the next
+    // opening.
+    cases.push_back(
+        {"PlacementAndColumnWidthsAreKeptAcrossOpenings",
+         {kBase, kRoads, kRail},
+         {},
+         false,
+         [](DialogDriver& d) {
+             const ScreenBox first = d.dialogBox();
+             d.placeDialog({first.left + 40, first.top + 30, first.width + 60, first.height + 50});
+             const ScreenBox placed = d.dialogBox();
+             EXPECT_NE(placed, first);
+             d.dragColumn(kColName, d.columnWidth(kColName) + 50);
+             const int name = d.columnWidth(kColName);
+             const int event = d.columnWidth(kColEvent);
+             d.press(kIdOk);
+             ASSERT_TRUE(d.waitClosed());
+             d.reopen();
+             EXPECT_EQ(d.dialogBox(), placed);
+             // Kept as shares of the grid's width: a pixel of rounding either way.
+             EXPECT_NEAR(d.columnWidth(kColName), name, 1);
+             EXPECT_NEAR(d.columnWidth(kColEvent), event, 1);
+         }});
+    // Enter in the Options dialog is its default button, OK: the change is stored.
+    cases.push_back({"EnterInOptionsIsOk", {kBase, kRoads, kRail}, {}, false, [](DialogDriver& d) {
+                         d.press(kIdOptions);
+                         ASSERT_TRUE(d.optionsOpen());
+                         d.setCheck("Rail", false);
+                         d.keyToFront(kVkReturn);
+                         ASSERT_FALSE(d.optionsOpen());
+                         EXPECT_EQ(stored("QM_RAIL", "Activated"), "False");
+                         EXPECT_EQ(d.names(), (Names{"Roads"}));
+                     }});
+    // The grid's context menu marks and sets the start-up options of the row it was opened on,
+    // as the keys and buttons do.
+    cases.push_back({"ContextMenuMarksAndSetsStartupOptions",
+                     {kBase, kRoads, kRail},
+                     {},
+                     false,
+                     [](DialogDriver& d) {
+                         const int roads = rowOf(d, "Roads");
+                         ASSERT_TRUE(d.chooseFromMenu(roads, kCmdLoad));
+                         EXPECT_EQ(d.event(roads), "Load");
+                         ASSERT_TRUE(d.chooseFromMenu(roads, kCmdUnload));
+                         EXPECT_EQ(d.event(roads), "") << "not loaded: the mark goes";
+                         for (const auto& [command, image] :
+                              {std::pair{kCmdLoadMenuOnly, kBitmapLoadMenuOnly},
+                               {kCmdLoadModule, kBitmapLoadModule},
+                               {kCmdNoAction, kBitmapNoAction}}) {
+                             ASSERT_TRUE(d.chooseFromMenu(roads, command)) << command;
+                             EXPECT_EQ(d.startupImage(roads), image) << command;
+                         }
+                         const int rail = rowOf(d, "Rail");
+                         ASSERT_TRUE(d.chooseFromMenu(rail, kCmdLoadMenuOnly));
+                         EXPECT_EQ(d.selection(), std::vector<int>{rail}) << "right click selects";
+                         EXPECT_EQ(d.startupImage(rail), kBitmapLoadMenuOnly);
+                         EXPECT_EQ(d.startupImage(roads), kBitmapNoAction) << "not selected";
+                         d.press(kIdOk);
+                         EXPECT_EQ(stored("QM_RAIL", "AutoStart"), "True");
+                         EXPECT_EQ(stored("QM_RAIL", "DemandLoad"), "True");
+                         EXPECT_EQ(stored("QM_ROADS", "AutoStart"), "False");
+                     }});
     // On any screen, a small one with a large scale factor included (the table's small-screen
     // runs), every control can be brought into view: the dialog fits the work area, and its
     // client area scrolls where the screen cannot hold the template.
