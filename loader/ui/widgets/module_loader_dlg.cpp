@@ -269,8 +269,7 @@ void QmModuleLoaderDlg::relayGridColumns() {
 }
 
 bool QmModuleLoaderDlg::runOptionsDialog(const std::string& versionText) {
-    CCheckingModulesDlg options(nullptr, context_);
-    options.setVersionText(QString::fromStdString(versionText));
+    CCheckingModulesDlg options(nullptr, context_, versionText);
     emit optionsDialogOpening(&options);
     return options.exec() == QDialog::Accepted;
 }

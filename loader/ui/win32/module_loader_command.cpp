@@ -95,7 +95,7 @@ public:
         ShowHostMessage(owner_, text, MessageKind::Information);
     }
     void runOptionsDialog() override {
-        OptionsDialog options(context_, std::string());
+        OptionsDialog options(context_, std::nullopt);
         options.run(owner_);
     }
     void runLoaderDialog() override { dialog_->run(owner_); }

@@ -1075,6 +1075,7 @@ class QueueingOptionsView : public OptionsDialogView {
 public:
     void enableControl(int id, bool enabled) override { enabled_[id] = enabled; }
     void showControl(int id, bool shown) override { shown_[id] = shown; }
+    void setControlText(int id, const std::string& text) override { texts[id] = text; }
     void setWaitCursor(bool on) override { waitCursor = on; }
     std::vector<OptionsCheck> listChecks() const override { return checks; }
     void clearList() override {
@@ -1119,6 +1120,7 @@ public:
     }
 
     std::map<int, bool> enabled_, shown_;
+    std::map<int, std::string> texts;
     bool waitCursor = false;
     std::vector<OptionsCheck> checks;
     std::vector<OptionsItem> items;
@@ -1135,6 +1137,7 @@ TEST_F(LoaderPresenterTest, OptionsFillIsBusyUntilItsResultIsPostedBack) {
     {
         OptionsDialogPresenter p(context_, view);
         p.start();
+        EXPECT_FALSE(view.texts.contains(kIdVersion)) << "the first run's: the template's text";
         EXPECT_TRUE(p.filling());
         EXPECT_TRUE(view.busy());
         // While the list fills, nothing ends the dialog and no second fill starts.

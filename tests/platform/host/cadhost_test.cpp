@@ -604,8 +604,9 @@ TEST_F(CadhostWindowTest, TheWindowRunsTypedCommandsAndOwnsItsMessageBoxes) {
         ASSERT_NE(box, nullptr) << output();
         EXPECT_EQ(::GetWindow(box, GW_OWNER), window_);
         EXPECT_FALSE(::IsWindowEnabled(window_)) << "the box does not make the window wait";
+        // The box is fitted once it is laid out and shown: soon after it appears.
         const RECT area = win::workAreaOf(box);
-        EXPECT_TRUE(win::inside(win::windowRect(box), area));
+        EXPECT_TRUE(win::waitUntil([&] { return win::inside(win::windowRect(box), area); }));
         EXPECT_TRUE(win::inside(win::windowRect(::GetDlgItem(box, b.button)), area));
         win::clickButton(box, b.button);
         EXPECT_TRUE(outputShows(b.answer)) << output();
