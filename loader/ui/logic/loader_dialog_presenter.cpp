@@ -12,6 +12,21 @@
 #include "ui/logic/resource_strings.h"
 
 namespace qm::ui {
+namespace {
+
+// The view's wait cursor for the scope's lifetime.
+class WaitCursor {
+public:
+    explicit WaitCursor(LoaderDialogView& view) : view_(view) { view_.setWaitCursor(true); }
+    ~WaitCursor() { view_.setWaitCursor(false); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+
+private:
+    LoaderDialogView& view_;
+};
+
+}  // namespace
 
 LoaderDialogPresenter::LoaderDialogPresenter(LoaderContext& context, LoaderDialogView& view)
     : context_(context),
@@ -77,14 +92,15 @@ void LoaderDialogPresenter::initialise() {
     }
 
     setActionButtonsEnabled(false);
-    view_.setBusy(true);
-    fillGrid();
-    finishList();
-    if (!context_.modules().empty()) {
-        view_.selectGridRow(1);
+    {
+        const WaitCursor wait(view_);
+        fillGrid();
+        finishList();
+        if (!context_.modules().empty()) {
+            view_.selectGridRow(1);
+        }
     }
     setActionButtonsEnabled(true);
-    view_.setBusy(false);
 }
 
 ModuleRecord* LoaderDialogPresenter::recordOfRow(int row) {
@@ -225,7 +241,7 @@ void LoaderDialogPresenter::refreshAndSave() {
 }
 
 void LoaderDialogPresenter::onApply() {
-    view_.setBusy(true);
+    const WaitCursor wait(view_);
     setActionButtonsEnabled(false);
     const ApplyReport report = executeEvents();
     if (report.failures() > 0) {
@@ -234,7 +250,6 @@ void LoaderDialogPresenter::onApply() {
     storeColumnWidths();
     refreshAndSave();
     setActionButtonsEnabled(true);
-    view_.setBusy(false);
 }
 
 void LoaderDialogPresenter::storePlacement() {

@@ -59,8 +59,9 @@ public:
     // A message box owned by the dialog with an OK button, the error icon and the caption
     // "Quillmont"; returns when the user has closed it.
     virtual void showError(const std::string& text) = 0;
-    // The wait cursor on (true) or off; calls nest.
-    virtual void setBusy(bool busy) = 0;
+    // The wait cursor over the application, on or off (not nested: the presenter pairs the
+    // calls, also when what it waits for throws).
+    virtual void setWaitCursor(bool on) = 0;
 
     // The screens the dialog can be on, the primary first (see screen_fit.h).
     virtual std::vector<Screen> screens() const = 0;

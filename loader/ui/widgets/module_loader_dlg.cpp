@@ -74,9 +74,7 @@ QmModuleLoaderDlg::~QmModuleLoaderDlg() {
     // the presenter does.
     delete grid_;
     delete model_;
-    while (waitDepth_ > 0) {
-        setBusy(false);
-    }
+    setWaitCursor(false);
 }
 
 CButtonST* QmModuleLoaderDlg::button(int id) const {
@@ -202,12 +200,14 @@ void QmModuleLoaderDlg::showError(const std::string& text) {
                         cadhost::MB_OK | cadhost::MB_ICONERROR);
 }
 
-void QmModuleLoaderDlg::setBusy(bool busy) {
-    if (busy) {
-        if (waitDepth_++ == 0) {
-            QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-        }
-    } else if (waitDepth_ > 0 && --waitDepth_ == 0) {
+void QmModuleLoaderDlg::setWaitCursor(bool on) {
+    if (on == waitCursor_) {
+        return;
+    }
+    waitCursor_ = on;
+    if (on) {
+        QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    } else {
         QGuiApplication::restoreOverrideCursor();
     }
 }

@@ -23,9 +23,7 @@ LoaderDialog::~LoaderDialog() {
             DestroyIcon(icon);
         }
     }
-    while (busyDepth_ > 0) {
-        setBusy(false);
-    }
+    setWaitCursor(false);
 }
 
 void LoaderDialog::setAnchors() {
@@ -128,7 +126,7 @@ INT_PTR LoaderDialog::onMessage(UINT message, WPARAM, LPARAM lParam, bool& handl
             handled = true;
             return TRUE;
         case WM_SETCURSOR:
-            if (busyDepth_ > 0) {
+            if (waitCursor_) {
                 SetCursor(LoadCursorW(nullptr, IDC_WAIT));
                 SetWindowLongPtrW(hwnd(), DWLP_MSGRESULT, TRUE);
                 handled = true;
@@ -170,12 +168,14 @@ void LoaderDialog::showError(const std::string& text) {
     ShowHostMessage(hwnd(), text, MessageKind::Error);
 }
 
-void LoaderDialog::setBusy(bool busy) {
-    if (busy) {
-        if (busyDepth_++ == 0) {
-            savedCursor_ = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
-        }
-    } else if (busyDepth_ > 0 && --busyDepth_ == 0) {
+void LoaderDialog::setWaitCursor(bool on) {
+    if (on == waitCursor_) {
+        return;
+    }
+    waitCursor_ = on;
+    if (on) {
+        savedCursor_ = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+    } else {
         SetCursor(savedCursor_ != nullptr ? savedCursor_ : LoadCursorW(nullptr, IDC_ARROW));
     }
 }

@@ -37,7 +37,7 @@ public:
     void setButtonImage(int id, int bitmap) override;
     void setButtonTooltip(int id, StringId text) override;
     void showError(const std::string& text) override;
-    void setBusy(bool busy) override;
+    void setWaitCursor(bool on) override;
     std::vector<Screen> screens() const override;
     PixelSize templateSize() const override;
     void applyPlacement(const DialogFit& fit) override;
@@ -61,7 +61,7 @@ private:
     std::unique_ptr<ModuleGrid> grid_;
     HICON iconLarge_ = nullptr;
     HICON iconSmall_ = nullptr;
-    int busyDepth_ = 0;
+    bool waitCursor_ = false;
     HCURSOR savedCursor_ = nullptr;
 };
 

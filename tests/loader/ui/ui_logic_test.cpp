@@ -612,7 +612,7 @@ public:
     void setButtonImage(int id, int bitmap) override { images[id] = bitmap; }
     void setButtonTooltip(int id, StringId text) override { tooltips[id] = text; }
     void showError(const std::string& text) override { errors.push_back(text); }
-    void setBusy(bool busy) override { busyDepth += busy ? 1 : -1; }
+    void setWaitCursor(bool on) override { busyDepth += on ? 1 : -1; }
     PixelSize templateSize() const override { return minimum; }
     void applyPlacement(const DialogFit& fit) override {
         applied = fit.placement;
