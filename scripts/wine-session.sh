@@ -40,7 +40,9 @@ wine_session_start() {
     [ -s "$number" ] || { cat "$WINEPREFIX/xvfb.log" >&2; echo "Xvfb did not start" >&2; return 2; }
     export DISPLAY=:$(head -1 "$number")
     wineserver -p || true
-    "$wine" cmd /c exit </dev/null >/dev/null 2>&1
+    # The first program brings the prefix up; it also undoes a scale factor that a killed run
+    # of cmake/RunAtDpi.cmake left set.
+    "$wine" reg delete 'HKCU\Control Panel\Desktop' /v LogPixels /f </dev/null >/dev/null 2>&1 || true
     # The desktop (Wine's explorer.exe on the display) comes up with the first program that asks
     # for it; it is asked for here, so that no test races its start.
     "$wine" rundll32.exe user32.dll,GetDesktopWindow </dev/null >/dev/null 2>&1 || true

@@ -12,6 +12,21 @@
 #include "ui/logic/resource_strings.h"
 
 namespace qm::ui {
+namespace {
+
+// The view's wait cursor for the scope's lifetime.
+class WaitCursor {
+public:
+    explicit WaitCursor(LoaderDialogView& view) : view_(view) { view_.setWaitCursor(true); }
+    ~WaitCursor() { view_.setWaitCursor(false); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+
+private:
+    LoaderDialogView& view_;
+};
+
+}  // namespace
 
 LoaderDialogPresenter::LoaderDialogPresenter(LoaderContext& context, LoaderDialogView& view)
     : context_(context),
@@ -28,11 +43,13 @@ void LoaderDialogPresenter::setActionButtonsEnabled(bool enabled) {
 }
 
 void LoaderDialogPresenter::initialise() {
-    if (std::optional<DialogPlacement> stored = persistence_.placement()) {
-        // Wholly onto the screen that holds most of it, within its work area: a placement
-        // stored on a screen since removed, or larger than this one, stays reachable.
-        view_.applyPlacement(FitToScreens(*stored, view_.screens()));
-    }
+    // Wholly onto the screen that holds most of it, within its work area: a placement stored
+    // on a screen since removed, or larger than this one, stays reachable, and so does a
+    // template larger than the screen (a large scale factor on a small screen).
+    const PixelSize minimum = view_.templateSize();
+    const DialogPlacement placement = persistence_.placement().value_or(
+        DialogPlacement{0, 0, minimum.width, minimum.height, false, false});
+    view_.applyPlacement(FitDialogToScreens(placement, minimum, view_.screens()));
     view_.setControlText(kIdProductName, productName_);
     view_.setControlText(kIdProducts, products_);
 
@@ -75,14 +92,15 @@ void LoaderDialogPresenter::initialise() {
     }
 
     setActionButtonsEnabled(false);
-    view_.setBusy(true);
-    fillGrid();
-    finishList();
-    if (!context_.modules().empty()) {
-        view_.selectGridRow(1);
+    {
+        const WaitCursor wait(view_);
+        fillGrid();
+        finishList();
+        if (!context_.modules().empty()) {
+            view_.selectGridRow(1);
+        }
     }
     setActionButtonsEnabled(true);
-    view_.setBusy(false);
 }
 
 ModuleRecord* LoaderDialogPresenter::recordOfRow(int row) {
@@ -223,7 +241,7 @@ void LoaderDialogPresenter::refreshAndSave() {
 }
 
 void LoaderDialogPresenter::onApply() {
-    view_.setBusy(true);
+    const WaitCursor wait(view_);
     setActionButtonsEnabled(false);
     const ApplyReport report = executeEvents();
     if (report.failures() > 0) {
@@ -232,7 +250,6 @@ void LoaderDialogPresenter::onApply() {
     storeColumnWidths();
     refreshAndSave();
     setActionButtonsEnabled(true);
-    view_.setBusy(false);
 }
 
 void LoaderDialogPresenter::storePlacement() {

@@ -59,14 +59,20 @@ public:
     // A message box owned by the dialog with an OK button, the error icon and the caption
     // "Quillmont"; returns when the user has closed it.
     virtual void showError(const std::string& text) = 0;
-    // The wait cursor on (true) or off; calls nest.
-    virtual void setBusy(bool busy) = 0;
+    // The wait cursor over the application, on or off (not nested: the presenter pairs the
+    // calls, also when what it waits for throws).
+    virtual void setWaitCursor(bool on) = 0;
 
     // The screens the dialog can be on, the primary first (see screen_fit.h).
     virtual std::vector<Screen> screens() const = 0;
-    // Applies a stored placement (called during initialise(), only when one is stored),
-    // already fitted to screens(). The size never falls below the dialog's minimum.
-    virtual void applyPlacement(const DialogPlacement& placement) = 0;
+    // The template's size as placements measure it in this view (the frame on Windows).
+    virtual PixelSize templateSize() const = 0;
+    // Applies the placement, once during initialise(): the stored one, or without one the
+    // template's size and no position (the view keeps its own position then, on the screen),
+    // fitted to screens() by FitDialogToScreens. The view takes that size exactly, lets the user
+    // shrink the dialog to fit.minimum and no further, and scrolls its client area wherever it
+    // is smaller than the template (ScrollClient).
+    virtual void applyPlacement(const DialogFit& fit) = 0;
     // The dialog's current normal (not maximised) frame rectangle and whether it is maximised.
     virtual DialogPlacement currentPlacement() const = 0;
 

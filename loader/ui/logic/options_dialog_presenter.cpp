@@ -24,8 +24,12 @@ void SortOptionItems(std::vector<OptionsItem>& items) {
     });
 }
 
-OptionsDialogPresenter::OptionsDialogPresenter(LoaderContext& context, OptionsDialogView& view)
-    : context_(context), view_(view), self_(std::make_shared<OptionsDialogPresenter*>(this)) {}
+OptionsDialogPresenter::OptionsDialogPresenter(LoaderContext& context, OptionsDialogView& view,
+                                               std::optional<std::string> versionText)
+    : context_(context),
+      view_(view),
+      versionText_(std::move(versionText)),
+      self_(std::make_shared<OptionsDialogPresenter*>(this)) {}
 
 OptionsDialogPresenter::~OptionsDialogPresenter() {
     joinWorker();
@@ -42,6 +46,9 @@ void OptionsDialogPresenter::start() {
         return;
     }
     started_ = true;
+    if (versionText_) {
+        view_.setControlText(kIdVersion, *versionText_);
+    }
     startFill();
 }
 

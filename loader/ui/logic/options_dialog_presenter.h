@@ -43,6 +43,8 @@ public:
 
     virtual void enableControl(int id, bool enabled) = 0;
     virtual void showControl(int id, bool shown) = 0;
+    // The text of a static (the version line, 6110).
+    virtual void setControlText(int id, const std::string& text) = 0;
     // The wait cursor over the application, on or off (not nested).
     virtual void setWaitCursor(bool on) = 0;
 
@@ -75,15 +77,18 @@ void SortOptionItems(std::vector<OptionsItem>& items);
 
 class OptionsDialogPresenter {
 public:
-    // Both outlive the presenter.
-    OptionsDialogPresenter(LoaderContext& context, OptionsDialogView& view);
+    // Both outlive the presenter. versionText: the version line, which start() shows; none
+    // (the first-run welcome's opening) leaves the template's text.
+    OptionsDialogPresenter(LoaderContext& context, OptionsDialogView& view,
+                           std::optional<std::string> versionText = std::nullopt);
     // Waits for a running worker thread (its result, if still queued, is dropped). A view that
     // goes while busy takes its own wait cursor down.
     ~OptionsDialogPresenter();
     OptionsDialogPresenter(const OptionsDialogPresenter&) = delete;
     OptionsDialogPresenter& operator=(const OptionsDialogPresenter&) = delete;
 
-    // The first fill, when the dialog first shows; later calls do nothing.
+    // The version line and the first fill, when the dialog first shows; later calls do
+    // nothing.
     void start();
     // Refresh: stores the list as it stands and fills it again. Ignored while filling.
     void onRefresh();
@@ -112,6 +117,7 @@ private:
 
     LoaderContext& context_;
     OptionsDialogView& view_;
+    std::optional<std::string> versionText_;
     bool started_ = false;
     bool filling_ = false;
     std::thread worker_;

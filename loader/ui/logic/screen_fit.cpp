@@ -57,6 +57,10 @@ const Screen& screenFor(const DialogPlacement& p, std::span<const Screen> screen
     return *best;
 }
 
+const ScreenRect& workAreaFor(const DialogPlacement& p, std::span<const Screen> screens) {
+    return (p.hasPosition ? screenFor(p, screens) : screens.front()).workArea;
+}
+
 }  // namespace
 
 DialogPlacement FitToScreens(const DialogPlacement& placement, std::span<const Screen> screens) {
@@ -64,8 +68,7 @@ DialogPlacement FitToScreens(const DialogPlacement& placement, std::span<const S
         return placement;
     }
     DialogPlacement fitted = placement;
-    const ScreenRect& work =
-        (placement.hasPosition ? screenFor(placement, screens) : screens.front()).workArea;
+    const ScreenRect& work = workAreaFor(placement, screens);
     fitted.width = std::clamp(placement.width, 0, std::max(work.width, 0));
     fitted.height = std::clamp(placement.height, 0, std::max(work.height, 0));
     if (placement.hasPosition) {
@@ -73,6 +76,36 @@ DialogPlacement FitToScreens(const DialogPlacement& placement, std::span<const S
         fitted.top = clampInto(placement.top, fitted.height, work.top, work.height);
     }
     return fitted;
+}
+
+DialogFit FitDialogToScreens(const DialogPlacement& placement, PixelSize minimum,
+                             std::span<const Screen> screens) {
+    DialogPlacement grown = placement;
+    grown.width = std::max(placement.width, minimum.width);
+    grown.height = std::max(placement.height, minimum.height);
+    if (screens.empty()) {
+        return {grown, minimum};
+    }
+    const ScreenRect& work = workAreaFor(grown, screens);
+    return {FitToScreens(grown, screens),
+            {std::clamp(minimum.width, 0, std::max(work.width, 0)),
+             std::clamp(minimum.height, 0, std::max(work.height, 0))}};
+}
+
+ClientScroll ScrollClient(PixelSize client, PixelSize content, PixelSize bars) {
+    ClientScroll s;
+    s.horizontal = client.width < content.width;
+    s.vertical = client.height < content.height;
+    // One bar takes room from the other direction; twice settles it.
+    for (int pass = 0; pass < 2; ++pass) {
+        s.vertical =
+            s.vertical || client.height - (s.horizontal ? bars.height : 0) < content.height;
+        s.horizontal = s.horizontal || client.width - (s.vertical ? bars.width : 0) < content.width;
+    }
+    s.view = {std::max(0, client.width - (s.vertical ? bars.width : 0)),
+              std::max(0, client.height - (s.horizontal ? bars.height : 0))};
+    s.layout = {std::max(s.view.width, content.width), std::max(s.view.height, content.height)};
+    return s;
 }
 
 }  // namespace qm::ui

@@ -11,7 +11,8 @@
 
 namespace qm::ui {
 
-CCheckingModulesDlg::CCheckingModulesDlg(QWidget* parent, LoaderContext& context)
+CCheckingModulesDlg::CCheckingModulesDlg(QWidget* parent, LoaderContext& context,
+                                         std::optional<std::string> versionText)
     : QDialog(parent) {
     const DialogTemplate* t = DialogTemplate::load(kDialogOptions);
     if (t == nullptr) {
@@ -30,8 +31,8 @@ CCheckingModulesDlg::CCheckingModulesDlg(QWidget* parent, LoaderContext& context
             b->setFlatLook(false);
         }
     }
-    presenter_ =
-        std::make_unique<OptionsDialogPresenter>(context, static_cast<OptionsDialogView&>(*this));
+    presenter_ = std::make_unique<OptionsDialogPresenter>(
+        context, static_cast<OptionsDialogView&>(*this), std::move(versionText));
     OptionsDialogPresenter* p = presenter_.get();
     connect(button(kIdOk), &QPushButton::clicked, this, &CCheckingModulesDlg::accept);
     connect(button(kIdCancel), &QPushButton::clicked, this, &CCheckingModulesDlg::reject);
@@ -50,9 +51,9 @@ CButtonST* CCheckingModulesDlg::button(int id) const {
     return controls_ ? controls_->button(id) : nullptr;
 }
 
-void CCheckingModulesDlg::setVersionText(const QString& text) {
-    if (version_ != nullptr) {
-        version_->setText(text);
+void CCheckingModulesDlg::setControlText(int id, const std::string& text) {
+    if (QLabel* label = controls_->label(id)) {
+        label->setText(QString::fromStdString(text));
     }
 }
 

@@ -5,6 +5,8 @@
 // fills, neither Escape nor closing the window ends the dialog.
 #include <QDialog>
 #include <memory>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "ui/logic/options_dialog_presenter.h"
@@ -25,12 +27,13 @@ class CCheckingModulesDlg : public QDialog, private OptionsDialogView {
     Q_OBJECT
 
 public:
-    // parent may be null (a dialog of its own, over every window).
-    CCheckingModulesDlg(QWidget* parent, LoaderContext& context);
+    // parent may be null (a dialog of its own, over every window). versionText: the version
+    // line; none leaves the template's "Version" (OptionsDialogPresenter).
+    CCheckingModulesDlg(QWidget* parent, LoaderContext& context,
+                        std::optional<std::string> versionText = std::nullopt);
     ~CCheckingModulesDlg() override;
 
-    // The text of the version line (the template's "Version" until set).
-    void setVersionText(const QString& text);
+    // The text of the version line.
     QString versionText() const;
 
     bool filling() const { return presenter_ != nullptr && presenter_->filling(); }
@@ -53,6 +56,7 @@ private:
     // OptionsDialogView
     void enableControl(int id, bool enabled) override;
     void showControl(int id, bool shown) override;
+    void setControlText(int id, const std::string& text) override;
     void setWaitCursor(bool on) override;
     std::vector<OptionsCheck> listChecks() const override;
     void clearList() override;

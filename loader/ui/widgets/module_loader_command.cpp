@@ -2,16 +2,11 @@
 
 #include <cadhost/arx.h>
 #include <cadhost/services.h>
-#include <qmenv/environment.h>
 
 #include <QApplication>
 
-#include "catalogue/module_settings.h"
 #include "environment/names.h"
-#include "runtime/loader_context.h"
-#include "ui/logic/accelerator_table.h"
-#include "ui/logic/first_run.h"
-#include "ui/logic/resource_strings.h"
+#include "ui/logic/loader_command.h"
 #include "ui/widgets/checking_modules_dlg.h"
 #include "ui/widgets/frame_window.h"
 #include "ui/widgets/module_loader_dlg.h"
@@ -19,41 +14,47 @@
 namespace qm::ui {
 namespace {
 
-constexpr const char* kWelcomeFallback =
-    "Please configure modules used in your Quillmont installation";
+// The command's dialogs on Qt widgets, owned by the host's main window.
+class QtCommandView final : public LoaderCommandView {
+public:
+    explicit QtCommandView(LoaderContext& context) : context_(context) {}
 
-void runDialogs(LoaderContext& context, const AcceleratorTable* accelerators) {
-    AcFrameWindow* frame = acedGetAcadFrame();
-    QWidget* parent = widgetOfFrame(frame);
-    QmModuleLoaderDlg dialog(parent, context, accelerators);
-
-    if (TestAndMarkFirstRun()) {
-        const std::string text = LoadResourceString(StringId::Welcome).value_or(kWelcomeFallback);
-        cadhost::messageBox(frame, text, names::kMessageCaption,
+    bool hasGui() const override {
+        // Whether anybody can see a dialog is the host's to say; a widget application of the
+        // host's own must be there as well.
+        return cadhost::hasGui() &&
+               qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr;
+    }
+    void printLine(const std::string& text) override { acutPrintf("%s\n", text.c_str()); }
+    void openDialogs(const AcceleratorTable* accelerators,
+                     const std::function<void()>& run) override {
+        frame_ = acedGetAcadFrame();
+        QmModuleLoaderDlg dialog(widgetOfFrame(frame_), context_, accelerators);
+        dialog_ = &dialog;
+        run();
+        dialog_ = nullptr;
+    }
+    void showWelcome(const std::string& text) override {
+        cadhost::messageBox(frame_, text, names::kMessageCaption,
                             cadhost::MB_OK | cadhost::MB_ICONINFORMATION);
-        CCheckingModulesDlg options(parent, context);
+    }
+    void runOptionsDialog() override {
+        CCheckingModulesDlg options(widgetOfFrame(frame_), context_);
         options.exec();
     }
+    void runLoaderDialog() override { dialog_->exec(); }
 
-    WriteBaseModuleSettings(nullptr, &context.feedback());
-    dialog.exec();
-}
+private:
+    LoaderContext& context_;
+    AcFrameWindow* frame_ = nullptr;
+    QmModuleLoaderDlg* dialog_ = nullptr;
+};
 
 }  // namespace
 
 void RunModuleLoaderCommand(LoaderContext& context) {
-    QmEnResourceLoader resources(names::kResourceModule);
-    resources.Activate(nullptr);
-    const AcceleratorTable* accelerators = AcceleratorTable::load(kAcceleratorTable);
-
-    // Whether anybody can see a dialog is the host's to say; a widget application of the
-    // host's own must be there as well.
-    if (!cadhost::hasGui() ||
-        qobject_cast<QApplication*>(QCoreApplication::instance()) == nullptr) {
-        acutPrintf("%s\n", ResourceString(StringId::NeedsGuiHost).c_str());
-        return;
-    }
-    runDialogs(context, accelerators);
+    QtCommandView view(context);
+    RunLoaderCommand(context, view);
 }
 
 }  // namespace qm::ui

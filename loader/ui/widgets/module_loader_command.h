@@ -1,7 +1,7 @@
 #pragma once
-// The handler of the module loader's command: makes the module loader's resources current,
-// welcomes a first-time user (message, then the Options dialog), forces the base module's
-// settings and runs the module loader dialog modally.
+// The handler of the module loader's command on Qt widgets: the flow of ui/logic/loader_command.h
+// (resources, the first-run welcome and Options dialog, the base module's settings, the module
+// loader dialog) over this view's dialogs.
 //
 // The dialogs need the GUI host (cadhost::hasGui()) and its widget application. In any other
 // host the handler prints one line saying that the dialog needs the GUI host and opens

@@ -74,9 +74,7 @@ QmModuleLoaderDlg::~QmModuleLoaderDlg() {
     // the presenter does.
     delete grid_;
     delete model_;
-    while (waitDepth_ > 0) {
-        setBusy(false);
-    }
+    setWaitCursor(false);
 }
 
 CButtonST* QmModuleLoaderDlg::button(int id) const {
@@ -202,26 +200,35 @@ void QmModuleLoaderDlg::showError(const std::string& text) {
                         cadhost::MB_OK | cadhost::MB_ICONERROR);
 }
 
-void QmModuleLoaderDlg::setBusy(bool busy) {
-    if (busy) {
-        if (waitDepth_++ == 0) {
-            QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-        }
-    } else if (waitDepth_ > 0 && --waitDepth_ == 0) {
+void QmModuleLoaderDlg::setWaitCursor(bool on) {
+    if (on == waitCursor_) {
+        return;
+    }
+    waitCursor_ = on;
+    if (on) {
+        QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    } else {
         QGuiApplication::restoreOverrideCursor();
     }
 }
 
-void QmModuleLoaderDlg::applyPlacement(const DialogPlacement& placement) {
-    QSize size(placement.width, placement.height);
-    if (layout() != nullptr) {
-        size = size.expandedTo(layout()->minimumSize());
-    }
+PixelSize QmModuleLoaderDlg::templateSize() const {
+    const QSize base = controls_->layout().baseSize();
+    return {base.width(), base.height()};
+}
+
+void QmModuleLoaderDlg::applyPlacement(const DialogFit& fit) {
+    // Already fitted to the screens by the presenter: the size is final, and the layout scrolls
+    // the controls where it is below the template's.
+    const DialogPlacement& placement = fit.placement;
+    controls_->layout().setMinimumClient({fit.minimum.width, fit.minimum.height});
+    layout()->activate();
+    const QSize size(placement.width, placement.height);
     // The placement is the window's client rectangle, as currentPlacement() reports it.
     if (placement.hasPosition) {
         setGeometry(placement.left, placement.top, size.width(), size.height());
     } else {
-        resize(size);
+        resize(size);  // placed on showing, within the screen, as a dialog is
     }
     if (placement.maximized) {
         setWindowState(windowState() | Qt::WindowMaximized);
@@ -262,8 +269,7 @@ void QmModuleLoaderDlg::relayGridColumns() {
 }
 
 bool QmModuleLoaderDlg::runOptionsDialog(const std::string& versionText) {
-    CCheckingModulesDlg options(nullptr, context_);
-    options.setVersionText(QString::fromStdString(versionText));
+    CCheckingModulesDlg options(nullptr, context_, versionText);
     emit optionsDialogOpening(&options);
     return options.exec() == QDialog::Accepted;
 }

@@ -41,7 +41,7 @@ public:
     CButtonST* button(int id) const;
     QString productNameText() const;
     QString productsText() const;
-    int waitCursorDepth() const { return waitDepth_; }
+    bool waitCursor() const { return waitCursor_; }
 
     void accept() override;  // OK: Apply, store the placement, close
     void reject() override;  // Cancel, Escape, the close box
@@ -63,9 +63,10 @@ private:
     void setButtonImage(int id, int bitmap) override;
     void setButtonTooltip(int id, StringId text) override;
     void showError(const std::string& text) override;
-    void setBusy(bool busy) override;
+    void setWaitCursor(bool on) override;
     std::vector<Screen> screens() const override;
-    void applyPlacement(const DialogPlacement& placement) override;
+    PixelSize templateSize() const override;
+    void applyPlacement(const DialogFit& fit) override;
     DialogPlacement currentPlacement() const override;
     std::vector<int> selectedGridRows() const override;
     void selectGridRow(int row) override;
@@ -81,7 +82,7 @@ private:
     QmModulesGrid* grid_ = nullptr;
     ModuleGridModel* model_ = nullptr;
     bool initialised_ = false;
-    int waitDepth_ = 0;
+    bool waitCursor_ = false;
 };
 
 }  // namespace qm::ui

@@ -37,8 +37,13 @@ ControlStyle StyleOfControl(const ControlTemplate& control) {
             }
             break;
         case ControlKind::GroupBox:
+            // A group box paints its frame and caption, not its inside. The dialog clips its
+            // children (WS_CLIPCHILDREN) and so would never paint there either: the inside
+            // would keep whatever the screen had (black on a new window). A transparent child is
+            // left out of that clipping.
             s.atom = kAtomButton;
             s.style |= BS_GROUPBOX;
+            s.exStyle = WS_EX_TRANSPARENT;
             break;
         case ControlKind::CheckListBox:
             s.atom = kAtomListBox;

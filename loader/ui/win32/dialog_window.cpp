@@ -2,6 +2,11 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+#include <tuple>
+
+#include "ui/logic/screen_fit.h"
+
 #include "ui/win32/dialog_builder.h"
 
 namespace qm::ui::win32 {
@@ -52,14 +57,43 @@ void DialogWindow::anchor(HWND c, int moveXPct, int moveYPct, int sizeXPct, int 
 }
 
 void DialogWindow::applyAnchors() {
+    if (laying_) {
+        return;  // the size a bar changed is laid out when it has been shown
+    }
+    laying_ = true;
+    const LONG style = GetWindowLongW(hwnd_, GWL_STYLE);
+    const PixelSize bars{GetSystemMetrics(SM_CXVSCROLL), GetSystemMetrics(SM_CYHSCROLL)};
     RECT client{};
     GetClientRect(hwnd_, &client);
-    const int dx = client.right - startClient_.cx;
-    const int dy = client.bottom - startClient_.cy;
+    // The client area as it would be without the bars shown now.
+    const PixelSize whole{client.right + ((style & WS_VSCROLL) != 0 ? bars.width : 0),
+                          client.bottom + ((style & WS_HSCROLL) != 0 ? bars.height : 0)};
+    const ClientScroll s = ScrollClient(
+        whole, {static_cast<int>(startClient_.cx), static_cast<int>(startClient_.cy)}, bars);
+    ShowScrollBar(hwnd_, SB_HORZ, s.horizontal ? TRUE : FALSE);
+    ShowScrollBar(hwnd_, SB_VERT, s.vertical ? TRUE : FALSE);
+    scroll_.x = std::clamp<LONG>(scroll_.x, 0, s.maxX());
+    scroll_.y = std::clamp<LONG>(scroll_.y, 0, s.maxY());
+    for (const auto& [bar, on, pos, page, layout] :
+         {std::tuple{SB_HORZ, s.horizontal, scroll_.x, s.view.width, s.layout.width},
+          std::tuple{SB_VERT, s.vertical, scroll_.y, s.view.height, s.layout.height}}) {
+        if (on) {
+            SCROLLINFO info{};
+            info.cbSize = sizeof(info);
+            info.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
+            info.nMax = layout - 1;
+            info.nPage = static_cast<UINT>(page);
+            info.nPos = pos;
+            SetScrollInfo(hwnd_, bar, &info, TRUE);
+        }
+    }
+    // Laid out at the template's size at least, moved by the scroll offset.
+    const int dx = s.layout.width - startClient_.cx;
+    const int dy = s.layout.height - startClient_.cy;
     HDWP batch = BeginDeferWindowPos(static_cast<int>(anchors_.size()));
     for (const auto& [c, a] : anchors_) {
-        const int x = a.start.left + dx * a.moveX / 100;
-        const int y = a.start.top + dy * a.moveY / 100;
+        const int x = a.start.left + dx * a.moveX / 100 - scroll_.x;
+        const int y = a.start.top + dy * a.moveY / 100 - scroll_.y;
         const int w = a.start.right - a.start.left + dx * a.sizeX / 100;
         const int h = a.start.bottom - a.start.top + dy * a.sizeY / 100;
         if (batch != nullptr) {
@@ -70,6 +104,49 @@ void DialogWindow::applyAnchors() {
         EndDeferWindowPos(batch);
     }
     InvalidateRect(hwnd_, nullptr, TRUE);
+    laying_ = false;
+}
+
+void DialogWindow::onScroll(int bar, int code, int thumb) {
+    SCROLLINFO info{};
+    info.cbSize = sizeof(info);
+    info.fMask = SIF_ALL;
+    if (!GetScrollInfo(hwnd_, bar, &info)) {
+        return;
+    }
+    const int line = 16;
+    const int page = static_cast<int>(info.nPage);
+    int pos = info.nPos;
+    switch (code) {
+        case SB_LINEUP:
+            pos -= line;
+            break;
+        case SB_LINEDOWN:
+            pos += line;
+            break;
+        case SB_PAGEUP:
+            pos -= page;
+            break;
+        case SB_PAGEDOWN:
+            pos += page;
+            break;
+        case SB_THUMBTRACK:
+            pos = info.nTrackPos;
+            break;
+        case SB_THUMBPOSITION:
+            pos = thumb;
+            break;
+        case SB_TOP:
+            pos = 0;
+            break;
+        case SB_BOTTOM:
+            pos = info.nMax;
+            break;
+        default:
+            return;
+    }
+    (bar == SB_HORZ ? scroll_.x : scroll_.y) = pos;  // applyAnchors keeps it in range
+    applyAnchors();
 }
 
 INT_PTR DialogWindow::onMessage(UINT, WPARAM, LPARAM, bool& handled) {
@@ -98,9 +175,9 @@ INT_PTR CALLBACK DialogWindow::Proc(HWND hwnd, UINT message, WPARAM wParam, LPAR
                 SendMessageW(hwnd, DM_SETDEFID, static_cast<WPARAM>(c.id), 0);
             }
         }
-        RECT client{};
-        GetClientRect(hwnd, &client);
-        self->startClient_ = {client.right, client.bottom};
+        // The template's client size, which the controls' rectangles refer to: the window
+        // itself is no larger than the screen, which may be smaller than the template.
+        self->startClient_ = self->templatePixels();
         self->onInit();
         self->ready_ = true;
         return FALSE;  // onInit set the focus
@@ -136,10 +213,22 @@ INT_PTR CALLBACK DialogWindow::Proc(HWND hwnd, UINT message, WPARAM wParam, LPAR
                 self->applyAnchors();
             }
             break;
+        case WM_HSCROLL:
+        case WM_VSCROLL:
+            if (lParam == 0) {  // the dialog's own bar, not a scroll bar control's
+                self->onScroll(message == WM_HSCROLL ? SB_HORZ : SB_VERT, LOWORD(wParam),
+                               HIWORD(wParam));
+                return TRUE;
+            }
+            break;
         case WM_GETMINMAXINFO:
             if (self->template_ != nullptr && self->ready_) {
-                // Not smaller than the template.
+                // Not smaller than the template, unless the screen cannot hold it.
                 auto& info = *reinterpret_cast<MINMAXINFO*>(lParam);
+                if (self->minimumFrame_.cx > 0) {
+                    info.ptMinTrackSize = {self->minimumFrame_.cx, self->minimumFrame_.cy};
+                    return TRUE;
+                }
                 RECT r{0, 0, self->template_->cx, self->template_->cy};
                 MapDialogRect(hwnd, &r);
                 AdjustWindowRectEx(&r, static_cast<DWORD>(GetWindowLongW(hwnd, GWL_STYLE)), FALSE,

@@ -2,7 +2,8 @@
 // The part every dialog of the Win32 view shares: created modally from a logic template, its
 // owner-drawn buttons and the tooltip control they share, WM_DRAWITEM handed to the button
 // drawn, and an anchor layout that moves and stretches controls by a share of the change in
-// the dialog's client size (the template's size is the smallest it can be made).
+// the dialog's client size (the template's size is the smallest it can be made on a screen that
+// holds it; below it the client area scrolls, with the window's own scroll bars).
 #include "ui/win32/win32.h"
 
 #include <map>
@@ -49,11 +50,17 @@ protected:
     SIZE templatePixels() const;
     // Anchors: a control moves by movePct and grows by sizePct of the client-size change.
     void anchor(HWND control, int moveXPct, int moveYPct, int sizeXPct, int sizeYPct);
+    // The smallest frame the user may make the dialog (the template's size by default): less
+    // where the screen cannot hold the template, and the client area then scrolls.
+    void setMinimumFrame(SIZE frame) { minimumFrame_ = frame; }
     HWND tooltips() const { return tooltips_; }
 
 private:
     static INT_PTR CALLBACK Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     void applyAnchors();
+    // A message of the dialog's own scroll bar (bar SB_HORZ or SB_VERT); thumb: the position
+    // of SB_THUMBPOSITION.
+    void onScroll(int bar, int code, int thumb);
 
     struct Anchor {
         RECT start;
@@ -66,6 +73,9 @@ private:
     HWND tooltips_ = nullptr;
     SIZE startClient_{};
     std::map<HWND, Anchor> anchors_;
+    SIZE minimumFrame_{};  // 0: the template's
+    POINT scroll_{};       // the client area's scroll offset
+    bool laying_ = false;  // showing a scroll bar resizes the client area: one layout at a time
     std::map<int, std::unique_ptr<OwnerButton>> buttons_;
     bool ready_ = false;
 };

@@ -1,7 +1,5 @@
 #include "ui/win32/loader_dialog.h"
 
-#include <algorithm>
-
 #include "runtime/loader_context.h"
 #include "ui/logic/resource_strings.h"
 #include "ui/logic/startup_option.h"
@@ -25,9 +23,7 @@ LoaderDialog::~LoaderDialog() {
             DestroyIcon(icon);
         }
     }
-    while (busyDepth_ > 0) {
-        setBusy(false);
-    }
+    setWaitCursor(false);
 }
 
 void LoaderDialog::setAnchors() {
@@ -130,7 +126,7 @@ INT_PTR LoaderDialog::onMessage(UINT message, WPARAM, LPARAM lParam, bool& handl
             handled = true;
             return TRUE;
         case WM_SETCURSOR:
-            if (busyDepth_ > 0) {
+            if (waitCursor_) {
                 SetCursor(LoadCursorW(nullptr, IDC_WAIT));
                 SetWindowLongPtrW(hwnd(), DWLP_MSGRESULT, TRUE);
                 handled = true;
@@ -172,17 +168,19 @@ void LoaderDialog::showError(const std::string& text) {
     ShowHostMessage(hwnd(), text, MessageKind::Error);
 }
 
-void LoaderDialog::setBusy(bool busy) {
-    if (busy) {
-        if (busyDepth_++ == 0) {
-            savedCursor_ = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
-        }
-    } else if (busyDepth_ > 0 && --busyDepth_ == 0) {
+void LoaderDialog::setWaitCursor(bool on) {
+    if (on == waitCursor_) {
+        return;
+    }
+    waitCursor_ = on;
+    if (on) {
+        savedCursor_ = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+    } else {
         SetCursor(savedCursor_ != nullptr ? savedCursor_ : LoadCursorW(nullptr, IDC_ARROW));
     }
 }
 
-SIZE LoaderDialog::minimumFrame() const {
+PixelSize LoaderDialog::templateSize() const {
     RECT r{0, 0, dialogTemplate()->cx, dialogTemplate()->cy};
     MapDialogRect(hwnd(), &r);
     AdjustWindowRectEx(&r, static_cast<DWORD>(GetWindowLongW(hwnd(), GWL_STYLE)), FALSE,
@@ -216,15 +214,21 @@ std::vector<Screen> LoaderDialog::screens() const {
     return out;
 }
 
-void LoaderDialog::applyPlacement(const DialogPlacement& placement) {
-    // Already fitted to the screens by the presenter.
-    const SIZE minimum = minimumFrame();
+void LoaderDialog::applyPlacement(const DialogFit& fit) {
+    // Already fitted to the screens by the presenter: the size is final, and the client area
+    // scrolls where it is below the template's.
+    const DialogPlacement& placement = fit.placement;
+    setMinimumFrame({fit.minimum.width, fit.minimum.height});
     RECT now{};
     GetWindowRect(hwnd(), &now);
     const int x = placement.hasPosition ? placement.left : now.left;
     const int y = placement.hasPosition ? placement.top : now.top;
-    SetWindowPos(hwnd(), nullptr, x, y, std::max<int>(placement.width, minimum.cx),
-                 std::max<int>(placement.height, minimum.cy), SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(hwnd(), nullptr, x, y, placement.width, placement.height,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+    if (!placement.hasPosition) {
+        // Where the dialog manager put it, but wholly on the screen at the fitted size.
+        SendMessageW(hwnd(), DM_REPOSITION, 0, 0);
+    }
     if (placement.maximized) {
         ShowWindow(hwnd(), SW_MAXIMIZE);
     }

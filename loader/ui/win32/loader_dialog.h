@@ -37,9 +37,10 @@ public:
     void setButtonImage(int id, int bitmap) override;
     void setButtonTooltip(int id, StringId text) override;
     void showError(const std::string& text) override;
-    void setBusy(bool busy) override;
+    void setWaitCursor(bool on) override;
     std::vector<Screen> screens() const override;
-    void applyPlacement(const DialogPlacement& placement) override;
+    PixelSize templateSize() const override;
+    void applyPlacement(const DialogFit& fit) override;
     DialogPlacement currentPlacement() const override;
     std::vector<int> selectedGridRows() const override;
     void selectGridRow(int row) override;
@@ -53,7 +54,6 @@ private:
     INT_PTR onMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& handled) override;
     void setAnchors();
     void onHeaderClick(int column);
-    SIZE minimumFrame() const;
 
     LoaderContext& context_;
     const AcceleratorTable* accelerators_;
@@ -61,7 +61,7 @@ private:
     std::unique_ptr<ModuleGrid> grid_;
     HICON iconLarge_ = nullptr;
     HICON iconSmall_ = nullptr;
-    int busyDepth_ = 0;
+    bool waitCursor_ = false;
     HCURSOR savedCursor_ = nullptr;
 };
 

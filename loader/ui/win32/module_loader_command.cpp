@@ -1,25 +1,16 @@
 #include "ui/win32/module_loader_command.h"
 
-#include <qmenv/environment.h>
 #include "ui/win32/win32.h"
 
 #include <commctrl.h>
 
-#include "catalogue/module_settings.h"
-#include "environment/names.h"
-#include "runtime/loader_context.h"
-#include "ui/logic/accelerator_table.h"
-#include "ui/logic/first_run.h"
-#include "ui/logic/resource_strings.h"
+#include "ui/logic/loader_command.h"
 #include "ui/win32/host_bridge.h"
 #include "ui/win32/loader_dialog.h"
 #include "ui/win32/options_dialog.h"
 
 namespace qm::ui::win32 {
 namespace {
-
-constexpr const char* kWelcomeFallback =
-    "Please configure modules used in your Quillmont installation";
 
 HMODULE ThisModule() {
     HMODULE module = nullptr;
@@ -78,33 +69,48 @@ private:
     DPI_AWARENESS_CONTEXT previous_;
 };
 
+// The command's dialogs on Win32, owned by the host's main window, in the module's common
+// controls and per-monitor DPI awareness.
+class Win32CommandView final : public LoaderCommandView {
+public:
+    explicit Win32CommandView(LoaderContext& context) : context_(context) {}
+
+    bool hasGui() const override { return HostHasGui(); }
+    void printLine(const std::string& text) override { HostPrintLine(text); }
+    void openDialogs(const AcceleratorTable* accelerators,
+                     const std::function<void()>& run) override {
+        const ActivationScope activation;
+        const DpiScope dpi;
+        const INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_LISTVIEW_CLASSES |
+                                                                              ICC_BAR_CLASSES |
+                                                                              ICC_STANDARD_CLASSES};
+        InitCommonControlsEx(&controls);
+        owner_ = static_cast<HWND>(HostMainWindow());
+        LoaderDialog dialog(context_, accelerators);
+        dialog_ = &dialog;
+        run();
+        dialog_ = nullptr;
+    }
+    void showWelcome(const std::string& text) override {
+        ShowHostMessage(owner_, text, MessageKind::Information);
+    }
+    void runOptionsDialog() override {
+        OptionsDialog options(context_, std::nullopt);
+        options.run(owner_);
+    }
+    void runLoaderDialog() override { dialog_->run(owner_); }
+
+private:
+    LoaderContext& context_;
+    HWND owner_ = nullptr;
+    LoaderDialog* dialog_ = nullptr;
+};
+
 }  // namespace
 
 void RunModuleLoaderCommand(LoaderContext& context) {
-    QmEnResourceLoader resources(names::kResourceModule);
-    resources.Activate(nullptr);
-    const AcceleratorTable* accelerators = AcceleratorTable::load(kAcceleratorTable);
-    if (!HostHasGui()) {
-        HostPrintLine(ResourceString(StringId::NeedsGuiHost));
-        return;
-    }
-    const ActivationScope activation;
-    const DpiScope dpi;
-    const INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_LISTVIEW_CLASSES |
-                                                                          ICC_BAR_CLASSES |
-                                                                          ICC_STANDARD_CLASSES};
-    InitCommonControlsEx(&controls);
-
-    const auto owner = static_cast<HWND>(HostMainWindow());
-    LoaderDialog dialog(context, accelerators);
-    if (TestAndMarkFirstRun()) {
-        const std::string text = LoadResourceString(StringId::Welcome).value_or(kWelcomeFallback);
-        ShowHostMessage(owner, text, MessageKind::Information);
-        OptionsDialog options(context, std::string());
-        options.run(owner);
-    }
-    WriteBaseModuleSettings(nullptr, &context.feedback());
-    dialog.run(owner);
+    Win32CommandView view(context);
+    RunLoaderCommand(context, view);
 }
 
 }  // namespace qm::ui::win32

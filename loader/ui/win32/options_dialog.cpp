@@ -9,10 +9,8 @@ constexpr UINT kRunPostedTasks = WM_APP + 0x142;
 
 }  // namespace
 
-OptionsDialog::OptionsDialog(LoaderContext& context, std::string versionText)
-    : DialogWindow(kDialogOptions),
-      versionText_(std::move(versionText)),
-      presenter_(context, *this) {}
+OptionsDialog::OptionsDialog(LoaderContext& context, std::optional<std::string> versionText)
+    : DialogWindow(kDialogOptions), presenter_(context, *this, std::move(versionText)) {}
 
 OptionsDialog::~OptionsDialog() {
     std::lock_guard lock(tasksMutex_);
@@ -25,7 +23,6 @@ void OptionsDialog::onInit() {
         window_ = hwnd();
     }
     list_ = std::make_unique<CheckList>(control(kIdModuleList));
-    SetWindowTextW(control(kIdVersion), Widen(versionText_).c_str());
     // The items are as high as their check boxes need; the list's measure message came before
     // the list was known, so its height is set now.
     MEASUREITEMSTRUCT measure{};
@@ -122,6 +119,10 @@ void OptionsDialog::showControl(int id, bool shown) {
     if (shown) {
         UpdateWindow(control(id));
     }
+}
+
+void OptionsDialog::setControlText(int id, const std::string& text) {
+    SetWindowTextW(control(id), Widen(text).c_str());
 }
 
 void OptionsDialog::setWaitCursor(bool on) {

@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,8 +22,8 @@ namespace qm::ui::win32 {
 
 class OptionsDialog : public DialogWindow, public OptionsDialogView {
 public:
-    // versionText: the version line (empty when opened by the first-run welcome).
-    OptionsDialog(LoaderContext& context, std::string versionText);
+    // versionText: the version line; none leaves the template's (OptionsDialogPresenter).
+    OptionsDialog(LoaderContext& context, std::optional<std::string> versionText);
     ~OptionsDialog() override;
 
     // IDOK or IDCANCEL; -1 when the dialog cannot be made.
@@ -31,6 +32,7 @@ public:
     // OptionsDialogView
     void enableControl(int id, bool enabled) override;
     void showControl(int id, bool shown) override;
+    void setControlText(int id, const std::string& text) override;
     void setWaitCursor(bool on) override;
     std::vector<OptionsCheck> listChecks() const override;
     void clearList() override;
@@ -45,7 +47,6 @@ private:
     INT_PTR onMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& handled) override;
     void runPostedTasks();
 
-    std::string versionText_;
     std::unique_ptr<CheckList> list_;
     bool waitCursor_ = false;
     HCURSOR savedCursor_ = nullptr;

@@ -2,8 +2,13 @@
 // what must follow, written once against DialogDriver so that every view is held to it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
+#include <qmenv/environment.h>
+
 #include "dialog_driver.h"
 #include "qmtest/module_settings.h"
+#include "ui/logic/grid_rows.h"
 #include "ui/logic/resource_ids.h"
 
 namespace uitest {
@@ -40,6 +45,28 @@ void selectRow(DialogDriver& d, int row) {
         d.key(kVkDown);
     }
     ASSERT_EQ(d.selection(), std::vector<int>{row});
+}
+
+// Scrolls the front dialog as a user does until the control is in view (at least its start
+// where it is larger than the view).
+void scrollIntoView(DialogDriver& d, int controlId) {
+    const std::optional<ScreenBox> box = d.controlBox(controlId);
+    ASSERT_TRUE(box) << controlId;
+    const ScreenBox view = d.visibleBox();
+    const auto by = [](int start, int length, int viewStart, int viewLength) {
+        if (start < viewStart || length > viewLength) {
+            return start - viewStart;
+        }
+        return std::max(0, start + length - (viewStart + viewLength));
+    };
+    d.scroll(by(box->left, box->width, view.left, view.width),
+             by(box->top, box->height, view.top, view.height));
+}
+
+bool inside(const ScreenBox& inner, const ScreenBox& outer) {
+    return inner.left >= outer.left && inner.top >= outer.top &&
+           inner.left + inner.width <= outer.left + outer.width &&
+           inner.top + inner.height <= outer.top + outer.height;
 }
 
 std::vector<std::string> eventsOf(DialogDriver& d) {
@@ -229,6 +256,7 @@ std::vector<DialogCase> makeCases() {
                          EXPECT_FALSE(d.checkEnabled("Terrain")) << "in use";
                          EXPECT_EQ(d.check("Rail"), true);
                          EXPECT_TRUE(d.visible(kIdVersion));
+                         EXPECT_EQ(d.text(kIdVersion), "Version: " + QmEnGetCurrentVersionNumber());
                          EXPECT_FALSE(d.visible(kIdPleaseWait)) << "the fill is done";
                          d.setCheck("Rail", false);
                          d.press(kIdOk);
@@ -262,6 +290,7 @@ std::vector<DialogCase> makeCases() {
                          EXPECT_EQ(shown[0].caption, "Quillmont");
                          EXPECT_EQ(shown[0].style, 0x40u) << "OK, information icon";
                          EXPECT_EQ(shown[0].text.rfind("Please configure modules", 0), 0u);
+                         EXPECT_EQ(d.text(kIdVersion), "Version") << "the template's text";
                          d.press(kIdCancel);
                          ASSERT_FALSE(d.optionsOpen());
                          EXPECT_EQ(d.names().size(), 2u) << "the loader dialog follows";
@@ -291,6 +320,88 @@ std::vector<DialogCase> makeCases() {
                  EXPECT_TRUE(d.enabled(id)) << id;
              }
          }});
+    // OK keeps where the user put the dialog and how wide the columns were made, for the next
+    // opening.
+    cases.push_back(
+        {"PlacementAndColumnWidthsAreKeptAcrossOpenings",
+         {kBase, kRoads, kRail},
+         {},
+         false,
+         [](DialogDriver& d) {
+             const ScreenBox first = d.dialogBox();
+             d.placeDialog({first.left + 40, first.top + 30, first.width + 60, first.height + 50});
+             const ScreenBox placed = d.dialogBox();
+             EXPECT_NE(placed, first);
+             d.dragColumn(kColName, d.columnWidth(kColName) + 50);
+             const int name = d.columnWidth(kColName);
+             const int event = d.columnWidth(kColEvent);
+             d.press(kIdOk);
+             ASSERT_TRUE(d.waitClosed());
+             d.reopen();
+             EXPECT_EQ(d.dialogBox(), placed);
+             // Kept as shares of the grid's width: a pixel of rounding either way.
+             EXPECT_NEAR(d.columnWidth(kColName), name, 1);
+             EXPECT_NEAR(d.columnWidth(kColEvent), event, 1);
+         }});
+    // Enter in the Options dialog is its default button, OK: the change is stored.
+    cases.push_back({"EnterInOptionsIsOk", {kBase, kRoads, kRail}, {}, false, [](DialogDriver& d) {
+                         d.press(kIdOptions);
+                         ASSERT_TRUE(d.optionsOpen());
+                         d.setCheck("Rail", false);
+                         d.keyToFront(kVkReturn);
+                         ASSERT_FALSE(d.optionsOpen());
+                         EXPECT_EQ(stored("QM_RAIL", "Activated"), "False");
+                         EXPECT_EQ(d.names(), (Names{"Roads"}));
+                     }});
+    // The grid's context menu marks and sets the start-up options of the row it was opened on,
+    // as the keys and buttons do.
+    cases.push_back({"ContextMenuMarksAndSetsStartupOptions",
+                     {kBase, kRoads, kRail},
+                     {},
+                     false,
+                     [](DialogDriver& d) {
+                         const int roads = rowOf(d, "Roads");
+                         ASSERT_TRUE(d.chooseFromMenu(roads, kCmdLoad));
+                         EXPECT_EQ(d.event(roads), "Load");
+                         ASSERT_TRUE(d.chooseFromMenu(roads, kCmdUnload));
+                         EXPECT_EQ(d.event(roads), "") << "not loaded: the mark goes";
+                         for (const auto& [command, image] :
+                              {std::pair{kCmdLoadMenuOnly, kBitmapLoadMenuOnly},
+                               {kCmdLoadModule, kBitmapLoadModule},
+                               {kCmdNoAction, kBitmapNoAction}}) {
+                             ASSERT_TRUE(d.chooseFromMenu(roads, command)) << command;
+                             EXPECT_EQ(d.startupImage(roads), image) << command;
+                         }
+                         const int rail = rowOf(d, "Rail");
+                         ASSERT_TRUE(d.chooseFromMenu(rail, kCmdLoadMenuOnly));
+                         EXPECT_EQ(d.selection(), std::vector<int>{rail}) << "right click selects";
+                         EXPECT_EQ(d.startupImage(rail), kBitmapLoadMenuOnly);
+                         EXPECT_EQ(d.startupImage(roads), kBitmapNoAction) << "not selected";
+                         d.press(kIdOk);
+                         EXPECT_EQ(stored("QM_RAIL", "AutoStart"), "True");
+                         EXPECT_EQ(stored("QM_RAIL", "DemandLoad"), "True");
+                         EXPECT_EQ(stored("QM_ROADS", "AutoStart"), "False");
+                     }});
+    // On any screen, a small one with a large scale factor included (the table's small-screen
+    // runs), every control can be brought into view: the dialog fits the work area, and its
+    // client area scrolls where the screen cannot hold the template.
+    cases.push_back({"EveryLoaderControlCanBeScrolledIntoView",
+                     {kBase, kRoads},
+                     {},
+                     false,
+                     [](DialogDriver& d) {
+                         for (int id : {kIdGrid, kIdLoad, kIdUnload, kIdStartNoAction,
+                                        kIdStartLoadMenuOnly, kIdStartLoadModule, kIdOk, kIdApply,
+                                        kIdCancelButton, kIdHelp, kIdOptions, kIdProductName}) {
+                             scrollIntoView(d, id);
+                             const std::optional<ScreenBox> box = d.controlBox(id);
+                             ASSERT_TRUE(box) << id;
+                             const ScreenBox view = d.visibleBox();
+                             EXPECT_TRUE(inside(
+                                 id == kIdGrid ? ScreenBox{box->left, box->top, 1, 1} : *box, view))
+                                 << "control " << id << " at " << *box << ", in view " << view;
+                         }
+                     }});
     return cases;
 }
 

@@ -19,10 +19,24 @@ enum KeyModifiers : unsigned { kNoModifiers = 0, kCtrl = 1, kShift = 2, kAlt = 4
 
 // Windows virtual-key codes the cases send (letters are their upper-case ASCII codes).
 inline constexpr int kVkTab = 0x09;
+inline constexpr int kVkReturn = 0x0D;
 inline constexpr int kVkSpace = 0x20;
 inline constexpr int kVkEnd = 0x23;
 inline constexpr int kVkHome = 0x24;
 inline constexpr int kVkDown = 0x28;
+
+struct ScreenBox {
+    int left = 0;
+    int top = 0;
+    int width = 0;
+    int height = 0;
+
+    bool operator==(const ScreenBox&) const = default;
+};
+
+inline std::ostream& operator<<(std::ostream& out, const ScreenBox& b) {
+    return out << b.width << "x" << b.height << "+" << b.left << "+" << b.top;
+}
 
 struct ShownMessage {
     std::string text;
@@ -70,6 +84,33 @@ public:
 
     // Message boxes shown so far (each answered with OK).
     virtual std::vector<ShownMessage> messages() = 0;
+
+    // Where things are on the screen, in the screen's pixels.
+    // The front dialog's control; nullopt when it has none of that id.
+    virtual std::optional<ScreenBox> controlBox(int controlId) = 0;
+    // What the user sees of the front dialog's controls: its client area without its scroll
+    // bars, within the work area of the screen it is on.
+    virtual ScreenBox visibleBox() = 0;
+    // Drags the front dialog's own scroll bars by dx and dy pixels, as far as they go; nothing
+    // in a direction without a bar.
+    virtual void scroll(int dx, int dy) = 0;
+
+    // Once the command has returned (waitClosed), runs it again, as the user types it again,
+    // and waits until a dialog of it is ready.
+    virtual void reopen() = 0;
+    // A key typed into the front dialog's focused control (Enter, Escape, ...).
+    virtual void keyToFront(int virtualKey) = 0;
+    // A right click on the grid's row, then the context menu's item of command (kCmdLoad, ...)
+    // chosen as the user chooses it; false when the menu has no enabled item of that command
+    // (the menu is closed then).
+    virtual bool chooseFromMenu(int row, int command) = 0;
+    // The loader dialog's placement as the view keeps it (frame on Windows, client area in
+    // Qt), and a move or resize by the user.
+    virtual ScreenBox dialogBox() = 0;
+    virtual void placeDialog(const ScreenBox& box) = 0;
+    // A shown grid column's width, and the user's drag of its right edge to `width`.
+    virtual int columnWidth(int gridColumn) = 0;
+    virtual void dragColumn(int gridColumn, int width) = 0;
 };
 
 struct DialogCase {

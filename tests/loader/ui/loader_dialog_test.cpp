@@ -114,7 +114,7 @@ TEST_P(ApplyFailuresTest, ApplyReportsItsFailuresInOneMessageAndCarriesOutTheRes
     for (int row = 1; row <= dialog().rows().rowCount(); ++row) {
         EXPECT_EQ(cell(row, kColEvent), "") << row;
     }
-    EXPECT_EQ(dialog().waitCursorDepth(), 0);
+    EXPECT_FALSE(dialog().waitCursor());
     // The failures do not keep any module's settings from being saved.
     for (const TestModule& m : modules) {
         if (m.key != "QM_BASE") {

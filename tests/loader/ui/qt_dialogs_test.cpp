@@ -8,7 +8,11 @@
 #include <QApplication>
 #include <QHeaderView>
 #include <QLabel>
+#include <QMenu>
+#include <QScreen>
+#include <QScrollBar>
 #include <QTest>
+#include <QTimer>
 #include <atomic>
 #include <chrono>
 #include <mutex>
@@ -21,6 +25,7 @@
 #include "ui/logic/first_run.h"
 #include "ui/logic/grid_rows.h"
 #include "ui/logic/resource_ids.h"
+#include "ui/widgets/anchor_layout.h"
 #include "ui/widgets/button_st.h"
 #include "ui/widgets/checking_modules_dlg.h"
 #include "ui/widgets/module_loader_command.h"
@@ -62,6 +67,8 @@ Qt::Key QtKeyOf(int vk) {
     switch (vk) {
         case kVkTab:
             return Qt::Key_Tab;
+        case kVkReturn:
+            return Qt::Key_Return;
         case kVkSpace:
             return Qt::Key_Space;
         case kVkEnd:
@@ -90,7 +97,9 @@ bool waitUntil(const std::function<bool()>& condition) {
 
 class QtDriver : public DialogDriver {
 public:
-    explicit QtDriver(std::shared_ptr<RecordingGui> gui) : gui_(std::move(gui)) {}
+    // command: the module loader's command, which reopen() runs again on the GUI thread.
+    QtDriver(std::shared_ptr<RecordingGui> gui, std::function<void()> command)
+        : gui_(std::move(gui)), command_(std::move(command)) {}
 
     void open() override {
         ASSERT_TRUE(waitUntil([this] { return onGui([this] { return ready(); }); }))
@@ -249,6 +258,123 @@ public:
     }
     std::vector<ShownMessage> messages() override { return gui_->shown(); }
 
+    std::optional<ScreenBox> controlBox(int id) override {
+        return onGui([this, id] {
+            QWidget* w = controlOf(front(), id);
+            return w != nullptr ? std::optional<ScreenBox>(
+                                      boxOf(QRect(w->mapToGlobal(QPoint(0, 0)), w->size())))
+                                : std::nullopt;
+        });
+    }
+    ScreenBox visibleBox() override {
+        return onGui([this] {
+            QWidget* d = front();
+            if (d == nullptr) {
+                return ScreenBox{};
+            }
+            QSize view = d->size();
+            if (QScrollBar* b = bar(d, Qt::Vertical)) {
+                view.rwidth() -= b->width();
+            }
+            if (QScrollBar* b = bar(d, Qt::Horizontal)) {
+                view.rheight() -= b->height();
+            }
+            return boxOf(QRect(d->mapToGlobal(QPoint(0, 0)), view)
+                             .intersected(d->screen()->availableGeometry()));
+        });
+    }
+    void scroll(int dx, int dy) override {
+        onGui([this, dx, dy] {
+            for (const auto& [orientation, by] :
+                 {std::pair{Qt::Horizontal, dx}, {Qt::Vertical, dy}}) {
+                if (QScrollBar* b = bar(front(), orientation)) {
+                    b->setValue(b->value() + by);
+                }
+            }
+            return 0;
+        });
+        settle();
+    }
+
+    void reopen() override {
+        ASSERT_TRUE(finished_) << "the command still runs";
+        finished_ = false;
+        QMetaObject::invokeMethod(
+            qApp,
+            [this] {
+                command_();
+                finished_ = true;
+            },
+            Qt::QueuedConnection);
+        open();
+    }
+    void keyToFront(int vk) override {
+        // Queued without waiting: the key may end the modal dialog that has the focus.
+        QMetaObject::invokeMethod(
+            qApp,
+            [vk] {
+                if (QWidget* f = QApplication::focusWidget()) {
+                    QTest::keyClick(f, QtKeyOf(vk));
+                }
+            },
+            Qt::QueuedConnection);
+        settle();
+    }
+    bool chooseFromMenu(int row, int command) override {
+        return onGui([this, row, command] {
+            QmModulesGrid& grid = loader()->grid();
+            bool chosen = false;
+            // The menu runs its own loop once the right click has opened it.
+            QTimer::singleShot(0, [&chosen, command] {
+                auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+                if (menu == nullptr) {
+                    return;
+                }
+                for (QAction* a : menu->actions()) {
+                    if (a->data().toInt() == command && a->isEnabled() && a->isVisible()) {
+                        QTest::mouseClick(menu, Qt::LeftButton, {},
+                                          menu->actionGeometry(a).center());
+                        chosen = true;
+                        break;
+                    }
+                }
+                if (menu->isVisible()) {
+                    menu->close();
+                }
+            });
+            const QPoint at = grid.visualRect(grid.model()->index(row - 1, kColName)).center();
+            QTest::mousePress(grid.viewport(), Qt::RightButton, {}, at);
+            QTest::mouseRelease(grid.viewport(), Qt::RightButton, {}, at);
+            return chosen;
+        });
+    }
+    ScreenBox dialogBox() override {
+        return onGui([this] { return boxOf(loader()->geometry()); });
+    }
+    void placeDialog(const ScreenBox& b) override {
+        onGui([this, b] {
+            loader()->setGeometry(b.left, b.top, b.width, b.height);
+            return 0;
+        });
+        settle();
+    }
+    int columnWidth(int gridColumn) override {
+        return onGui([this, gridColumn] { return loader()->grid().columnWidth(gridColumn); });
+    }
+    void dragColumn(int gridColumn, int width) override {
+        onGui([this, gridColumn, width] {
+            // Pressed on the column's right edge, the edge moved, released: a resize, no click.
+            QHeaderView* header = loader()->grid().horizontalHeader();
+            const QPoint edge(
+                header->sectionViewportPosition(gridColumn) + header->sectionSize(gridColumn) - 1,
+                header->height() / 2);
+            QTest::mousePress(header->viewport(), Qt::LeftButton, {}, edge);
+            header->resizeSection(gridColumn, width);
+            QTest::mouseRelease(header->viewport(), Qt::LeftButton, {}, edge);
+            return 0;
+        });
+    }
+
     // Ends whatever is open with Escape's reject, front first, until the command returned.
     void closeAll() {
         for (int i = 0; i < 5 && !finished_; ++i) {
@@ -275,6 +401,11 @@ private:
         }
         return nullptr;
     }
+    static QScrollBar* bar(QWidget* dialog, Qt::Orientation orientation) {
+        auto* layout = dialog != nullptr ? qobject_cast<AnchorLayout*>(dialog->layout()) : nullptr;
+        return layout != nullptr ? layout->scrollBar(orientation) : nullptr;
+    }
+    static ScreenBox boxOf(const QRect& r) { return {r.x(), r.y(), r.width(), r.height()}; }
     static CCheckingModulesDlg* options() { return qobject_cast<CCheckingModulesDlg*>(front()); }
     static CButtonST* buttonOf(QWidget* dialog, int id) {
         if (auto* d = qobject_cast<QmModuleLoaderDlg*>(dialog)) {
@@ -317,6 +448,7 @@ private:
     }
 
     std::shared_ptr<RecordingGui> gui_;
+    std::function<void()> command_;
     std::atomic<bool> finished_{false};
 };
 
@@ -334,7 +466,7 @@ TEST_P(QtDialogCases, Run) {
     runStartup();
     auto gui = std::make_shared<RecordingGui>();
     host_->setUiServices(gui);
-    QtDriver driver(gui);
+    QtDriver driver(gui, [this] { RunModuleLoaderCommand(context()); });
     std::atomic<bool> acted{false};
     std::thread actor([&] {
         driver.open();

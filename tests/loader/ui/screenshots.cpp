@@ -55,8 +55,7 @@ TEST_F(Screenshots, ModuleLoaderDialog) {
 }
 
 TEST_F(Screenshots, OptionsDialog) {
-    CCheckingModulesDlg options(nullptr, context());
-    options.setVersionText("Version: " + QString::fromStdString(QmEnGetCurrentVersionNumber()));
+    CCheckingModulesDlg options(nullptr, context(), "Version: " + QmEnGetCurrentVersionNumber());
     options.show();
     ASSERT_TRUE(uitest::waitFor([&] { return !options.filling(); }));
     save(options, "options_dialog.png");

@@ -42,12 +42,15 @@ namespace {
 
 // The program's one QApplication, offscreen, made before the first test runs. Its one screen
 // is 1280 x 1024 at 96 dpi (Qt's offscreen default is 800 x 600, too small for the loader
-// dialog's template, so that a placement fitted to the screen could not hold it).
+// dialog's template, so that a placement fitted to the screen could not hold it), or the
+// screen file that QM_TEST_SCREEN names in tests/loader/ui/data.
 class QtEnvironment : public ::testing::Environment {
 public:
     void SetUp() override {
-        const std::string platform = "offscreen:configfile=" + qmtest::sourceDir() +
-                                     "/tests/loader/ui/data/offscreen_screen.json";
+        const char* screen = std::getenv("QM_TEST_SCREEN");
+        const std::string platform =
+            "offscreen:configfile=" + qmtest::sourceDir() + "/tests/loader/ui/data/" +
+            (screen != nullptr && *screen != '\0' ? screen : "offscreen_screen.json");
         ::setenv("QT_QPA_PLATFORM", platform.c_str(), 1);
         // The dialogs' sizes follow their fonts: one known font, whatever the machine maps
         // "MS Shell Dlg" or Arial to.

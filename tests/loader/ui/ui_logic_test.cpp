@@ -606,8 +606,12 @@ public:
     void setButtonImage(int id, int bitmap) override { images[id] = bitmap; }
     void setButtonTooltip(int id, StringId text) override { tooltips[id] = text; }
     void showError(const std::string& text) override { errors.push_back(text); }
-    void setBusy(bool busy) override { busyDepth += busy ? 1 : -1; }
-    void applyPlacement(const DialogPlacement& p) override { applied = p; }
+    void setWaitCursor(bool on) override { busyDepth += on ? 1 : -1; }
+    PixelSize templateSize() const override { return minimum; }
+    void applyPlacement(const DialogFit& fit) override {
+        applied = fit.placement;
+        allowed = fit.minimum;
+    }
     DialogPlacement currentPlacement() const override { return current; }
     std::vector<Screen> screens() const override { return screenList; }
     std::vector<int> selectedGridRows() const override { return selected; }
@@ -629,6 +633,8 @@ public:
     Names errors;
     int busyDepth = 0;
     std::optional<DialogPlacement> applied;
+    PixelSize minimum{500, 300};
+    std::optional<PixelSize> allowed;
     DialogPlacement current{10, 20, 700, 400, false, true};
     std::vector<Screen> screenList{{{0, 0, 1024, 768}, {0, 0, 1024, 728}}};
     std::vector<int> selected;
@@ -653,6 +659,7 @@ protected:
         }
         context_.setAutostartOverride(override);
         view_ = RecordingLoaderView{};
+        view_.minimum = templateSize_;
         presenter_.emplace(context_, view_);
         presenter_->initialise();
         return *presenter_;
@@ -669,6 +676,7 @@ protected:
     cadhost::Host host_;
     LoaderContext context_{std::make_unique<DiagnosticLog>()};
     RecordingLoaderView view_;
+    PixelSize templateSize_{500, 300};
     std::optional<LoaderDialogPresenter> presenter_;
 };
 
@@ -880,27 +888,66 @@ TEST_F(LoaderPresenterTest, OkAndCancelStoreWhatTheyShouldAndClose) {
     EXPECT_EQ(again.persistence().placement(), view_.current);
 }
 
-// A stored placement is brought wholly onto the screen that holds most of it and shrunk to
-// its work area, as Windows restores a placement.
-TEST_F(LoaderPresenterTest, StoredPlacementIsFittedToTheScreens) {
+// The placement (stored, or the template's size) is brought wholly onto the screen that holds
+// most of it and shrunk to its work area, as Windows restores a placement; never below the
+// template's size unless the work area is smaller, and then the dialog scrolls.
+TEST_F(LoaderPresenterTest, PlacementIsFittedToTheScreensNeverBelowTheTemplateThatFits) {
     struct Case {
         const char* label;
-        DialogPlacement stored;
+        PixelSize minimum;
+        std::optional<DialogPlacement> stored;
         DialogPlacement applied;
+        PixelSize allowed;
     };
+    const PixelSize small{500, 300};
+    const PixelSize scaled{1466, 728};  // the template at scale factor 2
+    // Those without a stored placement first: nothing removes one.
     const Case cases[] = {
-        {"on the screen", {40, 30, 600, 400, false, true}, {40, 30, 600, 400, false, true}},
+        {"nothing stored: the template's size where the view puts it",
+         small,
+         std::nullopt,
+         {0, 0, 500, 300, false, false},
+         small},
+        {"nothing stored, template wider than the screen: the work area's width",
+         scaled,
+         std::nullopt,
+         {0, 0, 1024, 728, false, false},
+         {1024, 728}},
+        {"on the screen",
+         small,
+         DialogPlacement{40, 30, 600, 400, false, true},
+         {40, 30, 600, 400, false, true},
+         small},
         {"mostly off the screen",
-         {1200, 900, 800, 400, false, true},
-         {224, 328, 800, 400, false, true}},
+         small,
+         DialogPlacement{1200, 900, 800, 400, false, true},
+         {224, 328, 800, 400, false, true},
+         small},
         {"larger than the work area",
-         {10, 10, 3000, 2000, true, true},
-         {0, 0, 1024, 728, true, true}},
+         small,
+         DialogPlacement{10, 10, 3000, 2000, true, true},
+         {0, 0, 1024, 728, true, true},
+         small},
+        {"smaller than the template: grown to it",
+         small,
+         DialogPlacement{40, 30, 300, 200, false, true},
+         {40, 30, 500, 300, false, true},
+         small},
+        {"stored, template wider than the screen: onto it, at most its work area",
+         scaled,
+         DialogPlacement{100, 20, 1500, 740, false, true},
+         {0, 0, 1024, 728, false, true},
+         {1024, 728}},
     };
     for (const Case& c : cases) {
-        DialogPersistence(QmEnGetRegistryKey(), "KRQM_MODULELOADER", true).storePlacement(c.stored);
+        if (c.stored) {
+            DialogPersistence(QmEnGetRegistryKey(), "KRQM_MODULELOADER", true)
+                .storePlacement(*c.stored);
+        }
+        templateSize_ = c.minimum;
         open({{"Roads"}});
         EXPECT_EQ(view_.applied, c.applied) << c.label;
+        EXPECT_EQ(view_.allowed, c.allowed) << c.label;
     }
 }
 
@@ -937,6 +984,61 @@ TEST(ScreenFit, BringsTheWindowOntoTheScreenHoldingMostOfItWithinItsWorkArea) {
     EXPECT_EQ(FitToScreens(any, {}), any) << "no screens: as it is";
 }
 
+TEST(ScreenFit, ADialogLargerThanTheWorkAreaTakesItAndMayShrinkToIt) {
+    const Screen left{{0, 0, 1280, 1024}, {0, 0, 1280, 984}};
+    const Screen right{{1280, -200, 1920, 1200}, {1340, -200, 1860, 1200}};
+    const std::vector<Screen> both{left, right};
+    const PixelSize scaled{1466, 728};
+    EXPECT_EQ(FitDialogToScreens({-50, 100, 1466, 728}, scaled, both),
+              (DialogFit{{0, 100, 1280, 728}, {1280, 728}}))
+        << "the left screen is narrower than the template";
+    EXPECT_EQ(FitDialogToScreens({1400, 0, 1466, 728}, scaled, both),
+              (DialogFit{{1400, 0, 1466, 728}, scaled}))
+        << "the right screen holds it";
+    EXPECT_EQ(FitDialogToScreens({5, 5, 10, 10}, scaled, {}),
+              (DialogFit{{5, 5, 1466, 728}, scaled}))
+        << "no screens: grown to the template";
+}
+
+TEST(ScreenFit, ScrollBarsShowWhereTheTemplateDoesNotFitTheClientArea) {
+    const PixelSize content{733, 364};
+    const PixelSize bars{17, 17};
+    struct Case {
+        const char* label;
+        PixelSize client;
+        bool horizontal, vertical;
+        PixelSize view, layout;
+    };
+    const Case cases[] = {
+        {"larger: no bars, laid out at the client",
+         {800, 400},
+         false,
+         false,
+         {800, 400},
+         {800, 400}},
+        {"the template's size", {733, 364}, false, false, {733, 364}, {733, 364}},
+        {"narrower, the horizontal bar leaves the height",
+         {640, 400},
+         true,
+         false,
+         {640, 383},
+         {733, 383}},
+        {"narrower, the horizontal bar takes the height",
+         {640, 370},
+         true,
+         true,
+         {623, 353},
+         {733, 364}},
+        {"lower, the vertical bar takes the width", {745, 300}, true, true, {728, 283}, {733, 364}},
+        {"lower, the width stays enough", {760, 300}, false, true, {743, 300}, {743, 364}},
+    };
+    for (const Case& c : cases) {
+        const ClientScroll s = ScrollClient(c.client, content, bars);
+        EXPECT_EQ(s, (ClientScroll{c.horizontal, c.vertical, c.view, c.layout})) << c.label;
+        EXPECT_EQ(s.maxX(), c.layout.width - c.view.width) << c.label;
+    }
+}
+
 TEST_F(GridRowsTest, PlacementAndItemsAreKeptPerDialogOnlyWithPersistency) {
     DialogPersistence off("Software\\Test", "DIALOG", false);
     off.storePlacement({1, 2, 3, 4, false, true});
@@ -967,6 +1069,7 @@ class QueueingOptionsView : public OptionsDialogView {
 public:
     void enableControl(int id, bool enabled) override { enabled_[id] = enabled; }
     void showControl(int id, bool shown) override { shown_[id] = shown; }
+    void setControlText(int id, const std::string& text) override { texts[id] = text; }
     void setWaitCursor(bool on) override { waitCursor = on; }
     std::vector<OptionsCheck> listChecks() const override { return checks; }
     void clearList() override {
@@ -1011,6 +1114,7 @@ public:
     }
 
     std::map<int, bool> enabled_, shown_;
+    std::map<int, std::string> texts;
     bool waitCursor = false;
     std::vector<OptionsCheck> checks;
     std::vector<OptionsItem> items;
@@ -1027,6 +1131,7 @@ TEST_F(LoaderPresenterTest, OptionsFillIsBusyUntilItsResultIsPostedBack) {
     {
         OptionsDialogPresenter p(context_, view);
         p.start();
+        EXPECT_FALSE(view.texts.contains(kIdVersion)) << "the first run's: the template's text";
         EXPECT_TRUE(p.filling());
         EXPECT_TRUE(view.busy());
         // While the list fills, nothing ends the dialog and no second fill starts.

@@ -10,12 +10,15 @@
 // After windows.h.
 #include <commctrl.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdlib>
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <tuple>
 
 #include "app/startup_sequence.h"
 #include "dialog_driver.h"
@@ -27,6 +30,7 @@
 #include "test_installation.h"
 #include "ui/logic/dialogs_entry.h"
 #include "ui/logic/first_run.h"
+#include "ui/logic/grid_rows.h"
 #include "ui/logic/resource_ids.h"
 #include "ui/logic/startup_option.h"
 #include "ui/win32/check_list.h"
@@ -96,6 +100,11 @@ public:
     ~Win32Driver() override {
         if (ui_.joinable()) {
             closeAll();
+            {
+                std::lock_guard lock(mutex_);
+                done_ = true;
+            }
+            wake_.notify_all();
             ui_.join();
         }
     }
@@ -112,9 +121,31 @@ public:
             qm::RunStartupSequence(context);
             gui_->clear();  // what the start-up showed is not the dialogs'
             started_ = true;
-            entry_(context);
-            finished_ = true;
+            // The command, then again for each reopen() until the driver goes.
+            for (;;) {
+                entry_(context);
+                std::unique_lock lock(mutex_);
+                finished_ = true;
+                wake_.wait(lock, [this] { return again_ || done_; });
+                if (!again_) {
+                    break;
+                }
+                again_ = false;
+            }
         });
+        waitReady();
+    }
+    void reopen() override {
+        {
+            std::lock_guard lock(mutex_);
+            ASSERT_TRUE(finished_) << "the command still runs";
+            finished_ = false;
+            again_ = true;
+        }
+        wake_.notify_all();
+        waitReady();
+    }
+    void waitReady() {
         ASSERT_TRUE(waitUntil(
             [this] {
                 HWND d = front();
@@ -184,12 +215,17 @@ public:
         SetKeyboardState(state);
         AttachThreadInput(GetCurrentThreadId(), uiThread_, FALSE);
     }
-    void clickHeader(int gridColumn) override {
-        const int shown[] = {1, 3, 7};
-        int index = -1;
-        for (int i = 0; i < 3; ++i) {
-            index = shown[i] == gridColumn ? i : index;
+    // The ListView's column of a grid column; -1 for one not shown.
+    static int shownIndex(int gridColumn) {
+        for (int i = 0; i < static_cast<int>(std::size(kShownGridColumns)); ++i) {
+            if (kShownGridColumns[i] == gridColumn) {
+                return i;
+            }
         }
+        return -1;
+    }
+    void clickHeader(int gridColumn) override {
+        const int index = shownIndex(gridColumn);
         ASSERT_GE(index, 0);
         NMLISTVIEW click{};
         click.hdr.hwndFrom = grid();
@@ -272,6 +308,150 @@ public:
                      static_cast<WPARAM>(i), on ? 1 : 0);
     }
     std::vector<ShownMessage> messages() override { return gui_->shown(); }
+
+    std::optional<ScreenBox> controlBox(int id) override {
+        RECT r{};
+        if (HWND c = control(id); c == nullptr || !GetWindowRect(c, &r)) {
+            return std::nullopt;
+        }
+        return ScreenBox{r.left, r.top, r.right - r.left, r.bottom - r.top};
+    }
+    ScreenBox visibleBox() override {
+        HWND d = front();
+        RECT client{};
+        GetClientRect(d, &client);  // without the scroll bars
+        MapWindowPoints(d, nullptr, reinterpret_cast<POINT*>(&client), 2);
+        MONITORINFO info{};
+        info.cbSize = sizeof(info);
+        GetMonitorInfoW(MonitorFromWindow(d, MONITOR_DEFAULTTONEAREST), &info);
+        RECT seen{};
+        IntersectRect(&seen, &client, &info.rcWork);
+        return {seen.left, seen.top, seen.right - seen.left, seen.bottom - seen.top};
+    }
+    void scroll(int dx, int dy) override {
+        HWND d = front();
+        const LONG style = GetWindowLongW(d, GWL_STYLE);
+        for (const auto& [bar, flag, message, by] :
+             {std::tuple{SB_HORZ, WS_HSCROLL, UINT{WM_HSCROLL}, dx},
+              std::tuple{SB_VERT, WS_VSCROLL, UINT{WM_VSCROLL}, dy}}) {
+            SCROLLINFO info{};
+            info.cbSize = sizeof(info);
+            info.fMask = SIF_ALL;
+            if (by == 0 || (style & static_cast<LONG>(flag)) == 0 ||
+                !GetScrollInfo(d, bar, &info)) {
+                continue;
+            }
+            const int last = info.nMax - static_cast<int>(info.nPage) + 1;
+            const int pos = std::clamp(info.nPos + by, info.nMin, std::max(info.nMin, last));
+            SendMessageW(d, message, MAKEWPARAM(SB_THUMBPOSITION, pos), 0);
+        }
+        settle(d);
+    }
+
+    void keyToFront(int vk) override {
+        HWND d = front();
+        GUITHREADINFO info{};
+        info.cbSize = sizeof(info);
+        ASSERT_TRUE(GetGUIThreadInfo(uiThread_, &info) && info.hwndFocus != nullptr);
+        const auto scan =
+            static_cast<LPARAM>(MapVirtualKeyW(static_cast<UINT>(vk), MAPVK_VK_TO_VSC));
+        PostMessageW(info.hwndFocus, WM_KEYDOWN, static_cast<WPARAM>(vk), 1 | (scan << 16));
+        PostMessageW(info.hwndFocus, WM_KEYUP, static_cast<WPARAM>(vk),
+                     1 | (scan << 16) | (3LL << 30));
+        settle(d);
+    }
+    bool chooseFromMenu(int row, int command) override {
+        HWND d = loader();
+        HWND g = grid();
+        RECT cell{};
+        cell.left = LVIR_LABEL;
+        if (g == nullptr || !SendMessageW(g, LVM_GETITEMRECT, static_cast<WPARAM>(row - 1),
+                                          reinterpret_cast<LPARAM>(&cell))) {
+            return false;
+        }
+        const POINT at{(cell.left + cell.right) / 2, (cell.top + cell.bottom) / 2};
+        PostMessageW(g, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(at.x, at.y));
+        // The menu's own loop runs on the dialogs' thread: it takes keys from that thread's queue.
+        HWND menu = nullptr;
+        waitUntil([&] {
+            EnumThreadWindows(
+                uiThread_,
+                [](HWND hwnd, LPARAM data) -> BOOL {
+                    wchar_t name[16] = {};
+                    GetClassNameW(hwnd, name, 16);
+                    if (std::wstring(name) == L"#32768" && IsWindowVisible(hwnd)) {
+                        *reinterpret_cast<HWND*>(data) = hwnd;
+                        return FALSE;
+                    }
+                    return TRUE;
+                },
+                reinterpret_cast<LPARAM>(&menu));
+            return menu != nullptr;
+        });
+        if (menu == nullptr) {
+            return false;
+        }
+        const auto items = reinterpret_cast<HMENU>(SendMessageW(menu, MN_GETHMENU, 0, 0));
+        // Down moves over the items that are not separators, the first press to the first.
+        int downs = 0;
+        bool found = false;
+        for (int i = 0; items != nullptr && i < GetMenuItemCount(items) && !found; ++i) {
+            const UINT state = GetMenuState(items, static_cast<UINT>(i), MF_BYPOSITION);
+            if ((state & MF_SEPARATOR) != 0) {
+                continue;
+            }
+            ++downs;
+            found = GetMenuItemID(items, i) == static_cast<UINT>(command) &&
+                    (state & (MF_DISABLED | MF_GRAYED)) == 0;
+        }
+        const auto key = [&](WPARAM vk) {
+            PostMessageW(menu, WM_KEYDOWN, vk, 1);
+            PostMessageW(menu, WM_KEYUP, vk, 1 | (3LL << 30));
+        };
+        if (found) {
+            for (int i = 0; i < downs; ++i) {
+                key(VK_DOWN);
+            }
+            key(VK_RETURN);
+        } else {
+            key(VK_ESCAPE);
+        }
+        waitUntil([&] { return !IsWindowVisible(menu); });
+        settle(d);
+        return found;
+    }
+    ScreenBox dialogBox() override {
+        RECT r{};
+        GetWindowRect(loader(), &r);
+        return {r.left, r.top, r.right - r.left, r.bottom - r.top};
+    }
+    void placeDialog(const ScreenBox& b) override {
+        HWND d = loader();
+        SetWindowPos(d, nullptr, b.left, b.top, b.width, b.height, SWP_NOZORDER | SWP_NOACTIVATE);
+        settle(d);
+    }
+    int columnWidth(int gridColumn) override {
+        const int index = shownIndex(gridColumn);
+        return index < 0 ? -1 : ListView_GetColumnWidth(grid(), index);
+    }
+    void dragColumn(int gridColumn, int width) override {
+        // What the header tells the list at the end of the user's drag.
+        const int index = shownIndex(gridColumn);
+        ASSERT_GE(index, 0) << gridColumn;
+        HWND g = grid();
+        HDITEMW item{};
+        item.mask = HDI_WIDTH;
+        item.cxy = width;
+        NMHEADERW end{};
+        end.hdr.hwndFrom = ListView_GetHeader(g);
+        end.hdr.idFrom = static_cast<UINT_PTR>(GetDlgCtrlID(end.hdr.hwndFrom));
+        end.hdr.code = HDN_ENDTRACKW;
+        end.iItem = index;
+        end.iButton = 0;
+        end.pitem = &item;
+        SendMessageW(g, WM_NOTIFY, end.hdr.idFrom, reinterpret_cast<LPARAM>(&end));
+        settle(loader());
+    }
 
     // Ends whatever is open with Cancel, front first, until the command has returned.
     void closeAll() {
@@ -397,6 +577,11 @@ private:
     std::atomic<DWORD> uiThread_{0};
     std::atomic<bool> started_{false};
     std::atomic<bool> finished_{false};
+    // reopen() and the driver's end, to the dialogs' thread once the command has returned.
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    bool again_ = false;
+    bool done_ = false;
     std::size_t ping_ = 0;
 };
 

@@ -549,10 +549,14 @@ TEST_F(CadhostWindowTest, StandardInputAndOptionsChooseTheWindowOrTheCommandLine
 // Commands typed into the window's command line and chosen from its menu run; drawings get
 // tabs; Up brings back the last line; message boxes are owned by the window (which they make
 // wait), and a box with a long list still fits the work area with its button on the screen. The
-// window itself fits the work area.
+// window itself fits the work area, its command line included (also at scale factor 2 on a
+// small screen: host_window_small_screen).
 TEST_F(CadhostWindowTest, TheWindowRunsTypedCommandsAndOwnsItsMessageBoxes) {
     ASSERT_NE(start({"--arx", arx("hosttest_probe.arx")}), nullptr) << "no window";
     EXPECT_TRUE(win::inside(win::windowRect(window_), win::workAreaOf(window_)));
+    EXPECT_TRUE(win::inside(win::windowRect(control(cadhost::win32::kCommandLineId)),
+                            win::workAreaOf(window_)))
+        << "the command line is on the screen";
     EXPECT_EQ(tabCount(), 1);
     type("hosttest_hello");
     EXPECT_TRUE(outputShows("Command: hosttest_hello\nprobe: hello\n")) << output();
