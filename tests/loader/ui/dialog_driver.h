@@ -70,6 +70,10 @@ public:
 
     // Message boxes shown so far (each answered with OK).
     virtual std::vector<ShownMessage> messages() = 0;
+
+    // Whether the module loader dialog is shown (before the first-run welcome's Options dialog
+    // has closed it is not yet).
+    virtual bool loaderOpen() = 0;
 };
 
 struct DialogCase {
@@ -90,5 +94,19 @@ inline void PrintTo(const DialogCase& c, std::ostream* out) {
 
 // The shared table.
 const std::vector<DialogCase>& DialogCases();
+
+// What the user sees of the open dialogs, as canonical text: the grid's rows (name, start-up
+// image, Event, bold, selected), the front dialog's buttons (enabled, shown) and texts, the
+// focus (withFocus), the Options dialog's items and checks, and the message boxes shown since
+// `shownBefore` (which it advances). Two views that agree print the same text.
+// The scripts give the focus after keys only: the drivers press a button differently (Qt's
+// clicks it, which focuses it; Win32's sends the dialog the button's command).
+std::string ViewState(DialogDriver& d, std::size_t& shownBefore, bool withFocus);
+
+// Fixed scripts of key presses, clicks and checks: each case prints ViewState() after every
+// step as lines starting with "VIEW ", and asserts nothing of its own. scripts/compare_hosts.sh
+// runs them on both views and compares the text. The list is empty unless QM_VIEW_DUMP is set,
+// so that the test programs' ordinary runs leave them out.
+std::vector<DialogCase> ViewScripts();
 
 }  // namespace uitest

@@ -255,6 +255,9 @@ public:
         ASSERT_TRUE(done) << name;
     }
     std::vector<ShownMessage> messages() override { return gui_->shown(); }
+    bool loaderOpen() override {
+        return onGui([] { return loader() != nullptr; });
+    }
 
     // Ends whatever is open with Escape's reject, front first, until the command returned.
     void closeAll() {
@@ -361,6 +364,11 @@ TEST_P(QtDialogCases, Run) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Shared, QtDialogCases, ::testing::ValuesIn(DialogCases()),
+                         [](const ::testing::TestParamInfo<DialogCase>& param) {
+                             return param.param.name;
+                         });
+// Only when QM_VIEW_DUMP is set (scripts/compare_hosts.sh).
+INSTANTIATE_TEST_SUITE_P(ViewDump, QtDialogCases, ::testing::ValuesIn(ViewScripts()),
                          [](const ::testing::TestParamInfo<DialogCase>& param) {
                              return param.param.name;
                          });

@@ -272,6 +272,10 @@ public:
                      static_cast<WPARAM>(i), on ? 1 : 0);
     }
     std::vector<ShownMessage> messages() override { return gui_->shown(); }
+    bool loaderOpen() override {
+        HWND d = loader();
+        return d != nullptr && IsWindowVisible(d) != FALSE;
+    }
 
     // Ends whatever is open with Cancel, front first, until the command has returned.
     void closeAll() {
@@ -437,6 +441,11 @@ TEST_P(Win32DialogCases, Run) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Shared, Win32DialogCases, ::testing::ValuesIn(DialogCases()),
+                         [](const ::testing::TestParamInfo<DialogCase>& param) {
+                             return param.param.name;
+                         });
+// Only when QM_VIEW_DUMP is set (scripts/compare_hosts.sh).
+INSTANTIATE_TEST_SUITE_P(ViewDump, Win32DialogCases, ::testing::ValuesIn(ViewScripts()),
                          [](const ::testing::TestParamInfo<DialogCase>& param) {
                              return param.param.name;
                          });
