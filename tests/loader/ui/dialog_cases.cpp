@@ -7,7 +7,11 @@
 #include <iostream>
 #include <sstream>
 
+#include <qmenv/environment.h>
+
 #include "dialog_driver.h"
+#include "environment/names.h"
+#include "environment/registry_layout.h"
 #include "qmtest/module_settings.h"
 #include "ui/logic/resource_ids.h"
 
@@ -26,6 +30,13 @@ const TestModule kTerrain{"QM_TERRAIN", "Terrain", "KRQM_TERRAIN", {}};
 
 std::string stored(const std::string& key, const std::string& value) {
     return qmtest::storedModuleSetting(key, value).value_or("");
+}
+
+// The machine's setting that keeps every module from starting with the host.
+void overrideAutostart() {
+    QmEnWinRegistry reg;
+    ASSERT_TRUE(reg.OpenKey(kQmEnHKeyLocalMachine, qm::registry_layout::moduleLoaderKey(), true));
+    ASSERT_TRUE(reg.WriteLong(qm::names::kValueAutostartDisable, 1));
 }
 
 int rowOf(DialogDriver& d, const std::string& name) {
@@ -296,6 +307,21 @@ std::vector<DialogCase> makeCases() {
                  EXPECT_TRUE(d.enabled(id)) << id;
              }
          }});
+
+    cases.push_back({"AutostartOverrideHidesLoadModuleButCtrlIStillChoosesIt",
+                     {kBase, kRoads, kRail},
+                     {},
+                     false,
+                     [](DialogDriver& d) {
+                         EXPECT_FALSE(d.visible(kIdStartLoadModule));
+                         EXPECT_FALSE(d.enabled(kIdStartLoadModule));
+                         for (int id : {kIdStartNoAction, kIdStartLoadMenuOnly, kIdLoad, kIdOk}) {
+                             EXPECT_TRUE(d.visible(id) && d.enabled(id)) << id;
+                         }
+                         d.key('I', kCtrl);
+                         EXPECT_EQ(d.startupImage(1), kBitmapLoadModule);
+                     },
+                     overrideAutostart});
     return cases;
 }
 
@@ -395,6 +421,7 @@ struct ViewScript {
     std::vector<std::vector<std::string>> stored;
     bool firstRun;
     std::vector<Step> steps;
+    std::function<void()> beforeStartup = {};
 };
 
 // After the dialogs have closed: what the registry holds for each module.
@@ -477,6 +504,15 @@ std::vector<ViewScript> makeScripts() {
                        false,
                        {keyStep(kVkSpace), keyStep('L', kCtrl), pressStep(kIdLoad, "Load"),
                         pressStep(kIdApply, "Apply")}});
+    scripts.push_back(
+        {"AutostartOverride",
+         {kBase, kRoads, kRail},
+         {{"QM_RAIL", "AutoStart", "True"}},
+         false,
+         {keyStep('I', kCtrl), keyStep(kVkDown), keyStep('M', kCtrl),
+          pressStep(kIdStartNoAction, "NoAction"), pressStep(kIdApply, "Apply"),
+          pressStep(kIdOptions, "Options"), pressStep(kIdCancel, "Cancel"), pressStep(kIdOk, "OK")},
+         overrideAutostart});
     return scripts;
 }
 
@@ -557,7 +593,8 @@ std::vector<DialogCase> ViewScripts() {
                                  }
                                  print(script.name, step.label, state);
                              }
-                         }});
+                         },
+                         script.beforeStartup});
     }
     return cases;
 }

@@ -85,6 +85,8 @@ struct DialogCase {
     // Acts and checks while the dialogs are open; the dialogs are closed afterwards (Cancel)
     // should the case leave them open.
     std::function<void(DialogDriver&)> run;
+    // Runs after the settings are stored and before the start-up (the machine's settings).
+    std::function<void()> beforeStartup = {};
 };
 
 // A failing case prints as its name.

@@ -338,6 +338,9 @@ TEST_P(QtDialogCases, Run) {
     for (const std::vector<std::string>& s : c.stored) {
         storeSetting(s[0], s[1], s[2]);
     }
+    if (c.beforeStartup) {
+        c.beforeStartup();
+    }
     if (!c.firstRun) {
         TestAndMarkFirstRun();
     }

@@ -429,6 +429,9 @@ TEST_P(Win32DialogCases, Run) {
     for (const std::vector<std::string>& s : c.stored) {
         qmtest::storeModuleSettings(s[0], {{s[1], s[2]}});
     }
+    if (c.beforeStartup) {
+        c.beforeStartup();
+    }
     if (!c.firstRun) {
         TestAndMarkFirstRun();
     }
