@@ -194,8 +194,9 @@ def main():
     env = dict(os.environ, QT_QPA_PLATFORM="offscreen")
     env.setdefault("CMAKE_CXX_COMPILER_LAUNCHER", "ccache")
     env.setdefault("CMAKE_C_COMPILER_LAUNCHER", "ccache")
-    # Paths relative to the repository, so that the scratch tree shares the compiler cache.
-    env.setdefault("CCACHE_BASEDIR", ROOT)
+    # Paths relative to a folder that holds both the repository and the scratch tree, so that
+    # the scratch tree shares the compiler cache with the repository's own builds.
+    env.setdefault("CCACHE_BASEDIR", os.path.commonpath([ROOT, work]))
 
     class Suite:
         """One build of the scratch tree and the way to run its tests."""
