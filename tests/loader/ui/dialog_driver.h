@@ -22,6 +22,7 @@ inline constexpr int kVkTab = 0x09;
 inline constexpr int kVkSpace = 0x20;
 inline constexpr int kVkEnd = 0x23;
 inline constexpr int kVkHome = 0x24;
+inline constexpr int kVkUp = 0x26;
 inline constexpr int kVkDown = 0x28;
 
 struct ShownMessage {
@@ -67,6 +68,8 @@ public:
     virtual std::optional<bool> check(const std::string& name) = 0;
     virtual bool checkEnabled(const std::string& name) = 0;
     virtual void setCheck(const std::string& name, bool checked) = 0;
+    // A key as the user types it into the Options dialog's list.
+    virtual void optionsKey(int virtualKey, unsigned modifiers = kNoModifiers) = 0;
 
     // Message boxes shown so far (each answered with OK).
     virtual std::vector<ShownMessage> messages() = 0;

@@ -70,6 +70,8 @@ Qt::Key QtKeyOf(int vk) {
             return Qt::Key_Home;
         case kVkDown:
             return Qt::Key_Down;
+        case kVkUp:
+            return Qt::Key_Up;
         default:
             return Qt::Key_unknown;
     }
@@ -175,6 +177,18 @@ public:
             mods.setFlag(Qt::ShiftModifier, (modifiers & kShift) != 0);
             mods.setFlag(Qt::AltModifier, (modifiers & kAlt) != 0);
             QTest::keyClick(&loader()->grid(), QtKeyOf(vk), mods);
+            return 0;
+        });
+    }
+    void optionsKey(int vk, unsigned modifiers) override {
+        onGui([vk, modifiers] {
+            Qt::KeyboardModifiers mods;
+            mods.setFlag(Qt::ControlModifier, (modifiers & kCtrl) != 0);
+            mods.setFlag(Qt::ShiftModifier, (modifiers & kShift) != 0);
+            mods.setFlag(Qt::AltModifier, (modifiers & kAlt) != 0);
+            if (CCheckingModulesDlg* d = options()) {
+                QTest::keyClick(&d->list(), QtKeyOf(vk), mods);
+            }
             return 0;
         });
     }

@@ -170,9 +170,18 @@ public:
     }
 
     void key(int vk, unsigned modifiers) override {
-        HWND d = loader();
         HWND g = grid();
         ASSERT_NE(g, nullptr) << describeWindows();
+        postKey(loader(), g, vk, modifiers);
+    }
+    void optionsKey(int vk, unsigned modifiers) override {
+        HWND d = front();
+        HWND list = GetDlgItem(d, kIdModuleList);
+        ASSERT_NE(list, nullptr) << describeWindows();
+        postKey(d, list, vk, modifiers);
+    }
+    // Posts a key-down and key-up to window target of dialog d with the modifiers held.
+    void postKey(HWND d, HWND target, int vk, unsigned modifiers) {
         // The key state is the input queue's: shared with the dialogs' thread for the key.
         AttachThreadInput(GetCurrentThreadId(), uiThread_, TRUE);
         BYTE state[256] = {};
@@ -187,8 +196,8 @@ public:
         SetKeyboardState(pressed);
         const auto scan =
             static_cast<LPARAM>(MapVirtualKeyW(static_cast<UINT>(vk), MAPVK_VK_TO_VSC));
-        PostMessageW(g, WM_KEYDOWN, static_cast<WPARAM>(vk), 1 | (scan << 16));
-        PostMessageW(g, WM_KEYUP, static_cast<WPARAM>(vk), 1 | (scan << 16) | (3LL << 30));
+        PostMessageW(target, WM_KEYDOWN, static_cast<WPARAM>(vk), 1 | (scan << 16));
+        PostMessageW(target, WM_KEYUP, static_cast<WPARAM>(vk), 1 | (scan << 16) | (3LL << 30));
         settle(d);
         SetKeyboardState(state);
         AttachThreadInput(GetCurrentThreadId(), uiThread_, FALSE);
