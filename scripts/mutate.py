@@ -221,8 +221,12 @@ def main():
                 sys.exit(f"the unmutated tree does not build ({self.name}); see {log}")
             # The list's own check fails under every mutation by construction, so it cannot
             # count as a catch.
-            self.tests = [t for t in list_tests(self.folder, self.lister, scratch, env)
-                          if t[1] != "MutationListApplies"]
+            # ctest lists in the build folder; the Windows lister (through its preset) in the
+            # source tree.
+            listed = list_tests(self.folder, self.lister, scratch if self.lister else None, env)
+            self.tests = [t for t in listed if t[1] != "MutationListApplies"]
+            if not self.tests:
+                sys.exit(f"no tests listed ({self.name}); see {log}")
             self.everything = {t[0] for t in self.tests}
             checked = self.everything
             if args.area_only:
