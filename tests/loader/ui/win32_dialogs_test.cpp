@@ -566,6 +566,8 @@ std::vector<DialogCase> Win32Cases() {
     const qmtest::TestModule base{"QM_BASE", "Base", "KRQM_BASE", {}};
     const qmtest::TestModule roads{"QM_ROADS", "Roads", "KRQM_ROADS", {}};
     const qmtest::TestModule rail{"QM_RAIL", "Rail", "KRQM_RAIL", {}};
+    const qmtest::TestModule survey{"QM_SURVEY", "survey", "KRQM_SURVEY", {}};
+    const qmtest::TestModule terrain{"QM_TERRAIN", "Terrain", "KRQM_TERRAIN", {}};
     std::vector<DialogCase> cases;
     cases.push_back({"CustomDrawBoldForLoadedAndMarkedLightBlueSelectionGreyWithoutFocus",
                      {base, roads, rail},
@@ -643,9 +645,10 @@ std::vector<DialogCase> Win32Cases() {
                          {
                              const Canvas canvas(client.right, client.bottom);
                              drawButton(d, kIdApply, ODS_FOCUS, canvas, client);
-                             const RECT line3{6, 3, client.right - 6, 4};
-                             EXPECT_LT(canvas.count(line3, face), client.right - 12)
-                                 << "the dotted focus rectangle on the fourth pixel row";
+                             // The fourth pixel column, beside the centred caption.
+                             const RECT column3{3, 6, 4, client.bottom - 6};
+                             EXPECT_LT(canvas.count(column3, face), client.bottom - 12)
+                                 << "the dotted focus rectangle 3 pixels inside";
                          }
                          const Canvas canvas(client.right, client.bottom);
                          drawButton(d, kIdApply, ODS_DISABLED, canvas, client);
@@ -654,6 +657,28 @@ std::vector<DialogCase> Win32Cases() {
                              << "the caption's highlight, one pixel down and right";
                          EXPECT_EQ(canvas.count(inside, kBlack), 0) << "no enabled caption";
                      }});
+    cases.push_back({"SpaceInOptionsGivesTheFocusedCheckToTheSelectionNotToModulesInUse",
+                     {base, roads, rail, survey, terrain},
+                     {{"QM_RAIL", "AutoStart", "True"}},
+                     false,
+                     // The Qt view's list passes this only now and then offscreen (Space at times
+                     // changes no check there), so it is not yet a case of the shared table.
+                     [](DialogDriver& d) {
+                         d.press(kIdOptions);
+                         ASSERT_TRUE(d.optionsOpen());
+                         ASSERT_EQ(d.optionNames(), (std::vector<std::string>{
+                                                        "Rail", "Roads", "survey", "Terrain"}));
+                         d.optionsKey(kVkEnd);
+                         d.optionsKey(kVkUp, kShift);
+                         d.optionsKey(kVkSpace);
+                         EXPECT_EQ(d.check("survey"), false);
+                         EXPECT_EQ(d.check("Terrain"), false) << "selected with survey";
+                         EXPECT_EQ(d.check("Roads"), true) << "not selected";
+                         d.optionsKey(kVkHome);
+                         d.optionsKey(kVkSpace);
+                         EXPECT_EQ(d.check("Rail"), true) << "in use";
+                     }});
+
     return cases;
 }
 
