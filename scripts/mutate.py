@@ -247,12 +247,12 @@ def main():
                   ["ctest", "--preset", "default", "-j2", "--stop-on-failure", "--timeout", "120"],
                   None, linux_configure)
     wine = os.path.join(scratch, "scripts", "wine-ctest.sh")
-    # A test that fails is run once more at once (Wine now and then ends a program before it
-    # starts), so that the stop on a failure is a test's own failure, and no test after it is
-    # left unrun by the script's rerun of the failed ones.
+    # No stop on the first failure under Wine: wine-ctest.sh runs the failed tests once more
+    # (Wine now and then ends a program before it starts), and passes when they pass then, so
+    # that after a stop the tests behind a flake would go unrun and the mutation would pass as a
+    # survivor (seen: 30 of 55 tests run). A failing test is also run again at once.
     windows = Suite("Windows under Wine", "mingw", "build-mingw",
-                    [wine, "-j2", "--stop-on-failure", "--repeat", "until-pass:2", "--timeout",
-                     "300"],
+                    [wine, "-j2", "--repeat", "until-pass:2", "--timeout", "300"],
                     [wine, "--show-only=json-v1"])
 
     def area_tests(file, suite):
