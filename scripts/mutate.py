@@ -15,7 +15,15 @@ The list (scripts/mutations.txt) holds blocks like:
 Mostly one line each; consecutive '-' (and '+') lines join into one text of several lines.
 Lines starting with '#' and blank lines are ignored.
 
+Windows-only code (a file in a folder named win32, or named *_win32.*) is not built on Linux,
+so its mutations would survive there unseen. They go through the Windows build instead: the
+mingw preset in the same scratch worktree (build-mingw), its tests run under Wine on a virtual
+display by scripts/wine-ctest.sh (which runs a failed test once more, as Wine now and then ends
+a program before it starts). The order is the same: the area's test programs first, then the
+whole Windows suite. --no-wine leaves these mutations out (reported as skipped).
+
 Usage: scripts/mutate.sh [--list FILE] [--only N,M-K,...] [--work DIR] [--newest-first]
+                         [--no-wine]
        scripts/mutate.sh --check [--list FILE]   (each text occurs once in the working tree; no build)
 """
 import argparse
@@ -82,6 +90,12 @@ def run(cmd, cwd, log, env=None, timeout=None):
             return 124
 
 
+def windows_only(path):
+    """Whether path is built for Windows only (and so is mutated in the Windows build)."""
+    parts = path.split("/")
+    return "win32" in parts[:-1] or os.path.splitext(parts[-1])[0].endswith("_win32")
+
+
 def area_folders(path):
     """The test folders (relative to the build folder) that a mutation of path meets first."""
     parts = path.split("/")
@@ -92,11 +106,14 @@ def area_folders(path):
     return ["tests/" + "/".join(parts[:2])]
 
 
-def list_tests(build):
+def list_tests(build, lister=None, cwd=None, env=None):
     """(number, name, working folder relative to build, program target or "") of every test,
-    in ctest's numbering. The target is the test program's when it is one of the build's."""
+    in ctest's numbering. The target is the test program's when it is one of the build's (the
+    first word of the command under the build's bin folder: a cross build's command starts with
+    its emulator). lister is the command that prints ctest's listing (ctest in build)."""
     listing = json.loads(subprocess.check_output(
-        ["ctest", "--show-only=json-v1"], cwd=build, text=True))
+        lister or ["ctest", "--show-only=json-v1"], cwd=cwd or build, text=True, env=env,
+        stderr=subprocess.DEVNULL))
     programs = os.path.join(build, "bin") + os.sep
     tests = []
     for number, test in enumerate(listing["tests"], 1):
@@ -105,7 +122,9 @@ def list_tests(build):
             if prop["name"] == "WORKING_DIRECTORY":
                 folder = os.path.relpath(prop["value"], build)
         command = test.get("command") or [""]
-        target = os.path.basename(command[0]) if command[0].startswith(programs) else ""
+        program = next((word for word in command if word.startswith(programs)), "")
+        target = os.path.basename(program)
+        target = target[:-len(".exe")] if target.endswith(".exe") else target
         tests.append((number, test["name"], folder, target))
     return tests
 
@@ -144,6 +163,12 @@ def main():
     parser.add_argument("--newest-first", action="store_true",
                         help="take the list from its end, where new mutations are added, so that "
                              "a pass cut short has met the newest ones")
+    parser.add_argument("--area-only", action="store_true",
+                        help="run only the tests of the mutated files' areas (the unmutated tree "
+                             "too): quicker, but a survivor has then passed those tests alone")
+    parser.add_argument("--no-wine", action="store_true",
+                        help="leave out the mutations of Windows-only code, which need the "
+                             "Windows build and Wine")
     parser.add_argument("--check", action="store_true",
                         help="only check that every mutation applies to the working tree")
     args = parser.parse_args()
@@ -172,60 +197,110 @@ def main():
     env = dict(os.environ, QT_QPA_PLATFORM="offscreen")
     env.setdefault("CMAKE_CXX_COMPILER_LAUNCHER", "ccache")
     env.setdefault("CMAKE_C_COMPILER_LAUNCHER", "ccache")
-    # Paths relative to the repository, so that the scratch tree shares the compiler cache.
-    env.setdefault("CCACHE_BASEDIR", ROOT)
-    build = ["cmake", "--build", "--preset", "default"]
-    test = ["ctest", "--preset", "default", "-j2", "--stop-on-failure", "--timeout", "120"]
-    configure = ["cmake", "--preset", "default"]
+    # Paths relative to a folder that holds both the repository and the scratch tree, so that
+    # the scratch tree shares the compiler cache with the repository's own builds.
+    env.setdefault("CCACHE_BASEDIR", os.path.commonpath([ROOT, work]))
+
+    class Suite:
+        """One build of the scratch tree and the way to run its tests."""
+
+        def __init__(self, name, preset, folder, test, lister, configure_extra=()):
+            self.name = name
+            self.build = ["cmake", "--build", "--preset", preset]
+            self.configure = ["cmake", "--preset", preset] + list(configure_extra)
+            self.folder = os.path.join(scratch, folder)
+            self.test = test
+            self.lister = lister
+            self.tests = None
+            self.everything = set()
+
+        def prepare(self):
+            """Configures and builds the unmutated tree and checks that it passes."""
+            if run(self.configure, scratch, log, env) != 0 or \
+                    run(self.build, scratch, log, env) != 0:
+                sys.exit(f"the unmutated tree does not build ({self.name}); see {log}")
+            # The list's own check fails under every mutation by construction, so it cannot
+            # count as a catch.
+            # ctest lists in the build folder; the Windows lister (through its preset) in the
+            # source tree.
+            listed = list_tests(self.folder, self.lister, scratch if self.lister else None, env)
+            self.tests = [t for t in listed if t[1] != "MutationListApplies"]
+            if not self.tests:
+                sys.exit(f"no tests listed ({self.name}); see {log}")
+            self.everything = {t[0] for t in self.tests}
+            checked = self.everything
+            if args.area_only:
+                checked = set()
+                for _, m in order:
+                    if (windows_only(m["file"]) == (self is windows)):
+                        checked |= {t[0] for t in area_tests(m["file"], self)}
+            if checked and run(self.test + ["-I", selection(checked)], scratch, log, env) != 0:
+                sys.exit(f"the unmutated tree does not pass its tests ({self.name}); see {log}")
+
+    linux_configure = []
     if shutil.which("ld.lld"):
         # Every mutation relinks the programs that use the mutated file; lld does that several
         # times faster than the default linker, with the same result.
-        configure += [f"-DCMAKE_{kind}_LINKER_FLAGS=-fuse-ld=lld"
-                      for kind in ("EXE", "SHARED", "MODULE")]
-    if run(configure, scratch, log, env) != 0 or \
-            run(build, scratch, log, env) != 0:
-        sys.exit(f"the unmutated tree does not build; see {log}")
-    # The list's own check fails under every mutation by construction, so it cannot count as a
-    # catch.
-    tests = [t for t in list_tests(os.path.join(scratch, "build"))
-             if t[1] != "MutationListApplies"]
-    everything = {t[0] for t in tests}
-    if run(test + ["-I", selection(everything)], scratch, log, env) != 0:
-        sys.exit(f"the unmutated tree does not pass its tests; see {log}")
+        linux_configure = [f"-DCMAKE_{kind}_LINKER_FLAGS=-fuse-ld=lld"
+                           for kind in ("EXE", "SHARED", "MODULE")]
+    linux = Suite("Linux", "default", "build",
+                  ["ctest", "--preset", "default", "-j2", "--stop-on-failure", "--timeout", "120"],
+                  None, linux_configure)
+    wine = os.path.join(scratch, "scripts", "wine-ctest.sh")
+    # No stop on the first failure under Wine: wine-ctest.sh runs the failed tests once more
+    # (Wine now and then ends a program before it starts), and passes when they pass then, so
+    # that after a stop the tests behind a flake would go unrun and the mutation would pass as a
+    # survivor (seen: 30 of 55 tests run). A failing test is also run again at once.
+    windows = Suite("Windows under Wine", "mingw", "build-mingw",
+                    [wine, "-j2", "--repeat", "until-pass:2", "--timeout", "300"],
+                    [wine, "--show-only=json-v1"])
 
-    def outcome_of(file):
-        """"caught", "survived" or "invalid": the area's test programs are built and run
-        first; only when they pass is everything built and the rest of the suite run. A test
-        that times out counts as failing."""
+    def area_tests(file, suite):
+        """The tests of the suite that a mutation of file meets first."""
         folders = area_folders(file)
-        area = [t for t in tests if t[3] and any(
+        return [t for t in suite.tests if t[3] and any(
             t[2] == f or t[2].startswith(f + "/") for f in folders)]
+
+    def outcome_of(file, suite):
+        """"caught", "survived" or "invalid": the area's test programs are built and run
+        first; only when they pass is everything built and the rest of the suite run (not with
+        --area-only). A test that times out counts as failing."""
+        area = area_tests(file, suite)
         first = {t[0] for t in area}
         if first:
             targets = sorted({t[3] for t in area})
-            if run(build + ["--target"] + targets, scratch, log, env) != 0:
+            if run(suite.build + ["--target"] + targets, scratch, log, env) != 0:
                 return "invalid"
-            if run(test + ["-I", selection(first)], scratch, log, env, timeout=1800) != 0:
+            if run(suite.test + ["-I", selection(first)], scratch, log, env, timeout=1800) != 0:
                 return "caught"
-        if run(build, scratch, log, env) != 0:
+        if args.area_only:
+            return "survived"
+        if run(suite.build, scratch, log, env) != 0:
             return "invalid"
-        rest = everything - first
-        if rest and run(test + ["-I", selection(rest)], scratch, log, env, timeout=1800) != 0:
+        rest = suite.everything - first
+        if rest and run(suite.test + ["-I", selection(rest)], scratch, log, env,
+                        timeout=3600) != 0:
             return "caught"
         return "survived"
 
-    results = {"caught": [], "survived": [], "invalid": []}
-    order = list(enumerate(mutations, 1))
+    results = {"caught": [], "survived": [], "invalid": [], "skipped": []}
+    order = [(index, m) for index, m in enumerate(mutations, 1)
+             if not chosen or index in chosen]
     if args.newest_first:
         order.reverse()
     for index, m in order:
-        if chosen and index not in chosen:
+        suite = windows if windows_only(m["file"]) else linux
+        label = f"#{index} {m['file']}: {m['note']}"
+        if suite is windows and args.no_wine:
+            results["skipped"].append(label)
+            print(f"skipped  {label} (Windows only; --no-wine)", flush=True)
             continue
+        if suite.tests is None:
+            suite.prepare()
         path = os.path.join(scratch, m["file"])
         with open(path, encoding="utf-8") as f:
             original = f.read()
         count = original.count(m["from"])
-        label = f"#{index} {m['file']}: {m['note']}"
         if count != 1:
             results["invalid"].append(f"{label} (text found {count} times)")
             print(f"invalid  {label} (text found {count} times)", flush=True)
@@ -234,21 +309,26 @@ def main():
             f.write(original.replace(m["from"], m["to"]))
         started = time.monotonic()
         try:
-            outcome = outcome_of(m["file"])
+            outcome = outcome_of(m["file"], suite)
             if outcome == "invalid":
                 label += " (does not build)"
         finally:
             with open(path, "w", encoding="utf-8") as f:
                 f.write(original)
+        if suite is windows:
+            label += " [Wine]"
         results[outcome].append(label)
         print(f"{outcome:8} {label} [{time.monotonic() - started:.0f} s]", flush=True)
 
-    # Leave the scratch build matching the unmutated sources.
-    run(build, scratch, log, env)
+    # Leave the scratch builds matching the unmutated sources.
+    for suite in (linux, windows):
+        if suite.tests is not None:
+            run(suite.build, scratch, log, env)
     valid = len(results["caught"]) + len(results["survived"])
     print(f"\n{len(results['caught'])} of {valid} mutations caught"
           + (f" ({100.0 * len(results['caught']) / valid:.1f} %)" if valid else "")
-          + f", {len(results['survived'])} survived, {len(results['invalid'])} invalid")
+          + f", {len(results['survived'])} survived, {len(results['invalid'])} invalid"
+          + (f", {len(results['skipped'])} skipped" if results["skipped"] else ""))
     for label in results["survived"]:
         print(f"  survived: {label}")
     for label in results["invalid"]:

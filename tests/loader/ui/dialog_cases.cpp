@@ -3,10 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <iostream>
+#include <sstream>
 
 #include <qmenv/environment.h>
 
 #include "dialog_driver.h"
+#include "environment/names.h"
+#include "environment/registry_layout.h"
 #include "qmtest/module_settings.h"
 #include "ui/logic/grid_rows.h"
 #include "ui/logic/resource_ids.h"
@@ -26,6 +31,13 @@ const TestModule kTerrain{"QM_TERRAIN", "Terrain", "KRQM_TERRAIN", {}};
 
 std::string stored(const std::string& key, const std::string& value) {
     return qmtest::storedModuleSetting(key, value).value_or("");
+}
+
+// The machine's setting that keeps every module from starting with the host.
+void overrideAutostart() {
+    QmEnWinRegistry reg;
+    ASSERT_TRUE(reg.OpenKey(kQmEnHKeyLocalMachine, qm::registry_layout::moduleLoaderKey(), true));
+    ASSERT_TRUE(reg.WriteLong(qm::names::kValueAutostartDisable, 1));
 }
 
 int rowOf(DialogDriver& d, const std::string& name) {
@@ -402,6 +414,21 @@ std::vector<DialogCase> makeCases() {
                                  << "control " << id << " at " << *box << ", in view " << view;
                          }
                      }});
+
+    cases.push_back({"AutostartOverrideHidesLoadModuleButCtrlIStillChoosesIt",
+                     {kBase, kRoads, kRail},
+                     {},
+                     false,
+                     [](DialogDriver& d) {
+                         EXPECT_FALSE(d.visible(kIdStartLoadModule));
+                         EXPECT_FALSE(d.enabled(kIdStartLoadModule));
+                         for (int id : {kIdStartNoAction, kIdStartLoadMenuOnly, kIdLoad, kIdOk}) {
+                             EXPECT_TRUE(d.visible(id) && d.enabled(id)) << id;
+                         }
+                         d.key('I', kCtrl);
+                         EXPECT_EQ(d.startupImage(1), kBitmapLoadModule);
+                     },
+                     overrideAutostart});
     return cases;
 }
 
@@ -409,6 +436,275 @@ std::vector<DialogCase> makeCases() {
 
 const std::vector<DialogCase>& DialogCases() {
     static const std::vector<DialogCase> cases = makeCases();
+    return cases;
+}
+
+namespace {
+
+// The buttons of each dialog, by the name the dump gives them.
+const std::pair<int, const char*> kLoaderButtons[] = {
+    {kIdLoad, "Load"},
+    {kIdUnload, "Unload"},
+    {kIdStartNoAction, "NoAction"},
+    {kIdStartLoadMenuOnly, "LoadMenuOnly"},
+    {kIdStartLoadModule, "LoadModule"},
+    {kIdOk, "OK"},
+    {kIdApply, "Apply"},
+    {kIdCancelButton, "Cancel"},
+    {kIdHelp, "Help"},
+    {kIdOptions, "Options"},
+};
+const std::pair<int, const char*> kOptionsButtons[] = {
+    {kIdOk, "OK"},
+    {kIdCancel, "Cancel"},
+    {kIdHelp, "Help"},
+    {kIdRefresh, "Refresh"},
+};
+
+std::string quoted(const std::string& text) {
+    std::string out = "\"";
+    for (char c : text) {
+        if (c == '\n') {
+            out += "\\n";
+        } else if (c != '\r') {
+            out += c;
+        }
+    }
+    return out + "\"";
+}
+
+template <std::size_t N>
+void dumpButtons(DialogDriver& d, const std::pair<int, const char*> (&buttons)[N],
+                 std::ostream& out) {
+    for (const auto& [id, name] : buttons) {
+        out << "  button " << name << (d.visible(id) ? " shown" : " hidden")
+            << (d.enabled(id) ? " enabled" : " disabled") << " text=" << quoted(d.text(id))
+            << " tip=" << quoted(d.tooltip(id)) << "\n";
+    }
+}
+
+std::string keyName(int key, unsigned modifiers) {
+    std::string name = (modifiers & kCtrl) != 0 ? "Ctrl+" : "";
+    name += (modifiers & kShift) != 0 ? "Shift+" : "";
+    name += (modifiers & kAlt) != 0 ? "Alt+" : "";
+    switch (key) {
+        case kVkTab:
+            return name + "Tab";
+        case kVkSpace:
+            return name + "Space";
+        case kVkEnd:
+            return name + "End";
+        case kVkHome:
+            return name + "Home";
+        case kVkDown:
+            return name + "Down";
+        case kVkUp:
+            return name + "Up";
+        default:
+            return name + static_cast<char>(key);
+    }
+}
+
+struct Step {
+    std::string label;
+    std::function<void(DialogDriver&)> act;
+};
+
+Step keyStep(int key, unsigned modifiers = kNoModifiers) {
+    return {"key " + keyName(key, modifiers), [=](DialogDriver& d) { d.key(key, modifiers); }};
+}
+Step pressStep(int id, const std::string& name) {
+    return {"press " + name, [=](DialogDriver& d) { d.press(id); }};
+}
+Step headerStep(int column) {
+    return {"header " + std::to_string(column), [=](DialogDriver& d) { d.clickHeader(column); }};
+}
+Step checkStep(const std::string& name, bool on) {
+    return {"check " + name + (on ? " on" : " off"),
+            [=](DialogDriver& d) { d.setCheck(name, on); }};
+}
+
+struct ViewScript {
+    const char* name;
+    std::vector<TestModule> modules;
+    std::vector<std::vector<std::string>> stored;
+    bool firstRun;
+    std::vector<Step> steps;
+    std::function<void()> beforeStartup = {};
+};
+
+// After the dialogs have closed: what the registry holds for each module.
+void dumpStored(const std::vector<TestModule>& modules, std::ostream& out) {
+    for (const TestModule& m : modules) {
+        out << "  stored " << m.key;
+        for (const char* value : {"Activated", "AutoStart", "DemandLoad"}) {
+            out << " " << value << "=" << stored(m.key, value);
+        }
+        out << "\n";
+    }
+}
+
+void print(const std::string& script, const std::string& step, const std::string& state) {
+    std::ostringstream out;
+    out << "VIEW " << script << " | " << step << "\n";
+    std::istringstream lines(state);
+    for (std::string line; std::getline(lines, line);) {
+        out << "VIEW " << line << "\n";
+    }
+    std::cout << out.str() << std::flush;
+}
+
+std::vector<ViewScript> makeScripts() {
+    const std::vector<TestModule> five{kBase, kRoads, kRail, kSurvey, kTerrain};
+    // Rail starts with the host (its row is bold), survey brings only its menu.
+    const std::vector<std::vector<std::string>> startups{{"QM_RAIL", "AutoStart", "True"},
+                                                         {"QM_SURVEY", "AutoStart", "True"},
+                                                         {"QM_SURVEY", "DemandLoad", "True"}};
+    std::vector<ViewScript> scripts;
+    scripts.push_back({"GridKeysMarksAndSorting",
+                       five,
+                       startups,
+                       false,
+                       {keyStep(kVkDown),
+                        keyStep(kVkEnd, kCtrl),
+                        keyStep(kVkHome, kCtrl | kShift),
+                        keyStep('L', kCtrl),
+                        keyStep('U', kCtrl),
+                        keyStep(kVkSpace),
+                        keyStep(kVkSpace),
+                        keyStep(kVkHome, kCtrl),
+                        keyStep('M', kCtrl),
+                        keyStep(kVkDown),
+                        keyStep('I', kCtrl),
+                        keyStep(kVkDown),
+                        keyStep('N', kCtrl),
+                        keyStep('L', kCtrl | kShift),
+                        keyStep('L'),
+                        pressStep(kIdUnload, "Unload"),
+                        pressStep(kIdLoad, "Load"),
+                        pressStep(kIdStartLoadModule, "LoadModule"),
+                        headerStep(1),
+                        headerStep(1),
+                        headerStep(3),
+                        headerStep(3),
+                        headerStep(7),
+                        headerStep(7),
+                        keyStep(kVkTab),
+                        pressStep(kIdApply, "Apply"),
+                        pressStep(kIdOk, "OK")}});
+    scripts.push_back(
+        {"OptionsChecksAndTheRebuild",
+         five,
+         startups,
+         false,
+         {pressStep(kIdOptions, "Options"), checkStep("Roads", false), checkStep("Terrain", false),
+          checkStep("Terrain", true), pressStep(kIdOk, "OK"), pressStep(kIdOptions, "Options"),
+          checkStep("Terrain", false), pressStep(kIdCancel, "Cancel"),
+          pressStep(kIdCancelButton, "Cancel")}});
+    scripts.push_back({"FirstRunWelcome",
+                       {kBase, kRoads, kRail},
+                       {},
+                       true,
+                       {checkStep("Rail", false), pressStep(kIdOk, "OK"), keyStep('M', kCtrl),
+                        pressStep(kIdOk, "OK")}});
+    scripts.push_back({"NoModules",
+                       {},
+                       {},
+                       false,
+                       {keyStep(kVkSpace), keyStep('L', kCtrl), pressStep(kIdLoad, "Load"),
+                        pressStep(kIdApply, "Apply")}});
+    scripts.push_back(
+        {"AutostartOverride",
+         {kBase, kRoads, kRail},
+         {{"QM_RAIL", "AutoStart", "True"}},
+         false,
+         {keyStep('I', kCtrl), keyStep(kVkDown), keyStep('M', kCtrl),
+          pressStep(kIdStartNoAction, "NoAction"), pressStep(kIdApply, "Apply"),
+          pressStep(kIdOptions, "Options"), pressStep(kIdCancel, "Cancel"), pressStep(kIdOk, "OK")},
+         overrideAutostart});
+    return scripts;
+}
+
+}  // namespace
+
+std::string ViewState(DialogDriver& d, std::size_t& shownBefore, bool withFocus) {
+    std::ostringstream out;
+    if (!d.isOpen()) {
+        out << "  closed\n";
+    } else {
+        const bool options = d.optionsOpen();
+        out << "  front " << (options ? "options" : "loader");
+        if (withFocus) {
+            out << " focus=" << d.focused();
+        }
+        out << "\n";
+        if (options) {
+            dumpButtons(d, kOptionsButtons, out);
+            out << "  please-wait " << (d.visible(kIdPleaseWait) ? "shown" : "hidden")
+                << " version " << (d.visible(kIdVersion) ? "shown" : "hidden") << "\n";
+            for (const std::string& name : d.optionNames()) {
+                const std::optional<bool> check = d.check(name);
+                out << "  option " << quoted(name) << " "
+                    << (!check   ? "no-box"
+                        : *check ? "checked"
+                                 : "unchecked")
+                    << (d.checkEnabled(name) ? " enabled" : " disabled") << "\n";
+            }
+        } else {
+            dumpButtons(d, kLoaderButtons, out);
+        }
+        if (d.loaderOpen()) {
+            const std::vector<int> selection = d.selection();
+            const Names names = d.names();
+            for (std::size_t i = 0; i < names.size(); ++i) {
+                const int row = static_cast<int>(i) + 1;
+                const bool selected =
+                    std::find(selection.begin(), selection.end(), row) != selection.end();
+                out << "  row " << row << " " << quoted(names[i])
+                    << " image=" << d.startupImage(row) << " event=" << quoted(d.event(row))
+                    << (d.bold(row) ? " bold" : "") << (selected ? " selected" : "") << "\n";
+            }
+        }
+    }
+    const std::vector<ShownMessage> shown = d.messages();
+    for (std::size_t i = shownBefore; i < shown.size(); ++i) {
+        out << "  message " << quoted(shown[i].caption) << " style=0x" << std::hex << shown[i].style
+            << std::dec << " " << quoted(shown[i].text) << "\n";
+    }
+    shownBefore = shown.size();
+    return out.str();
+}
+
+std::vector<DialogCase> ViewScripts() {
+    std::vector<DialogCase> cases;
+    if (std::getenv("QM_VIEW_DUMP") == nullptr) {
+        return cases;
+    }
+    for (const ViewScript& script : makeScripts()) {
+        cases.push_back({script.name, script.modules, script.stored, script.firstRun,
+                         [script](DialogDriver& d) {
+                             std::size_t shown = 0;
+                             print(script.name, "opened", ViewState(d, shown, true));
+                             for (const Step& step : script.steps) {
+                                 if (!d.isOpen()) {
+                                     break;
+                                 }
+                                 step.act(d);
+                                 if (!d.isOpen()) {
+                                     ASSERT_TRUE(d.waitClosed()) << step.label;
+                                 }
+                                 std::string state =
+                                     ViewState(d, shown, step.label.rfind("key ", 0) == 0);
+                                 if (!d.isOpen()) {
+                                     std::ostringstream registry;
+                                     dumpStored(script.modules, registry);
+                                     state += registry.str();
+                                 }
+                                 print(script.name, step.label, state);
+                             }
+                         },
+                         script.beforeStartup});
+    }
     return cases;
 }
 

@@ -23,6 +23,7 @@ inline constexpr int kVkReturn = 0x0D;
 inline constexpr int kVkSpace = 0x20;
 inline constexpr int kVkEnd = 0x23;
 inline constexpr int kVkHome = 0x24;
+inline constexpr int kVkUp = 0x26;
 inline constexpr int kVkDown = 0x28;
 
 struct ScreenBox {
@@ -81,6 +82,8 @@ public:
     virtual std::optional<bool> check(const std::string& name) = 0;
     virtual bool checkEnabled(const std::string& name) = 0;
     virtual void setCheck(const std::string& name, bool checked) = 0;
+    // A key as the user types it into the Options dialog's list.
+    virtual void optionsKey(int virtualKey, unsigned modifiers = kNoModifiers) = 0;
 
     // Message boxes shown so far (each answered with OK).
     virtual std::vector<ShownMessage> messages() = 0;
@@ -111,6 +114,10 @@ public:
     // A shown grid column's width, and the user's drag of its right edge to `width`.
     virtual int columnWidth(int gridColumn) = 0;
     virtual void dragColumn(int gridColumn, int width) = 0;
+
+    // Whether the module loader dialog is shown (before the first-run welcome's Options dialog
+    // has closed it is not yet).
+    virtual bool loaderOpen() = 0;
 };
 
 struct DialogCase {
@@ -122,6 +129,8 @@ struct DialogCase {
     // Acts and checks while the dialogs are open; the dialogs are closed afterwards (Cancel)
     // should the case leave them open.
     std::function<void(DialogDriver&)> run;
+    // Runs after the settings are stored and before the start-up (the machine's settings).
+    std::function<void()> beforeStartup = {};
 };
 
 // A failing case prints as its name.
@@ -131,5 +140,19 @@ inline void PrintTo(const DialogCase& c, std::ostream* out) {
 
 // The shared table.
 const std::vector<DialogCase>& DialogCases();
+
+// What the user sees of the open dialogs, as canonical text: the grid's rows (name, start-up
+// image, Event, bold, selected), the front dialog's buttons (enabled, shown) and texts, the
+// focus (withFocus), the Options dialog's items and checks, and the message boxes shown since
+// `shownBefore` (which it advances). Two views that agree print the same text.
+// The scripts give the focus after keys only: the drivers press a button differently (Qt's
+// clicks it, which focuses it; Win32's sends the dialog the button's command).
+std::string ViewState(DialogDriver& d, std::size_t& shownBefore, bool withFocus);
+
+// Fixed scripts of key presses, clicks and checks: each case prints ViewState() after every
+// step as lines starting with "VIEW ", and asserts nothing of its own. scripts/compare_hosts.sh
+// runs them on both views and compares the text. The list is empty unless QM_VIEW_DUMP is set,
+// so that the test programs' ordinary runs leave them out.
+std::vector<DialogCase> ViewScripts();
 
 }  // namespace uitest

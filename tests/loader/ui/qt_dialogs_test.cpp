@@ -77,6 +77,8 @@ Qt::Key QtKeyOf(int vk) {
             return Qt::Key_Home;
         case kVkDown:
             return Qt::Key_Down;
+        case kVkUp:
+            return Qt::Key_Up;
         default:
             return Qt::Key_unknown;
     }
@@ -180,6 +182,18 @@ public:
             return 0;
         });
     }
+    void optionsKey(int vk, unsigned modifiers) override {
+        onGui([vk, modifiers] {
+            Qt::KeyboardModifiers mods;
+            mods.setFlag(Qt::ControlModifier, (modifiers & kCtrl) != 0);
+            mods.setFlag(Qt::ShiftModifier, (modifiers & kShift) != 0);
+            mods.setFlag(Qt::AltModifier, (modifiers & kAlt) != 0);
+            if (CCheckingModulesDlg* d = options()) {
+                QTest::keyClick(&d->list(), QtKeyOf(vk), mods);
+            }
+            return 0;
+        });
+    }
     void clickHeader(int gridColumn) override {
         onGui([this, gridColumn] {
             QHeaderView* header = loader()->grid().horizontalHeader();
@@ -257,6 +271,9 @@ public:
         ASSERT_TRUE(done) << name;
     }
     std::vector<ShownMessage> messages() override { return gui_->shown(); }
+    bool loaderOpen() override {
+        return onGui([] { return loader() != nullptr; });
+    }
 
     std::optional<ScreenBox> controlBox(int id) override {
         return onGui([this, id] {
@@ -460,6 +477,9 @@ TEST_P(QtDialogCases, Run) {
     for (const std::vector<std::string>& s : c.stored) {
         storeSetting(s[0], s[1], s[2]);
     }
+    if (c.beforeStartup) {
+        c.beforeStartup();
+    }
     if (!c.firstRun) {
         TestAndMarkFirstRun();
     }
@@ -486,6 +506,11 @@ TEST_P(QtDialogCases, Run) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Shared, QtDialogCases, ::testing::ValuesIn(DialogCases()),
+                         [](const ::testing::TestParamInfo<DialogCase>& param) {
+                             return param.param.name;
+                         });
+// Only when QM_VIEW_DUMP is set (scripts/compare_hosts.sh).
+INSTANTIATE_TEST_SUITE_P(ViewDump, QtDialogCases, ::testing::ValuesIn(ViewScripts()),
                          [](const ::testing::TestParamInfo<DialogCase>& param) {
                              return param.param.name;
                          });

@@ -54,10 +54,11 @@ constexpr auto kFirstWindowTimeout = std::chrono::seconds(90);
 // Host services of a GUI host that record each message box and answer it with OK.
 class RecordingGui : public cadhost::UiServices {
 public:
-    int messageBox(AcFrameWindow*, const std::string& text, const std::string& caption,
+    int messageBox(AcFrameWindow* owner, const std::string& text, const std::string& caption,
                    unsigned style) override {
         std::lock_guard lock(mutex_);
         shown_.push_back({text, caption, style});
+        owners_.push_back(reinterpret_cast<HWND>(owner));
         return IDOK;  // the Windows macro: the host's constant of the same name and value
     }
     void setWaitCursor(bool) override {}
@@ -69,11 +70,18 @@ public:
     void clear() {
         std::lock_guard lock(mutex_);
         shown_.clear();
+        owners_.clear();
+    }
+    // The owner window of each message box shown, in the order of shown().
+    std::vector<HWND> owners() {
+        std::lock_guard lock(mutex_);
+        return owners_;
     }
 
 private:
     std::mutex mutex_;
     std::vector<ShownMessage> shown_;
+    std::vector<HWND> owners_;
 };
 
 std::string windowText(HWND hwnd) {
@@ -192,9 +200,18 @@ public:
     }
 
     void key(int vk, unsigned modifiers) override {
-        HWND d = loader();
         HWND g = grid();
         ASSERT_NE(g, nullptr) << describeWindows();
+        postKey(loader(), g, vk, modifiers);
+    }
+    void optionsKey(int vk, unsigned modifiers) override {
+        HWND d = front();
+        HWND list = GetDlgItem(d, kIdModuleList);
+        ASSERT_NE(list, nullptr) << describeWindows();
+        postKey(d, list, vk, modifiers);
+    }
+    // Posts a key-down and key-up to window target of dialog d with the modifiers held.
+    void postKey(HWND d, HWND target, int vk, unsigned modifiers) {
         // The key state is the input queue's: shared with the dialogs' thread for the key.
         AttachThreadInput(GetCurrentThreadId(), uiThread_, TRUE);
         BYTE state[256] = {};
@@ -209,8 +226,8 @@ public:
         SetKeyboardState(pressed);
         const auto scan =
             static_cast<LPARAM>(MapVirtualKeyW(static_cast<UINT>(vk), MAPVK_VK_TO_VSC));
-        PostMessageW(g, WM_KEYDOWN, static_cast<WPARAM>(vk), 1 | (scan << 16));
-        PostMessageW(g, WM_KEYUP, static_cast<WPARAM>(vk), 1 | (scan << 16) | (3LL << 30));
+        PostMessageW(target, WM_KEYDOWN, static_cast<WPARAM>(vk), 1 | (scan << 16));
+        PostMessageW(target, WM_KEYUP, static_cast<WPARAM>(vk), 1 | (scan << 16) | (3LL << 30));
         settle(d);
         SetKeyboardState(state);
         AttachThreadInput(GetCurrentThreadId(), uiThread_, FALSE);
@@ -308,6 +325,22 @@ public:
                      static_cast<WPARAM>(i), on ? 1 : 0);
     }
     std::vector<ShownMessage> messages() override { return gui_->shown(); }
+    bool loaderOpen() override {
+        HWND d = loader();
+        return d != nullptr && IsWindowVisible(d) != FALSE;
+    }
+
+    // For the cases of this view alone.
+    HWND frontDialog() { return front(); }
+    HWND loaderDialog() { return loader(); }
+    HWND gridWindow() { return grid(); }
+    std::vector<HWND> messageOwners() { return gui_->owners(); }
+    // Moves the focus as the dialog manager does (which also moves the default button).
+    void focusControl(int id) {
+        HWND d = front();
+        PostMessageW(d, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(d, id)), TRUE);
+        settle(d);
+    }
 
     std::optional<ScreenBox> controlBox(int id) override {
         RECT r{};
@@ -603,6 +636,9 @@ TEST_P(Win32DialogCases, Run) {
     for (const std::vector<std::string>& s : c.stored) {
         qmtest::storeModuleSettings(s[0], {{s[1], s[2]}});
     }
+    if (c.beforeStartup) {
+        c.beforeStartup();
+    }
     if (!c.firstRun) {
         TestAndMarkFirstRun();
     }
@@ -614,7 +650,225 @@ TEST_P(Win32DialogCases, Run) {
     }
 }
 
+// ---- Cases of this view alone: what the shared driver cannot see (the custom draw's styles,
+// the owner-drawn buttons' painting and styles, the windows that own others), through the
+// same messages Windows sends the dialogs.
+
+// A 32-bit memory bitmap to draw into, as the dialogs get the DCs they paint into.
+class Canvas {
+public:
+    Canvas(int width, int height) : dc_(CreateCompatibleDC(nullptr)) {
+        BITMAPINFO info{};
+        info.bmiHeader.biSize = sizeof(info.bmiHeader);
+        info.bmiHeader.biWidth = width;
+        info.bmiHeader.biHeight = -height;
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        info.bmiHeader.biCompression = BI_RGB;
+        void* bits = nullptr;
+        bitmap_ = CreateDIBSection(dc_, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+        old_ = SelectObject(dc_, bitmap_);
+        SelectObject(dc_, GetStockObject(SYSTEM_FONT));
+    }
+    ~Canvas() {
+        SelectObject(dc_, old_);
+        DeleteObject(bitmap_);
+        DeleteDC(dc_);
+    }
+    Canvas(const Canvas&) = delete;
+    Canvas& operator=(const Canvas&) = delete;
+    HDC dc() const { return dc_; }
+    // Pixels of colour c in the rectangle.
+    int count(const RECT& r, COLORREF c) const {
+        int n = 0;
+        for (int y = r.top; y < r.bottom; ++y) {
+            for (int x = r.left; x < r.right; ++x) {
+                n += GetPixel(dc_, x, y) == c ? 1 : 0;
+            }
+        }
+        return n;
+    }
+
+private:
+    HDC dc_;
+    HBITMAP bitmap_ = nullptr;
+    HGDIOBJ old_ = nullptr;
+};
+
+// What the grid's custom draw answers for one cell (subItem -1: the item's pre-paint).
+struct DrawnCell {
+    LRESULT result;
+    COLORREF text;
+    COLORREF back;
+    LONG weight;
+    UINT state;
+};
+
+DrawnCell drawCell(Win32Driver& d, int row, int subItem) {
+    const Canvas canvas(200, 40);
+    NMLVCUSTOMDRAW draw{};
+    draw.nmcd.hdr.hwndFrom = d.gridWindow();
+    draw.nmcd.hdr.idFrom = static_cast<UINT_PTR>(kIdGrid);
+    draw.nmcd.hdr.code = static_cast<UINT>(NM_CUSTOMDRAW);
+    draw.nmcd.dwDrawStage = subItem < 0 ? CDDS_ITEMPREPAINT : (CDDS_ITEMPREPAINT | CDDS_SUBITEM);
+    draw.nmcd.hdc = canvas.dc();
+    draw.nmcd.dwItemSpec = static_cast<DWORD_PTR>(row - 1);
+    draw.nmcd.uItemState = CDIS_SELECTED | CDIS_FOCUS;
+    draw.iSubItem = std::max(subItem, 0);
+    const LRESULT result = SendMessageW(d.loaderDialog(), WM_NOTIFY, static_cast<WPARAM>(kIdGrid),
+                                        reinterpret_cast<LPARAM>(&draw));
+    LOGFONTW font{};
+    GetObjectW(GetCurrentObject(canvas.dc(), OBJ_FONT), sizeof(font), &font);
+    return {result, draw.clrText, draw.clrTextBk, font.lfWeight, draw.nmcd.uItemState};
+}
+
+// Paints button id of the front dialog as the dialog manager asks it to, in state.
+void drawButton(Win32Driver& d, int id, UINT state, const Canvas& canvas, const RECT& client) {
+    DRAWITEMSTRUCT item{};
+    item.CtlType = ODT_BUTTON;
+    item.CtlID = static_cast<UINT>(id);
+    item.itemAction = ODA_DRAWENTIRE;
+    item.itemState = state;
+    item.hwndItem = GetDlgItem(d.frontDialog(), id);
+    item.hDC = canvas.dc();
+    item.rcItem = client;
+    SendMessageW(d.frontDialog(), WM_DRAWITEM, static_cast<WPARAM>(id),
+                 reinterpret_cast<LPARAM>(&item));
+}
+
+constexpr COLORREF kBlack = RGB(0, 0, 0);
+constexpr COLORREF kWhite = RGB(255, 255, 255);
+
+std::vector<DialogCase> Win32Cases() {
+    const qmtest::TestModule base{"QM_BASE", "Base", "KRQM_BASE", {}};
+    const qmtest::TestModule roads{"QM_ROADS", "Roads", "KRQM_ROADS", {}};
+    const qmtest::TestModule rail{"QM_RAIL", "Rail", "KRQM_RAIL", {}};
+    const qmtest::TestModule survey{"QM_SURVEY", "survey", "KRQM_SURVEY", {}};
+    const qmtest::TestModule terrain{"QM_TERRAIN", "Terrain", "KRQM_TERRAIN", {}};
+    std::vector<DialogCase> cases;
+    cases.push_back({"CustomDrawBoldForLoadedAndMarkedLightBlueSelectionGreyWithoutFocus",
+                     {base, roads, rail},
+                     {{"QM_RAIL", "AutoStart", "True"}},
+                     false,
+                     [](DialogDriver& driver) {
+                         auto& d = static_cast<Win32Driver&>(driver);
+                         ASSERT_EQ(d.names(), (std::vector<std::string>{"Rail", "Roads"}));
+                         EXPECT_EQ(drawCell(d, 1, -1).result, CDRF_NOTIFYSUBITEMDRAW);
+                         const DrawnCell loaded = drawCell(d, 1, 0);
+                         EXPECT_EQ(loaded.result, CDRF_NEWFONT);
+                         EXPECT_EQ(loaded.weight, FW_BOLD);
+                         EXPECT_EQ(loaded.text, kBlack);
+                         EXPECT_EQ(loaded.back, RGB(204, 228, 247)) << "selected, the grid focused";
+                         EXPECT_EQ(loaded.state & (CDIS_SELECTED | CDIS_FOCUS), 0u)
+                             << "else the ListView paints its own selection over the colours";
+                         const DrawnCell plain = drawCell(d, 2, 0);
+                         EXPECT_EQ(plain.weight, FW_NORMAL);
+                         EXPECT_EQ(plain.back, kWhite);
+                         EXPECT_EQ(drawCell(d, 1, 1).result, CDRF_SKIPDEFAULT)
+                             << "the image drawn centred";
+                         d.key(kVkDown, kNoModifiers);
+                         d.key('L', kCtrl);
+                         ASSERT_EQ(d.event(2), "Load");
+                         EXPECT_EQ(drawCell(d, 2, 2).weight, FW_BOLD) << "a mark is bold";
+                         d.focusControl(kIdLoad);
+                         EXPECT_EQ(drawCell(d, 2, 0).back, RGB(217, 217, 217))
+                             << "the grid not focused";
+                     }});
+    cases.push_back({"TheErrorBoxIsOwnedByTheLoaderAndTheExplanatoryRowPaintedWhole",
+                     {},
+                     {},
+                     false,
+                     [](DialogDriver& driver) {
+                         auto& d = static_cast<Win32Driver&>(driver);
+                         const std::vector<HWND> owners = d.messageOwners();
+                         ASSERT_EQ(owners.size(), 1u);
+                         EXPECT_EQ(owners[0], d.loaderDialog());
+                         EXPECT_EQ(drawCell(d, 1, -1).result, CDRF_SKIPDEFAULT);
+                     }});
+    cases.push_back({"ButtonsStayOwnerDrawnAsTheDefaultMovesOptionsOwnedByTheLoader",
+                     {base, roads},
+                     {},
+                     false,
+                     [](DialogDriver& driver) {
+                         auto& d = static_cast<Win32Driver&>(driver);
+                         d.focusControl(kIdLoad);
+                         ASSERT_EQ(d.focused(), kIdLoad);
+                         HWND loader = d.loaderDialog();
+                         for (int id : {kIdLoad, kIdUnload, kIdOk, kIdApply, kIdCancelButton,
+                                        kIdOptions, kIdStartNoAction}) {
+                             EXPECT_EQ(
+                                 GetWindowLongW(GetDlgItem(loader, id), GWL_STYLE) & BS_TYPEMASK,
+                                 BS_OWNERDRAW)
+                                 << id;
+                         }
+                         EXPECT_NE(SendMessageW(GetDlgItem(loader, kIdLoad), WM_GETDLGCODE, 0, 0) &
+                                       DLGC_DEFPUSHBUTTON,
+                                   0)
+                             << "the focused push button is the default";
+                         d.press(kIdOptions);
+                         ASSERT_TRUE(d.optionsOpen());
+                         EXPECT_EQ(GetWindow(d.frontDialog(), GW_OWNER), loader);
+                     }});
+    cases.push_back({"OwnerDrawnButtonFocusRectangle3PixelsInsideDisabledCaptionEmbossed",
+                     {base, roads},
+                     {},
+                     false,
+                     [](DialogDriver& driver) {
+                         auto& d = static_cast<Win32Driver&>(driver);
+                         RECT client{};
+                         GetClientRect(GetDlgItem(d.frontDialog(), kIdApply), &client);
+                         ASSERT_GT(client.bottom, 12);
+                         const COLORREF face = GetSysColor(COLOR_BTNFACE);
+                         {
+                             const Canvas canvas(client.right, client.bottom);
+                             drawButton(d, kIdApply, ODS_FOCUS, canvas, client);
+                             // The fourth pixel column, beside the centred caption.
+                             const RECT column3{3, 6, 4, client.bottom - 6};
+                             EXPECT_LT(canvas.count(column3, face), client.bottom - 12)
+                                 << "the dotted focus rectangle 3 pixels inside";
+                         }
+                         const Canvas canvas(client.right, client.bottom);
+                         drawButton(d, kIdApply, ODS_DISABLED, canvas, client);
+                         const RECT inside{3, 3, client.right - 3, client.bottom - 3};
+                         EXPECT_GT(canvas.count(inside, GetSysColor(COLOR_BTNHIGHLIGHT)), 0)
+                             << "the caption's highlight, one pixel down and right";
+                         EXPECT_EQ(canvas.count(inside, kBlack), 0) << "no enabled caption";
+                     }});
+    cases.push_back({"SpaceInOptionsGivesTheFocusedCheckToTheSelectionNotToModulesInUse",
+                     {base, roads, rail, survey, terrain},
+                     {{"QM_RAIL", "AutoStart", "True"}},
+                     false,
+                     // The Qt view's list passes this only now and then offscreen (Space at times
+                     // changes no check there), so it is not yet a case of the shared table.
+                     [](DialogDriver& d) {
+                         d.press(kIdOptions);
+                         ASSERT_TRUE(d.optionsOpen());
+                         ASSERT_EQ(d.optionNames(), (std::vector<std::string>{
+                                                        "Rail", "Roads", "survey", "Terrain"}));
+                         d.optionsKey(kVkEnd);
+                         d.optionsKey(kVkUp, kShift);
+                         d.optionsKey(kVkSpace);
+                         EXPECT_EQ(d.check("survey"), false);
+                         EXPECT_EQ(d.check("Terrain"), false) << "selected with survey";
+                         EXPECT_EQ(d.check("Roads"), true) << "not selected";
+                         d.optionsKey(kVkHome);
+                         d.optionsKey(kVkSpace);
+                         EXPECT_EQ(d.check("Rail"), true) << "in use";
+                     }});
+
+    return cases;
+}
+
 INSTANTIATE_TEST_SUITE_P(Shared, Win32DialogCases, ::testing::ValuesIn(DialogCases()),
+                         [](const ::testing::TestParamInfo<DialogCase>& param) {
+                             return param.param.name;
+                         });
+INSTANTIATE_TEST_SUITE_P(Win32, Win32DialogCases, ::testing::ValuesIn(Win32Cases()),
+                         [](const ::testing::TestParamInfo<DialogCase>& param) {
+                             return param.param.name;
+                         });
+// Only when QM_VIEW_DUMP is set (scripts/compare_hosts.sh).
+INSTANTIATE_TEST_SUITE_P(ViewDump, Win32DialogCases, ::testing::ValuesIn(ViewScripts()),
                          [](const ::testing::TestParamInfo<DialogCase>& param) {
                              return param.param.name;
                          });
