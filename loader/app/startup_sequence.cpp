@@ -244,7 +244,7 @@ void RunStartupSequence(LoaderContext& context) {
                                      names::kDefinitionExtension, context.modules(), errorText);
     if (found) {
         notePhase("Catalogue");
-        ReadModuleSettings(bringUp.reads(), context.modules());
+        ReadModuleSettings(context.modules(), &context.log());
         // The base module's settings are forced below, after the reads.
         applyBaseModuleSettings(context.modules());
     }

@@ -8,7 +8,6 @@
 
 #include "catalogue/module_key.h"
 #include "catalogue/registry_batch.h"
-#include "catalogue/startup_pass.h"
 #include "catalogue/store_writes.h"
 #include "environment/diagnostic_log.h"
 #include "environment/names.h"
@@ -46,13 +45,7 @@ std::optional<std::string> keyOrLog(const ModuleRecord& record, DiagnosticLog* l
 bool ReadModuleSettings(ModuleList& list, DiagnosticLog* log) {
     // One transaction for all reads: a consistent view, and one lock round trip instead of
     // one per value. It takes no write lock, so a writer elsewhere never holds it up.
-    StartupPass pass(log, nullptr);
-    ReadModuleSettings(pass, list);
-    return true;
-}
-
-void ReadModuleSettings(StartupPass& pass, ModuleList& list) {
-    DiagnosticLog* const log = pass.log();
+    RegistryBatch reads(RegistryBatch::Kind::Reads, log, "reading module settings");
     for (ModuleRecord& record : list) {
         const std::optional<std::string> key = keyOrLog(record, log, "read");
         QmEnWinRegistry registry;
@@ -68,6 +61,10 @@ void ReadModuleSettings(StartupPass& pass, ModuleList& list) {
             record.SetDemandLoad(false);
         }
     }
+    // Nothing was written: the commit only ends the reads (a nested one keeps the open
+    // transaction's prefetched copy, which a rollback would drop).
+    reads.commit();
+    return true;
 }
 
 bool WriteModuleSettings(ModuleList& list, DiagnosticLog* log, UserFeedback* feedback) {

@@ -98,7 +98,7 @@ bool LoadModules(const ListOptions& options, qm::ModuleList& list, std::ostream&
     qm::StartupPass pass(options.log, nullptr);
     const bool found = qm::LoadCatalogue(pass, context, options.definitionsFolder,
                                          qm::names::kDefinitionExtension, list, errorText);
-    qm::ReadModuleSettings(pass, list);
+    qm::ReadModuleSettings(list, options.log);
     pass.endReads();
     if (!errorText.empty()) {
         err << errorText << "\n";

@@ -52,7 +52,7 @@ protected:
     HWND tooltips() const { return tooltips_; }
 
 private:
-    static INT_PTR CALLBACK Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    static INT_PTR CALLBACK proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     void applyAnchors();
 
     struct Anchor {
