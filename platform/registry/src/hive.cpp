@@ -77,10 +77,10 @@ void createFolders(const std::string& folder, const std::string& file) {
 
 // Whether this process may write file (and the WAL files beside it), or create it.
 bool mayWrite(const std::string& file) {
-    if (qmsys::fileExists(file))
+    if (qmsys::existsAsWritten(file))
         return qmsys::mayWrite(file) && qmsys::mayWrite(folderOf(file));
     std::string folder = folderOf(file);
-    while (!qmsys::fileExists(folder) && folder != "/" && folder != ".")
+    while (!qmsys::existsAsWritten(folder) && folder != "/" && folder != ".")
         folder = folderOf(folder);
     return qmsys::mayWrite(folder);
 }
@@ -296,7 +296,7 @@ struct Hive::Impl {
 Hive::Hive(const std::string& file, bool readOnly) : impl_(std::make_unique<Impl>()) {
     impl_->file = file;
     if (readOnly) {
-        if (!qmsys::fileExists(file))
+        if (!qmsys::existsAsWritten(file))
             return;
         impl_->db = std::make_unique<SqliteConnection>(file, SqliteConnection::Mode::ReadOnly);
     } else {

@@ -67,7 +67,7 @@ bool isIndexUnavailable(int rc) {
 // written again they would keep every writer out, so they get the file's modes back. Only this
 // user's regular files are touched, never through a link.
 void repairLeftoverModes(const std::string& file) {
-    if (!qmsys::fileExists(file) || !qmsys::mayWrite(file))
+    if (!qmsys::existsAsWritten(file) || !qmsys::mayWrite(file))
         return;
     for (const char* suffix : {"-wal", "-shm"}) {
         // Anything but this user's own write-protected file is left as it is, and so is one

@@ -340,6 +340,10 @@ TEST(MatchOwnerWrite, ChangesOnlyTheUsersOwnWriteProtectedFile) {
     }
     EXPECT_TRUE(qmsys::mayWrite(model));
     EXPECT_FALSE(qmsys::mayWrite(dir / "missing"));
+    // As written: another letter case is another name here, whatever fileExists finds.
+    EXPECT_TRUE(qmsys::existsAsWritten(model));
+    EXPECT_TRUE(qmsys::fileExists(dir / "STORE"));
+    EXPECT_FALSE(qmsys::existsAsWritten(dir / "STORE"));
 }
 #endif
 

@@ -38,6 +38,9 @@ WinError getFileAttributes(const std::string& path, FileAttributes& out,
 
 // True when path names an existing file or folder.
 bool fileExists(const std::string& path);
+// True when path names an existing file or folder as written, without the letter-case rule:
+// for a path handed on to a library that opens it as written (the registry's SQLite store).
+bool existsAsWritten(const std::string& path);
 
 // Whether path names its place without a folder to start from, so that appending it to a
 // folder gives path itself (PathAppendW): one that starts with a separator, and on Windows
