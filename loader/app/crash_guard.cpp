@@ -89,9 +89,11 @@ std::optional<CrashGuard::Module> CrashGuard::takeInterrupted() {
     const std::size_t nameEnd = text.find('\0', keyEnd + 1);
     module.displayName = text.substr(
         keyEnd + 1, nameEnd == std::string::npos ? std::string::npos : nameEnd - keyEnd - 1);
-    // The ordinal: digits only, else the first definition of the key.
+    // The ordinal: digits only, up to the NULs that lie over a longer record's bytes, else the
+    // first definition of the key.
     if (nameEnd != std::string::npos) {
-        const std::string_view digits = std::string_view(text).substr(nameEnd + 1);
+        std::string_view digits = std::string_view(text).substr(nameEnd + 1);
+        digits = digits.substr(0, digits.find('\0'));
         unsigned ordinal = 0;
         const auto [end, error] =
             std::from_chars(digits.data(), digits.data() + digits.size(), ordinal);
@@ -113,16 +115,31 @@ void CrashGuard::begin(const Module& module) {
     if (!record_.valid()) {
         record_ = qmsys::createNewFile(file_, 0600);
     }
-    // A write cut short (a full disk) must not leave half a record: the file is emptied.
-    if (record_.valid() && !qmsys::writeAt(record_, 0, text)) {
-        end();
+    // The record lies over the bytes of any longer one before it, so NULs cover the rest of
+    // them: the file keeps its size and its block, and a module costs two small writes in
+    // place rather than a write that allocates and a cut that frees (docs/PERFORMANCE.md: the
+    // crash guard writes in place).
+    std::string padded = text;
+    if (padded.size() < written_) {
+        padded.resize(written_, '\0');
     }
+    // A write cut short (a full disk) must not leave half a record: the file is emptied, which
+    // needs no free space.
+    if (record_.valid() && !qmsys::writeAt(record_, 0, padded)) {
+        qmsys::resizeFile(record_, 0);
+        written_ = 0;
+        return;
+    }
+    written_ = padded.size();
 }
 
 void CrashGuard::end() {
-    // Emptying needs no free space, so even a full disk lets a module's end say nobody.
-    if (record_.valid()) {
+    // A record that begins with its NUL names nobody. Written over a byte the record's own
+    // write has placed, so it needs no free space either; should it fail all the same, the
+    // file is emptied.
+    if (record_.valid() && written_ > 0 && !qmsys::writeAt(record_, 0, std::string_view("\0", 1))) {
         qmsys::resizeFile(record_, 0);
+        written_ = 0;
     }
 }
 

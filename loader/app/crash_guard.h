@@ -11,11 +11,12 @@
 // that is offered to load a skipped module never lists it.
 //
 // The record is one file in the user's state folder, "key NUL display name NUL", followed by
-// the ordinal in decimal when it is not 0 (an older record without it names the first), written
-// with one plain write before the module's code runs and emptied once it is done, and the file is
+// the ordinal in decimal when it is not 0 (an older record without it names the first) and by
+// NULs over what is left of a longer record, written with one plain write in place before the
+// module's code runs and its first byte set to NUL once it is done, and the file is
 // removed when the bring-up ends (the guard goes with it), as a plug-in manager's lock file is: a
-// record found at the next start names the module the host died in. The file is created afresh by each start
-// (never written through anything at its name) and kept open for its later records, so a
+// record found at the next start names the module the host died in. The file is created afresh by
+// each start (never written through anything at its name) and kept open for its later records, so a
 // module costs two system calls. A write that fails (a full disk) empties it, so a full disk
 // costs the guard, never the host; a file size limit too small for a record leaves the start
 // unguarded (the write would end the host). An empty record, or one without the NUL after
@@ -24,11 +25,11 @@
 // bring-up can lose it, and then the module is merely tried once more.
 //
 // A host owns the record while it brings modules up: it holds a lock on a file beside it,
-// which it lets go of when the bring-up ends, and the system when the host dies. A record of a host that
-// holds the lock is no evidence (that host lives and may be bringing the module up right
-// now); a later host neither reads nor writes it and goes unguarded for this start. Only a
-// regular file that is no link of any kind is read, so nothing planted under the record's
-// name is read or waited on.
+// which it lets go of when the bring-up ends, and the system when the host dies. A record of a host
+// that holds the lock is no evidence (that host lives and may be bringing the module up right now);
+// a later host neither reads nor writes it and goes unguarded for this start. Only a regular file
+// that is no link of any kind is read, so nothing planted under the record's name is read or waited
+// on.
 //
 // Failures are silent: the guard is a convenience and never keeps a module from starting.
 #include <qmsys/handle.h>
@@ -64,7 +65,8 @@ public:
 
     // Records module before its code runs.
     void begin(const Module& module);
-    // The module's code is done: the record is emptied (an empty record names nobody).
+    // The module's code is done: the record's first byte becomes NUL (a record that begins
+    // with its NUL names nobody, as an empty one does).
     void end();
 
     // The record's file.
@@ -78,6 +80,7 @@ private:
     std::string file_;
     qmsys::FileHandle lock_;
     qmsys::FileHandle record_;  // the record's file, created at the first begin()
+    std::size_t written_ = 0;   // bytes of the file this guard has written (its size, unless cut)
     bool tried_ = false;
 };
 

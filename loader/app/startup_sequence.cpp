@@ -227,6 +227,7 @@ void RunStartupSequence(LoaderContext& context) {
 
     CatalogueContext catalogue = MakeCatalogueContext(config, bringUp.language(), &context.log());
     catalogue.useSnapshot = bringUp.useSnapshot();
+    catalogue.readSettings = true;
     const std::string folder = QmEnBuildFilename(names::kDefinitionsFolder, kQmEnBaseAppPath, 0);
     std::string errorText;
     bool baseBroughtUp = false;
@@ -244,8 +245,8 @@ void RunStartupSequence(LoaderContext& context) {
                                      names::kDefinitionExtension, context.modules(), errorText);
     if (found) {
         notePhase("Catalogue");
-        ReadModuleSettings(context.modules(), &context.log());
-        // The base module's settings are forced below, after the reads.
+        // The settings were read with the catalogue; the base module's are forced below,
+        // after the reads.
         applyBaseModuleSettings(context.modules());
     }
     // No registry transaction stays open while modules come up or the user reads a message.

@@ -8,11 +8,13 @@
 #include <memory>
 #include <optional>
 #include <string_view>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
 #include "catalogue/catalogue_snapshot.h"
 #include "catalogue/module_definition_reader.h"
+#include "catalogue/module_settings.h"
 #include "catalogue/scan_ahead.h"
 #include "catalogue/startup_pass.h"
 #include "environment/diagnostic_log.h"
@@ -30,21 +32,24 @@ constexpr std::size_t kContextValueLimit = 499;
 // Names whose UTF-16 order is their byte order (nearly all) compare without decoding
 // (docs/PERFORMANCE.md: sorting by display name).
 void RemoveRepeatsAndSort(ModuleList& list) {
+    // Each kept record's name is viewed from here, so that a comparison does not reach into
+    // the records themselves.
     struct Kept {
+        std::string_view name;
         std::size_t index;
-        bool plain;  // qmsys::utf16OrderIsByteOrder(display name)
+        bool plain;  // qmsys::utf16OrderIsByteOrder(name)
     };
     std::vector<Kept> kept;
     kept.reserve(list.size());
     for (std::size_t i = 0; i < list.size(); ++i) {
         if (kept.empty() || list[kept.back().index].GetKey() != list[i].GetKey()) {
-            kept.push_back(Kept{i, qmsys::utf16OrderIsByteOrder(list[i].GetDisplayName())});
+            const std::string& name = list[i].GetDisplayName();
+            kept.push_back(Kept{name, i, qmsys::utf16OrderIsByteOrder(name)});
         }
     }
-    std::sort(kept.begin(), kept.end(), [&list](const Kept& ka, const Kept& kb) {
-        const std::string& a = list[ka.index].GetDisplayName();
-        const std::string& b = list[kb.index].GetDisplayName();
-        const int order = ka.plain && kb.plain ? a.compare(b) : qmsys::compareUtf16(a, b);
+    std::sort(kept.begin(), kept.end(), [](const Kept& a, const Kept& b) {
+        const int order =
+            a.plain && b.plain ? a.name.compare(b.name) : qmsys::compareUtf16(a.name, b.name);
         return order < 0;
     });
     ModuleList arranged;
@@ -63,16 +68,30 @@ void keepFirstError(const std::string& scanError, std::string& errorText) {
     }
 }
 
+// What the outcomes of a scan do besides the list: the module keys to create, and the keys
+// whose settings could not be read.
+struct ScanKeys {
+    bool readSettings = false;  // CatalogueContext::readSettings
+    // The pass's: created when its reads end, so that no write lock is held while files are
+    // read.
+    std::vector<std::string>* missingKeys;
+    std::unordered_set<std::string> tooLong;  // keys whose settings were not read
+};
+
 // What a definition's outcome, recorded or freshly read, does to the list, the registry, the
 // error text and the log. The user's version override opens (or, in missingKeys, asks for)
-// the module key whenever reading got as far as the key, accepted or not.
+// the module key whenever reading got as far as the key, accepted or not; an accepted
+// record's settings are read in the same visit when asked for.
 void apply(DefinitionOutcome& outcome, const std::string& path, DiagnosticLog* log,
-           ModuleList& list, std::string& scanError, std::vector<std::string>& missingKeys) {
+           ModuleList& list, std::string& scanError, ScanKeys& keys) {
     if (outcome.accepted) {
         ModuleRecord& record = outcome.record;
         std::int32_t major = record.GetVersionMajor();
         std::int32_t minor = record.GetVersionMinor();
-        ModuleDefinitionReader::applyVersionOverride(record.GetKey(), major, minor, &missingKeys);
+        if (!ReadModuleKey(record.GetKey(), major, minor, keys.readSettings ? &record : nullptr,
+                           *keys.missingKeys)) {
+            keys.tooLong.insert(record.GetKey());
+        }
         record.SetVersion(major, minor);
         if (log && !outcome.encoding.empty()) {
             log->write("catalogue", ModuleDefinitionReader::encodingLine(path, outcome.encoding));
@@ -83,8 +102,7 @@ void apply(DefinitionOutcome& outcome, const std::string& path, DiagnosticLog* l
     if (!outcome.diagnostic.keyReached.empty()) {
         std::int32_t major = 0;
         std::int32_t minor = 0;
-        ModuleDefinitionReader::applyVersionOverride(outcome.diagnostic.keyReached, major, minor,
-                                                     &missingKeys);
+        ReadModuleKey(outcome.diagnostic.keyReached, major, minor, nullptr, *keys.missingKeys);
     }
     if (!outcome.errorText.empty()) {
         scanError = outcome.errorText;
@@ -100,7 +118,7 @@ void apply(DefinitionOutcome& outcome, const std::string& path, DiagnosticLog* l
 // is identified or saved.
 void scanFolder(StartupPass& pass, const CatalogueContext& context, const std::string& folder,
                 const std::string& pattern, std::optional<SnapshotScope> scope, ModuleList& list,
-                std::string& errorText) {
+                std::string& errorText, ScanKeys& keys) {
     CatalogueScan& scan = pass.beginScan(folder, std::move(scope));
     ScanAhead ahead(scan, pattern, context.log);
     const std::vector<std::string>& files = ahead.names();
@@ -122,9 +140,6 @@ void scanFolder(StartupPass& pass, const CatalogueContext& context, const std::s
     if (scan.next && ahead.folderIdentity(folderIdentity)) {
         scan.next->setListing(folderIdentity, files.size());
     }
-    // As the settings read: missing module keys are created when the pass's reads end, so
-    // that no write lock is held while files are read.
-    std::vector<std::string>& missingKeys = pass.missingKeys();
     std::size_t read = 0;
     std::string scanError;
     list.reserve(list.size() + files.size());
@@ -164,7 +179,7 @@ void scanFolder(StartupPass& pass, const CatalogueContext& context, const std::s
                 unchanged.emplace_back(identity, *stored);
             }
         }
-        apply(outcome, path, context.log, list, scanError, missingKeys);
+        apply(outcome, path, context.log, list, scanError, keys);
         keepFirstError(scanError, errorText);
     }
     if (!scan.next) {
@@ -206,8 +221,17 @@ bool LoadCatalogue(StartupPass& pass, const CatalogueContext& context, const std
     if (context.useSnapshot) {
         scope = SnapshotScope::current(context.config, context.language, folder, pattern);
     }
-    scanFolder(pass, context, folder, pattern, std::move(scope), list, errorText);
+    ScanKeys keys{context.readSettings, &pass.missingKeys(), {}};
+    scanFolder(pass, context, folder, pattern, std::move(scope), list, errorText, keys);
     RemoveRepeatsAndSort(list);
+    // Said of the records kept, in list order, as the settings read on its own says it.
+    if (!keys.tooLong.empty()) {
+        for (const ModuleRecord& record : list) {
+            if (keys.tooLong.contains(record.GetKey())) {
+                LogSettingsNotRead(record, pass.log());
+            }
+        }
+    }
     return !list.empty();
 }
 

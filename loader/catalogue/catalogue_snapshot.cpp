@@ -30,8 +30,9 @@ constexpr const char* kOtherScope =
 
 // A name as reading a folder gives it: one entry, neither the folder nor its parent.
 bool isEntryName(std::string_view name) {
+    // Two searches of one byte each: find_first_of would search the set at every byte.
     return !name.empty() && name != "." && name != ".." &&
-           name.find_first_of(std::string_view("/\0", 2)) == std::string_view::npos;
+           name.find('/') == std::string_view::npos && name.find('\0') == std::string_view::npos;
 }
 
 std::uint64_t loadLittleEndian(const char* at, std::size_t n) {

@@ -309,17 +309,12 @@ bool ModuleDefinitionReader::readValidated(xmlDoc* doc, ModuleRecord& record,
 }
 
 void ModuleDefinitionReader::applyVersionOverride(const std::string& key, std::int32_t& major,
-                                                  std::int32_t& minor,
-                                                  std::vector<std::string>* missingKeys) {
+                                                  std::int32_t& minor) {
     // Built at any length: only the settings store works in a bounded buffer.
-    const std::string keyPath = registry_layout::moduleKey(key);
     QmEnWinRegistry registry;
-    const bool create = missingKeys == nullptr;
-    if (registry.OpenKey(kQmEnHKeyCurrentUser, keyPath, create)) {
+    if (registry.OpenKey(kQmEnHKeyCurrentUser, registry_layout::moduleKey(key), true)) {
         registry.ReadLong(names::kValueOverrideMajor, major);
         registry.ReadLong(names::kValueOverrideMinor, minor);
-    } else if (!create) {
-        missingKeys->push_back(keyPath);
     }
 }
 

@@ -98,11 +98,10 @@ public:
     const DefinitionSchema& schema() const { return schema_; }
 
     // The per-user version override of the module key: opens the module's registry key and
-    // lets its override values replace major and minor. The key is created when missing, or,
-    // with missingKeys, its path is appended there for the caller to create (Options).
+    // lets its override values replace major and minor. The key is created when missing
+    // (Options); a scan inside a pass reads it with ReadModuleKey instead.
     static void applyVersionOverride(const std::string& key, std::int32_t& major,
-                                     std::int32_t& minor,
-                                     std::vector<std::string>* missingKeys = nullptr);
+                                     std::int32_t& minor);
     // The diagnostic log's line for a rejected definition.
     static std::string rejectionLine(const std::string& definitionPath,
                                      const DefinitionDiagnostic& diagnostic);

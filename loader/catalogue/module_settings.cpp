@@ -30,14 +30,32 @@ bool holds(QmEnWinRegistry& registry, std::string_view name, std::string_view wo
     return registry.ReadString(name, value) && value == word;
 }
 
-std::optional<std::string> keyOrLog(const ModuleRecord& record, DiagnosticLog* log,
-                                    const char* action) {
-    std::optional<std::string> key = ModuleKeyPath(record.GetKey());
-    if (!key && log) {
+void logTooLong(const ModuleRecord& record, DiagnosticLog* log, const char* action) {
+    if (log) {
         log->write(kLogCategory, std::string("module key too long, settings not ") + action + ": " +
                                      record.GetKey());
     }
+}
+
+std::optional<std::string> keyOrLog(const ModuleRecord& record, DiagnosticLog* log,
+                                    const char* action) {
+    std::optional<std::string> key = ModuleKeyPath(record.GetKey());
+    if (!key) {
+        logTooLong(record, log, action);
+    }
     return key;
+}
+
+// The settings of record from its open module key.
+void readSettings(QmEnWinRegistry& registry, ModuleRecord& record) {
+    record.SetAutoStart(holds(registry, names::kValueAutoStart, names::kTrue));
+    record.SetDemandLoad(holds(registry, names::kValueDemandLoad, names::kTrue));
+    record.SetActivated(true);
+    if (holds(registry, names::kValueActivated, names::kFalse)) {
+        record.SetActivated(false);
+        record.SetAutoStart(false);
+        record.SetDemandLoad(false);
+    }
 }
 
 }  // namespace
@@ -52,19 +70,34 @@ bool ReadModuleSettings(ModuleList& list, DiagnosticLog* log) {
         if (!key || !registry.OpenKey(kQmEnHKeyCurrentUser, *key, false)) {
             continue;
         }
-        record.SetAutoStart(holds(registry, names::kValueAutoStart, names::kTrue));
-        record.SetDemandLoad(holds(registry, names::kValueDemandLoad, names::kTrue));
-        record.SetActivated(true);
-        if (holds(registry, names::kValueActivated, names::kFalse)) {
-            record.SetActivated(false);
-            record.SetAutoStart(false);
-            record.SetDemandLoad(false);
-        }
+        readSettings(registry, record);
     }
     // Nothing was written: the commit only ends the reads (a nested one keeps the open
     // transaction's prefetched copy, which a rollback would drop).
     reads.commit();
     return true;
+}
+
+bool ReadModuleKey(const std::string& key, std::int32_t& major, std::int32_t& minor,
+                   ModuleRecord* settings, std::vector<std::string>& missingKeys) {
+    // Built at any length: only the settings are kept from a key too long for the buffer.
+    std::string keyPath = registry_layout::moduleKey(key);
+    const bool fits = settings == nullptr || ModuleKeyFits(keyPath);
+    QmEnWinRegistry registry;
+    if (registry.OpenKey(kQmEnHKeyCurrentUser, keyPath, false)) {
+        registry.ReadLong(names::kValueOverrideMajor, major);
+        registry.ReadLong(names::kValueOverrideMinor, minor);
+        if (settings && fits) {
+            readSettings(registry, *settings);
+        }
+    } else {
+        missingKeys.push_back(std::move(keyPath));
+    }
+    return fits;
+}
+
+void LogSettingsNotRead(const ModuleRecord& record, DiagnosticLog* log) {
+    logTooLong(record, log, "read");
 }
 
 bool WriteModuleSettings(ModuleList& list, DiagnosticLog* log, UserFeedback* feedback) {

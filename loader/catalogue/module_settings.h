@@ -1,7 +1,9 @@
 #pragma once
 // Each user's settings per module (Activated, AutoStart, DemandLoad), kept as the strings
 // "True" and "False" in the module's registry key under the current user.
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "runtime/module_list.h"
 
@@ -17,6 +19,18 @@ class UserFeedback;
 // off. The reads share one registry read transaction, which joins the one the thread has open
 // (a start-up's, with its prefetched copy). Always true.
 bool ReadModuleSettings(ModuleList& list, DiagnosticLog* log = nullptr);
+
+// One visit to the module key of key, inside a pass's registry reads: the user's version
+// override replaces major and minor (as ModuleDefinitionReader::applyVersionOverride, but a
+// key that does not open is appended to missingKeys for the pass to create), and, when
+// settings is given, the settings are read into it as ReadModuleSettings reads them. False
+// when settings was given but the key does not fit the key buffer: its settings are then not
+// read, and the caller logs that for the records it keeps, as ReadModuleSettings does
+// (docs/PERFORMANCE.md: one visit per module key).
+bool ReadModuleKey(const std::string& key, std::int32_t& major, std::int32_t& minor,
+                   ModuleRecord* settings, std::vector<std::string>& missingKeys);
+// The line ReadModuleSettings logs for a record whose key does not fit the key buffer.
+void LogSettingsNotRead(const ModuleRecord& record, DiagnosticLog* log);
 
 // Writes AutoStart, DemandLoad and Activated of every record, creating missing keys, all in
 // one registry transaction, with feedback's wait cursor shown meanwhile. Keys that do not open

@@ -5,8 +5,8 @@
 //
 // - The registry reads: the current user's store in one read transaction, with the product
 //   key's subtree prefetched in one query (qmreg::Hive::prefetch): the kernel-services values,
-//   the recorded configuration, and the module keys that the catalogue scan's version
-//   overrides and the settings read share. It takes no write lock, so no writer waits for it
+//   the recorded configuration, and the module keys, each of which the catalogue scan opens
+//   once for its version override and settings. It takes no write lock, so no writer waits for it
 //   and it never waits for one. The module keys the scan finds missing are created once the
 //   reads end, in one short write transaction through the start-up's write gate (or the
 //   caller's open one). A missing key and an empty one read the same, so the settings read

@@ -2,7 +2,6 @@
 
 #include "catalogue/catalogue.h"
 #include "catalogue/catalogue_snapshot.h"
-#include "catalogue/module_settings.h"
 #include "catalogue/startup_pass.h"
 #include "environment/names.h"
 #include "environment/switches.h"
@@ -95,10 +94,10 @@ bool LoadModules(const ListOptions& options, qm::ModuleList& list, std::ostream&
     qm::CatalogueContext context =
         qm::MakeCatalogueContext(options.config, options.language, options.log);
     context.useSnapshot = options.snapshot && !qm::switches::noSnapshot();
+    context.readSettings = true;
     qm::StartupPass pass(options.log, nullptr);
     const bool found = qm::LoadCatalogue(pass, context, options.definitionsFolder,
                                          qm::names::kDefinitionExtension, list, errorText);
-    qm::ReadModuleSettings(list, options.log);
     pass.endReads();
     if (!errorText.empty()) {
         err << errorText << "\n";

@@ -42,10 +42,13 @@ constexpr const char* kSubkeys =
 constexpr const char* kGetValue =
     "SELECT v.name, v.type, v.data FROM vals v JOIN keys k ON k.id = v.key "
     "WHERE k.folded = ?1 AND v.folded = ?2";
-// A key and every key below it (see kDeleteSubtree for the range), with their values.
+// A key and every key below it (see kDeleteSubtree for the range), with their values: one
+// range from the key's own path, which also holds the keys whose names only begin with the
+// key's last name (the caller skips them), because one range scan costs a third less than the
+// key and its subtree as two (docs/PERFORMANCE.md: the prefetch reads one range).
 constexpr const char* kSubtree =
     "SELECT k.folded, v.folded, v.name, v.type, v.data FROM keys k "
-    "LEFT JOIN vals v ON v.key = k.id WHERE k.folded = ?1 OR (k.folded >= ?2 AND k.folded < ?3)";
+    "LEFT JOIN vals v ON v.key = k.id WHERE k.folded >= ?1 AND k.folded < ?2";
 constexpr const char* kValues =
     "SELECT name, type, data FROM vals WHERE key = ?1 ORDER BY name COLLATE NOCASE";
 // An existing value keeps the capitalisation of its name; type and data are replaced.
@@ -354,18 +357,22 @@ void Hive::prefetch(std::string_view key) {
     Impl::Prefetched prefetched;
     prefetched.root = foldedKey(key);
     auto st = impl_->db->statement(kSubtree);
-    st.bind(1, prefetched.root).bind(2, prefetched.root + "\\").bind(3, prefetched.root + "]");
+    st.bind(1, prefetched.root).bind(2, prefetched.root + "]");
     // A key's rows come one after the other: its entry is looked up once for all of them.
     Impl::Prefetched::Values* values = nullptr;
     std::string folded;
+    bool inside = false;
     while (st.step()) {
         if (!values || st.textView(0) != folded) {
             folded = st.textView(0);
+            inside = prefetched.covers(folded);
+            if (!inside)
+                continue;  // a neighbour of the key, such as "22.15.1" beside "22.15"
             values = &prefetched.keys[folded];
             if (countKeys_)
                 ++stats_.keyReads[folded];
         }
-        if (!st.isNull(1))
+        if (inside && !st.isNull(1))
             values->emplace(st.text(1),
                             Value{st.text(2), static_cast<ValueType>(st.integer(3)), st.blob(4)});
     }
@@ -422,7 +429,9 @@ std::optional<Value> Hive::getValue(const KeyPath& key, std::string_view name) {
     if (impl_->prefetched && impl_->prefetched->covers(folded)) {
         ++stats_.cachedReads;
         const Impl::Prefetched::Values* values = impl_->prefetched->find(folded);
-        if (!values)
+        // Most keys of a start-up hold no value: the name is then not even folded
+        // (docs/PERFORMANCE.md: a key without values answers without folding the name).
+        if (!values || values->empty())
             return std::nullopt;
         const auto value = values->find(foldName(name));
         if (value == values->end())

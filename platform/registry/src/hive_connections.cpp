@@ -28,10 +28,14 @@ Hive& Hive::forThread(HiveId hive) {
 
 std::shared_ptr<Hive> Hive::sharedForThread(HiveId hive) {
     thread_local std::map<HiveId, std::shared_ptr<Hive>> connections;
-    const std::string file = hiveFile(hive);
     std::shared_ptr<Hive>& slot = connections[hive];
-    // A connection in the middle of a transaction is kept until that transaction ends.
-    if (slot && (slot->file() == file || slot->inTransaction()))
+    // A connection in the middle of a transaction is kept until that transaction ends, so its
+    // file is not even worked out: a start-up opens thousands of keys in one
+    // (docs/PERFORMANCE.md: a thread's connection inside a transaction).
+    if (slot && slot->inTransaction())
+        return slot;
+    const std::string file = hiveFile(hive);
+    if (slot && slot->file() == file)
         return slot;
     slot.reset();
     slot = openForThread(hive, file);

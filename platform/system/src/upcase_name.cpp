@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cassert>
 #include <cstdint>
+#include <cstring>
 #include <functional>
 
 #include "qmsys/text.h"
@@ -51,6 +52,21 @@ void upcaseNameInto(std::string_view utf8, std::string& out) {
     // other byte on (docs/PERFORMANCE.md: names of ASCII letters only).
     out.assign(utf8);
     std::size_t i = 0;
+    // Eight bytes at a time while they are all ASCII: each byte of 'a' to 'z' loses 0x20. No
+    // byte is 0x80 or above, so adding to one never carries into the next.
+    constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+    constexpr std::uint64_t kHigh = 0x80 * kOnes;
+    for (; out.size() - i >= 8; i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, out.data() + i, 8);
+        if ((word & kHigh) != 0) {
+            break;
+        }
+        const std::uint64_t fromA = word + (0x80 - 'a') * kOnes;      // high bit: >= 'a'
+        const std::uint64_t pastZ = word + (0x80 - 'z' - 1) * kOnes;  // high bit: > 'z'
+        word -= ((fromA & ~pastZ) & kHigh) >> 2;
+        std::memcpy(out.data() + i, &word, 8);
+    }
     for (; i < out.size(); ++i) {
         const auto b = static_cast<unsigned char>(out[i]);
         if (b >= 0x80) {

@@ -47,6 +47,7 @@ void PrintTo(const DeathCase& c, std::ostream* os) {
 
 const CrashGuard::Module kLong{"QM_A_MODULE_WITH_A_LONG_KEY", "A module with a long display name"};
 const CrashGuard::Module kShort{"QM_B", "B"};
+const CrashGuard::Module kShortSecond{"QM_B", "B", 2};
 // Only a key stored whole tells these apart; the second line is what a cut key would lose.
 const CrashGuard::Module kTwoLines{"QM_B\nQM_C", "Two\nlines"};
 
@@ -61,6 +62,7 @@ void expectModule(const std::optional<CrashGuard::Module>& found,
     if (found) {
         EXPECT_EQ(found->key, expected->key);
         EXPECT_EQ(found->displayName, expected->displayName);
+        EXPECT_EQ(found->ordinal, expected->ordinal);
     }
 }
 
@@ -76,7 +78,14 @@ protected:
         for (const Step& step : steps) {
             switch (step.act) {
                 case Act::Begin:
-                    argv.insert(argv.end(), {"begin", step.module.key, step.module.displayName});
+                    if (step.module.ordinal != 0) {
+                        argv.insert(argv.end(),
+                                    {"begin-nth", step.module.key, step.module.displayName,
+                                     std::to_string(step.module.ordinal)});
+                    } else {
+                        argv.insert(argv.end(),
+                                    {"begin", step.module.key, step.module.displayName});
+                    }
                     break;
                 case Act::BeginAtEdge:
                     argv.insert(argv.end(),
@@ -153,6 +162,10 @@ const DeathCase kDeathCases[] = {
         "ShorterAfterLonger", {{Act::Begin, kLong}, {Act::End, {}}, {Act::Begin, kShort}}, kShort},
     DeathCase{
         "LongerAfterShorter", {{Act::Begin, kShort}, {Act::End, {}}, {Act::Begin, kLong}}, kLong},
+    // The NULs over the longer record's bytes end the ordinal.
+    DeathCase{"ShorterOfASharedKeyAfterLonger",
+              {{Act::Begin, kLong}, {Act::End, {}}, {Act::Begin, kShortSecond}},
+              kShortSecond},
     DeathCase{"AllUp",
               {{Act::Begin, kShort}, {Act::End, {}}, {Act::Begin, kLong}, {Act::End, {}}},
               std::nullopt},

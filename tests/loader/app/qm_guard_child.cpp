@@ -3,6 +3,8 @@
 //   qm_guard_child FOLDER [--fsize BYTES] STEP...
 // with the steps, in order:
 //   begin KEY NAME   the guard records the module being brought up
+//   begin-nth KEY NAME N
+//                    the same for the N-th definition of its key
 //   begin-at-edge KEY NAME
 //                    the same, with the module's names held just before memory that cannot
 //                    be read, so that a guard reading past a name kills this host every time
@@ -91,6 +93,10 @@ int main(int argc, char** argv) {
         if (step == "begin" && i + 2 < argc) {
             guard->begin({argv[i + 1], argv[i + 2]});
             i += 2;
+        } else if (step == "begin-nth" && i + 3 < argc) {
+            guard->begin({argv[i + 1], argv[i + 2],
+                          static_cast<unsigned>(std::strtoul(argv[i + 3], nullptr, 10))});
+            i += 3;
         } else if (step == "begin-at-edge" && i + 2 < argc) {
             guard->begin(*moduleAtEdge(argv[i + 1], argv[i + 2]));
             i += 2;

@@ -7,11 +7,16 @@
 #include <qmreg/registry.h>
 #include <qmsys/files.h>
 #include <qmtest/files.h>
+#include <qmtest/module_settings.h>
+
 #include <algorithm>
 #include <tuple>
 
 #include "catalogue/com_error.h"
+#include "catalogue/module_settings.h"
+#include "catalogue/startup_pass.h"
 #include "catalogue_fixture.h"
+#include "environment/diagnostic_log.h"
 #include "environment/registry_layout.h"
 
 namespace {
@@ -119,6 +124,60 @@ TEST_F(CatalogueScanTest, RepeatedKeysCollapseOnlyWhenNeighbours) {
         std::sort(got.begin(), got.end());  // equal display names: the sort order is free
         EXPECT_EQ(got, c.expected) << c.what;
     }
+}
+
+// With the settings asked for, each record reads them in the visit that reads its version
+// override, as the settings read after the scan would; a key too long for the settings is
+// logged once for each record kept, in list order, not for a repeated neighbour dropped.
+TEST_F(CatalogueScanTest, SettingsReadWithTheOverrideMatchTheSettingsReadAfter) {
+    const std::string longKey(300, 'L');
+    qmtest::storeModuleSettings("QM_ON", {{"AutoStart", "True"}, {"DemandLoad", "True"}});
+    qmtest::storeModuleSettings("QM_OFF", {{"Activated", "False"}, {"AutoStart", "True"}});
+    qmtest::storeModuleSettings(longKey, {{"AutoStart", "True"}});
+    writeDefinition("a.default.xml", module("QM_ON", "On"));
+    writeDefinition("b.default.xml", module("QM_OFF", "Off"));
+    writeDefinition("c.default.xml", module(longKey, "Long"));
+    writeDefinition("d.default.xml", module(longKey, "Long again"));  // a neighbour, dropped
+    writeDefinition("e.default.xml", module("QM_NONE", "None"));
+    const auto settingsOf = [](const ModuleList& list) {
+        std::vector<std::tuple<std::string, bool, bool, bool>> out;
+        for (const qm::ModuleRecord& r : list) {
+            out.emplace_back(r.GetKey(), r.GetActivated(), r.GetAutoStart(), r.GetDemandLoad());
+        }
+        return out;
+    };
+    std::vector<std::tuple<std::string, bool, bool, bool>> expected;
+    std::string logged[2];
+    for (const bool together : {false, true}) {
+        const std::string logFile = installation() + "/scan" + std::to_string(together) + ".log";
+        qm::DiagnosticLog log(logFile);
+        qm::CatalogueContext context = qm::MakeCatalogueContext("Default", "enu", &log);
+        context.readSettings = together;
+        ModuleList list;
+        std::string errorText;
+        {
+            qm::StartupPass pass(&log, nullptr);
+            ASSERT_TRUE(qm::LoadCatalogue(pass, context, modules(), "xml", list, errorText));
+            if (!together) {
+                qm::ReadModuleSettings(pass, list);
+            }
+            pass.endReads();
+        }
+        if (!together) {
+            expected = settingsOf(list);
+        } else {
+            EXPECT_EQ(settingsOf(list), expected);
+        }
+        const std::string text = qmtest::readFile(logFile);
+        const std::string line = "module key too long, settings not read: " + longKey;
+        EXPECT_NE(text.find(line), std::string::npos) << together;
+        EXPECT_EQ(text.find(line), text.rfind(line)) << together;
+    }
+    ASSERT_EQ(expected.size(), 4u);
+    EXPECT_EQ(std::get<2>(expected[3]), true) << "QM_ON starts";
+    EXPECT_TRUE(qmreg::Hive::forThread(qmreg::HiveId::CurrentUser)
+                    .keyExists(qm::registry_layout::moduleKey("QM_NONE")))
+        << "missing keys are still created";
 }
 
 TEST_F(CatalogueScanTest, EveryKeptRecordArrivesWholeInItsSortedPlace) {

@@ -24,6 +24,7 @@
 #include <thread>
 #include <vector>
 
+#include "catalogue/startup_pass.h"
 #include "environment/diagnostic_log.h"
 #include "environment/registry_layout.h"
 #include "runtime/host_feedback.h"
@@ -140,23 +141,41 @@ TEST_F(ModuleSettingsTest, ReadAppliesTheExactWordRules) {
         {"switched off wins", Stored{"False", "True", "True"}, {false, false, false}},
         {"only demand-loaded", Stored{"True", "False", "True"}, {true, false, true}},
     };
-    ModuleList list;
     for (std::size_t i = 0; i < std::size(cases); ++i) {
-        const std::string key = "QM_CASE_" + std::to_string(i);
         if (cases[i].stored) {
-            store(key, *cases[i].stored);
+            store("QM_CASE_" + std::to_string(i), *cases[i].stored);
         }
-        list.push_back(recordWithKey(key));
-        // Start from the opposite of the defaults: reading must set every flag.
-        list.back().SetActivated(false);
-        list.back().SetAutoStart(true);
-        list.back().SetDemandLoad(true);
     }
-    EXPECT_TRUE(qm::ReadModuleSettings(list));
-    for (std::size_t i = 0; i < std::size(cases); ++i) {
-        EXPECT_EQ(flagsOf(list[i]), cases[i].expected) << cases[i].what;
+    // The settings read on its own, and the catalogue's one visit per key, which reads the
+    // version override too and asks for each missing key instead of creating it.
+    for (const bool oneVisit : {false, true}) {
+        ModuleList list;
+        for (std::size_t i = 0; i < std::size(cases); ++i) {
+            list.push_back(recordWithKey("QM_CASE_" + std::to_string(i)));
+            // Start from the opposite of the defaults: reading must set every flag.
+            list.back().SetActivated(false);
+            list.back().SetAutoStart(true);
+            list.back().SetDemandLoad(true);
+        }
+        std::vector<std::string> missing;
+        if (oneVisit) {
+            qm::StartupPass pass(nullptr, nullptr);
+            for (ModuleRecord& record : list) {
+                std::int32_t major = 1;
+                std::int32_t minor = 2;
+                EXPECT_TRUE(qm::ReadModuleKey(record.GetKey(), major, minor, &record, missing));
+                EXPECT_EQ(major * 10 + minor, 12) << "no override stored";
+            }
+        } else {
+            EXPECT_TRUE(qm::ReadModuleSettings(list));
+        }
+        for (std::size_t i = 0; i < std::size(cases); ++i) {
+            EXPECT_EQ(flagsOf(list[i]), cases[i].expected) << cases[i].what << " " << oneVisit;
+        }
+        EXPECT_EQ(missing, oneVisit ? std::vector<std::string>{moduleKey("QM_CASE_0")}
+                                    : std::vector<std::string>{});
+        EXPECT_FALSE(openHive().keyExists(moduleKey("QM_CASE_0"))) << "reading creates no key";
     }
-    EXPECT_FALSE(openHive().keyExists(moduleKey("QM_CASE_0"))) << "reading creates no key";
 }
 
 TEST_F(ModuleSettingsTest, WriteStoresAllThreeForEveryModuleAndReadsBack) {
@@ -290,23 +309,42 @@ TEST_F(ModuleSettingsTest, KeysThatDoNotFitTheKeyBufferAreRefusedAndLogged) {
     // The module key is the modules key, a separator and the module's key; 259 fits.
     const std::size_t room =
         qm::registry_layout::kMaxKeyPath - qm::registry_layout::modulesKey().size() - 1;
+    // Counted in UTF-16 units: "\u00c4" takes two bytes and one unit.
+    std::string wide;
+    for (std::size_t i = 0; i < room; ++i) {
+        wide += "\u00c4";
+    }
     const struct {
-        std::size_t length;
+        std::string key;
         bool fits;
-    } cases[] = {{room, true}, {room + 1, false}, {300, false}};
+    } cases[] = {{std::string(room, 'K'), true},
+                 {std::string(room + 1, 'K'), false},
+                 {std::string(300, 'K'), false},
+                 {wide, true},
+                 {wide + "K", false}};
     const std::string logFile = user_.root() + "/settings.log";
     qm::DiagnosticLog log(logFile);
     for (const auto& c : cases) {
-        const std::string key(c.length, 'K');
+        const std::string& key = c.key;
         ModuleList list{recordWithKey(key), recordWithKey("QM_NEIGHBOUR")};
         list[0].SetAutoStart(true);
         qm::WriteModuleSettings(list, &log);
-        EXPECT_EQ(stored(key, "AutoStart").has_value(), c.fits) << c.length;
-        EXPECT_EQ(stored("QM_NEIGHBOUR", "AutoStart"), "False") << c.length;
+        EXPECT_EQ(stored(key, "AutoStart").has_value(), c.fits) << key.size();
+        EXPECT_EQ(stored("QM_NEIGHBOUR", "AutoStart"), "False") << key.size();
 
         list[0].SetAutoStart(false);
         qm::ReadModuleSettings(list, &log);
-        EXPECT_EQ(list[0].GetAutoStart(), c.fits) << c.length;
+        EXPECT_EQ(list[0].GetAutoStart(), c.fits) << key.size();
+
+        // The one visit per key reads the same, and says when it could not.
+        list[0].SetAutoStart(false);
+        std::vector<std::string> missing;
+        std::int32_t major = 0;
+        std::int32_t minor = 0;
+        qm::StartupPass pass(nullptr, nullptr);
+        EXPECT_EQ(qm::ReadModuleKey(key, major, minor, &list[0], missing), c.fits) << key.size();
+        EXPECT_EQ(list[0].GetAutoStart(), c.fits) << key.size();
+        EXPECT_TRUE(qm::ReadModuleKey(key, major, minor, nullptr, missing)) << key.size();
     }
     const std::string text = qmtest::readFile(logFile);
     EXPECT_NE(text.find("module key too long, settings not written: " + std::string(300, 'K')),

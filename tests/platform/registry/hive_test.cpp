@@ -523,6 +523,15 @@ const StatsCase kStatsCases[] = {
          reads.commit();
      },
      1, 1, 3, 0},
+    {"APrefetchReadsNoNeighbourOfItsKey",
+     [](Hive& h) {
+         // "MODULES" sorts between "MODUL" and "MODUL\", the range the prefetch reads.
+         Hive::Transaction reads(h, Hive::Transaction::Kind::Reads);
+         h.prefetch("SOFTWARE\\Brenvik\\Modul");
+         h.getValue("SOFTWARE\\Brenvik\\Modules", "A");
+         reads.commit();
+     },
+     1, 1, 0, 0},
     {"WritesOutsideATransactionEachBeginOne",
      [](Hive& h) {
          h.setValue("SOFTWARE\\Brenvik\\Modules", Value::string("B", "x"));

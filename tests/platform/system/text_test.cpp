@@ -172,6 +172,26 @@ TEST(AsciiFolding, CoversExactlyAToZ) {
     EXPECT_EQ(qmsys::asciiUpper("@az[`AZ{\xC3\xA4"), "@AZ[`AZ{\xC3\xA4");
 }
 
+// A name folds byte by byte as asciiUpper folds ASCII, wherever the byte stands in it (names
+// are folded eight bytes at a time), and a name that leaves ASCII part way is folded through
+// the table from there on.
+TEST(AsciiFolding, NamesFoldEveryAsciiByteAtEveryPlace) {
+    for (const std::string& tail : {std::string(), std::string("\xC3\xA4x")}) {
+        for (std::size_t length = 1; length <= 17; ++length) {
+            for (std::size_t at = 0; at < length; ++at) {
+                for (int b = 1; b < 0x80; ++b) {
+                    std::string name(length, 'q');
+                    name[at] = static_cast<char>(b);
+                    std::string expected = qmsys::asciiUpper(name);
+                    name += tail;
+                    expected += tail.empty() ? "" : "\xC3\x84X";
+                    ASSERT_EQ(qmsys::upcaseName(name), expected) << length << " " << at << " " << b;
+                }
+            }
+        }
+    }
+}
+
 // Lengths and cuts count UTF-16 code units: one per character up to U+FFFF, two above; a cut
 // never splits a character, and text that fits is returned whole.
 struct Utf16Case {
