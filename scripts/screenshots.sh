@@ -39,24 +39,18 @@ source scripts/wine-session.sh
 wine_session_start "$shots/prefix"
 trap wine_session_stop EXIT
 user=$WINEPREFIX/drive_c/shots
-mkdir -p "$user"/{home,appdata,registry,runtime,state,tmp}
+wine_relocated_user shots
 sed 's/$/\r/' >"$user/run.cmd" <<CMD
 @echo off
-set HOME=C:\\shots\\home
-set XDG_CONFIG_HOME=C:\\shots\\home\\.config
-set XDG_DATA_HOME=C:\\shots\\home\\.local\\share
-set XDG_STATE_HOME=C:\\shots\\state
-set XDG_RUNTIME_DIR=C:\\shots\\runtime
-set APPDATA=C:\\shots\\appdata
-set QM_REGISTRY_DIR=C:\\shots\\registry
+call C:\\shots\\user.cmd
 set QM_APP_PATH=$(winepath -w "$PWD/$mingw/examples/sample")\\
 "$(winepath -w "$PWD/$mingw/bin/cadhost.exe")" < NUL
 CMD
 wine cmd /c 'C:\shots\run.cmd' </dev/null >"$shots/cadhost.out" 2>&1 &
-driver() { wine "$mingw/bin/qmtest_windriver.exe" "$@" 2>&1 | tr -d '\r'; }
+wine_windriver=$mingw/bin/qmtest_windriver.exe
 shoot() {
     sleep 2  # the dialog's fill and paint
-    driver shot "$1" 'C:\shots\shot.bmp' >/dev/null || { echo "no screenshot of \"$1\"" >&2; exit 1; }
+    wine_driver shot "$1" 'C:\shots\shot.bmp' >/dev/null || { echo "no screenshot of \"$1\"" >&2; exit 1; }
     python3 - "$user/shot.bmp" "$docs/$2" <<'PY'
 import struct, sys, zlib
 data = open(sys.argv[1], "rb").read()
@@ -77,16 +71,15 @@ open(sys.argv[2], "wb").write(png)
 PY
     echo "$docs/$2"
 }
-driver wait "CAD host" 90 >/dev/null || { driver list; echo "cadhost.exe opened no window" >&2; exit 1; }
-driver type "CAD host" KRQM_ModuleLoader_Arx
-driver wait Quillmont 60 >/dev/null || { driver list; echo "no first-run welcome" >&2; exit 1; }
-shoot Quillmont welcome-windows.png
-driver click Quillmont 1
-driver wait Options 60 >/dev/null || { driver list; echo "no Options dialog" >&2; exit 1; }
-shoot Options options-windows.png
-driver click Options 2
-driver wait "Quillmont Moduleloader" 60 >/dev/null || { driver list; echo "no loader dialog" >&2; exit 1; }
-shoot "Quillmont Moduleloader" loader-windows.png
-driver click "Quillmont Moduleloader" 8
-driver type "CAD host" QUIT
-driver gone "CAD host" 30 >/dev/null || true
+wine_driver wait "CAD host" 90 >/dev/null || { wine_driver list; echo "cadhost.exe opened no window" >&2; exit 1; }
+shootDialog() {
+    case $1 in
+        Quillmont) shoot "$1" welcome-windows.png ;;
+        Options) shoot "$1" options-windows.png ;;
+        *) shoot "$1" loader-windows.png ;;
+    esac
+}
+wine_walk_loader_dialogs shootDialog || exit 1
+wine_driver click "Quillmont Moduleloader" 8
+wine_driver type "CAD host" QUIT
+wine_driver gone "CAD host" 30 >/dev/null || true

@@ -136,18 +136,9 @@ if installed bin/cadhost.exe && installed bin/qmreg.exe && installed bin/QmModul
     # does), then the host runs on the installed sample. (Wine's cmd ends a script at
     # "program || exit /b 1" whatever the program's exit code: hence "if errorlevel".)
     user=$drive_c/smoke
-    mkdir -p "$user"/{home,appdata,registry,runtime,state}
+    wine_relocated_user smoke
     printf 'ARX\r\nMENUGROUPS\r\nQUIT\r\n' >"$user/commands.txt"
     modules="HKCU\\SOFTWARE\\Brenvik\\Quillmont\\$version\\Quillmont modules"
-    sed 's/$/\r/' >"$user/user.cmd" <<CMD
-set HOME=C:\\smoke\\home
-set XDG_CONFIG_HOME=C:\\smoke\\home\\.config
-set XDG_DATA_HOME=C:\\smoke\\home\\.local\\share
-set XDG_STATE_HOME=C:\\smoke\\state
-set XDG_RUNTIME_DIR=C:\\smoke\\runtime
-set APPDATA=C:\\smoke\\appdata
-set QM_REGISTRY_DIR=C:\\smoke\\registry
-CMD
     sed 's/$/\r/' >"$user/run.cmd" <<CMD
 @echo off
 call C:\\smoke\\user.cmd
@@ -197,7 +188,8 @@ call C:\\smoke\\user.cmd
 set QM_APP_PATH=$install_dir\\share\\quillmont\\sample\\
 start "" "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\Quillmont\\CAD host.lnk"
 CMD
-    driver() { wine "$build/bin/qmtest_windriver.exe" "$@" 2>&1 | tr -d '\r'; }
+    wine_windriver=$build/bin/qmtest_windriver.exe
+    driver() { wine_driver "$@"; }
     wine cmd /c 'C:\smoke\window.cmd' >"$smoke/window.out" 2>&1 || fail "the shortcut did not start"
     driver wait "CAD host" 60 >/dev/null ||
         { driver list; fail "the installed cadhost.exe, started from its shortcut, opened no window titled \"CAD host\""; }
@@ -210,17 +202,9 @@ CMD
         # host's window: for this new user the welcome and the Options dialog first, then the
         # loader's dialog, whose "Options..." (6100) opens the Options dialog in front of it.
         # Options' Cancel is 2, the loader dialog's Cancel 8.
-        driver type "CAD host" KRQM_ModuleLoader_Arx
-        driver wait Quillmont 60 >/dev/null ||
-            { driver list; fail "the loader's command showed no welcome to a new user"; }
-        driver owned Quillmont "CAD host" || fail "the welcome is not owned by the host's window"
-        driver click Quillmont 1
-        driver wait Options 60 >/dev/null || { driver list; fail "no Options dialog after the welcome"; }
-        driver click Options 2
-        driver wait "Quillmont Moduleloader" 60 >/dev/null ||
-            { driver list; fail "the loader's command opened no \"Quillmont Moduleloader\""; }
-        driver owned "Quillmont Moduleloader" "CAD host" ||
-            fail "the loader's dialog is not owned by the host's window"
+        ownedByTheHost() { [ "$1" = Options ] || driver owned "$1" "CAD host" ||
+            { echo "\"$1\" is not owned by the host's window" >&2; return 1; }; }
+        wine_walk_loader_dialogs ownedByTheHost || fail "the loader's command in the window"
         driver click "Quillmont Moduleloader" 6100
         driver wait Options 60 >/dev/null || { driver list; fail "Options... opened no Options dialog"; }
         driver owned Options "Quillmont Moduleloader" ||

@@ -57,3 +57,40 @@ wine_session_stop() {
         wine_xvfb_pid=
     fi
 }
+
+# A relocated user for the Windows programs: folders below C:\$1 of the prefix, and a command
+# script C:\$1\user.cmd that points the user's variables at them (call it first).
+wine_relocated_user() {
+    local name=$1 dir=$WINEPREFIX/drive_c/$1
+    mkdir -p "$dir"/{home,appdata,registry,runtime,state,tmp}
+    sed 's/$/\r/' >"$dir/user.cmd" <<CMD
+set HOME=C:\\$name\\home
+set XDG_CONFIG_HOME=C:\\$name\\home\\.config
+set XDG_DATA_HOME=C:\\$name\\home\\.local\\share
+set XDG_STATE_HOME=C:\\$name\\state
+set XDG_RUNTIME_DIR=C:\\$name\\runtime
+set APPDATA=C:\\$name\\appdata
+set QM_REGISTRY_DIR=C:\\$name\\registry
+CMD
+}
+
+# qmtest_windriver.exe (the path in $wine_windriver) with its arguments, its text without CRs.
+wine_driver() { "$wine" "$wine_windriver" "$@" 2>&1 | tr -d '\r'; }
+
+# The loader's command typed into the host's window "CAD host" as a new user meets it: the
+# welcome, the Options dialog, then the loader's dialog. The command $1 is called with each
+# window's title once it is open; the welcome is left with OK (1) and Options with Cancel (2),
+# the loader's dialog stays open. Returns 1, saying why, when a window does not open or $1 fails.
+wine_walk_loader_dialogs() {
+    local look=$1 title
+    wine_driver type "CAD host" KRQM_ModuleLoader_Arx
+    for title in Quillmont Options "Quillmont Moduleloader"; do
+        wine_driver wait "$title" 60 >/dev/null ||
+            { wine_driver list; echo "the loader's command opened no \"$title\"" >&2; return 1; }
+        "$look" "$title" || return 1
+        case $title in
+            Quillmont) wine_driver click "$title" 1 ;;
+            Options) wine_driver click "$title" 2 ;;
+        esac
+    done
+}

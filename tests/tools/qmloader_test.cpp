@@ -237,7 +237,7 @@ TEST_F(QmloaderTest, ListShowsTheCatalogueErrorTextOnStandardError) {
 // QM_ROADS is activated and started with the host, QM_SURVEY switched off.
 struct SetCase {
     const char* label;
-    std::vector<std::string> args;
+    std::string args;  // split at blanks
     int exitCode;
     const char* err;    // expected in the error output
     const char* roads;  // QM_ROADS afterwards as "Activated AutoStart DemandLoad", or nullptr:
@@ -279,7 +279,7 @@ TEST_P(QmloaderSetTest, ChangesOneModuleOrRefusesAndWritesNothing) {
     write("QM_SURVEY", "Activated", "False");
     const std::string before = everything();
 
-    const qmtest::ProcessResult result = qmloader(c.args);
+    const qmtest::ProcessResult result = qmloader(qmtest::words(c.args));
     EXPECT_EQ(result.exitCode, c.exitCode) << result.err;
     EXPECT_NE(result.err.find(c.err), std::string::npos) << result.err;
     if (c.roads) {
@@ -295,73 +295,34 @@ TEST_P(QmloaderSetTest, ChangesOneModuleOrRefusesAndWritesNothing) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, QmloaderSetTest,
     ::testing::Values(
-        SetCase{"DemandLoadOn", {"set", "QM_ROADS", "--demandload", "on"}, 0, "", "True True True"},
-        SetCase{
-            "KeyInAnotherCase", {"set", "qm_roads", "--autostart=off"}, 0, "", "True False False"},
-        SetCase{"SwitchedOffStopsStartingAndDemandLoad",
-                {"set", "QM_ROADS", "--activated", "off"},
-                0,
-                "",
+        SetCase{"DemandLoadOn", "set QM_ROADS --demandload on", 0, "", "True True True"},
+        SetCase{"KeyInAnotherCase", "set qm_roads --autostart=off", 0, "", "True False False"},
+        SetCase{"SwitchedOffStopsStartingAndDemandLoad", "set QM_ROADS --activated off", 0, "",
                 "False False False"},
-        SetCase{
-            "AllThree",
-            {"set", "QM_ROADS", "--activated", "on", "--autostart", "off", "--demandload", "on"},
-            0,
-            "",
-            "True False True"},
-        SetCase{"BaseModuleSwitchedOff",
-                {"set", "QM_BASE", "--activated", "off"},
-                1,
-                "the base module QM_BASE is always activated",
+        SetCase{"AllThree", "set QM_ROADS --activated on --autostart off --demandload on", 0, "",
+                "True False True"},
+        SetCase{"BaseModuleSwitchedOff", "set QM_BASE --activated off", 1,
+                "the base module QM_BASE is always activated", nullptr},
+        SetCase{"BaseModuleDemandLoaded", "set qm_base --demandload on", 1, "cannot be changed",
                 nullptr},
-        SetCase{"BaseModuleDemandLoaded",
-                {"set", "qm_base", "--demandload", "on"},
-                1,
-                "cannot be changed",
+        SetCase{"BaseModuleNotStarted", "set QM_BASE --autostart off", 1, "cannot be changed",
                 nullptr},
-        SetCase{"BaseModuleNotStarted",
-                {"set", "QM_BASE", "--autostart", "off"},
-                1,
-                "cannot be changed",
+        SetCase{"UnknownKey", "set QM_NOPE --activated on", 1, "no module with key \"QM_NOPE\"",
                 nullptr},
-        SetCase{"UnknownKey",
-                {"set", "QM_NOPE", "--activated", "on"},
-                1,
-                "no module with key \"QM_NOPE\"",
+        SetCase{"OffButStarted", "set QM_ROADS --activated off --autostart on", 1,
+                "need --activated on", nullptr},
+        SetCase{"NotOnOrOff", "set QM_ROADS --activated yes", 2, "takes on or off, not 'yes'",
                 nullptr},
-        SetCase{"OffButStarted",
-                {"set", "QM_ROADS", "--activated", "off", "--autostart", "on"},
-                1,
-                "need --activated on",
+        SetCase{"NothingToSet", "set QM_ROADS", 2, "set needs", nullptr},
+        SetCase{"NoKey", "set --activated on", 2, "one module key", nullptr},
+        SetCase{"TwoKeys", "set QM_ROADS QM_SURVEY --activated on", 2, "one module key", nullptr},
+        SetCase{"GivenTwice", "set QM_ROADS --activated=on --activated off", 2, "given twice",
                 nullptr},
-        SetCase{"NotOnOrOff",
-                {"set", "QM_ROADS", "--activated", "yes"},
-                2,
-                "takes on or off, not 'yes'",
+        SetCase{"OptionOfAnotherCommand", "set QM_ROADS --json", 2,
+                "'--json' does not apply to set", nullptr},
+        SetCase{"ShowTakesNoSettings", "show QM_ROADS --activated on", 2, "does not apply to show",
                 nullptr},
-        SetCase{"NothingToSet", {"set", "QM_ROADS"}, 2, "set needs", nullptr},
-        SetCase{"NoKey", {"set", "--activated", "on"}, 2, "one module key", nullptr},
-        SetCase{"TwoKeys",
-                {"set", "QM_ROADS", "QM_SURVEY", "--activated", "on"},
-                2,
-                "one module key",
-                nullptr},
-        SetCase{"GivenTwice",
-                {"set", "QM_ROADS", "--activated=on", "--activated", "off"},
-                2,
-                "given twice",
-                nullptr},
-        SetCase{"OptionOfAnotherCommand",
-                {"set", "QM_ROADS", "--json"},
-                2,
-                "'--json' does not apply to set",
-                nullptr},
-        SetCase{"ShowTakesNoSettings",
-                {"show", "QM_ROADS", "--activated", "on"},
-                2,
-                "does not apply to show",
-                nullptr},
-        SetCase{"ShowUnknownKey", {"show", "QM_NOPE"}, 1, "no module with key", nullptr}),
+        SetCase{"ShowUnknownKey", "show QM_NOPE", 1, "no module with key", nullptr}),
     [](const auto& testCase) { return std::string(testCase.param.label); });
 
 TEST_F(QmloaderSetTest, ShowPrintsWhatSetWroteAndTheLoaderReads) {
@@ -383,6 +344,7 @@ struct UnstoredCase {
     std::function<void(const qmtest::RelocatedUser&)> spoil;  // after the store exists
     bool obeyFilePermissions;
     rlim_t fileSizeLimit;  // for the set only; 0 for none
+    const char* reason;    // the first refusal, named after "were not stored: "
 };
 
 void PrintTo(const UnstoredCase& c, std::ostream* os) {
@@ -405,7 +367,8 @@ TEST_P(QmloaderUnstoredSetTest, SaysSoAndFails) {
         {qmtest::binDir() + "/qmloader", "set", "QM_ROADS", "--demandload", "on"}, options);
     fullDisk.reset();
     EXPECT_EQ(result.exitCode, 1) << result.err;
-    EXPECT_NE(result.err.find("qmloader: the settings of QM_ROADS were not stored: "),
+    EXPECT_NE(result.err.find(std::string("qmloader: the settings of QM_ROADS were not stored: ") +
+                              c.reason),
               std::string::npos)
         << result.err;
     EXPECT_EQ(result.out, "");
@@ -421,15 +384,16 @@ INSTANTIATE_TEST_SUITE_P(
                          std::remove((file + "-shm").c_str());
                          qmtest::writeFile(file, std::string(64 * 1024, '\x5a'));
                      },
-                     false, 0},
+                     false, 0, "the module's registry key could not be created"},
         UnstoredCase{"ReadOnly",
                      [](const qmtest::RelocatedUser& user) {
                          ::chmod(qmreg::hiveFile(qmreg::HiveId::CurrentUser).c_str(), 0444);
                          ::chmod(user.registryDir().c_str(), 0555);
                      },
-                     true, 0},
+                     true, 0, "the value AutoStart was refused"},
         // Smaller than the store's shared-memory index: the store opens for reading only.
-        UnstoredCase{"DiskFull", [](const qmtest::RelocatedUser&) {}, false, 8192}),
+        UnstoredCase{"DiskFull", [](const qmtest::RelocatedUser&) {}, false, 8192,
+                     "the value AutoStart was refused"}),
     [](const auto& testCase) { return std::string(testCase.param.label); });
 #endif
 

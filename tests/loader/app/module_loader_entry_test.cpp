@@ -325,14 +325,30 @@ TEST_F(CrashGuardTest, ModuleThatKillsTheHostIsSkippedOnceWithOneMessage) {
 
 // Two definitions share a key, apart in the folder's listing and in the catalogue (another
 // between them in both): the next start holds back the definition the host died in, not the
-// first of that key.
-TEST_F(CrashGuardTest, OfTwoDefinitionsSharingAKeyTheOneTheHostDiedInIsSkipped) {
-    install_.addModule({"QM_TWIN", "A harmless twin", "", {}});
+// first of that key; under the same display name only its place among the key's definitions
+// tells them apart.
+struct TwinNames {
+    const char* label;
+    const char* harmless;
+    const char* crashing;
+    bool crashingListedFirst;
+};
+
+class SharedKeyCrashTest : public CrashGuardTest,
+                           public ::testing::WithParamInterface<TwinNames> {};
+
+TEST_P(SharedKeyCrashTest, TheDefinitionTheHostDiedInIsSkipped) {
+    const TwinNames& names = GetParam();
+    install_.addModule({"QM_TWIN", names.harmless, "", {}});
     install_.addModule({"QM_MIDDLE", "M between them", "", {}});
-    addStartedModule("QM_TWIN_Z", "Z crashing twin", "");
+    addStartedModule("QM_TWIN_Z", names.crashing, "");
     const std::string modules = installDir_ / "Zadod/Modules";
-    std::filesystem::rename(modules + "/QM_TWIN.default.xml", modules + "/A_TWIN.default.xml");
-    const std::string crashing = modules + "/QM_TWIN_Z.default.xml";
+    const std::string first = modules + "/A_TWIN.default.xml";
+    const std::string last = modules + "/Z_TWIN.default.xml";
+    std::filesystem::rename(modules + "/QM_TWIN.default.xml",
+                            names.crashingListedFirst ? last : first);
+    const std::string crashing = names.crashingListedFirst ? first : last;
+    std::filesystem::rename(modules + "/QM_TWIN_Z.default.xml", crashing);
     std::string text = qmtest::readFile(crashing);
     text.replace(text.find("QM_TWIN_Z"), 9, "QM_TWIN");
     qmtest::writeFile(crashing, text);
@@ -342,10 +358,18 @@ TEST_F(CrashGuardTest, OfTwoDefinitionsSharingAKeyTheOneTheHostDiedInIsSkipped) 
 
     const auto next = start(true);
     EXPECT_EQ(next.exitCode, 0) << next.out << next.err;
-    EXPECT_NE(next.out.find("[Quillmont] The module \"Z crashing twin\" was not started"),
+    EXPECT_NE(next.out.find(std::string("[Quillmont] The module \"") + names.crashing +
+                            "\" was not started"),
               std::string::npos)
         << next.out;
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, SharedKeyCrashTest,
+    ::testing::Values(TwinNames{"Different", "A harmless twin", "Z crashing twin", false},
+                      TwinNames{"SameListedFirst", "M twin", "M twin", true},
+                      TwinNames{"SameListedLast", "M twin", "M twin", false}),
+    [](const ::testing::TestParamInfo<TwinNames>& p) { return p.param.label; });
 
 // The user switched the module that killed the host off before the next start: it is not
 // started, and no message claims that the guard held it back.

@@ -265,11 +265,18 @@ TEST_F(StartupSequenceTest, MenuGroupsChangedByAnApplicationDuringStartUpAreSeen
 }
 
 TEST_F(StartupSequenceTest, DemandLoadAndInactiveModules) {
+    install_.addModule(kBase);
     install_.addModule(kRoads);
     install_.addModule(kTerrain);
+    setSettings(kBase, "False", "False", "True");     // the base module's settings are forced
     setSettings(kRoads, "True", "True", "True");      // demand-loaded: menus, not started
     setSettings(kTerrain, "False", "True", "False");  // not activated: untouched
     runStartup();
+    // Forced in the store too, so that the dialogs and the next start see them.
+    EXPECT_EQ(qmtest::storedModuleSetting(kBase.key, "Activated"), "True");
+    EXPECT_EQ(qmtest::storedModuleSetting(kBase.key, "AutoStart"), "True");
+    EXPECT_EQ(qmtest::storedModuleSetting(kBase.key, "DemandLoad"), "False");
+    EXPECT_EQ(record(kBase.key).GetStarted(), 1);
     EXPECT_EQ(record("QM_ROADS").GetMenusLoaded(), 1);
     EXPECT_EQ(record("QM_ROADS").GetStarted(), 0);
     EXPECT_EQ(record("QM_TERRAIN").GetMenusLoaded(), 0);

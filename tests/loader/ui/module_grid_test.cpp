@@ -86,23 +86,16 @@ TEST_F(ModuleGridTest, SpaceAndDoubleClickToggleEachSelectedRowOnItsOwn) {
     EXPECT_EQ(event("Rail"), "Unload") << "Rail's menus were loaded at start-up";
 }
 
-TEST_F(ModuleGridTest, HeaderClicksSortByTwoKeys) {
-    clickHeader(kColName);
-    EXPECT_EQ(gridNames(), (Names{"Terrain", "survey", "Roads", "Rail"})) << "first: Z to A";
-    EXPECT_EQ(grid().selectedRows(), std::vector<int>{1});
-    clickHeader(kColName);
-    EXPECT_EQ(gridNames(), (Names{"Rail", "Roads", "survey", "Terrain"}));
+// (The orders the header clicks give are the shared dialog cases'.) A double click is a click
+// and a double click: two sorts, back where the first click left the rows.
+TEST_F(ModuleGridTest, AHeaderDoubleClickSortsTwice) {
     clickHeader(kColStartup);
     // Load menu only (6036), Load module (6037), then No action (6051) by name.
     EXPECT_EQ(gridNames(), (Names{"Rail", "Terrain", "Roads", "survey"}));
-    clickHeader(kColStartup);
-    EXPECT_EQ(gridNames(), (Names{"Roads", "survey", "Terrain", "Rail"}));
-
-    // A double click is a click and a double click: two sorts, back where it was.
     QHeaderView* header = grid().horizontalHeader();
     uitest::doubleClick(header->viewport(),
                         {header->sectionViewportPosition(kColStartup) + 10., 5.});
-    EXPECT_EQ(gridNames(), (Names{"Roads", "survey", "Terrain", "Rail"}));
+    EXPECT_EQ(gridNames(), (Names{"Rail", "Terrain", "Roads", "survey"}));
 }
 
 TEST_F(ModuleGridTest, RightClickSelectsOutsideTheSelectionAndKeepsItInside) {

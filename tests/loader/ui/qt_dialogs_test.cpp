@@ -17,6 +17,7 @@
 
 #include "dialog_driver.h"
 #include "qmtest/module_settings.h"
+#include "qmtest/wait.h"
 #include "ui/logic/first_run.h"
 #include "ui/logic/grid_rows.h"
 #include "ui/logic/resource_ids.h"
@@ -32,7 +33,6 @@ namespace uitest {
 namespace {
 
 using namespace qm::ui;
-using Clock = std::chrono::steady_clock;
 
 // Host services of a GUI host that record each message box and answer it with OK.
 class RecordingGui : public cadhost::UiServices {
@@ -85,14 +85,7 @@ std::invoke_result_t<F> onGui(F f) {
 }
 
 bool waitUntil(const std::function<bool()>& condition) {
-    const auto deadline = Clock::now() + std::chrono::seconds(20);
-    while (Clock::now() < deadline) {
-        if (condition()) {
-            return true;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return condition();
+    return qmtest::waitUntil(condition, std::chrono::seconds(20));
 }
 
 class QtDriver : public DialogDriver {

@@ -6,7 +6,7 @@
 #include <QImage>
 #include <QMenu>
 
-#include "qmtest/product_keys.h"
+#include "qmtest/module_settings.h"
 #include "ui/logic/resource_ids.h"
 #include "ui/widgets/checking_modules_dlg.h"
 #include "ui/widgets/module_grid_model.h"
@@ -63,9 +63,7 @@ TEST_F(Screenshots, OptionsDialog) {
 }
 
 TEST_F(Screenshots, ModuleLoaderDialogInGerman) {
-    QmEnWinRegistry registry;
-    ASSERT_TRUE(registry.OpenKey(kQmEnHKeyCurrentUser, qmtest::kKernelServicesKey, true));
-    registry.WriteString("Language", "deu");
+    qmtest::storeKernelService("Language", "deu");
     openDialog();
     save(dialog(), "module_loader_dialog_deu.png");
 }

@@ -132,46 +132,6 @@ TEST_F(ButtonTest, TwoQuickClicksCountAsTwoAndAnEmptyTooltipLeavesTheOldOne) {
     EXPECT_EQ(button_.tooltipText(), "Load module") << "empty texts leave it as it was";
 }
 
-// What the button offers beyond what the dialogs use (other image places, the check-box kind,
-// the flat look that raises under the mouse, derived images), in one test.
-TEST_F(ButtonTest, FeaturesNoDialogUsesStillWork) {
-    button_.setText("Text");
-    button_.setAlignment(CButtonST::Alignment::ImageRight);
-    EXPECT_EQ(button_.imageRect(false).right(), 80 - 1 - 3);
-    EXPECT_LT(button_.captionRect(false).right(), button_.imageRect(false).left());
-    button_.setAlignment(CButtonST::Alignment::ImageAbove);
-    button_.resize(80, 60);
-    EXPECT_EQ(button_.imageRect(false).top(), 3);
-    EXPECT_GT(button_.captionRect(false).top(), button_.imageRect(false).bottom());
-
-    CButtonST check(&window_, CButtonST::Kind::CheckBox);
-    check.setGeometry(10, 50, 80, 30);
-    check.setText("Check");
-    QTest::mouseClick(&check, Qt::LeftButton);
-    EXPECT_TRUE(check.isChecked());
-    EXPECT_EQ(check.captionRect(true), check.captionRect(false)) << "no pressed offset";
-
-    QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
-    QEvent leave(QEvent::Leave);
-    QApplication::sendEvent(&button_, &enter);
-    EXPECT_FALSE(button_.mouseOver()) << "only flat buttons track the mouse";
-    button_.setFlatLook(true);
-    QApplication::sendEvent(&button_, &enter);
-    EXPECT_TRUE(button_.mouseOver());
-    QApplication::sendEvent(&button_, &leave);
-    EXPECT_FALSE(button_.mouseOver());
-
-    button_.setFlatLook(false);
-    button_.setText(QString());
-    button_.setAlignment(CButtonST::Alignment::ImageLeft);
-    button_.resize(80, 30);
-    const QPoint inside = button_.imageRect(false).topLeft() + QPoint(6, 6);
-    button_.deriveOutImage(CButtonST::OutImage::Darker);
-    EXPECT_EQ(render(button_).pixelColor(inside), QColor(191, 0, 0));
-    button_.deriveOutImage(CButtonST::OutImage::Grey);
-    EXPECT_EQ(render(button_).pixelColor(inside), QColor(76, 76, 76));
-}
-
 // A focused button keeps its focused background (the button face unless set otherwise) and
 // shows focus as a dotted rectangle 3 pixels inside its edge, each dot the inverse of what lies
 // under it, whether the focus came by mouse or by Tab, and whatever the widget style draws for

@@ -52,12 +52,6 @@ namespace {
 using namespace qm;
 using namespace qm::ui;
 
-void setLanguage(const std::string& code) {
-    QmEnWinRegistry registry;
-    ASSERT_TRUE(registry.OpenKey(kQmEnHKeyCurrentUser, qmtest::kKernelServicesKey, true));
-    registry.WriteString("Language", code);
-}
-
 class ResourcesTest : public qmtest::RelocatedTest {};
 
 TEST(StringTables, GermanTranslatesEveryEnglishEntry) {
@@ -81,9 +75,9 @@ TEST_F(ResourcesTest, StringsFollowTheLanguageOnlyWhileTheLoaderIsActive) {
     QmEnResourceLoader loader("QmModuleLoader");
     loader.Activate(nullptr);
     EXPECT_EQ(ResourceString(StringId::ModuleNameHeader), "Module name");
-    setLanguage("deu");
+    qmtest::storeKernelService("Language", "deu");
     EXPECT_EQ(ResourceString(StringId::ModuleNameHeader), "Modulname");
-    setLanguage("fra");  // not shipped: English
+    qmtest::storeKernelService("Language", "fra");  // not shipped: English
     EXPECT_EQ(ResourceString(StringId::ModuleNameHeader), "Module name");
     {
         QmEnResourceLoader other("SomeOtherModule");

@@ -22,6 +22,7 @@
 #include "qmtest/module_settings.h"
 #include "qmtest/relocated_user.h"
 #include "qmtest/temp_dir.h"
+#include "qmtest/wait.h"
 #include "runtime/loader_context.h"
 #include "test_installation.h"
 #include "ui/logic/dialogs_entry.h"
@@ -40,7 +41,6 @@ namespace {
 using namespace qm::ui;
 using qm::ui::win32::Narrow;
 using qm::ui::win32::Widen;
-using Clock = std::chrono::steady_clock;
 
 constexpr auto kTimeout = std::chrono::seconds(20);
 // The first window on a new virtual display waits for Wine to bring up its desktop, which on a
@@ -289,14 +289,7 @@ public:
 private:
     static bool waitUntil(const std::function<bool()>& condition,
                           std::chrono::seconds timeout = kTimeout) {
-        const auto deadline = Clock::now() + timeout;
-        while (Clock::now() < deadline) {
-            if (condition()) {
-                return true;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-        return condition();
+        return qmtest::waitUntil(condition, timeout);
     }
 
     // The dialogs of the command, front first: the enabled one is in front (a modal dialog

@@ -5,13 +5,12 @@
 #if !defined(_WIN32)
 #include <fcntl.h>
 #include <poll.h>
-#include <pty.h>
+#include <stdlib.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
-#include "qmtest/forked_child.h"
 #include "qmtest/wait.h"
 #endif
 
@@ -58,23 +57,6 @@ std::string normal(const std::string& path) {
     const std::u8string text = qmtest::fsPath(path).lexically_normal().generic_u8string();
     return std::string(text.begin(), text.end());
 }
-
-#if !defined(_WIN32)
-// In a forked child: adds env ("NAME=value") to the environment and executes args[0].
-[[noreturn]] void execWithEnvironment(std::vector<std::string>& args,
-                                      std::vector<std::string>& env) {
-    for (std::string& e : env) {
-        ::putenv(e.data());
-    }
-    std::vector<char*> argv;
-    for (std::string& a : args) {
-        argv.push_back(a.data());
-    }
-    argv.push_back(nullptr);
-    ::execv(argv[0], argv.data());
-    ::_exit(127);
-}
-#endif
 
 // Runs a private copy of cadhost beside the built libraries (links to them; copies on
 // Windows, which looks for DLLs beside the program), so that the module loader it finds
@@ -132,22 +114,24 @@ protected:
         args.insert(args.begin(), cadhost());
         std::vector<std::string> env = user_.environment();
         env.insert(env.end(), {"DISPLAY=:0", "QT_QPA_PLATFORM="});
+        const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+        char name[64] = {};
+        if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0 ||
+            ::ptsname_r(master, name, sizeof name) != 0) {
+            return "no pseudo-terminal";
+        }
+        const int terminal = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
         termios mode{};
         cfmakeraw(&mode);
         mode.c_lflag |= ICANON;
         mode.c_oflag |= OPOST | ONLCR;
-        int master = -1;
-        const pid_t pid = forkpty(&master, nullptr, &mode, nullptr);
-        if (pid == 0) {
-            execWithEnvironment(args, env);
-        }
-        if (pid < 0) {
-            return "forkpty failed";
-        }
+        ::tcsetattr(terminal, TCSANOW, &mode);
+        const pid_t pid = qmtest::spawnWithStreams(args, env, {terminal, terminal, terminal});
+        // Ours closed, the child's end closes when it exits: reading fails with EIO then.
+        ::close(terminal);
         EXPECT_EQ(::write(master, input.data(), input.size()), static_cast<ssize_t>(input.size()));
         std::string out;
         pollfd fd{master, POLLIN, 0};
-        // The child's end closes when it exits: reading fails with EIO then.
         bool timedOut = false;
         for (;;) {
             if (::poll(&fd, 1, 30000) <= 0) {
@@ -374,52 +358,47 @@ TEST_F(CadhostTest, TheWindowIsTriedUnlessStandardInputBringsCommands) {
         // The child's input end, or -1; what the host writes goes to a file.
         int fds[2] = {-1, -1};
         if (c.input == Input::Pipe) {
-            ASSERT_EQ(::pipe(fds), 0);
+            ASSERT_EQ(::pipe2(fds, O_CLOEXEC), 0);
         } else if (c.input == Input::Socket) {
-            ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, fds), 0);
+            ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds), 0);
         }
         const std::string outFile = install_ / "out.txt";
         std::vector<std::string> env{"DISPLAY=:0",
                                      c.display ? "QT_QPA_PLATFORM=" : "QT_QPA_PLATFORM=offscreen"};
         std::vector<std::string> args{cadhost()};
         args.insert(args.end(), c.options.begin(), c.options.end());
-        qmtest::ForkedChild host([&](int) -> int {
-            // Output first, while 0 is still taken: a closed input must stay closed.
-            const int out = ::open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-            ::dup2(out, 1);
-            ::dup2(out, 2);
-            int in = -1;
-            switch (c.input) {
-                case Input::DevNull:
-                    in = ::open("/dev/null", O_RDONLY);
-                    break;
-                case Input::Closed:
-                    break;
-                case Input::Pipe:
-                case Input::Socket:
-                    in = fds[0];
-                    break;
-                case Input::File:
-                    in = ::open(commands.c_str(), O_RDONLY);
-                    break;
-            }
-            if (in >= 0) {
-                ::dup2(in, 0);
-            } else {
-                ::close(0);
-            }
-            execWithEnvironment(args, env);
-        });
+        // What the host writes goes to a file; a closed input stays closed.
+        const int out = ::open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+        int in = -1;
+        switch (c.input) {
+            case Input::DevNull:
+                in = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+                break;
+            case Input::Closed:
+                break;
+            case Input::Pipe:
+            case Input::Socket:
+                in = fds[0];
+                break;
+            case Input::File:
+                in = ::open(commands.c_str(), O_RDONLY | O_CLOEXEC);
+                break;
+        }
+        const pid_t host = qmtest::spawnWithStreams(args, env, {in, out, out});
+        ::close(out);
+        if (in >= 0 && in != fds[0]) {
+            ::close(in);
+        }
         if (fds[0] >= 0) {
             ::close(fds[0]);
             EXPECT_EQ(::write(fds[1], "QUIT\n", 5), 5);
             ::close(fds[1]);
         }
-        EXPECT_EQ(host.wait(), 0);
-        const std::string out = qmtest::readFile(outFile);
-        EXPECT_EQ(out.find("cannot load the graphical front end") != std::string::npos,
+        EXPECT_EQ(qmtest::waitForExit(host), 0);
+        const std::string said = qmtest::readFile(outFile);
+        EXPECT_EQ(said.find("cannot load the graphical front end") != std::string::npos,
                   c.triesWindow)
-            << out;
+            << said;
     }
 }
 
@@ -600,9 +579,12 @@ TEST_F(CadhostWindowTest, TheWindowRunsTypedCommandsAndOwnsItsMessageBoxes) {
         ASSERT_NE(box, nullptr) << output();
         EXPECT_EQ(::GetWindow(box, GW_OWNER), window_);
         EXPECT_FALSE(::IsWindowEnabled(window_)) << "the box does not make the window wait";
+        // The host fits the box once it is laid out and shown: a moment after it appears.
         const RECT area = win::workAreaOf(box);
-        EXPECT_TRUE(win::inside(win::windowRect(box), area));
-        EXPECT_TRUE(win::inside(win::windowRect(::GetDlgItem(box, b.button)), area));
+        EXPECT_TRUE(win::waitUntil([&] {
+            return win::inside(win::windowRect(box), area) &&
+                   win::inside(win::windowRect(::GetDlgItem(box, b.button)), area);
+        }));
         win::clickButton(box, b.button);
         EXPECT_TRUE(outputShows(b.answer)) << output();
     }

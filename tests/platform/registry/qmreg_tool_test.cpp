@@ -11,6 +11,7 @@
 #include "qmtest/child_process.h"
 #include "qmtest/files.h"
 #include "qmtest/relocated_user.h"
+#include "qmtest/text.h"
 
 namespace {
 
@@ -92,7 +93,7 @@ TEST_F(QmregTest, QueryPrintsLikeRegExe) {
 
 struct ExitCase {
     const char* label;
-    std::vector<std::string> args;
+    std::string args;  // split at blanks
     int exitCode;
     const char* message;  // expected in stderr
 };
@@ -107,7 +108,7 @@ TEST_P(QmregExitTest, ReportsFailuresWithTheirExitCode) {
     const auto present = qmreg({"add", "HKCU\\Software\\Present", "/v", "Here", "/d", "x"});
     ASSERT_EQ(present.exitCode, 0) << present.err;
     const auto& c = GetParam();
-    auto result = qmreg(c.args);
+    auto result = qmreg(qmtest::words(c.args));
     EXPECT_EQ(result.exitCode, c.exitCode) << result.out << result.err;
     EXPECT_NE(result.err.find(c.message), std::string::npos) << result.err;
 }
@@ -117,33 +118,22 @@ const char* const kNotFound = "unable to find the specified registry key or valu
 INSTANTIATE_TEST_SUITE_P(
     Cases, QmregExitTest,
     ::testing::Values(
-        ExitCase{"MissingKey", {"query", "HKCU\\Software\\Absent"}, 1, kNotFound},
-        ExitCase{"MissingValue", {"query", "HKCU\\Software\\Present", "/v", "There"}, 1, kNotFound},
-        ExitCase{"DeleteHiveRoot", {"delete", "HKCU", "/f"}, 1, "root key"},
-        ExitCase{"ImportMissingFile", {"import", "/nonexistent/file.reg"}, 1, "Cannot open"},
-        ExitCase{"NoArguments", {}, 2, "Invalid syntax"},
-        ExitCase{"UnknownOperation", {"copy", "HKCU\\A", "HKCU\\B"}, 2, "Invalid operation"},
-        ExitCase{"UnknownHive", {"query", "HKCR\\Software"}, 2, "Invalid key name"},
-        ExitCase{"UnknownType", {"add", "HKCU\\A", "/v", "x", "/t", "REG_WORD"}, 2, "Invalid type"},
-        ExitCase{
-            "ReadOnlyType", {"add", "HKCU\\A", "/v", "x", "/t", "REG_LINK"}, 2, "Invalid type"},
-        ExitCase{"QwordTooLarge",
-                 {"add", "HKCU\\A", "/v", "x", "/t", "REG_QWORD", "/d", "18446744073709551616"},
-                 2,
+        ExitCase{"MissingKey", "query HKCU\\Software\\Absent", 1, kNotFound},
+        ExitCase{"MissingValue", "query HKCU\\Software\\Present /v There", 1, kNotFound},
+        ExitCase{"DeleteHiveRoot", "delete HKCU /f", 1, "root key"},
+        ExitCase{"ImportMissingFile", "import /nonexistent/file.reg", 1, "Cannot open"},
+        ExitCase{"NoArguments", "", 2, "Invalid syntax"},
+        ExitCase{"UnknownOperation", "copy HKCU\\A HKCU\\B", 2, "Invalid operation"},
+        ExitCase{"UnknownHive", "query HKCR\\Software", 2, "Invalid key name"},
+        ExitCase{"UnknownType", "add HKCU\\A /v x /t REG_WORD", 2, "Invalid type"},
+        ExitCase{"ReadOnlyType", "add HKCU\\A /v x /t REG_LINK", 2, "Invalid type"},
+        ExitCase{"QwordTooLarge", "add HKCU\\A /v x /t REG_QWORD /d 18446744073709551616", 2,
                  "Invalid data"},
-        ExitCase{"MultiSzEmptyString",
-                 {"add", "HKCU\\A", "/v", "x", "/t", "REG_MULTI_SZ", "/d", "a\\0\\0b"},
-                 2,
+        ExitCase{"MultiSzEmptyString", "add HKCU\\A /v x /t REG_MULTI_SZ /d a\\0\\0b", 2,
                  "Invalid data"},
-        ExitCase{"NoneOddDigits",
-                 {"add", "HKCU\\A", "/v", "x", "/t", "REG_NONE", "/d", "abc"},
-                 2,
-                 "Invalid data"},
-        ExitCase{"DwordTooLarge",
-                 {"add", "HKCU\\A", "/v", "x", "/t", "REG_DWORD", "/d", "4294967296"},
-                 2,
-                 "Invalid data"},
-        ExitCase{"SwitchWithoutArgument", {"add", "HKCU\\A", "/v"}, 2, "needs an argument"}),
+        ExitCase{"NoneOddDigits", "add HKCU\\A /v x /t REG_NONE /d abc", 2, "Invalid data"},
+        ExitCase{"DwordTooLarge", "add HKCU\\A /v x /t REG_DWORD /d 4294967296", 2, "Invalid data"},
+        ExitCase{"SwitchWithoutArgument", "add HKCU\\A /v", 2, "needs an argument"}),
     [](const auto& testCase) { return std::string(testCase.param.label); });
 
 // What destroys asks first, without /f (/y for an export): an answer beginning with y goes on,

@@ -182,8 +182,8 @@ TEST_F(StoreSafetyTest, AFileThatIsNoStoreOfThisVersionIsRefusedByNameAndLeftUnt
 }
 
 // The machine hive, written by an administrator, then used by an ordinary user who may read
-// but not write it. Root ignores file permissions, so the user is a forked child that gives
-// up root first.
+// but not write it. Root ignores file permissions, so the test runs in a process of its own
+// that gives up root first.
 class ReadOnlyMachineHiveTest : public StoreSafetyTest,
                                 public ::testing::WithParamInterface<bool> {};
 

@@ -4,6 +4,7 @@
 #include <linux/capability.h>
 #include <poll.h>
 #include <signal.h>
+#include <spawn.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -39,6 +40,21 @@ std::vector<std::string> mergedEnvironment(const std::vector<std::string>& extra
     return out;
 }
 
+// argv and our environment with extra on top, as the NULL-ended arrays exec takes.
+struct ExecArrays {
+    ExecArrays(const std::vector<std::string>& args, const std::vector<std::string>& extra)
+        : env(mergedEnvironment(extra)) {
+        for (const auto& a : args)
+            argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        for (auto& e : env)
+            envp.push_back(e.data());
+        envp.push_back(nullptr);
+    }
+    std::vector<std::string> env;
+    std::vector<char*> argv, envp;
+};
+
 struct Spawned {
     int pid;
     int in;
@@ -54,14 +70,7 @@ Spawned spawn(const std::vector<std::string>& argv, const std::vector<std::strin
     if (pipe2(in, O_CLOEXEC) || pipe2(out, O_CLOEXEC) || pipe2(err, O_CLOEXEC)) {
         throw std::runtime_error("pipe failed");
     }
-    std::vector<std::string> env = mergedEnvironment(extraEnv);
-    std::vector<char*> cargv, cenv;
-    for (auto& a : argv)
-        cargv.push_back(const_cast<char*>(a.c_str()));
-    cargv.push_back(nullptr);
-    for (auto& e : env)
-        cenv.push_back(const_cast<char*>(e.c_str()));
-    cenv.push_back(nullptr);
+    ExecArrays exec(argv, extraEnv);
 
     pid_t pid = fork();
     if (pid < 0) {
@@ -82,8 +91,8 @@ Spawned spawn(const std::vector<std::string>& argv, const std::vector<std::strin
         }
         dup2(out[1], 1);
         dup2(err[1], 2);
-        execve(cargv[0], cargv.data(), cenv.data());
-        dprintf(2, "exec %s: %s\n", cargv[0], strerror(errno));
+        execve(exec.argv[0], exec.argv.data(), exec.envp.data());
+        dprintf(2, "exec %s: %s\n", exec.argv[0], strerror(errno));
         _exit(127);
     }
     close(in[0]);
@@ -175,6 +184,29 @@ ProcessResult runProcess(const std::vector<std::string>& argv, const ProcessOpti
     }
     result.exitCode = decodeStatus(reap(s.pid, deadline, result.timedOut));
     return result;
+}
+
+pid_t spawnWithStreams(const std::vector<std::string>& argv,
+                       const std::vector<std::string>& extraEnv, std::array<int, 3> streams) {
+    ExecArrays exec(argv, extraEnv);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    for (int i = 0; i < 3; ++i) {
+        const int fd = streams[static_cast<std::size_t>(i)];
+        if (fd < 0) {
+            posix_spawn_file_actions_addclose(&actions, i);
+        } else {
+            posix_spawn_file_actions_adddup2(&actions, fd, i);
+        }
+    }
+    pid_t pid = -1;
+    const int error =
+        posix_spawn(&pid, exec.argv[0], &actions, nullptr, exec.argv.data(), exec.envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    if (error != 0) {
+        throw std::runtime_error("posix_spawn " + argv[0] + ": " + strerror(error));
+    }
+    return pid;
 }
 
 BackgroundProcess::BackgroundProcess(const std::vector<std::string>& argv,

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <future>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <stdexcept>
 #include <thread>
@@ -73,78 +74,70 @@ Pipe makePipe(bool childReads) {
     return pipe;
 }
 
-// Reads a pipe until its writers have all closed it, into text.
+// Reads a pipe until its writers have all closed it, into text. The reading thread owns the
+// pipe's end and is never waited for: a descendant of the child may hold the pipe open for as
+// long as it lives, and the waits below end at their deadlines whatever it does.
 class Collector {
 public:
-    explicit Collector(HANDLE pipe) : pipe_(pipe), thread_([this] { run(); }) {}
-    ~Collector() {
-        if (thread_.joinable()) {
-            thread_.join();
-        }
-        ::CloseHandle(pipe_);
+    explicit Collector(HANDLE pipe) : state_(std::make_shared<State>()) {
+        std::thread([state = state_, pipe] { state->run(pipe); }).detach();
     }
     Collector(const Collector&) = delete;
     Collector& operator=(const Collector&) = delete;
 
     bool waitFor(const std::string& text, Clock::time_point deadline) {
-        std::unique_lock lock(mutex_);
-        return changed_.wait_until(lock, deadline, [&] {
-            return text_.find(text) != std::string::npos || ended_;
-        }) && text_.find(text) != std::string::npos;
+        std::unique_lock lock(state_->mutex);
+        return state_->changed.wait_until(lock, deadline, [&] {
+            return state_->text.find(text) != std::string::npos || state_->ended;
+        }) && state_->text.find(text) != std::string::npos;
     }
     std::string text() const {
-        std::lock_guard lock(mutex_);
-        return text_;
+        std::lock_guard lock(state_->mutex);
+        return state_->text;
     }
-    // Waits until every writer has closed the pipe, or deadline.
-    void waitForEnd(Clock::time_point deadline) {
-        std::unique_lock lock(mutex_);
-        changed_.wait_until(lock, deadline, [&] { return ended_; });
-    }
-    // All the pipe's text, once every writer has closed it: what a child wrote just before it
-    // ended may still be in the pipe when the child's end is seen.
-    std::string wholeText() {
-        if (thread_.joinable()) {
-            thread_.join();
-        }
-        return text();
+    // Waits until every writer has closed the pipe, or deadline; whether they all have. What a
+    // child wrote just before it ended may still be in the pipe when the child's end is seen.
+    bool waitForEnd(Clock::time_point deadline) {
+        std::unique_lock lock(state_->mutex);
+        return state_->changed.wait_until(lock, deadline, [&] { return state_->ended; });
     }
 
 private:
-    void run() {
-        char buffer[4096];
-        DWORD n = 0;
-        // A Windows program's text output ends its lines with "\r\n"; the tests see '\n', as
-        // on Linux, so that one expectation serves both. A '\r' at the end of one read waits
-        // for the next to tell whether a '\n' follows it.
-        bool carriageReturn = false;
-        while (::ReadFile(pipe_, buffer, sizeof buffer, &n, nullptr) && n > 0) {
-            std::lock_guard lock(mutex_);
-            for (DWORD i = 0; i < n; ++i) {
-                if (carriageReturn && buffer[i] != '\n') {
-                    text_ += '\r';
+    struct State {
+        void run(HANDLE pipe) {
+            char buffer[4096];
+            DWORD n = 0;
+            // A Windows program's text output ends its lines with "\r\n"; the tests see '\n',
+            // as on Linux, so that one expectation serves both. A '\r' at the end of one read
+            // waits for the next to tell whether a '\n' follows it.
+            bool carriageReturn = false;
+            while (::ReadFile(pipe, buffer, sizeof buffer, &n, nullptr) && n > 0) {
+                std::lock_guard lock(mutex);
+                for (DWORD i = 0; i < n; ++i) {
+                    if (carriageReturn && buffer[i] != '\n') {
+                        text += '\r';
+                    }
+                    carriageReturn = buffer[i] == '\r';
+                    if (!carriageReturn) {
+                        text += buffer[i];
+                    }
                 }
-                carriageReturn = buffer[i] == '\r';
-                if (!carriageReturn) {
-                    text_ += buffer[i];
-                }
+                changed.notify_all();
             }
-            changed_.notify_all();
+            ::CloseHandle(pipe);
+            std::lock_guard lock(mutex);
+            if (carriageReturn) {
+                text += '\r';
+            }
+            ended = true;
+            changed.notify_all();
         }
-        std::lock_guard lock(mutex_);
-        if (carriageReturn) {
-            text_ += '\r';
-        }
-        ended_ = true;
-        changed_.notify_all();
-    }
-
-    HANDLE pipe_;
-    mutable std::mutex mutex_;
-    std::condition_variable changed_;
-    std::string text_;
-    bool ended_ = false;
-    std::thread thread_;
+        std::mutex mutex;
+        std::condition_variable changed;
+        std::string text;
+        bool ended = false;
+    };
+    std::shared_ptr<State> state_;
 };
 
 struct Started {
@@ -237,9 +230,14 @@ ProcessResult runProcess(const std::vector<std::string>& argv, const ProcessOpti
         });
         result.exitCode = finish(started.info.hProcess, deadline, result.timedOut);
         input.join();
-        // A descendant may hold the pipes open: the collectors end when every writer is gone.
-        result.out = out.wholeText();
-        result.err = err.wholeText();
+        // A descendant may hold the pipes open: as on POSIX, the output is read until every
+        // writer is gone or the time-out has passed.
+        const auto end = std::max(deadline, Clock::now() + std::chrono::seconds(2));
+        if (!out.waitForEnd(end) || !err.waitForEnd(end)) {
+            result.timedOut = true;
+        }
+        result.out = out.text();
+        result.err = err.text();
     }
     ::CloseHandle(started.info.hProcess);
     return result;

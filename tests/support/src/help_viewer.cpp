@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "qmtest/files.h"
+#include "qmtest/wait.h"
 
 namespace qmtest {
 
@@ -49,14 +50,9 @@ std::vector<HelpViewer::Call> HelpViewer::calls() const {
 
 std::vector<HelpViewer::Call> HelpViewer::waitForCalls(std::size_t count,
                                                        std::chrono::milliseconds timeout) {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    for (;;) {
-        std::vector<Call> seen = calls();
-        if (seen.size() >= count || std::chrono::steady_clock::now() >= deadline) {
-            return seen;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
+    std::vector<Call> seen;
+    waitUntil([&] { return (seen = calls()).size() >= count; }, timeout);
+    return seen;
 }
 
 }  // namespace qmtest

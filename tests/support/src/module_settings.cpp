@@ -17,6 +17,12 @@ void storeModuleSettings(const std::string& module,
     }
 }
 
+void storeKernelService(const std::string& name, const std::string& value) {
+    qmreg::Hive hive(qmreg::hiveFile(qmreg::HiveId::CurrentUser));
+    ASSERT_TRUE(hive.createKey(kKernelServicesKey));
+    ASSERT_TRUE(hive.setValue(kKernelServicesKey, qmreg::Value::string(name, value))) << name;
+}
+
 std::optional<std::string> storedModuleSetting(const std::string& module, const std::string& name) {
     qmreg::Hive hive(qmreg::hiveFile(qmreg::HiveId::CurrentUser), true);
     const auto value = hive.getValue(moduleSettingsKey(module), name);

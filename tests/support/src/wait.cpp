@@ -27,15 +27,8 @@ long long nanoseconds(const timespec& t) {
 }  // namespace
 
 bool waitForFile(const std::string& path, std::chrono::milliseconds timeout) {
-    const auto deadline = Clock::now() + timeout;
     struct stat st {};
-    while (::stat(path.c_str(), &st) != 0) {
-        if (Clock::now() >= deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(5ms);
-    }
-    return true;
+    return waitUntil([&] { return ::stat(path.c_str(), &st) == 0; }, timeout);
 }
 
 bool waitPastFileTimes(const std::vector<std::string>& paths, std::chrono::milliseconds timeout) {
@@ -46,17 +39,13 @@ bool waitPastFileTimes(const std::vector<std::string>& paths, std::chrono::milli
             latest = std::max({latest, nanoseconds(st.st_mtim), nanoseconds(st.st_ctim)});
         }
     }
-    const auto deadline = Clock::now() + timeout;
-    for (timespec now{}; ::clock_gettime(CLOCK_REALTIME_COARSE, &now) == 0;) {
-        if (nanoseconds(now) > latest) {
-            return true;
-        }
-        if (Clock::now() >= deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(1ms);  // the coarse clock ticks every few milliseconds
-    }
-    return false;
+    // The coarse clock ticks every few milliseconds.
+    return waitUntil(
+        [&] {
+            timespec now{};
+            return ::clock_gettime(CLOCK_REALTIME_COARSE, &now) == 0 && nanoseconds(now) > latest;
+        },
+        timeout, 1ms);
 }
 
 long currentThreadId() {
@@ -88,18 +77,15 @@ std::optional<BlockedCall> blockedIn(long tid) {
 
 bool waitUntilBlocked(long tid, long call, const std::function<bool()>& done,
                       std::chrono::milliseconds timeout) {
-    const auto deadline = Clock::now() + timeout;
-    while (!done()) {
-        const std::optional<BlockedCall> blocked = blockedIn(tid);
-        if (blocked && blocked->number == call) {
-            return true;
-        }
-        if (Clock::now() >= deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(1ms);
-    }
-    return false;
+    bool blocked = false;
+    waitUntil(
+        [&] {
+            const std::optional<BlockedCall> in = done() ? std::nullopt : blockedIn(tid);
+            blocked = in && in->number == call;
+            return blocked || done();
+        },
+        timeout, 1ms);
+    return blocked;
 }
 
 int waitForExit(pid_t pid, std::chrono::milliseconds timeout) {
@@ -139,19 +125,14 @@ Descendants::~Descendants() {
 }
 
 bool Descendants::waitForAll(std::chrono::milliseconds timeout) {
-    const auto deadline = Clock::now() + timeout;
-    for (;;) {
-        const pid_t pid = ::waitpid(-1, nullptr, WNOHANG);
-        if (pid < 0 && errno == ECHILD) {
-            return true;
-        }
-        if (pid == 0) {
-            if (Clock::now() >= deadline) {
-                return false;
+    return waitUntil(
+        [] {
+            pid_t pid = 0;
+            while ((pid = ::waitpid(-1, nullptr, WNOHANG)) > 0) {
             }
-            std::this_thread::sleep_for(2ms);
-        }
-    }
+            return pid < 0 && errno == ECHILD;
+        },
+        timeout, 2ms);
 }
 
 }  // namespace qmtest

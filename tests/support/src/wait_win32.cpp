@@ -3,6 +3,7 @@
 #include <qmsys/file_identity.h>
 #include <qmsys/files.h>
 
+#include <algorithm>
 #include <stdexcept>
 #include <thread>
 #include <vector>
@@ -13,7 +14,6 @@ namespace qmtest {
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
 
 }  // namespace
@@ -29,14 +29,7 @@ bool waitUntilBlocked(long, long, const std::function<bool()>& done, std::chrono
 }
 
 bool waitForFile(const std::string& path, std::chrono::milliseconds timeout) {
-    const auto deadline = Clock::now() + timeout;
-    while (!qmsys::fileExists(path)) {
-        if (Clock::now() >= deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(5ms);
-    }
-    return true;
+    return waitUntil([&] { return qmsys::fileExists(path); }, timeout);
 }
 
 bool waitPastFileTimes(const std::vector<std::string>& paths, std::chrono::milliseconds timeout) {
@@ -48,21 +41,13 @@ bool waitPastFileTimes(const std::vector<std::string>& paths, std::chrono::milli
             identities.push_back(identity);
         }
     }
-    const auto deadline = Clock::now() + timeout;
-    for (;;) {
-        const qmsys::FileClockMark now = qmsys::markLocalFileClock();
-        bool past = true;
-        for (const qmsys::FileIdentity& identity : identities) {
-            past = past && identity.stampedBefore(now);
-        }
-        if (past) {
-            return true;
-        }
-        if (Clock::now() >= deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(1ms);
-    }
+    return waitUntil(
+        [&] {
+            const qmsys::FileClockMark now = qmsys::markLocalFileClock();
+            return std::all_of(identities.begin(), identities.end(),
+                               [&](const qmsys::FileIdentity& i) { return i.stampedBefore(now); });
+        },
+        timeout, 1ms);
 }
 
 namespace {
@@ -120,21 +105,17 @@ Descendants::~Descendants() {
 }
 
 bool Descendants::waitForAll(std::chrono::milliseconds timeout) {
-    const auto deadline = Clock::now() + timeout;
-    for (;;) {
-        JOBOBJECT_BASIC_ACCOUNTING_INFORMATION accounting{};
-        if (!::QueryInformationJobObject(processJob(), JobObjectBasicAccountingInformation,
-                                         &accounting, sizeof accounting, nullptr)) {
-            return false;
-        }
-        if (accounting.ActiveProcesses <= 1) {
-            return true;
-        }
-        if (Clock::now() >= deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(2ms);
-    }
+    bool failed = false;
+    return waitUntil(
+               [&] {
+                   JOBOBJECT_BASIC_ACCOUNTING_INFORMATION accounting{};
+                   failed = !::QueryInformationJobObject(processJob(),
+                                                         JobObjectBasicAccountingInformation,
+                                                         &accounting, sizeof accounting, nullptr);
+                   return failed || accounting.ActiveProcesses <= 1;
+               },
+               timeout, 2ms) &&
+           !failed;
 }
 
 }  // namespace qmtest

@@ -5,14 +5,10 @@
 #include <thread>
 
 #include "qmsys/text.h"
+#include "qmtest/wait.h"
 
 namespace qmtest::windows {
 namespace {
-
-std::wstring wide(const std::string& text) {
-    const std::u16string units = qmsys::utf8ToUtf16(text);
-    return std::wstring(units.begin(), units.end());
-}
 
 // A window's thread may be busy for a moment (a command runs); it is not waited for forever.
 constexpr UINT kSendTimeoutMs = 10000;
@@ -50,16 +46,7 @@ std::vector<HWND> topWindows(DWORD pid, const std::string& title, const std::wst
 }
 
 bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    for (;;) {
-        if (condition()) {
-            return true;
-        }
-        if (std::chrono::steady_clock::now() >= deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(50ms);
-    }
+    return qmtest::waitUntil(condition, timeout, 50ms);
 }
 
 HWND waitForWindow(const std::function<HWND()>& find, std::chrono::milliseconds timeout) {

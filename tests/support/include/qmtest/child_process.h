@@ -1,4 +1,9 @@
 #pragma once
+#if !defined(_WIN32)
+#include <sys/types.h>
+
+#include <array>
+#endif
 #include <chrono>
 #include <memory>
 #include <string>
@@ -32,6 +37,14 @@ struct ProcessOptions {
 // Runs argv[0] (a path) with argv, waits for it and collects its output. A child still
 // running at the time-out is killed.
 ProcessResult runProcess(const std::vector<std::string>& argv, const ProcessOptions& options = {});
+
+#if !defined(_WIN32)
+// Starts argv[0] (a path) through posix_spawn, so that the threaded test process is never
+// forked, with extraEnv added as runProcess adds it. The child's descriptor i is ours
+// streams[i], or closed where that is -1. Returns the pid, for waitForExit.
+pid_t spawnWithStreams(const std::vector<std::string>& argv,
+                       const std::vector<std::string>& extraEnv, std::array<int, 3> streams);
+#endif
 
 // A child left running in the background, killed (SIGKILL) and reaped on destruction, or
 // by wait() once its time-out has passed.

@@ -14,6 +14,10 @@ namespace qmtest {
 void storeModuleSettings(const std::string& module,
                          const std::vector<std::pair<std::string, std::string>>& values);
 
+// Stores one of the environment's values (kKernelServicesKey: "Language", "Current Config"),
+// creating the key when it is missing. Fails the test when the store refuses.
+void storeKernelService(const std::string& name, const std::string& value);
+
 // A stored setting; nullopt when the key or the value is missing, or the value is no string.
 std::optional<std::string> storedModuleSetting(const std::string& module, const std::string& name);
 

@@ -45,4 +45,14 @@ inline std::vector<std::string> lines(const std::string& text) {
     return out;
 }
 
+// text's words, split at blanks: a command line written as one string in a table.
+inline std::vector<std::string> words(const std::string& text) {
+    std::vector<std::string> out;
+    std::istringstream in(text);
+    for (std::string word; in >> word;) {
+        out.push_back(word);
+    }
+    return out;
+}
+
 }  // namespace qmtest

@@ -10,9 +10,24 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace qmtest {
+
+// Checks condition every interval until it holds or timeout has passed; whether it held.
+inline bool waitUntil(const std::function<bool()>& condition,
+                      std::chrono::milliseconds timeout = std::chrono::seconds(10),
+                      std::chrono::milliseconds interval = std::chrono::milliseconds(5)) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() >= deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(interval);
+    }
+    return true;
+}
 
 // Waits until path exists; false when it has not appeared within timeout.
 bool waitForFile(const std::string& path,
