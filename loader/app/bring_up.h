@@ -1,9 +1,9 @@
 #pragma once
 // One start-up's bring-up: what the start-up sequence reads once and hands down. The sequence
 // makes one and passes it, or the part a layer needs, by reference: the registry reads and the
-// catalogue scans (StartupPass) to the catalogue and the settings read, the provisioning pass
-// to LoadMenuList and through it to the checker. Nothing keeps a pointer to it, and it goes
-// when the start-up ends.
+// catalogue scans (StartupPass) to the catalogue, which reads the settings in its scan, the
+// provisioning pass to LoadMenuList and through it to the checker. Nothing keeps a pointer to
+// it, and it goes when the start-up ends.
 //
 // Made, it has read, in one registry read transaction of the current user's store with the
 // product key's subtree prefetched in one query: the kernel-services values (the current

@@ -18,7 +18,7 @@ struct CatalogueContext {
     // Use and keep the snapshot of what the previous scan read (catalogue_snapshot.h), so
     // that only changed definitions are parsed; the results are the same either way.
     bool useSnapshot = false;
-    // Also read each accepted record's settings, as ReadModuleSettings(pass, list) would after
+    // Also read each accepted record's settings, as ReadModuleSettings(list) would after
     // the scan, in the visit to its module key that reads the version override
     // (docs/PERFORMANCE.md: one visit per module key).
     bool readSettings = false;

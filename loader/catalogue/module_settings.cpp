@@ -8,7 +8,6 @@
 
 #include "catalogue/module_key.h"
 #include "catalogue/registry_batch.h"
-#include "catalogue/startup_pass.h"
 #include "catalogue/store_writes.h"
 #include "environment/diagnostic_log.h"
 #include "environment/names.h"
@@ -64,13 +63,7 @@ void readSettings(QmEnWinRegistry& registry, ModuleRecord& record) {
 bool ReadModuleSettings(ModuleList& list, DiagnosticLog* log) {
     // One transaction for all reads: a consistent view, and one lock round trip instead of
     // one per value. It takes no write lock, so a writer elsewhere never holds it up.
-    StartupPass pass(log, nullptr);
-    ReadModuleSettings(pass, list);
-    return true;
-}
-
-void ReadModuleSettings(StartupPass& pass, ModuleList& list) {
-    DiagnosticLog* const log = pass.log();
+    RegistryBatch reads(RegistryBatch::Kind::Reads, log, "reading module settings");
     for (ModuleRecord& record : list) {
         const std::optional<std::string> key = keyOrLog(record, log, "read");
         QmEnWinRegistry registry;
@@ -79,6 +72,10 @@ void ReadModuleSettings(StartupPass& pass, ModuleList& list) {
         }
         readSettings(registry, record);
     }
+    // Nothing was written: the commit only ends the reads (a nested one keeps the open
+    // transaction's prefetched copy, which a rollback would drop).
+    reads.commit();
+    return true;
 }
 
 bool ReadModuleKey(const std::string& key, std::int32_t& major, std::int32_t& minor,

@@ -10,17 +10,15 @@
 namespace qm {
 
 class DiagnosticLog;
-class StartupPass;
 class StoreWrites;
 class UserFeedback;
 
 // Reads every record's settings. A key that does not open (or does not fit the key buffer,
 // which is logged) leaves the record as it is. AutoStart and DemandLoad are on only for
 // exactly "True"; Activated is off only for exactly "False", which also turns the other two
-// off. Always true.
+// off. The reads share one registry read transaction, which joins the one the thread has open
+// (a start-up's, with its prefetched copy). Always true.
 bool ReadModuleSettings(ModuleList& list, DiagnosticLog* log = nullptr);
-// The same inside pass's registry reads (logging to the pass's log).
-void ReadModuleSettings(StartupPass& pass, ModuleList& list);
 
 // One visit to the module key of key, inside a pass's registry reads: the user's version
 // override replaces major and minor (as ModuleDefinitionReader::applyVersionOverride, but a

@@ -41,7 +41,20 @@ bool LaunchrigApi::AcceptsMenuName(const std::string& menuName) {
 }
 
 bool LaunchrigApi::MenuUpdate(const std::string& moduleFolder, const std::string& menuName) {
-    return impl_ && MenuProvisioner(*impl_, true).Provision(moduleFolder, menuName);
+    bool replaced = false;
+    return MenuUpdate(moduleFolder, menuName, replaced);
+}
+
+bool LaunchrigApi::MenuUpdate(const std::string& moduleFolder, const std::string& menuName,
+                              bool& replaced) {
+    replaced = false;
+    if (!impl_) {
+        return false;
+    }
+    MenuProvisioner provisioner(*impl_, true);
+    const bool provided = provisioner.Provision(moduleFolder, menuName);
+    replaced = provisioner.Replaced();
+    return provided;
 }
 
 const std::string& LaunchrigApi::Report() const {

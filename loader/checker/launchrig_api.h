@@ -42,6 +42,10 @@ public:
     bool MenuCheck(const std::string& moduleFolder, const std::string& menuName);
     // Update mode: replaces out-of-date copies and copies missing ones.
     bool MenuUpdate(const std::string& moduleFolder, const std::string& menuName);
+    // The same, saying whether an out-of-date copy was replaced: the one call a menu's loading
+    // makes before it hands the copy to the host, which then reloads a group loaded from the
+    // old copy and keeps one whose copy was current.
+    bool MenuUpdate(const std::string& moduleFolder, const std::string& menuName, bool& replaced);
     // False for a menu name that both modes refuse, without any set-up: one whose copy would
     // leave the user's menus folder (separators, "..", an absolute name) or that is too short
     // for its language code.

@@ -115,13 +115,11 @@ bool MenuProvisioner::Provision(const std::string& moduleFolder, const std::stri
 
     // The environment library's application-data folder, so that the copies land where the
     // loader looks for them.
-    const std::string& appData = pass_->appDataPath();
-    std::vector<std::string_view> userFolders{"Brenvik", "Quillmont", names::kProductVersion};
+    std::string destinationRoot = path::productFolder(pass_->appDataPath());
     if (!config.empty()) {
-        userFolders.push_back(config);
+        destinationRoot.append("/").append(config);
     }
-    const std::string destinationRoot = CreateFolderChain(appData, userFolders);
-    if (destinationRoot.empty()) {
+    if (!CreateFolder(destinationRoot)) {
         return false;
     }
 
@@ -129,8 +127,8 @@ bool MenuProvisioner::Provision(const std::string& moduleFolder, const std::stri
     if (!endsWithIgnoringCase(folder, names::kMenusFolder)) {
         source = path::append(source, names::kMenusFolder);
     }
-    const std::string destination = CreateFolderChain(destinationRoot, {names::kMenusFolder});
-    if (destination.empty()) {
+    const std::string destination = destinationRoot + "/" + std::string(names::kMenusFolder);
+    if (!CreateFolder(destination)) {
         return false;
     }
     destinationFolder_ = pass_->folder(destination);
@@ -238,7 +236,15 @@ bool MenuProvisioner::CopyOne(const std::string& source, const std::string& dest
                 }
             }
             copy = destination;
+            replaced_ = true;
         } else if (!update_) {
+            return true;
+        } else if (present) {
+            // Current: nothing to copy again (a copy onto it would find it and stop), only a
+            // read-only attribute to clear, as for any copy that was there already.
+            if (to.readOnly) {
+                qmsys::setReadOnly(copy, false);
+            }
             return true;
         }
     }
@@ -279,35 +285,20 @@ bool MenuProvisioner::DeleteCopy(const std::string& path) {
     return true;
 }
 
-std::string MenuProvisioner::CreateFolderChain(const std::string& base,
-                                               const std::vector<std::string_view>& parts) {
-    std::string full = base;
-    for (std::string_view part : parts) {
-        full += '/';
-        full += part;
-    }
+bool MenuProvisioner::CreateFolder(const std::string& folder) {
     // A file in the folder's place makes the creation below fail with "already exists", which
     // counts as success, so existence alone decides that nothing needs creating.
     qmsys::FolderIndex& index = pass_->index();
-    if (index.exists(full)) {
-        return full;  // provided before: no folder to create
+    if (index.exists(folder)) {
+        return true;  // provided before: no folder to create
     }
-    index.forget(full);  // about to be created
-    std::string path = base;
-    qmsys::WinError err = qmsys::createDirectories(path);
-    for (std::string_view part : parts) {
-        if (err != qmsys::kErrorSuccess && err != qmsys::kErrorAlreadyExists) {
-            break;
-        }
-        path += '/';
-        path += part;
-        err = qmsys::createDirectory(path);
-    }
+    index.forget(folder);  // about to be created
+    const qmsys::WinError err = qmsys::createDirectories(folder);
     if (err != qmsys::kErrorSuccess && err != qmsys::kErrorAlreadyExists) {
-        Fail("could not create directory \"" + path + "\" (error " + std::to_string(err) + ")");
-        return {};
+        return Fail("could not create directory \"" + folder + "\" (error " + std::to_string(err) +
+                    ")");
     }
-    return path;
+    return true;
 }
 
 bool MenuProvisioner::Fail(std::string detail) {

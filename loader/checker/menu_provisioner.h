@@ -36,6 +36,9 @@ public:
     // reach outside the user's menus folder (see AcceptsMenuName); the module folder, which is
     // only read, is taken as given. Once per object.
     bool Provision(const std::string& moduleFolder, const std::string& menuName);
+    // Whether the update replaced an out-of-date copy (a copy made where none was replaces
+    // nothing): a menu group loaded from the old copy then needs loading again.
+    bool Replaced() const { return replaced_; }
 
     // True when menuName is a single plain file name (no separator, not "." or "..", not
     // absolute) long enough for its language tail: the only names whose copies stay inside
@@ -69,10 +72,8 @@ private:
                  Folders folders);
     // Deletes an out-of-date copy, clearing its read-only attribute first.
     bool DeleteCopy(const std::string& path);
-    // Creates base (with its parents) and then each part below it; the path, or empty when a
-    // folder cannot be created.
-    std::string CreateFolderChain(const std::string& base,
-                                  const std::vector<std::string_view>& parts);
+    // Creates folder with every missing parent; false (with the failure set) when it cannot.
+    bool CreateFolder(const std::string& folder);
     bool Fail(std::string detail);
 
     StartUpCheckerLib& checker_;
@@ -81,6 +82,7 @@ private:
     // The user's menus folder, open for the pass; set by Provision.
     const qmsys::FolderHandle* destinationFolder_ = nullptr;
     bool provisioned_ = false;  // Provision ran: its state is this call's
+    bool replaced_ = false;
 };
 
 }  // namespace qm

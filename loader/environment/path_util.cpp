@@ -60,8 +60,12 @@ std::string append(std::string_view base, std::string_view more) {
     return out + tail;
 }
 
+std::string productFolder(std::string_view base) {
+    return strCat({base, names::kProductFolderSuffix});
+}
+
 std::string userStateFolder() {
-    return strCat({qmsys::xdgFolder(qmsys::XdgFolder::State), names::kProductFolderSuffix});
+    return productFolder(qmsys::xdgFolder(qmsys::XdgFolder::State));
 }
 
 }  // namespace qm::path

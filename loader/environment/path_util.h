@@ -23,6 +23,10 @@ std::string append(std::string_view base, std::string_view more);
 // Turns every '\' into '/'.
 std::string normalizeSeparators(std::string_view path);
 
+// base with the product's folders below it, "<base>/Brenvik/Quillmont/<version>": the one
+// spelling of the product folder, in the user's application data as in the state folder.
+std::string productFolder(std::string_view base);
+
 // The folder of the loader's per-user state (the catalogue's snapshots, the crash guard's
 // record): the user's state folder with the product's folders below it, versioned as the
 // user's application data is, so that two installed versions never read each other's state.

@@ -108,21 +108,23 @@ bool MenuManager::LoadEntry(MyLaunchrigApi& checker, MenuEntry& entry,
     }
     const std::string userFile = UserMenuFile(userDataPath, entry.name);
 
+    // One route per menu: the checker brings the user's copy up to date, then the host keeps
+    // the group loaded from it when the copy was current, or loads the copy (again).
+    const std::size_t before = checker.Report().size();
+    bool replaced = false;
+    const bool provided = checker.MenuUpdate(split.moduleFolder, entry.name, replaced);
     std::string groupName;
     if (automation_.FindMenuGroupByFile(userFile, groupName)) {
         entry.groupName = groupName;
-        const std::size_t before = checker.Report().size();
-        if (checker.MenuCheck(split.moduleFolder, entry.name)) {
+        if (provided && !replaced) {
             return true;
         }
-        LogCheckerFailure(checker, before,
-                          "menu \"" + entry.name + "\" loaded as \"" + groupName +
-                              "\" is not current; reloading");
+        // A group the checker cannot vouch for any more leaves the host, and stays out.
+        Log("menu \"" + entry.name + "\" loaded as \"" + groupName + "\" is not current; " +
+            (provided ? "reloading" : "unloading"));
         automation_.UnloadMenuGroupByName(entry.groupName);
     }
-
-    const std::size_t before = checker.Report().size();
-    if (!checker.MenuUpdate(split.moduleFolder, entry.name)) {
+    if (!provided) {
         LogCheckerFailure(checker, before,
                           "menu \"" + entry.name + "\" from \"" + split.moduleFolder +
                               "\" could not be provided");

@@ -14,12 +14,12 @@ constexpr int kBoxPoints = 13;
 }  // namespace
 
 CheckList::CheckList(HWND listBox) : hwnd_(listBox) {
-    SetWindowSubclass(hwnd_, &CheckList::Proc, kSubclassId, reinterpret_cast<DWORD_PTR>(this));
+    SetWindowSubclass(hwnd_, &CheckList::proc, kSubclassId, reinterpret_cast<DWORD_PTR>(this));
 }
 
 CheckList::~CheckList() {
     if (IsWindow(hwnd_)) {
-        RemoveWindowSubclass(hwnd_, &CheckList::Proc, kSubclassId);
+        RemoveWindowSubclass(hwnd_, &CheckList::proc, kSubclassId);
     }
 }
 
@@ -171,7 +171,7 @@ void CheckList::draw(const DRAWITEMSTRUCT& d) const {
     }
 }
 
-LRESULT CALLBACK CheckList::Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+LRESULT CALLBACK CheckList::proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
                                  DWORD_PTR data) {
     auto* self = reinterpret_cast<CheckList*>(data);
     const int index = static_cast<int>(wParam);

@@ -49,7 +49,7 @@ private:
         bool enabled = true;
         bool plain = false;
     };
-    static LRESULT CALLBACK Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
+    static LRESULT CALLBACK proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
                                  DWORD_PTR data);
     Item* item(int index) const;
     int boxSize() const;

@@ -36,7 +36,7 @@ INT_PTR DialogWindow::runModal(HWND owner) {
         return -1;
     }
     const BuiltTemplate built(*template_);
-    return DialogBoxIndirectParamW(ThisModule(), built.get(), owner, &DialogWindow::Proc,
+    return DialogBoxIndirectParamW(ThisModule(), built.get(), owner, &DialogWindow::proc,
                                    reinterpret_cast<LPARAM>(this));
 }
 
@@ -154,7 +154,7 @@ INT_PTR DialogWindow::onMessage(UINT, WPARAM, LPARAM, bool& handled) {
     return FALSE;
 }
 
-INT_PTR CALLBACK DialogWindow::Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+INT_PTR CALLBACK DialogWindow::proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_INITDIALOG) {
         auto* self = reinterpret_cast<DialogWindow*>(lParam);
         SetWindowLongPtrW(hwnd, DWLP_USER, lParam);

@@ -56,7 +56,7 @@ protected:
     HWND tooltips() const { return tooltips_; }
 
 private:
-    static INT_PTR CALLBACK Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    static INT_PTR CALLBACK proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     void applyAnchors();
     // A message of the dialog's own scroll bar (bar SB_HORZ or SB_VERT); thumb: the position
     // of SB_THUMBPOSITION.

@@ -70,18 +70,18 @@ ModuleGrid::ModuleGrid(HWND listView, const GridRows& rows, ColumnFractions& fra
     header_ = ListView_GetHeader(hwnd_);
     makeFonts();
     makeImages();
-    SetWindowSubclass(hwnd_, &ModuleGrid::Proc, kSubclassId, reinterpret_cast<DWORD_PTR>(this));
+    SetWindowSubclass(hwnd_, &ModuleGrid::proc, kSubclassId, reinterpret_cast<DWORD_PTR>(this));
     if (header_ != nullptr) {
-        SetWindowSubclass(header_, &ModuleGrid::HeaderProc, kSubclassId, 0);
+        SetWindowSubclass(header_, &ModuleGrid::headerProc, kSubclassId, 0);
     }
 }
 
 ModuleGrid::~ModuleGrid() {
     if (IsWindow(hwnd_)) {
-        RemoveWindowSubclass(hwnd_, &ModuleGrid::Proc, kSubclassId);
+        RemoveWindowSubclass(hwnd_, &ModuleGrid::proc, kSubclassId);
     }
     if (header_ != nullptr && IsWindow(header_)) {
-        RemoveWindowSubclass(header_, &ModuleGrid::HeaderProc, kSubclassId);
+        RemoveWindowSubclass(header_, &ModuleGrid::headerProc, kSubclassId);
     }
     for (HFONT f : {font_, bold_}) {
         if (f != nullptr) {
@@ -483,7 +483,7 @@ LRESULT ModuleGrid::notify(const NMHDR& header, bool& handled) {
     }
 }
 
-LRESULT CALLBACK ModuleGrid::Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+LRESULT CALLBACK ModuleGrid::proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
                                   DWORD_PTR data) {
     auto* self = reinterpret_cast<ModuleGrid*>(data);
     switch (message) {
@@ -560,7 +560,7 @@ LRESULT CALLBACK ModuleGrid::Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM
     return DefSubclassProc(hwnd, message, wParam, lParam);
 }
 
-LRESULT CALLBACK ModuleGrid::HeaderProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
+LRESULT CALLBACK ModuleGrid::headerProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
                                         UINT_PTR, DWORD_PTR) {
     if (message != WM_PAINT) {
         return DefSubclassProc(hwnd, message, wParam, lParam);

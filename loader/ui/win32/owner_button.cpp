@@ -21,12 +21,12 @@ int DpiOf(HWND hwnd) {
 }  // namespace
 
 OwnerButton::OwnerButton(HWND button, HWND tooltips) : hwnd_(button), tooltips_(tooltips) {
-    SetWindowSubclass(hwnd_, &OwnerButton::Proc, kSubclassId, reinterpret_cast<DWORD_PTR>(this));
+    SetWindowSubclass(hwnd_, &OwnerButton::proc, kSubclassId, reinterpret_cast<DWORD_PTR>(this));
 }
 
 OwnerButton::~OwnerButton() {
     if (IsWindow(hwnd_)) {
-        RemoveWindowSubclass(hwnd_, &OwnerButton::Proc, kSubclassId);
+        RemoveWindowSubclass(hwnd_, &OwnerButton::proc, kSubclassId);
     }
     if (bitmap_ != nullptr) {
         DeleteObject(bitmap_);
@@ -157,7 +157,7 @@ void OwnerButton::draw(const DRAWITEMSTRUCT& item) const {
     }
 }
 
-LRESULT CALLBACK OwnerButton::Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+LRESULT CALLBACK OwnerButton::proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
                                    DWORD_PTR data) {
     auto* self = reinterpret_cast<OwnerButton*>(data);
     switch (message) {

@@ -1,10 +1,10 @@
 #include <algorithm>
 #include <array>
 
-#include <cstdlib>
 #include <functional>
 #include <string_view>
 
+#include <qmsys/environment.h>
 #include <qmsys/files.h>
 #include <qmsys/module.h>
 #include <qmsys/user_folders.h>
@@ -62,8 +62,8 @@ std::string tempPath() {
 
 // The host program's folder: the folder of the running executable.
 std::string hostPath() {
-    if (const char* host = std::getenv("QM_HOST_PATH"); host && *host)
-        return host;
+    if (auto host = qmsys::environmentVariable("QM_HOST_PATH"); host && !host->empty())
+        return *host;
     std::string exe = qmsys::programFile();
 #if defined(_WIN32)
     // Written with '/', as the rest of the product writes paths.

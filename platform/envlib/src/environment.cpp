@@ -1,5 +1,3 @@
-#include <cstdlib>
-#include <filesystem>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -7,11 +5,11 @@
 #include <utility>
 
 #include <qmreg/registry.h>
+#include <qmsys/environment.h>
 #include <qmsys/files.h>
 #include <qmsys/module.h>
 #include <qmsys/user_folders.h>
 
-#include "paths_p.h"
 #include "qm/version.h"
 #include "qmenv/environment.h"
 #include "reports_p.h"
@@ -25,8 +23,7 @@ constexpr const char* kProductFolder = "/Brenvik/Quillmont/" QM_PRODUCT_VERSION;
 constexpr const char* kVersionNumber = QM_VERSION_NUMBER;
 
 std::string env(const char* name) {
-    const char* v = std::getenv(name);
-    return v ? v : "";
+    return qmsys::environmentVariable(name).value_or("");
 }
 
 constexpr const char* kConfigValue = "Current Config";
@@ -103,11 +100,8 @@ std::string installedSample() {
     // The loader names the library as it found it, "<prefix>/bin/../lib/quillmont/..." through
     // RUNPATH; after tidying (with '/' on every system), the prefix is what is left once the
     // last parts are gone.
-    const std::u8string tidy =
-        qmenv::detail::fsPath(qmsys::moduleFileOf(reinterpret_cast<const void*>(&installedSample)))
-            .lexically_normal()
-            .generic_u8string();
-    std::string prefix(tidy.begin(), tidy.end());
+    std::string prefix =
+        qmsys::tidyPath(qmsys::moduleFileOf(reinterpret_cast<const void*>(&installedSample)));
     for (int part = 0; part < kPartsBelowPrefix; ++part) {
         const std::size_t slash = prefix.rfind('/');
         if (slash == std::string::npos)
@@ -139,18 +133,16 @@ std::string absoluteAppPath(const std::string& path) {
     const std::lock_guard lock(mutex);
     if (const auto found = resolved.find(path); found != resolved.end())
         return found->second;
-    std::error_code error;
-    const std::filesystem::path current = std::filesystem::current_path(error);
-    if (error) {
+    std::string absolute;
+    if (const qmsys::WinError error = qmsys::absolutePath(path, absolute);
+        error != qmsys::kErrorSuccess) {
         qmenv::detail::reportOnce("QM_APP_PATH \"" + path +
                                   "\" is a relative path, and the current folder it is relative "
-                                  "to cannot be found (" +
-                                  error.message() + "); set QM_APP_PATH to an absolute path");
+                                  "to cannot be found (error " +
+                                  std::to_string(error) + "); set QM_APP_PATH to an absolute path");
         return path;
     }
-    const std::u8string absolute =
-        (current / qmenv::detail::fsPath(path)).lexically_normal().generic_u8string();
-    return resolved.emplace(path, std::string(absolute.begin(), absolute.end())).first->second;
+    return resolved.emplace(path, std::move(absolute)).first->second;
 }
 
 }  // namespace

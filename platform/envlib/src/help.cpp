@@ -1,11 +1,9 @@
 #include <cstdio>
-#include <cstdlib>
-#include <filesystem>
 
+#include <qmsys/environment.h>
 #include <qmsys/files.h>
 #include <qmsys/process.h>
 
-#include "paths_p.h"
 #include "qmenv/environment.h"
 
 namespace {
@@ -60,12 +58,12 @@ bool QmEnHelp(int topic, std::string_view helpName) {
     qmsys::WinError error = qmsys::kErrorSuccess;
     if (!qmsys::openRegularFile(file, error))
         return false;
-    const char* viewer = std::getenv("QM_HELP_VIEWER");
-    std::string program = viewer && *viewer ? viewer : kDefaultViewer;
-    std::error_code ec;
-    const std::filesystem::path absolute =
-        std::filesystem::absolute(qmenv::detail::fsPath(file), ec);
-    std::string url = fileUrl(ec ? file : qmenv::detail::utf8Path(absolute));
+    std::string program = qmsys::environmentVariable("QM_HELP_VIEWER").value_or("");
+    if (program.empty())
+        program = kDefaultViewer;
+    std::string absolute = file;  // as it is when the current folder cannot be told
+    (void)qmsys::absolutePath(file, absolute);
+    const std::string url = fileUrl(absolute);
     return qmsys::startDetached(program, {url + "#" + std::to_string(topic)}) ==
            qmsys::kErrorSuccess;
 }

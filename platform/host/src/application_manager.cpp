@@ -2,7 +2,8 @@
 
 #include <algorithm>
 #include <exception>
-#include <filesystem>
+
+#include <qmsys/files.h>
 
 #include "arx_application.h"
 #include "dispatch_stack.h"
@@ -87,10 +88,13 @@ ArxLoadResult ApplicationManager::load(const std::string& requested) {
     }
     // A path that cannot be examined (a symbolic-link loop, a folder the user may not enter, a
     // name too long for the system) is that load's failure, never the host's.
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(fsPath(path), ec)) {
-        const bool missing = !ec || ec == std::errc::no_such_file_or_directory;
-        return failure(missing ? "file not found" : ec.message());
+    qmsys::FileAttributes attributes;
+    const qmsys::WinError error = qmsys::getFileAttributes(path, attributes);
+    if (error != qmsys::kErrorSuccess || attributes.directory || attributes.special) {
+        const bool missing = error == qmsys::kErrorSuccess || error == qmsys::kErrorFileNotFound ||
+                             error == qmsys::kErrorPathNotFound;
+        return failure(missing ? "file not found"
+                               : "it cannot be examined (error " + std::to_string(error) + ")");
     }
     if (find(fileNameOf(path))) {
         return ArxLoadResult{RTNORM, {}};

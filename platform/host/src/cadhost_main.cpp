@@ -71,24 +71,24 @@ qmcli::OptionParser makeParser() {
     return parser;
 }
 
-std::filesystem::path programFolder() {
-    const std::string self = qmsys::programFile();
-    return self.empty() ? std::filesystem::path(".") : cadhost::fsPath(self).parent_path();
-}
-
-std::string utf8(const std::filesystem::path& path) {
-    const std::u8string text = path.u8string();
-    return std::string(text.begin(), text.end());
+// The folder above path ("." for a bare name), written with '/'.
+std::string folderAbove(const std::string& path) {
+    const std::string tidy = qmsys::tidyPath(path);
+    const std::size_t slash = tidy.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : tidy.substr(0, slash);
 }
 
 // A file that ships with cadhost: beside the program in the build, in lib/quillmont/ beside
 // bin/ when installed. Returns the place beside the program when it is in neither.
-std::filesystem::path shippedFile(const char* name) {
-    const std::filesystem::path beside = programFolder() / name;
-    std::error_code ec;
-    if (!std::filesystem::exists(beside, ec)) {
-        auto installed = programFolder().parent_path() / "lib" / "quillmont" / name;
-        if (std::filesystem::exists(installed, ec))
+std::string shippedFile(const char* name) {
+    const std::string self = qmsys::programFile();
+    const std::string folder = self.empty() ? "." : folderAbove(self);
+    const std::string beside = folder + "/" + name;
+    if (!qmsys::fileExists(beside)) {
+        std::string installed = folderAbove(folder) + "/lib/quillmont/" + name;
+        if (qmsys::fileExists(installed))
             return installed;
     }
     return beside;
@@ -98,7 +98,7 @@ std::filesystem::path shippedFile(const char* name) {
 // The front end's entry, or null after one line on stderr when its module cannot be loaded.
 // The module stays loaded for the life of the process (Qt registers exit handlers).
 cadhost::gui::GuiEntryFn loadGuiFrontEnd() {
-    const std::string path = utf8(shippedFile(cadhost::gui::kGuiModuleFile));
+    const std::string path = shippedFile(cadhost::gui::kGuiModuleFile);
     std::string why;
     const qmsys::Library module = qmsys::Library::open(path, why);
     void* entry = module.symbol(cadhost::gui::kGuiEntryName, why);
@@ -173,7 +173,11 @@ int main(int argc, char** argv) {
     const CommandLine* commandLine = &cl;
     std::ifstream scriptFile;
     if (commandLine->script) {
-        scriptFile.open(cadhost::fsPath(*commandLine->script));
+        // A UTF-8 name reaches the stream as a path object: on Windows its narrow names are not
+        // UTF-8.
+        scriptFile.open(std::filesystem::path(
+            std::u8string_view(reinterpret_cast<const char8_t*>(commandLine->script->data()),
+                               commandLine->script->size())));
         if (!scriptFile) {
             std::cerr << "cadhost: cannot read script \"" << *commandLine->script << "\"\n";
             return 2;
@@ -182,12 +186,11 @@ int main(int argc, char** argv) {
 
     auto bringUp = [&](cadhost::Host& host) {
         host.restoreMenuGroups();
-        const std::filesystem::path moduleLoader = shippedFile(kModuleLoaderFile);
-        std::error_code ec;
-        if (std::filesystem::exists(moduleLoader, ec)) {
-            loadApplication(host, utf8(moduleLoader));
+        const std::string moduleLoader = shippedFile(kModuleLoaderFile);
+        if (qmsys::fileExists(moduleLoader)) {
+            loadApplication(host, moduleLoader);
         } else {
-            std::cerr << "cadhost: " << utf8(moduleLoader)
+            std::cerr << "cadhost: " << moduleLoader
                       << " not found; running without the module loader\n";
         }
         for (const std::string& path : commandLine->arxApps) {

@@ -1,8 +1,8 @@
 #include "text_util.h"
 
-#include <filesystem>
+#include <qmsys/files.h>
+
 #include <optional>
-#include <system_error>
 #include <vector>
 
 namespace cadhost {
@@ -39,11 +39,6 @@ bool hasFolder(std::string_view path) {
     return path.find_first_of(kSeparators) != std::string_view::npos;
 }
 
-std::filesystem::path fsPath(std::string_view path) {
-    return std::filesystem::path(
-        std::u8string_view(reinterpret_cast<const char8_t*>(path.data()), path.size()));
-}
-
 std::string fileNameOf(std::string_view path) {
     const auto slash = path.find_last_of(kSeparators);
     return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
@@ -61,24 +56,7 @@ std::string extensionOf(std::string_view path) {
     return dot == std::string::npos ? std::string() : name.substr(dot + 1);
 }
 
-#if defined(_WIN32)
-
-std::string absolutePath(const std::string& path) {
-    std::error_code ec;
-    const auto absolute = std::filesystem::absolute(fsPath(path), ec);
-    if (ec) {
-        return path;
-    }
-    const std::u8string normal = absolute.lexically_normal().generic_u8string();
-    std::string out(normal.begin(), normal.end());
-    // The drive letter in one case: "c:/x" and "C:/x" are one file.
-    if (out.size() >= 2 && out[1] == ':' && out[0] >= 'a' && out[0] <= 'z') {
-        out[0] = static_cast<char>(out[0] - 'a' + 'A');
-    }
-    return out;
-}
-
-#else
+#if !defined(_WIN32)
 
 namespace {
 
@@ -138,7 +116,10 @@ std::optional<std::string> normalAbsolute(std::string_view path) {
 
 }  // namespace
 
+#endif
+
 std::string absolutePath(const std::string& path) {
+#if !defined(_WIN32)
     // Most paths come absolute and tidy already; those are their own answer.
     if (isTidyAbsolute(path)) {
         return path;
@@ -148,11 +129,10 @@ std::string absolutePath(const std::string& path) {
             return std::move(*normal);  // no working folder, no file system: text only
         }
     }
-    std::error_code ec;
-    const auto absolute = std::filesystem::absolute(path, ec);
-    return ec ? path : absolute.lexically_normal().string();
-}
-
 #endif
+    std::string absolute = path;  // as it is when the current folder cannot be told
+    (void)qmsys::absolutePath(path, absolute);
+    return absolute;
+}
 
 }  // namespace cadhost

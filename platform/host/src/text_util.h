@@ -4,7 +4,6 @@
 // that folding is the support layer's.
 #include <qmsys/text.h>
 
-#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -30,7 +29,5 @@ bool hasFolder(std::string_view path);
 // rest of the product writes paths, so that one file has one spelling whichever separator its
 // user wrote.
 std::string absolutePath(const std::string& path);
-// A UTF-8 path as std::filesystem takes it (on Windows, its narrow strings are not UTF-8).
-std::filesystem::path fsPath(std::string_view path);
 
 }  // namespace cadhost

@@ -1,9 +1,7 @@
-#include <sys/stat.h>
-#include <unistd.h>
+#include <qmsys/files.h>
 
 #include <cassert>
-#include <cerrno>
-#include <cstring>
+#include <string>
 #include <thread>
 #include <unordered_map>
 
@@ -72,32 +70,22 @@ std::string folderOf(const std::string& file) {
     return slash == 0 ? "/" : file.substr(0, slash);
 }
 
-bool exists(const std::string& path) {
-    struct stat st;
-    return ::stat(path.c_str(), &st) == 0;
-}
-
 void createFolders(const std::string& folder, const std::string& file) {
-    std::string partial;
-    std::size_t pos = 0;
-    while (pos != std::string::npos) {
-        pos = folder.find('/', pos + 1);
-        partial = folder.substr(0, pos);
-        if (partial.empty() || ::mkdir(partial.c_str(), 0755) == 0 || errno == EEXIST)
-            continue;
+    if (const qmsys::WinError error = qmsys::createDirectories(folder);
+        error != qmsys::kErrorSuccess) {
         throw StoreError("The registry store \"" + file + "\" cannot be created: folder \"" +
-                         partial + "\": " + std::strerror(errno));
+                         folder + "\" cannot be made (error " + std::to_string(error) + ")");
     }
 }
 
 // Whether this process may write file (and the WAL files beside it), or create it.
 bool mayWrite(const std::string& file) {
-    if (exists(file))
-        return ::access(file.c_str(), W_OK) == 0 && ::access(folderOf(file).c_str(), W_OK) == 0;
+    if (qmsys::existsAsWritten(file))
+        return qmsys::mayWrite(file) && qmsys::mayWrite(folderOf(file));
     std::string folder = folderOf(file);
-    while (!exists(folder) && folder != "/" && folder != ".")
+    while (!qmsys::existsAsWritten(folder) && folder != "/" && folder != ".")
         folder = folderOf(folder);
-    return ::access(folder.c_str(), W_OK) == 0;
+    return qmsys::mayWrite(folder);
 }
 
 // Lookups by a view of a name, without building a string for each (a start-up reads several
@@ -311,7 +299,7 @@ struct Hive::Impl {
 Hive::Hive(const std::string& file, bool readOnly) : impl_(std::make_unique<Impl>()) {
     impl_->file = file;
     if (readOnly) {
-        if (!exists(file))
+        if (!qmsys::existsAsWritten(file))
             return;
         impl_->db = std::make_unique<SqliteConnection>(file, SqliteConnection::Mode::ReadOnly);
     } else {

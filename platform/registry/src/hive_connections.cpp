@@ -2,9 +2,25 @@
 // connection used by one thread, and a hive object belongs to one thread on every system).
 #include <map>
 
+#include "name_folding_p.h"
 #include "qmreg/registry.h"
 
 namespace qmreg {
+
+namespace {
+
+// What a read of the key at path is counted under: its folded form, which a KeyPath holds
+// already for the store; on Windows a KeyPath keeps the letter case (the registry folds names
+// itself), so the count folds it, and keys read in two spellings count as one.
+std::string countedName(const std::string& path) {
+#if defined(_WIN32)
+    return detail::foldName(path);
+#else
+    return path;
+#endif
+}
+
+}  // namespace
 
 Hive& Hive::forThread(HiveId hive) {
     return *sharedForThread(hive);
@@ -28,13 +44,13 @@ std::shared_ptr<Hive> Hive::sharedForThread(HiveId hive) {
 
 std::uint32_t Hive::keyReads(std::string_view key) const {
     const KeyPath path(key);
-    const auto it = stats_.keyReads.find(path.folded_);
+    const auto it = stats_.keyReads.find(countedName(path.folded_));
     return it == stats_.keyReads.end() ? 0 : it->second;
 }
 
 void Hive::countStoreRead(const std::string& folded) {
     if (countKeys_)
-        ++stats_.keyReads[folded];
+        ++stats_.keyReads[countedName(folded)];
     if (!inTransaction())
         ++stats_.transactions;
 }

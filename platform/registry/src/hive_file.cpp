@@ -1,6 +1,5 @@
+#include <qmsys/environment.h>
 #include <qmsys/user_folders.h>
-
-#include <cstdlib>
 
 #include "qmreg/registry.h"
 
@@ -8,8 +7,8 @@ namespace qmreg {
 
 std::string hiveFile(HiveId hive) {
     const char* name = hive == HiveId::CurrentUser ? "hkcu.db" : "hklm.db";
-    if (const char* dir = std::getenv("QM_REGISTRY_DIR"); dir && *dir) {
-        return std::string(dir) + "/" + name;
+    if (const auto dir = qmsys::environmentVariable("QM_REGISTRY_DIR"); dir && !dir->empty()) {
+        return *dir + "/" + name;
     }
     if (hive == HiveId::CurrentUser) {
         return qmsys::xdgFolder(qmsys::XdgFolder::Config) + "/quillmont/registry/" + name;

@@ -9,15 +9,19 @@
 #endif
 #include <windows.h>
 
+#include <qmsys/environment.h>
 #include <qmsys/text.h>
 
 #include <algorithm>
 #include <cassert>
 #include <cstdlib>
+#include <optional>
 #include <thread>
+#include <unordered_map>
 #include <utility>
 
 #include "key_path_p.h"
+#include "name_folding_p.h"
 #include "qmreg/registry.h"
 #include "tool/utf16.h"
 
@@ -137,9 +141,10 @@ std::string relocatedRoot(std::string_view folder) {
            relocatedName(folder);
 }
 
-const char* registryDir() {
-    const char* dir = std::getenv("QM_REGISTRY_DIR");
-    return dir && *dir ? dir : nullptr;
+// QM_REGISTRY_DIR, when set and not empty.
+std::optional<std::string> registryDir() {
+    std::optional<std::string> dir = qmsys::environmentVariable("QM_REGISTRY_DIR");
+    return dir && !dir->empty() ? dir : std::nullopt;
 }
 
 // Registry data as a Value holds it: strings in UTF-8, without the terminators the registry
@@ -181,8 +186,8 @@ void sortNames(std::vector<std::string>& names) {
 std::string hiveFile(HiveId hive) {
     const std::string_view ownName =
         hive == HiveId::CurrentUser ? kCurrentUserName : kLocalMachineName;
-    if (const char* dir = registryDir()) {
-        return relocatedRoot(dir) +
+    if (const std::optional<std::string> dir = registryDir()) {
+        return relocatedRoot(*dir) +
                (hive == HiveId::CurrentUser ? "\\CurrentUser" : "\\LocalMachine");
     }
     return std::string(ownName);
@@ -215,6 +220,30 @@ struct Hive::Impl {
     Key lastKey;
     std::vector<std::uint8_t> valueData = std::vector<std::uint8_t>(1024);  // read last
 
+    // A subtree read by Hive::prefetch, answering keyExists and getValue inside it until the
+    // outermost transaction ends or anything is written: a start-up asks for the same few
+    // values (the kernel services) many times over, and each read of the registry is a call.
+    // Keys by folded path, values by folded name (the registry compares names folded).
+    struct Prefetched {
+        std::string root;  // folded path of the subtree's key
+        std::unordered_map<std::string, std::unordered_map<std::string, Value>> keys;
+
+        bool covers(std::string_view folded) const {
+            return folded.size() >= root.size() && folded.substr(0, root.size()) == root &&
+                   (folded.size() == root.size() || root.empty() || folded[root.size()] == '\\');
+        }
+    };
+    std::optional<Prefetched> prefetched;
+
+    // The prefetched copy when it answers for the key at path (a tidied path), else null.
+    const Prefetched* copyFor(const std::string& path, std::string& folded) const {
+        if (!prefetched) {
+            return nullptr;
+        }
+        folded = detail::foldName(path);
+        return prefetched->covers(folded) ? &*prefetched : nullptr;
+    }
+
     // The key at path for reading values, from the one kept open unless fresh; no key when it
     // does not exist (which is never kept: it may be created any moment).
     HKEY keyForReading(const std::string& path, bool fresh) {
@@ -229,11 +258,51 @@ struct Hive::Impl {
         assert(owner == std::this_thread::get_id() && "a connection belongs to one thread");
     }
 
-    // Whether a write may go ahead (the checks every write shares).
-    bool mayWrite() const {
+    // Whether a write may go ahead (the checks every write shares). A write ends the
+    // prefetched copy, which would not see it.
+    bool mayWrite() {
         checkThread();
         assert(!(depth > 0 && reads) && "nothing is written inside a Reads transaction");
+        prefetched.reset();
         return writable;
+    }
+
+    // The values of the open key at path, in the registry's order.
+    std::vector<Value> valuesOf(HKEY opened, const std::string& path) const {
+        DWORD nameUnits = 0;
+        DWORD dataBytes = 0;
+        LSTATUS rc = ::RegQueryInfoKeyW(opened, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                        nullptr, nullptr, &nameUnits, &dataBytes, nullptr, nullptr);
+        if (rc != ERROR_SUCCESS) {
+            fail("cannot be read", fullName(path), rc);
+        }
+        std::vector<Value> result;
+        std::wstring name(nameUnits + 1, L'\0');
+        std::vector<std::uint8_t> data(dataBytes);
+        for (DWORD index = 0;;) {
+            DWORD nameLength = static_cast<DWORD>(name.size());
+            DWORD size = static_cast<DWORD>(data.size());
+            DWORD type = REG_NONE;
+            rc = ::RegEnumValueW(opened, index, name.data(), &nameLength, nullptr, &type,
+                                 data.empty() ? nullptr : data.data(), &size);
+            if (rc == ERROR_NO_MORE_ITEMS) {
+                break;
+            }
+            if (rc == ERROR_MORE_DATA) {
+                // A value written meanwhile is longer than the longest was: grow and ask again.
+                name.resize(std::max<std::size_t>(2 * name.size(), 16384));
+                data.resize(std::max<std::size_t>(size, 2 * data.size()));
+                continue;
+            }
+            if (rc != ERROR_SUCCESS) {
+                fail("cannot be read", fullName(path), rc);
+            }
+            const auto valueType = static_cast<ValueType>(type);
+            result.push_back(Value{narrow(std::wstring_view(name.data(), nameLength)), valueType,
+                                   fromRegistry(valueType, data.data(), size)});
+            ++index;
+        }
+        return result;
     }
 
     std::string fullName(std::string_view path) const { return joined(file, path); }
@@ -337,13 +406,47 @@ bool Hive::keyExists(const KeyPath& key) {
     if (!impl_->root) {
         return key.folded_.empty();
     }
+    std::string folded;
+    if (const Impl::Prefetched* copy = impl_->copyFor(key.folded_, folded)) {
+        ++stats_.cachedReads;
+        return copy->keys.contains(folded);
+    }
     countStoreRead(key.folded_);
     // Opened afresh, and kept for the reads of its values that usually follow.
     return impl_->keyForReading(key.folded_, true) != nullptr;
 }
 
-void Hive::prefetch(std::string_view) {
+void Hive::prefetch(std::string_view key) {
     impl_->checkThread();
+    if (!impl_->writable || impl_->depth == 0) {
+        return;  // as on every system: only inside a transaction of a hive that may be written
+    }
+    impl_->prefetched.reset();
+    Impl::Prefetched copy;
+    const std::string top = detail::normalizeKeyPath(key);
+    copy.root = detail::foldName(top);
+    // Each key of the subtree opened once, its values and subkeys listed: a walk without
+    // recursion, since keys nest up to 512 levels.
+    std::vector<std::string> pending{top};
+    while (!pending.empty()) {
+        const std::string path = std::move(pending.back());
+        pending.pop_back();
+        const Key opened =
+            impl_->open(path, KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS, "cannot be opened");
+        if (!opened) {
+            continue;  // gone meanwhile, or never there: the copy then lacks it
+        }
+        countStoreRead(path);
+        auto& values = copy.keys[detail::foldName(path)];
+        for (Value& value : impl_->valuesOf(opened.get(), path)) {
+            std::string name = detail::foldName(value.name);
+            values.emplace(std::move(name), std::move(value));
+        }
+        for (const std::string& name : impl_->subkeyNames(opened.get(), path)) {
+            pending.push_back(path.empty() ? name : path + "\\" + name);
+        }
+    }
+    impl_->prefetched = std::move(copy);
 }
 
 bool Hive::createKey(std::string_view key) {
@@ -351,7 +454,7 @@ bool Hive::createKey(std::string_view key) {
     if (parts.size() > kMaxKeyDepth || !namesFit(parts) || !impl_->mayWrite()) {
         return false;
     }
-    ++stats_.writes;
+    countStoreWrite();
     // At most kLevelsPerCreate levels per call, each call below the key the last one made.
     Key created;
     for (std::size_t first = 0; first < parts.size() || first == 0; first += kLevelsPerCreate) {
@@ -382,7 +485,7 @@ bool Hive::deleteKey(std::string_view key, bool recursive) {
     if (path.empty() || !impl_->mayWrite()) {
         return false;  // the root key cannot be deleted
     }
-    ++stats_.writes;
+    countStoreWrite();
     const std::wstring widePath = wide(path);
     // RegDeleteKeyW refuses a key with subkeys (ERROR_ACCESS_DENIED), which answers false as a
     // key the user may not delete does.
@@ -403,6 +506,20 @@ std::optional<Value> Hive::getValue(std::string_view key, std::string_view name)
 
 std::optional<Value> Hive::getValue(const KeyPath& key, std::string_view name) {
     impl_->checkThread();
+    std::string folded;
+    if (const Impl::Prefetched* copy = impl_->copyFor(key.folded_, folded)) {
+        ++stats_.cachedReads;
+        const auto found = copy->keys.find(folded);
+        if (found == copy->keys.end()) {
+            return std::nullopt;
+        }
+        const auto value = found->second.find(detail::foldName(name));
+        if (value == found->second.end()) {
+            return std::nullopt;
+        }
+        // Named as asked, as a read of the registry names it.
+        return Value{std::string(name), value->second.type, value->second.data};
+    }
     countStoreRead(key.folded_);
     const std::wstring wideName = wide(name);
     bool reopen = false;
@@ -441,7 +558,7 @@ bool Hive::setValue(const KeyPath& key, const Value& value) {
     if (!impl_->mayWrite()) {
         return false;
     }
-    ++stats_.writes;
+    countStoreWrite();
     const Key opened = impl_->open(key.folded_, KEY_SET_VALUE, "cannot be opened for writing");
     if (!opened) {
         return false;
@@ -463,7 +580,7 @@ bool Hive::deleteValue(std::string_view key, std::string_view name) {
     if (!impl_->mayWrite()) {
         return false;
     }
-    ++stats_.writes;
+    countStoreWrite();
     const std::string path = detail::normalizeKeyPath(key);
     const Key opened = impl_->open(path, KEY_SET_VALUE, "cannot be opened for writing");
     if (!opened) {
@@ -500,39 +617,7 @@ std::vector<Value> Hive::values(std::string_view key) {
     if (!opened) {
         return {};
     }
-    DWORD nameUnits = 0;
-    DWORD dataBytes = 0;
-    LSTATUS rc = ::RegQueryInfoKeyW(opened.get(), nullptr, nullptr, nullptr, nullptr, nullptr,
-                                    nullptr, nullptr, &nameUnits, &dataBytes, nullptr, nullptr);
-    if (rc != ERROR_SUCCESS) {
-        fail("cannot be read", impl_->fullName(path), rc);
-    }
-    std::vector<Value> result;
-    std::wstring name(nameUnits + 1, L'\0');
-    std::vector<std::uint8_t> data(dataBytes);
-    for (DWORD index = 0;;) {
-        DWORD nameLength = static_cast<DWORD>(name.size());
-        DWORD size = static_cast<DWORD>(data.size());
-        DWORD type = REG_NONE;
-        rc = ::RegEnumValueW(opened.get(), index, name.data(), &nameLength, nullptr, &type,
-                             data.empty() ? nullptr : data.data(), &size);
-        if (rc == ERROR_NO_MORE_ITEMS) {
-            break;
-        }
-        if (rc == ERROR_MORE_DATA) {
-            // A value written meanwhile is longer than the longest was: grow and ask again.
-            name.resize(std::max<std::size_t>(2 * name.size(), 16384));
-            data.resize(std::max<std::size_t>(size, 2 * data.size()));
-            continue;
-        }
-        if (rc != ERROR_SUCCESS) {
-            fail("cannot be read", impl_->fullName(path), rc);
-        }
-        const auto valueType = static_cast<ValueType>(type);
-        result.push_back(Value{narrow(std::wstring_view(name.data(), nameLength)), valueType,
-                               fromRegistry(valueType, data.data(), size)});
-        ++index;
-    }
+    std::vector<Value> result = impl_->valuesOf(opened.get(), path);
     std::sort(result.begin(), result.end(),
               [](const Value& a, const Value& b) { return qmsys::icompare(a.name, b.name) < 0; });
     return result;
@@ -568,6 +653,13 @@ std::vector<NameCollision> Hive::takeNameCollisions() {
     return {};
 }
 
+void Hive::countStoreWrite() {
+    ++stats_.writes;
+    if (!inTransaction()) {
+        ++stats_.transactions;
+    }
+}
+
 Hive::Transaction::Transaction(Hive& hive, Kind kind) : hive_(hive) {
     Impl& impl = *hive_.impl_;
     impl.checkThread();
@@ -586,6 +678,9 @@ Hive::Transaction::Transaction(Hive& hive, Kind kind) : hive_(hive) {
 Hive::Transaction::~Transaction() {
     if (!done_) {
         --hive_.impl_->depth;  // the writes stay: the registry cannot take them back
+        if (outermost_) {
+            hive_.impl_->prefetched.reset();
+        }
     }
 }
 
@@ -595,6 +690,9 @@ void Hive::Transaction::commit() {
     }
     done_ = true;
     --hive_.impl_->depth;
+    if (outermost_) {
+        hive_.impl_->prefetched.reset();
+    }
 }
 
 }  // namespace qmreg

@@ -1,14 +1,13 @@
 #include "sqlite_connection_p.h"
 
-#include <fcntl.h>
+#include <qmsys/environment.h>
+#include <qmsys/files.h>
 #include <sqlite3.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <charconv>
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
+#include <optional>
 #include <random>
 #include <string_view>
 #include <thread>
@@ -26,11 +25,11 @@ constexpr int kBusyTimeoutMs = 10000;
 constexpr int kLongestBusyTimeoutMs = 600000;
 
 int busyTimeoutMs() {
-    const char* text = std::getenv("QM_REGISTRY_BUSY_MS");
-    if (text == nullptr) {
+    const std::optional<std::string> text = qmsys::environmentVariable("QM_REGISTRY_BUSY_MS");
+    if (!text) {
         return kBusyTimeoutMs;
     }
-    const std::string_view digits(text);
+    const std::string_view digits(*text);
     int ms = 0;
     const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), ms);
     const bool valid = error == std::errc() && end == digits.data() + digits.size() && ms >= 1 &&
@@ -68,20 +67,12 @@ bool isIndexUnavailable(int rc) {
 // written again they would keep every writer out, so they get the file's modes back. Only this
 // user's regular files are touched, never through a link.
 void repairLeftoverModes(const std::string& file) {
-    struct stat db;
-    if (::stat(file.c_str(), &db) != 0 || ::access(file.c_str(), W_OK) != 0)
+    if (!qmsys::existsAsWritten(file) || !qmsys::mayWrite(file))
         return;
     for (const char* suffix : {"-wal", "-shm"}) {
-        const std::string side = file + suffix;
-        const int fd = ::open(side.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-        if (fd < 0)
-            continue;
-        struct stat st;
-        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid() &&
-            (st.st_mode & S_IWUSR) == 0) {
-            (void)::fchmod(fd, db.st_mode & 0777);  // left as it was when not allowed
-        }
-        ::close(fd);
+        // Anything but this user's own write-protected file is left as it is, and so is one
+        // whose modes the system will not change: the writers then meet it and say so.
+        (void)qmsys::matchOwnerWrite(file + suffix, file);
     }
 }
 

@@ -482,6 +482,30 @@ WinError setReadOnly(const std::string& path, bool readOnly) {
     return kErrorSuccess;
 }
 
+bool mayWrite(const std::string& path) {
+    return ::access(path.c_str(), W_OK) == 0;
+}
+
+WinError matchOwnerWrite(const std::string& path, const std::string& model) {
+    struct stat like {};
+    if (::stat(model.c_str(), &like) != 0) {
+        return pathError(model, errno);
+    }
+    const FileHandle file(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    if (!file) {
+        return errno == ELOOP ? kErrorAccessDenied : pathError(path, errno);
+    }
+    struct stat st {};
+    if (::fstat(descriptorOf(file), &st) != 0) {
+        return winErrorFromErrno(errno);
+    }
+    if (!S_ISREG(st.st_mode) || st.st_uid != ::geteuid() || (st.st_mode & S_IWUSR) != 0) {
+        return kErrorAccessDenied;
+    }
+    return ::fchmod(descriptorOf(file), like.st_mode & 0777) == 0 ? kErrorSuccess
+                                                                  : winErrorFromErrno(errno);
+}
+
 bool stampedByLocalClock(const std::string& folder) {
     struct statfs fs {};
     if (::statfs(folder.empty() ? "." : folder.c_str(), &fs) != 0) {

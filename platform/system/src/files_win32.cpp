@@ -411,6 +411,28 @@ WinError setReadOnly(const std::string& path, bool readOnly) {
     return kErrorSuccess;
 }
 
+bool mayWrite(const std::string& path) {
+    const DWORD attributes = ::GetFileAttributesW(widePath(path).c_str());
+    // A folder's read-only attribute does not keep anyone from making entries in it.
+    return attributes != INVALID_FILE_ATTRIBUTES && ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ||
+                                                     (attributes & FILE_ATTRIBUTE_READONLY) == 0);
+}
+
+WinError matchOwnerWrite(const std::string& path, const std::string& model) {
+    FileAttributes like;
+    if (const WinError error = getFileAttributes(model, like); error != kErrorSuccess) {
+        return error;
+    }
+    FileAttributes side;
+    if (const WinError error = getFileAttributes(path, side); error != kErrorSuccess) {
+        return error;
+    }
+    if (side.directory || side.special || !side.readOnly || like.readOnly) {
+        return kErrorAccessDenied;
+    }
+    return setReadOnly(path, false);
+}
+
 bool stampedByLocalClock(const std::string& folder) {
     wchar_t volume[MAX_PATH + 1] = {};
     if (!::GetVolumePathNameW(folder.empty() ? L"." : widePath(folder).c_str(), volume,

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "qmsys/file_identity.h"
+#include "qmsys/files.h"
 #include "qmsys/handle.h"
 
 namespace qmsys {
@@ -32,8 +33,6 @@ bool readFolderWithStatus(const std::string& folder, std::vector<FolderEntry>& e
 
 // Whether something (a link included, not followed) has the name path.
 bool entryExists(const std::string& path);
-// Whether path names something, links followed, as written (no other letter case).
-bool existsAsWritten(const std::string& path);
 
 // Puts entries in NTFS order (ntfsLess).
 void sortNtfs(std::vector<FolderEntry>& entries);

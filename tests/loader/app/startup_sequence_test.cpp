@@ -739,10 +739,6 @@ INSTANTIATE_TEST_SUITE_P(EveryRoute, LetterCaseRouteTest,
 // with this thread. A brand-new user's first start finds the kernel-services values missing:
 // the reads end, the environment library writes the defaults, and the reads begin again.
 TEST(StartupRegistryBudgetTest, EachKeyReadOnceInAtMostTwoTransactions) {
-#ifdef _WIN32
-    GTEST_SKIP() << "on the Windows registry every read reaches the registry (it has no "
-                    "prefetched copy): 22 reads of the kernel-services key were seen (Wine)";
-#endif
     qmtest::RelocatedUser user(qmtest::sampleDir());
     for (const char* key : {"QM_ROADS", "QM_SURVEY", "QM_TERRAIN"}) {
         qmtest::storeModuleSettings(

@@ -159,7 +159,7 @@ TEST_F(CatalogueScanTest, SettingsReadWithTheOverrideMatchTheSettingsReadAfter) 
             qm::StartupPass pass(&log, nullptr);
             ASSERT_TRUE(qm::LoadCatalogue(pass, context, modules(), "xml", list, errorText));
             if (!together) {
-                qm::ReadModuleSettings(pass, list);
+                qm::ReadModuleSettings(list, &log);
             }
             pass.endReads();
         }

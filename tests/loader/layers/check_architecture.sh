@@ -6,9 +6,11 @@
 #   check_architecture.sh os SOURCE_DIR
 #     the loader reaches the operating system only through qmsys: getenv, clocks, stdio,
 #     std::filesystem, fstream and std::thread appear in loader/ only in the files the table
-#     "Where the code meets the system directly" names with that kind, and no source in
-#     loader/ or in platform/ outside platform/system includes a system header unless that
-#     table names it with the kind "system header" (the native Windows views).
+#     "Where the code meets the system directly" names with that kind; getenv and
+#     std::filesystem appear in platform/ outside platform/system only where that table names
+#     them; and no source in loader/ or in platform/ outside platform/system includes a system
+#     header unless that table names it with the kind "system header" (the native Windows
+#     views, the Windows registry).
 # Comment lines are not looked at. Prints each finding the tables lack, and fails on any.
 set -eu
 mode=$1
@@ -71,14 +73,14 @@ os)
     allowed() {  # file kind
         printf '%s\n' "$rows" | grep -F "\`$1\`" | grep -qiF "$2"
     }
+    check() {  # kind pattern, on $file and its code lines $text
+        if printf '%s\n' "$text" | grep -qE "$2" && ! allowed "$file" "$1"; then
+            report "$file: $1 ($(printf '%s\n' "$text" | grep -E "$2" | head -1 | cut -c1-100))"
+        fi
+    }
     system_header='^[0-9]+:[[:space:]]*#[[:space:]]*include[[:space:]]*<(unistd\.h|fcntl\.h|dlfcn\.h|sys/[^>]*|windows\.h|io\.h|malloc\.h|pthread\.h|dirent\.h|signal\.h|poll\.h|direct\.h|shlobj\.h|shlwapi\.h|winreg\.h)>'
     for file in $(cd "$root" && sources loader); do
         text=$(code "$root/$file")
-        check() {  # kind pattern
-            if printf '%s\n' "$text" | grep -qE "$2" && ! allowed "$file" "$1"; then
-                report "$file: $1 ($(printf '%s\n' "$text" | grep -E "$2" | head -1 | cut -c1-100))"
-            fi
-        }
         check getenv '\bgetenv\b'
         check clock 'std::chrono::[a-z_]*clock\b|\bclock_gettime\b|\bstd::time\(|<ctime>'
         check stdio '\b(fopen|fclose|fprintf|printf|puts|fputs|fwrite|fread|fflush|perror|fgets)\(|\bFILE\b|std::(cout|cerr|clog)\b|<iostream>'
@@ -90,8 +92,11 @@ os)
         fi
     done
     for file in $(cd "$root" && sources platform | grep -v '^platform/system/'); do
-        if code "$root/$file" | grep -qE "$system_header" && ! allowed "$file" "system header"; then
-            report "$file: system header ($(code "$root/$file" | grep -E "$system_header" | head -1))"
+        text=$(code "$root/$file")
+        check getenv '\bgetenv\b'
+        check filesystem 'std::filesystem|<filesystem>'
+        if printf '%s\n' "$text" | grep -qE "$system_header" && ! allowed "$file" "system header"; then
+            report "$file: system header ($(printf '%s\n' "$text" | grep -E "$system_header" | head -1))"
         fi
     done
     if [ "$missing" -ne 0 ]; then

@@ -191,6 +191,14 @@ TEST_F(MenuManagerTest, CurrentLoadedMenuStaysAndAStaleOneIsReloadedFromANewCopy
     EXPECT_NE(qmtest::readFile(copy).find("changed"), std::string::npos);
     EXPECT_TRUE(isLoaded("KRQM_ROAD"));
     EXPECT_NE(logText().find("not current"), std::string::npos);
+
+    // A copy the user removed is provided again, and the group loaded from it stays.
+    std::filesystem::remove(copy);
+    const std::size_t logged = logText().size();
+    ASSERT_TRUE(manager_.LoadMenuList(list)) << logText();
+    EXPECT_NE(qmtest::readFile(copy).find("changed"), std::string::npos);
+    EXPECT_TRUE(isLoaded("KRQM_ROAD"));
+    EXPECT_EQ(logText().find("not current", logged), std::string::npos) << logText();
 }
 
 // A loaded menu that the checker can no longer vouch for, because the installation's set-up

@@ -268,4 +268,83 @@ TEST(CreateDirectory, ReportsExistingAndMissingParent) {
     EXPECT_FALSE(qmsys::fileExists(dir / "a"));
 }
 
+// A path made absolute, and tidied, as text: the folder a relative path names, "." and ".."
+// resolved without asking the file system, one separator.
+TEST(AbsolutePath, IsTidiedAsText) {
+    std::string current;
+    ASSERT_EQ(qmsys::absolutePath(".", current), qmsys::kErrorSuccess);
+    ASSERT_TRUE(qmsys::isAbsolutePath(current)) << current;
+    if (current.back() == '/') {
+        current.pop_back();  // "." names the folder, and POSIX's answer says so
+    }
+    const std::string root = current.substr(0, current.find('/') + 1);  // "/" or "C:/"
+    const struct {
+        std::string path, absolute;
+    } cases[] = {
+        {"a/./b/../c", current + "/a/c"},
+        {root + "x//y/./z/..", root + "x/y/"},
+        {root + "x/../../y", root + "y"},
+    };
+    for (const auto& c : cases) {
+        std::string out;
+        EXPECT_EQ(qmsys::absolutePath(c.path, out), qmsys::kErrorSuccess) << c.path;
+        EXPECT_EQ(out, c.absolute) << c.path;
+    }
+    EXPECT_EQ(qmsys::tidyPath("a/./b/../c"), "a/c");
+}
+
+#if !defined(_WIN32)
+// The write-protected files a reader left beside a store get the store's modes back once it
+// may be written, and nothing else at those names is touched or waited on.
+TEST(MatchOwnerWrite, ChangesOnlyTheUsersOwnWriteProtectedFile) {
+    qmtest::TempDir dir;
+    const std::string model = dir / "store";
+    writeFile(model, "");
+    ::chmod(model.c_str(), 0640);
+    const std::string target = dir / "target";
+    writeFile(target, "");
+    ::chmod(target.c_str(), 0444);
+    const struct {
+        const char* name;
+        std::function<void(const std::string&)> plant;
+        qmsys::WinError expected;
+        unsigned modeAfter;  // of the name itself, or of the link's target
+    } cases[] = {
+        {"write-protected",
+         [](const std::string& p) {
+             writeFile(p, "");
+             ::chmod(p.c_str(), 0444);
+         },
+         qmsys::kErrorSuccess, 0640},
+        {"writable",
+         [](const std::string& p) {
+             writeFile(p, "");
+             ::chmod(p.c_str(), 0600);
+         },
+         qmsys::kErrorAccessDenied, 0600},
+        {"link", [&](const std::string& p) { ASSERT_EQ(::symlink(target.c_str(), p.c_str()), 0); },
+         qmsys::kErrorAccessDenied, 0444},
+        {"fifo", [](const std::string& p) { ASSERT_EQ(::mkfifo(p.c_str(), 0444), 0); },
+         qmsys::kErrorAccessDenied, 0444},
+        {"missing", [](const std::string&) {}, qmsys::kErrorFileNotFound, 0},
+    };
+    for (const auto& c : cases) {
+        const std::string path = dir / c.name;
+        c.plant(path);
+        EXPECT_EQ(qmsys::matchOwnerWrite(path, model), c.expected) << c.name;
+        struct stat st {};
+        if (c.modeAfter != 0) {
+            ASSERT_EQ(::stat(path.c_str(), &st), 0) << c.name;
+            EXPECT_EQ(st.st_mode & 0777, c.modeAfter) << c.name;
+        }
+    }
+    EXPECT_TRUE(qmsys::mayWrite(model));
+    EXPECT_FALSE(qmsys::mayWrite(dir / "missing"));
+    // As written: another letter case is another name here, whatever fileExists finds.
+    EXPECT_TRUE(qmsys::existsAsWritten(model));
+    EXPECT_TRUE(qmsys::fileExists(dir / "STORE"));
+    EXPECT_FALSE(qmsys::existsAsWritten(dir / "STORE"));
+}
+#endif
+
 }  // namespace

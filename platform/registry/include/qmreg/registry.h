@@ -174,8 +174,9 @@ public:
     // round trip. The copy is the only data the connection keeps from the store (besides its
     // prepared statements), and never outlives the transaction.
     // Does nothing outside a transaction or on a hive that cannot be written (whose
-    // transactions do nothing). A later prefetch replaces the earlier one. Does nothing on
-    // Windows, where each read asks the registry.
+    // transactions do nothing). A later prefetch replaces the earlier one. On Windows, where
+    // a transaction gives no consistent view, the copy is the registry as the prefetch read
+    // it, and any write through this connection ends it.
     void prefetch(std::string_view key);
     // Sets a value; the key must exist. False when it does not or the hive is read-only.
     bool setValue(std::string_view key, const Value& value);
@@ -252,6 +253,9 @@ private:
     // Counts a read of the key folded (a KeyPath's form) that reached the store, and the
     // store's own transaction when none is open.
     void countStoreRead(const std::string& folded);
+    // Counts a write, and on Windows the registry's own call as a transaction when none is
+    // open (the store runs such a write in a transaction of its own).
+    void countStoreWrite();
 
     struct Impl;
     std::unique_ptr<Impl> impl_;

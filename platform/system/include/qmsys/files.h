@@ -38,12 +38,23 @@ WinError getFileAttributes(const std::string& path, FileAttributes& out,
 
 // True when path names an existing file or folder.
 bool fileExists(const std::string& path);
+// True when path names an existing file or folder as written, without the letter-case rule:
+// for a path handed on to a library that opens it as written (the registry's SQLite store).
+bool existsAsWritten(const std::string& path);
 
 // Whether path names its place without a folder to start from, so that appending it to a
 // folder gives path itself (PathAppendW): one that starts with a separator, and on Windows
 // also a drive's path ("C:/x", "C:\\x"). Either separator counts on Windows, only '/'
 // elsewhere.
 bool isAbsolutePath(std::string_view path);
+// path made absolute against the process's current folder (a path that is absolute already is
+// kept), then tidied as text: "." and "x/.." parts and doubled separators go, separators are
+// written as '/'. On Windows the drive letter is upper-cased ("c:/x" and "C:/x" are one file).
+// The file system is not asked whether the path exists. kErrorSuccess, or the error that kept
+// the current folder from being told (it was removed); out is then untouched.
+WinError absolutePath(const std::string& path, std::string& out);
+// path tidied as text as absolutePath tidies it, without making it absolute.
+std::string tidyPath(const std::string& path);
 
 // Opens path for reading as a regular file. The open never blocks (a FIFO or a device in
 // place of a file is refused, not waited on) and the type is checked on the open descriptor,
@@ -222,6 +233,18 @@ WinError deleteFile(const std::string& path);
 
 // Sets or clears the read-only attribute (the owner-write bit); other bits are kept.
 WinError setReadOnly(const std::string& path, bool readOnly);
+// Whether this process may write path, an existing file or folder (for a folder: make and
+// remove entries in it), as its effective user: access(W_OK) on POSIX, no read-only attribute
+// on Windows. False for a missing path.
+bool mayWrite(const std::string& path);
+// Gives path the permission bits of model, but only when path is this user's own regular file
+// that its owner may not write: what a reader left beside model while model was write-protected
+// (an SQLite store's -wal and -shm), once model may be written again. path is opened without
+// following a link and without waiting on a FIFO, and its type and owner are checked on the open
+// file, so nothing planted under the name is changed. kErrorSuccess when changed; anything but
+// such a file gives kErrorAccessDenied, a missing one kErrorFileNotFound. Windows: the
+// read-only attribute is cleared when model has none.
+WinError matchOwnerWrite(const std::string& path, const std::string& model);
 
 // FindFirstFileW/FindNextFileW over one folder: returns the names (not paths) of the entries
 // of folder whose names match pattern, '*' and '?' wildcards, letters compared without regard
