@@ -22,7 +22,7 @@ ctest --preset "$preset" --show-only=json-v1 >"$build/isolation-tests.json"
 python3 - "$build/isolation-tests.json" "$build/isolation-programs.txt" <<'EOF'
 import json, sys
 tests = json.load(open(sys.argv[1]))["tests"]
-untimed, programs = [], set()
+untimed, programs = [], {}
 for test in tests:
     props = {p["name"]: p["value"] for p in test.get("properties", [])}
     if not props.get("TIMEOUT"):
@@ -30,14 +30,18 @@ for test in tests:
     command = test.get("command") or []
     # A GoogleTest program (its tests are listed with a filter), with the environment its
     # registration gives it: the program runs whole once per distinct environment.
-    if any(arg.startswith("--gtest_filter=") for arg in command[1:]):
+    filters = [arg for arg in command[1:] if arg.startswith("--gtest_filter=")]
+    if filters:
         env = props.get("ENVIRONMENT") or []
-        programs.add("\t".join([command[0]] + sorted(env)))
+        programs.setdefault("\t".join([command[0]] + sorted(env)), []).append(filters[0])
+# A program registered once under an environment of its own is a run of chosen cases in that
+# setting (a small screen, say), not the whole program: it keeps its filter.
+lines = sorted(key + ("\t" + f[0] if len(f) == 1 else "") for key, f in programs.items())
 if untimed:
     print(f"{len(untimed)} tests have no time-out:", *untimed[:20], sep="\n  ")
     sys.exit(1)
 print(f"{len(tests)} tests, each with a time-out; {len(programs)} test programs")
-open(sys.argv[2], "w").write("".join(p + "\n" for p in sorted(programs)))
+open(sys.argv[2], "w").write("".join(line + "\n" for line in lines))
 EOF
 
 # The hostile caller. The folder is made at the root so that its name sorts first; it is the
@@ -58,8 +62,13 @@ run_program() {
     IFS=$'\t' read -r -a parts <<<"$line"
     program=${parts[0]}
     env=("${parts[@]:1}")
+    local filter=()
+    if ((${#env[@]})) && [[ ${env[-1]} == --gtest_filter=* ]]; then
+        filter=("${env[-1]}")
+        unset 'env[-1]'
+    fi
     log="$hostile/$(basename "$program")$(printf '%s' "${env[*]:-}" | tr -c 'A-Za-z0-9' '_').log"
-    if env "${env[@]}" timeout -k 10 900 "$program" --gtest_shuffle --gtest_random_seed="$seed" \
+    if env "${env[@]}" timeout -k 10 900 "$program" "${filter[@]}" --gtest_shuffle --gtest_random_seed="$seed" \
         --gtest_brief=1 >"$log" 2>&1; then
         echo "ok    $(basename "$program") ${env[*]:-}"
     else
