@@ -133,7 +133,9 @@ TEST_F(CatalogueScanTest, SettingsReadWithTheOverrideMatchTheSettingsReadAfter) 
     const std::string longKey(300, 'L');
     qmtest::storeModuleSettings("QM_ON", {{"AutoStart", "True"}, {"DemandLoad", "True"}});
     qmtest::storeModuleSettings("QM_OFF", {{"Activated", "False"}, {"AutoStart", "True"}});
+#if !defined(_WIN32)  // the Windows registry refuses a key name that long: nothing to misread
     qmtest::storeModuleSettings(longKey, {{"AutoStart", "True"}});
+#endif
     writeDefinition("a.default.xml", module("QM_ON", "On"));
     writeDefinition("b.default.xml", module("QM_OFF", "Off"));
     writeDefinition("c.default.xml", module(longKey, "Long"));
