@@ -24,7 +24,9 @@ bool continuation(char c) {
 std::string fold(std::string_view s) {
     std::string out;
     for (std::size_t i = 0; i < s.size();) {
-        const auto at = [&](std::size_t k) { return static_cast<unsigned char>(s[k]); };
+        const auto at = [&](std::size_t k) {
+            return std::uint32_t{static_cast<unsigned char>(s[k])};
+        };
         std::uint32_t c = at(i);
         std::size_t length = 1;
         if (c >= 0xC2 && c <= 0xDF && i + 1 < s.size() && continuation(s[i + 1])) {
