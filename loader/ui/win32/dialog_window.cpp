@@ -25,6 +25,18 @@ HINSTANCE ThisModule() {
 
 DialogWindow::~DialogWindow() = default;
 
+void DialogWindow::showWaitCursor(bool on) {
+    if (on == waitCursor_) {
+        return;
+    }
+    waitCursor_ = on;
+    if (on) {
+        savedCursor_ = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+    } else {
+        SetCursor(savedCursor_ != nullptr ? savedCursor_ : LoadCursorW(nullptr, IDC_ARROW));
+    }
+}
+
 OwnerButton* DialogWindow::button(int id) const {
     auto it = buttons_.find(id);
     return it == buttons_.end() ? nullptr : it->second.get();

@@ -54,6 +54,9 @@ protected:
     // where the screen cannot hold the template, and the client area then scrolls.
     void setMinimumFrame(SIZE frame) { minimumFrame_ = frame; }
     HWND tooltips() const { return tooltips_; }
+    // The wait cursor on or off; the cursor it replaced comes back.
+    void showWaitCursor(bool on);
+    bool waitCursorShown() const { return waitCursor_; }
 
 private:
     static INT_PTR CALLBACK proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
@@ -78,6 +81,8 @@ private:
     bool laying_ = false;  // showing a scroll bar resizes the client area: one layout at a time
     std::map<int, std::unique_ptr<OwnerButton>> buttons_;
     bool ready_ = false;
+    bool waitCursor_ = false;
+    HCURSOR savedCursor_ = nullptr;
 };
 
 }  // namespace qm::ui::win32

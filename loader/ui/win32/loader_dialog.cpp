@@ -126,7 +126,7 @@ INT_PTR LoaderDialog::onMessage(UINT message, WPARAM, LPARAM lParam, bool& handl
             handled = true;
             return TRUE;
         case WM_SETCURSOR:
-            if (waitCursor_) {
+            if (waitCursorShown()) {
                 SetCursor(LoadCursorW(nullptr, IDC_WAIT));
                 SetWindowLongPtrW(hwnd(), DWLP_MSGRESULT, TRUE);
                 handled = true;
@@ -169,15 +169,7 @@ void LoaderDialog::showError(const std::string& text) {
 }
 
 void LoaderDialog::setWaitCursor(bool on) {
-    if (on == waitCursor_) {
-        return;
-    }
-    waitCursor_ = on;
-    if (on) {
-        savedCursor_ = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
-    } else {
-        SetCursor(savedCursor_ != nullptr ? savedCursor_ : LoadCursorW(nullptr, IDC_ARROW));
-    }
+    showWaitCursor(on);
 }
 
 PixelSize LoaderDialog::templateSize() const {

@@ -61,8 +61,6 @@ private:
     std::unique_ptr<ModuleGrid> grid_;
     HICON iconLarge_ = nullptr;
     HICON iconSmall_ = nullptr;
-    bool waitCursor_ = false;
-    HCURSOR savedCursor_ = nullptr;
 };
 
 }  // namespace qm::ui::win32

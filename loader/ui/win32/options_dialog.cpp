@@ -90,7 +90,7 @@ INT_PTR OptionsDialog::onMessage(UINT message, WPARAM, LPARAM lParam, bool& hand
             break;
         }
         case WM_SETCURSOR:
-            if (waitCursor_) {
+            if (waitCursorShown()) {
                 SetCursor(LoadCursorW(nullptr, IDC_WAIT));
                 SetWindowLongPtrW(hwnd(), DWLP_MSGRESULT, TRUE);
                 return TRUE;
@@ -126,15 +126,7 @@ void OptionsDialog::setControlText(int id, const std::string& text) {
 }
 
 void OptionsDialog::setWaitCursor(bool on) {
-    if (on == waitCursor_) {
-        return;
-    }
-    waitCursor_ = on;
-    if (on) {
-        savedCursor_ = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
-    } else {
-        SetCursor(savedCursor_ != nullptr ? savedCursor_ : LoadCursorW(nullptr, IDC_ARROW));
-    }
+    showWaitCursor(on);
 }
 
 std::vector<OptionsCheck> OptionsDialog::listChecks() const {

@@ -48,8 +48,6 @@ private:
     void runPostedTasks();
 
     std::unique_ptr<CheckList> list_;
-    bool waitCursor_ = false;
-    HCURSOR savedCursor_ = nullptr;
     std::mutex tasksMutex_;
     std::vector<std::function<void()>> tasks_;
     HWND window_ = nullptr;  // for postToUiThread from the worker; null once gone
