@@ -42,9 +42,7 @@ CCheckingModulesDlg::CCheckingModulesDlg(QWidget* parent, LoaderContext& context
 
 CCheckingModulesDlg::~CCheckingModulesDlg() {
     presenter_.reset();
-    if (waitCursor_) {
-        QGuiApplication::restoreOverrideCursor();
-    }
+    waitCursor_.set(false);
 }
 
 CButtonST* CCheckingModulesDlg::button(int id) const {
@@ -84,15 +82,7 @@ void CCheckingModulesDlg::showControl(int id, bool shown) {
 }
 
 void CCheckingModulesDlg::setWaitCursor(bool on) {
-    if (on == waitCursor_) {
-        return;
-    }
-    waitCursor_ = on;
-    if (on) {
-        QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    } else {
-        QGuiApplication::restoreOverrideCursor();
-    }
+    waitCursor_.set(on);
 }
 
 std::vector<OptionsCheck> CCheckingModulesDlg::listChecks() const {

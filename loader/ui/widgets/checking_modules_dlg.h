@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "ui/logic/options_dialog_presenter.h"
+#include "ui/widgets/dialog_controls.h"
 
 class QLabel;
 
@@ -70,7 +71,7 @@ private:
     MyCheckListBox* list_ = nullptr;
     QLabel* pleaseWait_ = nullptr;
     QLabel* version_ = nullptr;
-    bool waitCursor_ = false;
+    OverrideWaitCursor waitCursor_;
     // Last: destroyed first, so that a running fill ends while the controls still exist.
     std::unique_ptr<OptionsDialogPresenter> presenter_;
 };

@@ -2,6 +2,7 @@
 
 #include <QDialog>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QLabel>
 #include <algorithm>
 
@@ -13,6 +14,18 @@
 #include "ui/widgets/my_check_list_box.h"
 
 namespace qm::ui {
+
+void OverrideWaitCursor::set(bool on) {
+    if (on == on_) {
+        return;
+    }
+    on_ = on;
+    if (on) {
+        QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    } else {
+        QGuiApplication::restoreOverrideCursor();
+    }
+}
 namespace {
 
 QString textOf(const ControlTemplate& c) {

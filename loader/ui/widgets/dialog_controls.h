@@ -16,6 +16,17 @@ namespace qm::ui {
 class AnchorLayout;
 class CButtonST;
 
+// The application's wait cursor, set or restored once per change, so that the override stack
+// stays balanced however often a presenter repeats a state.
+class OverrideWaitCursor {
+public:
+    void set(bool on);
+    bool on() const { return on_; }
+
+private:
+    bool on_ = false;
+};
+
 class DialogControls {
 public:
     // Makes the control of a CustomControl entry; may return null for a plain placeholder.

@@ -201,15 +201,7 @@ void QmModuleLoaderDlg::showError(const std::string& text) {
 }
 
 void QmModuleLoaderDlg::setWaitCursor(bool on) {
-    if (on == waitCursor_) {
-        return;
-    }
-    waitCursor_ = on;
-    if (on) {
-        QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    } else {
-        QGuiApplication::restoreOverrideCursor();
-    }
+    waitCursor_.set(on);
 }
 
 PixelSize QmModuleLoaderDlg::templateSize() const {

@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "ui/logic/loader_dialog_presenter.h"
+#include "ui/widgets/dialog_controls.h"
 
 namespace qm {
 class LoaderContext;
@@ -41,7 +42,7 @@ public:
     CButtonST* button(int id) const;
     QString productNameText() const;
     QString productsText() const;
-    bool waitCursor() const { return waitCursor_; }
+    bool waitCursor() const { return waitCursor_.on(); }
 
     void accept() override;  // OK: Apply, store the placement, close
     void reject() override;  // Cancel, Escape, the close box
@@ -82,7 +83,7 @@ private:
     QmModulesGrid* grid_ = nullptr;
     ModuleGridModel* model_ = nullptr;
     bool initialised_ = false;
-    bool waitCursor_ = false;
+    OverrideWaitCursor waitCursor_;
 };
 
 }  // namespace qm::ui
