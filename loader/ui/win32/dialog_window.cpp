@@ -10,18 +10,14 @@
 #include "ui/win32/dialog_builder.h"
 
 namespace qm::ui::win32 {
-namespace {
 
-// The dialogs module itself, which owns the dialogs' windows.
-HINSTANCE ThisModule() {
+HMODULE thisModule() {
     HMODULE module = nullptr;
     GetModuleHandleExW(
         GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-        reinterpret_cast<LPCWSTR>(&ThisModule), &module);
+        reinterpret_cast<LPCWSTR>(&thisModule), &module);
     return module;
 }
-
-}  // namespace
 
 DialogWindow::~DialogWindow() = default;
 
@@ -48,7 +44,7 @@ INT_PTR DialogWindow::runModal(HWND owner) {
         return -1;
     }
     const BuiltTemplate built(*template_);
-    return DialogBoxIndirectParamW(ThisModule(), built.get(), owner, &DialogWindow::proc,
+    return DialogBoxIndirectParamW(thisModule(), built.get(), owner, &DialogWindow::proc,
                                    reinterpret_cast<LPARAM>(this));
 }
 

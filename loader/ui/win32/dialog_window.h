@@ -24,6 +24,9 @@ inline constexpr UINT kDialogBusy = WM_APP + 0x141;   // returns 1 while filling
 inline constexpr UINT kDialogPing = WM_APP + 0x143;
 inline constexpr const wchar_t* kDialogPingProperty = L"QmDialogPing";
 
+// The dialogs module itself, which owns the dialogs' windows and resources.
+HMODULE thisModule();
+
 class DialogWindow {
 public:
     DialogWindow(const DialogWindow&) = delete;

@@ -12,14 +12,6 @@
 namespace qm::ui::win32 {
 namespace {
 
-HMODULE ThisModule() {
-    HMODULE module = nullptr;
-    GetModuleHandleExW(
-        GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-        reinterpret_cast<LPCWSTR>(&ThisModule), &module);
-    return module;
-}
-
 // The module's manifest (common controls version 6) made current on this thread for the
 // scope's lifetime: the host program's own manifest does not speak for a DLL.
 class ActivationScope {
@@ -28,7 +20,7 @@ public:
         ACTCTXW info{};
         info.cbSize = sizeof(info);
         info.dwFlags = ACTCTX_FLAG_HMODULE_VALID | ACTCTX_FLAG_RESOURCE_NAME_VALID;
-        info.hModule = ThisModule();
+        info.hModule = thisModule();
         info.lpResourceName = MAKEINTRESOURCEW(2);
         context_ = CreateActCtxW(&info);
         if (context_ != INVALID_HANDLE_VALUE && !ActivateActCtx(context_, &cookie_)) {
