@@ -200,11 +200,14 @@ FileBytes::~FileBytes() {
     release();
 }
 
+// A view of read_ is taken anew: a short string's bytes lie inside it, and move with it.
 FileBytes::FileBytes(FileBytes&& other) noexcept
     : mapped_(std::exchange(other.mapped_, nullptr)),
       mappedSize_(std::exchange(other.mappedSize_, 0)),
       read_(std::move(other.read_)),
-      view_(std::exchange(other.view_, {})) {}
+      view_(mapped_ ? other.view_ : std::string_view(read_)) {
+    other.view_ = {};
+}
 
 FileBytes& FileBytes::operator=(FileBytes&& other) noexcept {
     if (this != &other) {
@@ -212,7 +215,8 @@ FileBytes& FileBytes::operator=(FileBytes&& other) noexcept {
         mapped_ = std::exchange(other.mapped_, nullptr);
         mappedSize_ = std::exchange(other.mappedSize_, 0);
         read_ = std::move(other.read_);
-        view_ = std::exchange(other.view_, {});
+        view_ = mapped_ ? other.view_ : std::string_view(read_);
+        other.view_ = {};
     }
     return *this;
 }
@@ -240,7 +244,14 @@ WinError FileBytes::take(const FileHandle& file, std::size_t count, FileBytes& o
     }
     void* mapped = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, descriptorOf(file), 0);
     if (mapped == MAP_FAILED) {
-        return winErrorFromErrno(errno);
+        // A file system that cannot map files still reads them.
+        const WinError error = readAt(file, 0, size, out.read_);
+        if (error != kErrorSuccess) {
+            out.read_.clear();
+            return error;
+        }
+        out.view_ = out.read_;
+        return kErrorSuccess;
     }
     out.mapped_ = mapped;
     out.mappedSize_ = size;

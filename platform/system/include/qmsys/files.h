@@ -103,7 +103,7 @@ private:
 
     void* mapped_ = nullptr;  // POSIX: the mapping, of mappedSize_ bytes
     std::size_t mappedSize_ = 0;
-    std::string read_;  // Windows: the bytes read
+    std::string read_;  // the bytes read: on Windows, or where a file cannot be mapped
     std::string_view view_;
 };
 
