@@ -246,16 +246,23 @@ SnapshotView SnapshotView::load(const SnapshotScope& scope, DiagnosticLog* log) 
     }
     std::string why;
     SnapshotView loaded;
-    // A file larger than any snapshot is not even looked at. The bytes are mapped where the
-    // system allows, not read (docs/PERFORMANCE.md: the snapshot mapped): a snapshot is only
-    // ever replaced whole.
+    // The size is bounded and the header checked before the rest is looked at, so a file that
+    // is not a snapshot of this scope costs one small read, however large it is. The rest is
+    // mapped where the system allows, not read (docs/PERFORMANCE.md: the snapshot mapped): a
+    // snapshot is only ever replaced whole.
+    std::string head;
     if (size > kMaxFileBytes) {
         why = "larger than any snapshot";
-    } else if (qmsys::FileBytes::take(opened, static_cast<std::size_t>(size), loaded.file_) !=
+    } else if (qmsys::readAt(opened, 0, std::min<std::uint64_t>(size, kHeaderBytes), head) !=
                qmsys::kErrorSuccess) {
         why = "unreadable";
-    } else if (!headerDiffers(loaded.bytes().substr(0, kHeaderBytes), scope, &why)) {
-        loaded = index(std::move(loaded), scope, &why);
+    } else if (!headerDiffers(head, scope, &why)) {
+        if (qmsys::FileBytes::take(opened, static_cast<std::size_t>(size), loaded.file_) !=
+            qmsys::kErrorSuccess) {
+            why = "unreadable";
+        } else {
+            loaded = index(std::move(loaded), scope, &why);
+        }
     }
     if (!why.empty()) {
         loaded = SnapshotView();
