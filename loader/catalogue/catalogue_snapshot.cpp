@@ -245,25 +245,23 @@ SnapshotView SnapshotView::load(const SnapshotScope& scope, DiagnosticLog* log) 
         return {};
     }
     std::string why;
-    std::string data;
-    // The size is bounded and the header checked before the rest is read, so a file that is
-    // not a snapshot of this scope costs one small read, however large it is.
+    SnapshotView loaded;
+    // A file larger than any snapshot is not even looked at. The bytes are mapped where the
+    // system allows, not read (docs/PERFORMANCE.md: the snapshot mapped): a snapshot is only
+    // ever replaced whole.
     if (size > kMaxFileBytes) {
         why = "larger than any snapshot";
-    } else {
-        const std::size_t headerBytes = std::min<std::size_t>(size, kHeaderBytes);
-        bool readable = qmsys::readAt(opened, 0, headerBytes, data) == qmsys::kErrorSuccess;
-        if (readable && !headerDiffers(data, scope, &why) && data.size() == kHeaderBytes) {
-            readable = qmsys::readAt(opened, kHeaderBytes, size - kHeaderBytes, data) ==
-                       qmsys::kErrorSuccess;
-        }
-        if (!readable) {
-            why = "unreadable";
-        }
+    } else if (qmsys::FileBytes::take(opened, static_cast<std::size_t>(size), loaded.file_) !=
+               qmsys::kErrorSuccess) {
+        why = "unreadable";
+    } else if (!headerDiffers(loaded.bytes().substr(0, kHeaderBytes), scope, &why)) {
+        loaded = index(std::move(loaded), scope, &why);
     }
-    SnapshotView loaded = why.empty() ? parse(std::move(data), scope, &why) : SnapshotView();
-    if (!why.empty() && log) {
-        log->write(kLogCategory, "snapshot " + file + " ignored: " + why);
+    if (!why.empty()) {
+        loaded = SnapshotView();
+        if (log) {
+            log->write(kLogCategory, "snapshot " + file + " ignored: " + why);
+        }
     }
     return loaded;
 }
@@ -293,23 +291,28 @@ bool SnapshotView::headerDiffers(std::string_view head, const SnapshotScope& sco
 }
 
 SnapshotView SnapshotView::parse(std::string bytes, const SnapshotScope& scope, std::string* why) {
+    SnapshotView loaded;
+    loaded.owned_ = std::move(bytes);
+    return index(std::move(loaded), scope, why);
+}
+
+SnapshotView SnapshotView::index(SnapshotView loaded, const SnapshotScope& scope,
+                                 std::string* why) {
     auto doubt = [&](const char* what) {
         if (why) {
             *why = what;
         }
         return SnapshotView();
     };
-    if (bytes.size() < kMinFileBytes || bytes.compare(0, kMagicBytes, kMagic) != 0) {
+    const std::string_view all = loaded.bytes();
+    if (all.size() < kMinFileBytes || all.substr(0, kMagicBytes) != kMagic) {
         return doubt("not a snapshot");
     }
     // Offsets are kept in 32 bits.
     static_assert(kMaxFileBytes <= UINT32_MAX);
-    if (bytes.size() > kMaxFileBytes) {
+    if (all.size() > kMaxFileBytes) {
         return doubt("larger than any snapshot");
     }
-    SnapshotView loaded;
-    loaded.bytes_ = std::move(bytes);
-    const std::string_view all(loaded.bytes_);
     const std::string_view body = all.substr(0, all.size() - kChecksumBytes);
     if (checksum(body) != loadLittleEndian(all.data() + body.size(), kChecksumBytes)) {
         return doubt("checksum");
@@ -386,7 +389,7 @@ std::optional<std::string_view> SnapshotView::recorded(std::string_view fileName
         !now.stampedBefore(mark_)) {
         return std::nullopt;
     }
-    return std::string_view(bytes_).substr(it->outcomeAt, it->outcomeSize);
+    return bytes().substr(it->outcomeAt, it->outcomeSize);
 }
 
 bool SnapshotView::decode(std::string_view stored, DefinitionOutcome& o) {

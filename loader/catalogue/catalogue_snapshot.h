@@ -53,6 +53,7 @@
 #include <vector>
 
 #include <qmsys/file_identity.h>
+#include <qmsys/files.h>
 
 #include "catalogue/module_definition_reader.h"
 
@@ -155,10 +156,15 @@ private:
         qmsys::FileIdentity identity;
     };
     std::string_view nameOf(const Entry& entry) const {
-        return std::string_view(bytes_).substr(entry.nameAt, entry.nameSize);
+        return bytes().substr(entry.nameAt, entry.nameSize);
     }
+    // The snapshot's bytes: the file's as loaded, or those handed to parse.
+    std::string_view bytes() const { return owned_.empty() ? file_.view() : owned_; }
+    // Checks and indexes the bytes held (file_ or owned_).
+    static SnapshotView index(SnapshotView loaded, const SnapshotScope& scope, std::string* why);
 
-    std::string bytes_;
+    qmsys::FileBytes file_;
+    std::string owned_;
     std::string pattern_;
     qmsys::FileClockMark mark_;
     std::vector<Entry> entries_;  // sorted by name

@@ -188,7 +188,7 @@ std::shared_ptr<cadhost::IAcadMenuGroups> MenuGroupAutomation::Collection(const 
 }
 
 std::optional<MenuGroupAutomation::FoundGroup> MenuGroupAutomation::FindMenuGroup(
-    const std::string& name, FindMode mode) {
+    std::string_view name, FindMode mode) {
     if (name.empty()) {
         return std::nullopt;
     }
@@ -207,7 +207,7 @@ std::optional<MenuGroupAutomation::FoundGroup> MenuGroupAutomation::FindMenuGrou
             return FoundGroup{item->group, item->name};
         }
     }
-    const std::string wanted = mode == FindMode::ByFile ? path::fileTitle(name) : name;
+    const std::string wanted = mode == FindMode::ByFile ? path::fileTitle(name) : std::string(name);
     std::int32_t count = 0;
     if (groups->get_Count(count) != cadhost::S_OK) {
         return std::nullopt;
@@ -257,7 +257,7 @@ bool MenuGroupAutomation::FindMenuGroupByFile(const std::string& pathOrName,
     return true;
 }
 
-bool MenuGroupAutomation::FindMenuGroupsByFile(const std::vector<std::string>& pathsOrNames,
+bool MenuGroupAutomation::FindMenuGroupsByFile(const std::vector<std::string_view>& pathsOrNames,
                                                std::vector<std::string>& groupNames) {
     groupNames.clear();
     const Hold hold(*this, "FindMenuGroupsByFile");
@@ -265,7 +265,7 @@ bool MenuGroupAutomation::FindMenuGroupsByFile(const std::vector<std::string>& p
         return false;
     }
     groupNames.reserve(pathsOrNames.size());
-    for (const std::string& pathOrName : pathsOrNames) {
+    for (const std::string_view pathOrName : pathsOrNames) {
         std::optional<FoundGroup> found = FindMenuGroup(pathOrName, FindMode::ByFile);
         groupNames.push_back(found ? std::move(found->name) : std::string());
     }

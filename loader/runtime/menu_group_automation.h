@@ -44,7 +44,7 @@ public:
 
     // The shared lookup. Unguarded: callers hold the lock, or accept that the collection may
     // change under them. An empty name finds nothing, in every mode.
-    std::optional<FoundGroup> FindMenuGroup(const std::string& name, FindMode mode);
+    std::optional<FoundGroup> FindMenuGroup(std::string_view name, FindMode mode);
 
     // True when a loaded group's menu file has the file title of pathOrName; writes its name.
     bool FindMenuGroupByFile(const std::string& pathOrName, std::string& groupName);
@@ -52,7 +52,7 @@ public:
     // holds it, instead of one per name): groupNames[i] is the group of pathsOrNames[i], or
     // empty when none has that file title. False, and groupNames empty, when the protector was
     // not taken in time (docs/PERFORMANCE.md: stale menus looked up together).
-    bool FindMenuGroupsByFile(const std::vector<std::string>& pathsOrNames,
+    bool FindMenuGroupsByFile(const std::vector<std::string_view>& pathsOrNames,
                               std::vector<std::string>& groupNames);
     // Loads menuFile as a partial menu group; writes the new group's name on success.
     bool LoadMenuGroupFile(const std::string& menuFile, std::string& groupName);

@@ -4,6 +4,7 @@
 #include <qmenv/environment.h>
 #include <qmsys/text.h>
 
+#include <deque>
 #include <optional>
 #include <unordered_set>
 #include <vector>
@@ -161,7 +162,10 @@ void MenuManager::UnloadStaleModuleMenus(const ModuleList& modules) {
     // The menus of every module not brought up, looked up in one guarded step (thousands at
     // a large start, one wait when another process holds the protector), then each group found
     // unloaded on its own (docs/PERFORMANCE.md: stale menus looked up together).
-    std::vector<std::string> names;
+    // Each name viewed where it lies; only one with a '\' in it is copied, with '/' instead
+    // (docs/PERFORMANCE.md: stale menus' names viewed where they lie).
+    std::vector<std::string_view> names;
+    std::deque<std::string> normalized;
     for (const ModuleRecord& module : modules) {
         if (module.GetMenusLoaded() == 1) {
             continue;
@@ -171,7 +175,11 @@ void MenuManager::UnloadStaleModuleMenus(const ModuleList& modules) {
         // installation, another program), and only the host can say. A definition's '\'
         // separates folders, as everywhere in a definition.
         for (const MenuEntry& entry : module.GetMenus()) {
-            names.push_back(path::normalizeSeparators(entry.name));
+            if (entry.name.find('\\') == std::string::npos) {
+                names.push_back(entry.name);
+            } else {
+                names.push_back(normalized.emplace_back(path::normalizeSeparators(entry.name)));
+            }
         }
     }
     std::vector<std::string> groupNames;
@@ -185,7 +193,7 @@ void MenuManager::UnloadStaleModuleMenus(const ModuleList& modules) {
         // Found for an earlier menu of the same file title and unloaded since: looked up
         // again, as a lookup made now would be (it may find another group of that title).
         if (!groupName.empty() && unloaded.contains(qmsys::asciiUpper(groupName)) &&
-            !automation_.FindMenuGroupByFile(names[i], groupName)) {
+            !automation_.FindMenuGroupByFile(std::string(names[i]), groupName)) {
             continue;
         }
         if (groupName.empty()) {

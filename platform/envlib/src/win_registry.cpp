@@ -73,7 +73,7 @@ bool QmEnWinRegistry::OpenKey(QmEnHKey root, std::string_view subkey, bool creat
     auto hive = hiveOf(root);
     if (!hive)
         return false;
-    // docs/PERFORMANCE.md: an open key's path is folded once.
+    // docs/PERFORMANCE.md: an open key's path is folded and hashed once.
     qmreg::Hive::KeyPath path(subkey);
     open_ = guarded([&] {
         root_ = root;

@@ -84,6 +84,17 @@ bool mayWrite(const std::string& file) {
     return qmsys::mayWrite(folder);
 }
 
+// A folded name with its hash worked out already: an open key's path (Hive::KeyPath) is hashed
+// once, not at each of its reads from the prefetched copy.
+struct HashedName {
+    std::string_view name;
+    std::size_t hash;
+};
+
+bool operator==(const HashedName& a, std::string_view b) {
+    return a.name == b;
+}
+
 // Lookups by a view of a name, without building a string for each (a start-up reads several
 // values of thousands of keys). Deliberately not noexcept: libstdc++ then keeps each entry's
 // hash beside it instead of hashing every entry a lookup passes again (docs/PERFORMANCE.md:
@@ -93,6 +104,7 @@ struct NameHash {
     std::size_t operator()(std::string_view name) const {
         return std::hash<std::string_view>{}(name);
     }
+    std::size_t operator()(const HashedName& name) const { return name.hash; }
 };
 template <class T>
 using NameMap = std::unordered_map<std::string, T, NameHash, std::equal_to<>>;
@@ -124,8 +136,8 @@ struct Hive::Impl {
         }
         // The values of the key folded (inside the subtree), null when the store has no such
         // key.
-        const Values* find(std::string_view folded) const {
-            const auto it = keys.find(folded);
+        const Values* find(const KeyPath& key) const {
+            const auto it = keys.find(HashedName{key.folded_, key.hash_});
             return it == keys.end() ? nullptr : &it->second;
         }
     };
@@ -326,7 +338,8 @@ bool Hive::inReads() const {
     return impl_->depth > 0 && impl_->reads;
 }
 
-Hive::KeyPath::KeyPath(std::string_view path) : folded_(foldedKey(path)) {}
+Hive::KeyPath::KeyPath(std::string_view path)
+    : folded_(foldedKey(path)), hash_(NameHash{}(folded_)) {}
 
 bool Hive::keyExists(std::string_view key) {
     return keyExists(KeyPath(key));
@@ -337,7 +350,7 @@ bool Hive::keyExists(const KeyPath& key) {
     const std::string& folded = key.folded_;
     if (impl_->prefetched && impl_->prefetched->covers(folded)) {
         ++stats_.cachedReads;
-        return impl_->prefetched->find(folded) != nullptr;
+        return impl_->prefetched->find(key) != nullptr;
     }
     countStoreRead(folded);
     return impl_->findKey(folded).has_value();
@@ -421,7 +434,7 @@ std::optional<Value> Hive::getValue(const KeyPath& key, std::string_view name) {
     const std::string& folded = key.folded_;
     if (impl_->prefetched && impl_->prefetched->covers(folded)) {
         ++stats_.cachedReads;
-        const Impl::Prefetched::Values* values = impl_->prefetched->find(folded);
+        const Impl::Prefetched::Values* values = impl_->prefetched->find(key);
         // Most keys of a start-up hold no value: the name is then not even folded
         // (docs/PERFORMANCE.md: a key without values answers without folding the name).
         if (!values || values->empty())

@@ -2,12 +2,15 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/mman.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/vfs.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <utility>
 
 #include "path_errors_p.h"
 #include "posix_p.h"
@@ -190,6 +193,69 @@ WinError readAt(const FileHandle& file, std::uint64_t offset, std::size_t count,
         }
         done += static_cast<std::size_t>(n);
     }
+    return kErrorSuccess;
+}
+
+FileBytes::~FileBytes() {
+    release();
+}
+
+// A view of read_ is taken anew: a short string's bytes lie inside it, and move with it.
+FileBytes::FileBytes(FileBytes&& other) noexcept
+    : mapped_(std::exchange(other.mapped_, nullptr)),
+      mappedSize_(std::exchange(other.mappedSize_, 0)),
+      read_(std::move(other.read_)),
+      view_(mapped_ ? other.view_ : std::string_view(read_)) {
+    other.view_ = {};
+}
+
+FileBytes& FileBytes::operator=(FileBytes&& other) noexcept {
+    if (this != &other) {
+        release();
+        mapped_ = std::exchange(other.mapped_, nullptr);
+        mappedSize_ = std::exchange(other.mappedSize_, 0);
+        read_ = std::move(other.read_);
+        view_ = mapped_ ? other.view_ : std::string_view(read_);
+        other.view_ = {};
+    }
+    return *this;
+}
+
+void FileBytes::release() noexcept {
+    if (mapped_) {
+        ::munmap(mapped_, mappedSize_);
+        mapped_ = nullptr;
+        mappedSize_ = 0;
+    }
+    view_ = {};
+}
+
+WinError FileBytes::take(const FileHandle& file, std::size_t count, FileBytes& out) {
+    out.release();
+    out.read_.clear();
+    struct stat st {};
+    if (::fstat(descriptorOf(file), &st) != 0) {
+        return winErrorFromErrno(errno);
+    }
+    // Pages past the file's end would fault: the mapping stops where the file does.
+    const std::size_t size = std::min<std::size_t>(count, static_cast<std::uint64_t>(st.st_size));
+    if (size == 0) {
+        return kErrorSuccess;  // nothing to map (mmap refuses a length of 0)
+    }
+    void* mapped = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, descriptorOf(file), 0);
+    if (mapped == MAP_FAILED) {
+        // A file system that cannot map files still reads them.
+        const WinError error = readAt(file, 0, size, out.read_);
+        if (error != kErrorSuccess) {
+            out.read_.clear();
+            return error;
+        }
+        out.view_ = out.read_;
+        return kErrorSuccess;
+    }
+    out.mapped_ = mapped;
+    out.mappedSize_ = size;
+    out.view_ = std::string_view(static_cast<const char*>(mapped), size);
     return kErrorSuccess;
 }
 

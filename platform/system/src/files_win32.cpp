@@ -2,6 +2,7 @@
 // itself (2 for a missing file, 3 for a missing folder on the way, 5, 80, 183, ...).
 #include <algorithm>
 #include <cstdio>
+#include <utility>
 
 #include "qmsys/files.h"
 #include "win32_p.h"
@@ -138,6 +139,41 @@ WinError readAt(const FileHandle& file, std::uint64_t offset, std::size_t count,
         }
         done += static_cast<std::size_t>(n);
     }
+    return kErrorSuccess;
+}
+
+FileBytes::~FileBytes() {
+    release();
+}
+
+// The view is always of read_, whose bytes may lie inside it (a short string): viewed anew.
+FileBytes::FileBytes(FileBytes&& other) noexcept : read_(std::move(other.read_)), view_(read_) {
+    other.release();
+}
+
+FileBytes& FileBytes::operator=(FileBytes&& other) noexcept {
+    if (this != &other) {
+        read_ = std::move(other.read_);
+        view_ = read_;
+        other.release();
+    }
+    return *this;
+}
+
+void FileBytes::release() noexcept {
+    view_ = {};
+}
+
+WinError FileBytes::take(const FileHandle& file, std::size_t count, FileBytes& out) {
+    // Read, not mapped: a mapped file could not be replaced by another process meanwhile.
+    out.release();
+    out.read_.clear();
+    const WinError error = readAt(file, 0, count, out.read_);
+    if (error != kErrorSuccess) {
+        out.read_.clear();
+        return error;
+    }
+    out.view_ = out.read_;
     return kErrorSuccess;
 }
 

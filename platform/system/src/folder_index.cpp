@@ -42,9 +42,23 @@ struct FolderIndex::Listing {
     std::uint64_t round = 0;           // the round in which it was last found current
     FolderHandle folder;               // open while the round that read it lasts
     std::vector<FolderEntry> entries;  // as the file system lists them
-    std::vector<std::string> folded;   // each entry's name folded, by position in entries
-    // Positions in entries, sorted by folded name: the sort moves numbers, not names.
-    std::vector<std::uint32_t> byFolded;
+    // Each entry's name folded, end to end in one buffer: one allocation for a folder of
+    // thousands of names instead of one per name (docs/PERFORMANCE.md: folded names in one
+    // buffer).
+    std::string foldedText;
+    // The folded names with their positions in entries, sorted by name: the sort and the
+    // binary search compare names that lie side by side with the position they belong to.
+    // Offsets, not views: a short buffer lies inside the string and moves with the listing.
+    struct Folded {
+        std::uint32_t at;
+        std::uint32_t size;
+        std::uint32_t position;
+    };
+    std::vector<Folded> byFolded;
+
+    std::string_view name(const Folded& folded) const {
+        return std::string_view(foldedText.data() + folded.at, folded.size);
+    }
 };
 
 FolderIndex::FolderIndex() : owner_(std::this_thread::get_id()) {}
@@ -120,16 +134,23 @@ FolderIndex::Listing* FolderIndex::current(const std::string& folder) {
     // Stamped before the clock read above: any later change gets a later time. Stamped within
     // this tick: a later change may share the time, so this listing serves this lookup only.
     listing.trusted = listing.identity.stampedBefore(now);
-    listing.folded.reserve(listing.entries.size());
+    std::size_t textSize = 0;
+    for (const FolderEntry& entry : listing.entries) {
+        textSize += entry.name.size();
+    }
+    listing.foldedText.reserve(textSize);  // folding keeps an ASCII name's length
     listing.byFolded.reserve(listing.entries.size());
-    for (std::size_t i = 0; i < listing.entries.size(); ++i) {
-        listing.folded.push_back(fold(listing.entries[i].name));
-        listing.byFolded.push_back(static_cast<std::uint32_t>(i));
+    std::string scratch;
+    for (std::uint32_t i = 0; i < listing.entries.size(); ++i) {
+        upcaseNameInto(listing.entries[i].name, scratch);
+        listing.byFolded.push_back({static_cast<std::uint32_t>(listing.foldedText.size()),
+                                    static_cast<std::uint32_t>(scratch.size()), i});
+        listing.foldedText.append(scratch);
     }
     std::sort(listing.byFolded.begin(), listing.byFolded.end(),
-              [&folded = listing.folded](std::uint32_t a, std::uint32_t b) {
-                  const int order = folded[a].compare(folded[b]);
-                  return order != 0 ? order < 0 : a < b;
+              [&listing](const Listing::Folded& a, const Listing::Folded& b) {
+                  const int order = listing.name(a).compare(listing.name(b));
+                  return order != 0 ? order < 0 : a.position < b.position;
               });
     Listing& stored = listings_[folder];
     stored = std::move(listing);  // closes a folder kept before: not reached in rounds
@@ -149,16 +170,15 @@ bool FolderIndex::find(const std::string& folder, const std::string& pattern,
     }
     // The names are folded already: the pattern is folded once and matched against them.
     const std::string foldedPattern = fold(pattern);
-    const std::string prefix(literalPrefix(foldedPattern));
-    const std::vector<std::string>& folded = listing->folded;
-    auto it = std::lower_bound(
-        listing->byFolded.begin(), listing->byFolded.end(), prefix,
-        [&folded](std::uint32_t i, const std::string& key) { return folded[i] < key; });
+    const std::string_view prefix = literalPrefix(foldedPattern);
+    auto it = std::lower_bound(listing->byFolded.begin(), listing->byFolded.end(), prefix,
+                               [listing](const Listing::Folded& folded, std::string_view key) {
+                                   return listing->name(folded) < key;
+                               });
     std::vector<std::size_t> positions;
-    for (; it != listing->byFolded.end() && folded[*it].compare(0, prefix.size(), prefix) == 0;
-         ++it) {
-        if (foldedMatch(foldedPattern, folded[*it])) {
-            positions.push_back(*it);
+    for (; it != listing->byFolded.end() && listing->name(*it).starts_with(prefix); ++it) {
+        if (foldedMatch(foldedPattern, listing->name(*it))) {
+            positions.push_back(it->position);
         }
     }
     std::sort(positions.begin(), positions.end(), [&](std::size_t a, std::size_t b) {

@@ -258,6 +258,32 @@ TEST(ReadRegularFile, ReadsAtMostTheLimit) {
     EXPECT_EQ(out, "12345");
 }
 
+// A file's bytes stay as taken when the object moves, and when the file is replaced whole
+// meanwhile, as a snapshot is; a count past the end gives the whole file.
+TEST(FileBytes, HoldWhatWasTakenThroughAMoveAndAReplacement) {
+    const std::string large(5000, 'x');
+    const struct {
+        std::string text;
+        std::size_t count;
+        std::string expected;
+    } cases[] = {{"", 10, ""}, {"short", 3, "sho"}, {"short", 100, "short"}, {large, 5000, large}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.expected.size());
+        qmtest::TempDir dir;
+        writeFile(dir / "file", c.text);
+        qmsys::WinError error = qmsys::kErrorSuccess;
+        qmsys::FileHandle opened = qmsys::openRegularFile(dir / "file", error);
+        ASSERT_TRUE(opened);
+        qmsys::FileBytes bytes;
+        ASSERT_EQ(qmsys::FileBytes::take(opened, c.count, bytes), qmsys::kErrorSuccess);
+        opened.reset();
+        ASSERT_EQ(qmsys::replaceFileContents(dir / "file", "replaced", 0600), qmsys::kErrorSuccess);
+        const qmsys::FileBytes moved = std::move(bytes);
+        EXPECT_EQ(moved.view(), c.expected);
+        EXPECT_TRUE(bytes.view().empty());  // NOLINT(bugprone-use-after-move): moved from
+    }
+}
+
 TEST(CreateDirectory, ReportsExistingAndMissingParent) {
     qmtest::TempDir dir;
     EXPECT_EQ(qmsys::createDirectory(dir / "Menus"), qmsys::kErrorSuccess);

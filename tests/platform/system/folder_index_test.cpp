@@ -211,6 +211,24 @@ TEST_F(FolderIndexTest, AFolderOfManyReadsGivesEveryEntry) {
     expectSameAsFindFiles();
 }
 
+// A folder of a few short names (their folded text fits inside the string that holds it, and
+// moves with the listing) is answered from the kept listing as a fresh search answers.
+TEST_F(FolderIndexTest, AFolderOfFewShortNamesAnswersAsAFreshSearch) {
+    qmtest::TempDir small;
+    for (const char* name : {"a.mnu", "B.MNU"}) {
+        qmtest::writeFile(small / name, "");
+    }
+    for (const char* pattern : {"A.MNU", "*.mnu", "b.*", "A.MNU"}) {
+        std::vector<qmsys::FolderIndex::Match> matches;
+        ASSERT_TRUE(index_.find(small.path(), pattern, matches));
+        std::vector<std::string> names;
+        for (const auto& m : matches) {
+            names.push_back(m.name);
+        }
+        EXPECT_EQ(names, qmsys::findFiles(small.path(), pattern)) << pattern;
+    }
+}
+
 // In rounds, a folder read in the round stays open for lookups of its entries by name until
 // the round ends; over many rounds and folders no descriptor is left behind.
 TEST_F(FolderIndexTest, AFolderReadInARoundIsOpenForThatRoundOnly) {

@@ -151,6 +151,10 @@ public:
         // The path as the store looks it up: tidied and folded for the SQLite store, tidied
         // only for the real registry, which folds names itself.
         std::string folded_;
+        // folded_'s hash in the SQLite store's prefetched copy, worked out with the path
+        // (docs/PERFORMANCE.md: an open key's path is folded and hashed once); unused on
+        // Windows.
+        std::size_t hash_ = 0;
     };
 
     bool keyExists(std::string_view key);

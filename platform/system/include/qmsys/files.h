@@ -77,6 +77,36 @@ WinError readRegularFile(const std::string& path, std::size_t limit, std::string
 // was read before it.
 WinError readAt(const FileHandle& file, std::uint64_t offset, std::size_t count, std::string& out);
 
+// The bytes of a regular file from its start, read-only, for as long as the object lives. On
+// POSIX they are mapped: no copy and no zero-filled pages, only the file's cached pages
+// (docs/PERFORMANCE.md: the snapshot mapped); on Windows they are read into memory, as Windows
+// refuses to replace a file while a view of it is mapped, and a concurrent writer may replace
+// it at any time. For files that are only ever replaced whole (replaceFileContents): a mapped
+// file that something cuts short in place faults at the next access past its new end.
+class FileBytes {
+public:
+    FileBytes() = default;
+    ~FileBytes();
+    FileBytes(FileBytes&& other) noexcept;
+    FileBytes& operator=(FileBytes&& other) noexcept;
+    FileBytes(const FileBytes&) = delete;
+    FileBytes& operator=(const FileBytes&) = delete;
+
+    // The first count bytes of file (fewer when it ends first), into out. On failure returns
+    // the mapped error, and out holds nothing.
+    static WinError take(const FileHandle& file, std::size_t count, FileBytes& out);
+
+    std::string_view view() const { return view_; }
+
+private:
+    void release() noexcept;
+
+    void* mapped_ = nullptr;  // POSIX: the mapping, of mappedSize_ bytes
+    std::size_t mappedSize_ = 0;
+    std::string read_;  // the bytes read: on Windows, or where a file cannot be mapped
+    std::string_view view_;
+};
+
 // Writes all of data to file at its position, going on after interruptions and short writes.
 // False when a write fails (errno set on POSIX); part of data may have been written by then.
 bool writeAll(const FileHandle& file, std::string_view data);
