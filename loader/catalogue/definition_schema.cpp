@@ -88,7 +88,8 @@ DefinitionSchema::~DefinitionSchema() {
 
 bool DefinitionSchema::validate(xmlDoc* doc, xml::Problem& problem) const {
     // One validation context for every document: making one per document also made its
-    // name dictionary and schema parser context each time.
+    // name dictionary and schema parser context each time (docs/PERFORMANCE.md: the schema
+    // compiled once).
     if (!valid_) {
         valid_.reset(xmlSchemaNewValidCtxt(schema_));
         if (!valid_) {

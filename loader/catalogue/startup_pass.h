@@ -15,8 +15,7 @@
 //   taken before any file was identified; the previous snapshot's view and the builder of the
 //   next snapshot.
 //
-// Not thread-safe: one thread uses a pass from creation to destruction (a scan's helper thread
-// only borrows its CatalogueScan while the scan waits for it, see ScanAhead).
+// Not thread-safe: one thread uses a pass from creation to destruction.
 #include <qmsys/file_identity.h>
 #include <qmsys/handle.h>
 

@@ -51,7 +51,7 @@ public:
     // FindMenuGroupByFile for many names in one hold of the protector (one wait when another
     // holds it, instead of one per name): groupNames[i] is the group of pathsOrNames[i], or
     // empty when none has that file title. False, and groupNames empty, when the protector was
-    // not taken in time.
+    // not taken in time (docs/PERFORMANCE.md: stale menus looked up together).
     bool FindMenuGroupsByFile(const std::vector<std::string_view>& pathsOrNames,
                               std::vector<std::string>& groupNames);
     // Loads menuFile as a partial menu group; writes the new group's name on success.

@@ -35,8 +35,6 @@
 #if !defined(_WIN32)
 #include <sqlite3.h>
 #include <unistd.h>
-
-#include <qmtest/no_new_threads.h>
 #endif
 
 namespace {
@@ -316,38 +314,6 @@ TEST_F(SnapshotEqualityTest, ListIsTheSameWithAndWithoutTheSnapshotAfterRandomCh
     EXPECT_GT(noted, 0);
     EXPECT_GT(rejected, 0);
 }
-
-#if !defined(_WIN32)  // needs a shell's ulimit on address space and stack
-// Once a scan has recorded the definitions, the next one reads none of them; a changed one is
-// read again on its own, and a damaged or unwritable snapshot only costs a full read.
-// A scan whose helper thread cannot start (the process's address space too small for a
-// thread's stack) reads every file itself and answers as one with the helper, both when it
-// records the snapshot and when it uses it.
-TEST_F(SnapshotEqualityTest, AScanWithoutItsHelperThreadAnswersTheSame) {
-    if (!qmtest::NoNewThreads::supported()) {
-        GTEST_SKIP() << "sanitizer run-times need more address space than the limit leaves";
-    }
-    std::mt19937 rng(11);
-    writeDefinitions(40, rng);
-    const std::string log = user_.root() + "/qm.log";
-    qmtest::ScopedEnv logEnv("QM_LOG", log);
-    const qmtest::ProcessResult helped = list("default", false);
-    ASSERT_EQ(helped.exitCode, 0) << helped.err;
-    for (const char* run : {"recording", "using the snapshot"}) {
-        SCOPED_TRACE(run);
-        fs::remove(log);
-        // Threads get a 1 GiB stack, and the process 600 MiB of address space.
-        const qmtest::ProcessResult alone = qmtest::runProcess(
-            {"/bin/sh", "-c", "ulimit -s 1048576 && ulimit -v 614400 && exec \"$0\" \"$@\"",
-             qmtest::binDir() + "/qmloader", "--config", "default", "list", "--json"});
-        EXPECT_EQ(alone.exitCode, 0) << alone.err;
-        EXPECT_EQ(alone.out, helped.out);
-        EXPECT_EQ(alone.err, helped.err);
-        EXPECT_NE(qmtest::readFile(log).find("no helper thread"), std::string::npos)
-            << qmtest::readFile(log);
-    }
-}
-#endif
 
 TEST_F(SnapshotEqualityTest, UnchangedDefinitionsAreNotReadAgain) {
     std::mt19937 rng(7);

@@ -25,12 +25,8 @@ constexpr const char* kApplicationIdQuery = "PRAGMA application_id";
 constexpr const char* kUserVersionQuery = "PRAGMA user_version";
 constexpr const char* kJournalModeQuery = "PRAGMA journal_mode";
 constexpr const char* kFindKey = "SELECT id, path, folded FROM keys WHERE folded = ?1";
-// Inserts a key below its parent, found by its folded path in the same statement: no row when
-// the parent is missing.
-constexpr const char* kInsertKeyBelow =
-    "INSERT INTO keys(parent, name, path, folded) "
-    "SELECT id, ?2, CASE WHEN path = '' THEN ?2 ELSE path || '\\' || ?2 END, ?3 "
-    "FROM keys WHERE folded = ?1";
+constexpr const char* kInsertKey =
+    "INSERT INTO keys(parent, name, path, folded) VALUES(?1, ?2, ?3, ?4)";
 constexpr const char* kHasSubkeys = "SELECT 1 FROM keys WHERE parent = ?1 LIMIT 1";
 // A key's subkeys at every depth: the folded paths that begin with its own and a backslash.
 // They sort from that prefix up to the prefix with ']', the character after the backslash. No
@@ -88,10 +84,6 @@ bool mayWrite(const std::string& file) {
     return qmsys::mayWrite(folder);
 }
 
-// Lookups by a view of a name, without building a string for each (a start-up reads several
-// values of thousands of keys). Deliberately not noexcept: libstdc++ then keeps each entry's
-// hash beside it instead of hashing every entry a lookup passes again (docs/PERFORMANCE.md:
-// hash maps keep each entry's hash).
 // A folded name with its hash worked out already: an open key's path (Hive::KeyPath) is hashed
 // once, not at each of its reads from the prefetched copy.
 struct HashedName {
@@ -103,6 +95,10 @@ bool operator==(const HashedName& a, std::string_view b) {
     return a.name == b;
 }
 
+// Lookups by a view of a name, without building a string for each (a start-up reads several
+// values of thousands of keys). Deliberately not noexcept: libstdc++ then keeps each entry's
+// hash beside it instead of hashing every entry a lookup passes again (docs/PERFORMANCE.md:
+// hash maps keep each entry's hash).
 struct NameHash {
     using is_transparent = void;
     std::size_t operator()(std::string_view name) const {
@@ -246,27 +242,24 @@ struct Hive::Impl {
     }
 
     // Creates the key named by the first count of parts unless it exists, with its missing
-    // ancestors; returns its folded path. A new key below an existing parent costs one lookup
-    // and one insert, however many are created side by side (docs/PERFORMANCE.md: new keys
-    // inserted below their parent).
-    std::string ensureKey(const std::vector<std::string>& parts, std::size_t count) {
+    // ancestors; returns its row.
+    KeyRow ensureKey(const std::vector<std::string>& parts, std::size_t count) {
+        if (count == 0)
+            return KeyRow{1, "", ""};  // the root, made with the store
         std::string folded = foldedPrefix(parts, count);
-        if (count == 0 || findKey(folded))
-            return folded;
-        const std::string parent = foldedPrefix(parts, count - 1);
-        const auto insertBelowParent = [&] {
-            db->statement(kInsertKeyBelow)
-                .bind(1, parent)
-                .bind(2, parts[count - 1])
-                .bind(3, folded)
-                .run();
-            return db->changes() > 0;
-        };
-        if (!insertBelowParent()) {
-            ensureKey(parts, count - 1);
-            insertBelowParent();
-        }
-        return folded;
+        if (auto row = findKey(folded))
+            return *row;
+        const KeyRow parent = ensureKey(parts, count - 1);
+        const std::string& name = parts[count - 1];
+        KeyRow row{0, parent.path.empty() ? name : parent.path + '\\' + name, std::move(folded)};
+        db->statement(kInsertKey)
+            .bind(1, parent.id)
+            .bind(2, name)
+            .bind(3, row.path)
+            .bind(4, row.folded)
+            .run();
+        row.id = db->lastInsertRowid();
+        return row;
     }
 
     // Adds a key this connection has just created, and its ancestors, to the prefetched copy
@@ -400,7 +393,7 @@ bool Hive::createKey(std::string_view key) {
     return impl_->write(
         *this,
         [&] {
-            impl_->addCreatedKey(impl_->ensureKey(parts, parts.size()));
+            impl_->addCreatedKey(impl_->ensureKey(parts, parts.size()).folded);
             return true;
         },
         true);
