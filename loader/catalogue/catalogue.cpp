@@ -15,7 +15,7 @@
 #include "catalogue/catalogue_snapshot.h"
 #include "catalogue/module_definition_reader.h"
 #include "catalogue/module_settings.h"
-#include "catalogue/scan_ahead.h"
+#include "catalogue/scan_listing.h"
 #include "catalogue/startup_pass.h"
 #include "environment/diagnostic_log.h"
 #include "environment/names.h"
@@ -120,8 +120,8 @@ void scanFolder(StartupPass& pass, const CatalogueContext& context, const std::s
                 const std::string& pattern, std::optional<SnapshotScope> scope, ModuleList& list,
                 std::string& errorText, ScanKeys& keys) {
     CatalogueScan& scan = pass.beginScan(folder, std::move(scope));
-    ScanAhead ahead(scan, pattern, context.log);
-    const std::vector<std::string>& files = ahead.names();
+    ScanListing listing(scan, pattern, context.log);
+    const std::vector<std::string>& files = listing.names();
     if (files.empty()) {
         return;  // nothing to read, nothing worth recording
     }
@@ -131,13 +131,13 @@ void scanFolder(StartupPass& pass, const CatalogueContext& context, const std::s
     // are unique, so every file recorded and as many files as entries means the same set; a
     // folder listed anew is recorded with its new identity. Until then the recorded files are
     // only noted (docs/PERFORMANCE.md: catalogue snapshot).
-    bool changed = scan.previous.size() != files.size() || !ahead.listedBySnapshot();
+    bool changed = scan.previous.size() != files.size() || !listing.listedBySnapshot();
     std::vector<std::pair<qmsys::FileIdentity, std::string_view>> unchanged;
     if (scan.next && !changed) {
         unchanged.reserve(files.size());
     }
     qmsys::FileIdentity folderIdentity;
-    if (scan.next && ahead.folderIdentity(folderIdentity)) {
+    if (scan.next && listing.folderIdentity(folderIdentity)) {
         scan.next->setListing(folderIdentity, files.size());
     }
     std::size_t read = 0;
@@ -147,7 +147,7 @@ void scanFolder(StartupPass& pass, const CatalogueContext& context, const std::s
         const std::string& file = files[index];
         const std::string path = strCat({folder, "/", file});
         qmsys::FileIdentity identity;
-        const bool identified = ahead.identify(index, identity);
+        const bool identified = listing.identify(index, identity);
         std::optional<std::string_view> stored;
         if (identified) {
             stored = scan.previous.recorded(file, identity);

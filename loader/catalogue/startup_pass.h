@@ -37,7 +37,7 @@ class StoreWrites;
 struct CatalogueScan {
     // Opens path. With scope the scan keeps a snapshot: the clock is marked (before any file
     // is identified, so that no change from now on hides behind a recorded stamp) and the
-    // builder is made; the previous snapshot is loaded by the scan (ScanAhead).
+    // builder is made; the previous snapshot is loaded by the scan (ScanListing).
     CatalogueScan(std::string path, std::optional<SnapshotScope> scope);
 
     bool keepsSnapshot() const { return scope.has_value(); }

@@ -1,7 +1,7 @@
 // What a scan learns of its folder before it reads a file: the folder's listing, the previous
 // snapshot, and for each file the identity a stat of its path gives, so that the snapshot
 // vouches for a recorded outcome only where it should.
-#include "catalogue/scan_ahead.h"
+#include "catalogue/scan_listing.h"
 
 #if !defined(_WIN32)
 #if !defined(_WIN32)
@@ -25,11 +25,11 @@
 namespace {
 
 using qm::CatalogueScan;
-using qm::ScanAhead;
+using qm::ScanListing;
 using qm::SnapshotScope;
 using Identity = qmsys::FileIdentity;
 
-class ScanAheadTest : public qmtest::CatalogueFixture {
+class ScanListingTest : public qmtest::CatalogueFixture {
 protected:
     static constexpr const char* kPattern = "*.default.xml";
 
@@ -81,7 +81,7 @@ protected:
     }
 };
 
-TEST_F(ScanAheadTest, LearnsWhatAStatAndTheSnapshotTell) {
+TEST_F(ScanListingTest, LearnsWhatAStatAndTheSnapshotTell) {
     const std::vector<std::string> made = makeNames(40);
     const std::size_t recorded = record(made);
     // Changed after recording: the snapshot no longer vouches for these.
@@ -102,8 +102,8 @@ TEST_F(ScanAheadTest, LearnsWhatAStatAndTheSnapshotTell) {
                 {"no snapshot kept", std::nullopt, false}};
     for (const auto& run : runs) {
         CatalogueScan scan(modules(), run.scope);
-        ScanAhead ahead(scan, kPattern, nullptr);
-        ASSERT_EQ(ahead.names(), listed) << run.what;
+        ScanListing listing(scan, kPattern, nullptr);
+        ASSERT_EQ(listing.names(), listed) << run.what;
         EXPECT_EQ(scan.previous.size(), run.recorded ? recorded : 0u) << run.what;
         for (std::size_t i = 0; i < listed.size(); ++i) {
             const std::string& name = listed[i];
@@ -111,7 +111,7 @@ TEST_F(ScanAheadTest, LearnsWhatAStatAndTheSnapshotTell) {
             Identity expected;
             const bool exists = qmsys::identifyFile(modules() + "/" + name, expected);
             Identity identity;
-            const bool identified = ahead.identify(i, identity);
+            const bool identified = listing.identify(i, identity);
             // A scan without a snapshot has no use for identities and stats nothing.
             ASSERT_EQ(identified, exists && run.scope.has_value());
             if (identified) {
@@ -132,13 +132,13 @@ TEST_F(ScanAheadTest, LearnsWhatAStatAndTheSnapshotTell) {
 }
 
 // A folder that cannot be listed has no names, whether or not it has a snapshot.
-TEST(ScanAheadMissingFolder, ListsNothing) {
+TEST(ScanListingMissingFolder, ListsNothing) {
     qmtest::TempDir root;
     for (const bool snapshot : {true, false}) {
         CatalogueScan scan(root.path() + "/missing",
                            snapshot ? std::optional(SnapshotScope{}) : std::nullopt);
-        ScanAhead ahead(scan, "*.xml", nullptr);
-        EXPECT_TRUE(ahead.names().empty());
+        ScanListing listing(scan, "*.xml", nullptr);
+        EXPECT_TRUE(listing.names().empty());
         EXPECT_EQ(scan.previous.size(), 0u);
     }
 }

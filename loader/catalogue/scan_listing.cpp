@@ -1,4 +1,4 @@
-#include "catalogue/scan_ahead.h"
+#include "catalogue/scan_listing.h"
 
 #include <qmsys/file_identity.h>
 #include <qmsys/files.h>
@@ -8,7 +8,7 @@
 
 namespace qm {
 
-ScanAhead::ScanAhead(CatalogueScan& scan, const std::string& pattern, DiagnosticLog* log)
+ScanListing::ScanListing(CatalogueScan& scan, const std::string& pattern, DiagnosticLog* log)
     : scan_(scan) {
     if (scan_.keepsSnapshot()) {
         scan_.previous = SnapshotView::load(*scan_.scope, log);
@@ -25,7 +25,7 @@ ScanAhead::ScanAhead(CatalogueScan& scan, const std::string& pattern, Diagnostic
     }
 }
 
-bool ScanAhead::identify(std::size_t index, qmsys::FileIdentity& out) const {
+bool ScanListing::identify(std::size_t index, qmsys::FileIdentity& out) const {
     assert(index < names_.size() && "a file of the listing");
     if (!scan_.keepsSnapshot()) {
         return false;

@@ -22,14 +22,14 @@ namespace qm {
 
 class DiagnosticLog;
 
-class ScanAhead {
+class ScanListing {
 public:
     // Lists scan.path for pattern (qmsys::findFiles); when the scan keeps a snapshot, loads the
     // previous one into scan.previous first (log, may be null, hears why one is ignored).
     // scan outlives this object.
-    ScanAhead(CatalogueScan& scan, const std::string& pattern, DiagnosticLog* log);
-    ScanAhead(const ScanAhead&) = delete;
-    ScanAhead& operator=(const ScanAhead&) = delete;
+    ScanListing(CatalogueScan& scan, const std::string& pattern, DiagnosticLog* log);
+    ScanListing(const ScanListing&) = delete;
+    ScanListing& operator=(const ScanListing&) = delete;
 
     // The folder's names matching the pattern, in findFiles order.
     const std::vector<std::string>& names() const { return names_; }
