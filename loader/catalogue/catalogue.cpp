@@ -19,6 +19,7 @@
 #include "catalogue/startup_pass.h"
 #include "environment/diagnostic_log.h"
 #include "environment/names.h"
+#include "environment/registry_layout.h"
 #include "environment/str_cat.h"
 
 namespace qm {
@@ -76,25 +77,29 @@ struct ScanKeys {
     // read.
     std::vector<std::string>* missingKeys;
     std::unordered_set<std::string> tooLong;  // keys whose settings were not read
+    std::string modules;  // registry_layout::modulesKey(), the module keys' parent
 };
 
 // What a definition's outcome, recorded or freshly read, does to the list, the registry, the
 // error text and the log. The user's version override opens (or, in missingKeys, asks for)
 // the module key whenever reading got as far as the key, accepted or not; an accepted
 // record's settings are read in the same visit when asked for.
-void apply(DefinitionOutcome& outcome, const std::string& path, DiagnosticLog* log,
-           ModuleList& list, std::string& scanError, ScanKeys& keys) {
+// folder and file: where the definition lies, joined for log lines only (docs/PERFORMANCE.md:
+// strings built once and only where used).
+void apply(DefinitionOutcome& outcome, std::string_view folder, std::string_view file,
+           DiagnosticLog* log, ModuleList& list, std::string& scanError, ScanKeys& keys) {
     if (outcome.accepted) {
         ModuleRecord& record = outcome.record;
         std::int32_t major = record.GetVersionMajor();
         std::int32_t minor = record.GetVersionMinor();
         if (!ReadModuleKey(record.GetKey(), major, minor, keys.readSettings ? &record : nullptr,
-                           *keys.missingKeys)) {
+                           *keys.missingKeys, keys.modules)) {
             keys.tooLong.insert(record.GetKey());
         }
         record.SetVersion(major, minor);
         if (log && !outcome.encoding.empty()) {
-            log->write("catalogue", ModuleDefinitionReader::encodingLine(path, outcome.encoding));
+            log->write("catalogue", ModuleDefinitionReader::encodingLine(
+                                        strCat({folder, "/", file}), outcome.encoding));
         }
         list.push_back(std::move(record));
         return;
@@ -102,13 +107,15 @@ void apply(DefinitionOutcome& outcome, const std::string& path, DiagnosticLog* l
     if (!outcome.diagnostic.keyReached.empty()) {
         std::int32_t major = 0;
         std::int32_t minor = 0;
-        ReadModuleKey(outcome.diagnostic.keyReached, major, minor, nullptr, *keys.missingKeys);
+        ReadModuleKey(outcome.diagnostic.keyReached, major, minor, nullptr, *keys.missingKeys,
+                      keys.modules);
     }
     if (!outcome.errorText.empty()) {
         scanError = outcome.errorText;
     }
     if (log) {
-        log->write("catalogue", ModuleDefinitionReader::rejectionLine(path, outcome.diagnostic));
+        log->write("catalogue", ModuleDefinitionReader::rejectionLine(strCat({folder, "/", file}),
+                                                                      outcome.diagnostic));
     }
 }
 
@@ -145,7 +152,6 @@ void scanFolder(StartupPass& pass, const CatalogueContext& context, const std::s
     list.reserve(list.size() + files.size());
     for (std::size_t index = 0; index < files.size(); ++index) {
         const std::string& file = files[index];
-        const std::string path = strCat({folder, "/", file});
         qmsys::FileIdentity identity;
         const bool identified = listing.identify(index, identity);
         std::optional<std::string_view> stored;
@@ -168,7 +174,7 @@ void scanFolder(StartupPass& pass, const CatalogueContext& context, const std::s
             }
             // Files are read by name in the open folder (by their paths when it cannot be
             // opened).
-            outcome = reader->readOutcome(&scan.folder, file, path);
+            outcome = reader->readOutcome(&scan.folder, file, strCat({folder, "/", file}));
         }
         if (scan.next && identified) {
             if (!stored) {
@@ -179,7 +185,7 @@ void scanFolder(StartupPass& pass, const CatalogueContext& context, const std::s
                 unchanged.emplace_back(identity, *stored);
             }
         }
-        apply(outcome, path, context.log, list, scanError, keys);
+        apply(outcome, folder, file, context.log, list, scanError, keys);
         keepFirstError(scanError, errorText);
     }
     if (!scan.next) {
@@ -221,7 +227,7 @@ bool LoadCatalogue(StartupPass& pass, const CatalogueContext& context, const std
     if (context.useSnapshot) {
         scope = SnapshotScope::current(context.config, context.language, folder, pattern);
     }
-    ScanKeys keys{context.readSettings, &pass.missingKeys(), {}};
+    ScanKeys keys{context.readSettings, &pass.missingKeys(), {}, registry_layout::modulesKey()};
     scanFolder(pass, context, folder, pattern, std::move(scope), list, errorText, keys);
     RemoveRepeatsAndSort(list);
     // Said of the records kept, in list order, as the settings read on its own says it.

@@ -79,9 +79,11 @@ bool ReadModuleSettings(ModuleList& list, DiagnosticLog* log) {
 }
 
 bool ReadModuleKey(const std::string& key, std::int32_t& major, std::int32_t& minor,
-                   ModuleRecord* settings, std::vector<std::string>& missingKeys) {
+                   ModuleRecord* settings, std::vector<std::string>& missingKeys,
+                   std::string_view modules) {
     // Built at any length: only the settings are kept from a key too long for the buffer.
-    std::string keyPath = registry_layout::moduleKey(key);
+    std::string keyPath = modules.empty() ? registry_layout::moduleKey(key)
+                                          : registry_layout::moduleKey(modules, key);
     const bool fits = settings == nullptr || ModuleKeyFits(keyPath);
     QmEnWinRegistry registry;
     if (registry.OpenKey(kQmEnHKeyCurrentUser, keyPath, false)) {

@@ -27,8 +27,11 @@ bool ReadModuleSettings(ModuleList& list, DiagnosticLog* log = nullptr);
 // when settings was given but the key does not fit the key buffer: its settings are then not
 // read, and the caller logs that for the records it keeps, as ReadModuleSettings does
 // (docs/PERFORMANCE.md: one visit per module key).
+// modules: registry_layout::modulesKey(), which a scan works out once for all its keys ("" here:
+// worked out for this call).
 bool ReadModuleKey(const std::string& key, std::int32_t& major, std::int32_t& minor,
-                   ModuleRecord* settings, std::vector<std::string>& missingKeys);
+                   ModuleRecord* settings, std::vector<std::string>& missingKeys,
+                   std::string_view modules = {});
 // The line ReadModuleSettings logs for a record whose key does not fit the key buffer.
 void LogSettingsNotRead(const ModuleRecord& record, DiagnosticLog* log);
 

@@ -13,6 +13,7 @@
 #include "checker/start_up_checker_lib.h"
 #include "environment/names.h"
 #include "environment/path_util.h"
+#include "environment/str_cat.h"
 
 namespace qm {
 namespace {
@@ -83,11 +84,13 @@ std::optional<MenuProvisioner::Patterns> MenuProvisioner::DerivePatterns(
         p.language = menuName.substr(menuName.size() - kCuixExtension.size() - kLanguageLength,
                                      kLanguageLength);
         p.menuPattern = menuName;
-        p.companionPattern = menuName.substr(0, menuName.size() - kCuixTail) + ".??l";
+        p.companionPattern =
+            strCat({std::string_view(menuName).substr(0, menuName.size() - kCuixTail), ".??l"});
     } else {
         p.language = menuName.substr(menuName.size() - kLanguageLength);
-        p.menuPattern = menuName + ".mnu";
-        p.companionPattern = menuName.substr(0, menuName.size() - kMnuTail) + ".??l";
+        p.menuPattern = strCat({menuName, ".mnu"});
+        p.companionPattern =
+            strCat({std::string_view(menuName).substr(0, menuName.size() - kMnuTail), ".??l"});
     }
     return p;
 }
@@ -161,8 +164,8 @@ bool MenuProvisioner::DirectoryCopy(const std::string& source, const std::string
             break;
         }
         const std::string& entry = match.name;
-        const std::string sourcePath = path::tidy(source + "/" + entry);
-        const std::string destinationPath = path::tidy(destination + "/" + entry);
+        const std::string sourcePath = path::tidy(strCat({source, "/", entry}));
+        const std::string destinationPath = path::tidy(strCat({destination, "/", entry}));
         const bool isFolder = match.folder;
         result = CopyWithSuffixes(sourcePath, destinationPath, isFolder, suffixes, folders);
         if (isFolder && result) {

@@ -2,6 +2,8 @@
 
 #include <qmenv/environment.h>
 
+#include "environment/str_cat.h"
+
 namespace qm::registry_layout {
 
 std::string recentConfigKey() {
@@ -18,19 +20,16 @@ constexpr std::string_view kModulesFolder = "\\Quillmont modules";
 }  // namespace
 
 std::string modulesKey() {
-    return moduleKey({});
+    return QmEnGetRegistryKey() + std::string(kModulesFolder);
+}
+
+std::string moduleKey(std::string_view keyname) {
+    return moduleKey(modulesKey(), keyname);
 }
 
 // Built in one buffer of the final size: the catalogue asks for one key per module.
-std::string moduleKey(std::string_view keyname) {
-    std::string key = QmEnGetRegistryKey();
-    key.reserve(key.size() + kModulesFolder.size() + 1 + keyname.size());
-    key += kModulesFolder;
-    if (!keyname.empty()) {
-        key += '\\';
-        key += keyname;
-    }
-    return key;
+std::string moduleKey(std::string_view modules, std::string_view keyname) {
+    return keyname.empty() ? std::string(modules) : strCat({modules, "\\", keyname});
 }
 
 }  // namespace qm::registry_layout

@@ -16,6 +16,8 @@ std::string baseSettingsKey();
 std::string modulesKey();
 // K + "\Quillmont modules" + ("\" + keyname when keyname is not empty).
 std::string moduleKey(std::string_view keyname);
+// The same below modules (modulesKey(), worked out once for many keys).
+std::string moduleKey(std::string_view modules, std::string_view keyname);
 
 // A module key is appended into a path buffer of 260 characters; longer keys (259+ in all)
 // do not fit and are refused by the settings code.
