@@ -200,13 +200,11 @@ FileBytes::~FileBytes() {
     release();
 }
 
-// A view of read_ is taken anew: a short string's bytes lie inside it, and move with it.
 FileBytes::FileBytes(FileBytes&& other) noexcept
     : mapped_(std::exchange(other.mapped_, nullptr)),
       mappedSize_(std::exchange(other.mappedSize_, 0)),
-      read_(std::move(other.read_)),
-      view_(mapped_ ? other.view_ : std::string_view(read_)) {
-    other.view_ = {};
+      read_(std::move(other.read_)) {
+    other.read_.clear();
 }
 
 FileBytes& FileBytes::operator=(FileBytes&& other) noexcept {
@@ -215,8 +213,7 @@ FileBytes& FileBytes::operator=(FileBytes&& other) noexcept {
         mapped_ = std::exchange(other.mapped_, nullptr);
         mappedSize_ = std::exchange(other.mappedSize_, 0);
         read_ = std::move(other.read_);
-        view_ = mapped_ ? other.view_ : std::string_view(read_);
-        other.view_ = {};
+        other.read_.clear();
     }
     return *this;
 }
@@ -227,12 +224,11 @@ void FileBytes::release() noexcept {
         mapped_ = nullptr;
         mappedSize_ = 0;
     }
-    view_ = {};
+    read_.clear();
 }
 
 WinError FileBytes::take(const FileHandle& file, std::size_t count, FileBytes& out) {
     out.release();
-    out.read_.clear();
     struct stat st {};
     if (::fstat(descriptorOf(file), &st) != 0) {
         return winErrorFromErrno(errno);
@@ -248,14 +244,11 @@ WinError FileBytes::take(const FileHandle& file, std::size_t count, FileBytes& o
         const WinError error = readAt(file, 0, size, out.read_);
         if (error != kErrorSuccess) {
             out.read_.clear();
-            return error;
         }
-        out.view_ = out.read_;
-        return kErrorSuccess;
+        return error;
     }
     out.mapped_ = mapped;
     out.mappedSize_ = size;
-    out.view_ = std::string_view(static_cast<const char*>(mapped), size);
     return kErrorSuccess;
 }
 

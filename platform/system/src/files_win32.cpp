@@ -146,35 +146,30 @@ FileBytes::~FileBytes() {
     release();
 }
 
-// The view is always of read_, whose bytes may lie inside it (a short string): viewed anew.
-FileBytes::FileBytes(FileBytes&& other) noexcept : read_(std::move(other.read_)), view_(read_) {
+FileBytes::FileBytes(FileBytes&& other) noexcept : read_(std::move(other.read_)) {
     other.release();
 }
 
 FileBytes& FileBytes::operator=(FileBytes&& other) noexcept {
     if (this != &other) {
         read_ = std::move(other.read_);
-        view_ = read_;
         other.release();
     }
     return *this;
 }
 
 void FileBytes::release() noexcept {
-    view_ = {};
+    read_.clear();
 }
 
 WinError FileBytes::take(const FileHandle& file, std::size_t count, FileBytes& out) {
     // Read, not mapped: a mapped file could not be replaced by another process meanwhile.
     out.release();
-    out.read_.clear();
     const WinError error = readAt(file, 0, count, out.read_);
     if (error != kErrorSuccess) {
         out.read_.clear();
-        return error;
     }
-    out.view_ = out.read_;
-    return kErrorSuccess;
+    return error;
 }
 
 bool writeAll(const FileHandle& file, std::string_view data) {

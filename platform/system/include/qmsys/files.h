@@ -96,7 +96,10 @@ public:
     // the mapped error, and out holds nothing.
     static WinError take(const FileHandle& file, std::size_t count, FileBytes& out);
 
-    std::string_view view() const { return view_; }
+    std::string_view view() const {
+        return mapped_ ? std::string_view(static_cast<const char*>(mapped_), mappedSize_)
+                       : std::string_view(read_);
+    }
 
 private:
     void release() noexcept;
@@ -104,7 +107,6 @@ private:
     void* mapped_ = nullptr;  // POSIX: the mapping, of mappedSize_ bytes
     std::size_t mappedSize_ = 0;
     std::string read_;  // the bytes read: on Windows, or where a file cannot be mapped
-    std::string_view view_;
 };
 
 // Writes all of data to file at its position, going on after interruptions and short writes.
