@@ -420,6 +420,9 @@ bool SnapshotView::decode(std::string_view stored, DefinitionOutcome& o) {
             record.AddMenu(std::string(name), std::string(r.str()));
         }
         const std::uint32_t apps = r.u32();
+        // An application takes at least its four lengths and its flag.
+        record.ReserveApplications(
+            std::min<std::size_t>(apps, r.left() / (4 * kLengthBytes + kFlagBytes)));
         for (std::uint32_t i = 0; r.ok() && i < apps; ++i) {
             std::string path(r.str());
             std::string arguments(r.str());

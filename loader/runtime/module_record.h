@@ -81,17 +81,14 @@ public:
     // Makes room for n menus in all (a reader that knows how many it will add).
     void ReserveMenus(std::size_t n) { menus_.Reserve(n); }
     // Adds an application unless one with the same expanded path is present (the first
-    // stays). True when it was added.
-    bool AddApplication(const QmApplication& application) {
-        return applications_.insert(application).second;
+    // stays). True when it was added. Applications given in set order (as a snapshot stores
+    // them) each cost one comparison, with the last one (docs/PERFORMANCE.md: applications
+    // added after the last).
+    bool AddApplication(QmApplication application) {
+        return applications_.insert(std::move(application)).second;
     }
-    // Applications given in set order (as a snapshot stores them) each cost one comparison,
-    // with the last one (docs/PERFORMANCE.md: applications added after the last).
-    bool AddApplication(QmApplication&& application) {
-        const std::size_t before = applications_.size();
-        applications_.insert(applications_.end(), std::move(application));
-        return applications_.size() != before;
-    }
+    // Makes room for n applications in all (a reader that knows how many it will add).
+    void ReserveApplications(std::size_t n) { applications_.reserve(n); }
 
     // Marks the module started. Always true.
     bool StartModule();

@@ -2,8 +2,12 @@
 // One program or ARX application of a module, with an optional host command to run after an
 // ARX application has loaded. A module holds its applications as an ApplicationSet, ordered
 // by expanded path.
-#include <set>
+#include <algorithm>
+#include <cstddef>
+#include <initializer_list>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace qm {
 
@@ -72,9 +76,48 @@ struct ApplicationPathLess {
     bool operator()(const QmApplication& a, const QmApplication& b) const;
 };
 
-// A module's applications. Inserting an application whose path is already present keeps the
-// first one.
-using ApplicationSet = std::set<QmApplication, ApplicationPathLess>;
+// A module's applications in ApplicationPathLess order, each path once: inserting an
+// application whose path is already present keeps the first one. Held in one sorted array, as
+// a module has one or a few: a start-up builds and frees tens of thousands of these
+// (docs/PERFORMANCE.md: applications in one array).
+class ApplicationSet {
+public:
+    using value_type = QmApplication;
+    using const_iterator = std::vector<QmApplication>::const_iterator;
+    using iterator = const_iterator;
+
+    ApplicationSet() = default;
+    ApplicationSet(std::initializer_list<QmApplication> applications) {
+        for (const QmApplication& application : applications) {
+            insert(application);
+        }
+    }
+
+    // The application's place and whether it was added. One given after the last (as a
+    // snapshot stores them) costs one comparison.
+    std::pair<const_iterator, bool> insert(QmApplication application) {
+        const ApplicationPathLess less;
+        if (items_.empty() || less(items_.back(), application)) {
+            items_.push_back(std::move(application));
+            return {items_.end() - 1, true};
+        }
+        const auto at = std::lower_bound(items_.begin(), items_.end(), application, less);
+        if (!less(application, *at)) {
+            return {at, false};
+        }
+        return {items_.insert(at, std::move(application)), true};
+    }
+    // Makes room for n applications in all.
+    void reserve(std::size_t n) { items_.reserve(n); }
+
+    const_iterator begin() const { return items_.begin(); }
+    const_iterator end() const { return items_.end(); }
+    std::size_t size() const { return items_.size(); }
+    bool empty() const { return items_.empty(); }
+
+private:
+    std::vector<QmApplication> items_;
+};
 
 // Loads every application in set order and stops at the first that fails. True when all
 // loaded, also for an empty set.

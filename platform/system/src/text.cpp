@@ -109,6 +109,18 @@ int icompare(std::string_view a, std::string_view b) {
     return compareUtf16Folded(a, b, CaseFold::Lower);
 }
 
+bool iequals(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (a[i] != b[i] && asciiLower(a[i]) != asciiLower(b[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
 int compareUtf16(std::string_view a, std::string_view b) {
     return compareUtf16Folded(a, b, CaseFold::None);
 }

@@ -39,6 +39,9 @@ INSTANTIATE_TEST_SUITE_P(
                       MatchCase{"KRQM_Base.??l", "KRQM_Base.mnl", true},
                       MatchCase{"KRQM_Base.??l", "KRQM_Base.ml", false},
                       MatchCase{"*.mnu", "menu.mnux", false}, MatchCase{"*a*b", "xaayb", true},
+                      // The two ends of a one-star pattern may not share a byte of the name.
+                      MatchCase{"ab*ba", "aba", false},
+                      MatchCase{"Qm_*.XML", "qm_b.default.xml", true},
                       MatchCase{"?", "\xC3\xA9", true},  // one character, two bytes
                       MatchCase{"*.*", "README", true},  // Windows: "*.*" is every name
                       MatchCase{"readme.*", "readmetxt", false},
