@@ -257,17 +257,18 @@ bool MenuGroupAutomation::FindMenuGroupByFile(const std::string& pathOrName,
     return true;
 }
 
-bool MenuGroupAutomation::FindMenuGroupsByFile(const std::vector<std::string_view>& pathsOrNames,
-                                               std::vector<std::string>& groupNames) {
-    groupNames.clear();
+bool MenuGroupAutomation::FindMenuGroupsByFile(
+    const std::vector<std::string_view>& pathsOrNames,
+    std::vector<std::pair<std::size_t, std::string>>& found) {
+    found.clear();
     const Hold hold(*this, "FindMenuGroupsByFile");
     if (!hold) {
         return false;
     }
-    groupNames.reserve(pathsOrNames.size());
-    for (const std::string_view pathOrName : pathsOrNames) {
-        std::optional<FoundGroup> found = FindMenuGroup(pathOrName, FindMode::ByFile);
-        groupNames.push_back(found ? std::move(found->name) : std::string());
+    for (std::size_t i = 0; i < pathsOrNames.size(); ++i) {
+        if (std::optional<FoundGroup> group = FindMenuGroup(pathsOrNames[i], FindMode::ByFile)) {
+            found.emplace_back(i, std::move(group->name));
+        }
     }
     return true;
 }

@@ -12,6 +12,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <cadhost/automation.h>
@@ -49,11 +50,12 @@ public:
     // True when a loaded group's menu file has the file title of pathOrName; writes its name.
     bool FindMenuGroupByFile(const std::string& pathOrName, std::string& groupName);
     // FindMenuGroupByFile for many names in one hold of the protector (one wait when another
-    // holds it, instead of one per name): groupNames[i] is the group of pathsOrNames[i], or
-    // empty when none has that file title. False, and groupNames empty, when the protector was
-    // not taken in time (docs/PERFORMANCE.md: stale menus looked up together).
+    // holds it, instead of one per name): found holds, in the order of pathsOrNames, each
+    // position i whose file title a loaded group has, with that group's name; nearly all are
+    // found in none at a start-up (docs/PERFORMANCE.md: stale menus looked up together). False,
+    // and found empty, when the protector was not taken in time.
     bool FindMenuGroupsByFile(const std::vector<std::string_view>& pathsOrNames,
-                              std::vector<std::string>& groupNames);
+                              std::vector<std::pair<std::size_t, std::string>>& found);
     // Loads menuFile as a partial menu group; writes the new group's name on success.
     bool LoadMenuGroupFile(const std::string& menuFile, std::string& groupName);
     // True only when a group of that name was found and the host unloaded it.

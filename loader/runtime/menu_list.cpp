@@ -9,8 +9,8 @@ bool MenuList::AddMenu(std::string name, std::string folder) {
         return false;  // the first menu of a name wins
     }
     entries_.push_back(MenuEntry{std::move(name), std::move(folder), {}, true});
-    if (!index_.empty()) {
-        index_.emplace(qmsys::asciiLower(entries_.back().name), entries_.size() - 1);
+    if (index_) {
+        index_->emplace(qmsys::asciiLower(entries_.back().name), entries_.size() - 1);
     } else if (entries_.size() > kUnindexedLimit) {
         reindex();
     }
@@ -18,7 +18,7 @@ bool MenuList::AddMenu(std::string name, std::string folder) {
 }
 
 std::size_t MenuList::FindMenu(const std::string& name) const {
-    if (index_.empty()) {
+    if (!index_) {
         for (std::size_t i = 0; i < entries_.size(); ++i) {
             if (qmsys::iequals(entries_[i].name, name)) {
                 return i;
@@ -26,17 +26,18 @@ std::size_t MenuList::FindMenu(const std::string& name) const {
         }
         return entries_.size();
     }
-    const auto it = index_.find(qmsys::asciiLower(name));
-    return it == index_.end() ? entries_.size() : it->second;
+    const auto it = index_->find(qmsys::asciiLower(name));
+    return it == index_->end() ? entries_.size() : it->second;
 }
 
 void MenuList::reindex() {
-    index_.clear();
+    index_.reset();
     if (entries_.size() <= kUnindexedLimit) {
         return;
     }
+    index_ = std::make_unique<std::unordered_map<std::string, std::size_t>>();
     for (std::size_t i = 0; i < entries_.size(); ++i) {
-        index_.emplace(qmsys::asciiLower(entries_[i].name), i);
+        index_->emplace(qmsys::asciiLower(entries_[i].name), i);
     }
 }
 
@@ -65,7 +66,7 @@ void MenuList::Erase(std::size_t first, std::size_t last) {
 
 void MenuList::Clear() {
     entries_.clear();
-    index_.clear();
+    index_.reset();
 }
 
 }  // namespace qm

@@ -3,6 +3,7 @@
 // it forms. Names are unique within a list without regard to ASCII case.
 #include <cassert>
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -24,6 +25,19 @@ struct MenuEntry {
 
 class MenuList {
 public:
+    MenuList() = default;
+    MenuList(const MenuList& other) : entries_(other.entries_) { reindex(); }
+    MenuList& operator=(const MenuList& other) {
+        if (this != &other) {
+            entries_ = other.entries_;
+            reindex();
+        }
+        return *this;
+    }
+    MenuList(MenuList&&) noexcept = default;
+    MenuList& operator=(MenuList&&) noexcept = default;
+    ~MenuList() = default;
+
     // False, and no change, when the name is already present (case-insensitive). Amortised
     // constant time, so a definition with many menus costs linear time to read.
     bool AddMenu(std::string name, std::string folder);
@@ -67,8 +81,10 @@ private:
 
     std::vector<MenuEntry> entries_;
     // ASCII-folded name -> index in entries_, kept beside the list for constant-time lookups
-    // once it holds more than kUnindexedLimit entries; empty until then.
-    std::unordered_map<std::string, std::size_t> index_;
+    // once it holds more than kUnindexedLimit entries; null until then, so that the lists of
+    // tens of thousands of modules do not each carry an empty map (docs/PERFORMANCE.md:
+    // applications in one array).
+    std::unique_ptr<std::unordered_map<std::string, std::size_t>> index_;
 };
 
 }  // namespace qm

@@ -164,7 +164,12 @@ void MenuManager::UnloadStaleModuleMenus(const ModuleList& modules) {
     // unloaded on its own (docs/PERFORMANCE.md: stale menus looked up together).
     // Each name viewed where it lies; only one with a '\' in it is copied, with '/' instead
     // (docs/PERFORMANCE.md: stale menus' names viewed where they lie).
+    std::size_t count = 0;
+    for (const ModuleRecord& module : modules) {
+        count += module.GetMenusLoaded() == 1 ? 0 : module.GetMenus().Count();
+    }
     std::vector<std::string_view> names;
+    names.reserve(count);
     std::deque<std::string> normalized;
     for (const ModuleRecord& module : modules) {
         if (module.GetMenusLoaded() == 1) {
@@ -182,17 +187,16 @@ void MenuManager::UnloadStaleModuleMenus(const ModuleList& modules) {
             }
         }
     }
-    std::vector<std::string> groupNames;
-    if (names.empty() || !automation_.FindMenuGroupsByFile(names, groupNames)) {
+    std::vector<std::pair<std::size_t, std::string>> found;
+    if (names.empty() || !automation_.FindMenuGroupsByFile(names, found)) {
         return;
     }
     // Group names compare with ASCII case folded, as the host names them.
     std::unordered_set<std::string> unloaded;
-    for (std::size_t i = 0; i < names.size(); ++i) {
-        std::string& groupName = groupNames[i];
+    for (auto& [i, groupName] : found) {
         // Found for an earlier menu of the same file title and unloaded since: looked up
         // again, as a lookup made now would be (it may find another group of that title).
-        if (!groupName.empty() && unloaded.contains(qmsys::asciiUpper(groupName)) &&
+        if (unloaded.contains(qmsys::asciiUpper(groupName)) &&
             !automation_.FindMenuGroupByFile(std::string(names[i]), groupName)) {
             continue;
         }
