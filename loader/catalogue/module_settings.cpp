@@ -24,10 +24,12 @@ std::string_view boolText(bool on) {
     return on ? names::kTrue : names::kFalse;
 }
 
-// True when name holds exactly word.
-bool holds(QmEnWinRegistry& registry, std::string_view name, std::string_view word) {
+// True when name holds exactly word; hasValues false: the key holds no value, so none is
+// read.
+bool holds(QmEnWinRegistry& registry, bool hasValues, std::string_view name,
+           std::string_view word) {
     std::string value;
-    return registry.ReadString(name, value) && value == word;
+    return hasValues && registry.ReadString(name, value) && value == word;
 }
 
 void logTooLong(const ModuleRecord& record, DiagnosticLog* log, const char* action) {
@@ -46,12 +48,12 @@ std::optional<std::string> keyOrLog(const ModuleRecord& record, DiagnosticLog* l
     return key;
 }
 
-// The settings of record from its open module key.
-void readSettings(QmEnWinRegistry& registry, ModuleRecord& record) {
-    record.SetAutoStart(holds(registry, names::kValueAutoStart, names::kTrue));
-    record.SetDemandLoad(holds(registry, names::kValueDemandLoad, names::kTrue));
+// The settings of record from its open module key (see holds for hasValues).
+void readSettings(QmEnWinRegistry& registry, ModuleRecord& record, bool hasValues = true) {
+    record.SetAutoStart(holds(registry, hasValues, names::kValueAutoStart, names::kTrue));
+    record.SetDemandLoad(holds(registry, hasValues, names::kValueDemandLoad, names::kTrue));
     record.SetActivated(true);
-    if (holds(registry, names::kValueActivated, names::kFalse)) {
+    if (holds(registry, hasValues, names::kValueActivated, names::kFalse)) {
         record.SetActivated(false);
         record.SetAutoStart(false);
         record.SetDemandLoad(false);
@@ -87,10 +89,16 @@ bool ReadModuleKey(const std::string& key, std::int32_t& major, std::int32_t& mi
     const bool fits = settings == nullptr || ModuleKeyFits(keyPath);
     QmEnWinRegistry registry;
     if (registry.OpenKey(kQmEnHKeyCurrentUser, keyPath, false)) {
-        registry.ReadLong(names::kValueOverrideMajor, major);
-        registry.ReadLong(names::kValueOverrideMinor, minor);
+        // Most module keys hold no value (nothing overridden, nothing set): one question
+        // answers the five reads then (docs/PERFORMANCE.md: a key without values is asked
+        // once).
+        const bool hasValues = registry.HasValues();
+        if (hasValues) {
+            registry.ReadLong(names::kValueOverrideMajor, major);
+            registry.ReadLong(names::kValueOverrideMinor, minor);
+        }
         if (settings && fits) {
-            readSettings(registry, *settings);
+            readSettings(registry, *settings, hasValues);
         }
     } else {
         missingKeys.push_back(std::move(keyPath));
@@ -165,7 +173,7 @@ std::string StoreModuleSettings(const ModuleRecord& record, DiagnosticLog* log) 
         return failure(registry, "the module's registry key cannot be read back");
     }
     for (const auto& [name, on] : values) {
-        if (!holds(registry, name, boolText(on))) {
+        if (!holds(registry, true, name, boolText(on))) {
             return failure(registry, "the value " + std::string(name) + " did not read back");
         }
     }

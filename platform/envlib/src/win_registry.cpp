@@ -112,6 +112,12 @@ bool QmEnWinRegistry::ReadLong(std::string_view name, std::int32_t& out) {
     });
 }
 
+bool QmEnWinRegistry::HasValues() {
+    if (!open_)
+        return false;
+    return guarded([&] { return hive().hasValues(key_); });
+}
+
 bool QmEnWinRegistry::WriteString(std::string_view name, std::string_view value) {
     if (!open_)
         return false;

@@ -45,6 +45,8 @@ constexpr const char* kGetValue =
 constexpr const char* kSubtree =
     "SELECT k.folded, v.folded, v.name, v.type, v.data FROM keys k "
     "LEFT JOIN vals v ON v.key = k.id WHERE k.folded >= ?1 AND k.folded < ?2";
+constexpr const char* kHasValues =
+    "SELECT 1 FROM vals v JOIN keys k ON k.id = v.key WHERE k.folded = ?1 LIMIT 1";
 constexpr const char* kValues =
     "SELECT name, type, data FROM vals WHERE key = ?1 ORDER BY name COLLATE NOCASE";
 // An existing value keeps the capitalisation of its name; type and data are replaced.
@@ -450,6 +452,22 @@ std::optional<Value> Hive::getValue(const KeyPath& key, std::string_view name) {
     if (!st.step())
         return std::nullopt;
     return Value{st.text(0), static_cast<ValueType>(st.integer(1)), st.blob(2)};
+}
+
+bool Hive::hasValues(const KeyPath& key) {
+    assert(impl_->owner == std::this_thread::get_id() && "a connection belongs to one thread");
+    if (!impl_->db)
+        return false;
+    const std::string& folded = key.folded_;
+    if (impl_->prefetched && impl_->prefetched->covers(folded)) {
+        ++stats_.cachedReads;
+        const Impl::Prefetched::Values* values = impl_->prefetched->find(key);
+        return values && !values->empty();
+    }
+    countStoreRead(folded);
+    auto st = impl_->db->statement(kHasValues);
+    st.bind(1, folded);
+    return st.step();
 }
 
 bool Hive::setValue(std::string_view key, const Value& value) {

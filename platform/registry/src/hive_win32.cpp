@@ -500,6 +500,35 @@ bool Hive::deleteKey(std::string_view key, bool recursive) {
     return true;
 }
 
+bool Hive::hasValues(const KeyPath& key) {
+    impl_->checkThread();
+    std::string folded;
+    if (const Impl::Prefetched* copy = impl_->copyFor(key.folded_, folded)) {
+        ++stats_.cachedReads;
+        const auto found = copy->keys.find(folded);
+        return found != copy->keys.end() && !found->second.empty();
+    }
+    countStoreRead(key.folded_);
+    bool reopen = false;
+    for (;;) {
+        const HKEY opened = impl_->keyForReading(key.folded_, reopen);
+        if (!opened) {
+            return false;
+        }
+        DWORD values = 0;
+        const LSTATUS rc = ::RegQueryInfoKeyW(opened, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                              nullptr, &values, nullptr, nullptr, nullptr, nullptr);
+        if (rc == ERROR_SUCCESS) {
+            return values > 0;
+        }
+        if (rc == ERROR_KEY_DELETED && !reopen) {
+            reopen = true;  // deleted and perhaps made again since it was opened
+        } else {
+            fail("cannot be read", impl_->fullName(key.folded_), rc);
+        }
+    }
+}
+
 std::optional<Value> Hive::getValue(std::string_view key, std::string_view name) {
     return getValue(KeyPath(key), name);
 }

@@ -298,9 +298,11 @@ TEST_F(HiveTest, PrefetchedReadsAnswerAsTheStoreDoes) {
     };
     struct Answer {
         bool exists;
+        bool hasValues;
         std::optional<Value> value;
         bool operator==(const Answer& o) const {
-            return exists == o.exists && value.has_value() == o.value.has_value() &&
+            return exists == o.exists && hasValues == o.hasValues &&
+                   value.has_value() == o.value.has_value() &&
                    (!value || (value->name == o.value->name && value->type == o.value->type &&
                                value->data == o.value->data));
         }
@@ -308,11 +310,14 @@ TEST_F(HiveTest, PrefetchedReadsAnswerAsTheStoreDoes) {
     const auto answers = [&] {
         std::vector<Answer> out;
         for (const auto& [key, name] : probes)
-            out.push_back({hkcu().keyExists(key), hkcu().getValue(key, name)});
+            out.push_back({hkcu().keyExists(key), hkcu().hasValues(Hive::KeyPath(key)),
+                           hkcu().getValue(key, name)});
         return out;
     };
     const std::vector<Answer> plain = answers();
     ASSERT_TRUE(plain[1].value && plain[7].value && !plain[6].exists && plain[8].value);
+    ASSERT_TRUE(plain[1].hasValues && plain[3].hasValues && !plain[5].hasValues &&
+                !plain[6].hasValues && !plain[10].hasValues);
     Hive other(qmreg::hiveFile(HiveId::CurrentUser));
     {
         Hive::Transaction reads(hkcu(), Hive::Transaction::Kind::Reads);

@@ -110,6 +110,9 @@ public:
     bool ReadString(std::string_view name, std::string& out);
     // A DWORD read as a 32-bit signed number: 4294967295 reads as -1.
     bool ReadLong(std::string_view name, std::int32_t& out);
+    // Whether the open key holds any value: false for a key that holds none, whose every read
+    // then fails.
+    bool HasValues();
     bool WriteString(std::string_view name, std::string_view value);
     bool WriteLong(std::string_view name, std::int32_t value);
 

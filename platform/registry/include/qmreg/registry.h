@@ -171,6 +171,10 @@ public:
     // the stored one is spelled; values() gives it).
     std::optional<Value> getValue(std::string_view key, std::string_view name);
     std::optional<Value> getValue(const KeyPath& key, std::string_view name);
+    // Whether key holds a value of any name (RegQueryInfoKey's count of values); false when
+    // the key does not exist. One question instead of several reads, each answered "absent",
+    // for the many keys that hold none.
+    bool hasValues(const KeyPath& key);
     // Reads key and every key below it, with their values, in one query. Until the outermost
     // transaction ends or anything but a key is written, keyExists and getValue answer for
     // paths inside that subtree from this copy, with the same results as the store would give
