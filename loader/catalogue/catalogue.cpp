@@ -154,7 +154,7 @@ void scanFolder(StartupPass& pass, const CatalogueContext& context, const std::s
                 std::string& errorText, ScanKeys& keys) {
     CatalogueScan& scan = pass.beginScan(folder, std::move(scope));
     ScanListing listing(scan, pattern, context.log);
-    const std::vector<std::string>& files = listing.names();
+    const std::vector<std::string_view>& files = listing.names();
     if (files.empty()) {
         return;  // nothing to read, nothing worth recording
     }
@@ -177,12 +177,12 @@ void scanFolder(StartupPass& pass, const CatalogueContext& context, const std::s
     std::string scanError;
     list.reserve(list.size() + files.size());
     for (std::size_t index = 0; index < files.size(); ++index) {
-        const std::string& file = files[index];
+        const std::string_view file = files[index];
         qmsys::FileIdentity identity;
         const bool identified = listing.identify(index, identity);
         std::optional<std::string_view> stored;
         if (identified) {
-            stored = scan.previous.recorded(file, identity);
+            stored = listing.recorded(index, identity);
         }
         DefinitionOutcome outcome;
         if (!stored || !SnapshotView::decode(*stored, outcome)) {
@@ -200,7 +200,8 @@ void scanFolder(StartupPass& pass, const CatalogueContext& context, const std::s
             }
             // Files are read by name in the open folder (by their paths when it cannot be
             // opened).
-            outcome = reader->readOutcome(&scan.folder, file, strCat({folder, "/", file}));
+            outcome =
+                reader->readOutcome(&scan.folder, std::string(file), strCat({folder, "/", file}));
         }
         if (scan.next && identified) {
             if (!stored) {

@@ -392,11 +392,24 @@ std::optional<std::string_view> SnapshotView::recorded(std::string_view fileName
     const auto it =
         std::lower_bound(entries_.begin(), entries_.end(), fileName,
                          [this](const Entry& e, std::string_view n) { return nameOf(e) < n; });
-    if (it == entries_.end() || nameOf(*it) != fileName || !(it->identity == now) ||
-        !now.stampedBefore(mark_)) {
+    if (it == entries_.end() || nameOf(*it) != fileName) {
         return std::nullopt;
     }
-    return bytes().substr(it->outcomeAt, it->outcomeSize);
+    return vouched(*it, now);
+}
+
+std::optional<std::string_view> SnapshotView::recordedListed(std::size_t listed,
+                                                             const Identity& now) const {
+    assert(hasListing_ && listed < listing_.size() && "a position of the recorded listing");
+    return vouched(entries_[listing_[listed]], now);
+}
+
+std::optional<std::string_view> SnapshotView::vouched(const Entry& entry,
+                                                      const Identity& now) const {
+    if (!(entry.identity == now) || !now.stampedBefore(mark_)) {
+        return std::nullopt;
+    }
+    return bytes().substr(entry.outcomeAt, entry.outcomeSize);
 }
 
 bool SnapshotView::decode(std::string_view stored, DefinitionOutcome& o) {
@@ -449,16 +462,16 @@ bool SnapshotView::decode(std::string_view stored, DefinitionOutcome& o) {
     return r.ok() && r.atEnd();
 }
 
-bool SnapshotView::listing(const Identity& folder, std::vector<std::string>& out) const {
+bool SnapshotView::listing(const Identity& folder, std::vector<std::string_view>& out) const {
     if (!hasListing_ || !(folder_ == folder) || !folder.stampedBefore(mark_)) {
         return false;
     }
-    std::vector<std::string> names;
+    std::vector<std::string_view> names;
     names.reserve(listing_.size());
     for (const std::uint32_t at : listing_) {
         // A listing is only as trustworthy as its file: every name must be one that reading
         // the folder could have given, so none reaches outside it.
-        std::string& name = names.emplace_back(nameOf(entries_[at]));
+        const std::string_view name = names.emplace_back(nameOf(entries_[at]));
         if (!isEntryName(name) || !qmsys::wildcardMatch(pattern_, name)) {
             return false;
         }

@@ -141,8 +141,13 @@ public:
     // The recorded listing of the scan's folder, when folder (its identity now) is the one
     // recorded and was stamped before the mark: then no name was added, removed or renamed
     // since, and the listing is what reading the folder again would give. False (out
-    // unchanged) otherwise.
-    bool listing(const qmsys::FileIdentity& folder, std::vector<std::string>& out) const;
+    // unchanged) otherwise. The names point into this view.
+    bool listing(const qmsys::FileIdentity& folder, std::vector<std::string_view>& out) const;
+    // recorded() for the name at position listed of the listing that listing() gave: the
+    // entry is known, so it is not searched for (docs/PERFORMANCE.md: the scan takes the
+    // recorded listing).
+    std::optional<std::string_view> recordedListed(std::size_t listed,
+                                                   const qmsys::FileIdentity& now) const;
 
     std::size_t size() const { return entries_.size(); }
 
@@ -158,6 +163,9 @@ private:
     std::string_view nameOf(const Entry& entry) const {
         return bytes().substr(entry.nameAt, entry.nameSize);
     }
+    // The stored outcome of entry when now is its recorded identity, stamped before the mark.
+    std::optional<std::string_view> vouched(const Entry& entry,
+                                            const qmsys::FileIdentity& now) const;
     // The snapshot's bytes: the file's as loaded, or those handed to parse.
     std::string_view bytes() const { return owned_.empty() ? file_.view() : owned_; }
     // Checks and indexes the bytes held (file_ or owned_).

@@ -21,7 +21,8 @@ ScanListing::ScanListing(CatalogueScan& scan, const std::string& pattern, Diagno
         listedBySnapshot_ = folderIdentified_ && scan_.previous.listing(folderIdentity_, names_);
     }
     if (!listedBySnapshot_) {
-        names_ = qmsys::findFiles(scan_.path, pattern);
+        read_ = qmsys::findFiles(scan_.path, pattern);
+        names_.assign(read_.begin(), read_.end());
     }
 }
 
@@ -30,9 +31,18 @@ bool ScanListing::identify(std::size_t index, qmsys::FileIdentity& out) const {
     if (!scan_.keepsSnapshot()) {
         return false;
     }
-    const std::string& name = names_[index];
-    return scan_.folder.isOpen() ? qmsys::identifyFile(name, out, &scan_.folder)
-                                 : qmsys::identifyFile(scan_.path + "/" + name, out);
+    if (!scan_.folder.isOpen()) {
+        return qmsys::identifyFile(scan_.path + "/" + std::string(names_[index]), out);
+    }
+    name_.assign(names_[index]);
+    return qmsys::identifyFile(name_, out, &scan_.folder);
+}
+
+std::optional<std::string_view> ScanListing::recorded(std::size_t index,
+                                                      const qmsys::FileIdentity& identity) const {
+    assert(index < names_.size() && "a file of the listing");
+    return listedBySnapshot_ ? scan_.previous.recordedListed(index, identity)
+                             : scan_.previous.recorded(names_[index], identity);
 }
 
 }  // namespace qm

@@ -11,7 +11,9 @@
 // Ownership: the scan's state (folder, snapshot view) is the CatalogueScan's; this object only
 // reads and fills it.
 #include <cstddef>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <qmsys/file_identity.h>
@@ -31,12 +33,17 @@ public:
     ScanListing(const ScanListing&) = delete;
     ScanListing& operator=(const ScanListing&) = delete;
 
-    // The folder's names matching the pattern, in findFiles order.
-    const std::vector<std::string>& names() const { return names_; }
+    // The folder's names matching the pattern, in findFiles order. They point into the
+    // scan's previous snapshot or into this object.
+    const std::vector<std::string_view>& names() const { return names_; }
 
     // The identity of names()[index]; false when the scan keeps no snapshot or the file
     // cannot be stat'ed.
     bool identify(std::size_t index, qmsys::FileIdentity& out) const;
+    // What the previous snapshot recorded for names()[index], when identity is its recorded
+    // identity (SnapshotView::recorded; by position when the names came from the snapshot).
+    std::optional<std::string_view> recorded(std::size_t index,
+                                             const qmsys::FileIdentity& identity) const;
 
     // The folder's identity before it was listed; false when it could not be stat'ed or the
     // scan keeps no snapshot.
@@ -50,7 +57,9 @@ public:
 
 private:
     CatalogueScan& scan_;
-    std::vector<std::string> names_;
+    std::vector<std::string_view> names_;
+    std::vector<std::string> read_;  // the names when the folder was read
+    mutable std::string name_;       // a name with its terminator, for the system
     bool folderIdentified_ = false;
     qmsys::FileIdentity folderIdentity_;
     bool listedBySnapshot_ = false;

@@ -80,7 +80,7 @@ bool foldedMatch(std::string_view pattern, std::string_view name) {
            plainMatch(pattern.substr(0, pattern.size() - 2), name);
 }
 
-bool wildcardMatch(const std::string& pattern, const std::string& name) {
+bool wildcardMatch(std::string_view pattern, std::string_view name) {
     // ASCII text, nearly every name, is matched as it is. Other letters fold through the
     // upper-case table: both sides are folded whole first (a character folds to one
     // character, so '?' still takes one).

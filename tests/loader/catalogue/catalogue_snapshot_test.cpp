@@ -93,9 +93,11 @@ TEST_F(CatalogueSnapshotTest, DamageBehindAMatchingChecksumIsCaught) {
     ASSERT_EQ(SnapshotView::parse(intact, s, nullptr).size(), files_.size());
     Identity folder;
     ASSERT_TRUE(qmsys::identifyFile(modules(), folder));
-    std::vector<std::string> listed;
-    ASSERT_TRUE(SnapshotView::parse(intact, s, nullptr).listing(folder, listed));
-    ASSERT_EQ(listed, files_);
+    // The names point into the view, which lives as long as they are used.
+    const SnapshotView whole = SnapshotView::parse(intact, s, nullptr);
+    std::vector<std::string_view> listed;
+    ASSERT_TRUE(whole.listing(folder, listed));
+    ASSERT_EQ(std::vector<std::string>(listed.begin(), listed.end()), files_);
 
     const struct {
         const char* what;
@@ -176,9 +178,11 @@ TEST_F(CatalogueSnapshotTest, AListingIsGivenOnlyForTheFolderAsRecorded) {
         next.setListing(c.recordedFolder, order.size());
         const SnapshotView loaded = SnapshotView::parse(next.serialize(), scope(), nullptr);
         ASSERT_EQ(loaded.size(), c.put) << c.what;
-        std::vector<std::string> listed = {"left alone"};
+        std::vector<std::string_view> listed = {"left alone"};
         EXPECT_EQ(loaded.listing(c.folderNow, listed), c.given) << c.what;
-        EXPECT_EQ(listed, c.given ? order : std::vector<std::string>{"left alone"}) << c.what;
+        EXPECT_EQ(std::vector<std::string>(listed.begin(), listed.end()),
+                  c.given ? order : std::vector<std::string>{"left alone"})
+            << c.what;
     }
 }
 
@@ -333,7 +337,7 @@ TEST_F(CatalogueSnapshotTest, CoarseStampsAreVouchedForOnlyOnceTheirTickIsOver) 
         withListing.add(names[0], {}, acceptedOutcome("QM_ROAD"));
         const Identity folder{4096, stamp, stamp, 5, 1};
         withListing.setListing(folder, names.size());
-        std::vector<std::string> listed;
+        std::vector<std::string_view> listed;
         EXPECT_EQ(
             SnapshotView::parse(withListing.serialize(), scope(), nullptr).listing(folder, listed),
             given)
@@ -456,7 +460,7 @@ TEST_F(CatalogueSnapshotTest, AListingNamesOnlyEntriesTheFolderCouldHold) {
             next.add(name, {}, acceptedOutcome("QM_X"));
         }
         next.setListing(folder, names.size());
-        std::vector<std::string> listed;
+        std::vector<std::string_view> listed;
         EXPECT_EQ(SnapshotView::parse(next.serialize(), scope(), nullptr).listing(folder, listed),
                   c.given)
             << c.name;

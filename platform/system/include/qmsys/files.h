@@ -292,6 +292,6 @@ std::string resolveLetterCase(const std::string& path);
 // Wildcard match of name against pattern ('*', '?' for one character), letters compared
 // without regard to case as NTFS compares them (upcaseName). A trailing ".*" also matches names
 // without that dot, so "*.*" matches every name, as on Windows.
-bool wildcardMatch(const std::string& pattern, const std::string& name);
+bool wildcardMatch(std::string_view pattern, std::string_view name);
 
 }  // namespace qmsys
