@@ -5,6 +5,7 @@
 #include <qmsys/text.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string_view>
@@ -52,21 +53,41 @@ void RemoveRepeatsAndSort(ModuleList& list) {
     list.erase(list.begin() + static_cast<std::ptrdiff_t>(count), list.end());
     // Each record's name is viewed from here, so that a comparison does not reach into the
     // records themselves. The views hold until the records move, below.
+    // A plain name's first 16 bytes, zero-padded, as two big-endian numbers: comparing them
+    // orders as comparing the bytes would, and only names alike that far are compared whole.
     struct Kept {
         std::string_view name;
         std::size_t index;
         bool plain;  // qmsys::utf16OrderIsByteOrder(name)
+        std::uint64_t head[2];
+    };
+    const auto bigEndian = [](std::string_view bytes) {
+        std::uint64_t n = 0;
+        for (std::size_t i = 0; i < 8; ++i) {
+            n = n << 8 | (i < bytes.size() ? static_cast<unsigned char>(bytes[i]) : 0u);
+        }
+        return n;
     };
     std::vector<Kept> kept;
     kept.reserve(list.size());
     for (std::size_t i = 0; i < list.size(); ++i) {
-        const std::string& name = list[i].GetDisplayName();
-        kept.push_back(Kept{name, i, qmsys::utf16OrderIsByteOrder(name)});
+        const std::string_view name = list[i].GetDisplayName();
+        kept.push_back(Kept{name,
+                            i,
+                            qmsys::utf16OrderIsByteOrder(name),
+                            {bigEndian(name), bigEndian(name.size() > 8 ? name.substr(8) : "")}});
     }
     std::sort(kept.begin(), kept.end(), [](const Kept& a, const Kept& b) {
-        const int order =
-            a.plain && b.plain ? a.name.compare(b.name) : qmsys::compareUtf16(a.name, b.name);
-        return order < 0;
+        if (!a.plain || !b.plain) {
+            return qmsys::compareUtf16(a.name, b.name) < 0;
+        }
+        if (a.head[0] != b.head[0]) {
+            return a.head[0] < b.head[0];
+        }
+        if (a.head[1] != b.head[1]) {
+            return a.head[1] < b.head[1];
+        }
+        return a.name.compare(b.name) < 0;
     });
     // Place i takes the record at kept[i].index: each cycle of that permutation is walked
     // once, its first record held aside while the others move up.

@@ -236,6 +236,11 @@ TEST_F(CatalogueScanTest, SortsByDisplayNameInUtf16CodeUnitOrder) {
         "\xC3\x84pfel",      // U+00C4
         "\xEF\xBD\x9A",      // U+FF5A, sorts after the supplementary character
         "\xF0\x9D\x94\xB8",  // U+1D538, a surrogate pair in UTF-16
+        // Alike in their first 16 bytes, or a prefix of another there.
+        "Quillmont Roads module 2",
+        "Quillmont Roads module 10",
+        "Quillmont Roads-",
+        "Quillmont Roads",
     };
     for (std::size_t i = 0; i < names.size(); ++i) {
         writeDefinition("m" + std::to_string(i) + ".default.xml",
@@ -248,7 +253,9 @@ TEST_F(CatalogueScanTest, SortsByDisplayNameInUtf16CodeUnitOrder) {
     for (const qm::ModuleRecord& r : list) {
         got.push_back(r.GetDisplayName());
     }
-    EXPECT_EQ(got, (std::vector<std::string>{"Road", "Roads", "Zone", "road", "\xC3\x84pfel",
+    EXPECT_EQ(got, (std::vector<std::string>{"Quillmont Roads", "Quillmont Roads module 10",
+                                             "Quillmont Roads module 2", "Quillmont Roads-", "Road",
+                                             "Roads", "Zone", "road", "\xC3\x84pfel",
                                              "\xF0\x9D\x94\xB8", "\xEF\xBD\x9A"}));
 }
 
