@@ -241,6 +241,8 @@ TEST_F(CatalogueScanTest, SortsByDisplayNameInUtf16CodeUnitOrder) {
         "Quillmont Roads module 10",
         "Quillmont Roads-",
         "Quillmont Roads",
+        "Quillmont Zones",  // alike in their first 8 bytes only
+        "Quillmont Avenues",
     };
     for (std::size_t i = 0; i < names.size(); ++i) {
         writeDefinition("m" + std::to_string(i) + ".default.xml",
@@ -253,10 +255,11 @@ TEST_F(CatalogueScanTest, SortsByDisplayNameInUtf16CodeUnitOrder) {
     for (const qm::ModuleRecord& r : list) {
         got.push_back(r.GetDisplayName());
     }
-    EXPECT_EQ(got, (std::vector<std::string>{"Quillmont Roads", "Quillmont Roads module 10",
-                                             "Quillmont Roads module 2", "Quillmont Roads-", "Road",
-                                             "Roads", "Zone", "road", "\xC3\x84pfel",
-                                             "\xF0\x9D\x94\xB8", "\xEF\xBD\x9A"}));
+    EXPECT_EQ(
+        got, (std::vector<std::string>{
+                 "Quillmont Avenues", "Quillmont Roads", "Quillmont Roads module 10",
+                 "Quillmont Roads module 2", "Quillmont Roads-", "Quillmont Zones", "Road", "Roads",
+                 "Zone", "road", "\xC3\x84pfel", "\xF0\x9D\x94\xB8", "\xEF\xBD\x9A"}));
 }
 
 TEST_F(CatalogueScanTest, FirstComErrorTextWinsAndEveryModuleKeyIsCommitted) {
