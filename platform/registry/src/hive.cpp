@@ -38,13 +38,17 @@ constexpr const char* kSubkeys =
 constexpr const char* kGetValue =
     "SELECT v.name, v.type, v.data FROM vals v JOIN keys k ON k.id = v.key "
     "WHERE k.folded = ?1 AND v.folded = ?2";
-// A key and every key below it (see kDeleteSubtree for the range), with their values: one
-// range from the key's own path, which also holds the keys whose names only begin with the
+// A key and every key below it (see kDeleteSubtree for the range): one range of the key
+// index, from the key's own path, which also holds the keys whose names only begin with the
 // key's last name (the caller skips them), because one range scan costs a third less than the
 // key and its subtree as two (docs/PERFORMANCE.md: the prefetch reads one range).
-constexpr const char* kSubtree =
-    "SELECT k.folded, v.folded, v.name, v.type, v.data FROM keys k "
-    "LEFT JOIN vals v ON v.key = k.id WHERE k.folded >= ?1 AND k.folded < ?2";
+constexpr const char* kSubtreeKeys = "SELECT folded FROM keys WHERE folded >= ?1 AND folded < ?2";
+// Their values, found from the values' side: a scan of the values with each one's key by its
+// id, instead of a search of the values for each key of the range, nearly all of which hold
+// none (docs/PERFORMANCE.md: the prefetch reads one range).
+constexpr const char* kSubtreeValues =
+    "SELECT k.folded, v.folded, v.name, v.type, v.data FROM vals v CROSS JOIN keys k "
+    "ON k.id = v.key WHERE k.folded >= ?1 AND k.folded < ?2";
 constexpr const char* kHasValues =
     "SELECT 1 FROM vals v JOIN keys k ON k.id = v.key WHERE k.folded = ?1 LIMIT 1";
 constexpr const char* kValues =
@@ -364,25 +368,30 @@ void Hive::prefetch(std::string_view key) {
         return;
     Impl::Prefetched prefetched;
     prefetched.root = foldedKey(key);
-    auto st = impl_->db->statement(kSubtree);
-    st.bind(1, prefetched.root).bind(2, prefetched.root + "]");
-    // A key's rows come one after the other: its entry is looked up once for all of them.
-    Impl::Prefetched::Values* values = nullptr;
-    std::string folded;
-    bool inside = false;
-    while (st.step()) {
-        if (!values || st.textView(0) != folded) {
-            folded = st.textView(0);
-            inside = prefetched.covers(folded);
-            if (!inside)
-                continue;  // a neighbour of the key, such as "22.15.1" beside "22.15"
-            values = &prefetched.keys[folded];
-            if (countKeys_)
-                ++stats_.keyReads[folded];
-        }
-        if (inside && !st.isNull(1))
-            values->emplace(st.text(1),
-                            Value{st.text(2), static_cast<ValueType>(st.integer(3)), st.blob(4)});
+    const std::string end = prefetched.root + "]";
+    auto keys = impl_->db->statement(kSubtreeKeys);
+    keys.bind(1, prefetched.root).bind(2, end);
+    while (keys.step()) {
+        const std::string_view folded = keys.textView(0);
+        if (!prefetched.covers(folded))
+            continue;  // a neighbour of the key, such as "22.15.1" beside "22.15"
+        prefetched.keys.try_emplace(std::string(folded));
+        if (countKeys_)
+            ++stats_.keyReads[std::string(folded)];
+    }
+    auto values = impl_->db->statement(kSubtreeValues);
+    values.bind(1, prefetched.root).bind(2, end);
+    // A key's values need not come one after the other: each finds its key.
+    while (values.step()) {
+        const std::string_view folded = values.textView(0);
+        if (!prefetched.covers(folded))
+            continue;
+        const auto found = prefetched.keys.find(folded);
+        if (found == prefetched.keys.end())
+            continue;  // cannot be: both reads are of one transaction's view
+        found->second.emplace(
+            values.text(1),
+            Value{values.text(2), static_cast<ValueType>(values.integer(3)), values.blob(4)});
     }
     impl_->prefetched = std::move(prefetched);
 }
