@@ -6,7 +6,7 @@
 // it, and it goes when the start-up ends.
 //
 // Made, it has read, in one registry read transaction of the current user's store with the
-// product key's subtree prefetched in one query: the kernel-services values (the current
+// product key's subtree prefetched at once: the kernel-services values (the current
 // configuration and language, and the checker's view of the key) and the configuration
 // recorded at the previous start; and, once, the machine-wide autostart override. It holds
 // the installation, user-data and application-data paths (in the provisioning pass, the one

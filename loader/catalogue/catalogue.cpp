@@ -29,32 +29,16 @@ namespace {
 
 constexpr std::size_t kContextValueLimit = 499;
 
-// Puts the record from into the place of to, exactly as it is. Not an assignment: assigning
-// a record that is not started leaves a started target started.
-void relocate(ModuleRecord& to, ModuleRecord&& from) {
-    std::destroy_at(&to);
-    std::construct_at(&to, std::move(from));
-}
-
-// Drops every record whose key equals its kept predecessor's, then sorts by display name.
-// Names whose UTF-16 order is their byte order (nearly all) compare without decoding, and the
-// records are put in order where they lie, each moved about once, instead of into a second
-// list of the same size (docs/PERFORMANCE.md: sorting by display name).
+// Drops every record whose key equals its kept predecessor's, then sorts by display name,
+// moving each kept record once into a new list. Arranging the list in place instead saves
+// about 350 page faults at 10,000 modules and no measurable time (docs/PERFORMANCE.md,
+// "Removed"). Names whose UTF-16 order is their byte order (nearly all) compare without
+// decoding (docs/PERFORMANCE.md: sorting by display name).
 void RemoveRepeatsAndSort(ModuleList& list) {
-    std::size_t count = 0;
-    for (std::size_t i = 0; i < list.size(); ++i) {
-        if (count == 0 || list[count - 1].GetKey() != list[i].GetKey()) {
-            if (count != i) {
-                relocate(list[count], std::move(list[i]));
-            }
-            ++count;
-        }
-    }
-    list.erase(list.begin() + static_cast<std::ptrdiff_t>(count), list.end());
-    // Each record's name is viewed from here, so that a comparison does not reach into the
-    // records themselves. The views hold until the records move, below.
-    // A plain name's first 16 bytes, zero-padded, as two big-endian numbers: comparing them
-    // orders as comparing the bytes would, and only names alike that far are compared whole.
+    // Each kept record's name is viewed from here, so that a comparison does not reach into
+    // the records themselves. A plain name's first 16 bytes, zero-padded, are also held as two
+    // big-endian numbers: comparing them orders as comparing the bytes would, and only names
+    // alike that far are compared whole.
     struct Kept {
         std::string_view name;
         std::size_t index;
@@ -71,11 +55,14 @@ void RemoveRepeatsAndSort(ModuleList& list) {
     std::vector<Kept> kept;
     kept.reserve(list.size());
     for (std::size_t i = 0; i < list.size(); ++i) {
-        const std::string_view name = list[i].GetDisplayName();
-        kept.push_back(Kept{name,
-                            i,
-                            qmsys::utf16OrderIsByteOrder(name),
-                            {bigEndian(name), bigEndian(name.size() > 8 ? name.substr(8) : "")}});
+        if (kept.empty() || list[kept.back().index].GetKey() != list[i].GetKey()) {
+            const std::string_view name = list[i].GetDisplayName();
+            kept.push_back(
+                Kept{name,
+                     i,
+                     qmsys::utf16OrderIsByteOrder(name),
+                     {bigEndian(name), bigEndian(name.size() > 8 ? name.substr(8) : "")}});
+        }
     }
     std::sort(kept.begin(), kept.end(), [](const Kept& a, const Kept& b) {
         if (!a.plain || !b.plain) {
@@ -89,23 +76,12 @@ void RemoveRepeatsAndSort(ModuleList& list) {
         }
         return a.name.compare(b.name) < 0;
     });
-    // Place i takes the record at kept[i].index: each cycle of that permutation is walked
-    // once, its first record held aside while the others move up.
-    std::vector<bool> placed(kept.size(), false);
-    for (std::size_t first = 0; first < kept.size(); ++first) {
-        if (placed[first] || kept[first].index == first) {
-            continue;
-        }
-        ModuleRecord held = std::move(list[first]);
-        std::size_t to = first;
-        while (kept[to].index != first) {
-            relocate(list[to], std::move(list[kept[to].index]));
-            placed[to] = true;
-            to = kept[to].index;
-        }
-        relocate(list[to], std::move(held));
-        placed[to] = true;
+    ModuleList arranged;
+    arranged.reserve(kept.size());
+    for (const Kept& k : kept) {
+        arranged.push_back(std::move(list[k.index]));
     }
+    list.swap(arranged);
 }
 
 // The first COM error text of a scan reaches the caller's errorText, and only while that is

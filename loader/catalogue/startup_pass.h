@@ -4,7 +4,7 @@
 // with it; nothing is carried from one pass to the next except what is on disk.
 //
 // - The registry reads: the current user's store in one read transaction, with the product
-//   key's subtree prefetched in one query (qmreg::Hive::prefetch): the kernel-services values,
+//   key's subtree prefetched at once (qmreg::Hive::prefetch): the kernel-services values,
 //   the recorded configuration, and the module keys, each of which the catalogue scan opens
 //   once for its version override and settings. It takes no write lock, so no writer waits for it
 //   and it never waits for one. The module keys the scan finds missing are created once the

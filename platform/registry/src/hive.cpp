@@ -129,7 +129,7 @@ std::string foldedKey(std::string_view key) {
 // with it end the reads it answers. Nothing else read from the store is kept between calls
 // (the connection keeps its prepared statements, which hold no data).
 struct Hive::Impl {
-    // A subtree read in one query, answering reads inside it for the rest of the outermost
+    // A subtree read at once, answering reads inside it for the rest of the outermost
     // transaction.
     struct Prefetched {
         using Values = NameMap<Value>;  // by folded name

@@ -175,16 +175,17 @@ public:
     // the key does not exist. One question instead of several reads, each answered "absent",
     // for the many keys that hold none.
     bool hasValues(const KeyPath& key);
-    // Reads key and every key below it, with their values, in one query. Until the outermost
-    // transaction ends or anything but a key is written, keyExists and getValue answer for
-    // paths inside that subtree from this copy, with the same results as the store would give
-    // (the transaction keeps the view consistent): many small reads of one subtree cost one
-    // round trip. The copy is the only data the connection keeps from the store (besides its
-    // prepared statements), and never outlives the transaction.
-    // Does nothing outside a transaction or on a hive that cannot be written (whose
-    // transactions do nothing). A later prefetch replaces the earlier one. On Windows, where
-    // a transaction gives no consistent view, the copy is the registry as the prefetch read
-    // it, and any write through this connection ends it.
+    // Reads key and every key below it, with their values, at once (on the SQLite store the
+    // keys as one range, then their values in one scan of the values). Until the outermost
+    // transaction ends or anything but a key is written, keyExists, hasValues and getValue
+    // answer for paths inside that subtree from this copy, with the same results as the store
+    // would give (the transaction keeps the view consistent): many small reads of one subtree
+    // cost one round trip. The copy is the only data the connection keeps from the store (besides
+    // its prepared statements), and never outlives the transaction. Does nothing outside a
+    // transaction or on a hive that cannot be written (whose transactions do nothing). A later
+    // prefetch replaces the earlier one. On Windows, where a transaction gives no consistent view,
+    // the copy is the registry as the prefetch read it, and any write through this connection ends
+    // it.
     void prefetch(std::string_view key);
     // Sets a value; the key must exist. False when it does not or the hive is read-only.
     bool setValue(std::string_view key, const Value& value);
