@@ -38,7 +38,7 @@ bool isEntryName(std::string_view name) {
 
 std::uint64_t loadLittleEndian(const char* at, std::size_t n) {
     // Whole numbers in one load where the machine is little-endian: every entry's identity
-    // is five of them (docs/PERFORMANCE.md: the snapshot's checksum).
+    // is five of them (docs/PERFORMANCE.md: numbers loaded whole).
     if constexpr (std::endian::native == std::endian::little) {
         if (n == 8 || n == 4) {
             std::uint64_t v = 0;
